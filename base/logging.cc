@@ -1,0 +1,273 @@
+#include "base/logging.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "base/strings/utf_string_conversions.h"
+
+namespace logging {
+
+namespace {
+
+const char* const kSeverityNames[LOG_NUM_SEVERITIES] = {"INFO", "WARNING",
+                                                       "ERROR", "FATAL"};
+
+// The state of the process's logging. Guarded by |g_mutex| except where
+// noted; the levels are read without it, as plain ints.
+std::mutex& LogMutex() {
+  static auto* mutex = new std::mutex;  // Never destroyed: logging may run
+                                        // during static destruction.
+  return *mutex;
+}
+unsigned g_destination = LOG_TO_STDERR;
+HANDLE g_log_file = INVALID_HANDLE_VALUE;
+// Serialises writers of one log file across processes: several installer
+// processes of one run may write the same file.
+HANDLE g_log_mutex = nullptr;
+bool g_log_process_id = true;
+bool g_log_thread_id = true;
+bool g_log_timestamp = true;
+bool g_log_tickcount = false;
+int g_min_log_level = LOG_INFO;
+int g_vlog_level = 0;
+LogMessageHandlerFunction g_message_handler = nullptr;
+
+std::wstring MutexNameForLogFile(const std::wstring& path) {
+  // Kernel object names may not contain backslashes and are limited in
+  // length; the case of a path does not matter on Windows.
+  std::wstring name = L"Local\\kelvo_log!";
+  for (wchar_t c : path) {
+    if (c == L'\\' || c == L'/' || c == L':')
+      c = L'!';
+    name.push_back(static_cast<wchar_t>(::towlower(c)));
+  }
+  if (name.size() > MAX_PATH)
+    name.erase(0, name.size() - MAX_PATH);
+  return name;
+}
+
+void CloseLogFileLocked() {
+  if (g_log_file != INVALID_HANDLE_VALUE)
+    ::CloseHandle(g_log_file);
+  g_log_file = INVALID_HANDLE_VALUE;
+  if (g_log_mutex)
+    ::CloseHandle(g_log_mutex);
+  g_log_mutex = nullptr;
+}
+
+void WriteToFileLocked(const std::string& line) {
+  if (g_log_file == INVALID_HANDLE_VALUE)
+    return;
+  if (g_log_mutex)
+    ::WaitForSingleObject(g_log_mutex, 1000);
+  DWORD written = 0;
+  // The file is open for appending, so each write lands at its end even
+  // when another process wrote in between.
+  ::WriteFile(g_log_file, line.data(), static_cast<DWORD>(line.size()),
+              &written, nullptr);
+  if (g_log_mutex)
+    ::ReleaseMutex(g_log_mutex);
+}
+
+const char* BaseName(const char* file) {
+  const char* last = file;
+  for (const char* p = file; *p; ++p) {
+    if (*p == '/' || *p == '\\')
+      last = p + 1;
+  }
+  return last;
+}
+
+}  // namespace
+
+bool InitLogging(const LoggingSettings& settings) {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  CloseLogFileLocked();
+  g_destination = settings.logging_dest;
+  if (!(g_destination & LOG_TO_FILE))
+    return true;
+
+  if (settings.lock_log == LOCK_LOG_FILE) {
+    g_log_mutex = ::CreateMutexW(
+        nullptr, FALSE, MutexNameForLogFile(settings.log_file).c_str());
+  }
+  if (settings.delete_old == DELETE_OLD_LOG_FILE) {
+    // Fails while another process of this run holds the file open (it is
+    // never shared for deletion); this process then appends.
+    ::DeleteFileW(settings.log_file.c_str());
+  }
+  g_log_file = ::CreateFileW(settings.log_file.c_str(), FILE_APPEND_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (g_log_file == INVALID_HANDLE_VALUE) {
+    g_destination &= ~LOG_TO_FILE;
+    if (g_log_mutex)
+      ::CloseHandle(g_log_mutex);
+    g_log_mutex = nullptr;
+    return false;
+  }
+  return true;
+}
+
+void CloseLogFile() {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  CloseLogFileLocked();
+  g_destination &= ~LOG_TO_FILE;
+}
+
+void SetLogItems(bool enable_process_id,
+                 bool enable_thread_id,
+                 bool enable_timestamp,
+                 bool enable_tickcount) {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  g_log_process_id = enable_process_id;
+  g_log_thread_id = enable_thread_id;
+  g_log_timestamp = enable_timestamp;
+  g_log_tickcount = enable_tickcount;
+}
+
+void SetMinLogLevel(LogSeverity level) {
+  g_min_log_level = level < LOG_FATAL ? level : LOG_FATAL;
+}
+
+LogSeverity GetMinLogLevel() {
+  return g_min_log_level;
+}
+
+void SetVlogLevel(int level) {
+  g_vlog_level = level;
+}
+
+int GetVlogLevel() {
+  return g_vlog_level;
+}
+
+bool ShouldCreateLogMessage(LogSeverity severity) {
+  return severity >= g_min_log_level;
+}
+
+void SetLogMessageHandler(LogMessageHandlerFunction handler) {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  g_message_handler = handler;
+}
+
+LogMessageHandlerFunction GetLogMessageHandler() {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  return g_message_handler;
+}
+
+SystemErrorCode GetLastSystemErrorCode() {
+  return ::GetLastError();
+}
+
+std::string SystemErrorCodeToString(SystemErrorCode error_code) {
+  wchar_t buffer[256];
+  DWORD len = ::FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      error_code, 0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+  while (len > 0 && (buffer[len - 1] == L'\n' || buffer[len - 1] == L'\r' ||
+                     buffer[len - 1] == L' ')) {
+    --len;
+  }
+  char code[32];
+  std::snprintf(code, sizeof(code), "0x%lX", error_code);
+  if (len == 0)
+    return std::string("Error ") + code;
+  return base::WideToUTF8(std::wstring_view(buffer, len)) + " (" + code + ")";
+}
+
+LogMessage::LogMessage(const char* file, int line, LogSeverity severity)
+    : severity_(severity), file_(file), line_(line),
+      last_error_(::GetLastError()) {
+  Init(file, line);
+}
+
+LogMessage::LogMessage(const char* file, int line, const char* condition)
+    : severity_(LOG_FATAL), file_(file), line_(line),
+      last_error_(::GetLastError()) {
+  Init(file, line);
+  stream_ << "Check failed: " << condition << ". ";
+}
+
+void LogMessage::Init(const char* file, int line) {
+  stream_ << '[';
+  if (g_log_process_id)
+    stream_ << ::GetCurrentProcessId() << ':';
+  if (g_log_thread_id)
+    stream_ << ::GetCurrentThreadId() << ':';
+  if (g_log_timestamp) {
+    SYSTEMTIME t;
+    ::GetLocalTime(&t);
+    char stamp[32];
+    std::snprintf(stamp, sizeof(stamp), "%02d%02d/%02d%02d%02d.%03d:",
+                  t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                  t.wMilliseconds);
+    stream_ << stamp;
+  }
+  if (g_log_tickcount)
+    stream_ << ::GetTickCount64() << ':';
+  if (severity_ >= 0)
+    stream_ << kSeverityNames[severity_];
+  else
+    stream_ << "VERBOSE" << -severity_;
+  stream_ << ':' << BaseName(file) << '(' << line << ")] ";
+  message_start_ = stream_.str().size();
+}
+
+LogMessage::~LogMessage() {
+  stream_ << '\n';
+  std::string line = stream_.str();
+
+  LogMessageHandlerFunction handler = GetLogMessageHandler();
+  if (handler && handler(severity_, file_, line_, line.substr(message_start_))) {
+    ::SetLastError(last_error_);
+    return;
+  }
+
+  {
+    std::lock_guard<std::mutex> lock(LogMutex());
+    if (g_destination & LOG_TO_SYSTEM_DEBUG_LOG)
+      ::OutputDebugStringA(line.c_str());
+    if (g_destination & LOG_TO_STDERR) {
+      std::fwrite(line.data(), 1, line.size(), stderr);
+      std::fflush(stderr);
+    }
+    if (g_destination & LOG_TO_FILE)
+      WriteToFileLocked(line);
+  }
+
+  if (severity_ == LOG_FATAL) {
+    // A breakpoint exception rather than a silent exit: the crash handler
+    // gets a dump of the state that broke the invariant.
+    __debugbreak();
+    ::TerminateProcess(::GetCurrentProcess(), 3);
+  }
+  ::SetLastError(last_error_);
+}
+
+Win32ErrorLogMessage::Win32ErrorLogMessage(const char* file,
+                                           int line,
+                                           LogSeverity severity,
+                                           SystemErrorCode err)
+    : err_(err), log_message_(file, line, severity) {}
+
+Win32ErrorLogMessage::~Win32ErrorLogMessage() {
+  stream() << ": " << SystemErrorCodeToString(err_);
+}
+
+}  // namespace logging
+
+std::ostream& operator<<(std::ostream& out, const wchar_t* wstr) {
+  return out << (wstr ? base::WideToUTF8(wstr) : std::string("(null)"));
+}
+
+std::ostream& operator<<(std::ostream& out, const std::wstring& wstr) {
+  return out << base::WideToUTF8(wstr);
+}
+
+std::ostream& operator<<(std::ostream& out, std::wstring_view wstr) {
+  return out << base::WideToUTF8(wstr);
+}

@@ -1,0 +1,122 @@
+#include "base/logging.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+
+namespace logging {
+namespace {
+
+std::vector<std::string>* g_seen = nullptr;
+
+bool CollectMessage(LogSeverity, const char*, int, const std::string& text) {
+  g_seen->push_back(text);
+  return true;
+}
+
+class LoggingTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    g_seen = &seen_;
+    SetLogMessageHandler(&CollectMessage);
+  }
+  void TearDown() override {
+    SetLogMessageHandler(nullptr);
+    SetVlogLevel(0);
+    g_seen = nullptr;
+  }
+  std::vector<std::string> seen_;
+};
+
+TEST_F(LoggingTest, VerboseMessagesFollowTheLevel) {
+  VLOG(1) << "hidden";
+  SetVlogLevel(1);
+  VLOG(1) << "shown";
+  VLOG(2) << "hidden too";
+  ASSERT_EQ(1u, seen_.size());
+  EXPECT_EQ("shown\n", seen_[0]);
+}
+
+TEST_F(LoggingTest, WideTextIsWrittenAsUtf8) {
+  LOG(INFO) << L"caf\u00e9 " << std::wstring(L"\u65e5");
+  ASSERT_EQ(1u, seen_.size());
+  EXPECT_EQ("caf\xc3\xa9 \xe6\x97\xa5\n", seen_[0]);
+}
+
+TEST_F(LoggingTest, PlogAppendsTheErrorAndKeepsLastError) {
+  ::SetLastError(ERROR_FILE_NOT_FOUND);
+  PLOG(ERROR) << "open";
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
+  ASSERT_EQ(1u, seen_.size());
+  EXPECT_NE(std::string::npos, seen_[0].find("open: "));
+  EXPECT_NE(std::string::npos, seen_[0].find("(0x2)"));
+}
+
+TEST_F(LoggingTest, UnevaluatedStreamHasNoSideEffects) {
+  int evaluated = 0;
+  auto touch = [&] { return ++evaluated; };
+  VLOG(3) << touch();
+  CHECK(true) << touch();
+  CHECK_EQ(1, 1) << touch();
+  EXPECT_EQ(0, evaluated);
+}
+
+TEST_F(LoggingTest, CheckOpDoesNotStealAnElse) {
+  bool took_else = false;
+  if (seen_.size() == 1)
+    CHECK_EQ(1, 1);
+  else
+    took_else = true;
+  EXPECT_TRUE(took_else);
+}
+
+TEST(LoggingDeathTest, FailedCheckNamesTheValues) {
+  EXPECT_DEATH(CHECK_EQ(2, 1 + 2) << "tail", "");
+}
+
+TEST(LoggingFileTest, FileIsAppendedAndNotSharedForDelete) {
+  wchar_t dir[MAX_PATH];
+  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, dir));
+  std::wstring path =
+      std::wstring(dir) + L"kelvo_logging_test_" +
+      std::to_wstring(::GetCurrentProcessId()) + L".log";
+  ::DeleteFileW(path.c_str());
+
+  LoggingSettings settings;
+  settings.logging_dest = LOG_TO_FILE;
+  settings.log_file = path;
+  settings.delete_old = DELETE_OLD_LOG_FILE;
+  ASSERT_TRUE(InitLogging(settings));
+  LOG(INFO) << "first line";
+  // A second process of the same run would try to delete the live file.
+  EXPECT_FALSE(::DeleteFileW(path.c_str()));
+  LOG(WARNING) << "second line";
+  CloseLogFile();
+  InitLogging(LoggingSettings());
+
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)),
+                   std::istreambuf_iterator<char>());
+  in.close();
+  EXPECT_NE(std::string::npos, text.find(":INFO:logging_unittest.cc("));
+  EXPECT_NE(std::string::npos, text.find("] first line\n"));
+  EXPECT_NE(std::string::npos, text.find(":WARNING:"));
+  EXPECT_TRUE(::DeleteFileW(path.c_str()));
+}
+
+TEST(LoggingFileTest, UnopenableFileFallsBack) {
+  LoggingSettings settings;
+  settings.logging_dest = LOG_TO_FILE | LOG_TO_STDERR;
+  settings.log_file = L"Q:\\no\\such\\folder\\x.log";
+  EXPECT_FALSE(InitLogging(settings));
+  LOG(INFO) << "still reaches stderr";
+  InitLogging(LoggingSettings());
+}
+
+}  // namespace
+}  // namespace logging

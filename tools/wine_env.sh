@@ -1,0 +1,22 @@
+# Sourced by the Wine scripts: one prefix per build folder, quiet, no crash
+# debugger, no Mono or Gecko prompts.
+: "${WINEPREFIX:?set WINEPREFIX to the prefix of the build folder}"
+export WINEPREFIX
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+# The prefix links Desktop, Documents and Downloads to $HOME: keep them in a
+# scratch folder beside the prefix, never in the user's real home.
+export HOME="${WINEPREFIX}.home"
+mkdir -p "$HOME"
+if [ -x /usr/lib/wine/wine64 ]; then
+  WINE=/usr/lib/wine/wine64
+else
+  WINE=$(command -v wine64 || command -v wine)
+fi
+export WINE
+if [ -x /usr/lib/wine/wineserver64 ]; then
+  WINESERVER=/usr/lib/wine/wineserver64
+else
+  WINESERVER=$(command -v wineserver)
+fi
+export WINESERVER

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# wine_prefix.sh start|stop PREFIX
+# start: creates the prefix once (Windows 10, crash debugger off) and starts
+#        one persistent wineserver for the run.
+# stop:  ends every Wine process of the prefix.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+action=$1
+export WINEPREFIX=$2
+. "$here/wine_env.sh"
+
+case "$action" in
+start)
+  if [ ! -f "$WINEPREFIX/.kelvo-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    # The missing 32-bit rundll32 line is harmless: this prefix is 64-bit only.
+    "$WINE" wineboot -i </dev/null >/dev/null 2>&1 || true
+    "$WINE" winecfg -v win10 </dev/null >/dev/null 2>&1
+    "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+      /v Debugger /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+    touch "$WINEPREFIX/.kelvo-ready"
+  fi
+  # Detached from our pipes so that ctest does not wait for the server.
+  setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
+  # Start the prefix's services now, also detached, so no test inherits them.
+  "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  ;;
+stop)
+  "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+  ;;
+*)
+  echo "usage: $0 start|stop PREFIX" >&2
+  exit 2
+  ;;
+esac
