@@ -1,0 +1,215 @@
+#include "base/command_line.h"
+
+#include <string>
+#include <vector>
+
+#include "base/logging.h"
+#include "gtest/gtest.h"
+
+namespace base {
+namespace {
+
+using Args = CommandLine::StringVector;
+
+// Texts that quoting must carry through unchanged.
+const wchar_t* const kAwkwardTexts[] = {
+    L"plain",
+    L"with space",
+    L"tab\there",
+    L"quote\"inside",
+    L"\"starts with a quote",
+    L"ends with a backslash\\",
+    L"C:\\My Folder\\",
+    L"C:\\trailing\\\\\\",
+    L"back\\\\\"slashes before a quote",
+    L"\\\"",
+    L"a\"\"b",
+    L"\\\\server\\share\\",
+    L"\u00e9t\u00e9 \u65e5\u672c \U0001F600",
+    L"=equals=",
+    L"--looks-like-a-switch",
+    L"%1",
+    L"$(Arg0)",
+    L" ",
+    L"",
+};
+
+std::vector<std::string>* g_log_lines = nullptr;
+
+bool CollectLogLine(logging::LogSeverity,
+                    const char*,
+                    int,
+                    const std::string& line) {
+  g_log_lines->push_back(line);
+  return true;
+}
+
+TEST(CommandLineTest, ParsesWindowsSwitchForms) {
+  CommandLine command = CommandLine::FromString(
+      L"\"C:\\Program Files\\Kelvo\\installer.exe\" --silent -Lang=de /? "
+      L"/installfolder=\"C:\\My Apps\\K\" C:\\X --value=a=b --empty= "
+      L"- / --=v -- --not-a-switch /neither");
+  EXPECT_EQ(L"C:\\Program Files\\Kelvo\\installer.exe",
+            command.GetProgram().value());
+  EXPECT_TRUE(command.HasSwitch("silent"));
+  EXPECT_TRUE(command.HasSwitch("SILENT"));
+  EXPECT_EQ("de", command.GetSwitchValueASCII("lang"));
+  EXPECT_TRUE(command.HasSwitch("?"));
+  EXPECT_EQ(L"C:\\My Apps\\K",
+            command.GetSwitchValuePath("installfolder").value());
+  EXPECT_EQ(L"a=b", command.GetSwitchValueNative("value"));
+  EXPECT_TRUE(command.HasSwitch("empty"));
+  EXPECT_EQ(L"", command.GetSwitchValueNative("empty"));
+  EXPECT_FALSE(command.HasSwitch("not-a-switch"));
+  EXPECT_FALSE(command.HasSwitch("missing"));
+  EXPECT_EQ("", command.GetSwitchValueASCII("missing"));
+  EXPECT_EQ(
+      (Args{L"C:\\X", L"-", L"/", L"--=v", L"--not-a-switch", L"/neither"}),
+      command.GetArgs());
+}
+
+TEST(CommandLineTest, LastDuplicateWinsAndSwitchesAreSorted) {
+  CommandLine command = CommandLine::FromString(
+      L"p.exe --zeta --a=1 --A=2 -a=3 --with-feature:Beta=on");
+  EXPECT_EQ("3", command.GetSwitchValueASCII("a"));
+  std::vector<std::string> names;
+  for (const auto& [name, value] : command.GetSwitches())
+    names.push_back(name);
+  EXPECT_EQ((std::vector<std::string>{"a", "with-feature:beta", "zeta"}),
+            names);
+  EXPECT_EQ(L"p.exe --zeta --a=3 --with-feature:beta=on",
+            command.GetCommandLineString());
+
+  command.AppendSwitchASCII("zeta", "later");
+  EXPECT_EQ("later", command.GetSwitchValueASCII("zeta"));
+  EXPECT_EQ(3u, command.GetSwitches().size());
+}
+
+TEST(CommandLineTest, WritesSwitchesBeforeArgumentsWithQuoting) {
+  CommandLine command(CommandLine::NO_PROGRAM);
+  command.AppendArg("C:\\X");
+  command.AppendSwitch("--Backend");
+  command.AppendSwitchASCII("launchkelvo", "0");
+  command.AppendSwitchPath("installfolder",
+                           FilePath(L"C:\\Program Files\\Kelvo\\"));
+  command.AppendSwitchNative("profile-folder", L"");
+  EXPECT_EQ(
+      L"--backend --launchkelvo=0 "
+      L"--installfolder=\"C:\\Program Files\\Kelvo\\\\\" --profile-folder "
+      L"C:\\X",
+      command.GetArgumentsString());
+  command.SetProgram(FilePath(L"C:\\Program Files\\Kelvo\\installer.exe"));
+  EXPECT_EQ(0u, command.GetCommandLineString().find(
+                    L"\"C:\\Program Files\\Kelvo\\installer.exe\" --backend"));
+}
+
+TEST(CommandLineTest, ArgumentsThatLookLikeSwitchesFollowATerminator) {
+  CommandLine command(FilePath(L"launcher.exe"));
+  command.AppendSwitch("noautoupdate");
+  command.AppendArg("-x");
+  EXPECT_EQ(L"launcher.exe --noautoupdate -- -x",
+            command.GetCommandLineString());
+  CommandLine plain(FilePath(L"launcher.exe"));
+  plain.AppendArg("$(Arg0)");
+  EXPECT_EQ(L"launcher.exe $(Arg0)", plain.GetCommandLineString());
+}
+
+TEST(CommandLineTest, EverySwitchValueAndArgumentRoundTrips) {
+  CommandLine original(FilePath(L"C:\\Program Files\\Kelvo\\installer.exe"));
+  int index = 0;
+  for (const wchar_t* text : kAwkwardTexts) {
+    original.AppendSwitchNative("value" + std::to_string(index++), text);
+    original.AppendArgNative(text);
+  }
+  original.AppendArgNative(L"--");
+  original.AppendArgNative(L"/?");
+  const std::wstring written = original.GetCommandLineString();
+
+  CommandLine parsed = CommandLine::FromString(written);
+  EXPECT_EQ(original.GetProgram(), parsed.GetProgram()) << written;
+  EXPECT_EQ(original.GetSwitches(), parsed.GetSwitches()) << written;
+  EXPECT_EQ(original.GetArgs(), parsed.GetArgs()) << written;
+  // Writing what was read gives the same text again.
+  EXPECT_EQ(written, parsed.GetCommandLineString());
+}
+
+TEST(CommandLineTest, CommandLineWithoutProgramRoundTrips) {
+  CommandLine original(CommandLine::NO_PROGRAM);
+  original.AppendSwitch("backend");
+  original.AppendSwitchNative("installfolder", L"C:\\K \u00e9\\");
+  original.AppendArgNative(L"C:\\X");
+  CommandLine parsed = CommandLine::FromString(original.GetCommandLineString());
+  EXPECT_TRUE(parsed.GetProgram().empty());
+  EXPECT_EQ(original.GetSwitches(), parsed.GetSwitches());
+  EXPECT_EQ(original.GetArgs(), parsed.GetArgs());
+
+  CommandLine empty = CommandLine::FromString(L"  ");
+  EXPECT_TRUE(empty.GetProgram().empty());
+  EXPECT_TRUE(empty.GetSwitches().empty());
+  EXPECT_TRUE(empty.GetArgs().empty());
+  EXPECT_EQ(L"", empty.GetCommandLineString());
+}
+
+TEST(CommandLineTest, EmptyInstallFolderWithBareFolderArgument) {
+  // What an old autoupdater passes.
+  CommandLine command = CommandLine::FromString(
+      L"installer.exe --installfolder= --autoupdate --silent "
+      L"\"C:\\Program Files\\Kelvo\"");
+  EXPECT_TRUE(command.HasSwitch("installfolder"));
+  EXPECT_TRUE(command.GetSwitchValuePath("installfolder").empty());
+  EXPECT_EQ((Args{L"C:\\Program Files\\Kelvo"}), command.GetArgs());
+}
+
+TEST(CommandLineTest, NonAsciiValueIsEmptyAsAscii) {
+  std::vector<std::string> lines;
+  g_log_lines = &lines;
+  logging::SetLogMessageHandler(&CollectLogLine);
+  CommandLine command = CommandLine::FromString(
+      L"p.exe --server-tracking-blob=caf\u00e9 --with-feature:x=on");
+  EXPECT_EQ("", command.GetSwitchValueASCII("server-tracking-blob"));
+  EXPECT_EQ("on", command.GetSwitchValueASCII("with-feature:x"));
+  logging::SetLogMessageHandler(nullptr);
+  g_log_lines = nullptr;
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_NE(std::string::npos, lines[0].find("server-tracking-blob"));
+  EXPECT_EQ(L"caf\u00e9", command.GetSwitchValueNative("server-tracking-blob"));
+}
+
+TEST(CommandLineTest, AppendArgumentsMergesSwitchesAndArguments) {
+  CommandLine target(FilePath(L"a.exe"));
+  target.AppendSwitchASCII("keep", "1");
+  target.AppendSwitchASCII("shared", "old");
+  CommandLine source =
+      CommandLine::FromString(L"b.exe --shared=new --extra \"x y\" -- --z");
+  target.AppendArguments(source, false);
+  EXPECT_EQ(L"a.exe", target.GetProgram().value());
+  EXPECT_EQ("1", target.GetSwitchValueASCII("keep"));
+  EXPECT_EQ("new", target.GetSwitchValueASCII("shared"));
+  EXPECT_TRUE(target.HasSwitch("extra"));
+  EXPECT_EQ((Args{L"x y", L"--z"}), target.GetArgs());
+  target.AppendArguments(source, true);
+  EXPECT_EQ(L"b.exe", target.GetProgram().value());
+}
+
+TEST(CommandLineTest, ProcessCommandLineIsReadOnce) {
+  ASSERT_FALSE(CommandLine::InitializedForCurrentProcess());
+  EXPECT_TRUE(CommandLine::Init(0, nullptr));
+  EXPECT_FALSE(CommandLine::Init(0, nullptr));
+  CommandLine* command = CommandLine::ForCurrentProcess();
+  EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(
+      L"base_unittests.exe", command->GetProgram().BaseName().value()))
+      << command->GetProgram();
+  CommandLine::Reset();
+  EXPECT_FALSE(CommandLine::InitializedForCurrentProcess());
+}
+
+TEST(CommandLineDeathTest, RefusesSwitchNamesThatCannotBeWritten) {
+#if DCHECK_IS_ON()
+  CommandLine command(CommandLine::NO_PROGRAM);
+  EXPECT_DEATH(command.AppendSwitch(""), "Invalid switch name");
+  EXPECT_DEATH(command.AppendSwitchASCII("a=b", "c"), "Invalid switch name");
+#endif
+}
+
+}  // namespace
+}  // namespace base

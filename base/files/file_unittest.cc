@@ -1,0 +1,147 @@
+#include "base/files/file.h"
+
+#include <string>
+
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "gtest/gtest.h"
+
+namespace base {
+namespace {
+
+class FileTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(temp_dir_.CreateUniqueTempDir());
+    path_ = temp_dir_.GetPath().Append(L"file");
+  }
+
+  std::string Contents() const {
+    std::string contents;
+    EXPECT_TRUE(ReadFileToString(path_, &contents));
+    return contents;
+  }
+
+  ScopedTempDir temp_dir_;
+  FilePath path_;
+};
+
+TEST_F(FileTest, OpenModesAndTheirErrors) {
+  File missing(path_, File::FLAG_OPEN | File::FLAG_READ);
+  EXPECT_FALSE(missing.IsValid());
+  EXPECT_EQ(File::FILE_ERROR_NOT_FOUND, missing.error_details());
+
+  File created(path_, File::FLAG_OPEN_ALWAYS | File::FLAG_WRITE);
+  ASSERT_TRUE(created.IsValid());
+  EXPECT_TRUE(created.created());
+  EXPECT_EQ(File::FILE_OK, created.error_details());
+  EXPECT_EQ(3, created.WriteAtCurrentPos("abc", 3));
+  created.Close();
+
+  File opened(path_, File::FLAG_OPEN_ALWAYS | File::FLAG_READ);
+  ASSERT_TRUE(opened.IsValid());
+  EXPECT_FALSE(opened.created());
+  opened.Close();
+
+  File exclusive(path_, File::FLAG_CREATE | File::FLAG_WRITE);
+  EXPECT_FALSE(exclusive.IsValid());
+  EXPECT_EQ(File::FILE_ERROR_EXISTS, exclusive.error_details());
+
+  File truncated(path_, File::FLAG_OPEN_TRUNCATED | File::FLAG_WRITE);
+  ASSERT_TRUE(truncated.IsValid());
+  EXPECT_EQ(0, truncated.GetLength());
+  truncated.Close();
+
+  File no_folder(temp_dir_.GetPath().Append(L"missing\\file"),
+                 File::FLAG_CREATE_ALWAYS | File::FLAG_WRITE);
+  EXPECT_EQ(File::FILE_ERROR_NOT_FOUND, no_folder.error_details());
+}
+
+TEST_F(FileTest, PositionalAndSequentialReadsAndWrites) {
+  File file(path_,
+            File::FLAG_CREATE_ALWAYS | File::FLAG_READ | File::FLAG_WRITE);
+  ASSERT_TRUE(file.IsValid());
+  EXPECT_EQ(6, file.Write(0, "012345", 6));
+  EXPECT_EQ(2, file.Write(10, "ab", 2));
+  EXPECT_EQ(12, file.GetLength());
+
+  char buffer[16] = {};
+  EXPECT_EQ(3, file.Read(2, buffer, 3));
+  EXPECT_EQ("234", std::string(buffer, 3));
+  EXPECT_EQ(0, file.Read(12, buffer, 4));
+  // The gap reads as zeros.
+  EXPECT_EQ(12, file.Read(0, buffer, sizeof(buffer)));
+  EXPECT_EQ(std::string("012345\0\0\0\0ab", 12), std::string(buffer, 12));
+
+  EXPECT_EQ(4, file.Seek(File::FROM_BEGIN, 4));
+  EXPECT_EQ(2, file.ReadAtCurrentPos(buffer, 2));
+  EXPECT_EQ("45", std::string(buffer, 2));
+  EXPECT_EQ(10, file.Seek(File::FROM_END, -2));
+  EXPECT_EQ(2, file.ReadAtCurrentPos(buffer, sizeof(buffer)));
+  EXPECT_EQ(0, file.ReadAtCurrentPos(buffer, sizeof(buffer)));
+  EXPECT_EQ(-1, file.Read(0, buffer, -1));
+  EXPECT_TRUE(file.Flush());
+}
+
+TEST_F(FileTest, SetLengthKeepsThePosition) {
+  File file(path_,
+            File::FLAG_CREATE_ALWAYS | File::FLAG_READ | File::FLAG_WRITE);
+  ASSERT_TRUE(file.IsValid());
+  ASSERT_EQ(10, file.WriteAtCurrentPos("0123456789", 10));
+  EXPECT_TRUE(file.SetLength(4));
+  EXPECT_EQ(4, file.GetLength());
+  EXPECT_EQ(10, file.Seek(File::FROM_CURRENT, 0));
+  EXPECT_TRUE(file.SetLength(1 << 20));
+  EXPECT_EQ(1 << 20, file.GetLength());
+  char last = 'x';
+  EXPECT_EQ(1, file.Read((1 << 20) - 1, &last, 1));
+  EXPECT_EQ('\0', last);
+
+  File::Info info;
+  ASSERT_TRUE(file.GetInfo(&info));
+  EXPECT_EQ(1 << 20, info.size);
+  EXPECT_FALSE(info.is_directory);
+}
+
+TEST_F(FileTest, AppendWritesAtTheEnd) {
+  ASSERT_EQ(3, WriteFile(path_, "abc", 3));
+  File file(path_, File::FLAG_OPEN | File::FLAG_APPEND);
+  ASSERT_TRUE(file.IsValid());
+  file.Seek(File::FROM_BEGIN, 0);
+  EXPECT_EQ(2, file.WriteAtCurrentPos("de", 2));
+  file.Close();
+  EXPECT_EQ("abcde", Contents());
+}
+
+TEST_F(FileTest, SharingFlags) {
+  File holder(path_, File::FLAG_CREATE_ALWAYS | File::FLAG_WRITE |
+                         File::FLAG_EXCLUSIVE_WRITE);
+  ASSERT_TRUE(holder.IsValid());
+  File second_writer(path_, File::FLAG_OPEN | File::FLAG_WRITE);
+  EXPECT_EQ(File::FILE_ERROR_IN_USE, second_writer.error_details());
+  File reader(path_, File::FLAG_OPEN | File::FLAG_READ);
+  EXPECT_TRUE(reader.IsValid());
+  // Without FLAG_SHARE_DELETE nobody can delete the file meanwhile.
+  EXPECT_FALSE(DeleteFile(path_, false));
+  reader.Close();
+  holder.Close();
+
+  File shared(path_,
+              File::FLAG_OPEN | File::FLAG_READ | File::FLAG_SHARE_DELETE);
+  ASSERT_TRUE(shared.IsValid());
+  EXPECT_TRUE(DeleteFile(path_, false));
+}
+
+TEST_F(FileTest, DeleteOnCloseRemovesTheFile) {
+  File file(path_, File::FLAG_CREATE_ALWAYS | File::FLAG_READ |
+                       File::FLAG_WRITE | File::FLAG_TEMPORARY |
+                       File::FLAG_DELETE_ON_CLOSE);
+  ASSERT_TRUE(file.IsValid());
+  EXPECT_EQ(4, file.WriteAtCurrentPos("data", 4));
+  EXPECT_TRUE(PathExists(path_));
+  file.Close();
+  EXPECT_FALSE(PathExists(path_));
+}
+
+}  // namespace
+}  // namespace base

@@ -1,0 +1,118 @@
+// Whole-file and folder operations over the Win32 file API.
+//
+// <windows.h> is included first on purpose: it turns names such as
+// CopyFile and DeleteFile into macros (CopyFileW ...), so every file that
+// sees these declarations must see the macros too, and then declarations
+// and calls agree. Call them as base::CopyFile(...).
+//
+// Functions that fail leave the Windows error of the failing call in
+// GetLastError(), so callers can log its text.
+
+#ifndef BASE_FILES_FILE_UTIL_H_
+#define BASE_FILES_FILE_UTIL_H_
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/files/file.h"
+#include "base/files/file_path.h"
+
+namespace base {
+
+// Paths of this length or more are refused by the copy, move and delete
+// functions: the plain Win32 calls behind them cannot reach them.
+constexpr size_t kMaxPathLength = MAX_PATH;
+
+bool PathExists(const FilePath& path);
+bool DirectoryExists(const FilePath& path);
+
+// Creates the folder and every missing folder above it. An existing folder
+// is success; an existing file of that name is failure. |error| (may be
+// null) receives the reason of a failure.
+bool CreateDirectoryAndGetError(const FilePath& full_path, File::Error* error);
+bool CreateDirectory(const FilePath& full_path);
+
+// Copies one file, replacing |to_path|, and clears the read-only attribute
+// of the copy. Refuses paths with a ".." component or of kMaxPathLength
+// characters or more.
+bool CopyFile(const FilePath& from_path, const FilePath& to_path);
+
+// Moves or renames a file or folder, replacing an existing target file;
+// a file may move to another volume. Same refusals as CopyFile.
+bool Move(const FilePath& from_path, const FilePath& to_path);
+
+// Replaces |to_path| with |from_path| on the same volume, keeping the
+// target's attributes when it existed.
+bool ReplaceFile(const FilePath& from_path,
+                 const FilePath& to_path,
+                 File::Error* error);
+
+// Deletes a file or an empty folder; with |recursive| a folder with all it
+// holds. An empty or missing path is success; a path of kMaxPathLength
+// characters or more is failure. Read-only entries are deleted too. A
+// junction or link inside the tree is removed itself, never what it points
+// at.
+bool DeleteFile(const FilePath& path, bool recursive);
+
+// Asks Windows to delete the file or empty folder at the next restart.
+bool DeleteFileAfterReboot(const FilePath& path);
+
+// Reads a whole file. With |max_size|, a larger file leaves its first
+// |max_size| bytes in |*contents| (when not null) and returns false.
+// Refuses paths with a ".." component.
+bool ReadFileToString(const FilePath& path, std::string* contents);
+bool ReadFileToStringWithMaxSize(const FilePath& path,
+                                 std::string* contents,
+                                 size_t max_size);
+
+// Reads up to |max_size| bytes from the start of the file. Returns the
+// count read or -1.
+int ReadFile(const FilePath& path, char* data, int max_size);
+
+// Creates or truncates the file and writes |size| bytes. Returns |size| or
+// -1; a short write is -1.
+int WriteFile(const FilePath& path, const char* data, int size);
+
+// Appends to an existing file (a missing file is failure).
+bool AppendToFile(const FilePath& path, const char* data, int size);
+
+bool GetFileSize(const FilePath& path, int64_t* file_size);
+bool GetFileInfo(const FilePath& path, File::Info* info);
+
+// True for an existing folder without entries.
+bool IsDirectoryEmpty(const FilePath& dir_path);
+
+// The user's temporary folder, without a trailing separator.
+bool GetTempDir(FilePath* path);
+
+// Creates a new empty file with a unique name in |dir| (the file stays).
+bool CreateTemporaryFileInDir(const FilePath& dir, FilePath* temp_file);
+// The same in the temporary folder.
+bool CreateTemporaryFile(FilePath* temp_file);
+
+// Creates a new folder named |prefix| and unique characters in |base_dir|.
+bool CreateTemporaryDirInDir(const FilePath& base_dir,
+                             FilePath::StringPieceType prefix,
+                             FilePath* new_dir);
+// The same in the temporary folder.
+bool CreateNewTempDirectory(FilePath::StringPieceType prefix,
+                            FilePath* new_temp_path);
+
+bool GetCurrentDirectory(FilePath* path);
+bool SetCurrentDirectory(const FilePath& path);
+
+// The absolute form of |input| against the current folder, with "." and
+// ".." resolved; the path need not exist. Empty on failure.
+FilePath MakeAbsoluteFilePath(const FilePath& input);
+
+// The 8.3 short form of an existing path (as legacy tools such as batch
+// files need it), or empty on failure. A volume without short names may
+// return the path unchanged.
+FilePath MakeShortFilePath(const FilePath& path);
+
+}  // namespace base
+
+#endif  // BASE_FILES_FILE_UTIL_H_

@@ -1,0 +1,327 @@
+#include "base/files/file_util.h"
+
+#include <string>
+
+#include "base/files/scoped_temp_dir.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/time/time.h"
+#include "gtest/gtest.h"
+
+namespace base {
+namespace {
+
+class FileUtilTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(temp_dir_.CreateUniqueTempDir()); }
+
+  FilePath Path(const wchar_t* name) const {
+    return temp_dir_.GetPath().Append(name);
+  }
+
+  static void Write(const FilePath& path, const std::string& data) {
+    ASSERT_EQ(static_cast<int>(data.size()),
+              WriteFile(path, data.data(), static_cast<int>(data.size())));
+  }
+
+  static std::string Read(const FilePath& path) {
+    std::string contents;
+    EXPECT_TRUE(ReadFileToString(path, &contents)) << path;
+    return contents;
+  }
+
+  static void MakeReadOnly(const FilePath& path) {
+    ASSERT_TRUE(
+        ::SetFileAttributesW(path.value().c_str(), FILE_ATTRIBUTE_READONLY));
+  }
+
+  static bool IsReadOnly(const FilePath& path) {
+    return ::GetFileAttributesW(path.value().c_str()) & FILE_ATTRIBUTE_READONLY;
+  }
+
+  // A path of |length| characters inside the temporary folder.
+  FilePath LongPath(size_t length) const {
+    FilePath base = temp_dir_.GetPath();
+    return base.Append(std::wstring(length - base.value().size() - 1, L'x'));
+  }
+
+  ScopedTempDir temp_dir_;
+};
+
+TEST_F(FileUtilTest, CreateDirectoryMakesEveryMissingLevel) {
+  FilePath deep = Path(L"a\\b\\c");
+  EXPECT_TRUE(CreateDirectory(deep));
+  EXPECT_TRUE(DirectoryExists(deep));
+  // An existing folder counts as success.
+  EXPECT_TRUE(CreateDirectory(deep));
+
+  FilePath file = Path(L"file");
+  Write(file, "x");
+  File::Error error = File::FILE_OK;
+  EXPECT_FALSE(CreateDirectoryAndGetError(file, &error));
+  EXPECT_EQ(File::FILE_ERROR_NOT_A_DIRECTORY, error);
+  error = File::FILE_OK;
+  EXPECT_FALSE(CreateDirectoryAndGetError(file.Append(L"sub\\deeper"), &error));
+  EXPECT_EQ(File::FILE_ERROR_NOT_A_DIRECTORY, error);
+  EXPECT_FALSE(PathExists(file.Append(L"sub")));
+}
+
+TEST_F(FileUtilTest, WriteAndReadWholeFiles) {
+  FilePath file = Path(L"data.bin");
+  const std::string data("bin\0ary\r\n\xff", 10);
+  Write(file, data);
+  EXPECT_EQ(data, Read(file));
+
+  // Writing again truncates.
+  Write(file, "ab");
+  EXPECT_EQ("ab", Read(file));
+
+  char buffer[8] = {};
+  EXPECT_EQ(2, ReadFile(file, buffer, sizeof(buffer)));
+  EXPECT_EQ(1, ReadFile(file, buffer, 1));
+  EXPECT_EQ(-1, ReadFile(Path(L"missing"), buffer, sizeof(buffer)));
+  EXPECT_EQ(-1, WriteFile(Path(L"missing\\file"), "x", 1));
+
+  Write(file, "");
+  EXPECT_EQ("", Read(file));
+}
+
+TEST_F(FileUtilTest, ReadFileToStringStopsAtMaxSize) {
+  FilePath file = Path(L"data.txt");
+  Write(file, "0123456789");
+  std::string contents = "old";
+  EXPECT_TRUE(ReadFileToStringWithMaxSize(file, &contents, 10));
+  EXPECT_EQ("0123456789", contents);
+  EXPECT_FALSE(ReadFileToStringWithMaxSize(file, &contents, 9));
+  EXPECT_EQ("012345678", contents);
+  EXPECT_FALSE(ReadFileToStringWithMaxSize(file, &contents, 0));
+  EXPECT_EQ("", contents);
+  EXPECT_TRUE(ReadFileToStringWithMaxSize(file, nullptr, 10));
+
+  contents = "old";
+  EXPECT_FALSE(ReadFileToString(Path(L"missing"), &contents));
+  EXPECT_EQ("", contents);
+  // An existing file is still refused through "..".
+  EXPECT_FALSE(ReadFileToString(temp_dir_.GetPath()
+                                    .Append(L"..")
+                                    .Append(temp_dir_.GetPath().BaseName())
+                                    .Append(L"data.txt"),
+                                &contents));
+}
+
+TEST_F(FileUtilTest, AppendToFileNeedsAnExistingFile) {
+  FilePath file = Path(L"list");
+  Write(file, "a\r\n");
+  EXPECT_TRUE(AppendToFile(file, "b\r\n", 3));
+  EXPECT_EQ("a\r\nb\r\n", Read(file));
+  EXPECT_FALSE(AppendToFile(Path(L"missing"), "x", 1));
+  EXPECT_FALSE(PathExists(Path(L"missing")));
+}
+
+TEST_F(FileUtilTest, FileSizeAndInfo) {
+  FilePath file = Path(L"sized");
+  Write(file, std::string(1234, 'z'));
+  int64_t size = 0;
+  EXPECT_TRUE(GetFileSize(file, &size));
+  EXPECT_EQ(1234, size);
+  File::Info info;
+  ASSERT_TRUE(GetFileInfo(file, &info));
+  EXPECT_EQ(1234, info.size);
+  EXPECT_FALSE(info.is_directory);
+  TimeDelta age = Time::Now() - info.last_modified;
+  EXPECT_LT(age.InSecondsF(), 60.0);
+  EXPECT_GT(age.InSecondsF(), -60.0);
+  ASSERT_TRUE(GetFileInfo(temp_dir_.GetPath(), &info));
+  EXPECT_TRUE(info.is_directory);
+  EXPECT_FALSE(GetFileSize(Path(L"missing"), &size));
+}
+
+TEST_F(FileUtilTest, CopyFileOverwritesAndClearsReadOnly) {
+  FilePath source = Path(L"source");
+  FilePath target = Path(L"target");
+  Write(source, "new");
+  Write(target, "old contents");
+  MakeReadOnly(source);
+  EXPECT_TRUE(CopyFile(source, target));
+  EXPECT_EQ("new", Read(target));
+  EXPECT_FALSE(IsReadOnly(target));
+  EXPECT_TRUE(IsReadOnly(source));
+
+  EXPECT_FALSE(CopyFile(Path(L"missing"), target));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
+}
+
+TEST_F(FileUtilTest, CopyAndMoveRefuseParentReferencesAndLongPaths) {
+  FilePath source = Path(L"source");
+  Write(source, "x");
+  FilePath sneaky = Path(L"sub\\..\\target");
+  ASSERT_TRUE(CreateDirectory(Path(L"sub")));
+
+  EXPECT_FALSE(CopyFile(source, sneaky));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_PATHNAME), ::GetLastError());
+  EXPECT_FALSE(Move(source, sneaky));
+  EXPECT_FALSE(PathExists(Path(L"target")));
+
+  FilePath too_long = LongPath(kMaxPathLength);
+  EXPECT_FALSE(CopyFile(source, too_long));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), ::GetLastError());
+  EXPECT_FALSE(Move(source, too_long));
+  EXPECT_TRUE(CopyFile(source, LongPath(kMaxPathLength - 1)));
+  EXPECT_TRUE(PathExists(source));
+}
+
+TEST_F(FileUtilTest, MoveReplacesFilesAndMovesFolders) {
+  FilePath source = Path(L"source");
+  FilePath target = Path(L"target");
+  Write(source, "new");
+  Write(target, "old");
+  EXPECT_TRUE(Move(source, target));
+  EXPECT_FALSE(PathExists(source));
+  EXPECT_EQ("new", Read(target));
+
+  FilePath folder = Path(L"folder");
+  ASSERT_TRUE(CreateDirectory(folder.Append(L"inner")));
+  FilePath aside = folder.AddExtension(L".123.old");
+  EXPECT_TRUE(Move(folder, aside));
+  EXPECT_TRUE(DirectoryExists(aside.Append(L"inner")));
+  EXPECT_FALSE(PathExists(folder));
+  EXPECT_FALSE(Move(Path(L"missing"), target));
+}
+
+TEST_F(FileUtilTest, ReplaceFileWithAndWithoutTarget) {
+  FilePath source = Path(L"source");
+  FilePath target = Path(L"target");
+  Write(source, "first");
+  EXPECT_TRUE(ReplaceFile(source, target, nullptr));
+  EXPECT_EQ("first", Read(target));
+  Write(source, "second");
+  EXPECT_TRUE(ReplaceFile(source, target, nullptr));
+  EXPECT_EQ("second", Read(target));
+  EXPECT_FALSE(PathExists(source));
+
+  File::Error error = File::FILE_OK;
+  EXPECT_FALSE(ReplaceFile(Path(L"missing"), target, &error));
+  EXPECT_EQ(File::FILE_ERROR_NOT_FOUND, error);
+  EXPECT_EQ("second", Read(target));
+}
+
+TEST_F(FileUtilTest, DeleteFileAcceptsEmptyAndMissingPaths) {
+  EXPECT_TRUE(DeleteFile(FilePath(), false));
+  EXPECT_TRUE(DeleteFile(Path(L"missing"), true));
+  EXPECT_TRUE(DeleteFile(Path(L"missing\\deeper"), false));
+  FilePath too_long = LongPath(kMaxPathLength);
+  EXPECT_FALSE(DeleteFile(too_long, false));
+}
+
+TEST_F(FileUtilTest, DeleteFileRemovesFilesAndEmptyFolders) {
+  FilePath file = Path(L"read-only");
+  Write(file, "x");
+  MakeReadOnly(file);
+  EXPECT_TRUE(DeleteFile(file, false));
+  EXPECT_FALSE(PathExists(file));
+
+  FilePath folder = Path(L"folder");
+  ASSERT_TRUE(CreateDirectory(folder));
+  Write(folder.Append(L"inside"), "x");
+  EXPECT_FALSE(DeleteFile(folder, false));
+  EXPECT_TRUE(PathExists(folder.Append(L"inside")));
+  ASSERT_TRUE(DeleteFile(folder.Append(L"inside"), false));
+  EXPECT_TRUE(DeleteFile(folder, false));
+  EXPECT_FALSE(PathExists(folder));
+}
+
+TEST_F(FileUtilTest, RecursiveDeleteRemovesTreeWithReadOnlyEntries) {
+  FilePath root = Path(L"root");
+  ASSERT_TRUE(CreateDirectory(root.Append(L"a\\b")));
+  ASSERT_TRUE(CreateDirectory(root.Append(L"empty")));
+  Write(root.Append(L"top.txt"), "x");
+  Write(root.Append(L"a\\b\\deep.txt"), "x");
+  MakeReadOnly(root.Append(L"a\\b\\deep.txt"));
+  MakeReadOnly(root.Append(L"a"));
+  EXPECT_TRUE(DeleteFile(root, true));
+  EXPECT_FALSE(PathExists(root));
+}
+
+TEST_F(FileUtilTest, RecursiveDeleteDoesNotFollowLinks) {
+  FilePath outside = Path(L"outside");
+  ASSERT_TRUE(CreateDirectory(outside));
+  Write(outside.Append(L"keep.txt"), "keep");
+  FilePath root = Path(L"root");
+  ASSERT_TRUE(CreateDirectory(root));
+  FilePath link = root.Append(L"link");
+  // Wine 8 reports success but makes no link; Windows needs the privilege.
+  if (!::CreateSymbolicLinkW(link.value().c_str(), outside.value().c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+      !PathExists(link.Append(L"keep.txt"))) {
+    GTEST_SKIP() << "directory links cannot be made here";
+  }
+  EXPECT_TRUE(DeleteFile(root, true));
+  EXPECT_FALSE(PathExists(root));
+  EXPECT_EQ("keep", Read(outside.Append(L"keep.txt")));
+}
+
+TEST_F(FileUtilTest, IsDirectoryEmpty) {
+  FilePath folder = Path(L"folder");
+  ASSERT_TRUE(CreateDirectory(folder));
+  EXPECT_TRUE(IsDirectoryEmpty(folder));
+  ASSERT_TRUE(CreateDirectory(folder.Append(L"sub")));
+  EXPECT_FALSE(IsDirectoryEmpty(folder));
+  EXPECT_FALSE(IsDirectoryEmpty(Path(L"missing")));
+  Write(Path(L"file"), "x");
+  EXPECT_FALSE(IsDirectoryEmpty(Path(L"file")));
+}
+
+TEST_F(FileUtilTest, TemporaryFilesAndFolders) {
+  FilePath temp;
+  ASSERT_TRUE(GetTempDir(&temp));
+  EXPECT_TRUE(temp.IsAbsolute());
+  EXPECT_FALSE(temp.EndsWithSeparator());
+  EXPECT_TRUE(DirectoryExists(temp));
+
+  FilePath first, second;
+  ASSERT_TRUE(CreateTemporaryFileInDir(temp_dir_.GetPath(), &first));
+  ASSERT_TRUE(CreateTemporaryFileInDir(temp_dir_.GetPath(), &second));
+  EXPECT_NE(first, second);
+  EXPECT_EQ(temp_dir_.GetPath(), first.DirName());
+  EXPECT_EQ("", Read(first));
+  EXPECT_FALSE(CreateTemporaryFileInDir(Path(L"missing"), &first));
+
+  FilePath dir_a, dir_b;
+  ASSERT_TRUE(CreateTemporaryDirInDir(temp_dir_.GetPath(), L"pre", &dir_a));
+  ASSERT_TRUE(CreateTemporaryDirInDir(temp_dir_.GetPath(), L"pre", &dir_b));
+  EXPECT_NE(dir_a, dir_b);
+  EXPECT_TRUE(DirectoryExists(dir_a));
+  EXPECT_EQ(0u, dir_a.BaseName().value().find(L"pre"));
+  EXPECT_EQ(temp_dir_.GetPath(), dir_a.DirName());
+}
+
+TEST_F(FileUtilTest, CurrentDirectoryAndAbsolutePaths) {
+  FilePath original;
+  ASSERT_TRUE(GetCurrentDirectory(&original));
+  ASSERT_TRUE(SetCurrentDirectory(temp_dir_.GetPath()));
+  FilePath current;
+  EXPECT_TRUE(GetCurrentDirectory(&current));
+  EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(temp_dir_.GetPath().value(),
+                                               current.value()));
+  EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(
+      Path(L"x\\z").value(),
+      MakeAbsoluteFilePath(FilePath(L"x\\y\\..\\z")).value()));
+  EXPECT_TRUE(MakeAbsoluteFilePath(FilePath()).empty());
+  ASSERT_TRUE(SetCurrentDirectory(original));
+  EXPECT_FALSE(SetCurrentDirectory(Path(L"missing")));
+}
+
+TEST_F(FileUtilTest, ShortPathNamesTheSameFile) {
+  FilePath folder = Path(L"A long folder name \u00e9t\u00e9");
+  ASSERT_TRUE(CreateDirectory(folder));
+  FilePath file = folder.Append(L"a long file name.text");
+  Write(file, "same");
+  FilePath short_path = MakeShortFilePath(file);
+  ASSERT_FALSE(short_path.empty());
+  EXPECT_EQ(std::wstring::npos, short_path.value().find(L' ')) << short_path;
+  EXPECT_NE("", short_path.MaybeAsASCII()) << short_path;
+  EXPECT_EQ("same", Read(short_path));
+  EXPECT_TRUE(MakeShortFilePath(Path(L"missing")).empty());
+}
+
+}  // namespace
+}  // namespace base

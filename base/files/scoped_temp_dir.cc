@@ -1,0 +1,77 @@
+#include "base/files/scoped_temp_dir.h"
+
+#include <utility>
+
+#include "base/files/file_util.h"
+#include "base/logging.h"
+
+namespace base {
+
+namespace {
+
+constexpr wchar_t kScopedDirPrefix[] = L"scoped_dir";
+
+}  // namespace
+
+ScopedTempDir::ScopedTempDir() = default;
+
+ScopedTempDir::ScopedTempDir(ScopedTempDir&& other) noexcept
+    : path_(other.Take()) {}
+
+ScopedTempDir& ScopedTempDir::operator=(ScopedTempDir&& other) {
+  if (this != &other) {
+    if (!path_.empty() && !Delete())
+      LOG(WARNING) << "Could not delete temp dir " << path_;
+    path_ = other.Take();
+  }
+  return *this;
+}
+
+ScopedTempDir::~ScopedTempDir() {
+  if (!path_.empty() && !Delete())
+    LOG(WARNING) << "Could not delete temp dir " << path_;
+}
+
+bool ScopedTempDir::CreateUniqueTempDir() {
+  DCHECK(path_.empty()) << "already owns " << path_;
+  if (!path_.empty())
+    return false;
+  return CreateNewTempDirectory(kScopedDirPrefix, &path_);
+}
+
+bool ScopedTempDir::CreateUniqueTempDirUnderPath(const FilePath& base_path) {
+  DCHECK(path_.empty()) << "already owns " << path_;
+  if (!path_.empty())
+    return false;
+  if (!CreateDirectory(base_path))
+    return false;
+  return CreateTemporaryDirInDir(base_path, kScopedDirPrefix, &path_);
+}
+
+bool ScopedTempDir::Set(const FilePath& path) {
+  DCHECK(path_.empty()) << "already owns " << path_;
+  if (!path_.empty() || !CreateDirectory(path))
+    return false;
+  path_ = path;
+  return true;
+}
+
+bool ScopedTempDir::Delete() {
+  if (path_.empty())
+    return false;
+  if (!DeleteFile(path_, true))
+    return false;
+  path_.clear();
+  return true;
+}
+
+FilePath ScopedTempDir::Take() {
+  return std::exchange(path_, FilePath());
+}
+
+const FilePath& ScopedTempDir::GetPath() const {
+  DCHECK(!path_.empty()) << "no folder is owned";
+  return path_;
+}
+
+}  // namespace base
