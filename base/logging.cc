@@ -260,14 +260,18 @@ Win32ErrorLogMessage::~Win32ErrorLogMessage() {
 
 }  // namespace logging
 
-std::ostream& operator<<(std::ostream& out, const wchar_t* wstr) {
-  return out << (wstr ? base::WideToUTF8(wstr) : std::string("(null)"));
+namespace std {
+
+ostream& operator<<(ostream& out, const wchar_t* wstr) {
+  return out << (wstr ? base::WideToUTF8(wstr) : string("(null)"));
 }
 
-std::ostream& operator<<(std::ostream& out, const std::wstring& wstr) {
+ostream& operator<<(ostream& out, const wstring& wstr) {
   return out << base::WideToUTF8(wstr);
 }
 
-std::ostream& operator<<(std::ostream& out, std::wstring_view wstr) {
+ostream& operator<<(ostream& out, wstring_view wstr) {
   return out << base::WideToUTF8(wstr);
 }
+
+}  // namespace std

@@ -170,10 +170,14 @@ class CheckOpResult {
 
 }  // namespace logging
 
-// Wide text is written to logs as UTF-8.
-std::ostream& operator<<(std::ostream& out, const wchar_t* wstr);
-std::ostream& operator<<(std::ostream& out, const std::wstring& wstr);
-std::ostream& operator<<(std::ostream& out, std::wstring_view wstr);
+// Wide text is written to logs as UTF-8. Declared where argument-dependent
+// lookup finds them from every namespace: an operator<< declared in any
+// enclosing namespace would otherwise hide global ones.
+namespace std {
+ostream& operator<<(ostream& out, const wchar_t* wstr);
+ostream& operator<<(ostream& out, const wstring& wstr);
+ostream& operator<<(ostream& out, wstring_view wstr);
+}  // namespace std
 
 #define COMPACT_LOG_INFO logging::LogMessage(__FILE__, __LINE__, logging::LOG_INFO)
 #define COMPACT_LOG_WARNING \
