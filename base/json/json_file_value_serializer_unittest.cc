@@ -1,0 +1,119 @@
+#include "base/json/json_file_value_serializer.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/values.h"
+#include "base/win/scoped_handle.h"
+#include "gtest/gtest.h"
+
+namespace base {
+namespace {
+
+class JSONFileValueDeserializerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
+    dir_ = std::wstring(temp) + L"kelvo_json_file_test_" +
+           std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(::CreateDirectoryW(dir_.c_str(), nullptr) ||
+                ::GetLastError() == ERROR_ALREADY_EXISTS);
+  }
+
+  void TearDown() override {
+    for (const std::wstring& name : written_)
+      ::DeleteFileW(Path(name).c_str());
+    ::RemoveDirectoryW(dir_.c_str());
+  }
+
+  std::wstring Path(const std::wstring& name) const {
+    return dir_ + L"\\" + name;
+  }
+
+  std::wstring Write(const std::wstring& name, const std::string& content) {
+    win::ScopedHandle file(::CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0,
+                                         nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_TRUE(file.IsValid());
+    DWORD written = 0;
+    EXPECT_TRUE(::WriteFile(file.Get(), content.data(),
+                            static_cast<DWORD>(content.size()), &written,
+                            nullptr));
+    written_.push_back(name);
+    return Path(name);
+  }
+
+  std::wstring dir_;
+  std::vector<std::wstring> written_;
+};
+
+TEST_F(JSONFileValueDeserializerTest, ReadsAValidFile) {
+  const std::string content = "\xEF\xBB\xBF{\"a\": {\"b\": [1, 2]}}\r\n";
+  JSONFileValueDeserializer deserializer(Write(L"good.json", content));
+  int code = -1;
+  std::string message = "unchanged";
+  std::unique_ptr<DictionaryValue> root =
+      DictionaryValue::From(deserializer.Deserialize(&code, &message));
+  ASSERT_TRUE(root);
+  const ListValue* list = nullptr;
+  EXPECT_TRUE(root->GetList("a.b", &list));
+  EXPECT_EQ(content.size(), deserializer.get_last_read_size());
+}
+
+TEST_F(JSONFileValueDeserializerTest, FileErrorsAreToldApart) {
+  int code = 0;
+  std::string message;
+  JSONFileValueDeserializer missing(Path(L"missing.json"));
+  EXPECT_FALSE(missing.Deserialize(&code, &message));
+  EXPECT_EQ(JSONFileValueDeserializer::JSON_NO_SUCH_FILE, code);
+  EXPECT_EQ("File doesn't exist.", message);
+
+  JSONFileValueDeserializer no_folder(Path(L"no_folder\\x.json"));
+  EXPECT_FALSE(no_folder.Deserialize(&code, &message));
+  EXPECT_EQ(JSONFileValueDeserializer::JSON_NO_SUCH_FILE, code);
+
+  // Held open by a writer that shares nothing.
+  std::wstring locked_path = Write(L"locked.json", "{}");
+  win::ScopedHandle holder(::CreateFileW(locked_path.c_str(), GENERIC_WRITE, 0,
+                                         nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder.IsValid());
+  JSONFileValueDeserializer locked(locked_path);
+  EXPECT_FALSE(locked.Deserialize(&code, &message));
+  EXPECT_EQ(JSONFileValueDeserializer::JSON_FILE_LOCKED, code);
+  EXPECT_EQ("File locked.", message);
+  holder.Close();
+  EXPECT_TRUE(locked.Deserialize(&code, &message));
+
+  // A folder is no file to read.
+  JSONFileValueDeserializer folder(dir_);
+  EXPECT_FALSE(folder.Deserialize(&code, &message));
+  EXPECT_NE(JSONFileValueDeserializer::JSON_NO_ERROR, code);
+  EXPECT_FALSE(message.empty());
+}
+
+TEST_F(JSONFileValueDeserializerTest, ParseErrorsComeFromTheReader) {
+  int code = 0;
+  std::string message;
+  JSONFileValueDeserializer empty(Write(L"empty.json", ""));
+  EXPECT_FALSE(empty.Deserialize(&code, &message));
+  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, code);
+  EXPECT_EQ(0u, empty.get_last_read_size());
+
+  JSONFileValueDeserializer trailing(Write(L"trailing.json", "[1,]"));
+  EXPECT_FALSE(trailing.Deserialize(&code, &message));
+  EXPECT_EQ(JSONReader::JSON_TRAILING_COMMA, code);
+  EXPECT_EQ("Line: 1, column: 3, Trailing comma not allowed.", message);
+
+  JSONFileValueDeserializer lenient(Write(L"lenient.json", "[1,]"),
+                                    JSON_ALLOW_TRAILING_COMMAS);
+  EXPECT_TRUE(lenient.Deserialize(nullptr, nullptr));
+
+  // Error outputs are optional.
+  EXPECT_FALSE(trailing.Deserialize(nullptr, nullptr));
+}
+
+}  // namespace
+}  // namespace base

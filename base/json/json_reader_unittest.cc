@@ -1,0 +1,218 @@
+#include "base/json/json_reader.h"
+
+#include <memory>
+#include <string>
+
+#include "base/values.h"
+#include "gtest/gtest.h"
+
+namespace base {
+namespace {
+
+// The error code of parsing |json|, or JSON_NO_ERROR when it parses.
+int ErrorOf(const std::string& json, int options = JSON_PARSE_RFC) {
+  int code = JSONReader::JSON_NO_ERROR;
+  std::string message;
+  std::unique_ptr<Value> value =
+      JSONReader::ReadAndReturnError(json, options, &code, &message);
+  EXPECT_EQ(value == nullptr, code != JSONReader::JSON_NO_ERROR) << json;
+  EXPECT_EQ(value == nullptr, !message.empty()) << json;
+  return code;
+}
+
+std::string Nested(int depth, char open, char close) {
+  return std::string(depth, open) + std::string(depth, close);
+}
+
+TEST(JSONReaderTest, NumbersBecomeIntegersOnlyWhenWrittenAndSizedSo) {
+  struct {
+    const char* json;
+    Value::Type type;
+  } cases[] = {
+      {"0", Value::Type::INTEGER},
+      {"-0", Value::Type::INTEGER},
+      {"2147483647", Value::Type::INTEGER},
+      {"-2147483648", Value::Type::INTEGER},
+      {"2147483648", Value::Type::DOUBLE},
+      {"-2147483649", Value::Type::DOUBLE},
+      {"18446744073709551616", Value::Type::DOUBLE},
+      {"1.0", Value::Type::DOUBLE},
+      {"1e2", Value::Type::DOUBLE},
+      {"-0.5", Value::Type::DOUBLE},
+  };
+  for (const auto& c : cases) {
+    std::unique_ptr<Value> value = JSONReader::Read(c.json);
+    ASSERT_TRUE(value) << c.json;
+    EXPECT_EQ(c.type, value->GetType()) << c.json;
+  }
+  int integer = 0;
+  JSONReader::Read("-2147483648")->GetAsInteger(&integer);
+  EXPECT_EQ(-2147483647 - 1, integer);
+  double number = 0;
+  JSONReader::Read("2147483648")->GetAsDouble(&number);
+  EXPECT_EQ(2147483648.0, number);
+  // Too large for a double at all.
+  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, ErrorOf("1e400"));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("01"));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("+1"));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf(".5"));
+}
+
+TEST(JSONReaderTest, ReadsEveryTypeAndKeepsDottedKeysLiteral) {
+  std::unique_ptr<DictionaryValue> root = DictionaryValue::From(
+      JSONReader::Read("{\"a.b\": [true, null, \"x\", {}], \"c\": 1.5}"));
+  ASSERT_TRUE(root);
+  const ListValue* list = nullptr;
+  EXPECT_FALSE(root->GetList("a.b", &list));
+  ASSERT_TRUE(root->GetListWithoutPathExpansion("a.b", &list));
+  ASSERT_EQ(4u, list->GetSize());
+  bool flag = false;
+  EXPECT_TRUE(list->GetBoolean(0, &flag));
+  EXPECT_TRUE(flag);
+  const Value* null_value = nullptr;
+  ASSERT_TRUE(list->Get(1, &null_value));
+  EXPECT_TRUE(null_value->IsType(Value::Type::NONE));
+  const DictionaryValue* empty = nullptr;
+  EXPECT_TRUE(list->GetDictionary(3, &empty));
+  EXPECT_TRUE(empty->empty());
+  double number = 0;
+  EXPECT_TRUE(root->GetDouble("c", &number));
+  EXPECT_EQ(1.5, number);
+}
+
+TEST(JSONReaderTest, TheLastOfDuplicateKeysWins) {
+  std::unique_ptr<DictionaryValue> root = DictionaryValue::From(
+      JSONReader::Read("{\"k\": 1, \"o\": {\"x\": 1}, \"k\": \"two\","
+                       " \"o\": {\"y\": 2}}"));
+  ASSERT_TRUE(root);
+  std::string text;
+  EXPECT_TRUE(root->GetString("k", &text));
+  EXPECT_EQ("two", text);
+  EXPECT_FALSE(root->HasKey("o.x"));
+  const DictionaryValue* o = nullptr;
+  ASSERT_TRUE(root->GetDictionary("o", &o));
+  EXPECT_FALSE(o->HasKey("x"));
+  EXPECT_TRUE(o->HasKey("y"));
+}
+
+TEST(JSONReaderTest, WholeTextIsExactlyOneValueAfterAnOptionalBom) {
+  EXPECT_TRUE(JSONReader::Read("\xEF\xBB\xBF{\"a\": 1}"));
+  EXPECT_TRUE(JSONReader::Read(" \r\n\t[1] \n"));
+  EXPECT_EQ(JSONReader::JSON_UNSUPPORTED_ENCODING, ErrorOf("\xEF\xBB"));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf(" \xEF\xBB\xBF{}"));
+  EXPECT_EQ(JSONReader::JSON_UNEXPECTED_DATA_AFTER_ROOT, ErrorOf("1 2"));
+  EXPECT_EQ(JSONReader::JSON_UNEXPECTED_DATA_AFTER_ROOT, ErrorOf("{} {}"));
+  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, ErrorOf(""));
+  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, ErrorOf("   "));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("[1] // note"));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("/* c */ [1]"));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("{\"a\": 1"));
+  EXPECT_EQ(JSONReader::JSON_UNQUOTED_DICTIONARY_KEY, ErrorOf("{a: 1}"));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("'single'"));
+}
+
+TEST(JSONReaderTest, TrailingCommasOnlyWhenAllowed) {
+  EXPECT_EQ(JSONReader::JSON_TRAILING_COMMA, ErrorOf("[1, 2, ]"));
+  EXPECT_EQ(JSONReader::JSON_TRAILING_COMMA, ErrorOf("{\"a\": 1,\n}"));
+
+  const int allow = JSON_ALLOW_TRAILING_COMMAS;
+  std::unique_ptr<ListValue> list =
+      ListValue::From(JSONReader::Read("[1, [2,], {\"a\": 3,},]", allow));
+  ASSERT_TRUE(list);
+  EXPECT_EQ(3u, list->GetSize());
+  // The option allows one comma after a value, nothing more.
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("[,]", allow));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("[1,,]", allow));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("{,}", allow));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("{\"a\":,}", allow));
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("1,", allow));
+  // Commas inside strings are text.
+  list = ListValue::From(JSONReader::Read("[\"a,]\", \"\\\",}\",]", allow));
+  ASSERT_TRUE(list);
+  std::string text;
+  EXPECT_TRUE(list->GetString(0, &text));
+  EXPECT_EQ("a,]", text);
+  EXPECT_TRUE(list->GetString(1, &text));
+  EXPECT_EQ("\",}", text);
+}
+
+TEST(JSONReaderTest, NestingIsLimitedWithoutExhaustingTheStack) {
+  const int limit = JSONReader::kStackMaxDepth;
+  EXPECT_TRUE(JSONReader::Read(Nested(limit, '[', ']')));
+  EXPECT_EQ(JSONReader::JSON_TOO_MUCH_NESTING,
+            ErrorOf(Nested(limit + 1, '[', ']')));
+  EXPECT_EQ(JSONReader::JSON_TOO_MUCH_NESTING,
+            ErrorOf(Nested(1000 * 1000, '[', ']')));
+  // Unbalanced and mixed nesting counts too.
+  EXPECT_EQ(JSONReader::JSON_TOO_MUCH_NESTING,
+            ErrorOf(std::string(limit + 1, '[')));
+  std::string objects;
+  for (int i = 0; i <= limit; ++i)
+    objects += "{\"a\":";
+  objects += "1" + std::string(limit + 1, '}');
+  EXPECT_EQ(JSONReader::JSON_TOO_MUCH_NESTING, ErrorOf(objects));
+  // Brackets inside strings are not nesting.
+  EXPECT_TRUE(JSONReader::Read("[\"" + std::string(1000, '[') + "\"]"));
+}
+
+TEST(JSONReaderTest, TextMustBeValidUTF8) {
+  std::string text;
+  std::unique_ptr<Value> value =
+      JSONReader::Read("\"h\xC3\xA9\xF0\x9F\x98\x80\"");
+  ASSERT_TRUE(value);
+  EXPECT_TRUE(value->GetAsString(&text));
+  EXPECT_EQ("h\xC3\xA9\xF0\x9F\x98\x80", text);
+  // Escapes are decoded to UTF-8, surrogate pairs included.
+  value = JSONReader::Read("\"\\u00e9\\ud83d\\ude00\\n\\/\"");
+  ASSERT_TRUE(value);
+  EXPECT_TRUE(value->GetAsString(&text));
+  EXPECT_EQ("\xC3\xA9\xF0\x9F\x98\x80\n/", text);
+
+  const char* invalid[] = {
+      "\"\xFF\"",              // never valid
+      "\"\xC3\"",              // truncated
+      "\"\xC0\xAF\"",          // overlong '/'
+      "\"\xED\xA0\x80\"",      // encoded surrogate
+      "\"\xF4\x90\x80\x80\"",  // above U+10FFFF
+      "[1, \"ok\"] \x80",      // outside any string
+  };
+  for (const char* json : invalid)
+    EXPECT_EQ(JSONReader::JSON_UNSUPPORTED_ENCODING, ErrorOf(json)) << json;
+
+  EXPECT_EQ(JSONReader::JSON_INVALID_ESCAPE, ErrorOf("\"\\q\""));
+  EXPECT_EQ(JSONReader::JSON_INVALID_ESCAPE, ErrorOf("\"\\ud800\""));
+  EXPECT_EQ(JSONReader::JSON_INVALID_ESCAPE, ErrorOf("\"\\u12\""));
+  // Raw control characters must be escaped.
+  EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf("\"a\tb\""));
+}
+
+TEST(JSONReaderTest, ErrorsCarryLineAndColumn) {
+  int code = 0;
+  int line = 0;
+  int column = 0;
+  std::string message;
+  EXPECT_FALSE(JSONReader::ReadAndReturnError("{\n  \"a\": x}", JSON_PARSE_RFC,
+                                              &code, &message, &line, &column));
+  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, code);
+  EXPECT_EQ(2, line);
+  EXPECT_EQ(8, column);
+  EXPECT_EQ("Line: 2, column: 8, Syntax error.", message);
+
+  EXPECT_FALSE(JSONReader::ReadAndReturnError("[1,\n2,\n]", JSON_PARSE_RFC,
+                                              &code, &message, &line, &column));
+  EXPECT_EQ(JSONReader::JSON_TRAILING_COMMA, code);
+  EXPECT_EQ("Line: 2, column: 2, Trailing comma not allowed.", message);
+
+  // The reader object keeps the last error until a read succeeds.
+  JSONReader reader;
+  EXPECT_FALSE(reader.ReadToValue("[1 2]"));
+  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, reader.error_code());
+  EXPECT_EQ(1, reader.error_line());
+  EXPECT_EQ(4, reader.error_column());
+  EXPECT_TRUE(reader.ReadToValue("[1]"));
+  EXPECT_EQ(JSONReader::JSON_NO_ERROR, reader.error_code());
+  EXPECT_EQ("", reader.GetErrorMessage());
+}
+
+}  // namespace
+}  // namespace base
