@@ -1,0 +1,75 @@
+// The child process of the process tests. One action per run:
+//   exit N            exits with code N
+//   print TEXT        writes TEXT to standard output, no line end
+//   print-stderr TEXT writes TEXT to standard error
+//   sleep MS          sleeps MS milliseconds, then exits with 0
+//   cwd               writes the current directory (UTF-8)
+//   show-window       writes the show-window request of its start-up info
+//   reset-event HEX   resets the event whose handle value is HEX: exits with
+//                     0 when that handle is an event here, 3 when it is not
+// Unknown actions exit with 100.
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+int WriteTo(FILE* stream, const char* text) {
+  fputs(text, stream);
+  fflush(stream);
+  return 0;
+}
+
+int PrintCurrentDirectory() {
+  wchar_t wide[MAX_PATH];
+  DWORD length = ::GetCurrentDirectoryW(MAX_PATH, wide);
+  char utf8[4 * MAX_PATH];
+  int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length),
+                                   utf8, sizeof(utf8) - 1, nullptr, nullptr);
+  utf8[size] = '\0';
+  return WriteTo(stdout, utf8);
+}
+
+int PrintShowWindow() {
+  STARTUPINFOW info = {sizeof(info)};
+  ::GetStartupInfoW(&info);
+  int show = (info.dwFlags & STARTF_USESHOWWINDOW) ? info.wShowWindow : -1;
+  printf("%d", show);
+  fflush(stdout);
+  return 0;
+}
+
+int ResetEvent(const char* hex) {
+  HANDLE event = reinterpret_cast<HANDLE>(
+      static_cast<uintptr_t>(strtoull(hex, nullptr, 16)));
+  return ::ResetEvent(event) ? 0 : 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2)
+    return 100;
+  const char* action = argv[1];
+  const char* argument = argc > 2 ? argv[2] : "";
+  if (!strcmp(action, "exit"))
+    return atoi(argument);
+  if (!strcmp(action, "print"))
+    return WriteTo(stdout, argument);
+  if (!strcmp(action, "print-stderr"))
+    return WriteTo(stderr, argument);
+  if (!strcmp(action, "sleep")) {
+    ::Sleep(static_cast<DWORD>(atoi(argument)));
+    return 0;
+  }
+  if (!strcmp(action, "cwd"))
+    return PrintCurrentDirectory();
+  if (!strcmp(action, "show-window"))
+    return PrintShowWindow();
+  if (!strcmp(action, "reset-event"))
+    return ResetEvent(argument);
+  return 100;
+}
