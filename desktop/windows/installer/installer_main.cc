@@ -1,0 +1,397 @@
+#include "desktop/windows/installer/installer_main.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <memory>
+
+#include "base/at_exit.h"
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/lazy_instance_helpers.h"
+#include "base/logging.h"
+#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/string_util.h"
+#include "base/strings/stringprintf.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/synchronization/lock.h"
+#include "base/time/time.h"
+#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/version_info.h"
+
+namespace installer {
+
+namespace {
+
+base::LazySingleton<base::Lock> g_launch_lock;
+
+// How long the probe copy of the installer may take to answer "--version".
+constexpr base::TimeDelta kProbeTimeout = base::TimeDelta::FromSeconds(30);
+
+// The flags of a run, each the presence of its switch.
+struct StartFlags {
+  bool backend = false;
+  bool uninstall = false;
+  bool silent = false;
+  bool run_immediately = false;
+  bool autoupdate = false;
+  bool replace_old_product = false;
+};
+
+// Prints the answer to an info switch; false when none is present.
+bool AnswerInfoSwitch(const base::CommandLine& command_line) {
+  std::string answer;
+  if (command_line.HasSwitch(switches::kVersion))
+    answer = GetProductVersion();
+  else if (command_line.HasSwitch(switches::kInternalVersion))
+    answer = GetInternalVersion();
+  else if (command_line.HasSwitch(switches::kStream))
+    answer = GetStream();
+  else
+    return false;
+  PrintToConsole("%s", answer.c_str());
+  return true;
+}
+
+// Progress of the installer is logged at verbose level 1 and belongs in the
+// log of every run; "v" can ask for more or less.
+int VerboseLevel(const base::CommandLine& command_line) {
+  int level = 1;
+  if (command_line.HasSwitch(switches::kV))
+    base::StringToInt(command_line.GetSwitchValueASCII(switches::kV), &level);
+  return level;
+}
+
+void StartLogging(const base::CommandLine& command_line) {
+  logging::LoggingSettings settings;
+  settings.logging_dest = logging::LOG_TO_FILE;
+  settings.log_file = GetLogFilePath().value();
+  settings.lock_log = logging::LOCK_LOG_FILE;
+  settings.delete_old = logging::DELETE_OLD_LOG_FILE;
+  logging::InitLogging(settings);
+  logging::SetVlogLevel(VerboseLevel(command_line));
+  LOG(INFO) << base::StringPrintf("%s installer starting - version ",
+                                  GetProductName().c_str())
+            << GetProductVersion() << " " << GetStream();
+  LOG(INFO) << "Command line: " << command_line.GetCommandLineString();
+}
+
+StartFlags ReadStartFlags(const base::CommandLine& command_line) {
+  StartFlags flags;
+  flags.backend = command_line.HasSwitch(switches::kBackend);
+  flags.uninstall = command_line.HasSwitch(switches::kUninstall);
+  flags.silent = command_line.HasSwitch(switches::kSilent);
+  flags.run_immediately = command_line.HasSwitch(switches::kRunimmediately);
+  flags.autoupdate = command_line.HasSwitch(switches::kAutoupdate);
+  flags.replace_old_product =
+      command_line.HasSwitch(switches::kReplacetavrelinstallation);
+  return flags;
+}
+
+std::wstring GetProductExeFileName() {
+  return base::UTF8ToWide(GetFileNameBase() + ".exe");
+}
+
+// Decides whether this run is an installer.exe started from an unpacked
+// package folder (or, for an uninstall, from an installation folder). False
+// in |*valid| when an uninstall runs outside an installation folder.
+bool IsInsidePackage(const StartFlags& flags,
+                     const base::FilePath& own_dir,
+                     const base::FilePath& own_file,
+                     bool* valid) {
+  *valid = true;
+  bool has_product_exe =
+      base::PathExists(own_dir.Append(GetProductExeFileName()));
+  if (flags.uninstall) {
+    if (!has_product_exe) {
+      LOG(ERROR) << "Requested to uninstall, but we are not in a valid "
+                    "installation folder";
+      *valid = false;
+      return false;
+    }
+    return true;
+  }
+  // The name is compared exactly: only the package's own host counts.
+  return has_product_exe && base::PathExists(own_dir.AppendASCII("files_list")) &&
+         own_file.BaseName().value() == L"installer.exe";
+}
+
+base::FilePath GetInstallFolderFromCommandLine(
+    const base::CommandLine& command_line,
+    StartFlags* flags) {
+  base::FilePath folder;
+  if (!command_line.HasSwitch(switches::kInstallfolder))
+    return folder;
+  folder = command_line.GetSwitchValuePath(switches::kInstallfolder);
+  LOG(INFO) << "Install folder from command line: " << folder;
+  if (!folder.empty() || !flags->autoupdate)
+    return folder;
+  // An old autoupdater passes an empty installfolder and the folder as a
+  // bare argument; such a run shows the progress window.
+  LOG(INFO) << "It looks like we are autoupdating from K12.";
+  folder = RecoverInstallFolderFromCommandLine(command_line);
+  LOG(INFO) << "Recovered install folder from command line: " << folder;
+  if (flags->silent && !folder.empty()) {
+    LOG(INFO) << "Configuring for K12 autoupdate.";
+    flags->silent = false;
+    flags->run_immediately = true;
+  }
+  return folder;
+}
+
+void LogStartFlags(const StartFlags& flags, bool inside_package) {
+  LOG(INFO) << "Uninstall:" << flags.uninstall;
+  LOG(INFO) << "Replace Tavrel installation:" << flags.replace_old_product;
+  LOG(INFO) << "Silent:" << flags.silent;
+  LOG(INFO) << "Run Immediately" << flags.run_immediately;
+  LOG(INFO) << "Backend" << flags.backend;
+  LOG(INFO) << "Inside package" << inside_package;
+  LOG(INFO) << "Autoupdate:" << flags.autoupdate;
+}
+
+using SHGetKnownFolderPathFunction = HRESULT(WINAPI*)(REFKNOWNFOLDERID,
+                                                      DWORD,
+                                                      HANDLE,
+                                                      PWSTR*);
+
+// The Downloads folder, asked through shell32 looked up at run time.
+bool GetDownloadsFolder(base::FilePath* folder) {
+  HMODULE shell32 = ::GetModuleHandleW(L"shell32.dll");
+  if (!shell32)
+    shell32 = ::LoadLibraryW(L"shell32.dll");
+  auto get_known_folder_path =
+      shell32 ? reinterpret_cast<SHGetKnownFolderPathFunction>(
+                    ::GetProcAddress(shell32, "SHGetKnownFolderPath"))
+              : nullptr;
+  if (!get_known_folder_path)
+    return false;
+  for (DWORD flags : {0ul, static_cast<DWORD>(KF_FLAG_CREATE | KF_FLAG_INIT)}) {
+    PWSTR path = nullptr;
+    HRESULT hr = get_known_folder_path(FOLDERID_Downloads, flags, nullptr, &path);
+    if (SUCCEEDED(hr) && path)
+      *folder = base::FilePath(path);
+    ::CoTaskMemFree(path);
+    if (SUCCEEDED(hr))
+      return !folder->empty();
+  }
+  return false;
+}
+
+// Shows that programs can be started from |folder|: a copy of |probe_exe|
+// placed there must start and answer "--version".
+bool ProbeFolder(const base::FilePath& folder, const base::FilePath& probe_exe) {
+  base::FilePath copy = folder.Append(probe_exe.BaseName());
+  if (!base::CopyFile(probe_exe, copy)) {
+    PLOG(WARNING) << "Cannot copy the probe to " << folder;
+    return false;
+  }
+  base::LaunchOptions options;
+  options.wait = true;
+  options.wait_timeout = kProbeTimeout;
+  options.start_hidden = true;
+  base::Process process = base::LaunchProcess(
+      L"\"" + copy.value() + L"\" --" + base::ASCIIToWide(switches::kVersion),
+      options);
+  bool started = process.IsValid();
+  if (!started)
+    PLOG(WARNING) << "Cannot start a program in " << folder;
+  // A probe still running at the limit keeps its file; it is tiny and the
+  // folder stays ours.
+  process.Close();
+  base::DeleteFile(copy, false);
+  return started;
+}
+
+bool TryTempDirBase(const base::FilePath& base_dir,
+                    const std::wstring& folder_name,
+                    const base::FilePath& probe_exe,
+                    base::FilePath* folder) {
+  if (base_dir.empty())
+    return false;
+  base::FilePath candidate = base_dir.Append(folder_name);
+  bool existed = base::DirectoryExists(candidate);
+  if (!existed && !base::CreateDirectory(candidate))
+    return false;
+  if (!probe_exe.empty() && !ProbeFolder(candidate, probe_exe)) {
+    if (!existed)
+      base::DeleteFile(candidate, false);  // Only when empty.
+    return false;
+  }
+  *folder = candidate;
+  return true;
+}
+
+}  // namespace
+
+base::Lock& GetProcessLaunchLock() {
+  return *g_launch_lock.Get();
+}
+
+bool FindUsableTempDir(const std::wstring& folder_name,
+                       const base::FilePath& probe_exe,
+                       base::FilePath* folder) {
+  base::FilePath base_dir;
+  if (base::PathService::Get(base::DIR_TEMP, &base_dir) &&
+      TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
+    return true;
+  }
+  base_dir.clear();
+  if (GetDownloadsFolder(&base_dir) &&
+      TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
+    return true;
+  }
+  for (int key : {base::DIR_HOME, base::DIR_EXE}) {
+    base_dir.clear();
+    if (base::PathService::Get(key, &base_dir) &&
+        TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::wstring GetInstallerTempFolderName() {
+  return base::UTF8ToWide(
+      base::StringPrintf("%s Installer", GetProductName().c_str()));
+}
+
+base::FilePath GetLogFilePath() {
+  base::Time::Exploded now;
+  base::Time::Now().LocalExplode(&now);
+  std::string name = base::StringPrintf(
+      "%s_installer_%04d%02d%02d%02d%02d%02d.log",
+      base::ToLowerASCII(GetProductName()).c_str(), now.year, now.month,
+      now.day_of_month, now.hour, now.minute, now.second);
+  base::FilePath folder;
+  if (base::PathService::Get(base::DIR_TEMP, &folder)) {
+    folder = folder.Append(GetInstallerTempFolderName());
+    if (base::DirectoryExists(folder) || base::CreateDirectory(folder))
+      return folder.AppendASCII(name);
+  }
+  return base::FilePath(base::UTF8ToWide(name));
+}
+
+base::FilePath RecoverInstallFolderFromCommandLine(
+    const base::CommandLine& command_line) {
+  base::CommandLine::StringVector args = command_line.GetArgs();
+  if (args.empty())
+    return base::FilePath();
+  base::FilePath last(args.back());
+  return last.IsAbsolute() ? last : base::FilePath();
+}
+
+}  // namespace installer
+
+namespace installer {
+namespace {
+
+// One run of RunInstaller: the locals of the start-up and the objects that
+// live for the whole run, destroyed in reverse order of creation.
+class InstallerEntry {
+ public:
+  InstallerEntry() = default;
+  InstallerEntry(const InstallerEntry&) = delete;
+  InstallerEntry& operator=(const InstallerEntry&) = delete;
+  ~InstallerEntry() = default;
+
+  bool Run();
+
+ private:
+  // The steps after COM is up; the result of the run.
+  bool RunRoles(const base::CommandLine& command_line);
+  bool RunAfterLogging(const base::CommandLine& command_line);
+
+  // Destroys what lives for the whole run, before COM and the singletons go.
+  void DestroyRunObjects();
+
+  // Roles whose code is not part of this build.
+  static bool RoleNotAvailable(const char* role);
+
+  bool com_initialized_ = false;
+  StartFlags flags_;
+  base::FilePath own_dir_;
+  base::FilePath own_file_;
+  bool inside_package_ = false;
+  base::FilePath install_folder_;
+};
+
+bool InstallerEntry::Run() {
+  base::CommandLine::Init(0, nullptr);
+  const base::CommandLine& command_line = *base::CommandLine::ForCurrentProcess();
+  if (AnswerInfoSwitch(command_line))
+    return true;
+
+  // The singletons it deletes are used until the very end of the run.
+  base::AtExitManager at_exit;
+  com_initialized_ =
+      SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  bool result = RunRoles(command_line);
+  DestroyRunObjects();
+  if (com_initialized_)
+    ::CoUninitialize();
+  return result;
+}
+
+void InstallerEntry::DestroyRunObjects() {}
+
+bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
+  if (command_line.HasSwitch(switches::kCrashReporterParentId))
+    return RoleNotAvailable("crash reporter");
+  if (GetProductName().empty()) {
+    // Every name the installer gives files, keys and objects comes from the
+    // branding; without it nothing can be named safely.
+    LOG(ERROR) << "No product name in the branding configuration";
+    return false;
+  }
+  if (command_line.HasSwitch(switches::kHelp) ||
+      command_line.HasSwitch(switches::kQuestionMark)) {
+    return RoleNotAvailable("usage text");
+  }
+  if (command_line.HasSwitch(switches::kSetFolderPermission))
+    return RoleNotAvailable("folder-permission mode");
+
+  StartLogging(command_line);
+  return RunAfterLogging(command_line);
+}
+
+bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
+  flags_ = ReadStartFlags(command_line);
+  if (!base::PathService::Get(base::DIR_EXE, &own_dir_)) {
+    LOG(ERROR) << "Cannot find own dir";
+    return false;
+  }
+  if (!base::PathService::Get(base::FILE_EXE, &own_file_)) {
+    LOG(ERROR) << "Cannot find own file path";
+    return false;
+  }
+  bool valid = true;
+  inside_package_ = IsInsidePackage(flags_, own_dir_, own_file_, &valid);
+  if (!valid)
+    return false;
+  install_folder_ = GetInstallFolderFromCommandLine(command_line, &flags_);
+  LogStartFlags(flags_, inside_package_);
+
+  if (command_line.HasSwitch(switches::kRegisterKelvoAsProtocolHandler) ||
+      flags_.backend) {
+    return RoleNotAvailable("backend");
+  }
+  return RoleNotAvailable(flags_.silent ? "silent front end" : "front end");
+}
+
+// static
+bool InstallerEntry::RoleNotAvailable(const char* role) {
+  LOG(ERROR) << "The " << role << " is not available in this build";
+  return false;
+}
+
+}  // namespace
+}  // namespace installer
+
+bool RunInstaller() {
+  installer::InstallerEntry entry;
+  return entry.Run();
+}
