@@ -1,0 +1,209 @@
+#include "desktop/windows/installer/installer_main.h"
+
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/path_service.h"
+#include "base/strings/string_util.h"
+#include "base/test/scoped_path_override.h"
+#include "desktop/windows/installer/test/installer_process.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using test::FindInstallerLogs;
+using test::ReadInstallerLogs;
+using test::RunProgram;
+
+TEST(InstallerMainTest, RecoverInstallFolderTakesOnlyAnAbsoluteLastArgument) {
+  auto recover = [](const wchar_t* command_line) {
+    return RecoverInstallFolderFromCommandLine(
+               base::CommandLine::FromString(command_line))
+        .value();
+  };
+  EXPECT_EQ(L"C:\\Apps\\Kelvo",
+            recover(L"installer.exe --installfolder= --autoupdate "
+                    L"C:\\first C:\\Apps\\Kelvo"));
+  EXPECT_EQ(L"", recover(L"installer.exe --installfolder= relative\\dir"));
+  EXPECT_EQ(L"", recover(L"installer.exe --installfolder= --silent"));
+  EXPECT_EQ(L"\\\\server\\share\\x",
+            recover(L"installer.exe \"\\\\server\\share\\x\""));
+}
+
+TEST(InstallerMainTest, LogFileIsNamedByProductAndLocalTime) {
+  base::ScopedPathOverride temp(base::DIR_TEMP);
+  base::FilePath log = GetLogFilePath();
+  base::FilePath dir;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &dir));
+  EXPECT_EQ(dir.Append(L"Kelvo Installer"), log.DirName());
+  EXPECT_TRUE(base::DirectoryExists(log.DirName()));
+  std::wstring name = log.BaseName().value();
+  ASSERT_EQ(std::wstring(L"kelvo_installer_YYYYMMDDhhmmss.log").size(),
+            name.size());
+  EXPECT_TRUE(base::StartsWith(name, L"kelvo_installer_20",
+                               base::CompareCase::SENSITIVE));
+  EXPECT_TRUE(base::EndsWith(name, L".log", base::CompareCase::SENSITIVE));
+}
+
+TEST(InstallerMainTest, LogFileFallsBackToTheCurrentFolder) {
+  base::ScopedTempDir scratch;
+  ASSERT_TRUE(scratch.CreateUniqueTempDir());
+  // A temporary folder under a file cannot hold the log folder.
+  base::FilePath file = scratch.GetPath().Append(L"file");
+  ASSERT_TRUE(base::WriteFile(file, "x", 1));
+  base::ScopedPathOverride temp(base::DIR_TEMP, file.Append(L"temp"), true,
+                                false);
+  base::FilePath log = GetLogFilePath();
+  EXPECT_FALSE(log.IsAbsolute());
+  EXPECT_EQ(log, log.BaseName());
+}
+
+TEST(InstallerMainTest, FindUsableTempDirSkipsBasesThatCannotHoldTheFolder) {
+  base::ScopedTempDir scratch;
+  ASSERT_TRUE(scratch.CreateUniqueTempDir());
+  base::FilePath file = scratch.GetPath().Append(L"file");
+  ASSERT_TRUE(base::WriteFile(file, "x", 1));
+  base::ScopedPathOverride temp(base::DIR_TEMP, file.Append(L"temp"), true,
+                                false);
+  base::FilePath folder;
+  ASSERT_TRUE(FindUsableTempDir(L"Kelvo Test Folder", base::FilePath(),
+                                &folder));
+  EXPECT_TRUE(base::DirectoryExists(folder));
+  EXPECT_EQ(L"Kelvo Test Folder", folder.BaseName().value());
+  EXPECT_FALSE(file.IsParent(folder));
+  base::DeleteFile(folder, false);
+}
+
+TEST(InstallerMainTest, FindUsableTempDirProbesWithTheInstaller) {
+  base::ScopedPathOverride temp(base::DIR_TEMP);
+  base::FilePath temp_dir;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp_dir));
+  base::FilePath folder;
+  ASSERT_TRUE(FindUsableTempDir(
+      L"Probe Ok", test::GetBuildBinDir().Append(L"installer.exe"), &folder));
+  EXPECT_EQ(temp_dir.Append(L"Probe Ok"), folder);
+  // The probe's copy is gone again.
+  EXPECT_FALSE(base::PathExists(folder.Append(L"installer.exe")));
+
+  // A probe that cannot start fails every base; the empty candidates are
+  // removed again.
+  base::ScopedTempDir probe_dir;
+  ASSERT_TRUE(probe_dir.CreateUniqueTempDir());
+  base::FilePath not_a_program = probe_dir.GetPath().Append(L"broken.exe");
+  ASSERT_TRUE(base::WriteFile(not_a_program, "MZ nothing", 10));
+  base::ScopedPathOverride home(base::DIR_HOME);
+  base::ScopedPathOverride exe_dir(base::DIR_EXE);
+  base::FilePath home_dir;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_HOME, &home_dir));
+  EXPECT_FALSE(FindUsableTempDir(L"Probe Fails", not_a_program, &folder));
+  EXPECT_FALSE(base::PathExists(temp_dir.Append(L"Probe Fails")));
+  EXPECT_FALSE(base::PathExists(home_dir.Append(L"Probe Fails")));
+}
+
+// The built installer.exe, run as a child with its own temporary folder.
+class InstallerExeTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(temp_.CreateUniqueTempDir()); }
+
+  test::InstallerRunResult Run(const std::wstring& arguments) {
+    return RunProgram(test::GetBuildBinDir().Append(L"installer.exe"),
+                      arguments, temp_.GetPath());
+  }
+  test::InstallerRunResult RunCopy(const base::FilePath& exe,
+                                   const std::wstring& arguments) {
+    return RunProgram(exe, arguments, temp_.GetPath());
+  }
+  std::string Log() { return ReadInstallerLogs(temp_.GetPath()); }
+
+  base::ScopedTempDir temp_;
+};
+
+TEST_F(InstallerExeTest, InfoSwitchesPrintOneTextWithoutLogging) {
+  test::InstallerRunResult version = Run(L"--version");
+  ASSERT_TRUE(version.finished);
+  EXPECT_EQ(0, version.exit_code);
+  EXPECT_EQ("45.0.2531.0", version.output);
+
+  test::InstallerRunResult stream = Run(L"--stream");
+  EXPECT_EQ(0, stream.exit_code);
+  EXPECT_EQ("developer", stream.output);
+
+  test::InstallerRunResult internal = Run(L"/internal-version");
+  EXPECT_EQ(0, internal.exit_code);
+  EXPECT_EQ("2531.0", internal.output);
+
+  // The first present info switch in the fixed order wins.
+  EXPECT_EQ("45.0.2531.0", Run(L"--stream --version").output);
+  EXPECT_FALSE(base::PathExists(temp_.GetPath().Append(L"Kelvo Installer")));
+}
+
+TEST_F(InstallerExeTest, PlainRunLogsStartAndFlags) {
+  test::InstallerRunResult run = Run(L"--silent --autoupdate");
+  ASSERT_TRUE(run.finished);
+  std::vector<base::FilePath> logs = FindInstallerLogs(temp_.GetPath());
+  ASSERT_EQ(1u, logs.size());
+  std::string log = Log();
+  EXPECT_NE(std::string::npos,
+            log.find("Kelvo installer starting - version 45.0.2531.0 "
+                     "developer"));
+  EXPECT_NE(std::string::npos, log.find("Command line: "));
+  EXPECT_NE(std::string::npos, log.find("Silent:1"));
+  EXPECT_NE(std::string::npos, log.find("Autoupdate:1"));
+  EXPECT_NE(std::string::npos, log.find("Uninstall:0"));
+  EXPECT_NE(std::string::npos, log.find("Inside package0"));
+}
+
+TEST_F(InstallerExeTest, EmptyInstallFolderDuringAutoupdateIsRecovered) {
+  test::InstallerRunResult run =
+      Run(L"--installfolder= --autoupdate --silent C:\\Apps\\Kelvo");
+  ASSERT_TRUE(run.finished);
+  std::string log = Log();
+  EXPECT_NE(std::string::npos,
+            log.find("It looks like we are autoupdating from K12."));
+  EXPECT_NE(std::string::npos, log.find("Recovered install folder from "
+                                        "command line: C:\\Apps\\Kelvo"));
+  EXPECT_NE(std::string::npos, log.find("Configuring for K12 autoupdate."));
+  EXPECT_NE(std::string::npos, log.find("Silent:0"));
+  EXPECT_NE(std::string::npos, log.find("Run Immediately1"));
+}
+
+TEST_F(InstallerExeTest, RelativeBareArgumentRecoversNothing) {
+  Run(L"--installfolder= --autoupdate --silent Apps\\Kelvo");
+  std::string log = Log();
+  EXPECT_NE(std::string::npos,
+            log.find("Recovered install folder from command line: \n"));
+  EXPECT_EQ(std::string::npos, log.find("Configuring for K12 autoupdate."));
+  EXPECT_NE(std::string::npos, log.find("Silent:1"));
+}
+
+TEST_F(InstallerExeTest, UninstallOutsideAnInstallationFails) {
+  test::InstallerRunResult run = Run(L"--uninstall");
+  ASSERT_TRUE(run.finished);
+  EXPECT_NE(0, run.exit_code);
+  EXPECT_NE(std::string::npos,
+            Log().find("Requested to uninstall, but we are not in a valid "
+                       "installation folder"));
+}
+
+TEST_F(InstallerExeTest, InsidePackageNeedsTheExactHostName) {
+  base::ScopedTempDir package;
+  ASSERT_TRUE(package.CreateUniqueTempDir());
+  base::FilePath exe = test::CopyInstallerTo(package.GetPath());
+  ASSERT_FALSE(exe.empty());
+  ASSERT_EQ(1, base::WriteFile(package.GetPath().Append(L"kelvo.exe"), "x", 1));
+  ASSERT_EQ(1, base::WriteFile(package.GetPath().Append(L"files_list"), "x", 1));
+  RunCopy(exe, L"--silent");
+  EXPECT_NE(std::string::npos, Log().find("Inside package1"));
+
+  // Another case of the host's name is not the package's host.
+  base::FilePath renamed = package.GetPath().Append(L"Installer.exe");
+  ASSERT_TRUE(base::Move(exe, renamed));
+  ASSERT_TRUE(base::DeleteFile(temp_.GetPath().Append(L"Kelvo Installer"),
+                               true));
+  RunCopy(renamed, L"--silent");
+  EXPECT_NE(std::string::npos, Log().find("Inside package0"));
+}
+
+}  // namespace
+}  // namespace installer

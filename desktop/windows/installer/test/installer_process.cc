@@ -1,0 +1,97 @@
+#include "desktop/windows/installer/test/installer_process.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "base/environment.h"
+#include "base/files/file_enumerator.h"
+#include "base/files/file_util.h"
+#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/strings/utf_string_conversions.h"
+
+namespace installer {
+namespace test {
+
+namespace {
+
+// Sets an environment variable for the children started while it lives.
+class ScopedEnvironmentVariable {
+ public:
+  ScopedEnvironmentVariable(const char* name, const std::string& value)
+      : env_(base::Environment::Create()), name_(name) {
+    had_value_ = env_->GetVar(name_, &old_value_);
+    env_->SetVar(name_, value);
+  }
+  ~ScopedEnvironmentVariable() {
+    if (had_value_)
+      env_->SetVar(name_, old_value_);
+    else
+      env_->UnSetVar(name_);
+  }
+
+ private:
+  std::unique_ptr<base::Environment> env_;
+  std::string name_;
+  std::string old_value_;
+  bool had_value_ = false;
+};
+
+}  // namespace
+
+base::FilePath GetBuildBinDir() {
+  base::FilePath dir;
+  base::PathService::Get(base::DIR_EXE, &dir);
+  return dir;
+}
+
+InstallerRunResult RunProgram(const base::FilePath& exe,
+                              const std::wstring& arguments,
+                              const base::FilePath& temp_dir,
+                              base::TimeDelta timeout) {
+  std::string temp = temp_dir.AsUTF8Unsafe();
+  ScopedEnvironmentVariable tmp("TMP", temp);
+  ScopedEnvironmentVariable temp_var("TEMP", temp);
+  InstallerRunResult result;
+  std::wstring command = L"\"" + exe.value() + L"\"";
+  if (!arguments.empty())
+    command += L" " + arguments;
+  result.finished = base::GetAppOutputWithExitCode(command, &result.output,
+                                                   &result.exit_code, timeout);
+  return result;
+}
+
+base::FilePath CopyInstallerTo(const base::FilePath& dir) {
+  base::FilePath bin = GetBuildBinDir();
+  if (!base::CopyFile(bin.AppendASCII("installer.exe"),
+                      dir.AppendASCII("installer.exe")) ||
+      !base::CopyFile(bin.AppendASCII("installer.dll"),
+                      dir.AppendASCII("installer.dll"))) {
+    return base::FilePath();
+  }
+  return dir.AppendASCII("installer.exe");
+}
+
+std::vector<base::FilePath> FindInstallerLogs(const base::FilePath& temp_dir) {
+  std::vector<base::FilePath> logs;
+  base::FileEnumerator files(temp_dir.AppendASCII("Kelvo Installer"), false,
+                             base::FileEnumerator::FILES,
+                             L"kelvo_installer_*.log");
+  for (base::FilePath path = files.Next(); !path.empty(); path = files.Next())
+    logs.push_back(path);
+  std::sort(logs.begin(), logs.end());
+  return logs;
+}
+
+std::string ReadInstallerLogs(const base::FilePath& temp_dir) {
+  std::string all;
+  for (const base::FilePath& log : FindInstallerLogs(temp_dir)) {
+    std::string text;
+    base::ReadFileToString(log, &text);
+    all += text;
+  }
+  return all;
+}
+
+}  // namespace test
+}  // namespace installer

@@ -1,0 +1,47 @@
+// Runs the built installer.exe (or copies of it) as a child process for
+// end-to-end tests, with its own temporary folder, and reads what it wrote.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_PROCESS_H_
+#define DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_PROCESS_H_
+
+#include <string>
+#include <vector>
+
+#include "base/files/file_path.h"
+#include "base/time/time.h"
+
+namespace installer {
+namespace test {
+
+// bin/ of the build: installer.exe, installer.dll, stand_in.exe and the
+// test executables lie there together.
+base::FilePath GetBuildBinDir();
+
+struct InstallerRunResult {
+  bool finished = false;  // Ended within the time limit.
+  int exit_code = -1;
+  std::string output;     // Standard output.
+};
+
+// Runs |exe| with |arguments| (already quoted as needed) and the temporary
+// folder |temp_dir| (TMP and TEMP), waiting at most |timeout|.
+InstallerRunResult RunProgram(const base::FilePath& exe,
+                              const std::wstring& arguments,
+                              const base::FilePath& temp_dir,
+                              base::TimeDelta timeout =
+                                  base::TimeDelta::FromSeconds(60));
+
+// Copies installer.exe and installer.dll into |dir|; the path of the copy of
+// installer.exe, or empty on failure.
+base::FilePath CopyInstallerTo(const base::FilePath& dir);
+
+// The installer logs that runs with |temp_dir| wrote, oldest name first.
+std::vector<base::FilePath> FindInstallerLogs(const base::FilePath& temp_dir);
+
+// Every log of |temp_dir| joined.
+std::string ReadInstallerLogs(const base::FilePath& temp_dir);
+
+}  // namespace test
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_PROCESS_H_
