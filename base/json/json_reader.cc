@@ -228,6 +228,9 @@ ParseResult Fail(JSONReader::JsonParseError error, size_t offset) {
 
 // |json| is the text after any byte-order mark.
 ParseResult Parse(StringPiece json, int options) {
+  // The parser would skip a second mark too.
+  if (json.substr(0, 3) == kUtf8ByteOrderMark)
+    return Fail(JSONReader::JSON_SYNTAX_ERROR, 0);
   size_t invalid = FindInvalidUTF8(json);
   if (invalid != StringPiece::npos)
     return Fail(JSONReader::JSON_UNSUPPORTED_ENCODING, invalid);

@@ -100,6 +100,8 @@ TEST(JSONReaderTest, WholeTextIsExactlyOneValueAfterAnOptionalBom) {
   EXPECT_TRUE(JSONReader::Read(" \r\n\t[1] \n"));
   EXPECT_EQ(JSONReader::JSON_UNSUPPORTED_ENCODING, ErrorOf("\xEF\xBB"));
   EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf(" \xEF\xBB\xBF{}"));
+  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR,
+            ErrorOf("\xEF\xBB\xBF\xEF\xBB\xBF[1]"));
   EXPECT_EQ(JSONReader::JSON_UNEXPECTED_DATA_AFTER_ROOT, ErrorOf("1 2"));
   EXPECT_EQ(JSONReader::JSON_UNEXPECTED_DATA_AFTER_ROOT, ErrorOf("{} {}"));
   EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, ErrorOf(""));

@@ -191,12 +191,15 @@ Process LaunchProcess(const std::wstring& cmdline,
     startup_info.StartupInfo.hStdError = options.stderr_handle;
   }
 
-  // An explicit list limits inheritance to the handles on it.
   std::vector<HANDLE> handle_list;
+  if (options.inherit_handles && !BuildHandleList(options, &handle_list)) {
+    LOG(ERROR) << "Not starting " << cmdline;
+    return Process();
+  }
+  // An explicit list limits inheritance to the handles on it.
   HandleListAttribute attribute;
   if (options.inherit_handles && !options.handles_to_inherit.empty()) {
-    if (!BuildHandleList(options, &handle_list) ||
-        !attribute.Init(&handle_list)) {
+    if (!attribute.Init(&handle_list)) {
       LOG(ERROR) << "Not starting " << cmdline;
       return Process();
     }

@@ -149,6 +149,16 @@ TEST(LaunchProcessTest, StandardHandlesDirectoryAndWindow) {
   EXPECT_EQ(0, RunToEnd(L"print-stderr oops", options));
   EXPECT_EQ("oops", errors.Read());
 
+  // Standard handles must be inheritable, list or not.
+  win::ScopedHandle private_file(::CreateFileW(
+      L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(private_file.IsValid());
+  LaunchOptions private_std;
+  private_std.inherit_handles = true;
+  private_std.stdout_handle = private_file.Get();
+  EXPECT_FALSE(
+      LaunchProcess(TestChildCommandLine(L"exit 0"), private_std).IsValid());
+
   ScratchFile unused;
   LaunchOptions no_inheritance;
   no_inheritance.stdout_handle = unused.handle();
