@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "base/logging.h"
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 
 namespace base {
@@ -21,20 +22,6 @@ constexpr StringPieceType kSwitchPrefix = L"--";
 constexpr wchar_t kSwitchValueSeparator = L'=';
 
 CommandLine* g_current_process_command_line = nullptr;
-
-std::string ToLowerASCII(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
-bool IsASCII(StringPieceType text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](wchar_t c) { return c < 0x80; });
-}
 
 // The length of a switch prefix ("--", "-" or "/") at the start, or 0.
 size_t GetSwitchPrefixLength(StringPieceType text) {
@@ -224,7 +211,7 @@ bool CommandLine::HasSwitch(std::string_view switch_string) const {
 std::string CommandLine::GetSwitchValueASCII(
     std::string_view switch_string) const {
   StringType value = GetSwitchValueNative(switch_string);
-  if (!IsASCII(value)) {
+  if (!IsStringASCII(value)) {
     LOG(ERROR) << "Value of switch (" << switch_string << ") must be ASCII.";
     return std::string();
   }

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "base/logging.h"
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 
 namespace base {
@@ -22,24 +23,6 @@ constexpr std::wstring_view kCommonDoubleExtensionSuffixes[] = {
     L"gz", L"xz", L"bz2", L"z", L"bz"};
 // Whole extensions that are two-part whatever their length.
 constexpr std::wstring_view kCommonDoubleExtensions[] = {L"user.js"};
-
-bool IsAsciiAlpha(wchar_t c) {
-  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-}
-
-wchar_t ToLowerAscii(wchar_t c) {
-  return (c >= L'A' && c <= L'Z') ? c + (L'a' - L'A') : c;
-}
-
-bool EqualsAsciiIgnoringCase(StringPieceType text, std::wstring_view lower) {
-  if (text.size() != lower.size())
-    return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (ToLowerAscii(text[i]) != lower[i])
-      return false;
-  }
-  return true;
-}
 
 // The position of the ':' of a leading drive letter, or npos.
 size_t FindDriveLetter(StringPieceType path) {
@@ -89,12 +72,12 @@ size_t ExtensionSeparatorPosition(StringPieceType path) {
     return last_dot;
   }
   for (std::wstring_view extension : kCommonDoubleExtensions) {
-    if (EqualsAsciiIgnoringCase(path.substr(penultimate_dot + 1), extension))
+    if (EqualsCaseInsensitiveASCII(path.substr(penultimate_dot + 1), extension))
       return penultimate_dot;
   }
   StringPieceType last_extension = path.substr(last_dot + 1);
   for (std::wstring_view suffix : kCommonDoubleExtensionSuffixes) {
-    if (EqualsAsciiIgnoringCase(last_extension, suffix) &&
+    if (EqualsCaseInsensitiveASCII(last_extension, suffix) &&
         last_dot - penultimate_dot <= 5 && last_dot - penultimate_dot > 1) {
       return penultimate_dot;
     }
@@ -107,8 +90,8 @@ size_t ExtensionSeparatorPosition(StringPieceType path) {
 int CompareFoldingDriveLetter(StringPieceType a, StringPieceType b) {
   if (a.empty() || b.empty())
     return a.compare(b);
-  wchar_t first_a = FindDriveLetter(a) != npos ? ToLowerAscii(a[0]) : a[0];
-  wchar_t first_b = FindDriveLetter(b) != npos ? ToLowerAscii(b[0]) : b[0];
+  wchar_t first_a = FindDriveLetter(a) != npos ? ToLowerASCII(a[0]) : a[0];
+  wchar_t first_b = FindDriveLetter(b) != npos ? ToLowerASCII(b[0]) : b[0];
   if (first_a != first_b)
     return first_a < first_b ? -1 : 1;
   return a.substr(1).compare(b.substr(1));
@@ -185,7 +168,7 @@ bool FilePath::AppendRelativePath(const FilePath& child, FilePath* path) const {
   // Drive letters never differ by case; the other components may.
   if (FindDriveLetter(*parent_comp) != npos &&
       FindDriveLetter(*child_comp) != npos) {
-    if (ToLowerAscii((*parent_comp)[0]) != ToLowerAscii((*child_comp)[0]))
+    if (ToLowerASCII((*parent_comp)[0]) != ToLowerASCII((*child_comp)[0]))
       return false;
     ++parent_comp;
     ++child_comp;

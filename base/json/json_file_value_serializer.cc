@@ -29,7 +29,7 @@ int FileErrorFromSystemError(DWORD error) {
 }  // namespace
 
 JSONFileValueDeserializer::JSONFileValueDeserializer(
-    const std::wstring& json_file_path,
+    const FilePath& json_file_path,
     int options)
     : json_file_path_(json_file_path), options_(options) {}
 
@@ -38,7 +38,7 @@ JSONFileValueDeserializer::~JSONFileValueDeserializer() = default;
 int JSONFileValueDeserializer::ReadFileToString(std::string* json_string) {
   json_string->clear();
   win::ScopedHandle file(::CreateFileW(
-      json_file_path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      json_file_path_.value().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) {
     DWORD error = ::GetLastError();

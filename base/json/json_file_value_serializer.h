@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "base/files/file_path.h"
+
 #include "base/json/json_reader.h"
 
 namespace base {
@@ -32,7 +34,7 @@ class JSONFileValueDeserializer {
   static constexpr char kNoSuchFile[] = "File doesn't exist.";
 
   // |options| are those of JSONReader.
-  explicit JSONFileValueDeserializer(const std::wstring& json_file_path,
+  explicit JSONFileValueDeserializer(const FilePath& json_file_path,
                                      int options = JSON_PARSE_RFC);
   JSONFileValueDeserializer(const JSONFileValueDeserializer&) = delete;
   JSONFileValueDeserializer& operator=(const JSONFileValueDeserializer&) =
@@ -54,7 +56,7 @@ class JSONFileValueDeserializer {
   // A JsonFileError.
   int ReadFileToString(std::string* json_string);
 
-  const std::wstring json_file_path_;
+  const FilePath json_file_path_;
   const int options_;
   size_t last_read_size_ = 0;
 };

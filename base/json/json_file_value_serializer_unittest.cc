@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
 #include "base/values.h"
 #include "base/win/scoped_handle.h"
 #include "gtest/gtest.h"
@@ -15,39 +17,21 @@ namespace {
 
 class JSONFileValueDeserializerTest : public testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
-    dir_ = std::wstring(temp) + L"kelvo_json_file_test_" +
-           std::to_wstring(::GetCurrentProcessId());
-    ASSERT_TRUE(::CreateDirectoryW(dir_.c_str(), nullptr) ||
-                ::GetLastError() == ERROR_ALREADY_EXISTS);
+  void SetUp() override { ASSERT_TRUE(temp_.CreateUniqueTempDir()); }
+
+  FilePath Path(const std::wstring& name) const {
+    return temp_.GetPath().Append(name);
   }
 
-  void TearDown() override {
-    for (const std::wstring& name : written_)
-      ::DeleteFileW(Path(name).c_str());
-    ::RemoveDirectoryW(dir_.c_str());
+  FilePath Write(const std::wstring& name, const std::string& content) {
+    FilePath path = Path(name);
+    EXPECT_EQ(static_cast<int>(content.size()),
+              base::WriteFile(path, content.data(),
+                              static_cast<int>(content.size())));
+    return path;
   }
 
-  std::wstring Path(const std::wstring& name) const {
-    return dir_ + L"\\" + name;
-  }
-
-  std::wstring Write(const std::wstring& name, const std::string& content) {
-    win::ScopedHandle file(::CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0,
-                                         nullptr, CREATE_ALWAYS, 0, nullptr));
-    EXPECT_TRUE(file.IsValid());
-    DWORD written = 0;
-    EXPECT_TRUE(::WriteFile(file.Get(), content.data(),
-                            static_cast<DWORD>(content.size()), &written,
-                            nullptr));
-    written_.push_back(name);
-    return Path(name);
-  }
-
-  std::wstring dir_;
-  std::vector<std::wstring> written_;
+  ScopedTempDir temp_;
 };
 
 TEST_F(JSONFileValueDeserializerTest, ReadsAValidFile) {
@@ -76,8 +60,8 @@ TEST_F(JSONFileValueDeserializerTest, FileErrorsAreToldApart) {
   EXPECT_EQ(JSONFileValueDeserializer::JSON_NO_SUCH_FILE, code);
 
   // Held open by a writer that shares nothing.
-  std::wstring locked_path = Write(L"locked.json", "{}");
-  win::ScopedHandle holder(::CreateFileW(locked_path.c_str(), GENERIC_WRITE, 0,
+  FilePath locked_path = Write(L"locked.json", "{}");
+  win::ScopedHandle holder(::CreateFileW(locked_path.value().c_str(), GENERIC_WRITE, 0,
                                          nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder.IsValid());
   JSONFileValueDeserializer locked(locked_path);
@@ -88,7 +72,7 @@ TEST_F(JSONFileValueDeserializerTest, FileErrorsAreToldApart) {
   EXPECT_TRUE(locked.Deserialize(&code, &message));
 
   // A folder is no file to read.
-  JSONFileValueDeserializer folder(dir_);
+  JSONFileValueDeserializer folder(temp_.GetPath());
   EXPECT_FALSE(folder.Deserialize(&code, &message));
   EXPECT_NE(JSONFileValueDeserializer::JSON_NO_ERROR, code);
   EXPECT_FALSE(message.empty());

@@ -1,5 +1,7 @@
 #include "base/process/launch.h"
 
+#include "base/command_line.h"
+
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -275,6 +277,10 @@ bool GetAppOutputWithExitCode(const std::wstring& cmdline,
   }
   process.Terminate(1, /*wait=*/false);
   return false;
+}
+
+Process LaunchProcess(const CommandLine& cmdline, const LaunchOptions& options) {
+  return LaunchProcess(cmdline.GetCommandLineString(), options);
 }
 
 }  // namespace base

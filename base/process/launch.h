@@ -13,6 +13,8 @@
 
 namespace base {
 
+class CommandLine;
+
 struct LaunchOptions {
   LaunchOptions();
   LaunchOptions(const LaunchOptions&);
@@ -50,6 +52,7 @@ struct LaunchOptions {
 // result is not valid when the process could not be started.
 Process LaunchProcess(const std::wstring& cmdline,
                       const LaunchOptions& options);
+Process LaunchProcess(const CommandLine& cmdline, const LaunchOptions& options);
 
 // GetAppOutput's limit.
 constexpr TimeDelta kGetAppOutputTimeout = TimeDelta::FromSeconds(60);
