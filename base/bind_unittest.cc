@@ -188,13 +188,5 @@ TEST(BindTest, NullCallbacks) {
   EXPECT_TRUE(once.is_null());
 }
 
-TEST(BindTest, CopiesShareTheirBoundState) {
-  RepeatingClosure a = BindRepeating([] {});
-  RepeatingClosure b = a;
-  RepeatingClosure c = BindRepeating([] {});
-  EXPECT_TRUE(a.Equals(b));
-  EXPECT_FALSE(a.Equals(c));
-}
-
 }  // namespace
 }  // namespace base

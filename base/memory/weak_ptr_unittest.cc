@@ -8,11 +8,6 @@
 namespace base {
 namespace {
 
-struct Base {
-  virtual ~Base() = default;
-};
-struct Derived : Base {};
-
 TEST(WeakPtrTest, NullAfterTheFactoryGoes) {
   int value = 1;
   WeakPtr<int> weak;
@@ -42,13 +37,6 @@ TEST(WeakPtrTest, InvalidateTouchesOnlyEarlierPointers) {
   EXPECT_EQ(&value, after.get());
   after.reset();
   EXPECT_FALSE(factory.HasWeakPtrs());
-}
-
-TEST(WeakPtrTest, UpcastKeepsTheSameObject) {
-  Derived derived;
-  WeakPtrFactory<Derived> factory(&derived);
-  WeakPtr<Base> base = factory.GetWeakPtr();
-  EXPECT_EQ(static_cast<Base*>(&derived), base.get());
 }
 
 TEST(WeakPtrTest, MayBeHandedToAnotherThreadThatChecksIt) {

@@ -8,6 +8,7 @@
 
 #include "base/bind.h"
 #include "base/memory/ref_counted.h"
+#include "base/memory/weak_ptr.h"
 #include "base/run_loop.h"
 #include "base/threading/platform_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
@@ -295,6 +296,28 @@ TEST(MessageLoopTest, DestructionObserversHearOfTheEnd) {
 TEST(MessageLoopTest, OneLoopPerThread) {
   MessageLoop loop;
   EXPECT_DEATH(MessageLoop second, "only one message loop");
+}
+
+class Target {
+ public:
+  void Hit(int* hits) { ++*hits; }
+  WeakPtrFactory<Target> weak_factory{this};
+};
+
+TEST(MessageLoopTest, TaskBoundToAWeakPtrIsDroppedOnceItsObjectIsGone) {
+  MessageLoop loop;
+  int hits = 0;
+  auto kept = std::make_unique<Target>();
+  auto destroyed = std::make_unique<Target>();
+  loop.task_runner()->PostTask(
+      FROM_HERE,
+      BindOnce(&Target::Hit, kept->weak_factory.GetWeakPtr(), &hits));
+  loop.task_runner()->PostTask(
+      FROM_HERE,
+      BindOnce(&Target::Hit, destroyed->weak_factory.GetWeakPtr(), &hits));
+  destroyed.reset();
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ(1, hits);
 }
 
 class DeletedOnThread {

@@ -79,15 +79,5 @@ TEST(ConditionVariableTest, OthersMayTakeTheLockDuringAWait) {
   EXPECT_TRUE(flag);
 }
 
-TEST(ConditionVariableTest, TimedWaitReturnsWithTheLockHeld) {
-  Lock lock;
-  ConditionVariable cv(&lock);
-  AutoLock auto_lock(lock);
-  TimeTicks start = TimeTicks::Now();
-  cv.TimedWait(TimeDelta::FromMilliseconds(20));
-  lock.AssertAcquired();
-  EXPECT_GE(TimeTicks::Now() - start, TimeDelta::FromMilliseconds(15));
-}
-
 }  // namespace
 }  // namespace base

@@ -1,6 +1,5 @@
 #include "base/threading/platform_thread.h"
 
-#include <atomic>
 #include <string>
 
 #include "base/threading/simple_thread.h"
@@ -40,12 +39,6 @@ TEST(PlatformThreadTest, LongNamesAreCutNotOverrun) {
   EXPECT_EQ(long_name.substr(0, thread.seen_name.size()), thread.seen_name);
   EXPECT_GE(thread.seen_name.size(), 32u);
   EXPECT_LT(thread.seen_name.size(), long_name.size());
-}
-
-TEST(PlatformThreadTest, SleepLastsAtLeastItsTime) {
-  TimeTicks start = TimeTicks::Now();
-  PlatformThread::Sleep(TimeDelta::FromMilliseconds(15));
-  EXPECT_GE(TimeTicks::Now() - start, TimeDelta::FromMilliseconds(15));
 }
 
 }  // namespace
