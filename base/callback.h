@@ -91,9 +91,11 @@ class RepeatingCallback<R(Args...)> {
     return state->Run(std::forward<Args>(args)...);
   }
 
+ private:
+  friend class OnceCallback<RunType>;
+
   scoped_refptr<StateType> TakeState() && { return std::move(state_); }
 
- private:
   scoped_refptr<StateType> state_;
 };
 

@@ -1,5 +1,6 @@
 #include "base/pending_task.h"
 
+#include <cstdint>
 #include <utility>
 
 namespace base {
@@ -22,8 +23,10 @@ bool PendingTask::operator<(const PendingTask& other) const {
   // "runs later".
   if (delayed_run_time != other.delayed_run_time)
     return delayed_run_time > other.delayed_run_time;
-  // Sequence numbers may wrap; their difference does not.
-  return (sequence_num - other.sequence_num) > 0;
+  // Sequence numbers wrap after 2^32 posts; their difference, taken
+  // modulo 2^32, still orders the tasks of one queue.
+  return static_cast<int32_t>(static_cast<uint32_t>(sequence_num) -
+                              static_cast<uint32_t>(other.sequence_num)) > 0;
 }
 
 }  // namespace base

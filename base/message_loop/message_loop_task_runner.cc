@@ -66,7 +66,7 @@ bool MessageLoopTaskRunner::AddToIncomingQueue(const Location& from_here,
   {
     AutoLock lock(lock_);
     if (accept_new_tasks_) {
-      pending_task.sequence_num = next_sequence_num_++;
+      pending_task.sequence_num = static_cast<int>(next_sequence_num_++);
       bool was_empty = incoming_queue_.empty();
       incoming_queue_.push(std::move(pending_task));
       // The loop takes the whole queue at once, so only the first task

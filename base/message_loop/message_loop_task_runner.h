@@ -6,6 +6,7 @@
 #define BASE_MESSAGE_LOOP_MESSAGE_LOOP_TASK_RUNNER_H_
 
 #include <atomic>
+#include <cstdint>
 #include <queue>
 
 #include "base/pending_task.h"
@@ -53,7 +54,8 @@ class MessageLoopTaskRunner : public SingleThreadTaskRunner {
   // Null until the loop is bound and after it is destroyed.
   MessagePump* pump_ = nullptr;
   bool accept_new_tasks_ = true;
-  int next_sequence_num_ = 0;
+  // Unsigned, so that it wraps rather than overflows.
+  uint32_t next_sequence_num_ = 0;
   std::atomic<PlatformThreadId> thread_id_{kInvalidThreadId};
 };
 
