@@ -2,7 +2,7 @@
 //   exit N            exits with code N
 //   print TEXT        writes TEXT to standard output, no line end
 //   print-stderr TEXT writes TEXT to standard error
-//   sleep MS          sleeps MS milliseconds, then exits with 0
+//   sleep MS [N]      sleeps MS milliseconds, then exits with N (default 0)
 //   cwd               writes the current directory (UTF-8)
 //   show-window       writes the show-window request of its start-up info
 //   reset-event HEX   resets the event whose handle value is HEX: exits with
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     return WriteTo(stderr, argument);
   if (!strcmp(action, "sleep")) {
     ::Sleep(static_cast<DWORD>(atoi(argument)));
-    return 0;
+    return argc > 3 ? atoi(argv[3]) : 0;
   }
   if (!strcmp(action, "cwd"))
     return PrintCurrentDirectory();

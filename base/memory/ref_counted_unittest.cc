@@ -1,0 +1,85 @@
+#include "base/memory/ref_counted.h"
+
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "gtest/gtest.h"
+
+namespace base {
+namespace {
+
+class Tracked : public RefCountedThreadSafe<Tracked> {
+ public:
+  explicit Tracked(int* deletions) : deletions_(deletions) {}
+
+ private:
+  friend class RefCountedThreadSafe<Tracked>;
+  ~Tracked() { ++*deletions_; }
+  int* deletions_;
+};
+
+class Single : public RefCounted<Single> {
+ public:
+  explicit Single(bool* deleted) : deleted_(deleted) {}
+
+ private:
+  friend class RefCounted<Single>;
+  ~Single() { *deleted_ = true; }
+  bool* deleted_;
+};
+
+TEST(RefCountedTest, DeletedWithTheLastReference) {
+  bool deleted = false;
+  scoped_refptr<Single> a = MakeRefCounted<Single>(&deleted);
+  EXPECT_TRUE(a->HasOneRef());
+  scoped_refptr<Single> b = a;
+  EXPECT_FALSE(a->HasOneRef());
+  scoped_refptr<Single> c = std::move(b);
+  EXPECT_EQ(nullptr, b.get());
+  a = nullptr;
+  EXPECT_FALSE(deleted);
+  EXPECT_TRUE(c->HasOneRef());
+  c = c;  // Self-assignment keeps the object.
+  EXPECT_FALSE(deleted);
+  c.reset();
+  EXPECT_TRUE(deleted);
+}
+
+TEST(RefCountedTest, ThreadSafeCountSurvivesConcurrentCopies) {
+  int deletions = 0;
+  scoped_refptr<Tracked> shared = MakeRefCounted<Tracked>(&deletions);
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+      threads.emplace_back([shared] {
+        for (int i = 0; i < 2000; ++i) {
+          scoped_refptr<Tracked> copy = shared;
+          scoped_refptr<Tracked> moved = std::move(copy);
+        }
+      });
+    }
+    for (auto& thread : threads)
+      thread.join();
+    EXPECT_TRUE(shared->HasOneRef());
+  }
+  EXPECT_EQ(0, deletions);
+  shared = nullptr;
+  EXPECT_EQ(1, deletions);
+}
+
+TEST(RefCountedTest, ReleaseOfTheLastReferenceOnAnyThreadDeletesOnce) {
+  for (int round = 0; round < 200; ++round) {
+    int deletions = 0;
+    scoped_refptr<Tracked> a = MakeRefCounted<Tracked>(&deletions);
+    scoped_refptr<Tracked> b = a;
+    std::thread t1([r = std::move(a)]() mutable { r = nullptr; });
+    std::thread t2([r = std::move(b)]() mutable { r = nullptr; });
+    t1.join();
+    t2.join();
+    ASSERT_EQ(1, deletions);
+  }
+}
+
+}  // namespace
+}  // namespace base

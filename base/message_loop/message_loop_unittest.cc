@@ -1,0 +1,666 @@
+#include "base/message_loop/message_loop.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/bind.h"
+#include "base/memory/ref_counted.h"
+#include "base/memory/weak_ptr.h"
+#include "base/run_loop.h"
+#include "base/threading/platform_thread.h"
+#include "base/threading/thread_task_runner_handle.h"
+#include "gtest/gtest.h"
+
+namespace base {
+namespace {
+
+void Append(std::vector<int>* order, int value) {
+  order->push_back(value);
+}
+
+// Counts its destructions, to see when a task's bound state goes.
+class Counted : public RefCountedThreadSafe<Counted> {
+ public:
+  explicit Counted(std::atomic<int>* deletions) : deletions_(deletions) {}
+
+ private:
+  friend class RefCountedThreadSafe<Counted>;
+  ~Counted() { ++*deletions_; }
+  std::atomic<int>* deletions_;
+};
+
+void Keep(scoped_refptr<Counted>) {}
+
+TEST(MessageLoopTest, TasksRunInPostingOrderOnTheLoopThread) {
+  MessageLoop loop;
+  EXPECT_EQ(&loop, MessageLoop::current());
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  EXPECT_EQ(runner, ThreadTaskRunnerHandle::Get());
+  EXPECT_TRUE(runner->BelongsToCurrentThread());
+  std::vector<int> order;
+  for (int i = 0; i < 10; ++i)
+    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, i));
+  // A task posted by a task runs after those already queued.
+  runner->PostTask(
+      FROM_HERE,
+      BindOnce(
+          [](std::vector<int>* order, SingleThreadTaskRunner* runner) {
+            runner->PostTask(FROM_HERE, BindOnce(&Append, order, 99));
+            order->push_back(10);
+          },
+          &order, Unretained(runner.get())));
+  runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 11));
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 99}),
+            order);
+  std::thread([&] { EXPECT_FALSE(runner->BelongsToCurrentThread()); }).join();
+}
+
+TEST(MessageLoopTest, TasksFromManyThreadsKeepEachThreadsOrder) {
+  constexpr int kThreads = 4;
+  constexpr int kTasksPerThread = 50;
+  MessageLoop loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  for (int iteration = 0; iteration < 200; ++iteration) {
+    std::vector<std::vector<int>> seen(kThreads);
+    std::atomic<int> finished_posters{0};
+    RunLoop run_loop;
+    std::vector<std::thread> posters;
+    for (int t = 0; t < kThreads; ++t) {
+      posters.emplace_back([&, t] {
+        for (int i = 0; i < kTasksPerThread; ++i)
+          runner->PostTask(FROM_HERE, BindOnce(&Append, &seen[t], i));
+        // The last poster's final task ends the run: it comes after every
+        // other task in the queue.
+        if (++finished_posters == kThreads)
+          runner->PostTask(FROM_HERE, run_loop.QuitClosure());
+      });
+    }
+    run_loop.Run();
+    for (auto& poster : posters)
+      poster.join();
+    for (int t = 0; t < kThreads; ++t) {
+      ASSERT_EQ(static_cast<size_t>(kTasksPerThread), seen[t].size())
+          << "iteration " << iteration;
+      for (int i = 0; i < kTasksPerThread; ++i)
+        ASSERT_EQ(i, seen[t][i]) << "iteration " << iteration;
+    }
+  }
+}
+
+TEST(MessageLoopTest, DelayedTasksRunInTimeOrderAndNotEarly) {
+  MessageLoop loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  std::vector<int> order;
+  TimeTicks start = TimeTicks::Now();
+  TimeTicks ran_at_60;
+  runner->PostDelayedTask(FROM_HERE, BindOnce(&Append, &order, 60),
+                          TimeDelta::FromMilliseconds(60));
+  runner->PostDelayedTask(FROM_HERE, BindOnce(&Append, &order, 20),
+                          TimeDelta::FromMilliseconds(20));
+  // Equal delays posted back to back: posting order.
+  for (int i = 0; i < 20; ++i) {
+    runner->PostDelayedTask(FROM_HERE, BindOnce(&Append, &order, 100 + i),
+                            TimeDelta::FromMilliseconds(40));
+  }
+  runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 0));
+  RunLoop run_loop;
+  runner->PostDelayedTask(
+      FROM_HERE,
+      BindOnce([](TimeTicks* ran_at) { *ran_at = TimeTicks::Now(); },
+               &ran_at_60),
+      TimeDelta::FromMilliseconds(60));
+  runner->PostDelayedTask(FROM_HERE, run_loop.QuitClosure(),
+                          TimeDelta::FromMilliseconds(60));
+  run_loop.Run();
+  std::vector<int> expected = {0, 20};
+  for (int i = 0; i < 20; ++i)
+    expected.push_back(100 + i);
+  expected.push_back(60);
+  EXPECT_EQ(expected, order);
+  EXPECT_GE(ran_at_60 - start, TimeDelta::FromMilliseconds(60));
+}
+
+TEST(MessageLoopTest, QuitVariants) {
+  MessageLoop loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  {
+    // Quit before Run: Run returns at once and runs nothing.
+    std::vector<int> order;
+    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
+    RunLoop run_loop;
+    run_loop.Quit();
+    run_loop.Run();
+    EXPECT_TRUE(order.empty());
+    RunLoop().RunUntilIdle();
+    EXPECT_EQ(std::vector<int>{1}, order);
+  }
+  {
+    // Quit stops after the current task; the rest waits for the next run.
+    std::vector<int> order;
+    RunLoop run_loop;
+    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
+    runner->PostTask(FROM_HERE, run_loop.QuitClosure());
+    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 2));
+    run_loop.Run();
+    EXPECT_EQ(std::vector<int>{1}, order);
+    RunLoop().RunUntilIdle();
+    EXPECT_EQ((std::vector<int>{1, 2}), order);
+  }
+  {
+    // QuitWhenIdle runs everything ready, including what those post, and
+    // leaves delayed tasks that are not due.
+    std::vector<int> order;
+    RunLoop run_loop;
+    runner->PostTask(FROM_HERE, run_loop.QuitWhenIdleClosure());
+    runner->PostTask(FROM_HERE,
+                     BindOnce(
+                         [](std::vector<int>* order,
+                            scoped_refptr<SingleThreadTaskRunner> r) {
+                           r->PostTask(FROM_HERE, BindOnce(&Append, order, 2));
+                           order->push_back(1);
+                         },
+                         &order, runner));
+    runner->PostDelayedTask(FROM_HERE, BindOnce(&Append, &order, 3),
+                            TimeDelta::FromSeconds(10));
+    run_loop.Run();
+    EXPECT_EQ((std::vector<int>{1, 2}), order);
+  }
+}
+
+TEST(MessageLoopTest, QuitClosureWorksFromAnotherThread) {
+  MessageLoop loop;
+  for (int iteration = 0; iteration < 200; ++iteration) {
+    RunLoop run_loop;
+    RepeatingClosure quit = run_loop.QuitClosure();
+    std::thread other([quit] { quit.Run(); });
+    run_loop.Run();
+    other.join();
+  }
+  // A quit closure that outlives its run loop does nothing.
+  RepeatingClosure stale;
+  {
+    RunLoop run_loop;
+    stale = run_loop.QuitClosure();
+  }
+  stale.Run();
+  RunLoop().RunUntilIdle();
+}
+
+TEST(MessageLoopTest, NestedRunLoops) {
+  MessageLoop loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  std::vector<int> order;
+  RunLoop outer;
+  runner->PostTask(
+      FROM_HERE,
+      BindOnce(
+          [](std::vector<int>* order, RunLoop* outer,
+             scoped_refptr<SingleThreadTaskRunner> runner) {
+            EXPECT_FALSE(MessageLoop::current()->IsNested());
+            RunLoop inner;
+            // Quitting the outer loop from inside waits for the
+            // inner one.
+            runner->PostTask(FROM_HERE,
+                             BindOnce(&RunLoop::Quit, Unretained(outer)));
+            runner->PostTask(FROM_HERE, BindOnce(&Append, order, 1));
+            runner->PostTask(
+                FROM_HERE,
+                BindOnce(
+                    [](std::vector<int>* o) {
+                      EXPECT_TRUE(MessageLoop::current()->IsNested());
+                      o->push_back(2);
+                    },
+                    order));
+            runner->PostTask(FROM_HERE, inner.QuitClosure());
+            runner->PostTask(FROM_HERE, BindOnce(&Append, order, 4));
+            inner.Run();
+            order->push_back(3);
+          },
+          &order, &outer, runner));
+  outer.Run();
+  // The outer loop stopped right after the inner one returned.
+  EXPECT_EQ((std::vector<int>{1, 2, 3}), order);
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), order);
+}
+
+TEST(MessageLoopTest, NonNestableTasksWaitForTheOuterLoop) {
+  MessageLoop loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  std::vector<int> order;
+  runner->PostTask(
+      FROM_HERE, BindOnce(
+                     [](std::vector<int>* order,
+                        scoped_refptr<SingleThreadTaskRunner> runner) {
+                       RunLoop inner;
+                       runner->PostNonNestableTask(FROM_HERE,
+                                                   BindOnce(&Append, order, 3));
+                       runner->PostTask(FROM_HERE, BindOnce(&Append, order, 1));
+                       runner->PostTask(FROM_HERE, inner.QuitWhenIdleClosure());
+                       inner.Run();
+                       order->push_back(2);
+                     },
+                     &order, runner));
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ((std::vector<int>{1, 2, 3}), order);
+}
+
+TEST(MessageLoopTest, TasksLeftAtDestructionAreDestroyedAndLaterPostsFail) {
+  std::atomic<int> deletions{0};
+  scoped_refptr<SingleThreadTaskRunner> runner;
+  {
+    MessageLoop loop;
+    runner = loop.task_runner();
+    runner->PostTask(FROM_HERE,
+                     BindOnce(&Keep, MakeRefCounted<Counted>(&deletions)));
+    runner->PostDelayedTask(
+        FROM_HERE, BindOnce(&Keep, MakeRefCounted<Counted>(&deletions)),
+        TimeDelta::FromSeconds(10));
+    EXPECT_EQ(0, deletions);
+  }
+  EXPECT_EQ(2, deletions);
+  EXPECT_EQ(nullptr, MessageLoop::current());
+  EXPECT_FALSE(ThreadTaskRunnerHandle::IsSet());
+  EXPECT_FALSE(runner->PostTask(
+      FROM_HERE, BindOnce(&Keep, MakeRefCounted<Counted>(&deletions))));
+  EXPECT_EQ(3, deletions);
+}
+
+class DestructionRecorder : public MessageLoop::DestructionObserver {
+ public:
+  void WillDestroyCurrentMessageLoop() override {
+    called = true;
+    // The loop is still current for a last look.
+    current_at_call = MessageLoop::current();
+  }
+  bool called = false;
+  MessageLoop* current_at_call = nullptr;
+};
+
+TEST(MessageLoopTest, DestructionObserversHearOfTheEnd) {
+  DestructionRecorder recorder;
+  MessageLoop* address;
+  {
+    MessageLoop loop;
+    address = &loop;
+    loop.AddDestructionObserver(&recorder);
+  }
+  EXPECT_TRUE(recorder.called);
+  EXPECT_EQ(address, recorder.current_at_call);
+}
+
+TEST(MessageLoopTest, OneLoopPerThread) {
+  MessageLoop loop;
+  EXPECT_DEATH(MessageLoop second, "only one message loop");
+}
+
+class Target {
+ public:
+  void Hit(int* hits) { ++*hits; }
+  WeakPtrFactory<Target> weak_factory{this};
+};
+
+TEST(MessageLoopTest, TaskBoundToAWeakPtrIsDroppedOnceItsObjectIsGone) {
+  MessageLoop loop;
+  int hits = 0;
+  auto kept = std::make_unique<Target>();
+  auto destroyed = std::make_unique<Target>();
+  loop.task_runner()->PostTask(
+      FROM_HERE,
+      BindOnce(&Target::Hit, kept->weak_factory.GetWeakPtr(), &hits));
+  loop.task_runner()->PostTask(
+      FROM_HERE,
+      BindOnce(&Target::Hit, destroyed->weak_factory.GetWeakPtr(), &hits));
+  destroyed.reset();
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ(1, hits);
+}
+
+class DeletedOnThread {
+ public:
+  explicit DeletedOnThread(PlatformThreadId* deleted_on)
+      : deleted_on_(deleted_on) {}
+  ~DeletedOnThread() { *deleted_on_ = PlatformThread::CurrentId(); }
+
+ private:
+  PlatformThreadId* deleted_on_;
+};
+
+TEST(MessageLoopTest, DeleteSoonDeletesInATaskOfTheLoop) {
+  MessageLoop loop;
+  PlatformThreadId deleted_on = kInvalidThreadId;
+  std::thread other([&] {
+    EXPECT_TRUE(loop.task_runner()->DeleteSoon(
+        FROM_HERE, new DeletedOnThread(&deleted_on)));
+  });
+  other.join();
+  EXPECT_EQ(kInvalidThreadId, deleted_on);
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ(PlatformThread::CurrentId(), deleted_on);
+}
+
+// UI loop ------------------------------------------------------------------
+
+constexpr UINT kTestMessage = WM_APP + 7;
+
+LRESULT CALLBACK TestWindowProc(HWND hwnd,
+                                UINT message,
+                                WPARAM wparam,
+                                LPARAM lparam) {
+  if (message == kTestMessage) {
+    auto* count =
+        reinterpret_cast<int*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    ++*count;
+    return 0;
+  }
+  return ::DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+// A message-only window that counts the test messages its procedure gets.
+class TestWindow {
+ public:
+  TestWindow() {
+    static const ATOM atom = [] {
+      WNDCLASSEXW wc = {};
+      wc.cbSize = sizeof(wc);
+      wc.lpfnWndProc = &TestWindowProc;
+      wc.hInstance = ::GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"base_unittests_TestWindow";
+      return ::RegisterClassExW(&wc);
+    }();
+    hwnd_ = ::CreateWindowExW(0, MAKEINTATOM(atom), nullptr, 0, 0, 0, 0, 0,
+                              HWND_MESSAGE, nullptr,
+                              ::GetModuleHandleW(nullptr), nullptr);
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(&procedure_calls_));
+  }
+  ~TestWindow() { ::DestroyWindow(hwnd_); }
+
+  HWND hwnd() const { return hwnd_; }
+  int procedure_calls() const { return procedure_calls_; }
+
+ private:
+  HWND hwnd_;
+  int procedure_calls_ = 0;
+};
+
+class TestDispatcher : public MessagePumpDispatcher {
+ public:
+  TestDispatcher(HWND hwnd, uint32_t action) : hwnd_(hwnd), action_(action) {}
+  uint32_t Dispatch(const MSG& msg) override {
+    if (msg.hwnd != hwnd_ || msg.message != kTestMessage)
+      return POST_DISPATCH_PERFORM_DEFAULT;
+    seen_.push_back(static_cast<int>(msg.wParam));
+    return action_;
+  }
+  const std::vector<int>& seen() const { return seen_; }
+
+ private:
+  HWND hwnd_;
+  uint32_t action_;
+  std::vector<int> seen_;
+};
+
+TEST(MessageLoopUITest, DispatcherSeesWindowMessagesBesideTasks) {
+  MessageLoopForUI loop;
+  EXPECT_EQ(&loop, MessageLoopForUI::current());
+  TestWindow window;
+  ASSERT_TRUE(window.hwnd());
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+
+  // Default: the dispatcher sees the message and the window gets it too.
+  {
+    TestDispatcher dispatcher(
+        window.hwnd(), MessagePumpDispatcher::POST_DISPATCH_PERFORM_DEFAULT);
+    RunLoop run_loop(&dispatcher);
+    bool task_ran = false;
+    ::PostMessageW(window.hwnd(), kTestMessage, 1, 0);
+    runner->PostTask(FROM_HERE,
+                     BindOnce([](bool* ran) { *ran = true; }, &task_ran));
+    // Posted from a task, so that it comes after the message above.
+    runner->PostTask(
+        FROM_HERE,
+        BindOnce([](HWND hwnd) { ::PostMessageW(hwnd, kTestMessage, 2, 0); },
+                 window.hwnd()));
+    runner->PostDelayedTask(FROM_HERE, run_loop.QuitClosure(),
+                            TimeDelta::FromMilliseconds(100));
+    run_loop.Run();
+    EXPECT_TRUE(task_ran);
+    EXPECT_EQ((std::vector<int>{1, 2}), dispatcher.seen());
+    EXPECT_EQ(2, window.procedure_calls());
+  }
+  // None: the window does not get it. Quit: the run ends with it.
+  {
+    TestDispatcher dispatcher(window.hwnd(),
+                              MessagePumpDispatcher::POST_DISPATCH_QUIT_LOOP);
+    RunLoop run_loop(&dispatcher);
+    ::PostMessageW(window.hwnd(), kTestMessage, 3, 0);
+    run_loop.Run();  // Ends only through the dispatcher.
+    EXPECT_EQ(std::vector<int>{3}, dispatcher.seen());
+    EXPECT_EQ(2, window.procedure_calls());
+  }
+  // Quit and default together.
+  {
+    TestDispatcher dispatcher(
+        window.hwnd(),
+        MessagePumpDispatcher::POST_DISPATCH_QUIT_LOOP |
+            MessagePumpDispatcher::POST_DISPATCH_PERFORM_DEFAULT);
+    RunLoop run_loop(&dispatcher);
+    ::PostMessageW(window.hwnd(), kTestMessage, 4, 0);
+    run_loop.Run();
+    EXPECT_EQ(3, window.procedure_calls());
+  }
+  // Without a dispatcher messages are dispatched as usual.
+  ::PostMessageW(window.hwnd(), kTestMessage, 5, 0);
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ(4, window.procedure_calls());
+}
+
+TEST(MessageLoopUITest, TasksFromOtherThreadsAndDelayedTasksRun) {
+  MessageLoopForUI loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  for (int iteration = 0; iteration < 50; ++iteration) {
+    std::vector<int> order;
+    RunLoop run_loop;
+    runner->PostDelayedTask(FROM_HERE, BindOnce(&Append, &order, 2),
+                            TimeDelta::FromMilliseconds(5));
+    runner->PostDelayedTask(FROM_HERE, run_loop.QuitClosure(),
+                            TimeDelta::FromMilliseconds(6));
+    std::thread([&] {
+      runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
+    }).join();
+    run_loop.Run();
+    ASSERT_EQ((std::vector<int>{1, 2}), order);
+  }
+}
+
+// Pumps messages the way a native modal loop (a message box) does, until
+// |done| or the time is up.
+void RunNativeModalLoop(const bool* done, TimeDelta max_time) {
+  TimeTicks end = TimeTicks::Now() + max_time;
+  while (!*done && TimeTicks::Now() < end) {
+    MSG msg;
+    if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    } else {
+      ::MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, 0);
+    }
+  }
+}
+
+TEST(MessageLoopUITest, NativeModalLoopsInATaskRunTasksOnlyWhenAllowed) {
+  MessageLoopForUI loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  bool immediate_ran = false;
+  bool delayed_ran = false;
+  bool ran_inside_without_allowing = true;
+  runner->PostTask(
+      FROM_HERE,
+      BindOnce(
+          [](scoped_refptr<SingleThreadTaskRunner> runner, bool* immediate,
+             bool* delayed, bool* ran_inside_without_allowing) {
+            // Not allowed: a task's own modal loop must not run others.
+            runner->PostTask(
+                FROM_HERE, BindOnce([](bool* ran) { *ran = true; }, immediate));
+            RunNativeModalLoop(immediate, TimeDelta::FromMilliseconds(50));
+            *ran_inside_without_allowing = *immediate;
+            // Allowed: both immediate and delayed tasks run inside it, the
+            // delayed one through the pump's timer.
+            MessageLoop::ScopedNestableTaskAllower allow(
+                MessageLoop::current());
+            runner->PostDelayedTask(
+                FROM_HERE, BindOnce([](bool* ran) { *ran = true; }, delayed),
+                TimeDelta::FromMilliseconds(20));
+            RunNativeModalLoop(delayed, TimeDelta::FromSeconds(10));
+          },
+          runner, &immediate_ran, &delayed_ran, &ran_inside_without_allowing));
+  RunLoop().RunUntilIdle();
+  EXPECT_FALSE(ran_inside_without_allowing);
+  EXPECT_TRUE(immediate_ran);
+  EXPECT_TRUE(delayed_ran);
+}
+
+// I/O loop -----------------------------------------------------------------
+
+class PipeReader : public MessageLoopForIO::IOHandler {
+ public:
+  explicit PipeReader(HANDLE pipe) : pipe_(pipe) { context_.handler = this; }
+
+  bool StartRead() {
+    if (::ReadFile(pipe_, buffer_, sizeof(buffer_), nullptr,
+                   &context_.overlapped)) {
+      return true;  // The completion still comes through the port.
+    }
+    return ::GetLastError() == ERROR_IO_PENDING;
+  }
+
+  void OnIOCompleted(MessageLoopForIO::IOContext* context,
+                     DWORD bytes_transferred,
+                     DWORD error) override {
+    EXPECT_EQ(&context_, context);
+    completed_on_ = PlatformThread::CurrentId();
+    error_ = error;
+    data_.assign(buffer_, bytes_transferred);
+    if (on_complete_)
+      std::move(on_complete_).Run();
+  }
+
+  OnceClosure on_complete_;
+  PlatformThreadId completed_on_ = kInvalidThreadId;
+  DWORD error_ = 0xffffffff;
+  std::string data_;
+
+ private:
+  HANDLE pipe_;
+  MessageLoopForIO::IOContext context_;
+  char buffer_[256];
+};
+
+// A connected pair of ends of a message pipe: an overlapped server end to
+// read, a plain client end to write.
+struct PipePair {
+  explicit PipePair(const std::wstring& suffix) {
+    std::wstring name = L"\\\\.\\pipe\\base_unittests_" +
+                        std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                        suffix;
+    server.Set(::CreateNamedPipeW(
+        name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0,
+        nullptr));
+    client.Set(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, 0, nullptr));
+  }
+  bool Write(const std::string& text) {
+    DWORD written = 0;
+    return ::WriteFile(client.Get(), text.data(),
+                       static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+  }
+  win::ScopedHandle server;
+  win::ScopedHandle client;
+};
+
+TEST(MessageLoopIOTest, OverlappedPipeReadCompletesOnTheLoopThread) {
+  MessageLoopForIO loop;
+  EXPECT_EQ(&loop, MessageLoopForIO::current());
+  PipePair pipe(L"read");
+  ASSERT_TRUE(pipe.server.IsValid());
+  ASSERT_TRUE(pipe.client.IsValid());
+  PipeReader reader(pipe.server.Get());
+  ASSERT_TRUE(loop.RegisterIOHandler(pipe.server.Get(), &reader));
+
+  RunLoop run_loop;
+  reader.on_complete_ = run_loop.QuitClosure();
+  ASSERT_TRUE(reader.StartRead());
+  // Written later from another thread, while the loop waits on the port.
+  std::thread writer([&] {
+    PlatformThread::Sleep(TimeDelta::FromMilliseconds(20));
+    EXPECT_TRUE(pipe.Write("hello"));
+  });
+  run_loop.Run();
+  writer.join();
+  EXPECT_EQ("hello", reader.data_);
+  EXPECT_EQ(0u, reader.error_);
+  EXPECT_EQ(PlatformThread::CurrentId(), reader.completed_on_);
+
+  // Tasks and completions mix on the same loop.
+  std::vector<int> order;
+  RunLoop second_run;
+  reader.on_complete_ = second_run.QuitClosure();
+  ASSERT_TRUE(reader.StartRead());
+  loop.task_runner()->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
+  std::thread([&] { EXPECT_TRUE(pipe.Write("again")); }).join();
+  second_run.Run();
+  EXPECT_EQ(std::vector<int>{1}, order);
+  EXPECT_EQ("again", reader.data_);
+}
+
+TEST(MessageLoopIOTest, WaitingForOneHandlerKeepsOthersCompletionsForLater) {
+  MessageLoopForIO loop;
+  PipePair pipe_a(L"filter_a");
+  PipePair pipe_b(L"filter_b");
+  ASSERT_TRUE(pipe_a.server.IsValid() && pipe_b.server.IsValid());
+  PipeReader reader_a(pipe_a.server.Get());
+  PipeReader reader_b(pipe_b.server.Get());
+  ASSERT_TRUE(loop.RegisterIOHandler(pipe_a.server.Get(), &reader_a));
+  ASSERT_TRUE(loop.RegisterIOHandler(pipe_b.server.Get(), &reader_b));
+  // Data first, so both reads complete at once, A's packet queued first.
+  ASSERT_TRUE(pipe_a.Write("a"));
+  ASSERT_TRUE(pipe_b.Write("b"));
+  ASSERT_TRUE(reader_a.StartRead());
+  ASSERT_TRUE(reader_b.StartRead());
+
+  for (int i = 0; i < 10 && reader_b.data_.empty(); ++i)
+    loop.WaitForIOCompletion(1000, &reader_b);
+  EXPECT_EQ("b", reader_b.data_);
+  EXPECT_TRUE(reader_a.data_.empty());  // Kept, not delivered.
+
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ("a", reader_a.data_);
+  // Nothing else is waiting.
+  EXPECT_FALSE(loop.WaitForIOCompletion(0, nullptr));
+}
+
+TEST(MessageLoopIOTest, CancelledReadCompletesWithAbortedError) {
+  MessageLoopForIO loop;
+  PipePair pipe(L"cancel");
+  ASSERT_TRUE(pipe.server.IsValid());
+  PipeReader reader(pipe.server.Get());
+  ASSERT_TRUE(loop.RegisterIOHandler(pipe.server.Get(), &reader));
+  ASSERT_TRUE(reader.StartRead());
+  ASSERT_TRUE(::CancelIo(pipe.server.Get()));
+  bool completed = false;
+  for (int i = 0; i < 10 && !completed; ++i)
+    completed = loop.WaitForIOCompletion(1000, &reader);
+  ASSERT_TRUE(completed);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), reader.error_);
+  EXPECT_TRUE(reader.data_.empty());
+}
+
+}  // namespace
+}  // namespace base

@@ -1,0 +1,83 @@
+#include "base/synchronization/condition_variable.h"
+
+#include <deque>
+#include <thread>
+#include <vector>
+
+#include "base/synchronization/lock.h"
+#include "base/threading/platform_thread.h"
+#include "gtest/gtest.h"
+
+namespace base {
+namespace {
+
+TEST(ConditionVariableTest, ProducersAndConsumersHandEveryItemOnce) {
+  constexpr int kItemsPerProducer = 500;
+  constexpr int kProducers = 3;
+  constexpr int kConsumers = 3;
+  for (int iteration = 0; iteration < 20; ++iteration) {
+    Lock lock;
+    ConditionVariable not_empty(&lock);
+    std::deque<int> queue;
+    int producers_left = kProducers;
+    std::vector<int> taken(kItemsPerProducer * kProducers, 0);
+
+    std::vector<std::thread> threads;
+    for (int p = 0; p < kProducers; ++p) {
+      threads.emplace_back([&, p] {
+        for (int i = 0; i < kItemsPerProducer; ++i) {
+          AutoLock auto_lock(lock);
+          queue.push_back(p * kItemsPerProducer + i);
+          not_empty.Signal();
+        }
+        AutoLock auto_lock(lock);
+        --producers_left;
+        not_empty.Broadcast();
+      });
+    }
+    for (int c = 0; c < kConsumers; ++c) {
+      threads.emplace_back([&] {
+        AutoLock auto_lock(lock);
+        for (;;) {
+          while (queue.empty() && producers_left > 0)
+            not_empty.Wait();
+          // The lock is ours again after the wait.
+          lock.AssertAcquired();
+          if (queue.empty())
+            return;
+          ++taken[queue.front()];
+          queue.pop_front();
+        }
+      });
+    }
+    for (auto& thread : threads)
+      thread.join();
+    for (int count : taken)
+      ASSERT_EQ(1, count) << "iteration " << iteration;
+  }
+}
+
+TEST(ConditionVariableTest, OthersMayTakeTheLockDuringAWait) {
+  Lock lock;
+  ConditionVariable cv(&lock);
+  bool flag = false;
+  std::thread other([&] {
+    PlatformThread::Sleep(TimeDelta::FromMilliseconds(10));
+    // Would fail the lock's owner checks if the waiter still counted as
+    // its holder.
+    AutoLock auto_lock(lock);
+    lock.AssertAcquired();
+    flag = true;
+    cv.Signal();
+  });
+  {
+    AutoLock auto_lock(lock);
+    while (!flag)
+      cv.Wait();
+  }
+  other.join();
+  EXPECT_TRUE(flag);
+}
+
+}  // namespace
+}  // namespace base
