@@ -11,6 +11,7 @@
 #include "base/files/file_util.h"
 #include "base/lazy_instance_helpers.h"
 #include "base/logging.h"
+#include "base/message_loop/message_loop.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"
 #include "base/strings/string_number_conversions.h"
@@ -305,6 +306,10 @@ class InstallerEntry {
   bool RunRoles(const base::CommandLine& command_line);
   bool RunAfterLogging(const base::CommandLine& command_line);
 
+  // The loop on which every role posts its work: the UI type only for the
+  // interactive front end.
+  void CreateMessageLoop();
+
   // Destroys what lives for the whole run, before COM and the singletons go.
   void DestroyRunObjects();
 
@@ -317,6 +322,9 @@ class InstallerEntry {
   base::FilePath own_file_;
   bool inside_package_ = false;
   base::FilePath install_folder_;
+
+  // Owned for the whole run; destroyed by DestroyRunObjects.
+  std::unique_ptr<base::MessageLoop> message_loop_;
 };
 
 bool InstallerEntry::Run() {
@@ -336,7 +344,9 @@ bool InstallerEntry::Run() {
   return result;
 }
 
-void InstallerEntry::DestroyRunObjects() {}
+void InstallerEntry::DestroyRunObjects() {
+  message_loop_.reset();
+}
 
 bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
   if (command_line.HasSwitch(switches::kCrashReporterParentId))
@@ -374,12 +384,27 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
     return false;
   install_folder_ = GetInstallFolderFromCommandLine(command_line, &flags_);
   LogStartFlags(flags_, inside_package_);
+  CreateMessageLoop();
 
   if (command_line.HasSwitch(switches::kRegisterKelvoAsProtocolHandler) ||
       flags_.backend) {
     return RoleNotAvailable("backend");
   }
   return RoleNotAvailable(flags_.silent ? "silent front end" : "front end");
+}
+
+void InstallerEntry::CreateMessageLoop() {
+  CHECK(!base::MessageLoop::current()) << "RunInstaller needs a thread "
+                                          "without a message loop";
+  if (flags_.backend || flags_.silent) {
+    LOG(INFO) << "Using default message loop";
+    message_loop_ =
+        std::make_unique<base::MessageLoop>(base::MessageLoop::TYPE_DEFAULT);
+  } else {
+    LOG(INFO) << "Using UI message loop";
+    message_loop_ =
+        std::make_unique<base::MessageLoop>(base::MessageLoop::TYPE_UI);
+  }
 }
 
 // static

@@ -152,6 +152,12 @@ TEST_F(InstallerExeTest, PlainRunLogsStartAndFlags) {
   EXPECT_NE(std::string::npos, log.find("Autoupdate:1"));
   EXPECT_NE(std::string::npos, log.find("Uninstall:0"));
   EXPECT_NE(std::string::npos, log.find("Inside package0"));
+  EXPECT_NE(std::string::npos, log.find("Using default message loop"));
+}
+
+TEST_F(InstallerExeTest, InteractiveRunUsesTheUiLoop) {
+  ASSERT_TRUE(Run(L"").finished);
+  EXPECT_NE(std::string::npos, Log().find("Using UI message loop"));
 }
 
 TEST_F(InstallerExeTest, EmptyInstallFolderDuringAutoupdateIsRecovered) {
