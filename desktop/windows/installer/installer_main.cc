@@ -22,6 +22,7 @@
 #include "base/time/time.h"
 #include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/version_info.h"
 
 namespace installer {
@@ -93,10 +94,6 @@ StartFlags ReadStartFlags(const base::CommandLine& command_line) {
   return flags;
 }
 
-std::wstring GetProductExeFileName() {
-  return base::UTF8ToWide(GetFileNameBase() + ".exe");
-}
-
 // Decides whether this run is an installer.exe started from an unpacked
 // package folder (or, for an uninstall, from an installation folder). False
 // in |*valid| when an uninstall runs outside an installation folder.
@@ -106,7 +103,7 @@ bool IsInsidePackage(const StartFlags& flags,
                      bool* valid) {
   *valid = true;
   bool has_product_exe =
-      base::PathExists(own_dir.Append(GetProductExeFileName()));
+      base::PathExists(own_dir.AppendASCII(GetProductExeName()));
   if (flags.uninstall) {
     if (!has_product_exe) {
       LOG(ERROR) << "Requested to uninstall, but we are not in a valid "
