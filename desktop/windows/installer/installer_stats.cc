@@ -12,23 +12,20 @@
 #include "base/win/windows_version.h"
 #include "crypto/sha2.h"
 #include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/service/utils.h"
 
 namespace installer {
 
 namespace {
 
-// UNLEN + 1.
-constexpr DWORD kUserNameBufferSize = 257;
-
 std::wstring GetCurrentUserName() {
-  wchar_t name[kUserNameBufferSize];
-  DWORD size = kUserNameBufferSize;
-  if (!::GetUserNameW(name, &size)) {
+  std::wstring name;
+  if (!GetUserName(&name)) {
     LOG(ERROR) << "GetUserName failed: "
                << logging::SystemErrorCodeToString(::GetLastError());
     return std::wstring();
   }
-  return std::wstring(name);
+  return name;
 }
 
 std::wstring GetNetBiosComputerName() {
