@@ -1,0 +1,576 @@
+// The folder-permission mode with real named events and processes. Wine
+// stores no file ACLs, so the folder's DACL lives in FakeSecurityAccess and
+// is checked there as SDDL; the merged list itself is built by the system.
+
+#include "desktop/windows/installer/folder_permission_mode.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/logging.h"
+#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/process/process_handle.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/synchronization/lock.h"
+#include "base/synchronization/waitable_event.h"
+#include "base/threading/platform_thread.h"
+#include "base/threading/simple_thread.h"
+#include "base/time/time.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/test/fake_security_access.h"
+#include "desktop/windows/installer/test/installer_process.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+constexpr wchar_t kOriginalSddl[] =
+    L"O:BAG:SYD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+constexpr base::TimeDelta kUndoDelay = base::TimeDelta::FromMilliseconds(300);
+// Generous limits for what should happen at once, so that a slow machine
+// does not fail the suite while a hang still does.
+constexpr base::TimeDelta kPromptly = base::TimeDelta::FromSeconds(15);
+constexpr DWORD kPromptlyMs = 15000;
+// The log file of the mode run in a child process.
+constexpr char kChildLogSwitch[] = "child-log";
+
+base::Lock* g_log_lock = nullptr;
+std::vector<std::string>* g_log_lines = nullptr;
+
+bool CaptureLogLine(logging::LogSeverity severity,
+                    const char* file,
+                    int line,
+                    const std::string& message) {
+  base::AutoLock lock(*g_log_lock);
+  g_log_lines->push_back(message);
+  return true;
+}
+
+std::wstring CurrentUserSid() {
+  HANDLE token = nullptr;
+  EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  base::win::ScopedHandle scoped_token(token);
+  BYTE buffer[256];
+  DWORD size = 0;
+  EXPECT_TRUE(
+      ::GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size));
+  wchar_t* text = nullptr;
+  EXPECT_TRUE(::ConvertSidToStringSidW(
+      reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text));
+  std::wstring sid = text;
+  ::LocalFree(text);
+  return sid;
+}
+
+bool IsSignaled(HANDLE event) {
+  return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
+
+// Runs the mode on its own thread, as the tests must set and watch events
+// while it blocks. A mode still running at the end of a failed test is
+// released through |undo_event|.
+class ModeThread : public base::SimpleThread {
+ public:
+  ModeThread(const base::CommandLine& command_line,
+             base::TimeDelta undo_delay,
+             HANDLE undo_event)
+      : base::SimpleThread("folder_permission_mode"),
+        command_line_(command_line),
+        undo_delay_(undo_delay),
+        undo_event_(undo_event),
+        done_(base::WaitableEvent::ResetPolicy::MANUAL,
+              base::WaitableEvent::InitialState::NOT_SIGNALED) {}
+  ~ModeThread() override {
+    if (!HasBeenStarted())
+      return;
+    if (!done_.IsSignaled())
+      ::SetEvent(undo_event_);
+    Join();
+  }
+
+  // Whether the mode ended within |timeout|.
+  bool WaitUntilDone(base::TimeDelta timeout) {
+    return done_.TimedWait(timeout);
+  }
+
+  void Run() override {
+    RunFolderPermissionMode(command_line_, undo_delay_);
+    done_.Signal();
+  }
+
+ private:
+  const base::CommandLine command_line_;
+  const base::TimeDelta undo_delay_;
+  const HANDLE undo_event_;
+  base::WaitableEvent done_;
+};
+
+class FolderPermissionModeTest : public testing::Test {
+ protected:
+  FolderPermissionModeTest() : override_(&fake_) {}
+
+  void SetUp() override {
+    ASSERT_TRUE(temp_dir_.CreateUniqueTempDir());
+    // The unique folder gives every test its own event names.
+    folder_ = temp_dir_.GetPath().Append(L"Install Folder");
+    ASSERT_TRUE(GetUserName(&user_));
+    user_sid_ = CurrentUserSid();
+    g_log_lock = &log_lock_;
+    g_log_lines = &log_lines_;
+    previous_handler_ = logging::GetLogMessageHandler();
+    logging::SetLogMessageHandler(&CaptureLogLine);
+  }
+
+  void TearDown() override {
+    for (base::Process& process : processes_)
+      process.Terminate(0, true);
+    if (HasFailure()) {
+      base::AutoLock lock(log_lock_);
+      for (const std::string& line : log_lines_)
+        std::cerr << line;
+    }
+    logging::SetLogMessageHandler(previous_handler_);
+    g_log_lines = nullptr;
+    g_log_lock = nullptr;
+  }
+
+  bool Logged(const std::string& part) {
+    base::AutoLock lock(log_lock_);
+    for (const std::string& line : log_lines_) {
+      if (line.find(part) != std::string::npos)
+        return true;
+    }
+    return false;
+  }
+
+  // An event as the unelevated installer creates it.
+  base::win::ScopedHandle MakeEvent(const wchar_t* base_name,
+                                    bool global,
+                                    bool manual_reset) {
+    std::wstring name = MakeKernelObjectName(folder_, base_name, global);
+    base::win::ScopedHandle event(
+        ::CreateEventW(nullptr, manual_reset, FALSE, name.c_str()));
+    EXPECT_TRUE(event.IsValid()) << name;
+    return event;
+  }
+
+  void CreateGrantEvents() {
+    grant_ = MakeEvent(L"KelvoInstaller/GiveInstallPermission", false, false);
+    undo_ =
+        MakeEvent(L"KelvoInstaller/GiveInstallPermission/Undo", false, false);
+  }
+
+  // A copy of the stand-in program named |name| in the temporary folder,
+  // staying alive |wait_ms| before it exits with |exit_code|.
+  base::FilePath MakeStandIn(const base::FilePath& dir,
+                             const std::wstring& name,
+                             int wait_ms,
+                             int exit_code = 0) {
+    base::FilePath exe = dir.Append(name);
+    EXPECT_TRUE(base::CreateDirectory(dir));
+    EXPECT_TRUE(
+        base::CopyFile(test::GetBuildBinDir().Append(L"stand_in.exe"), exe));
+    WriteText(base::FilePath(exe.value() + L".wait_ms"),
+              base::NumberToString(wait_ms));
+    WriteText(base::FilePath(exe.value() + L".exit_code"),
+              base::NumberToString(exit_code));
+    return exe;
+  }
+
+  // Starts a stand-in that plays the installer process being served.
+  base::ProcessId StartServedProcess(int wait_ms) {
+    std::wstring name =
+        L"served" + base::NumberToString16(processes_.size()) + L".exe";
+    base::FilePath exe = MakeStandIn(temp_dir_.GetPath(), name, wait_ms);
+    base::Process process =
+        base::LaunchProcess(base::CommandLine(exe), base::LaunchOptions());
+    EXPECT_TRUE(process.IsValid());
+    base::ProcessId pid = process.Pid();
+    processes_.push_back(std::move(process));
+    return pid;
+  }
+
+  void WriteText(const base::FilePath& path, const std::string& text) {
+    ASSERT_EQ(
+        static_cast<int>(text.size()),
+        base::WriteFile(path, text.data(), static_cast<int>(text.size())));
+  }
+
+  base::CommandLine GrantCommandLine(base::ProcessId served_pid) {
+    base::CommandLine command_line(base::FilePath(L"installer.exe"));
+    command_line.AppendSwitchPath(switches::kSetFolderPermission, folder_);
+    command_line.AppendSwitchNative(switches::kPermissionsForUser, user_);
+    command_line.AppendSwitchASCII(switches::kInitialPid,
+                                   base::NumberToString(served_pid));
+    return command_line;
+  }
+
+  // Registers the folder's descriptor with the fake; returns it as the fake
+  // spells it.
+  std::wstring SetOriginalDacl(const std::wstring& sddl = kOriginalSddl) {
+    fake_.SetObject(folder_.value(), sddl);
+    return Sddl();
+  }
+
+  std::wstring Sddl() { return fake_.GetSddl(folder_.value()); }
+
+  // The entry that the mode adds for the user.
+  std::wstring GrantEntry() { return L"(A;OICI;GA;;;" + user_sid_ + L")"; }
+
+  bool HasGrant() { return Sddl().find(GrantEntry()) != std::wstring::npos; }
+
+  std::vector<std::wstring> Calls(int writes) {
+    std::vector<std::wstring> calls = {L"read " + folder_.value()};
+    for (int i = 0; i < writes; ++i)
+      calls.push_back(L"write_dacl " + folder_.value());
+    return calls;
+  }
+
+  FakeSecurityAccess fake_;
+  SecurityAccess::ScopedOverrideForTesting override_;
+  base::ScopedTempDir temp_dir_;
+  base::FilePath folder_;
+  std::wstring user_;
+  std::wstring user_sid_;
+  base::win::ScopedHandle grant_;
+  base::win::ScopedHandle undo_;
+  std::vector<base::Process> processes_;
+
+ private:
+  base::Lock log_lock_;
+  std::vector<std::string> log_lines_;
+  logging::LogMessageHandlerFunction previous_handler_ = nullptr;
+};
+
+// ----------------------------------------------------------------------------
+// Granting variant.
+
+TEST_F(FolderPermissionModeTest, TemporaryGrantIsUndoneAfterTheUndoEvent) {
+  const std::wstring original = SetOriginalDacl();
+  CreateGrantEvents();
+  ModeThread mode(GrantCommandLine(StartServedProcess(120000)), kUndoDelay,
+                  undo_.Get());
+  ASSERT_TRUE(mode.Start());
+
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(grant_.Get(), kPromptlyMs));
+  // The user's entry is merged into the list, which keeps every old entry.
+  std::wstring granted = Sddl();
+  size_t entry = granted.find(GrantEntry());
+  ASSERT_NE(std::wstring::npos, entry) << granted;
+  EXPECT_EQ(original, granted.erase(entry, GrantEntry().size()));
+  EXPECT_FALSE(mode.WaitUntilDone(base::TimeDelta::FromMilliseconds(200)))
+      << "The mode must hold the grant until the undo event";
+
+  base::TimeTicks undo_time = base::TimeTicks::Now();
+  ASSERT_TRUE(::SetEvent(undo_.Get()));
+  ASSERT_TRUE(mode.WaitUntilDone(kPromptly));
+  EXPECT_GE(base::TimeTicks::Now() - undo_time, kUndoDelay);
+  EXPECT_EQ(original, Sddl());
+  EXPECT_EQ(Calls(2), fake_.calls());
+  EXPECT_TRUE(Logged("The installer is done with the folder"));
+}
+
+TEST_F(FolderPermissionModeTest, GrantIsUndoneWhenTheServedProcessEnds) {
+  const std::wstring original = SetOriginalDacl();
+  CreateGrantEvents();
+  // The pause after the undo event would outlast the limit below: the end
+  // of the served process restores at once.
+  ModeThread mode(GrantCommandLine(StartServedProcess(120000)),
+                  base::TimeDelta::FromSeconds(30), undo_.Get());
+  ASSERT_TRUE(mode.Start());
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(grant_.Get(), kPromptlyMs));
+  EXPECT_TRUE(HasGrant()) << Sddl();
+
+  ASSERT_TRUE(processes_[0].Terminate(1, true));
+  EXPECT_TRUE(mode.WaitUntilDone(kPromptly));
+  EXPECT_EQ(original, Sddl());
+  EXPECT_TRUE(Logged("installer process ended without releasing the folder"));
+}
+
+// The parent of a process is what a Windows process started: the test
+// starts its own executable to run the mode in a child.
+TEST_F(FolderPermissionModeTest, WatchesTheParentWithoutInitialPid) {
+  CreateGrantEvents();
+  base::FilePath self;
+  ASSERT_TRUE(base::PathService::Get(base::FILE_EXE, &self));
+  base::FilePath log_file = temp_dir_.GetPath().Append(L"child.log");
+  base::CommandLine child(self);
+  child.AppendSwitchASCII("gtest_filter", "FolderPermissionChild.*");
+  child.AppendSwitch("gtest_also_run_disabled_tests");
+  child.AppendSwitchASCII("gtest_brief", "1");
+  child.AppendSwitchPath(kChildLogSwitch, log_file);
+  child.AppendSwitchPath(switches::kSetFolderPermission, folder_);
+  child.AppendSwitchNative(switches::kPermissionsForUser, user_);
+  // The installer passes the switch with an empty value when it has none.
+  child.AppendSwitchNative(switches::kInitialPid, L"");
+  base::Process process = base::LaunchProcess(child, base::LaunchOptions());
+  ASSERT_TRUE(process.IsValid());
+  processes_.push_back(process.Duplicate());
+
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(grant_.Get(), kPromptlyMs));
+  EXPECT_FALSE(process.WaitForExitWithTimeout(
+      base::TimeDelta::FromMilliseconds(200), nullptr));
+  ASSERT_TRUE(::SetEvent(undo_.Get()));
+  int exit_code = -1;
+  ASSERT_TRUE(process.WaitForExitWithTimeout(kPromptly, &exit_code));
+  EXPECT_EQ(0, exit_code);
+  std::string log;
+  ASSERT_TRUE(base::ReadFileToString(log_file, &log));
+  EXPECT_NE(std::string::npos,
+            log.find("Watching the parent installer process " +
+                     base::NumberToString(base::GetCurrentProcId())))
+      << log;
+  EXPECT_NE(std::string::npos, log.find("The installer is done")) << log;
+}
+
+TEST_F(FolderPermissionModeTest, PermanentGrantOnANewFolderStays) {
+  folder_ = folder_.Append(L"Kelvo").Append(L"Browser");
+  SetOriginalDacl();
+  CreateGrantEvents();
+  ASSERT_FALSE(base::PathExists(folder_.DirName()));
+  base::CommandLine command_line = GrantCommandLine(StartServedProcess(120000));
+  command_line.AppendSwitch(switches::kPermanentPermissions);
+
+  // No wait for the undo event: the call returns by itself.
+  RunFolderPermissionMode(command_line, base::TimeDelta::FromHours(1));
+  EXPECT_TRUE(base::DirectoryExists(folder_));
+  EXPECT_TRUE(IsSignaled(grant_.Get()));
+  EXPECT_TRUE(HasGrant()) << Sddl();
+  EXPECT_EQ(Calls(1), fake_.calls());
+}
+
+TEST_F(FolderPermissionModeTest, MissingEventsGiveNoGrant) {
+  const std::wstring original = SetOriginalDacl();
+  base::ProcessId served = StartServedProcess(120000);
+  // Only the grant event: the undo event is missing.
+  grant_ = MakeEvent(L"KelvoInstaller/GiveInstallPermission", false, false);
+  RunFolderPermissionMode(GrantCommandLine(served), kUndoDelay);
+  EXPECT_FALSE(IsSignaled(grant_.Get()));
+  EXPECT_FALSE(base::PathExists(folder_));
+  EXPECT_TRUE(fake_.calls().empty());
+
+  // Only the undo event.
+  grant_.Close();
+  undo_ = MakeEvent(L"KelvoInstaller/GiveInstallPermission/Undo", false, false);
+  RunFolderPermissionMode(GrantCommandLine(served), kUndoDelay);
+  EXPECT_TRUE(fake_.calls().empty());
+  EXPECT_EQ(original, Sddl());
+  EXPECT_TRUE(Logged("Cannot open the event"));
+}
+
+TEST_F(FolderPermissionModeTest, FailuresGiveNoGrant) {
+  // Owned by SYSTEM, so that the fake's locks hold.
+  const std::wstring original =
+      SetOriginalDacl(L"O:SYG:SYD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+  CreateGrantEvents();
+  base::ProcessId served = StartServedProcess(120000);
+
+  // No account.
+  base::CommandLine no_user = GrantCommandLine(served);
+  no_user.AppendSwitchNative(switches::kPermissionsForUser, L"");
+  RunFolderPermissionMode(no_user, kUndoDelay);
+  EXPECT_TRUE(fake_.calls().empty());
+
+  // An initial process id that is no number, or names no process.
+  for (const wchar_t* pid : {L"12ab", L"0", L"-5"}) {
+    base::CommandLine command_line = GrantCommandLine(served);
+    command_line.AppendSwitchNative(switches::kInitialPid, pid);
+    RunFolderPermissionMode(command_line, kUndoDelay);
+    EXPECT_TRUE(fake_.calls().empty()) << pid;
+  }
+  // A served process that has ended (the test's handle keeps its id).
+  base::ProcessId ended = StartServedProcess(0);
+  ASSERT_TRUE(processes_.back().WaitForExitWithTimeout(kPromptly, nullptr));
+  RunFolderPermissionMode(GrantCommandLine(ended), kUndoDelay);
+  EXPECT_TRUE(fake_.calls().empty());
+
+  // An access list that cannot be read, or written.
+  fake_.Lock(folder_.value(), /*read=*/true, /*write=*/false);
+  RunFolderPermissionMode(GrantCommandLine(served), kUndoDelay);
+  EXPECT_EQ(Calls(0), fake_.calls());
+  fake_.ClearCalls();
+  fake_.Lock(folder_.value(), /*read=*/false, /*write=*/true);
+  RunFolderPermissionMode(GrantCommandLine(served), kUndoDelay);
+  EXPECT_EQ(Calls(1), fake_.calls());
+
+  EXPECT_EQ(original, Sddl());
+  EXPECT_FALSE(IsSignaled(grant_.Get()));
+}
+
+TEST_F(FolderPermissionModeTest, FolderWithoutAccessListIsLeftAlone) {
+  SetOriginalDacl(L"O:BAG:SYD:NO_ACCESS_CONTROL");
+  CreateGrantEvents();
+  // Nothing is written, so there is nothing to undo and no wait.
+  RunFolderPermissionMode(GrantCommandLine(StartServedProcess(120000)),
+                          base::TimeDelta::FromHours(1));
+  EXPECT_TRUE(IsSignaled(grant_.Get()));
+  EXPECT_EQ(Calls(0), fake_.calls());
+}
+
+// ----------------------------------------------------------------------------
+// Waiting variant.
+
+class FolderPermissionWaitTest : public FolderPermissionModeTest {
+ protected:
+  void SetUp() override {
+    FolderPermissionModeTest::SetUp();
+    package_ = temp_dir_.GetPath().Append(L"Package Folder");
+    MakeStandIn(package_, L"installer.exe", 0, 5);
+    ready_ = MakeEvent(L"KelvoInstaller/PackageReady", true, true);
+    interrupted_ =
+        MakeEvent(L"KelvoInstaller/InstallationInterrupted", true, true);
+  }
+
+  base::CommandLine WaitCommandLine(const std::wstring& initial_pid) {
+    base::CommandLine command_line(base::FilePath(L"installer.exe"));
+    command_line.AppendSwitchPath(switches::kSetFolderPermission, folder_);
+    command_line.AppendSwitchNative(switches::kPermissionsForUser, user_);
+    command_line.AppendSwitchASCII(switches::kCrashReporterPid, "4321");
+    command_line.AppendSwitch(switches::kPermanentPermissions);
+    command_line.AppendSwitch(switches::kRunUninstallBat);
+    command_line.AppendSwitchPath(switches::kWaitForPackage, package_);
+    command_line.AppendSwitchNative(switches::kInitialPid, initial_pid);
+    return command_line;
+  }
+
+  std::wstring OwnPid() {
+    return base::NumberToString16(base::GetCurrentProcId());
+  }
+
+  // The command lines the package's installer was started with.
+  std::vector<base::CommandLine> InstallerRuns() {
+    std::vector<base::CommandLine> runs;
+    std::string log;
+    if (!base::ReadFileToString(package_.Append(L"installer.exe.log"), &log))
+      return runs;
+    size_t start = 0;
+    for (size_t end; (end = log.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      runs.push_back(base::CommandLine::FromString(
+          base::UTF8ToWide(log.substr(start, end - start))));
+    }
+    return runs;
+  }
+
+  base::FilePath package_;
+  base::win::ScopedHandle ready_;
+  base::win::ScopedHandle interrupted_;
+};
+
+TEST_F(FolderPermissionWaitTest, HandsOverToThePackageInstaller) {
+  ASSERT_TRUE(::SetEvent(ready_.Get()));
+  RunFolderPermissionMode(WaitCommandLine(OwnPid()), kUndoDelay);
+
+  std::vector<base::CommandLine> runs = InstallerRuns();
+  ASSERT_EQ(1u, runs.size());
+  const base::CommandLine& run = runs[0];
+  EXPECT_EQ(package_.Append(L"installer.exe"), run.GetProgram());
+  // Only the switches of the grant; without `wait-for-package` the package's
+  // installer grants itself.
+  base::CommandLine::SwitchMap expected = {
+      {switches::kSetFolderPermission, folder_.value()},
+      {switches::kPermissionsForUser, user_},
+      {switches::kCrashReporterPid, L"4321"},
+      {switches::kPermanentPermissions, L""},
+  };
+  EXPECT_EQ(expected, run.GetSwitches());
+  EXPECT_TRUE(run.GetArgs().empty());
+  // Its exit code is known only once it has ended.
+  EXPECT_TRUE(Logged("The package's installer ended with exit code 5"));
+  // The waiting process grants nothing itself.
+  EXPECT_TRUE(fake_.calls().empty());
+}
+
+TEST_F(FolderPermissionWaitTest, EndsWithoutStartWhenTheInitialProcessEnds) {
+  base::ProcessId initial = StartServedProcess(300);
+  RunFolderPermissionMode(WaitCommandLine(base::NumberToString16(initial)),
+                          kUndoDelay);
+  EXPECT_TRUE(InstallerRuns().empty());
+  EXPECT_TRUE(Logged("initial installer process ended before the package"));
+}
+
+TEST_F(FolderPermissionWaitTest, EndsWithoutStartWhenInterruptedOrIncomplete) {
+  ASSERT_TRUE(::SetEvent(interrupted_.Get()));
+  RunFolderPermissionMode(WaitCommandLine(OwnPid()), kUndoDelay);
+  EXPECT_TRUE(Logged("The installation was interrupted"));
+
+  // The package is ready, but the initial process or the event is missing.
+  ASSERT_TRUE(::SetEvent(ready_.Get()));
+  RunFolderPermissionMode(WaitCommandLine(L""), kUndoDelay);
+  RunFolderPermissionMode(WaitCommandLine(L"not a pid"), kUndoDelay);
+  interrupted_.Close();
+  RunFolderPermissionMode(WaitCommandLine(OwnPid()), kUndoDelay);
+  EXPECT_TRUE(InstallerRuns().empty());
+}
+
+TEST_F(FolderPermissionWaitTest, StopsWaitingForTheInstallerWithTheInitial) {
+  MakeStandIn(package_, L"installer.exe", 3000);
+  base::ProcessId initial = StartServedProcess(300);
+  ASSERT_TRUE(::SetEvent(ready_.Get()));
+  base::TimeTicks start = base::TimeTicks::Now();
+  RunFolderPermissionMode(WaitCommandLine(base::NumberToString16(initial)),
+                          kUndoDelay);
+  EXPECT_LT(base::TimeTicks::Now() - start,
+            base::TimeDelta::FromMilliseconds(2500));
+  EXPECT_EQ(1u, InstallerRuns().size());
+  EXPECT_TRUE(Logged("ended while the package's installer runs"));
+
+  // Let the package's installer end before its folder is deleted.
+  base::FilePath exe = package_.Append(L"installer.exe");
+  for (int i = 0; i < 100 && !base::DeleteFile(exe, false); ++i)
+    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(100));
+}
+
+// ----------------------------------------------------------------------------
+// Uninstall batch file.
+
+TEST_F(FolderPermissionModeTest, RunsTheUninstallBatchWhenPresent) {
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  base::FilePath marker = folder_.Append(L"marker.txt");
+
+  RunUninstallBatch(folder_);
+  EXPECT_TRUE(Logged("No uninstall batch file"));
+
+  WriteText(folder_.Append(L"k.bat"),
+            "@echo off\r\necho cleaned> \"%~dp0marker.txt\"\r\n");
+  RunUninstallBatch(folder_);
+  // Not waited for: the marker appears some time later.
+  std::string text;
+  for (int i = 0; i < 150 && !base::ReadFileToString(marker, &text); ++i)
+    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(100));
+  EXPECT_EQ("cleaned\r\n", text);
+}
+
+// The mode in a child process of WatchesTheParentWithoutInitialPid, which
+// starts it with the mode's switches; its own folder ACL is in a fake too.
+TEST(FolderPermissionChild, DISABLED_RunMode) {
+  base::CommandLine command_line =
+      base::CommandLine::FromString(::GetCommandLineW());
+  logging::LoggingSettings settings;
+  settings.logging_dest = logging::LOG_TO_FILE;
+  settings.log_file = command_line.GetSwitchValueNative(kChildLogSwitch);
+  ASSERT_TRUE(logging::InitLogging(settings));
+  FakeSecurityAccess fake;
+  SecurityAccess::ScopedOverrideForTesting override(&fake);
+  fake.SetObject(
+      command_line.GetSwitchValuePath(switches::kSetFolderPermission).value(),
+      kOriginalSddl);
+  RunFolderPermissionMode(command_line, kUndoDelay);
+  logging::CloseLogFile();
+}
+
+}  // namespace
+}  // namespace installer
