@@ -21,6 +21,7 @@
 #include "base/synchronization/lock.h"
 #include "base/time/time.h"
 #include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/folder_permission_mode.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/version_info.h"
@@ -358,8 +359,11 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
       command_line.HasSwitch(switches::kQuestionMark)) {
     return RoleNotAvailable("usage text");
   }
-  if (command_line.HasSwitch(switches::kSetFolderPermission))
-    return RoleNotAvailable("folder-permission mode");
+  if (command_line.HasSwitch(switches::kSetFolderPermission)) {
+    // Whatever the mode achieved, its caller learns it from the events.
+    RunFolderPermissionMode(command_line);
+    return true;
+  }
 
   StartLogging(command_line);
   return RunAfterLogging(command_line);
