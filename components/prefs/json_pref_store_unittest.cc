@@ -110,6 +110,19 @@ TEST_F(JsonPrefStoreTest, ReadErrorsDecideWhetherTheStoreMayWrite) {
   store->CommitPendingWriteAndWait(kMaxWait);
   EXPECT_EQ("[1, 2]", ReadText());
 
+  // A file that cannot be read is not written either.
+  WriteText("{\"a\":1}");
+  HANDLE locked = ::CreateFileW(path_.value().c_str(), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+  store = Open();
+  EXPECT_EQ(JsonPrefStore::PREF_READ_ERROR_FILE_LOCKED, store->GetReadError());
+  EXPECT_TRUE(store->ReadOnly());
+  store->SetValue("b", std::make_unique<base::FundamentalValue>(2));
+  store->CommitPendingWriteAndWait(kMaxWait);
+  ::CloseHandle(locked);
+  EXPECT_EQ("{\"a\":1}", ReadText());
+
   scoped_refptr<JsonPrefStore> nameless =
       base::MakeRefCounted<JsonPrefStore>(base::FilePath(), nullptr);
   EXPECT_EQ(JsonPrefStore::PREF_READ_ERROR_FILE_NOT_SPECIFIED,
@@ -117,22 +130,8 @@ TEST_F(JsonPrefStoreTest, ReadErrorsDecideWhetherTheStoreMayWrite) {
   EXPECT_TRUE(nameless->ReadOnly());
 }
 
-TEST_F(JsonPrefStoreTest, LockedFileIsNeitherReadNorOverwritten) {
-  WriteText("{\"a\":1}");
-  HANDLE locked = ::CreateFileW(path_.value().c_str(), GENERIC_READ, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, locked);
-  scoped_refptr<JsonPrefStore> store = Open();
-  EXPECT_EQ(JsonPrefStore::PREF_READ_ERROR_FILE_LOCKED, store->GetReadError());
-  EXPECT_TRUE(store->ReadOnly());
-  store->SetValue("b", std::make_unique<base::FundamentalValue>(2));
-  store->CommitPendingWriteAndWait(kMaxWait);
-  ::CloseHandle(locked);
-  EXPECT_EQ("{\"a\":1}", ReadText());
-}
-
 TEST_F(JsonPrefStoreTest, DottedKeysReachIntoNestedObjects) {
-  WriteText("{\"intl\":{\"app_locale\":\"de\"},\"x\":true}");
+  WriteText("{\"intl\":{\"app_locale\":\"de\"},\"x\":true,\"l\":[1]}");
   scoped_refptr<JsonPrefStore> store = Open();
   ASSERT_EQ(JsonPrefStore::PREF_READ_ERROR_NONE, store->GetReadError());
   const base::Value* value = nullptr;
@@ -146,36 +145,20 @@ TEST_F(JsonPrefStoreTest, DottedKeysReachIntoNestedObjects) {
   store->SetValue("a.b.c", std::make_unique<base::FundamentalValue>(1));
   store->RemoveValue("intl.app_locale");
   store->RemoveValue("not.there");
+  // Changes reach the file in order: the later removal wins.
+  store->SetValue("gone.z", std::make_unique<base::FundamentalValue>(5));
+  store->RemoveValue("gone");
+  // Changed in place: written only once reported.
+  base::Value* list = nullptr;
+  ASSERT_TRUE(store->GetMutableValue("l", &list));
+  static_cast<base::ListValue*>(list)->AppendInteger(2);
   ASSERT_TRUE(store->CommitPendingWriteAndWait(kMaxWait));
-  EXPECT_EQ("{\"a\":{\"b\":{\"c\":1}},\"intl\":{},\"x\":true}", ReadText());
-}
-
-TEST_F(JsonPrefStoreTest, InPlaceChangesAreWrittenOnlyWhenReported) {
-  WriteText("{\"list\":[1]}");
-  scoped_refptr<JsonPrefStore> store = Open();
-  base::Value* value = nullptr;
-  base::ListValue* list = nullptr;
-  ASSERT_TRUE(store->GetMutableValue("list", &value));
-  ASSERT_TRUE(value->GetAsList(&list));
-  list->AppendInteger(2);
+  EXPECT_EQ("{\"a\":{\"b\":{\"c\":1}},\"intl\":{},\"l\":[1],\"x\":true}",
+            ReadText());
+  store->ReportValueChanged("l");
   ASSERT_TRUE(store->CommitPendingWriteAndWait(kMaxWait));
-  EXPECT_EQ("{\"list\":[1]}", ReadText());
-
-  store->ReportValueChanged("list");
-  ASSERT_TRUE(store->CommitPendingWriteAndWait(kMaxWait));
-  EXPECT_EQ("{\"list\":[1,2]}", ReadText());
-}
-
-TEST_F(JsonPrefStoreTest, EqualValueWritesNothing) {
-  WriteText("{ \"a\" : 1 }");
-  scoped_refptr<JsonPrefStore> store = Open();
-  store->SetValue("a", std::make_unique<base::FundamentalValue>(1));
-  ASSERT_TRUE(store->CommitPendingWriteAndWait(kMaxWait));
-  EXPECT_EQ("{ \"a\" : 1 }", ReadText());
-  // 1.0 is not 1.
-  store->SetValue("a", std::make_unique<base::FundamentalValue>(1.0));
-  ASSERT_TRUE(store->CommitPendingWriteAndWait(kMaxWait));
-  EXPECT_EQ("{\"a\":1.0}", ReadText());
+  EXPECT_EQ("{\"a\":{\"b\":{\"c\":1}},\"intl\":{},\"l\":[1,2],\"x\":true}",
+            ReadText());
 }
 
 TEST_F(JsonPrefStoreTest, StoresOfOneFileKeepEachOthersChanges) {
@@ -193,87 +176,69 @@ TEST_F(JsonPrefStoreTest, StoresOfOneFileKeepEachOthersChanges) {
   EXPECT_EQ("{\"first\":1,\"second\":2,\"shared\":2}", ReadText());
 }
 
-TEST_F(JsonPrefStoreTest, ReadingWaitsForQueuedWritesOfTheFile) {
-  scoped_refptr<base::SequencedTaskRunner> runner =
-      JsonPrefStore::GetTaskRunnerForFile(path_, pool_.get());
-  scoped_refptr<JsonPrefStore> writer = Open();
-  // Holds the file's sequence, so the write below waits behind it.
-  runner->PostTask(
-      FROM_HERE, base::BindOnce([] {
-        base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(300));
-      }));
-  writer->SetValue("k", std::make_unique<base::StringValue>("v"));
-  writer = nullptr;
-
-  scoped_refptr<JsonPrefStore> reader = Open();
-  const base::Value* value = nullptr;
-  EXPECT_TRUE(reader->GetValue("k", &value));
-}
-
-TEST_F(JsonPrefStoreTest, OneSequenceForEverySpellingOfAPath) {
-  base::FilePath other_spelling(L"C:/Some/Folder/Prefs.JSON");
-  scoped_refptr<base::SequencedTaskRunner> runner =
-      JsonPrefStore::GetTaskRunnerForFile(
-          base::FilePath(L"c:\\some\\folder\\prefs.json"), pool_.get());
-  scoped_refptr<base::SequencedTaskRunner> same =
-      JsonPrefStore::GetTaskRunnerForFile(other_spelling, pool_.get());
-  scoped_refptr<base::SequencedTaskRunner> different =
-      JsonPrefStore::GetTaskRunnerForFile(path_, pool_.get());
-  bool same_runs = false;
-  bool different_runs = true;
-  base::WaitableEvent done(base::WaitableEvent::ResetPolicy::MANUAL,
-                           base::WaitableEvent::InitialState::NOT_SIGNALED);
-  runner->PostTask(
-      FROM_HERE,
-      base::BindOnce(
-          [](base::SequencedTaskRunner* same,
-             base::SequencedTaskRunner* different, bool* same_runs,
-             bool* different_runs, base::WaitableEvent* done) {
-            *same_runs = same->RunsTasksOnCurrentThread();
-            *different_runs = different->RunsTasksOnCurrentThread();
-            done->Signal();
-          },
-          base::Unretained(same.get()), base::Unretained(different.get()),
-          &same_runs, &different_runs, &done));
-  ASSERT_TRUE(done.TimedWait(kMaxWait));
-  EXPECT_TRUE(same_runs);
-  EXPECT_FALSE(different_runs);
-}
-
 TEST_F(JsonPrefStoreTest, ConcurrentStoresOnOnePoolLoseNoKey) {
   constexpr int kThreads = 4;
-  constexpr int kKeysPerThread = 10;
+  constexpr int kKeys = 10;
   std::vector<std::unique_ptr<base::Thread>> threads;
   for (int i = 0; i < kThreads; ++i) {
-    threads.push_back(
-        std::make_unique<base::Thread>(base::StringPrintf("store%d", i)));
+    threads.push_back(std::make_unique<base::Thread>("store"));
     ASSERT_TRUE(threads.back()->Start());
     threads.back()->task_runner()->PostTask(
-        FROM_HERE, base::BindOnce(
-                       [](JsonPrefStoreTest* test, int thread) {
-                         for (int key = 0; key < kKeysPerThread; ++key) {
-                           scoped_refptr<JsonPrefStore> store = test->Open();
-                           store->SetValue(
-                               base::StringPrintf("t%d.k%d", thread, key),
-                               std::make_unique<base::FundamentalValue>(key));
-                         }
-                       },
-                       base::Unretained(this), i));
+        FROM_HERE, base::BindOnce([this, i] {
+          for (int key = 0; key < kKeys; ++key) {
+            Open()->SetValue(base::StringPrintf("t%d.k%d", i, key),
+                             std::make_unique<base::FundamentalValue>(key));
+          }
+        }));
   }
   for (auto& thread : threads)
     thread->Stop();
   ASSERT_TRUE(Open()->CommitPendingWriteAndWait(kMaxWait));
-
   std::unique_ptr<base::DictionaryValue> contents = ReadJson();
   ASSERT_TRUE(contents);
-  for (int thread = 0; thread < kThreads; ++thread) {
-    for (int key = 0; key < kKeysPerThread; ++key) {
+  for (int i = 0; i < kThreads; ++i) {
+    for (int key = 0; key < kKeys; ++key) {
       int value = -1;
-      EXPECT_TRUE(contents->GetInteger(
-          base::StringPrintf("t%d.k%d", thread, key), &value));
+      EXPECT_TRUE(
+          contents->GetInteger(base::StringPrintf("t%d.k%d", i, key), &value));
       EXPECT_EQ(key, value);
     }
   }
+}
+
+TEST_F(JsonPrefStoreTest, ReadingWaitsForQueuedWritesOfTheFile) {
+  // Holds the file's sequence, so the write below waits behind it.
+  JsonPrefStore::GetTaskRunnerForFile(path_, pool_.get())
+      ->PostTask(
+          FROM_HERE, base::BindOnce([] {
+            base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(300));
+          }));
+  Open()->SetValue("k", std::make_unique<base::StringValue>("v"));
+  const base::Value* value = nullptr;
+  EXPECT_TRUE(Open()->GetValue("k", &value));
+}
+
+TEST_F(JsonPrefStoreTest, OneSequenceForEverySpellingOfAPath) {
+  scoped_refptr<base::SequencedTaskRunner> runner =
+      JsonPrefStore::GetTaskRunnerForFile(
+          base::FilePath(L"c:\\some\\folder\\prefs.json"), pool_.get());
+  scoped_refptr<base::SequencedTaskRunner> same =
+      JsonPrefStore::GetTaskRunnerForFile(
+          base::FilePath(L"C:/Some/Folder/Prefs.JSON"), pool_.get());
+  scoped_refptr<base::SequencedTaskRunner> other =
+      JsonPrefStore::GetTaskRunnerForFile(path_, pool_.get());
+  bool same_runs = false;
+  bool other_runs = true;
+  base::WaitableEvent done(base::WaitableEvent::ResetPolicy::MANUAL,
+                           base::WaitableEvent::InitialState::NOT_SIGNALED);
+  runner->PostTask(FROM_HERE, base::BindOnce([&] {
+                     same_runs = same->RunsTasksOnCurrentThread();
+                     other_runs = other->RunsTasksOnCurrentThread();
+                     done.Signal();
+                   }));
+  ASSERT_TRUE(done.TimedWait(kMaxWait));
+  EXPECT_TRUE(same_runs);
+  EXPECT_FALSE(other_runs);
 }
 
 TEST_F(JsonPrefStoreTest, RefusingRunnerKeepsChangesInMemory) {
@@ -283,10 +248,8 @@ TEST_F(JsonPrefStoreTest, RefusingRunnerKeepsChangesInMemory) {
   EXPECT_EQ(JsonPrefStore::PREF_READ_ERROR_NONE, store->ReadPrefs());
   store->SetValue("a", std::make_unique<base::FundamentalValue>(2));
   const base::Value* value = nullptr;
-  int number = 0;
   ASSERT_TRUE(store->GetValue("a", &value));
-  EXPECT_TRUE(value->GetAsInteger(&number));
-  EXPECT_EQ(2, number);
+  EXPECT_TRUE(base::FundamentalValue(2).Equals(value));
   EXPECT_FALSE(store->CommitPendingWriteAndWait(kMaxWait));
   store = nullptr;
   EXPECT_EQ("{\"a\":1}", ReadText());
