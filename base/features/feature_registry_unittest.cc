@@ -1,0 +1,175 @@
+#include "base/features/feature_registry.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/command_line.h"
+#include "base/features/command_line_feature_reader.h"
+#include "base/features/installer_features.h"
+#include "base/features/list_value_feature_reader.h"
+#include "base/json/json_reader.h"
+#include "base/values.h"
+#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+base::CommandLine ParseCommandLine(const std::wstring& arguments) {
+  return base::CommandLine::FromString(L"installer.exe " + arguments);
+}
+
+std::unique_ptr<base::ListValue> ParseList(const std::string& json) {
+  return base::ListValue::From(base::JSONReader::Read(json));
+}
+
+// The installer features of this build: experiment-test off and
+// overridable, hide-from-programs off and fixed, the other two on.
+class FeatureRegistryTest : public testing::Test {
+ protected:
+  void SetUp() override { RegisterInstallerFeatures(&registry_); }
+
+  void ReadSwitches(const std::wstring& arguments) {
+    base::CommandLine command_line = ParseCommandLine(arguments);
+    CommandLineFeatureReader reader(&command_line);
+    registry_.Initialize(&reader);
+  }
+  void ReadList(const std::string& json) {
+    std::unique_ptr<base::ListValue> list = ParseList(json);
+    ASSERT_TRUE(list);
+    ListValueFeatureReader reader(list.get());
+    registry_.Initialize(&reader);
+  }
+
+  FeatureRegistry registry_;
+};
+
+TEST_F(FeatureRegistryTest, DefaultsWithoutOverrides) {
+  EXPECT_FALSE(registry_.initialized());
+  EXPECT_FALSE(registry_.IsEnabled(kInstallerExperimentTest));
+  EXPECT_FALSE(registry_.IsEnabled(kInstallerHideFromProgramAndFeatures));
+  EXPECT_TRUE(registry_.IsEnabled(kInstallerPrefDefaultOverridesSupport));
+  EXPECT_TRUE(registry_.IsEnabled(kInstallerSupportX64Download));
+  EXPECT_FALSE(registry_.IsEnabled("unknown-feature"));
+  // Exact names only.
+  EXPECT_FALSE(registry_.IsEnabled("Installer-Support-X64-Download"));
+}
+
+TEST_F(FeatureRegistryTest, SwitchValues) {
+  ScopedLogCapture log;
+  ReadSwitches(
+      L"--with-feature:installer-experiment-test "
+      L"--with-feature:installer-support-x64-download=off "
+      L"--with-feature:installer-pref-default-overrides-support=On "
+      L"--with-feature:installer-hide-from-program-and-features=on "
+      L"--with-feature:unknown=on --without-feature:x=on --silent");
+  EXPECT_TRUE(registry_.initialized());
+  EXPECT_TRUE(registry_.IsEnabled(kInstallerExperimentTest));
+  EXPECT_FALSE(registry_.IsEnabled(kInstallerSupportX64Download));
+  // Not "on": reported and left at the default.
+  EXPECT_TRUE(registry_.IsEnabled(kInstallerPrefDefaultOverridesSupport));
+  EXPECT_TRUE(log.Contains(
+      logging::LOG_WARNING,
+      "with-feature:installer-pref-default-overrides-support has unhandled "
+      "value: \"On\" did you mean \"on\" or \"off\"? Using default setting."));
+  // Not overridable in this build.
+  EXPECT_FALSE(registry_.IsEnabled(kInstallerHideFromProgramAndFeatures));
+  EXPECT_FALSE(registry_.IsEnabled("unknown"));
+
+  // In switch order, which is by name; the bad value read nothing.
+  std::vector<FeatureOverride> expected = {
+      {kInstallerExperimentTest, true},
+      {kInstallerHideFromProgramAndFeatures, true},
+      {kInstallerSupportX64Download, false},
+      {"unknown", true},
+  };
+  EXPECT_EQ(expected, registry_.GetAllFeatureStates());
+}
+
+TEST_F(FeatureRegistryTest, NonAsciiSwitchValueIsNotTakenForOn) {
+  ScopedLogCapture log;
+  ReadSwitches(L"--with-feature:installer-experiment-test=\x00f6n");
+  EXPECT_FALSE(registry_.IsEnabled(kInstallerExperimentTest));
+  EXPECT_TRUE(registry_.GetAllFeatureStates().empty());
+  EXPECT_TRUE(log.Contains(logging::LOG_WARNING, "has unhandled value"));
+}
+
+TEST_F(FeatureRegistryTest, StateReadLastWins) {
+  // A stored list first, the command line later (an upgrade).
+  ReadList(
+      "[\"installer-support-x64-download@2\", "
+      "\"installer-experiment-test@1\"]");
+  EXPECT_FALSE(registry_.IsEnabled(kInstallerSupportX64Download));
+  ReadSwitches(L"--with-feature:installer-support-x64-download=on");
+  EXPECT_TRUE(registry_.IsEnabled(kInstallerSupportX64Download));
+  EXPECT_TRUE(registry_.IsEnabled(kInstallerExperimentTest));
+  EXPECT_EQ(3u, registry_.GetAllFeatureStates().size());
+}
+
+TEST_F(FeatureRegistryTest, FirstRegistrationAnswers) {
+  registry_.RegisterFeature("twice", false, true);
+  registry_.RegisterFeature("twice", true, false);
+  EXPECT_EQ(6u, registry_.features().size());
+  EXPECT_FALSE(registry_.IsEnabled("twice"));
+  ReadList("[\"twice@1\"]");
+  EXPECT_TRUE(registry_.IsEnabled("twice"));
+}
+
+TEST_F(FeatureRegistryTest, ListSkipsWhatItCannotRead) {
+  ReadList(
+      "[\" installer-experiment-test @ 1 \", 2, null, {\"a\":1}, "
+      "\"installer-support-x64-download@1@2\", "
+      "\"installer-support-x64-download@3\", "
+      "\"installer-support-x64-download@x\", "
+      "\"installer-support-x64-download@\", "
+      "\"installer-support-x64-download\", \"\", \"@2\"]");
+  std::vector<FeatureOverride> expected = {{kInstallerExperimentTest, true},
+                                           {"", false}};
+  EXPECT_EQ(expected, registry_.GetAllFeatureStates());
+  EXPECT_TRUE(registry_.IsEnabled(kInstallerSupportX64Download));
+}
+
+TEST(ParseFeatureEntryTest, Boundaries) {
+  FeatureOverride entry{"untouched", true};
+  EXPECT_FALSE(ParseFeatureEntry("a@0", &entry));
+  EXPECT_FALSE(ParseFeatureEntry("a@1.0", &entry));
+  EXPECT_FALSE(ParseFeatureEntry("a@12", &entry));
+  EXPECT_FALSE(ParseFeatureEntry("a@ 1 x", &entry));
+  EXPECT_EQ("untouched", entry.name);
+  ASSERT_TRUE(ParseFeatureEntry("a@2", &entry));
+  EXPECT_EQ("a", entry.name);
+  EXPECT_FALSE(entry.enabled);
+  ASSERT_TRUE(ParseFeatureEntry("\tb\t@\t1\t", &entry));
+  EXPECT_EQ("b", entry.name);
+  EXPECT_TRUE(entry.enabled);
+}
+
+TEST_F(FeatureRegistryTest, SwitchesCarryStatesToAChildProcess) {
+  ReadList(
+      "[\"installer-experiment-test@1\", "
+      "\"installer-support-x64-download@2\", "
+      "\"installer-experiment-test@2\"]");
+  base::CommandLine child(base::CommandLine::NO_PROGRAM);
+  child.AppendSwitch("backend");
+  AppendFeatureSwitches(registry_, &child);
+  EXPECT_EQ("off", child.GetSwitchValueASCII(
+                       "with-feature:installer-experiment-test"));
+
+  base::CommandLine read_back = ParseCommandLine(child.GetArgumentsString());
+  FeatureRegistry child_registry;
+  RegisterInstallerFeatures(&child_registry);
+  CommandLineFeatureReader reader(&read_back);
+  child_registry.Initialize(&reader);
+  size_t count = 0;
+  const FeatureRow* rows = GetInstallerFeatures(&count);
+  for (size_t i = 0; i < count; ++i) {
+    EXPECT_EQ(registry_.IsEnabled(rows[i].name),
+              child_registry.IsEnabled(rows[i].name))
+        << rows[i].name;
+  }
+  EXPECT_FALSE(child_registry.IsEnabled(kInstallerExperimentTest));
+}
+
+}  // namespace
+}  // namespace installer
