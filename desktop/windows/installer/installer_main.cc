@@ -20,11 +20,17 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/synchronization/lock.h"
 #include "base/time/time.h"
+#include "base/features/command_line_feature_reader.h"
+#include "base/features/feature_registry.h"
+#include "base/features/installer_features.h"
 #include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/folder_permission_mode.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/usage.h"
 #include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
 namespace installer {
 
@@ -308,6 +314,10 @@ class InstallerEntry {
   // interactive front end.
   void CreateMessageLoop();
 
+  // The experiment states of this run: the installed ones for an uninstall,
+  // else the "with-feature:" switches.
+  void ReadExperimentStates(const base::CommandLine& command_line);
+
   // Destroys what lives for the whole run, before COM and the singletons go.
   void DestroyRunObjects();
 
@@ -355,9 +365,11 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
     LOG(ERROR) << "No product name in the branding configuration";
     return false;
   }
+  RegisterInstallerFeatures(FeatureRegistry::GetInstance());
   if (command_line.HasSwitch(switches::kHelp) ||
       command_line.HasSwitch(switches::kQuestionMark)) {
-    return RoleNotAvailable("usage text");
+    PrintUsage(l10n::LoadAvailableLanguages());
+    return true;
   }
   if (command_line.HasSwitch(switches::kSetFolderPermission)) {
     // Whatever the mode achieved, its caller learns it from the events.
@@ -386,6 +398,10 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
   install_folder_ = GetInstallFolderFromCommandLine(command_line, &flags_);
   LogStartFlags(flags_, inside_package_);
   CreateMessageLoop();
+  // Created here, on the main thread, so that the pool outlives every store
+  // that worker tasks open later.
+  PrefsTaskPool::GetInstance()->set_wait_on_shutdown(true);
+  ReadExperimentStates(command_line);
 
   if (command_line.HasSwitch(switches::kRegisterKelvoAsProtocolHandler) ||
       flags_.backend) {
@@ -406,6 +422,16 @@ void InstallerEntry::CreateMessageLoop() {
     message_loop_ =
         std::make_unique<base::MessageLoop>(base::MessageLoop::TYPE_UI);
   }
+}
+
+void InstallerEntry::ReadExperimentStates(
+    const base::CommandLine& command_line) {
+  FeatureRegistry* registry = FeatureRegistry::GetInstance();
+  CommandLineFeatureReader reader(&command_line);
+  registry->Initialize(&reader);
+  LOG(INFO) << "Obtained experiment states from command line";
+  if (IsFeatureEnabled(kInstallerExperimentTest))
+    LOG(INFO) << "Test experiment is enabled";
 }
 
 // static

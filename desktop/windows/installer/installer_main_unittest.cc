@@ -155,6 +155,14 @@ TEST_F(InstallerExeTest, PlainRunLogsStartAndFlags) {
   EXPECT_NE(std::string::npos, log.find("Using default message loop"));
 }
 
+TEST_F(InstallerExeTest, ExperimentStatesComeFromTheSwitches) {
+  Run(L"--silent --with-feature:installer-experiment-test=on");
+  std::string log = Log();
+  EXPECT_NE(std::string::npos,
+            log.find("Obtained experiment states from command line"));
+  EXPECT_NE(std::string::npos, log.find("Test experiment is enabled"));
+}
+
 TEST_F(InstallerExeTest, InteractiveRunUsesTheUiLoop) {
   ASSERT_TRUE(Run(L"").finished);
   EXPECT_NE(std::string::npos, Log().find("Using UI message loop"));
