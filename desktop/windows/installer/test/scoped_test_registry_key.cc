@@ -88,6 +88,28 @@ ScopedTestRegistryKey::~ScopedTestRegistryKey() {
     DeleteInView(root_, name, view);
 }
 
+void ScopedTestRegistryKey::Clear() {
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    UnlockTree(root_, path_, view);
+    base::win::RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              key.Open(root_, path_.c_str(), view | KEY_ALL_ACCESS));
+    wchar_t name[256];
+    DWORD length = static_cast<DWORD>(std::size(name));
+    while (::RegEnumKeyExW(key.Handle(), 0, name, &length, nullptr, nullptr,
+                           nullptr, nullptr) == ERROR_SUCCESS) {
+      ASSERT_EQ(ERROR_SUCCESS, key.DeleteKey(name));
+      length = static_cast<DWORD>(std::size(name));
+    }
+    length = static_cast<DWORD>(std::size(name));
+    while (::RegEnumValueW(key.Handle(), 0, name, &length, nullptr, nullptr,
+                           nullptr, nullptr) == ERROR_SUCCESS) {
+      ASSERT_EQ(ERROR_SUCCESS, key.DeleteValue(name));
+      length = static_cast<DWORD>(std::size(name));
+    }
+  }
+}
+
 std::wstring ScopedTestRegistryKey::Append(
     const std::wstring& relative_path) const {
   return path_ + L"\\" + relative_path;

@@ -29,6 +29,10 @@ class ScopedTestRegistryKey {
   // |path()| followed by "\" and |relative_path|.
   std::wstring Append(const std::wstring& relative_path) const;
 
+  // Removes every subkey and value below the key in both views, whatever
+  // DACLs they carry.
+  void Clear();
+
  private:
   const HKEY root_;
   const std::wstring path_;
