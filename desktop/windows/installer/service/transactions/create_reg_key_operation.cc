@@ -13,8 +13,11 @@ CreateRegKeyOperation::CreateRegKeyOperation(HKEY root,
     : key_path_(key_path), root_(root), view_flags_(view_flags) {}
 
 CreateRegKeyOperation::~CreateRegKeyOperation() {
-  if (saved_security_ && !RestoreSecurity(&saved_security_))
-    LOG(ERROR) << "Cannot restore the permissions of a registry key";
+  if (!saved_security_)
+    return;
+  const std::wstring object_name = saved_security_->object_path;
+  if (!RestoreSecurity(&saved_security_))
+    LOG(ERROR) << "Cannot restore the permissions of " << object_name;
 }
 
 bool CreateRegKeyOperation::Execute(Transaction* nested) {

@@ -136,22 +136,6 @@ TEST_F(FileOperationsTest, CopyOverAFileMovesItAsideUntilCommit) {
   EXPECT_TRUE(AsideFiles().empty());
 }
 
-TEST_F(FileOperationsTest, CopyIntoMissingFoldersRemovesExactlyThoseLevels) {
-  const base::FilePath source = Path(L"package\\a.txt");
-  Write(source, "a");
-  Write(Path(L"app\\sibling.txt"), "keep me");
-  const base::FilePath target = Path(L"app\\one\\two\\three\\a.txt");
-  const test::MachineSnapshot before = Snapshot();
-
-  Transaction transaction;
-  ASSERT_TRUE(
-      transaction.Execute(std::make_unique<CopyFileOperation>(source, target)));
-  EXPECT_EQ("a", Read(target));
-  transaction.Rollback();
-  EXPECT_FALSE(base::PathExists(Path(L"app\\one")));
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-}
-
 TEST_F(FileOperationsTest, FailedCopyLeavesNeitherFileNorFolder) {
   const test::MachineSnapshot before = Snapshot();
   Transaction transaction;
@@ -159,22 +143,6 @@ TEST_F(FileOperationsTest, FailedCopyLeavesNeitherFileNorFolder) {
       Path(L"package\\missing.txt"), Path(L"app\\new\\missing.txt"))));
   EXPECT_TRUE(log_.ContainsError("File copy failed "));
   EXPECT_TRUE(transaction.empty());
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-}
-
-TEST_F(FileOperationsTest, CopyOntoAFileThatCannotBeMovedFails) {
-  const base::FilePath source = Path(L"package\\kelvo.exe");
-  const base::FilePath target = Path(L"app\\kelvo.exe");
-  Write(source, "new");
-  Write(target, "old");
-  // Held without delete sharing: it cannot be moved aside.
-  base::win::ScopedHandle held = Hold(target, FILE_SHARE_READ);
-  const test::MachineSnapshot before = Snapshot();
-
-  Transaction transaction;
-  EXPECT_FALSE(
-      transaction.Execute(std::make_unique<CopyFileOperation>(source, target)));
-  EXPECT_TRUE(log_.ContainsError("File removal failed"));
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
 }
 
@@ -217,20 +185,8 @@ TEST_F(FileOperationsTest, MoveReplacesTargetAndRollbackRestoresBoth) {
   transaction.Rollback();
   EXPECT_TRUE(IsReadOnly(source));
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-}
 
-TEST_F(FileOperationsTest, MoveIntoMissingFolderAndFailedMove) {
-  const base::FilePath source = Path(L"a.txt");
-  Write(source, "a");
-  const test::MachineSnapshot before = Snapshot();
-
-  Transaction transaction;
-  ASSERT_TRUE(transaction.Execute(
-      std::make_unique<MoveFileOperation>(source, Path(L"new\\dir\\a.txt"))));
-  transaction.Rollback();
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-
-  // A missing source fails after the folder was made: that goes too.
+  // A missing source fails after its folder was made: that goes too.
   EXPECT_FALSE(transaction.Execute(std::make_unique<MoveFileOperation>(
       Path(L"missing.txt"), Path(L"new\\dir\\missing.txt"))));
   EXPECT_TRUE(log_.ContainsError("File copy failed"));
@@ -287,30 +243,6 @@ TEST_F(FileOperationsTest, DeleteMovesAsideAndCommitDeletes) {
   EXPECT_TRUE(base::DirectoryExists(file.DirName()));
 }
 
-TEST_F(FileOperationsTest, TakenAsideNamesAreSkipped) {
-  const base::FilePath file = Path(L"kelvo.exe");
-  Write(file, "exe");
-  // Whatever second the delete falls in, its first aside names are taken.
-  const time_t now = base::Time::Now().ToTimeT();
-  std::vector<base::FilePath> decoys;
-  for (time_t seconds : {now, now + 1}) {
-    const std::wstring stem = L"kelvo.exe." + AsText(seconds);
-    decoys.push_back(Path((stem + L".old").c_str()));
-    decoys.push_back(Path((stem + L".1.old").c_str()));
-  }
-  for (const base::FilePath& decoy : decoys)
-    Write(decoy, "decoy");
-
-  Transaction transaction;
-  auto operation = std::make_unique<DeleteFileOperation>(file, true, false);
-  DeleteFileOperation* deletion = operation.get();
-  ASSERT_TRUE(transaction.Execute(std::move(operation)));
-  EXPECT_EQ("exe", Read(deletion->aside_path()));
-  transaction.Commit();
-  for (const base::FilePath& decoy : decoys)
-    EXPECT_EQ("decoy", Read(decoy)) << decoy;
-}
-
 TEST_F(FileOperationsTest, TwoDeletesOfOnePathWithinASecond) {
   const base::FilePath file = Path(L"installation_status.xml");
   const base::FilePath replacement = Path(L"package\\installation_status.xml");
@@ -335,24 +267,37 @@ TEST_F(FileOperationsTest, TwoDeletesOfOnePathWithinASecond) {
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
 }
 
-TEST_F(FileOperationsTest, NoFreeAsideNameFailsTheDelete) {
-  const base::FilePath file = Path(L"a.txt");
-  Write(file, "a");
-  const time_t now = base::Time::Now().ToTimeT();
-  for (time_t seconds : {now, now + 1}) {
-    const std::wstring stem = L"a.txt." + AsText(seconds);
-    Write(Path((stem + L".old").c_str()), "");
-    for (int i = 1; i < 100; ++i) {
-      Write(Path((stem + L"." + base::NumberToString16(i) + L".old").c_str()),
-            "");
+TEST_F(FileOperationsTest, TakenAsideNamesAreSkippedUpToALimit) {
+  const base::FilePath file = Path(L"kelvo.exe");
+  Write(file, "exe");
+  // Whatever second the delete falls in, aside names |from| to |to| - 1 of
+  // it are taken.
+  auto take_names = [this](int from, int to) {
+    const time_t now = base::Time::Now().ToTimeT();
+    for (time_t seconds : {now, now + 1}) {
+      for (int i = from; i < to; ++i) {
+        std::wstring name = L"kelvo.exe." + AsText(seconds);
+        if (i > 0)
+          name += L"." + base::NumberToString16(i);
+        Write(Path((name + L".old").c_str()), "taken");
+      }
     }
-  }
+  };
+  take_names(0, 2);
   const test::MachineSnapshot before = Snapshot();
   Transaction transaction;
-  EXPECT_FALSE(transaction.Execute(
-      std::make_unique<DeleteFileOperation>(file, false, false)));
-  EXPECT_TRUE(log_.ContainsError("Temporary file with name"));
+  auto operation = std::make_unique<DeleteFileOperation>(file, true, false);
+  const DeleteFileOperation* deletion = operation.get();
+  ASSERT_TRUE(transaction.Execute(std::move(operation)));
+  EXPECT_EQ("exe", Read(deletion->aside_path()));
+  transaction.Rollback();
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+
+  take_names(2, 100);
+  EXPECT_FALSE(transaction.Execute(
+      std::make_unique<DeleteFileOperation>(file, true, false)));
+  EXPECT_TRUE(log_.ContainsError("Temporary file with name"));
+  EXPECT_EQ("exe", Read(file));
 }
 
 TEST_F(FileOperationsTest, LibraryOpenForReadingIsInUse) {
@@ -389,9 +334,10 @@ TEST_F(FileOperationsTest, LibraryOpenForReadingIsInUse) {
   EXPECT_EQ("text", Read(text));
 }
 
-TEST_F(FileOperationsTest, FileHeldWithoutDeleteSharingCannotBeDeleted) {
+TEST_F(FileOperationsTest, FileHeldWithoutDeleteSharingCannotGo) {
   const base::FilePath file = Path(L"kelvo.exe");
-  Write(file, "exe");
+  Write(file, "old");
+  Write(Path(L"package\\kelvo.exe"), "new");
   base::win::ScopedHandle held = Hold(file, FILE_SHARE_READ);
   const test::MachineSnapshot before = Snapshot();
   Transaction transaction;
@@ -399,6 +345,10 @@ TEST_F(FileOperationsTest, FileHeldWithoutDeleteSharingCannotBeDeleted) {
     EXPECT_FALSE(transaction.Execute(
         std::make_unique<DeleteFileOperation>(file, check_in_use, false)));
   }
+  // Nor can a copy replace it.
+  EXPECT_FALSE(transaction.Execute(
+      std::make_unique<CopyFileOperation>(Path(L"package\\kelvo.exe"), file)));
+  EXPECT_EQ(3, log_.Count("File removal failed"));
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
 }
 
@@ -418,25 +368,6 @@ TEST_F(FileOperationsTest, RollbackKeepsAFileItCannotPutBack) {
   EXPECT_EQ("the user's data", Read(aside));
   EXPECT_TRUE(log_.ContainsError("could not be put back; it is kept at " +
                                  aside.AsUTF8Unsafe()));
-}
-
-TEST_F(FileOperationsTest, DeletedFolderGoesWithItsContent) {
-  const base::FilePath folder = Path(L"shortcuts");
-  Write(folder.Append(L"a.lnk"), "a");
-  Write(folder.Append(L"sub\\b.lnk"), "b");
-  const test::MachineSnapshot before = Snapshot();
-
-  Transaction transaction;
-  ASSERT_TRUE(transaction.Execute(
-      std::make_unique<DeleteFileOperation>(folder, false, false)));
-  transaction.Rollback();
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-
-  ASSERT_TRUE(transaction.Execute(
-      std::make_unique<DeleteFileOperation>(folder, false, false)));
-  transaction.Commit();
-  EXPECT_FALSE(base::PathExists(folder));
-  EXPECT_TRUE(AsideFiles().empty());
 }
 
 TEST_F(FileOperationsTest, EmptyParentsGoUpToTheStopFolder) {
@@ -535,15 +466,13 @@ TEST_F(FileOperationsTest, CreateFolderRollbackStopsAtWhatIsNotEmpty) {
   transaction.Rollback();
   EXPECT_FALSE(base::PathExists(Path(L"a\\b")));
   EXPECT_EQ("keep", Read(Path(L"a\\keep.txt")));
-}
 
-TEST_F(FileOperationsTest, ExistingFolderIsNothingToDo) {
-  Transaction transaction;
+  // An existing folder is nothing to do and stays after a rollback.
   ASSERT_TRUE(
-      transaction.Execute(std::make_unique<CreateFolderOperation>(dir_)));
+      transaction.Execute(std::make_unique<CreateFolderOperation>(Path(L"a"))));
   EXPECT_TRUE(log_.Contains("Folder already exists"));
   transaction.Rollback();
-  EXPECT_TRUE(base::DirectoryExists(dir_));
+  EXPECT_TRUE(base::DirectoryExists(Path(L"a")));
 }
 
 TEST_F(FileOperationsTest, FolderThatCannotBeCreated) {

@@ -223,16 +223,6 @@ TEST_F(RegistryOperationsTest, RemovingValues) {
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
 }
 
-TEST_F(RegistryOperationsTest, NewValueOfAnExistingKeyIsRemovedAgain) {
-  const test::MachineSnapshot before = Snapshot();
-  const std::vector<BYTE> data = Bytes(32);
-  Transaction transaction;
-  ASSERT_TRUE(transaction.Execute(std::make_unique<ChangeRegValueOperation>(
-      HKEY_CURRENT_USER, hkcu_.path(), L"New", data.data(), REG_DWORD, 4, 0)));
-  transaction.Rollback();
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-}
-
 TEST_F(RegistryOperationsTest, DeniedKeyIsGrantedUntilTheOperationGoes) {
   const std::wstring path = hkcu_.Append(L"Locked");
   SetValue(HKEY_CURRENT_USER, path, L"Value", {REG_SZ, Bytes(L"old")});
