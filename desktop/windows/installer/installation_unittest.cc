@@ -1,0 +1,268 @@
+#include "desktop/windows/installer/installation.h"
+
+#include <memory>
+#include <string>
+
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/path_service.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_path_override.h"
+#include "base/values.h"
+#include "base/win/scoped_com_initializer.h"
+#include "components/prefs/json_pref_store.h"
+#include "desktop/windows/installer/install_log_writer.h"
+#include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/version_info.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using base::FilePath;
+
+void WriteTextFile(const FilePath& path, const std::string& text) {
+  ASSERT_TRUE(base::CreateDirectory(path.DirName()));
+  ASSERT_EQ(static_cast<int>(text.size()),
+            base::WriteFile(path, text.data(), static_cast<int>(text.size())));
+}
+
+std::string JsonString(const std::wstring& text) {
+  std::string json;
+  for (char c : base::WideToUTF8(text)) {
+    if (c == '\\' || c == '"')
+      json += '\\';
+    json += c;
+  }
+  return "\"" + json + "\"";
+}
+
+class InstallationTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(com_.Succeeded());
+    ASSERT_TRUE(temp_dir_.CreateUniqueTempDir());
+    folder_ = temp_dir_.GetPath().Append(L"Kelvo");
+    ASSERT_TRUE(base::CreateDirectory(folder_));
+    ASSERT_TRUE(GetUserName(&user_name_));
+  }
+
+  void WritePrefs(const std::string& json) {
+    WriteTextFile(folder_.AppendASCII("installer_prefs.json"), json);
+  }
+  void WriteProfilePath(const std::wstring& profile_path) {
+    WritePrefs("{\"profile_path\": " + JsonString(profile_path) + "}");
+  }
+
+  base::win::ScopedCOMInitializer com_;
+  base::ScopedTempDir temp_dir_;
+  FilePath folder_;
+  std::wstring user_name_;
+};
+
+TEST_F(InstallationTest, ExecutableFolderOrItsParentHoldingTheLauncher) {
+  FilePath version_dir = folder_.Append(L"45.0.2531.0");
+  base::ScopedPathOverride exe_dir(base::DIR_EXE, version_dir);
+  // Neither folder has a launcher: the executable's own folder.
+  EXPECT_EQ(version_dir, Installation().folder());
+
+  // Only the parent has one: the installer runs from a version subfolder.
+  WriteTextFile(folder_.AppendASCII("launcher.exe"), "MZ");
+  EXPECT_EQ(folder_, Installation().folder());
+
+  // Its own folder has one too: it is the installation.
+  WriteTextFile(version_dir.AppendASCII("launcher.exe"), "MZ");
+  EXPECT_EQ(version_dir, Installation().folder());
+}
+
+TEST_F(InstallationTest, CurrentInstallationIsOneRecordOfTheExecutable) {
+  Installation* current = Installation::GetCurrent();
+  ASSERT_TRUE(current);
+  EXPECT_EQ(current, Installation::GetCurrent());
+  FilePath exe_dir;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_EXE, &exe_dir));
+  EXPECT_EQ(exe_dir, current->folder());
+  EXPECT_EQ(L"Kelvo developer", current->registered_app_name());
+}
+
+TEST_F(InstallationTest, ProfilePathPref) {
+  WritePrefs("{\"profile_path\": 7, \"single_profile\": \"yes\"}");
+  TargetInstallation wrong_types(folder_);
+  EXPECT_TRUE(wrong_types.profile_path().empty());
+  EXPECT_FALSE(wrong_types.ReadProfilePathPref());
+  EXPECT_FALSE(wrong_types.IsSingleProfile());
+
+  // Text after an embedded NUL is cut off.
+  WritePrefs("{\"profile_path\": \"D:\\\\Data\\u0000junk\"}");
+  TargetInstallation cut(folder_);
+  base::FilePath path;
+  ASSERT_TRUE(cut.GetUserDataDir(&path));
+  EXPECT_EQ(L"D:\\Data", path.value());
+}
+
+TEST_F(InstallationTest, UserNamePlaceholder) {
+  WriteProfilePath(L"D:\\Profiles\\<USERNAME>");
+  TargetInstallation last_component(folder_);
+  FilePath path;
+  ASSERT_TRUE(last_component.GetUserDataDir(&path));
+  EXPECT_EQ(L"D:\\Profiles\\" + user_name_, path.value());
+  // Removal takes the user's own folder, never the folder of everyone's.
+  ASSERT_TRUE(last_component.GetUserDataDirForRemoval(&path));
+  EXPECT_EQ(L"D:\\Profiles\\" + user_name_, path.value());
+
+  WriteProfilePath(L"D:\\<USERNAME>\\Kelvo");
+  TargetInstallation inner_component(folder_);
+  ASSERT_TRUE(inner_component.GetUserDataDirForRemoval(&path));
+  EXPECT_EQ(L"D:\\" + user_name_ + L"\\Kelvo", path.value());
+}
+
+TEST_F(InstallationTest, RemovalNeverReachesOtherUsersProfiles) {
+  // A home folder whose parent holds every user's home.
+  FilePath users = temp_dir_.GetPath().Append(L"Users");
+  base::ScopedPathOverride home(base::DIR_HOME, users.Append(user_name_));
+  struct {
+    std::wstring profile_path;
+    bool removable;
+  } cases[] = {
+      {users.value() + L"\\<USERNAME>", false},  // The home folder itself.
+      {users.value(), false},                    // Every user's home.
+      {temp_dir_.GetPath().value(), false},      // Above that.
+      {L"D:\\", false},                          // A drive root.
+      {L"D:\\Profiles\\..", false},              // Climbs to the root.
+      {L"<USERNAME>", false},                    // Relative.
+      {users.value() + L"\\<USERNAME>\\Kelvo", true},
+      {L"D:\\Profiles\\<USERNAME>\\", true},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.profile_path);
+    WriteProfilePath(test.profile_path);
+    TargetInstallation installation(folder_);
+    FilePath path(L"C:\\untouched");
+    // Using the folder is fine; deleting it with everything below is not.
+    EXPECT_TRUE(installation.GetUserDataDir(&path));
+    FilePath removal(L"C:\\untouched");
+    EXPECT_EQ(test.removable, installation.GetUserDataDirForRemoval(&removal));
+    if (test.removable)
+      EXPECT_EQ(path, removal);
+    else
+      EXPECT_EQ(L"C:\\untouched", removal.value());
+  }
+}
+
+TEST_F(InstallationTest, SingleProfile) {
+  WritePrefs("{\"single_profile\": true, \"profile_path\": \"D:\\\\P\"}");
+  TargetInstallation installation(folder_);
+  EXPECT_TRUE(installation.IsSingleProfile());
+  FilePath profile;
+  ASSERT_TRUE(installation.GetProfileDir(&profile));
+  EXPECT_EQ(folder_.Append(L"profile"), profile);
+  FilePath data;
+  ASSERT_TRUE(installation.GetUserDataDir(&data));
+  EXPECT_EQ(folder_.Append(L"profile\\data"), data);
+  ASSERT_TRUE(installation.GetUserDataDirForRemoval(&data));
+  EXPECT_EQ(folder_.Append(L"profile\\data"), data);
+  // A custom profile path keeps its cache beside the data.
+  FilePath cache;
+  ASSERT_TRUE(installation.GetUserCacheDir(data, &cache));
+  EXPECT_EQ(data, cache);
+
+  WritePrefs("{\"single_profile\": false}");
+  TargetInstallation shared(folder_);
+  EXPECT_FALSE(shared.GetProfileDir(&profile));
+}
+
+TEST_F(InstallationTest, DefaultUserDataDirPerChannelAndCache) {
+  FilePath roaming = temp_dir_.GetPath().Append(L"Roaming");
+  FilePath local = temp_dir_.GetPath().Append(L"Local");
+  base::ScopedPathOverride roaming_override(base::DIR_APP_DATA, roaming);
+  base::ScopedPathOverride local_override(base::DIR_LOCAL_APP_DATA, local);
+  TargetInstallation installation(folder_);  // No prefs at all.
+
+  FilePath path;
+  ASSERT_TRUE(installation.GetDefaultUserDataDir(&path, CHANNEL_STABLE));
+  EXPECT_EQ(roaming.Append(L"Kelvo Software\\Kelvo Stable"), path);
+  ASSERT_TRUE(installation.GetDefaultUserDataDir(&path, CHANNEL_NIGHTLY));
+  EXPECT_EQ(roaming.Append(L"Kelvo Software\\Kelvo Nightly"), path);
+  // An unknown channel takes the build's stream name.
+  ASSERT_TRUE(installation.GetDefaultUserDataDir(&path, 7));
+  EXPECT_EQ(roaming.Append(L"Kelvo Software\\Kelvo developer"), path);
+
+  ASSERT_TRUE(installation.GetUserDataDir(&path));
+  EXPECT_EQ(roaming.Append(L"Kelvo Software\\Kelvo Developer"), path);
+  FilePath removal;
+  ASSERT_TRUE(installation.GetUserDataDirForRemoval(&removal));
+  EXPECT_EQ(path, removal);
+
+  // The default profile's cache sits at the same place below local data.
+  FilePath cache;
+  ASSERT_TRUE(installation.GetUserCacheDir(path, &cache));
+  EXPECT_EQ(local.Append(L"Kelvo Software\\Kelvo Developer"), cache);
+  // A profile elsewhere has no separate cache.
+  ASSERT_TRUE(installation.GetUserCacheDir(FilePath(L"D:\\P"), &cache));
+  EXPECT_EQ(L"D:\\P", cache.value());
+
+  TargetInstallation nowhere{FilePath()};
+  EXPECT_FALSE(nowhere.GetUserDataDir(&path));
+}
+
+TEST_F(InstallationTest, PrefStoreNeverWritesTheFile) {
+  const std::string kPrefs = "{\"language\": \"de\"}";
+  WritePrefs(kPrefs);
+  {
+    TargetInstallation installation(folder_);
+    scoped_refptr<JsonPrefStore> store = installation.GetPrefStore();
+    EXPECT_EQ(store, installation.GetPrefStore());
+    store->SetValue("language", std::make_unique<base::StringValue>("fr"));
+    store->CommitPendingWrite();
+    const base::Value* value = nullptr;
+    ASSERT_TRUE(store->GetValue("language", &value));
+  }
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(
+      folder_.AppendASCII("installer_prefs.json"), &text));
+  EXPECT_EQ(kPrefs, text);
+}
+
+TEST_F(InstallationTest, InstallLogLoadedOnce) {
+  TargetInstallation missing(folder_);
+  EXPECT_FALSE(missing.install_log_loaded());
+  EXPECT_FALSE(missing.IsCopyOnly());
+  EXPECT_TRUE(missing.install_log_loaded());
+  EXPECT_TRUE(missing.install_log().all_users);  // The default log.
+
+  InstallLog log;
+  log.copy_only = true;
+  log.all_users = false;
+  log.install_path = folder_;
+  log.version = "45.0.2531.0";
+  log.subfolder = FilePath(L"45.0.2531.0");
+  log.files = {FilePath(L"launcher.exe")};
+  ASSERT_TRUE(InstallLogWriter().WriteToFile(
+      log, folder_.AppendASCII("installation_status.xml")));
+  TargetInstallation installed(folder_);
+  EXPECT_TRUE(installed.IsCopyOnly());
+  EXPECT_FALSE(installed.install_log().all_users);
+  EXPECT_EQ("45.0.2531.0", installed.install_log().version);
+
+  // Loaded once: a later change of the file is not seen.
+  log.copy_only = false;
+  ASSERT_TRUE(InstallLogWriter().WriteToFile(
+      log, folder_.AppendASCII("installation_status.xml")));
+  EXPECT_TRUE(installed.IsCopyOnly());
+
+  // A log handed in counts as loaded; the file is not read.
+  InstallLog in_memory;
+  in_memory.copy_only = true;
+  TargetInstallation finalising(folder_, in_memory);
+  EXPECT_TRUE(finalising.install_log_loaded());
+  EXPECT_TRUE(finalising.IsCopyOnly());
+
+  // An unreadable log leaves the defaults.
+  WriteTextFile(folder_.AppendASCII("installation_status.xml"), "<broken");
+  TargetInstallation broken(folder_);
+  EXPECT_FALSE(broken.IsCopyOnly());
+  EXPECT_TRUE(broken.install_log().all_users);
+}
+
+}  // namespace
+}  // namespace installer
