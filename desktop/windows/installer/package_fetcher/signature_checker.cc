@@ -1,0 +1,371 @@
+#include "desktop/windows/installer/package_fetcher/signature_checker.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "base/files/memory_mapped_file.h"
+#include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/stringprintf.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/package_fetcher/signature_log.h"
+#include "desktop/windows/installer/package_fetcher/trust_verifier.h"
+
+namespace installer {
+
+namespace {
+
+// PE layout: offsets from the start of the file, then from the "PE\0\0"
+// signature. The optional header follows the 4-byte signature and the
+// 20-byte file header; its data directories start at 96 (PE32) or 112
+// (PE32+), and the security directory is the fifth, 8 bytes each.
+constexpr uint64_t kPeOffsetField = 0x3C;
+constexpr uint64_t kOptionalHeaderMagic = 24;
+constexpr uint64_t kPe32DirectoryCount = 24 + 92;
+constexpr uint64_t kPe32PlusDirectoryCount = 24 + 108;
+constexpr uint64_t kPe32SecuritySize = 24 + 96 + 4 * 8 + 4;
+constexpr uint64_t kPe32PlusSecuritySize = 24 + 112 + 4 * 8 + 4;
+static_assert(kPe32PlusSecuritySize == 0xAC);
+constexpr uint32_t kSecurityDirectoryIndex = 4;
+
+constexpr char kNestedSignatureOid[] = "1.3.6.1.4.1.311.2.4.1";
+
+// A view of the mapped file that refuses reads past its end.
+class ImageView {
+ public:
+  explicit ImageView(const base::MemoryMappedFile& file)
+      : data_(file.data()), length_(file.length()) {}
+
+  bool Contains(uint64_t offset, uint64_t size) const {
+    return offset <= length_ && size <= length_ - offset;
+  }
+  bool Matches(uint64_t offset, const void* bytes, size_t size) const {
+    return Contains(offset, size) && !memcmp(data_ + offset, bytes, size);
+  }
+  bool ReadUint16(uint64_t offset, uint16_t* value) const {
+    if (!Contains(offset, sizeof(*value)))
+      return false;
+    memcpy(value, data_ + offset, sizeof(*value));
+    return true;
+  }
+  bool ReadUint32(uint64_t offset, uint32_t* value) const {
+    if (!Contains(offset, sizeof(*value)))
+      return false;
+    memcpy(value, data_ + offset, sizeof(*value));
+    return true;
+  }
+
+ private:
+  const uint8_t* const data_;
+  const uint64_t length_;
+};
+
+// Whether the image at |pe| declares a security directory of non-zero size.
+bool HasCertificateTable(const ImageView& image, uint64_t pe) {
+  uint16_t magic = 0;
+  image.ReadUint16(pe + kOptionalHeaderMagic, &magic);
+  const bool pe32 = magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+  uint32_t directory_count = 0;
+  if (image.ReadUint32(
+          pe + (pe32 ? kPe32DirectoryCount : kPe32PlusDirectoryCount),
+          &directory_count) &&
+      directory_count <= kSecurityDirectoryIndex) {
+    return false;
+  }
+  uint32_t size = 0;
+  return image.ReadUint32(
+             pe + (pe32 ? kPe32SecuritySize : kPe32PlusSecuritySize), &size) &&
+         size != 0;
+}
+
+struct CertStoreCloser {
+  void operator()(HCERTSTORE store) const { ::CertCloseStore(store, 0); }
+};
+using ScopedCertStore = std::unique_ptr<void, CertStoreCloser>;
+
+struct CryptMsgCloser {
+  void operator()(HCRYPTMSG message) const { ::CryptMsgClose(message); }
+};
+using ScopedCryptMsg = std::unique_ptr<void, CryptMsgCloser>;
+
+struct CertContextFreer {
+  void operator()(PCCERT_CONTEXT context) const {
+    ::CertFreeCertificateContext(context);
+  }
+};
+using ScopedCertContext = std::unique_ptr<const CERT_CONTEXT, CertContextFreer>;
+
+struct CertChainFreer {
+  void operator()(PCCERT_CHAIN_CONTEXT chain) const {
+    ::CertFreeCertificateChain(chain);
+  }
+};
+using ScopedCertChain =
+    std::unique_ptr<const CERT_CHAIN_CONTEXT, CertChainFreer>;
+
+// A PKCS#7 signed message and the store of the certificates it carries.
+struct SignedMessage {
+  DWORD encoding = 0;
+  ScopedCertStore store;
+  ScopedCryptMsg message;
+};
+
+// Opens |object| (a file name or a CERT_BLOB, after |object_type|) as a
+// signed message of the |content_flags| kinds.
+bool QuerySignedMessage(DWORD object_type,
+                        const void* object,
+                        DWORD content_flags,
+                        SignedMessage* signed_message) {
+  HCERTSTORE store = nullptr;
+  HCRYPTMSG message = nullptr;
+  if (!::CryptQueryObject(object_type, object, content_flags,
+                          CERT_QUERY_FORMAT_FLAG_BINARY, 0,
+                          &signed_message->encoding, nullptr, nullptr, &store,
+                          &message, nullptr)) {
+    return false;
+  }
+  signed_message->store.reset(store);
+  signed_message->message.reset(message);
+  return true;
+}
+
+std::string LastErrorText() {
+  return logging::SystemErrorCodeToString(logging::GetLastSystemErrorCode());
+}
+
+// The certificate's simple display name; empty when it has none.
+std::wstring GetDisplayName(PCCERT_CONTEXT certificate) {
+  DWORD length = ::CertGetNameStringW(
+      certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+  if (length <= 1)
+    return std::wstring();
+  std::wstring name(length, L'\0');
+  length = ::CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0,
+                                nullptr, name.data(), length);
+  name.resize(length ? length - 1 : 0);
+  return name;
+}
+
+std::string GetSha1Hex(PCCERT_CONTEXT certificate) {
+  uint8_t hash[20];
+  DWORD size = sizeof(hash);
+  if (!::CryptHashCertificate(0, CALG_SHA1, 0, certificate->pbCertEncoded,
+                              certificate->cbCertEncoded, hash, &size)) {
+    return std::string();
+  }
+  return base::HexEncode(hash, size);
+}
+
+// Reads the signer information at |index|; logs and gives null on failure.
+std::unique_ptr<std::vector<uint8_t>> GetSignerInfo(HCRYPTMSG message,
+                                                    DWORD index,
+                                                    SignatureLog* log,
+                                                    const std::string& prefix) {
+  DWORD size = 0;
+  if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, index, nullptr,
+                          &size)) {
+    log->Write(prefix + "Cannot get signer size\n");
+    return nullptr;
+  }
+  auto buffer = std::make_unique<std::vector<uint8_t>>(size);
+  if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, index,
+                          buffer->data(), &size)) {
+    log->Write(prefix + "Cannot get signer info\n");
+    return nullptr;
+  }
+  return buffer;
+}
+
+// The signer's simple display name into |*name|; logs and gives false when
+// it cannot be read.
+bool GetSignerName(PCCERT_CONTEXT certificate,
+                   SignatureLog* log,
+                   const std::string& prefix,
+                   std::wstring* name) {
+  DWORD length = ::CertGetNameStringW(
+      certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+  if (length == 0) {
+    log->Write(prefix + "Cert signer name has 0 size\n");
+    return false;
+  }
+  name->assign(length, L'\0');
+  if (::CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0,
+                           nullptr, name->data(), length) != length) {
+    log->Write(prefix + "Cannot get signer name\n");
+    return false;
+  }
+  name->resize(length - 1);
+  return true;
+}
+
+// Searches the signatures nested in |signer|'s unauthenticated attributes.
+bool FindViableNestedSigner(const CMSG_SIGNER_INFO& signer,
+                            SignatureLog* log,
+                            int level) {
+  for (DWORD i = 0; i < signer.UnauthAttrs.cAttr; ++i) {
+    const CRYPT_ATTRIBUTE& attribute = signer.UnauthAttrs.rgAttr[i];
+    if (!attribute.pszObjId || attribute.cValue == 0 ||
+        strcmp(attribute.pszObjId, kNestedSignatureOid) != 0) {
+      continue;
+    }
+    if (level >= kMaxNestedSignatureLevel) {
+      log->Write(base::StringPrintf(
+          "Level %d: Nested signatures too deep to follow\n", level));
+      return false;
+    }
+    SignedMessage nested;
+    if (QuerySignedMessage(CERT_QUERY_OBJECT_BLOB, &attribute.rgValue[0],
+                           CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED, &nested) &&
+        FindViableSigner(nested.store.get(), nested.message.get(),
+                         nested.encoding, log, level + 1)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether the signer at |index| of |message|, or one nested in its
+// signature, is |expected|.
+bool IsViableSigner(HCERTSTORE store,
+                    HCRYPTMSG message,
+                    DWORD encoding,
+                    DWORD index,
+                    const std::wstring& expected,
+                    SignatureLog* log,
+                    int level) {
+  const std::string prefix = base::StringPrintf("Level %d: ", level);
+  std::unique_ptr<std::vector<uint8_t>> buffer =
+      GetSignerInfo(message, index, log, prefix);
+  if (!buffer)
+    return false;
+  const auto* signer =
+      reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer->data());
+
+  CERT_INFO subject = {};
+  subject.Issuer = signer->Issuer;
+  subject.SerialNumber = signer->SerialNumber;
+  ScopedCertContext certificate(::CertFindCertificateInStore(
+      store, encoding, 0, CERT_FIND_SUBJECT_CERT, &subject, nullptr));
+  if (!certificate) {
+    log->Write(prefix + "Cannot find certificate info in store\n");
+    return false;
+  }
+  if (log->collects()) {
+    log->Write(prefix + "Trust chain:\n");
+    LogCertificateChain(certificate.get(), store, log);
+  }
+
+  std::wstring name;
+  if (!GetSignerName(certificate.get(), log, prefix, &name))
+    return false;
+  if (name == expected)
+    return true;
+  log->Write(prefix + "Tried signer " + base::WideToUTF8(name) + "\n");
+  return FindViableNestedSigner(*signer, log, level);
+}
+
+// Runs the signer search on the file's signature, with a collecting log
+// when the caller keeps the report.
+bool VerifySigners(const SignedMessage& signed_message, std::string* error) {
+  SignatureLog log(error != nullptr);
+  bool found =
+      FindViableSigner(signed_message.store.get(), signed_message.message.get(),
+                       signed_message.encoding, &log, 0);
+  if (error)
+    error->append(log.text());
+  return found;
+}
+
+}  // namespace
+
+bool IsPEFile(const base::FilePath& path, bool* has_certificate_table) {
+  DCHECK(has_certificate_table);
+  base::MemoryMappedFile file;
+  if (!file.Initialize(path))
+    return false;
+  const ImageView image(file);
+  static constexpr char kMz[] = {'M', 'Z'};
+  static constexpr char kPe[] = {'P', 'E', '\0', '\0'};
+  uint32_t pe = 0;
+  if (!image.Matches(0, kMz, sizeof(kMz)) ||
+      !image.ReadUint32(kPeOffsetField, &pe) ||
+      !image.Matches(pe, kPe, sizeof(kPe))) {
+    return false;
+  }
+  *has_certificate_table = HasCertificateTable(image, pe);
+  return true;
+}
+
+bool VerifyFileSignature(const base::FilePath& path, std::string* error) {
+  const LONG trust = TrustVerifier::Get().Verify(path);
+  if (trust != ERROR_SUCCESS) {
+    if (!error)
+      return false;
+    base::StringAppendF(error, "Cannot WinVerifyTrust: %ld, %s\n", trust,
+                        LastErrorText().c_str());
+  }
+
+  SignedMessage signed_message;
+  if (!QuerySignedMessage(CERT_QUERY_OBJECT_FILE, path.value().c_str(),
+                          CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
+                          &signed_message)) {
+    if (error)
+      error->append("Cannot CryptQueryObject: " + LastErrorText() + "\n");
+    return false;
+  }
+  const bool viable_signer = VerifySigners(signed_message, error);
+  return trust == ERROR_SUCCESS && viable_signer;
+}
+
+bool FindViableSigner(HCERTSTORE store,
+                      HCRYPTMSG message,
+                      DWORD encoding,
+                      SignatureLog* log,
+                      int level) {
+  DCHECK(log);
+  DWORD count = 0;
+  DWORD size = sizeof(count);
+  if (!::CryptMsgGetParam(message, CMSG_SIGNER_COUNT_PARAM, 0, &count, &size)) {
+    log->Write(
+        base::StringPrintf("Level %d: Cannot get signer count\n", level));
+    return false;
+  }
+  const std::wstring expected = base::UTF8ToWide(GetExpectedSigner());
+  for (DWORD index = 0; index < count; ++index) {
+    if (IsViableSigner(store, message, encoding, index, expected, log, level))
+      return true;
+  }
+  log->Write(
+      base::StringPrintf("Level %d: Cannot find any viable signers\n", level));
+  return false;
+}
+
+void LogCertificateChain(PCCERT_CONTEXT certificate,
+                         HCERTSTORE store,
+                         SignatureLog* log) {
+  CERT_CHAIN_PARA parameters = {};
+  parameters.cbSize = sizeof(parameters);
+  PCCERT_CHAIN_CONTEXT chain_context = nullptr;
+  if (!::CertGetCertificateChain(nullptr, certificate, nullptr, store,
+                                 &parameters, 0, nullptr, &chain_context)) {
+    log->Write("Cannot get trust chain\n");
+    return;
+  }
+  ScopedCertChain chain(chain_context);
+  log->Write(base::StringPrintf("Chain trust status: %lu\n",
+                                chain->TrustStatus.dwErrorStatus));
+  for (DWORD i = 0; i < chain->cChain; ++i) {
+    const CERT_SIMPLE_CHAIN* simple_chain = chain->rgpChain[i];
+    for (DWORD j = 0; j < simple_chain->cElement; ++j) {
+      PCCERT_CONTEXT element = simple_chain->rgpElement[j]->pCertContext;
+      log->Write(base::StringPrintf("Chain %lu element: ", j) +
+                 base::WideToUTF8(GetDisplayName(element)) + " " +
+                 GetSha1Hex(element) + "\n");
+    }
+  }
+}
+
+}  // namespace installer

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# make_signed_files.sh INPUT_EXE OUT_DIR
+# Signed copies of INPUT_EXE for the signature tests, with throw-away keys
+# made on every run (nothing here is ever committed):
+#   unsigned.exe          the input as it is
+#   expected.exe          signed by "Kelvo Software AS"
+#   other.exe             signed by "Other Company AS"
+#   nested_expected.exe   other.exe with a nested "Kelvo Software AS" signature
+#   nested_other.exe      other.exe with a nested "Other Company AS" signature
+#   tampered.exe          expected.exe with one code byte flipped
+#   expected.sha1, root.sha1
+#                         SHA-1 of the leaf and root certificates, upper-case
+#                         hexadecimal, as the chain report writes them
+set -eu
+input=$1
+out=$2
+rm -rf "$out"
+mkdir -p "$out/keys"
+keys=$out/keys
+
+# A root and two code-signing leaves issued by it.
+openssl req -x509 -newkey rsa:2048 -nodes -days 30 \
+  -keyout "$keys/root.key" -out "$keys/root.pem" \
+  -subj "/CN=Kelvo Test Root/O=Kelvo Tests" \
+  -addext "basicConstraints=critical,CA:TRUE" \
+  -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+make_leaf() {
+  local name=$1 subject=$2
+  openssl req -newkey rsa:2048 -nodes -keyout "$keys/$name.key" \
+    -out "$keys/$name.csr" -subj "$subject" 2>/dev/null
+  printf '%s\n' "basicConstraints=CA:FALSE" "keyUsage=digitalSignature" \
+    "extendedKeyUsage=codeSigning" >"$keys/$name.ext"
+  openssl x509 -req -in "$keys/$name.csr" -CA "$keys/root.pem" \
+    -CAkey "$keys/root.key" -CAcreateserial -days 30 \
+    -extfile "$keys/$name.ext" -out "$keys/$name.pem" 2>/dev/null
+  cat "$keys/$name.pem" "$keys/root.pem" >"$keys/$name.chain.pem"
+}
+make_leaf expected "/CN=Kelvo Software AS/O=Kelvo Software AS/C=NO"
+make_leaf other "/CN=Other Company AS/O=Other Company AS/C=NO"
+
+sha1_of() {
+  openssl x509 -in "$1" -noout -fingerprint -sha1 | sed 's/^.*=//; s/://g' |
+    tr 'a-f' 'A-F'
+}
+sha1_of "$keys/expected.pem" >"$out/expected.sha1"
+sha1_of "$keys/root.pem" >"$out/root.sha1"
+
+sign() {
+  local signer=$1 in=$2 result=$3
+  shift 3
+  osslsigncode sign "$@" -certs "$keys/$signer.chain.pem" \
+    -key "$keys/$signer.key" -h sha256 -in "$in" -out "$result" >/dev/null
+}
+cp "$input" "$out/unsigned.exe"
+sign expected "$input" "$out/expected.exe"
+sign other "$input" "$out/other.exe"
+sign expected "$out/other.exe" "$out/nested_expected.exe" -nest
+sign other "$out/other.exe" "$out/nested_other.exe" -nest
+
+# One byte inside the first section: the digest no longer matches, while
+# the signature itself still parses.
+cp "$out/expected.exe" "$out/tampered.exe"
+offset=4096
+byte=$(xxd -s "$offset" -l 1 -p "$out/tampered.exe")
+printf "\\x$(printf %02x $((0x$byte ^ 0xff)))" |
+  dd of="$out/tampered.exe" bs=1 seek="$offset" conv=notrunc status=none
+
+rm -rf "$keys"
