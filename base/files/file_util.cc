@@ -232,7 +232,8 @@ bool ReadFileToStringWithMaxSize(const FilePath& path,
     LOG(ERROR) << "Refusing to read a path with \"..\": " << path;
     return FailWith(ERROR_BAD_PATHNAME);
   }
-  File file(path, File::FLAG_OPEN | File::FLAG_READ);
+  // Shared for deletion: a writer may replace the file atomically meanwhile.
+  File file(path, File::FLAG_OPEN | File::FLAG_READ | File::FLAG_SHARE_DELETE);
   if (!file.IsValid())
     return false;
 
@@ -265,7 +266,8 @@ bool ReadFileToStringWithMaxSize(const FilePath& path,
 int ReadFile(const FilePath& path, char* data, int max_size) {
   if (max_size < 0)
     return -1;
-  File file(path, File::FLAG_OPEN | File::FLAG_READ);
+  // Shared for deletion: a writer may replace the file atomically meanwhile.
+  File file(path, File::FLAG_OPEN | File::FLAG_READ | File::FLAG_SHARE_DELETE);
   if (!file.IsValid())
     return -1;
   return file.ReadAtCurrentPos(data, max_size);

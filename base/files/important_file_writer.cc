@@ -1,5 +1,7 @@
 #include "base/files/important_file_writer.h"
 
+#include <windows.h>
+
 #include <limits>
 
 #include "base/files/file.h"
@@ -12,6 +14,27 @@ namespace {
 
 void LogFailure(const FilePath& path, const char* message) {
   PLOG(WARNING) << "Failed to write " << path << ": " << message;
+}
+
+// A reader or a virus scanner holding the old file without sharing it for
+// deletion makes the replace fail for a moment; try a few more times.
+constexpr int kReplaceAttempts = 6;
+constexpr DWORD kReplaceRetryDelayMs = 100;
+
+bool ReplaceWithRetries(const FilePath& from, const FilePath& to) {
+  for (int attempt = 1;; ++attempt) {
+    if (::MoveFileExW(from.value().c_str(), to.value().c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    DWORD error = ::GetLastError();
+    bool transient = error == ERROR_ACCESS_DENIED ||
+                     error == ERROR_SHARING_VIOLATION ||
+                     error == ERROR_LOCK_VIOLATION;
+    if (!transient || attempt == kReplaceAttempts)
+      return false;
+    ::Sleep(kReplaceRetryDelayMs);
+  }
 }
 
 void DeleteTemporaryFile(const FilePath& temp_path) {
@@ -58,8 +81,7 @@ bool ImportantFileWriter::WriteFileAtomically(const FilePath& path,
     return false;
   }
 
-  if (!::MoveFileExW(temp_path.value().c_str(), path.value().c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!ReplaceWithRetries(temp_path, path)) {
     LogFailure(path, "could not move the temporary file into place");
     DeleteTemporaryFile(temp_path);
     return false;

@@ -38,8 +38,10 @@ JSONFileValueDeserializer::~JSONFileValueDeserializer() = default;
 int JSONFileValueDeserializer::ReadFileToString(std::string* json_string) {
   json_string->clear();
   win::ScopedHandle file(::CreateFileW(
-      json_file_path_.value().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      json_file_path_.value().c_str(), GENERIC_READ,
+      // Shared for deletion: a writer may replace the file atomically.
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) {
     DWORD error = ::GetLastError();
     VLOG(1) << "Cannot open " << json_file_path_ << ": "

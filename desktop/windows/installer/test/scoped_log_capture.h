@@ -51,6 +51,10 @@ class ScopedLogCapture {
 };
 
 }  // namespace test
+
+// Older tests name it without the test namespace.
+using test::ScopedLogCapture;
+
 }  // namespace installer
 
 #endif  // DESKTOP_WINDOWS_INSTALLER_TEST_SCOPED_LOG_CAPTURE_H_
