@@ -57,7 +57,7 @@ TEST_F(FeatureRegistryTest, DefaultsWithoutOverrides) {
 }
 
 TEST_F(FeatureRegistryTest, SwitchValues) {
-  ScopedLogCapture log;
+  test::ScopedLogCapture log;
   ReadSwitches(
       L"--with-feature:installer-experiment-test "
       L"--with-feature:installer-support-x64-download=off "
@@ -88,7 +88,7 @@ TEST_F(FeatureRegistryTest, SwitchValues) {
 }
 
 TEST_F(FeatureRegistryTest, NonAsciiSwitchValueIsNotTakenForOn) {
-  ScopedLogCapture log;
+  test::ScopedLogCapture log;
   ReadSwitches(L"--with-feature:installer-experiment-test=\x00f6n");
   EXPECT_FALSE(registry_.IsEnabled(kInstallerExperimentTest));
   EXPECT_TRUE(registry_.GetAllFeatureStates().empty());

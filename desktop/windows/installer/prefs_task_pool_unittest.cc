@@ -163,7 +163,7 @@ TEST_F(PrefsTaskPoolTest, ShutdownGivesUpOnAStoreHeldTooLong) {
   HoldOnThread(&holder, OpenJsonPrefStore(&pool, path_),
                base::TimeDelta::FromMilliseconds(1000));
 
-  ScopedLogCapture log;
+  test::ScopedLogCapture log;
   base::TimeTicks start = base::TimeTicks::Now();
   EXPECT_FALSE(pool.Shutdown(base::TimeDelta::FromMilliseconds(200)));
   EXPECT_LT(base::TimeTicks::Now() - start,

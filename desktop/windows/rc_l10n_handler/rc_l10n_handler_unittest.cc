@@ -6,6 +6,7 @@
 
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace l10n {
@@ -14,41 +15,7 @@ namespace {
 constexpr LANGID kEnglish = 1033;
 constexpr LANGID kGerman = 1031;
 
-// Collects the log lines written while it lives.
-class ScopedLogCapture {
- public:
-  ScopedLogCapture() {
-    lines_ = &captured_;
-    logging::SetLogMessageHandler(&Collect);
-  }
-  ~ScopedLogCapture() {
-    logging::SetLogMessageHandler(nullptr);
-    lines_ = nullptr;
-  }
-
-  bool Contains(const std::string& text) const {
-    for (const std::string& line : captured_) {
-      if (line.find(text) != std::string::npos)
-        return true;
-    }
-    return false;
-  }
-
- private:
-  static bool Collect(logging::LogSeverity severity,
-                      const char* file,
-                      int line,
-                      const std::string& message) {
-    if (lines_)
-      lines_->push_back(message);
-    return true;
-  }
-
-  static std::vector<std::string>* lines_;
-  std::vector<std::string> captured_;
-};
-
-std::vector<std::string>* ScopedLogCapture::lines_ = nullptr;
+using installer::test::ScopedLogCapture;
 
 size_t CountOf(const std::wstring& text, const std::wstring& part) {
   size_t count = 0;

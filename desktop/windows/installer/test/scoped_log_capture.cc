@@ -3,43 +3,69 @@
 #include <atomic>
 
 namespace installer {
+namespace test {
 
 namespace {
-
 std::atomic<ScopedLogCapture*> g_capture{nullptr};
-
 }  // namespace
 
-ScopedLogCapture::ScopedLogCapture() {
+ScopedLogCapture::ScopedLogCapture()
+    : old_vlog_level_(logging::GetVlogLevel()) {
   ScopedLogCapture* expected = nullptr;
   CHECK(g_capture.compare_exchange_strong(expected, this))
-      << "log captures do not nest";
+      << "one log capture at a time";
+  logging::SetVlogLevel(1);
   logging::SetLogMessageHandler(&Collect);
 }
 
 ScopedLogCapture::~ScopedLogCapture() {
   logging::SetLogMessageHandler(nullptr);
-  g_capture = nullptr;
+  logging::SetVlogLevel(old_vlog_level_);
+  g_capture.store(nullptr);
 }
 
-std::vector<std::string> ScopedLogCapture::lines() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<std::string> messages;
-  for (const Line& line : lines_)
-    messages.push_back(line.message);
-  return messages;
+size_t ScopedLogCapture::Count(const std::string& text) const {
+  base::AutoLock lock(lock_);
+  size_t count = 0;
+  for (const Line& line : lines_) {
+    if (line.text.find(text) != std::string::npos)
+      ++count;
+  }
+  return count;
 }
 
 bool ScopedLogCapture::Contains(logging::LogSeverity severity,
                                 const std::string& text) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::AutoLock lock(lock_);
   for (const Line& line : lines_) {
-    if (line.severity == severity &&
-        line.message.find(text) != std::string::npos) {
+    if (line.severity == severity && line.text.find(text) != std::string::npos)
       return true;
-    }
   }
   return false;
+}
+
+std::vector<std::string> ScopedLogCapture::lines() const {
+  base::AutoLock lock(lock_);
+  std::vector<std::string> texts;
+  for (const Line& line : lines_)
+    texts.push_back(line.text);
+  return texts;
+}
+
+std::vector<std::string> ScopedLogCapture::LinesOf(
+    logging::LogSeverity severity) const {
+  base::AutoLock lock(lock_);
+  std::vector<std::string> lines;
+  for (const Line& line : lines_) {
+    if (line.severity >= severity)
+      lines.push_back(line.text);
+  }
+  return lines;
+}
+
+void ScopedLogCapture::Clear() {
+  base::AutoLock lock(lock_);
+  lines_.clear();
 }
 
 // static
@@ -53,9 +79,10 @@ bool ScopedLogCapture::Collect(logging::LogSeverity severity,
   std::string text = message;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
     text.pop_back();
-  std::lock_guard<std::mutex> lock(capture->mutex_);
-  capture->lines_.push_back(Line{severity, text});
+  base::AutoLock lock(capture->lock_);
+  capture->lines_.push_back({severity, text});
   return true;
 }
 
+}  // namespace test
 }  // namespace installer

@@ -1,16 +1,17 @@
-// Collects the log lines written, from any thread, while it lives. Not
-// nestable.
+// Collects the log lines written on any thread while it lives, with verbose
+// logging up to level 1 on, and keeps them out of the test output.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_SCOPED_LOG_CAPTURE_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_SCOPED_LOG_CAPTURE_H_
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "base/logging.h"
+#include "base/synchronization/lock.h"
 
 namespace installer {
+namespace test {
 
 class ScopedLogCapture {
  public:
@@ -19,15 +20,21 @@ class ScopedLogCapture {
   ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
   ~ScopedLogCapture();
 
-  // The messages so far, without their prefixes and line ends.
-  std::vector<std::string> lines() const;
-  // Whether a message of |severity| holds |text|.
+  // How many captured lines contain |text|.
+  size_t Count(const std::string& text) const;
+  bool Contains(const std::string& text) const { return Count(text) > 0; }
+  // Whether a line of exactly |severity| contains |text|.
   bool Contains(logging::LogSeverity severity, const std::string& text) const;
+  // The messages so far, without their prefixes.
+  std::vector<std::string> lines() const;
+  // The lines of at least |severity|.
+  std::vector<std::string> LinesOf(logging::LogSeverity severity) const;
+  void Clear();
 
  private:
   struct Line {
     logging::LogSeverity severity;
-    std::string message;
+    std::string text;
   };
 
   static bool Collect(logging::LogSeverity severity,
@@ -35,10 +42,12 @@ class ScopedLogCapture {
                       int line,
                       const std::string& message);
 
-  mutable std::mutex mutex_;
+  mutable base::Lock lock_;
   std::vector<Line> lines_;
+  int old_vlog_level_;
 };
 
+}  // namespace test
 }  // namespace installer
 
 #endif  // DESKTOP_WINDOWS_INSTALLER_TEST_SCOPED_LOG_CAPTURE_H_

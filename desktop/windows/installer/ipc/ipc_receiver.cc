@@ -1,0 +1,80 @@
+#include "desktop/windows/installer/ipc/ipc_receiver.h"
+
+#include <utility>
+
+#include "base/bind.h"
+#include "base/logging.h"
+#include "base/threading/thread_task_runner_handle.h"
+#include "desktop/windows/installer/ipc/ipc_util.h"
+#include "desktop/windows/installer/ipc/mailslot_reader.h"
+
+namespace installer {
+
+IPCReceiver::IPCReceiver(Delegate* delegate)
+    : delegate_(delegate),
+      owner_task_runner_(base::ThreadTaskRunnerHandle::Get()) {
+  DCHECK(delegate_);
+  weak_this_ = weak_factory_.GetWeakPtr();
+}
+
+IPCReceiver::~IPCReceiver() {
+  Close();
+  weak_factory_.InvalidateWeakPtrs();
+}
+
+bool IPCReceiver::Connect(const std::wstring& name) {
+  DCHECK(owner_task_runner_->BelongsToCurrentThread());
+  DCHECK(!thread_) << "IPCReceiver connected twice";
+  VLOG(1) << "Preparing to receive IPC on " << name;
+  // Created here rather than on the I/O thread so that the caller learns
+  // whether the name was free before it starts a backend.
+  base::win::ScopedHandle mailslot =
+      MailslotReader::CreateMailslot(GetMailslotFullName(name));
+  if (!mailslot.IsValid())
+    return false;
+  thread_ = StartIPCThread();
+  if (!thread_)
+    return false;
+  thread_->task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&IPCReceiver::StartReader,
+                                base::Unretained(this), std::move(mailslot)));
+  return true;
+}
+
+void IPCReceiver::Close() {
+  DCHECK(owner_task_runner_->BelongsToCurrentThread());
+  VLOG(1) << "Stopping RPC receiver";
+  if (!thread_)
+    return;
+  // Always posted, behind the reader's creation when Connect was just
+  // called, so that no reader outlives the thread.
+  thread_->task_runner()->PostTask(
+      FROM_HERE,
+      base::BindOnce(&IPCReceiver::CloseReader, base::Unretained(this)));
+  thread_->Stop();
+  thread_.reset();
+}
+
+void IPCReceiver::StartReader(base::win::ScopedHandle mailslot) {
+  DCHECK(!reader_);
+  reader_ = std::make_unique<MailslotReader>(
+      std::move(mailslot), base::BindRepeating(&IPCReceiver::OnMessageReceived,
+                                               base::Unretained(this)));
+  reader_->Start();
+}
+
+void IPCReceiver::CloseReader() {
+  reader_.reset();
+}
+
+void IPCReceiver::OnMessageReceived(const base::Pickle& message) {
+  owner_task_runner_->PostTask(
+      FROM_HERE, base::BindOnce(&IPCReceiver::DeliverMessage, weak_this_,
+                                base::Pickle(message)));
+}
+
+void IPCReceiver::DeliverMessage(const base::Pickle& message) {
+  delegate_->OnMessageReceived(message);
+}
+
+}  // namespace installer

@@ -1,0 +1,69 @@
+#include "desktop/windows/installer/ipc/ipc_sender.h"
+
+#include <utility>
+
+#include "base/bind.h"
+#include "base/logging.h"
+#include "desktop/windows/installer/ipc/ipc_util.h"
+#include "desktop/windows/installer/ipc/mailslot_writer.h"
+
+namespace installer {
+
+IPCSender::IPCSender() = default;
+
+IPCSender::~IPCSender() {
+  Close();
+}
+
+bool IPCSender::Connect(const std::wstring& name) {
+  DCHECK(!thread_) << "IPCSender connected twice";
+  VLOG(1) << "Preparing to send IPC on " << name;
+  base::win::ScopedHandle mailslot =
+      MailslotWriter::OpenMailslot(GetMailslotFullName(name));
+  if (!mailslot.IsValid())
+    return false;
+  thread_ = StartIPCThread();
+  if (!thread_)
+    return false;
+  thread_->task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&IPCSender::StartWriter, base::Unretained(this),
+                                std::move(mailslot)));
+  return true;
+}
+
+void IPCSender::Send(std::unique_ptr<base::Pickle> message) {
+  if (!thread_) {
+    VLOG(1) << "Dropping an installer message: no mailslot";
+    return;
+  }
+  thread_->task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&IPCSender::WriteMessage,
+                                base::Unretained(this), std::move(message)));
+}
+
+void IPCSender::Close() {
+  VLOG(1) << "Stopping RPC sender";
+  if (!thread_)
+    return;
+  // Posted behind every message sent so far, which are written first.
+  thread_->task_runner()->PostTask(
+      FROM_HERE,
+      base::BindOnce(&IPCSender::CloseWriter, base::Unretained(this)));
+  thread_->Stop();
+  thread_.reset();
+}
+
+void IPCSender::StartWriter(base::win::ScopedHandle mailslot) {
+  DCHECK(!writer_);
+  writer_ = std::make_unique<MailslotWriter>(std::move(mailslot));
+}
+
+void IPCSender::WriteMessage(std::unique_ptr<base::Pickle> message) {
+  writer_->Write(std::move(message));
+}
+
+void IPCSender::CloseWriter() {
+  writer_.reset();
+}
+
+}  // namespace installer

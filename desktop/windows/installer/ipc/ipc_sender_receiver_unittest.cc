@@ -1,0 +1,413 @@
+// The installer mailslot end to end: IPCReceiver in this process, IPCSender
+// here or in ipc_test_sender.exe playing a backend.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/message_loop/message_loop.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/run_loop.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/threading/platform_thread.h"
+#include "base/threading/thread_task_runner_handle.h"
+#include "base/time/time.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/ipc/installer_message.h"
+#include "desktop/windows/installer/ipc/ipc_receiver.h"
+#include "desktop/windows/installer/ipc/ipc_sender.h"
+#include "desktop/windows/installer/ipc/ipc_util.h"
+#include "desktop/windows/installer/ipc/mailslot_writer.h"
+#include "desktop/windows/installer/test/installer_message_test_util.h"
+#include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using Calls = std::vector<std::string>;
+using test::Int32Bytes;
+using test::ScriptHex;
+using test::SignatureBytes;
+using test::WithPickleHeader;
+
+constexpr base::TimeDelta kDeliveryTimeLimit = base::TimeDelta::FromSeconds(10);
+
+// Shaped like the real names: a folder with a drive colon, backslashes and
+// a blank; unique, since every test shares the prefix's namespace.
+std::wstring UniqueEndpointName() {
+  static int counter = 0;
+  return GetInstallerEndpointName(L"C:\\Program Files\\Kelvo IPC " +
+                                  std::to_wstring(::GetCurrentProcessId()) +
+                                  L"-" + std::to_wstring(++counter));
+}
+
+// Replays what the receiver delivers onto a recording observer.
+class MessageCollector : public IPCReceiver::Delegate {
+ public:
+  void OnMessageReceived(const base::Pickle& message) override {
+    ++delivered_;
+    observer_.Replay(message);
+    if (run_loop_ && calls().size() >= wanted_)
+      run_loop_->Quit();
+  }
+
+  // Runs the loop until |count| calls were recorded, at most |time_limit|.
+  bool WaitForCalls(size_t count,
+                    base::TimeDelta time_limit = kDeliveryTimeLimit) {
+    if (calls().size() < count) {
+      base::RunLoop run_loop;
+      run_loop_ = &run_loop;
+      wanted_ = count;
+      base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
+          FROM_HERE, run_loop.QuitClosure(), time_limit);
+      run_loop.Run();
+      run_loop_ = nullptr;
+    }
+    return calls().size() >= count;
+  }
+
+  const Calls& calls() const { return observer_.calls(); }
+  size_t delivered() const { return delivered_; }
+
+ private:
+  test::RecordingInstallerObserver observer_;
+  size_t delivered_ = 0;
+  base::RunLoop* run_loop_ = nullptr;
+  size_t wanted_ = 0;
+};
+
+struct SenderResult {
+  bool finished = false;
+  int exit_code = -1;
+  std::string output;
+};
+
+class IPCTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(temp_dir_.CreateUniqueTempDir()); }
+
+  // The command line of ipc_test_sender.exe running |script|.
+  std::wstring SenderCommand(const std::wstring& name,
+                             const std::vector<std::string>& script,
+                             bool direct) {
+    std::string text;
+    for (const std::string& line : script)
+      text += line + "\n";
+    const base::FilePath file = temp_dir_.GetPath().AppendASCII(
+        "script" + std::to_string(++scripts_) + ".txt");
+    EXPECT_EQ(
+        static_cast<int>(text.size()),
+        base::WriteFile(file, text.data(), static_cast<int>(text.size())));
+    base::CommandLine command(
+        test::GetBuildBinDir().AppendASCII("ipc_test_sender.exe"));
+    command.AppendSwitchNative("mailslot", name);
+    command.AppendSwitchPath("script", file);
+    if (direct)
+      command.AppendSwitch("direct");
+    return command.GetCommandLineString();
+  }
+
+  // Runs the sender to its end. The receiver meanwhile queues what it reads
+  // for this thread, which delivers it on the next WaitForCalls.
+  SenderResult RunSender(const std::wstring& name,
+                         const std::vector<std::string>& script,
+                         bool direct = false) {
+    SenderResult result;
+    result.finished = base::GetAppOutputWithExitCode(
+        SenderCommand(name, script, direct), &result.output, &result.exit_code,
+        base::TimeDelta::FromSeconds(30));
+    return result;
+  }
+
+  base::Process LaunchSender(const std::wstring& name,
+                             const std::vector<std::string>& script) {
+    base::LaunchOptions options;
+    options.start_hidden = true;
+    return base::LaunchProcess(SenderCommand(name, script, false), options);
+  }
+
+  base::MessageLoop loop_;
+  base::ScopedTempDir temp_dir_;
+  int scripts_ = 0;
+};
+
+TEST_F(IPCTest, EveryMessageTypeCrossesFromTwoBackendsInTurn) {
+  // Texts that fill a message to exactly 2048 bytes: 500 units and 1004
+  // bytes, non-ASCII both.
+  std::wstring largest_text;
+  while (largest_text.size() < 498)
+    largest_text += L"\u00c4\U0001F600";
+  largest_text += L"\u00e4\u00e4";
+  std::string largest_detail;
+  for (int i = 0; i < 502; ++i)
+    largest_detail += "\xC3\xA9";
+  const std::string text_hex = ScriptHex(base::WideToUTF8(largest_text));
+  const std::string detail_hex = ScriptHex(largest_detail);
+  const std::string long_hex = ScriptHex(std::string(5000, 'L'));
+
+  ASSERT_EQ(kMaxInstallerMessageSize,
+            MakeErrorMessage(1, largest_text, largest_detail)->size());
+
+  MessageCollector collector;
+  IPCReceiver receiver(&collector);
+  const std::wstring name = UniqueEndpointName();
+  ASSERT_TRUE(receiver.Connect(name));
+  SenderResult first = RunSender(
+      name, {"connect", "folder", "starting 1", "starting 0", "returned",
+             "total 17", "step", "error 37062 " + text_hex + " " + detail_hex,
+             "error 37053 - -", "error 37060 " + long_hex + " " + long_hex,
+             // Refused by the sender; the rest goes on.
+             "big 2052", "success"});  // No "close": the destructor closes.
+  SenderResult second = RunSender(
+      name,
+      {"connect", "total 3", "error 37057 - " + ScriptHex("busy"), "close"});
+  EXPECT_TRUE(first.finished && second.finished);
+  EXPECT_EQ(0, first.exit_code);
+  EXPECT_EQ(0, second.exit_code);
+  EXPECT_NE(std::string::npos, first.output.find("connect 1"));
+
+  const Calls expected = {"folder", "starting(1)", "starting(0)", "returned",
+                          "total(17)", "step",
+                          "error(37062," + base::WideToUTF8(largest_text) +
+                              "," + largest_detail + ")",
+                          "error(37053,,)",
+                          "error(37060," + std::string(497, 'L') + "...," +
+                              std::string(1001, 'L') + "...)",
+                          "success",
+                          // The second backend, as after a hand-over.
+                          "total(3)", "error(37057,,busy)"};
+  EXPECT_TRUE(collector.WaitForCalls(expected.size()));
+  EXPECT_EQ(expected, collector.calls());
+  EXPECT_EQ(expected.size(), collector.delivered());
+}
+
+TEST_F(IPCTest, MalformedAndOversizeBlocksAreDroppedAndLaterOnesArrive) {
+  const std::string signature = SignatureBytes();
+  const std::string step = WithPickleHeader(signature + Int32Bytes(4));
+  const std::vector<std::string> script = {
+      "connect",
+      "raw -",
+      "raw " + ScriptHex(step.substr(0, 3)),
+      "raw " + ScriptHex(step.substr(0, 20)),
+      "step",
+      "raw " + ScriptHex(Int32Bytes(40) + step.substr(4)),
+      "raw " +
+          ScriptHex(WithPickleHeader(Int32Bytes(18) + ":Installer message" +
+                                     std::string(2, '\0') + Int32Bytes(4))),
+      "raw " + ScriptHex(WithPickleHeader(signature + Int32Bytes(7))),
+      "step",
+      "raw " + ScriptHex(WithPickleHeader(signature + Int32Bytes(3))),
+      "raw " +
+          ScriptHex(WithPickleHeader(signature + Int32Bytes(5) + Int32Bytes(1) +
+                                     Int32Bytes(-2) + Int32Bytes(0))),
+      // The largest message passes; anything bigger is refused whole, also
+      // when the read cuts it to the buffer.
+      "big 2048",
+      "big 2052",
+      "big 10000",
+      "total 5",
+      "success",
+      "close",
+  };
+  test::ScopedLogCapture log;
+  MessageCollector collector;
+  IPCReceiver receiver(&collector);
+  const std::wstring name = UniqueEndpointName();
+  ASSERT_TRUE(receiver.Connect(name));
+  SenderResult result = RunSender(name, script, /*direct=*/true);
+  EXPECT_TRUE(result.finished);
+  EXPECT_EQ(0, result.exit_code);
+
+  const Calls expected = {"step", "step", "step", "total(5)", "success"};
+  EXPECT_TRUE(collector.WaitForCalls(expected.size()));
+  EXPECT_EQ(expected, collector.calls());
+  EXPECT_EQ(4u, log.Count("Received a message without installer signature"));
+  EXPECT_EQ(1u, log.Count("Received installer message with invalid type"));
+  EXPECT_EQ(1u, log.Count("Received invalid IPC_MESSAGE_TOTAL_STEPS message"));
+  EXPECT_EQ(1u, log.Count("Received invalid IPC_MESSAGE_ERROR message"));
+  EXPECT_EQ(1u, log.Count("Dropping a mailslot message of 2052 bytes"));
+  EXPECT_EQ(1u, log.Count("Dropping a mailslot message of 4096 bytes"));
+}
+
+TEST_F(IPCTest, CloseRightAfterConnectLeavesTheNameFree) {
+  test::ScopedLogCapture log;
+  const std::wstring name = UniqueEndpointName();
+  MessageCollector collector;
+  for (int i = 0; i < 10; ++i) {
+    SCOPED_TRACE(i);
+    IPCReceiver receiver(&collector);
+    ASSERT_TRUE(receiver.Connect(name));
+    receiver.Close();
+    // The same object connects again, as the runner does on a new attempt.
+    ASSERT_TRUE(receiver.Connect(name));
+    receiver.Close();
+    IPCSender sender;
+    EXPECT_FALSE(sender.Connect(name)) << "the mailslot outlived Close";
+  }
+  IPCReceiver owner(&collector);
+  ASSERT_TRUE(owner.Connect(name));
+  // A second front end on the same name fails, and closing it leaves the
+  // first one working.
+  IPCReceiver second(&collector);
+  EXPECT_FALSE(second.Connect(name));
+  EXPECT_TRUE(
+      log.Contains("Failed creating \\\\.\\mailslot\\kelvo_installer\\"));
+  second.Close();
+  IPCSender sender;
+  ASSERT_TRUE(sender.Connect(name));
+  sender.Send(MakeSuccessMessage());
+  sender.Close();
+  EXPECT_TRUE(collector.WaitForCalls(1));
+  EXPECT_EQ(Calls{"success"}, collector.calls());
+}
+
+TEST_F(IPCTest, SendersComingAndGoingLoseNothing) {
+  MessageCollector collector;
+  IPCReceiver receiver(&collector);
+  const std::wstring name = UniqueEndpointName();
+  ASSERT_TRUE(receiver.Connect(name));
+  Calls expected;
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    IPCSender sender;
+    // Connected and closed at once, with nothing sent.
+    ASSERT_TRUE(sender.Connect(name));
+    sender.Close();
+    ASSERT_TRUE(sender.Connect(name));
+    for (int i = 0; i < 50; ++i) {
+      sender.Send(MakeTotalStepsMessage(round * 100 + i));
+      expected.push_back("total(" + std::to_string(round * 100 + i) + ")");
+    }
+    sender.Send(MakeSuccessMessage());
+    expected.push_back("success");
+    const base::TimeTicks start = base::TimeTicks::Now();
+    sender.Close();
+    EXPECT_LT(base::TimeTicks::Now() - start, base::TimeDelta::FromSeconds(1));
+  }
+  EXPECT_TRUE(collector.WaitForCalls(expected.size()));
+  EXPECT_EQ(expected, collector.calls());
+}
+
+TEST_F(IPCTest, CloseIsBoundedWhenNobodyReads) {
+  const std::wstring name = UniqueEndpointName();
+  // A front end that never reads: its mailslot fills up.
+  base::win::ScopedHandle slot(::CreateMailslotW(
+      GetMailslotFullName(name).c_str(), kMaxInstallerMessageSize, 0, nullptr));
+  ASSERT_TRUE(slot.IsValid());
+  test::ScopedLogCapture log;
+  IPCSender sender;
+  ASSERT_TRUE(sender.Connect(name));
+  constexpr int kMessages = 200;
+  for (int i = 0; i < kMessages; ++i)
+    sender.Send(MakeErrorMessage(37055, L"", std::string(1990, 'e')));
+  const base::TimeTicks start = base::TimeTicks::Now();
+  sender.Close();
+  const base::TimeDelta elapsed = base::TimeTicks::Now() - start;
+  EXPECT_LT(elapsed,
+            MailslotWriter::kWriteTimeLimit + base::TimeDelta::FromSeconds(3));
+
+  // What went through is whole.
+  std::vector<char> buffer(4 * kMaxInstallerMessageSize);
+  test::RecordingInstallerObserver observer;
+  size_t written = 0;
+  for (DWORD size = 0;
+       ::ReadFile(slot.Get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                  &size, nullptr);
+       ++written) {
+    EXPECT_TRUE(observer.Replay(base::Pickle(buffer.data(), size)));
+  }
+  EXPECT_GT(written, 0u);
+  if (written < kMessages) {
+    // The mailslot filled up (Wine): one wait, then no more.
+    EXPECT_EQ(1u, log.Count("not waiting for the next ones"));
+    EXPECT_TRUE(log.Contains("Messages unsent: " +
+                             std::to_string(kMessages - written)));
+  }
+}
+
+TEST_F(IPCTest, ReceiverClosedWhileABackendStillWrites) {
+  const std::wstring name = UniqueEndpointName();
+  std::vector<std::string> script = {"connect"};
+  for (int i = 0; i < 20; ++i)
+    script.push_back("step");
+  script.push_back("sleep 300");
+  for (int i = 0; i < 300; ++i)
+    script.push_back("error 37055 - " + ScriptHex(std::string(1000, 'e')));
+  script.push_back("success");
+  script.push_back("close");
+
+  auto collector = std::make_unique<MessageCollector>();
+  auto receiver = std::make_unique<IPCReceiver>(collector.get());
+  ASSERT_TRUE(receiver->Connect(name));
+  base::Process backend = LaunchSender(name, script);
+  ASSERT_TRUE(backend.IsValid());
+  EXPECT_TRUE(collector->WaitForCalls(20));
+  receiver.reset();
+
+  int exit_code = -1;
+  EXPECT_TRUE(backend.WaitForExitWithTimeout(base::TimeDelta::FromSeconds(15),
+                                             &exit_code))
+      << "the backend hangs on a mailslot nobody reads";
+  EXPECT_EQ(0, exit_code);
+  if (exit_code == -1)
+    backend.Terminate(1, true);
+  // The name is free for the next front end.
+  IPCReceiver next(collector.get());
+  EXPECT_TRUE(next.Connect(name));
+}
+
+TEST_F(IPCTest, NoFrontEndListening) {
+  const std::wstring name = UniqueEndpointName();
+  {
+    test::ScopedLogCapture log;
+    IPCSender sender;
+    EXPECT_FALSE(sender.Connect(name));
+    EXPECT_TRUE(
+        log.Contains("Failed opening \\\\.\\mailslot\\kelvo_installer\\"));
+    sender.Send(MakeStepMessage());
+    sender.Close();
+  }
+  // A whole backend without a front end goes through its script.
+  SenderResult result =
+      RunSender(name, {"connect", "total 3", "step", "success", "close"});
+  EXPECT_TRUE(result.finished);
+  EXPECT_EQ(0, result.exit_code);
+  EXPECT_NE(std::string::npos, result.output.find("connect 0"));
+}
+
+TEST_F(IPCTest, MessagesNotYetDeliveredDieWithTheReceiver) {
+  MessageCollector collector;
+  auto receiver = std::make_unique<IPCReceiver>(&collector);
+  const std::wstring name = UniqueEndpointName();
+  // Three steps read (and posted to this thread) while this thread sleeps.
+  auto send_steps = [&] {
+    IPCSender sender;
+    ASSERT_TRUE(sender.Connect(name));
+    for (int i = 0; i < 3; ++i)
+      sender.Send(MakeStepMessage());
+    sender.Close();
+    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(500));
+  };
+  ASSERT_TRUE(receiver->Connect(name));
+  send_steps();
+  receiver->Close();
+  base::RunLoop().RunUntilIdle();
+  EXPECT_EQ(3u, collector.delivered()) << "Close must keep what was read";
+
+  ASSERT_TRUE(receiver->Connect(name));
+  send_steps();
+  receiver.reset();
+  base::RunLoop().RunUntilIdle();
+  EXPECT_EQ(3u, collector.delivered());
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,22 @@
+// What both ends of the installer mailslot share.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_IPC_IPC_UTIL_H_
+#define DESKTOP_WINDOWS_INSTALLER_IPC_IPC_UTIL_H_
+
+#include <memory>
+#include <string>
+
+#include "base/threading/thread.h"
+
+namespace installer {
+
+// "\\.\mailslot\" followed by the endpoint name |name|.
+std::wstring GetMailslotFullName(const std::wstring& name);
+
+// Starts the I/O thread of an endpoint, "Installer IPC thread"; null when it
+// cannot start (logged).
+std::unique_ptr<base::Thread> StartIPCThread();
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_IPC_IPC_UTIL_H_
