@@ -8,6 +8,10 @@
 
 #include "base/at_exit.h"
 #include "base/command_line.h"
+#include "base/features/command_line_feature_reader.h"
+#include "base/features/feature_registry.h"
+#include "base/features/installer_features.h"
+#include "base/features/list_value_feature_reader.h"
 #include "base/files/file_util.h"
 #include "base/lazy_instance_helpers.h"
 #include "base/logging.h"
@@ -20,11 +24,11 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/synchronization/lock.h"
 #include "base/time/time.h"
-#include "base/features/command_line_feature_reader.h"
-#include "base/features/feature_registry.h"
-#include "base/features/installer_features.h"
+#include "base/values.h"
+#include "components/prefs/json_pref_store.h"
 #include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/folder_permission_mode.h"
+#include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -121,7 +125,8 @@ bool IsInsidePackage(const StartFlags& flags,
     return true;
   }
   // The name is compared exactly: only the package's own host counts.
-  return has_product_exe && base::PathExists(own_dir.AppendASCII("files_list")) &&
+  return has_product_exe &&
+         base::PathExists(own_dir.AppendASCII("files_list")) &&
          own_file.BaseName().value() == L"installer.exe";
 }
 
@@ -176,7 +181,8 @@ bool GetDownloadsFolder(base::FilePath* folder) {
     return false;
   for (DWORD flags : {0ul, static_cast<DWORD>(KF_FLAG_CREATE | KF_FLAG_INIT)}) {
     PWSTR path = nullptr;
-    HRESULT hr = get_known_folder_path(FOLDERID_Downloads, flags, nullptr, &path);
+    HRESULT hr =
+        get_known_folder_path(FOLDERID_Downloads, flags, nullptr, &path);
     if (SUCCEEDED(hr) && path)
       *folder = base::FilePath(path);
     ::CoTaskMemFree(path);
@@ -188,7 +194,8 @@ bool GetDownloadsFolder(base::FilePath* folder) {
 
 // Shows that programs can be started from |folder|: a copy of |probe_exe|
 // placed there must start and answer "--version".
-bool ProbeFolder(const base::FilePath& folder, const base::FilePath& probe_exe) {
+bool ProbeFolder(const base::FilePath& folder,
+                 const base::FilePath& probe_exe) {
   base::FilePath copy = folder.Append(probe_exe.BaseName());
   if (!base::CopyFile(probe_exe, copy)) {
     PLOG(WARNING) << "Cannot copy the probe to " << folder;
@@ -326,6 +333,7 @@ class InstallerEntry {
 
   bool com_initialized_ = false;
   StartFlags flags_;
+  base::FilePath current_installation_folder_;
   base::FilePath own_dir_;
   base::FilePath own_file_;
   bool inside_package_ = false;
@@ -337,7 +345,8 @@ class InstallerEntry {
 
 bool InstallerEntry::Run() {
   base::CommandLine::Init(0, nullptr);
-  const base::CommandLine& command_line = *base::CommandLine::ForCurrentProcess();
+  const base::CommandLine& command_line =
+      *base::CommandLine::ForCurrentProcess();
   if (AnswerInfoSwitch(command_line))
     return true;
 
@@ -366,6 +375,7 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
     return false;
   }
   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
+  current_installation_folder_ = Installation::GetCurrent()->folder();
   if (command_line.HasSwitch(switches::kHelp) ||
       command_line.HasSwitch(switches::kQuestionMark)) {
     PrintUsage(l10n::LoadAvailableLanguages());
@@ -374,6 +384,8 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
   if (command_line.HasSwitch(switches::kSetFolderPermission)) {
     // Whatever the mode achieved, its caller learns it from the events.
     RunFolderPermissionMode(command_line);
+    if (command_line.HasSwitch(switches::kRunUninstallBat))
+      RunUninstallBatch(current_installation_folder_);
     return true;
   }
 
@@ -427,9 +439,25 @@ void InstallerEntry::CreateMessageLoop() {
 void InstallerEntry::ReadExperimentStates(
     const base::CommandLine& command_line) {
   FeatureRegistry* registry = FeatureRegistry::GetInstance();
-  CommandLineFeatureReader reader(&command_line);
-  registry->Initialize(&reader);
-  LOG(INFO) << "Obtained experiment states from command line";
+  if (flags_.uninstall) {
+    // The states the installation was made with decide how it is removed.
+    LOG(INFO) << "Retrieving experiment states from installation folder...";
+    scoped_refptr<JsonPrefStore> prefs = OpenJsonPrefStore(
+        PrefsTaskPool::GetInstance(),
+        current_installation_folder_.AppendASCII(kInstallerPrefsFileName));
+    const base::Value* value = nullptr;
+    const base::ListValue* experiments = nullptr;
+    if (prefs && prefs->GetValue("installer-experiments", &value) &&
+        value->GetAsList(&experiments)) {
+      ListValueFeatureReader reader(experiments);
+      registry->Initialize(&reader);
+      LOG(INFO) << "Retrieved experiment states from installation folder";
+    }
+  } else {
+    CommandLineFeatureReader reader(&command_line);
+    registry->Initialize(&reader);
+    LOG(INFO) << "Obtained experiment states from command line";
+  }
   if (IsFeatureEnabled(kInstallerExperimentTest))
     LOG(INFO) << "Test experiment is enabled";
 }

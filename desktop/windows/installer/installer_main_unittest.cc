@@ -163,6 +163,27 @@ TEST_F(InstallerExeTest, ExperimentStatesComeFromTheSwitches) {
   EXPECT_NE(std::string::npos, log.find("Test experiment is enabled"));
 }
 
+TEST_F(InstallerExeTest, UninstallReadsTheInstalledExperimentStates) {
+  base::ScopedTempDir installation;
+  ASSERT_TRUE(installation.CreateUniqueTempDir());
+  base::FilePath exe = test::CopyInstallerTo(installation.GetPath());
+  ASSERT_FALSE(exe.empty());
+  ASSERT_EQ(1, base::WriteFile(installation.GetPath().Append(L"kelvo.exe"),
+                               "x", 1));
+  const char kPrefs[] =
+      R"({"installer-experiments": ["installer-experiment-test@1"]})";
+  ASSERT_EQ(static_cast<int>(sizeof(kPrefs) - 1),
+            base::WriteFile(
+                installation.GetPath().Append(L"installer_prefs.json"), kPrefs,
+                sizeof(kPrefs) - 1));
+  // The switches do not count for an uninstall.
+  RunCopy(exe, L"--uninstall --with-feature:installer-experiment-test=off");
+  std::string log = Log();
+  EXPECT_NE(std::string::npos,
+            log.find("Retrieved experiment states from installation folder"));
+  EXPECT_NE(std::string::npos, log.find("Test experiment is enabled"));
+}
+
 TEST_F(InstallerExeTest, InteractiveRunUsesTheUiLoop) {
   ASSERT_TRUE(Run(L"").finished);
   EXPECT_NE(std::string::npos, Log().find("Using UI message loop"));

@@ -25,6 +25,9 @@ class ScopedLogCapture {
   bool Contains(const std::string& text) const { return Count(text) > 0; }
   // Whether a line of exactly |severity| contains |text|.
   bool Contains(logging::LogSeverity severity, const std::string& text) const;
+  bool ContainsError(const std::string& text) const {
+    return Contains(logging::LOG_ERROR, text);
+  }
   // The messages so far, without their prefixes.
   std::vector<std::string> lines() const;
   // The lines of at least |severity|.

@@ -1,0 +1,43 @@
+#include "desktop/windows/installer/service/transactions/copy_file_operation.h"
+
+#include <windows.h>
+
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "desktop/windows/installer/service/transactions/operation_util.h"
+
+namespace installer {
+
+CopyFileOperation::CopyFileOperation(const base::FilePath& source,
+                                     const base::FilePath& destination)
+    : source_(source), destination_(destination) {}
+
+CopyFileOperation::~CopyFileOperation() = default;
+
+bool CopyFileOperation::Execute(Transaction* nested) {
+  if (!PrepareDestination(destination_, nested))
+    return false;
+  VLOG(1) << "Copying " << source_ << " to " << destination_;
+
+  // The source is only read: its read-only attribute is given back at once.
+  const bool cleared_read_only = ClearReadOnlyAttribute(source_);
+  const bool copied = base::CopyFile(source_, destination_);
+  const DWORD error = ::GetLastError();
+  if (cleared_read_only)
+    RestoreReadOnlyAttribute(source_);
+  if (!copied) {
+    LOG(ERROR) << "File copy failed "
+               << logging::SystemErrorCodeToString(error);
+    return false;
+  }
+  VLOG(1) << "File copied successfully";
+  copied_ = true;
+  return true;
+}
+
+void CopyFileOperation::Rollback() {
+  if (copied_ && !base::DeleteFile(destination_, /*recursive=*/false))
+    PLOG(ERROR) << "Cannot remove the copy " << destination_;
+}
+
+}  // namespace installer

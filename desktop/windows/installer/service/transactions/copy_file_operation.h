@@ -1,0 +1,31 @@
+// Copies a file. A missing destination folder is created and a file already
+// at the destination is moved aside first, both as prerequisites; a rollback
+// deletes the copy, after which those prerequisites are undone too.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_COPY_FILE_OPERATION_H_
+#define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_COPY_FILE_OPERATION_H_
+
+#include "base/files/file_path.h"
+#include "desktop/windows/installer/service/transactions/operation.h"
+
+namespace installer {
+
+class CopyFileOperation : public Operation {
+ public:
+  CopyFileOperation(const base::FilePath& source,
+                    const base::FilePath& destination);
+  ~CopyFileOperation() override;
+
+  // Operation:
+  bool Execute(Transaction* nested) override;
+  void Rollback() override;
+
+ private:
+  const base::FilePath source_;
+  const base::FilePath destination_;
+  bool copied_ = false;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_COPY_FILE_OPERATION_H_

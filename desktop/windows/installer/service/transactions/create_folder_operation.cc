@@ -1,0 +1,60 @@
+#include "desktop/windows/installer/service/transactions/create_folder_operation.h"
+
+#include <windows.h>
+
+#include "base/files/file_util.h"
+#include "base/logging.h"
+
+namespace installer {
+
+CreateFolderOperation::CreateFolderOperation(const base::FilePath& path)
+    : path_(path) {}
+
+CreateFolderOperation::~CreateFolderOperation() = default;
+
+bool CreateFolderOperation::Execute(Transaction* nested) {
+  VLOG(1) << "Attempting to create folder " << path_;
+  if (base::DirectoryExists(path_)) {
+    VLOG(1) << "Folder already exists";
+    return true;
+  }
+
+  base::FilePath candidate = path_;
+  for (;;) {
+    base::FilePath parent = candidate.DirName();
+    if (parent == candidate) {
+      LOG(ERROR) << "Failed folder creation";
+      return false;
+    }
+    candidate = parent;
+    if (base::DirectoryExists(candidate)) {
+      VLOG(1) << "Valid ancestor";
+      break;
+    }
+  }
+
+  // Remembered before the attempt: a creation that fails half-way leaves
+  // levels that the rollback must remove.
+  existing_ancestor_ = candidate;
+  if (!base::CreateDirectory(path_)) {
+    LOG(ERROR) << "Failed folder creation";
+    return false;
+  }
+  VLOG(1) << "Folder created successfully";
+  return true;
+}
+
+void CreateFolderOperation::Rollback() {
+  if (existing_ancestor_.empty())
+    return;
+  base::FilePath folder = path_;
+  while (folder != existing_ancestor_ &&
+         ::RemoveDirectoryW(folder.value().c_str())) {
+    base::FilePath parent = folder.DirName();
+    if (parent == folder)
+      break;
+    folder = parent;
+  }
+}
+
+}  // namespace installer

@@ -1,0 +1,78 @@
+// Runs operations and keeps every one that succeeded, in the order in which
+// their changes were made, so that they can all be undone (Rollback) or made
+// final (Commit, or destruction). Used on one thread only.
+//
+//   Transaction transaction;
+//   bool ok = transaction.Execute(std::make_unique<CreateFolderOperation>(
+//                 install_folder)) &&
+//             transaction.Execute(std::make_unique<CopyFileOperation>(
+//                 package_file, install_folder.Append(L"kelvo.exe")));
+//   if (!ok)
+//     transaction.Rollback();  // The machine is as it was before.
+//   // Otherwise the changes become final when |transaction| goes away.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_TRANSACTION_H_
+#define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_TRANSACTION_H_
+
+#include <memory>
+#include <vector>
+
+#include "desktop/windows/installer/service/transactions/operation.h"
+
+namespace installer {
+
+class Transaction {
+ public:
+  // Where a fault injected by a test strikes an operation.
+  enum class InjectedFault {
+    kNone,
+    // The operation fails before it changes anything.
+    kBeforeChange,
+    // The operation makes its change and its prerequisites, then fails.
+    kAfterChange,
+  };
+
+  // Lets tests make chosen operations fail, to show that a failure at any
+  // point leaves the machine as it was.
+  class FaultInjector {
+   public:
+    virtual ~FaultInjector() = default;
+    // Asked once for every operation that Execute runs on this thread,
+    // prerequisites included, in the order in which they start.
+    virtual InjectedFault OnExecute() = 0;
+  };
+
+  Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  // Commits whatever the transaction still holds.
+  ~Transaction();
+
+  // Runs |operation| and takes ownership of it in every case. True when the
+  // change and all its prerequisites were made and are now held here; false
+  // when nothing of them remains.
+  bool Execute(std::unique_ptr<Operation> operation);
+
+  // Undoes every held operation, newest first, then destroys them all. The
+  // transaction is empty afterwards and can be used again.
+  void Rollback();
+
+  // Destroys every held operation, oldest first, which makes their changes
+  // final. The transaction is empty afterwards.
+  void Commit();
+
+  bool empty() const { return operations_.empty(); }
+
+  // Makes every Execute on the calling thread consult |injector| until it is
+  // set to null again. |injector| must outlive that time.
+  static void SetFaultInjectorForTesting(FaultInjector* injector);
+
+ private:
+  // Every operation here executed successfully and has been neither rolled
+  // back nor committed; the prerequisites of an operation stand before it.
+  std::vector<std::unique_ptr<Operation>> operations_;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_TRANSACTION_H_

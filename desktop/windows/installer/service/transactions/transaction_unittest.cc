@@ -1,0 +1,206 @@
+// The transaction's order of execution, rollback and commit, with operations
+// that only record what is done to them.
+
+#include "desktop/windows/installer/service/transactions/transaction.h"
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "desktop/windows/installer/test/scoped_operation_fault.h"
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+using Events = std::vector<std::string>;
+
+// Records "execute N", "rollback N" and "destroy N"; runs its prerequisites
+// through the nested transaction and then succeeds or fails as told.
+class RecordingOperation : public Operation {
+ public:
+  RecordingOperation(std::string name, Events* events, bool succeed = true)
+      : name_(std::move(name)), events_(events), succeed_(succeed) {}
+  ~RecordingOperation() override { events_->push_back("destroy " + name_); }
+
+  RecordingOperation* Needs(std::unique_ptr<Operation> prerequisite) {
+    prerequisites_.push_back(std::move(prerequisite));
+    return this;
+  }
+
+  bool Execute(Transaction* nested) override {
+    events_->push_back("execute " + name_);
+    for (std::unique_ptr<Operation>& prerequisite : prerequisites_) {
+      if (!nested->Execute(std::move(prerequisite)))
+        return false;
+    }
+    return succeed_;
+  }
+
+  void Rollback() override { events_->push_back("rollback " + name_); }
+
+ private:
+  const std::string name_;
+  Events* const events_;
+  const bool succeed_;
+  std::vector<std::unique_ptr<Operation>> prerequisites_;
+};
+
+class TransactionTest : public testing::Test {
+ protected:
+  std::unique_ptr<RecordingOperation> Op(const std::string& name,
+                                         bool succeed = true) {
+    return std::make_unique<RecordingOperation>(name, &events_, succeed);
+  }
+
+  // A with the prerequisites P1 and P2.
+  std::unique_ptr<RecordingOperation> OpWithPrerequisites() {
+    auto a = Op("A");
+    a->Needs(Op("P1"))->Needs(Op("P2"));
+    return a;
+  }
+
+  Events events_;
+};
+
+TEST_F(TransactionTest, RollbackUndoesNewestFirstAndPrerequisitesLast) {
+  Transaction transaction;
+  ASSERT_TRUE(transaction.Execute(OpWithPrerequisites()));
+  ASSERT_TRUE(transaction.Execute(Op("B")));
+  EXPECT_THAT(events_, ElementsAre("execute A", "execute P1", "execute P2",
+                                   "execute B"));
+  events_.clear();
+
+  transaction.Rollback();
+  // The list was P1, P2, A, B: undone from the end, destroyed from the start.
+  EXPECT_THAT(events_, ElementsAre("rollback B", "rollback A", "rollback P2",
+                                   "rollback P1", "destroy P1", "destroy P2",
+                                   "destroy A", "destroy B"));
+  EXPECT_TRUE(transaction.empty());
+}
+
+TEST_F(TransactionTest, CommitAndDestructionMakeChangesFinalOldestFirst) {
+  {
+    Transaction transaction;
+    ASSERT_TRUE(transaction.Execute(OpWithPrerequisites()));
+    ASSERT_TRUE(transaction.Execute(Op("B")));
+    events_.clear();
+    transaction.Commit();
+    EXPECT_THAT(events_, ElementsAre("destroy P1", "destroy P2", "destroy A",
+                                     "destroy B"));
+    EXPECT_TRUE(transaction.empty());
+
+    // Still usable; what it holds now is committed when it goes away.
+    events_.clear();
+    ASSERT_TRUE(transaction.Execute(Op("C")));
+    ASSERT_TRUE(transaction.Execute(Op("D")));
+    events_.clear();
+  }
+  EXPECT_THAT(events_, ElementsAre("destroy C", "destroy D"));
+}
+
+TEST_F(TransactionTest, PrerequisitesOfPrerequisitesStandBeforeThem) {
+  Transaction transaction;
+  auto p1 = Op("P1");
+  p1->Needs(Op("Q"));
+  auto a = Op("A");
+  a->Needs(std::move(p1));
+  ASSERT_TRUE(transaction.Execute(std::move(a)));
+  events_.clear();
+  transaction.Rollback();
+  EXPECT_THAT(events_, ElementsAre("rollback A", "rollback P1", "rollback Q",
+                                   "destroy Q", "destroy P1", "destroy A"));
+}
+
+TEST_F(TransactionTest, FailureAfterPrerequisitesLeavesNothing) {
+  Transaction transaction;
+  ASSERT_TRUE(transaction.Execute(Op("Before")));
+  auto failing = Op("A", /*succeed=*/false);
+  failing->Needs(Op("P1"))->Needs(Op("P2"));
+  events_.clear();
+
+  EXPECT_FALSE(transaction.Execute(std::move(failing)));
+  // The operation is undone before the prerequisites it made; all of them
+  // are gone before Execute returns.
+  EXPECT_THAT(events_, ElementsAre("execute A", "execute P1", "execute P2",
+                                   "rollback A", "rollback P2", "rollback P1",
+                                   "destroy P1", "destroy P2", "destroy A"));
+
+  // Only the operation before it is held.
+  events_.clear();
+  transaction.Rollback();
+  EXPECT_THAT(events_, ElementsAre("rollback Before", "destroy Before"));
+}
+
+TEST_F(TransactionTest, FailingPrerequisiteFailsItsOperation) {
+  Transaction transaction;
+  auto a = Op("A");
+  a->Needs(Op("P1"))->Needs(Op("P2", /*succeed=*/false))->Needs(Op("P3"));
+  EXPECT_FALSE(transaction.Execute(std::move(a)));
+  EXPECT_THAT(events_, ElementsAre("execute A", "execute P1", "execute P2",
+                                   "rollback P2", "destroy P2", "rollback A",
+                                   "rollback P1", "destroy P1", "destroy A",
+                                   // Never started.
+                                   "destroy P3"));
+  EXPECT_TRUE(transaction.empty());
+}
+
+TEST_F(TransactionTest, EmptyTransactionRollsBackAndCommitsNothing) {
+  Transaction transaction;
+  transaction.Rollback();
+  transaction.Commit();
+  EXPECT_THAT(events_, IsEmpty());
+  // Usable after both.
+  EXPECT_TRUE(transaction.Execute(Op("A")));
+  EXPECT_FALSE(transaction.empty());
+}
+
+TEST_F(TransactionTest, InjectedFaultsCountPrerequisitesInStartOrder) {
+  test::ScopedLogCapture log;
+  {
+    test::ScopedOperationFault counter;
+    Transaction transaction;
+    ASSERT_TRUE(transaction.Execute(OpWithPrerequisites()));
+    ASSERT_TRUE(transaction.Execute(Op("B")));
+    // A, P1, P2, B.
+    EXPECT_EQ(4, counter.operations_started());
+    EXPECT_FALSE(counter.fired());
+  }
+
+  // Operation 2 is P2: before its change it is never executed.
+  events_.clear();
+  {
+    test::ScopedOperationFault fault(2,
+                                     Transaction::InjectedFault::kBeforeChange);
+    Transaction transaction;
+    EXPECT_FALSE(transaction.Execute(OpWithPrerequisites()));
+    EXPECT_TRUE(fault.fired());
+  }
+  EXPECT_THAT(events_, ElementsAre("execute A", "execute P1", "rollback P2",
+                                   "destroy P2", "rollback A", "rollback P1",
+                                   "destroy P1", "destroy A"));
+  EXPECT_TRUE(log.ContainsError("Injected failure before the operation"));
+
+  // Operation 0 is A: after its change it is undone with what it made.
+  events_.clear();
+  {
+    test::ScopedOperationFault fault(0,
+                                     Transaction::InjectedFault::kAfterChange);
+    Transaction transaction;
+    EXPECT_FALSE(transaction.Execute(OpWithPrerequisites()));
+    EXPECT_TRUE(transaction.empty());
+  }
+  EXPECT_THAT(events_, ElementsAre("execute A", "execute P1", "execute P2",
+                                   "rollback A", "rollback P2", "rollback P1",
+                                   "destroy P1", "destroy P2", "destroy A"));
+  EXPECT_TRUE(log.ContainsError("Injected failure after the operation"));
+}
+
+}  // namespace
+}  // namespace installer
