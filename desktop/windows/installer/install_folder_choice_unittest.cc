@@ -7,6 +7,7 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/win/registry.h"
+#include "desktop/windows/installer/drive_access.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/version_info.h"
@@ -39,6 +40,15 @@ TEST(InstallFolderChoiceTest, StandaloneDrivesBestFirst) {
   EXPECT_EQ(Paths({L"E:\\Kelvo developer", L"Z:\\Kelvo developer",
                    L"C:\\Kelvo developer", L"R:\\Kelvo developer"}),
             FindStandaloneInstallPaths());
+}
+
+TEST(InstallFolderChoiceTest, RealDrives) {
+  DriveAccess* drives = DriveAccess::GetInstance();
+  EXPECT_TRUE(drives->GetLogicalDriveMask() & (1u << (L'C' - L'A')));
+  EXPECT_EQ(static_cast<UINT>(DRIVE_FIXED), drives->GetDriveTypeOf(L"C:\\"));
+  // Wine cannot ask a drive for its medium; Windows can.
+  for (const FilePath& path : FindStandaloneInstallPaths())
+    EXPECT_EQ(L"Kelvo developer", path.BaseName().value());
 }
 
 TEST(InstallFolderChoiceTest, PoorDrivesOnlyWhenNothingBetter) {

@@ -420,6 +420,9 @@ TEST_F(SettingsTest, UninstallCommandLine) {
       L"--backend --temp-folder=C:\\T --components=x --v=2 --uninstall "
       L"--deleteuserprofile=1",
       front->ToCommandLine(false).GetArgumentsString());
+  std::unique_ptr<Settings> backend = MakeBackend(*front);
+  for (int id : {UNINSTALL_FLAG, DELETE_PROFILE, SILENT, AUTOUPDATE})
+    EXPECT_EQ(front->GetOption(id), backend->GetOption(id));
   EXPECT_TRUE(front->SetDeleteProfile(false));
   EXPECT_EQ(
       L"--backend --temp-folder=C:\\T --components=x --v=2 --uninstall "

@@ -271,6 +271,11 @@ TEST_F(ShellIntegrationTest, DefaultBrowserWithUserChoiceSetAndUnset) {
   WriteString(HKEY_LOCAL_MACHINE, kStartMenuInternet, nullptr, kBrowserClass);
   EXPECT_TRUE(IsDefaultStartMenuInternet(&installation));
 
+  // An installation for all users asks Windows' default programs, where
+  // this browser is not registered.
+  TargetInstallation machine_wide(folder_.Append(L"Other"));
+  EXPECT_FALSE(IsDefaultStartMenuInternet(&machine_wide));
+
   // The user's choice removed: the registered class decides on Windows 7
   // only.
   platform_.version = base::win::VERSION_WIN10_TH2;
