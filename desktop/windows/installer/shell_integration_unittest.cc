@@ -1,0 +1,552 @@
+#include "desktop/windows/installer/shell_integration.h"
+
+#include <windows.h>
+
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/win/registry.h"
+#include "base/win/scoped_co_mem.h"
+#include "base/win/scoped_com_initializer.h"
+#include "desktop/windows/installer/install_log_writer.h"
+#include "desktop/windows/installer/installation.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/shell_integration_platform.h"
+#include "desktop/windows/installer/test/fake_security_access.h"
+#include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/scoped_operation_fault.h"
+#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using base::FilePath;
+
+constexpr wchar_t kClasses[] = L"Software\\Classes\\";
+constexpr wchar_t kUrlAssociations[] =
+    L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
+constexpr wchar_t kFileExts[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+constexpr wchar_t kBrowserClass[] = L"Kelvodeveloper";
+constexpr wchar_t kStartMenuInternet[] =
+    L"Software\\Clients\\StartMenuInternet";
+constexpr wchar_t kProductKey[] = L"Software\\Kelvo Software";
+// A protocol and a file type of the tests' own.
+constexpr wchar_t kTestProtocol[] = L"kelvotestproto";
+constexpr wchar_t kTestExtension[] = L".kelvotestext";
+constexpr wchar_t kTestProgId[] = L"KelvoShellTestHTML";
+
+class FakeShellIntegrationPlatform : public ShellIntegrationPlatform {
+ public:
+  FakeShellIntegrationPlatform() : override_(this) {}
+
+  base::win::Version GetWindowsVersion() override { return version; }
+  bool ShowOpenWithDialog(const std::wstring& association) override {
+    calls.push_back(L"open-with " + association);
+    return dialog_result;
+  }
+  bool OpenDefaultAppsSettings(const std::wstring& target) override {
+    calls.push_back(L"settings " + target);
+    return settings_result;
+  }
+
+  base::win::Version version = base::win::VERSION_WIN10_TH2;
+  bool dialog_result = true;
+  bool settings_result = true;
+  std::vector<std::wstring> calls;
+
+ private:
+  ScopedOverrideForTesting override_;
+};
+
+std::wstring ReadString(HKEY root,
+                        const std::wstring& key_path,
+                        const wchar_t* name) {
+  base::win::RegKey key;
+  std::wstring value;
+  if (key.Open(root, key_path.c_str(), KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+      key.ReadValue(name, &value) != ERROR_SUCCESS) {
+    return L"<none>";
+  }
+  return value;
+}
+
+void DeleteValue(HKEY root, const std::wstring& key_path, const wchar_t* name) {
+  base::win::RegKey key;
+  if (key.Open(root, key_path.c_str(), KEY_SET_VALUE) == ERROR_SUCCESS)
+    key.DeleteValue(name);
+}
+
+bool KeyExists(HKEY root, const std::wstring& key_path) {
+  base::win::RegKey key;
+  return key.Open(root, key_path.c_str(), KEY_QUERY_VALUE) == ERROR_SUCCESS;
+}
+
+void WriteString(HKEY root,
+                 const std::wstring& key_path,
+                 const wchar_t* name,
+                 const std::wstring& value,
+                 DWORD type = REG_SZ) {
+  base::win::RegKey key(root, key_path.c_str(),
+                        KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.WriteValue(name, value.c_str(),
+                           static_cast<DWORD>((value.size() + 1) * 2), type));
+}
+
+class ShellIntegrationTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(com_.Succeeded());
+    ASSERT_TRUE(temp_dir_.CreateUniqueTempDir());
+    folder_ = temp_dir_.GetPath().Append(L"Kelvo Apps");
+    ASSERT_TRUE(base::CreateDirectory(folder_));
+    // Everything the tests may write comes back as it was.
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+      Keep(root, kClasses + std::wstring(kBrowserClass), L"");
+      Keep(root, kClasses + std::wstring(kTestProtocol), L"");
+      Keep(root, kClasses + std::wstring(kTestExtension), L"");
+      Keep(root, kClasses + std::wstring(kTestProgId), L"");
+      Keep(root, kProductKey, L"Previous Default Browser");
+      Keep(root, kStartMenuInternet, L"");
+    }
+    for (size_t i = 0; i < kBrowserAssociationCount; ++i) {
+      const std::wstring association = kBrowserAssociations[i];
+      Keep(HKEY_CURRENT_USER, kClasses + association, L"");
+      Keep(HKEY_CURRENT_USER, UserChoiceKey(association), L"ProgId");
+    }
+    Keep(HKEY_CURRENT_USER, UserChoiceKey(kTestProtocol), L"ProgId");
+    Keep(HKEY_CURRENT_USER, UserChoiceKey(kTestExtension), L"ProgId");
+  }
+
+  void TearDown() override {
+    while (!kept_.empty())
+      kept_.pop_back();
+  }
+
+  void Keep(HKEY root, const std::wstring& key_path, const wchar_t* value) {
+    kept_.push_back(
+        std::make_unique<test::ScopedRegistryValue>(root, key_path, value));
+  }
+
+  static std::wstring UserChoiceKey(const std::wstring& association) {
+    return (association[0] == L'.' ? kFileExts : kUrlAssociations) +
+           association + L"\\UserChoice";
+  }
+
+  // A per-user class whose open command is |command|, chosen by the user
+  // for |association|.
+  static void ChooseClass(const std::wstring& association,
+                          const std::wstring& command) {
+    WriteString(
+        HKEY_CURRENT_USER,
+        kClasses + std::wstring(kTestProgId) + L"\\shell\\open\\command",
+        nullptr, command);
+    WriteString(HKEY_CURRENT_USER, UserChoiceKey(association), L"ProgId",
+                kTestProgId);
+  }
+
+  std::wstring LauncherCommand() const {
+    return L"\"" + folder_.Append(L"launcher.exe").value() + L"\" \"%1\"";
+  }
+
+  void WriteInstallLog(bool all_users) {
+    InstallLog log;
+    log.all_users = all_users;
+    log.install_path = folder_;
+    log.version = "45.0.2531.0";
+    log.subfolder = FilePath(L"45.0.2531.0");
+    log.files = {FilePath(L"launcher.exe")};
+    ASSERT_TRUE(InstallLogWriter().WriteToFile(
+        log, folder_.Append(L"installation_status.xml")));
+  }
+
+  // The per-user keys that tables of the test protocol write.
+  test::SnapshotScope TestProtocolScope() const {
+    test::SnapshotScope scope;
+    scope.keys.push_back(
+        {HKEY_CURRENT_USER, kClasses + std::wstring(kTestProtocol)});
+    scope.keys.push_back(
+        {HKEY_CURRENT_USER, kUrlAssociations + std::wstring(kTestProtocol)});
+    return scope;
+  }
+
+  base::win::ScopedCOMInitializer com_;
+  FakeShellIntegrationPlatform platform_;
+  base::ScopedTempDir temp_dir_;
+  FilePath folder_;
+  std::vector<std::unique_ptr<test::ScopedRegistryValue>> kept_;
+};
+
+TEST_F(ShellIntegrationTest, AssociationCommandFromTheUsersChoice) {
+  ChooseClass(kTestProtocol, L"\"C:\\APPS\\BROWSER\\LAUNCHER.EXE\" \"%1\"");
+  std::wstring command;
+  ASSERT_TRUE(GetAssociationCommand(kTestProtocol, false, &command));
+  EXPECT_EQ(L"\"C:\\APPS\\BROWSER\\LAUNCHER.EXE\" \"%1\"", command);
+  // Windows itself reads the same choice.
+  Microsoft::WRL::ComPtr<IApplicationAssociationRegistration> registration;
+  ASSERT_TRUE(SUCCEEDED(::CoCreateInstance(
+      CLSID_ApplicationAssociationRegistration, nullptr, CLSCTX_INPROC_SERVER,
+      IID_PPV_ARGS(registration.GetAddressOf()))));
+  base::win::ScopedCoMem<wchar_t> current;
+  ASSERT_TRUE(SUCCEEDED(registration->QueryCurrentDefault(
+      kTestProtocol, AT_URLPROTOCOL, AL_EFFECTIVE, &current)));
+  EXPECT_STREQ(kTestProgId, current.get());
+
+  // ASCII case does not matter, the rest of the path does.
+  TargetInstallation ours(FilePath(L"C:\\Apps\\Browser"));
+  EXPECT_TRUE(IsOurAssociation(&ours, kTestProtocol, false));
+  EXPECT_FALSE(IsOurAssociation(&ours, kTestProtocol, true));
+  TargetInstallation other(FilePath(L"C:\\Apps\\Browser2"));
+  EXPECT_FALSE(IsOurAssociation(&other, kTestProtocol, false));
+
+  // Environment strings of an expandable command are filled in.
+  WriteString(HKEY_CURRENT_USER,
+              kClasses + std::wstring(kTestProgId) + L"\\shell\\open\\command",
+              nullptr, L"%SystemRoot%\\b.exe \"%1\"", REG_EXPAND_SZ);
+  ASSERT_TRUE(GetAssociationCommand(kTestProtocol, false, &command));
+  EXPECT_EQ(std::wstring::npos, command.find(L"%SystemRoot%")) << command;
+  EXPECT_NE(std::wstring::npos, command.find(L"\\b.exe \"%1\"")) << command;
+}
+
+TEST_F(ShellIntegrationTest, AssociationCommandWithoutAChoice) {
+  const std::wstring protocol_command =
+      kClasses + std::wstring(kTestProtocol) + L"\\shell\\open\\command";
+  WriteString(HKEY_LOCAL_MACHINE, protocol_command, nullptr, L"machine");
+  // A choice that names no class: the protocol's own class, the user's
+  // hiding the machine's.
+  WriteString(HKEY_CURRENT_USER, UserChoiceKey(kTestProtocol), L"Other", L"");
+  std::wstring command;
+  ASSERT_TRUE(GetAssociationCommand(kTestProtocol, false, &command));
+  EXPECT_EQ(L"machine", command);
+  WriteString(HKEY_CURRENT_USER, protocol_command, nullptr, L"user");
+  ASSERT_TRUE(GetAssociationCommand(kTestProtocol, false, &command));
+  EXPECT_EQ(L"user", command);
+  ASSERT_TRUE(GetAssociationCommand(kTestProtocol, true, &command));
+  EXPECT_EQ(L"machine", command);
+
+  // No choice at all: Windows 8 and later ask the user, Windows 7 takes the
+  // class.
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, UserChoiceKey(kTestProtocol).c_str());
+  EXPECT_FALSE(GetAssociationCommand(kTestProtocol, false, &command));
+  platform_.version = base::win::VERSION_WIN7;
+  ASSERT_TRUE(GetAssociationCommand(kTestProtocol, false, &command));
+  EXPECT_EQ(L"user", command);
+
+  // A file type names its class in its default value.
+  WriteString(HKEY_CURRENT_USER, kClasses + std::wstring(kTestExtension),
+              nullptr, kTestProgId);
+  WriteString(HKEY_CURRENT_USER,
+              kClasses + std::wstring(kTestProgId) + L"\\shell\\open\\command",
+              nullptr, L"file opener");
+  ASSERT_TRUE(GetAssociationCommand(kTestExtension, false, &command));
+  EXPECT_EQ(L"file opener", command);
+  // The machine knows no such file type.
+  EXPECT_FALSE(GetAssociationCommand(kTestExtension, true, &command));
+}
+
+TEST_F(ShellIntegrationTest, DefaultBrowserWithUserChoiceSetAndUnset) {
+  TargetInstallation installation(folder_);
+  WriteInstallLog(/*all_users=*/false);
+  ChooseClass(L"http", LauncherCommand());
+  EXPECT_FALSE(IsDefaultBrowser(&installation));  // https still elsewhere.
+  ChooseClass(L"https", LauncherCommand());
+  EXPECT_TRUE(IsDefaultBrowser(&installation));
+
+  // Before Windows 8 the StartMenuInternet client must be ours as well.
+  platform_.version = base::win::VERSION_WIN7;
+  WriteString(HKEY_CURRENT_USER, kStartMenuInternet, nullptr, L"Other");
+  EXPECT_FALSE(IsDefaultBrowser(&installation));
+  WriteString(HKEY_CURRENT_USER, kStartMenuInternet, nullptr, kBrowserClass);
+  EXPECT_TRUE(IsDefaultBrowser(&installation));
+  // A user key without a client defers to the machine's.
+  DeleteValue(HKEY_CURRENT_USER, kStartMenuInternet, nullptr);
+  WriteString(HKEY_LOCAL_MACHINE, kStartMenuInternet, nullptr, kBrowserClass);
+  EXPECT_TRUE(IsDefaultStartMenuInternet(&installation));
+
+  // An installation for all users asks Windows' default programs, where
+  // this browser is not registered.
+  TargetInstallation machine_wide(folder_.Append(L"Other"));
+  EXPECT_FALSE(IsDefaultStartMenuInternet(&machine_wide));
+
+  // The user's choice removed: the registered class decides on Windows 7
+  // only.
+  platform_.version = base::win::VERSION_WIN10_TH2;
+  DeleteValue(HKEY_CURRENT_USER, UserChoiceKey(L"http"), L"ProgId");
+  EXPECT_FALSE(IsDefaultBrowser(&installation));
+}
+
+TEST_F(ShellIntegrationTest, PreviousDefaultBrowser) {
+  TargetInstallation installation(folder_);
+  ChooseClass(L"http", L"\"C:\\Other\\browser.exe\" \"%1\"");
+  ASSERT_TRUE(SavePreviousDefaultBrowser(&installation, false));
+  EXPECT_EQ(
+      L"\"C:\\Other\\browser.exe\" \"%1\"",
+      ReadString(HKEY_CURRENT_USER, kProductKey, L"Previous Default Browser"));
+  // For all users the machine's handler is kept, in the machine's key.
+  ASSERT_TRUE(SavePreviousDefaultBrowser(&installation, true));
+  std::wstring machine_command;
+  ASSERT_TRUE(GetAssociationCommand(L"http", true, &machine_command));
+  EXPECT_EQ(machine_command, ReadString(HKEY_LOCAL_MACHINE, kProductKey,
+                                        L"Previous Default Browser"));
+
+  // Already the handler: nothing to remember.
+  ChooseClass(L"http", LauncherCommand());
+  ASSERT_TRUE(StorePreviousDefaultBrowser(L"unchanged", false));
+  EXPECT_TRUE(SavePreviousDefaultBrowser(&installation, false));
+  EXPECT_EQ(L"unchanged", ReadString(HKEY_CURRENT_USER, kProductKey,
+                                     L"Previous Default Browser"));
+}
+
+TEST_F(ShellIntegrationTest, RegisterAssociationsWritesTheClass) {
+  TargetInstallation installation(folder_);
+  const std::wstring class_key = kClasses + std::wstring(kBrowserClass);
+  const std::wstring command =
+      L"\"" + folder_.value() + L"\\Launcher.exe\" -noautoupdate -- \"%1\"";
+  ASSERT_TRUE(RegisterAssociations(&installation, false));
+  EXPECT_EQ(L"Kelvo Web Document",
+            ReadString(HKEY_CURRENT_USER, class_key, L"FriendlyTypeName"));
+  EXPECT_EQ(L"", ReadString(HKEY_CURRENT_USER, class_key, L"URL Protocol"));
+  EXPECT_EQ(
+      folder_.value() + L"\\Launcher.exe,0",
+      ReadString(HKEY_CURRENT_USER, class_key + L"\\DefaultIcon", nullptr));
+  EXPECT_EQ(command,
+            ReadString(HKEY_CURRENT_USER, class_key + L"\\shell\\open\\command",
+                       nullptr));
+  EXPECT_EQ(L"",
+            ReadString(HKEY_CURRENT_USER,
+                       class_key + L"\\shell\\open\\ddeexec\\Topic", nullptr));
+
+  // For the machine the DDE keys go.
+  WriteString(HKEY_LOCAL_MACHINE, class_key + L"\\shell\\open\\ddeexec\\Topic",
+              nullptr, L"old");
+  ASSERT_TRUE(RegisterAssociations(&installation, true));
+  EXPECT_EQ(command,
+            ReadString(HKEY_LOCAL_MACHINE,
+                       class_key + L"\\shell\\open\\command", nullptr));
+  EXPECT_FALSE(
+      KeyExists(HKEY_LOCAL_MACHINE, class_key + L"\\shell\\open\\ddeexec"));
+}
+
+TEST_F(ShellIntegrationTest, FailedRowLeavesTheTableUnwritten) {
+  TargetInstallation installation(folder_);
+  platform_.version = base::win::VERSION_WIN7;
+  WriteInstallLog(/*all_users=*/false);
+  WriteString(HKEY_CURRENT_USER, UserChoiceKey(kTestProtocol), L"Progid",
+              L"Before");
+  test::SnapshotScope scope = TestProtocolScope();
+  const test::MachineSnapshot before = test::TakeSnapshot(scope);
+  int operations = 0;
+  {
+    test::ScopedOperationFault counter;
+    ASSERT_TRUE(SetAsDefaultFor(&installation, kTestProtocol, false));
+    operations = counter.operations_started();
+  }
+  ASSERT_GE(operations, 9);
+  for (int k = 0; k < operations; ++k) {
+    SCOPED_TRACE(k);
+    // Back to the state before, then fail operation k.
+    ::RegDeleteTreeW(HKEY_CURRENT_USER,
+                     (kClasses + std::wstring(kTestProtocol)).c_str());
+    ::RegDeleteKeyW(HKEY_CURRENT_USER,
+                    (kClasses + std::wstring(kTestProtocol)).c_str());
+    WriteString(HKEY_CURRENT_USER, UserChoiceKey(kTestProtocol), L"Progid",
+                L"Before");
+    ASSERT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+    test::ScopedOperationFault fault(k,
+                                     Transaction::InjectedFault::kAfterChange);
+    EXPECT_FALSE(SetAsDefaultFor(&installation, kTestProtocol, false));
+    EXPECT_TRUE(fault.fired());
+    EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+  }
+}
+
+TEST_F(ShellIntegrationTest, SetAsDefaultForOnWindows7) {
+  TargetInstallation installation(folder_);
+  platform_.version = base::win::VERSION_WIN7;
+  const std::wstring command_key =
+      kClasses + std::wstring(kTestProtocol) + L"\\shell\\open\\command";
+  const std::wstring expected =
+      L"\"" + folder_.value() + L"\\launcher.exe\" -noautoupdate -- \"%1\"";
+  WriteString(HKEY_CURRENT_USER, UserChoiceKey(kTestProtocol), L"Progid",
+              L"Other");
+
+  // An all-users installation set up for the user goes through Windows'
+  // default programs, which keeps the user's choice.
+  WriteInstallLog(/*all_users=*/true);
+  {
+    TargetInstallation all_users_installation(folder_);
+    test::SnapshotScope scope = TestProtocolScope();
+    test::MachineSnapshot before = test::TakeSnapshot(scope);
+    if (SetAsDefaultFor(&all_users_installation, kTestProtocol, false)) {
+      EXPECT_EQ(L"Other", ReadString(HKEY_CURRENT_USER,
+                                     UserChoiceKey(kTestProtocol), L"Progid"));
+      EXPECT_EQ(expected, ReadString(HKEY_CURRENT_USER, command_key, nullptr));
+    } else {
+      // Default programs refused (Wine has no such service): nothing.
+      EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+    }
+  }
+
+  // A per-user installation writes the class and drops the user's choice.
+  WriteInstallLog(/*all_users=*/false);
+  ASSERT_TRUE(SetAsDefaultFor(&installation, kTestProtocol, false));
+  EXPECT_EQ(expected, ReadString(HKEY_CURRENT_USER, command_key, nullptr));
+  EXPECT_EQ(L"<none>", ReadString(HKEY_CURRENT_USER,
+                                  UserChoiceKey(kTestProtocol), L"Progid"));
+  base::win::RegKey protocol_key(
+      HKEY_CURRENT_USER, (kClasses + std::wstring(kTestProtocol)).c_str(),
+      KEY_QUERY_VALUE);
+  DWORD edit_flags = 0;
+  ASSERT_EQ(ERROR_SUCCESS, protocol_key.ReadValueDW(L"EditFlags", &edit_flags));
+  EXPECT_EQ(2u, edit_flags);
+  EXPECT_TRUE(IsOurAssociation(&installation, kTestProtocol, false));
+
+  // A file type points at the browser's class.
+  ASSERT_TRUE(SetAsDefaultFor(&installation, kTestExtension, false));
+  EXPECT_EQ(kBrowserClass,
+            ReadString(HKEY_CURRENT_USER,
+                       kClasses + std::wstring(kTestExtension), nullptr));
+  EXPECT_TRUE(platform_.calls.empty());
+}
+
+TEST_F(ShellIntegrationTest, SetAsDefaultForOnWindows8) {
+  TargetInstallation installation(folder_);
+  platform_.version = base::win::VERSION_WIN8;
+  const std::wstring command_key =
+      kClasses + std::wstring(kTestProtocol) + L"\\shell\\open\\command";
+  WriteString(HKEY_CURRENT_USER, UserChoiceKey(kTestProtocol), L"Progid",
+              L"Other");
+  EXPECT_FALSE(SetAsDefaultFor(&installation, kTestProtocol, true));
+
+  // The dialog fails: nothing is written.
+  platform_.dialog_result = false;
+  EXPECT_FALSE(SetAsDefaultFor(&installation, kTestProtocol, false));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, command_key));
+  // The user is asked; the choice itself is the user's to keep.
+  platform_.dialog_result = true;
+  ASSERT_TRUE(SetAsDefaultFor(&installation, kTestProtocol, false));
+  EXPECT_EQ((std::vector<std::wstring>{L"open-with kelvotestproto",
+                                       L"open-with kelvotestproto"}),
+            platform_.calls);
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, command_key));
+  EXPECT_EQ(L"Other", ReadString(HKEY_CURRENT_USER,
+                                 UserChoiceKey(kTestProtocol), L"Progid"));
+
+  // Already the handler: no dialog, the rows are written all the same.
+  platform_.calls.clear();
+  ChooseClass(kTestProtocol, LauncherCommand());
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, command_key.c_str());
+  ASSERT_TRUE(SetAsDefaultFor(&installation, kTestProtocol, false));
+  EXPECT_TRUE(platform_.calls.empty());
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, command_key));
+}
+
+TEST_F(ShellIntegrationTest, SetAsDefaultBrowserOnWindows10OpensSettings) {
+  TargetInstallation installation(folder_);
+  ChooseClass(L"http", L"\"C:\\Other\\browser.exe\" \"%1\"");
+  EXPECT_FALSE(SetAsDefaultBrowser(&installation, false));
+  EXPECT_EQ((std::vector<std::wstring>{
+                L"settings SystemSettings_DefaultApps_Browser"}),
+            platform_.calls);
+  EXPECT_TRUE(
+      KeyExists(HKEY_CURRENT_USER, kClasses + std::wstring(kBrowserClass)));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + std::wstring(L"http")));
+
+  // For all users only the class is written.
+  platform_.calls.clear();
+  EXPECT_FALSE(SetAsDefaultBrowser(&installation, true));
+  EXPECT_TRUE(platform_.calls.empty());
+  EXPECT_TRUE(
+      KeyExists(HKEY_LOCAL_MACHINE, kClasses + std::wstring(kBrowserClass)));
+
+  // The Settings app cannot start; already the handler: nothing to show.
+  platform_.settings_result = false;
+  EXPECT_FALSE(SetAsDefaultFor(&installation, L"mailto", false));
+  ChooseClass(L"http", LauncherCommand());
+  platform_.calls.clear();
+  EXPECT_FALSE(SetAsDefaultFor(&installation, L"http", false));
+  EXPECT_TRUE(platform_.calls.empty());
+}
+
+TEST_F(ShellIntegrationTest, SetAsDefaultBrowserOnWindows7) {
+  TargetInstallation installation(folder_);
+  platform_.version = base::win::VERSION_WIN7;
+  WriteInstallLog(/*all_users=*/false);
+  ChooseClass(L"http", L"\"C:\\Other\\browser.exe\" \"%1\"");
+  ChooseClass(L"https", L"\"C:\\Other\\browser.exe\" \"%1\"");
+  WriteString(HKEY_CURRENT_USER, kStartMenuInternet, nullptr, L"Other");
+
+  EXPECT_TRUE(SetAsDefaultBrowser(&installation, false));
+  EXPECT_TRUE(platform_.calls.empty());
+  for (size_t i = 0; i < kBrowserAssociationCount; ++i) {
+    const std::wstring association = kBrowserAssociations[i];
+    SCOPED_TRACE(association);
+    EXPECT_TRUE(IsOurAssociation(&installation, association, false));
+  }
+  EXPECT_EQ(kBrowserClass,
+            ReadString(HKEY_CURRENT_USER, kStartMenuInternet, nullptr));
+}
+
+TEST_F(ShellIntegrationTest, SingleProfileIsNeverTheDefault) {
+  platform_.version = base::win::VERSION_WIN7;
+  const std::string prefs = "{\"single_profile\": true}";
+  ASSERT_EQ(static_cast<int>(prefs.size()),
+            base::WriteFile(folder_.Append(L"installer_prefs.json"),
+                            prefs.data(), static_cast<int>(prefs.size())));
+  TargetInstallation installation(folder_);
+  test::SnapshotScope scope;
+  scope.keys.push_back(
+      {HKEY_CURRENT_USER, kClasses + std::wstring(kBrowserClass)});
+  scope.keys.push_back({HKEY_CURRENT_USER, kClasses + std::wstring(L"http")});
+  scope.keys.push_back({HKEY_CURRENT_USER, kStartMenuInternet});
+  test::MachineSnapshot before = test::TakeSnapshot(scope);
+  EXPECT_FALSE(SetAsDefaultBrowser(&installation, false));
+  EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+}
+
+TEST_F(ShellIntegrationTest, StartMenuInternet) {
+  TargetInstallation installation(folder_);
+  platform_.version = base::win::VERSION_WIN8;
+  EXPECT_FALSE(RegisterStartMenuInternet(&installation, true));
+  ASSERT_TRUE(RegisterStartMenuInternet(&installation, false));
+  EXPECT_EQ(kBrowserClass,
+            ReadString(HKEY_CURRENT_USER, kStartMenuInternet, nullptr));
+  platform_.version = base::win::VERSION_WIN7;
+  ASSERT_TRUE(RegisterStartMenuInternet(&installation, true));
+  EXPECT_EQ(kBrowserClass,
+            ReadString(HKEY_LOCAL_MACHINE, kStartMenuInternet, nullptr));
+}
+
+TEST(ShellIntegrationPolicyTest, DefaultAppsSettingsTarget) {
+  EXPECT_EQ(L"SystemSettings_DefaultApps_Browser",
+            GetDefaultAppsSettingsTarget(L"HTTP"));
+  EXPECT_EQ(L"SystemSettings_DefaultApps_Email",
+            GetDefaultAppsSettingsTarget(L"mailto"));
+  EXPECT_EQ(L"SettingsPageAppsDefaultsProtocolView",
+            GetDefaultAppsSettingsTarget(L"https"));
+  EXPECT_EQ(L"SettingsPageAppsDefaultsProtocolView",
+            GetDefaultAppsSettingsTarget(L".htm"));
+}
+
+TEST(ShellIntegrationPolicyTest, NeedsElevation) {
+  FakeSecurityAccess security;
+  SecurityAccess::ScopedOverrideForTesting override(&security);
+  security.set_admin(/*elevated=*/true, /*user_is_admin=*/true);
+  EXPECT_FALSE(NeedsElevation(true, false));
+  // An administrator who is not elevated is asked like anyone else.
+  security.set_admin(/*elevated=*/false, /*user_is_admin=*/true);
+  EXPECT_TRUE(NeedsElevation(true, true));
+  EXPECT_TRUE(NeedsElevation(false, false));
+  EXPECT_FALSE(NeedsElevation(false, true));
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,413 @@
+#include "desktop/windows/installer/status.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "base/at_exit.h"
+#include "base/features/installer_features.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/path_service.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_path_override.h"
+#include "base/win/registry.h"
+#include "base/win/scoped_com_initializer.h"
+#include "base/win/shortcut.h"
+#include "desktop/windows/installer/install_log_writer.h"
+#include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/test/fake_drive_access.h"
+#include "desktop/windows/installer/test/fake_security_access.h"
+#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using base::FilePath;
+
+constexpr wchar_t kHttpChoiceKey[] =
+    L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
+    L"http\\UserChoice";
+constexpr wchar_t kTestProgId[] = L"KelvoStatusTestHTML";
+
+void WriteTextFile(const FilePath& path, const std::string& text) {
+  ASSERT_TRUE(base::CreateDirectory(path.DirName()));
+  ASSERT_EQ(static_cast<int>(text.size()),
+            base::WriteFile(path, text.data(), static_cast<int>(text.size())));
+}
+
+void CreateShortcut(const FilePath& shortcut, const FilePath& target) {
+  ASSERT_TRUE(base::CreateDirectory(shortcut.DirName()));
+  base::win::ShortcutProperties properties;
+  properties.set_target(target);
+  ASSERT_TRUE(base::win::CreateOrUpdateShortcutLink(
+      shortcut, properties, base::win::SHORTCUT_CREATE_ALWAYS));
+}
+
+// A drive letter that this system does not have.
+wchar_t FindMissingDriveLetter() {
+  DWORD drives = ::GetLogicalDrives();
+  for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
+    if (!(drives & (1u << (letter - L'A'))))
+      return letter;
+  }
+  return 0;
+}
+
+class StatusTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(com_.Succeeded());
+    ASSERT_TRUE(temp_dir_.CreateUniqueTempDir());
+    root_ = temp_dir_.GetPath();
+    folder_ = root_.Append(L"Kelvo developer");
+    start_menu_ = std::make_unique<base::ScopedPathOverride>(
+        base::DIR_START_MENU, root_.Append(L"Start Menu"));
+    pins_ = std::make_unique<base::ScopedPathOverride>(base::DIR_TASKBAR_PINS,
+                                                       root_.Append(L"Pins"));
+    roaming_ = std::make_unique<base::ScopedPathOverride>(
+        base::DIR_APP_DATA, root_.Append(L"Roaming"));
+    // Made on this thread, as Settings does before it posts a computation.
+    PrefsTaskPool::GetInstance();
+  }
+
+  std::unique_ptr<Status> Examine(const FilePath& path, bool replace = false) {
+    auto status = std::make_unique<Status>(replace);
+    status->InitForPath(path);
+    return status;
+  }
+
+  // An install log of this product in |folder_|, under |name|.
+  void WriteInstallLog(const InstallLog& log,
+                       const char* name = "installation_status.xml") {
+    ASSERT_TRUE(base::CreateDirectory(folder_));
+    ASSERT_TRUE(InstallLogWriter().WriteToFile(log, folder_.AppendASCII(name)));
+  }
+
+  InstallLog MinimalLog() {
+    InstallLog log;
+    log.install_path = folder_;
+    log.version = "45.0.2531.0";
+    log.subfolder = FilePath(L"45.0.2531.0");
+    log.files = {FilePath(L"launcher.exe")};
+    return log;
+  }
+
+  // Makes |command| the open command of the user's http handler.
+  void ChooseHttpHandler(const std::wstring& command) {
+    http_choice_ = std::make_unique<test::ScopedRegistryValue>(
+        HKEY_CURRENT_USER, kHttpChoiceKey, L"ProgId");
+    const std::wstring class_key =
+        std::wstring(L"Software\\Classes\\") + kTestProgId;
+    test_class_ = std::make_unique<test::ScopedRegistryValue>(HKEY_CURRENT_USER,
+                                                              class_key, L"");
+    base::win::RegKey choice(HKEY_CURRENT_USER, kHttpChoiceKey,
+                             KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
+    ASSERT_EQ(ERROR_SUCCESS, choice.WriteValue(L"ProgId", kTestProgId));
+    base::win::RegKey open_command(
+        HKEY_CURRENT_USER, (class_key + L"\\shell\\open\\command").c_str(),
+        KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
+    ASSERT_EQ(ERROR_SUCCESS, open_command.WriteValue(nullptr, command.c_str()));
+  }
+
+  std::wstring LauncherCommand(const char* exe = "launcher.exe") {
+    return L"\"" + folder_.AppendASCII(exe).value() + L"\" -- \"%1\"";
+  }
+
+  // The process-wide objects the tests create (the pref pool above all)
+  // go with each test, as they go with each run.
+  base::ShadowingAtExitManager at_exit_;
+  base::win::ScopedCOMInitializer com_;
+  base::ScopedTempDir temp_dir_;
+  FilePath root_;
+  FilePath folder_;
+  std::unique_ptr<base::ScopedPathOverride> start_menu_;
+  std::unique_ptr<base::ScopedPathOverride> pins_;
+  std::unique_ptr<base::ScopedPathOverride> roaming_;
+  std::unique_ptr<test::ScopedRegistryValue> test_class_;
+  std::unique_ptr<test::ScopedRegistryValue> http_choice_;
+};
+
+TEST_F(StatusTest, UnusablePaths) {
+  WriteTextFile(root_.Append(L"file.txt"), "x");
+  const wchar_t missing_drive = FindMissingDriveLetter();
+  ASSERT_TRUE(missing_drive);
+  struct {
+    std::wstring path;
+    const char* verdict;
+  } cases[] = {
+      {L"", "Path is empty"},
+      {L"Program Files", "Path is relative"},
+      {L"\\Kelvo", "Path is relative"},
+      {L"C:\\a\\con", "Path is not a valid Win32 path"},
+      {L"C:\\a\\b?c", "Path is not a valid Win32 path"},
+      {root_.Append(L"file.txt").value(), "Path is a file path"},
+      {root_.Append(L"file.txt\\Kelvo\\sub").value(),
+       "Path is child of a file (invalid)"},
+      {std::wstring(1, missing_drive) + L":\\Kelvo\\sub",
+       "Path is a root folder that's not valid"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.path);
+    test::ScopedLogCapture log;
+    std::unique_ptr<Status> status = Examine(FilePath(test.path));
+    EXPECT_FALSE(status->valid_install_path());
+    EXPECT_FALSE(status->existing_installation());
+    EXPECT_FALSE(status->has_write_access());
+    EXPECT_EQ(test.path, status->folder().value());
+    EXPECT_TRUE(log.Contains(test.verdict));
+  }
+}
+
+TEST_F(StatusTest, MissingFolderIsCheckedOnItsNearestAncestor) {
+  FakeSecurityAccess security;
+  SecurityAccess::ScopedOverrideForTesting override(&security);
+  // The ancestor lets the user add folders, and nothing more.
+  security.SetObject(root_.value(), L"O:BAG:BAD:(A;;0x100004;;;WD)");
+  FilePath missing = root_.Append(L"a\\b\\Kelvo");
+  test::ScopedLogCapture log;
+  std::unique_ptr<Status> status = Examine(missing);
+  EXPECT_TRUE(log.Contains("Path is valid"));
+  EXPECT_TRUE(status->valid_install_path());
+  EXPECT_EQ(root_, status->valid_parent());
+  EXPECT_EQ(missing, status->folder());
+  EXPECT_TRUE(status->has_write_access());
+  EXPECT_FALSE(base::PathExists(missing));
+
+  // The same rights on an existing folder are not enough to install there.
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  security.SetObject(folder_.value(), L"O:BAG:BAD:(A;;0x100004;;;WD)");
+  status = Examine(folder_);
+  EXPECT_TRUE(status->valid_install_path());
+  EXPECT_FALSE(status->has_write_access());
+  security.SetObject(folder_.value(), L"O:BAG:BAD:(A;;FA;;;WD)");
+  EXPECT_TRUE(Examine(folder_)->has_write_access());
+}
+
+TEST_F(StatusTest, EmptyAndForeignFolders) {
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  for (bool foreign : {false, true}) {
+    SCOPED_TRACE(foreign);
+    if (foreign) {
+      // Somebody else's files, and prefs that are not ours to read.
+      WriteTextFile(folder_.Append(L"readme.txt"), "hello");
+      WriteTextFile(folder_.AppendASCII("installer_prefs.json"),
+                    "{\"language\": \"de\"}");
+    }
+    test::ScopedLogCapture log;
+    std::unique_ptr<Status> status = Examine(folder_);
+    EXPECT_TRUE(log.Contains("Path is not an existing installation"));
+    EXPECT_TRUE(status->valid_install_path());
+    EXPECT_EQ(folder_, status->valid_parent());
+    EXPECT_TRUE(status->has_write_access());  // Wine grants everything.
+    EXPECT_FALSE(status->existing_installation());
+    EXPECT_FALSE(status->existing_installation_traces());
+    EXPECT_FALSE(status->tavrel_installation());
+    EXPECT_TRUE(status->language().empty());
+    EXPECT_EQ(Status::kNotRecorded, status->single_profile());
+    EXPECT_EQ(-1, status->old_product_type());
+    EXPECT_TRUE(status->install_log_parse_error().empty());
+  }
+  // A launcher without a log: the former product installed it.
+  WriteTextFile(folder_.AppendASCII("launcher.exe"), "MZ");
+  EXPECT_TRUE(Examine(folder_)->tavrel_installation());
+}
+
+TEST_F(StatusTest, InstallationOfThisStream) {
+  const FilePath launcher = folder_.AppendASCII("launcher.exe");
+  const FilePath old_exe = folder_.Append(L"45.0.2531.0\\kelvo.exe");
+  WriteTextFile(launcher, "MZ launcher");
+  WriteTextFile(old_exe, "MZ old");
+  InstallLog log = MinimalLog();
+  log.all_users = false;
+  log.last_band_check = base::Time::Now();
+  log.desktop_shortcut = root_.Append(L"Desktop\\Kelvo.lnk");
+  log.start_menu_shortcut = root_.Append(L"Programs\\Kelvo.lnk");
+  log.quick_launch_shortcut = root_.Append(L"Quick Launch\\Kelvo.lnk");
+  log.hkcu_keys = {{1, "Software\\Kelvo Software\\Kelvo", {}}};
+  WriteInstallLog(log);
+  CreateShortcut(log.desktop_shortcut, launcher);
+  // Still pointing at the version folder's executable: to be renewed.
+  CreateShortcut(log.start_menu_shortcut, old_exe);
+  CreateShortcut(root_.Append(L"Pins\\Kelvo.lnk"), old_exe);
+  CreateShortcut(root_.Append(L"Pins\\Other.lnk"), root_.Append(L"x.exe"));
+  ASSERT_TRUE(
+      base::CreateDirectory(root_.Append(L"Start Menu\\Kelvo Software")));
+  WriteTextFile(folder_.AppendASCII("server_tracking_data"), "tracking\n");
+  WriteTextFile(folder_.AppendASCII("installer_prefs.json"),
+                "{\"single_profile\": false, \"import_browser_data\": false,"
+                " \"enable_stats\": true, \"language\": \"de\","
+                " \"welcome-url\": \"https://kelvo.example/welcome\","
+                " \"all-installer-experiments\":"
+                " [\"installer-experiment-test@1\"]}");
+  const FilePath user_data =
+      root_.Append(L"Roaming\\Kelvo Software\\Kelvo Developer");
+  WriteTextFile(user_data.AppendASCII("Local State"),
+                "{\"intl\": {\"app_locale\": \"nb\"}}");
+  ChooseHttpHandler(LauncherCommand());
+
+  test::ScopedLogCapture capture;
+  std::unique_ptr<Status> status = Examine(folder_);
+  EXPECT_TRUE(capture.Contains("Path is a existing installation"));
+  EXPECT_TRUE(
+      capture.Contains("Test experiment was enabled in install folder."));
+  EXPECT_TRUE(status->valid_install_path());
+  EXPECT_TRUE(status->existing_installation());
+  EXPECT_FALSE(status->existing_installation_traces());
+  EXPECT_FALSE(status->tavrel_installation());
+  EXPECT_EQ("45.0.2531.0", status->install_log().version);
+  EXPECT_FALSE(status->install_log().all_users);
+
+  EXPECT_TRUE(status->desktop_shortcut_exists());
+  EXPECT_FALSE(status->recreate_desktop_shortcut());
+  EXPECT_TRUE(status->start_menu_shortcut_exists());
+  EXPECT_TRUE(status->recreate_start_menu_shortcut());
+  EXPECT_FALSE(status->quick_launch_shortcut_exists());
+  EXPECT_FALSE(status->recreate_quick_launch_shortcut());
+  ASSERT_EQ(1u, status->pinned_shortcut_paths().size());
+  EXPECT_EQ(root_.Append(L"Pins\\Kelvo.lnk"),
+            status->pinned_shortcut_paths()[0]);
+  EXPECT_TRUE(status->recreate_pinned_shortcut());
+  EXPECT_TRUE(status->temporary_shortcut_folder_exists());
+  EXPECT_EQ(root_.Append(L"Start Menu\\Kelvo Software"),
+            status->temporary_shortcut_folder());
+
+  EXPECT_TRUE(status->has_write_access());
+  EXPECT_TRUE(status->is_http_handler());
+  EXPECT_EQ("tracking\n", status->tracking_data());
+  EXPECT_EQ(0, status->single_profile());
+  EXPECT_EQ(0, status->import_browser_data());
+  EXPECT_EQ(1, status->enable_stats());
+  EXPECT_EQ("https://kelvo.example/welcome", status->welcome_url());
+  EXPECT_TRUE(status->experiments().IsEnabled(kInstallerExperimentTest));
+  EXPECT_EQ(user_data, status->profile_path());
+  // The profile's own language beats the installation's.
+  EXPECT_EQ(L"nb", status->language());
+  EXPECT_EQ(-1, status->old_product_type());
+}
+
+TEST_F(StatusTest, InstallationWithoutPrefsOrHandler) {
+  WriteInstallLog(MinimalLog());
+  WriteTextFile(folder_.AppendASCII("launcher.exe"), "MZ");
+  ChooseHttpHandler(L"\"C:\\Other\\browser.exe\" \"%1\"");
+  std::unique_ptr<Status> status = Examine(folder_);
+  EXPECT_TRUE(status->existing_installation());
+  EXPECT_FALSE(status->is_http_handler());
+  EXPECT_FALSE(status->desktop_shortcut_exists());
+  EXPECT_TRUE(status->pinned_shortcut_paths().empty());
+  EXPECT_TRUE(status->tracking_data().empty());
+  // Not recorded: Settings then takes COPY_ONLY for single profile.
+  EXPECT_EQ(Status::kNotRecorded, status->single_profile());
+  EXPECT_EQ(Status::kNotRecorded, status->import_browser_data());
+  EXPECT_EQ(Status::kNotRecorded, status->enable_stats());
+  EXPECT_TRUE(status->profile_path().empty());
+  EXPECT_FALSE(status->experiments().IsEnabled(kInstallerExperimentTest));
+}
+
+TEST_F(StatusTest, FormerProductTraces) {
+  WriteInstallLog(MinimalLog(), "kelvo_install_log.xml");
+  WriteTextFile(folder_.AppendASCII("kelvo.exe"), "MZ");
+  WriteTextFile(folder_.AppendASCII("kelvoprefs_default.ini"),
+                "[System]\r\nKelvo Product=2\r\nMulti User=0\r\n"
+                "[User Prefs]\r\n"
+                "Language Files Directory=C:\\Kelvo\\locale\\pt-BR\\\r\n");
+  // Prefs of this product in a folder of the former one are not read.
+  WriteTextFile(folder_.AppendASCII("installer_prefs.json"),
+                "{\"language\": \"de\", \"single_profile\": false}");
+  // The former product registered its own executable.
+  ChooseHttpHandler(LauncherCommand("kelvo.exe"));
+
+  std::unique_ptr<Status> kept = Examine(folder_, /*replace=*/false);
+  EXPECT_TRUE(kept->valid_install_path());
+  EXPECT_FALSE(kept->existing_installation());
+  EXPECT_TRUE(kept->existing_installation_traces());
+  EXPECT_TRUE(kept->is_http_handler());
+  EXPECT_EQ(2, kept->old_product_type());
+  EXPECT_EQ(1, kept->single_profile());
+  EXPECT_EQ(L"pt-BR", kept->language());
+
+  std::unique_ptr<Status> replaced = Examine(folder_, /*replace=*/true);
+  EXPECT_TRUE(replaced->existing_installation());
+  EXPECT_TRUE(replaced->existing_installation_traces());
+  EXPECT_TRUE(replaced->replace_former_product());
+
+  // A directory text that filled the whole buffer was cut: no language.
+  WriteTextFile(folder_.AppendASCII("kelvoprefs_default.ini"),
+                "[System]\r\nKelvo Product=7\r\nMulti User=1\r\n"
+                "[User Prefs]\r\nLanguage Files Directory=C:\\" +
+                    std::string(257, 'x') + "\r\n");
+  std::unique_ptr<Status> cut = Examine(folder_, true);
+  EXPECT_EQ(0, cut->old_product_type());
+  EXPECT_EQ(0, cut->single_profile());
+  EXPECT_TRUE(cut->language().empty());
+}
+
+TEST_F(StatusTest, UnreadableInstallLog) {
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  WriteTextFile(folder_.AppendASCII("installation_status.xml"), "<install_log");
+  std::unique_ptr<Status> status = Examine(folder_);
+  EXPECT_TRUE(status->valid_install_path());
+  EXPECT_FALSE(status->existing_installation());
+  EXPECT_FALSE(status->install_log_parse_error().empty());
+
+  // Once readable, the error is gone.
+  WriteInstallLog(MinimalLog());
+  status = Examine(folder_);
+  EXPECT_TRUE(status->existing_installation());
+  EXPECT_TRUE(status->install_log_parse_error().empty());
+}
+
+TEST_F(StatusTest, InstallLogFlagsAreNormalised) {
+  struct {
+    bool copy_only;
+    bool all_users;
+    bool desktop_shortcut;
+    bool hklm_key;
+    bool expected_copy_only;
+    bool expected_all_users;
+  } cases[] = {
+      {true, true, false, false, true, false},
+      // A copy-only log that still records a shortcut is a full install.
+      {true, false, true, false, false, false},
+      {true, false, false, true, false, true},
+      {false, false, false, true, false, true},
+      {false, true, false, false, false, true},
+      {false, false, false, false, false, false},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(testing::Message() << test.copy_only << test.all_users
+                                    << test.desktop_shortcut << test.hklm_key);
+    InstallLog log = MinimalLog();
+    log.copy_only = test.copy_only;
+    log.all_users = test.all_users;
+    if (test.desktop_shortcut)
+      log.desktop_shortcut = root_.Append(L"Desktop\\Kelvo.lnk");
+    if (test.hklm_key)
+      log.hklm_keys = {{1, "Software\\Kelvo Software\\Kelvo", {}}};
+    WriteInstallLog(log);
+    std::unique_ptr<Status> status = Examine(folder_);
+    ASSERT_TRUE(status->existing_installation());
+    EXPECT_EQ(test.expected_copy_only, status->install_log().copy_only);
+    EXPECT_EQ(test.expected_all_users, status->install_log().all_users);
+  }
+}
+
+TEST_F(StatusTest, CdRom) {
+  test::FakeDriveAccess drives;
+  const wchar_t drive = root_.value()[0];
+  drives.AddDrive(drive, DRIVE_CDROM, true);
+  test::ScopedLogCapture log;
+  // A folder that cannot be opened to add files, on an optical drive.
+  std::unique_ptr<Status> status = Examine(root_.Append(L"missing\\Kelvo"));
+  EXPECT_FALSE(status->valid_install_path());
+  EXPECT_TRUE(log.Contains("Path is to a non-writable CD-ROM"));
+  // One that can be opened so is a writable medium.
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  EXPECT_TRUE(Examine(folder_)->valid_install_path());
+}
+
+}  // namespace
+}  // namespace installer
