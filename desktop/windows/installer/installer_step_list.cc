@@ -2,14 +2,56 @@
 
 #include <algorithm>
 
+#include "base/bind.h"
 #include "base/logging.h"
+#include "desktop/windows/installer/component_installers.h"
+#include "desktop/windows/installer/install_steps.h"
+#include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/registry_steps.h"
 
 namespace installer {
+
+namespace {
+
+base::OnceClosure Bind(void (*step)(Installer*), Installer* installer) {
+  return base::BindOnce(step, base::Unretained(installer));
+}
+
+// The copy steps start at the first entry of their list.
+base::OnceClosure BindCopy(void (*step)(Installer*, int),
+                           Installer* installer) {
+  return base::BindOnce(step, base::Unretained(installer), 0);
+}
+
+}  // namespace
 
 std::vector<base::OnceClosure> BuildStepList(Installer* installer,
                                              SettingsOperation operation) {
   std::vector<base::OnceClosure> steps;
-  LOG(ERROR) << "No steps for operation " << operation << " in this build";
+  switch (operation) {
+    case OPERATION_INSTALLING:
+      steps.push_back(BindCopy(&StepCopyFiles, installer));
+      steps.push_back(BindCopy(&StepCopyRootFiles, installer));
+      steps.push_back(Bind(&StepInstallLauncher, installer));
+      steps.push_back(Bind(&StepSetupRegistry, installer));
+      steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
+      steps.push_back(Bind(&StepInstallComponents, installer));
+      steps.push_back(Bind(&StepFinalizeInstallation, installer));
+      break;
+    case OPERATION_UPGRADING:
+      steps.push_back(BindCopy(&StepCopyFiles, installer));
+      steps.push_back(BindCopy(&StepCopyRootFiles, installer));
+      steps.push_back(Bind(&StepInstallLauncher, installer));
+      steps.push_back(Bind(&StepCleanupRegistry, installer));
+      steps.push_back(Bind(&StepSetupRegistry, installer));
+      steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
+      steps.push_back(Bind(&StepInstallComponents, installer));
+      steps.push_back(Bind(&StepFinalizeInstallation, installer));
+      break;
+    default:
+      LOG(ERROR) << "No steps for operation " << operation << " in this build";
+      break;
+  }
   return steps;
 }
 

@@ -124,6 +124,10 @@ class EngineTest : public testing::Test {
   const base::FilePath& bin_dir() const { return bin_dir_; }
   const base::FilePath& package_dir() const { return package_dir_; }
   const base::FilePath& install_folder() const { return install_folder_; }
+  // Takes effect with the next SetCommandLine.
+  void set_install_folder(const base::FilePath& folder) {
+    install_folder_ = folder;
+  }
   WindowsLikeSecurityAccess* security() { return &security_; }
   HANDLE interrupted_event() const { return interrupted_event_.Get(); }
 
