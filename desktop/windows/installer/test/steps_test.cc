@@ -88,6 +88,13 @@ base::OnceClosure StepsTest::Step(void (*step)(Installer*),
   return base::BindOnce(step, installer);
 }
 
+std::unique_ptr<Settings> StepsTest::MakeUninstallSettings(bool silent) {
+  // Replaces EngineTest's override, which removes it at the end.
+  EXPECT_TRUE(base::PathService::Override(base::DIR_EXE,
+                                          install_folder().Append(L"57.0")));
+  return MakeSettings(true, silent);
+}
+
 // static
 base::OnceClosure StepsTest::EndStep(Installer* installer) {
   return base::BindOnce(
