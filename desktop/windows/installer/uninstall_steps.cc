@@ -16,6 +16,7 @@
 #include "base/path_service.h"
 #include "base/process/process.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/windows_version.h"
@@ -221,14 +222,21 @@ void ShowSurvey(Installer* installer, const base::FilePath& install_folder) {
     LOG(ERROR) << "Cannot find the program files folder";
     return;
   }
-  base::CommandLine command_line(
-      program_files.Append(L"Internet Explorer").Append(L"iexplore.exe"));
-  command_line.AppendArg(GetSurveyUrl(installer, install_folder, survey));
+  // The address stays one argument: the welcome page's query comes from a
+  // file the user may write.
+  std::string url = GetSurveyUrl(installer, install_folder, survey);
+  base::ReplaceSubstringsAfterOffset(&url, 0, " ", "%20");
+  base::ReplaceSubstringsAfterOffset(&url, 0, "\"", "%22");
+  std::wstring command_line = L"\"" +
+                              program_files.Append(L"Internet Explorer")
+                                  .Append(L"iexplore.exe")
+                                  .value() +
+                              L"\" " + base::UTF8ToWide(url);
   if (ShellIntegrationPlatform::GetInstance()->GetWindowsVersion() >=
       base::win::VERSION_WIN8) {
-    command_line.AppendArg("-private");
+    command_line += L" -private";
   }
-  if (!LaunchSurvey(command_line.GetCommandLineString()))
+  if (!LaunchSurvey(command_line))
     LOG(ERROR) << "Could not open the uninstall survey";
 }
 
