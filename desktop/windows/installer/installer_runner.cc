@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "base/base_paths.h"
 #include "base/logging.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"

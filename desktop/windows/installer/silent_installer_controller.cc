@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/silent_installer_controller.h"
 
+#include "base/base_paths.h"
 #include "base/bind.h"
 #include "base/cpu.h"
 #include "base/logging.h"
