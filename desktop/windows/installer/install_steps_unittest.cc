@@ -1,6 +1,6 @@
 // Installs and upgrades from an unpacked package of a few hundred files,
 // with real files and registry, and failures injected into the middle of
-// them. The task scheduler and the firewall are fakes (Wine stores neither).
+// them. The task scheduler, the firewall and the taskbar are fakes.
 
 #include "desktop/windows/installer/install_steps.h"
 
@@ -26,11 +26,10 @@
 #include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/engine_test.h"
-#include "desktop/windows/installer/test/fake_firewall_manager.h"
-#include "desktop/windows/installer/test/fake_task_scheduler.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/steps_test.h"
 #include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 #include "gtest/gtest.h"
@@ -59,16 +58,10 @@ std::string ReadFile(const FilePath& path) {
   return text;
 }
 
-void WriteFile(const FilePath& path, const std::string& text) {
-  ASSERT_TRUE(base::CreateDirectory(path.DirName()));
-  ASSERT_EQ(static_cast<int>(text.size()),
-            base::WriteFile(path, text.data(), static_cast<int>(text.size())));
-}
-
-class InstallStepsTest : public test::EngineTest {
+class InstallStepsTest : public test::StepsTest {
  protected:
   void SetUp() override {
-    EngineTest::SetUp();
+    StepsTest::SetUp();
     MakePackage();
     SetCommandLine(L"--launchkelvo=0");
   }
@@ -100,10 +93,8 @@ class InstallStepsTest : public test::EngineTest {
   }
 
   // One run of the backend on |folder|; its events. With |fault| >= 0 that
-  // change fails; without, |*operations| gets the number of changes made.
-  std::vector<std::string> RunInstall(const FilePath& folder,
-                                      int fault = -1,
-                                      int* operations = nullptr) {
+  // change fails.
+  std::vector<std::string> RunInstall(const FilePath& folder, int fault = -1) {
     set_install_folder(folder);
     SetCommandLine(
         L"--allusers=0 --launchkelvo=0"
@@ -112,14 +103,13 @@ class InstallStepsTest : public test::EngineTest {
     std::unique_ptr<Settings> settings = MakeSettings();
     Installer installer;
     test::InstallerEventRecorder recorder(&installer);
-    std::unique_ptr<test::ScopedOperationFault> injector =
-        fault < 0 ? std::make_unique<test::ScopedOperationFault>()
-                  : std::make_unique<test::ScopedOperationFault>(
-                        fault, Transaction::InjectedFault::kAfterChange);
+    std::unique_ptr<test::ScopedOperationFault> injector;
+    if (fault >= 0) {
+      injector = std::make_unique<test::ScopedOperationFault>(
+          fault, Transaction::InjectedFault::kAfterChange);
+    }
     RunToOutcome(&installer, settings.get());
-    EXPECT_EQ(fault >= 0, injector->fired());
-    if (operations)
-      *operations = injector->operations_started();
+    EXPECT_TRUE(!injector || injector->fired());
     return recorder.events();
   }
 
@@ -213,12 +203,6 @@ class InstallStepsTest : public test::EngineTest {
   std::vector<std::string> files_;
   std::vector<std::string> root_files_;
   FilePath component_;
-  FakeTaskScheduler::Record tasks_;
-  ScopedTaskSchedulerFactoryForTesting task_factory_{
-      FakeTaskScheduler::Factory(&tasks_)};
-  FakeFirewallManager::Record firewall_;
-  FirewallManager::ScopedFactoryForTesting firewall_factory_{
-      FakeFirewallManager::Factory(&firewall_)};
 };
 
 // An install puts everything in place; a failed install leaves nothing,
@@ -288,6 +272,13 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
   EXPECT_FALSE(base::PathExists(failing.AppendASCII("installer_prefs.json")));
   EXPECT_TRUE(test::SnapshotsEqual(before_log_failure, Snapshot()));
 
+  // An upgrade that fails among the files leaves the installation as it
+  // was.
+  const test::MachineSnapshot before_failed_upgrade = Snapshot();
+  events = RunInstall(first, 40);
+  EXPECT_EQ("terminated", events.back());
+  EXPECT_TRUE(test::SnapshotsEqual(before_failed_upgrade, Snapshot()));
+
   // The upgrade cleans up what the first install recorded, by level: the
   // open command's parent with its whole subtree, only our own value
   // beside those of others.
@@ -303,8 +294,7 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
                 .WriteValue(L"Foreign", L""));
   WriteFile(first.AppendASCII("installer_prefs.json"),
             "{\"au_task_error_count\": 2, \"kept\": true}");
-  int operations = 0;
-  events = RunInstall(first, -1, &operations);
+  events = RunInstall(first);
   ASSERT_EQ("success", events.back());
   const InstallLog upgraded = ReadInstallLog();
   ExpectInstalled(upgraded);
@@ -326,11 +316,6 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
   EXPECT_TRUE(prefs->HasKey("kept"));
   EXPECT_TRUE(prefs->HasKey("all-installer-experiments"));
   ASSERT_EQ(1u, upgraded.components.size());
-
-  const test::MachineSnapshot before_failed_upgrade = Snapshot();
-  events = RunInstall(first, operations / 2);
-  EXPECT_EQ("terminated", events.back());
-  EXPECT_TRUE(test::SnapshotsEqual(before_failed_upgrade, Snapshot()));
 
   CleanUpRegistry(second);
   CleanUpRegistry(first);
