@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <utility>
+#include <vector>
 
 #include "base/files/file_util.h"
 #include "base/lazy_instance_helpers.h"
@@ -191,7 +192,7 @@ bool Installation::GetUserDataDirFor(base::FilePath* path,
   // An uninstall deletes the answer with everything below it. A
   // "<USERNAME>" in the last component names a folder shared by every
   // user's profile as the parent: only the user's own folder may go.
-  if (for_removal && !IsSafeForRemoval(result))
+  if (for_removal && !IsSafeForRemoval(result, folder_))
     return false;
   *path = result;
   return true;
@@ -201,21 +202,65 @@ bool Installation::GetUserDataDirForRemoval(base::FilePath* path) {
   return GetUserDataDirFor(path, true, GetChannel());
 }
 
+namespace {
+
+// Whether |path| is |folder| or lies above it, ignoring case.
+bool IsAtOrAbove(const base::FilePath& path, const base::FilePath& folder) {
+  base::FilePath clean_folder = folder.StripTrailingSeparators();
+  return base::FilePath::CompareEqualIgnoreCase(path.value(),
+                                                clean_folder.value()) ||
+         base::FilePath(base::ToLowerASCII(path.value()))
+             .IsParent(
+                 base::FilePath(base::ToLowerASCII(clean_folder.value())));
+}
+
+// Folders of the user and the system that hold more than one program's
+// data; a user-data folder at or above one of them is never deleted.
+constexpr int kSharedFolderKeys[] = {
+    base::DIR_HOME,
+    base::DIR_APP_DATA,
+    base::DIR_LOCAL_APP_DATA,
+    base::DIR_COMMON_APP_DATA,
+    base::DIR_USER_DESKTOP,
+    base::DIR_COMMON_DESKTOP,
+    base::DIR_START_MENU,
+    base::DIR_COMMON_START_MENU,
+    base::DIR_PROGRAM_FILES,
+    base::DIR_PROGRAM_FILESX86,
+    base::DIR_PROGRAM_FILES6432,
+    base::DIR_WINDOWS,
+    base::DIR_TEMP,
+};
+
+}  // namespace
+
 // static
-bool Installation::IsSafeForRemoval(const base::FilePath& path) {
+bool Installation::IsSafeForRemoval(const base::FilePath& path,
+                                    const base::FilePath& install_folder) {
   base::FilePath clean = path.StripTrailingSeparators();
   if (!clean.IsAbsolute() || clean.ReferencesParent() ||
       clean.DirName() == clean) {
     LOG(ERROR) << "User data folder not removable: " << path;
     return false;
   }
-  base::FilePath home;
-  if (base::PathService::Get(base::DIR_HOME, &home)) {
-    home = home.StripTrailingSeparators();
-    if (base::FilePath::CompareEqualIgnoreCase(home.value(), clean.value()) ||
-        base::FilePath(base::ToLowerASCII(clean.value()))
-            .IsParent(base::FilePath(base::ToLowerASCII(home.value())))) {
-      LOG(ERROR) << "User data folder holds the home folder of users: " << path;
+  std::vector<base::FilePath> shared_folders;
+  for (int key : kSharedFolderKeys) {
+    base::FilePath folder;
+    if (base::PathService::Get(key, &folder))
+      shared_folders.push_back(folder);
+  }
+  base::FilePath documents;
+  if (GetKnownFolderPath(FOLDERID_Documents, CSIDL_PERSONAL, &documents,
+                         false)) {
+    shared_folders.push_back(documents);
+  }
+  // The installation itself goes its own way; its own profile lies below.
+  if (!install_folder.empty())
+    shared_folders.push_back(install_folder);
+  for (const base::FilePath& folder : shared_folders) {
+    if (IsAtOrAbove(clean, folder)) {
+      LOG(ERROR) << "User data folder holds the shared folder " << folder
+                 << ": " << path;
       return false;
     }
   }

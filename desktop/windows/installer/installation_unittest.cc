@@ -120,6 +120,8 @@ TEST_F(InstallationTest, RemovalNeverReachesOtherUsersProfiles) {
   // A home folder whose parent holds every user's home.
   FilePath users = temp_dir_.GetPath().Append(L"Users");
   base::ScopedPathOverride home(base::DIR_HOME, users.Append(user_name_));
+  FilePath app_data = temp_dir_.GetPath().Append(L"Data\Roaming");
+  base::ScopedPathOverride roaming(base::DIR_APP_DATA, app_data);
   struct {
     std::wstring profile_path;
     bool removable;
@@ -130,6 +132,10 @@ TEST_F(InstallationTest, RemovalNeverReachesOtherUsersProfiles) {
       {L"D:\\", false},                          // A drive root.
       {L"D:\\Profiles\\..", false},              // Climbs to the root.
       {L"<USERNAME>", false},                    // Relative.
+      {app_data.value(), false},                 // Every program's data.
+      {app_data.DirName().value(), false},       // Above that.
+      {folder_.value(), false},                  // The installation.
+      {app_data.value() + L"\\Kelvo", true},
       {users.value() + L"\\<USERNAME>\\Kelvo", true},
       {L"D:\\Profiles\\<USERNAME>\\", true},
   };

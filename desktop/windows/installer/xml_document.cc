@@ -37,8 +37,8 @@ HRESULT CreateInProc(REFCLSID clsid, REFIID iid, ComPtr<Interface>& result) {
       reinterpret_cast<void**>(result.ReleaseAndGetAddressOf()));
 }
 
-// A writer that collects its output in a string, with the handler
-// interfaces the SAX reader feeds.
+// A writer that writes UTF-8 into a stream, with the handler interfaces the
+// SAX reader feeds.
 struct SaxWriter {
   ComPtr<IMXWriter> writer;
   ComPtr<ISAXContentHandler> content_handler;
@@ -46,7 +46,7 @@ struct SaxWriter {
   ComPtr<ISAXDTDHandler> dtd_handler;
 };
 
-bool CreateSaxWriter(SaxWriter* sax) {
+bool CreateSaxWriter(SaxWriter* sax, IStream* output) {
   if (FAILED(CreateInProc(kClsidMXXMLWriter30, kIidIMXWriter, sax->writer)) ||
       FAILED(QueryFor(sax->writer.Get(), kIidISAXContentHandler,
                       sax->content_handler)) ||
@@ -56,14 +56,16 @@ bool CreateSaxWriter(SaxWriter* sax) {
           QueryFor(sax->writer.Get(), kIidISAXDTDHandler, sax->dtd_handler))) {
     return false;
   }
-  // An empty output makes the writer collect its output as a string.
-  // Windows takes an empty string or an empty variant for that; Wine only
-  // the empty variant.
-  base::win::ScopedVariant empty_output;
+  // Not the writer's own string output: Wine's garbles it where a write
+  // crosses one of its 2048-character buffers (a tag "</file>" comes out
+  // as "</fifi>"), so longer documents could not be read back.
+  base::win::ScopedVariant stream_output(static_cast<IUnknown*>(output));
+  base::win::ScopedBstr encoding(L"UTF-8");
   return SUCCEEDED(sax->writer->put_byteOrderMark(VARIANT_FALSE)) &&
          SUCCEEDED(sax->writer->put_omitXMLDeclaration(VARIANT_TRUE)) &&
          SUCCEEDED(sax->writer->put_indent(VARIANT_TRUE)) &&
-         SUCCEEDED(sax->writer->put_output(empty_output));
+         SUCCEEDED(sax->writer->put_encoding(encoding.Get())) &&
+         SUCCEEDED(sax->writer->put_output(stream_output));
 }
 
 bool ConnectSaxReader(const SaxWriter& sax, ComPtr<ISAXXMLReader>& reader) {
@@ -85,8 +87,7 @@ bool ConnectSaxReader(const SaxWriter& sax, ComPtr<ISAXXMLReader>& reader) {
 // The writer indents with tabs and ends lines with CR LF; our files use one
 // blank per level and bare line feeds. Line breaks before and after the
 // root element are the writer's own and are replaced by ours.
-std::string FinishSerialisation(BSTR writer_output) {
-  std::string body = BstrToUtf8(writer_output);
+std::string FinishSerialisation(std::string body) {
   body = std::string(base::TrimString(body, "\r\n", base::TRIM_ALL));
   std::string result = kXmlDeclaration + body;
   base::RemoveChars(result, "\r", &result);
@@ -149,18 +150,28 @@ bool XmlDocument::SaveIndented(std::string* output) const {
     return false;
   SaxWriter sax;
   ComPtr<ISAXXMLReader> reader;
-  if (!CreateSaxWriter(&sax) || !ConnectSaxReader(sax, reader))
+  ComPtr<IStream> stream;
+  if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf())) ||
+      !CreateSaxWriter(&sax, stream.Get()) || !ConnectSaxReader(sax, reader)) {
     return false;
+  }
   // The reader walks the DOM it is given and the writer prints the events.
   base::win::ScopedVariant source(static_cast<IDispatch*>(document_.Get()));
   if (FAILED(reader->parse(source)))
     return false;
-  base::win::ScopedVariant written;
-  if (FAILED(sax.writer->get_output(written.Receive())) ||
-      written.type() != VT_BSTR) {
+  HGLOBAL memory = nullptr;
+  STATSTG stat = {};
+  if (FAILED(sax.writer->flush()) ||
+      FAILED(::GetHGlobalFromStream(stream.Get(), &memory)) ||
+      FAILED(stream->Stat(&stat, STATFLAG_NONAME))) {
     return false;
   }
-  *output = FinishSerialisation(V_BSTR(written.ptr()));
+  const char* bytes = static_cast<const char*>(::GlobalLock(memory));
+  if (!bytes)
+    return false;
+  std::string body(bytes, static_cast<size_t>(stat.cbSize.QuadPart));
+  ::GlobalUnlock(memory);
+  *output = FinishSerialisation(std::move(body));
   return true;
 }
 

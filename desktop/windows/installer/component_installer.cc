@@ -1,0 +1,55 @@
+#include "desktop/windows/installer/component_installer.h"
+
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/install_log_checks.h"
+#include "desktop/windows/installer/service/transactions/operation_util.h"
+
+namespace installer {
+
+namespace {
+
+constexpr char kInstallerSuffix[] = "_installer.exe";
+constexpr char kSuiteName[] = "suite";
+constexpr char kAssistantName[] = "assistant";
+
+}  // namespace
+
+base::FilePath GetComponentInstallerPath(const base::FilePath& folder,
+                                         const std::string& name) {
+  base::FilePath path =
+      folder.Append(base::UTF8ToWide(name + kInstallerSuffix));
+  if (name == kSuiteName && !base::PathExists(path)) {
+    LOG(INFO) << "Rewriting component installer name from " << name
+              << " to: " << kAssistantName;
+    path = folder.AppendASCII(std::string(kAssistantName) + kInstallerSuffix);
+  }
+  return path;
+}
+
+bool IsComponentOfInstallation(const InstallLog::Component& component,
+                               const base::FilePath& install_folder) {
+  if (!IsSafePlainName(component.name) ||
+      !IsStrictlyBelow(component.path, install_folder) ||
+      component.path.ReferencesParent()) {
+    LOG(ERROR) << "Refusing the component \"" << component.name << "\" at "
+               << component.path << ": not inside " << install_folder;
+    return false;
+  }
+  return true;
+}
+
+bool LaunchComponentInstaller(const base::CommandLine& command_line) {
+  base::Process process =
+      base::LaunchProcess(command_line, base::LaunchOptions());
+  if (!process.IsValid()) {
+    LOG(ERROR) << "Could not start " << command_line.GetCommandLineString();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace installer

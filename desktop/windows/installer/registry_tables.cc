@@ -1,0 +1,192 @@
+#include "desktop/windows/installer/registry_tables.h"
+
+#include <windows.h>
+
+#include <iterator>
+
+#include "base/win/windows_version.h"
+
+namespace installer {
+
+const wchar_t kUninstallKeyTemplate[] = L"{Uninstall}";
+
+namespace {
+
+// Short names for the columns of the tables below.
+constexpr int32_t kXP = base::win::VERSION_XP;
+constexpr int32_t kVista = base::win::VERSION_VISTA;
+constexpr HKEY kAny = nullptr;
+const HKEY kHKLM = HKEY_LOCAL_MACHINE;
+const HKEY kHKCU = HKEY_CURRENT_USER;
+constexpr uint32_t k32 = KEY_WOW64_32KEY;
+
+#define CLASS_KEY L"Software\\Classes\\{Product}{Stream}"
+#define CLIENT_KEY L"Software\\Clients\\StartMenuInternet\\{Product}{Stream}"
+#define LAUNCHER L"{InstallFolder}\\Launcher.exe"
+#define QUOTED_LAUNCHER L"\"{InstallFolder}\\Launcher.exe\""
+
+// Columns: key, value name (null: the default value), type, data, first
+// Windows version, root (kAny: either), first release channel, clean level,
+// registry view (0: the process's own).
+// clang-format off
+const RegistryRow kMainTable[] = {
+    {CLASS_KEY, L"FriendlyTypeName",
+     REG_SZ, {.text = L"{Product} Web Document"}, kXP, kAny, 0, 1, 0},
+    {CLASS_KEY, L"URL Protocol",
+     REG_SZ, {.text = L""}, kXP, kAny, 0, 1, 0},
+    {CLASS_KEY L"\\DefaultIcon", nullptr,
+     REG_SZ, {.text = LAUNCHER L",0"}, kXP, kAny, 0, 1, 0},
+    {CLASS_KEY L"\\shell\\open\\command", nullptr,
+     REG_SZ, {.text = QUOTED_LAUNCHER L" -noautoupdate -- \"%1\""},
+     kXP, kAny, 0, 2, 0},
+    {CLASS_KEY L"\\shell\\open\\ddeexec", nullptr,
+     kRegistryRowDeleteKey, {}, kXP, kHKLM, 0, 0, 0},
+    {CLASS_KEY L"\\shell\\open\\ddeexec", nullptr,
+     REG_SZ, {.text = L""}, kXP, kHKCU, 0, 2, 0},
+    {CLASS_KEY L"\\shell\\open\\ddeexec\\Application", nullptr,
+     REG_SZ, {.text = L""}, kXP, kHKCU, 0, 1, 0},
+    {CLASS_KEY L"\\shell\\open\\ddeexec\\Topic", nullptr,
+     REG_SZ, {.text = L""}, kXP, kHKCU, 0, 1, 0},
+    {L"Software\\Classes\\.zex", nullptr,
+     REG_SZ, {.text = L"{Product}{Stream}.Extension"}, kXP, kAny, 0, 1, 0},
+    {L"Software\\Classes\\.zex\\OpenWithProgIDs", L"{Product}{Stream}",
+     REG_NONE, {}, kXP, kAny, 0, 1, 0},
+    {L"Software\\Classes\\.kvdownload\\OpenWithProgIDs", L"{Product}{Stream}",
+     REG_NONE, {}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\.htm\\OpenWithProgIDs", L"{Product}{Stream}",
+     REG_NONE, {}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\.html\\OpenWithProgIDs", L"{Product}{Stream}",
+     REG_NONE, {}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\.pdf\\OpenWithProgIDs", L"{Product}{Stream}",
+     REG_NONE, {}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\.shtml\\OpenWithProgIDs", L"{Product}{Stream}",
+     REG_NONE, {}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\.xht\\OpenWithProgIDs", L"{Product}{Stream}",
+     REG_NONE, {}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\.xhtml\\OpenWithProgIDs", L"{Product}{Stream}",
+     REG_NONE, {}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\Applications\\{Executable}\\shell\\open\\command",
+     nullptr,
+     REG_SZ, {.text = QUOTED_LAUNCHER L" \"%1\""}, kXP, kAny, 4, 4, 0},
+    {L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\{Executable}",
+     nullptr,
+     REG_SZ, {.text = QUOTED_LAUNCHER}, kXP, kAny, 4, 0, 0},
+    {L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\{Executable}",
+     L"Path",
+     REG_SZ, {.text = L"\"{InstallFolder}\""}, kXP, kAny, 4, 0, 0},
+    {L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags"
+     L"\\Compatibility Assistant\\Persisted",
+     LAUNCHER,
+     REG_DWORD, {.number = 32}, kVista, kAny, 0, 0, 0},
+    {L"Software\\RegisteredApplications", L"{Product} {Stream}",
+     REG_SZ, {.text = CLIENT_KEY L"\\Capabilities"}, kVista, kAny, 0, 0, 0},
+    {CLIENT_KEY, nullptr,
+     REG_SZ, {.text = L"{Product} {Stream}"}, kXP, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\DefaultIcon", nullptr,
+     REG_SZ, {.text = LAUNCHER L",0"}, kXP, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\InstallInfo", L"ShowIconsCommand",
+     REG_SZ, {.text = QUOTED_LAUNCHER L" --showicons"}, kXP, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\InstallInfo", L"HideIconsCommand",
+     REG_SZ, {.text = QUOTED_LAUNCHER L" --hideicons"}, kXP, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\InstallInfo", L"ReinstallCommand",
+     REG_SZ, {.text = QUOTED_LAUNCHER L" --makedefaultbrowser"},
+     kXP, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\InstallInfo", L"IconsVisible",
+     REG_DWORD, {.number = 1}, kXP, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\shell\\open\\command", nullptr,
+     REG_SZ, {.text = QUOTED_LAUNCHER}, kXP, kAny, 0, 2, 0},
+    {CLIENT_KEY L"\\Capabilities", L"ApplicationDescription",
+     REG_SZ, {.text = L"Do more on the web"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities", L"ApplicationIcon",
+     REG_SZ, {.text = QUOTED_LAUNCHER L",0"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities", L"ApplicationName",
+     REG_SZ, {.text = L"{Product} {Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\FileAssociations", L".crx",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\FileAssociations", L".htm",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\FileAssociations", L".html",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\FileAssociations", L".nex",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\FileAssociations", L".kvdownload",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\FileAssociations", L".pdf",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\FileAssociations", L".shtml",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\FileAssociations", L".xht",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\FileAssociations", L".xhtml",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\Startmenu", L"StartMenuInternet",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\UrlAssociations", L"http",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\UrlAssociations", L"https",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\UrlAssociations", L"ftp",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {CLIENT_KEY L"\\Capabilities\\UrlAssociations", L"mailto",
+     REG_SZ, {.text = L"{Product}{Stream}"}, kVista, kAny, 0, 1, 0},
+    {L"{Uninstall}", L"DisplayName",
+     REG_SZ, {.text = L"{Product} {Stream} {Version}"}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"DisplayIcon",
+     REG_SZ, {.text = QUOTED_LAUNCHER L",0"}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"DisplayVersion",
+     REG_SZ, {.text = L"{Version}"}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"HelpLink",
+     REG_SZ, {.text = L"{HelpURL}"}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"InstallLocation",
+     REG_SZ, {.text = L"{InstallFolder}"}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"NoModify",
+     REG_DWORD, {.number = 1}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"NoRepair",
+     REG_DWORD, {.number = 1}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"Publisher",
+     REG_SZ, {.text = L"{Company}"}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"UninstallString",
+     REG_SZ, {.text = QUOTED_LAUNCHER L" /uninstall"}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"URLInfoAbout",
+     REG_SZ, {.text = L"{CompanyURL}"}, kXP, kAny, 0, 1, k32},
+    {L"{Uninstall}", L"URLUpdateInfo",
+     REG_SZ, {.text = L"{DownloadsURL}"}, kXP, kAny, 0, 1, k32},
+};
+
+#undef CLASS_KEY
+#undef CLIENT_KEY
+#undef LAUNCHER
+#undef QUOTED_LAUNCHER
+
+const RegistryRow kLastInstallPathRow =
+    {L"{CompanyRegistryKey}", L"Last {Stream} Install Path",
+     REG_SZ, {.text = L"{InstallFolder}\\"}, kXP, kAny, 0, 0, 0};
+
+const RegistryRow kLegacyX64LastInstallPathRow =
+    {L"{CompanyRegistryKey}", L"Last {Stream} Install Path x64",
+     kRegistryRowRemoveValue, {}, kXP, kAny, 0, 0, 0};
+
+const RegistryRow kHideFromProgramsRow =
+    {kUninstallKeyTemplate, L"SystemComponent",
+     REG_DWORD, {.number = 1}, kXP, kAny, 0, 1, k32};
+// clang-format on
+
+}  // namespace
+
+std::span<const RegistryRow> GetMainRegistryTable() {
+  return std::span<const RegistryRow>(kMainTable, std::size(kMainTable));
+}
+
+const RegistryRow& GetLastInstallPathRow() {
+  return kLastInstallPathRow;
+}
+
+const RegistryRow& GetLegacyX64LastInstallPathRow() {
+  return kLegacyX64LastInstallPathRow;
+}
+
+const RegistryRow& GetHideFromProgramsRow() {
+  return kHideFromProgramsRow;
+}
+
+}  // namespace installer

@@ -1,0 +1,180 @@
+#include "desktop/windows/installer/test/engine_test.h"
+
+#include <utility>
+
+#include "base/base_paths.h"
+#include "base/files/file_util.h"
+#include "base/path_service.h"
+#include "base/run_loop.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/string_split.h"
+#include "base/threading/thread_task_runner_handle.h"
+#include "base/threading/worker_pool.h"
+#include "base/win/registry.h"
+#include "desktop/windows/installer/service/utils.h"
+
+namespace installer {
+namespace test {
+
+namespace {
+
+constexpr base::TimeDelta kMaxRunTime = base::TimeDelta::FromSeconds(60);
+
+void WriteText(const base::FilePath& path, const std::string& text) {
+  ASSERT_EQ(static_cast<int>(text.size()),
+            base::WriteFile(path, text.data(), static_cast<int>(text.size())));
+}
+
+}  // namespace
+
+InstallerEventRecorder::InstallerEventRecorder(Installer* installer)
+    : installer_(installer) {
+  installer_->AddObserver(this);
+}
+
+InstallerEventRecorder::~InstallerEventRecorder() {
+  if (installer_)
+    installer_->RemoveObserver(this);
+}
+
+int InstallerEventRecorder::Count(const std::string& event) const {
+  int count = 0;
+  for (const std::string& text : events_) {
+    if (text == event || text.rfind(event + " ", 0) == 0)
+      ++count;
+  }
+  return count;
+}
+
+void InstallerEventRecorder::End() {
+  ended_ = true;
+  if (quit_closure_)
+    quit_closure_.Run();
+}
+
+EngineTest::EngineTest() : security_override_(&security_) {}
+
+EngineTest::~EngineTest() = default;
+
+void EngineTest::SetUp() {
+  ASSERT_TRUE(com_.Succeeded());
+  ASSERT_TRUE(temp_dir_.CreateUniqueTempDir());
+  root_ = temp_dir_.GetPath();
+  ASSERT_TRUE(base::PathService::Get(base::DIR_EXE, &bin_dir_));
+  package_dir_ = root_.Append(L"package");
+  install_folder_ = root_.Append(L"Programs").Append(L"Kelvo Test");
+  ASSERT_TRUE(base::CreateDirectory(package_dir_));
+  for (auto [key, name] :
+       {std::pair{base::DIR_EXE, L"package"},
+        std::pair{base::DIR_PROGRAM_FILES6432, L"Program Files"},
+        std::pair{base::DIR_PROGRAM_FILESX86, L"Program Files (x86)"},
+        std::pair{base::DIR_START_MENU, L"Start Menu"},
+        std::pair{base::DIR_TASKBAR_PINS, L"Pins"},
+        std::pair{base::DIR_APP_DATA, L"Roaming"}}) {
+    path_overrides_.push_back(
+        std::make_unique<base::ScopedPathOverride>(key, root_.Append(name)));
+  }
+  for (const wchar_t* name :
+       {L"Last developer Install Path", L"Last developer Install Path x64"}) {
+    registry_values_.push_back(std::make_unique<ScopedRegistryValue>(
+        HKEY_CURRENT_USER, GetProductRegistryKey(), name));
+  }
+  SetCommandLine(L"");
+}
+
+void EngineTest::TearDown() {
+  EXPECT_TRUE(base::WorkerPool::WaitForIdle(kMaxRunTime));
+  base::RunLoop().RunUntilIdle();
+}
+
+void EngineTest::SetCommandLine(const std::wstring& switches) {
+  base::CommandLine command_line = base::CommandLine::FromString(
+      L"installer.exe --backend \"--installfolder=" + install_folder_.value() +
+      L"\" " + switches);
+  command_line_.reset();
+  command_line_ = std::make_unique<ScopedProcessCommandLine>(command_line);
+  // Closed first, so that the new event is a new, unsignalled one.
+  interrupted_event_.Close();
+  interrupted_event_ = CreateFrontEndEvent(kInstallationInterruptedEventName);
+}
+
+std::unique_ptr<Settings> EngineTest::MakeSettings(bool uninstall,
+                                                   bool silent) {
+  auto settings = std::make_unique<Settings>(uninstall, silent, false,
+                                             install_folder_, false, 1);
+  const base::TimeTicks deadline = base::TimeTicks::Now() + kMaxRunTime;
+  while (settings->IsStatusPending() && base::TimeTicks::Now() < deadline) {
+    base::RunLoop().RunUntilIdle();
+    ::Sleep(1);
+  }
+  EXPECT_FALSE(settings->IsStatusPending());
+  return settings;
+}
+
+void EngineTest::RunToOutcome(Installer* installer, Settings* settings) {
+  InstallerEventRecorder outcome(installer);
+  base::RunLoop run_loop;
+  outcome.set_quit_closure(run_loop.QuitClosure());
+  base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
+      FROM_HERE, run_loop.QuitClosure(), kMaxRunTime);
+  installer->Start(settings);
+  run_loop.Run();
+  EXPECT_TRUE(outcome.ended())
+      << "No outcome within " << kMaxRunTime.InSeconds() << " s";
+}
+
+void EngineTest::WriteFilesList(const std::vector<std::string>& files,
+                                const std::vector<std::string>* root_files) {
+  for (auto [list, name] : {std::pair{&files, "files_list"},
+                            std::pair{root_files, "root_files_list"}}) {
+    std::string text;
+    for (const std::string& file : list ? *list : std::vector<std::string>())
+      text += file + "\r\n";
+    if (list)
+      WriteText(package_dir_.AppendASCII(name), text);
+  }
+}
+
+base::FilePath EngineTest::MakeStandIn(const base::FilePath& dir,
+                                       const std::wstring& name,
+                                       int exit_code,
+                                       int wait_ms) {
+  const base::FilePath program = dir.Append(name);
+  EXPECT_TRUE(base::CreateDirectory(dir));
+  EXPECT_TRUE(base::CopyFile(bin_dir_.Append(L"stand_in.exe"), program));
+  WriteText(dir.Append(name + L".exit_code"), base::IntToString(exit_code));
+  WriteText(dir.Append(name + L".wait_ms"), base::IntToString(wait_ms));
+  return program;
+}
+
+std::vector<std::string> EngineTest::StandInRuns(
+    const base::FilePath& program) {
+  std::string text;
+  base::ReadFileToString(
+      program.DirName().Append(program.BaseName().value() + L".log"), &text);
+  return base::SplitString(text, "\n", base::TRIM_WHITESPACE,
+                           base::SPLIT_WANT_NONEMPTY);
+}
+
+void EngineTest::EnableUac() {
+  constexpr wchar_t kPolicyKey[] =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+  registry_values_.push_back(std::make_unique<ScopedRegistryValue>(
+      HKEY_LOCAL_MACHINE, kPolicyKey, L"EnableLUA"));
+  ASSERT_EQ(ERROR_SUCCESS,
+            base::win::RegKey(HKEY_LOCAL_MACHINE, kPolicyKey, KEY_SET_VALUE)
+                .WriteValue(L"EnableLUA", 1));
+}
+
+base::win::ScopedHandle EngineTest::CreateFrontEndEvent(
+    const wchar_t* base_name) {
+  const std::wstring name =
+      MakeKernelObjectName(install_folder_, base_name, true);
+  base::win::ScopedHandle event(
+      ::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  EXPECT_TRUE(event.IsValid()) << name;
+  return event;
+}
+
+}  // namespace test
+}  // namespace installer
