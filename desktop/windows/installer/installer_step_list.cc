@@ -4,10 +4,13 @@
 
 #include "base/bind.h"
 #include "base/logging.h"
-#include "desktop/windows/installer/component_installers.h"
+#include "desktop/windows/installer/install_components_step.h"
 #include "desktop/windows/installer/install_steps.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/old_version_steps.h"
 #include "desktop/windows/installer/registry_steps.h"
+#include "desktop/windows/installer/shortcut_steps.h"
+#include "desktop/windows/installer/uninstall_steps.h"
 
 namespace installer {
 
@@ -34,21 +37,35 @@ std::vector<base::OnceClosure> BuildStepList(Installer* installer,
       steps.push_back(BindCopy(&StepCopyRootFiles, installer));
       steps.push_back(Bind(&StepInstallLauncher, installer));
       steps.push_back(Bind(&StepSetupRegistry, installer));
+      steps.push_back(Bind(&StepInstallShortcuts, installer));
       steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
       steps.push_back(Bind(&StepInstallComponents, installer));
       steps.push_back(Bind(&StepFinalizeInstallation, installer));
       break;
     case OPERATION_UPGRADING:
+      steps.push_back(Bind(&StepRemoveInstalledFiles, installer));
       steps.push_back(BindCopy(&StepCopyFiles, installer));
+      steps.push_back(Bind(&StepRemoveOldRootFiles, installer));
       steps.push_back(BindCopy(&StepCopyRootFiles, installer));
       steps.push_back(Bind(&StepInstallLauncher, installer));
       steps.push_back(Bind(&StepCleanupRegistry, installer));
       steps.push_back(Bind(&StepSetupRegistry, installer));
+      steps.push_back(Bind(&StepUpdateShortcuts, installer));
       steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
+      steps.push_back(Bind(&StepPreservePreviousStatus, installer));
       steps.push_back(Bind(&StepInstallComponents, installer));
       steps.push_back(Bind(&StepFinalizeInstallation, installer));
       break;
+    case OPERATION_UNINSTALLING:
+      steps.push_back(Bind(&StepCleanupRegistry, installer));
+      steps.push_back(Bind(&StepRemoveShortcuts, installer));
+      steps.push_back(Bind(&StepFinalizeUninstallation, installer));
+      steps.push_back(Bind(&StepRemoveInstalledFiles, installer));
+      steps.push_back(Bind(&StepUninstallComponents, installer));
+      steps.push_back(Bind(&StepCleanupAfterUninstall, installer));
+      break;
     default:
+      // Registering as protocol handler waits for its step.
       LOG(ERROR) << "No steps for operation " << operation << " in this build";
       break;
   }
