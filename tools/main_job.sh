@@ -43,6 +43,12 @@ for old in "$unix_install_dir"/*/installer.exe; do
   "$WINE" "$install_dir\\$version\\installer.exe" --silent --uninstall ||
     echo "(its uninstall failed: exit code $?)"
 done
+# The uninstall leaves k.bat behind to delete what the installer processes
+# held once they have ended; the folder is reused only when it is done.
+for _ in $(seq 60); do
+  [ -e "$unix_install_dir/k.bat" ] || break
+  sleep 0.5
+done
 rm -rf "$unix_install_dir"
 
 mkdir -p "$log_dir"

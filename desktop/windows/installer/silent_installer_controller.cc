@@ -141,9 +141,34 @@ void SilentInstallerController::OnTrackingDataDone() {
   runner_->OnPackageReady();
 }
 
+void SilentInstallerController::OnInstallFolderCreated() {
+  OnMessage();
+}
+
+void SilentInstallerController::OnStartingNewMainProcess(bool value) {
+  OnMessage();
+}
+
+void SilentInstallerController::OnReturnedToPreviousMainProcess() {
+  OnMessage();
+}
+
+void SilentInstallerController::OnTotalSteps(int total_steps) {
+  OnMessage();
+}
+
+void SilentInstallerController::OnStep() {
+  OnMessage();
+}
+
+void SilentInstallerController::OnMessage() {
+  last_message_time_ = base::TimeTicks::Now();
+}
+
 void SilentInstallerController::OnError(int code,
                                         const std::wstring& argument,
                                         const std::string& message) {
+  OnMessage();
   if (terminated_)
     return;
   if (!error_reported_)
@@ -151,10 +176,15 @@ void SilentInstallerController::OnError(int code,
   error_reported_ = true;
   VLOG(2) << "Installer error: waiting for the installer backend to end";
   // The backend ends after its error; should it not, the run ends anyway.
-  PostTerminate(FROM_HERE, kBackendExitTimeLimit);
+  base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
+      FROM_HERE,
+      base::BindOnce(&SilentInstallerController::Terminate,
+                     weak_factory_.GetWeakPtr()),
+      kBackendExitTimeLimit);
 }
 
 void SilentInstallerController::OnSuccess() {
+  OnMessage();
   if (terminated_)
     return;
   // Possibly from a nested installer process: only the launched backend's
@@ -172,17 +202,26 @@ void SilentInstallerController::OnInstallerTerminated(bool succeeded) {
     LOG(WARNING) << "The installer backend failed after a success message";
   result_ = succeeded && !error_reported_;
   VLOG(2) << "Installer ended. Success is " << result_ << ". terminating";
-  // Messages still on their way from the backend are replayed first.
-  PostTerminate(FROM_HERE, kMessageGrace);
+  backend_end_time_ = base::TimeTicks::Now();
+  base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
+      FROM_HERE,
+      base::BindOnce(&SilentInstallerController::TerminateWhenDrained,
+                     weak_factory_.GetWeakPtr()),
+      kQuietPeriod);
 }
 
-void SilentInstallerController::PostTerminate(const base::Location& from_here,
-                                              base::TimeDelta delay) {
+void SilentInstallerController::TerminateWhenDrained() {
+  const base::TimeTicks now = base::TimeTicks::Now();
+  if (now - last_message_time_ >= kQuietPeriod ||
+      now - backend_end_time_ >= kMessageGrace) {
+    Terminate();
+    return;
+  }
   base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
-      from_here,
-      base::BindOnce(&SilentInstallerController::Terminate,
+      FROM_HERE,
+      base::BindOnce(&SilentInstallerController::TerminateWhenDrained,
                      weak_factory_.GetWeakPtr()),
-      delay);
+      kQuietPeriod - (now - last_message_time_));
 }
 
 void SilentInstallerController::Terminate() {
