@@ -45,18 +45,8 @@ class FeatureRegistryTest : public testing::Test {
   FeatureRegistry registry_;
 };
 
-TEST_F(FeatureRegistryTest, DefaultsWithoutOverrides) {
-  EXPECT_FALSE(registry_.initialized());
-  EXPECT_FALSE(registry_.IsEnabled(kInstallerExperimentTest));
-  EXPECT_FALSE(registry_.IsEnabled(kInstallerHideFromProgramAndFeatures));
-  EXPECT_TRUE(registry_.IsEnabled(kInstallerPrefDefaultOverridesSupport));
-  EXPECT_TRUE(registry_.IsEnabled(kInstallerSupportX64Download));
-  EXPECT_FALSE(registry_.IsEnabled("unknown-feature"));
-  // Exact names only.
-  EXPECT_FALSE(registry_.IsEnabled("Installer-Support-X64-Download"));
-}
-
 TEST_F(FeatureRegistryTest, SwitchValues) {
+  EXPECT_FALSE(registry_.initialized());
   test::ScopedLogCapture log;
   ReadSwitches(
       L"--with-feature:installer-experiment-test "
@@ -76,6 +66,8 @@ TEST_F(FeatureRegistryTest, SwitchValues) {
   // Not overridable in this build.
   EXPECT_FALSE(registry_.IsEnabled(kInstallerHideFromProgramAndFeatures));
   EXPECT_FALSE(registry_.IsEnabled("unknown"));
+  // Exact names only.
+  EXPECT_FALSE(registry_.IsEnabled("Installer-Experiment-Test"));
 
   // In switch order, which is by name; the bad value read nothing.
   std::vector<FeatureOverride> expected = {

