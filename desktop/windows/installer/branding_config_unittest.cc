@@ -49,15 +49,5 @@ TEST(BrandingConfigTest, MalformedDocumentBehavesAsEmpty) {
   EXPECT_FALSE(ShouldScheduleAutoupdateTask());
 }
 
-TEST(BrandingConfigTest, IntegersMustFitAndBeWhole) {
-  base::DictionaryValue document;
-  document.SetInteger("n", -45);
-  document.SetDouble("d", 5.0);
-  document.SetString("s", "5");
-  EXPECT_EQ(-45, BrandingConfig::GetInteger(document, "n"));
-  EXPECT_EQ(0, BrandingConfig::GetInteger(document, "d"));
-  EXPECT_EQ(0, BrandingConfig::GetInteger(document, "s"));
-}
-
 }  // namespace
 }  // namespace installer

@@ -91,7 +91,7 @@ class LastInstallPathTest : public testing::Test {
   std::vector<std::unique_ptr<test::ScopedRegistryValue>> values_;
 };
 
-TEST_F(LastInstallPathTest, ValuesInOrder) {
+TEST_F(LastInstallPathTest, ValuesInOrderAndPerChannel) {
   EXPECT_TRUE(ReadLastInstallPath(1, CHANNEL_DEVELOPER).empty());
   const FilePath x64 = MakeFolder(L"x64");
   const FilePath standard = MakeFolder(L"standard");
@@ -105,13 +105,12 @@ TEST_F(LastInstallPathTest, ValuesInOrder) {
   EXPECT_TRUE(ReadLastInstallPath(1, CHANNEL_DEVELOPER).empty());
   Store(L"Last developer Install Path", L"standard");
   EXPECT_TRUE(ReadLastInstallPath(0, CHANNEL_DEVELOPER).empty());
-}
 
-TEST_F(LastInstallPathTest, ChannelValues) {
+  // The oldest builds' value belongs to the Stable channel only.
+  values_[1]->Delete();
   const FilePath next = MakeFolder(L"stable");
   const FilePath oldest = MakeFolder(L"oldest");
   Store(L"Last install path", oldest.value());
-  // The oldest builds' value belongs to the Stable channel only.
   EXPECT_TRUE(ReadLastInstallPath(0, CHANNEL_DEVELOPER).empty());
   EXPECT_EQ(oldest, ReadLastInstallPath(0, CHANNEL_STABLE));
   // The channel's own stream name comes first.
@@ -132,12 +131,8 @@ class UninstallEntriesTest : public testing::Test {
     base::win::RegKey key;
     ASSERT_EQ(ERROR_SUCCESS,
               key.Create(root, path.c_str(), KEY_SET_VALUE | view));
-    if (publisher) {
-      ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"Publisher", publisher));
-    }
-    if (display_name) {
-      ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"DisplayName", display_name));
-    }
+    ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"Publisher", publisher));
+    ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"DisplayName", display_name));
   }
 
   std::vector<std::unique_ptr<test::ScopedRegistryValue>> entries_;

@@ -129,28 +129,6 @@ TEST(FormatStatsTimeTest, WritesUtcWithMilliseconds) {
             FormatStatsTime(time + base::TimeDelta::FromMicroseconds(999)));
 }
 
-TEST_F(InstallerStatsNodeTest, RecordTimeWritesTheTimeAndTheElapsedSpan) {
-  const base::TimeTicks start =
-      base::TimeTicks::Now() - base::TimeDelta::FromMilliseconds(1500);
-  InstallerStatsNode node(&root_, &lock_, start);
-  const std::string before = FormatStatsTime(base::Time::Now());
-  node.RecordTime("phase.download");
-  node.RecordTimestamp("phase.done");
-  const std::string after = FormatStatsTime(base::Time::Now());
-
-  // The text sorts as the time does.
-  const std::string time = String("phase.download.time");
-  EXPECT_LE(before, time);
-  EXPECT_GE(after, String("phase.done"));
-  const int elapsed = Integer("phase.download.elapsed");
-  EXPECT_GE(elapsed, 1500);
-  EXPECT_LT(elapsed, 1500 + 60 * 1000);
-  // Nothing under the bare key.
-  const base::DictionaryValue* download = nullptr;
-  ASSERT_TRUE(root_.GetDictionary("phase.download", &download));
-  EXPECT_EQ(2u, download->size());
-}
-
 // The package fetcher's worker writes while the main thread does.
 TEST_F(InstallerStatsNodeTest, ConcurrentWritersLoseNothing) {
   constexpr int kThreads = 8;

@@ -1,25 +1,14 @@
 #include "desktop/windows/installer/installer_stats.h"
 
-#include <windows.h>
-
 #include <memory>
 #include <regex>
 
-#include "base/base_paths.h"
-#include "base/command_line.h"
-#include "base/files/file_util.h"
-#include "base/files/scoped_temp_dir.h"
 #include "base/json/json_reader.h"
-#include "base/path_service.h"
-#include "base/process/process_handle.h"
-#include "base/strings/utf_string_conversions.h"
-#include "desktop/windows/installer/test/installer_process.h"
+#include "base/values.h"
 #include "gtest/gtest.h"
 
 namespace installer {
 namespace {
-
-constexpr char kChildStatsFile[] = "installer_stats.json";
 
 std::unique_ptr<base::DictionaryValue> Parse(const std::string& json) {
   return base::DictionaryValue::From(base::JSONReader::Read(json));
@@ -64,49 +53,6 @@ TEST(InstallerStatsTest, RecordsTheStartAndWhatTheNodesWrote) {
                       R"("url":"https://example.invalid/p"},{}])"))
       << json;
   EXPECT_NE(std::string::npos, json.find(R"("quote":"say \"hi\"")")) << json;
-}
-
-// Run only as the child of the test below, which gives it a temporary
-// folder of its own.
-TEST(InstallerStatsChildTest, DISABLED_WriteStatsToTempDir) {
-  base::FilePath temp;
-  ASSERT_TRUE(base::GetTempDir(&temp));
-  InstallerStats stats;
-  const std::string json = stats.GetJson();
-  ASSERT_EQ(static_cast<int>(json.size()),
-            base::WriteFile(temp.Append(base::UTF8ToWide(kChildStatsFile)),
-                            json.data(), static_cast<int>(json.size())));
-}
-
-TEST(InstallerStatsTest, NamesTheParentProcessAndTheArguments) {
-  base::ScopedTempDir temp;
-  ASSERT_TRUE(temp.CreateUniqueTempDir());
-  base::FilePath exe;
-  ASSERT_TRUE(base::PathService::Get(base::FILE_EXE, &exe));
-  test::InstallerRunResult run = test::RunProgram(
-      exe,
-      L"--gtest_filter=InstallerStatsChildTest.DISABLED_WriteStatsToTempDir "
-      L"--gtest_also_run_disabled_tests \"an argument\"",
-      temp.GetPath());
-  ASSERT_TRUE(run.finished);
-  ASSERT_EQ(0, run.exit_code) << run.output;
-
-  std::string json;
-  ASSERT_TRUE(base::ReadFileToString(
-      temp.GetPath().Append(base::UTF8ToWide(kChildStatsFile)), &json));
-  std::unique_ptr<base::DictionaryValue> root = Parse(json);
-  ASSERT_TRUE(root) << json;
-  int parent_id = 0;
-  EXPECT_TRUE(root->GetInteger("parent_process_id", &parent_id));
-  EXPECT_EQ(static_cast<int>(base::GetCurrentProcId()), parent_id);
-  std::string text;
-  EXPECT_TRUE(root->GetString("parent_process_name", &text));
-  EXPECT_EQ(exe.BaseName().AsUTF8Unsafe(), text);
-  EXPECT_TRUE(root->GetString("command_line_args", &text));
-  EXPECT_EQ(
-      "--gtest_filter=InstallerStatsChildTest.DISABLED_WriteStatsToTempDir "
-      "--gtest_also_run_disabled_tests \"an argument\"",
-      text);
 }
 
 }  // namespace

@@ -25,16 +25,14 @@ std::string Encode(const std::string& text) {
   return encoded;
 }
 
-TEST(ExtractJsonObjectFromTextTest, FindsTheObjectInsideDecodedText) {
+TEST(ExtractJsonObjectFromTextTest, FindsOnlyOneObjectInsideDecodedText) {
   std::unique_ptr<base::DictionaryValue> object = ExtractJsonObjectFromText(
       Encode("partner=x {\"utm\":{\"defbr\":\"true\"}} trailer") + " \t\r\n");
   ASSERT_TRUE(object);
   std::string value;
   EXPECT_TRUE(object->GetString("utm.defbr", &value));
   EXPECT_EQ("true", value);
-}
 
-TEST(ExtractJsonObjectFromTextTest, RefusesWhatIsNotOneObject) {
   const char* const kDecodedTexts[] = {
       "{\"a\":1",              // No closing brace.
       "} {",                   // Closing before opening.

@@ -181,15 +181,13 @@ class SettingsTest : public testing::Test {
   // An installation of this product at |folder|, with |prefs| when given.
   void Install(const FilePath& folder,
                const std::string& prefs = std::string(),
-               bool all_users = false,
-               base::Time last_band_check = base::Time()) {
+               bool all_users = false) {
     InstallLog log;
     log.all_users = all_users;
     log.install_path = folder;
     log.version = "45.0.2531.0";
     log.subfolder = FilePath(L"45.0.2531.0");
     log.files = {FilePath(L"launcher.exe")};
-    log.last_band_check = last_band_check;
     ASSERT_TRUE(base::CreateDirectory(folder));
     ASSERT_TRUE(InstallLogWriter().WriteToFile(
         log, folder.AppendASCII("installation_status.xml")));
@@ -198,12 +196,6 @@ class SettingsTest : public testing::Test {
                 base::WriteFile(folder.AppendASCII("installer_prefs.json"),
                                 prefs.data(), static_cast<int>(prefs.size())));
     }
-  }
-
-  void RecordLastInstallPath(const FilePath& folder) {
-    base::win::RegKey(HKEY_CURRENT_USER, kProductKey,
-                      KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
-        .WriteValue(L"Last developer Install Path", folder.value().c_str());
   }
 
   static void ExpectSameSettings(const Settings& expected,
@@ -458,40 +450,13 @@ TEST_F(SettingsTest, BackToTheShownFolderCancelsTheComputation) {
   settings.reset();
 }
 
-TEST_F(SettingsTest, PinOfAnAutomaticallyUpdatedInstallation) {
-  const FilePath folder = root_.Append(L"Installed");
-  const base::Time now = base::Time::Now();
-  Install(folder, "", false, now - base::TimeDelta::FromDays(100));
-  Flags autoupdate;
-  autoupdate.autoupdate = true;
-  // The user removed the pin lately: it stays away.
-  EXPECT_FALSE(Make(folder, autoupdate)->GetOption(PINNED_SHORTCUT));
-  EXPECT_TRUE(Make(folder)->GetOption(PINNED_SHORTCUT));
-  Install(folder, "", false, now - base::TimeDelta::FromDays(183));
-  EXPECT_TRUE(Make(folder, autoupdate)->GetOption(PINNED_SHORTCUT));
-}
-
-TEST_F(SettingsTest, DefaultFolderSources) {
-  // The command line's folder comes before a recorded one, which comes
-  // before the standard; standalone installs ignore the registry.
-  const FilePath recorded = MakeFolder(L"Recorded");
-  RecordLastInstallPath(recorded);
-  drives_.AddDrive(L'E', DRIVE_REMOVABLE, true);
-  const FilePath given = MakeFolder(L"Given");
-  std::unique_ptr<Settings> settings = Make(given);
-  EXPECT_EQ(given, settings->GetStatus().folder());
-  EXPECT_EQ(std::vector<FilePath>{recorded},
-            settings->GetInstallFolderCandidates());
-  EXPECT_TRUE(settings->SetCopyOnly(true));
-  EXPECT_EQ(std::vector<FilePath>{FilePath(L"E:\\Kelvo developer")},
-            settings->GetInstallFolderCandidates());
-}
-
 TEST_F(SettingsTest, X64InstallOverAnX86Installation) {
   const FilePath x86_folder =
       root_.Append(L"Program Files (x86)\\Kelvo developer");
   ASSERT_TRUE(base::CreateDirectory(x86_folder));
-  RecordLastInstallPath(x86_folder);
+  base::win::RegKey(HKEY_CURRENT_USER, kProductKey,
+                    KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
+      .WriteValue(L"Last developer Install Path", x86_folder.value().c_str());
   // Nothing installed there: the 64-bit folder.
   EXPECT_EQ(root_.Append(L"Program Files\\Kelvo developer"),
             Make()->GetStatus().folder());

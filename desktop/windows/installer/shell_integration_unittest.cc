@@ -215,15 +215,6 @@ TEST_F(ShellIntegrationTest, AssociationCommandWithoutAChoice) {
   platform_.version = base::win::VERSION_WIN7;
   ASSERT_TRUE(GetAssociationCommand(kTestProtocol, false, &command));
   EXPECT_EQ(L"user", command);
-
-  // A file type names its class in its default value.
-  WriteString(HKEY_CURRENT_USER, kClasses + std::wstring(kTestExtension),
-              nullptr, kTestProgId);
-  WriteString(HKEY_CURRENT_USER,
-              kClasses + std::wstring(kTestProgId) + L"\\shell\\open\\command",
-              nullptr, L"file opener");
-  ASSERT_TRUE(GetAssociationCommand(kTestExtension, false, &command));
-  EXPECT_EQ(L"file opener", command);
 }
 
 TEST_F(ShellIntegrationTest, DefaultBrowserWithUserChoiceSetAndUnset) {
@@ -242,11 +233,6 @@ TEST_F(ShellIntegrationTest, DefaultBrowserWithUserChoiceSetAndUnset) {
   DeleteValue(HKEY_CURRENT_USER, kStartMenuInternet, nullptr);
   WriteString(HKEY_LOCAL_MACHINE, kStartMenuInternet, nullptr, kBrowserClass);
   EXPECT_TRUE(IsDefaultBrowser(&installation));
-
-  // An installation for all users asks Windows' default programs, where
-  // this browser is not registered.
-  TargetInstallation machine_wide(folder_.Append(L"Other"));
-  EXPECT_FALSE(IsDefaultStartMenuInternet(&machine_wide));
 }
 
 TEST_F(ShellIntegrationTest, PreviousDefaultBrowser) {
@@ -390,25 +376,6 @@ TEST_F(ShellIntegrationTest, SetAsDefaultBrowserOnWindows10OpensSettings) {
   platform_.calls.clear();
   EXPECT_FALSE(SetAsDefaultFor(&installation, L"http", false));
   EXPECT_TRUE(platform_.calls.empty());
-}
-
-TEST_F(ShellIntegrationTest, SetAsDefaultBrowserOnWindows7) {
-  TargetInstallation installation(folder_);
-  platform_.version = base::win::VERSION_WIN7;
-  WriteInstallLog();
-  ChooseClass(L"http", L"\"C:\\Other\\browser.exe\" \"%1\"");
-  ChooseClass(L"https", L"\"C:\\Other\\browser.exe\" \"%1\"");
-  WriteString(HKEY_CURRENT_USER, kStartMenuInternet, nullptr, L"Other");
-
-  EXPECT_TRUE(SetAsDefaultBrowser(&installation, false));
-  EXPECT_TRUE(platform_.calls.empty());
-  for (size_t i = 0; i < kBrowserAssociationCount; ++i) {
-    const std::wstring association = kBrowserAssociations[i];
-    SCOPED_TRACE(association);
-    EXPECT_TRUE(IsOurAssociation(&installation, association, false));
-  }
-  EXPECT_EQ(kBrowserClass,
-            ReadString(HKEY_CURRENT_USER, kStartMenuInternet, nullptr));
 }
 
 TEST_F(ShellIntegrationTest, SingleProfileIsNeverTheDefault) {
