@@ -5,7 +5,6 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
-#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_path_override.h"
 #include "desktop/windows/installer/test/installer_process.h"
@@ -31,20 +30,6 @@ TEST(InstallerMainTest, RecoverInstallFolderTakesOnlyAnAbsoluteLastArgument) {
   EXPECT_EQ(L"", recover(L"installer.exe --installfolder= --silent"));
   EXPECT_EQ(L"\\\\server\\share\\x",
             recover(L"installer.exe \"\\\\server\\share\\x\""));
-}
-
-TEST(InstallerMainTest, LogFileIsNamedByProductAndLocalTime) {
-  base::ScopedPathOverride temp(base::DIR_TEMP);
-  base::FilePath log = GetLogFilePath();
-  base::FilePath dir;
-  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &dir));
-  EXPECT_EQ(dir.Append(L"Kelvo Installer"), log.DirName());
-  EXPECT_TRUE(base::DirectoryExists(log.DirName()));
-  std::wstring name = log.BaseName().value();
-  ASSERT_EQ(std::wstring(L"kelvo_installer_YYYYMMDDhhmmss.log").size(),
-            name.size());
-  EXPECT_TRUE(base::StartsWith(name, L"kelvo_installer_20",
-                               base::CompareCase::SENSITIVE));
 }
 
 // A temporary folder under a file can hold neither the log folder nor

