@@ -1,6 +1,6 @@
-// The file and folder operations on real files: what the rollback sweep of
-// transaction_rollback_unittest.cc does not reach (replaced targets, aside
-// names, files in use, commits, refusals).
+// The file operations on real files where the rollback sweep of
+// transaction_rollback_unittest.cc does not reach: aside names, files in
+// use, a name taken during the transaction, refused access.
 
 #include <windows.h>
 
@@ -13,9 +13,7 @@
 #include "base/time/time.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
-#include "desktop/windows/installer/service/transactions/create_folder_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
-#include "desktop/windows/installer/service/transactions/move_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
@@ -83,80 +81,6 @@ class FileOperationsTest : public testing::Test {
   test::SnapshotScope scope_;
   Transaction transaction_;
 };
-
-TEST_F(FileOperationsTest, FailedCopyOrMoveLeavesNeitherFileNorFolder) {
-  const test::MachineSnapshot before = Snapshot();
-  EXPECT_FALSE(transaction_.Execute(std::make_unique<CopyFileOperation>(
-      Path(L"package\\missing.txt"), Path(L"app\\new\\missing.txt"))));
-  EXPECT_FALSE(transaction_.Execute(std::make_unique<MoveFileOperation>(
-      Path(L"missing.txt"), Path(L"new\\dir\\missing.txt"))));
-  EXPECT_EQ(2, log_.Count("File copy failed"));
-  EXPECT_TRUE(transaction_.empty());
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-
-  // A file missing from the start is nothing to delete.
-  EXPECT_TRUE(transaction_.Execute(Delete(Path(L"missing.dll"), true)));
-}
-
-TEST_F(FileOperationsTest, MoveReplacesTargetAndRollbackRestoresBoth) {
-  const base::FilePath source = Path(L"shortcuts\\Kelvo.lnk");
-  const base::FilePath target = Path(L"desktop\\Kelvo.lnk");
-  Write(source, "moved");
-  Write(target, "replaced");
-  const test::MachineSnapshot before = Snapshot();
-
-  ASSERT_TRUE(transaction_.Execute(
-      std::make_unique<MoveFileOperation>(source, target)));
-  EXPECT_FALSE(base::PathExists(source));
-  EXPECT_EQ("moved", Read(target));
-  transaction_.Rollback();
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-}
-
-TEST_F(FileOperationsTest, DeleteMovesAsideAndCommitDeletes) {
-  const base::FilePath file = Path(L"app\\kelvo.dll");
-  Write(file, "content");
-  const time_t seconds = base::Time::Now().ToTimeT();
-  auto operation = Delete(file);
-  const DeleteFileOperation* deletion =
-      static_cast<DeleteFileOperation*>(operation.get());
-  ASSERT_TRUE(transaction_.Execute(std::move(operation)));
-  // NAME.SECONDS.old beside the file.
-  const base::FilePath aside = deletion->aside_path();
-  EXPECT_TRUE(aside == file.AddExtension(L"." + AsText(seconds) + L".old") ||
-              aside == file.AddExtension(L"." + AsText(seconds + 1) + L".old"))
-      << aside;
-  EXPECT_EQ("content", Read(aside));
-
-  transaction_.Commit();
-  EXPECT_FALSE(base::PathExists(aside));
-  EXPECT_FALSE(base::PathExists(file));
-  // Without removal of empty parents the folder stays.
-  EXPECT_TRUE(base::DirectoryExists(file.DirName()));
-}
-
-TEST_F(FileOperationsTest, TwoDeletesOfOnePathWithinASecond) {
-  const base::FilePath file = Path(L"installation_status.xml");
-  const base::FilePath replacement = Path(L"package\\installation_status.xml");
-  Write(file, "first");
-  Write(replacement, "second");
-  const test::MachineSnapshot before = Snapshot();
-
-  auto first = Delete(file);
-  auto second = Delete(file);
-  auto* first_deletion = static_cast<DeleteFileOperation*>(first.get());
-  auto* second_deletion = static_cast<DeleteFileOperation*>(second.get());
-  ASSERT_TRUE(transaction_.Execute(std::move(first)));
-  ASSERT_TRUE(transaction_.Execute(
-      std::make_unique<CopyFileOperation>(replacement, file)));
-  ASSERT_TRUE(transaction_.Execute(std::move(second)));
-  EXPECT_NE(first_deletion->aside_path(), second_deletion->aside_path());
-  EXPECT_EQ("first", Read(first_deletion->aside_path()));
-  EXPECT_EQ("second", Read(second_deletion->aside_path()));
-
-  transaction_.Rollback();
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-}
 
 TEST_F(FileOperationsTest, TakenAsideNamesAreSkippedUpToALimit) {
   const base::FilePath file = Path(L"kelvo.exe");
@@ -236,40 +160,12 @@ TEST_F(FileOperationsTest, RollbackKeepsAFileItCannotPutBack) {
                                  kept.AsUTF8Unsafe()));
 }
 
-TEST_F(FileOperationsTest, EmptyParentsGoOnlyBelowTheStopFolder) {
-  Write(Path(L"Kelvo\\45.0\\locales\\de.pak"), "de");
-  Write(Path(L"Kelvo\\45.0\\kelvo.dll"), "dll");
-  Write(Path(L"other\\c.txt"), "c");
-  // The stop folder is compared without regard to case.
-  for (const wchar_t* file : {L"KELVO\\45.0\\locales\\de.pak",
-                              L"Kelvo\\45.0\\kelvo.dll", L"other\\c.txt"}) {
-    ASSERT_TRUE(transaction_.Execute(std::make_unique<DeleteFileOperation>(
-        Path(file), true, true, Path(L"kelvo"))));
-  }
-  // Nothing goes before the commit.
-  EXPECT_TRUE(base::DirectoryExists(Path(L"Kelvo\\45.0\\locales")));
-  transaction_.Commit();
-  EXPECT_FALSE(base::PathExists(Path(L"Kelvo\\45.0")));
-  EXPECT_TRUE(base::DirectoryExists(Path(L"Kelvo")));
-  // c.txt did not lie below the stop folder: its empty folder stays.
-  EXPECT_TRUE(base::DirectoryExists(Path(L"other")));
-}
-
-TEST_F(FileOperationsTest, DeleteWithoutAccessGrantsItUntilRollback) {
+TEST_F(FileOperationsTest, RefusedAccessGrantKeepsTheFile) {
   const base::FilePath file = Path(L"kelvo.exe");
   Write(file, "exe");
   FakeSecurityAccess fake;
   SecurityAccess::ScopedOverrideForTesting override(&fake);
-  // Writing and deleting denied to everyone; the owner may change that.
-  fake.SetObject(file.value(), L"O:BAG:SYD:(D;;0x130116;;;WD)(A;;FA;;;WD)");
-  const std::wstring original = fake.GetSddl(file.value());
-  ASSERT_TRUE(transaction_.Execute(Delete(file)));
-  EXPECT_NE(original, fake.GetSddl(file.value()));
-  transaction_.Rollback();
-  EXPECT_EQ("exe", Read(file));
-  EXPECT_EQ(original, fake.GetSddl(file.value()));
-
-  // When the grant is refused as well, the file stays where it is.
+  // Writing and deleting denied to everyone, and nobody may change that.
   fake.SetObject(file.value(), L"O:SYG:SYD:(D;;0x130116;;;WD)(A;;FA;;;WD)");
   fake.set_privileges_held(false);
   fake.Lock(file.value(), /*read=*/false, /*write=*/true);
@@ -277,25 +173,6 @@ TEST_F(FileOperationsTest, DeleteWithoutAccessGrantsItUntilRollback) {
   EXPECT_TRUE(
       log_.ContainsError("Cannot obtain proper permissions on the file"));
   EXPECT_EQ("exe", Read(file));
-}
-
-TEST_F(FileOperationsTest, CreateFolder) {
-  ASSERT_TRUE(transaction_.Execute(
-      std::make_unique<CreateFolderOperation>(Path(L"a\\b\\c"))));
-  // Someone put a file into a created level: it is kept with its folders.
-  Write(Path(L"a\\keep.txt"), "keep");
-  transaction_.Rollback();
-  EXPECT_FALSE(base::PathExists(Path(L"a\\b")));
-  EXPECT_EQ("keep", Read(Path(L"a\\keep.txt")));
-
-  // A file in the way, and a drive that does not exist.
-  const test::MachineSnapshot before = Snapshot();
-  EXPECT_FALSE(transaction_.Execute(
-      std::make_unique<CreateFolderOperation>(Path(L"a\\keep.txt\\sub"))));
-  EXPECT_FALSE(transaction_.Execute(std::make_unique<CreateFolderOperation>(
-      base::FilePath(L"Q:\\no\\such\\drive"))));
-  EXPECT_EQ(2, log_.Count("Failed folder creation"));
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
 }
 
 }  // namespace

@@ -84,22 +84,6 @@ TEST_F(TransactionTest, RollbackUndoesNewestFirstAndPrerequisitesLast) {
   EXPECT_TRUE(transaction.empty());
 }
 
-TEST_F(TransactionTest, CommitAndDestructionMakeChangesFinalOldestFirst) {
-  {
-    Transaction transaction;
-    ASSERT_TRUE(transaction.Execute(OpWithPrerequisites()));
-    events_.clear();
-    transaction.Commit();
-    EXPECT_THAT(events_, ElementsAre("destroy P1", "destroy P2", "destroy A"));
-
-    // Still usable; what it holds now is committed when it goes away.
-    ASSERT_TRUE(transaction.Execute(Op("C")));
-    ASSERT_TRUE(transaction.Execute(Op("D")));
-    events_.clear();
-  }
-  EXPECT_THAT(events_, ElementsAre("destroy C", "destroy D"));
-}
-
 TEST_F(TransactionTest, FailingPrerequisiteFailsItsOperation) {
   Transaction transaction;
   auto a = Op("A");
