@@ -113,25 +113,18 @@ TEST_F(AdvancedFirewallManagerTest, UnreadableRulesAreNotTheApplications) {
   }
 }
 
-TEST_F(AdvancedFirewallManagerTest, LocalPortsWithTheFirewallOff) {
-  policy_->set_current_profiles(NET_FW_PROFILE2_PUBLIC |
-                                NET_FW_PROFILE2_PRIVATE);
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_PUBLIC, false);
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_PRIVATE, false);
-  EXPECT_TRUE(manager_->CanUseLocalPorts());
-  // Profiles not in effect do not count.
-  policy_->set_current_profiles(NET_FW_PROFILE2_PRIVATE);
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_PUBLIC, true);
-  EXPECT_TRUE(manager_->CanUseLocalPorts());
-}
-
-TEST_F(AdvancedFirewallManagerTest, LocalPortsWithTheFirewallOnNeedARule) {
+TEST_F(AdvancedFirewallManagerTest, LocalPortsNeedTheFirewallOffOrARule) {
   policy_->set_current_profiles(NET_FW_PROFILE2_PUBLIC |
                                 NET_FW_PROFILE2_PRIVATE);
   policy_->set_firewall_enabled(NET_FW_PROFILE2_PUBLIC, false);
   policy_->set_firewall_enabled(NET_FW_PROFILE2_PRIVATE, true);
   policy_->AddExistingRule(kRuleName, kOtherBrowser);
   EXPECT_FALSE(manager_->CanUseLocalPorts());
+  // Profiles not in effect do not count.
+  policy_->set_current_profiles(NET_FW_PROFILE2_PUBLIC);
+  EXPECT_TRUE(manager_->CanUseLocalPorts());
+  // Any rule of the application opens them.
+  policy_->set_current_profiles(NET_FW_PROFILE2_PRIVATE);
   policy_->AddExistingRule(L"Any", kBrowser);
   EXPECT_TRUE(manager_->CanUseLocalPorts());
 }

@@ -103,8 +103,6 @@ TEST_F(TaskSchedulerV2Test, PerUserAutoupdateTask) {
   EXPECT_EQ(TASK_LOGON_INTERACTIVE_TOKEN, task.logon.logon_type);
   const TaskDefinition& definition = task.definition;
   EXPECT_EQ(L"PT3600S", definition.execution_time_limit);
-  EXPECT_TRUE(definition.run_only_if_network_available);
-  EXPECT_TRUE(definition.delete_expired_task_after.empty());
 
   ASSERT_EQ(2u, definition.triggers.size());
   const TaskTrigger& daily = definition.triggers[0];
@@ -140,20 +138,6 @@ TEST_F(TaskSchedulerV2Test, AllUsersAutoupdateTaskRunsAsSystem) {
   EXPECT_EQ(L"D:(A;;GRGX;;;AU)", task.sddl);
 }
 
-TEST_F(TaskSchedulerV2Test, StartUpTriggerFollowsItsFlag) {
-  // Without scheduling by the branding: no trigger at all; the task runs
-  // only when started.
-  TaskInfo info = AutoupdateTaskInfo(false);
-  info.trigger_kind = TaskInfo::kNoTimeTrigger;
-  info.start_up_trigger = false;
-  EXPECT_TRUE(Create(info).definition.triggers.empty());
-
-  info.start_up_trigger = true;
-  const std::vector<TaskTrigger>& triggers = Create(info).definition.triggers;
-  ASSERT_EQ(1u, triggers.size());
-  EXPECT_EQ(TASK_TRIGGER_LOGON, triggers[0].type);
-}
-
 TEST_F(TaskSchedulerV2Test, RunOnceTaskExpiresInsteadOfBeingDeleted) {
   TaskInfo info = AutoupdateTaskInfo(true);
   info.trigger_kind = TaskInfo::kRunOnce;
@@ -162,13 +146,11 @@ TEST_F(TaskSchedulerV2Test, RunOnceTaskExpiresInsteadOfBeingDeleted) {
   const FakeTaskService::Task& task = Create(info);
   const base::Time after = base::Time::Now();
 
-  EXPECT_EQ(L"PT0S", task.definition.execution_time_limit);
   EXPECT_EQ(L"PT0S", task.definition.delete_expired_task_after);
   // The start-up flag does not apply to a task that runs once.
   ASSERT_EQ(1u, task.definition.triggers.size());
   const TaskTrigger& trigger = task.definition.triggers[0];
   EXPECT_EQ(TASK_TRIGGER_REGISTRATION, trigger.type);
-  EXPECT_TRUE(trigger.start_boundary.empty());
   ExpectBoundaryBetween(trigger.end_boundary,
                         before + base::TimeDelta::FromSeconds(30),
                         after + base::TimeDelta::FromSeconds(30));
@@ -338,54 +320,6 @@ TEST_F(TaskSchedulerV2OrphanTest, UnreadableTasksAreLeftAlone) {
   scheduler_->DeleteOrphanedTasks();
   EXPECT_TRUE(log.Contains(logging::LOG_WARNING,
                            "Could not delete the task Kelvo scheduled gone"));
-}
-
-class TaskSchedulerV2TaskTest : public TaskSchedulerV2Test {
- protected:
-  void SetUp() override {
-    TaskSchedulerV2Test::SetUp();
-    service_->AddTask(L"Kelvo scheduled Task", FakeTaskService::Task());
-  }
-
-  FakeTaskService::Task* task() {
-    return service_->FindTask(L"Kelvo scheduled Task");
-  }
-
-  void SetTriggers(const std::vector<TASK_TRIGGER_TYPE2>& types) {
-    task()->definition.triggers.clear();
-    for (TASK_TRIGGER_TYPE2 type : types) {
-      TaskTrigger trigger;
-      trigger.type = type;
-      trigger.days_interval = type == TASK_TRIGGER_DAILY ? 1 : 0;
-      task()->definition.triggers.push_back(trigger);
-    }
-  }
-};
-
-TEST_F(TaskSchedulerV2TaskTest, SetDailyIntervalChangesTheFirstDailyTrigger) {
-  // Intervals the service would refuse, and the same interval again,
-  // register nothing.
-  SetTriggers({TASK_TRIGGER_DAILY});
-  for (int days : {0, 366, 1})
-    scheduler_->SetDailyInterval(L"Task", days);
-  EXPECT_TRUE(service_->changes().empty());
-  EXPECT_EQ(1, task()->definition.triggers[0].days_interval);
-
-  SetTriggers({TASK_TRIGGER_LOGON, TASK_TRIGGER_DAILY, TASK_TRIGGER_DAILY});
-  scheduler_->SetDailyInterval(L"Task", 7);
-  EXPECT_EQ(0, task()->definition.triggers[0].days_interval);
-  EXPECT_EQ(7, task()->definition.triggers[1].days_interval);
-  EXPECT_EQ(1, task()->definition.triggers[2].days_interval);
-}
-
-TEST_F(TaskSchedulerV2TaskTest, GetTaskStateMapsTheServiceStates) {
-  task()->state = TASK_STATE_QUEUED;
-  EXPECT_EQ(TaskScheduler::kTaskReady, scheduler_->GetTaskState(L"Task"));
-  task()->state = static_cast<TASK_STATE>(7);
-  EXPECT_EQ(TaskScheduler::kTaskOther, scheduler_->GetTaskState(L"Task"));
-  EXPECT_EQ(TaskScheduler::kTaskMissing, scheduler_->GetTaskState(L"Never"));
-  service_->Fail(FakeTaskService::kGetState, E_FAIL);
-  EXPECT_EQ(TaskScheduler::kTaskOther, scheduler_->GetTaskState(L"Task"));
 }
 
 }  // namespace

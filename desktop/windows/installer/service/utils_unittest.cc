@@ -56,26 +56,20 @@ TEST(ServiceUtilsTest, ValidWin32Paths) {
       {L"C:\\", true, true},
       {L"c:/apps//browser/", true, true},
       {L"C:\\a\\COM5", false, true},
-      {L"C:\\a\\conx.txt", false, true},
       {L"\\\\server\\share\\folder", true, true},
       // Reserved device names, with and without extensions, any case.
       {L"C:\\a\\con.txt", false, false},
-      {L"C:\\a\\lpt3.log\\b", false, false},
       {L"C:\\a\\Aux.tar.gz", false, false},
       // Forbidden characters, blanks and dots ending a name.
       {L"C:\\a?b", false, false},
       {L"C:\\a:b", false, false},
-      {L"C:\\a\x1f", false, false},
       {L"C:\\a \\b", false, false},
-      {L"C:\\a\\ b", false, false},
       {L"C:\\a\\..\\b", false, false},
       // UNC names need a server and a share, each ended by a separator.
       {L"\\\\server\\share", true, false},
-      {L"\\\\\\share\\", true, false},
       {L"\\\\?\\C:\\a", true, false},
       // Relative paths.
       {L"", true, false},
-      {L"\\folder", true, false},
       {L"C:folder", true, false},
   };
   for (const Case& c : kCases) {
@@ -158,30 +152,6 @@ TEST(ServiceUtilsTest, LongFoldersGiveShortDistinctNames) {
   base::win::ScopedHandle event(
       ::CreateEventW(nullptr, TRUE, FALSE, name_a.c_str()));
   EXPECT_TRUE(event.IsValid()) << ::GetLastError();
-}
-
-TEST(ServiceUtilsTest, ExecutableBitness) {
-  base::ScopedTempDir temp_dir;
-  ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
-  base::FilePath exe;
-  ASSERT_TRUE(base::PathService::Get(base::FILE_EXE, &exe));
-  bool is_64_bit = false;
-  ASSERT_TRUE(GetExecutableIs64Bit(exe, &is_64_bit));
-  EXPECT_TRUE(is_64_bit);
-
-  // "MZ", e_lfanew 64, "PE\0\0" and the i386 machine ending the file.
-  std::string image(70, '\0');
-  image.replace(0, 2, "MZ");
-  image[60] = 64;
-  image.replace(64, 6, std::string("PE\0\0\x4c\x01", 6));
-  const base::FilePath path = temp_dir.GetPath().Append(L"image.exe");
-  ASSERT_EQ(70, base::WriteFile(path, image.data(), 70));
-  ASSERT_TRUE(GetExecutableIs64Bit(path, &is_64_bit));
-  EXPECT_FALSE(is_64_bit);
-  // The machine field cut off by the end of the file.
-  ASSERT_EQ(69, base::WriteFile(path, image.data(), 69));
-  EXPECT_FALSE(GetExecutableIs64Bit(path, &is_64_bit));
-  EXPECT_FALSE(GetExecutableIs64Bit(temp_dir.GetPath(), &is_64_bit));
 }
 
 TEST(ServiceUtilsTest, StreamAndProductNames) {
