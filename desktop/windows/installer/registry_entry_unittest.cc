@@ -10,8 +10,6 @@
 
 #include "base/win/registry.h"
 #include "base/win/windows_version.h"
-#include "desktop/windows/installer/service/transactions/change_reg_value_operation.h"
-#include "desktop/windows/installer/service/transactions/delete_reg_key_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/template_resolver.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
@@ -117,16 +115,6 @@ TEST_F(RegistryEntryTest, UnsupportedTypeClearsTheOperationAndFails) {
                    .CreateOperation(HKEY_CURRENT_USER, &operation));
   EXPECT_FALSE(operation);
   EXPECT_TRUE(log_.ContainsError("Registry rows cannot hold values of type"));
-}
-
-TEST_F(RegistryEntryTest, MarkersBecomeOperationsWithoutRecords) {
-  std::unique_ptr<Operation> operation =
-      Create(Row(L"Software\\{Product}", L"V", kRegistryRowDeleteKey));
-  EXPECT_TRUE(dynamic_cast<DeleteRegKeyOperation*>(operation.get()));
-  operation =
-      Create(Row(L"Software\\{Product}", L"V", kRegistryRowRemoveValue));
-  EXPECT_TRUE(dynamic_cast<ChangeRegValueOperation*>(operation.get()));
-  EXPECT_THAT(resolver_.hkcu, IsEmpty());
 }
 
 TEST_F(RegistryEntryTest, RecordsEveryValueAsText) {

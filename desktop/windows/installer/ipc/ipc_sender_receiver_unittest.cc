@@ -217,31 +217,6 @@ TEST_F(IPCTest, MalformedAndOversizeBlocksAreDroppedAndLaterOnesArrive) {
   EXPECT_EQ(1u, log.Count("Dropping a mailslot message of 4096 bytes"));
 }
 
-TEST_F(IPCTest, CloseRightAfterConnectLeavesTheNameFree) {
-  test::ScopedLogCapture log;
-  const std::wstring name = UniqueEndpointName();
-  MessageCollector collector;
-  // The same object connects again, as the runner does on a new attempt.
-  IPCReceiver owner(&collector);
-  ASSERT_TRUE(owner.Connect(name));
-  owner.Close();
-  IPCSender sender;
-  EXPECT_FALSE(sender.Connect(name)) << "the mailslot outlived Close";
-  ASSERT_TRUE(owner.Connect(name));
-  // A second front end on the same name fails, and closing it leaves the
-  // first one working.
-  IPCReceiver second(&collector);
-  EXPECT_FALSE(second.Connect(name));
-  EXPECT_TRUE(
-      log.Contains("Failed creating \\\\.\\mailslot\\kelvo_installer\\"));
-  second.Close();
-  ASSERT_TRUE(sender.Connect(name));
-  sender.Send(MakeSuccessMessage());
-  sender.Close();
-  EXPECT_TRUE(collector.WaitForCalls(1));
-  EXPECT_EQ(Calls{"success"}, collector.calls());
-}
-
 TEST_F(IPCTest, CloseIsBoundedWhenNobodyReads) {
   const std::wstring name = UniqueEndpointName();
   // A front end that never reads: its mailslot fills up.

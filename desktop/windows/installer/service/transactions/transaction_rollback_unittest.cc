@@ -1,7 +1,9 @@
-// The promise of the transaction: one that fails at any point leaves the
-// machine exactly as it was, files and both registry views alike; one that
-// is committed leaves no aside file behind and each view with its own
-// changes.
+// The promise of the transaction on real files and both registry views: one
+// that fails at any point leaves the machine exactly as it was; one that is
+// committed leaves no aside file behind and each view with its own changes.
+// Then what that sweep does not reach: aside names, files in use, a name
+// taken meanwhile, refused grants, unusual values, restrictive key trees and
+// the keys that must never go.
 
 #include <windows.h>
 
@@ -15,7 +17,10 @@
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/time/time.h"
 #include "base/win/registry.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/transactions/change_reg_value_operation.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
@@ -24,6 +29,7 @@
 #include "desktop/windows/installer/service/transactions/delete_reg_key_operation.h"
 #include "desktop/windows/installer/service/transactions/move_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
@@ -36,9 +42,10 @@ namespace {
 
 using OperationFactory = std::function<std::unique_ptr<Operation>()>;
 
-std::vector<BYTE> Bytes(const std::wstring& text) {
+std::vector<BYTE> Bytes(const std::wstring& text, bool with_nul = true) {
   const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-  return std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+  return std::vector<BYTE>(
+      bytes, bytes + (text.size() + (with_nul ? 1 : 0)) * sizeof(wchar_t));
 }
 
 // A factory of T made from |args|, afresh for every run.
@@ -60,7 +67,16 @@ OperationFactory SetValue(HKEY root,
   };
 }
 
-bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
+std::unique_ptr<Operation> RemoveFile(const base::FilePath& path,
+                                      bool check_in_use = false) {
+  return std::make_unique<DeleteFileOperation>(path, check_in_use, false);
+}
+
+std::unique_ptr<Operation> DeleteKey(const std::wstring& path) {
+  return std::make_unique<DeleteRegKeyOperation>(HKEY_CURRENT_USER, path, 0);
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
   return base::win::RegKey().Open(root, path.c_str(), view | KEY_QUERY_VALUE) ==
          ERROR_SUCCESS;
 }
@@ -95,6 +111,11 @@ class TransactionRollbackTest : public testing::Test {
     }
   }
 
+  std::string Read(const base::FilePath& path) {
+    std::string content;
+    return base::ReadFileToString(path, &content) ? content : "<missing>";
+  }
+
   void WriteValue(HKEY root,
                   const std::wstring& path,
                   const std::wstring& name,
@@ -104,9 +125,22 @@ class TransactionRollbackTest : public testing::Test {
     base::win::RegKey key;
     ASSERT_EQ(ERROR_SUCCESS,
               key.Create(root, path.c_str(), view | KEY_ALL_ACCESS));
-    ASSERT_EQ(ERROR_SUCCESS,
-              key.WriteValue(name.c_str(), data.data(),
-                             static_cast<DWORD>(data.size()), type));
+    static const BYTE kNoData = 0;
+    ASSERT_EQ(
+        ERROR_SUCCESS,
+        key.WriteValue(name.c_str(), data.empty() ? &kNoData : data.data(),
+                       static_cast<DWORD>(data.size()), type));
+  }
+
+  void SetDacl(const std::wstring& path, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    base::win::RegKey key(HKEY_CURRENT_USER, path.c_str(), WRITE_DAC);
+    EXPECT_EQ(ERROR_SUCCESS,
+              ::RegSetKeySecurity(key.Handle(), DACL_SECURITY_INFORMATION,
+                                  descriptor));
+    ::LocalFree(descriptor);
   }
 
   // The machine as an install or upgrade finds it.
@@ -135,14 +169,7 @@ class TransactionRollbackTest : public testing::Test {
     // and the rollback gives the key its own DACL back.
     const std::wstring locked = hkcu_.Append(L"Tree\\Locked");
     WriteValue(HKEY_CURRENT_USER, locked, L"Dw", REG_DWORD, {4, 0, 0, 0});
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:(D;;SD;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
-    base::win::RegKey key(HKEY_CURRENT_USER, locked.c_str(), WRITE_DAC);
-    EXPECT_EQ(ERROR_SUCCESS,
-              ::RegSetKeySecurity(key.Handle(), DACL_SECURITY_INFORMATION,
-                                  descriptor));
-    ::LocalFree(descriptor);
+    SetDacl(locked, L"D:(D;;SD;;;WD)(A;;KA;;;WD)");
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
       const std::wstring text = view == KEY_WOW64_64KEY ? L"64" : L"32";
       WriteValue(HKEY_LOCAL_MACHINE, hklm_.Append(L"Shared"), L"View", REG_SZ,
@@ -233,16 +260,15 @@ class TransactionRollbackTest : public testing::Test {
   base::FilePath app_;
   base::FilePath package_;
   test::SnapshotScope scope_;
+  Transaction transaction_;
 };
 
 TEST_F(TransactionRollbackTest, CommittedTransactionLeavesNoAsideFiles) {
   PrepareMachine();
-  {
-    Transaction transaction;
-    ASSERT_TRUE(Run(MixedOperations(), &transaction));
-    // Four files and folders wait aside for the commit.
-    EXPECT_EQ(4u, CountAsideFiles());
-  }
+  ASSERT_TRUE(Run(MixedOperations(), &transaction_));
+  // Four files and folders wait aside for the commit.
+  EXPECT_EQ(4u, CountAsideFiles());
+  transaction_.Commit();
   EXPECT_EQ(0u, CountAsideFiles());
   // The empty parent went, the folder where it stops stayed.
   EXPECT_FALSE(base::PathExists(app_.Append(L"old")));
@@ -301,6 +327,179 @@ TEST_F(TransactionRollbackTest, FailureOfAnyOperationLeavesTheMachineAsItWas) {
         return;
     }
   }
+}
+
+TEST_F(TransactionRollbackTest, TakenAsideNamesAreSkippedUpToALimit) {
+  const base::FilePath file = app_.Append(L"kelvo.exe");
+  WriteFile(file, "exe");
+  // Whatever second the delete falls in, aside names |from| to |to| - 1 of
+  // it (NAME.SECONDS[.N].old) are taken.
+  auto take_names = [&](int from, int to) {
+    const time_t now = base::Time::Now().ToTimeT();
+    for (time_t seconds : {now, now + 1}) {
+      for (int i = from; i < to; ++i) {
+        std::wstring name =
+            L"kelvo.exe." +
+            base::NumberToString16(static_cast<long long>(seconds));
+        if (i > 0)
+          name += L"." + base::NumberToString16(i);
+        WriteFile(app_.Append(name + L".old"), "taken");
+      }
+    }
+  };
+  take_names(0, 2);
+  ASSERT_TRUE(transaction_.Execute(RemoveFile(file)));
+  EXPECT_FALSE(base::PathExists(file));
+  transaction_.Rollback();
+  EXPECT_EQ("exe", Read(file));
+
+  take_names(2, 100);
+  EXPECT_FALSE(transaction_.Execute(RemoveFile(file)));
+  EXPECT_TRUE(log_.ContainsError("Temporary file with name"));
+  EXPECT_EQ("exe", Read(file));
+}
+
+TEST_F(TransactionRollbackTest, FilesInUse) {
+  // Upper case: the test is for ".exe" and ".dll" without regard to case.
+  const base::FilePath library = app_.Append(L"KELVO.DLL");
+  const base::FilePath text = app_.Append(L"notes.txt");
+  WriteFile(library, "dll");
+  WriteFile(text, "text");
+  WriteFile(package_.Append(L"kelvo.dll"), "new");
+  // Others may rename them but not write them: as a loaded library.
+  auto hold = [](const base::FilePath& path, DWORD share) {
+    return base::win::ScopedHandle(
+        ::CreateFileW(path.value().c_str(), GENERIC_READ, share, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  base::win::ScopedHandle held =
+      hold(library, FILE_SHARE_READ | FILE_SHARE_DELETE);
+  base::win::ScopedHandle held_text =
+      hold(text, FILE_SHARE_READ | FILE_SHARE_DELETE);
+  ASSERT_TRUE(held.IsValid() && held_text.IsValid());
+  const test::MachineSnapshot before = Snapshot();
+
+  EXPECT_FALSE(transaction_.Execute(RemoveFile(library, true)));
+  EXPECT_TRUE(
+      log_.ContainsError("Attempt to open the file for writing failed: "));
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+  // Without the in-use test only the move decides; a text file is never
+  // tested.
+  EXPECT_TRUE(transaction_.Execute(RemoveFile(library, false)));
+  EXPECT_TRUE(transaction_.Execute(RemoveFile(text, true)));
+  transaction_.Rollback();
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+
+  // Held without delete sharing: neither a delete nor a copy over it.
+  held = hold(library, FILE_SHARE_READ);
+  EXPECT_FALSE(transaction_.Execute(RemoveFile(library)));
+  EXPECT_FALSE(transaction_.Execute(std::make_unique<CopyFileOperation>(
+      package_.Append(L"kelvo.dll"), library)));
+  EXPECT_EQ("dll", Read(library));
+}
+
+TEST_F(TransactionRollbackTest, RollbackKeepsAFileItCannotPutBack) {
+  const base::FilePath file = app_.Append(L"bookmarks.html");
+  WriteFile(file, "the user's data");
+  auto operation = RemoveFile(file);
+  auto* deletion = static_cast<DeleteFileOperation*>(operation.get());
+  ASSERT_TRUE(transaction_.Execute(std::move(operation)));
+  const base::FilePath kept = deletion->aside_path();
+
+  // Something took the name meanwhile; a folder cannot be replaced.
+  ASSERT_TRUE(base::CreateDirectory(file));
+  transaction_.Rollback();
+  EXPECT_EQ("the user's data", Read(kept));
+  EXPECT_TRUE(log_.ContainsError("could not be put back; it is kept at " +
+                                 kept.AsUTF8Unsafe()));
+}
+
+TEST_F(TransactionRollbackTest, RefusedAccessGrantKeepsTheFile) {
+  const base::FilePath file = app_.Append(L"kelvo.exe");
+  WriteFile(file, "exe");
+  FakeSecurityAccess fake;
+  SecurityAccess::ScopedOverrideForTesting override(&fake);
+  // Writing and deleting denied to everyone, and nobody may change that.
+  fake.SetObject(file.value(), L"O:SYG:SYD:(D;;0x130116;;;WD)(A;;FA;;;WD)");
+  fake.set_privileges_held(false);
+  fake.Lock(file.value(), /*read=*/false, /*write=*/true);
+  EXPECT_FALSE(transaction_.Execute(RemoveFile(file)));
+  EXPECT_TRUE(
+      log_.ContainsError("Cannot obtain proper permissions on the file"));
+  EXPECT_EQ("exe", Read(file));
+}
+
+TEST_F(TransactionRollbackTest, ValuesGetTheirOldTypeAndBytesBack) {
+  const std::wstring path = hkcu_.path();
+  WriteValue(HKEY_CURRENT_USER, path, L"Unterminated", REG_SZ,
+             Bytes(L"abc", /*with_nul=*/false));
+  WriteValue(HKEY_CURRENT_USER, path, L"Qword", REG_QWORD,
+             {1, 2, 3, 4, 5, 6, 7, 8});
+  WriteValue(HKEY_CURRENT_USER, path, L"None", REG_NONE, {});
+  WriteValue(HKEY_CURRENT_USER, path, L"", REG_EXPAND_SZ, Bytes(L"%TEMP%"));
+  const test::MachineSnapshot before = Snapshot();
+
+  // Each becomes a value of another type and size, then of no bytes.
+  const DWORD number = 1;
+  for (const wchar_t* name : {L"Unterminated", L"Qword", L"None", L""}) {
+    ASSERT_TRUE(transaction_.Execute(std::make_unique<ChangeRegValueOperation>(
+        HKEY_CURRENT_USER, path, name, &number, REG_DWORD, 4, 0)));
+    ASSERT_TRUE(transaction_.Execute(std::make_unique<ChangeRegValueOperation>(
+        HKEY_CURRENT_USER, path, name, nullptr, REG_SZ, 0, 0)));
+  }
+  // Removing a value of a missing key creates no key.
+  ASSERT_TRUE(transaction_.Execute(std::make_unique<ChangeRegValueOperation>(
+      HKEY_CURRENT_USER, path + L"\\Missing", L"Value", nullptr,
+      kRemoveValueType, 0, 0)));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path + L"\\Missing"));
+  EXPECT_FALSE(test::SnapshotsEqual(before, Snapshot()));
+  transaction_.Rollback();
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+}
+
+TEST_F(TransactionRollbackTest, DeletedKeyTreeComesBackExactly) {
+  const std::wstring tree = hkcu_.Append(L"Tree");
+  // Nothing inherited.
+  WriteValue(HKEY_CURRENT_USER, tree + L"\\Protected", L"", REG_SZ,
+             Bytes(L"p"));
+  SetDacl(tree + L"\\Protected", L"D:P(A;;KA;;;WD)");
+  // Refuses new subkeys, but has one.
+  WriteValue(HKEY_CURRENT_USER, tree + L"\\NoCreate\\Inner", L"Text", REG_SZ,
+             Bytes(L"i"));
+  SetDacl(tree + L"\\NoCreate", L"D:(D;;0x4;;;WD)(A;;KA;;;WD)");
+  // Refuses its own deletion.
+  WriteValue(HKEY_CURRENT_USER, tree + L"\\Z", L"Value", REG_SZ, Bytes(L"z"));
+  SetDacl(tree + L"\\Z", L"D:(D;;SD;;;WD)(A;;KA;;;WD)");
+  const test::MachineSnapshot before = Snapshot();
+
+  ASSERT_TRUE(transaction_.Execute(DeleteKey(tree)));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, tree));
+  EXPECT_TRUE(log_.Contains("Insufficient permissions on the key"));
+  // Every key comes back with its own descriptor and values.
+  transaction_.Rollback();
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+
+  {
+    // Z cannot be granted the right to go; the keys before it went.
+    FakeSecurityAccess fake;
+    SecurityAccess::ScopedOverrideForTesting override(&fake);
+    EXPECT_FALSE(transaction_.Execute(DeleteKey(tree)));
+  }
+  EXPECT_TRUE(
+      log_.ContainsError("Unable to obtain sufficient permissions on key"));
+  EXPECT_TRUE(log_.Contains(
+      "DeleteAndSaveRecursive : " + std::string(tree.begin(), tree.end()) +
+      "\\Protected"));
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+}
+
+TEST_F(TransactionRollbackTest, TopLevelKeysAreNeverDeleted) {
+  for (const wchar_t* path : {L"", L"\\", L"Software\\"})
+    EXPECT_FALSE(transaction_.Execute(DeleteKey(path))) << path;
+  EXPECT_EQ(3, log_.Count("Refusing to delete the top-level key"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software"));
+  // A key that is already gone is nothing to do.
+  EXPECT_TRUE(transaction_.Execute(DeleteKey(hkcu_.Append(L"Missing"))));
 }
 
 }  // namespace
