@@ -170,17 +170,6 @@ TEST_F(GlobalStorageWinTest, FallbackEntries) {
   EXPECT_EQ("", GetValue(other.get(), "n"));
 }
 
-TEST_F(GlobalStorageWinTest, ModeIsDecidedOnce) {
-  GlobalStorageWin storage;
-  storage.DecideMode(CopyOnly(true));
-  storage.DecideMode(CopyOnly(false));
-  EXPECT_TRUE(storage.use_fallback());
-  // Before its folder is known the fallback finds and keeps nothing.
-  EXPECT_EQ("", GetValue(&storage, "UUID"));
-  EXPECT_EQ(GlobalStorage::kFailed, storage.Set("UUID", "x"));
-  EXPECT_FALSE(ProductKeyExists());
-}
-
 // Another process holding "kvuc_registry_mutex", as the browser's update
 // checker does while it works. Without |release_on_request| it exits
 // holding the mutex, which abandons it.

@@ -303,20 +303,5 @@ TEST_F(SecurityRealTest, DeniedKeyIsGrantedAndRestored) {
   EXPECT_EQ(ERROR_ACCESS_DENIED, OpenKeyForReading());
 }
 
-TEST_F(SecurityRealTest, EnablePrivilege) {
-  auto open_token = [](DWORD access) {
-    HANDLE token = nullptr;
-    EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), access, &token));
-    return base::win::ScopedHandle(token);
-  };
-  const DWORD kAdjust = TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY;
-  EXPECT_TRUE(EnablePrivilege(SE_SHUTDOWN_NAME, true, open_token(kAdjust)));
-  EXPECT_TRUE(EnablePrivilege(SE_SHUTDOWN_NAME, false, open_token(kAdjust)));
-  EXPECT_FALSE(
-      EnablePrivilege(L"SeNoSuchPrivilege", true, open_token(kAdjust)));
-  EXPECT_FALSE(
-      EnablePrivilege(SE_SHUTDOWN_NAME, true, open_token(TOKEN_QUERY)));
-}
-
 }  // namespace
 }  // namespace installer

@@ -68,22 +68,6 @@ class TransactionTest : public testing::Test {
   Events events_;
 };
 
-TEST_F(TransactionTest, RollbackUndoesNewestFirstAndPrerequisitesLast) {
-  Transaction transaction;
-  ASSERT_TRUE(transaction.Execute(OpWithPrerequisites()));
-  ASSERT_TRUE(transaction.Execute(Op("B")));
-  EXPECT_THAT(events_, ElementsAre("execute A", "execute P1", "execute P2",
-                                   "execute B"));
-  events_.clear();
-
-  transaction.Rollback();
-  // The list was P1, P2, A, B: undone from the end, destroyed from the start.
-  EXPECT_THAT(events_, ElementsAre("rollback B", "rollback A", "rollback P2",
-                                   "rollback P1", "destroy P1", "destroy P2",
-                                   "destroy A", "destroy B"));
-  EXPECT_TRUE(transaction.empty());
-}
-
 TEST_F(TransactionTest, FailingPrerequisiteFailsItsOperation) {
   Transaction transaction;
   auto a = Op("A");
