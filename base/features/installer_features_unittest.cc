@@ -32,15 +32,10 @@ struct Expected {
 TEST(InstallerFeaturesTest, DefaultsAndOverridesPerProductAndChannel) {
   const Expected kCases[] = {
       {"KVX", 1, {false, false, true, true}, {true, false, true, true}},
-      {"KVX", 2, {false, false, true, true}, {true, false, true, true}},
-      {"KVX", 3, {false, false, true, true}, {true, false, true, true}},
-      {"KVX", 4, {false, false, true, true}, {true, false, true, true}},
-      {"QRN", 1, {false, true, false, false}, {true, true, true, true}},
       {"QRN", 4, {false, true, false, false}, {true, true, true, true}},
       // No row: everything off and nothing overridable.
       {"KVX", 5, {false, false, false, false}, {false, false, false, false}},
       {"kvx", 2, {false, false, false, false}, {false, false, false, false}},
-      {"", 0, {false, false, false, false}, {false, false, false, false}},
   };
   size_t count = 0;
   const FeatureRow* rows = GetInstallerFeatures(&count);
