@@ -17,7 +17,7 @@ namespace {
 
 TEST(WorkerPoolTest, PostTaskAndReplyReturnsToThePostingThread) {
   MessageLoop loop;
-  for (int iteration = 0; iteration < 200; ++iteration) {
+  for (int iteration = 0; iteration < 50; ++iteration) {
     PlatformThreadId task_thread = kInvalidThreadId;
     bool task_saw_pool = false;
     PlatformThreadId reply_thread = kInvalidThreadId;
