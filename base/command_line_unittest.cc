@@ -157,22 +157,6 @@ TEST(CommandLineTest, NonAsciiValueIsEmptyAsAscii) {
   EXPECT_EQ(L"caf\u00e9", command.GetSwitchValueNative("server-tracking-blob"));
 }
 
-TEST(CommandLineTest, AppendArgumentsMergesSwitchesAndArguments) {
-  CommandLine target(FilePath(L"a.exe"));
-  target.AppendSwitchASCII("keep", "1");
-  target.AppendSwitchASCII("shared", "old");
-  CommandLine source =
-      CommandLine::FromString(L"b.exe --shared=new --extra \"x y\" -- --z");
-  target.AppendArguments(source, false);
-  EXPECT_EQ(L"a.exe", target.GetProgram().value());
-  EXPECT_EQ("1", target.GetSwitchValueASCII("keep"));
-  EXPECT_EQ("new", target.GetSwitchValueASCII("shared"));
-  EXPECT_TRUE(target.HasSwitch("extra"));
-  EXPECT_EQ((Args{L"x y", L"--z"}), target.GetArgs());
-  target.AppendArguments(source, true);
-  EXPECT_EQ(L"b.exe", target.GetProgram().value());
-}
-
 TEST(CommandLineTest, ProcessCommandLineIsReadOnce) {
   ASSERT_FALSE(CommandLine::InitializedForCurrentProcess());
   EXPECT_TRUE(CommandLine::Init(0, nullptr));

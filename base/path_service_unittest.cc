@@ -137,12 +137,11 @@ TEST(PathServiceTest, RegisteredProviderAnswersOnlyItsRange) {
   EXPECT_EQ(L"C:\\crash\\counter", Get(kTestCounterFile).value());
   EXPECT_EQ(calls, g_provider_calls);
 
+  // Keys outside its range never reach it.
   FilePath path;
   EXPECT_FALSE(PathService::Get(kTestUnknown, &path));
-  EXPECT_TRUE(path.empty());
   calls = g_provider_calls;
   EXPECT_FALSE(PathService::Get(kTestPathEnd, &path));
-  Get(DIR_EXE);
   EXPECT_EQ(calls, g_provider_calls);
 }
 

@@ -28,7 +28,6 @@ TEST_F(FileTest, OpenModesAndTheirErrors) {
   File created(path_, File::FLAG_OPEN_ALWAYS | File::FLAG_WRITE);
   ASSERT_TRUE(created.IsValid());
   EXPECT_TRUE(created.created());
-  EXPECT_EQ(File::FILE_OK, created.error_details());
   EXPECT_EQ(3, created.WriteAtCurrentPos("abc", 3));
   created.Close();
 
@@ -69,22 +68,6 @@ TEST_F(FileTest, PositionalAndSequentialReadsAndWrites) {
   EXPECT_EQ(2, file.ReadAtCurrentPos(buffer, sizeof(buffer)));
   EXPECT_EQ(0, file.ReadAtCurrentPos(buffer, sizeof(buffer)));
   EXPECT_EQ(-1, file.Read(0, buffer, -1));
-}
-
-TEST_F(FileTest, SetLengthKeepsThePosition) {
-  File file(path_,
-            File::FLAG_CREATE_ALWAYS | File::FLAG_READ | File::FLAG_WRITE);
-  ASSERT_TRUE(file.IsValid());
-  ASSERT_EQ(10, file.WriteAtCurrentPos("0123456789", 10));
-  EXPECT_TRUE(file.SetLength(4));
-  EXPECT_EQ(4, file.GetLength());
-  EXPECT_EQ(10, file.Seek(File::FROM_CURRENT, 0));
-  EXPECT_TRUE(file.SetLength(1 << 20));
-  EXPECT_EQ(1 << 20, file.GetLength());
-  char last = 'x';
-  EXPECT_EQ(1, file.Read((1 << 20) - 1, &last, 1));
-  EXPECT_EQ('\0', last);
-
 }
 
 TEST_F(FileTest, SharingFlags) {

@@ -242,47 +242,28 @@ TEST(MessageLoopTest, OneLoopPerThread) {
 // UI loop ------------------------------------------------------------------
 
 constexpr UINT kTestMessage = WM_APP + 7;
+int g_procedure_calls = 0;
 
-LRESULT CALLBACK TestWindowProc(HWND hwnd,
-                                UINT message,
-                                WPARAM wparam,
-                                LPARAM lparam) {
-  if (message == kTestMessage) {
-    auto* count =
-        reinterpret_cast<int*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    ++*count;
-    return 0;
-  }
-  return ::DefWindowProcW(hwnd, message, wparam, lparam);
+LRESULT CALLBACK CountingWindowProc(HWND hwnd,
+                                    UINT message,
+                                    WPARAM wparam,
+                                    LPARAM lparam) {
+  if (message != kTestMessage)
+    return ::DefWindowProcW(hwnd, message, wparam, lparam);
+  ++g_procedure_calls;
+  return 0;
 }
 
-// A message-only window that counts the test messages its procedure gets.
-class TestWindow {
- public:
-  TestWindow() {
-    static const ATOM atom = [] {
-      WNDCLASSEXW wc = {};
-      wc.cbSize = sizeof(wc);
-      wc.lpfnWndProc = &TestWindowProc;
-      wc.hInstance = ::GetModuleHandleW(nullptr);
-      wc.lpszClassName = L"base_unittests_TestWindow";
-      return ::RegisterClassExW(&wc);
-    }();
-    hwnd_ = ::CreateWindowExW(0, MAKEINTATOM(atom), nullptr, 0, 0, 0, 0, 0,
-                              HWND_MESSAGE, nullptr,
-                              ::GetModuleHandleW(nullptr), nullptr);
-    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(&procedure_calls_));
-  }
-  ~TestWindow() { ::DestroyWindow(hwnd_); }
-
-  HWND hwnd() const { return hwnd_; }
-  int procedure_calls() const { return procedure_calls_; }
-
- private:
-  HWND hwnd_;
-  int procedure_calls_ = 0;
-};
+// A message-only window whose procedure counts the test messages.
+HWND CreateCountingWindow() {
+  WNDCLASSEXW wc = {sizeof(wc)};
+  wc.lpfnWndProc = &CountingWindowProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"base_unittests_CountingWindow";
+  ::RegisterClassExW(&wc);
+  return ::CreateWindowExW(0, wc.lpszClassName, nullptr, 0, 0, 0, 0, 0,
+                           HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+}
 
 class TestDispatcher : public MessagePumpDispatcher {
  public:
@@ -304,24 +285,27 @@ class TestDispatcher : public MessagePumpDispatcher {
 TEST(MessageLoopUITest, DispatcherSeesWindowMessagesBesideTasks) {
   MessageLoopForUI loop;
   EXPECT_EQ(&loop, MessageLoopForUI::current());
-  TestWindow window;
-  ASSERT_TRUE(window.hwnd());
+  g_procedure_calls = 0;
+  HWND window = CreateCountingWindow();
+  ASSERT_TRUE(window);
   // Default: the dispatcher sees the message, the window gets it too and
-  // tasks still run.
+  // tasks still run, also when posted from another thread.
   {
     TestDispatcher dispatcher(
-        window.hwnd(), MessagePumpDispatcher::POST_DISPATCH_PERFORM_DEFAULT);
+        window, MessagePumpDispatcher::POST_DISPATCH_PERFORM_DEFAULT);
     RunLoop run_loop(&dispatcher);
     bool task_ran = false;
-    ::PostMessageW(window.hwnd(), kTestMessage, 1, 0);
-    loop.task_runner()->PostTask(
-        FROM_HERE, BindOnce([](bool* ran) { *ran = true; }, &task_ran));
+    ::PostMessageW(window, kTestMessage, 1, 0);
     loop.task_runner()->PostDelayedTask(FROM_HERE, run_loop.QuitClosure(),
                                         TimeDelta::FromMilliseconds(100));
+    std::thread([&] {
+      loop.task_runner()->PostTask(
+          FROM_HERE, BindOnce([](bool* ran) { *ran = true; }, &task_ran));
+    }).join();
     run_loop.Run();
     EXPECT_TRUE(task_ran);
     EXPECT_EQ(std::vector<int>{1}, dispatcher.seen());
-    EXPECT_EQ(1, window.procedure_calls());
+    EXPECT_EQ(1, g_procedure_calls);
   }
   // Quit alone: the run ends with the message and the window does not get
   // it; with default as well it does.
@@ -333,35 +317,18 @@ TEST(MessageLoopUITest, DispatcherSeesWindowMessagesBesideTasks) {
                     MessagePumpDispatcher::POST_DISPATCH_PERFORM_DEFAULT,
                 2}};
   for (const auto& c : cases) {
-    TestDispatcher dispatcher(window.hwnd(), c.action);
+    TestDispatcher dispatcher(window, c.action);
     RunLoop run_loop(&dispatcher);
-    ::PostMessageW(window.hwnd(), kTestMessage, 2, 0);
+    ::PostMessageW(window, kTestMessage, 2, 0);
     run_loop.Run();  // Ends only through the dispatcher.
     EXPECT_EQ(std::vector<int>{2}, dispatcher.seen());
-    EXPECT_EQ(c.procedure_calls, window.procedure_calls());
+    EXPECT_EQ(c.procedure_calls, g_procedure_calls);
   }
   // Without a dispatcher messages are dispatched as usual.
-  ::PostMessageW(window.hwnd(), kTestMessage, 3, 0);
+  ::PostMessageW(window, kTestMessage, 3, 0);
   RunLoop().RunUntilIdle();
-  EXPECT_EQ(3, window.procedure_calls());
-}
-
-TEST(MessageLoopUITest, TasksFromOtherThreadsAndDelayedTasksRun) {
-  MessageLoopForUI loop;
-  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
-  for (int iteration = 0; iteration < 20; ++iteration) {
-    std::vector<int> order;
-    RunLoop run_loop;
-    runner->PostDelayedTask(FROM_HERE, BindOnce(&Append, &order, 2),
-                            TimeDelta::FromMilliseconds(5));
-    runner->PostDelayedTask(FROM_HERE, run_loop.QuitClosure(),
-                            TimeDelta::FromMilliseconds(6));
-    std::thread([&] {
-      runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
-    }).join();
-    run_loop.Run();
-    ASSERT_EQ((std::vector<int>{1, 2}), order);
-  }
+  EXPECT_EQ(3, g_procedure_calls);
+  ::DestroyWindow(window);
 }
 
 // Pumps messages the way a native modal loop (a message box) does, until

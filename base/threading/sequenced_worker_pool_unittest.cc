@@ -184,28 +184,5 @@ TEST(SequencedWorkerPoolTest, ShutdownGivesUpAfterItsLimit) {
   EXPECT_TRUE(pool->Shutdown(TimeDelta::FromSeconds(10)));
 }
 
-TEST(SequencedWorkerPoolTest, DelayedTasksOfASequenceRunByTime) {
-  scoped_refptr<SequencedWorkerPool> pool =
-      MakeRefCounted<SequencedWorkerPool>(2, "DelayTest");
-  Recorder recorder;
-  scoped_refptr<SequencedTaskRunner> runner =
-      pool->GetSequencedTaskRunner(pool->GetSequenceToken());
-  WaitableEvent done(WaitableEvent::ResetPolicy::MANUAL,
-                     WaitableEvent::InitialState::NOT_SIGNALED);
-  runner->PostDelayedTask(FROM_HERE,
-                          BindOnce(&SequencedStep, &recorder, "s", 2),
-                          TimeDelta::FromMilliseconds(40));
-  runner->PostDelayedTask(FROM_HERE,
-                          BindOnce(&SequencedStep, &recorder, "s", 1),
-                          TimeDelta::FromMilliseconds(20));
-  runner->PostTask(FROM_HERE, BindOnce(&SequencedStep, &recorder, "s", 0));
-  runner->PostDelayedTask(FROM_HERE,
-                          BindOnce(&WaitableEvent::Signal, Unretained(&done)),
-                          TimeDelta::FromMilliseconds(50));
-  ASSERT_TRUE(done.TimedWait(TimeDelta::FromSeconds(10)));
-  EXPECT_EQ((std::vector<int>{0, 1, 2}), recorder.Seen("s"));
-  EXPECT_TRUE(pool->Shutdown());
-}
-
 }  // namespace
 }  // namespace base

@@ -51,27 +51,23 @@ TEST(ThreadTest, RunsItsLoopOnANamedThreadOfItsOwn) {
   Thread thread("Installer IPC thread");
   ASSERT_TRUE(
       thread.StartWithOptions(Thread::Options(MessageLoop::TYPE_IO, 0)));
-  ASSERT_TRUE(thread.WaitUntilThreadStarted());
-  EXPECT_NE(PlatformThread::CurrentId(), thread.GetThreadId());
   std::string name;
-  PlatformThreadId id = kInvalidThreadId;
   MessageLoop::Type type = MessageLoop::TYPE_DEFAULT;
   WaitableEvent done(WaitableEvent::ResetPolicy::MANUAL,
                      WaitableEvent::InitialState::NOT_SIGNALED);
   thread.task_runner()->PostTask(
-      FROM_HERE, BindOnce(
-                     [](std::string* name, PlatformThreadId* id,
-                        MessageLoop::Type* type, WaitableEvent* done) {
-                       *name = PlatformThread::GetName();
-                       *id = PlatformThread::CurrentId();
-                       *type = MessageLoop::current()->type();
-                       done->Signal();
-                     },
-                     &name, &id, &type, &done));
+      FROM_HERE,
+      BindOnce(
+          [](std::string* name, MessageLoop::Type* type, WaitableEvent* done) {
+            *name = PlatformThread::GetName();
+            *type = MessageLoop::current()->type();
+            done->Signal();
+          },
+          &name, &type, &done));
   ASSERT_TRUE(done.TimedWait(TimeDelta::FromSeconds(10)));
   EXPECT_EQ("Installer IPC thread", name);
-  EXPECT_EQ(thread.GetThreadId(), id);
   EXPECT_EQ(MessageLoop::TYPE_IO, type);
+  EXPECT_FALSE(thread.task_runner()->BelongsToCurrentThread());
   thread.Stop();
   thread.Stop();  // A second Stop does nothing.
 }

@@ -64,12 +64,6 @@ TEST(WorkerPoolTest, ManyTasksFromManyThreadsAllRun) {
   EXPECT_EQ(400, ran);
 }
 
-TEST(WorkerPoolTest, TheTaskRunnerRefusesDelays) {
-  EXPECT_FALSE(WorkerPool::GetTaskRunner(true)->PostDelayedTask(
-      FROM_HERE, BindOnce([] {}), TimeDelta::FromMilliseconds(1)));
-  EXPECT_FALSE(WorkerPool::GetTaskRunner(false)->RunsTasksOnCurrentThread());
-}
-
 TEST(WorkerPoolTest, TheAtExitManagerWaitsForRunningTasks) {
   std::atomic<bool> singleton_alive{false};
   std::atomic<bool> used_after_free{false};

@@ -104,35 +104,22 @@ TEST_F(ShortcutTest, CreateWritesEveryPropertyAndResolvesBack) {
   EXPECT_TRUE(ResolveShortcut(link_, nullptr, &arguments));
 }
 
-TEST_F(ShortcutTest, CreateStartsOverAndUpdateChangesOnlyWhatIsGiven) {
+TEST_F(ShortcutTest, CreateAlwaysStartsOver) {
   ASSERT_EQ(4, WriteFile(link_, "junk", 4));
   ShortcutProperties first;
   first.set_target(target_);
   first.set_arguments(L"--old");
-  first.set_description(L"old");
   ASSERT_TRUE(CreateOrUpdateShortcutLink(link_, first, SHORTCUT_CREATE_ALWAYS));
   ShortcutProperties second;
   second.set_target(target_);
-  second.set_description(L"kept");
   ASSERT_TRUE(
       CreateOrUpdateShortcutLink(link_, second, SHORTCUT_CREATE_ALWAYS));
-
-  ShortcutProperties update;
-  update.set_arguments(L"--new");
-  ASSERT_TRUE(
-      CreateOrUpdateShortcutLink(link_, update, SHORTCUT_UPDATE_EXISTING));
   LinkContents contents;
   ASSERT_TRUE(ReadLink(link_, &contents));
-  EXPECT_EQ(L"--new", contents.arguments);
-  EXPECT_EQ(L"kept", contents.description);
-  EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(target_.value(), contents.path));
+  EXPECT_EQ(L"", contents.arguments);
 }
 
 TEST_F(ShortcutTest, FailuresWriteNothing) {
-  ShortcutProperties update;
-  update.set_arguments(L"--new");
-  EXPECT_FALSE(
-      CreateOrUpdateShortcutLink(link_, update, SHORTCUT_UPDATE_EXISTING));
   ShortcutProperties overlong;
   overlong.set_target(target_);
   // Bypasses the setter's DCHECK to reach the run-time check.
