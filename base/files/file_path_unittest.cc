@@ -124,10 +124,6 @@ TEST(FilePathTest, Extensions) {
     EXPECT_EQ(c.expected, FilePath(c.input).AddExtension(c.argument).value())
         << c.input;
   }
-  EXPECT_EQ(L"a.zip", FilePath(L"a.tar.gz").ReplaceExtension(L"zip").value());
-  EXPECT_EQ(
-      L"C:\\d\\installer_0.exe",
-      FilePath(L"C:\\d\\installer.exe").InsertBeforeExtension(L"_0").value());
 }
 
 TEST(FilePathTest, GetComponentsAndParents) {
@@ -173,8 +169,6 @@ TEST(FilePathTest, TrailingSeparators) {
     EXPECT_EQ(c.expected, FilePath(c.input).StripTrailingSeparators().value())
         << c.input;
   }
-  EXPECT_EQ(L"C:\\a\\", FilePath(L"C:\\a").AsEndingWithSeparator().value());
-  EXPECT_EQ(L"C:\\a/", FilePath(L"C:\\a/").AsEndingWithSeparator().value());
   EXPECT_EQ(L"C:\\a\\b\\c",
             FilePath(L"C:/a/b\\c").NormalizePathSeparators().value());
 }
@@ -204,8 +198,6 @@ TEST(FilePathTest, Utf8Conversions) {
   const FilePath path(L"C:\\Caf\u00e9\\\u65e5");
   const std::string utf8 = "C:\\Caf\xc3\xa9\\\xe6\x97\xa5";
   EXPECT_EQ(utf8, path.AsUTF8Unsafe());
-  EXPECT_EQ(path, FilePath::FromUTF8Unsafe(utf8));
-  EXPECT_EQ("", path.MaybeAsASCII());
   std::ostringstream out;
   out << path;
   EXPECT_EQ(utf8, out.str());

@@ -107,16 +107,15 @@ TEST_F(FileUtilTest, AppendToFileNeedsAnExistingFile) {
   EXPECT_FALSE(PathExists(Path(L"missing")));
 }
 
-TEST_F(FileUtilTest, FileSizeAndInfo) {
-  FilePath file = Path(L"sized");
-  Write(file, std::string(1234, 'z'));
-  int64_t size = 0;
-  EXPECT_TRUE(GetFileSize(file, &size));
-  EXPECT_EQ(1234, size);
+TEST_F(FileUtilTest, FileInfo) {
+  Write(Path(L"sized"), std::string(1234, 'z'));
   File::Info info;
+  ASSERT_TRUE(GetFileInfo(Path(L"sized"), &info));
+  EXPECT_EQ(1234, info.size);
+  EXPECT_FALSE(info.is_directory);
   ASSERT_TRUE(GetFileInfo(temp_dir_.GetPath(), &info));
   EXPECT_TRUE(info.is_directory);
-  EXPECT_FALSE(GetFileSize(Path(L"missing"), &size));
+  EXPECT_FALSE(GetFileInfo(Path(L"missing"), &info));
 }
 
 TEST_F(FileUtilTest, CopyFileOverwritesAndClearsReadOnly) {
@@ -222,19 +221,6 @@ TEST_F(FileUtilTest, RecursiveDeleteDoesNotFollowLinks) {
   EXPECT_TRUE(DeleteFile(root, true));
   EXPECT_FALSE(PathExists(root));
   EXPECT_EQ("keep", Read(outside.Append(L"keep.txt")));
-}
-
-TEST_F(FileUtilTest, TemporaryFilesAreNewAndInTheirFolder) {
-  FilePath first, second;
-  ASSERT_TRUE(CreateTemporaryFileInDir(temp_dir_.GetPath(), &first));
-  ASSERT_TRUE(CreateTemporaryFileInDir(temp_dir_.GetPath(), &second));
-  EXPECT_NE(first, second);
-  EXPECT_EQ(temp_dir_.GetPath(), first.DirName());
-  EXPECT_FALSE(CreateTemporaryFileInDir(Path(L"missing"), &first));
-  FilePath dir;
-  ASSERT_TRUE(CreateTemporaryDirInDir(temp_dir_.GetPath(), L"pre", &dir));
-  EXPECT_TRUE(DirectoryExists(dir));
-  EXPECT_EQ(0u, dir.BaseName().value().find(L"pre"));
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "base/json/json_reader.h"
-#include "base/json/json_string_value_serializer.h"
 #include "base/values.h"
 #include "gtest/gtest.h"
 
@@ -43,9 +42,6 @@ TEST(JSONWriterTest, DoublesReadBackAsDoubles) {
     EXPECT_EQ(number, read) << json;
   }
   EXPECT_EQ("1.0", Write(FundamentalValue(1.0)));
-  const int omit = JSONWriter::OPTIONS_OMIT_DOUBLE_TYPE_PRESERVATION;
-  EXPECT_EQ("-3000000000", Write(FundamentalValue(-3e9), omit));
-  EXPECT_EQ("2.5", Write(FundamentalValue(2.5), omit));
 
   // Numbers JSON cannot hold fail the write.
   DictionaryValue root;
@@ -89,26 +85,6 @@ TEST(JSONWriterTest, PrettyAndCompactOutputRoundTripThroughTheReader) {
     ASSERT_TRUE(back);
     EXPECT_TRUE(root.Equals(back.get())) << options;
   }
-  DictionaryValue small;
-  small.SetInteger("a", 1);
-  EXPECT_EQ("{\r\n   \"a\": 1\r\n}\r\n",
-            Write(small, JSONWriter::OPTIONS_PRETTY_PRINT));
-}
-
-TEST(JSONStringValueSerializerTest, SerializesAndReportsParseErrors) {
-  DictionaryValue root;
-  root.SetInteger("installer", 1);
-  std::string json;
-  JSONStringValueSerializer serializer(&json);
-  ASSERT_TRUE(serializer.Serialize(root));
-  EXPECT_EQ("{\"installer\":1}", json);
-
-  int code = 0;
-  std::string message;
-  JSONStringValueDeserializer broken("{\"a\":}");
-  EXPECT_FALSE(broken.Deserialize(&code, &message));
-  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, code);
-  EXPECT_EQ("Line: 1, column: 6, Syntax error.", message);
 }
 
 }  // namespace

@@ -131,18 +131,6 @@ TEST(MessageLoopTest, QuitVariants) {
     EXPECT_EQ(std::vector<int>{1}, order);
   }
   {
-    // Quit stops after the current task; the rest waits for the next run.
-    std::vector<int> order;
-    RunLoop run_loop;
-    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
-    runner->PostTask(FROM_HERE, run_loop.QuitClosure());
-    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 2));
-    run_loop.Run();
-    EXPECT_EQ(std::vector<int>{1}, order);
-    RunLoop().RunUntilIdle();
-    EXPECT_EQ((std::vector<int>{1, 2}), order);
-  }
-  {
     // QuitWhenIdle runs everything ready and leaves delayed tasks that are
     // not due.
     std::vector<int> order;
