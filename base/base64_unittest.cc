@@ -33,9 +33,9 @@ TEST(Base64Test, StandardVectorsRoundTrip) {
 }
 
 TEST(Base64Test, DecodingIsStrict) {
-  const char* const bad[] = {"Zm9v\n", " Zm9v",    "Zm8",  "Zm9vY",
-                             "Zm=v",   "Z===",     "====", "Zg==Zg==",
-                             "Zm-_",   "Zg=",      "Zm9v=", "Zm\x80v"};
+  const char* const bad[] = {"Zm9v\n", " Zm9v", "Zm8",   "Zm9vY",
+                             "Zm=v",   "Z===",  "====",  "Zg==Zg==",
+                             "Zm-_",   "Zg=",   "Zm9v=", "Zm\x80v"};
   for (const char* input : bad) {
     std::string output = "untouched";
     EXPECT_FALSE(Base64Decode(input, &output)) << input;

@@ -76,9 +76,8 @@ TEST(LoggingDeathTest, FailedCheckNamesTheValues) {
 TEST(LoggingFileTest, FileIsAppendedAndNotSharedForDelete) {
   wchar_t dir[MAX_PATH];
   ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, dir));
-  std::wstring path =
-      std::wstring(dir) + L"kelvo_logging_test_" +
-      std::to_wstring(::GetCurrentProcessId()) + L".log";
+  std::wstring path = std::wstring(dir) + L"kelvo_logging_test_" +
+                      std::to_wstring(::GetCurrentProcessId()) + L".log";
   ::DeleteFileW(path.c_str());
 
   LoggingSettings settings;

@@ -5,8 +5,6 @@
 #include <limits.h>
 #include <string.h>
 
-#include <limits>
-
 #include "base/logging.h"
 #include "gtest/gtest.h"
 

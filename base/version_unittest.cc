@@ -9,11 +9,11 @@ TEST(VersionTest, Parsing) {
   const struct {
     const char* input;
     size_t components;
-  } cases[] = {{"45.0.2531.0", 4}, {"4294967295.0", 2}, {"1.02", 2},
-               {"", 0},            {"1.", 0},           {"1..2", 0},
-               {"01.2", 0},        {"+1.2", 0},         {" 1.2", 0},
-               {"1.2\n", 0},       {"1.2a", 0},         {"4294967296.0", 0},
-               {"1.*", 0}};
+  } cases[] = {
+      {"45.0.2531.0", 4}, {"4294967295.0", 2}, {"1.02", 2}, {"", 0},
+      {"1.", 0},          {"1..2", 0},         {"01.2", 0}, {"+1.2", 0},
+      {" 1.2", 0},        {"1.2\n", 0},        {"1.2a", 0}, {"4294967296.0", 0},
+      {"1.*", 0}};
   for (const auto& c : cases) {
     Version version(c.input);
     EXPECT_EQ(c.components > 0, version.IsValid()) << c.input;
@@ -46,8 +46,10 @@ TEST(VersionTest, WildcardComparison) {
     const char* version;
     const char* wildcard;
     int expected;
-  } cases[] = {{"1.2.0.0.0", "1.2.*", 0}, {"1.2", "1.2.*", 0},
-               {"1.3", "1.2.*", 1},       {"1.1.9", "1.2.*", -1},
+  } cases[] = {{"1.2.0.0.0", "1.2.*", 0},
+               {"1.2", "1.2.*", 0},
+               {"1.3", "1.2.*", 1},
+               {"1.1.9", "1.2.*", -1},
                {"1.2", "1.3", -1}};
   for (const auto& c : cases) {
     EXPECT_EQ(c.expected,

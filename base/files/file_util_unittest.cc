@@ -3,8 +3,6 @@
 #include <string>
 
 #include "base/files/scoped_temp_dir.h"
-#include "base/strings/utf_string_conversions.h"
-#include "base/time/time.h"
 #include "gtest/gtest.h"
 
 namespace base {
@@ -96,15 +94,6 @@ TEST_F(FileUtilTest, ReadFileToStringStopsAtMaxSize) {
                                     .Append(temp_dir_.GetPath().BaseName())
                                     .Append(L"data.txt"),
                                 &contents));
-}
-
-TEST_F(FileUtilTest, AppendToFileNeedsAnExistingFile) {
-  FilePath file = Path(L"list");
-  Write(file, "a\r\n");
-  EXPECT_TRUE(AppendToFile(file, "b\r\n", 3));
-  EXPECT_EQ("a\r\nb\r\n", Read(file));
-  EXPECT_FALSE(AppendToFile(Path(L"missing"), "x", 1));
-  EXPECT_FALSE(PathExists(Path(L"missing")));
 }
 
 TEST_F(FileUtilTest, FileInfo) {

@@ -1,7 +1,6 @@
 #include "base/message_loop/message_loop.h"
 
 #include <atomic>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -169,31 +168,22 @@ TEST(MessageLoopTest, NestedRunLoops) {
   std::vector<int> order;
   RunLoop outer;
   runner->PostTask(
-      FROM_HERE,
-      BindOnce(
-          [](std::vector<int>* order, RunLoop* outer,
-             scoped_refptr<SingleThreadTaskRunner> runner) {
-            EXPECT_FALSE(MessageLoop::current()->IsNested());
-            RunLoop inner;
-            // Quitting the outer loop from inside waits for the
-            // inner one.
-            runner->PostTask(FROM_HERE,
-                             BindOnce(&RunLoop::Quit, Unretained(outer)));
-            runner->PostTask(FROM_HERE, BindOnce(&Append, order, 1));
-            runner->PostTask(
-                FROM_HERE,
-                BindOnce(
-                    [](std::vector<int>* o) {
-                      EXPECT_TRUE(MessageLoop::current()->IsNested());
-                      o->push_back(2);
-                    },
-                    order));
-            runner->PostTask(FROM_HERE, inner.QuitClosure());
-            runner->PostTask(FROM_HERE, BindOnce(&Append, order, 4));
-            inner.Run();
-            order->push_back(3);
-          },
-          &order, &outer, runner));
+      FROM_HERE, BindOnce(
+                     [](std::vector<int>* order, RunLoop* outer,
+                        scoped_refptr<SingleThreadTaskRunner> runner) {
+                       RunLoop inner;
+                       // Quitting the outer loop from inside waits for the
+                       // inner one.
+                       runner->PostTask(FROM_HERE, BindOnce(&RunLoop::Quit,
+                                                            Unretained(outer)));
+                       runner->PostTask(FROM_HERE, BindOnce(&Append, order, 1));
+                       runner->PostTask(FROM_HERE, BindOnce(&Append, order, 2));
+                       runner->PostTask(FROM_HERE, inner.QuitClosure());
+                       runner->PostTask(FROM_HERE, BindOnce(&Append, order, 4));
+                       inner.Run();
+                       order->push_back(3);
+                     },
+                     &order, &outer, runner));
   outer.Run();
   // The outer loop stopped right after the inner one returned.
   EXPECT_EQ((std::vector<int>{1, 2, 3}), order);

@@ -1,7 +1,6 @@
 #include "base/threading/thread.h"
 
 #include <atomic>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,34 +86,6 @@ TEST(ThreadTest, DelayedTasksNotYetDueAreDroppedAtStop) {
   EXPECT_EQ(10, ran);
 }
 
-TEST(ThreadTest, PostTaskAndReplyComesBackToThePostingThread) {
-  MessageLoop loop;
-  Thread worker("ReplyTest");
-  ASSERT_TRUE(worker.Start());
-  for (int iteration = 0; iteration < 50; ++iteration) {
-    PlatformThreadId task_thread = kInvalidThreadId;
-    PlatformThreadId reply_thread = kInvalidThreadId;
-    RunLoop run_loop;
-    ASSERT_TRUE(worker.task_runner()->PostTaskAndReply(
-        FROM_HERE,
-        BindOnce(
-            [](PlatformThreadId* id) { *id = PlatformThread::CurrentId(); },
-            &task_thread),
-        BindOnce(
-            [](PlatformThreadId* id, PlatformThreadId* task_id,
-               RepeatingClosure quit) {
-              // The task's write is visible here: the reply came after it.
-              EXPECT_NE(kInvalidThreadId, *task_id);
-              *id = PlatformThread::CurrentId();
-              quit.Run();
-            },
-            &reply_thread, &task_thread, run_loop.QuitClosure())));
-    run_loop.Run();
-    ASSERT_EQ(worker.GetThreadId(), task_thread);
-    ASSERT_EQ(PlatformThread::CurrentId(), reply_thread);
-  }
-}
-
 // Records on which thread it is destroyed.
 class ThreadRecorder {
  public:
@@ -126,6 +97,8 @@ class ThreadRecorder {
   PlatformThreadId* destroyed_on_;
 };
 
+// The task and reply round trip itself is covered by WorkerPool's test,
+// which shares the relay.
 TEST(ThreadTest, AReplyThatCannotRunIsDestroyedOnThePostingThread) {
   MessageLoop loop;
   scoped_refptr<SingleThreadTaskRunner> target;

@@ -1,7 +1,5 @@
 #include "base/timer/timer.h"
 
-#include <memory>
-
 #include "base/bind.h"
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
