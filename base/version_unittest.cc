@@ -41,26 +41,5 @@ TEST(VersionTest, Comparison) {
   }
 }
 
-TEST(VersionTest, WildcardComparison) {
-  const struct {
-    const char* version;
-    const char* wildcard;
-    int expected;
-  } cases[] = {{"1.2.0.0.0", "1.2.*", 0},
-               {"1.2", "1.2.*", 0},
-               {"1.3", "1.2.*", 1},
-               {"1.1.9", "1.2.*", -1},
-               {"1.2", "1.3", -1}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.expected,
-              Version(c.version).CompareToWildcardString(c.wildcard))
-        << c.version << " vs " << c.wildcard;
-  }
-  EXPECT_TRUE(Version::IsValidWildcardString("1.2.*"));
-  EXPECT_FALSE(Version::IsValidWildcardString("*"));
-  EXPECT_FALSE(Version::IsValidWildcardString("1.*.2"));
-  EXPECT_FALSE(Version::IsValidWildcardString("1.2*"));
-}
-
 }  // namespace
 }  // namespace base
