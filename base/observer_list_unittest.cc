@@ -92,27 +92,6 @@ TEST(ObserverListTest, AnObserverMayRemoveAndDeleteItself) {
   EXPECT_EQ((Log{&after}), log);
 }
 
-TEST(ObserverListTest, NestedPassesAndClear) {
-  Log log;
-  ObserverList<Observer> list;
-  Actor outer(&log), other(&log);
-  bool nested = false;
-  outer.action = [&] {
-    if (nested)
-      return;
-    nested = true;
-    NotifyAll(&list);  // A pass inside a pass.
-    list.Clear();
-  };
-  list.AddObserver(&outer);
-  list.AddObserver(&other);
-  NotifyAll(&list);
-  // outer, then the nested pass (outer, other); the outer pass then sees
-  // the list cleared.
-  EXPECT_EQ((Log{&outer, &outer, &other}), log);
-  EXPECT_FALSE(list.might_have_observers());
-}
-
 TEST(ObserverListTest, TheListMayBeDestroyedDuringAPass) {
   Log log;
   auto list = std::make_unique<ObserverList<Observer>>();

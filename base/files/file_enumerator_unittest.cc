@@ -78,16 +78,5 @@ TEST_F(FileEnumeratorTest, RecursionReachesFoldersThePatternHides) {
   EXPECT_LT(position(L"sub\\deep"), position(L"sub\\deep\\d.lnk"));
 }
 
-TEST_F(FileEnumeratorTest, InfoDescribesTheLastEntry) {
-  FileEnumerator enumerator(root_, false, FileEnumerator::FILES, L"b.lnk");
-  FilePath path = enumerator.Next();
-  EXPECT_EQ(root_.Append(L"b.lnk"), path);
-  FileEnumerator::FileInfo info = enumerator.GetInfo();
-  EXPECT_EQ(L"b.lnk", info.GetName().value());
-  EXPECT_EQ(4, info.GetSize());
-  EXPECT_FALSE(info.IsDirectory());
-  EXPECT_TRUE(enumerator.Next().empty());
-}
-
 }  // namespace
 }  // namespace base
