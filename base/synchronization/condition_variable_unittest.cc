@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "base/synchronization/lock.h"
-#include "base/threading/platform_thread.h"
 #include "gtest/gtest.h"
 
 namespace base {
@@ -55,28 +54,6 @@ TEST(ConditionVariableTest, ProducersAndConsumersHandEveryItemOnce) {
     for (int count : taken)
       ASSERT_EQ(1, count) << "iteration " << iteration;
   }
-}
-
-TEST(ConditionVariableTest, OthersMayTakeTheLockDuringAWait) {
-  Lock lock;
-  ConditionVariable cv(&lock);
-  bool flag = false;
-  std::thread other([&] {
-    PlatformThread::Sleep(TimeDelta::FromMilliseconds(10));
-    // Would fail the lock's owner checks if the waiter still counted as
-    // its holder.
-    AutoLock auto_lock(lock);
-    lock.AssertAcquired();
-    flag = true;
-    cv.Signal();
-  });
-  {
-    AutoLock auto_lock(lock);
-    while (!flag)
-      cv.Wait();
-  }
-  other.join();
-  EXPECT_TRUE(flag);
 }
 
 }  // namespace

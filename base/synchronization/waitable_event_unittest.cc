@@ -8,26 +8,23 @@
 namespace base {
 namespace {
 
-TEST(WaitableEventTest, ManualResetStaysSignalledUntilReset) {
-  WaitableEvent event(WaitableEvent::ResetPolicy::MANUAL,
-                      WaitableEvent::InitialState::NOT_SIGNALED);
-  EXPECT_FALSE(event.IsSignaled());
-  event.Signal();
-  EXPECT_TRUE(event.IsSignaled());
-  EXPECT_TRUE(event.IsSignaled());
-  EXPECT_TRUE(event.TimedWait(TimeDelta()));
-  event.Reset();
-  EXPECT_FALSE(event.IsSignaled());
-}
+TEST(WaitableEventTest, ResetPolicies) {
+  WaitableEvent manual(WaitableEvent::ResetPolicy::MANUAL,
+                       WaitableEvent::InitialState::NOT_SIGNALED);
+  EXPECT_FALSE(manual.IsSignaled());
+  manual.Signal();
+  EXPECT_TRUE(manual.IsSignaled());
+  EXPECT_TRUE(manual.TimedWait(TimeDelta()));
+  manual.Reset();
+  EXPECT_FALSE(manual.IsSignaled());
 
-TEST(WaitableEventTest, AutomaticResetReleasesOneWait) {
-  WaitableEvent event(WaitableEvent::ResetPolicy::AUTOMATIC,
-                      WaitableEvent::InitialState::SIGNALED);
-  EXPECT_TRUE(event.IsSignaled());
-  EXPECT_FALSE(event.IsSignaled());  // Consumed by the check above.
-  event.Signal();
-  event.Wait();
-  EXPECT_FALSE(event.TimedWait(TimeDelta::FromMilliseconds(1)));
+  WaitableEvent automatic(WaitableEvent::ResetPolicy::AUTOMATIC,
+                          WaitableEvent::InitialState::SIGNALED);
+  EXPECT_TRUE(automatic.IsSignaled());
+  EXPECT_FALSE(automatic.IsSignaled());  // Consumed by the check above.
+  automatic.Signal();
+  automatic.Wait();
+  EXPECT_FALSE(automatic.TimedWait(TimeDelta::FromMilliseconds(1)));
 }
 
 TEST(WaitableEventTest, TimedWaitWaitsAtLeastItsTime) {
@@ -40,7 +37,7 @@ TEST(WaitableEventTest, TimedWaitWaitsAtLeastItsTime) {
 }
 
 TEST(WaitableEventTest, SignalFromAnotherThreadEndsTheWait) {
-  for (int iteration = 0; iteration < 200; ++iteration) {
+  for (int iteration = 0; iteration < 100; ++iteration) {
     WaitableEvent event(WaitableEvent::ResetPolicy::AUTOMATIC,
                         WaitableEvent::InitialState::NOT_SIGNALED);
     std::thread signaller([&] { event.Signal(); });

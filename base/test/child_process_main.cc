@@ -3,7 +3,6 @@
 //   print TEXT        writes TEXT to standard output, no line end
 //   print-stderr TEXT writes TEXT to standard error
 //   sleep MS [N]      sleeps MS milliseconds, then exits with N (default 0)
-//   cwd               writes the current directory (UTF-8)
 //   show-window       writes the show-window request of its start-up info
 //   reset-event HEX   resets the event whose handle value is HEX: exits with
 //                     0 when that handle is an event here, 3 when it is not
@@ -21,16 +20,6 @@ int WriteTo(FILE* stream, const char* text) {
   fputs(text, stream);
   fflush(stream);
   return 0;
-}
-
-int PrintCurrentDirectory() {
-  wchar_t wide[MAX_PATH];
-  DWORD length = ::GetCurrentDirectoryW(MAX_PATH, wide);
-  char utf8[4 * MAX_PATH];
-  int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length),
-                                   utf8, sizeof(utf8) - 1, nullptr, nullptr);
-  utf8[size] = '\0';
-  return WriteTo(stdout, utf8);
 }
 
 int PrintShowWindow() {
@@ -65,8 +54,6 @@ int main(int argc, char** argv) {
     ::Sleep(static_cast<DWORD>(atoi(argument)));
     return argc > 3 ? atoi(argv[3]) : 0;
   }
-  if (!strcmp(action, "cwd"))
-    return PrintCurrentDirectory();
   if (!strcmp(action, "show-window"))
     return PrintShowWindow();
   if (!strcmp(action, "reset-event"))

