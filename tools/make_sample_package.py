@@ -10,6 +10,8 @@ package gets:
                                  started from the package folder, it
                                  installs the package
   launcher.exe, kelvo.exe        the stand-in program playing the browser
+  installer_helper_64.exe,       the stand-in playing the taskbar pin
+  installer_helper.exe           programs
   resources/...                  N data files with deterministic content
   files_list                     every file to copy into the version folder
   root_files_list                the files to copy into the install folder
@@ -55,8 +57,13 @@ def main():
     copy("installer.dll", "installer.dll")
     copy("stand_in.exe", "launcher.exe")
     copy("stand_in.exe", "kelvo.exe")
+    copy("stand_in.exe", "installer_helper_64.exe")
+    copy("stand_in.exe", "installer_helper.exe")
 
-    files = ["kelvo.exe", "installer.exe", "installer.dll"]
+    # The installer and its pin programs go into the version folder too: an
+    # upgrade or uninstall later runs from there.
+    files = ["kelvo.exe", "installer.exe", "installer.dll",
+             "installer_helper_64.exe", "installer_helper.exe"]
     for i in range(args.files):
         folder = "resources\\%02d" % (i % 16)
         os.makedirs(os.path.join(args.out_dir, folder.replace("\\", os.sep)),
