@@ -327,6 +327,9 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
   EXPECT_TRUE(prefs->HasKey("all-installer-experiments"));
   ASSERT_EQ(1u, upgraded.components.size());
 
+  // Removing the versions preserved by earlier upgrades is final at once;
+  // without them a failed upgrade leaves no trace.
+  ASSERT_TRUE(base::DeleteFile(first.Append(L"old_status"), true));
   const test::MachineSnapshot before_failed_upgrade = Snapshot();
   events = RunInstall(first, operations / 2);
   EXPECT_EQ("terminated", events.back());

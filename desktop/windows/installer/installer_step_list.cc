@@ -7,7 +7,11 @@
 #include "desktop/windows/installer/component_installers.h"
 #include "desktop/windows/installer/install_steps.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/old_version_steps.h"
+#include "desktop/windows/installer/post_elevation_tasks.h"
 #include "desktop/windows/installer/registry_steps.h"
+#include "desktop/windows/installer/shortcut_steps.h"
+#include "desktop/windows/installer/uninstall_steps.h"
 
 namespace installer {
 
@@ -34,19 +38,38 @@ std::vector<base::OnceClosure> BuildStepList(Installer* installer,
       steps.push_back(BindCopy(&StepCopyRootFiles, installer));
       steps.push_back(Bind(&StepInstallLauncher, installer));
       steps.push_back(Bind(&StepSetupRegistry, installer));
+      steps.push_back(Bind(&StepInstallShortcuts, installer));
       steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
       steps.push_back(Bind(&StepInstallComponents, installer));
       steps.push_back(Bind(&StepFinalizeInstallation, installer));
       break;
     case OPERATION_UPGRADING:
+      steps.push_back(Bind(&StepRemoveInstalledFiles, installer));
       steps.push_back(BindCopy(&StepCopyFiles, installer));
+      steps.push_back(Bind(&StepRemoveOldRootFiles, installer));
       steps.push_back(BindCopy(&StepCopyRootFiles, installer));
       steps.push_back(Bind(&StepInstallLauncher, installer));
       steps.push_back(Bind(&StepCleanupRegistry, installer));
       steps.push_back(Bind(&StepSetupRegistry, installer));
+      steps.push_back(Bind(&StepUpdateShortcuts, installer));
       steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
+      steps.push_back(Bind(&StepPreservePreviousStatus, installer));
       steps.push_back(Bind(&StepInstallComponents, installer));
       steps.push_back(Bind(&StepFinalizeInstallation, installer));
+      break;
+    case OPERATION_UNINSTALLING:
+      steps.push_back(Bind(&StepCleanupRegistry, installer));
+      steps.push_back(Bind(&StepRemoveShortcuts, installer));
+      steps.push_back(Bind(&StepFinalizeUninstallation, installer));
+      steps.push_back(Bind(&StepRemoveInstalledFiles, installer));
+      steps.push_back(Bind(&StepUninstallComponents, installer));
+      steps.push_back(Bind(&StepCleanupAfterUninstall, installer));
+      break;
+    case OPERATION_REGISTERING_PROTOCOL_HANDLER:
+      steps.push_back(Bind(&RegisterAsProtocolHandler, installer));
+      steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
+      steps.push_back(
+          base::BindOnce(&Installer::OnSuccess, base::Unretained(installer)));
       break;
     default:
       LOG(ERROR) << "No steps for operation " << operation << " in this build";
@@ -67,8 +90,8 @@ int CountTotalSteps(SettingsOperation operation,
 }
 
 bool RunPostElevationTasksOfRun(Installer* installer) {
-  LOG(ERROR) << "The post-elevation tasks are not part of this build";
-  return false;
+  RunPostElevationTasks(installer);
+  return true;
 }
 
 }  // namespace installer

@@ -50,14 +50,8 @@ void StepsTest::SetUp() {
   EngineTest::SetUp();
   desktop_ = root().Append(L"Desktop");
   start_menu_ = root().Append(L"Start Menu");
-  for (auto [key, name] :
-       {std::pair{base::DIR_USER_DESKTOP, L"Desktop"},
-        std::pair{base::DIR_COMMON_DESKTOP, L"Public Desktop"},
-        std::pair{base::DIR_COMMON_START_MENU, L"Common Start Menu"},
-        std::pair{base::DIR_LOCAL_APP_DATA, L"Local"}}) {
-    overrides_.push_back(
-        std::make_unique<base::ScopedPathOverride>(key, root().Append(name)));
-  }
+  overrides_.push_back(std::make_unique<base::ScopedPathOverride>(
+      base::DIR_LOCAL_APP_DATA, root().Append(L"Local")));
   task_factory_ = std::make_unique<ScopedTaskSchedulerFactoryForTesting>(
       FakeTaskScheduler::Factory(&tasks_));
   firewall_factory_ =

@@ -1,5 +1,5 @@
-// A fixture for tests of the installer's steps: EngineTest with the user's
-// and everyone's shortcut folders and local data in its temporary folder,
+// A fixture for tests of the installer's steps: EngineTest with the local
+// application data in its temporary folder,
 // the Windows version, the taskbar verbs, the survey's start, the task
 // scheduler and the firewall replaced by recorders, and helpers that lay
 // out an existing installation.

@@ -1,0 +1,42 @@
+#include "desktop/windows/installer/component_tasks.h"
+
+#include "base/logging.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "desktop/windows/installer/component_installers.h"
+#include "desktop/windows/installer/install_log_checks.h"
+#include "desktop/windows/installer/service/transactions/operation_util.h"
+
+namespace installer {
+
+bool IsComponentOfInstallation(const InstallLog::Component& component,
+                               const base::FilePath& install_folder) {
+  if (!IsSafePlainName(component.name) ||
+      !IsStrictlyBelow(component.path, install_folder) ||
+      component.path.ReferencesParent()) {
+    LOG(ERROR) << "Refusing the component \"" << component.name << "\" at "
+               << component.path << ": not inside " << install_folder;
+    return false;
+  }
+  return true;
+}
+
+bool StartComponentInstaller(const InstallLog::Component& component,
+                             const base::FilePath& install_folder,
+                             const base::CommandLine& switches) {
+  if (!IsComponentOfInstallation(component, install_folder))
+    return false;
+  base::CommandLine command_line(
+      FindComponentInstaller(component.path, component.name));
+  command_line.AppendArguments(switches, false);
+  LOG(INFO) << "Launching " << component.name
+            << " component subinstaller with command line "
+            << command_line.GetCommandLineString();
+  if (!base::LaunchProcess(command_line, base::LaunchOptions()).IsValid()) {
+    LOG(ERROR) << "Could not start " << command_line.GetProgram();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace installer
