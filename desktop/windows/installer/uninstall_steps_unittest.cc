@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "base/files/file_util.h"
+#include "base/path_service.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/platform_thread.h"
+#include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
@@ -146,6 +148,64 @@ TEST_F(UninstallStepsTest, CleanupComponentsBatchAndProfile) {
   EXPECT_TRUE(WaitFor([&] { return !base::PathExists(batch); }));
   EXPECT_FALSE(base::PathExists(held_file));
   EXPECT_FALSE(base::PathExists(install_folder().Append(L"57.0")));
+}
+
+// An install followed by its uninstall leaves the machine as it was, but
+// for the install folder with installer_prefs.json and the last install
+// path in the product key, which the uninstall keeps.
+TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
+  WriteFilesList({"kelvo.exe", "resources\\a.pak"},
+                 new std::vector<std::string>{"root.xml"});
+  for (const char* file : {"kelvo.exe", "resources\\a.pak", "root.xml",
+                           "launcher.exe", "pref_default_overrides"}) {
+    WriteFile(package_dir().AppendASCII(file), "{}");
+  }
+  test::SnapshotScope scope;
+  base::FilePath roaming;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_APP_DATA, &roaming));
+  ASSERT_TRUE(base::CreateDirectory(
+      roaming.Append(L"Microsoft\\Internet Explorer\\Quick Launch")));
+  scope.folders = {install_folder(), desktop(), start_menu(), roaming};
+  for (const wchar_t* key :
+       {L"Software\\Classes", L"Software\\Clients",
+        L"Software\\RegisteredApplications",
+        L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags",
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+        L"Software\\Kelvo Software"}) {
+    scope.keys.push_back({HKEY_CURRENT_USER, key});
+  }
+  const test::MachineSnapshot before = test::TakeSnapshot(scope);
+
+  SetCommandLine(L"--allusers=0 --launchkelvo=0 --pintotaskbar=0");
+  std::unique_ptr<Settings> install = MakeSettings();
+  Installer installer;
+  test::InstallerEventRecorder install_events(&installer);
+  RunToOutcome(&installer, install.get());
+  ASSERT_EQ("success", install_events.events().back());
+  ASSERT_TRUE(base::PathExists(desktop().Append(GetShortcutFileName(false))));
+  ASSERT_EQ(1u, tasks_.tasks.size());
+
+  SetCommandLine(L"--uninstall");
+  std::unique_ptr<Settings> uninstall = MakeUninstallSettings();
+  ASSERT_EQ(OPERATION_UNINSTALLING, uninstall->operation());
+  Installer uninstaller;
+  test::InstallerEventRecorder uninstall_events(&uninstaller);
+  RunToOutcome(&uninstaller, uninstall.get());
+  ASSERT_EQ("success", uninstall_events.events().back());
+  EXPECT_TRUE(WaitFor([&] {
+    return !base::PathExists(install_folder().Append(kUninstallBatchFileName));
+  }));
+
+  EXPECT_TRUE(tasks_.tasks.empty());
+  EXPECT_TRUE(base::DeleteFile(
+      install_folder().AppendASCII("installer_prefs.json"), false));
+  EXPECT_TRUE(base::DeleteFile(install_folder(), false));
+  base::win::RegKey(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
+                    KEY_SET_VALUE)
+      .DeleteValue(L"Last developer Install Path");
+  base::win::RegKey(HKEY_CURRENT_USER, L"Software", KEY_ALL_ACCESS)
+      .DeleteEmptyKey(L"Kelvo Software");
+  EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
 }
 
 }  // namespace

@@ -84,8 +84,7 @@ base::OnceClosure StepsTest::Step(void (*step)(Installer*),
 
 std::unique_ptr<Settings> StepsTest::MakeUninstallSettings(bool silent) {
   // Replaces EngineTest's override, which removes it at the end.
-  EXPECT_TRUE(base::PathService::Override(base::DIR_EXE,
-                                          install_folder().Append(L"57.0")));
+  EXPECT_TRUE(base::PathService::Override(base::DIR_EXE, install_folder()));
   return MakeSettings(true, silent);
 }
 

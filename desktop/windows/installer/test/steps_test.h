@@ -96,7 +96,7 @@ class StepsTest : public EngineTest {
   static base::OnceClosure Step(void (*step)(Installer*), Installer* installer);
   // Settings of an uninstall of the installation at the install folder,
   // which an uninstaller finds as the one it runs from: the executable's
-  // folder becomes the version subfolder "57.0" for the rest of the test.
+  // folder becomes the install folder for the rest of the test.
   std::unique_ptr<Settings> MakeUninstallSettings(bool silent = false);
   // A step that ends the run successfully.
   static base::OnceClosure EndStep(Installer* installer);
