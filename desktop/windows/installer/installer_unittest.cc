@@ -201,6 +201,7 @@ TEST_F(InstallerTest, CancelBetweenStepsRollsBack) {
     run_loop.Run();
     if (way == Way::kDestroyed) {
       installer.reset();
+      observer.ForgetInstaller();
     }
     base::RunLoop().RunUntilIdle();
 

@@ -34,7 +34,8 @@ InstallerEventRecorder::InstallerEventRecorder(Installer* installer)
 }
 
 InstallerEventRecorder::~InstallerEventRecorder() {
-  installer_->RemoveObserver(this);
+  if (installer_)
+    installer_->RemoveObserver(this);
 }
 
 int InstallerEventRecorder::Count(const std::string& event) const {

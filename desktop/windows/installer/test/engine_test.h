@@ -58,6 +58,8 @@ class InstallerEventRecorder : public InstallerObserver {
   int Count(const std::string& event) const;
   // Whether the run has reached its outcome.
   bool ended() const { return ended_; }
+  // For a recorder that outlives its installer: nothing to detach from.
+  void ForgetInstaller() { installer_ = nullptr; }
   // Run when the outcome arrives.
   void set_quit_closure(base::RepeatingClosure closure) {
     quit_closure_ = std::move(closure);
@@ -78,7 +80,7 @@ class InstallerEventRecorder : public InstallerObserver {
  private:
   void End();
 
-  Installer* const installer_;
+  Installer* installer_;
   std::vector<std::string> events_;
   bool ended_ = false;
   base::RepeatingClosure quit_closure_;
