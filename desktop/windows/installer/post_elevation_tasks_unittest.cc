@@ -5,10 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "base/files/file_util.h"
 #include "base/win/registry.h"
-#include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "gtest/gtest.h"
@@ -16,15 +13,13 @@
 namespace installer {
 namespace {
 
-using base::FilePath;
+using PostElevationTasksTest = test::StepsTest;
 
 constexpr wchar_t kClientKey[] =
     L"SOFTWARE\\Clients\\StartMenuInternet\\Kelvodeveloper";
 constexpr wchar_t kUrlAssociationsKey[] =
     L"SOFTWARE\\Clients\\StartMenuInternet\\Kelvodeveloper\\Capabilities\\"
     L"URLAssociations";
-
-class PostElevationTasksTest : public test::StepsTest {};
 
 // Only an installation that recorded the machine-wide URL associations
 // gets the protocol; registration always ends in success.
@@ -38,9 +33,9 @@ TEST_F(PostElevationTasksTest, ProtocolOnlyWithARecordedMachineKey) {
   for (bool recorded : {false, true}) {
     SCOPED_TRACE(recorded ? "recorded" : "per user");
     InstallLog log = MakeLog();
-    // Compared without regard to ASCII case.
     InstallLog::RegistryKey key;
     key.clean_level = 1;
+    // Compared without regard to ASCII case.
     key.key_path =
         "Software\\Clients\\StartMenuInternet\\Kelvodeveloper\\Capabilities\\"
         "UrlAssociations";
@@ -50,17 +45,14 @@ TEST_F(PostElevationTasksTest, ProtocolOnlyWithARecordedMachineKey) {
     std::unique_ptr<Settings> settings = MakeSettings();
     ASSERT_EQ(OPERATION_REGISTERING_PROTOCOL_HANDLER, settings->operation());
     Installer installer;
-    test::InstallerEventRecorder events(&installer);
     RunToOutcome(&installer, settings.get());
 
-    EXPECT_EQ("success", events.events().back());
-    EXPECT_TRUE(
-        base::PathExists(install_folder().AppendASCII("installer_prefs.json")));
+    EXPECT_TRUE(installer.succeeded());
     std::wstring data;
     base::win::RegKey(HKEY_LOCAL_MACHINE, kUrlAssociationsKey, KEY_READ)
         .ReadValue(L"kelvotest", &data);
     EXPECT_EQ(recorded ? L"Kelvodeveloper" : L"", data);
-    EXPECT_EQ(recorded ? 1u : 0u, platform_.calls.size());
+    EXPECT_EQ(recorded ? 1u : 0u, platform_.settings_pages.size());
   }
 }
 
@@ -68,29 +60,28 @@ TEST_F(PostElevationTasksTest, ProtocolOnlyWithARecordedMachineKey) {
 // components' per-user tasks: it registers and starts nothing.
 TEST_F(PostElevationTasksTest, UninstallOnlyStartsComponentTasks) {
   InstallLog log = MakeLog();
-  const FilePath suite = install_folder().Append(L"suite");
+  const base::FilePath suite = install_folder().Append(L"suite");
   log.components = {{"suite", suite}};
   MakeInstallation(log);
-  const FilePath component = MakeStandIn(suite, L"suite_installer.exe", 0);
-  const FilePath browser = MakeStandIn(install_folder(), L"launcher.exe", 0);
+  const base::FilePath component =
+      MakeStandIn(suite, L"suite_installer.exe", 0);
+  const base::FilePath browser =
+      MakeStandIn(install_folder(), L"launcher.exe", 0);
   SetCommandLine(L"--uninstall --post-elevated-install-tasks --launchkelvo=1");
   std::unique_ptr<Settings> settings = MakeUninstallSettings();
   Installer installer;
-  test::InstallerEventRecorder events(&installer);
   RunToOutcome(&installer, settings.get());
 
-  EXPECT_EQ("success", events.events().back());
+  EXPECT_TRUE(installer.succeeded());
   for (int i = 0; i < 300 && StandInRuns(component).empty(); ++i)
     ::Sleep(100);
   ASSERT_EQ(1u, StandInRuns(component).size());
   EXPECT_NE(std::string::npos,
-            StandInRuns(component)[0].find(
-                "--post-elevated-install-tasks --installfolder=\"" +
-                suite.AsUTF8Unsafe() + "\""))
-      << StandInRuns(component)[0];
-  ::Sleep(500);
+            StandInRuns(component)[0].find("--post-elevated-install-tasks "
+                                           "--installfolder=\"" +
+                                           suite.AsUTF8Unsafe() + "\""));
   EXPECT_TRUE(StandInRuns(browser).empty());
-  EXPECT_TRUE(platform_.calls.empty());
+  EXPECT_TRUE(platform_.settings_pages.empty());
 }
 
 }  // namespace

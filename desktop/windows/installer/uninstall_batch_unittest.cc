@@ -13,40 +13,29 @@
 namespace installer {
 namespace {
 
-constexpr char kWaitLoop[] =
-    ":again\n"
-    "IF %PID1_RUNNING%==TRUE (\n"
-    "TASKLIST /FI \"PID eq 11\" | FIND /c /i \".exe\"\n"
-    "IF ERRORLEVEL 1 SET PID1_RUNNING=FALSE\n"
-    ")\n";
-
+// Each process keeps its number, also without a front-end pid (2).
 TEST(UninstallBatchTest, WaitsForEachProcessGivenUnderItsOwnFlag) {
-  const base::FilePath folder(L"C:\\Kelvo");
-  UninstallBatch current_only(folder);
-  current_only.AddProcess(1, 11);
-  current_only.AddProcess(2, 0);
-  EXPECT_EQ(std::string("SET PID1_RUNNING=TRUE\n") + kWaitLoop +
-                "ping -n 2 127.0.0.1\n"
-                "IF %PID1_RUNNING%==TRUE GOTO :again\n"
-                "del %0\n",
-            current_only.GetText());
-
-  // Without a front-end pid the second installer keeps its number 3.
-  UninstallBatch with_second(folder);
-  with_second.AddProcess(1, 11);
-  with_second.AddProcess(3, 33);
-  EXPECT_EQ(std::string("SET PID1_RUNNING=TRUE\n"
-                        "SET PID3_RUNNING=TRUE\n") +
-                kWaitLoop +
-                "IF %PID3_RUNNING%==TRUE (\n"
-                "TASKLIST /FI \"PID eq 33\" | FIND /c /i \".exe\"\n"
-                "IF ERRORLEVEL 1 SET PID3_RUNNING=FALSE\n"
-                ")\n"
-                "ping -n 2 127.0.0.1\n"
-                "IF %PID1_RUNNING%==TRUE GOTO :again\n"
-                "IF %PID3_RUNNING%==TRUE GOTO :again\n"
-                "del %0\n",
-            with_second.GetText());
+  UninstallBatch batch(base::FilePath(L"C:\\Kelvo"));
+  batch.AddProcess(1, 11);
+  batch.AddProcess(2, 0);
+  batch.AddProcess(3, 33);
+  EXPECT_EQ(
+      "SET PID1_RUNNING=TRUE\n"
+      "SET PID3_RUNNING=TRUE\n"
+      ":again\n"
+      "IF %PID1_RUNNING%==TRUE (\n"
+      "TASKLIST /FI \"PID eq 11\" | FIND /c /i \".exe\"\n"
+      "IF ERRORLEVEL 1 SET PID1_RUNNING=FALSE\n"
+      ")\n"
+      "IF %PID3_RUNNING%==TRUE (\n"
+      "TASKLIST /FI \"PID eq 33\" | FIND /c /i \".exe\"\n"
+      "IF ERRORLEVEL 1 SET PID3_RUNNING=FALSE\n"
+      ")\n"
+      "ping -n 2 127.0.0.1\n"
+      "IF %PID1_RUNNING%==TRUE GOTO :again\n"
+      "IF %PID3_RUNNING%==TRUE GOTO :again\n"
+      "del %0\n",
+      batch.GetText());
 }
 
 TEST(UninstallBatchTest, DeletesFilesThenTheirFoldersDeepestFirst) {
