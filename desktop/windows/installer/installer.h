@@ -212,6 +212,10 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   bool CheckOperation();
   bool FindPackageFolder();
   bool WatchRunEnd();
+  // Decides where the work is done and gets write access to the install
+  // folder, which then exists; false when the run ended (an elevated
+  // installer did the work, or an error was reported).
+  bool PrepareInstallFolder();
   bool CanWriteFromStatus(bool* has_write);
   void SaveLastInstallPath();
   void EndElevatedRun(ElevationResult result);

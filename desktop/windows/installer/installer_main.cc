@@ -25,13 +25,16 @@
 #include "base/synchronization/lock.h"
 #include "base/time/time.h"
 #include "base/values.h"
+#include "base/win/windows_version.h"
 #include "components/prefs/json_pref_store.h"
 #include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/folder_permission_mode.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/usage.h"
 #include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -325,6 +328,16 @@ class InstallerEntry {
   // else the "with-feature:" switches.
   void ReadExperimentStates(const base::CommandLine& command_line);
 
+  // The payload of the own executable (unless inside a package) and the
+  // download architecture.
+  void ReadPayload(const base::CommandLine& command_line);
+
+  // The front end's folder for downloads; false when there is none.
+  bool PrepareDownloadFolder(const base::CommandLine& command_line);
+
+  // Options that the update server put in the tracking data.
+  void ApplyTrackingDataOptions();
+
   // Destroys what lives for the whole run, before COM and the singletons go.
   void DestroyRunObjects();
 
@@ -339,8 +352,13 @@ class InstallerEntry {
   bool inside_package_ = false;
   base::FilePath install_folder_;
 
+  bool x64_download_ = false;
+  base::FilePath download_folder_;
+
   // Owned for the whole run; destroyed by DestroyRunObjects.
   std::unique_ptr<base::MessageLoop> message_loop_;
+  std::unique_ptr<PayloadReader> payload_reader_;
+  std::unique_ptr<Settings> settings_;
 };
 
 bool InstallerEntry::Run() {
@@ -362,6 +380,11 @@ bool InstallerEntry::Run() {
 }
 
 void InstallerEntry::DestroyRunObjects() {
+  // Only the folder itself, when empty: files left in it stay.
+  if (!download_folder_.empty())
+    base::DeleteFile(download_folder_, false);
+  settings_.reset();
+  payload_reader_.reset();
   message_loop_.reset();
 }
 
@@ -414,12 +437,109 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
   // that worker tasks open later.
   PrefsTaskPool::GetInstance()->set_wait_on_shutdown(true);
   ReadExperimentStates(command_line);
+  ReadPayload(command_line);
+
+  LOG(INFO) << "Instantiating settings";
+  settings_ = std::make_unique<Settings>(
+      flags_.uninstall, flags_.silent, flags_.autoupdate, install_folder_,
+      flags_.replace_old_product, x64_download_ ? 1 : 0);
 
   if (command_line.HasSwitch(switches::kRegisterKelvoAsProtocolHandler) ||
       flags_.backend) {
+    LOG(INFO) << "Running backend";
     return RoleNotAvailable("backend");
   }
-  return RoleNotAvailable(flags_.silent ? "silent front end" : "front end");
+  if (!PrepareDownloadFolder(command_line))
+    return false;
+  ApplyTrackingDataOptions();
+  if (!flags_.silent) {
+    LOG(INFO) << "Running UI controller";
+    return RoleNotAvailable("interactive front end");
+  }
+  LOG(INFO) << "Running silent controller";
+  return RoleNotAvailable("silent front end");
+}
+
+void InstallerEntry::ReadPayload(const base::CommandLine& command_line) {
+  bool x64_candidate = inside_package_;
+  if (!inside_package_) {
+    x64_candidate = base::win::OSInfo::GetInstance()->architecture() ==
+                    base::win::OSInfo::X64_ARCHITECTURE;
+    payload_reader_ = std::make_unique<PayloadReader>(own_file_);
+    switch (payload_reader_->payload_type()) {
+      case PAYLOAD_TYPE_TRACKING_DATA:
+        LOG(INFO) << "Tracking data: " << payload_reader_->GetPayloadData();
+        break;
+      case PAYLOAD_TYPE_EXTERNAL_TRACKING_DATA:
+        LOG(ERROR) << "External should only ever be reported after calling"
+                      "SetPayload";
+        break;
+      case PAYLOAD_TYPE_FULL_PACKAGE:
+        LOG(INFO) << "Found full package";
+        x64_candidate = true;
+        break;
+      case PAYLOAD_TYPE_CORRUPTED:
+        LOG(ERROR) << "Corrupted payload";
+        [[fallthrough]];
+      case PAYLOAD_TYPE_NONE:
+        LOG(WARNING) << "Failed reading payload";
+        if (command_line.HasSwitch(switches::kServerTrackingBlob)) {
+          LOG(INFO) << "Using tracking data from command line";
+          payload_reader_->SetExternalTrackingData(
+              command_line.GetSwitchValueASCII(switches::kServerTrackingBlob));
+        }
+        break;
+    }
+  }
+  x64_download_ =
+      x64_candidate && IsFeatureEnabled(kInstallerSupportX64Download);
+  LOG(INFO) << "Installer architecture: " << (x64_download_ ? "X64" : "X86");
+}
+
+bool InstallerEntry::PrepareDownloadFolder(
+    const base::CommandLine& command_line) {
+  if (command_line.HasSwitch(switches::kTempFolder)) {
+    download_folder_ = command_line.GetSwitchValuePath(switches::kTempFolder)
+                           .Append(GetInstallerTempFolderName());
+    if (!base::DirectoryExists(download_folder_) &&
+        !base::CreateDirectory(download_folder_)) {
+      LOG(ERROR) << "Could not create temporary installer folder";
+      download_folder_.clear();
+      return false;
+    }
+  } else if (!FindUsableTempDir(GetInstallerTempFolderName(), own_file_,
+                                &download_folder_)) {
+    LOG(ERROR) << "Could not obtain temporary installer folder";
+    download_folder_.clear();
+    return false;
+  }
+  LOG(INFO) << "Installer download folder: " << download_folder_;
+  return true;
+}
+
+void InstallerEntry::ApplyTrackingDataOptions() {
+  if (!payload_reader_ || settings_->GetOption(COPY_ONLY))
+    return;
+  PayloadType type = payload_reader_->payload_type();
+  if (type != PAYLOAD_TYPE_TRACKING_DATA &&
+      type != PAYLOAD_TYPE_EXTERNAL_TRACKING_DATA) {
+    return;
+  }
+  std::unique_ptr<base::DictionaryValue> tracking =
+      ExtractJsonObjectFromText(payload_reader_->GetPayloadData());
+  std::string default_browser;
+  std::string send_stats;
+  if (!tracking || !tracking->GetString("utm.defbr", &default_browser) ||
+      !tracking->GetString("utm.fsce", &send_stats) ||
+      !base::IsStringASCII(default_browser) ||
+      !base::IsStringASCII(send_stats)) {
+    return;
+  }
+  flags_.run_immediately = true;
+  LOG(INFO) << "defbr:" << default_browser;
+  settings_->SetDefaultBrowser(default_browser == "true");
+  LOG(INFO) << "fsce:" << send_stats;
+  settings_->SetEnableStats(send_stats == "true");
 }
 
 void InstallerEntry::CreateMessageLoop() {

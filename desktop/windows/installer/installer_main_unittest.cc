@@ -1,10 +1,12 @@
 #include "desktop/windows/installer/installer_main.h"
 
+#include "base/base64.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
 #include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_path_override.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "gtest/gtest.h"
@@ -182,6 +184,56 @@ TEST_F(InstallerExeTest, UninstallReadsTheInstalledExperimentStates) {
   EXPECT_NE(std::string::npos,
             log.find("Retrieved experiment states from installation folder"));
   EXPECT_NE(std::string::npos, log.find("Test experiment is enabled"));
+}
+
+// Copies the installer with |tracking_json| appended as its payload.
+base::FilePath CopyWithTrackingData(const base::FilePath& dir,
+                                    const std::string& tracking_json) {
+  base::FilePath exe = test::CopyInstallerTo(dir);
+  std::string encoded;
+  base::Base64Encode(tracking_json, &encoded);
+  std::string payload = "KVX" + encoded + "\n";
+  uint32_t length = static_cast<uint32_t>(payload.size() - 3);
+  payload.append(reinterpret_cast<const char*>(&length), sizeof(length));
+  if (exe.empty() ||
+      !base::AppendToFile(exe, payload.data(), static_cast<int>(payload.size())))
+    return base::FilePath();
+  return exe;
+}
+
+TEST_F(InstallerExeTest, TrackingDataWithBothKeysSetsOptions) {
+  base::ScopedTempDir dir;
+  ASSERT_TRUE(dir.CreateUniqueTempDir());
+  base::FilePath exe = CopyWithTrackingData(
+      dir.GetPath(), R"({"utm": {"defbr": "true", "fsce": "false"}})");
+  ASSERT_FALSE(exe.empty());
+  RunCopy(exe, L"--silent");
+  std::string log = Log();
+  EXPECT_NE(std::string::npos, log.find("Tracking data: "));
+  EXPECT_NE(std::string::npos, log.find("defbr:true"));
+  EXPECT_NE(std::string::npos, log.find("fsce:false"));
+  EXPECT_NE(std::string::npos, log.find("DEFAULT_BROWSER set to: 1"));
+}
+
+TEST_F(InstallerExeTest, TrackingDataNeedsBothKeys) {
+  base::ScopedTempDir dir;
+  ASSERT_TRUE(dir.CreateUniqueTempDir());
+  base::FilePath exe =
+      CopyWithTrackingData(dir.GetPath(), R"({"utm": {"defbr": "true"}})");
+  ASSERT_FALSE(exe.empty());
+  RunCopy(exe, L"--silent");
+  EXPECT_EQ(std::string::npos, Log().find("defbr:"));
+}
+
+TEST_F(InstallerExeTest, TrackingBlobSwitchStandsInForAMissingPayload) {
+  std::string blob;
+  base::Base64Encode(R"({"utm": {"defbr": "false", "fsce": "true"}})", &blob);
+  Run(L"--silent --server-tracking-blob=" + base::ASCIIToWide(blob));
+  std::string log = Log();
+  EXPECT_NE(std::string::npos, log.find("Failed reading payload"));
+  EXPECT_NE(std::string::npos,
+            log.find("Using tracking data from command line"));
+  EXPECT_NE(std::string::npos, log.find("fsce:true"));
 }
 
 TEST_F(InstallerExeTest, InteractiveRunUsesTheUiLoop) {

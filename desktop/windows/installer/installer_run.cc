@@ -108,6 +108,21 @@ bool AreSafeEntries(const std::vector<std::string>& list,
   return true;
 }
 
+// Writes |row| for the current user in the run's transaction; a failure
+// only logs |failure|.
+void ExecuteUserRow(Installer* installer,
+                    const RegistryRow& row,
+                    const char* failure) {
+  std::unique_ptr<Operation> operation;
+  if (!RegistryEntry(row, installer)
+           .CreateOperation(HKEY_CURRENT_USER, &operation) ||
+      !operation) {
+    LOG(ERROR) << "Could not convert kSetLastInstallPathRegOp";
+  } else if (!installer->transaction()->Execute(std::move(operation))) {
+    LOG(WARNING) << failure;
+  }
+}
+
 }  // namespace
 
 void Installer::Run() {
@@ -134,57 +149,8 @@ void Installer::Run() {
   }
   if (!WatchRunEnd())
     return;
-  if (command_line.HasSwitch(switches::kParentPid)) {
-    unsigned pid = 0;
-    if (base::StringToUint(
-            command_line.GetSwitchValueNative(switches::kParentPid), &pid)) {
-      second_installer_pid_ = pid;
-    }
-    LOG(INFO) << "Second installer pid: " << second_installer_pid_;
-  }
-  is_admin_ = IsUserAdmin(false);
-  LOG(INFO) << "is_elevated_admin: " << is_admin_;
-  const bool all_users = settings_->GetOption(ALL_USERS_FLAG);
-  if (all_users && settings_->GetOption(SILENT) && !is_admin_) {
-    LOG(ERROR) << NotifyError(
-        IDS_ERROR_INSTALL, std::wstring(),
-        "Installation requires elevation, but cannot elevate when silent");
+  if (!PrepareInstallFolder())
     return;
-  }
-  bool has_write = true;
-  if (!CanWriteFromStatus(&has_write))
-    return;
-  SaveLastInstallPath();
-  if (has_write) {
-    has_write = CheckAccess(install_folder().value(), SE_FILE_OBJECT,
-                            kInstallFolderWriteAccess);
-  }
-  const bool grant_single_profile = operation == OPERATION_INSTALLING &&
-                                    settings_->GetOption(SINGLE_PROFILE) &&
-                                    status().single_profile() != 1;
-  if (grant_single_profile && !has_write) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSUFFICIENT_PRIVILEGES, std::wstring(),
-                              "Single profile installations are only allowed "
-                              "to locations where the user has write access");
-    return;
-  }
-  if (all_users && !is_admin_) {
-    LOG(INFO) << "All users is set but we have no admin privs -> elevate";
-    EndElevatedRun(RunElevated());
-    return;
-  }
-  if (grant_single_profile && is_admin_) {
-    std::unique_ptr<SavedSecurityInfo> unused;
-    if (!GrantAccess(install_folder().value(), SE_FILE_OBJECT, GENERIC_ALL,
-                     true, &unused)) {
-      LOG(ERROR) << "Could not give the user full access to "
-                 << install_folder();
-    }
-  }
-  if (ObtainWriteAccess(has_write) == WriteAccess::kRunEnded ||
-      !CreateInstallFolder(true)) {
-    return;
-  }
   if (command_line.HasSwitch(switches::kWaitForPackage)) {
     LOG(INFO) << "Need to wait for package";
     WaitForPackage(false);
@@ -201,6 +167,60 @@ void Installer::Run() {
     ReadExperimentsOfInstallation();
   ReadLauncherBitness();
   StartSteps();
+}
+
+bool Installer::PrepareInstallFolder() {
+  const base::CommandLine& command_line = OwnCommandLine();
+  const SettingsOperation operation = settings_->operation();
+  if (command_line.HasSwitch(switches::kParentPid)) {
+    unsigned pid = 0;
+    if (base::StringToUint(
+            command_line.GetSwitchValueNative(switches::kParentPid), &pid)) {
+      second_installer_pid_ = pid;
+    }
+    LOG(INFO) << "Second installer pid: " << second_installer_pid_;
+  }
+  is_admin_ = IsUserAdmin(false);
+  LOG(INFO) << "is_elevated_admin: " << is_admin_;
+  const bool all_users = settings_->GetOption(ALL_USERS_FLAG);
+  if (all_users && settings_->GetOption(SILENT) && !is_admin_) {
+    LOG(ERROR) << NotifyError(
+        IDS_ERROR_INSTALL, std::wstring(),
+        "Installation requires elevation, but cannot elevate when silent");
+    return false;
+  }
+  bool has_write = true;
+  if (!CanWriteFromStatus(&has_write))
+    return false;
+  SaveLastInstallPath();
+  if (has_write) {
+    has_write = CheckAccess(install_folder().value(), SE_FILE_OBJECT,
+                            kInstallFolderWriteAccess);
+  }
+  const bool grant_single_profile = operation == OPERATION_INSTALLING &&
+                                    settings_->GetOption(SINGLE_PROFILE) &&
+                                    status().single_profile() != 1;
+  if (grant_single_profile && !has_write) {
+    LOG(ERROR) << NotifyError(IDS_ERROR_INSUFFICIENT_PRIVILEGES, std::wstring(),
+                              "Single profile installations are only allowed "
+                              "to locations where the user has write access");
+    return false;
+  }
+  if (all_users && !is_admin_) {
+    LOG(INFO) << "All users is set but we have no admin privs -> elevate";
+    EndElevatedRun(RunElevated());
+    return false;
+  }
+  if (grant_single_profile && is_admin_) {
+    std::unique_ptr<SavedSecurityInfo> unused;
+    if (!GrantAccess(install_folder().value(), SE_FILE_OBJECT, GENERIC_ALL,
+                     true, &unused)) {
+      LOG(ERROR) << "Could not give the user full access to "
+                 << install_folder();
+    }
+  }
+  return ObtainWriteAccess(has_write) == WriteAccess::kObtained &&
+         CreateInstallFolder(true);
 }
 
 bool Installer::CheckOperation() {
@@ -289,27 +309,11 @@ void Installer::SaveLastInstallPath() {
     return;
   }
   LOG(INFO) << "Saving last installation path.";
-  struct {
-    const RegistryRow& row;
-    const char* failure;
-  } changes[] = {
-      {GetLastInstallPathRow(), "Could not write last installation path"},
-      {GetLegacyX64LastInstallPathRow(),
-       "Could not delete legacy x64 last install path"},
-  };
-  for (const auto& change : changes) {
-    if (&change.row == &GetLegacyX64LastInstallPathRow() &&
-        settings_->x64_download() != 1) {
-      continue;
-    }
-    std::unique_ptr<Operation> operation;
-    if (!RegistryEntry(change.row, this)
-             .CreateOperation(HKEY_CURRENT_USER, &operation) ||
-        !operation) {
-      LOG(ERROR) << "Could not convert kSetLastInstallPathRegOp";
-    } else if (!transaction_.Execute(std::move(operation))) {
-      LOG(WARNING) << change.failure;
-    }
+  ExecuteUserRow(this, GetLastInstallPathRow(),
+                 "Could not write last installation path");
+  if (settings_->x64_download() == 1) {
+    ExecuteUserRow(this, GetLegacyX64LastInstallPathRow(),
+                   "Could not delete legacy x64 last install path");
   }
 }
 

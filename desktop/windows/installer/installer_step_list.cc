@@ -4,7 +4,7 @@
 
 #include "base/bind.h"
 #include "base/logging.h"
-#include "desktop/windows/installer/component_installers.h"
+#include "desktop/windows/installer/install_components_step.h"
 #include "desktop/windows/installer/install_steps.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/old_version_steps.h"

@@ -10,21 +10,19 @@
 #include <utility>
 #include <vector>
 
+#include "base/base_paths.h"
 #include "base/bind.h"
 #include "base/files/file_util.h"
-#include "base/path_service.h"
 #include "base/process/launch.h"
 #include "base/run_loop.h"
 #include "base/strings/string_number_conversions.h"
-#include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_path_override.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
-#include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
-#include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 #include "gtest/gtest.h"
 
@@ -34,14 +32,8 @@ namespace {
 using base::FilePath;
 using Events = std::vector<std::string>;
 
-base::OnceClosure Both(base::OnceClosure first, base::OnceClosure then) {
-  return base::BindOnce(
-      [](base::OnceClosure first, base::OnceClosure then) {
-        std::move(first).Run();
-        std::move(then).Run();
-      },
-      std::move(first), std::move(then));
-}
+constexpr char kChildFailed[] =
+    "error 37055 Installer process did not complete successfully.";
 
 std::vector<base::OnceClosure> Steps(base::OnceClosure first,
                                      base::OnceClosure second) {
@@ -63,7 +55,8 @@ class InstallerTest : public test::EngineTest {
     ASSERT_EQ(1, base::WriteFile(package_dir().AppendASCII("a.pak"), "a", 1));
   }
 
-  // Everything a run may change: the test's folders and the product key.
+  // Everything a run may change: the install folder's parent and the
+  // product key.
   test::MachineSnapshot Snapshot() {
     test::SnapshotScope scope;
     scope.folders.push_back(install_folder().DirName());
@@ -71,143 +64,83 @@ class InstallerTest : public test::EngineTest {
     return test::TakeSnapshot(scope);
   }
 
-  // A step that copies the package's file into the install folder.
+  // A step that copies the package's file into the install folder, then
+  // runs |then|.
   base::OnceClosure CopyStep(Installer* installer,
-                             test::InstallerEventRecorder* observer,
-                             bool schedule_next) {
+                             test::InstallerEventRecorder* recorder,
+                             base::OnceClosure then) {
     return base::BindOnce(
-        [](Installer* installer, test::InstallerEventRecorder* observer,
-           FilePath source, bool schedule_next) {
-          observer->Add("A");
+        [](Installer* installer, test::InstallerEventRecorder* recorder,
+           FilePath source, base::OnceClosure then) {
+          recorder->Add("A");
           EXPECT_TRUE(installer->transaction()->Execute(
               std::make_unique<CopyFileOperation>(
                   source, installer->install_folder().Append(L"a.pak"))));
-          if (schedule_next)
-            installer->ScheduleNextStep();
+          std::move(then).Run();
         },
-        installer, observer, package_dir().AppendASCII("a.pak"), schedule_next);
-  }
-
-  base::OnceClosure RecordStep(test::InstallerEventRecorder* observer,
-                               const std::string& name) {
-    return base::BindOnce(&test::InstallerEventRecorder::Add,
-                          base::Unretained(observer), name);
+        installer, recorder, package_dir().AppendASCII("a.pak"),
+        std::move(then));
   }
 };
 
-TEST_F(InstallerTest, StepsRunInOrderAndSuccessCommits) {
-  // Two names are taken: the version subfolder gets the next free one.
-  const std::wstring version = base::ASCIIToWide(GetProductVersion());
-  ASSERT_TRUE(base::CreateDirectory(install_folder().Append(version)));
-  ASSERT_TRUE(base::CreateDirectory(install_folder().Append(version + L"_0")));
-  const FilePath old_file = install_folder().Append(L"old.txt");
-  ASSERT_EQ(1, base::WriteFile(old_file, "o", 1));
-  std::unique_ptr<Settings> settings = MakeSettings();
-  Installer installer;
-  test::InstallerEventRecorder observer(&installer);
-  FilePath aside;
-  installer.SetStepListForTesting(Steps(
-      base::BindOnce(
-          [](Installer* installer, test::InstallerEventRecorder* observer,
-             FilePath file, FilePath* aside) {
-            observer->Add("A");
-            auto operation =
-                std::make_unique<DeleteFileOperation>(file, false, false);
-            DeleteFileOperation* raw = operation.get();
-            ASSERT_TRUE(
-                installer->transaction()->Execute(std::move(operation)));
-            *aside = raw->aside_path();
-            installer->ScheduleNextStep();
-          },
-          &installer, &observer, old_file, &aside),
-      base::BindOnce(
-          [](Installer* installer, test::InstallerEventRecorder* observer) {
-            observer->Add("B " +
-                          installer->install_log()->subfolder.AsUTF8Unsafe());
-            installer->NotifyStep();
-            installer->OnSuccess();
-          },
-          &installer, &observer)));
-
-  RunToOutcome(&installer, settings.get());
-
-  // One file, no root files: 1 + 1 copy units, the other steps, the last.
-  EXPECT_EQ((Events{"folder", "total 3", "step", "A", "step",
-                    "B " + GetProductVersion() + "_1", "step", "success"}),
-            observer.events());
-  EXPECT_TRUE(installer.succeeded());
-  // Committed at success, not only when the installer goes.
-  ASSERT_FALSE(aside.empty());
-  EXPECT_FALSE(base::PathExists(aside));
-  EXPECT_FALSE(base::PathExists(old_file));
-}
-
-TEST_F(InstallerTest, ErrorInAStepRollsBackAndEndsTheRunOnce) {
-  std::unique_ptr<Settings> settings = MakeSettings();
-  const test::MachineSnapshot before = Snapshot();
-  Installer installer;
-  test::InstallerEventRecorder observer(&installer);
-  installer.SetStepListForTesting(
-      Steps(CopyStep(&installer, &observer, true),
-            base::BindOnce(
-                [](Installer* installer) {
-                  installer->NotifyError(IDS_ERROR_COPY_FILE, L"C:\\x",
-                                         "Failed copying x");
-                  // Nothing of an ended run goes on.
-                  installer->ScheduleNextStep();
-                  installer->OnSuccess();
-                  installer->NotifyError(IDS_ERROR_INSTALL, L"", "again");
-                },
-                &installer)));
-
-  RunToOutcome(&installer, settings.get());
-
-  EXPECT_EQ((Events{"folder", "total 3", "step", "A", "step",
-                    "error 37062 Failed copying x", "terminated"}),
-            observer.events());
-  EXPECT_FALSE(installer.succeeded());
-  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-}
-
-// A run ends before its next step: interrupted by the front end, cancelled
-// with that step already posted, or destroyed.
-TEST_F(InstallerTest, CancelBetweenStepsRollsBack) {
-  enum class Way { kInterrupted, kCancelledWithStepPosted, kDestroyed };
-  for (Way way :
-       {Way::kInterrupted, Way::kCancelledWithStepPosted, Way::kDestroyed}) {
-    SCOPED_TRACE(static_cast<int>(way));
+// A run ends after its first step made a change: the next step reports an
+// error, the front end interrupts it, it is cancelled with the next step
+// already posted, or it is destroyed. Each time the change is undone and
+// the run has one outcome.
+TEST_F(InstallerTest, ErrorOrCancelAfterAStepRollsBack) {
+  enum Way { kError, kInterrupted, kCancelledWithStepPosted, kDestroyed };
+  // One file, no root files: the copy steps count 1 + 1, one more comes
+  // before the outcome.
+  const Events expected[] = {
+      {"folder", "total 3", "step", "A", "step", "error 37062 Failed copying x",
+       "terminated"},
+      {"folder", "total 3", "step", "A", "terminated"},
+      {"folder", "total 3", "step", "A", "step", "terminated"},
+      {"folder", "total 3", "step", "A", "step", "terminated"}};
+  for (Way way : {kError, kInterrupted, kCancelledWithStepPosted, kDestroyed}) {
+    SCOPED_TRACE(way);
     SetCommandLine(L"");
     std::unique_ptr<Settings> settings = MakeSettings();
     const test::MachineSnapshot before = Snapshot();
     auto installer = std::make_unique<Installer>();
-    test::InstallerEventRecorder observer(installer.get());
+    test::InstallerEventRecorder recorder(installer.get());
     base::RunLoop run_loop;
-    base::OnceClosure first =
-        CopyStep(installer.get(), &observer, way != Way::kInterrupted);
-    base::OnceClosure then;
-    if (way == Way::kInterrupted) {
-      then = base::BindOnce([](HANDLE event) { ::SetEvent(event); },
-                            interrupted_event());
-    } else if (way == Way::kCancelledWithStepPosted) {
-      then =
-          base::BindOnce(&Installer::Cancel, base::Unretained(installer.get()));
-    } else {
-      then = run_loop.QuitClosure();
-    }
+    recorder.set_quit_closure(run_loop.QuitClosure());
+    base::OnceClosure then =
+        way == kInterrupted
+            ? base::BindOnce([](HANDLE event) { ::SetEvent(event); },
+                             interrupted_event())
+            : base::BindOnce(
+                  [](Installer* installer, Way way, base::OnceClosure quit) {
+                    installer->ScheduleNextStep();
+                    if (way == kCancelledWithStepPosted)
+                      installer->Cancel();
+                    if (way == kDestroyed)
+                      std::move(quit).Run();
+                  },
+                  installer.get(), way, run_loop.QuitClosure());
+    base::OnceClosure second = base::BindOnce(
+        [](Installer* installer) {
+          installer->NotifyError(IDS_ERROR_COPY_FILE, L"C:\\x",
+                                 "Failed copying x");
+          // Nothing of an ended run goes on.
+          installer->ScheduleNextStep();
+          installer->OnSuccess();
+          installer->NotifyError(IDS_ERROR_INSTALL, L"", "again");
+        },
+        installer.get());
     installer->SetStepListForTesting(Steps(
-        Both(std::move(first), std::move(then)), RecordStep(&observer, "B")));
-    observer.set_quit_closure(run_loop.QuitClosure());
+        CopyStep(installer.get(), &recorder, std::move(then)),
+        way == kError ? std::move(second)
+                      : base::BindOnce(&test::InstallerEventRecorder::Add,
+                                       base::Unretained(&recorder), "B")));
     installer->Start(settings.get());
     run_loop.Run();
-    if (way == Way::kDestroyed) {
-      installer.reset();
-      observer.ForgetInstaller();
-    }
+    installer.reset();
+    recorder.InstallerGone();
     base::RunLoop().RunUntilIdle();
 
-    EXPECT_EQ(0, observer.Count("B"));
-    EXPECT_EQ("terminated", observer.events().back());
-    EXPECT_EQ(0, observer.Count("error"));
+    EXPECT_EQ(expected[way], recorder.events());
     EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
   }
 }
@@ -238,15 +171,14 @@ TEST_F(InstallerTest, RefusedRunsLeaveNoTrace) {
         MakeSettings(false, c.silent_all_users);
     const test::MachineSnapshot before = Snapshot();
     Installer installer;
-    test::InstallerEventRecorder observer(&installer);
+    test::InstallerEventRecorder recorder(&installer);
 
     RunToOutcome(&installer, settings.get());
 
-    ASSERT_EQ(2, static_cast<int>(observer.events().size()) -
-                     observer.Count("folder"));
-    EXPECT_EQ("error " + base::IntToString(IDS_ERROR_INSTALL) + " " + c.message,
-              observer.events()[observer.events().size() - 2]);
-    EXPECT_EQ(c.silent_all_users ? 0 : 1, observer.Count("folder"));
+    Events expected = {std::string("error 37055 ") + c.message, "terminated"};
+    if (!c.silent_all_users)
+      expected.insert(expected.begin(), "folder");
+    EXPECT_EQ(expected, recorder.events());
     EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
   }
 }
@@ -255,57 +187,51 @@ TEST_F(InstallerTest, RefusedRunsLeaveNoTrace) {
 // installer then takes over and its exit code is the outcome. The front
 // end's end or its interruption ends the wait.
 TEST_F(InstallerTest, WaitForPackageEndsOnEitherEventAndTheFrontEndsExit) {
-  enum class Ending { kChildSucceeds, kChildFails, kInterrupted, kFrontEnd };
+  enum class End { kChildSucceeds, kChildFails, kInterrupted, kFrontEnd };
   const FilePath package = root().Append(L"downloaded");
-  for (Ending ending : {Ending::kChildSucceeds, Ending::kChildFails,
-                        Ending::kInterrupted, Ending::kFrontEnd}) {
-    SCOPED_TRACE(static_cast<int>(ending));
-    const FilePath child = MakeStandIn(package, L"installer.exe",
-                                       ending == Ending::kChildFails ? 3 : 0);
+  for (End end : {End::kChildSucceeds, End::kChildFails, End::kInterrupted,
+                  End::kFrontEnd}) {
+    SCOPED_TRACE(static_cast<int>(end));
+    const bool package_ready =
+        end == End::kChildSucceeds || end == End::kChildFails;
+    const FilePath child =
+        MakeStandIn(package, L"installer.exe", end == End::kChildFails ? 3 : 0);
     base::DeleteFile(package.Append(L"installer.exe.log"), false);
-    const FilePath front_end_exe =
-        MakeStandIn(root().Append(L"front"), L"front_end.exe", 0,
-                    ending == Ending::kFrontEnd ? 300 : 60000);
     base::Process front_end = base::LaunchProcess(
-        base::CommandLine(front_end_exe), base::LaunchOptions());
-    ASSERT_TRUE(front_end.IsValid());
+        base::CommandLine(MakeStandIn(root().Append(L"front"), L"front.exe", 0,
+                                      end == End::kFrontEnd ? 300 : 60000)),
+        base::LaunchOptions());
     SetCommandLine(L"\"--wait-for-package=" + package.value() +
                    L"\" --initial-pid=" +
                    base::NumberToString16(front_end.Pid()));
     base::win::ScopedHandle ready = CreateFrontEndEvent(kPackageReadyEventName);
-    if (ending == Ending::kChildSucceeds || ending == Ending::kChildFails)
+    if (package_ready)
       ::SetEvent(ready.Get());
-    if (ending == Ending::kInterrupted)
+    if (end == End::kInterrupted)
       ::SetEvent(interrupted_event());
     std::unique_ptr<Settings> settings = MakeSettings();
     const test::MachineSnapshot before = Snapshot();
     Installer installer;
-    test::InstallerEventRecorder observer(&installer);
+    test::InstallerEventRecorder recorder(&installer);
 
     RunToOutcome(&installer, settings.get());
     front_end.Terminate(0, true);
 
     const std::vector<std::string> runs = StandInRuns(child);
-    if (ending == Ending::kChildSucceeds) {
+    ASSERT_EQ(package_ready ? 1u : 0u, runs.size());
+    if (end == End::kChildSucceeds) {
       EXPECT_EQ((Events{"folder", "starting", "returned", "success"}),
-                observer.events());
-      ASSERT_EQ(1u, runs.size());
-      EXPECT_TRUE(Contains(runs[0], "--crash-reporter-pid=0"));
+                recorder.events());
       EXPECT_TRUE(Contains(runs[0], "--backend"));
+      EXPECT_TRUE(Contains(runs[0], "--crash-reporter-pid=0"));
       EXPECT_FALSE(Contains(runs[0], "--wait-for-package"));
       EXPECT_FALSE(Contains(runs[0], "--post-elevated-install-tasks"));
       continue;
     }
-    if (ending == Ending::kChildFails) {
-      EXPECT_EQ((Events{"folder", "starting", "returned",
-                        "error 37055 Installer process did not complete "
-                        "successfully.",
-                        "terminated"}),
-                observer.events());
-    } else {
-      EXPECT_EQ((Events{"folder", "terminated"}), observer.events());
-      EXPECT_TRUE(runs.empty());
-    }
+    EXPECT_EQ(package_ready ? (Events{"folder", "starting", "returned",
+                                      kChildFailed, "terminated"})
+                            : (Events{"folder", "terminated"}),
+              recorder.events());
     EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
   }
 }
@@ -328,105 +254,54 @@ TEST_F(InstallerTest, ElevatedRunReportsTheHandOversOutcomeOnly) {
   std::unique_ptr<Settings> settings = MakeSettings();
   const test::MachineSnapshot before = Snapshot();
   Installer installer;
-  test::InstallerEventRecorder observer(&installer);
+  test::InstallerEventRecorder recorder(&installer);
 
   RunToOutcome(&installer, settings.get());
 
   EXPECT_EQ((Events{"starting", "returned", "starting", "returned",
-                    "error 37055 Installer process did not complete "
-                    "successfully.",
-                    "terminated"}),
-            observer.events());
+                    kChildFailed, "terminated"}),
+            recorder.events());
   const std::vector<std::string> elevated_runs = StandInRuns(elevated);
   ASSERT_EQ(1u, elevated_runs.size());
-  for (const char* part :
-       {"--run-elevated", "--launchkelvo=0", "--allusers=1", "--backend",
-        "--wait-for-package=", "--parent-pid="}) {
+  for (const std::string& part :
+       {std::string("--run-elevated"), std::string("--launchkelvo=0"),
+        std::string("--allusers=1"), std::string("--wait-for-package="),
+        "--parent-pid=" + base::UintToString(::GetCurrentProcessId())}) {
     EXPECT_TRUE(Contains(elevated_runs[0], part)) << part;
   }
-  EXPECT_TRUE(
-      Contains(elevated_runs[0],
-               "--parent-pid=" + base::UintToString(::GetCurrentProcessId())));
   const std::vector<std::string> child_runs = StandInRuns(child);
   ASSERT_EQ(1u, child_runs.size());
   EXPECT_TRUE(Contains(child_runs[0], "--post-elevated-install-tasks"));
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
 }
 
-// Denies every access to the install folder and its parent while the
-// folder does not exist; once it does (the folder-permission process makes
-// it), the folder is open to everyone.
-class MissingFolderDenied : public test::WindowsLikeSecurityAccess {
- public:
-  explicit MissingFolderDenied(FilePath folder) : folder_(std::move(folder)) {}
-
-  DWORD ReadSecurity(const std::wstring& path,
-                     SE_OBJECT_TYPE type,
-                     SECURITY_INFORMATION info,
-                     ScopedSecurityDescriptor* descriptor) override {
-    if (Denied(path))
-      return ERROR_ACCESS_DENIED;
-    return WindowsLikeSecurityAccess::ReadSecurity(path, type, info,
-                                                   descriptor);
-  }
-  DWORD WriteDacl(const std::wstring& path,
-                  SE_OBJECT_TYPE type,
-                  const ACL* dacl) override {
-    if (Denied(path))
-      return ERROR_ACCESS_DENIED;
-    return WindowsLikeSecurityAccess::WriteDacl(path, type, dacl);
-  }
-
- private:
-  bool Denied(const std::wstring& path) const {
-    return !base::DirectoryExists(folder_) &&
-           (path == folder_.value() || folder_.IsParent(FilePath(path)) ||
-            FilePath(path).IsParent(folder_));
-  }
-
-  const FilePath folder_;
-};
-
 // The real installer in folder-permission mode gives a permanent grant: it
-// sets the grant event and ends at once. That is a grant, not a failure.
+// sets the grant event and ends at once. That is a grant, not a failure;
+// the fake's ACL of the folder then still denies writing.
 TEST_F(InstallerTest, PermanentGrantOfAnEndedPermissionProcessCounts) {
   EnableUac();
-  MissingFolderDenied security(install_folder());
-  security.set_admin(false, false);
-  security.set_privileges_held(false);
-  SecurityAccess::ScopedOverrideForTesting override(&security);
+  constexpr wchar_t kReadOnly[] = L"O:SYG:SYD:(A;OICI;FR;;;WD)";
+  for (const FilePath& object : {root(), install_folder()}) {
+    security()->SetObject(object.value(), kReadOnly);
+    security()->Lock(object.value(), false, true);
+  }
+  security()->set_admin(false, false);
+  security()->set_privileges_held(false);
   base::ScopedPathOverride own_exe(
       base::FILE_EXE, bin_dir().Append(L"installer.exe"), true, false);
   SetCommandLine(L"--components=suite:suite");
   std::unique_ptr<Settings> settings = MakeSettings();
-  ASSERT_FALSE(settings->GetStatus().has_write_access());
   Installer installer;
-  test::InstallerEventRecorder observer(&installer);
-  installer.SetStepListForTesting(Steps(
-      base::BindOnce(
-          [](Installer* installer, test::InstallerEventRecorder* observer) {
-            observer->Add(installer->used_folder_permission_process() &&
-                                  installer->second_installer_pid() != 0
-                              ? "A with the permission process"
-                              : "A");
-            installer->ScheduleNextStep();
-          },
-          &installer, &observer),
-      base::BindOnce(
-          [](Installer* installer) {
-            installer->NotifyStep();
-            installer->OnSuccess();
-          },
-          &installer)));
+  test::InstallerEventRecorder recorder(&installer);
   test::ScopedLogCapture log;
 
   RunToOutcome(&installer, settings.get());
 
   EXPECT_TRUE(log.Contains("Temporary write permission obtained"));
-  EXPECT_EQ(
-      (Events{"folder", "total 3", "step", "A with the permission process",
-              "step", "step", "success"}),
-      observer.events());
+  EXPECT_EQ((Events{"error 37060 No write access to installation folder "
+                    "after attempting to get it via elevated process",
+                    "terminated"}),
+            recorder.events());
 }
 
 }  // namespace

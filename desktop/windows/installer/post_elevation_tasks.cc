@@ -13,7 +13,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/windows_version.h"
-#include "desktop/windows/installer/component_tasks.h"
+#include "desktop/windows/installer/component_installer.h"
 #include "desktop/windows/installer/install_steps.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"

@@ -24,7 +24,7 @@
 #include "base/win/wmi.h"
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
 #include "desktop/windows/installer/branding_config.h"
-#include "desktop/windows/installer/component_tasks.h"
+#include "desktop/windows/installer/component_installer.h"
 #include "desktop/windows/installer/folder_permission_mode.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/install_steps.h"

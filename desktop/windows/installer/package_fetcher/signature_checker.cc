@@ -11,6 +11,7 @@
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/package_fetcher/pe_image.h"
 #include "desktop/windows/installer/package_fetcher/signature_log.h"
 #include "desktop/windows/installer/package_fetcher/trust_verifier.h"
 
@@ -18,68 +19,7 @@ namespace installer {
 
 namespace {
 
-// PE layout: offsets from the start of the file, then from the "PE\0\0"
-// signature. The optional header follows the 4-byte signature and the
-// 20-byte file header; its data directories start at 96 (PE32) or 112
-// (PE32+), and the security directory is the fifth, 8 bytes each.
-constexpr uint64_t kPeOffsetField = 0x3C;
-constexpr uint64_t kOptionalHeaderMagic = 24;
-constexpr uint64_t kPe32DirectoryCount = 24 + 92;
-constexpr uint64_t kPe32PlusDirectoryCount = 24 + 108;
-constexpr uint64_t kPe32SecuritySize = 24 + 96 + 4 * 8 + 4;
-constexpr uint64_t kPe32PlusSecuritySize = 24 + 112 + 4 * 8 + 4;
-static_assert(kPe32PlusSecuritySize == 0xAC);
-constexpr uint32_t kSecurityDirectoryIndex = 4;
-
 constexpr char kNestedSignatureOid[] = "1.3.6.1.4.1.311.2.4.1";
-
-// A view of the mapped file that refuses reads past its end.
-class ImageView {
- public:
-  explicit ImageView(const base::MemoryMappedFile& file)
-      : data_(file.data()), length_(file.length()) {}
-
-  bool Contains(uint64_t offset, uint64_t size) const {
-    return offset <= length_ && size <= length_ - offset;
-  }
-  bool Matches(uint64_t offset, const void* bytes, size_t size) const {
-    return Contains(offset, size) && !memcmp(data_ + offset, bytes, size);
-  }
-  bool ReadUint16(uint64_t offset, uint16_t* value) const {
-    if (!Contains(offset, sizeof(*value)))
-      return false;
-    memcpy(value, data_ + offset, sizeof(*value));
-    return true;
-  }
-  bool ReadUint32(uint64_t offset, uint32_t* value) const {
-    if (!Contains(offset, sizeof(*value)))
-      return false;
-    memcpy(value, data_ + offset, sizeof(*value));
-    return true;
-  }
-
- private:
-  const uint8_t* const data_;
-  const uint64_t length_;
-};
-
-// Whether the image at |pe| declares a security directory of non-zero size.
-bool HasCertificateTable(const ImageView& image, uint64_t pe) {
-  uint16_t magic = 0;
-  image.ReadUint16(pe + kOptionalHeaderMagic, &magic);
-  const bool pe32 = magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
-  uint32_t directory_count = 0;
-  if (image.ReadUint32(
-          pe + (pe32 ? kPe32DirectoryCount : kPe32PlusDirectoryCount),
-          &directory_count) &&
-      directory_count <= kSecurityDirectoryIndex) {
-    return false;
-  }
-  uint32_t size = 0;
-  return image.ReadUint32(
-             pe + (pe32 ? kPe32SecuritySize : kPe32PlusSecuritySize), &size) &&
-         size != 0;
-}
 
 struct CertStoreCloser {
   void operator()(HCERTSTORE store) const { ::CertCloseStore(store, 0); }
@@ -286,16 +226,13 @@ bool IsPEFile(const base::FilePath& path, bool* has_certificate_table) {
   base::MemoryMappedFile file;
   if (!file.Initialize(path))
     return false;
-  const ImageView image(file);
-  static constexpr char kMz[] = {'M', 'Z'};
-  static constexpr char kPe[] = {'P', 'E', '\0', '\0'};
-  uint32_t pe = 0;
-  if (!image.Matches(0, kMz, sizeof(kMz)) ||
-      !image.ReadUint32(kPeOffsetField, &pe) ||
-      !image.Matches(pe, kPe, sizeof(kPe))) {
+  const PeImage image(file.data(), file.length());
+  if (!image.IsValid())
     return false;
-  }
-  *has_certificate_table = HasCertificateTable(image, pe);
+  uint32_t offset = 0;
+  uint32_t size = 0;
+  *has_certificate_table =
+      image.GetSecurityDirectory(&offset, &size) && size != 0;
   return true;
 }
 

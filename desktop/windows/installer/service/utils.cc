@@ -20,6 +20,7 @@
 #include "base/win/shortcut.h"
 #include "base/win/windows_version.h"
 #include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/package_fetcher/pe_image.h"
 #include "desktop/windows/installer/version_info.h"
 
 namespace installer {
@@ -481,16 +482,6 @@ std::wstring ShortenWithHash(const std::wstring& text, size_t max_length) {
                             static_cast<unsigned long long>(HashText(text)));
 }
 
-// ------------------------------------------------------------------------
-// PE images.
-
-template <typename T>
-T ReadUnaligned(const uint8_t* data) {
-  T value;
-  std::memcpy(&value, data, sizeof(T));
-  return value;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------------------
@@ -816,21 +807,10 @@ bool GetExecutableIs64Bit(const base::FilePath& path, bool* is_64_bit) {
   base::MemoryMappedFile image;
   if (!image.Initialize(path))
     return false;
-  const uint8_t* data = image.data();
-  const size_t size = image.length();
-  if (size < sizeof(IMAGE_DOS_HEADER) || data[0] != 'M' || data[1] != 'Z')
+  const PeImage pe_image(image.data(), image.length());
+  uint16_t machine = 0;
+  if (!pe_image.GetMachine(&machine))
     return false;
-  const LONG new_header =
-      ReadUnaligned<LONG>(data + offsetof(IMAGE_DOS_HEADER, e_lfanew));
-  // The signature and the machine field that follows it must both lie
-  // inside the file; 64-bit arithmetic cannot overflow here.
-  if (new_header < 0 ||
-      static_cast<uint64_t>(new_header) + sizeof(DWORD) + sizeof(WORD) > size) {
-    return false;
-  }
-  if (ReadUnaligned<DWORD>(data + new_header) != IMAGE_NT_SIGNATURE)
-    return false;
-  const WORD machine = ReadUnaligned<WORD>(data + new_header + sizeof(DWORD));
   *is_64_bit = machine != IMAGE_FILE_MACHINE_I386;
   return true;
 }

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "base/base_paths.h"
-#include "base/bind.h"
 #include "base/files/file_util.h"
 #include "base/path_service.h"
 #include "base/run_loop.h"
@@ -45,42 +44,6 @@ int InstallerEventRecorder::Count(const std::string& event) const {
       ++count;
   }
   return count;
-}
-
-void InstallerEventRecorder::OnInstallFolderCreated() {
-  Add("folder");
-}
-
-void InstallerEventRecorder::OnStartingNewMainProcess(bool value) {
-  Add("starting");
-}
-
-void InstallerEventRecorder::OnReturnedToPreviousMainProcess() {
-  Add("returned");
-}
-
-void InstallerEventRecorder::OnTotalSteps(int total_steps) {
-  Add("total " + base::IntToString(total_steps));
-}
-
-void InstallerEventRecorder::OnStep() {
-  Add("step");
-}
-
-void InstallerEventRecorder::OnError(int code,
-                                     const std::wstring& argument,
-                                     const std::string& message) {
-  Add("error " + base::IntToString(code) + " " + message);
-}
-
-void InstallerEventRecorder::OnSuccess() {
-  Add("success");
-  End();
-}
-
-void InstallerEventRecorder::OnInstallerTerminated(bool succeeded) {
-  Add("terminated");
-  End();
 }
 
 void InstallerEventRecorder::End() {
@@ -142,20 +105,10 @@ std::unique_ptr<Settings> EngineTest::MakeSettings(bool uninstall,
                                                    bool silent) {
   auto settings = std::make_unique<Settings>(uninstall, silent, false,
                                              install_folder_, false, 1);
-  if (settings->IsStatusPending()) {
-    base::RunLoop run_loop;
-    struct Waiter : SettingsObserver {
-      void OnOptionChanged() override {}
-      void OnLanguageChanged() override {}
-      void OnPathChanged() override { quit.Run(); }
-      base::RepeatingClosure quit;
-    } waiter;
-    waiter.quit = run_loop.QuitClosure();
-    settings->AddObserver(&waiter);
-    base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
-        FROM_HERE, run_loop.QuitClosure(), kMaxRunTime);
-    run_loop.Run();
-    settings->RemoveObserver(&waiter);
+  const base::TimeTicks deadline = base::TimeTicks::Now() + kMaxRunTime;
+  while (settings->IsStatusPending() && base::TimeTicks::Now() < deadline) {
+    base::RunLoop().RunUntilIdle();
+    ::Sleep(1);
   }
   EXPECT_FALSE(settings->IsStatusPending());
   return settings;
@@ -175,16 +128,14 @@ void EngineTest::RunToOutcome(Installer* installer, Settings* settings) {
 
 void EngineTest::WriteFilesList(const std::vector<std::string>& files,
                                 const std::vector<std::string>* root_files) {
-  std::string text;
-  for (const std::string& file : files)
-    text += file + "\r\n";
-  WriteText(package_dir_.AppendASCII("files_list"), text);
-  if (!root_files)
-    return;
-  text.clear();
-  for (const std::string& file : *root_files)
-    text += file + "\r\n";
-  WriteText(package_dir_.AppendASCII("root_files_list"), text);
+  for (auto [list, name] : {std::pair{&files, "files_list"},
+                            std::pair{root_files, "root_files_list"}}) {
+    std::string text;
+    for (const std::string& file : list ? *list : std::vector<std::string>())
+      text += file + "\r\n";
+    if (list)
+      WriteText(package_dir_.AppendASCII(name), text);
+  }
 }
 
 base::FilePath EngineTest::MakeStandIn(const base::FilePath& dir,

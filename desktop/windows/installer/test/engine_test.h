@@ -27,11 +27,11 @@
 #include "base/files/file_path.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/message_loop/message_loop.h"
+#include "base/strings/string_number_conversions.h"
 #include "base/test/scoped_path_override.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/installer_observer.h"
 #include "desktop/windows/installer/service/security_access.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
@@ -50,6 +50,8 @@ namespace test {
 class InstallerEventRecorder : public InstallerObserver {
  public:
   explicit InstallerEventRecorder(Installer* installer);
+  // Removes itself from the installer unless the installer went first
+  // (InstallerGone).
   ~InstallerEventRecorder() override;
 
   const std::vector<std::string>& events() const { return events_; }
@@ -58,24 +60,34 @@ class InstallerEventRecorder : public InstallerObserver {
   int Count(const std::string& event) const;
   // Whether the run has reached its outcome.
   bool ended() const { return ended_; }
-  // For a recorder that outlives its installer: nothing to detach from.
-  void ForgetInstaller() { installer_ = nullptr; }
+  // The installer was destroyed while this recorder still listened.
+  void InstallerGone() { installer_ = nullptr; }
   // Run when the outcome arrives.
   void set_quit_closure(base::RepeatingClosure closure) {
     quit_closure_ = std::move(closure);
   }
 
   // InstallerObserver:
-  void OnInstallFolderCreated() override;
-  void OnStartingNewMainProcess(bool value) override;
-  void OnReturnedToPreviousMainProcess() override;
-  void OnTotalSteps(int total_steps) override;
-  void OnStep() override;
+  void OnInstallFolderCreated() override { Add("folder"); }
+  void OnStartingNewMainProcess(bool value) override { Add("starting"); }
+  void OnReturnedToPreviousMainProcess() override { Add("returned"); }
+  void OnTotalSteps(int total_steps) override {
+    Add("total " + base::IntToString(total_steps));
+  }
+  void OnStep() override { Add("step"); }
   void OnError(int code,
                const std::wstring& argument,
-               const std::string& message) override;
-  void OnSuccess() override;
-  void OnInstallerTerminated(bool succeeded) override;
+               const std::string& message) override {
+    Add("error " + base::IntToString(code) + " " + message);
+  }
+  void OnSuccess() override {
+    Add("success");
+    End();
+  }
+  void OnInstallerTerminated(bool succeeded) override {
+    Add("terminated");
+    End();
+  }
 
  private:
   void End();

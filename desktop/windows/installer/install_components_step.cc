@@ -1,4 +1,4 @@
-#include "desktop/windows/installer/component_installers.h"
+#include "desktop/windows/installer/install_components_step.h"
 
 #include <algorithm>
 #include <vector>
@@ -10,6 +10,7 @@
 #include "base/process/launch.h"
 #include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/component_installer.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/installer_switches.h"
@@ -20,10 +21,6 @@
 namespace installer {
 
 namespace {
-
-constexpr char kInstallerSuffix[] = "_installer.exe";
-constexpr char kSuiteComponent[] = "suite";
-constexpr char kAssistantComponent[] = "assistant";
 
 // Whether |component| may run: always when this installer is itself
 // unsigned (a development build), else only with a valid signature.
@@ -52,7 +49,7 @@ bool RunComponentInstaller(Installer* installer,
                            const std::string& folder,
                            bool* interrupted) {
   LOG(INFO) << "Processing component " << name;
-  const base::FilePath program = FindComponentInstaller(
+  const base::FilePath program = GetComponentInstallerPath(
       installer->package_folder().DirName().Append(base::UTF8ToWide(folder)),
       name);
   if (!base::PathExists(program)) {
@@ -94,18 +91,6 @@ bool RunComponentInstaller(Installer* installer,
 }
 
 }  // namespace
-
-base::FilePath FindComponentInstaller(const base::FilePath& folder,
-                                      const std::string& name) {
-  const base::FilePath program =
-      folder.Append(base::UTF8ToWide(name + kInstallerSuffix));
-  if (name != kSuiteComponent || base::PathExists(program))
-    return program;
-  LOG(INFO) << "Rewriting component installer name from " << name
-            << " to: " << kAssistantComponent;
-  return folder.AppendASCII(std::string(kAssistantComponent) +
-                            kInstallerSuffix);
-}
 
 void StepInstallComponents(Installer* installer) {
   LOG(INFO) << "Installing Components";
