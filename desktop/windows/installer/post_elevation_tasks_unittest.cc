@@ -56,33 +56,5 @@ TEST_F(PostElevationTasksTest, ProtocolOnlyWithARecordedMachineKey) {
   }
 }
 
-// After an elevated uninstall the user's installer only starts the
-// components' per-user tasks: it registers and starts nothing.
-TEST_F(PostElevationTasksTest, UninstallOnlyStartsComponentTasks) {
-  InstallLog log = MakeLog();
-  const base::FilePath suite = install_folder().Append(L"suite");
-  log.components = {{"suite", suite}};
-  MakeInstallation(log);
-  const base::FilePath component =
-      MakeStandIn(suite, L"suite_installer.exe", 0);
-  const base::FilePath browser =
-      MakeStandIn(install_folder(), L"launcher.exe", 0);
-  SetCommandLine(L"--uninstall --post-elevated-install-tasks --launchkelvo=1");
-  std::unique_ptr<Settings> settings = MakeUninstallSettings();
-  Installer installer;
-  RunToOutcome(&installer, settings.get());
-
-  EXPECT_TRUE(installer.succeeded());
-  for (int i = 0; i < 300 && StandInRuns(component).empty(); ++i)
-    ::Sleep(100);
-  ASSERT_EQ(1u, StandInRuns(component).size());
-  EXPECT_NE(std::string::npos,
-            StandInRuns(component)[0].find("--post-elevated-install-tasks "
-                                           "--installfolder=\"" +
-                                           suite.AsUTF8Unsafe() + "\""));
-  EXPECT_TRUE(StandInRuns(browser).empty());
-  EXPECT_TRUE(platform_.settings_pages.empty());
-}
-
 }  // namespace
 }  // namespace installer

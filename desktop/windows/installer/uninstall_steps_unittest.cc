@@ -39,26 +39,6 @@ class UninstallStepsTest : public test::StepsTest {
   }
 };
 
-TEST_F(UninstallStepsTest, LockedInstallLogStopsTheUninstallUnchanged) {
-  MakeInstallation(MakeLog());
-  test::SnapshotScope scope;
-  scope.folders = {install_folder()};
-  const test::MachineSnapshot before = test::TakeSnapshot(scope);
-  base::win::ScopedHandle held =
-      Hold(install_folder().AppendASCII(kInstallLogFileName));
-  std::unique_ptr<Settings> settings = MakeUninstallSettings();
-  Installer installer;
-  test::InstallerEventRecorder events(&installer);
-  RunSteps(&installer, settings.get(),
-           MakeSteps(Step(&StepFinalizeUninstallation, &installer),
-                     EndStep(&installer)));
-
-  EXPECT_EQ(1, events.Count("error 37056"));
-  EXPECT_EQ("terminated", events.events().back());
-  held.Close();
-  EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
-}
-
 // Files still in use go to k.bat, which removes them once released; the
 // components' uninstallers run, but none outside the installation; only
 // the user's own profile goes.
