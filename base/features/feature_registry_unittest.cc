@@ -45,18 +45,8 @@ class FeatureRegistryTest : public testing::Test {
   FeatureRegistry registry_;
 };
 
-TEST_F(FeatureRegistryTest, DefaultsWithoutOverrides) {
-  EXPECT_FALSE(registry_.initialized());
-  EXPECT_FALSE(registry_.IsEnabled(kInstallerExperimentTest));
-  EXPECT_FALSE(registry_.IsEnabled(kInstallerHideFromProgramAndFeatures));
-  EXPECT_TRUE(registry_.IsEnabled(kInstallerPrefDefaultOverridesSupport));
-  EXPECT_TRUE(registry_.IsEnabled(kInstallerSupportX64Download));
-  EXPECT_FALSE(registry_.IsEnabled("unknown-feature"));
-  // Exact names only.
-  EXPECT_FALSE(registry_.IsEnabled("Installer-Support-X64-Download"));
-}
-
 TEST_F(FeatureRegistryTest, SwitchValues) {
+  EXPECT_FALSE(registry_.initialized());
   test::ScopedLogCapture log;
   ReadSwitches(
       L"--with-feature:installer-experiment-test "
@@ -76,6 +66,8 @@ TEST_F(FeatureRegistryTest, SwitchValues) {
   // Not overridable in this build.
   EXPECT_FALSE(registry_.IsEnabled(kInstallerHideFromProgramAndFeatures));
   EXPECT_FALSE(registry_.IsEnabled("unknown"));
+  // Exact names only.
+  EXPECT_FALSE(registry_.IsEnabled("Installer-Experiment-Test"));
 
   // In switch order, which is by name; the bad value read nothing.
   std::vector<FeatureOverride> expected = {
@@ -85,14 +77,6 @@ TEST_F(FeatureRegistryTest, SwitchValues) {
       {"unknown", true},
   };
   EXPECT_EQ(expected, registry_.GetAllFeatureStates());
-}
-
-TEST_F(FeatureRegistryTest, NonAsciiSwitchValueIsNotTakenForOn) {
-  test::ScopedLogCapture log;
-  ReadSwitches(L"--with-feature:installer-experiment-test=\x00f6n");
-  EXPECT_FALSE(registry_.IsEnabled(kInstallerExperimentTest));
-  EXPECT_TRUE(registry_.GetAllFeatureStates().empty());
-  EXPECT_TRUE(log.Contains(logging::LOG_WARNING, "has unhandled value"));
 }
 
 TEST_F(FeatureRegistryTest, StateReadLastWins) {
@@ -128,21 +112,6 @@ TEST_F(FeatureRegistryTest, ListSkipsWhatItCannotRead) {
                                            {"", false}};
   EXPECT_EQ(expected, registry_.GetAllFeatureStates());
   EXPECT_TRUE(registry_.IsEnabled(kInstallerSupportX64Download));
-}
-
-TEST(ParseFeatureEntryTest, Boundaries) {
-  FeatureOverride entry{"untouched", true};
-  EXPECT_FALSE(ParseFeatureEntry("a@0", &entry));
-  EXPECT_FALSE(ParseFeatureEntry("a@1.0", &entry));
-  EXPECT_FALSE(ParseFeatureEntry("a@12", &entry));
-  EXPECT_FALSE(ParseFeatureEntry("a@ 1 x", &entry));
-  EXPECT_EQ("untouched", entry.name);
-  ASSERT_TRUE(ParseFeatureEntry("a@2", &entry));
-  EXPECT_EQ("a", entry.name);
-  EXPECT_FALSE(entry.enabled);
-  ASSERT_TRUE(ParseFeatureEntry("\tb\t@\t1\t", &entry));
-  EXPECT_EQ("b", entry.name);
-  EXPECT_TRUE(entry.enabled);
 }
 
 TEST_F(FeatureRegistryTest, SwitchesCarryStatesToAChildProcess) {

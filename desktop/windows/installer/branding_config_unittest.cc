@@ -8,36 +8,17 @@ namespace {
 
 TEST(BrandingConfigTest, HostResourceCarriesThisBuildsValues) {
   // The test executable carries the host's resources, as installer.exe does.
-  EXPECT_FALSE(LoadBrandingText().empty());
   EXPECT_EQ("Kelvo", GetBrandingProductName());
-  EXPECT_EQ("Kelvo Software", GetCompanyName());
-  EXPECT_EQ("kelvo", GetFileNameBase());
   EXPECT_EQ("Kelvo Software AS", GetExpectedSigner());
-  EXPECT_EQ("KVX", GetBrandingUserAgentName());
-  EXPECT_EQ("Kelvo", GetVisibleProductName());
-  EXPECT_EQ("Kelvo Software/Kelvo {InternalStream}",
-            GetDefaultProfilePathTemplate());
-  EXPECT_EQ("KelvoDesktop", GetCrashUploadProductName());
-  EXPECT_EQ("", GetCrashLogProductSuffix());
-  EXPECT_EQ("", GetShortcutSuffix());
-  EXPECT_EQ(0, GetMajorDelta());
   EXPECT_EQ(5, GetScheduledAutoupdateDelayMin());
   EXPECT_TRUE(ShouldScheduleAutoupdateTask());
-  EXPECT_FALSE(UseEngineMajorForMinor());
-  EXPECT_FALSE(IsWhiteLabeled());
-  EXPECT_EQ('.', GetAllowedDomain()[0]);
   // The update server's base address ends with a slash: request paths are
   // appended to it.
   std::string autoupdate = GetBrandingUrl("autoupdate");
   ASSERT_FALSE(autoupdate.empty());
   EXPECT_EQ('/', autoupdate.back());
-  std::string help = GetBrandingUrl("help");
-  EXPECT_EQ("p=", help.substr(help.size() - 2));
-  for (const char* name : {"crash", "crashstats_collector", "download",
-                           "download_full_windows", "homepage",
-                           "uninstall_survey"}) {
+  for (const char* name : {"crash", "download", "uninstall_survey"})
     EXPECT_FALSE(GetBrandingUrl(name).empty()) << name;
-  }
 }
 
 TEST(BrandingConfigTest, MissingAndMistypedValuesGiveDefaults) {
@@ -50,12 +31,12 @@ TEST(BrandingConfigTest, MissingAndMistypedValuesGiveDefaults) {
   EXPECT_EQ("", GetBrandingUrl("autoupdate"));
   EXPECT_EQ("https://h/?p=", GetBrandingUrl("help"));
   // Paths split at every dot: a key holding a dot cannot be reached.
-  EXPECT_EQ("", BrandingConfig::GetString(BrandingConfig::GetInstance(), "a.b"));
+  EXPECT_EQ("",
+            BrandingConfig::GetString(BrandingConfig::GetInstance(), "a.b"));
 }
 
 TEST(BrandingConfigTest, ParseAcceptsOnlyObjects) {
   EXPECT_TRUE(BrandingConfig::Parse("\xEF\xBB\xBF{\"product_name\": \"X\"}"));
-  EXPECT_FALSE(BrandingConfig::Parse(""));
   EXPECT_FALSE(BrandingConfig::Parse("[1, 2]"));
   EXPECT_FALSE(BrandingConfig::Parse("{\"product_name\": "));
   EXPECT_FALSE(BrandingConfig::Parse("{} {}"));
@@ -66,17 +47,6 @@ TEST(BrandingConfigTest, MalformedDocumentBehavesAsEmpty) {
   EXPECT_EQ("", GetBrandingProductName());
   EXPECT_EQ(0, GetScheduledAutoupdateDelayMin());
   EXPECT_FALSE(ShouldScheduleAutoupdateTask());
-}
-
-TEST(BrandingConfigTest, IntegersMustFitAndBeWhole) {
-  base::DictionaryValue document;
-  document.SetInteger("n", -45);
-  document.SetDouble("d", 5.0);
-  document.SetString("s", "5");
-  EXPECT_EQ(-45, BrandingConfig::GetInteger(document, "n"));
-  EXPECT_EQ(0, BrandingConfig::GetInteger(document, "d"));
-  EXPECT_EQ(0, BrandingConfig::GetInteger(document, "s"));
-  EXPECT_EQ(0, BrandingConfig::GetInteger(document, "missing"));
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 
 #include <sddl.h>
 
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -32,6 +31,7 @@
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -44,20 +44,6 @@ constexpr base::TimeDelta kUndoDelay = base::TimeDelta::FromMilliseconds(300);
 // does not fail the suite while a hang still does.
 constexpr base::TimeDelta kPromptly = base::TimeDelta::FromSeconds(15);
 constexpr DWORD kPromptlyMs = 15000;
-// The log file of the mode run in a child process.
-constexpr char kChildLogSwitch[] = "child-log";
-
-base::Lock* g_log_lock = nullptr;
-std::vector<std::string>* g_log_lines = nullptr;
-
-bool CaptureLogLine(logging::LogSeverity severity,
-                    const char* file,
-                    int line,
-                    const std::string& message) {
-  base::AutoLock lock(*g_log_lock);
-  g_log_lines->push_back(message);
-  return true;
-}
 
 std::wstring CurrentUserSid() {
   HANDLE token = nullptr;
@@ -128,33 +114,14 @@ class FolderPermissionModeTest : public testing::Test {
     folder_ = temp_dir_.GetPath().Append(L"Install Folder");
     ASSERT_TRUE(GetUserName(&user_));
     user_sid_ = CurrentUserSid();
-    g_log_lock = &log_lock_;
-    g_log_lines = &log_lines_;
-    previous_handler_ = logging::GetLogMessageHandler();
-    logging::SetLogMessageHandler(&CaptureLogLine);
   }
 
   void TearDown() override {
     for (base::Process& process : processes_)
       process.Terminate(0, true);
-    if (HasFailure()) {
-      base::AutoLock lock(log_lock_);
-      for (const std::string& line : log_lines_)
-        std::cerr << line;
-    }
-    logging::SetLogMessageHandler(previous_handler_);
-    g_log_lines = nullptr;
-    g_log_lock = nullptr;
   }
 
-  bool Logged(const std::string& part) {
-    base::AutoLock lock(log_lock_);
-    for (const std::string& line : log_lines_) {
-      if (line.find(part) != std::string::npos)
-        return true;
-    }
-    return false;
-  }
+  bool Logged(const std::string& part) { return log_.Contains(part); }
 
   // An event as the unelevated installer creates it.
   base::win::ScopedHandle MakeEvent(const wchar_t* base_name,
@@ -248,11 +215,7 @@ class FolderPermissionModeTest : public testing::Test {
   base::win::ScopedHandle grant_;
   base::win::ScopedHandle undo_;
   std::vector<base::Process> processes_;
-
- private:
-  base::Lock log_lock_;
-  std::vector<std::string> log_lines_;
-  logging::LogMessageHandlerFunction previous_handler_ = nullptr;
+  test::ScopedLogCapture log_;
 };
 
 // ----------------------------------------------------------------------------
@@ -300,42 +263,6 @@ TEST_F(FolderPermissionModeTest, GrantIsUndoneWhenTheServedProcessEnds) {
   EXPECT_TRUE(Logged("installer process ended without releasing the folder"));
 }
 
-// The parent of a process is what a Windows process started: the test
-// starts its own executable to run the mode in a child.
-TEST_F(FolderPermissionModeTest, WatchesTheParentWithoutInitialPid) {
-  CreateGrantEvents();
-  base::FilePath self;
-  ASSERT_TRUE(base::PathService::Get(base::FILE_EXE, &self));
-  base::FilePath log_file = temp_dir_.GetPath().Append(L"child.log");
-  base::CommandLine child(self);
-  child.AppendSwitchASCII("gtest_filter", "FolderPermissionChild.*");
-  child.AppendSwitch("gtest_also_run_disabled_tests");
-  child.AppendSwitchASCII("gtest_brief", "1");
-  child.AppendSwitchPath(kChildLogSwitch, log_file);
-  child.AppendSwitchPath(switches::kSetFolderPermission, folder_);
-  child.AppendSwitchNative(switches::kPermissionsForUser, user_);
-  // The installer passes the switch with an empty value when it has none.
-  child.AppendSwitchNative(switches::kInitialPid, L"");
-  base::Process process = base::LaunchProcess(child, base::LaunchOptions());
-  ASSERT_TRUE(process.IsValid());
-  processes_.push_back(process.Duplicate());
-
-  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(grant_.Get(), kPromptlyMs));
-  EXPECT_FALSE(process.WaitForExitWithTimeout(
-      base::TimeDelta::FromMilliseconds(200), nullptr));
-  ASSERT_TRUE(::SetEvent(undo_.Get()));
-  int exit_code = -1;
-  ASSERT_TRUE(process.WaitForExitWithTimeout(kPromptly, &exit_code));
-  EXPECT_EQ(0, exit_code);
-  std::string log;
-  ASSERT_TRUE(base::ReadFileToString(log_file, &log));
-  EXPECT_NE(std::string::npos,
-            log.find("Watching the parent installer process " +
-                     base::NumberToString(base::GetCurrentProcId())))
-      << log;
-  EXPECT_NE(std::string::npos, log.find("The installer is done")) << log;
-}
-
 TEST_F(FolderPermissionModeTest, PermanentGrantOnANewFolderStays) {
   folder_ = folder_.Append(L"Kelvo").Append(L"Browser");
   SetOriginalDacl();
@@ -352,31 +279,17 @@ TEST_F(FolderPermissionModeTest, PermanentGrantOnANewFolderStays) {
   EXPECT_EQ(Calls(1), fake_.calls());
 }
 
-TEST_F(FolderPermissionModeTest, MissingEventsGiveNoGrant) {
-  const std::wstring original = SetOriginalDacl();
-  base::ProcessId served = StartServedProcess(120000);
-  // Only the grant event: the undo event is missing.
-  grant_ = MakeEvent(L"KelvoInstaller/GiveInstallPermission", false, false);
-  RunFolderPermissionMode(GrantCommandLine(served), kUndoDelay);
-  EXPECT_FALSE(IsSignaled(grant_.Get()));
-  EXPECT_FALSE(base::PathExists(folder_));
-  EXPECT_TRUE(fake_.calls().empty());
-
-  // Only the undo event.
-  grant_.Close();
-  undo_ = MakeEvent(L"KelvoInstaller/GiveInstallPermission/Undo", false, false);
-  RunFolderPermissionMode(GrantCommandLine(served), kUndoDelay);
-  EXPECT_TRUE(fake_.calls().empty());
-  EXPECT_EQ(original, Sddl());
-  EXPECT_TRUE(Logged("Cannot open the event"));
-}
-
 TEST_F(FolderPermissionModeTest, FailuresGiveNoGrant) {
   // Owned by SYSTEM, so that the fake's locks hold.
   const std::wstring original =
       SetOriginalDacl(L"O:SYG:SYD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
-  CreateGrantEvents();
   base::ProcessId served = StartServedProcess(120000);
+  // The undo event is missing.
+  grant_ = MakeEvent(L"KelvoInstaller/GiveInstallPermission", false, false);
+  RunFolderPermissionMode(GrantCommandLine(served), kUndoDelay);
+  EXPECT_TRUE(fake_.calls().empty());
+  EXPECT_TRUE(Logged("Cannot open the event"));
+  CreateGrantEvents();
 
   // No account.
   base::CommandLine no_user = GrantCommandLine(served);
@@ -385,7 +298,7 @@ TEST_F(FolderPermissionModeTest, FailuresGiveNoGrant) {
   EXPECT_TRUE(fake_.calls().empty());
 
   // An initial process id that is no number, or names no process.
-  for (const wchar_t* pid : {L"12ab", L"0", L"-5"}) {
+  for (const wchar_t* pid : {L"12ab", L"0"}) {
     base::CommandLine command_line = GrantCommandLine(served);
     command_line.AppendSwitchNative(switches::kInitialPid, pid);
     RunFolderPermissionMode(command_line, kUndoDelay);
@@ -494,25 +407,20 @@ TEST_F(FolderPermissionWaitTest, HandsOverToThePackageInstaller) {
   EXPECT_TRUE(fake_.calls().empty());
 }
 
-TEST_F(FolderPermissionWaitTest, EndsWithoutStartWhenTheInitialProcessEnds) {
-  base::ProcessId initial = StartServedProcess(300);
-  RunFolderPermissionMode(WaitCommandLine(base::NumberToString16(initial)),
-                          kUndoDelay);
-  EXPECT_TRUE(InstallerRuns().empty());
-  EXPECT_TRUE(Logged("initial installer process ended before the package"));
-}
-
 TEST_F(FolderPermissionWaitTest, EndsWithoutStartWhenInterruptedOrIncomplete) {
   ASSERT_TRUE(::SetEvent(interrupted_.Get()));
   RunFolderPermissionMode(WaitCommandLine(OwnPid()), kUndoDelay);
   EXPECT_TRUE(Logged("The installation was interrupted"));
 
-  // The package is ready, but the initial process or the event is missing.
+  ASSERT_TRUE(::ResetEvent(interrupted_.Get()));
+  base::ProcessId initial = StartServedProcess(300);
+  RunFolderPermissionMode(WaitCommandLine(base::NumberToString16(initial)),
+                          kUndoDelay);
+  EXPECT_TRUE(Logged("initial installer process ended before the package"));
+
+  // The package is ready, but the initial process is unknown.
   ASSERT_TRUE(::SetEvent(ready_.Get()));
-  RunFolderPermissionMode(WaitCommandLine(L""), kUndoDelay);
   RunFolderPermissionMode(WaitCommandLine(L"not a pid"), kUndoDelay);
-  interrupted_.Close();
-  RunFolderPermissionMode(WaitCommandLine(OwnPid()), kUndoDelay);
   EXPECT_TRUE(InstallerRuns().empty());
 }
 
@@ -552,24 +460,6 @@ TEST_F(FolderPermissionModeTest, RunsTheUninstallBatchWhenPresent) {
   for (int i = 0; i < 150 && !base::ReadFileToString(marker, &text); ++i)
     base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(100));
   EXPECT_EQ("cleaned\r\n", text);
-}
-
-// The mode in a child process of WatchesTheParentWithoutInitialPid, which
-// starts it with the mode's switches; its own folder ACL is in a fake too.
-TEST(FolderPermissionChild, DISABLED_RunMode) {
-  base::CommandLine command_line =
-      base::CommandLine::FromString(::GetCommandLineW());
-  logging::LoggingSettings settings;
-  settings.logging_dest = logging::LOG_TO_FILE;
-  settings.log_file = command_line.GetSwitchValueNative(kChildLogSwitch);
-  ASSERT_TRUE(logging::InitLogging(settings));
-  FakeSecurityAccess fake;
-  SecurityAccess::ScopedOverrideForTesting override(&fake);
-  fake.SetObject(
-      command_line.GetSwitchValuePath(switches::kSetFolderPermission).value(),
-      kOriginalSddl);
-  RunFolderPermissionMode(command_line, kUndoDelay);
-  logging::CloseLogFile();
 }
 
 }  // namespace
