@@ -210,7 +210,7 @@ std::string GetSurveyUrl(Installer* installer,
   const size_t query = welcome.find('?');
   if (query != std::string::npos &&
       welcome.find('?', query + 1) == std::string::npos) {
-    url += "&" + welcome.substr(query + 1);
+    url += '&' + welcome.substr(query + 1);
   }
   return url;
 }
