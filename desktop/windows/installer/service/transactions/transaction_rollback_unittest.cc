@@ -1,12 +1,14 @@
-// The promise of the transaction: one that fails or is cancelled at any
-// point leaves the machine exactly as it was, files and both registry views
-// alike; one that is committed leaves no aside file behind.
+// The promise of the transaction on real files and both registry views: one
+// that fails at any point leaves the machine exactly as it was; one that is
+// committed leaves no aside file behind and each view with its own changes.
+// Then what that sweep does not reach: aside names, files in use, a name
+// taken meanwhile, refused grants, unusual values, restrictive key trees and
+// the keys that must never go.
 
 #include <windows.h>
 
 #include <sddl.h>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,10 +17,10 @@
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "base/process/launch.h"
-#include "base/process/process.h"
-#include "base/strings/utf_string_conversions.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/time/time.h"
 #include "base/win/registry.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/transactions/change_reg_value_operation.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
@@ -27,7 +29,7 @@
 #include "desktop/windows/installer/service/transactions/delete_reg_key_operation.h"
 #include "desktop/windows/installer/service/transactions/move_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
-#include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
@@ -40,20 +42,43 @@ namespace {
 
 using OperationFactory = std::function<std::unique_ptr<Operation>()>;
 
-std::vector<BYTE> Bytes(const std::wstring& text) {
+std::vector<BYTE> Bytes(const std::wstring& text, bool with_nul = true) {
   const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-  return std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+  return std::vector<BYTE>(
+      bytes, bytes + (text.size() + (with_nul ? 1 : 0)) * sizeof(wchar_t));
 }
 
-std::unique_ptr<Operation> SetValue(HKEY root,
-                                    const std::wstring& path,
-                                    const std::wstring& name,
-                                    DWORD type,
-                                    const std::vector<BYTE>& data,
-                                    REGSAM view) {
-  return std::make_unique<ChangeRegValueOperation>(
-      root, path, name, data.data(), type, static_cast<DWORD>(data.size()),
-      view);
+// A factory of T made from |args|, afresh for every run.
+template <typename T, typename... Args>
+OperationFactory Make(Args... args) {
+  return [=] { return std::make_unique<T>(args...); };
+}
+
+OperationFactory SetValue(HKEY root,
+                          const std::wstring& path,
+                          const std::wstring& name,
+                          DWORD type,
+                          const std::vector<BYTE>& data,
+                          REGSAM view) {
+  return [=] {
+    return std::make_unique<ChangeRegValueOperation>(
+        root, path, name, data.data(), type, static_cast<DWORD>(data.size()),
+        view);
+  };
+}
+
+std::unique_ptr<Operation> RemoveFile(const base::FilePath& path,
+                                      bool check_in_use = false) {
+  return std::make_unique<DeleteFileOperation>(path, check_in_use, false);
+}
+
+std::unique_ptr<Operation> DeleteKey(const std::wstring& path) {
+  return std::make_unique<DeleteRegKeyOperation>(HKEY_CURRENT_USER, path, 0);
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
+  return base::win::RegKey().Open(root, path.c_str(), view | KEY_QUERY_VALUE) ==
+         ERROR_SUCCESS;
 }
 
 class TransactionRollbackTest : public testing::Test {
@@ -68,11 +93,9 @@ class TransactionRollbackTest : public testing::Test {
     files_ = temp_dir_.GetPath().Append(L"machine");
     app_ = files_.Append(L"app");
     package_ = files_.Append(L"package");
-    hkcu_keys_ = hkcu_.path();
-    hklm_keys_ = hklm_.path();
     scope_.folders.push_back(files_);
-    scope_.keys.push_back({HKEY_CURRENT_USER, hkcu_keys_});
-    scope_.keys.push_back({HKEY_LOCAL_MACHINE, hklm_keys_});
+    scope_.keys.push_back({HKEY_CURRENT_USER, hkcu_.path()});
+    scope_.keys.push_back({HKEY_LOCAL_MACHINE, hklm_.path()});
   }
 
   void WriteFile(const base::FilePath& path,
@@ -88,6 +111,11 @@ class TransactionRollbackTest : public testing::Test {
     }
   }
 
+  std::string Read(const base::FilePath& path) {
+    std::string content;
+    return base::ReadFileToString(path, &content) ? content : "<missing>";
+  }
+
   void WriteValue(HKEY root,
                   const std::wstring& path,
                   const std::wstring& name,
@@ -97,38 +125,22 @@ class TransactionRollbackTest : public testing::Test {
     base::win::RegKey key;
     ASSERT_EQ(ERROR_SUCCESS,
               key.Create(root, path.c_str(), view | KEY_ALL_ACCESS));
-    ASSERT_EQ(ERROR_SUCCESS,
-              key.WriteValue(name.c_str(), data.data(),
-                             static_cast<DWORD>(data.size()), type));
+    static const BYTE kNoData = 0;
+    ASSERT_EQ(
+        ERROR_SUCCESS,
+        key.WriteValue(name.c_str(), data.empty() ? &kNoData : data.data(),
+                       static_cast<DWORD>(data.size()), type));
   }
 
-  void SetDacl(HKEY root, const std::wstring& path, const std::wstring& sddl) {
+  void SetDacl(const std::wstring& path, const wchar_t* sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
-    base::win::RegKey key;
-    ASSERT_EQ(ERROR_SUCCESS, key.Open(root, path.c_str(), WRITE_DAC));
+        sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    base::win::RegKey key(HKEY_CURRENT_USER, path.c_str(), WRITE_DAC);
     EXPECT_EQ(ERROR_SUCCESS,
               ::RegSetKeySecurity(key.Handle(), DACL_SECURITY_INFORMATION,
                                   descriptor));
     ::LocalFree(descriptor);
-  }
-
-  static std::wstring UserSid() {
-    HANDLE token = nullptr;
-    ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token);
-    BYTE buffer[256];
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size);
-    ::CloseHandle(token);
-    wchar_t* text = nullptr;
-    if (!::ConvertSidToStringSidW(
-            reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
-      return std::wstring();
-    }
-    std::wstring sid = text;
-    ::LocalFree(text);
-    return sid;
   }
 
   // The machine as an install or upgrade finds it.
@@ -144,144 +156,96 @@ class TransactionRollbackTest : public testing::Test {
     WriteFile(app_.Append(L"old\\legacy.dll"), "legacy");
     WriteFile(app_.Append(L"prefs.json"), "{}", /*read_only=*/true);
     WriteFile(app_.Append(L"Kelvo.lnk"), "shortcut", /*read_only=*/true);
-    WriteFile(app_.Append(L"shortcuts\\a.lnk"), "a");
     WriteFile(app_.Append(L"shortcuts\\b\\c.lnk"), "c");
     WriteFile(files_.Append(L"desktop\\other.lnk"), "other");
 
-    const std::wstring existing = hkcu_keys_ + L"\\Existing";
+    const std::wstring existing = hkcu_.Append(L"Existing");
     WriteValue(HKEY_CURRENT_USER, existing, L"Str", REG_SZ, Bytes(L"old"));
     WriteValue(HKEY_CURRENT_USER, existing, L"Bin", REG_BINARY, {1, 2});
     WriteValue(HKEY_CURRENT_USER, existing, L"", REG_SZ, Bytes(L"default"));
-    WriteValue(HKEY_CURRENT_USER, hkcu_keys_ + L"\\Tree", L"Dw", REG_DWORD,
-               {3, 0, 0, 0});
-    WriteValue(HKEY_CURRENT_USER, hkcu_keys_ + L"\\Tree\\Sub\\Deeper", L"Multi",
+    WriteValue(HKEY_CURRENT_USER, hkcu_.Append(L"Tree\\Sub\\Deeper"), L"Multi",
                REG_MULTI_SZ, {'a', 0, 0, 0, 0, 0});
-    // A key that refuses the user its deletion: the operation grants
-    // itself access, and the rollback gives the key its own DACL back.
-    const std::wstring locked = hkcu_keys_ + L"\\Tree\\Locked";
+    // A key that refuses its deletion: the operation grants itself access,
+    // and the rollback gives the key its own DACL back.
+    const std::wstring locked = hkcu_.Append(L"Tree\\Locked");
     WriteValue(HKEY_CURRENT_USER, locked, L"Dw", REG_DWORD, {4, 0, 0, 0});
-    SetDacl(HKEY_CURRENT_USER, locked,
-            L"D:(D;;SD;;;" + UserSid() + L")(A;;KA;;;" + UserSid() + L")");
+    SetDacl(locked, L"D:(D;;SD;;;WD)(A;;KA;;;WD)");
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
       const std::wstring text = view == KEY_WOW64_64KEY ? L"64" : L"32";
-      WriteValue(HKEY_LOCAL_MACHINE, hklm_keys_ + L"\\Shared", L"View", REG_SZ,
+      WriteValue(HKEY_LOCAL_MACHINE, hklm_.Append(L"Shared"), L"View", REG_SZ,
                  Bytes(text), view);
-      WriteValue(HKEY_LOCAL_MACHINE, hklm_keys_ + L"\\Tree32\\Child", L"View",
+      WriteValue(HKEY_LOCAL_MACHINE, hklm_.Append(L"Tree32\\Child"), L"View",
                  REG_SZ, Bytes(text), view);
     }
   }
 
   // A transaction of every kind of change the engine makes.
   std::vector<OperationFactory> MixedOperations() {
-    const std::wstring hkcu = hkcu_keys_;
-    const std::wstring hklm = hklm_keys_;
-    const base::FilePath app = app_;
-    const base::FilePath package = package_;
-    const base::FilePath desktop = files_.Append(L"desktop");
+    const base::FilePath& app = app_;
+    const base::FilePath& package = package_;
     return {
-        [=] {
-          return std::make_unique<CreateFolderOperation>(
-              app.Append(L"new\\deep"));
-        },
-        [=] {
-          return std::make_unique<CopyFileOperation>(
-              package.Append(L"kelvo.exe"),
-              app.Append(L"new\\deep\\kelvo.exe"));
-        },
+        Make<CreateFolderOperation>(app.Append(L"new\\deep")),
+        Make<CopyFileOperation>(package.Append(L"kelvo.exe"),
+                                app.Append(L"new\\deep\\kelvo.exe")),
         // Replaces a file, which goes aside first.
-        [=] {
-          return std::make_unique<CopyFileOperation>(
-              package.Append(L"kelvo.dll"), app.Append(L"kelvo.dll"));
-        },
+        Make<CopyFileOperation>(package.Append(L"kelvo.dll"),
+                                app.Append(L"kelvo.dll")),
         // Creates its folder first.
-        [=] {
-          return std::make_unique<CopyFileOperation>(
-              package.Append(L"readme.txt"), app.Append(L"docs\\readme.txt"));
-        },
-        [=] {
-          return std::make_unique<MoveFileOperation>(
-              app.Append(L"Kelvo.lnk"), desktop.Append(L"Kelvo.lnk"));
-        },
-        [=] {
-          return std::make_unique<DeleteFileOperation>(
-              app.Append(L"old\\legacy.dll"), true, true, app);
-        },
-        [=] {
-          return std::make_unique<DeleteFileOperation>(
-              app.Append(L"prefs.json"), false, false);
-        },
-        [=] {
-          return std::make_unique<DeleteFileOperation>(app.Append(L"shortcuts"),
-                                                       false, false);
-        },
+        Make<CopyFileOperation>(package.Append(L"readme.txt"),
+                                app.Append(L"docs\\readme.txt")),
+        Make<MoveFileOperation>(app.Append(L"Kelvo.lnk"),
+                                files_.Append(L"desktop\\Kelvo.lnk")),
+        Make<DeleteFileOperation>(app.Append(L"old\\legacy.dll"), true, true,
+                                  app),
+        Make<DeleteFileOperation>(app.Append(L"prefs.json"), false, false,
+                                  base::FilePath()),
+        Make<DeleteFileOperation>(app.Append(L"shortcuts"), false, false,
+                                  base::FilePath()),
         // Creates its key chain first.
-        [=] {
-          return SetValue(HKEY_CURRENT_USER, hkcu + L"\\New\\Chain", L"V",
-                          REG_SZ, Bytes(L"x"), 0);
-        },
-        [=] {
-          return SetValue(HKEY_CURRENT_USER, hkcu + L"\\Existing", L"Str",
-                          REG_DWORD, {5, 0, 0, 0}, 0);
-        },
-        [=] {
-          return std::make_unique<ChangeRegValueOperation>(
-              HKEY_CURRENT_USER, hkcu + L"\\Existing", L"Bin", nullptr,
-              kRemoveValueType, 0, 0);
-        },
-        [=] {
-          return SetValue(HKEY_CURRENT_USER, hkcu + L"\\Existing", L"", REG_SZ,
-                          Bytes(L"new default"), 0);
-        },
-        [=] {
-          return std::make_unique<DeleteRegKeyOperation>(HKEY_CURRENT_USER,
-                                                         hkcu + L"\\Tree", 0);
-        },
-        [=] {
-          return SetValue(HKEY_LOCAL_MACHINE, hklm + L"\\Shared", L"View",
-                          REG_SZ, Bytes(L"new"), KEY_WOW64_32KEY);
-        },
-        [=] {
-          return SetValue(HKEY_LOCAL_MACHINE, hklm + L"\\New32\\Key", L"V",
-                          REG_BINARY, {0xff}, KEY_WOW64_32KEY);
-        },
-        [=] {
-          return std::make_unique<DeleteRegKeyOperation>(
-              HKEY_LOCAL_MACHINE, hklm + L"\\Tree32", KEY_WOW64_32KEY);
-        },
-        [=] {
-          return std::make_unique<CreateRegKeyOperation>(
-              HKEY_LOCAL_MACHINE, hklm + L"\\Made\\Here", KEY_WOW64_64KEY);
-        },
-        [=] {
-          return SetValue(HKEY_LOCAL_MACHINE, hklm + L"\\Shared", L"Added",
-                          REG_MULTI_SZ, {'b', 0, 0, 0, 0, 0}, KEY_WOW64_64KEY);
-        },
+        SetValue(HKEY_CURRENT_USER, hkcu_.Append(L"New\\Chain"), L"V", REG_SZ,
+                 Bytes(L"x"), 0),
+        SetValue(HKEY_CURRENT_USER, hkcu_.Append(L"Existing"), L"Str",
+                 REG_DWORD, {5, 0, 0, 0}, 0),
+        SetValue(HKEY_CURRENT_USER, hkcu_.Append(L"Existing"), L"Bin",
+                 kRemoveValueType, {}, 0),
+        SetValue(HKEY_CURRENT_USER, hkcu_.Append(L"Existing"), L"", REG_SZ,
+                 Bytes(L"new default"), 0),
+        Make<DeleteRegKeyOperation>(HKEY_CURRENT_USER, hkcu_.Append(L"Tree"),
+                                    REGSAM{0}),
+        SetValue(HKEY_LOCAL_MACHINE, hklm_.Append(L"Shared"), L"View", REG_SZ,
+                 Bytes(L"new"), KEY_WOW64_32KEY),
+        SetValue(HKEY_LOCAL_MACHINE, hklm_.Append(L"New32\\Key"), L"V",
+                 REG_BINARY, {0xff}, KEY_WOW64_32KEY),
+        Make<DeleteRegKeyOperation>(HKEY_LOCAL_MACHINE, hklm_.Append(L"Tree32"),
+                                    REGSAM{KEY_WOW64_32KEY}),
+        Make<CreateRegKeyOperation>(HKEY_LOCAL_MACHINE,
+                                    hklm_.Append(L"Made\\Here"),
+                                    REGSAM{KEY_WOW64_64KEY}),
     };
   }
 
-  // Runs the operations in order up to the first failure or |count| of
-  // them; false when one failed.
+  // Runs the operations in order up to the first failure; false when one
+  // failed.
   bool Run(const std::vector<OperationFactory>& operations,
-           Transaction* transaction,
-           size_t count = SIZE_MAX) {
-    for (size_t i = 0; i < operations.size() && i < count; ++i) {
-      if (!transaction->Execute(operations[i]()))
+           Transaction* transaction) {
+    for (const OperationFactory& operation : operations) {
+      if (!transaction->Execute(operation()))
         return false;
     }
     return true;
   }
 
-  std::vector<base::FilePath> AsideFiles() {
-    std::vector<base::FilePath> files;
+  size_t CountAsideFiles() {
     base::FileEnumerator entries(
         files_, true,
         base::FileEnumerator::FILES | base::FileEnumerator::DIRECTORIES,
         L"*.old");
+    size_t count = 0;
     for (base::FilePath path = entries.Next(); !path.empty();
          path = entries.Next()) {
-      files.push_back(path);
+      ++count;
     }
-    return files;
+    return count;
   }
 
   test::MachineSnapshot Snapshot() { return test::TakeSnapshot(scope_); }
@@ -295,43 +259,34 @@ class TransactionRollbackTest : public testing::Test {
   base::FilePath files_;
   base::FilePath app_;
   base::FilePath package_;
-  std::wstring hkcu_keys_;
-  std::wstring hklm_keys_;
   test::SnapshotScope scope_;
+  Transaction transaction_;
 };
 
 TEST_F(TransactionRollbackTest, CommittedTransactionLeavesNoAsideFiles) {
   PrepareMachine();
-  const std::vector<OperationFactory> operations = MixedOperations();
-  {
-    Transaction transaction;
-    ASSERT_TRUE(Run(operations, &transaction));
-    // Four files and folders wait aside for the commit.
-    EXPECT_EQ(4u, AsideFiles().size());
-  }
-  EXPECT_TRUE(AsideFiles().empty());
+  ASSERT_TRUE(Run(MixedOperations(), &transaction_));
+  // Four files and folders wait aside for the commit.
+  EXPECT_EQ(4u, CountAsideFiles());
+  transaction_.Commit();
+  EXPECT_EQ(0u, CountAsideFiles());
   // The empty parent went, the folder where it stops stayed.
   EXPECT_FALSE(base::PathExists(app_.Append(L"old")));
   EXPECT_TRUE(base::DirectoryExists(app_));
-  EXPECT_FALSE(base::PathExists(app_.Append(L"shortcuts")));
-  std::string content;
-  ASSERT_TRUE(base::ReadFileToString(app_.Append(L"kelvo.dll"), &content));
-  EXPECT_EQ("new dll", content);
-  ASSERT_TRUE(
-      base::ReadFileToString(files_.Append(L"desktop\\Kelvo.lnk"), &content));
-  EXPECT_EQ("shortcut", content);
-
-  base::win::RegKey shared;
-  ASSERT_EQ(ERROR_SUCCESS,
-            shared.Open(HKEY_LOCAL_MACHINE, (hklm_keys_ + L"\\Shared").c_str(),
-                        KEY_WOW64_64KEY | KEY_QUERY_VALUE));
-  std::wstring view;
-  EXPECT_EQ(ERROR_SUCCESS, shared.ReadValue(L"View", &view));
-  EXPECT_EQ(L"64", view);
-  EXPECT_NE(ERROR_SUCCESS,
-            base::win::RegKey().Open(HKEY_CURRENT_USER,
-                                     (hkcu_keys_ + L"\\Tree").c_str(),
-                                     KEY_QUERY_VALUE));
+  // Each view got only its own changes.
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    const bool is_64 = view == KEY_WOW64_64KEY;
+    base::win::RegKey shared(HKEY_LOCAL_MACHINE,
+                             hklm_.Append(L"Shared").c_str(),
+                             view | KEY_QUERY_VALUE);
+    std::wstring text;
+    EXPECT_EQ(ERROR_SUCCESS, shared.ReadValue(L"View", &text));
+    EXPECT_EQ(is_64 ? L"64" : L"new", text);
+    EXPECT_EQ(is_64,
+              KeyExists(HKEY_LOCAL_MACHINE, hklm_.Append(L"Tree32"), view));
+    EXPECT_EQ(is_64,
+              KeyExists(HKEY_LOCAL_MACHINE, hklm_.Append(L"Made"), view));
+  }
 }
 
 TEST_F(TransactionRollbackTest, FailureOfAnyOperationLeavesTheMachineAsItWas) {
@@ -353,10 +308,11 @@ TEST_F(TransactionRollbackTest, FailureOfAnyOperationLeavesTheMachineAsItWas) {
     for (auto fault : {Transaction::InjectedFault::kBeforeChange,
                        Transaction::InjectedFault::kAfterChange}) {
       SCOPED_TRACE(testing::Message()
-                   << "operation " << k
+                   << "operation " << k << " fails "
                    << (fault == Transaction::InjectedFault::kBeforeChange
-                           ? " fails before its change"
-                           : " fails after its change"));
+                           ? "before"
+                           : "after")
+                   << " its change");
       PrepareMachine();
       const test::MachineSnapshot before = Snapshot();
       {
@@ -373,132 +329,177 @@ TEST_F(TransactionRollbackTest, FailureOfAnyOperationLeavesTheMachineAsItWas) {
   }
 }
 
-TEST_F(TransactionRollbackTest, CancelAtAnyPointLeavesTheMachineAsItWas) {
-  const std::vector<OperationFactory> operations = MixedOperations();
-  for (size_t done = 0; done <= operations.size(); ++done) {
-    SCOPED_TRACE(testing::Message() << "cancelled after " << done);
-    PrepareMachine();
-    const test::MachineSnapshot before = Snapshot();
-    {
-      Transaction transaction;
-      ASSERT_TRUE(Run(operations, &transaction, done));
-      transaction.Rollback();
+TEST_F(TransactionRollbackTest, TakenAsideNamesAreSkippedUpToALimit) {
+  const base::FilePath file = app_.Append(L"kelvo.exe");
+  WriteFile(file, "exe");
+  // Whatever second the delete falls in, aside names |from| to |to| - 1 of
+  // it (NAME.SECONDS[.N].old) are taken.
+  auto take_names = [&](int from, int to) {
+    const time_t now = base::Time::Now().ToTimeT();
+    for (time_t seconds : {now, now + 1}) {
+      for (int i = from; i < to; ++i) {
+        std::wstring name =
+            L"kelvo.exe." +
+            base::NumberToString16(static_cast<long long>(seconds));
+        if (i > 0)
+          name += L"." + base::NumberToString16(i);
+        WriteFile(app_.Append(name + L".old"), "taken");
+      }
     }
-    EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-    if (HasFailure())
-      return;
-  }
+  };
+  take_names(0, 2);
+  ASSERT_TRUE(transaction_.Execute(RemoveFile(file)));
+  EXPECT_FALSE(base::PathExists(file));
+  transaction_.Rollback();
+  EXPECT_EQ("exe", Read(file));
+
+  take_names(2, 100);
+  EXPECT_FALSE(transaction_.Execute(RemoveFile(file)));
+  EXPECT_TRUE(log_.ContainsError("Temporary file with name"));
+  EXPECT_EQ("exe", Read(file));
 }
 
-// ------------------------------------------------------------------------
-// A program that runs.
-
-class RunningProgramTest : public TransactionRollbackTest {
- protected:
-  void TearDown() override {
-    if (program_.IsValid())
-      program_.Terminate(0, /*wait=*/true);
-  }
-
-  // Starts a copy of the stand-in program at |exe|, which keeps running
-  // until TearDown.
-  void StartProgram(const base::FilePath& exe) {
-    ASSERT_TRUE(
-        base::CopyFile(test::GetBuildBinDir().Append(L"stand_in.exe"), exe));
-    WriteFile(base::FilePath(exe.value() + L".wait_ms"), "60000");
-    program_ =
-        base::LaunchProcess(L"\"" + exe.value() + L"\"", base::LaunchOptions());
-    ASSERT_TRUE(program_.IsValid());
-    // It is up when it has logged its start.
-    const base::FilePath log(exe.value() + L".log");
-    for (int i = 0; i < 200 && !base::PathExists(log); ++i)
-      ::Sleep(25);
-    ASSERT_TRUE(base::PathExists(log));
-    ::Sleep(100);
-  }
-
-  // The raw REG_MULTI_SZ text of the files to rename or delete at restart.
-  static std::wstring ReadPending(const base::win::RegKey& session) {
-    DWORD size = 0;
-    DWORD type = 0;
-    if (session.ReadValue(kPending, nullptr, &size, &type) != ERROR_SUCCESS)
-      return std::wstring();
-    std::wstring text(size / sizeof(wchar_t), L'\0');
-    session.ReadValue(kPending, text.data(), &size, &type);
-    return text;
-  }
-
-  static constexpr wchar_t kPending[] = L"PendingFileRenameOperations";
-
-  bool ProgramIsRunning() {
-    return program_.IsValid() &&
-           !program_.WaitForExitWithTimeout(base::TimeDelta(), nullptr);
-  }
-
-  base::Process program_;
-};
-
-TEST_F(RunningProgramTest, ProgramInUseFailsTheTransactionCleanly) {
-  PrepareMachine();
-  const base::FilePath exe = app_.Append(L"kelvo.exe");
-  StartProgram(exe);
+TEST_F(TransactionRollbackTest, FilesInUse) {
+  // Upper case: the test is for ".exe" and ".dll" without regard to case.
+  const base::FilePath library = app_.Append(L"KELVO.DLL");
+  const base::FilePath text = app_.Append(L"notes.txt");
+  WriteFile(library, "dll");
+  WriteFile(text, "text");
+  WriteFile(package_.Append(L"kelvo.dll"), "new");
+  // Others may rename them but not write them: as a loaded library.
+  auto hold = [](const base::FilePath& path, DWORD share) {
+    return base::win::ScopedHandle(
+        ::CreateFileW(path.value().c_str(), GENERIC_READ, share, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  base::win::ScopedHandle held =
+      hold(library, FILE_SHARE_READ | FILE_SHARE_DELETE);
+  base::win::ScopedHandle held_text =
+      hold(text, FILE_SHARE_READ | FILE_SHARE_DELETE);
+  ASSERT_TRUE(held.IsValid() && held_text.IsValid());
   const test::MachineSnapshot before = Snapshot();
 
-  std::vector<OperationFactory> operations = MixedOperations();
-  operations.push_back([&exe, this] {
-    return std::make_unique<DeleteFileOperation>(exe, true, true, app_);
-  });
-  {
-    Transaction transaction;
-    EXPECT_FALSE(Run(operations, &transaction));
-    EXPECT_TRUE(
-        log_.ContainsError("Attempt to open the file for writing failed: "));
-    transaction.Rollback();
-  }
+  EXPECT_FALSE(transaction_.Execute(RemoveFile(library, true)));
+  EXPECT_TRUE(
+      log_.ContainsError("Attempt to open the file for writing failed: "));
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
-  EXPECT_TRUE(ProgramIsRunning());
+  // Without the in-use test only the move decides; a text file is never
+  // tested.
+  EXPECT_TRUE(transaction_.Execute(RemoveFile(library, false)));
+  EXPECT_TRUE(transaction_.Execute(RemoveFile(text, true)));
+  transaction_.Rollback();
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+
+  // Held without delete sharing: neither a delete nor a copy over it.
+  held = hold(library, FILE_SHARE_READ);
+  EXPECT_FALSE(transaction_.Execute(RemoveFile(library)));
+  EXPECT_FALSE(transaction_.Execute(std::make_unique<CopyFileOperation>(
+      package_.Append(L"kelvo.dll"), library)));
+  EXPECT_EQ("dll", Read(library));
 }
 
-TEST_F(RunningProgramTest, ReplacedProgramIsRemovedAtRestart) {
-  PrepareMachine();
-  const base::FilePath exe = app_.Append(L"kelvo.exe");
-  StartProgram(exe);
+TEST_F(TransactionRollbackTest, RollbackKeepsAFileItCannotPutBack) {
+  const base::FilePath file = app_.Append(L"bookmarks.html");
+  WriteFile(file, "the user's data");
+  auto operation = RemoveFile(file);
+  auto* deletion = static_cast<DeleteFileOperation*>(operation.get());
+  ASSERT_TRUE(transaction_.Execute(std::move(operation)));
+  const base::FilePath kept = deletion->aside_path();
 
-  const wchar_t kSessionManager[] =
-      L"System\\CurrentControlSet\\Control\\Session Manager";
-  base::win::RegKey session;
-  ASSERT_EQ(ERROR_SUCCESS, session.Open(HKEY_LOCAL_MACHINE, kSessionManager,
-                                        KEY_QUERY_VALUE | KEY_SET_VALUE));
-  const std::wstring pending_before = ReadPending(session);
+  // Something took the name meanwhile; a folder cannot be replaced.
+  ASSERT_TRUE(base::CreateDirectory(file));
+  transaction_.Rollback();
+  EXPECT_EQ("the user's data", Read(kept));
+  EXPECT_TRUE(log_.ContainsError("could not be put back; it is kept at " +
+                                 kept.AsUTF8Unsafe()));
+}
 
-  // The running image can be renamed, so replacing it works; deleting the
-  // renamed file must wait until it no longer runs.
-  base::FilePath aside;
+TEST_F(TransactionRollbackTest, RefusedAccessGrantKeepsTheFile) {
+  const base::FilePath file = app_.Append(L"kelvo.exe");
+  WriteFile(file, "exe");
+  FakeSecurityAccess fake;
+  SecurityAccess::ScopedOverrideForTesting override(&fake);
+  // Writing and deleting denied to everyone, and nobody may change that.
+  fake.SetObject(file.value(), L"O:SYG:SYD:(D;;0x130116;;;WD)(A;;FA;;;WD)");
+  fake.set_privileges_held(false);
+  fake.Lock(file.value(), /*read=*/false, /*write=*/true);
+  EXPECT_FALSE(transaction_.Execute(RemoveFile(file)));
+  EXPECT_TRUE(
+      log_.ContainsError("Cannot obtain proper permissions on the file"));
+  EXPECT_EQ("exe", Read(file));
+}
+
+TEST_F(TransactionRollbackTest, ValuesGetTheirOldTypeAndBytesBack) {
+  const std::wstring path = hkcu_.path();
+  WriteValue(HKEY_CURRENT_USER, path, L"Unterminated", REG_SZ,
+             Bytes(L"abc", /*with_nul=*/false));
+  WriteValue(HKEY_CURRENT_USER, path, L"Qword", REG_QWORD,
+             {1, 2, 3, 4, 5, 6, 7, 8});
+  WriteValue(HKEY_CURRENT_USER, path, L"None", REG_NONE, {});
+  WriteValue(HKEY_CURRENT_USER, path, L"", REG_EXPAND_SZ, Bytes(L"%TEMP%"));
+  const test::MachineSnapshot before = Snapshot();
+
+  // Each becomes a value of another type and size, then of no bytes.
+  const DWORD number = 1;
+  for (const wchar_t* name : {L"Unterminated", L"Qword", L"None", L""}) {
+    ASSERT_TRUE(transaction_.Execute(std::make_unique<ChangeRegValueOperation>(
+        HKEY_CURRENT_USER, path, name, &number, REG_DWORD, 4, 0)));
+    ASSERT_TRUE(transaction_.Execute(std::make_unique<ChangeRegValueOperation>(
+        HKEY_CURRENT_USER, path, name, nullptr, REG_SZ, 0, 0)));
+  }
+  // Removing a value of a missing key creates no key.
+  ASSERT_TRUE(transaction_.Execute(std::make_unique<ChangeRegValueOperation>(
+      HKEY_CURRENT_USER, path + L"\\Missing", L"Value", nullptr,
+      kRemoveValueType, 0, 0)));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path + L"\\Missing"));
+  EXPECT_FALSE(test::SnapshotsEqual(before, Snapshot()));
+  transaction_.Rollback();
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+}
+
+TEST_F(TransactionRollbackTest, DeletedKeyTreeComesBackExactly) {
+  const std::wstring tree = hkcu_.Append(L"Tree");
+  // Nothing inherited.
+  WriteValue(HKEY_CURRENT_USER, tree + L"\\Protected", L"", REG_SZ,
+             Bytes(L"p"));
+  SetDacl(tree + L"\\Protected", L"D:P(A;;KA;;;WD)");
+  // Refuses new subkeys, but has one.
+  WriteValue(HKEY_CURRENT_USER, tree + L"\\NoCreate\\Inner", L"Text", REG_SZ,
+             Bytes(L"i"));
+  SetDacl(tree + L"\\NoCreate", L"D:(D;;0x4;;;WD)(A;;KA;;;WD)");
+  // Refuses its own deletion.
+  WriteValue(HKEY_CURRENT_USER, tree + L"\\Z", L"Value", REG_SZ, Bytes(L"z"));
+  SetDacl(tree + L"\\Z", L"D:(D;;SD;;;WD)(A;;KA;;;WD)");
+  const test::MachineSnapshot before = Snapshot();
+
+  ASSERT_TRUE(transaction_.Execute(DeleteKey(tree)));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, tree));
+  EXPECT_TRUE(log_.Contains("Insufficient permissions on the key"));
+  // Every key comes back with its own descriptor and values.
+  transaction_.Rollback();
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+
   {
-    Transaction transaction;
-    auto deletion = std::make_unique<DeleteFileOperation>(exe, false, false);
-    const DeleteFileOperation* operation = deletion.get();
-    ASSERT_TRUE(transaction.Execute(std::move(deletion)));
-    aside = operation->aside_path();
-    ASSERT_TRUE(transaction.Execute(std::make_unique<CopyFileOperation>(
-        package_.Append(L"kelvo.exe"), exe)));
+    // Z cannot be granted the right to go; the keys before it went.
+    FakeSecurityAccess fake;
+    SecurityAccess::ScopedOverrideForTesting override(&fake);
+    EXPECT_FALSE(transaction_.Execute(DeleteKey(tree)));
   }
-  EXPECT_TRUE(ProgramIsRunning());
-  EXPECT_TRUE(base::PathExists(aside));
-  const std::wstring pending = ReadPending(session);
+  EXPECT_TRUE(
+      log_.ContainsError("Unable to obtain sufficient permissions on key"));
+  EXPECT_TRUE(log_.Contains(
+      "DeleteAndSaveRecursive : " + std::string(tree.begin(), tree.end()) +
+      "\\Protected"));
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+}
 
-  // Leave the registry as it was.
-  if (pending_before.empty()) {
-    session.DeleteValue(kPending);
-  } else {
-    session.WriteValue(
-        kPending, pending_before.data(),
-        static_cast<DWORD>(pending_before.size() * sizeof(wchar_t)),
-        REG_MULTI_SZ);
-  }
-  // Pairs of a path and an empty target.
-  const std::wstring entry = L"\\??\\" + aside.value() + L'\0' + L'\0';
-  EXPECT_NE(std::wstring::npos, pending.find(entry));
+TEST_F(TransactionRollbackTest, TopLevelKeysAreNeverDeleted) {
+  for (const wchar_t* path : {L"", L"\\", L"Software\\"})
+    EXPECT_FALSE(transaction_.Execute(DeleteKey(path))) << path;
+  EXPECT_EQ(3, log_.Count("Refusing to delete the top-level key"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software"));
+  // A key that is already gone is nothing to do.
+  EXPECT_TRUE(transaction_.Execute(DeleteKey(hkcu_.Append(L"Missing"))));
 }
 
 }  // namespace
