@@ -2,14 +2,20 @@
 """Builds an unpacked sample browser package for trying the installer.
 
 make_sample_package.py BIN_DIR OUT_DIR [--files N] [--size BYTES]
+                       [--components DIR]
 
 BIN_DIR holds the built installer.exe, installer.dll and stand_in.exe. The
 package gets:
-  installer.exe, installer.dll   the installer itself (the package's host)
+  installer.exe, installer.dll   the installer itself (the package's host):
+                                 started from the package folder, it
+                                 installs the package
   launcher.exe, kelvo.exe        the stand-in program playing the browser
   resources/...                  N data files with deterministic content
   files_list                     every file to copy into the version folder
   root_files_list                the files to copy into the install folder
+With --components, DIR (a sibling of OUT_DIR, as a download lays them out)
+gets suite_installer.exe, the stand-in playing the installer of the "suite"
+component; install with --components=suite:NAME, NAME the base name of DIR.
 """
 
 import argparse
@@ -33,6 +39,8 @@ def main():
     parser.add_argument("--files", type=int, default=300)
     parser.add_argument("--size", type=int, default=4096,
                         help="bytes per data file")
+    parser.add_argument("--components",
+                        help="folder for the component installers")
     args = parser.parse_args()
 
     if os.path.exists(args.out_dir):
@@ -70,6 +78,12 @@ def main():
     with open(os.path.join(args.out_dir, "root_files_list"), "w",
               newline="\r\n") as f:
         f.write("\n".join(root_files) + "\n")
+    if args.components:
+        if os.path.exists(args.components):
+            shutil.rmtree(args.components)
+        os.makedirs(args.components)
+        shutil.copyfile(os.path.join(args.bin_dir, "stand_in.exe"),
+                        os.path.join(args.components, "suite_installer.exe"))
     print("%d files in %s" % (len(files) + len(root_files), args.out_dir))
     return 0
 

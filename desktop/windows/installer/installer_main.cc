@@ -30,11 +30,13 @@
 #include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/folder_permission_mode.h"
 #include "desktop/windows/installer/installation.h"
+#include "desktop/windows/installer/installer_runner_backend.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/silent_installer_controller.h"
 #include "desktop/windows/installer/usage.h"
 #include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -447,7 +449,8 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
   if (command_line.HasSwitch(switches::kRegisterKelvoAsProtocolHandler) ||
       flags_.backend) {
     LOG(INFO) << "Running backend";
-    return RoleNotAvailable("backend");
+    InstallerRunnerBackend backend;
+    return backend.Run(settings_.get());
   }
   if (!PrepareDownloadFolder(command_line))
     return false;
@@ -457,7 +460,9 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
     return RoleNotAvailable("interactive front end");
   }
   LOG(INFO) << "Running silent controller";
-  return RoleNotAvailable("silent front end");
+  SilentInstallerController controller;
+  return controller.Run(settings_.get(), payload_reader_.get(),
+                        download_folder_);
 }
 
 void InstallerEntry::ReadPayload(const base::CommandLine& command_line) {

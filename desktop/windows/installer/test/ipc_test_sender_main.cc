@@ -3,8 +3,11 @@
 //
 //   ipc_test_sender.exe --mailslot=NAME --script=FILE [--direct]
 //
-// NAME is the endpoint name (what follows "\\.\mailslot\"). FILE holds one
-// command a line:
+// NAME is the endpoint name (what follows "\\.\mailslot\"). Launched as an
+// installer backend instead (a copy named installer.exe), it takes the
+// mailslot of its `installfolder` and the script beside itself, the file
+// named like the program followed by ".script". FILE holds one command a
+// line:
 //   connect                 opens the mailslot; prints "connect 1" or
 //                           "connect 0"
 //   starting 0|1, returned, folder, total N, step, success
@@ -17,6 +20,8 @@
 //                           (--direct only)
 //   sleep MS                waits
 //   close                   closes; prints "close_ms" and how long it took
+//   exit N                  ends the process with exit code N
+//   crash                   ends the process with an access violation
 // The messages go through IPCSender. With --direct each is written at once
 // with WriteFile from this thread, unchecked, so that a test can send what
 // IPCSender refuses.
@@ -35,10 +40,13 @@
 #include "base/at_exit.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
+#include "base/path_service.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/time/time.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/installer_runner.h"
+#include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/ipc_sender.h"
 #include "desktop/windows/installer/ipc/ipc_util.h"
@@ -96,6 +104,13 @@ bool ScriptRunner::Run(const std::string& line) {
     if (!(arguments >> ms))
       return false;
     ::Sleep(ms);
+  } else if (command == "exit") {
+    int code = 0;
+    if (!(arguments >> code))
+      return false;
+    ::ExitProcess(code);
+  } else if (command == "crash") {
+    *static_cast<volatile int*>(nullptr) = 0;
   } else if (command == "raw") {
     std::string hex, bytes;
     if (!direct_ || !(arguments >> hex) || !DecodeHexText(hex, &bytes))
@@ -200,10 +215,17 @@ void ScriptRunner::WriteDirect(const void* bytes, size_t size) {
 int RunScript() {
   const base::CommandLine& command_line =
       *base::CommandLine::ForCurrentProcess();
-  const std::wstring name = command_line.GetSwitchValueNative("mailslot");
+  std::wstring name = command_line.GetSwitchValueNative("mailslot");
+  if (name.empty() && command_line.HasSwitch(switches::kInstallfolder)) {
+    name = InstallerRunner::GetMailslotName(
+        command_line.GetSwitchValuePath(switches::kInstallfolder));
+  }
+  base::FilePath script_path = command_line.GetSwitchValuePath("script");
+  base::FilePath own_exe;
+  if (script_path.empty() && base::PathService::Get(base::FILE_EXE, &own_exe))
+    script_path = base::FilePath(own_exe.value() + L".script");
   std::string script;
-  if (name.empty() || !base::ReadFileToString(
-                          command_line.GetSwitchValuePath("script"), &script)) {
+  if (name.empty() || !base::ReadFileToString(script_path, &script)) {
     fprintf(stderr, "usage: --mailslot=NAME --script=FILE [--direct]\n");
     return kBadUsage;
   }

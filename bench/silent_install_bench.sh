@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Benchmark, not a test: times the silent install of a package of 2,000
+# files / 200 MB under Wine (the package's installer.exe with --silent, front
+# end and backend, from start to exit) against the plain copy of the same
+# files by raw_copy.exe (one CopyFileW each, also under Wine), and prints the
+# ratio. Target: the install takes at most 1.5 times the plain copy.
+#
+#   bench/silent_install_bench.sh [BUILD_DIR]     (default: out/main)
+#
+# Both read the package from the page cache (it is read once before), and
+# both write into the prefix's drive C:. The installation is removed again
+# by its own uninstaller.
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+out="${1:-${KELVO_BUILD_DIR:-$top/out/main}}"
+files=2000
+size=$((200 * 1024 * 1024 / files))
+
+"$top/tools/build.sh" "$out" installer_host stand_in raw_copy >/dev/null
+
+export WINEPREFIX="$out/wineprefix"
+"$top/tools/wine_prefix.sh" start "$WINEPREFIX"
+trap '"$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
+. "$top/tools/wine_env.sh"
+
+package="$out/bench/package"
+bench_dir='C:\kelvo_bench'
+unix_bench_dir="$WINEPREFIX/drive_c/kelvo_bench"
+
+# An installation of an earlier run goes through its own uninstaller.
+remove_installation() {
+  for old in "$unix_bench_dir"/install/*/installer.exe; do
+    [ -f "$old" ] || continue
+    "$WINE" "$bench_dir\\install\\$(basename "$(dirname "$old")")\\installer.exe" \
+      --silent --uninstall || echo "(uninstall failed: exit code $?)"
+  done
+  # k.bat deletes what the uninstalling processes held once they ended.
+  for _ in $(seq 60); do
+    [ -e "$unix_bench_dir/install/k.bat" ] || break
+    sleep 0.5
+  done
+  rm -rf "$unix_bench_dir"
+}
+
+seconds_since() {
+  python3 -c "print($(date +%s.%N) - $1)"
+}
+
+python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \
+  --files "$files" --size "$size"
+remove_installation
+find "$package" -type f -exec cat {} + >/dev/null
+package_win=$("$WINE" winepath -w "$package" | tr -d '\r')
+
+time_raw_copy() {
+  rm -rf "$unix_bench_dir/raw"
+  sync
+  local start=$(date +%s.%N)
+  "$WINE" "$out/bin/raw_copy.exe" "$package_win" "$bench_dir\\raw" >/dev/null
+  seconds_since "$start"
+}
+
+time_install() {
+  remove_installation >&2
+  sync
+  local start=$(date +%s.%N)
+  "$WINE" "$package/installer.exe" --silent \
+    "--installfolder=$bench_dir\\install" --launchkelvo=0 \
+    --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
+    --pintotaskbar=0 || return 1
+  seconds_since "$start"
+}
+
+# The best of three rounds of each, alternating, so that the load of other
+# work on the machine weighs least.
+raw=""
+install=""
+for round in 1 2 3; do
+  raw="$raw $(time_raw_copy)"
+  if ! t=$(time_install); then
+    remove_installation
+    echo "the silent install failed" >&2
+    exit 1
+  fi
+  install="$install $t"
+done
+installed=$(find "$unix_bench_dir/install" -type f -name '*.pak' | wc -l)
+remove_installation
+best() {
+  python3 -c "import sys; print(min(float(x) for x in sys.argv[1:]))" "$@"
+}
+echo "raw copy rounds (s):$raw"
+echo "silent install rounds (s):$install"
+raw=$(best $raw)
+install=$(best $install)
+
+printf 'package: %d files, %d MB\n' "$files" $((files * size / 1024 / 1024))
+printf 'raw copy (CopyFileW loop): %6.2f s (best of 3)\n' "$raw"
+printf 'silent install:            %6.2f s (best of 3; %d data files installed)\n' \
+  "$install" "$installed"
+printf 'ratio install / raw copy:  %6.2f (target <= 1.50)\n' \
+  "$(python3 -c "print($install / $raw)")"

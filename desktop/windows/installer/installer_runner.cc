@@ -1,0 +1,307 @@
+#include "desktop/windows/installer/installer_runner.h"
+
+#include <stdint.h>
+#include <string.h>
+
+#include <utility>
+
+#include "base/base_paths.h"
+#include "base/logging.h"
+#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/process/process_handle.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/synchronization/lock.h"
+#include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_main.h"
+#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/ipc/installer_message.h"
+#include "desktop/windows/installer/ipc/ipc_util.h"
+#include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/status.h"
+#include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kMutexBaseName[] = L"Kelvo/Installer";
+constexpr char kServerTrackingDataFile[] = "server_tracking_data";
+constexpr char kComponentsPrefix[] = "suite:";
+
+// The crash reporter that this process reports to, as given to it; "0"
+// when it has none. The backend reports to the same one.
+std::string GetCrashReporterPidText() {
+  unsigned pid = 0;
+  if (!base::StringToUint(
+          base::CommandLine::ForCurrentProcess()->GetSwitchValueNative(
+              switches::kCrashReporterPid),
+          &pid)) {
+    pid = 0;
+  }
+  return base::UintToString(pid);
+}
+
+}  // namespace
+
+InstallerRunner::InstallerRunner(const base::FilePath& package_folder,
+                                 const base::FilePath& components_path)
+    : components_path_(components_path), package_folder_(package_folder) {}
+
+InstallerRunner::~InstallerRunner() {
+  Stop();
+  if (backend_process_.IsValid())
+    process_watcher_.StopWatching();
+}
+
+// static
+std::wstring InstallerRunner::GetMailslotName(
+    const base::FilePath& install_folder) {
+  // The full name must stay within MAX_PATH characters.
+  const size_t prefix_length =
+      GetMailslotFullName(GetInstallerEndpointName(std::wstring())).size();
+  return GetInstallerEndpointName(
+      GetCanonicalPathText(install_folder, MAX_PATH - prefix_length));
+}
+
+// static
+std::wstring InstallerRunner::GetMutexName(
+    const base::FilePath& install_folder) {
+  return MakeKernelObjectName(install_folder, kMutexBaseName, true);
+}
+
+// static
+std::string InstallerRunner::EncodeHandleValue(HANDLE handle) {
+  uint64_t value = reinterpret_cast<uintptr_t>(handle);
+  uint8_t bytes[sizeof(value)];
+  memcpy(bytes, &value, sizeof(value));
+  return base::HexEncode(bytes, sizeof(bytes));
+}
+
+void InstallerRunner::AddObserver(InstallerObserver* observer) {
+  observers_.AddObserver(observer);
+}
+
+void InstallerRunner::RemoveObserver(InstallerObserver* observer) {
+  observers_.RemoveObserver(observer);
+}
+
+bool InstallerRunner::BeginInstallation(Settings* settings) {
+  if (settings == settings_)
+    LOG(INFO) << "Duplicate installation attempt detected";
+  LOG(INFO) << "Beginning installation";
+  if (settings_ || backend_running_ || settings->IsStatusPending()) {
+    return Fail(IDS_ERROR_INSTALL,
+                "Installation begun before the previous one was stopped, or "
+                "before the settings were complete");
+  }
+  if (settings->operation() == OPERATION_NONE) {
+    return Fail(IDS_ERROR_BAD_LOCATION,
+                "Attempting to start installation with invalid settings");
+  }
+  settings->SetEditable(false);
+  settings_ = settings;
+  const base::FilePath folder = settings->GetStatus().folder();
+  if (!AcquireMutex(folder))
+    return false;
+
+  const std::wstring mailslot = GetMailslotName(folder);
+  VLOG(1) << "Installer mailslot name: " << mailslot;
+  if (!receiver_.Connect(mailslot))
+    return Fail(IDS_ERROR_INSTALL, "Could not connect to mailslot");
+
+  base::CommandLine command_line = settings->ToCommandLine(false);
+  command_line.AppendSwitchASCII(switches::kServerTrackingData,
+                                 kServerTrackingDataFile);
+  command_line.AppendSwitchASCII(switches::kInitialPid,
+                                 base::UintToString(base::GetCurrentProcId()));
+  command_line.AppendSwitchASCII(switches::kCrashReporterPid,
+                                 GetCrashReporterPidText());
+  if (!PrepareBackend(folder, &command_line))
+    return false;
+  return LaunchBackend(std::move(command_line));
+}
+
+void InstallerRunner::OnPackageReady() {
+  if (package_ready_)
+    return;
+  VLOG(2) << "Recording that we have the package";
+  package_ready_ = true;
+  if (!backend_running_ || !package_ready_event_.IsValid())
+    return;
+  LOG(INFO) << "Informing the installer backend that the package is ready";
+  if (!::SetEvent(package_ready_event_.Get()))
+    PLOG(ERROR) << "Cannot signal the package ready event";
+}
+
+void InstallerRunner::Stop() {
+  LOG(INFO) << "Stopping installer backend (if running)";
+  if (backend_running_ && interrupted_event_.IsValid()) {
+    VLOG(1) << "Sending installation interrupted event";
+    if (!::SetEvent(interrupted_event_.Get()))
+      PLOG(ERROR) << "Cannot signal the installation interrupted event";
+  }
+  if (mutex_.IsValid()) {
+    VLOG(1) << "Letting go of the installer mutex";
+    // While the backend runs this process keeps the mutex until it exits;
+    // the next installer then finds it abandoned, which counts as free.
+    if (!backend_running_ && !::ReleaseMutex(mutex_.Get()))
+      PLOG(ERROR) << "Cannot release the installer mutex";
+    mutex_.Close();
+  }
+  package_ready_event_.Close();
+  interrupted_event_.Close();
+  receiver_.Close();
+  settings_ = nullptr;
+}
+
+bool InstallerRunner::Fail(int code, const std::string& detail) {
+  for (InstallerObserver& observer : observers_)
+    observer.OnError(code, std::wstring(), detail);
+  LOG(ERROR) << detail;
+  return false;
+}
+
+bool InstallerRunner::AcquireMutex(const base::FilePath& folder) {
+  const std::wstring name = GetMutexName(folder);
+  VLOG(1) << "Installer mutex name: " << name;
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, TRUE};
+  mutex_.Set(::CreateMutexW(&attributes, FALSE, name.c_str()));
+  if (!mutex_.IsValid()) {
+    PLOG(ERROR) << "CreateMutex failed";
+    return Fail(IDS_ERROR_FOLDER_IN_USE, "Could not create installer mutex");
+  }
+  const DWORD result = ::WaitForSingleObject(mutex_.Get(), 0);
+  if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+    return true;
+  if (result == WAIT_TIMEOUT) {
+    mutex_.Close();
+    return Fail(IDS_ERROR_FOLDER_IN_USE, "Could not acquire installer mutex");
+  }
+  // Not a sign of another installer: the wait itself broke.
+  PLOG(ERROR) << "Waiting for the installer mutex failed (result " << result
+              << ")";
+  mutex_.Close();
+  return Fail(IDS_ERROR_INSTALL, "Could not wait for installer mutex");
+}
+
+base::win::ScopedHandle InstallerRunner::CreateFrontEndEvent(
+    const base::FilePath& folder,
+    const wchar_t* base_name,
+    const char* log_label) {
+  const std::wstring name = MakeKernelObjectName(folder, base_name, true);
+  VLOG(1) << log_label << name;
+  base::win::ScopedHandle event(
+      ::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  if (!event.IsValid()) {
+    PLOG(ERROR) << "CreateEvent failed";
+  } else if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    // A process of an earlier installation still holds it, maybe
+    // signalled; this installation starts from the unsignalled state.
+    LOG(WARNING) << "The event existed already; resetting it";
+    ::ResetEvent(event.Get());
+  }
+  return event;
+}
+
+bool InstallerRunner::PrepareBackend(const base::FilePath& folder,
+                                     base::CommandLine* command_line) {
+  interrupted_event_ =
+      CreateFrontEndEvent(folder, kInstallationInterruptedEventName,
+                          "Event name for interrupted installation: ");
+  if (!interrupted_event_.IsValid()) {
+    return Fail(IDS_ERROR_INSTALL,
+                "Could not create installation interruption event");
+  }
+  if (package_ready_) {
+    VLOG(1) << "Package is already available";
+    command_line->SetProgram(package_folder_.Append(kPackageInstallerExeName));
+  } else {
+    package_ready_event_ = CreateFrontEndEvent(
+        folder, kPackageReadyEventName, "Event name for package_ready: ");
+    if (!package_ready_event_.IsValid())
+      return Fail(IDS_ERROR_INSTALL, "Could not create package ready event");
+    command_line->AppendSwitchPath(switches::kWaitForPackage, package_folder_);
+    base::FilePath own_exe;
+    if (!base::PathService::Get(base::FILE_EXE, &own_exe))
+      return Fail(IDS_ERROR_INSTALL, "Could not find own executable");
+    command_line->SetProgram(own_exe);
+  }
+  if (!components_path_.empty()) {
+    command_line->AppendSwitchNative(switches::kComponents,
+                                     base::ASCIIToWide(kComponentsPrefix) +
+                                         components_path_.BaseName().value());
+  }
+  return true;
+}
+
+bool InstallerRunner::LaunchBackend(base::CommandLine command_line) {
+  {
+    // No other child may start while the handles meant for this one are
+    // inheritable; the explicit list keeps every other inheritable handle
+    // of this process from the backend.
+    base::AutoLock launch_lock(GetProcessLaunchLock());
+    HANDLE own_process = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(),
+                           ::GetCurrentProcess(), &own_process, SYNCHRONIZE,
+                           TRUE, 0)) {
+      PLOG(ERROR) << "DuplicateHandle failed";
+      return Fail(IDS_ERROR_INSTALL, "Could not duplicate own process handle");
+    }
+    base::win::ScopedHandle own_process_handle(own_process);
+    command_line.AppendSwitchASCII(switches::kInitialProcHandle,
+                                   EncodeHandleValue(own_process));
+    LOG(INFO) << "launching installer backend: "
+              << command_line.GetCommandLineString();
+    base::LaunchOptions options;
+    options.inherit_handles = true;
+    options.handles_to_inherit = {own_process, mutex_.Get()};
+    backend_process_ = base::LaunchProcess(command_line, options);
+  }
+  if (!backend_process_.IsValid())
+    return Fail(IDS_ERROR_INSTALL,
+                "Could not launch installer backend process");
+
+  backend_running_ = true;
+  ::AllowSetForegroundWindow(backend_process_.Pid());
+  VLOG(2) << "Installer backend started.";
+  if (!process_watcher_.StartWatchingOnce(backend_process_.Handle(), this)) {
+    const char kDetail[] = "Could not monitor the installer process handle";
+    for (InstallerObserver& observer : observers_)
+      observer.OnError(IDS_ERROR_INSTALL, std::wstring(), kDetail);
+    Stop();
+    LOG(ERROR) << kDetail;
+    return false;
+  }
+  return true;
+}
+
+void InstallerRunner::OnObjectSignaled(HANDLE object) {
+  DCHECK_EQ(object, backend_process_.Handle());
+  int exit_code = -1;
+  const bool exited =
+      backend_process_.WaitForExitWithTimeout(base::TimeDelta(), &exit_code);
+  VLOG(1) << "Installer backend process signaled";
+  if (exited) {
+    LOG(INFO) << "The installer backend exited with code " << exit_code;
+  } else {
+    LOG(ERROR) << "Cannot read the exit code of the installer backend";
+  }
+  // Cleared first: an observer that stops the runner lets go of the mutex.
+  backend_running_ = false;
+  const bool success = exited && exit_code == 0;
+  for (InstallerObserver& observer : observers_)
+    observer.OnInstallerTerminated(success);
+}
+
+void InstallerRunner::OnMessageReceived(const base::Pickle& pickle) {
+  InstallerMessage message;
+  if (!DecodeInstallerMessage(pickle, &message))
+    return;
+  for (InstallerObserver& observer : observers_)
+    ReplayInstallerMessage(message, &observer);
+}
+
+}  // namespace installer

@@ -1,0 +1,125 @@
+// The front end's handle on one installation that a backend process
+// performs. It takes the installer mutex of the install folder, owns the
+// mailslot through which every backend of the installation reports, creates
+// the events through which the front end still reaches the backend (the
+// package is ready; the installation is interrupted), launches the backend
+// with the Settings as switches and watches it. Each mailslot message is
+// replayed to the observers as its InstallerObserver call, and the end of
+// the backend process as OnInstallerTerminated, successful exactly when the
+// process exited with 0.
+//
+//   InstallerRunner runner(package_folder, base::FilePath());
+//   runner.AddObserver(this);
+//   if (!runner.BeginInstallation(&settings))  // OnError came already.
+//     ...
+//   runner.OnPackageReady();  // Once the package is unpacked.
+//   ...
+//   runner.Stop();  // Interrupts a backend that still runs.
+//
+// Everything runs on the thread that created the runner, which must run a
+// message loop.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_RUNNER_H_
+#define DESKTOP_WINDOWS_INSTALLER_INSTALLER_RUNNER_H_
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/command_line.h"
+#include "base/files/file_path.h"
+#include "base/observer_list.h"
+#include "base/pickle.h"
+#include "base/process/process.h"
+#include "base/win/object_watcher.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/installer_observer.h"
+#include "desktop/windows/installer/ipc/ipc_receiver.h"
+
+namespace installer {
+
+class Settings;
+
+class InstallerRunner : public base::win::ObjectWatcher::Delegate,
+                        public IPCReceiver::Delegate {
+ public:
+  // |package_folder| holds, or will hold, the unpacked package;
+  // |components_path| is the downloaded components archive, empty when no
+  // component is to be installed.
+  InstallerRunner(const base::FilePath& package_folder,
+                  const base::FilePath& components_path);
+  InstallerRunner(const InstallerRunner&) = delete;
+  InstallerRunner& operator=(const InstallerRunner&) = delete;
+  // Stops; the backend's end is no longer reported.
+  ~InstallerRunner() override;
+
+  // The endpoint name of the mailslot of |install_folder|, for both ends.
+  // Every spelling of one folder (case, a trailing separator) gives the
+  // same name.
+  static std::wstring GetMailslotName(const base::FilePath& install_folder);
+  // The name of the mutex that one installer at a time holds for
+  // |install_folder|.
+  static std::wstring GetMutexName(const base::FilePath& install_folder);
+  // |handle| as the backend's "initial-proc-handle" switch takes it: the 8
+  // bytes of its value in memory order, as upper-case hex digits.
+  static std::string EncodeHandleValue(HANDLE handle);
+
+  void AddObserver(InstallerObserver* observer);
+  void RemoveObserver(InstallerObserver* observer);
+
+  // Launches the backend for |settings|, whose Status must be in, and
+  // closes them for editing. True when the backend runs and is watched.
+  // Every false return has told the observers OnError; what was obtained
+  // before the failure (mutex, mailslot) is kept until Stop.
+  bool BeginInstallation(Settings* settings);
+
+  // The package is complete in the package folder: a backend that waits
+  // for it is released, and a backend launched later uses it directly.
+  void OnPackageReady();
+
+  // Interrupts a running backend, lets go of the mutex (released when no
+  // backend runs; a running backend's end is still reported), the events
+  // and the mailslot, and forgets the settings. Callable at any time; a new
+  // BeginInstallation may follow once no backend runs.
+  void Stop();
+
+  bool backend_running() const { return backend_running_; }
+
+ private:
+  // Tells the observers OnError(|code|, "", |detail|), logs |detail| and
+  // returns false.
+  bool Fail(int code, const std::string& detail);
+  bool AcquireMutex(const base::FilePath& folder);
+  // Creates the manual-reset event |base_name| of |folder|, unsignalled.
+  base::win::ScopedHandle CreateFrontEndEvent(const base::FilePath& folder,
+                                              const wchar_t* base_name,
+                                              const char* log_label);
+  // Creates the events and finishes |command_line| with the program and
+  // the switches that depend on the package; false after Fail.
+  bool PrepareBackend(const base::FilePath& folder,
+                      base::CommandLine* command_line);
+  bool LaunchBackend(base::CommandLine command_line);
+
+  // base::win::ObjectWatcher::Delegate:
+  void OnObjectSignaled(HANDLE object) override;
+  // IPCReceiver::Delegate:
+  void OnMessageReceived(const base::Pickle& message) override;
+
+  IPCReceiver receiver_{this};
+  const base::FilePath components_path_;
+  const base::FilePath package_folder_;
+  base::Process backend_process_;
+  base::win::ScopedHandle mutex_;
+  base::win::ObjectWatcher process_watcher_;
+  base::win::ScopedHandle package_ready_event_;
+  base::win::ScopedHandle interrupted_event_;
+  // The settings of the installation begun; null while none is.
+  Settings* settings_ = nullptr;
+  bool package_ready_ = false;
+  bool backend_running_ = false;
+  base::ObserverList<InstallerObserver> observers_;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_INSTALLER_RUNNER_H_
