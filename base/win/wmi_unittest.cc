@@ -25,13 +25,6 @@ TEST(WmiTest, LaunchedProcessRunsWithItsArguments) {
   EXPECT_EQ(9u, exit_code);
 }
 
-TEST(WmiTest, MissingProgramFails) {
-  ScopedCOMInitializer com;
-  int pid = -1;
-  EXPECT_FALSE(WmiLaunchProcess(L"\"C:\\no\\such\\program.exe\"", &pid));
-  EXPECT_EQ(-1, pid);
-}
-
 }  // namespace
 }  // namespace win
 }  // namespace base

@@ -42,11 +42,19 @@ bool IsComponentOfInstallation(const InstallLog::Component& component,
   return true;
 }
 
-bool LaunchComponentInstaller(const base::CommandLine& command_line) {
-  base::Process process =
-      base::LaunchProcess(command_line, base::LaunchOptions());
-  if (!process.IsValid()) {
-    LOG(ERROR) << "Could not start " << command_line.GetCommandLineString();
+bool StartComponentInstaller(const InstallLog::Component& component,
+                             const base::FilePath& install_folder,
+                             const base::CommandLine& switches) {
+  if (!IsComponentOfInstallation(component, install_folder))
+    return false;
+  base::CommandLine command_line(
+      GetComponentInstallerPath(component.path, component.name));
+  command_line.AppendArguments(switches, false);
+  LOG(INFO) << "Launching " << component.name
+            << " component subinstaller with command line "
+            << command_line.GetCommandLineString();
+  if (!base::LaunchProcess(command_line, base::LaunchOptions()).IsValid()) {
+    LOG(ERROR) << "Could not start " << command_line.GetProgram();
     return false;
   }
   return true;

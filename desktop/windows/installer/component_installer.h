@@ -25,9 +25,13 @@ base::FilePath GetComponentInstallerPath(const base::FilePath& folder,
 bool IsComponentOfInstallation(const InstallLog::Component& component,
                                const base::FilePath& install_folder);
 
-// Starts a component installer without waiting for it; false, logged,
-// when it could not be started.
-bool LaunchComponentInstaller(const base::CommandLine& command_line);
+// Starts the installer of |component| of the installation at
+// |install_folder| for a task of its own (its removal, its per-user
+// set-up), with the switches of |switches|, without waiting for it. False,
+// logged, when the record is refused or the program could not be started.
+bool StartComponentInstaller(const InstallLog::Component& component,
+                             const base::FilePath& install_folder,
+                             const base::CommandLine& switches);
 
 }  // namespace installer
 

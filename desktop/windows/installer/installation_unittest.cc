@@ -101,7 +101,7 @@ TEST_F(InstallationTest, RemovalNeverReachesOtherUsersProfiles) {
   // A home folder whose parent holds every user's home.
   FilePath users = temp_dir_.GetPath().Append(L"Users");
   base::ScopedPathOverride home(base::DIR_HOME, users.Append(user_name_));
-  FilePath app_data = temp_dir_.GetPath().Append(L"Data\Roaming");
+  FilePath app_data = temp_dir_.GetPath().Append(L"Data\\Roaming");
   base::ScopedPathOverride roaming(base::DIR_APP_DATA, app_data);
   struct {
     std::wstring profile_path;

@@ -8,6 +8,7 @@
 #include "desktop/windows/installer/install_steps.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/old_version_steps.h"
+#include "desktop/windows/installer/post_elevation_tasks.h"
 #include "desktop/windows/installer/registry_steps.h"
 #include "desktop/windows/installer/shortcut_steps.h"
 #include "desktop/windows/installer/uninstall_steps.h"
@@ -64,8 +65,13 @@ std::vector<base::OnceClosure> BuildStepList(Installer* installer,
       steps.push_back(Bind(&StepUninstallComponents, installer));
       steps.push_back(Bind(&StepCleanupAfterUninstall, installer));
       break;
+    case OPERATION_REGISTERING_PROTOCOL_HANDLER:
+      steps.push_back(Bind(&RegisterAsProtocolHandler, installer));
+      steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
+      steps.push_back(
+          base::BindOnce(&Installer::OnSuccess, base::Unretained(installer)));
+      break;
     default:
-      // Registering as protocol handler waits for its step.
       LOG(ERROR) << "No steps for operation " << operation << " in this build";
       break;
   }
@@ -84,8 +90,8 @@ int CountTotalSteps(SettingsOperation operation,
 }
 
 bool RunPostElevationTasksOfRun(Installer* installer) {
-  LOG(ERROR) << "The post-elevation tasks are not part of this build";
-  return false;
+  RunPostElevationTasks(installer);
+  return true;
 }
 
 }  // namespace installer

@@ -18,10 +18,9 @@
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/install_log_reader.h"
+#include "desktop/windows/installer/install_steps.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/service/firewall_manager.h"
-#include "desktop/windows/installer/service/product_naming.h"
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/move_file_operation.h"
@@ -56,16 +55,6 @@ std::vector<base::FilePath> FindFiles(const base::FilePath& folder,
   return files;
 }
 
-void RemoveFirewallRulesOf(const base::FilePath& application) {
-  std::unique_ptr<FirewallManager> manager =
-      FirewallManager::Create(ProductNaming::GetInstance(), application);
-  if (!manager) {
-    LOG(ERROR) << "Failed creating a FirewallManager.";
-    return;
-  }
-  manager->RemoveFirewallRules();
-}
-
 // Deletes the files of the version that |status_file| describes, then the
 // status file; during an upgrade a failure restores the version's files and
 // keeps it.
@@ -97,7 +86,7 @@ void RemovePreservedVersion(Installer* installer,
     }
   }
   if (installer->is_admin()) {
-    RemoveFirewallRulesOf(version_folder.AppendASCII(GetProductExeName()));
+    UpdateFirewallRules(version_folder.AppendASCII(GetProductExeName()), true);
   }
   if (keep)
     return;

@@ -237,7 +237,7 @@ base::FilePath GetLauncherPath(Installer* installer) {
 std::wstring GetShortcutFileName(bool with_version) {
   std::string name = GetBrandingProductName();
   if (with_version)
-    name += " " + base::IntToString(GetProductMajorVersion());
+    name += ' ' + base::IntToString(GetProductMajorVersion());
   return base::UTF8ToWide(name + GetShortcutSuffix() + ".lnk");
 }
 

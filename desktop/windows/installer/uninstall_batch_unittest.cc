@@ -13,82 +13,45 @@
 namespace installer {
 namespace {
 
-constexpr char kWaitLoop[] =
-    ":again\n"
-    "IF %PID1_RUNNING%==TRUE (\n"
-    "TASKLIST /FI \"PID eq 11\" | FIND /c /i \".exe\"\n"
-    "IF ERRORLEVEL 1 SET PID1_RUNNING=FALSE\n"
-    ")\n";
-
+// Each process keeps its number, also without a front-end pid (2).
 TEST(UninstallBatchTest, WaitsForEachProcessGivenUnderItsOwnFlag) {
-  const base::FilePath folder(L"C:\\Kelvo");
-  UninstallBatch current_only(folder);
-  current_only.AddProcess(1, 11);
-  current_only.AddProcess(2, 0);
-  EXPECT_EQ(std::string("SET PID1_RUNNING=TRUE\n") + kWaitLoop +
-                "ping -n 2 127.0.0.1\n"
-                "IF %PID1_RUNNING%==TRUE GOTO :again\n"
-                "del %0\n",
-            current_only.GetText());
-
-  // Without a front-end pid the second installer keeps its number 3.
-  UninstallBatch with_second(folder);
-  with_second.AddProcess(1, 11);
-  with_second.AddProcess(3, 33);
-  EXPECT_EQ(std::string("SET PID1_RUNNING=TRUE\n"
-                        "SET PID3_RUNNING=TRUE\n") +
-                kWaitLoop +
-                "IF %PID3_RUNNING%==TRUE (\n"
-                "TASKLIST /FI \"PID eq 33\" | FIND /c /i \".exe\"\n"
-                "IF ERRORLEVEL 1 SET PID3_RUNNING=FALSE\n"
-                ")\n"
-                "ping -n 2 127.0.0.1\n"
-                "IF %PID1_RUNNING%==TRUE GOTO :again\n"
-                "IF %PID3_RUNNING%==TRUE GOTO :again\n"
-                "del %0\n",
-            with_second.GetText());
-}
-
-TEST(UninstallBatchTest, DeletesFilesThenTheirFoldersDeepestFirst) {
   UninstallBatch batch(base::FilePath(L"C:\\Kelvo"));
   batch.AddProcess(1, 11);
-  batch.AddFile(base::FilePath(L"C:\\Kelvo\\58.0\\a\\b\\x.dll"));
-  batch.AddFile(base::FilePath(L"C:\\Kelvo\\58.0\\A\\y.dll"));
-  batch.AddFile(base::FilePath(L"C:\\Kelvo\\launcher.exe"));
-  batch.AddFile(base::FilePath(L"C:\\Kelvo\\100%\\z.dll"));
-  // Outside the install folder: deleted, but no folder above it removed.
-  batch.AddFile(base::FilePath(L"C:\\Other\\w.dll"));
-  std::string text = batch.GetText();
-  EXPECT_NE(std::string::npos,
-            text.find("IF %PID1_RUNNING%==TRUE GOTO :again\n"
-                      "del \"C:\\Kelvo\\58.0\\a\\b\\x.dll\"\n"
-                      "del \"C:\\Kelvo\\58.0\\A\\y.dll\"\n"
-                      "del \"C:\\Kelvo\\launcher.exe\"\n"
-                      "del \"C:\\Kelvo\\100%%\\z.dll\"\n"
-                      "del \"C:\\Other\\w.dll\"\n"
-                      "rmdir \"C:\\Kelvo\\58.0\\a\\b\"\n"
-                      "rmdir \"C:\\Kelvo\\58.0\\a\"\n"
-                      "rmdir \"C:\\Kelvo\\58.0\"\n"
-                      "rmdir \"C:\\Kelvo\\100%%\"\n"
-                      "del %0\n"))
-      << text;
-  EXPECT_EQ(text.size() - 7, text.find("del %0\n"));
+  batch.AddProcess(2, 0);
+  batch.AddProcess(3, 33);
+  EXPECT_EQ(
+      "SET PID1_RUNNING=TRUE\n"
+      "SET PID3_RUNNING=TRUE\n"
+      ":again\n"
+      "IF %PID1_RUNNING%==TRUE (\n"
+      "TASKLIST /FI \"PID eq 11\" | FIND /c /i \".exe\"\n"
+      "IF ERRORLEVEL 1 SET PID1_RUNNING=FALSE\n"
+      ")\n"
+      "IF %PID3_RUNNING%==TRUE (\n"
+      "TASKLIST /FI \"PID eq 33\" | FIND /c /i \".exe\"\n"
+      "IF ERRORLEVEL 1 SET PID3_RUNNING=FALSE\n"
+      ")\n"
+      "ping -n 2 127.0.0.1\n"
+      "IF %PID1_RUNNING%==TRUE GOTO :again\n"
+      "IF %PID3_RUNNING%==TRUE GOTO :again\n"
+      "del %0\n",
+      batch.GetText());
 }
 
-// cmd.exe itself runs the batch: paths outside the OEM code page must still
-// reach the files.
+// cmd.exe itself runs the batch: paths outside the OEM code page and with
+// "%" must still reach the files, and subfolders go before their parents.
 TEST(UninstallBatchTest, CmdDeletesNonAsciiPaths) {
   base::ScopedTempDir temp;
   ASSERT_TRUE(temp.CreateUniqueTempDir());
   const base::FilePath folder =
       temp.GetPath().Append(L"K\u00e9lvo \u65e5\u672c");
   const base::FilePath version = folder.Append(L"58.0");
-  const base::FilePath nested =
-      version.Append(L"\u0391\u03b8\u03ae\u03bd\u03b1");
+  const base::FilePath nested = version.Append(L"\u0391\u03b8\u03ae");
   ASSERT_TRUE(base::CreateDirectory(nested));
-  const base::FilePath files[] = {nested.Append(L"\u00fcber.dll"),
-                                  version.Append(L"\u4e2d.exe"),
-                                  folder.Append(L"launcher.exe")};
+  ASSERT_TRUE(base::CreateDirectory(folder.Append(L"100%")));
+  const base::FilePath files[] = {
+      nested.Append(L"\u00fcber.dll"), version.Append(L"\u4e2d.exe"),
+      folder.Append(L"100%\\x.dll"), folder.Append(L"launcher.exe")};
   UninstallBatch batch(folder);
   batch.AddProcess(1, ::GetCurrentProcessId() + 1000000);
   for (const base::FilePath& file : files) {
@@ -107,6 +70,7 @@ TEST(UninstallBatchTest, CmdDeletesNonAsciiPaths) {
   for (const base::FilePath& file : files)
     EXPECT_FALSE(base::PathExists(file)) << file;
   EXPECT_FALSE(base::PathExists(version));
+  EXPECT_FALSE(base::PathExists(folder.Append(L"100%")));
   EXPECT_TRUE(base::DirectoryExists(folder));
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/bind.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
@@ -26,11 +27,10 @@
 #include "desktop/windows/installer/component_installer.h"
 #include "desktop/windows/installer/folder_permission_mode.h"
 #include "desktop/windows/installer/install_log_checks.h"
+#include "desktop/windows/installer/install_steps.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/installer_switches.h"
-#include "desktop/windows/installer/service/firewall_manager.h"
-#include "desktop/windows/installer/service/product_naming.h"
 #include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -191,13 +191,18 @@ void RestoreDefaultBrowser(Installer* installer) {
 std::string GetSurveyUrl(Installer* installer,
                          const base::FilePath& install_folder,
                          const std::string& survey) {
-  GlobalStorageWin* storage = GlobalStorageWin::GetInstance();
+  // The storage of the installation being removed, which need not be the
+  // one this process belongs to.
+  GlobalStorageWin storage;
+  storage.DecideMode(
+      base::BindRepeating([](bool copy_only) { return copy_only; },
+                          installer->status().install_log().copy_only));
   TargetInstallation installation(install_folder);
   base::FilePath user_data;
   if (installation.GetUserDataDir(&user_data))
-    storage->InitFallback(user_data);
+    storage.InitFallback(user_data);
   std::string uuid;
-  if (storage->Get("UUID", &uuid) != GlobalStorage::kOk)
+  if (storage.Get("UUID", &uuid) != GlobalStorage::kOk)
     uuid.clear();
   std::string url =
       survey + "?version=" + GetProductVersion() + "&uuid=" + uuid;
@@ -205,7 +210,7 @@ std::string GetSurveyUrl(Installer* installer,
   const size_t query = welcome.find('?');
   if (query != std::string::npos &&
       welcome.find('?', query + 1) == std::string::npos) {
-    url += "&" + welcome.substr(query + 1);
+    url += '&' + welcome.substr(query + 1);
   }
   return url;
 }
@@ -238,16 +243,6 @@ void ShowSurvey(Installer* installer, const base::FilePath& install_folder) {
   }
   if (!LaunchSurvey(command_line))
     LOG(ERROR) << "Could not open the uninstall survey";
-}
-
-void RemoveFirewallRulesOf(const base::FilePath& application) {
-  std::unique_ptr<FirewallManager> manager =
-      FirewallManager::Create(ProductNaming::GetInstance(), application);
-  if (!manager) {
-    LOG(ERROR) << "Failed creating a FirewallManager.";
-    return;
-  }
-  manager->RemoveFirewallRules();
 }
 
 // Deletes |path| in the installer's transaction; a file it cannot delete
@@ -359,29 +354,25 @@ void RestoreDefaultBrowserAndSurvey(Installer* installer,
   if (!installer->settings()->GetOption(COPY_ONLY))
     RestoreDefaultBrowser(installer);
   if (installer->is_admin()) {
-    RemoveFirewallRulesOf(
+    UpdateFirewallRules(
         install_folder.Append(installer->status().install_log().subfolder)
-            .AppendASCII(GetProductExeName()));
+            .AppendASCII(GetProductExeName()),
+        true);
   }
   ShowSurvey(installer, install_folder);
 }
 
 void StepUninstallComponents(Installer* installer) {
   Settings* settings = installer->settings();
+  base::CommandLine switches(base::CommandLine::NO_PROGRAM);
+  switches.AppendSwitch(switches::kUninstall);
+  switches.AppendSwitchASCII(switches::kCopyonly,
+                             settings->GetOption(COPY_ONLY) ? "1" : "0");
+  switches.AppendSwitchASCII(switches::kAllusers,
+                             settings->GetOption(ALL_USERS_FLAG) ? "1" : "0");
   for (const InstallLog::Component& component :
        installer->status().install_log().components) {
-    if (!IsComponentOfInstallation(component, installer->install_folder()))
-      continue;
-    base::CommandLine command_line(
-        GetComponentInstallerPath(component.path, component.name));
-    command_line.AppendSwitch(switches::kUninstall);
-    command_line.AppendSwitchASCII(switches::kCopyonly,
-                                   settings->GetOption(COPY_ONLY) ? "1" : "0");
-    command_line.AppendSwitchASCII(
-        switches::kAllusers, settings->GetOption(ALL_USERS_FLAG) ? "1" : "0");
-    LOG(INFO) << "Uninstalling component " << component.name
-              << " with command line " << command_line.GetCommandLineString();
-    LaunchComponentInstaller(command_line);
+    StartComponentInstaller(component, installer->install_folder(), switches);
   }
   installer->ScheduleNextStep();
 }

@@ -69,6 +69,9 @@ void EngineTest::SetUp() {
         std::pair{base::DIR_PROGRAM_FILES6432, L"Program Files"},
         std::pair{base::DIR_PROGRAM_FILESX86, L"Program Files (x86)"},
         std::pair{base::DIR_START_MENU, L"Start Menu"},
+        std::pair{base::DIR_COMMON_START_MENU, L"Common Start Menu"},
+        std::pair{base::DIR_USER_DESKTOP, L"Desktop"},
+        std::pair{base::DIR_COMMON_DESKTOP, L"Public Desktop"},
         std::pair{base::DIR_TASKBAR_PINS, L"Pins"},
         std::pair{base::DIR_APP_DATA, L"Roaming"}}) {
     path_overrides_.push_back(

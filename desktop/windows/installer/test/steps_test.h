@@ -1,14 +1,11 @@
-// A fixture for tests of the installer's steps: EngineTest with the user's
-// and everyone's shortcut folders and local data in its temporary folder,
-// the Windows version, the taskbar verbs, the survey's start, the task
-// scheduler and the firewall replaced by recorders, and helpers that lay
-// out an existing installation.
+// A fixture for tests of the installer's steps: EngineTest with the local
+// application data in its temporary folder, the Windows version, the
+// survey's start, the task scheduler and the firewall replaced by
+// recorders, and helpers that lay out an existing installation.
 //
 //   TEST_F(StepsTest, RemovesShortcuts) {
-//     InstallLog log = MakeLog();
-//     MakeInstallation(log);
-//     SetCommandLine(L"--uninstall");
-//     std::unique_ptr<Settings> settings = MakeSettings(true);
+//     MakeInstallation(MakeLog());
+//     std::unique_ptr<Settings> settings = MakeUninstallSettings();
 //     Installer installer;
 //     RunSteps(&installer, settings.get(),
 //              MakeSteps(Step(&StepRemoveShortcuts, &installer),
@@ -23,16 +20,16 @@
 #include <utility>
 #include <vector>
 
-#include "base/callback.h"
+#include "base/bind.h"
 #include "base/files/file_path.h"
-#include "base/win/windows_version.h"
-#include "desktop/windows/installer/install_log.h"
+#include "base/files/file_util.h"
+#include "base/path_service.h"
+#include "desktop/windows/installer/install_log_writer.h"
+#include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/service/firewall_manager.h"
-#include "desktop/windows/installer/service/task_scheduler.h"
+#include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/shell_integration_platform.h"
-#include "desktop/windows/installer/taskbar_pin_verbs.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/fake_firewall_manager.h"
 #include "desktop/windows/installer/test/fake_task_scheduler.h"
@@ -41,96 +38,125 @@
 namespace installer {
 namespace test {
 
-// Answers a chosen Windows version and records the shell's dialogs.
+// Answers Windows 10 and records the Settings app's pages it is asked to
+// open.
 class FakeShellPlatform : public ShellIntegrationPlatform {
  public:
-  FakeShellPlatform();
-  ~FakeShellPlatform() override;
+  base::win::Version GetWindowsVersion() override {
+    return base::win::VERSION_WIN10_TH2;
+  }
+  bool ShowOpenWithDialog(const std::wstring& association) override {
+    return false;
+  }
+  bool OpenDefaultAppsSettings(const std::wstring& target) override {
+    settings_pages.push_back(target);
+    return true;
+  }
 
-  base::win::Version GetWindowsVersion() override { return version; }
-  bool ShowOpenWithDialog(const std::wstring& association) override;
-  bool OpenDefaultAppsSettings(const std::wstring& target) override;
-
-  base::win::Version version = base::win::VERSION_WIN10_TH2;
-  // "open-with ASSOCIATION", "settings TARGET".
-  std::vector<std::wstring> calls;
-
- private:
-  ScopedOverrideForTesting override_;
-};
-
-// Records "pin PATH" and "unpin PATH"; both succeed.
-class FakeTaskbarPinVerbs : public TaskbarPinVerbs {
- public:
-  FakeTaskbarPinVerbs();
-  ~FakeTaskbarPinVerbs() override;
-
-  bool Pin(const base::FilePath& shortcut) override;
-  bool Unpin(const base::FilePath& shortcut) override;
-
-  std::vector<std::wstring> calls;
+  std::vector<std::wstring> settings_pages;
 
  private:
-  ScopedOverrideForTesting override_;
+  ScopedOverrideForTesting override_{this};
 };
 
 class StepsTest : public EngineTest {
  protected:
-  StepsTest();
-  ~StepsTest() override;
+  void SetUp() override {
+    EngineTest::SetUp();
+    local_data_ = std::make_unique<base::ScopedPathOverride>(
+        base::DIR_LOCAL_APP_DATA, root().Append(L"Local"));
+    WriteFilesList({"a.pak"});
+    WriteFile(package_dir().AppendASCII("a.pak"), "a");
+  }
 
-  void SetUp() override;
-
-  // Runs |steps| on |installer| as the step list of a run of |settings|
-  // until the outcome; the last step ends the run.
-  void RunSteps(Installer* installer,
-                Settings* settings,
-                std::vector<base::OnceClosure> steps);
   template <typename... Steps>
   static std::vector<base::OnceClosure> MakeSteps(Steps... steps) {
     std::vector<base::OnceClosure> list;
     (list.push_back(std::move(steps)), ...);
     return list;
   }
-  // A step that runs |step| on |installer|.
-  static base::OnceClosure Step(void (*step)(Installer*), Installer* installer);
-  // Settings of an uninstall of the installation at the install folder,
-  // which an uninstaller finds as the one it runs from: the executable's
-  // folder becomes the version subfolder "57.0" for the rest of the test.
-  std::unique_ptr<Settings> MakeUninstallSettings(bool silent = false);
+  static base::OnceClosure Step(void (*step)(Installer*),
+                                Installer* installer) {
+    return base::BindOnce(step, installer);
+  }
   // A step that ends the run successfully.
-  static base::OnceClosure EndStep(Installer* installer);
+  static base::OnceClosure EndStep(Installer* installer) {
+    return base::BindOnce(
+        [](Installer* installer) {
+          installer->NotifyStep();
+          installer->OnSuccess();
+        },
+        installer);
+  }
+  // Runs |steps| as the step list of a run of |settings| to its outcome.
+  void RunSteps(Installer* installer,
+                Settings* settings,
+                std::vector<base::OnceClosure> steps) {
+    installer->SetStepListForTesting(std::move(steps));
+    RunToOutcome(installer, settings);
+  }
 
-  // A log of an installation at the install folder in the version
-  // subfolder "57.0", of the files kelvo.exe and |files|, app id "1234".
-  InstallLog MakeLog(const std::vector<std::string>& files = {});
-  // Lays out the installation |log| describes: launcher.exe, its files
-  // with some content, and the log as installation_status.xml.
-  void MakeInstallation(const InstallLog& log);
-  // A shortcut at |path| to |target|.
-  static void MakeShortcut(const base::FilePath& path,
-                           const base::FilePath& target);
-  // Writes |text| to |path|, creating its folder.
-  static void WriteFile(const base::FilePath& path, const std::string& text);
+  // Settings of an uninstall of the installation at the install folder,
+  // which an uninstaller finds as the one it runs from. Replaces
+  // EngineTest's override of the executable's folder, which removes it.
+  std::unique_ptr<Settings> MakeUninstallSettings() {
+    EXPECT_TRUE(base::PathService::Override(base::DIR_EXE, install_folder()));
+    return MakeSettings(true);
+  }
 
-  const base::FilePath& desktop() const { return desktop_; }
-  const base::FilePath& start_menu() const { return start_menu_; }
-  base::FilePath launcher() const;
+  // An installation at the install folder in the subfolder "57.0" of
+  // kelvo.exe and |files|, app id "1234".
+  InstallLog MakeLog(const std::vector<std::string>& files = {}) {
+    InstallLog log;
+    log.all_users = false;
+    log.app_id = "1234";
+    log.install_path = install_folder();
+    log.subfolder = base::FilePath(L"57.0");
+    log.version = "57.0.1.0";
+    log.files.push_back(base::FilePath::FromUTF8Unsafe(GetProductExeName()));
+    for (const std::string& file : files)
+      log.files.push_back(base::FilePath::FromUTF8Unsafe(file));
+    return log;
+  }
+  // Lays out what |log| describes: launcher.exe, its files and the log.
+  void MakeInstallation(const InstallLog& log) {
+    WriteFile(launcher(), "launcher");
+    for (const base::FilePath& file : log.files)
+      WriteFile(install_folder().Append(log.subfolder).Append(file), "file");
+    ASSERT_TRUE(InstallLogWriter().WriteToFile(
+        log, install_folder().AppendASCII(kInstallLogFileName)));
+  }
+  static void WriteFile(const base::FilePath& path, const std::string& text) {
+    ASSERT_TRUE(base::CreateDirectory(path.DirName()));
+    ASSERT_EQ(
+        static_cast<int>(text.size()),
+        base::WriteFile(path, text.data(), static_cast<int>(text.size())));
+  }
+
+  base::FilePath desktop() const { return root().Append(L"Desktop"); }
+  base::FilePath start_menu() const { return root().Append(L"Start Menu"); }
+  base::FilePath launcher() const {
+    return install_folder().AppendASCII(kLauncherExeName);
+  }
 
   FakeShellPlatform platform_;
-  FakeTaskbarPinVerbs pin_verbs_;
   FakeTaskScheduler::Record tasks_;
   FakeFirewallManager::Record firewall_;
   // The command lines the survey was opened with.
   std::vector<std::wstring> surveys_;
 
  private:
-  std::vector<std::unique_ptr<base::ScopedPathOverride>> overrides_;
-  std::unique_ptr<ScopedTaskSchedulerFactoryForTesting> task_factory_;
-  std::unique_ptr<FirewallManager::ScopedFactoryForTesting> firewall_factory_;
-  std::unique_ptr<ScopedSurveyLauncherForTesting> survey_launcher_;
-  base::FilePath desktop_;
-  base::FilePath start_menu_;
+  std::unique_ptr<base::ScopedPathOverride> local_data_;
+  ScopedTaskSchedulerFactoryForTesting task_factory_{
+      FakeTaskScheduler::Factory(&tasks_)};
+  FirewallManager::ScopedFactoryForTesting firewall_factory_{
+      FakeFirewallManager::Factory(&firewall_)};
+  ScopedSurveyLauncherForTesting survey_launcher_{base::BindRepeating(
+      [](std::vector<std::wstring>* surveys, const std::wstring& command_line) {
+        surveys->push_back(command_line);
+        return true;
+      },
+      &surveys_)};
 };
 
 }  // namespace test
