@@ -41,6 +41,9 @@ enum LoggingDestination : unsigned {
   LOG_TO_STDERR = 1 << 2,
 };
 
+// Whether other processes may write the same file at the same time. The
+// file is always opened for appending only, which keeps each line whole
+// whichever is chosen.
 enum LogLockingState { LOCK_LOG_FILE, DONT_LOCK_LOG_FILE };
 enum OldFileDeletionState { DELETE_OLD_LOG_FILE, APPEND_TO_OLD_LOG_FILE };
 

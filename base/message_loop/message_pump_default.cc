@@ -12,6 +12,8 @@ void MessagePumpDefault::Run(Delegate* delegate) {
   // A nested Run ends on its own Quit; the outer one then goes on.
   bool outer_keep_running = keep_running_;
   keep_running_ = true;
+  const PlatformThreadId outer_running_thread = running_thread_.exchange(
+      PlatformThread::CurrentId(), std::memory_order_relaxed);
   for (;;) {
     bool did_work = delegate->DoWork();
     if (!keep_running_)
@@ -33,6 +35,7 @@ void MessagePumpDefault::Run(Delegate* delegate) {
       event_.TimedWait(delayed_work_time_ - TimeTicks::Now());
   }
   keep_running_ = outer_keep_running;
+  running_thread_.store(outer_running_thread, std::memory_order_relaxed);
 }
 
 void MessagePumpDefault::Quit() {
@@ -40,6 +43,10 @@ void MessagePumpDefault::Quit() {
 }
 
 void MessagePumpDefault::ScheduleWork() {
+  if (running_thread_.load(std::memory_order_relaxed) ==
+      PlatformThread::CurrentId()) {
+    return;
+  }
   event_.Signal();
 }
 

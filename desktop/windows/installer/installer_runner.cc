@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/base_paths.h"
+#include "base/bind.h"
 #include "base/logging.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"
@@ -292,6 +293,13 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
   // Cleared first: an observer that stops the runner lets go of the mutex.
   backend_running_ = false;
   const bool success = exited && exit_code == 0;
+  // Everything the backend wrote is in the mailslot now; its end is told
+  // after its last message, never before.
+  receiver_.DeliverPendingThen(base::BindOnce(
+      &InstallerRunner::NotifyTerminated, weak_factory_.GetWeakPtr(), success));
+}
+
+void InstallerRunner::NotifyTerminated(bool success) {
   for (InstallerObserver& observer : observers_)
     observer.OnInstallerTerminated(success);
 }

@@ -28,6 +28,7 @@
 
 #include "base/command_line.h"
 #include "base/files/file_path.h"
+#include "base/memory/weak_ptr.h"
 #include "base/observer_list.h"
 #include "base/pickle.h"
 #include "base/process/process.h"
@@ -102,6 +103,7 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
 
   // base::win::ObjectWatcher::Delegate:
   void OnObjectSignaled(HANDLE object) override;
+  void NotifyTerminated(bool success);
   // IPCReceiver::Delegate:
   void OnMessageReceived(const base::Pickle& message) override;
 
@@ -118,6 +120,8 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   bool package_ready_ = false;
   bool backend_running_ = false;
   base::ObserverList<InstallerObserver> observers_;
+
+  base::WeakPtrFactory<InstallerRunner> weak_factory_{this};
 };
 
 }  // namespace installer

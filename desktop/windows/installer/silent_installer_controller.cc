@@ -141,34 +141,19 @@ void SilentInstallerController::OnTrackingDataDone() {
   runner_->OnPackageReady();
 }
 
-void SilentInstallerController::OnInstallFolderCreated() {
-  OnMessage();
-}
+void SilentInstallerController::OnInstallFolderCreated() {}
 
-void SilentInstallerController::OnStartingNewMainProcess(bool value) {
-  OnMessage();
-}
+void SilentInstallerController::OnStartingNewMainProcess(bool value) {}
 
-void SilentInstallerController::OnReturnedToPreviousMainProcess() {
-  OnMessage();
-}
+void SilentInstallerController::OnReturnedToPreviousMainProcess() {}
 
-void SilentInstallerController::OnTotalSteps(int total_steps) {
-  OnMessage();
-}
+void SilentInstallerController::OnTotalSteps(int total_steps) {}
 
-void SilentInstallerController::OnStep() {
-  OnMessage();
-}
-
-void SilentInstallerController::OnMessage() {
-  last_message_time_ = base::TimeTicks::Now();
-}
+void SilentInstallerController::OnStep() {}
 
 void SilentInstallerController::OnError(int code,
                                         const std::wstring& argument,
                                         const std::string& message) {
-  OnMessage();
   if (terminated_)
     return;
   if (!error_reported_)
@@ -184,7 +169,6 @@ void SilentInstallerController::OnError(int code,
 }
 
 void SilentInstallerController::OnSuccess() {
-  OnMessage();
   if (terminated_)
     return;
   // Possibly from a nested installer process: only the launched backend's
@@ -202,26 +186,9 @@ void SilentInstallerController::OnInstallerTerminated(bool succeeded) {
     LOG(WARNING) << "The installer backend failed after a success message";
   result_ = succeeded && !error_reported_;
   VLOG(2) << "Installer ended. Success is " << result_ << ". terminating";
-  backend_end_time_ = base::TimeTicks::Now();
-  base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
-      FROM_HERE,
-      base::BindOnce(&SilentInstallerController::TerminateWhenDrained,
-                     weak_factory_.GetWeakPtr()),
-      kQuietPeriod);
-}
-
-void SilentInstallerController::TerminateWhenDrained() {
-  const base::TimeTicks now = base::TimeTicks::Now();
-  if (now - last_message_time_ >= kQuietPeriod ||
-      now - backend_end_time_ >= kMessageGrace) {
-    Terminate();
-    return;
-  }
-  base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
-      FROM_HERE,
-      base::BindOnce(&SilentInstallerController::TerminateWhenDrained,
-                     weak_factory_.GetWeakPtr()),
-      kQuietPeriod - (now - last_message_time_));
+  // The runner reports the end after the backend's last message, so
+  // nothing is left in flight.
+  Terminate();
 }
 
 void SilentInstallerController::Terminate() {

@@ -47,13 +47,6 @@ class SilentInstallerController : public SettingsObserver,
   // reported an error.
   static constexpr base::TimeDelta kBackendExitTimeLimit =
       base::TimeDelta::FromSeconds(60);
-  // Once the backend has ended, its messages still on their way are
-  // replayed before the run ends: it ends when none came for kQuietPeriod
-  // (the mailslot is read dry), at the latest kMessageGrace after the end.
-  static constexpr base::TimeDelta kQuietPeriod =
-      base::TimeDelta::FromMilliseconds(200);
-  static constexpr base::TimeDelta kMessageGrace =
-      base::TimeDelta::FromSeconds(1);
 
   SilentInstallerController();
   SilentInstallerController(const SilentInstallerController&) = delete;
@@ -93,10 +86,6 @@ class SilentInstallerController : public SettingsObserver,
   void Start();
   void HandleTrackingData();
   void OnTrackingDataDone();
-  // Every message from a backend goes through here.
-  void OnMessage();
-  // Terminates once the backend's messages are all replayed.
-  void TerminateWhenDrained();
   // Ends the run, once: records the result and quits the loop.
   void Terminate();
 
@@ -108,8 +97,6 @@ class SilentInstallerController : public SettingsObserver,
   // The backend reported an error; the run fails whatever it exits with.
   bool error_reported_ = false;
   bool success_reported_ = false;
-  base::TimeTicks last_message_time_;
-  base::TimeTicks backend_end_time_;
   // From the payload; empty when none.
   std::string tracking_data_;
   Settings* settings_ = nullptr;

@@ -55,6 +55,24 @@ void IPCReceiver::Close() {
   thread_.reset();
 }
 
+void IPCReceiver::DeliverPendingThen(base::OnceClosure done) {
+  DCHECK(owner_task_runner_->BelongsToCurrentThread());
+  if (!thread_) {
+    owner_task_runner_->PostTask(FROM_HERE, std::move(done));
+    return;
+  }
+  thread_->task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&IPCReceiver::ReadPendingThen,
+                                base::Unretained(this), std::move(done)));
+}
+
+void IPCReceiver::ReadPendingThen(base::OnceClosure done) {
+  if (reader_)
+    reader_->ReadAvailable();
+  // Behind the deliveries that the reads just posted.
+  owner_task_runner_->PostTask(FROM_HERE, std::move(done));
+}
+
 void IPCReceiver::StartReader(base::win::ScopedHandle mailslot) {
   DCHECK(!reader_);
   reader_ = std::make_unique<MailslotReader>(

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "base/callback.h"
 #include "base/memory/scoped_refptr.h"
 #include "base/memory/weak_ptr.h"
 #include "base/pickle.h"
@@ -53,6 +54,11 @@ class IPCReceiver {
   // thread cannot start; nothing is received then.
   bool Connect(const std::wstring& name);
 
+  // Runs |done| on the owner thread after every message that the mailslot
+  // holds now has been delivered: a backend that has exited wrote all its
+  // messages, so this tells when its last one has arrived.
+  void DeliverPendingThen(base::OnceClosure done);
+
   // Stops reading and closes the mailslot, within about one read time-out;
   // the name is free again afterwards and Connect may follow. Messages read
   // before are still delivered.
@@ -62,6 +68,7 @@ class IPCReceiver {
   // On the I/O thread.
   void StartReader(base::win::ScopedHandle mailslot);
   void CloseReader();
+  void ReadPendingThen(base::OnceClosure done);
   void OnMessageReceived(const base::Pickle& message);
 
   // On the owner thread.

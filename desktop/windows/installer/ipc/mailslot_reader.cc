@@ -11,6 +11,9 @@ namespace installer {
 
 namespace {
 
+// At most this many messages are read by one drain.
+constexpr int kMaxMessagesPerDrain = 10000;
+
 constexpr size_t kReadBufferSize = 2 * kMaxInstallerMessageSize;
 // Failed reads in a row after which the reader gives up instead of
 // spinning on a broken handle.
@@ -45,6 +48,18 @@ MailslotReader::~MailslotReader() {
 
 void MailslotReader::Start() {
   ReadNext();
+}
+
+void MailslotReader::ReadAvailable() {
+  DWORD next_size = MAILSLOT_NO_MESSAGE;
+  // Bounded: a writer that never stops cannot keep this loop going.
+  for (int read = 0; read < kMaxMessagesPerDrain; ++read) {
+    if (!::GetMailslotInfo(mailslot_.Get(), nullptr, &next_size, nullptr,
+                           nullptr) ||
+        next_size == MAILSLOT_NO_MESSAGE || !ReadOnce()) {
+      return;
+    }
+  }
 }
 
 void MailslotReader::ReadNext() {

@@ -49,6 +49,9 @@ class MailslotReader {
   // Starts reading; the current thread must run a message loop.
   void Start();
 
+  // Reads every message the mailslot holds now, without waiting for more.
+  void ReadAvailable();
+
  private:
   // Reads once, then posts the next read unless reading has to stop.
   void ReadNext();
