@@ -101,6 +101,17 @@ TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
   ASSERT_TRUE(base::PathService::Get(base::DIR_APP_DATA, &roaming));
   ASSERT_TRUE(base::CreateDirectory(
       roaming.Append(L"Microsoft\\Internet Explorer\\Quick Launch")));
+  // Keys that other programs share stay after an uninstall; on a used
+  // Windows profile they exist before the install anyway.
+  for (const wchar_t* shared :
+       {L"Software\\Classes", L"Software\\Clients",
+        L"Software\\RegisteredApplications",
+        L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\"
+        L"Compatibility Assistant\\Persisted",
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}) {
+    ASSERT_EQ(ERROR_SUCCESS, base::win::RegKey().Create(HKEY_CURRENT_USER,
+                                                        shared, KEY_READ));
+  }
   test::SnapshotScope scope;
   scope.folders = {install_folder(), desktop(), start_menu(), roaming};
   for (const wchar_t* key :
