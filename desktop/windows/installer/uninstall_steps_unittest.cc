@@ -10,6 +10,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/shortcut_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/steps_test.h"
@@ -101,17 +102,25 @@ TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
   ASSERT_TRUE(base::PathService::Get(base::DIR_APP_DATA, &roaming));
   ASSERT_TRUE(base::CreateDirectory(
       roaming.Append(L"Microsoft\\Internet Explorer\\Quick Launch")));
-  // Keys that other programs share stay after an uninstall; on a used
-  // Windows profile they exist before the install anyway.
-  for (const wchar_t* shared :
-       {L"Software\\Classes", L"Software\\Clients",
-        L"Software\\RegisteredApplications",
-        L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\"
-        L"Compatibility Assistant\\Persisted",
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}) {
-    ASSERT_EQ(ERROR_SUCCESS, base::win::RegKey().Create(HKEY_CURRENT_USER,
-                                                        shared, KEY_READ));
+  // Keys that other programs share (the rows of clean level 0, and their
+  // parents) stay after an uninstall; on a used profile they exist before
+  // the install anyway.
+  for (const RegistryRow& row : GetMainRegistryTable()) {
+    std::wstring key = row.key;
+    if (row.clean_level == 0 && key.find(L'{') == std::wstring::npos) {
+      ASSERT_EQ(ERROR_SUCCESS, base::win::RegKey().Create(
+                                   HKEY_CURRENT_USER, key.c_str(), KEY_READ));
+    }
   }
+  ASSERT_EQ(ERROR_SUCCESS,
+            base::win::RegKey().Create(HKEY_CURRENT_USER,
+                                       L"Software\\Clients\\StartMenuInternet",
+                                       KEY_READ));
+  ASSERT_EQ(ERROR_SUCCESS,
+            base::win::RegKey().Create(
+                HKEY_CURRENT_USER,
+                L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                KEY_READ));
   test::SnapshotScope scope;
   scope.folders = {install_folder(), desktop(), start_menu(), roaming};
   for (const wchar_t* key :
