@@ -1,10 +1,8 @@
 #include "crypto/secure_hash.h"
 
 #include <stdint.h>
-#include <string.h>
 
 #include <algorithm>
-
 #include <memory>
 #include <string>
 
@@ -73,36 +71,6 @@ TEST(SecureHashTest, AMillionAsInPiecesOfEverySize) {
   }
   EXPECT_EQ("cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0",
             FinishHex(hash.get()));
-}
-
-TEST(SecureHashTest, CloneContinuesIndependently) {
-  std::unique_ptr<SecureHash> hash = SecureHash::Create(SecureHash::SHA256);
-  hash->Update("ab", 2);
-  std::unique_ptr<SecureHash> clone = hash->Clone();
-  ASSERT_TRUE(clone);
-  hash->Update("c", 1);
-  EXPECT_EQ(kAbcDigest, FinishHex(hash.get()));
-  // The clone saw only "ab" and is not affected by the original finishing.
-  clone->Update("c", 1);
-  EXPECT_EQ(kAbcDigest, FinishHex(clone.get()));
-}
-
-TEST(SecureHashTest, FinishWritesOnlyWhatFits) {
-  std::unique_ptr<SecureHash> hash = SecureHash::Create(SecureHash::SHA256);
-  hash->Update("abc", 3);
-  uint8_t out[40];
-  memset(out, 0xEE, sizeof(out));
-  hash->Finish(out, 4);
-  EXPECT_EQ("ba7816bf", Hex(out, 4));
-  for (size_t i = 4; i < sizeof(out); ++i)
-    EXPECT_EQ(0xEE, out[i]) << i;
-
-  hash = SecureHash::Create(SecureHash::SHA256);
-  hash->Update("abc", 3);
-  memset(out, 0xEE, sizeof(out));
-  hash->Finish(out, sizeof(out));
-  EXPECT_EQ(kAbcDigest, Hex(out, 32));
-  EXPECT_EQ(0xEE, out[32]);
 }
 
 }  // namespace
