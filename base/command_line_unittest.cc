@@ -111,17 +111,6 @@ TEST(CommandLineTest, EverySwitchValueAndArgumentRoundTrips) {
   EXPECT_EQ(written, parsed.GetCommandLineString());
 }
 
-TEST(CommandLineTest, CommandLineWithoutProgramRoundTrips) {
-  CommandLine original(CommandLine::NO_PROGRAM);
-  original.AppendSwitchNative("installfolder", L"C:\\K \u00e9\\");
-  original.AppendArgNative(L"C:\\X");
-  CommandLine parsed = CommandLine::FromString(original.GetCommandLineString());
-  EXPECT_TRUE(parsed.GetProgram().empty());
-  EXPECT_EQ(original.GetSwitches(), parsed.GetSwitches());
-  EXPECT_EQ(original.GetArgs(), parsed.GetArgs());
-  EXPECT_EQ(L"", CommandLine::FromString(L"  ").GetCommandLineString());
-}
-
 TEST(CommandLineTest, ProcessCommandLineIsReadOnce) {
   ASSERT_FALSE(CommandLine::InitializedForCurrentProcess());
   EXPECT_TRUE(CommandLine::Init(0, nullptr));

