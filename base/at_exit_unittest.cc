@@ -11,10 +11,6 @@
 namespace base {
 namespace {
 
-void AppendTag(void* param) {
-  static_cast<std::string*>(param)->append("c;");
-}
-
 TEST(AtExitTest, NewestFirstAndShadowingKeepsOuterRegistrations) {
   std::string order;
   {
@@ -23,7 +19,7 @@ TEST(AtExitTest, NewestFirstAndShadowingKeepsOuterRegistrations) {
     {
       ShadowingAtExitManager inner;
       AtExitManager::RegisterTask([&] { order += "b;"; });
-      AtExitManager::RegisterCallback(&AppendTag, &order);
+      AtExitManager::RegisterTask([&] { order += "c;"; });
     }
     EXPECT_EQ("c;b;", order);
   }

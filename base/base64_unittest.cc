@@ -5,31 +5,20 @@
 namespace base {
 namespace {
 
-TEST(Base64Test, StandardVectorsRoundTrip) {
+TEST(Base64Test, DecodesStandardVectors) {
   const struct {
-    const char* plain;
     const char* encoded;
+    std::string plain;
   } cases[] = {{"", ""},
-               {"f", "Zg=="},
-               {"fo", "Zm8="},
-               {"foo", "Zm9v"},
-               {"foobar", "Zm9vYmFy"}};
+               {"Zg==", "f"},
+               {"Zm8=", "fo"},
+               {"Zm9vYmFy", "foobar"},
+               {"+/8=", "\xfb\xff"}};
   for (const auto& c : cases) {
-    std::string encoded, decoded;
-    Base64Encode(c.plain, &encoded);
-    EXPECT_EQ(c.encoded, encoded);
+    std::string decoded;
     EXPECT_TRUE(Base64Decode(c.encoded, &decoded)) << c.encoded;
     EXPECT_EQ(c.plain, decoded);
   }
-
-  std::string all_bytes;
-  for (int i = 0; i < 256; ++i)
-    all_bytes.push_back(static_cast<char>(i));
-  std::string encoded, decoded;
-  Base64Encode(all_bytes, &encoded);
-  EXPECT_NE(std::string::npos, encoded.find("+/"));
-  ASSERT_TRUE(Base64Decode(encoded, &decoded));
-  EXPECT_EQ(all_bytes, decoded);
 }
 
 TEST(Base64Test, DecodingIsStrict) {

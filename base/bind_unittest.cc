@@ -104,13 +104,6 @@ TEST(BindTest, WeakReceiverDropsTheCallOnceTheObjectIsGone) {
   add.Run(1);  // Dropped, not a use after free.
 }
 
-TEST(BindTest, PassedValuesGoOnce) {
-  RepeatingCallback<int()> passed =
-      BindRepeating(&TakeUnique, Passed(std::make_unique<int>(9)));
-  EXPECT_EQ(9, passed.Run());
-  EXPECT_DEATH(passed.Run(), "");
-}
-
 TEST(BindTest, CallbacksBindAndConvert) {
   int total = 0;
   RepeatingCallback<void(int)> add =

@@ -48,7 +48,7 @@ TEST(ObserverListTest, NotifiesInOrderOfAddition) {
   list.RemoveObserver(&a);
   list.RemoveObserver(&a);  // Not there: nothing happens.
   log.clear();
-  FOR_EACH_OBSERVER(Observer, list, Notify());
+  NotifyAll(&list);
   EXPECT_EQ((Log{&b}), log);
   EXPECT_DEATH(list.AddObserver(&b), "only be added once");
 }

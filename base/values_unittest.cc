@@ -34,15 +34,14 @@ TEST(DictionaryValueTest, DottedPathsCreateReplaceAndRemoveIntermediates) {
 
 TEST(DictionaryValueTest, WithoutPathExpansionTakesKeysLiterally) {
   DictionaryValue root;
-  root.SetIntegerWithoutPathExpansion("a.b", 1);
-  root.SetInteger("a.b", 2);
-  int value = 0;
-  EXPECT_TRUE(root.GetIntegerWithoutPathExpansion("a.b", &value));
-  EXPECT_EQ(1, value);
-  EXPECT_TRUE(root.GetInteger("a.b", &value));
-  EXPECT_EQ(2, value);
+  root.SetStringWithoutPathExpansion("a.b", "literal");
+  root.SetString("a.b", "nested");
+  EXPECT_EQ(2u, root.size());
+  std::string text;
+  EXPECT_TRUE(root.GetString("a.b", &text));
+  EXPECT_EQ("nested", text);
   ASSERT_TRUE(root.RemoveWithoutPathExpansion("a.b", nullptr));
-  EXPECT_TRUE(root.GetInteger("a.b", &value));
+  EXPECT_TRUE(root.GetString("a.b", &text));
   EXPECT_EQ(1u, root.size());
 }
 

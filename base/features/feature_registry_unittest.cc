@@ -10,7 +10,6 @@
 #include "base/features/list_value_feature_reader.h"
 #include "base/json/json_reader.h"
 #include "base/values.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -47,7 +46,6 @@ class FeatureRegistryTest : public testing::Test {
 
 TEST_F(FeatureRegistryTest, SwitchValues) {
   EXPECT_FALSE(registry_.initialized());
-  test::ScopedLogCapture log;
   ReadSwitches(
       L"--with-feature:installer-experiment-test "
       L"--with-feature:installer-support-x64-download=off "
@@ -57,12 +55,8 @@ TEST_F(FeatureRegistryTest, SwitchValues) {
   EXPECT_TRUE(registry_.initialized());
   EXPECT_TRUE(registry_.IsEnabled(kInstallerExperimentTest));
   EXPECT_FALSE(registry_.IsEnabled(kInstallerSupportX64Download));
-  // Not "on": reported and left at the default.
+  // Not "on": left at the default.
   EXPECT_TRUE(registry_.IsEnabled(kInstallerPrefDefaultOverridesSupport));
-  EXPECT_TRUE(log.Contains(
-      logging::LOG_WARNING,
-      "with-feature:installer-pref-default-overrides-support has unhandled "
-      "value: \"On\" did you mean \"on\" or \"off\"? Using default setting."));
   // Not overridable in this build.
   EXPECT_FALSE(registry_.IsEnabled(kInstallerHideFromProgramAndFeatures));
   EXPECT_FALSE(registry_.IsEnabled("unknown"));

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "base/command_line.h"
-#include "base/features/browser_features.h"
 #include "base/features/command_line_feature_reader.h"
 #include "base/features/feature_registry.h"
 #include "desktop/windows/installer/branding_config.h"
@@ -69,16 +68,6 @@ TEST(InstallerFeaturesTest, ThisBuildIsProductKvxOnChannelTwo) {
   RegisterInstallerFeatures(&registry);
   EXPECT_TRUE(registry.IsEnabled(kInstallerHideFromProgramAndFeatures));
   EXPECT_FALSE(registry.IsEnabled(kInstallerSupportX64Download));
-}
-
-TEST(BrowserFeaturesTest, AlternativeCrashLoggingIsOnAndOverridableHere) {
-  const FeatureRow* row = FindFeatureByName(kAlternativeCrashLogging);
-  ASSERT_TRUE(row);
-  EXPECT_TRUE(IsFeatureEnabledByDefault(*row));
-  EXPECT_TRUE(IsFeatureOverridable(*row));
-  EXPECT_FALSE(
-      IsFeatureEnabledByDefault(*row, GetProductChannelMasksFor("QRN", 1)));
-  EXPECT_FALSE(FindFeatureByName("Alternative-Crash-Logging"));
 }
 
 }  // namespace

@@ -83,12 +83,8 @@ TEST(FilePathDeathTest, AppendRefusesAbsoluteComponents) {
   const FilePath base(L"C:\\Program Files\\Kelvo");
   for (const wchar_t* component :
        {L"D:\\evil", L"\\\\server\\share\\evil", L"D:evil", L"C:"}) {
-#if DCHECK_IS_ON()
     EXPECT_DEATH((void)base.Append(component), "Refusing to append")
         << component;
-#else
-    EXPECT_EQ(base, base.Append(component)) << component;
-#endif
   }
 }
 

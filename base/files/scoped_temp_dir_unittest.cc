@@ -21,20 +21,5 @@ TEST(ScopedTempDirTest, DeletesItsTreeAtTheEnd) {
   EXPECT_FALSE(PathExists(path));
 }
 
-TEST(ScopedTempDirTest, TakeKeepsAndUnderPathCreatesTheBase) {
-  ScopedTempDir outer;
-  ASSERT_TRUE(outer.CreateUniqueTempDir());
-  FilePath base = outer.GetPath().Append(L"x\\y");
-  FilePath taken;
-  {
-    ScopedTempDir inner;
-    ASSERT_TRUE(inner.CreateUniqueTempDirUnderPath(base));
-    EXPECT_EQ(base, inner.GetPath().DirName());
-    taken = inner.Take();
-    EXPECT_FALSE(inner.IsValid());
-  }
-  EXPECT_TRUE(DirectoryExists(taken));
-}
-
 }  // namespace
 }  // namespace base

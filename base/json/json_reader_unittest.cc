@@ -74,28 +74,9 @@ TEST(JSONReaderTest, WholeTextIsExactlyOneValueAfterAnOptionalBom) {
   EXPECT_EQ(JSONReader::JSON_UNEXPECTED_DATA_AFTER_ROOT, ErrorOf("{} {}"));
   EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, ErrorOf("   "));
   EXPECT_EQ(JSONReader::JSON_UNQUOTED_DICTIONARY_KEY, ErrorOf("{a: 1}"));
+  EXPECT_EQ(JSONReader::JSON_TRAILING_COMMA, ErrorOf("{\"a\": 1,\n}"));
   for (const char* bad : {"[1] // note", "/* c */ [1]", "{\"a\": 1", "'x'"})
     EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf(bad)) << bad;
-}
-
-TEST(JSONReaderTest, TrailingCommasOnlyWhenAllowed) {
-  EXPECT_EQ(JSONReader::JSON_TRAILING_COMMA, ErrorOf("[1, 2, ]"));
-  EXPECT_EQ(JSONReader::JSON_TRAILING_COMMA, ErrorOf("{\"a\": 1,\n}"));
-
-  const int allow = JSON_ALLOW_TRAILING_COMMAS;
-  std::unique_ptr<ListValue> list =
-      ListValue::From(JSONReader::Read("[1, [2,], {\"a\": 3,},]", allow));
-  ASSERT_TRUE(list);
-  EXPECT_EQ(3u, list->GetSize());
-  // The option allows one comma after a value, nothing more.
-  for (const char* bad : {"[,]", "[1,,]", "{\"a\":,}", "1,"})
-    EXPECT_NE(JSONReader::JSON_NO_ERROR, ErrorOf(bad, allow)) << bad;
-  // Commas inside strings are text.
-  list = ListValue::From(JSONReader::Read("[\"\\\",}\",]", allow));
-  ASSERT_TRUE(list);
-  std::string text;
-  EXPECT_TRUE(list->GetString(0, &text));
-  EXPECT_EQ("\",}", text);
 }
 
 TEST(JSONReaderTest, NestingIsLimitedWithoutExhaustingTheStack) {
@@ -159,17 +140,6 @@ TEST(JSONReaderTest, ErrorsCarryLineAndColumn) {
   EXPECT_EQ(2, line);
   EXPECT_EQ(8, column);
   EXPECT_EQ("Line: 2, column: 8, Syntax error.", message);
-
-  EXPECT_FALSE(JSONReader::ReadAndReturnError("[1,\n2,\n]", JSON_PARSE_RFC,
-                                              &code, &message, &line, &column));
-  EXPECT_EQ("Line: 2, column: 2, Trailing comma not allowed.", message);
-
-  // The reader object keeps the last error until a read succeeds.
-  JSONReader reader;
-  EXPECT_FALSE(reader.ReadToValue("[1 2]"));
-  EXPECT_EQ(JSONReader::JSON_SYNTAX_ERROR, reader.error_code());
-  EXPECT_TRUE(reader.ReadToValue("[1]"));
-  EXPECT_EQ("", reader.GetErrorMessage());
 }
 
 }  // namespace

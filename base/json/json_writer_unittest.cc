@@ -11,9 +11,9 @@
 namespace base {
 namespace {
 
-std::string Write(const Value& value, int options = 0) {
+std::string Write(const Value& value) {
   std::string json;
-  EXPECT_TRUE(JSONWriter::WriteWithOptions(value, options, &json));
+  EXPECT_TRUE(JSONWriter::Write(value, &json));
   return json;
 }
 
@@ -72,7 +72,7 @@ TEST(JSONWriterTest, StringsAreEscapedAndMadeValid) {
   EXPECT_EQ("{\"k\\\"\":\"v\"}", Write(root));
 }
 
-TEST(JSONWriterTest, PrettyAndCompactOutputRoundTripThroughTheReader) {
+TEST(JSONWriterTest, OutputRoundTripsThroughTheReader) {
   DictionaryValue root;
   root.SetString("text", L"Gr\u00fc\u00dfe \"quoted\" <tag>\n");
   root.SetInteger("n.min", -2147483647 - 1);
@@ -80,11 +80,9 @@ TEST(JSONWriterTest, PrettyAndCompactOutputRoundTripThroughTheReader) {
   root.Set("empty", std::make_unique<DictionaryValue>());
   ListValue* list = root.SetList("list", std::make_unique<ListValue>());
   list->Append(root.DeepCopy());
-  for (int options : {0, static_cast<int>(JSONWriter::OPTIONS_PRETTY_PRINT)}) {
-    std::unique_ptr<Value> back = JSONReader::Read(Write(root, options));
-    ASSERT_TRUE(back);
-    EXPECT_TRUE(root.Equals(back.get())) << options;
-  }
+  std::unique_ptr<Value> back = JSONReader::Read(Write(root));
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(root.Equals(back.get()));
 }
 
 }  // namespace

@@ -41,45 +41,7 @@ TEST(StringUtilTest, CaseRulesTouchOnlyAsciiLetters) {
   EXPECT_FALSE(EqualsCaseInsensitiveASCII("http", "https"));
   EXPECT_FALSE(EqualsCaseInsensitiveASCII(L"\u00c9", L"\u00e9"));
   EXPECT_TRUE(LowerCaseEqualsASCII(L"MailTo", "mailto"));
-  // Letters compare in lower case, so '_' (0x5F) sorts before 'A'.
-  EXPECT_EQ(-1, CompareCaseInsensitiveASCII("_", "A"));
-  EXPECT_EQ(-1, CompareCaseInsensitiveASCII("ab", "ABC"));
   EXPECT_EQ("\xc3\x84X", ToUpperASCII("\xc3\x84x"));
-}
-
-TEST(StringUtilTest, Utf8ValidationRejectsEveryMalformedForm) {
-  struct {
-    const char* text;
-    bool utf8;
-    bool allowing_noncharacters;
-  } cases[] = {
-      {"plain", true, true},
-      {"\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80", true, true},
-      {"\xf4\x8f\xbf\xbd", true, true},    // U+10FFFD, the last allowed.
-      {"\xc0\x80", false, false},          // Overlong NUL.
-      {"\xc1\xbf", false, false},          // Overlong 2-byte.
-      {"\xe0\x80\xaf", false, false},      // Overlong 3-byte.
-      {"\xf0\x8f\xbf\xbf", false, false},  // Overlong 4-byte.
-      {"\xed\xa0\x80", false, false},      // Lone high surrogate.
-      {"\xed\xbf\xbf", false, false},      // Lone low surrogate.
-      {"\xf4\x90\x80\x80", false, false},  // U+110000.
-      {"\xf5\x80\x80\x80", false, false},
-      {"\xff", false, false},
-      {"\x80", false, false},            // Lone continuation byte.
-      {"\xe4\xb8", false, false},        // Truncated at the end.
-      {"\xe4\x41\xad", false, false},    // Broken in the middle.
-      {"\xef\xbf\xbe", false, true},     // U+FFFE.
-      {"\xef\xb7\x90", false, true},     // U+FDD0.
-      {"\xf4\x8f\xbf\xbf", false, true}  // U+10FFFF.
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.utf8, IsStringUTF8(c.text)) << c.text;
-    EXPECT_EQ(c.allowing_noncharacters,
-              IsStringUTF8AllowingNoncharacters(c.text))
-        << c.text;
-  }
-  EXPECT_TRUE(IsStringUTF8(std::string("a\0b", 3)));
-
   EXPECT_TRUE(IsStringASCII("\x7f"));
   EXPECT_FALSE(IsStringASCII("\x80"));
   EXPECT_FALSE(IsStringASCII(L"a\u00e9"));
@@ -106,8 +68,6 @@ TEST(StringUtilTest, ReplacingCharsAndSubstrings) {
   s = "x.x.x";
   ReplaceSubstringsAfterOffset(&s, 1, "x", "y");
   EXPECT_EQ("x.y.y", s);
-  ReplaceFirstSubstringAfterOffset(&s, 2, "y", "");
-  EXPECT_EQ("x..y", s);
 
   EXPECT_EQ("", JoinString(std::vector<std::string>(), ", "));
   EXPECT_EQ("a, , b", JoinString({"a", "", "b"}, ", "));

@@ -25,25 +25,6 @@ TEST(LockTest, ExcludesOtherThreads) {
   EXPECT_EQ(80000, counter);
 }
 
-TEST(LockTest, TryFailsWhileHeldElsewhere) {
-  Lock lock;
-  lock.Acquire();
-  bool taken = true;
-  std::thread([&] { taken = lock.Try(); }).join();
-  EXPECT_FALSE(taken);
-  {
-    AutoUnlock unlock(lock);
-    std::thread([&] {
-      taken = lock.Try();
-      if (taken)
-        lock.Release();
-    }).join();
-    EXPECT_TRUE(taken);
-  }
-  lock.AssertAcquired();
-  lock.Release();
-}
-
 TEST(LockDeathTest, RecursiveAcquireIsCaught) {
   EXPECT_DEATH(
       {

@@ -1,8 +1,7 @@
 // The child process of the process tests. One action per run:
 //   exit N            exits with code N
 //   print TEXT        writes TEXT to standard output, no line end
-//   print-stderr TEXT writes TEXT to standard error
-//   sleep MS [N]      sleeps MS milliseconds, then exits with N (default 0)
+//   sleep MS          sleeps MS milliseconds, then exits with 0
 //   show-window       writes the show-window request of its start-up info
 //   reset-event HEX   resets the event whose handle value is HEX: exits with
 //                     0 when that handle is an event here, 3 when it is not
@@ -16,18 +15,10 @@
 
 namespace {
 
-int WriteTo(FILE* stream, const char* text) {
-  fputs(text, stream);
-  fflush(stream);
-  return 0;
-}
-
 int PrintShowWindow() {
   STARTUPINFOW info = {sizeof(info)};
   ::GetStartupInfoW(&info);
-  int show = (info.dwFlags & STARTF_USESHOWWINDOW) ? info.wShowWindow : -1;
-  printf("%d", show);
-  fflush(stdout);
+  printf("%d", (info.dwFlags & STARTF_USESHOWWINDOW) ? info.wShowWindow : -1);
   return 0;
 }
 
@@ -47,12 +38,10 @@ int main(int argc, char** argv) {
   if (!strcmp(action, "exit"))
     return atoi(argument);
   if (!strcmp(action, "print"))
-    return WriteTo(stdout, argument);
-  if (!strcmp(action, "print-stderr"))
-    return WriteTo(stderr, argument);
+    return fputs(argument, stdout) < 0;
   if (!strcmp(action, "sleep")) {
     ::Sleep(static_cast<DWORD>(atoi(argument)));
-    return argc > 3 ? atoi(argv[3]) : 0;
+    return 0;
   }
   if (!strcmp(action, "show-window"))
     return PrintShowWindow();

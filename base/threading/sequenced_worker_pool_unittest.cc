@@ -28,6 +28,12 @@ struct Recorder {
   bool overlapped = false;
 };
 
+scoped_refptr<SequencedTaskRunner> Runner(SequencedWorkerPool* pool,
+                                          const std::string& name) {
+  return pool->GetSequencedTaskRunnerWithShutdownBehavior(
+      pool->GetNamedSequenceToken(name), SequencedWorkerPool::BLOCK_SHUTDOWN);
+}
+
 void SequencedStep(Recorder* recorder, std::string sequence, int value) {
   {
     AutoLock lock(recorder->lock);
@@ -50,28 +56,21 @@ TEST(SequencedWorkerPoolTest, ASequenceRunsInOrderAcrossBothThreads) {
     scoped_refptr<SequencedWorkerPool> pool =
         MakeRefCounted<SequencedWorkerPool>(2, "PrefsTaskPool");
     Recorder recorder;
-    std::atomic<int> free_runs{0};
-    scoped_refptr<SequencedTaskRunner> a = pool->GetSequencedTaskRunner(
-        pool->GetNamedSequenceToken("installer_prefs.json"));
-    scoped_refptr<SequencedTaskRunner> b = pool->GetSequencedTaskRunner(
-        pool->GetNamedSequenceToken("Local State"));
+    scoped_refptr<SequencedTaskRunner> a =
+        Runner(pool.get(), "installer_prefs.json");
+    scoped_refptr<SequencedTaskRunner> b = Runner(pool.get(), "Local State");
     for (int i : expected) {
       a->PostTask(FROM_HERE, BindOnce(&SequencedStep, &recorder, "a", i));
       b->PostTask(FROM_HERE, BindOnce(&SequencedStep, &recorder, "b", i));
-      // Tasks in no sequence may run beside both.
-      pool->PostWorkerTask(
-          FROM_HERE,
-          BindOnce([](std::atomic<int>* runs) { ++*runs; }, &free_runs));
     }
     ASSERT_TRUE(pool->Shutdown(TimeDelta::FromSeconds(10)));
     ASSERT_EQ(expected, recorder.Seen("a")) << "iteration " << iteration;
     ASSERT_EQ(expected, recorder.Seen("b")) << "iteration " << iteration;
-    ASSERT_EQ(30, free_runs);
     ASSERT_FALSE(recorder.overlapped) << "iteration " << iteration;
   }
 }
 
-TEST(SequencedWorkerPoolTest, TwoThreadsRunUnrelatedTasksAtOnce) {
+TEST(SequencedWorkerPoolTest, TwoSequencesRunAtOnce) {
   scoped_refptr<SequencedWorkerPool> pool =
       MakeRefCounted<SequencedWorkerPool>(2, "ParallelTest");
   WaitableEvent first_inside(WaitableEvent::ResetPolicy::MANUAL,
@@ -85,10 +84,12 @@ TEST(SequencedWorkerPoolTest, TwoThreadsRunUnrelatedTasksAtOnce) {
   };
   bool first_met = false;
   bool second_met = false;
-  pool->PostWorkerTask(
-      FROM_HERE, BindOnce(meet, &first_inside, &second_inside, &first_met));
-  pool->PostWorkerTask(
-      FROM_HERE, BindOnce(meet, &second_inside, &first_inside, &second_met));
+  Runner(pool.get(), "x")
+      ->PostTask(FROM_HERE,
+                 BindOnce(meet, &first_inside, &second_inside, &first_met));
+  Runner(pool.get(), "y")
+      ->PostTask(FROM_HERE,
+                 BindOnce(meet, &second_inside, &first_inside, &second_met));
   ASSERT_TRUE(pool->Shutdown());
   EXPECT_TRUE(first_met);
   EXPECT_TRUE(second_met);
@@ -97,10 +98,8 @@ TEST(SequencedWorkerPoolTest, TwoThreadsRunUnrelatedTasksAtOnce) {
 TEST(SequencedWorkerPoolTest, RunnersKnowTheirSequence) {
   scoped_refptr<SequencedWorkerPool> pool =
       MakeRefCounted<SequencedWorkerPool>(2, "TokenTest");
-  scoped_refptr<SequencedTaskRunner> runner =
-      pool->GetSequencedTaskRunner(pool->GetNamedSequenceToken("x"));
-  scoped_refptr<SequencedTaskRunner> other =
-      pool->GetSequencedTaskRunner(pool->GetNamedSequenceToken("y"));
+  scoped_refptr<SequencedTaskRunner> runner = Runner(pool.get(), "x");
+  scoped_refptr<SequencedTaskRunner> other = Runner(pool.get(), "y");
   EXPECT_FALSE(runner->RunsTasksOnCurrentThread());
   bool in_own = false, in_other = true;
   runner->PostTask(
@@ -117,41 +116,34 @@ TEST(SequencedWorkerPoolTest, RunnersKnowTheirSequence) {
   EXPECT_FALSE(in_other);
 }
 
-TEST(SequencedWorkerPoolTest, ShutdownRunsBlockingWorkAndDropsTheRest) {
+TEST(SequencedWorkerPoolTest, ShutdownRunsQueuedWorkAndRefusesNewWork) {
   for (int iteration = 0; iteration < 20; ++iteration) {
     scoped_refptr<SequencedWorkerPool> pool =
         MakeRefCounted<SequencedWorkerPool>(2, "ShutdownTest");
-    SequencedWorkerPool::SequenceToken token = pool->GetSequenceToken();
+    scoped_refptr<SequencedTaskRunner> runner = Runner(pool.get(), "store");
     WaitableEvent release(WaitableEvent::ResetPolicy::MANUAL,
                           WaitableEvent::InitialState::NOT_SIGNALED);
     WaitableEvent blocked(WaitableEvent::ResetPolicy::MANUAL,
                           WaitableEvent::InitialState::NOT_SIGNALED);
-    std::atomic<int> block_runs{0};
-    std::atomic<int> skip_runs{0};
+    std::atomic<int> runs{0};
     // Holds the sequence so that everything after it is still queued when
     // Shutdown starts.
-    pool->PostSequencedWorkerTask(
-        token, FROM_HERE,
-        BindOnce(
-            [](WaitableEvent* blocked, WaitableEvent* release) {
-              blocked->Signal();
-              release->TimedWait(TimeDelta::FromSeconds(10));
-            },
-            &blocked, &release));
+    runner->PostTask(FROM_HERE,
+                     BindOnce(
+                         [](WaitableEvent* blocked, WaitableEvent* release) {
+                           blocked->Signal();
+                           release->TimedWait(TimeDelta::FromSeconds(10));
+                         },
+                         &blocked, &release));
     ASSERT_TRUE(blocked.TimedWait(TimeDelta::FromSeconds(10)));
     for (int i = 0; i < 5; ++i) {
-      pool->PostSequencedWorkerTask(
-          token, FROM_HERE,
-          BindOnce(
-              [](std::atomic<int>* runs) {
-                PlatformThread::Sleep(TimeDelta::FromMilliseconds(2));
-                ++*runs;
-              },
-              &block_runs));
-      pool->PostSequencedWorkerTaskWithShutdownBehavior(
-          token, FROM_HERE,
-          BindOnce([](std::atomic<int>* runs) { ++*runs; }, &skip_runs),
-          SequencedWorkerPool::SKIP_ON_SHUTDOWN);
+      runner->PostTask(FROM_HERE, BindOnce(
+                                      [](std::atomic<int>* runs) {
+                                        PlatformThread::Sleep(
+                                            TimeDelta::FromMilliseconds(2));
+                                        ++*runs;
+                                      },
+                                      &runs));
     }
     // Released while Shutdown already waits.
     std::thread releaser([&] {
@@ -159,12 +151,10 @@ TEST(SequencedWorkerPoolTest, ShutdownRunsBlockingWorkAndDropsTheRest) {
       release.Signal();
     });
     ASSERT_TRUE(pool->Shutdown(TimeDelta::FromSeconds(10)));
-    // Everything that must finish did, before Shutdown returned.
-    EXPECT_EQ(5, block_runs);
-    EXPECT_EQ(0, skip_runs);
+    // Everything queued finished before Shutdown returned.
+    EXPECT_EQ(5, runs);
     releaser.join();
-    // New work is refused.
-    EXPECT_FALSE(pool->PostWorkerTask(FROM_HERE, BindOnce([] {})));
+    EXPECT_FALSE(runner->PostTask(FROM_HERE, BindOnce([] {})));
   }
 }
 
@@ -173,12 +163,13 @@ TEST(SequencedWorkerPoolTest, ShutdownGivesUpAfterItsLimit) {
       MakeRefCounted<SequencedWorkerPool>(1, "SlowShutdownTest");
   WaitableEvent release(WaitableEvent::ResetPolicy::MANUAL,
                         WaitableEvent::InitialState::NOT_SIGNALED);
-  pool->PostWorkerTask(FROM_HERE,
-                       BindOnce(
-                           [](WaitableEvent* release) {
-                             release->TimedWait(TimeDelta::FromSeconds(10));
-                           },
-                           &release));
+  Runner(pool.get(), "slow")
+      ->PostTask(FROM_HERE,
+                 BindOnce(
+                     [](WaitableEvent* release) {
+                       release->TimedWait(TimeDelta::FromSeconds(10));
+                     },
+                     &release));
   EXPECT_FALSE(pool->Shutdown(TimeDelta::FromMilliseconds(50)));
   release.Signal();
   EXPECT_TRUE(pool->Shutdown(TimeDelta::FromSeconds(10)));

@@ -1,8 +1,6 @@
 #include "base/threading/worker_pool.h"
 
 #include <atomic>
-#include <thread>
-#include <vector>
 
 #include "base/at_exit.h"
 #include "base/bind.h"
@@ -44,24 +42,6 @@ TEST(WorkerPoolTest, PostTaskAndReplyReturnsToThePostingThread) {
     ASSERT_EQ(PlatformThread::CurrentId(), reply_thread);
   }
   EXPECT_FALSE(WorkerPool::RunsTasksOnCurrentThread());
-}
-
-TEST(WorkerPoolTest, ManyTasksFromManyThreadsAllRun) {
-  std::atomic<int> ran{0};
-  std::vector<std::thread> posters;
-  for (int t = 0; t < 4; ++t) {
-    posters.emplace_back([&ran] {
-      for (int i = 0; i < 100; ++i) {
-        WorkerPool::PostTask(
-            FROM_HERE, BindOnce([](std::atomic<int>* ran) { ++*ran; }, &ran),
-            false);
-      }
-    });
-  }
-  for (auto& poster : posters)
-    poster.join();
-  ASSERT_TRUE(WorkerPool::WaitForIdle(TimeDelta::FromSeconds(10)));
-  EXPECT_EQ(400, ran);
 }
 
 TEST(WorkerPoolTest, TheAtExitManagerWaitsForRunningTasks) {

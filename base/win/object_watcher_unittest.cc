@@ -57,44 +57,35 @@ TEST(ObjectWatcherTest, FiresOnTheWatchingThreadWhenAChildExits) {
 
 TEST(ObjectWatcherTest, StopWatchingRacesTheSignalSafely) {
   MessageLoop loop;
-  for (int iteration = 0; iteration < 100; ++iteration) {
+  for (int iteration = 0; iteration < 120; ++iteration) {
     WaitableEvent event(WaitableEvent::ResetPolicy::MANUAL,
                         WaitableEvent::InitialState::NOT_SIGNALED);
     RecordingDelegate delegate;
+    RunLoop signalled;
+    delegate.on_signal = signalled.QuitClosure();
+    // Every fourth run does not stop: its signal arrives exactly once.
+    const bool stop = iteration % 4 != 3;
     {
       ObjectWatcher watcher;
       ASSERT_TRUE(watcher.StartWatchingOnce(event.handle(), &delegate));
       std::thread signaller([&] { event.Signal(); });
-      // Sometimes before the wait ends, sometimes while its callback runs,
-      // sometimes after it posted the call.
-      if (iteration % 3 == 1)
+      // Stopped sometimes before the wait ends, sometimes while its callback
+      // runs, sometimes after it posted the call.
+      if (iteration % 4 == 1)
         PlatformThread::YieldCurrentThread();
-      if (iteration % 3 == 2) {
-        // Let the call be posted, then drop it.
+      if (iteration % 4 == 2)
         PlatformThread::Sleep(TimeDelta::FromMilliseconds(1));
+      if (stop) {
+        watcher.StopWatching();
+      } else {
+        loop.task_runner()->PostDelayedTask(FROM_HERE, signalled.QuitClosure(),
+                                            TimeDelta::FromSeconds(10));
+        signalled.Run();
       }
-      watcher.StopWatching();
       signaller.join();
     }
     RunLoop().RunUntilIdle();
-    ASSERT_EQ(0, delegate.calls) << "iteration " << iteration;
-  }
-  // And with no stop, each signal arrives exactly once.
-  for (int iteration = 0; iteration < 100; ++iteration) {
-    WaitableEvent event(WaitableEvent::ResetPolicy::MANUAL,
-                        WaitableEvent::InitialState::NOT_SIGNALED);
-    RecordingDelegate delegate;
-    ObjectWatcher watcher;
-    RunLoop run_loop;
-    delegate.on_signal = run_loop.QuitClosure();
-    ASSERT_TRUE(watcher.StartWatchingOnce(event.handle(), &delegate));
-    std::thread signaller([&] { event.Signal(); });
-    loop.task_runner()->PostDelayedTask(FROM_HERE, run_loop.QuitClosure(),
-                                        TimeDelta::FromSeconds(10));
-    run_loop.Run();
-    signaller.join();
-    RunLoop().RunUntilIdle();
-    ASSERT_EQ(1, delegate.calls) << "iteration " << iteration;
+    ASSERT_EQ(stop ? 0 : 1, delegate.calls) << "iteration " << iteration;
   }
 }
 

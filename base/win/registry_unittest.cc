@@ -80,8 +80,6 @@ TEST_F(RegistryTest, ReadsAndWritesEachType) {
   const wchar_t expand[] = L"%KELVO_REGISTRY_TEST%\\bin";
   ASSERT_EQ(ERROR_SUCCESS,
             key.WriteValue(L"expand", expand, sizeof(expand), REG_EXPAND_SZ));
-  const int64_t big = -5000000000LL;
-  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"qw", &big, sizeof(big), REG_QWORD));
   // String data without its terminator, and string data too long for the
   // first read.
   ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"bare", L"abc", 6, REG_SZ));
@@ -100,24 +98,17 @@ TEST_F(RegistryTest, ReadsAndWritesEachType) {
   EXPECT_EQ(L"abc", text);
   EXPECT_EQ(ERROR_SUCCESS, key.ReadValue(L"long", &text));
   EXPECT_EQ(long_text, text);
-  int64_t qw = 0;
-  EXPECT_EQ(ERROR_SUCCESS, key.ReadInt64(L"qw", &qw));
-  EXPECT_EQ(big, qw);
 
   // Wrong types and missing values fail and leave the output alone.
   dw = 7;
   text = L"unchanged";
-  qw = 7;
-  EXPECT_EQ(ERROR_CANTREAD, key.ReadValueDW(L"qw", &dw));
-  EXPECT_EQ(ERROR_CANTREAD, key.ReadInt64(L"dw", &qw));
+  EXPECT_EQ(ERROR_CANTREAD, key.ReadValueDW(L"bare", &dw));
   EXPECT_EQ(ERROR_CANTREAD, key.ReadValue(L"dw", &text));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.ReadValueDW(L"missing", &dw));
   EXPECT_EQ(7u, dw);
-  EXPECT_EQ(7, qw);
   EXPECT_EQ(L"unchanged", text);
 
   EXPECT_EQ(ERROR_SUCCESS, key.DeleteValue(L"dw"));
-  EXPECT_FALSE(key.HasValue(L"dw"));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.DeleteValue(L"dw"));
 }
 
@@ -125,10 +116,8 @@ TEST_F(RegistryTest, ViewsStaySeparateAndCarryToSubkeys) {
   RegKey key;
   ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_LOCAL_MACHINE, path_.c_str(),
                                       KEY_ALL_ACCESS | k32));
-  EXPECT_EQ(k32, key.wow64access());
   // No view named: the key's own view applies.
   ASSERT_EQ(ERROR_SUCCESS, key.CreateKey(L"child", KEY_ALL_ACCESS));
-  EXPECT_EQ(k32, key.wow64access());
   ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"v", 32u));
 
   const std::wstring child = path_ + L"\\child";

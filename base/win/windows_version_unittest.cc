@@ -47,7 +47,6 @@ TEST(WindowsVersionTest, OSInfoSeesPastTheCompatibilityVersion) {
 
   // A 64-bit process on 64-bit Windows.
   EXPECT_EQ(OSInfo::X64_ARCHITECTURE, info->architecture());
-  EXPECT_EQ(OSInfo::WOW64_DISABLED, info->wow64_status());
 }
 
 }  // namespace
