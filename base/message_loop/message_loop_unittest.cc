@@ -1,12 +1,14 @@
 #include "base/message_loop/message_loop.h"
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "base/bind.h"
 #include "base/memory/ref_counted.h"
 #include "base/run_loop.h"
+#include "base/threading/platform_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "gtest/gtest.h"
 
@@ -58,7 +60,7 @@ TEST(MessageLoopTest, TasksFromManyThreadsKeepEachThreadsOrder) {
   constexpr int kTasksPerThread = 50;
   MessageLoop loop;
   scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
-  for (int iteration = 0; iteration < 20; ++iteration) {
+  for (int iteration = 0; iteration < 50; ++iteration) {
     std::vector<std::vector<int>> seen(kThreads);
     std::atomic<int> finished_posters{0};
     RunLoop run_loop;
@@ -113,16 +115,32 @@ TEST(MessageLoopTest, DelayedTasksRunInTimeOrderAndNotEarly) {
   EXPECT_EQ((std::vector<int>{0, 20, 100, 101, 102, 60}), order);
 }
 
-TEST(MessageLoopTest, QuitBeforeRunRunsNothing) {
+TEST(MessageLoopTest, QuitVariants) {
   MessageLoop loop;
-  std::vector<int> order;
-  loop.task_runner()->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
-  RunLoop run_loop;
-  run_loop.Quit();
-  run_loop.Run();
-  EXPECT_TRUE(order.empty());
-  RunLoop().RunUntilIdle();
-  EXPECT_EQ(std::vector<int>{1}, order);
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  {
+    // Quit before Run: Run returns at once and runs nothing.
+    std::vector<int> order;
+    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
+    RunLoop run_loop;
+    run_loop.Quit();
+    run_loop.Run();
+    EXPECT_TRUE(order.empty());
+    RunLoop().RunUntilIdle();
+    EXPECT_EQ(std::vector<int>{1}, order);
+  }
+  {
+    // QuitWhenIdle runs everything ready and leaves delayed tasks that are
+    // not due.
+    std::vector<int> order;
+    RunLoop run_loop;
+    runner->PostTask(FROM_HERE, run_loop.QuitWhenIdleClosure());
+    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
+    runner->PostDelayedTask(FROM_HERE, BindOnce(&Append, &order, 3),
+                            TimeDelta::FromSeconds(10));
+    run_loop.Run();
+    EXPECT_EQ(std::vector<int>{1}, order);
+  }
 }
 
 TEST(MessageLoopTest, QuitClosureWorksFromAnotherThread) {
@@ -142,6 +160,35 @@ TEST(MessageLoopTest, QuitClosureWorksFromAnotherThread) {
   }
   stale.Run();
   RunLoop().RunUntilIdle();
+}
+
+TEST(MessageLoopTest, NestedRunLoops) {
+  MessageLoop loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  std::vector<int> order;
+  RunLoop outer;
+  runner->PostTask(
+      FROM_HERE, BindOnce(
+                     [](std::vector<int>* order, RunLoop* outer,
+                        scoped_refptr<SingleThreadTaskRunner> runner) {
+                       RunLoop inner;
+                       // Quitting the outer loop from inside waits for the
+                       // inner one.
+                       runner->PostTask(FROM_HERE, BindOnce(&RunLoop::Quit,
+                                                            Unretained(outer)));
+                       runner->PostTask(FROM_HERE, BindOnce(&Append, order, 1));
+                       runner->PostTask(FROM_HERE, BindOnce(&Append, order, 2));
+                       runner->PostTask(FROM_HERE, inner.QuitClosure());
+                       runner->PostTask(FROM_HERE, BindOnce(&Append, order, 4));
+                       inner.Run();
+                       order->push_back(3);
+                     },
+                     &order, &outer, runner));
+  outer.Run();
+  // The outer loop stopped right after the inner one returned.
+  EXPECT_EQ((std::vector<int>{1, 2, 3}), order);
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), order);
 }
 
 TEST(MessageLoopTest, TasksLeftAtDestructionAreDestroyedAndLaterPostsFail) {
@@ -196,23 +243,69 @@ HWND CreateCountingWindow() {
                            HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
 }
 
-TEST(MessageLoopUITest, WindowMessagesAreDispatchedBesideTasks) {
-  MessageLoop loop(MessageLoop::TYPE_UI);
+class TestDispatcher : public MessagePumpDispatcher {
+ public:
+  TestDispatcher(HWND hwnd, uint32_t action) : hwnd_(hwnd), action_(action) {}
+  uint32_t Dispatch(const MSG& msg) override {
+    if (msg.hwnd != hwnd_ || msg.message != kTestMessage)
+      return POST_DISPATCH_PERFORM_DEFAULT;
+    seen_.push_back(static_cast<int>(msg.wParam));
+    return action_;
+  }
+  const std::vector<int>& seen() const { return seen_; }
+
+ private:
+  HWND hwnd_;
+  uint32_t action_;
+  std::vector<int> seen_;
+};
+
+TEST(MessageLoopUITest, DispatcherSeesWindowMessagesBesideTasks) {
+  MessageLoopForUI loop;
+  EXPECT_EQ(&loop, MessageLoopForUI::current());
   g_procedure_calls = 0;
   HWND window = CreateCountingWindow();
   ASSERT_TRUE(window);
-  RunLoop run_loop;
-  bool task_ran = false;
-  ::PostMessageW(window, kTestMessage, 1, 0);
-  loop.task_runner()->PostDelayedTask(FROM_HERE, run_loop.QuitClosure(),
-                                      TimeDelta::FromMilliseconds(100));
-  std::thread([&] {
-    loop.task_runner()->PostTask(
-        FROM_HERE, BindOnce([](bool* ran) { *ran = true; }, &task_ran));
-  }).join();
-  run_loop.Run();
-  EXPECT_TRUE(task_ran);
-  EXPECT_EQ(1, g_procedure_calls);
+  // Default: the dispatcher sees the message, the window gets it too and
+  // tasks still run, also when posted from another thread.
+  {
+    TestDispatcher dispatcher(
+        window, MessagePumpDispatcher::POST_DISPATCH_PERFORM_DEFAULT);
+    RunLoop run_loop(&dispatcher);
+    bool task_ran = false;
+    ::PostMessageW(window, kTestMessage, 1, 0);
+    loop.task_runner()->PostDelayedTask(FROM_HERE, run_loop.QuitClosure(),
+                                        TimeDelta::FromMilliseconds(100));
+    std::thread([&] {
+      loop.task_runner()->PostTask(
+          FROM_HERE, BindOnce([](bool* ran) { *ran = true; }, &task_ran));
+    }).join();
+    run_loop.Run();
+    EXPECT_TRUE(task_ran);
+    EXPECT_EQ(std::vector<int>{1}, dispatcher.seen());
+    EXPECT_EQ(1, g_procedure_calls);
+  }
+  // Quit alone: the run ends with the message and the window does not get
+  // it; with default as well it does.
+  const struct {
+    uint32_t action;
+    int procedure_calls;
+  } cases[] = {{MessagePumpDispatcher::POST_DISPATCH_QUIT_LOOP, 1},
+               {MessagePumpDispatcher::POST_DISPATCH_QUIT_LOOP |
+                    MessagePumpDispatcher::POST_DISPATCH_PERFORM_DEFAULT,
+                2}};
+  for (const auto& c : cases) {
+    TestDispatcher dispatcher(window, c.action);
+    RunLoop run_loop(&dispatcher);
+    ::PostMessageW(window, kTestMessage, 2, 0);
+    run_loop.Run();  // Ends only through the dispatcher.
+    EXPECT_EQ(std::vector<int>{2}, dispatcher.seen());
+    EXPECT_EQ(c.procedure_calls, g_procedure_calls);
+  }
+  // Without a dispatcher messages are dispatched as usual.
+  ::PostMessageW(window, kTestMessage, 3, 0);
+  RunLoop().RunUntilIdle();
+  EXPECT_EQ(3, g_procedure_calls);
   ::DestroyWindow(window);
 }
 
@@ -232,7 +325,7 @@ void RunNativeModalLoop(const bool* done, TimeDelta max_time) {
 }
 
 TEST(MessageLoopUITest, ANativeModalLoopInATaskRunsNoOtherTask) {
-  MessageLoop loop(MessageLoop::TYPE_UI);
+  MessageLoopForUI loop;
   scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
   bool other_ran = false;
   bool ran_inside = true;
@@ -250,6 +343,83 @@ TEST(MessageLoopUITest, ANativeModalLoopInATaskRunsNoOtherTask) {
   RunLoop().RunUntilIdle();
   EXPECT_FALSE(ran_inside);
   EXPECT_TRUE(other_ran);
+}
+
+// I/O loop -----------------------------------------------------------------
+
+class PipeReader : public MessageLoopForIO::IOHandler {
+ public:
+  explicit PipeReader(HANDLE pipe) : pipe_(pipe) { context_.handler = this; }
+
+  bool StartRead() {
+    if (::ReadFile(pipe_, buffer_, sizeof(buffer_), nullptr,
+                   &context_.overlapped)) {
+      return true;  // The completion still comes through the port.
+    }
+    return ::GetLastError() == ERROR_IO_PENDING;
+  }
+
+  void OnIOCompleted(MessageLoopForIO::IOContext* context,
+                     DWORD bytes_transferred,
+                     DWORD error) override {
+    EXPECT_EQ(&context_, context);
+    completed_on_ = PlatformThread::CurrentId();
+    error_ = error;
+    data_.assign(buffer_, bytes_transferred);
+    if (on_complete_)
+      std::move(on_complete_).Run();
+  }
+
+  OnceClosure on_complete_;
+  PlatformThreadId completed_on_ = kInvalidThreadId;
+  DWORD error_ = 0xffffffff;
+  std::string data_;
+
+ private:
+  HANDLE pipe_;
+  MessageLoopForIO::IOContext context_;
+  char buffer_[256];
+};
+
+TEST(MessageLoopIOTest, OverlappedPipeReadCompletesOnTheLoopThread) {
+  MessageLoopForIO loop;
+  EXPECT_EQ(&loop, MessageLoopForIO::current());
+  // An overlapped server end to read, a plain client end to write.
+  const std::wstring name = L"\\\\.\\pipe\\base_unittests_" +
+                            std::to_wstring(::GetCurrentProcessId());
+  win::ScopedHandle server(::CreateNamedPipeW(
+      name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0,
+      nullptr));
+  win::ScopedHandle client(::CreateFileW(name.c_str(), GENERIC_WRITE, 0,
+                                         nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(server.IsValid() && client.IsValid());
+  PipeReader reader(server.Get());
+  ASSERT_TRUE(loop.RegisterIOHandler(server.Get(), &reader));
+
+  RunLoop run_loop;
+  reader.on_complete_ = run_loop.QuitClosure();
+  ASSERT_TRUE(reader.StartRead());
+  // Written later from another thread, while the loop waits on the port.
+  std::thread writer([&] {
+    PlatformThread::Sleep(TimeDelta::FromMilliseconds(20));
+    DWORD written = 0;
+    EXPECT_TRUE(::WriteFile(client.Get(), "hello", 5, &written, nullptr));
+  });
+  run_loop.Run();
+  writer.join();
+  EXPECT_EQ("hello", reader.data_);
+  EXPECT_EQ(0u, reader.error_);
+  EXPECT_EQ(PlatformThread::CurrentId(), reader.completed_on_);
+
+  // A cancelled read completes too, with its error.
+  RunLoop cancelled_run;
+  reader.on_complete_ = cancelled_run.QuitClosure();
+  ASSERT_TRUE(reader.StartRead());
+  ASSERT_TRUE(::CancelIo(server.Get()));
+  cancelled_run.Run();
+  EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), reader.error_);
+  EXPECT_TRUE(reader.data_.empty());
 }
 
 }  // namespace
