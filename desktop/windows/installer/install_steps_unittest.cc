@@ -32,6 +32,8 @@ namespace installer {
 namespace {
 
 using base::FilePath;
+using test::MakeStandIn;
+using test::StandInRuns;
 
 constexpr int kPackageFiles = 300;
 constexpr wchar_t kClassKey[] = L"Software\\Classes\\Kelvodeveloper";

@@ -21,6 +21,7 @@
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/test/engine_test.h"
+#include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
@@ -30,6 +31,8 @@ namespace installer {
 namespace {
 
 using base::FilePath;
+using test::MakeStandIn;
+using test::StandInRuns;
 using Events = std::vector<std::string>;
 
 constexpr char kChildFailed[] =

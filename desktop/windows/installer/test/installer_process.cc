@@ -8,7 +8,11 @@
 #include "base/files/file_util.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/test/test_util.h"
+#include "gtest/gtest.h"
 
 namespace installer {
 namespace test {
@@ -91,6 +95,25 @@ std::string ReadInstallerLogs(const base::FilePath& temp_dir) {
     all += text;
   }
   return all;
+}
+
+base::FilePath MakeStandIn(const base::FilePath& dir,
+                           const std::wstring& name,
+                           int exit_code,
+                           int wait_ms) {
+  const base::FilePath program = dir.Append(name);
+  WriteTextFile(dir.Append(name + L".exit_code"), base::IntToString(exit_code));
+  WriteTextFile(dir.Append(name + L".wait_ms"), base::IntToString(wait_ms));
+  EXPECT_TRUE(
+      base::CopyFile(GetBuildBinDir().Append(L"stand_in.exe"), program));
+  return program;
+}
+
+std::vector<std::string> StandInRuns(const base::FilePath& program) {
+  std::string text;
+  base::ReadFileToString(base::FilePath(program.value() + L".log"), &text);
+  return base::SplitString(text, "\n", base::TRIM_WHITESPACE,
+                           base::SPLIT_WANT_NONEMPTY);
 }
 
 }  // namespace test
