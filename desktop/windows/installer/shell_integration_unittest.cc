@@ -218,22 +218,6 @@ TEST_F(ShellIntegrationTest, PreviousDefaultBrowser) {
                                      L"Previous Default Browser"));
 }
 
-TEST_F(ShellIntegrationTest, RegisterAssociationsWritesTheClass) {
-  TargetInstallation installation(folder_);
-  const std::wstring class_key = kClasses + std::wstring(kBrowserClass);
-  const std::wstring command =
-      L"\"" + folder_.value() + L"\\Launcher.exe\" -noautoupdate -- \"%1\"";
-  // For the machine the DDE keys go.
-  WriteString(HKEY_LOCAL_MACHINE, class_key + L"\\shell\\open\\ddeexec\\Topic",
-              nullptr, L"old");
-  ASSERT_TRUE(RegisterAssociations(&installation, true));
-  EXPECT_EQ(command,
-            ReadString(HKEY_LOCAL_MACHINE,
-                       class_key + L"\\shell\\open\\command", nullptr));
-  EXPECT_FALSE(
-      KeyExists(HKEY_LOCAL_MACHINE, class_key + L"\\shell\\open\\ddeexec"));
-}
-
 TEST_F(ShellIntegrationTest, FailedRowLeavesTheTableUnwritten) {
   TargetInstallation installation(folder_);
   platform_.version = base::win::VERSION_WIN7;

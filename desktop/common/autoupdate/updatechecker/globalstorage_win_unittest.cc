@@ -17,6 +17,7 @@
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -67,15 +68,10 @@ class GlobalStorageWinTest : public testing::Test {
   }
 
   void WriteFallbackFile(const std::string& json) {
-    ASSERT_EQ(static_cast<int>(json.size()),
-              base::WriteFile(fallback_file(), json.data(),
-                              static_cast<int>(json.size())));
+    test::WriteTextFile(fallback_file(), json);
   }
-
   std::string ReadFallbackFile() const {
-    std::string text;
-    base::ReadFileToString(fallback_file(), &text);
-    return text;
+    return test::ReadTextFile(fallback_file());
   }
 
   std::unique_ptr<GlobalStorageWin> MakeStorage(bool copy_only) {

@@ -1,12 +1,13 @@
 #include "desktop/windows/installer/test/installer_process.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <memory>
 
 #include "base/environment.h"
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
-#include "base/path_service.h"
 #include "base/process/launch.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_split.h"
@@ -44,9 +45,11 @@ class ScopedEnvironmentVariable {
 }  // namespace
 
 base::FilePath GetBuildBinDir() {
-  base::FilePath dir;
-  base::PathService::Get(base::DIR_EXE, &dir);
-  return dir;
+  // From the module itself: tests override the executable's path service
+  // keys.
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return base::FilePath(std::wstring(path, length)).DirName();
 }
 
 InstallerRunResult RunProgram(const base::FilePath& exe,
