@@ -77,20 +77,5 @@ TEST_F(XmlDocumentTest, CursorMovesKeepToElements) {
   EXPECT_EQ("root", Name(reader));
 }
 
-TEST_F(XmlDocumentTest, LoadRefusesMissingAndMalformedFiles) {
-  XmlDocument document;
-  EXPECT_FALSE(document.Load(temp_dir_.GetPath().Append(L"missing.xml")));
-  EXPECT_FALSE(document.Load(WriteXml("<root><open></root>")));
-  EXPECT_FALSE(document.Load(WriteXml("")));
-  // A failed load leaves nothing to walk, read, build or save.
-  XmlReader reader(&document);
-  XmlWriter writer(&document);
-  std::string text;
-  EXPECT_EQ(XmlReader::kFailed, reader.FirstChildElement());
-  EXPECT_FALSE(reader.GetNodeName(&text));
-  EXPECT_FALSE(writer.StartElement("root"));
-  EXPECT_FALSE(document.SaveIndented(&text));
-}
-
 }  // namespace
 }  // namespace installer
