@@ -6,22 +6,17 @@
 
 #include <windows.h>
 
-#include <sddl.h>
-
 #include <string>
 #include <vector>
 
 #include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "base/logging.h"
-#include "base/path_service.h"
 #include "base/process/launch.h"
 #include "base/process/process.h"
 #include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
-#include "base/synchronization/lock.h"
 #include "base/synchronization/waitable_event.h"
 #include "base/threading/platform_thread.h"
 #include "base/threading/simple_thread.h"
@@ -32,6 +27,7 @@
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -44,22 +40,6 @@ constexpr base::TimeDelta kUndoDelay = base::TimeDelta::FromMilliseconds(300);
 // does not fail the suite while a hang still does.
 constexpr base::TimeDelta kPromptly = base::TimeDelta::FromSeconds(15);
 constexpr DWORD kPromptlyMs = 15000;
-
-std::wstring CurrentUserSid() {
-  HANDLE token = nullptr;
-  EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
-  base::win::ScopedHandle scoped_token(token);
-  BYTE buffer[256];
-  DWORD size = 0;
-  EXPECT_TRUE(
-      ::GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size));
-  wchar_t* text = nullptr;
-  EXPECT_TRUE(::ConvertSidToStringSidW(
-      reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text));
-  std::wstring sid = text;
-  ::LocalFree(text);
-  return sid;
-}
 
 bool IsSignaled(HANDLE event) {
   return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
@@ -113,7 +93,7 @@ class FolderPermissionModeTest : public testing::Test {
     // The unique folder gives every test its own event names.
     folder_ = temp_dir_.GetPath().Append(L"Install Folder");
     ASSERT_TRUE(GetUserName(&user_));
-    user_sid_ = CurrentUserSid();
+    user_sid_ = test::CurrentUserSid();
   }
 
   void TearDown() override {
@@ -140,40 +120,18 @@ class FolderPermissionModeTest : public testing::Test {
         MakeEvent(L"KelvoInstaller/GiveInstallPermission/Undo", false, false);
   }
 
-  // A copy of the stand-in program named |name| in the temporary folder,
-  // staying alive |wait_ms| before it exits with |exit_code|.
-  base::FilePath MakeStandIn(const base::FilePath& dir,
-                             const std::wstring& name,
-                             int wait_ms,
-                             int exit_code = 0) {
-    base::FilePath exe = dir.Append(name);
-    EXPECT_TRUE(base::CreateDirectory(dir));
-    EXPECT_TRUE(
-        base::CopyFile(test::GetBuildBinDir().Append(L"stand_in.exe"), exe));
-    WriteText(base::FilePath(exe.value() + L".wait_ms"),
-              base::NumberToString(wait_ms));
-    WriteText(base::FilePath(exe.value() + L".exit_code"),
-              base::NumberToString(exit_code));
-    return exe;
-  }
-
   // Starts a stand-in that plays the installer process being served.
   base::ProcessId StartServedProcess(int wait_ms) {
     std::wstring name =
         L"served" + base::NumberToString16(processes_.size()) + L".exe";
-    base::FilePath exe = MakeStandIn(temp_dir_.GetPath(), name, wait_ms);
+    base::FilePath exe =
+        test::MakeStandIn(temp_dir_.GetPath(), name, 0, wait_ms);
     base::Process process =
         base::LaunchProcess(base::CommandLine(exe), base::LaunchOptions());
     EXPECT_TRUE(process.IsValid());
     base::ProcessId pid = process.Pid();
     processes_.push_back(std::move(process));
     return pid;
-  }
-
-  void WriteText(const base::FilePath& path, const std::string& text) {
-    ASSERT_EQ(
-        static_cast<int>(text.size()),
-        base::WriteFile(path, text.data(), static_cast<int>(text.size())));
   }
 
   base::CommandLine GrantCommandLine(base::ProcessId served_pid) {
@@ -341,7 +299,7 @@ class FolderPermissionWaitTest : public FolderPermissionModeTest {
   void SetUp() override {
     FolderPermissionModeTest::SetUp();
     package_ = temp_dir_.GetPath().Append(L"Package Folder");
-    MakeStandIn(package_, L"installer.exe", 0, 5);
+    test::MakeStandIn(package_, L"installer.exe", 5);
     ready_ = MakeEvent(L"KelvoInstaller/PackageReady", true, true);
     interrupted_ =
         MakeEvent(L"KelvoInstaller/InstallationInterrupted", true, true);
@@ -364,18 +322,8 @@ class FolderPermissionWaitTest : public FolderPermissionModeTest {
   }
 
   // The command lines the package's installer was started with.
-  std::vector<base::CommandLine> InstallerRuns() {
-    std::vector<base::CommandLine> runs;
-    std::string log;
-    if (!base::ReadFileToString(package_.Append(L"installer.exe.log"), &log))
-      return runs;
-    size_t start = 0;
-    for (size_t end; (end = log.find('\n', start)) != std::string::npos;
-         start = end + 1) {
-      runs.push_back(base::CommandLine::FromString(
-          base::UTF8ToWide(log.substr(start, end - start))));
-    }
-    return runs;
+  std::vector<std::string> InstallerRuns() {
+    return test::StandInRuns(package_.Append(L"installer.exe"));
   }
 
   base::FilePath package_;
@@ -387,9 +335,10 @@ TEST_F(FolderPermissionWaitTest, HandsOverToThePackageInstaller) {
   ASSERT_TRUE(::SetEvent(ready_.Get()));
   RunFolderPermissionMode(WaitCommandLine(OwnPid()), kUndoDelay);
 
-  std::vector<base::CommandLine> runs = InstallerRuns();
+  std::vector<std::string> runs = InstallerRuns();
   ASSERT_EQ(1u, runs.size());
-  const base::CommandLine& run = runs[0];
+  const base::CommandLine run =
+      base::CommandLine::FromString(base::UTF8ToWide(runs[0]));
   EXPECT_EQ(package_.Append(L"installer.exe"), run.GetProgram());
   // Only the switches of the grant; without `wait-for-package` the package's
   // installer grants itself.
@@ -425,7 +374,7 @@ TEST_F(FolderPermissionWaitTest, EndsWithoutStartWhenInterruptedOrIncomplete) {
 }
 
 TEST_F(FolderPermissionWaitTest, StopsWaitingForTheInstallerWithTheInitial) {
-  MakeStandIn(package_, L"installer.exe", 3000);
+  test::MakeStandIn(package_, L"installer.exe", 0, 3000);
   base::ProcessId initial = StartServedProcess(300);
   ASSERT_TRUE(::SetEvent(ready_.Get()));
   base::TimeTicks start = base::TimeTicks::Now();
@@ -452,8 +401,8 @@ TEST_F(FolderPermissionModeTest, RunsTheUninstallBatchWhenPresent) {
   RunUninstallBatch(folder_);
   EXPECT_TRUE(Logged("No uninstall batch file"));
 
-  WriteText(folder_.Append(L"k.bat"),
-            "@echo off\r\necho cleaned> \"%~dp0marker.txt\"\r\n");
+  test::WriteTextFile(folder_.Append(L"k.bat"),
+                      "@echo off\r\necho cleaned> \"%~dp0marker.txt\"\r\n");
   RunUninstallBatch(folder_);
   // Not waited for: the marker appears some time later.
   std::string text;

@@ -42,12 +42,6 @@ TEST(InstallFolderChoiceTest, StandaloneDrivesBestFirst) {
             FindStandaloneInstallPaths());
 }
 
-TEST(InstallFolderChoiceTest, RealDrives) {
-  DriveAccess* drives = DriveAccess::GetInstance();
-  EXPECT_TRUE(drives->GetLogicalDriveMask() & (1u << (L'C' - L'A')));
-  EXPECT_EQ(static_cast<UINT>(DRIVE_FIXED), drives->GetDriveTypeOf(L"C:\\"));
-}
-
 TEST(InstallFolderChoiceTest, PoorDrivesOnlyWhenNothingBetter) {
   // A CD-ROM and worse are kept only as the best there is, and end the list.
   EXPECT_EQ(Paths({L"D:"}), RankStandaloneCandidates({{FilePath(L"D:"), 5},

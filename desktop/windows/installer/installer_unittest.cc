@@ -20,9 +20,10 @@
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/status.h"
-#include "desktop/windows/installer/test/engine_test.h"
+#include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "desktop/windows/installer/test/steps_test.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 #include "gtest/gtest.h"
 
@@ -30,31 +31,19 @@ namespace installer {
 namespace {
 
 using base::FilePath;
+using test::MakeStandIn;
+using test::StandInRuns;
 using Events = std::vector<std::string>;
 
 constexpr char kChildFailed[] =
     "error 37055 Installer process did not complete successfully.";
 
-std::vector<base::OnceClosure> Steps(base::OnceClosure first,
-                                     base::OnceClosure second) {
-  std::vector<base::OnceClosure> steps;
-  steps.push_back(std::move(first));
-  steps.push_back(std::move(second));
-  return steps;
-}
-
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class InstallerTest : public test::EngineTest {
+class InstallerTest : public test::StepsTest {
  protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    WriteFilesList({"a.pak"});
-    ASSERT_EQ(1, base::WriteFile(package_dir().AppendASCII("a.pak"), "a", 1));
-  }
-
   // Everything a run may change: the install folder's parent and the
   // product key.
   test::MachineSnapshot Snapshot() {
@@ -129,7 +118,7 @@ TEST_F(InstallerTest, ErrorOrCancelAfterAStepRollsBack) {
           installer->NotifyError(IDS_ERROR_INSTALL, L"", "again");
         },
         installer.get());
-    installer->SetStepListForTesting(Steps(
+    installer->SetStepListForTesting(MakeSteps(
         CopyStep(installer.get(), &recorder, std::move(then)),
         way == kError ? std::move(second)
                       : base::BindOnce(&test::InstallerEventRecorder::Add,

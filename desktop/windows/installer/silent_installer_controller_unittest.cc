@@ -27,22 +27,19 @@
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
 namespace {
 
 using base::FilePath;
+using test::WriteTextFile;
 
 constexpr base::TimeDelta kRunLimit = base::TimeDelta::FromSeconds(60);
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-void WriteText(const FilePath& path, const std::string& text) {
-  ASSERT_EQ(static_cast<int>(text.size()),
-            base::WriteFile(path, text.data(), static_cast<int>(text.size())));
 }
 
 // What a runner reports: "folder", "error CODE DETAIL", "success" and
@@ -129,7 +126,7 @@ TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
   };
   for (const auto& test_case : kCases) {
     SCOPED_TRACE(test_case.script);
-    WriteText(FilePath(backend.value() + L".script"), test_case.script);
+    WriteTextFile(FilePath(backend.value() + L".script"), test_case.script);
     test::ScopedLogCapture log;
     std::unique_ptr<Settings> settings = MakeSettings(false, true);
     SilentInstallerController controller;
@@ -158,10 +155,11 @@ class SilentInstallTest : public testing::Test {
     ASSERT_TRUE(base::CreateDirectory(package_.Append(L"resources")));
     for (int i = 0; i < 20; ++i) {
       files_.push_back("resources\\data_" + base::IntToString(i) + ".pak");
-      WriteText(package_.AppendASCII(files_.back()), std::string(i * 97, 'k'));
+      WriteTextFile(package_.AppendASCII(files_.back()),
+                    std::string(i * 97, 'k'));
     }
-    WriteText(package_.Append(L"files_list"),
-              base::JoinString(files_, "\r\n") + "\r\n");
+    WriteTextFile(package_.Append(L"files_list"),
+                  base::JoinString(files_, "\r\n") + "\r\n");
   }
 
   void TearDown() override {

@@ -10,7 +10,6 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
-#include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_path_override.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
@@ -19,25 +18,22 @@
 #include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
+#include "desktop/windows/installer/test/install_log_test_util.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
 namespace {
 
 using base::FilePath;
+using test::WriteTextFile;
 
 constexpr wchar_t kHttpChoiceKey[] =
     L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
     L"http\\UserChoice";
 constexpr wchar_t kTestProgId[] = L"KelvoStatusTestHTML";
-
-void WriteTextFile(const FilePath& path, const std::string& text) {
-  ASSERT_TRUE(base::CreateDirectory(path.DirName()));
-  ASSERT_EQ(static_cast<int>(text.size()),
-            base::WriteFile(path, text.data(), static_cast<int>(text.size())));
-}
 
 void CreateShortcut(const FilePath& shortcut, const FilePath& target) {
   ASSERT_TRUE(base::CreateDirectory(shortcut.DirName()));
@@ -68,22 +64,6 @@ class StatusTest : public testing::Test {
     auto status = std::make_unique<Status>(replace);
     status->InitForPath(path);
     return status;
-  }
-
-  // An install log of this product in |folder_|, under |name|.
-  void WriteInstallLog(const InstallLog& log,
-                       const char* name = "installation_status.xml") {
-    ASSERT_TRUE(base::CreateDirectory(folder_));
-    ASSERT_TRUE(InstallLogWriter().WriteToFile(log, folder_.AppendASCII(name)));
-  }
-
-  InstallLog MinimalLog() {
-    InstallLog log;
-    log.install_path = folder_;
-    log.version = "45.0.2531.0";
-    log.subfolder = FilePath(L"45.0.2531.0");
-    log.files = {FilePath(L"launcher.exe")};
-    return log;
   }
 
   // Makes |command| the open command of the user's http handler.
@@ -178,7 +158,7 @@ TEST_F(StatusTest, InstallationOfThisStream) {
   const FilePath old_exe = folder_.Append(L"45.0.2531.0\\kelvo.exe");
   WriteTextFile(launcher, "MZ launcher");
   WriteTextFile(old_exe, "MZ old");
-  InstallLog log = MinimalLog();
+  InstallLog log = MinimalInstallLog(folder_);
   log.desktop_shortcut = root_.Append(L"Desktop\\Kelvo.lnk");
   log.start_menu_shortcut = root_.Append(L"Programs\\Kelvo.lnk");
   WriteInstallLog(log);
@@ -216,7 +196,10 @@ TEST_F(StatusTest, InstallationOfThisStream) {
 }
 
 TEST_F(StatusTest, FormerProductTraces) {
-  WriteInstallLog(MinimalLog(), "kelvo_install_log.xml");
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  ASSERT_TRUE(InstallLogWriter().WriteToFile(
+      MinimalInstallLog(folder_),
+      folder_.AppendASCII("kelvo_install_log.xml")));
   WriteTextFile(folder_.AppendASCII("kelvo.exe"), "MZ");
   WriteTextFile(folder_.AppendASCII("kelvoprefs_default.ini"),
                 "[System]\r\nKelvo Product=2\r\nMulti User=0\r\n"
@@ -250,17 +233,9 @@ TEST_F(StatusTest, FormerProductTraces) {
   EXPECT_TRUE(cut->language().empty());
 }
 
-TEST_F(StatusTest, UnreadableInstallLog) {
-  ASSERT_TRUE(base::CreateDirectory(folder_));
-  WriteTextFile(folder_.AppendASCII("installation_status.xml"), "<install_log");
-  std::unique_ptr<Status> status = Examine(folder_);
-  EXPECT_FALSE(status->existing_installation());
-  EXPECT_FALSE(status->install_log_parse_error().empty());
-}
-
 TEST_F(StatusTest, InstallLogFlagsAreNormalised) {
   auto read_back = [this](bool copy_only, bool shortcut, bool hklm_key) {
-    InstallLog log = MinimalLog();
+    InstallLog log = MinimalInstallLog(folder_);
     log.copy_only = copy_only;
     log.all_users = true;
     if (shortcut)

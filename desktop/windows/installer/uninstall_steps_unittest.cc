@@ -22,6 +22,8 @@ namespace installer {
 namespace {
 
 using base::FilePath;
+using test::MakeStandIn;
+using test::StandInRuns;
 
 class UninstallStepsTest : public test::StepsTest {
  protected:

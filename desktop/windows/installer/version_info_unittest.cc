@@ -6,15 +6,6 @@
 namespace installer {
 namespace {
 
-TEST(VersionInfoTest, ThisBuildsTexts) {
-  EXPECT_EQ("2531.0", GetInternalVersion());
-  EXPECT_EQ("Kelvo developer", GetDefaultFolderName());
-  // The channel's name and the stream differ in case.
-  EXPECT_EQ("Developer", GetChannelName(GetChannel()));
-  EXPECT_EQ("", GetChannelName(0));
-  EXPECT_EQ("", GetChannelName(5));
-}
-
 TEST(VersionInfoTest, BrandingShiftsTheProductVersion) {
   {
     BrandingConfig::ScopedOverrideForTesting branding(

@@ -5,6 +5,7 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/win/scoped_com_initializer.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/installer/xml_reader.h"
 #include "desktop/windows/installer/xml_writer.h"
 #include "gtest/gtest.h"
@@ -22,9 +23,7 @@ class XmlDocumentTest : public testing::Test {
   base::FilePath WriteXml(const std::string& text) {
     base::FilePath file =
         temp_dir_.GetPath().AppendASCII("doc" + std::to_string(++files_));
-    EXPECT_EQ(
-        static_cast<int>(text.size()),
-        base::WriteFile(file, text.data(), static_cast<int>(text.size())));
+    test::WriteTextFile(file, text);
     return file;
   }
 
@@ -76,21 +75,6 @@ TEST_F(XmlDocumentTest, CursorMovesKeepToElements) {
   EXPECT_EQ("only_text", Name(reader));
   ASSERT_EQ(XmlReader::kMoved, reader.Parent());
   EXPECT_EQ("root", Name(reader));
-}
-
-TEST_F(XmlDocumentTest, LoadRefusesMissingAndMalformedFiles) {
-  XmlDocument document;
-  EXPECT_FALSE(document.Load(temp_dir_.GetPath().Append(L"missing.xml")));
-  EXPECT_FALSE(document.Load(WriteXml("<root><open></root>")));
-  EXPECT_FALSE(document.Load(WriteXml("")));
-  // A failed load leaves nothing to walk, read, build or save.
-  XmlReader reader(&document);
-  XmlWriter writer(&document);
-  std::string text;
-  EXPECT_EQ(XmlReader::kFailed, reader.FirstChildElement());
-  EXPECT_FALSE(reader.GetNodeName(&text));
-  EXPECT_FALSE(writer.StartElement("root"));
-  EXPECT_FALSE(document.SaveIndented(&text));
 }
 
 }  // namespace

@@ -4,19 +4,17 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 
-#include "base/base_paths.h"
 #include "base/bind.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "base/path_service.h"
-#include "base/process/launch.h"
-#include "base/process/process.h"
-#include "base/strings/string_number_conversions.h"
+#include "base/synchronization/waitable_event.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -67,15 +65,10 @@ class GlobalStorageWinTest : public testing::Test {
   }
 
   void WriteFallbackFile(const std::string& json) {
-    ASSERT_EQ(static_cast<int>(json.size()),
-              base::WriteFile(fallback_file(), json.data(),
-                              static_cast<int>(json.size())));
+    test::WriteTextFile(fallback_file(), json);
   }
-
   std::string ReadFallbackFile() const {
-    std::string text;
-    base::ReadFileToString(fallback_file(), &text);
-    return text;
+    return test::ReadTextFile(fallback_file());
   }
 
   std::unique_ptr<GlobalStorageWin> MakeStorage(bool copy_only) {
@@ -170,55 +163,45 @@ TEST_F(GlobalStorageWinTest, FallbackEntries) {
   EXPECT_EQ("", GetValue(other.get(), "n"));
 }
 
-// Another process holding "kvuc_registry_mutex", as the browser's update
-// checker does while it works. Without |release_on_request| it exits
-// holding the mutex, which abandons it.
+// Another thread holding "kvuc_registry_mutex", as the browser's update
+// checker does while it works (a named mutex belongs to a thread, so a
+// thread of this process stands in for another process). Without
+// |release_on_request| the thread ends holding the mutex, which abandons it.
 class MutexHolder {
  public:
-  explicit MutexHolder(bool release_on_request) {
-    const std::wstring suffix =
-        base::NumberToString16(static_cast<unsigned>(::GetCurrentProcessId()));
-    const std::wstring ready = L"KelvoTest/GsMutexReady/" + suffix;
-    const std::wstring release = L"KelvoTest/GsMutexRelease/" + suffix;
-    ready_.Set(::CreateEventW(nullptr, TRUE, FALSE, ready.c_str()));
-    release_.Set(::CreateEventW(nullptr, TRUE, FALSE, release.c_str()));
-    base::FilePath dir;
-    base::PathService::Get(base::DIR_EXE, &dir);
-    process_ = base::LaunchProcess(
-        L"\"" + dir.AppendASCII("gs_mutex_holder.exe").value() + L"\" " +
-            GlobalStorageWin::kMutexName + L" " + ready +
-            (release_on_request ? L" " + release : L""),
-        base::LaunchOptions());
-  }
-
-  ~MutexHolder() {
-    if (WaitForExit() == -1)
-      process_.Terminate(1, true);
-  }
+  explicit MutexHolder(bool release_on_request)
+      : thread_([this, release_on_request] {
+          base::win::ScopedHandle mutex(
+              ::CreateMutexW(nullptr, FALSE, GlobalStorageWin::kMutexName));
+          held_ = ::WaitForSingleObject(mutex.Get(), 10000) == WAIT_OBJECT_0;
+          ready_.Signal();
+          if (release_on_request && held_) {
+            release_.TimedWait(base::TimeDelta::FromSeconds(60));
+            ::ReleaseMutex(mutex.Get());
+          }
+        }) {}
+  ~MutexHolder() { End(); }
 
   bool WaitUntilHeld() {
-    return process_.IsValid() &&
-           ::WaitForSingleObject(ready_.Get(), 30000) == WAIT_OBJECT_0;
+    return ready_.TimedWait(base::TimeDelta::FromSeconds(30)) && held_;
   }
-
-  // The holder's exit code once it ended, -1 when it did not within 30 s.
-  int WaitForExit() {
-    ::SetEvent(release_.Get());
-    int exit_code = -1;
-    if (process_.IsValid()) {
-      process_.WaitForExitWithTimeout(base::TimeDelta::FromSeconds(30),
-                                      &exit_code);
-    }
-    return exit_code;
+  // Lets the holder end, releasing the mutex when asked to.
+  void End() {
+    release_.Signal();
+    if (thread_.joinable())
+      thread_.join();
   }
 
  private:
-  base::win::ScopedHandle ready_;
-  base::win::ScopedHandle release_;
-  base::Process process_;
+  base::WaitableEvent ready_{base::WaitableEvent::ResetPolicy::MANUAL,
+                             base::WaitableEvent::InitialState::NOT_SIGNALED};
+  base::WaitableEvent release_{base::WaitableEvent::ResetPolicy::MANUAL,
+                               base::WaitableEvent::InitialState::NOT_SIGNALED};
+  bool held_ = false;
+  std::thread thread_;
 };
 
-TEST_F(GlobalStorageWinTest, BusyWhileAnotherProcessHoldsTheMutex) {
+TEST_F(GlobalStorageWinTest, BusyWhileAnotherThreadHoldsTheMutex) {
   std::unique_ptr<GlobalStorageWin> storage = MakeStorage(false);
   ASSERT_EQ(GlobalStorage::kOk, storage->Set("UUID", "before"));
   {
@@ -230,11 +213,11 @@ TEST_F(GlobalStorageWinTest, BusyWhileAnotherProcessHoldsTheMutex) {
     EXPECT_TRUE(log.Contains(logging::LOG_ERROR,
                              "[AU] GS: Couldn't get hold on an access mutex"));
     EXPECT_EQ(L"before", Stored(L"UUID"));
-    EXPECT_EQ(0, holder.WaitForExit());
+    holder.End();
   }
   EXPECT_EQ("before", GetValue(storage.get(), "UUID"));
 
-  // The store lets go after each operation: another process gets the mutex
+  // The store lets go after each operation: another holder gets the mutex
   // (it waits at most ten seconds for it).
   MutexHolder next(true);
   EXPECT_TRUE(next.WaitUntilHeld());
@@ -246,7 +229,7 @@ TEST_F(GlobalStorageWinTest, AbandonedMutexCountsAsTaken) {
   ASSERT_EQ("", GetValue(storage.get(), "UUID"));
   MutexHolder holder(false);
   ASSERT_TRUE(holder.WaitUntilHeld());
-  ASSERT_EQ(0, holder.WaitForExit());
+  holder.End();
   EXPECT_EQ(GlobalStorage::kOk, storage->Set("UUID", "after"));
   EXPECT_EQ("after", GetValue(storage.get(), "UUID"));
 }

@@ -26,6 +26,7 @@
 #include "desktop/windows/installer/test/installer_message_test_util.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -102,9 +103,7 @@ class IPCTest : public testing::Test {
       text += line + "\n";
     const base::FilePath file = temp_dir_.GetPath().AppendASCII(
         "script" + std::to_string(++scripts_) + ".txt");
-    EXPECT_EQ(
-        static_cast<int>(text.size()),
-        base::WriteFile(file, text.data(), static_cast<int>(text.size())));
+    test::WriteTextFile(file, text);
     base::CommandLine command(
         test::GetBuildBinDir().AppendASCII("ipc_test_sender.exe"));
     command.AppendSwitchNative("mailslot", name);
@@ -211,8 +210,6 @@ TEST_F(IPCTest, MalformedAndOversizeBlocksAreDroppedAndLaterOnesArrive) {
   const Calls expected = {"step", "step", "success"};
   EXPECT_TRUE(collector.WaitForCalls(expected.size()));
   EXPECT_EQ(expected, collector.calls());
-  EXPECT_EQ(1u, log.Count("Received a message without installer signature"));
-  EXPECT_EQ(1u, log.Count("Received installer message with invalid type"));
   EXPECT_EQ(1u, log.Count("Dropping a mailslot message of 2052 bytes"));
   EXPECT_EQ(1u, log.Count("Dropping a mailslot message of 4096 bytes"));
 }

@@ -69,12 +69,6 @@ TEST_F(PayloadReaderTest, UnsignedImageWithArchiveIsAFullPackage) {
   PayloadReader reader(Write(MakeImage() + Payload(archive)));
   EXPECT_EQ(PAYLOAD_TYPE_FULL_PACKAGE, reader.payload_type());
   EXPECT_EQ(archive, reader.GetPayloadData());
-
-  base::FilePath out = temp_.GetPath().Append(L"package.7z");
-  ASSERT_TRUE(reader.WritePayloadToFile(out));
-  std::string written;
-  ASSERT_TRUE(base::ReadFileToString(out, &written));
-  EXPECT_EQ(archive, written);
 }
 
 TEST_F(PayloadReaderTest, SignedImagesCarryPayloadsBeforeOrAfterTheTable) {
@@ -97,7 +91,7 @@ TEST_F(PayloadReaderTest, SignedImagesCarryPayloadsBeforeOrAfterTheTable) {
   EXPECT_EQ(PAYLOAD_TYPE_NONE, appended.payload_type());
   EXPECT_TRUE(log.ContainsError(
       "Found full package that is not covered by the signature"));
-  EXPECT_FALSE(appended.WritePayloadToFile(temp_.GetPath().Append(L"x")));
+  EXPECT_TRUE(appended.GetPayloadData().empty());
 }
 
 TEST_F(PayloadReaderTest, HostileLengthsAndHeadersReadNothing) {

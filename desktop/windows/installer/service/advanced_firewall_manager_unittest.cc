@@ -1,7 +1,7 @@
 // The firewall rules of an application, through FakeFirewallPolicy: which
 // rules are the application's, what the mDNS rule holds, that adding
-// replaces, that removing spares other applications' rules of the same
-// name, and whether local ports count as reachable.
+// replaces, and that removing spares other applications' rules of the same
+// name.
 
 #include "desktop/windows/installer/service/advanced_firewall_manager.h"
 
@@ -111,33 +111,6 @@ TEST_F(AdvancedFirewallManagerTest, UnreadableRulesAreNotTheApplications) {
         << operation;
     policy_->Fail(operation, S_OK);
   }
-}
-
-TEST_F(AdvancedFirewallManagerTest, LocalPortsNeedTheFirewallOffOrARule) {
-  policy_->set_current_profiles(NET_FW_PROFILE2_PUBLIC |
-                                NET_FW_PROFILE2_PRIVATE);
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_PUBLIC, false);
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_PRIVATE, true);
-  policy_->AddExistingRule(kRuleName, kOtherBrowser);
-  EXPECT_FALSE(manager_->CanUseLocalPorts());
-  // Profiles not in effect do not count.
-  policy_->set_current_profiles(NET_FW_PROFILE2_PUBLIC);
-  EXPECT_TRUE(manager_->CanUseLocalPorts());
-  // Any rule of the application opens them.
-  policy_->set_current_profiles(NET_FW_PROFILE2_PRIVATE);
-  policy_->AddExistingRule(L"Any", kBrowser);
-  EXPECT_TRUE(manager_->CanUseLocalPorts());
-}
-
-TEST_F(AdvancedFirewallManagerTest, UnknownFirewallStateCountsAsOn) {
-  policy_->set_firewall_enabled(NET_FW_PROFILE2_PRIVATE, false);
-  policy_->Fail(FakeFirewallPolicy::kGetFirewallEnabled, E_NOTIMPL);
-  EXPECT_FALSE(manager_->CanUseLocalPorts());
-  policy_->Fail(FakeFirewallPolicy::kGetFirewallEnabled, S_OK);
-  policy_->Fail(FakeFirewallPolicy::kGetCurrentProfileTypes, E_NOTIMPL);
-  EXPECT_FALSE(manager_->CanUseLocalPorts());
-  ASSERT_TRUE(manager_->AddFirewallRules());
-  EXPECT_TRUE(manager_->CanUseLocalPorts());
 }
 
 }  // namespace

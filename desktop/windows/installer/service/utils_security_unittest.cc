@@ -11,6 +11,7 @@
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/service/win32_security_access.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -20,22 +21,6 @@ constexpr ACCESS_MASK kWriteAccess = 0x1201bf;  // Read, write and execute.
 constexpr wchar_t kObject[] = L"C:\\Kelvo Test\\Object";
 // A SID that the test's token does not carry.
 constexpr wchar_t kStranger[] = L"S-1-5-21-1-2-3-4";
-
-std::wstring CurrentUserSid() {
-  HANDLE token = nullptr;
-  EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
-  base::win::ScopedHandle scoped_token(token);
-  BYTE buffer[256];
-  DWORD size = 0;
-  EXPECT_TRUE(
-      ::GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size));
-  wchar_t* text = nullptr;
-  EXPECT_TRUE(::ConvertSidToStringSidW(
-      reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text));
-  std::wstring sid = text;
-  ::LocalFree(text);
-  return sid;
-}
 
 // One ACE of a DACL, as a test reads it.
 struct Ace {
@@ -81,7 +66,7 @@ bool HasAce(const std::wstring& sddl, const Ace& ace) {
 
 class SecurityFakeTest : public testing::Test {
  protected:
-  SecurityFakeTest() : override_(&fake_), me_(CurrentUserSid()) {}
+  SecurityFakeTest() : override_(&fake_), me_(test::CurrentUserSid()) {}
 
   // Owner SYSTEM unless given; the group does not matter.
   void SetObject(const std::wstring& dacl, const std::wstring& owner = L"SY") {
@@ -285,7 +270,7 @@ class SecurityRealTest : public testing::Test {
   static constexpr wchar_t kKeyPath[] = L"Software\\KelvoTest\\ServiceUtils";
   static constexpr wchar_t kObjectName[] =
       L"CURRENT_USER\\Software\\KelvoTest\\ServiceUtils";
-  const std::wstring me_ = CurrentUserSid();
+  const std::wstring me_ = test::CurrentUserSid();
 };
 
 TEST_F(SecurityRealTest, DeniedKeyIsGrantedAndRestored) {

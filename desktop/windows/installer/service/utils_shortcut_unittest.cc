@@ -1,15 +1,12 @@
-// IsOurShortcut and FindTaskbarPin with real .lnk files, the taskbar pins
-// folder moved into a temporary folder.
+// IsOurShortcut with real .lnk files.
 
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "base/path_service.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/shortcut.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -38,10 +35,6 @@ class ShortcutUtilsTest : public testing::Test {
     ASSERT_FALSE(base::FilePath::CompareEqualIgnoreCase(short_exe_.value(),
                                                         exe_.value()));
     ASSERT_TRUE(GetFileIdentity(exe_, &identity_));
-  }
-
-  void TearDown() override {
-    base::PathService::RemoveOverride(base::DIR_TASKBAR_PINS);
   }
 
   base::FilePath MakeLink(const base::FilePath& folder,
@@ -85,34 +78,6 @@ TEST_F(ShortcutUtilsTest, IsOurShortcut) {
   base::FilePath junk = links.Append(L"junk.lnk");
   ASSERT_EQ(4, base::WriteFile(junk, "junk", 4));
   EXPECT_FALSE(IsOurShortcut(junk, base::FilePath(), nullptr));
-}
-
-TEST_F(ShortcutUtilsTest, FindTaskbarPinCollectsEveryMatch) {
-  base::ScopedTempDir pins_dir;
-  ASSERT_TRUE(pins_dir.CreateUniqueTempDir());
-  const base::FilePath pins = pins_dir.GetPath();
-  ASSERT_TRUE(base::PathService::Override(base::DIR_TASKBAR_PINS, pins));
-
-  base::FilePath exact = MakeLink(pins, L"Kelvo.lnk", exe_);
-  base::FilePath by_short_name = MakeLink(pins, L"Kelvo 2.lnk", short_exe_);
-  MakeLink(pins, L"Other.lnk", other_exe_);
-  // Neither a .lnk nor at the top level: not looked at.
-  MakeLink(pins, L"Kelvo.lnk.bak", exe_);
-  ASSERT_TRUE(base::CreateDirectory(pins.Append(L"sub")));
-  MakeLink(pins.Append(L"sub"), L"Kelvo.lnk", exe_);
-  base::FilePath broken = pins.Append(L"Broken.lnk");
-  ASSERT_EQ(4, base::WriteFile(broken, "junk", 4));
-
-  // What was found before is kept.
-  const base::FilePath earlier(L"C:\\earlier.lnk");
-  std::vector<base::FilePath> found = {earlier};
-  FindTaskbarPin(exe_, &identity_, &found);
-  std::sort(found.begin() + 1, found.end());
-  std::vector<base::FilePath> expected = {earlier, exact, by_short_name};
-  std::sort(expected.begin() + 1, expected.end());
-  EXPECT_EQ(expected, found);
-  EXPECT_TRUE(log_.ContainsError("Couldn't resolve shortcut at " +
-                                 broken.AsUTF8Unsafe()));
 }
 
 }  // namespace

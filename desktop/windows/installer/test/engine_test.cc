@@ -6,12 +6,11 @@
 #include "base/files/file_util.h"
 #include "base/path_service.h"
 #include "base/run_loop.h"
-#include "base/strings/string_number_conversions.h"
-#include "base/strings/string_split.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/threading/worker_pool.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/test/test_util.h"
 
 namespace installer {
 namespace test {
@@ -19,11 +18,6 @@ namespace test {
 namespace {
 
 constexpr base::TimeDelta kMaxRunTime = base::TimeDelta::FromSeconds(60);
-
-void WriteText(const base::FilePath& path, const std::string& text) {
-  ASSERT_EQ(static_cast<int>(text.size()),
-            base::WriteFile(path, text.data(), static_cast<int>(text.size())));
-}
 
 }  // namespace
 
@@ -134,29 +128,8 @@ void EngineTest::WriteFilesList(const std::vector<std::string>& files,
     for (const std::string& file : list ? *list : std::vector<std::string>())
       text += file + "\r\n";
     if (list)
-      WriteText(package_dir_.AppendASCII(name), text);
+      WriteTextFile(package_dir_.AppendASCII(name), text);
   }
-}
-
-base::FilePath EngineTest::MakeStandIn(const base::FilePath& dir,
-                                       const std::wstring& name,
-                                       int exit_code,
-                                       int wait_ms) {
-  const base::FilePath program = dir.Append(name);
-  EXPECT_TRUE(base::CreateDirectory(dir));
-  EXPECT_TRUE(base::CopyFile(bin_dir_.Append(L"stand_in.exe"), program));
-  WriteText(dir.Append(name + L".exit_code"), base::IntToString(exit_code));
-  WriteText(dir.Append(name + L".wait_ms"), base::IntToString(wait_ms));
-  return program;
-}
-
-std::vector<std::string> EngineTest::StandInRuns(
-    const base::FilePath& program) {
-  std::string text;
-  base::ReadFileToString(
-      program.DirName().Append(program.BaseName().value() + L".log"), &text);
-  return base::SplitString(text, "\n", base::TRIM_WHITESPACE,
-                           base::SPLIT_WANT_NONEMPTY);
 }
 
 void EngineTest::EnableUac() {

@@ -120,14 +120,6 @@ class EngineTest : public testing::Test {
   // null, root_files_list into the package folder.
   void WriteFilesList(const std::vector<std::string>& files,
                       const std::vector<std::string>* root_files = nullptr);
-  // Copies the stand-in program to |dir|\|name|, to exit with |exit_code|
-  // after |wait_ms|.
-  base::FilePath MakeStandIn(const base::FilePath& dir,
-                             const std::wstring& name,
-                             int exit_code,
-                             int wait_ms = 0);
-  // The command lines a stand-in recorded, one per run.
-  std::vector<std::string> StandInRuns(const base::FilePath& program);
   // Makes the system ask for elevation (the test prefix has UAC off) until
   // the test ends.
   void EnableUac();

@@ -63,24 +63,6 @@ std::vector<FirewallRuleProperties> FakeFirewallPolicy::rules() const {
   return rules;
 }
 
-HRESULT FakeFirewallPolicy::GetCurrentProfileTypes(LONG* profile_types) {
-  HRESULT hr = ResultOf(kGetCurrentProfileTypes);
-  if (SUCCEEDED(hr))
-    *profile_types = current_profiles_;
-  return hr;
-}
-
-HRESULT FakeFirewallPolicy::GetFirewallEnabled(NET_FW_PROFILE_TYPE2 profile,
-                                               bool* enabled) {
-  asked_profiles_.push_back(profile);
-  HRESULT hr = ResultOf(kGetFirewallEnabled);
-  if (SUCCEEDED(hr)) {
-    auto it = enabled_.find(profile);
-    *enabled = it == enabled_.end() || it->second;
-  }
-  return hr;
-}
-
 HRESULT FakeFirewallPolicy::AddRule(const FirewallRuleProperties& properties) {
   HRESULT hr = ResultOf(kAddRule);
   if (SUCCEEDED(hr))

@@ -22,8 +22,6 @@ class FakeFirewallPolicy : public FirewallPolicy {
  public:
   // The operations a test can make fail.
   enum Operation {
-    kGetCurrentProfileTypes,
-    kGetFirewallEnabled,
     kAddRule,
     kGetRules,
     kRemoveRule,
@@ -40,25 +38,19 @@ class FakeFirewallPolicy : public FirewallPolicy {
   // Makes |operation| answer |hr| from now on (S_OK: work again).
   void Fail(Operation operation, HRESULT hr);
 
-  void set_current_profiles(LONG profiles) { current_profiles_ = profiles; }
-  // Every profile's firewall is on until set otherwise.
-  void set_firewall_enabled(NET_FW_PROFILE_TYPE2 profile, bool enabled) {
-    enabled_[profile] = enabled;
-  }
-  // The profiles GetFirewallEnabled was asked about, in order.
-  const std::vector<NET_FW_PROFILE_TYPE2>& asked_profiles() const {
-    return asked_profiles_;
-  }
-
   void AddExistingRule(const std::wstring& name,
                        const std::wstring& application_name);
   // The rules of the collection, in order.
   std::vector<FirewallRuleProperties> rules() const;
 
-  // FirewallPolicy:
-  HRESULT GetCurrentProfileTypes(LONG* profile_types) override;
+  // FirewallPolicy (the firewall's state is no test's concern: E_NOTIMPL):
+  HRESULT GetCurrentProfileTypes(LONG* profile_types) override {
+    return E_NOTIMPL;
+  }
   HRESULT GetFirewallEnabled(NET_FW_PROFILE_TYPE2 profile,
-                             bool* enabled) override;
+                             bool* enabled) override {
+    return E_NOTIMPL;
+  }
   HRESULT AddRule(const FirewallRuleProperties& properties) override;
   HRESULT GetRules(std::vector<std::unique_ptr<FirewallRule>>* rules) override;
   HRESULT RemoveRule(const std::wstring& name) override;
@@ -72,9 +64,6 @@ class FakeFirewallPolicy : public FirewallPolicy {
   // collection.
   std::vector<std::shared_ptr<FirewallRuleProperties>> rules_;
   std::map<Operation, HRESULT> failures_;
-  std::map<NET_FW_PROFILE_TYPE2, bool> enabled_;
-  std::vector<NET_FW_PROFILE_TYPE2> asked_profiles_;
-  LONG current_profiles_ = NET_FW_PROFILE2_PRIVATE;
 };
 
 }  // namespace installer

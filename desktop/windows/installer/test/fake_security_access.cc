@@ -42,6 +42,34 @@ bool IsSidOf(const std::vector<BYTE>& sid, WELL_KNOWN_SID_TYPE type) {
 
 }  // namespace
 
+// static
+SECURITY_INFORMATION FakeSecurityAccess::Describe(
+    const Object& object,
+    SECURITY_INFORMATION info,
+    SECURITY_DESCRIPTOR* absolute) {
+  ::InitializeSecurityDescriptor(absolute, SECURITY_DESCRIPTOR_REVISION);
+  SECURITY_INFORMATION present = 0;
+  if ((info & OWNER_SECURITY_INFORMATION) && !object.owner.empty()) {
+    ::SetSecurityDescriptorOwner(absolute,
+                                 const_cast<BYTE*>(object.owner.data()), FALSE);
+    present |= OWNER_SECURITY_INFORMATION;
+  }
+  if ((info & GROUP_SECURITY_INFORMATION) && !object.group.empty()) {
+    ::SetSecurityDescriptorGroup(absolute,
+                                 const_cast<BYTE*>(object.group.data()), FALSE);
+    present |= GROUP_SECURITY_INFORMATION;
+  }
+  if (info & DACL_SECURITY_INFORMATION) {
+    PACL dacl =
+        object.null_dacl
+            ? nullptr
+            : reinterpret_cast<PACL>(const_cast<BYTE*>(object.dacl.data()));
+    ::SetSecurityDescriptorDacl(absolute, TRUE, dacl, FALSE);
+    present |= DACL_SECURITY_INFORMATION;
+  }
+  return present;
+}
+
 FakeSecurityAccess::Object::Object() = default;
 FakeSecurityAccess::Object::Object(const Object&) = default;
 FakeSecurityAccess::Object& FakeSecurityAccess::Object::operator=(
@@ -94,24 +122,11 @@ std::wstring FakeSecurityAccess::GetSddl(const std::wstring& path) const {
     return std::wstring();
   const Object& object = it->second;
   SECURITY_DESCRIPTOR absolute;
-  ::InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
-  SECURITY_INFORMATION info = 0;
-  if (!object.owner.empty()) {
-    ::SetSecurityDescriptorOwner(&absolute,
-                                 const_cast<BYTE*>(object.owner.data()), FALSE);
-    info |= OWNER_SECURITY_INFORMATION;
-  }
-  if (!object.group.empty()) {
-    ::SetSecurityDescriptorGroup(&absolute,
-                                 const_cast<BYTE*>(object.group.data()), FALSE);
-    info |= GROUP_SECURITY_INFORMATION;
-  }
-  if (!object.null_dacl) {
-    ::SetSecurityDescriptorDacl(
-        &absolute, TRUE,
-        reinterpret_cast<PACL>(const_cast<BYTE*>(object.dacl.data())), FALSE);
-    info |= DACL_SECURITY_INFORMATION;
-  }
+  SECURITY_INFORMATION info =
+      Describe(object,
+               OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                   (object.null_dacl ? 0 : DACL_SECURITY_INFORMATION),
+               &absolute);
   wchar_t* text = nullptr;
   std::wstring result;
   if (::ConvertSecurityDescriptorToStringSecurityDescriptorW(
@@ -150,22 +165,7 @@ DWORD FakeSecurityAccess::ReadSecurity(const std::wstring& path,
     return ERROR_ACCESS_DENIED;
 
   SECURITY_DESCRIPTOR absolute;
-  ::InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
-  if ((info & OWNER_SECURITY_INFORMATION) && !object.owner.empty()) {
-    ::SetSecurityDescriptorOwner(&absolute,
-                                 const_cast<BYTE*>(object.owner.data()), FALSE);
-  }
-  if ((info & GROUP_SECURITY_INFORMATION) && !object.group.empty()) {
-    ::SetSecurityDescriptorGroup(&absolute,
-                                 const_cast<BYTE*>(object.group.data()), FALSE);
-  }
-  if (info & DACL_SECURITY_INFORMATION) {
-    PACL dacl =
-        object.null_dacl
-            ? nullptr
-            : reinterpret_cast<PACL>(const_cast<BYTE*>(object.dacl.data()));
-    ::SetSecurityDescriptorDacl(&absolute, TRUE, dacl, FALSE);
-  }
+  Describe(object, info, &absolute);
   // Windows hands out self-relative descriptors from LocalAlloc.
   DWORD size = 0;
   ::MakeSelfRelativeSD(&absolute, nullptr, &size);

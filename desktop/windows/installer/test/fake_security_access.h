@@ -88,6 +88,11 @@ class FakeSecurityAccess : public SecurityAccess {
     bool no_descriptor = false;
   };
 
+  // Fills |absolute| with the parts of |object| that |info| asks for and
+  // it has; returns which parts those are.
+  static SECURITY_INFORMATION Describe(const Object& object,
+                                       SECURITY_INFORMATION info,
+                                       SECURITY_DESCRIPTOR* absolute);
   bool OwnedByAdmins(const Object& object) const;
   bool IsEnabled(const wchar_t* privilege) const;
 

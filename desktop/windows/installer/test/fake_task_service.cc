@@ -37,41 +37,11 @@ class FakeTaskService::FakeRegisteredTask : public RegisteredTask {
     return hr;
   }
 
-  HRESULT SetEnabled(bool enabled) override {
-    Task* task = nullptr;
-    HRESULT hr = Find(kSetEnabled, &task);
-    if (SUCCEEDED(hr)) {
-      task->enabled = enabled;
-      service_->RecordChange((enabled ? L"enable " : L"disable ") + name_);
-    }
-    return hr;
-  }
-
-  HRESULT GetState(TASK_STATE* state) override {
-    Task* task = nullptr;
-    HRESULT hr = Find(kGetState, &task);
-    if (SUCCEEDED(hr))
-      *state = task->state;
-    return hr;
-  }
-
-  HRESULT GetLastRunTime(DATE* time) override {
-    Task* task = nullptr;
-    HRESULT hr = Find(kGetLastRunTime, &task);
-    if (FAILED(hr))
-      return hr;
-    *time = task->last_run_time;
-    return task->last_run_result;
-  }
-
+  HRESULT SetEnabled(bool enabled) override { return E_NOTIMPL; }
+  HRESULT GetState(TASK_STATE* state) override { return E_NOTIMPL; }
+  HRESULT GetLastRunTime(DATE* time) override { return E_NOTIMPL; }
   HRESULT Run(const std::vector<std::wstring>& arguments) override {
-    Task* task = nullptr;
-    HRESULT hr = Find(kRun, &task);
-    if (SUCCEEDED(hr)) {
-      task->runs.push_back(arguments);
-      service_->RecordChange(L"run " + name_);
-    }
-    return hr;
+    return E_NOTIMPL;
   }
 
   HRESULT SetSecurityDescriptor(const std::wstring& sddl) override {
@@ -93,26 +63,10 @@ class FakeTaskService::FakeRegisteredTask : public RegisteredTask {
   }
 
   HRESULT GetTriggers(std::vector<TaskTrigger>* triggers) override {
-    Task* task = nullptr;
-    HRESULT hr = Find(kGetTriggers, &task);
-    if (SUCCEEDED(hr))
-      *triggers = task->definition.triggers;
-    return hr;
+    return E_NOTIMPL;
   }
-
   HRESULT UpdateDailyInterval(size_t index, short days) override {
-    Task* task = nullptr;
-    HRESULT hr = Find(kUpdateDailyInterval, &task);
-    if (FAILED(hr))
-      return hr;
-    std::vector<TaskTrigger>& triggers = task->definition.triggers;
-    if (index >= triggers.size() ||
-        triggers[index].type != TASK_TRIGGER_DAILY) {
-      return E_INVALIDARG;
-    }
-    triggers[index].days_interval = days;
-    service_->RecordChange(L"update " + name_);
-    return S_OK;
+    return E_NOTIMPL;
   }
 
  private:

@@ -30,14 +30,8 @@ class FakeTaskService : public TaskService {
     kDelete,
     kGetName,
     kGetEnabled,
-    kSetEnabled,
-    kGetState,
-    kGetLastRunTime,
-    kRun,
     kSetSecurityDescriptor,
     kGetActions,
-    kGetTriggers,
-    kUpdateDailyInterval,
   };
 
   struct Task {
@@ -50,14 +44,8 @@ class FakeTaskService : public TaskService {
     TaskLogon logon;
     int flags = 0;
     bool enabled = true;
-    TASK_STATE state = TASK_STATE_READY;
-    // GetLastRunTime answers these.
-    HRESULT last_run_result = SCHED_S_TASK_HAS_NOT_RUN;
-    DATE last_run_time = 0;
     // Empty until SetSecurityDescriptor.
     std::wstring sddl;
-    // The arguments of every Run, in order.
-    std::vector<std::vector<std::wstring>> runs;
   };
 
   FakeTaskService();
@@ -73,9 +61,9 @@ class FakeTaskService : public TaskService {
   Task* FindTask(const std::wstring& name);
   const std::map<std::wstring, Task>& tasks() const { return tasks_; }
 
-  // The changes made, in order: "register NAME", "delete NAME", "update
-  // NAME" (UpdateDailyInterval), "enable NAME", "disable NAME", "run
-  // NAME", "sddl NAME". Failed calls are not recorded.
+  // The changes made, in order: "register NAME", "delete NAME", "sddl
+  // NAME". Failed calls are not recorded. What no test uses (enabling,
+  // running, states, triggers) answers E_NOTIMPL.
   const std::vector<std::wstring>& changes() const { return changes_; }
 
   // TaskService:

@@ -2,6 +2,10 @@
 
 #include <string>
 
+#include "base/files/file_util.h"
+#include "desktop/windows/installer/install_log_writer.h"
+#include "desktop/windows/installer/installation.h"
+
 namespace installer {
 
 namespace {
@@ -48,6 +52,22 @@ void CompareField(const char* field,
   KELVO_COMPARE_FIELD(hkcu_keys);
 #undef KELVO_COMPARE_FIELD
   return equal ? ::testing::AssertionSuccess() : result;
+}
+
+InstallLog MinimalInstallLog(const base::FilePath& folder) {
+  InstallLog log;
+  log.all_users = false;
+  log.install_path = folder;
+  log.version = "45.0.2531.0";
+  log.subfolder = base::FilePath(L"45.0.2531.0");
+  log.files = {base::FilePath(L"launcher.exe")};
+  return log;
+}
+
+void WriteInstallLog(const InstallLog& log) {
+  ASSERT_TRUE(base::CreateDirectory(log.install_path));
+  ASSERT_TRUE(InstallLogWriter().WriteToFile(
+      log, log.install_path.AppendASCII(kInstallLogFileName)));
 }
 
 void PrintTo(const InstallLog::Component& component, std::ostream* out) {

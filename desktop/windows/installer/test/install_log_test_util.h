@@ -17,6 +17,12 @@ namespace installer {
 ::testing::AssertionResult InstallLogsEqual(const InstallLog& expected,
                                             const InstallLog& actual);
 
+// A per-user installation of version 45.0.2531.0 at |folder|, in its
+// version subfolder, with launcher.exe.
+InstallLog MinimalInstallLog(const base::FilePath& folder);
+// Writes |log| as the install log of |log.install_path|.
+void WriteInstallLog(const InstallLog& log);
+
 // For gtest's messages.
 void PrintTo(const InstallLog::Component& component, std::ostream* out);
 void PrintTo(const InstallLog::RegistryValue& value, std::ostream* out);

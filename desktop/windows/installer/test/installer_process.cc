@@ -1,14 +1,19 @@
 #include "desktop/windows/installer/test/installer_process.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <memory>
 
 #include "base/environment.h"
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
-#include "base/path_service.h"
 #include "base/process/launch.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/test/test_util.h"
+#include "gtest/gtest.h"
 
 namespace installer {
 namespace test {
@@ -40,9 +45,11 @@ class ScopedEnvironmentVariable {
 }  // namespace
 
 base::FilePath GetBuildBinDir() {
-  base::FilePath dir;
-  base::PathService::Get(base::DIR_EXE, &dir);
-  return dir;
+  // From the module itself: tests override the executable's path service
+  // keys.
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return base::FilePath(std::wstring(path, length)).DirName();
 }
 
 InstallerRunResult RunProgram(const base::FilePath& exe,
@@ -91,6 +98,25 @@ std::string ReadInstallerLogs(const base::FilePath& temp_dir) {
     all += text;
   }
   return all;
+}
+
+base::FilePath MakeStandIn(const base::FilePath& dir,
+                           const std::wstring& name,
+                           int exit_code,
+                           int wait_ms) {
+  const base::FilePath program = dir.Append(name);
+  WriteTextFile(dir.Append(name + L".exit_code"), base::IntToString(exit_code));
+  WriteTextFile(dir.Append(name + L".wait_ms"), base::IntToString(wait_ms));
+  EXPECT_TRUE(
+      base::CopyFile(GetBuildBinDir().Append(L"stand_in.exe"), program));
+  return program;
+}
+
+std::vector<std::string> StandInRuns(const base::FilePath& program) {
+  std::string text;
+  base::ReadFileToString(base::FilePath(program.value() + L".log"), &text);
+  return base::SplitString(text, "\n", base::TRIM_WHITESPACE,
+                           base::SPLIT_WANT_NONEMPTY);
 }
 
 }  // namespace test

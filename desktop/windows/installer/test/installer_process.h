@@ -20,16 +20,16 @@ base::FilePath GetBuildBinDir();
 struct InstallerRunResult {
   bool finished = false;  // Ended within the time limit.
   int exit_code = -1;
-  std::string output;     // Standard output.
+  std::string output;  // Standard output.
 };
 
 // Runs |exe| with |arguments| (already quoted as needed) and the temporary
 // folder |temp_dir| (TMP and TEMP), waiting at most |timeout|.
-InstallerRunResult RunProgram(const base::FilePath& exe,
-                              const std::wstring& arguments,
-                              const base::FilePath& temp_dir,
-                              base::TimeDelta timeout =
-                                  base::TimeDelta::FromSeconds(60));
+InstallerRunResult RunProgram(
+    const base::FilePath& exe,
+    const std::wstring& arguments,
+    const base::FilePath& temp_dir,
+    base::TimeDelta timeout = base::TimeDelta::FromSeconds(60));
 
 // Copies installer.exe and installer.dll into |dir|; the path of the copy of
 // installer.exe, or empty on failure.
@@ -40,6 +40,15 @@ std::vector<base::FilePath> FindInstallerLogs(const base::FilePath& temp_dir);
 
 // Every log of |temp_dir| joined.
 std::string ReadInstallerLogs(const base::FilePath& temp_dir);
+
+// Copies stand_in.exe to |dir|\|name|, to exit with |exit_code| after
+// |wait_ms|.
+base::FilePath MakeStandIn(const base::FilePath& dir,
+                           const std::wstring& name,
+                           int exit_code,
+                           int wait_ms = 0);
+// The command lines a stand-in recorded, one per run.
+std::vector<std::string> StandInRuns(const base::FilePath& program);
 
 }  // namespace test
 }  // namespace installer

@@ -19,7 +19,7 @@
 //   raw HEX                 these bytes as one message, "-" for none
 //                           (--direct only)
 //   sleep MS                waits
-//   close                   closes; prints "close_ms" and how long it took
+//   close                   closes
 //   exit N                  ends the process with exit code N
 //   crash                   ends the process with an access violation
 // The messages go through IPCSender. With --direct each is written at once
@@ -43,7 +43,6 @@
 #include "base/path_service.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
-#include "base/time/time.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer_runner.h"
 #include "desktop/windows/installer/installer_switches.h"
@@ -186,15 +185,10 @@ void ScriptRunner::Connect() {
 }
 
 void ScriptRunner::Close() {
-  const base::TimeTicks start = base::TimeTicks::Now();
   if (direct_)
     direct_mailslot_.Close();
   else
     sender_.Close();
-  printf("close_ms %lld\n",
-         static_cast<long long>(
-             (base::TimeTicks::Now() - start).InMilliseconds()));
-  fflush(stdout);
 }
 
 void ScriptRunner::Send(std::unique_ptr<base::Pickle> message) {

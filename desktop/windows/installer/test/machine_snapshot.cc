@@ -67,18 +67,6 @@ void AddFolder(const base::FilePath& folder, MachineSnapshot* snapshot) {
   }
 }
 
-std::wstring RootName(HKEY root) {
-  if (root == HKEY_CLASSES_ROOT)
-    return L"HKCR";
-  if (root == HKEY_CURRENT_USER)
-    return L"HKCU";
-  if (root == HKEY_LOCAL_MACHINE)
-    return L"HKLM";
-  if (root == HKEY_USERS)
-    return L"HKU";
-  return L"HKEY?";
-}
-
 std::string DescribeDacl(HKEY key) {
   DWORD size = 0;
   ::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
@@ -159,7 +147,8 @@ MachineSnapshot TakeSnapshot(const SnapshotScope& scope) {
   for (const base::FilePath& folder : scope.folders)
     AddFolder(folder, &snapshot);
   for (const SnapshotScope::Key& key : scope.keys) {
-    const std::wstring root = RootName(key.root);
+    const std::wstring root =
+        key.root == HKEY_LOCAL_MACHINE ? L"HKLM" : L"HKCU";
     AddKey(key.root, key.path, KEY_WOW64_64KEY, root + L"64\\" + key.path,
            &snapshot);
     AddKey(key.root, key.path, KEY_WOW64_32KEY, root + L"32\\" + key.path,

@@ -28,7 +28,7 @@ namespace test {
 
 struct SnapshotScope {
   struct Key {
-    HKEY root;
+    HKEY root;  // HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE.
     std::wstring path;
   };
 

@@ -44,14 +44,6 @@ bool ScopedLogCapture::Contains(logging::LogSeverity severity,
   return false;
 }
 
-std::vector<std::string> ScopedLogCapture::lines() const {
-  base::AutoLock lock(lock_);
-  std::vector<std::string> texts;
-  for (const Line& line : lines_)
-    texts.push_back(line.text);
-  return texts;
-}
-
 std::vector<std::string> ScopedLogCapture::LinesOf(
     logging::LogSeverity severity) const {
   base::AutoLock lock(lock_);
@@ -61,11 +53,6 @@ std::vector<std::string> ScopedLogCapture::LinesOf(
       lines.push_back(line.text);
   }
   return lines;
-}
-
-void ScopedLogCapture::Clear() {
-  base::AutoLock lock(lock_);
-  lines_.clear();
 }
 
 // static

@@ -28,11 +28,8 @@ class ScopedLogCapture {
   bool ContainsError(const std::string& text) const {
     return Contains(logging::LOG_ERROR, text);
   }
-  // The messages so far, without their prefixes.
-  std::vector<std::string> lines() const;
   // The lines of at least |severity|.
   std::vector<std::string> LinesOf(logging::LogSeverity severity) const;
-  void Clear();
 
  private:
   struct Line {

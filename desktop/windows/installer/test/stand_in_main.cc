@@ -43,9 +43,8 @@ void AppendLine(const std::wstring& path, const std::wstring& text) {
                                    static_cast<int>(text.size()), nullptr, 0,
                                    nullptr, nullptr);
   std::string utf8(size, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(),
-                        static_cast<int>(text.size()), utf8.data(), size,
-                        nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                        utf8.data(), size, nullptr, nullptr);
   utf8 += "\n";
   // Several stand-ins may run at once; appending is atomic per write.
   for (int attempt = 0; attempt < 50; ++attempt) {
@@ -65,8 +64,8 @@ void AppendLine(const std::wstring& path, const std::wstring& text) {
 
 bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
   return text.size() >= suffix.size() &&
-         _wcsicmp(text.c_str() + text.size() - suffix.size(),
-                  suffix.c_str()) == 0;
+         _wcsicmp(text.c_str() + text.size() - suffix.size(), suffix.c_str()) ==
+             0;
 }
 
 }  // namespace
@@ -79,7 +78,8 @@ int wmain() {
 
   AppendLine(folder + name + L".log", ::GetCommandLineW());
 
-  int exit_code = std::atoi(ReadSmallFile(folder + name + L".exit_code").c_str());
+  int exit_code =
+      std::atoi(ReadSmallFile(folder + name + L".exit_code").c_str());
   int wait_ms = std::atoi(ReadSmallFile(folder + name + L".wait_ms").c_str());
   if (wait_ms > 0)
     ::Sleep(static_cast<DWORD>(wait_ms));

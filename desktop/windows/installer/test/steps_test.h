@@ -29,35 +29,16 @@
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
-#include "desktop/windows/installer/shell_integration_platform.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/fake_firewall_manager.h"
+#include "desktop/windows/installer/test/fake_shell_platform.h"
 #include "desktop/windows/installer/test/fake_task_scheduler.h"
+#include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/installer/uninstall_steps.h"
 
 namespace installer {
 namespace test {
-
-// Answers Windows 10 and records the Settings app's pages it is asked to
-// open.
-class FakeShellPlatform : public ShellIntegrationPlatform {
- public:
-  base::win::Version GetWindowsVersion() override {
-    return base::win::VERSION_WIN10_TH2;
-  }
-  bool ShowOpenWithDialog(const std::wstring& association) override {
-    return false;
-  }
-  bool OpenDefaultAppsSettings(const std::wstring& target) override {
-    settings_pages.push_back(target);
-    return true;
-  }
-
-  std::vector<std::wstring> settings_pages;
-
- private:
-  ScopedOverrideForTesting override_{this};
-};
 
 class StepsTest : public EngineTest {
  protected:
@@ -127,10 +108,7 @@ class StepsTest : public EngineTest {
         log, install_folder().AppendASCII(kInstallLogFileName)));
   }
   static void WriteFile(const base::FilePath& path, const std::string& text) {
-    ASSERT_TRUE(base::CreateDirectory(path.DirName()));
-    ASSERT_EQ(
-        static_cast<int>(text.size()),
-        base::WriteFile(path, text.data(), static_cast<int>(text.size())));
+    WriteTextFile(path, text);
   }
 
   base::FilePath desktop() const { return root().Append(L"Desktop"); }
