@@ -37,11 +37,6 @@ class RegKey {
 
   // Create and Open close the key held before; on failure none is held.
   LONG Create(HKEY rootkey, const wchar_t* subkey, REGSAM access);
-  // |disposition| receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
-  LONG CreateWithDisposition(HKEY rootkey,
-                             const wchar_t* subkey,
-                             DWORD* disposition,
-                             REGSAM access);
   LONG Open(HKEY rootkey, const wchar_t* subkey, REGSAM access);
 
   // Create or open a subkey of the key held and hold it instead. On failure
@@ -63,7 +58,6 @@ class RegKey {
   bool HasValue(const wchar_t* value_name) const;
   // 0 when the key cannot be queried.
   DWORD GetValueCount() const;
-  LONG GetValueNameAt(int index, std::wstring* name) const;
 
   // Deletes the subkey |name| with everything below it. Stops at the first
   // subkey that cannot be deleted and returns its error; what was deleted
@@ -82,8 +76,6 @@ class RegKey {
   // A REG_SZ value, or a REG_EXPAND_SZ value with environment variables
   // expanded. Data without a terminator is read up to its size.
   LONG ReadValue(const wchar_t* name, std::wstring* out_value) const;
-  // The strings of a REG_MULTI_SZ value, up to the first empty one.
-  LONG ReadValues(const wchar_t* name, std::vector<std::wstring>* values) const;
   // Raw read, as RegQueryValueExW.
   LONG ReadValue(const wchar_t* name,
                  void* data,
@@ -138,7 +130,7 @@ class RegistryValueIterator {
   // Reads the value at |index_|; false at the end or on an error.
   bool Read();
 
-  HKEY key_ = nullptr;
+  RegKey key_;
   int index_ = -1;
   std::wstring name_;
   std::vector<char> value_;
@@ -164,7 +156,7 @@ class RegistryKeyIterator {
  private:
   bool Read();
 
-  HKEY key_ = nullptr;
+  RegKey key_;
   int index_ = -1;
   // Key names are at most 255 characters.
   wchar_t name_[256] = {};
