@@ -1,7 +1,7 @@
 #include "base/win/registry.h"
 
-#include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "base/logging.h"
 
@@ -11,9 +11,6 @@ namespace win {
 namespace {
 
 constexpr REGSAM kWow64AccessMask = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
-
-// Value names are at most 16383 characters.
-constexpr DWORD kMaxValueNameLength = 16384;
 
 // Deletes |name| under |parent| with all its subkeys, in view |view|. Each
 // subkey is deleted before its parent; the first failure ends the walk, so a
@@ -191,11 +188,6 @@ bool RegKey::HasValue(const wchar_t* value_name) const {
                             nullptr) == ERROR_SUCCESS;
 }
 
-DWORD RegKey::GetValueCount() const {
-  DWORD count = 0;
-  return QueryCounts(key_, nullptr, &count) == ERROR_SUCCESS ? count : 0;
-}
-
 LONG RegKey::DeleteKey(const wchar_t* name) {
   DCHECK(name);
   if (!Valid())
@@ -299,67 +291,6 @@ LONG RegKey::WriteValue(const wchar_t* name,
   DCHECK(data || !dsize);
   return ::RegSetValueExW(key_, name, 0, dtype, static_cast<const BYTE*>(data),
                           dsize);
-}
-
-// RegistryValueIterator -------------------------------------------------
-
-RegistryValueIterator::RegistryValueIterator(HKEY root_key,
-                                             const wchar_t* folder_key,
-                                             REGSAM wow64access) {
-  DCHECK_EQ(wow64access & ~kWow64AccessMask, 0u);
-  if (key_.Open(root_key, folder_key, KEY_READ | wow64access) != ERROR_SUCCESS)
-    return;
-  index_ = static_cast<int>(ValueCount()) - 1;
-  Read();
-}
-
-RegistryValueIterator::~RegistryValueIterator() = default;
-
-DWORD RegistryValueIterator::ValueCount() const {
-  return key_.GetValueCount();
-}
-
-bool RegistryValueIterator::Valid() const {
-  return key_.Valid() && index_ >= 0;
-}
-
-void RegistryValueIterator::operator++() {
-  --index_;
-  Read();
-}
-
-bool RegistryValueIterator::Read() {
-  if (!Valid())
-    return false;
-  std::vector<wchar_t> name(kMaxValueNameLength);
-  if (value_.size() < 64)
-    value_.resize(64);
-  for (;;) {
-    DWORD name_length = kMaxValueNameLength;
-    // Two bytes stay free for the terminator.
-    value_size_ = static_cast<DWORD>(value_.size() - sizeof(wchar_t));
-    LONG result = ::RegEnumValueW(
-        key_.Handle(), index_, name.data(), &name_length, nullptr, &type_,
-        reinterpret_cast<BYTE*>(value_.data()), &value_size_);
-    if (result == ERROR_MORE_DATA) {
-      value_.resize(value_size_ + sizeof(wchar_t) + 1);
-      continue;
-    }
-    if (result != ERROR_SUCCESS) {
-      // A value deleted behind the walk's back ends it.
-      LOG_IF(WARNING, result != ERROR_NO_MORE_ITEMS)
-          << "Cannot read registry value " << index_ << ": "
-          << logging::SystemErrorCodeToString(result);
-      index_ = -1;
-      name_.clear();
-      value_size_ = 0;
-      type_ = REG_NONE;
-      return false;
-    }
-    name_.assign(name.data(), name_length);
-    std::fill(value_.begin() + value_size_, value_.end(), 0);
-    return true;
-  }
 }
 
 // RegistryKeyIterator ---------------------------------------------------

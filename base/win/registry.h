@@ -1,4 +1,4 @@
-// Registry access: RegKey owns one open key; the iterators walk the values or
+// Registry access: RegKey owns one open key; RegistryKeyIterator walks the
 // subkeys of a key.
 //
 // Registry views: an access mask may carry KEY_WOW64_32KEY or KEY_WOW64_64KEY.
@@ -18,7 +18,6 @@
 #include <stdint.h>
 
 #include <string>
-#include <vector>
 
 namespace base {
 namespace win {
@@ -56,8 +55,6 @@ class RegKey {
   REGSAM wow64access() const { return wow64access_; }
 
   bool HasValue(const wchar_t* value_name) const;
-  // 0 when the key cannot be queried.
-  DWORD GetValueCount() const;
 
   // Deletes the subkey |name| with everything below it. Stops at the first
   // subkey that cannot be deleted and returns its error; what was deleted
@@ -97,45 +94,6 @@ class RegKey {
 
   HKEY key_ = nullptr;
   REGSAM wow64access_ = 0;
-};
-
-// Walks the values of a key from the last to the first, so the current value
-// may be deleted during the walk.
-class RegistryValueIterator {
- public:
-  // |wow64access| is KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0.
-  RegistryValueIterator(HKEY root_key,
-                        const wchar_t* folder_key,
-                        REGSAM wow64access = 0);
-  RegistryValueIterator(const RegistryValueIterator&) = delete;
-  RegistryValueIterator& operator=(const RegistryValueIterator&) = delete;
-  ~RegistryValueIterator();
-
-  // 0 when the key cannot be opened.
-  DWORD ValueCount() const;
-  bool Valid() const;
-  void operator++();
-
-  const wchar_t* Name() const { return name_.c_str(); }
-  // The data, with a terminator added so that string values can be used as
-  // they are.
-  const wchar_t* Value() const {
-    return reinterpret_cast<const wchar_t*>(value_.data());
-  }
-  // The size of the data in bytes, without the added terminator.
-  DWORD ValueSize() const { return value_size_; }
-  DWORD Type() const { return type_; }
-
- private:
-  // Reads the value at |index_|; false at the end or on an error.
-  bool Read();
-
-  RegKey key_;
-  int index_ = -1;
-  std::wstring name_;
-  std::vector<char> value_;
-  DWORD value_size_ = 0;
-  DWORD type_ = REG_NONE;
 };
 
 // Walks the subkeys of a key from the last to the first.
