@@ -5,7 +5,6 @@
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
-#include "desktop/windows/installer/msxml_ids.h"
 #include "desktop/windows/installer/xml_reader.h"
 #include "desktop/windows/installer/xml_text.h"
 
@@ -41,15 +40,9 @@ bool XmlWriter::EndElement() {
 }
 
 bool XmlWriter::SetAttribute(std::string_view name, std::string_view value) {
-  IXMLDOMNode* current = document_->current_node();
-  if (!current)
+  ComPtr<IXMLDOMElement> element = document_->GetCurrentElement();
+  if (!element)
     return false;
-  ComPtr<IXMLDOMElement> element;
-  if (FAILED(current->QueryInterface(
-          kIidIXMLDOMElement,
-          reinterpret_cast<void**>(element.GetAddressOf())))) {
-    return false;
-  }
   base::win::ScopedBstr bstr_name;
   Utf8ToBstr(name, &bstr_name);
   base::win::ScopedVariant variant_value;
