@@ -6,7 +6,6 @@
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_split.h"
-#include "base/strings/string_util.h"
 
 namespace base {
 
@@ -59,14 +58,6 @@ Version::Version(StringPiece version_str) {
 Version::Version(std::vector<uint32_t> components)
     : components_(std::move(components)) {}
 
-// static
-bool Version::IsValidWildcardString(StringPiece wildcard_string) {
-  StringPiece version_string = wildcard_string;
-  if (EndsWith(version_string, ".*", CompareCase::SENSITIVE))
-    version_string.remove_suffix(2);
-  return Version(version_string).IsValid();
-}
-
 bool Version::IsValid() const {
   return !components_.empty();
 }
@@ -75,31 +66,6 @@ int Version::CompareTo(const Version& other) const {
   DCHECK(IsValid());
   DCHECK(other.IsValid());
   return CompareVersionComponents(components_, other.components_);
-}
-
-int Version::CompareToWildcardString(StringPiece wildcard_string) const {
-  DCHECK(IsValid());
-  DCHECK(IsValidWildcardString(wildcard_string));
-  if (!EndsWith(wildcard_string, ".*", CompareCase::SENSITIVE))
-    return CompareTo(Version(wildcard_string));
-
-  std::vector<uint32_t> prefix;
-  wildcard_string.remove_suffix(2);
-  if (!ParseVersionNumbers(wildcard_string, &prefix))
-    return 1;  // Refused by the DCHECK above in builds that have it.
-  const int comparison = CompareVersionComponents(components_, prefix);
-  // Below the prefix (1.2.3 vs 1.3.*) or equal to it (1.2.0 vs 1.2.*): the
-  // wildcard changes nothing.
-  if (comparison <= 0)
-    return comparison;
-  // Above the prefix: still a match when the prefix components are ours
-  // (1.2.3 vs 1.2.*), otherwise greater (3.2.3 vs 1.*).
-  const size_t common = std::min(components_.size(), prefix.size());
-  for (size_t i = 0; i < common; ++i) {
-    if (components_[i] != prefix[i])
-      return 1;
-  }
-  return 0;
 }
 
 std::string Version::GetString() const {

@@ -30,19 +30,11 @@ class Version {
   // Takes the components as they are; an empty list is invalid.
   explicit Version(std::vector<uint32_t> components);
 
-  // Whether |wildcard_string| is a valid version, optionally ending in ".*".
-  static bool IsValidWildcardString(StringPiece wildcard_string);
-
   bool IsValid() const;
 
   // -1, 0 or 1. Missing trailing components count as zero, so 1.2 equals
   // 1.2.0.0. Both versions must be valid (DCHECKed).
   int CompareTo(const Version& other) const;
-
-  // Compares with a valid wildcard string: "1.2.*" matches every 1.2.x
-  // version, which then compares 0; a version below 1.2 gives -1, one above
-  // every 1.2.x gives 1. Without a wildcard, as CompareTo.
-  int CompareToWildcardString(StringPiece wildcard_string) const;
 
   // The components joined by ".", or "invalid".
   std::string GetString() const;

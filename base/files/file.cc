@@ -116,10 +116,6 @@ void File::Initialize(const FilePath& path, uint32_t flags) {
     created_ = true;
 }
 
-HANDLE File::TakePlatformFile() {
-  return file_.Take();
-}
-
 void File::Close() {
   file_.Close();
 }
@@ -194,24 +190,6 @@ int64_t File::GetLength() const {
   return size.QuadPart;
 }
 
-bool File::SetLength(int64_t length) {
-  DCHECK(IsValid());
-  LARGE_INTEGER zero = {};
-  LARGE_INTEGER saved_position;
-  if (!::SetFilePointerEx(file_.Get(), zero, &saved_position, FILE_CURRENT))
-    return false;
-  LARGE_INTEGER new_end;
-  new_end.QuadPart = length;
-  if (!::SetFilePointerEx(file_.Get(), new_end, nullptr, FILE_BEGIN))
-    return false;
-  bool resized = ::SetEndOfFile(file_.Get()) != FALSE;
-  // The position goes back even when it now lies past the end, as with
-  // ftruncate().
-  bool restored =
-      ::SetFilePointerEx(file_.Get(), saved_position, nullptr, FILE_BEGIN);
-  return resized && restored;
-}
-
 bool File::Flush() {
   DCHECK(IsValid());
   return ::FlushFileBuffers(file_.Get()) != FALSE;
@@ -274,11 +252,6 @@ File::Error File::OSErrorToFileError(DWORD last_error) {
     default:
       return FILE_ERROR_FAILED;
   }
-}
-
-// static
-File::Error File::GetLastFileError() {
-  return OSErrorToFileError(::GetLastError());
 }
 
 // static

@@ -91,7 +91,6 @@ class File {
   Error error_details() const { return error_details_; }
 
   HANDLE GetPlatformFile() const { return file_.Get(); }
-  [[nodiscard]] HANDLE TakePlatformFile();
   void Close();
 
   // Returns the new position, or -1.
@@ -107,14 +106,11 @@ class File {
 
   // Returns the size, or -1.
   int64_t GetLength() const;
-  // Truncates or extends (with zeros); the current position is kept.
-  bool SetLength(int64_t length);
   // Writes buffered data through to the disk.
   bool Flush();
   bool GetInfo(Info* info) const;
 
   static Error OSErrorToFileError(DWORD last_error);
-  static Error GetLastFileError();
   static std::string ErrorToString(Error error);
 
  private:

@@ -50,10 +50,6 @@ bool FileEnumerator::FileInfo::IsDirectory() const {
   return (find_data_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool FileEnumerator::FileInfo::IsReparsePoint() const {
-  return (find_data_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
 FilePath FileEnumerator::FileInfo::GetName() const {
   return FilePath(find_data_.cFileName);
 }
@@ -63,10 +59,6 @@ int64_t FileEnumerator::FileInfo::GetSize() const {
   size.HighPart = find_data_.nFileSizeHigh;
   size.LowPart = find_data_.nFileSizeLow;
   return static_cast<int64_t>(size.QuadPart);
-}
-
-Time FileEnumerator::FileInfo::GetLastModifiedTime() const {
-  return Time::FromFileTime(find_data_.ftLastWriteTime);
 }
 
 FileEnumerator::FileEnumerator(const FilePath& root_path,

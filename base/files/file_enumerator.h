@@ -32,11 +32,9 @@ class FileEnumerator {
     FileInfo();
 
     bool IsDirectory() const;
-    bool IsReparsePoint() const;
     // The base name of the entry.
     FilePath GetName() const;
     int64_t GetSize() const;
-    Time GetLastModifiedTime() const;
     const WIN32_FIND_DATAW& find_data() const { return find_data_; }
 
    private:

@@ -97,11 +97,6 @@ int CompareFoldingDriveLetter(StringPieceType a, StringPieceType b) {
   return a.substr(1).compare(b.substr(1));
 }
 
-bool IsStringAscii(StringPieceType text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](wchar_t c) { return c < 0x80; });
-}
-
 }  // namespace
 
 FilePath::FilePath(StringPieceType path) : path_(path) {
@@ -254,15 +249,6 @@ FilePath FilePath::RemoveExtension() const {
   return FilePath(StringPieceType(path_).substr(0, dot));
 }
 
-FilePath FilePath::RemoveFinalExtension() const {
-  if (FinalExtension().empty())
-    return *this;
-  size_t dot = FinalExtensionSeparatorPosition(path_);
-  if (dot == npos)
-    return *this;
-  return FilePath(StringPieceType(path_).substr(0, dot));
-}
-
 FilePath FilePath::InsertBeforeExtension(StringPieceType suffix) const {
   if (suffix.empty())
     return *this;
@@ -354,12 +340,6 @@ bool FilePath::EndsWithSeparator() const {
   return !path_.empty() && IsSeparator(path_.back());
 }
 
-FilePath FilePath::AsEndingWithSeparator() const {
-  if (path_.empty() || EndsWithSeparator())
-    return *this;
-  return FilePath(path_ + kSeparators[0]);
-}
-
 FilePath FilePath::StripTrailingSeparators() const {
   FilePath new_path(path_);
   new_path.StripTrailingSeparatorsInternal();
@@ -391,12 +371,6 @@ std::string FilePath::AsUTF8Unsafe() const {
 // static
 FilePath FilePath::FromUTF8Unsafe(std::string_view utf8) {
   return FilePath(UTF8ToWide(utf8));
-}
-
-std::string FilePath::MaybeAsASCII() const {
-  if (!IsStringAscii(path_))
-    return std::string();
-  return WideToASCII(path_);
 }
 
 // static

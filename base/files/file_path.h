@@ -77,7 +77,6 @@ class FilePath {
   // Only the last part ("a.tar.gz" gives ".gz").
   StringType FinalExtension() const;
   [[nodiscard]] FilePath RemoveExtension() const;
-  [[nodiscard]] FilePath RemoveFinalExtension() const;
   // "C:\a\b.txt" with "_1" gives "C:\a\b_1.txt". An empty, "." or ".."
   // base name gives the empty path.
   [[nodiscard]] FilePath InsertBeforeExtension(StringPieceType suffix) const;
@@ -103,7 +102,6 @@ class FilePath {
   bool IsAbsolute() const;
 
   bool EndsWithSeparator() const;
-  [[nodiscard]] FilePath AsEndingWithSeparator() const;
   // Drops trailing separators but keeps a root ("C:\", "\\", "\").
   [[nodiscard]] FilePath StripTrailingSeparators() const;
 
@@ -117,8 +115,6 @@ class FilePath {
   // UTF-8 text of the path; "unsafe" because a lone surrogate is replaced.
   std::string AsUTF8Unsafe() const;
   static FilePath FromUTF8Unsafe(std::string_view utf8);
-  // The path as ASCII, or empty when it holds anything else.
-  std::string MaybeAsASCII() const;
 
   // Orders as Windows compares file names: character by character after
   // its upper-case mapping (no locale rules). Returns -1, 0 or 1.

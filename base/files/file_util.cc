@@ -439,16 +439,4 @@ FilePath MakeAbsoluteFilePath(const FilePath& input) {
   return FilePath(absolute);
 }
 
-FilePath MakeShortFilePath(const FilePath& path) {
-  std::wstring short_path;
-  if (!GetGrowingString(
-          [&path](wchar_t* buffer, DWORD size) {
-            return ::GetShortPathNameW(path.value().c_str(), buffer, size);
-          },
-          &short_path)) {
-    return FilePath();
-  }
-  return FilePath(short_path);
-}
-
 }  // namespace base

@@ -108,11 +108,6 @@ bool SetCurrentDirectory(const FilePath& path);
 // ".." resolved; the path need not exist. Empty on failure.
 FilePath MakeAbsoluteFilePath(const FilePath& input);
 
-// The 8.3 short form of an existing path (as legacy tools such as batch
-// files need it), or empty on failure. A volume without short names may
-// return the path unchanged.
-FilePath MakeShortFilePath(const FilePath& path);
-
 }  // namespace base
 
 #endif  // BASE_FILES_FILE_UTIL_H_

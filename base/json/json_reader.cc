@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "base/json/json_utf8.h"
 #include "base/logging.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/values.h"
 
 namespace base {
@@ -28,7 +28,7 @@ size_t FindInvalidUTF8(StringPiece text) {
   uint32_t code_point = 0;
   while (i < text.size()) {
     size_t start = i;
-    if (!internal::ReadUTF8CodePoint(text, &i, &code_point))
+    if (!ReadUTF8CodePoint(text, &i, &code_point))
       return start;
   }
   return StringPiece::npos;

@@ -5,8 +5,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "base/json/json_utf8.h"
 #include "base/logging.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/values.h"
 
 namespace base {
@@ -48,7 +48,7 @@ void AppendQuoted(StringPiece text, std::string* out) {
   size_t i = 0;
   while (i < text.size()) {
     uint32_t code_point = 0;
-    if (!internal::ReadUTF8CodePoint(text, &i, &code_point))
+    if (!ReadUTF8CodePoint(text, &i, &code_point))
       code_point = 0xFFFD;
     switch (code_point) {
       case '\b':

@@ -117,14 +117,6 @@ void MessageLoop::QuitNow() {
     NOTREACHED() << "QuitNow on a loop that does not run";
 }
 
-bool MessageLoop::is_running() const {
-  return run_loop_ != nullptr;
-}
-
-bool MessageLoop::IsNested() const {
-  return run_loop_ && run_loop_->run_depth_ > 1;
-}
-
 void MessageLoop::SetNestableTasksAllowed(bool allowed) {
   if (allowed && !nestable_tasks_allowed_ && pump_) {
     // Work may be waiting that the loop declined so far.

@@ -88,10 +88,6 @@ class MessageLoop : public MessagePump::Delegate {
   // Ends the innermost run after the current task.
   void QuitNow();
 
-  bool is_running() const;
-  // Whether a run loop runs inside a task of an outer one.
-  bool IsNested() const;
-
   void SetNestableTasksAllowed(bool allowed);
   bool NestableTasksAllowed() const { return nestable_tasks_allowed_; }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/strings/utf_string_conversions.h"
+
 namespace base {
 
 #define WHITESPACE_ASCII_NO_SPACE 0x09, 0x0A, 0x0B, 0x0C, 0x0D
@@ -136,47 +138,11 @@ bool IsNoncharacter(uint32_t cp) {
   return (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE;
 }
 
-// Decodes the sequence at |*i| and advances past it; false when it is not
-// well-formed UTF-8.
-bool NextCodePoint(StringPiece str, size_t* i, uint32_t* cp) {
-  auto byte = [&](size_t k) { return static_cast<uint8_t>(str[k]); };
-  uint8_t lead = byte(*i);
-  size_t extra;
-  uint32_t min;
-  if (lead < 0x80) {
-    *cp = lead;
-    ++*i;
-    return true;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    extra = 1;
-    min = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2;
-    min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    extra = 3;
-    min = 0x10000;
-  } else {
-    return false;  // A continuation byte, C0/C1 or F5..FF.
-  }
-  if (str.size() - *i <= extra)
-    return false;
-  *cp = lead & (0x3F >> extra);
-  for (size_t k = 1; k <= extra; ++k) {
-    if ((byte(*i + k) & 0xC0) != 0x80)
-      return false;
-    *cp = (*cp << 6) | (byte(*i + k) & 0x3F);
-  }
-  *i += extra + 1;
-  bool surrogate = *cp >= 0xD800 && *cp <= 0xDFFF;
-  return *cp >= min && *cp <= 0x10FFFF && !surrogate;
-}
-
 bool IsStringUTF8Impl(StringPiece str, bool allow_noncharacters) {
   size_t i = 0;
   while (i < str.size()) {
     uint32_t cp;
-    if (!NextCodePoint(str, &i, &cp))
+    if (!ReadUTF8CodePoint(str, &i, &cp))
       return false;
     if (!allow_noncharacters && IsNoncharacter(cp))
       return false;

@@ -28,9 +28,6 @@ namespace base {
 std::string StringPrintf(const char* format, ...) BASE_PRINTF_FORMAT(1, 2);
 std::wstring StringPrintf(const wchar_t* format, ...);
 
-std::string StringPrintV(const char* format, va_list ap)
-    BASE_PRINTF_FORMAT(1, 0);
-
 // Overwrites |*dst| with the formatted text and returns it.
 const std::string& SStringPrintf(std::string* dst, const char* format, ...)
     BASE_PRINTF_FORMAT(2, 3);

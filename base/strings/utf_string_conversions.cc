@@ -10,10 +10,6 @@ namespace {
 
 constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
-bool IsValidCodepoint(uint32_t cp) {
-  return cp < 0xD800u || (cp >= 0xE000u && cp <= 0x10FFFFu);
-}
-
 void AppendUTF8(uint32_t cp, std::string* out) {
   if (cp < 0x80) {
     out->push_back(static_cast<char>(cp));
@@ -42,43 +38,50 @@ void AppendUTF16(uint32_t cp, std::wstring* out) {
   }
 }
 
-// Decodes one code point at |*i|, advancing it; false for an invalid
-// sequence, after which |*i| points past the offending bytes.
-bool ReadUTF8(const unsigned char* s, size_t len, size_t* i, uint32_t* cp) {
-  unsigned char lead = s[*i];
-  size_t extra;
-  uint32_t min;
-  if (lead < 0x80) {
-    *cp = lead;
-    ++*i;
-    return true;
-  } else if ((lead & 0xE0) == 0xC0) {
-    extra = 1;
-    min = 0x80;
-    *cp = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2;
-    min = 0x800;
-    *cp = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3;
-    min = 0x10000;
-    *cp = lead & 0x07;
-  } else {
-    ++*i;
-    return false;
-  }
-  ++*i;
-  for (size_t k = 0; k < extra; ++k) {
-    if (*i >= len || (s[*i] & 0xC0) != 0x80)
-      return false;
-    *cp = (*cp << 6) | (s[*i] & 0x3F);
-    ++*i;
-  }
-  return *cp >= min && IsValidCodepoint(*cp);
-}
-
 }  // namespace
+
+bool ReadUTF8CodePoint(StringPiece text, size_t* index, uint32_t* code_point) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t i = *index;
+  const unsigned char lead = bytes[i];
+  *index = i + 1;
+  if (lead < 0x80) {
+    *code_point = lead;
+    return true;
+  }
+  size_t length = 0;
+  // The range of the second byte; the bytes after it are 80..BF.
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0)
+      low = 0xA0;  // Overlong below U+0800.
+    else if (lead == 0xED)
+      high = 0x9F;  // Surrogates.
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0)
+      low = 0x90;  // Overlong below U+10000.
+    else if (lead == 0xF4)
+      high = 0x8F;  // Above U+10FFFF.
+  } else {
+    return false;  // A continuation byte, C0/C1 or F5..FF.
+  }
+  uint32_t value = lead & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    if (i + k >= text.size() || bytes[i + k] < low || bytes[i + k] > high)
+      return false;
+    value = (value << 6) | (bytes[i + k] & 0x3F);
+    *index = i + k + 1;
+    low = 0x80;
+    high = 0xBF;
+  }
+  *code_point = value;
+  return true;
+}
 
 bool WideToUTF8(const wchar_t* src, size_t src_len, std::string* output) {
   output->clear();
@@ -109,12 +112,12 @@ std::string WideToUTF8(std::wstring_view wide) {
 bool UTF8ToWide(const char* src, size_t src_len, std::wstring* output) {
   output->clear();
   output->reserve(src_len);
-  const auto* s = reinterpret_cast<const unsigned char*>(src);
+  const StringPiece text(src, src_len);
   bool valid = true;
   size_t i = 0;
   while (i < src_len) {
     uint32_t cp;
-    if (!ReadUTF8(s, src_len, &i, &cp)) {
+    if (!ReadUTF8CodePoint(text, &i, &cp)) {
       cp = kReplacementCharacter;
       valid = false;
     }

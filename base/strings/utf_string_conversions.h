@@ -4,12 +4,22 @@
 #ifndef BASE_STRINGS_UTF_STRING_CONVERSIONS_H_
 #define BASE_STRINGS_UTF_STRING_CONVERSIONS_H_
 
+#include <stddef.h>
+#include <stdint.h>
+
 #include <string>
 #include <string_view>
 
 #include "base/strings/string16.h"
 
 namespace base {
+
+// Decodes the well-formed UTF-8 sequence at |*index| (no overlong forms, no
+// surrogates, nothing above U+10FFFF) into |*code_point| and moves |*index|
+// past it. On a malformed sequence returns false and moves |*index| past the
+// longest start of a well-formed sequence found there (at least one byte):
+// the bytes that one U+FFFD stands for.
+bool ReadUTF8CodePoint(StringPiece text, size_t* index, uint32_t* code_point);
 
 bool WideToUTF8(const wchar_t* src, size_t src_len, std::string* output);
 std::string WideToUTF8(std::wstring_view wide);

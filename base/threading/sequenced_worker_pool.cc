@@ -357,14 +357,6 @@ bool SequencedWorkerPool::PostWorkerTask(const Location& from_here,
                           TimeDelta());
 }
 
-bool SequencedWorkerPool::PostWorkerTaskWithShutdownBehavior(
-    const Location& from_here,
-    OnceClosure task,
-    WorkerShutdown shutdown_behavior) {
-  return PostTaskInternal(0, shutdown_behavior, from_here, std::move(task),
-                          TimeDelta());
-}
-
 bool SequencedWorkerPool::PostSequencedWorkerTask(SequenceToken sequence_token,
                                                   const Location& from_here,
                                                   OnceClosure task) {

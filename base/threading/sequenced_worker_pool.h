@@ -80,9 +80,6 @@ class SequencedWorkerPool : public TaskRunner {
 
   // A task in no sequence, BLOCK_SHUTDOWN.
   bool PostWorkerTask(const Location& from_here, OnceClosure task);
-  bool PostWorkerTaskWithShutdownBehavior(const Location& from_here,
-                                          OnceClosure task,
-                                          WorkerShutdown shutdown_behavior);
   // A task of |sequence_token|, BLOCK_SHUTDOWN.
   bool PostSequencedWorkerTask(SequenceToken sequence_token,
                                const Location& from_here,

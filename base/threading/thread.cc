@@ -8,14 +8,7 @@
 
 namespace base {
 
-namespace {
-constexpr TimeDelta kStartTimeout = TimeDelta::FromMinutes(1);
-}  // namespace
-
-Thread::Thread(const std::string& name)
-    : name_(name),
-      start_event_(WaitableEvent::ResetPolicy::MANUAL,
-                   WaitableEvent::InitialState::NOT_SIGNALED) {}
+Thread::Thread(const std::string& name) : name_(name) {}
 
 Thread::~Thread() {
   Stop();
@@ -30,7 +23,6 @@ bool Thread::StartWithOptions(const Options& options) {
   std::unique_ptr<MessageLoop> loop =
       MessageLoop::CreateUnbound(options.message_loop_type);
   scoped_refptr<SingleThreadTaskRunner> task_runner = loop->task_runner();
-  start_event_.Reset();
   {
     AutoLock lock(lock_);
     message_loop_ = std::move(loop);
@@ -44,15 +36,6 @@ bool Thread::StartWithOptions(const Options& options) {
   // Tasks may be posted now; they wait until the thread runs its loop.
   task_runner_ = std::move(task_runner);
   return true;
-}
-
-bool Thread::WaitUntilThreadStarted() const {
-  if (thread_.is_null())
-    return false;
-  if (start_event_.TimedWait(kStartTimeout))
-    return true;
-  LOG(ERROR) << "Thread " << name_ << " did not start in time";
-  return false;
 }
 
 void Thread::Stop() {
@@ -110,7 +93,6 @@ void Thread::ThreadMain() {
     AutoLock lock(lock_);
     running_ = true;
   }
-  start_event_.Signal();
 
   RunLoop().Run();
 

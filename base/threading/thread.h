@@ -17,7 +17,6 @@
 #include "base/message_loop/message_loop.h"
 #include "base/single_thread_task_runner.h"
 #include "base/synchronization/lock.h"
-#include "base/synchronization/waitable_event.h"
 #include "base/threading/platform_thread.h"
 
 namespace base {
@@ -45,9 +44,6 @@ class Thread : PlatformThread::Delegate {
   // be created.
   bool Start();
   bool StartWithOptions(const Options& options);
-
-  // Waits (up to a minute) until the thread runs its loop; false on time-out.
-  bool WaitUntilThreadStarted() const;
 
   // Runs the tasks posted so far (and those they post) until the loop is
   // idle, then ends the thread and waits for it. Delayed tasks not yet due
@@ -93,8 +89,6 @@ class Thread : PlatformThread::Delegate {
   std::unique_ptr<MessageLoop> message_loop_;
   bool running_ = false;
   PlatformThreadId id_ = kInvalidThreadId;
-  // Signalled once the loop runs.
-  mutable WaitableEvent start_event_;
 };
 
 }  // namespace base

@@ -29,8 +29,7 @@ void TimerBase::Reset() {
 void TimerBase::StartInternal(const Location& posted_from, TimeDelta delay) {
   posted_from_ = posted_from;
   delay_ = delay;
-  weak_factory_.InvalidateWeakPtrs();
-  PostScheduledTask();
+  Reset();
 }
 
 void TimerBase::PostScheduledTask() {

@@ -1,7 +1,7 @@
 #include "base/win/registry.h"
 
-#include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "base/logging.h"
 
@@ -11,9 +11,6 @@ namespace win {
 namespace {
 
 constexpr REGSAM kWow64AccessMask = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
-
-// Value names are at most 16383 characters.
-constexpr DWORD kMaxValueNameLength = 16384;
 
 // Deletes |name| under |parent| with all its subkeys, in view |view|. Each
 // subkey is deleted before its parent; the first failure ends the walk, so a
@@ -48,6 +45,34 @@ LONG DeleteTree(HKEY parent, const wchar_t* name, REGSAM view) {
   return ::RegDeleteKeyExW(parent, name, view, 0);
 }
 
+// Either count may be null.
+LONG QueryCounts(HKEY key, DWORD* subkeys, DWORD* values) {
+  return ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, subkeys, nullptr,
+                            nullptr, values, nullptr, nullptr, nullptr,
+                            nullptr);
+}
+
+// Reads a value of |expected_type| whose data is exactly a T.
+template <typename T>
+LONG ReadFixedSizeValue(const RegKey& key,
+                        const wchar_t* name,
+                        DWORD expected_type,
+                        T* out_value) {
+  DCHECK(out_value);
+  DWORD type = REG_NONE;
+  T value = 0;
+  DWORD size = sizeof(value);
+  LONG result = key.ReadValue(name, &value, &size, &type);
+  if (result == ERROR_MORE_DATA)
+    return ERROR_CANTREAD;  // Too large to be a T.
+  if (result != ERROR_SUCCESS)
+    return result;
+  if (type != expected_type || size != sizeof(value))
+    return ERROR_CANTREAD;
+  *out_value = value;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 // RegKey ----------------------------------------------------------------
@@ -68,19 +93,11 @@ RegKey::~RegKey() {
 }
 
 LONG RegKey::Create(HKEY rootkey, const wchar_t* subkey, REGSAM access) {
-  DWORD disposition = 0;
-  return CreateWithDisposition(rootkey, subkey, &disposition, access);
-}
-
-LONG RegKey::CreateWithDisposition(HKEY rootkey,
-                                   const wchar_t* subkey,
-                                   DWORD* disposition,
-                                   REGSAM access) {
-  DCHECK(rootkey && subkey && disposition);
+  DCHECK(rootkey && subkey);
   HKEY created = nullptr;
   LONG result =
       ::RegCreateKeyExW(rootkey, subkey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        access, nullptr, &created, disposition);
+                        access, nullptr, &created, nullptr);
   Close();
   if (result == ERROR_SUCCESS) {
     key_ = created;
@@ -171,24 +188,6 @@ bool RegKey::HasValue(const wchar_t* value_name) const {
                             nullptr) == ERROR_SUCCESS;
 }
 
-DWORD RegKey::GetValueCount() const {
-  DWORD count = 0;
-  LONG result =
-      ::RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, &count, nullptr, nullptr, nullptr, nullptr);
-  return result == ERROR_SUCCESS ? count : 0;
-}
-
-LONG RegKey::GetValueNameAt(int index, std::wstring* name) const {
-  std::wstring buffer(kMaxValueNameLength, L'\0');
-  DWORD length = kMaxValueNameLength;
-  LONG result = ::RegEnumValueW(key_, index, buffer.data(), &length, nullptr,
-                                nullptr, nullptr, nullptr);
-  if (result == ERROR_SUCCESS)
-    *name = buffer.substr(0, length);
-  return result;
-}
-
 LONG RegKey::DeleteKey(const wchar_t* name) {
   DCHECK(name);
   if (!Valid())
@@ -212,9 +211,7 @@ LONG RegKey::DeleteEmptyKey(const wchar_t* name) {
     return result;
   DWORD subkeys = 0;
   DWORD values = 0;
-  result =
-      ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr,
-                         nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+  result = QueryCounts(key, &subkeys, &values);
   ::RegCloseKey(key);
   if (result != ERROR_SUCCESS)
     return result;
@@ -228,35 +225,11 @@ LONG RegKey::DeleteValue(const wchar_t* name) {
 }
 
 LONG RegKey::ReadValueDW(const wchar_t* name, DWORD* out_value) const {
-  DCHECK(out_value);
-  DWORD type = REG_NONE;
-  DWORD value = 0;
-  DWORD size = sizeof(value);
-  LONG result = ReadValue(name, &value, &size, &type);
-  if (result == ERROR_MORE_DATA)
-    return ERROR_CANTREAD;  // Too large to be a DWORD.
-  if (result != ERROR_SUCCESS)
-    return result;
-  if (type != REG_DWORD || size != sizeof(value))
-    return ERROR_CANTREAD;
-  *out_value = value;
-  return ERROR_SUCCESS;
+  return ReadFixedSizeValue(*this, name, REG_DWORD, out_value);
 }
 
 LONG RegKey::ReadInt64(const wchar_t* name, int64_t* out_value) const {
-  DCHECK(out_value);
-  DWORD type = REG_NONE;
-  int64_t value = 0;
-  DWORD size = sizeof(value);
-  LONG result = ReadValue(name, &value, &size, &type);
-  if (result == ERROR_MORE_DATA)
-    return ERROR_CANTREAD;
-  if (result != ERROR_SUCCESS)
-    return result;
-  if (type != REG_QWORD || size != sizeof(value))
-    return ERROR_CANTREAD;
-  *out_value = value;
-  return ERROR_SUCCESS;
+  return ReadFixedSizeValue(*this, name, REG_QWORD, out_value);
 }
 
 LONG RegKey::ReadValue(const wchar_t* name, std::wstring* out_value) const {
@@ -293,33 +266,6 @@ LONG RegKey::ReadValue(const wchar_t* name, std::wstring* out_value) const {
   return ERROR_SUCCESS;
 }
 
-LONG RegKey::ReadValues(const wchar_t* name,
-                        std::vector<std::wstring>* values) const {
-  DCHECK(values);
-  DWORD type = REG_NONE;
-  DWORD size = 0;
-  LONG result = ReadValue(name, nullptr, &size, &type);
-  if (result != ERROR_SUCCESS)
-    return result;
-  if (type != REG_MULTI_SZ)
-    return ERROR_CANTREAD;
-  std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
-  result = ReadValue(name, buffer.data(), &size, &type);
-  if (result != ERROR_SUCCESS)
-    return result;
-  if (type != REG_MULTI_SZ)
-    return ERROR_CANTREAD;
-  values->clear();
-  const wchar_t* entry = buffer.data();
-  const wchar_t* end = entry + size / sizeof(wchar_t);
-  while (entry < end && *entry) {
-    const wchar_t* entry_end = std::find(entry, end, L'\0');
-    values->emplace_back(entry, entry_end);
-    entry = entry_end + 1;
-  }
-  return ERROR_SUCCESS;
-}
-
 LONG RegKey::ReadValue(const wchar_t* name,
                        void* data,
                        DWORD* dsize,
@@ -347,109 +293,28 @@ LONG RegKey::WriteValue(const wchar_t* name,
                           dsize);
 }
 
-// RegistryValueIterator -------------------------------------------------
-
-RegistryValueIterator::RegistryValueIterator(HKEY root_key,
-                                             const wchar_t* folder_key,
-                                             REGSAM wow64access) {
-  DCHECK_EQ(wow64access & ~kWow64AccessMask, 0u);
-  LONG result =
-      ::RegOpenKeyExW(root_key, folder_key, 0, KEY_READ | wow64access, &key_);
-  if (result != ERROR_SUCCESS) {
-    key_ = nullptr;
-    return;
-  }
-  index_ = static_cast<int>(ValueCount()) - 1;
-  Read();
-}
-
-RegistryValueIterator::~RegistryValueIterator() {
-  if (key_)
-    ::RegCloseKey(key_);
-}
-
-DWORD RegistryValueIterator::ValueCount() const {
-  DWORD count = 0;
-  LONG result =
-      ::RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, &count, nullptr, nullptr, nullptr, nullptr);
-  return result == ERROR_SUCCESS ? count : 0;
-}
-
-bool RegistryValueIterator::Valid() const {
-  return key_ && index_ >= 0;
-}
-
-void RegistryValueIterator::operator++() {
-  --index_;
-  Read();
-}
-
-bool RegistryValueIterator::Read() {
-  if (!Valid())
-    return false;
-  std::vector<wchar_t> name(kMaxValueNameLength);
-  if (value_.size() < 64)
-    value_.resize(64);
-  for (;;) {
-    DWORD name_length = kMaxValueNameLength;
-    // Two bytes stay free for the terminator.
-    value_size_ = static_cast<DWORD>(value_.size() - sizeof(wchar_t));
-    LONG result = ::RegEnumValueW(
-        key_, index_, name.data(), &name_length, nullptr, &type_,
-        reinterpret_cast<BYTE*>(value_.data()), &value_size_);
-    if (result == ERROR_MORE_DATA) {
-      value_.resize(value_size_ + sizeof(wchar_t) + 1);
-      continue;
-    }
-    if (result != ERROR_SUCCESS) {
-      // A value deleted behind the walk's back ends it.
-      LOG_IF(WARNING, result != ERROR_NO_MORE_ITEMS)
-          << "Cannot read registry value " << index_ << ": "
-          << logging::SystemErrorCodeToString(result);
-      index_ = -1;
-      name_.clear();
-      value_size_ = 0;
-      type_ = REG_NONE;
-      return false;
-    }
-    name_.assign(name.data(), name_length);
-    std::fill(value_.begin() + value_size_, value_.end(), 0);
-    return true;
-  }
-}
-
 // RegistryKeyIterator ---------------------------------------------------
 
 RegistryKeyIterator::RegistryKeyIterator(HKEY root_key,
                                          const wchar_t* folder_key,
                                          REGSAM wow64access) {
   DCHECK_EQ(wow64access & ~kWow64AccessMask, 0u);
-  LONG result =
-      ::RegOpenKeyExW(root_key, folder_key, 0, KEY_READ | wow64access, &key_);
-  if (result != ERROR_SUCCESS) {
-    key_ = nullptr;
+  if (key_.Open(root_key, folder_key, KEY_READ | wow64access) != ERROR_SUCCESS)
     return;
-  }
   index_ = static_cast<int>(SubkeyCount()) - 1;
   Read();
 }
 
-RegistryKeyIterator::~RegistryKeyIterator() {
-  if (key_)
-    ::RegCloseKey(key_);
-}
+RegistryKeyIterator::~RegistryKeyIterator() = default;
 
 DWORD RegistryKeyIterator::SubkeyCount() const {
   DWORD count = 0;
-  LONG result =
-      ::RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &count, nullptr,
-                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-  return result == ERROR_SUCCESS ? count : 0;
+  return QueryCounts(key_.Handle(), &count, nullptr) == ERROR_SUCCESS ? count
+                                                                      : 0;
 }
 
 bool RegistryKeyIterator::Valid() const {
-  return key_ && index_ >= 0;
+  return key_.Valid() && index_ >= 0;
 }
 
 void RegistryKeyIterator::operator++() {
@@ -463,8 +328,8 @@ bool RegistryKeyIterator::Read() {
     return false;
   DWORD length = std::size(name_);
   FILETIME written;
-  LONG result = ::RegEnumKeyExW(key_, index_, name_, &length, nullptr, nullptr,
-                                nullptr, &written);
+  LONG result = ::RegEnumKeyExW(key_.Handle(), index_, name_, &length, nullptr,
+                                nullptr, nullptr, &written);
   if (result != ERROR_SUCCESS) {
     LOG_IF(WARNING, result != ERROR_NO_MORE_ITEMS)
         << "Cannot read registry subkey " << index_ << ": "

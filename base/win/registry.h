@@ -1,4 +1,4 @@
-// Registry access: RegKey owns one open key; the iterators walk the values or
+// Registry access: RegKey owns one open key; RegistryKeyIterator walks the
 // subkeys of a key.
 //
 // Registry views: an access mask may carry KEY_WOW64_32KEY or KEY_WOW64_64KEY.
@@ -18,7 +18,6 @@
 #include <stdint.h>
 
 #include <string>
-#include <vector>
 
 namespace base {
 namespace win {
@@ -37,11 +36,6 @@ class RegKey {
 
   // Create and Open close the key held before; on failure none is held.
   LONG Create(HKEY rootkey, const wchar_t* subkey, REGSAM access);
-  // |disposition| receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
-  LONG CreateWithDisposition(HKEY rootkey,
-                             const wchar_t* subkey,
-                             DWORD* disposition,
-                             REGSAM access);
   LONG Open(HKEY rootkey, const wchar_t* subkey, REGSAM access);
 
   // Create or open a subkey of the key held and hold it instead. On failure
@@ -61,9 +55,6 @@ class RegKey {
   REGSAM wow64access() const { return wow64access_; }
 
   bool HasValue(const wchar_t* value_name) const;
-  // 0 when the key cannot be queried.
-  DWORD GetValueCount() const;
-  LONG GetValueNameAt(int index, std::wstring* name) const;
 
   // Deletes the subkey |name| with everything below it. Stops at the first
   // subkey that cannot be deleted and returns its error; what was deleted
@@ -82,8 +73,6 @@ class RegKey {
   // A REG_SZ value, or a REG_EXPAND_SZ value with environment variables
   // expanded. Data without a terminator is read up to its size.
   LONG ReadValue(const wchar_t* name, std::wstring* out_value) const;
-  // The strings of a REG_MULTI_SZ value, up to the first empty one.
-  LONG ReadValues(const wchar_t* name, std::vector<std::wstring>* values) const;
   // Raw read, as RegQueryValueExW.
   LONG ReadValue(const wchar_t* name,
                  void* data,
@@ -107,45 +96,6 @@ class RegKey {
   REGSAM wow64access_ = 0;
 };
 
-// Walks the values of a key from the last to the first, so the current value
-// may be deleted during the walk.
-class RegistryValueIterator {
- public:
-  // |wow64access| is KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0.
-  RegistryValueIterator(HKEY root_key,
-                        const wchar_t* folder_key,
-                        REGSAM wow64access = 0);
-  RegistryValueIterator(const RegistryValueIterator&) = delete;
-  RegistryValueIterator& operator=(const RegistryValueIterator&) = delete;
-  ~RegistryValueIterator();
-
-  // 0 when the key cannot be opened.
-  DWORD ValueCount() const;
-  bool Valid() const;
-  void operator++();
-
-  const wchar_t* Name() const { return name_.c_str(); }
-  // The data, with a terminator added so that string values can be used as
-  // they are.
-  const wchar_t* Value() const {
-    return reinterpret_cast<const wchar_t*>(value_.data());
-  }
-  // The size of the data in bytes, without the added terminator.
-  DWORD ValueSize() const { return value_size_; }
-  DWORD Type() const { return type_; }
-
- private:
-  // Reads the value at |index_|; false at the end or on an error.
-  bool Read();
-
-  HKEY key_ = nullptr;
-  int index_ = -1;
-  std::wstring name_;
-  std::vector<char> value_;
-  DWORD value_size_ = 0;
-  DWORD type_ = REG_NONE;
-};
-
 // Walks the subkeys of a key from the last to the first.
 class RegistryKeyIterator {
  public:
@@ -164,7 +114,7 @@ class RegistryKeyIterator {
  private:
   bool Read();
 
-  HKEY key_ = nullptr;
+  RegKey key_;
   int index_ = -1;
   // Key names are at most 255 characters.
   wchar_t name_[256] = {};

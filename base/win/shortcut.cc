@@ -62,6 +62,16 @@ bool Succeeded(HRESULT hr, const char* what) {
   return false;
 }
 
+// A new shell link object and its file interface; false (logged) when COM
+// cannot make them.
+bool CreateShellLink(ComPtr<IShellLinkW>* link, ComPtr<IPersistFile>* file) {
+  return Succeeded(
+             ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(link->GetAddressOf())),
+             "CoCreateInstance(ShellLink)") &&
+         Succeeded(link->As(file), "IShellLink IPersistFile");
+}
+
 bool SetAppId(IShellLinkW* link, const std::wstring& app_id) {
   ComPtr<IPropertyStore> store;
   if (!Succeeded(link->QueryInterface(IID_PPV_ARGS(&store)),
@@ -166,13 +176,8 @@ bool CreateOrUpdateShortcutLink(const FilePath& shortcut_path,
   }
 
   ComPtr<IShellLinkW> link;
-  if (!Succeeded(::CoCreateInstance(CLSID_ShellLink, nullptr,
-                                    CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)),
-                 "CoCreateInstance(ShellLink)")) {
-    return false;
-  }
   ComPtr<IPersistFile> file;
-  if (!Succeeded(link.As(&file), "IShellLink IPersistFile"))
+  if (!CreateShellLink(&link, &file))
     return false;
   if (operation == SHORTCUT_UPDATE_EXISTING &&
       !Succeeded(file->Load(shortcut_path.value().c_str(), STGM_READWRITE),
@@ -194,13 +199,8 @@ bool ResolveShortcut(const FilePath& shortcut_path,
                      FilePath* target_path,
                      std::wstring* arguments) {
   ComPtr<IShellLinkW> link;
-  if (!Succeeded(::CoCreateInstance(CLSID_ShellLink, nullptr,
-                                    CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)),
-                 "CoCreateInstance(ShellLink)")) {
-    return false;
-  }
   ComPtr<IPersistFile> file;
-  if (!Succeeded(link.As(&file), "IShellLink IPersistFile"))
+  if (!CreateShellLink(&link, &file))
     return false;
   // Not a failure worth a log line: callers probe files that may be
   // anything.

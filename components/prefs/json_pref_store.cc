@@ -88,11 +88,6 @@ bool JsonPrefStore::GetValue(const std::string& key,
   return prefs_->Get(key, result);
 }
 
-bool JsonPrefStore::GetMutableValue(const std::string& key,
-                                    base::Value** result) {
-  return prefs_->Get(key, result);
-}
-
 void JsonPrefStore::SetValue(const std::string& key,
                              std::unique_ptr<base::Value> value) {
   DCHECK(value) << key;
@@ -106,12 +101,6 @@ void JsonPrefStore::SetValue(const std::string& key,
 void JsonPrefStore::RemoveValue(const std::string& key) {
   if (prefs_->Remove(key, nullptr))
     OnValueChanged(key, nullptr);
-}
-
-void JsonPrefStore::ReportValueChanged(const std::string& key) {
-  const base::Value* value = nullptr;
-  prefs_->Get(key, &value);
-  OnValueChanged(key, value);
 }
 
 JsonPrefStore::PrefReadError JsonPrefStore::ReadPrefs() {

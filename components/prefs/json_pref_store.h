@@ -82,17 +82,12 @@ class JsonPrefStore : public base::RefCountedThreadSafe<JsonPrefStore> {
   // The value at the dotted path |key|, owned by the store; false when
   // there is none.
   bool GetValue(const std::string& key, const base::Value** result) const;
-  // The same for changing in place; the change is written only after
-  // ReportValueChanged(key).
-  bool GetMutableValue(const std::string& key, base::Value** result);
 
   // Stores |value| at |key|, creating the dictionaries on the way, and
   // writes it unless it equals what is there.
   void SetValue(const std::string& key, std::unique_ptr<base::Value> value);
   // Removes |key| and writes the removal when there was something.
   void RemoveValue(const std::string& key);
-  // Writes the value now at |key| (or its absence).
-  void ReportValueChanged(const std::string& key);
 
   // Reads the file synchronously; a missing or unreadable file leaves the
   // store empty. See PrefReadError for which errors make it read-only.

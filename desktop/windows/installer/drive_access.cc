@@ -43,29 +43,17 @@ class Win32DriveAccess : public DriveAccess {
   }
 };
 
-DriveAccess* g_override = nullptr;
-
 }  // namespace
 
 DriveAccess::~DriveAccess() = default;
 
 // static
 DriveAccess* DriveAccess::GetInstance() {
-  if (g_override)
-    return g_override;
+  if (DriveAccess* overridden = base::InstanceOverride<DriveAccess>::Get())
+    return overridden;
   // Stateless and asked from worker threads too: never destroyed.
   static DriveAccess* const instance = new Win32DriveAccess();
   return instance;
-}
-
-DriveAccess::ScopedOverrideForTesting::ScopedOverrideForTesting(
-    DriveAccess* access)
-    : previous_(g_override) {
-  g_override = access;
-}
-
-DriveAccess::ScopedOverrideForTesting::~ScopedOverrideForTesting() {
-  g_override = previous_;
 }
 
 }  // namespace installer

@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "base/instance_override.h"
+
 namespace installer {
 
 class DriveAccess {
@@ -32,17 +34,7 @@ class DriveAccess {
 
   // Makes GetInstance() answer |access| while alive. Not thread-safe: set
   // before the code under test runs.
-  class ScopedOverrideForTesting {
-   public:
-    explicit ScopedOverrideForTesting(DriveAccess* access);
-    ScopedOverrideForTesting(const ScopedOverrideForTesting&) = delete;
-    ScopedOverrideForTesting& operator=(const ScopedOverrideForTesting&) =
-        delete;
-    ~ScopedOverrideForTesting();
-
-   private:
-    DriveAccess* previous_;
-  };
+  using ScopedOverrideForTesting = base::InstanceOverride<DriveAccess>::Scoped;
 
  protected:
   DriveAccess() = default;

@@ -94,6 +94,11 @@ class Installer : public base::win::ObjectWatcher::Delegate,
     kAbandoned,
   };
 
+  // The process id of the crash reporter that child installers (and the
+  // front end's backend) report to, as the "crash-reporter-pid" switch
+  // writes it ("0": none).
+  static std::string GetCrashReporterPidText();
+
   Installer();
   Installer(const Installer&) = delete;
   Installer& operator=(const Installer&) = delete;
@@ -237,9 +242,6 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   // The handles whose signal ends every wait of the run, and why.
   std::vector<HANDLE> GetWayOutHandles() const;
   std::string DescribeWayOut(HANDLE handle) const;
-  // The process id of the crash reporter that child installers report to,
-  // as the "crash-reporter-pid" switch writes it ("0": none).
-  static std::string GetCrashReporterPidText();
 
   // installer_wait_for_package.cc: waiting for the package, hand-over.
   void WaitForPackage(bool post_elevation);

@@ -32,19 +32,6 @@ constexpr wchar_t kMutexBaseName[] = L"Kelvo/Installer";
 constexpr char kServerTrackingDataFile[] = "server_tracking_data";
 constexpr char kComponentsPrefix[] = "suite:";
 
-// The crash reporter that this process reports to, as given to it; "0"
-// when it has none. The backend reports to the same one.
-std::string GetCrashReporterPidText() {
-  unsigned pid = 0;
-  if (!base::StringToUint(
-          base::CommandLine::ForCurrentProcess()->GetSwitchValueNative(
-              switches::kCrashReporterPid),
-          &pid)) {
-    pid = 0;
-  }
-  return base::UintToString(pid);
-}
-
 }  // namespace
 
 InstallerRunner::InstallerRunner(const base::FilePath& package_folder,
@@ -119,7 +106,7 @@ bool InstallerRunner::BeginInstallation(Settings* settings) {
   command_line.AppendSwitchASCII(switches::kInitialPid,
                                  base::UintToString(base::GetCurrentProcId()));
   command_line.AppendSwitchASCII(switches::kCrashReporterPid,
-                                 GetCrashReporterPidText());
+                                 Installer::GetCrashReporterPidText());
   if (!PrepareBackend(folder, &command_line))
     return false;
   return LaunchBackend(std::move(command_line));

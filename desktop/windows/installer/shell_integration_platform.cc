@@ -101,32 +101,20 @@ class Win32ShellIntegrationPlatform : public ShellIntegrationPlatform {
   }
 };
 
-ShellIntegrationPlatform* g_override = nullptr;
-
 }  // namespace
 
 ShellIntegrationPlatform::~ShellIntegrationPlatform() = default;
 
 // static
 ShellIntegrationPlatform* ShellIntegrationPlatform::GetInstance() {
-  if (g_override)
-    return g_override;
+  if (ShellIntegrationPlatform* overridden =
+          base::InstanceOverride<ShellIntegrationPlatform>::Get())
+    return overridden;
   // Stateless and used from worker threads: never destroyed, so that no
   // at-exit order can pull it from under a running task.
   static ShellIntegrationPlatform* const instance =
       new Win32ShellIntegrationPlatform();
   return instance;
-}
-
-ShellIntegrationPlatform::ScopedOverrideForTesting::ScopedOverrideForTesting(
-    ShellIntegrationPlatform* platform)
-    : previous_(g_override) {
-  g_override = platform;
-}
-
-ShellIntegrationPlatform::ScopedOverrideForTesting::
-    ~ScopedOverrideForTesting() {
-  g_override = previous_;
 }
 
 }  // namespace installer

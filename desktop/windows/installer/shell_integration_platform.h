@@ -15,6 +15,7 @@
 
 #include <string>
 
+#include "base/instance_override.h"
 #include "base/win/windows_version.h"
 
 namespace installer {
@@ -42,17 +43,8 @@ class ShellIntegrationPlatform {
 
   // Makes GetInstance() answer |platform| while alive. Not thread-safe:
   // set before the code under test runs.
-  class ScopedOverrideForTesting {
-   public:
-    explicit ScopedOverrideForTesting(ShellIntegrationPlatform* platform);
-    ScopedOverrideForTesting(const ScopedOverrideForTesting&) = delete;
-    ScopedOverrideForTesting& operator=(const ScopedOverrideForTesting&) =
-        delete;
-    ~ScopedOverrideForTesting();
-
-   private:
-    ShellIntegrationPlatform* previous_;
-  };
+  using ScopedOverrideForTesting =
+      base::InstanceOverride<ShellIntegrationPlatform>::Scoped;
 
  protected:
   ShellIntegrationPlatform() = default;

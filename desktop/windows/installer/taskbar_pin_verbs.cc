@@ -37,28 +37,17 @@ class ShellTaskbarPinVerbs : public TaskbarPinVerbs {
   }
 };
 
-TaskbarPinVerbs* g_override = nullptr;
-
 }  // namespace
 
 TaskbarPinVerbs::~TaskbarPinVerbs() = default;
 
 // static
 TaskbarPinVerbs* TaskbarPinVerbs::GetInstance() {
-  if (g_override)
-    return g_override;
+  if (TaskbarPinVerbs* overridden =
+          base::InstanceOverride<TaskbarPinVerbs>::Get())
+    return overridden;
   static TaskbarPinVerbs* const instance = new ShellTaskbarPinVerbs();
   return instance;
-}
-
-TaskbarPinVerbs::ScopedOverrideForTesting::ScopedOverrideForTesting(
-    TaskbarPinVerbs* verbs)
-    : previous_(g_override) {
-  g_override = verbs;
-}
-
-TaskbarPinVerbs::ScopedOverrideForTesting::~ScopedOverrideForTesting() {
-  g_override = previous_;
 }
 
 }  // namespace installer

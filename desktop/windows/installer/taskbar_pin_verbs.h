@@ -10,6 +10,7 @@
 #define DESKTOP_WINDOWS_INSTALLER_TASKBAR_PIN_VERBS_H_
 
 #include "base/files/file_path.h"
+#include "base/instance_override.h"
 
 namespace installer {
 
@@ -29,17 +30,8 @@ class TaskbarPinVerbs {
 
   // Makes GetInstance() answer |verbs| while alive. Not thread-safe: set
   // before the code under test runs.
-  class ScopedOverrideForTesting {
-   public:
-    explicit ScopedOverrideForTesting(TaskbarPinVerbs* verbs);
-    ScopedOverrideForTesting(const ScopedOverrideForTesting&) = delete;
-    ScopedOverrideForTesting& operator=(const ScopedOverrideForTesting&) =
-        delete;
-    ~ScopedOverrideForTesting();
-
-   private:
-    TaskbarPinVerbs* previous_;
-  };
+  using ScopedOverrideForTesting =
+      base::InstanceOverride<TaskbarPinVerbs>::Scoped;
 
  protected:
   TaskbarPinVerbs() = default;

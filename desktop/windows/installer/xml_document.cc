@@ -180,4 +180,15 @@ void XmlDocument::set_current_node(ComPtr<IXMLDOMNode> node) {
   current_node_ = std::move(node);
 }
 
+ComPtr<IXMLDOMElement> XmlDocument::GetCurrentElement() const {
+  DOMNodeType type = NODE_INVALID;
+  ComPtr<IXMLDOMElement> element;
+  if (!current_node_ || FAILED(current_node_->get_nodeType(&type)) ||
+      type != NODE_ELEMENT ||
+      FAILED(QueryFor(current_node_.Get(), kIidIXMLDOMElement, element))) {
+    return nullptr;
+  }
+  return element;
+}
+
 }  // namespace installer

@@ -44,6 +44,8 @@ class XmlDocument {
   IXMLDOMDocument* document() const { return document_.Get(); }
   IXMLDOMNode* current_node() const { return current_node_.Get(); }
   void set_current_node(Microsoft::WRL::ComPtr<IXMLDOMNode> node);
+  // The cursor as an element; null when it is none.
+  Microsoft::WRL::ComPtr<IXMLDOMElement> GetCurrentElement() const;
 
  private:
   // Declared in this order so that the cursor is released first.

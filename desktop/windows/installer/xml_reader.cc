@@ -5,7 +5,6 @@
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
-#include "desktop/windows/installer/msxml_ids.h"
 #include "desktop/windows/installer/xml_text.h"
 
 using Microsoft::WRL::ComPtr;
@@ -86,18 +85,9 @@ bool XmlReader::GetText(std::string* text) const {
 }
 
 bool XmlReader::GetAttribute(std::string_view name, std::string* value) const {
-  IXMLDOMNode* current = document_->current_node();
-  if (!current)
+  ComPtr<IXMLDOMElement> element = document_->GetCurrentElement();
+  if (!element)
     return false;
-  bool is_element = false;
-  if (!IsElement(current, &is_element) || !is_element)
-    return false;
-  ComPtr<IXMLDOMElement> element;
-  if (FAILED(current->QueryInterface(
-          kIidIXMLDOMElement,
-          reinterpret_cast<void**>(element.GetAddressOf())))) {
-    return false;
-  }
   base::win::ScopedBstr bstr_name;
   Utf8ToBstr(name, &bstr_name);
   base::win::ScopedVariant attribute;

@@ -5,7 +5,7 @@
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
-#include "desktop/windows/installer/msxml_ids.h"
+#include "desktop/windows/installer/xml_reader.h"
 #include "desktop/windows/installer/xml_text.h"
 
 using Microsoft::WRL::ComPtr;
@@ -36,29 +36,13 @@ bool XmlWriter::StartElement(std::string_view name) {
 }
 
 bool XmlWriter::EndElement() {
-  IXMLDOMNode* current = document_->current_node();
-  if (!current)
-    return false;
-  ComPtr<IXMLDOMNode> parent;
-  if (FAILED(current->get_parentNode(parent.GetAddressOf())) || !parent)
-    return false;
-  DOMNodeType type = NODE_INVALID;
-  if (FAILED(parent->get_nodeType(&type)) || type != NODE_ELEMENT)
-    return false;
-  document_->set_current_node(std::move(parent));
-  return true;
+  return XmlReader(document_).Parent() == XmlReader::kMoved;
 }
 
 bool XmlWriter::SetAttribute(std::string_view name, std::string_view value) {
-  IXMLDOMNode* current = document_->current_node();
-  if (!current)
+  ComPtr<IXMLDOMElement> element = document_->GetCurrentElement();
+  if (!element)
     return false;
-  ComPtr<IXMLDOMElement> element;
-  if (FAILED(current->QueryInterface(
-          kIidIXMLDOMElement,
-          reinterpret_cast<void**>(element.GetAddressOf())))) {
-    return false;
-  }
   base::win::ScopedBstr bstr_name;
   Utf8ToBstr(name, &bstr_name);
   base::win::ScopedVariant variant_value;

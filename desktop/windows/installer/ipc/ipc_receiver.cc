@@ -32,13 +32,9 @@ bool IPCReceiver::Connect(const std::wstring& name) {
       MailslotReader::CreateMailslot(GetMailslotFullName(name));
   if (!mailslot.IsValid())
     return false;
-  thread_ = StartIPCThread();
-  if (!thread_)
-    return false;
-  thread_->task_runner()->PostTask(
-      FROM_HERE, base::BindOnce(&IPCReceiver::StartReader,
-                                base::Unretained(this), std::move(mailslot)));
-  return true;
+  thread_ = StartIPCThread(base::BindOnce(
+      &IPCReceiver::StartReader, base::Unretained(this), std::move(mailslot)));
+  return thread_ != nullptr;
 }
 
 void IPCReceiver::Close() {
@@ -48,11 +44,8 @@ void IPCReceiver::Close() {
     return;
   // Always posted, behind the reader's creation when Connect was just
   // called, so that no reader outlives the thread.
-  thread_->task_runner()->PostTask(
-      FROM_HERE,
-      base::BindOnce(&IPCReceiver::CloseReader, base::Unretained(this)));
-  thread_->Stop();
-  thread_.reset();
+  StopIPCThread(std::move(thread_), base::BindOnce(&IPCReceiver::CloseReader,
+                                                   base::Unretained(this)));
 }
 
 void IPCReceiver::DeliverPendingThen(base::OnceClosure done) {

@@ -22,13 +22,9 @@ bool IPCSender::Connect(const std::wstring& name) {
       MailslotWriter::OpenMailslot(GetMailslotFullName(name));
   if (!mailslot.IsValid())
     return false;
-  thread_ = StartIPCThread();
-  if (!thread_)
-    return false;
-  thread_->task_runner()->PostTask(
-      FROM_HERE, base::BindOnce(&IPCSender::StartWriter, base::Unretained(this),
-                                std::move(mailslot)));
-  return true;
+  thread_ = StartIPCThread(base::BindOnce(
+      &IPCSender::StartWriter, base::Unretained(this), std::move(mailslot)));
+  return thread_ != nullptr;
 }
 
 void IPCSender::Send(std::unique_ptr<base::Pickle> message) {
@@ -46,11 +42,8 @@ void IPCSender::Close() {
   if (!thread_)
     return;
   // Posted behind every message sent so far, which are written first.
-  thread_->task_runner()->PostTask(
-      FROM_HERE,
-      base::BindOnce(&IPCSender::CloseWriter, base::Unretained(this)));
-  thread_->Stop();
-  thread_.reset();
+  StopIPCThread(std::move(thread_), base::BindOnce(&IPCSender::CloseWriter,
+                                                   base::Unretained(this)));
 }
 
 void IPCSender::StartWriter(base::win::ScopedHandle mailslot) {

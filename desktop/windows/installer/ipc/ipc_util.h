@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "base/callback.h"
 #include "base/threading/thread.h"
 
 namespace installer {
@@ -13,9 +14,14 @@ namespace installer {
 // "\\.\mailslot\" followed by the endpoint name |name|.
 std::wstring GetMailslotFullName(const std::wstring& name);
 
-// Starts the I/O thread of an endpoint, "Installer IPC thread"; null when it
-// cannot start (logged).
-std::unique_ptr<base::Thread> StartIPCThread();
+// Starts the I/O thread of an endpoint, "Installer IPC thread", and posts
+// |first_task| to it; null when it cannot start (logged).
+std::unique_ptr<base::Thread> StartIPCThread(base::OnceClosure first_task);
+
+// Posts |last_task| to |thread| behind everything posted before, then stops
+// and destroys the thread.
+void StopIPCThread(std::unique_ptr<base::Thread> thread,
+                   base::OnceClosure last_task);
 
 }  // namespace installer
 

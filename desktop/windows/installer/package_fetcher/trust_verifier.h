@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "base/files/file_path.h"
+#include "base/instance_override.h"
 
 namespace installer {
 
@@ -27,17 +28,8 @@ class TrustVerifier {
   virtual LONG Verify(const base::FilePath& path) const = 0;
 
   // Makes |verifier| the process's verifier until the object goes away.
-  class ScopedOverrideForTesting {
-   public:
-    explicit ScopedOverrideForTesting(const TrustVerifier* verifier);
-    ScopedOverrideForTesting(const ScopedOverrideForTesting&) = delete;
-    ScopedOverrideForTesting& operator=(const ScopedOverrideForTesting&) =
-        delete;
-    ~ScopedOverrideForTesting();
-
-   private:
-    const TrustVerifier* previous_;
-  };
+  using ScopedOverrideForTesting =
+      base::InstanceOverride<const TrustVerifier>::Scoped;
 
  protected:
   TrustVerifier() = default;

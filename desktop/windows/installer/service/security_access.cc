@@ -1,7 +1,6 @@
 #include "desktop/windows/installer/service/security_access.h"
 
 #include "base/lazy_instance_helpers.h"
-#include "base/logging.h"
 #include "desktop/windows/installer/service/win32_security_access.h"
 
 namespace installer {
@@ -9,7 +8,6 @@ namespace installer {
 namespace {
 
 base::LazySingleton<Win32SecurityAccess> g_win32_access;
-SecurityAccess* g_access_for_testing = nullptr;
 
 }  // namespace
 
@@ -17,20 +15,10 @@ SecurityAccess::~SecurityAccess() = default;
 
 // static
 SecurityAccess* SecurityAccess::GetInstance() {
-  if (g_access_for_testing)
-    return g_access_for_testing;
+  if (SecurityAccess* overridden =
+          base::InstanceOverride<SecurityAccess>::Get())
+    return overridden;
   return g_win32_access.Get();
-}
-
-SecurityAccess::ScopedOverrideForTesting::ScopedOverrideForTesting(
-    SecurityAccess* access)
-    : previous_(g_access_for_testing) {
-  DCHECK(access);
-  g_access_for_testing = access;
-}
-
-SecurityAccess::ScopedOverrideForTesting::~ScopedOverrideForTesting() {
-  g_access_for_testing = previous_;
 }
 
 }  // namespace installer

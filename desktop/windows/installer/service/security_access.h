@@ -20,6 +20,8 @@
 #include <memory>
 #include <string>
 
+#include "base/instance_override.h"
+
 namespace installer {
 
 // Memory that Windows handed out with LocalAlloc (descriptors, ACLs,
@@ -72,17 +74,8 @@ class SecurityAccess {
 
   // Makes GetInstance() answer |access| until the object goes away. Not
   // thread-safe: for tests, set before the code under test runs.
-  class ScopedOverrideForTesting {
-   public:
-    explicit ScopedOverrideForTesting(SecurityAccess* access);
-    ScopedOverrideForTesting(const ScopedOverrideForTesting&) = delete;
-    ScopedOverrideForTesting& operator=(const ScopedOverrideForTesting&) =
-        delete;
-    ~ScopedOverrideForTesting();
-
-   private:
-    SecurityAccess* previous_;
-  };
+  using ScopedOverrideForTesting =
+      base::InstanceOverride<SecurityAccess>::Scoped;
 
  protected:
   SecurityAccess() = default;
