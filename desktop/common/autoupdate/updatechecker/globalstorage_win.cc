@@ -5,21 +5,29 @@
 #include <utility>
 #include <vector>
 
+#include "base/bind.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/string_util.h"
 #include "base/values.h"
 #include "base/win/registry.h"
 #include "desktop/common/autoupdate/updatechecker/gs_file_store.h"
+#include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/service/utils.h"
 
 namespace installer {
 
 namespace {
 
+bool IsCurrentInstallationCopyOnly() {
+  return Installation::GetCurrent()->IsCopyOnly();
+}
+
+// The installation this process belongs to, unless a test sets another.
 GlobalStorageWin::CopyOnlyCheck& GetCopyOnlyCheck() {
   static GlobalStorageWin::CopyOnlyCheck* const check =
-      new GlobalStorageWin::CopyOnlyCheck();
+      new GlobalStorageWin::CopyOnlyCheck(
+          base::BindRepeating(&IsCurrentInstallationCopyOnly));
   return *check;
 }
 

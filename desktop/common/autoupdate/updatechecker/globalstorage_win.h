@@ -37,8 +37,8 @@ class GlobalStorageWin : public GlobalStorage {
   using CopyOnlyCheck = base::RepeatingCallback<bool()>;
 
   // The check that the process's store asks when it decides its mode; set
-  // it before the first GetInstance. Without one, the installation counts
-  // as not copy-only.
+  // it before the first GetInstance. By default it asks the installation
+  // this process runs from (Installation::GetCurrent).
   static void SetCopyOnlyCheck(CopyOnlyCheck check);
   // The process's store, its mode decided on the first call. Destroyed at
   // exit.
