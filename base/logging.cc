@@ -13,7 +13,7 @@ namespace logging {
 namespace {
 
 const char* const kSeverityNames[LOG_NUM_SEVERITIES] = {"INFO", "WARNING",
-                                                       "ERROR", "FATAL"};
+                                                        "ERROR", "FATAL"};
 
 // The state of the process's logging. Guarded by |g_mutex| except where
 // noted; the levels are read without it, as plain ints.
@@ -152,13 +152,17 @@ std::string SystemErrorCodeToString(SystemErrorCode error_code) {
 }
 
 LogMessage::LogMessage(const char* file, int line, LogSeverity severity)
-    : severity_(severity), file_(file), line_(line),
+    : severity_(severity),
+      file_(file),
+      line_(line),
       last_error_(::GetLastError()) {
   Init(file, line);
 }
 
 LogMessage::LogMessage(const char* file, int line, const char* condition)
-    : severity_(LOG_FATAL), file_(file), line_(line),
+    : severity_(LOG_FATAL),
+      file_(file),
+      line_(line),
       last_error_(::GetLastError()) {
   Init(file, line);
   stream_ << "Check failed: " << condition << ". ";
@@ -174,9 +178,8 @@ void LogMessage::Init(const char* file, int line) {
     SYSTEMTIME t;
     ::GetLocalTime(&t);
     char stamp[32];
-    std::snprintf(stamp, sizeof(stamp), "%02d%02d/%02d%02d%02d.%03d:",
-                  t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-                  t.wMilliseconds);
+    std::snprintf(stamp, sizeof(stamp), "%02d%02d/%02d%02d%02d.%03d:", t.wMonth,
+                  t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
     stream_ << stamp;
   }
   if (g_log_tickcount)
@@ -194,7 +197,8 @@ LogMessage::~LogMessage() {
   std::string line = stream_.str();
 
   LogMessageHandlerFunction handler = GetLogMessageHandler();
-  if (handler && handler(severity_, file_, line_, line.substr(message_start_))) {
+  if (handler &&
+      handler(severity_, file_, line_, line.substr(message_start_))) {
     ::SetLastError(last_error_);
     return;
   }

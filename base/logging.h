@@ -143,13 +143,13 @@ std::string* MakeCheckOpString(const A& a, const B& b, const char* names) {
   return new std::string(ss.str());
 }
 
-#define DEFINE_CHECK_OP_IMPL(name, op)                                    \
-  template <typename A, typename B>                                       \
-  inline std::string* Check##name##Impl(const A& a, const B& b,           \
-                                        const char* names) {              \
-    if (a op b)                                                           \
-      return nullptr;                                                     \
-    return MakeCheckOpString(a, b, names);                                \
+#define DEFINE_CHECK_OP_IMPL(name, op)                          \
+  template <typename A, typename B>                             \
+  inline std::string* Check##name##Impl(const A& a, const B& b, \
+                                        const char* names) {    \
+    if (a op b)                                                 \
+      return nullptr;                                           \
+    return MakeCheckOpString(a, b, names);                      \
   }
 DEFINE_CHECK_OP_IMPL(EQ, ==)
 DEFINE_CHECK_OP_IMPL(NE, !=)
@@ -182,7 +182,8 @@ ostream& operator<<(ostream& out, const wstring& wstr);
 ostream& operator<<(ostream& out, wstring_view wstr);
 }  // namespace std
 
-#define COMPACT_LOG_INFO logging::LogMessage(__FILE__, __LINE__, logging::LOG_INFO)
+#define COMPACT_LOG_INFO \
+  logging::LogMessage(__FILE__, __LINE__, logging::LOG_INFO)
 #define COMPACT_LOG_WARNING \
   logging::LogMessage(__FILE__, __LINE__, logging::LOG_WARNING)
 #define COMPACT_LOG_ERROR \
@@ -200,33 +201,36 @@ ostream& operator<<(ostream& out, wstring_view wstr);
 #define LAZY_STREAM(stream, condition) \
   !(condition) ? (void)0 : logging::LogMessageVoidify() & (stream)
 
-#define LOG(severity) LAZY_STREAM(COMPACT_LOG_##severity.stream(), LOG_IS_ON(severity))
-#define LOG_IF(severity, condition) \
-  LAZY_STREAM(COMPACT_LOG_##severity.stream(), LOG_IS_ON(severity) && (condition))
-#define VLOG(verbose_level)                                                  \
-  LAZY_STREAM(logging::LogMessage(__FILE__, __LINE__, -(verbose_level)).stream(), \
-              VLOG_IS_ON(verbose_level))
+#define LOG(severity) \
+  LAZY_STREAM(COMPACT_LOG_##severity.stream(), LOG_IS_ON(severity))
+#define LOG_IF(severity, condition)            \
+  LAZY_STREAM(COMPACT_LOG_##severity.stream(), \
+              LOG_IS_ON(severity) && (condition))
+#define VLOG(verbose_level)                                               \
+  LAZY_STREAM(                                                            \
+      logging::LogMessage(__FILE__, __LINE__, -(verbose_level)).stream(), \
+      VLOG_IS_ON(verbose_level))
 
-#define PLOG_STREAM(severity)                                            \
+#define PLOG_STREAM(severity)                                                \
   logging::Win32ErrorLogMessage(__FILE__, __LINE__, logging::LOG_##severity, \
-                                logging::GetLastSystemErrorCode())       \
+                                logging::GetLastSystemErrorCode())           \
       .stream()
 #define PLOG(severity) LAZY_STREAM(PLOG_STREAM(severity), LOG_IS_ON(severity))
 
-#define CHECK(condition)                                             \
+#define CHECK(condition)                                                    \
   LAZY_STREAM(logging::LogMessage(__FILE__, __LINE__, #condition).stream(), \
               !(condition))
 
 // The switch keeps a following "else" from binding to the hidden "if".
-#define CHECK_OP(name, op, val1, val2)                                      \
-  switch (0)                                                                \
-  case 0:                                                                   \
-  default:                                                                  \
-    if (logging::CheckOpResult _result{logging::Check##name##Impl(          \
-            (val1), (val2), #val1 " " #op " " #val2)};                      \
-        !_result)                                                           \
-      ;                                                                     \
-    else                                                                    \
+#define CHECK_OP(name, op, val1, val2)                             \
+  switch (0)                                                       \
+  case 0:                                                          \
+  default:                                                         \
+    if (logging::CheckOpResult _result{logging::Check##name##Impl( \
+            (val1), (val2), #val1 " " #op " " #val2)};             \
+        !_result)                                                  \
+      ;                                                            \
+    else                                                           \
       logging::LogMessage(__FILE__, __LINE__, _result.message()).stream()
 
 #define CHECK_EQ(a, b) CHECK_OP(EQ, ==, a, b)
@@ -249,7 +253,8 @@ ostream& operator<<(ostream& out, wstring_view wstr);
 #define DPLOG(severity) PLOG(severity)
 #else
 // The condition is compiled but never evaluated.
-#define DCHECK(condition) LAZY_STREAM(COMPACT_LOG_INFO.stream(), false && (condition))
+#define DCHECK(condition) \
+  LAZY_STREAM(COMPACT_LOG_INFO.stream(), false && (condition))
 #define DCHECK_EQ(a, b) DCHECK((a) == (b))
 #define DCHECK_NE(a, b) DCHECK((a) != (b))
 #define DCHECK_LE(a, b) DCHECK((a) <= (b))

@@ -6,8 +6,8 @@
 #include <atomic>
 
 #include "base/message_loop/message_pump.h"
-#include "base/threading/platform_thread.h"
 #include "base/synchronization/waitable_event.h"
+#include "base/threading/platform_thread.h"
 #include "base/time/time.h"
 
 namespace base {

@@ -279,7 +279,8 @@ bool GetAppOutputWithExitCode(const std::wstring& cmdline,
   return false;
 }
 
-Process LaunchProcess(const CommandLine& cmdline, const LaunchOptions& options) {
+Process LaunchProcess(const CommandLine& cmdline,
+                      const LaunchOptions& options) {
   return LaunchProcess(cmdline.GetCommandLineString(), options);
 }
 

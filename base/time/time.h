@@ -60,7 +60,9 @@ class TimeDelta {
   constexpr int InMinutes() const {
     return static_cast<int>(delta_ / kMicrosecondsPerMinute);
   }
-  constexpr int64_t InSeconds() const { return delta_ / kMicrosecondsPerSecond; }
+  constexpr int64_t InSeconds() const {
+    return delta_ / kMicrosecondsPerSecond;
+  }
   constexpr double InSecondsF() const {
     return static_cast<double>(delta_) / kMicrosecondsPerSecond;
   }
@@ -82,8 +84,12 @@ class TimeDelta {
   constexpr TimeDelta operator-() const { return TimeDelta(-delta_); }
   TimeDelta& operator+=(TimeDelta other) { return *this = *this + other; }
   TimeDelta& operator-=(TimeDelta other) { return *this = *this - other; }
-  constexpr TimeDelta operator*(int64_t a) const { return TimeDelta(delta_ * a); }
-  constexpr TimeDelta operator/(int64_t a) const { return TimeDelta(delta_ / a); }
+  constexpr TimeDelta operator*(int64_t a) const {
+    return TimeDelta(delta_ * a);
+  }
+  constexpr TimeDelta operator/(int64_t a) const {
+    return TimeDelta(delta_ / a);
+  }
 
   constexpr auto operator<=>(const TimeDelta&) const = default;
 

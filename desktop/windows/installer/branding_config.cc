@@ -69,7 +69,7 @@ const base::DictionaryValue& BrandingConfig::GetInstance() {
 
 // static
 std::string BrandingConfig::GetString(const base::DictionaryValue& document,
-                                       const std::string& path) {
+                                      const std::string& path) {
   std::string value;
   if (!document.GetString(path, &value))
     return std::string();

@@ -11,8 +11,8 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/windows_version.h"
 #include "crypto/sha2.h"
-#include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
 

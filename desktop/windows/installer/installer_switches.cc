@@ -52,7 +52,8 @@ const char kSetFolderPermission[] = "set-folder-permission";
 const char kPermissionsForUser[] = "permissions-for-user";
 const char kPermanentPermissions[] = "permanent-permissions";
 const char kRunUninstallBat[] = "run-uninstall-bat";
-const char kRegisterKelvoAsProtocolHandler[] = "register-kelvo-as-protocol-handler";
+const char kRegisterKelvoAsProtocolHandler[] =
+    "register-kelvo-as-protocol-handler";
 
 // Crash reporter.
 const char kCrashReporterParentId[] = "crash-reporter-parent-id";
@@ -63,7 +64,8 @@ const char kUserDataDir[] = "user-data-dir";
 
 // Test servers.
 const char kInternalPackageServer[] = "internal-package-server";
-const char kLocalPrefDefaultOverridesServer[] = "local-pref-default-overrides-server";
+const char kLocalPrefDefaultOverridesServer[] =
+    "local-pref-default-overrides-server";
 const char kLocalStatsServer[] = "local-stats-server";
 
 // Passed on to the browser or the backend when present.

@@ -110,8 +110,8 @@ std::string GetBuildTimestamp() {
 base::FilePath GetParentProcessImagePath() {
   base::ProcessId parent_id =
       base::GetParentProcessId(base::GetCurrentProcessHandle());
-  base::Process parent = base::Process::OpenWithAccess(
-      parent_id, base::kBasicProcessAccess);
+  base::Process parent =
+      base::Process::OpenWithAccess(parent_id, base::kBasicProcessAccess);
   if (!parent.IsValid() || !StartedBeforeUs(parent.Handle()))
     return base::FilePath();
   wchar_t name[MAX_PATH];

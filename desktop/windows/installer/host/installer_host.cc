@@ -17,7 +17,8 @@ constexpr int kExitFailed = 1;
 // the search path (current folder, PATH) out of it.
 std::wstring LibraryPath() {
   wchar_t exe[MAX_PATH * 2];
-  DWORD len = ::GetModuleFileNameW(nullptr, exe, static_cast<DWORD>(std::size(exe)));
+  DWORD len =
+      ::GetModuleFileNameW(nullptr, exe, static_cast<DWORD>(std::size(exe)));
   if (len == 0 || len >= std::size(exe))
     return std::wstring();
   std::wstring path(exe, len);
@@ -29,11 +30,10 @@ std::wstring LibraryPath() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   std::wstring library = LibraryPath();
-  HMODULE module =
-      library.empty()
-          ? nullptr
-          : ::LoadLibraryExW(library.c_str(), nullptr,
-                             LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE module = library.empty()
+                       ? nullptr
+                       : ::LoadLibraryExW(library.c_str(), nullptr,
+                                          LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!module)
     return kExitLibraryMissing;
   using RunInstallerFunction = bool (*)();

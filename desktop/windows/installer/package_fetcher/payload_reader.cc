@@ -55,8 +55,7 @@ void PayloadReader::ReadPayload() {
   uint32_t table_offset = 0;
   uint32_t table_size = 0;
   const bool is_signed =
-      image.GetSecurityDirectory(&table_offset, &table_size) &&
-      table_size != 0;
+      image.GetSecurityDirectory(&table_offset, &table_size) && table_size != 0;
   const uint64_t signature_start = is_signed ? table_offset : 0;
   if (signature_start > file_.length()) {
     LOG(ERROR) << "Security directory is located past the image file length";
@@ -70,10 +69,9 @@ void PayloadReader::ReadPayload() {
     payload_type_ = PAYLOAD_TYPE_NONE;
     return;
   }
-  const bool is_archive =
-      payload_length_ >= sizeof(k7zSignature) &&
-      !std::memcmp(file_.data() + payload_offset_, k7zSignature,
-                   sizeof(k7zSignature));
+  const bool is_archive = payload_length_ >= sizeof(k7zSignature) &&
+                          !std::memcmp(file_.data() + payload_offset_,
+                                       k7zSignature, sizeof(k7zSignature));
   if (!is_archive) {
     payload_type_ = PAYLOAD_TYPE_TRACKING_DATA;
   } else if (is_signed && at_end) {
