@@ -4,17 +4,9 @@
 //
 // registers with the server on PIPE (exit code 90 when it cannot), with the
 // crash keys process_type=crash-test and child=1, then:
-//   access-violation    writes through a null pointer
-//   pure-call           calls a pure virtual function
-//   invalid-parameter   enters the invalid-parameter handler as the runtime
-//                       would (Wine's runtime has no hook for it)
-//   abort               calls abort()
-//   terminate           calls std::terminate()
-//   throw               throws a C++ exception that nobody catches
-//   throw-on-thread     the same on a thread of its own
-//   breakpoint          a breakpoint, debug exceptions not handled
+//   any crash of CauseCrash (crash_actions.cc); a breakpoint there is not
+//                       handled as a crash
 //   breakpoint-handled  a breakpoint, debug exceptions handled
-//   two-threads         two threads fault at the same moment
 //   write-dump          reports a made-up exception without crashing, then
 //                       exits with 1
 //   wait                waits for the named event EVENT (at most 30 s) and
@@ -25,16 +17,14 @@
 
 #include <windows.h>
 
-#include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
 
 #include <atomic>
-#include <exception>
-#include <stdexcept>
 #include <string>
 
 #include "components/crash_handler/exception_handler.h"
+#include "components/crash_handler/test/crash_actions.h"
 
 namespace {
 
@@ -72,52 +62,6 @@ void SetKey(crash_handler::CustomInfoEntry* entry,
   wcsncpy(entry->value, value, 63);
 }
 
-// The pointer is read at run time, so the compiler cannot drop the write.
-int* volatile g_null_pointer = nullptr;
-
-__attribute__((noinline)) void WriteNull() {
-  *g_null_pointer = 1;
-}
-
-class Base {
- public:
-  Base() { CallPure(); }
-  virtual ~Base() = default;
-  virtual void Pure() = 0;
-  // Out of line, so that the compiler cannot see that the call is pure.
-  __attribute__((noinline)) void CallPure() {
-    void (Base::*volatile method)() = &Base::Pure;
-    (this->*method)();
-  }
-};
-
-class Derived : public Base {
- public:
-  void Pure() override {}
-};
-
-DWORD WINAPI ThrowingThread(void*) {
-  throw std::runtime_error("nobody catches this");
-}
-
-HANDLE g_start_faulting = nullptr;
-
-DWORD WINAPI FaultingThread(void*) {
-  ::WaitForSingleObject(g_start_faulting, kEventWaitMs);
-  WriteNull();
-  return 0;
-}
-
-int TwoThreadsFault() {
-  g_start_faulting = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE threads[] = {
-      ::CreateThread(nullptr, 0, &FaultingThread, nullptr, 0, nullptr),
-      ::CreateThread(nullptr, 0, &FaultingThread, nullptr, 0, nullptr)};
-  ::SetEvent(g_start_faulting);
-  ::WaitForMultipleObjects(2, threads, TRUE, kEventWaitMs);
-  return 0;
-}
-
 bool WaitForNamedEvent(const wchar_t* name) {
   HANDLE event = ::OpenEventW(SYNCHRONIZE, FALSE, name);
   return event && ::WaitForSingleObject(event, kEventWaitMs) == WAIT_OBJECT_0;
@@ -151,38 +95,18 @@ int wmain(int argc, wchar_t** argv) {
   if (!handler->IsOutOfProcess())
     return kNotRegistered;
 
-  if (action == L"access-violation") {
-    WriteNull();
-  } else if (action == L"pure-call") {
-    Derived derived;
-  } else if (action == L"invalid-parameter") {
-    crash_handler::ExceptionHandler::HandleInvalidParameter(
-        L"buffer != nullptr", L"strcpy_s", L"strcpy.c", 42, 0);
-  } else if (action == L"abort") {
-    abort();
-  } else if (action == L"terminate") {
-    std::terminate();
-  } else if (action == L"throw") {
-    throw std::runtime_error("nobody catches this");
-  } else if (action == L"throw-on-thread") {
-    HANDLE thread =
-        ::CreateThread(nullptr, 0, &ThrowingThread, nullptr, 0, nullptr);
-    ::WaitForSingleObject(thread, kEventWaitMs);
-  } else if (action == L"breakpoint") {
-    __debugbreak();
-  } else if (action == L"breakpoint-handled") {
+  if (action == L"breakpoint-handled") {
     handler->set_handle_debug_exceptions(true);
-    __debugbreak();
-  } else if (action == L"two-threads") {
-    return TwoThreadsFault();
+    action = L"breakpoint";
   } else if (action == L"write-dump") {
     return WriteDumpAndExit(handler);
   } else if (action == L"wait") {
     return WaitForNamedEvent(event_name) ? 0 : 3;
   } else if (action == L"crash-on-event") {
-    if (WaitForNamedEvent(event_name))
-      WriteNull();
-    return 3;
+    if (!WaitForNamedEvent(event_name))
+      return 3;
+    action = L"access-violation";
   }
+  crash_handler::CauseCrash(action);
   return kUnknownAction;
 }

@@ -1,0 +1,82 @@
+// An installer process in miniature for the crash reporter tests. Started
+// with "crash-reporter-parent-id" it is a crash reporter, as RunInstaller
+// makes one; otherwise it runs the client start-up of every installer
+// process, writes "<reporter pid> <handler 0|1>" and a line end to standard
+// output, and then does what "test-action" says:
+//   exit                 ends with 0
+//   wait                 waits for the named event "test-event" (at most
+//                        30 s), then ends with 0
+//   crash-on-event       waits for that event, then writes through a null
+//                        pointer
+//   a crash kind of CauseCrash (crash_actions.cc)
+// or, without the client start-up, "count": adds "test-count" (a number)
+// to the counter "test-name" of the counter file "test-file" and ends with
+// 0 once the count is written.
+// Exit code 91 for an action it does not know.
+
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <string>
+
+#include "base/at_exit.h"
+#include "base/command_line.h"
+#include "base/strings/string_number_conversions.h"
+#include "components/crash_handler/test/crash_actions.h"
+#include "desktop/windows/crash_reporter/crash_reporter_client.h"
+#include "desktop/windows/crash_reporter/crash_reporter_main.h"
+#include "desktop/windows/crash_reporter/named_counter_file.h"
+
+namespace {
+
+constexpr int kUnknownAction = 91;
+constexpr DWORD kEventWaitMs = 30000;
+
+bool WaitForNamedEvent(const std::wstring& name) {
+  HANDLE event = ::OpenEventW(SYNCHRONIZE, FALSE, name.c_str());
+  return event && ::WaitForSingleObject(event, kEventWaitMs) == WAIT_OBJECT_0;
+}
+
+int Count(const base::CommandLine& command_line) {
+  int count = 0;
+  base::StringToInt(command_line.GetSwitchValueASCII("test-count"), &count);
+  crash_reporter::NamedCounterFile counters(
+      command_line.GetSwitchValuePath("test-file"));
+  std::string name = command_line.GetSwitchValueASCII("test-name");
+  for (int i = 0; i < count; ++i)
+    counters.Add(name, 1, true);
+  return 0;
+}
+
+}  // namespace
+
+int wmain() {
+  base::AtExitManager at_exit;
+  base::CommandLine::Init(0, nullptr);
+  const base::CommandLine& command_line =
+      *base::CommandLine::ForCurrentProcess();
+  if (crash_reporter::RunCrashReporterRole(command_line))
+    return 0;
+  std::wstring action = command_line.GetSwitchValueNative("test-action");
+  if (action == L"count")
+    return Count(command_line);
+
+  crash_reporter::StartCrashReporterClient(command_line);
+  printf("%u %d\n", crash_reporter::GetCrashReporterProcessId(),
+         crash_reporter::IsCrashHandlerInstalled() ? 1 : 0);
+  fflush(stdout);
+
+  std::wstring event_name = command_line.GetSwitchValueNative("test-event");
+  if (action == L"exit")
+    return 0;
+  if (action == L"wait")
+    return WaitForNamedEvent(event_name) ? 0 : 3;
+  if (action == L"crash-on-event") {
+    if (!WaitForNamedEvent(event_name))
+      return 3;
+    action = L"access-violation";
+  }
+  crash_handler::CauseCrash(action);
+  return kUnknownAction;
+}
