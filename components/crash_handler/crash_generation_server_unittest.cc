@@ -16,6 +16,7 @@
 #include "components/crash_handler/client_info.h"
 #include "components/crash_handler/crash_handler_types.h"
 #include "components/crash_handler/registration_protocol.h"
+#include "components/crash_handler/test/raw_registration_client.h"
 #include "gtest/gtest.h"
 
 namespace crash_handler {
@@ -289,62 +290,6 @@ TEST_F(CrashGenerationServerTest, DestructionWaitsForARunningReport) {
   EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), WaitForExit(child));
 }
 
-// Speaks the registration protocol by hand, as a hostile client could.
-class RawClient {
- public:
-  explicit RawClient(const std::wstring& pipe_name) {
-    for (int attempt = 0; attempt < 3 && !pipe_.IsValid(); ++attempt) {
-      pipe_.Set(::CreateFileW(pipe_name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                              0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
-                              nullptr));
-      if (!pipe_.IsValid())
-        ::WaitNamedPipeW(pipe_name.c_str(), 5000);
-    }
-    DWORD mode = PIPE_READMODE_MESSAGE;
-    if (pipe_.IsValid())
-      ::SetNamedPipeHandleState(pipe_.Get(), &mode, nullptr, nullptr);
-  }
-  bool connected() const { return pipe_.IsValid(); }
-
-  // Sends |size| bytes of |request| and tells whether a response came.
-  bool Register(const RegistrationMessage& request, size_t size) {
-    DWORD written = 0;
-    OVERLAPPED overlapped = {};
-    base::win::ScopedHandle event(
-        ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    overlapped.hEvent = event.Get();
-    if (!::WriteFile(pipe_.Get(), &request, static_cast<DWORD>(size), nullptr,
-                     &overlapped) &&
-        ::GetLastError() != ERROR_IO_PENDING) {
-      return false;
-    }
-    ::GetOverlappedResult(pipe_.Get(), &overlapped, &written, TRUE);
-    RegistrationMessage response = {};
-    return ReadRegistrationMessage(pipe_.Get(), kEventTimeoutMs, nullptr,
-                                   &response) &&
-           response.tag == kRegistrationResponse;
-  }
-
- private:
-  base::win::ScopedHandle pipe_;
-};
-
-RegistrationMessage ValidRequest() {
-  static DWORD thread_id;
-  static EXCEPTION_POINTERS* pointers;
-  static MDRawAssertionInfo assertion;
-  static CustomInfoEntry keys[4];
-  RegistrationMessage request = {};
-  request.tag = kRegistrationRequest;
-  request.pid = ::GetCurrentProcessId();
-  request.thread_id_address = reinterpret_cast<uintptr_t>(&thread_id);
-  request.exception_pointers_address = reinterpret_cast<uintptr_t>(&pointers);
-  request.assertion_info_address = reinterpret_cast<uintptr_t>(&assertion);
-  request.custom_info_address = reinterpret_cast<uintptr_t>(keys);
-  request.custom_info_count = 4;
-  return request;
-}
-
 TEST_F(CrashGenerationServerTest, RefusesHostileClientsAndKeepsServing) {
   // Another live process, whose memory a lying client would have us read.
   std::wstring event_name = UniqueName(L"KelvoCrashHandlerGo");
@@ -378,15 +323,15 @@ TEST_F(CrashGenerationServerTest, RefusesHostileClientsAndKeepsServing) {
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.what);
-    RawClient client(pipe_name_);
+    RawRegistrationClient client(pipe_name_);
     ASSERT_TRUE(client.connected());
-    RegistrationMessage request = ValidRequest();
+    RegistrationMessage request = RawRegistrationClient::ValidRequest();
     test.change(&request, victim.Pid());
     EXPECT_FALSE(client.Register(request, test.size));
   }
   {
     // One that connects and says nothing holds the server only briefly.
-    RawClient silent(pipe_name_);
+    RawRegistrationClient silent(pipe_name_);
     ASSERT_TRUE(silent.connected());
     EXPECT_EQ(1, RunChild(L"write-dump"));
   }
@@ -400,7 +345,7 @@ TEST_F(CrashGenerationServerTest, RefusesHostileClientsAndKeepsServing) {
 
 TEST(RegistrationRequestTest, BoundsAndAddresses) {
   const DWORD self = ::GetCurrentProcessId();
-  RegistrationMessage request = ValidRequest();
+  RegistrationMessage request = RawRegistrationClient::ValidRequest();
   EXPECT_EQ(RequestCheck::kAccepted, CheckRegistrationRequest(request, self));
   EXPECT_EQ(RequestCheck::kPidMismatch,
             CheckRegistrationRequest(request, self + 4));
@@ -419,11 +364,11 @@ TEST(RegistrationRequestTest, BoundsAndAddresses) {
   EXPECT_EQ(RequestCheck::kNullAddress,
             CheckRegistrationRequest(request, self));
 
-  request = ValidRequest();
+  request = RawRegistrationClient::ValidRequest();
   request.assertion_info_address = 0;
   EXPECT_EQ(RequestCheck::kNullAddress,
             CheckRegistrationRequest(request, self));
-  request = ValidRequest();
+  request = RawRegistrationClient::ValidRequest();
   request.pid = 0;
   EXPECT_EQ(RequestCheck::kPidMismatch, CheckRegistrationRequest(request, 0));
 }

@@ -2,17 +2,13 @@
 // with "crash-reporter-parent-id" it is a crash reporter, as RunInstaller
 // makes one; otherwise it runs the client start-up of every installer
 // process, writes "<reporter pid> <handler 0|1>" and a line end to standard
-// output, and then does what "test-action" says:
-//   exit                 ends with 0
-//   wait                 waits for the named event "test-event" (at most
-//                        30 s), then ends with 0
-//   crash-on-event       waits for that event, then writes through a null
-//                        pointer
-//   a crash kind of CauseCrash (crash_actions.cc)
-// or, without the client start-up, "count": adds "test-count" (a number)
+// output, waits for the named event "test-event" when one is given (at
+// most 30 s, else exit code 3), and then crashes in the way "test-crash"
+// names (a kind of CauseCrash in crash_actions.cc; exit code 91 for one it
+// does not know) or, without it, ends with 0.
+// With "test-action=count" it only counts: it adds "test-count" (a number)
 // to the counter "test-name" of the counter file "test-file" and ends with
 // 0 once the count is written.
-// Exit code 91 for an action it does not know.
 
 #include <windows.h>
 
@@ -58,8 +54,7 @@ int wmain() {
       *base::CommandLine::ForCurrentProcess();
   if (crash_reporter::RunCrashReporterRole(command_line))
     return 0;
-  std::wstring action = command_line.GetSwitchValueNative("test-action");
-  if (action == L"count")
+  if (command_line.GetSwitchValueASCII("test-action") == "count")
     return Count(command_line);
 
   crash_reporter::StartCrashReporterClient(command_line);
@@ -68,15 +63,11 @@ int wmain() {
   fflush(stdout);
 
   std::wstring event_name = command_line.GetSwitchValueNative("test-event");
-  if (action == L"exit")
+  if (!event_name.empty() && !WaitForNamedEvent(event_name))
+    return 3;
+  std::wstring crash = command_line.GetSwitchValueNative("test-crash");
+  if (crash.empty())
     return 0;
-  if (action == L"wait")
-    return WaitForNamedEvent(event_name) ? 0 : 3;
-  if (action == L"crash-on-event") {
-    if (!WaitForNamedEvent(event_name))
-      return 3;
-    action = L"access-violation";
-  }
-  crash_handler::CauseCrash(action);
+  crash_handler::CauseCrash(crash);
   return kUnknownAction;
 }
