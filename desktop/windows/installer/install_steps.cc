@@ -81,7 +81,7 @@ void CopyListEntry(Installer* installer, int index, bool is_root) {
     return;
   }
   if (index < 0 || index >= size) {
-    LOG(ERROR) << installer->NotifyError(
+    installer->NotifyError(
         IDS_ERROR_INSTALL, std::wstring(),
         "Invalid index " + base::IntToString(index) +
             " passed to StepCopyFile (max: " + base::IntToString(size) + ")");
@@ -95,8 +95,8 @@ void CopyListEntry(Installer* installer, int index, bool is_root) {
               : GetVersionFolder(installer).Append(relative);
   if (!installer->transaction()->Execute(std::make_unique<CopyFileOperation>(
           installer->package_folder().Append(relative), destination))) {
-    LOG(ERROR) << installer->NotifyError(
-        IDS_ERROR_COPY_FILE, destination.value(), "Failed copying " + entry);
+    installer->NotifyError(IDS_ERROR_COPY_FILE, destination.value(),
+                           "Failed copying " + entry);
     return;
   }
   InstallLog* log = installer->install_log();
@@ -412,9 +412,8 @@ void StepInstallLauncher(Installer* installer) {
   if (!installer->transaction()->Execute(std::make_unique<CopyFileOperation>(
           installer->package_folder().AppendASCII(kLauncherExeName),
           destination))) {
-    LOG(ERROR) << installer->NotifyError(IDS_ERROR_COPY_FILE,
-                                         destination.value(),
-                                         "Failed copying the launcher");
+    installer->NotifyError(IDS_ERROR_COPY_FILE, destination.value(),
+                           "Failed copying the launcher");
     return;
   }
   if (!IsWhiteLabeled())
@@ -439,9 +438,9 @@ void StepFinalizeInstallation(Installer* installer) {
   if (!InstallLogWriter().WriteToFile(
           *installer->install_log(),
           installer->install_folder().AppendASCII(kInstallLogFileName))) {
-    LOG(ERROR) << installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                         "Failed saving the installation "
-                                         "status");
+    installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                           "Failed saving the installation "
+                           "status");
     return;
   }
   StorePreviousDefaultBrowser(installer);

@@ -112,17 +112,19 @@ void Installer::NotifyStep() {
     observer.OnStep();
 }
 
-std::string Installer::NotifyError(int code,
-                                   const std::wstring& argument,
-                                   const std::string& message) {
+void Installer::NotifyError(int code,
+                            const std::wstring& argument,
+                            const std::string& message) {
+  // Logged here rather than by callers: a report that sat inside a log
+  // stream would vanish with the log level.
+  LOG(ERROR) << message;
   if (!running_) {
     LOG(ERROR) << "Not reporting an error after the end of the installation";
-    return message;
+    return;
   }
   for (InstallerObserver& observer : observers_)
     observer.OnError(code, argument, message);
   Cancel();
-  return message;
 }
 
 void Installer::Cancel() {

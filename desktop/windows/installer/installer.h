@@ -123,12 +123,11 @@ class Installer : public base::win::ObjectWatcher::Delegate,
                             base::OnceClosure task);
   // OnStep on every observer.
   void NotifyStep();
-  // Reports the error to the observers, then cancels the run. Returns
-  // |message| for the caller's error log line. After the run's outcome
-  // nothing is reported.
-  std::string NotifyError(int code,
-                          const std::wstring& argument,
-                          const std::string& message);
+  // Logs |message|, reports the error to the observers, then cancels the
+  // run. After the run's outcome nothing is reported.
+  void NotifyError(int code,
+                   const std::wstring& argument,
+                   const std::string& message);
   // Rolls the transaction back, finishes the run and tells the observers
   // OnInstallerTerminated(false). Does nothing when no run is in progress.
   void Cancel();

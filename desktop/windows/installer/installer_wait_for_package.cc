@@ -30,9 +30,9 @@ void Installer::WaitForPackage(bool post_elevation) {
   package_ready_event_.Set(::OpenEventW(SYNCHRONIZE, FALSE, name.c_str()));
   if (!package_ready_event_.IsValid()) {
     PLOG(ERROR) << "OpenEvent failed";
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "Failed to open a handle to the package ready "
-                              "event");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Failed to open a handle to the package ready "
+                "event");
     return;
   }
   if (::WaitForSingleObject(package_ready_event_.Get(), 0) == WAIT_OBJECT_0) {
@@ -41,8 +41,8 @@ void Installer::WaitForPackage(bool post_elevation) {
   }
   if (!package_ready_watcher_.StartWatchingOnce(package_ready_event_.Get(),
                                                 this)) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "Failed to watch the package ready event");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Failed to watch the package ready event");
   }
 }
 
@@ -95,9 +95,8 @@ void Installer::HandOverToPackageInstaller() {
   NotifyReturnedToPreviousMainProcess();
 
   if (!process.IsValid()) {
-    LOG(ERROR) << NotifyError(
-        IDS_ERROR_INSTALL, std::wstring(),
-        "Failed to start installer process from the package folder.");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Failed to start installer process from the package folder.");
     return;
   }
   if (wait == ChildWaitResult::kAbandoned) {
@@ -109,9 +108,9 @@ void Installer::HandOverToPackageInstaller() {
     return;
   }
   LOG(ERROR) << "The package's installer ended with exit code " << exit_code;
-  LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                            "Installer process did not complete "
-                            "successfully.");
+  NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+              "Installer process did not complete "
+              "successfully.");
 }
 
 Installer::ChildWaitResult Installer::WaitForChildProcess(

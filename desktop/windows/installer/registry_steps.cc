@@ -168,8 +168,8 @@ void StepSetupRegistry(Installer* installer) {
                                                        : HKEY_CURRENT_USER;
   std::wstring uninstall_key;
   if (!FindFreeUninstallKey(root, &uninstall_key)) {
-    LOG(ERROR) << installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                         kUninstallEntryFailure);
+    installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                           kUninstallEntryFailure);
     return;
   }
   LOG(INFO) << "Uninstall key: " << uninstall_key;
@@ -185,8 +185,8 @@ void StepSetupRegistry(Installer* installer) {
     if (!WriteRow(installer, *row, root) &&
         std::wstring(row->key) == kUninstallKeyTemplate) {
       installer->set_recording_registry(false);
-      LOG(ERROR) << installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                           kUninstallEntryFailure);
+      installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                             kUninstallEntryFailure);
       return;
     }
   }

@@ -337,9 +337,8 @@ void StepFinalizeUninstallation(Installer* installer) {
       install_folder.AppendASCII(kInstallLogFileName);
   if (!installer->transaction()->Execute(
           std::make_unique<DeleteFileOperation>(status_file, false, false))) {
-    LOG(ERROR) << installer->NotifyError(
-        IDS_ERROR_UNINSTALL, status_file.value(),
-        "Failed to remove installation status file");
+    installer->NotifyError(IDS_ERROR_UNINSTALL, status_file.value(),
+                           "Failed to remove installation status file");
     return;
   }
   RestoreDefaultBrowserAndSurvey(installer, install_folder);
