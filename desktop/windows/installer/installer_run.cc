@@ -14,7 +14,6 @@
 #include "base/command_line.h"
 #include "base/features/command_line_feature_reader.h"
 #include "base/features/feature_registry.h"
-#include "base/features/installer_features.h"
 #include "base/features/list_value_feature_reader.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
@@ -30,9 +29,14 @@
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/installer_step_list.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/package_files.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/process/crash_reporter_pid.h"
+#include "desktop/windows/installer/product/installer_features.h"
+#include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_entry.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
@@ -40,15 +44,12 @@
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
-#include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 
 namespace installer {
 
 namespace {
 
-constexpr char kFilesListName[] = "files_list";
-constexpr char kRootFilesListName[] = "root_files_list";
 constexpr char kInstallerExperimentsPref[] = "installer-experiments";
 constexpr wchar_t kUacPolicyKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
@@ -249,8 +250,8 @@ bool Installer::FindPackageFolder() {
 }
 
 bool Installer::WatchRunEnd() {
-  const std::wstring name = MakeKernelObjectName(
-      install_folder(), kInstallationInterruptedEventName, true);
+  const std::wstring name =
+      InstallerObjectNames::ForFolder(install_folder()).interrupted_event;
   LOG(INFO) << "Event name for interrupted installation: " << name;
   interrupted_watcher_.StopWatching();
   interrupted_event_.Set(::OpenEventW(SYNCHRONIZE, FALSE, name.c_str()));
@@ -640,7 +641,7 @@ Installer::ElevationResult Installer::RunElevatedForFolderPermissions(
   if (settings_->operation() == OPERATION_UNINSTALLING)
     command_line.AppendSwitch(switches::kRunUninstallBat);
   command_line.AppendSwitchASCII(switches::kCrashReporterPid,
-                                 GetCrashReporterPidText());
+                                 GetCrashReporterPidText(own));
   if (own.HasSwitch(switches::kWaitForPackage)) {
     command_line.AppendSwitchNative(
         switches::kWaitForPackage,
@@ -653,14 +654,11 @@ Installer::ElevationResult Installer::RunElevatedForFolderPermissions(
     LOG(ERROR) << "Failed to obtain installer exe file path";
     return kElevationSetupFailed;
   }
-  const std::wstring grant_name =
-      MakeKernelObjectName(folder, kGivePermissionEventName, false);
-  const std::wstring undo_name =
-      MakeKernelObjectName(folder, kGivePermissionUndoEventName, false);
-  base::win::ScopedHandle grant(
-      ::CreateEventW(nullptr, FALSE, FALSE, grant_name.c_str()));
-  base::win::ScopedHandle undo(
-      ::CreateEventW(nullptr, FALSE, FALSE, undo_name.c_str()));
+  const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder);
+  base::win::ScopedHandle grant(::CreateEventW(
+      nullptr, FALSE, FALSE, names.give_permission_event.c_str()));
+  base::win::ScopedHandle undo(::CreateEventW(
+      nullptr, FALSE, FALSE, names.give_permission_undo_event.c_str()));
   if (!grant.IsValid() || !undo.IsValid()) {
     PLOG(ERROR) << "Failed to create event for communicating with the "
                 << "elevated process";

@@ -13,7 +13,10 @@
 #include "base/process/launch.h"
 #include "base/strings/string_number_conversions.h"
 #include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/installer_object_names.h"
+#include "desktop/windows/installer/package_files.h"
+#include "desktop/windows/installer/process/crash_reporter_pid.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
@@ -24,7 +27,7 @@ void Installer::WaitForPackage(bool post_elevation) {
   LOG(INFO) << "Need to wait for actual package";
   post_elevation_ = post_elevation;
   const std::wstring name =
-      MakeKernelObjectName(install_folder(), kPackageReadyEventName, true);
+      InstallerObjectNames::ForFolder(install_folder()).package_ready_event;
   LOG(INFO) << "Event name for package_ready: " << name;
   package_ready_watcher_.StopWatching();
   package_ready_event_.Set(::OpenEventW(SYNCHRONIZE, FALSE, name.c_str()));
@@ -75,7 +78,7 @@ void Installer::HandOverToPackageInstaller() {
   if (post_elevation_)
     command_line.AppendSwitch(switches::kPostElevatedInstallTasks);
   command_line.AppendSwitchASCII(switches::kCrashReporterPid,
-                                 GetCrashReporterPidText());
+                                 GetCrashReporterPidText(own));
 
   // The run is not finished here: the package's installer works under the
   // folder rights this run holds, which Finish would take back.
@@ -141,20 +144,6 @@ Installer::ChildWaitResult Installer::WaitForChildProcess(
   }
   PLOG(ERROR) << "Failed waiting for " << what << " (result " << result << ")";
   return ChildWaitResult::kFailed;
-}
-
-// static
-std::string Installer::GetCrashReporterPidText() {
-  // Until this process has a crash reporter of its own, it reports to the
-  // one it was given, as its children will.
-  unsigned pid = 0;
-  if (!base::StringToUint(
-          base::CommandLine::ForCurrentProcess()->GetSwitchValueNative(
-              switches::kCrashReporterPid),
-          &pid)) {
-    pid = 0;
-  }
-  return base::UintToString(pid);
 }
 
 std::vector<HANDLE> Installer::GetWayOutHandles() const {
