@@ -19,8 +19,8 @@
 #include "base/strings/utf_string_conversions.h"
 #include "components/crash_handler/client_info.h"
 #include "desktop/windows/crash_reporter/debugger_attachment.h"
-#include "desktop/windows/installer/branding_config.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 
 namespace crash_reporter {
 

@@ -14,8 +14,8 @@
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
 #include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/installer_switches.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/product/version_info.h"
 
 namespace crash_reporter {
 

@@ -15,7 +15,7 @@
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/version_info.h"
 
 namespace crash_reporter {
 

@@ -10,7 +10,7 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_environment_variable_override.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "gtest/gtest.h"
 
 namespace crash_reporter {

@@ -11,8 +11,9 @@
 #include "base/win/wrapped_window_proc.h"
 #include "components/crash_handler/exception_handler.h"
 #include "desktop/windows/crash_reporter/crash_key_table.h"
-#include "desktop/windows/installer/installer_switches.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/process/crash_reporter_pid.h"
+#include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/product/version_info.h"
 
 namespace crash_reporter {
 
@@ -27,7 +28,6 @@ constexpr size_t kObjectNameSize = 38;
 constexpr DWORD kReporterReadyTimeoutMs = 2000;
 constexpr DWORD kProcessCallbackFilterEnabled = 0x1;
 
-std::atomic<uint32_t> g_crash_reporter_pid{0};
 // Never deleted once installed: crashes may come until the process ends.
 crash_handler::ExceptionHandler* g_crash_handler = nullptr;
 std::atomic<int> g_first_crash{0};
@@ -68,7 +68,7 @@ bool InitCrashReporterProcess(const base::CommandLine& command_line) {
   uint32_t pid = GetCrashReporterPidSwitch(command_line);
   if (!pid)
     pid = LaunchCrashReporter(command_line);
-  SetCrashReporterProcessId(pid);
+  installer::SetCrashReporterProcessId(pid);
   return pid != 0;
 }
 
@@ -122,16 +122,8 @@ uint32_t GetCrashReporterPidSwitch(const base::CommandLine& command_line) {
   return pid;
 }
 
-uint32_t GetCrashReporterProcessId() {
-  return g_crash_reporter_pid.load();
-}
-
-void SetCrashReporterProcessId(uint32_t pid) {
-  g_crash_reporter_pid.store(pid);
-}
-
 void InstallCrashHandler() {
-  uint32_t pid = GetCrashReporterProcessId();
+  uint32_t pid = installer::GetCrashReporterProcessId();
   if (g_crash_handler || !pid)
     return;
   std::wstring pipe_name =

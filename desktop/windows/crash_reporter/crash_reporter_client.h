@@ -7,7 +7,7 @@
 //
 //   StartCrashReporterClient(command_line);   // once, during start-up
 //   child.AppendSwitchASCII("crash-reporter-pid",
-//                           base::NumberToString(GetCrashReporterProcessId()));
+//                           installer::GetCrashReporterPidText(own));
 
 #ifndef DESKTOP_WINDOWS_CRASH_REPORTER_CRASH_REPORTER_CLIENT_H_
 #define DESKTOP_WINDOWS_CRASH_REPORTER_CRASH_REPORTER_CLIENT_H_
@@ -45,7 +45,8 @@ void StartCrashReporterClient(const base::CommandLine& command_line);
 // crash handler instead of being swallowed (where the system can be told).
 void DisableUserModeCallbackExceptionFilter();
 
-// Finds or starts the reporter and stores its id; true when there is one.
+// Finds or starts the reporter and stores its id (GetCrashReporterProcessId
+// of process/crash_reporter_pid.h); true when there is one.
 bool InitCrashReporterProcess(const base::CommandLine& command_line);
 
 // Starts a reporter and waits, at most 2 s, until it is ready; its id, or 0.
@@ -58,10 +59,6 @@ std::unique_ptr<base::CommandLine> MakeCrashReporterCommandLine(
 
 // The decimal value of "crash-reporter-pid"; 0 when missing or malformed.
 uint32_t GetCrashReporterPidSwitch(const base::CommandLine& command_line);
-
-// The reporter this process reports to; 0 when none.
-uint32_t GetCrashReporterProcessId();
-void SetCrashReporterProcessId(uint32_t pid);
 
 // Connects the crash handler to the stored reporter; without a reporter,
 // or when the reporter's pipe cannot be reached, the process goes on with

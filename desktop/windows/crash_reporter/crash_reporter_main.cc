@@ -21,7 +21,7 @@
 #include "desktop/windows/crash_reporter/process_exit_waiter.h"
 #include "desktop/windows/crash_reporter/self_crash_reporter.h"
 #include "desktop/windows/crash_reporter/watched_process.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 
 namespace crash_reporter {
 

@@ -305,10 +305,15 @@ TEST_F(CrashReporterTest, ReporterThatCannotBeReachedLeavesNoHandler) {
   EXPECT_TRUE(CrashFiles().empty());
 }
 
-// The registry value of the three-day rule, put back after the test.
+// The registry value of the three-day rule, and its key, put back after
+// the test.
 class ScopedLastReporterCrash {
  public:
   ScopedLastReporterCrash() {
+    had_key_ =
+        base::win::RegKey().Open(HKEY_CURRENT_USER,
+                                 installer::GetProductRegistryKey().c_str(),
+                                 KEY_QUERY_VALUE) == ERROR_SUCCESS;
     key_.Create(HKEY_CURRENT_USER, installer::GetProductRegistryKey().c_str(),
                 KEY_QUERY_VALUE | KEY_SET_VALUE);
     had_value_ = key_.ReadInt64(kLastCrashReporterCrashValue, &old_value_) ==
@@ -321,6 +326,14 @@ class ScopedLastReporterCrash {
                       sizeof(old_value_), REG_QWORD);
     } else {
       key_.DeleteValue(kLastCrashReporterCrashValue);
+    }
+    key_.Close();
+    if (!had_key_) {
+      // "Software\<company>": the company's key goes when empty.
+      std::wstring product_key = installer::GetProductRegistryKey();
+      base::win::RegKey(HKEY_CURRENT_USER, L"Software", KEY_ALL_ACCESS)
+          .DeleteEmptyKey(
+              product_key.substr(product_key.find(L'\\') + 1).c_str());
     }
   }
   // An hour more, so that the clocks' rounding cannot make it a day less.
@@ -336,6 +349,7 @@ class ScopedLastReporterCrash {
 
  private:
   base::win::RegKey key_;
+  bool had_key_ = false;
   bool had_value_ = false;
   int64_t old_value_ = 0;
 };

@@ -15,7 +15,8 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/values.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/installer_features.h"
+#include "desktop/windows/installer/product/version_info.h"
 
 namespace crash_reporter {
 

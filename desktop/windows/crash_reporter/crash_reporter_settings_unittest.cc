@@ -8,6 +8,7 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/test/scoped_environment_variable_override.h"
+#include "desktop/windows/installer/product/installer_features.h"
 #include "gtest/gtest.h"
 
 namespace crash_reporter {

@@ -23,6 +23,7 @@
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_main.h"
 #include "desktop/windows/crash_reporter/named_counter_file.h"
+#include "desktop/windows/installer/process/crash_reporter_pid.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ int wmain() {
     return Count(command_line);
 
   crash_reporter::StartCrashReporterClient(command_line);
-  printf("%u %d\n", crash_reporter::GetCrashReporterProcessId(),
+  printf("%u %d\n", installer::GetCrashReporterProcessId(),
          crash_reporter::IsCrashHandlerInstalled() ? 1 : 0);
   fflush(stdout);
 
