@@ -7,6 +7,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "base/win/wrapped_window_proc.h"
 #include "components/crash_handler/exception_handler.h"
 
 namespace crash_handler {
@@ -52,6 +53,11 @@ DWORD WINAPI FaultingThread(void*) {
   return 0;
 }
 
+LRESULT CALLBACK FaultingWindowProc(HWND, UINT, WPARAM, LPARAM) {
+  WriteNull();
+  return 0;
+}
+
 void RunThread(LPTHREAD_START_ROUTINE body) {
   HANDLE thread = ::CreateThread(nullptr, 0, body, nullptr, 0, nullptr);
   ::WaitForSingleObject(thread, kThreadWaitMs);
@@ -60,9 +66,10 @@ void RunThread(LPTHREAD_START_ROUTINE body) {
 }  // namespace
 
 // access-violation, pure-call, abort, terminate, throw (on this thread),
-// throw-on-thread, breakpoint, two-threads (fault at the same moment), and
-// invalid-parameter, which enters the handler as the runtime would: Wine's
-// runtime offers no hook for it.
+// throw-on-thread, breakpoint, two-threads (fault at the same moment),
+// window-procedure (a fault inside a window procedure, called as the system
+// would call it), and invalid-parameter, which enters the handler as the
+// runtime would: Wine's runtime offers no hook for it.
 bool CauseCrash(const std::wstring& kind) {
   if (kind == L"access-violation") {
     WriteNull();
@@ -81,6 +88,8 @@ bool CauseCrash(const std::wstring& kind) {
     RunThread(&ThrowingThread);
   } else if (kind == L"breakpoint") {
     __debugbreak();
+  } else if (kind == L"window-procedure") {
+    base::win::WrappedWindowProc<FaultingWindowProc>(nullptr, WM_USER, 0, 0);
   } else if (kind == L"two-threads") {
     g_start_faulting = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE threads[] = {
