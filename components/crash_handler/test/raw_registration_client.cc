@@ -39,9 +39,36 @@ bool RawRegistrationClient::Register(const RegistrationMessage& request,
   DWORD written = 0;
   ::GetOverlappedResult(pipe_.Get(), &overlapped, &written, TRUE);
   RegistrationMessage response = {};
+  return ReadResponse(&response);
+}
+
+bool RawRegistrationClient::CompleteRegistration(
+    const RegistrationMessage& request) {
+  if (!WriteRegistrationMessage(pipe_.Get(), kResponseTimeoutMs, nullptr,
+                                request)) {
+    return false;
+  }
+  RegistrationMessage response = {};
+  if (!ReadResponse(&response))
+    return false;
+  dump_request_.Set(reinterpret_cast<HANDLE>(response.dump_request_handle));
+  dump_done_.Set(reinterpret_cast<HANDLE>(response.dump_done_handle));
+  RegistrationMessage ack = {};
+  ack.tag = kRegistrationAck;
+  ack.pid = request.pid;
+  return WriteRegistrationMessage(pipe_.Get(), kResponseTimeoutMs, nullptr,
+                                  ack);
+}
+
+bool RawRegistrationClient::RequestDump(DWORD timeout_ms) {
+  return ::SetEvent(dump_request_.Get()) &&
+         ::WaitForSingleObject(dump_done_.Get(), timeout_ms) == WAIT_OBJECT_0;
+}
+
+bool RawRegistrationClient::ReadResponse(RegistrationMessage* response) {
   return ReadRegistrationMessage(pipe_.Get(), kResponseTimeoutMs, nullptr,
-                                 &response) &&
-         response.tag == kRegistrationResponse;
+                                 response) &&
+         response->tag == kRegistrationResponse;
 }
 
 // static

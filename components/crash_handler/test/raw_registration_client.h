@@ -28,11 +28,23 @@ class RawRegistrationClient {
   // Sends the first |size| bytes of |request|; true when a response came.
   bool Register(const RegistrationMessage& request, size_t size);
 
-  // A request of this process, with addresses in it, that a server accepts.
+  // Registers with |request| and acknowledges the response; true when the
+  // server gave its handles.
+  bool CompleteRegistration(const RegistrationMessage& request);
+  // Asks for a report and waits for the answer; true when the server said
+  // it is done.
+  bool RequestDump(DWORD timeout_ms);
+
+  // A request of this process that a server accepts, with addresses in it;
+  // the exception pointers they lead to are null.
   static RegistrationMessage ValidRequest();
 
  private:
+  bool ReadResponse(RegistrationMessage* response);
+
   base::win::ScopedHandle pipe_;
+  base::win::ScopedHandle dump_request_;
+  base::win::ScopedHandle dump_done_;
 };
 
 }  // namespace crash_handler

@@ -237,6 +237,19 @@ TEST_F(CrashReporterTest, EachCrashLeavesItsLogAndEndsWithItsCode) {
             ReadFile(user_data_.Append(L"crash_counters.json")));
 }
 
+TEST_F(CrashReporterTest, ReportThatCannotBeReadLeavesTheClientRunning) {
+  GiveConsent();
+  // The reporter attaches to the client as its debugger and must detach
+  // even when it cannot read the crash, or the client stays frozen.
+  std::unique_ptr<Host> host = StartHost(L"unreadable-report");
+  ASSERT_TRUE(host->handler_installed());
+  base::Process reporter = OpenReporter(*host);
+  host->Go();
+  EXPECT_EQ(0, host->WaitForExit());
+  EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+  EXPECT_TRUE(CrashFiles().empty());
+}
+
 TEST_F(CrashReporterTest, ReporterEndsWithItsParentAndWritesNothing) {
   GiveConsent();
   std::unique_ptr<Host> host = StartHost(L"");
