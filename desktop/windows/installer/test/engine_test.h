@@ -31,7 +31,7 @@
 #include "base/test/scoped_path_override.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_handle.h"
-#include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/service/security_access.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"

@@ -26,7 +26,7 @@
 #include "base/path_service.h"
 #include "desktop/windows/installer/install_log_writer.h"
 #include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/engine_test.h"
@@ -35,7 +35,7 @@
 #include "desktop/windows/installer/test/fake_task_scheduler.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/test_util.h"
-#include "desktop/windows/installer/uninstall_steps.h"
+#include "desktop/windows/installer/steps/uninstall_steps.h"
 
 namespace installer {
 namespace test {
