@@ -18,6 +18,7 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
+#include "base/threading/thread_task_runner_handle.h"
 #include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -55,28 +56,27 @@ class InstallerTest : public test::StepsTest {
   }
 
   // A step that copies the package's file into the install folder, then
-  // runs |then|.
-  base::OnceClosure CopyStep(Installer* installer,
-                             test::InstallerEventRecorder* recorder,
-                             base::OnceClosure then) {
-    return base::BindOnce(
-        [](Installer* installer, test::InstallerEventRecorder* recorder,
-           FilePath source, base::OnceClosure then) {
+  // ends as |then| says.
+  InstallStep CopyStep(test::InstallerEventRecorder* recorder,
+                       base::RepeatingCallback<StepResult(InstallRun*)> then) {
+    return Step(base::BindRepeating(
+        [](test::InstallerEventRecorder* recorder, const FilePath& source,
+           const base::RepeatingCallback<StepResult(InstallRun*)>& then,
+           InstallRun* run) {
           recorder->Add("A");
-          EXPECT_TRUE(installer->transaction()->Execute(
-              std::make_unique<CopyFileOperation>(
-                  source, installer->install_folder().Append(L"a.pak"))));
-          std::move(then).Run();
+          EXPECT_TRUE(
+              run->transaction()->Execute(std::make_unique<CopyFileOperation>(
+                  source, run->install_folder().Append(L"a.pak"))));
+          return then.Run(run);
         },
-        installer, recorder, package_dir().AppendASCII("a.pak"),
-        std::move(then));
+        recorder, package_dir().AppendASCII("a.pak"), std::move(then)));
   }
 };
 
 // A run ends after its first step made a change: the next step reports an
-// error, the front end interrupts it, it is cancelled with the next step
-// already posted, or it is destroyed. Each time the change is undone and
-// the run has one outcome.
+// error, the front end interrupts it while a step waits for a child
+// process, it is cancelled with the next step already posted, or it is
+// destroyed. Each time the change is undone and the run has one outcome.
 TEST_F(InstallerTest, ErrorOrCancelAfterAStepRollsBack) {
   enum Way { kError, kInterrupted, kCancelledWithStepPosted, kDestroyed };
   // One file, no root files: the copy steps count 1 + 1, one more comes
@@ -87,6 +87,8 @@ TEST_F(InstallerTest, ErrorOrCancelAfterAStepRollsBack) {
       {"folder", "total 3", "step", "A", "terminated"},
       {"folder", "total 3", "step", "A", "step", "terminated"},
       {"folder", "total 3", "step", "A", "step", "terminated"}};
+  const FilePath child = MakeStandIn(root().Append(L"child"), L"child.exe", 0,
+                                     /*wait_ms=*/200);
   for (Way way : {kError, kInterrupted, kCancelledWithStepPosted, kDestroyed}) {
     SCOPED_TRACE(way);
     SetCommandLine(L"");
@@ -96,34 +98,59 @@ TEST_F(InstallerTest, ErrorOrCancelAfterAStepRollsBack) {
     test::InstallerEventRecorder recorder(installer.get());
     base::RunLoop run_loop;
     recorder.set_quit_closure(run_loop.QuitClosure());
-    base::OnceClosure then =
-        way == kInterrupted
-            ? base::BindOnce([](HANDLE event) { ::SetEvent(event); },
-                             interrupted_event())
-            : base::BindOnce(
-                  [](Installer* installer, Way way, base::OnceClosure quit) {
-                    installer->ScheduleNextStep();
-                    if (way == kCancelledWithStepPosted)
-                      installer->Cancel();
-                    if (way == kDestroyed)
-                      std::move(quit).Run();
+    base::RepeatingCallback<StepResult(InstallRun*)> then;
+    switch (way) {
+      case kError:
+        then =
+            base::BindRepeating([](InstallRun*) { return StepResult::Next(); });
+        break;
+      case kInterrupted:
+        then = base::BindRepeating(
+            [](HANDLE event, const FilePath& child, InstallRun* run) {
+              ::SetEvent(event);
+              base::Process process = base::LaunchProcess(
+                  base::CommandLine(child), base::LaunchOptions());
+              int exit_code = 0;
+              EXPECT_EQ(
+                  ChildWaitResult::kAbandoned,
+                  run->WaitForChildProcess(process, "the child", &exit_code));
+              return StepResult::Cancelled();
+            },
+            interrupted_event(), child);
+        break;
+      case kCancelledWithStepPosted:
+        then = base::BindRepeating(
+            [](Installer* installer, InstallRun*) {
+              base::ThreadTaskRunnerHandle::Get()->PostTask(
+                  FROM_HERE, base::BindOnce(&Installer::Cancel,
+                                            base::Unretained(installer)));
+              return StepResult::Next();
+            },
+            installer.get());
+        break;
+      case kDestroyed:
+        then = base::BindRepeating(
+            [](base::RepeatingClosure quit, InstallRun*) {
+              base::ThreadTaskRunnerHandle::Get()->PostTask(FROM_HERE, quit);
+              return StepResult::Next();
+            },
+            run_loop.QuitClosure());
+        break;
+    }
+    InstallStep second =
+        way == kError
+            ? Step(base::BindRepeating([](InstallRun*) {
+                return StepResult::Error(IDS_ERROR_COPY_FILE, L"C:\\x",
+                                         "Failed copying x");
+              }))
+            : Step(base::BindRepeating(
+                  [](test::InstallerEventRecorder* recorder, InstallRun*) {
+                    recorder->Add("B");
+                    return StepResult::Next();
                   },
-                  installer.get(), way, run_loop.QuitClosure());
-    base::OnceClosure second = base::BindOnce(
-        [](Installer* installer) {
-          installer->NotifyError(IDS_ERROR_COPY_FILE, L"C:\\x",
-                                 "Failed copying x");
-          // Nothing of an ended run goes on.
-          installer->ScheduleNextStep();
-          installer->OnSuccess();
-          installer->NotifyError(IDS_ERROR_INSTALL, L"", "again");
-        },
-        installer.get());
-    installer->SetStepListForTesting(MakeSteps(
-        CopyStep(installer.get(), &recorder, std::move(then)),
-        way == kError ? std::move(second)
-                      : base::BindOnce(&test::InstallerEventRecorder::Add,
-                                       base::Unretained(&recorder), "B")));
+                  &recorder));
+    installer->SetStepsForTesting(
+        MakeSteps(CopyStep(&recorder, std::move(then)), std::move(second)));
     installer->Start(settings.get());
     run_loop.Run();
     installer.reset();

@@ -27,9 +27,7 @@
 #include "base/win/windows_version.h"
 #include "components/prefs/json_pref_store.h"
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
-#include "desktop/windows/installer/roles/folder_permission_mode.h"
 #include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/roles/installer_runner_backend.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_files.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
@@ -39,11 +37,13 @@
 #include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/roles/folder_permission_mode.h"
+#include "desktop/windows/installer/roles/installer_runner_backend.h"
+#include "desktop/windows/installer/roles/silent_installer_controller.h"
+#include "desktop/windows/installer/roles/usage.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
-#include "desktop/windows/installer/roles/silent_installer_controller.h"
 #include "desktop/windows/installer/uninstall_batch.h"
-#include "desktop/windows/installer/roles/usage.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
 namespace installer {
@@ -336,8 +336,8 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
 
   LOG(INFO) << "Instantiating settings";
   settings_ = std::make_unique<Settings>(
-      flags_.uninstall, flags_.silent, flags_.autoupdate, install_folder_,
-      flags_.replace_old_product, x64_download_ ? 1 : 0);
+      command_line, flags_.uninstall, flags_.silent, flags_.autoupdate,
+      install_folder_, flags_.replace_old_product, x64_download_ ? 1 : 0);
 
   if (command_line.HasSwitch(switches::kRegisterKelvoAsProtocolHandler) ||
       flags_.backend) {

@@ -43,7 +43,7 @@ InstallerRunnerBackend::~InstallerRunnerBackend() {
 
 bool InstallerRunnerBackend::Run(Settings* settings) {
   settings_ = settings;
-  if (!WatchInitialProcess(*base::CommandLine::ForCurrentProcess()))
+  if (!WatchInitialProcess(settings_->command_line()))
     return false;
   installer_.AddObserver(this);
   if (settings_->IsStatusPending()) {

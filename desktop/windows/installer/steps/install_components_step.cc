@@ -12,11 +12,12 @@
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/component_installer.h"
 #include "desktop/windows/installer/install_log_checks.h"
-#include "desktop/windows/installer/engine/installer.h"
+#include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/package_fetcher/signature_checker.h"
 #include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
+#include "desktop/windows/installer/step_result.h"
 
 namespace installer {
 
@@ -44,25 +45,24 @@ bool IsTrustedComponentInstaller(const base::FilePath& component) {
 
 // Runs the installer of one component; true when it succeeded. Sets
 // |*interrupted| when the run was interrupted meanwhile.
-bool RunComponentInstaller(Installer* installer,
+bool RunComponentInstaller(InstallRun* run,
                            const std::string& name,
                            const std::string& folder,
                            bool* interrupted) {
   LOG(INFO) << "Processing component " << name;
   const base::FilePath program = GetComponentInstallerPath(
-      installer->package_folder().DirName().Append(base::UTF8ToWide(folder)),
-      name);
+      run->package_folder().DirName().Append(base::UTF8ToWide(folder)), name);
   if (!base::PathExists(program)) {
     LOG(ERROR) << "Component installer does not exist " << program;
     return false;
   }
   if (!IsTrustedComponentInstaller(program))
     return false;
-  const Settings& settings = *installer->settings();
+  const Settings& settings = *run->settings();
   base::CommandLine command_line(program);
   command_line.AppendSwitchPath(
       switches::kInstallfolder,
-      installer->install_folder().Append(base::UTF8ToWide(name)));
+      run->install_folder().Append(base::UTF8ToWide(name)));
   command_line.AppendSwitchASCII(switches::kCopyonly,
                                  settings.GetOption(COPY_ONLY) ? "1" : "0");
   command_line.AppendSwitchASCII(
@@ -76,14 +76,14 @@ bool RunComponentInstaller(Installer* installer,
     return false;
   }
   int exit_code = -1;
-  switch (installer->WaitForChildProcess(process, "the " + name + " installer",
-                                         &exit_code)) {
-    case Installer::ChildWaitResult::kAbandoned:
+  switch (run->WaitForChildProcess(process, "the " + name + " installer",
+                                   &exit_code)) {
+    case ChildWaitResult::kAbandoned:
       *interrupted = true;
       return false;
-    case Installer::ChildWaitResult::kFailed:
+    case ChildWaitResult::kFailed:
       return false;
-    case Installer::ChildWaitResult::kExited:
+    case ChildWaitResult::kExited:
       break;
   }
   LOG(INFO) << "Component installer returned " << exit_code;
@@ -92,15 +92,14 @@ bool RunComponentInstaller(Installer* installer,
 
 }  // namespace
 
-void StepInstallComponents(Installer* installer) {
+StepResult StepInstallComponents(InstallRun* run) {
   LOG(INFO) << "Installing Components";
-  InstallLog* log = installer->install_log();
-  if (installer->settings()->operation() == OPERATION_UPGRADING)
-    log->components = installer->status().install_log().components;
-  const base::CommandLine& own = *base::CommandLine::ForCurrentProcess();
+  InstallLog* log = run->install_log();
+  if (run->settings()->operation() == OPERATION_UPGRADING)
+    log->components = run->status().install_log().components;
+  const base::CommandLine& own = run->command_line();
   if (!own.HasSwitch(switches::kComponents)) {
-    installer->ScheduleNextStep();
-    return;
+    return StepResult::Next();
   }
   const std::string components =
       base::WideToUTF8(own.GetSwitchValueNative(switches::kComponents));
@@ -119,20 +118,19 @@ void StepInstallComponents(Installer* installer) {
     const std::string& name = parts[0];
     bool interrupted = false;
     const bool installed =
-        RunComponentInstaller(installer, name, parts[1], &interrupted);
+        RunComponentInstaller(run, name, parts[1], &interrupted);
     if (interrupted) {
-      installer->Cancel();
-      return;
+      return StepResult::Cancelled();
     }
     const bool recorded = std::any_of(
         log->components.begin(), log->components.end(),
         [&name](const InstallLog::Component& c) { return c.name == name; });
     if (installed && !recorded) {
       log->components.push_back(
-          {name, installer->install_folder().Append(base::UTF8ToWide(name))});
+          {name, run->install_folder().Append(base::UTF8ToWide(name))});
     }
   }
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
 }  // namespace installer

@@ -23,8 +23,8 @@
 #include "components/prefs/json_pref_store.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/install_log_writer.h"
+#include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/installer_features.h"
@@ -34,10 +34,12 @@
 #include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/transactions/move_file_operation.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/shell_integration.h"
 #include "desktop/windows/installer/status.h"
+#include "desktop/windows/installer/step_result.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
@@ -55,73 +57,50 @@ constexpr base::TimeDelta kMaxPrefsWriteWait = base::TimeDelta::FromSeconds(10);
 // The scheduled task's execution time limit, in seconds.
 constexpr uint32_t kAutoupdateTaskTimeLimit = 3600;
 
-const base::CommandLine& OwnCommandLine() {
-  return *base::CommandLine::ForCurrentProcess();
-}
-
 // The version subfolder of the installation: this run's, or for a run
 // after an elevated install, the one that install recorded.
-base::FilePath GetVersionFolder(Installer* installer) {
-  const base::FilePath& subfolder =
-      installer->install_log()->subfolder.empty()
-          ? installer->status().install_log().subfolder
-          : installer->install_log()->subfolder;
-  return installer->install_folder().Append(subfolder);
+base::FilePath GetVersionFolder(InstallRun* run) {
+  const base::FilePath& subfolder = run->install_log()->subfolder.empty()
+                                        ? run->status().install_log().subfolder
+                                        : run->install_log()->subfolder;
+  return run->install_folder().Append(subfolder);
 }
 
 // Copies entry |index| of the files list or, with |is_root|, of the root
-// files list; then posts the copy of the next entry.
-void CopyListEntry(Installer* installer, int index, bool is_root) {
+// files list.
+StepResult CopyListEntry(InstallRun* run, size_t index, bool is_root) {
   const std::vector<std::string>& list =
-      is_root ? installer->root_files() : installer->files();
-  const int size = static_cast<int>(list.size());
-  if (is_root && index == 0 && list.empty()) {
+      is_root ? run->root_files() : run->files();
+  if (is_root && list.empty()) {
     LOG(INFO) << "Skipping copying of root files since list is empty.";
-    installer->ScheduleNextStep();
-    return;
+    return StepResult::Next();
   }
-  if (index < 0 || index >= size) {
-    installer->NotifyError(
-        IDS_ERROR_INSTALL, std::wstring(),
-        "Invalid index " + base::IntToString(index) +
-            " passed to StepCopyFile (max: " + base::IntToString(size) + ")");
-    return;
-  }
+  DCHECK_LT(index, list.size());
   const std::string& entry = list[index];
   const base::FilePath relative = base::FilePath::FromUTF8Unsafe(entry);
   LOG(INFO) << "Copying " << (is_root ? "root " : "") << "file " << relative;
   const base::FilePath destination =
-      is_root ? installer->install_folder().Append(relative)
-              : GetVersionFolder(installer).Append(relative);
-  if (!installer->transaction()->Execute(std::make_unique<CopyFileOperation>(
-          installer->package_folder().Append(relative), destination))) {
-    installer->NotifyError(IDS_ERROR_COPY_FILE, destination.value(),
-                           "Failed copying " + entry);
-    return;
+      is_root ? run->install_folder().Append(relative)
+              : GetVersionFolder(run).Append(relative);
+  if (!run->transaction()->Execute(std::make_unique<CopyFileOperation>(
+          run->package_folder().Append(relative), destination))) {
+    return StepResult::Error(IDS_ERROR_COPY_FILE, destination.value(),
+                             "Failed copying " + entry);
   }
-  InstallLog* log = installer->install_log();
+  InstallLog* log = run->install_log();
   (is_root ? log->root_files : log->files).push_back(relative);
-  if (index + 1 == size) {
+  if (index + 1 == list.size())
     LOG(INFO) << "Done copying " << (is_root ? "root " : "") << "files";
-    installer->ScheduleNextStep();
-    return;
-  }
-  // One file per task, so that progress and an interruption are handled
-  // between the files.
-  installer->NotifyStep();
-  installer->PostStepContinuation(
-      FROM_HERE_WITH_EXPLICIT_FUNCTION("CopyFileW"),
-      base::BindOnce(is_root ? &StepCopyRootFiles : &StepCopyFiles,
-                     base::Unretained(installer), index + 1));
+  return StepResult::Next();
 }
 
 // Copies |source| to |destination| in the run's transaction; logs
 // |failure| as a warning when that fails.
-void CopyBestEffort(Installer* installer,
+void CopyBestEffort(InstallRun* run,
                     const base::FilePath& source,
                     const base::FilePath& destination,
                     const char* failure) {
-  if (!installer->transaction()->Execute(
+  if (!run->transaction()->Execute(
           std::make_unique<CopyFileOperation>(source, destination))) {
     LOG(WARNING) << failure;
   }
@@ -129,12 +108,12 @@ void CopyBestEffort(Installer* installer,
 
 // The launcher also as the product executable, where the former product's
 // installation left its browser there.
-void InstallLauncherAsProductExecutable(Installer* installer) {
+void InstallLauncherAsProductExecutable(InstallRun* run) {
   LOG(INFO) << "Check if the launcher should be installed as "
             << GetProductExeName();
-  const Status& status = installer->status();
+  const Status& status = run->status();
   const base::FilePath product_exe =
-      installer->install_folder().AppendASCII(GetProductExeName());
+      run->install_folder().AppendASCII(GetProductExeName());
   const base::FilePath old_exe = product_exe.ReplaceExtension(L".old");
   if (!(status.existing_installation_traces() &&
         status.tavrel_installation()) &&
@@ -142,38 +121,36 @@ void InstallLauncherAsProductExecutable(Installer* installer) {
     return;
   }
   LOG(INFO) << "Install the launcher as " << GetProductExeName();
-  Transaction* transaction = installer->transaction();
+  Transaction* transaction = run->transaction();
   if (!transaction->Execute(
           std::make_unique<MoveFileOperation>(product_exe, old_exe)) ||
       !transaction->Execute(std::make_unique<CopyFileOperation>(
-          installer->install_folder().AppendASCII(kLauncherExeName),
-          product_exe))) {
+          run->install_folder().AppendASCII(kLauncherExeName), product_exe))) {
     LOG(WARNING) << "Failed installing the launcher as " << GetProductExeName();
   }
 }
 
-void InstallTrackingData(Installer* installer) {
-  if (!OwnCommandLine().HasSwitch(switches::kServerTrackingData))
+void InstallTrackingData(InstallRun* run) {
+  if (!run->command_line().HasSwitch(switches::kServerTrackingData))
     return;
   LOG(INFO) << "Tracking data installation requested";
   const base::FilePath relative =
-      OwnCommandLine().GetSwitchValuePath(switches::kServerTrackingData);
-  const base::FilePath source = installer->package_folder().Append(
+      run->command_line().GetSwitchValuePath(switches::kServerTrackingData);
+  const base::FilePath source = run->package_folder().Append(
       IsSafeRelativePath(relative) ? relative : base::FilePath());
   if (!IsSafeRelativePath(relative) || !base::PathExists(source) ||
       base::DirectoryExists(source)) {
     LOG(WARNING) << "Tracking data path specified on command line invalid";
     return;
   }
-  CopyBestEffort(
-      installer, source,
-      installer->install_folder().AppendASCII(kServerTrackingDataFileName),
-      "Failed to install tracking data");
+  CopyBestEffort(run, source,
+                 run->install_folder().AppendASCII(kServerTrackingDataFileName),
+                 "Failed to install tracking data");
 }
 
-void InstallPrefDefaultOverrides(Installer* installer) {
+void InstallPrefDefaultOverrides(InstallRun* run) {
   const base::FilePath source =
-      installer->package_folder().AppendASCII(kPrefDefaultOverridesFileName);
+      run->package_folder().AppendASCII(kPrefDefaultOverridesFileName);
   if (!base::PathExists(source))
     return;
   LOG(INFO) << "Found pref default overrides";
@@ -183,8 +160,8 @@ void InstallPrefDefaultOverrides(Installer* installer) {
     return;
   }
   CopyBestEffort(
-      installer, source,
-      installer->install_folder().AppendASCII(kPrefDefaultOverridesFileName),
+      run, source,
+      run->install_folder().AppendASCII(kPrefDefaultOverridesFileName),
       "Failed to install pref default overrides");
 }
 
@@ -203,11 +180,11 @@ std::unique_ptr<base::ListValue> ListInstallerFeatures(bool all) {
 }
 
 // Sets the keys of installer_prefs.json in |prefs|.
-void SetInstallerPrefs(Installer* installer, JsonPrefStore* prefs) {
-  const Settings& settings = *installer->settings();
+void SetInstallerPrefs(InstallRun* run, JsonPrefStore* prefs) {
+  const Settings& settings = *run->settings();
   scoped_refptr<JsonPrefStore> include = OpenJsonPrefStore(
       PrefsTaskPool::GetInstance(),
-      installer->package_folder().AppendASCII(kInstallerPrefsIncludeFileName));
+      run->package_folder().AppendASCII(kInstallerPrefsIncludeFileName));
   const base::Value* welcome_url = nullptr;
   std::string url;
   if (include->GetValue("welcome-url", &welcome_url) &&
@@ -230,12 +207,12 @@ void SetInstallerPrefs(Installer* installer, JsonPrefStore* prefs) {
   }
   prefs->SetValue("installer-experiments", ListInstallerFeatures(false));
   prefs->SetValue("all-installer-experiments", ListInstallerFeatures(true));
-  if (OwnCommandLine().HasSwitch(switches::kTempFolder)) {
+  if (run->command_line().HasSwitch(switches::kTempFolder)) {
     LOG(INFO) << "Writing temp folder pref";
     prefs->SetValue(
         "temp_folder",
         std::make_unique<base::StringValue>(
-            OwnCommandLine().GetSwitchValueNative(switches::kTempFolder)));
+            run->command_line().GetSwitchValueNative(switches::kTempFolder)));
   }
   LOG(INFO) << "Writing autoupdate pref";
   const bool autoupdate = settings.GetOption(AUTOUPDATE);
@@ -253,7 +230,7 @@ void SetInstallerPrefs(Installer* installer, JsonPrefStore* prefs) {
 
 // Writes the prefs into a copy of the current file outside the install
 // folder, which then replaces the file through the transaction.
-bool WriteInstallerPrefs(Installer* installer, const base::FilePath& target) {
+bool WriteInstallerPrefs(InstallRun* run, const base::FilePath& target) {
   base::FilePath temp_dir;
   base::FilePath staging;
   if (!base::GetTempDir(&temp_dir) ||
@@ -266,17 +243,17 @@ bool WriteInstallerPrefs(Installer* installer, const base::FilePath& target) {
                                : base::DeleteFile(staging, false)) {
     scoped_refptr<JsonPrefStore> prefs =
         OpenJsonPrefStore(PrefsTaskPool::GetInstance(), staging);
-    SetInstallerPrefs(installer, prefs.get());
+    SetInstallerPrefs(run, prefs.get());
     written = prefs->CommitPendingWriteAndWait(kMaxPrefsWriteWait) &&
-              installer->transaction()->Execute(
+              run->transaction()->Execute(
                   std::make_unique<CopyFileOperation>(staging, target));
   }
   base::DeleteFile(staging, false);
   return written;
 }
 
-void CreateAutoupdateTask(Installer* installer) {
-  const Settings& settings = *installer->settings();
+void CreateAutoupdateTask(InstallRun* run) {
+  const Settings& settings = *run->settings();
   LOG(INFO) << "Creating scheduled task";
   std::unique_ptr<TaskScheduler> scheduler = CreateTaskScheduler();
   if (!scheduler || !scheduler->Init()) {
@@ -285,12 +262,11 @@ void CreateAutoupdateTask(Installer* installer) {
   }
   scheduler->DeleteOrphanedTasks();
   TaskInfo task;
-  task.command_line = base::CommandLine(
-      installer->install_folder().AppendASCII(kLauncherExeName));
+  task.command_line =
+      base::CommandLine(run->install_folder().AppendASCII(kLauncherExeName));
   task.command_line.AppendSwitch(switches::kScheduledautoupdate);
   task.command_line.AppendArg("$(Arg0)");
-  task.name =
-      L"Autoupdate " + base::UTF8ToWide(installer->install_log()->app_id);
+  task.name = L"Autoupdate " + base::UTF8ToWide(run->install_log()->app_id);
   task.description = l10n::GetLocalizedString(IDS_UPDATER_DESCRIPTION);
   task.run_as_system = settings.GetOption(ALL_USERS_FLAG);
   task.time_limit_seconds = kAutoupdateTaskTimeLimit;
@@ -305,7 +281,7 @@ void CreateAutoupdateTask(Installer* installer) {
   // A task that exists again is one failure fewer to count.
   scoped_refptr<JsonPrefStore> prefs = OpenJsonPrefStore(
       PrefsTaskPool::GetInstance(),
-      installer->install_folder().AppendASCII(kInstallerPrefsFileName));
+      run->install_folder().AppendASCII(kInstallerPrefsFileName));
   const base::Value* value = nullptr;
   int count = 0;
   if (prefs->GetValue(kTaskErrorCountPref, &value) &&
@@ -317,17 +293,16 @@ void CreateAutoupdateTask(Installer* installer) {
   }
 }
 
-void StorePreviousDefaultBrowser(Installer* installer) {
-  const Settings& settings = *installer->settings();
+void StorePreviousDefaultBrowser(InstallRun* run) {
+  const Settings& settings = *run->settings();
   if (base::win::GetVersion() >= base::win::VERSION_WIN10 &&
-      (OwnCommandLine().HasSwitch(switches::kParentPid) ||
-       settings.GetOption(SILENT) || installer->status().is_http_handler())) {
+      (run->command_line().HasSwitch(switches::kParentPid) ||
+       settings.GetOption(SILENT) || run->status().is_http_handler())) {
     return;
   }
   if (!settings.GetOption(DEFAULT_BROWSER) || settings.GetOption(COPY_ONLY))
     return;
-  TargetInstallation installation(installer->install_folder(),
-                                  *installer->install_log());
+  TargetInstallation installation(run->install_folder(), *run->install_log());
   if (settings.GetOption(ALL_USERS_FLAG)) {
     LOG(INFO) << "Storing old default browser settings for all users";
     SavePreviousDefaultBrowser(&installation, true);
@@ -340,13 +315,13 @@ void StorePreviousDefaultBrowser(Installer* installer) {
 
 // Replaces the profile's partner content by the package's; true when the
 // profile changed.
-bool UpdatePartnerContent(Installer* installer, const base::FilePath& profile) {
+bool UpdatePartnerContent(InstallRun* run, const base::FilePath& profile) {
   const base::FilePath profile_partner =
       profile.AppendASCII(kPartnerContentFileName);
   const base::FilePath profile_tracking =
       profile.AppendASCII(kTrackingUserAgentFileName);
   const base::FilePath resources =
-      GetVersionFolder(installer).AppendASCII("resources");
+      GetVersionFolder(run).AppendASCII("resources");
   const base::FilePath package_partner =
       resources.AppendASCII(kPartnerContentFileName);
   const bool package_has_partner = base::PathExists(package_partner);
@@ -370,9 +345,9 @@ bool UpdatePartnerContent(Installer* installer, const base::FilePath& profile) {
   return true;
 }
 
-void UpdateUserProfile(Installer* installer, const base::FilePath& profile) {
+void UpdateUserProfile(InstallRun* run, const base::FilePath& profile) {
   LOG(INFO) << "User profile modifications";
-  const Settings& settings = *installer->settings();
+  const Settings& settings = *run->settings();
   PrefsTaskPool* pool = PrefsTaskPool::GetInstance();
   scoped_refptr<JsonPrefStore> local_state =
       OpenJsonPrefStore(pool, profile.AppendASCII(kLocalStateFileName));
@@ -388,7 +363,7 @@ void UpdateUserProfile(Installer* installer, const base::FilePath& profile) {
   LOG(INFO) << "Removing stat pref from the user profile";
   OpenJsonPrefStore(pool, profile.AppendASCII(kPreferencesFileName))
       ->RemoveValue("statistics.collection_enabled");
-  if (UpdatePartnerContent(installer, profile)) {
+  if (UpdatePartnerContent(run, profile)) {
     LOG(INFO) << "Flag the fact that custom content was updated in profile.";
     local_state->SetValue("custom_partner_content.updated",
                           std::make_unique<base::FundamentalValue>(true));
@@ -397,82 +372,78 @@ void UpdateUserProfile(Installer* installer, const base::FilePath& profile) {
 
 }  // namespace
 
-void StepCopyFiles(Installer* installer, int index) {
-  CopyListEntry(installer, index, false);
+StepResult StepCopyFile(InstallRun* run, size_t index) {
+  return CopyListEntry(run, index, false);
 }
 
-void StepCopyRootFiles(Installer* installer, int index) {
-  CopyListEntry(installer, index, true);
+StepResult StepCopyRootFile(InstallRun* run, size_t index) {
+  return CopyListEntry(run, index, true);
 }
 
-void StepInstallLauncher(Installer* installer) {
+StepResult StepInstallLauncher(InstallRun* run) {
   LOG(INFO) << "Installing the launcher";
   const base::FilePath destination =
-      installer->install_folder().AppendASCII(kLauncherExeName);
-  if (!installer->transaction()->Execute(std::make_unique<CopyFileOperation>(
-          installer->package_folder().AppendASCII(kLauncherExeName),
-          destination))) {
-    installer->NotifyError(IDS_ERROR_COPY_FILE, destination.value(),
-                           "Failed copying the launcher");
-    return;
+      run->install_folder().AppendASCII(kLauncherExeName);
+  if (!run->transaction()->Execute(std::make_unique<CopyFileOperation>(
+          run->package_folder().AppendASCII(kLauncherExeName), destination))) {
+    return StepResult::Error(IDS_ERROR_COPY_FILE, destination.value(),
+                             "Failed copying the launcher");
   }
   if (!IsWhiteLabeled())
-    InstallLauncherAsProductExecutable(installer);
-  InstallTrackingData(installer);
-  InstallPrefDefaultOverrides(installer);
-  installer->ScheduleNextStep();
+    InstallLauncherAsProductExecutable(run);
+  InstallTrackingData(run);
+  InstallPrefDefaultOverrides(run);
+  return StepResult::Next();
 }
 
-void StepWriteInstallerPrefs(Installer* installer) {
+StepResult StepWriteInstallerPrefs(InstallRun* run) {
   const base::FilePath target =
-      installer->install_folder().AppendASCII(kInstallerPrefsFileName);
+      run->install_folder().AppendASCII(kInstallerPrefsFileName);
   LOG(INFO) << "Writing installer prefs to " << target;
-  if (!WriteInstallerPrefs(installer, target))
+  if (!WriteInstallerPrefs(run, target))
     LOG(ERROR) << "Could not write the installer prefs";
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
-void StepFinalizeInstallation(Installer* installer) {
+StepResult StepFinalizeInstallation(InstallRun* run) {
   LOG(INFO) << "Finalizing the installation";
-  const Settings& settings = *installer->settings();
+  const Settings& settings = *run->settings();
   if (!InstallLogWriter().WriteToFile(
-          *installer->install_log(),
-          installer->install_folder().AppendASCII(kInstallLogFileName))) {
-    installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                           "Failed saving the installation "
-                           "status");
-    return;
+          *run->install_log(),
+          run->install_folder().AppendASCII(kInstallLogFileName))) {
+    return StepResult::Error(IDS_ERROR_INSTALL, std::wstring(),
+                             "Failed saving the installation "
+                             "status");
   }
-  StorePreviousDefaultBrowser(installer);
+  StorePreviousDefaultBrowser(run);
   ::SendNotifyMessageW(
       HWND_BROADCAST, WM_SETTINGCHANGE, 0,
       reinterpret_cast<LPARAM>(L"Software\\Clients\\StartMenuInternet"));
   ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
   if (!settings.GetOption(COPY_ONLY) &&
       (settings.GetOption(ALL_USERS_FLAG) ||
-       !installer->used_folder_permission_process())) {
-    CreateAutoupdateTask(installer);
+       !run->used_folder_permission_process())) {
+    CreateAutoupdateTask(run);
   }
-  if (installer->is_admin()) {
-    UpdateFirewallRules(
-        GetVersionFolder(installer).AppendASCII(GetProductExeName()), false);
+  if (run->is_admin()) {
+    UpdateFirewallRules(GetVersionFolder(run).AppendASCII(GetProductExeName()),
+                        false);
   }
-  FinalizeSuccessfulInstallation(installer);
-  installer->NotifyStep();
-  installer->OnSuccess();
+  FinalizeSuccessfulInstallation(run);
+  return StepResult::Next();
 }
 
-void FinalizeSuccessfulInstallation(Installer* installer) {
+void FinalizeSuccessfulInstallation(InstallRun* run) {
   LOG(INFO) << "Finalizing successful installation";
-  const Settings& settings = *installer->settings();
-  const base::FilePath& profile = installer->status().profile_path();
+  const Settings& settings = *run->settings();
+  const base::FilePath& profile = run->status().profile_path();
   if (!profile.empty())
-    UpdateUserProfile(installer, profile);
+    UpdateUserProfile(run, profile);
   if (!settings.GetOption(LAUNCH_KELVO))
     return;
   base::CommandLine command_line(
-      installer->install_folder().AppendASCII(kLauncherExeName));
-  Settings::CopyImportSwitches(&command_line);
+      run->install_folder().AppendASCII(kLauncherExeName));
+  settings.CopyImportSwitches(&command_line);
   if (settings.operation() != OPERATION_UPGRADING)
     command_line.AppendSwitch(switches::kStartMaximized);
   LOG(INFO) << "Launching kelvo with command line "

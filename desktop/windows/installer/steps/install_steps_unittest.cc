@@ -17,11 +17,11 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/values.h"
 #include "base/win/registry.h"
-#include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/engine/installer.h"
+#include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/product/version_info.h"
-#include "desktop/windows/installer/steps/registry_steps.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/steps/registry_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
@@ -241,7 +241,7 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
   // The shared test registry gets its keys back.
   Installer cleaner;
   RunSteps(&cleaner, MakeSettings().get(),
-           MakeSteps(Step(&StepCleanupRegistry, &cleaner), EndStep(&cleaner)));
+           MakeSteps(Step(&StepCleanupRegistry)));
   base::win::RegKey(HKEY_CURRENT_USER, open_with.c_str(), KEY_WRITE)
       .DeleteValue(L"Foreign");
 }
@@ -266,16 +266,16 @@ TEST_F(InstallStepsTest, FailureIsHandledWhenErrorsAreNotLogged) {
 }
 
 // A step after the registry step of an all-users install.
-void ExpectMachineTablesAndFail(Installer* installer) {
+StepResult ExpectMachineTablesAndFail(InstallRun* run) {
   const std::wstring entry = UninstallKeyName(L"1");
-  EXPECT_EQ(entry, installer->uninstall_key_name());
+  EXPECT_EQ(entry, run->templates()->uninstall_key_name());
   EXPECT_TRUE(HasRegistryKey(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_32KEY));
   EXPECT_FALSE(HasRegistryKey(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY));
   EXPECT_TRUE(HasRegistryKey(HKEY_LOCAL_MACHINE, kClassKey));
   // Without the rows of the users' own classes.
-  EXPECT_TRUE(installer->install_log()->hkcu_keys.empty());
-  EXPECT_EQ(kPerUserRows - 3, CountValues(installer->install_log()->hklm_keys));
-  installer->NotifyError(IDS_ERROR_INSTALL, L"", "stop");
+  EXPECT_TRUE(run->install_log()->hkcu_keys.empty());
+  EXPECT_EQ(kPerUserRows - 3, CountValues(run->install_log()->hklm_keys));
+  return StepResult::Error(IDS_ERROR_INSTALL, "stop");
 }
 
 // For all users the tables go to the machine, the uninstall entry to the
@@ -299,9 +299,9 @@ TEST_F(InstallStepsTest, AllUsersTablesGoToTheMachine) {
   std::unique_ptr<Settings> settings = MakeSettings();
   const test::MachineSnapshot before = test::TakeSnapshot(scope);
   Installer installer;
-  RunSteps(&installer, settings.get(),
-           MakeSteps(Step(&StepSetupRegistry, &installer),
-                     Step(&ExpectMachineTablesAndFail, &installer)));
+  RunSteps(
+      &installer, settings.get(),
+      MakeSteps(Step(&StepSetupRegistry), Step(&ExpectMachineTablesAndFail)));
 
   EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
 }

@@ -18,9 +18,8 @@
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/install_log_reader.h"
-#include "desktop/windows/installer/steps/install_steps.h"
+#include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/move_file_operation.h"
@@ -28,6 +27,8 @@
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
+#include "desktop/windows/installer/step_result.h"
+#include "desktop/windows/installer/steps/install_steps.h"
 
 namespace installer {
 
@@ -58,13 +59,12 @@ std::vector<base::FilePath> FindFiles(const base::FilePath& folder,
 // Deletes the files of the version that |status_file| describes, then the
 // status file; during an upgrade a failure restores the version's files and
 // keeps it.
-void RemovePreservedVersion(Installer* installer,
+void RemovePreservedVersion(InstallRun* run,
                             const base::FilePath& status_file,
                             const InstallLog& log) {
-  const base::FilePath& install_folder = installer->install_folder();
+  const base::FilePath& install_folder = run->install_folder();
   const base::FilePath version_folder = install_folder.Append(log.subfolder);
-  const bool upgrading =
-      installer->settings()->operation() == OPERATION_UPGRADING;
+  const bool upgrading = run->settings()->operation() == OPERATION_UPGRADING;
   // Final when it goes out of scope: removing older versions is not undone
   // by a later failure of the run.
   Transaction transaction;
@@ -85,7 +85,7 @@ void RemovePreservedVersion(Installer* installer,
       break;
     }
   }
-  if (installer->is_admin()) {
+  if (run->is_admin()) {
     UpdateFirewallRules(version_folder.AppendASCII(GetProductExeName()), true);
   }
   if (keep)
@@ -121,14 +121,13 @@ void RemoveMessageCenterShortcuts() {
   }
 }
 
-void StepRemoveInstalledFiles(Installer* installer) {
+StepResult StepRemoveInstalledFiles(InstallRun* run) {
   LOG(INFO) << "Removing installed files.";
   const base::FilePath old_status =
-      installer->install_folder().Append(kOldStatusFolderName);
+      run->install_folder().Append(kOldStatusFolderName);
   if (!base::DirectoryExists(old_status)) {
     LOG(INFO) << "No old status files found.";
-    installer->ScheduleNextStep();
-    return;
+    return StepResult::Next();
   }
   for (const base::FilePath& status_file :
        FindFiles(old_status, kPreservedStatusPattern)) {
@@ -139,47 +138,44 @@ void StepRemoveInstalledFiles(Installer* installer) {
       continue;
     }
     LOG(INFO) << "Found old status file: " << status_file;
-    RemovePreservedVersion(installer, status_file, log);
+    RemovePreservedVersion(run, status_file, log);
   }
   if (base::IsDirectoryEmpty(old_status) &&
       !base::DeleteFile(old_status, false)) {
     LOG(WARNING) << "Could not remove " << old_status;
   }
   RemoveMessageCenterShortcuts();
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
-void StepRemoveOldRootFiles(Installer* installer) {
+StepResult StepRemoveOldRootFiles(InstallRun* run) {
   LOG(INFO) << "Removing old files from installation root";
-  const base::FilePath& install_folder = installer->install_folder();
-  for (const base::FilePath& file :
-       installer->status().install_log().root_files) {
-    installer->transaction()->Execute(std::make_unique<DeleteFileOperation>(
+  const base::FilePath& install_folder = run->install_folder();
+  for (const base::FilePath& file : run->status().install_log().root_files) {
+    run->transaction()->Execute(std::make_unique<DeleteFileOperation>(
         install_folder.Append(file), false, true, install_folder));
   }
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
-void StepPreservePreviousStatus(Installer* installer) {
+StepResult StepPreservePreviousStatus(InstallRun* run) {
   LOG(INFO) << "Preserving previous installer status.";
-  const base::FilePath& install_folder = installer->install_folder();
+  const base::FilePath& install_folder = run->install_folder();
   base::FilePath previous = install_folder.AppendASCII(kInstallLogFileName);
   if (!base::PathExists(previous))
     previous = install_folder.AppendASCII(kFormerInstallLogFileName);
   if (!base::PathExists(previous)) {
     LOG(INFO) << "No previous status file found.";
-    installer->ScheduleNextStep();
-    return;
+    return StepResult::Next();
   }
-  Transaction* transaction = installer->transaction();
+  Transaction* transaction = run->transaction();
   const base::FilePath old_status = install_folder.Append(kOldStatusFolderName);
   if (!base::DirectoryExists(old_status)) {
     LOG(INFO) << "Creating folder for ald status files.";
     if (!transaction->Execute(
             std::make_unique<CreateFolderOperation>(old_status))) {
       LOG(ERROR) << "Could not create " << old_status;
-      installer->ScheduleNextStep();
-      return;
+      return StepResult::Next();
     }
   }
   LOG(INFO) << "Moving old status file.";
@@ -189,7 +185,7 @@ void StepPreservePreviousStatus(Installer* installer) {
           std::make_unique<MoveFileOperation>(previous, preserved))) {
     LOG(ERROR) << "Could not preserve " << previous << " as " << preserved;
   }
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
 }  // namespace installer

@@ -9,10 +9,11 @@
 
 #include "base/files/file_path.h"
 #include "base/time/time.h"
+#include "desktop/windows/installer/step_result.h"
 
 namespace installer {
 
-class Installer;
+class InstallRun;
 
 extern const wchar_t kOldStatusFolderName[];
 
@@ -31,11 +32,11 @@ void RemoveMessageCenterShortcuts();
 // transaction of its own that is final at once: during an upgrade a version
 // with a file in use is restored whole and kept for the next time, during
 // an uninstall whatever can go goes.
-void StepRemoveInstalledFiles(Installer* installer);
+StepResult StepRemoveInstalledFiles(InstallRun* run);
 // Removes the old installation's root files before the new ones come.
-void StepRemoveOldRootFiles(Installer* installer);
+StepResult StepRemoveOldRootFiles(InstallRun* run);
 // Moves the old installation's install log into "old_status".
-void StepPreservePreviousStatus(Installer* installer);
+StepResult StepPreservePreviousStatus(InstallRun* run);
 
 }  // namespace installer
 

@@ -53,8 +53,7 @@ TEST_F(OldVersionStepsTest, PreservedVersionWithAFileInUse) {
         uninstall ? MakeUninstallSettings() : MakeSettings();
     Installer installer;
     RunSteps(&installer, settings.get(),
-             MakeSteps(Step(&StepRemoveInstalledFiles, &installer),
-                       EndStep(&installer)));
+             MakeSteps(Step(&StepRemoveInstalledFiles)));
 
     EXPECT_TRUE(base::PathExists(version.Append(L"sub\\b.dll")));
     EXPECT_EQ(!uninstall, base::PathExists(version.Append(L"a.dll")));

@@ -14,14 +14,15 @@
 #include "base/win/registry.h"
 #include "base/win/windows_version.h"
 #include "desktop/windows/installer/component_installer.h"
-#include "desktop/windows/installer/steps/install_steps.h"
+#include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/shell_integration.h"
 #include "desktop/windows/installer/shell_integration_platform.h"
 #include "desktop/windows/installer/status.h"
+#include "desktop/windows/installer/step_result.h"
+#include "desktop/windows/installer/steps/install_steps.h"
 
 namespace installer {
 
@@ -47,15 +48,15 @@ void RegisterForCurrentUser(const Settings& settings,
 // The components as the install log on disk records them: an elevated
 // install wrote it after this process computed its Status. An uninstall
 // has removed it; the Status still has the components then.
-std::vector<InstallLog::Component> GetComponents(Installer* installer,
+std::vector<InstallLog::Component> GetComponents(InstallRun* run,
                                                  Installation* installation) {
   if (base::PathExists(
-          installer->install_folder().AppendASCII(kInstallLogFileName))) {
+          run->install_folder().AppendASCII(kInstallLogFileName))) {
     installation->LoadInstallLog();
     if (!installation->install_log().components.empty())
       return installation->install_log().components;
   }
-  return installer->status().install_log().components;
+  return run->status().install_log().components;
 }
 
 // A URL scheme: a letter, then letters, digits, "+", "-" and ".".
@@ -76,20 +77,19 @@ bool IsRecorded(const std::vector<InstallLog::RegistryKey>& keys,
                      });
 }
 
-void RegisterProtocol(Installer* installer) {
-  const std::wstring protocol =
-      base::CommandLine::ForCurrentProcess()->GetSwitchValueNative(
-          switches::kRegisterKelvoAsProtocolHandler);
+void RegisterProtocol(InstallRun* run) {
+  const std::wstring protocol = run->command_line().GetSwitchValueNative(
+      switches::kRegisterKelvoAsProtocolHandler);
   if (!IsProtocolName(protocol)) {
     LOG(ERROR) << "Not a protocol name: \"" << protocol << "\"";
     return;
   }
   // The browser's class: product name and stream run together.
-  const std::wstring class_name =
-      installer->Lookup(L"Product") + installer->Lookup(L"Stream");
+  const std::wstring class_name = run->templates()->Lookup(L"Product") +
+                                  run->templates()->Lookup(L"Stream");
   const std::wstring key_path =
       kStartMenuInternetKey + class_name + kUrlAssociationsKey;
-  if (!IsRecorded(installer->status().install_log().hklm_keys, key_path)) {
+  if (!IsRecorded(run->status().install_log().hklm_keys, key_path)) {
     LOG(INFO) << "The installation registered no protocols for all users";
     return;
   }
@@ -101,44 +101,44 @@ void RegisterProtocol(Installer* installer) {
     LOG(ERROR) << "Could not register the protocol " << protocol << ": "
                << result;
   }
-  TargetInstallation installation(installer->install_folder());
+  TargetInstallation installation(run->install_folder());
   SetAsDefaultFor(&installation, protocol, false);
 }
 
 }  // namespace
 
-void RunPostElevationTasks(Installer* installer) {
+void RunPostElevationTasks(InstallRun* run) {
   LOG(INFO) << "Running post elevation installation tasks.";
-  const Settings& settings = *installer->settings();
+  const Settings& settings = *run->settings();
   const bool uninstalling = settings.operation() == OPERATION_UNINSTALLING;
-  TargetInstallation installation(installer->install_folder());
+  TargetInstallation installation(run->install_folder());
   // From Windows 10 on the user confirms the default browser; a silent run
   // or a browser that has it already asks nothing.
   const bool before_windows_10 =
       ShellIntegrationPlatform::GetInstance()->GetWindowsVersion() <
       base::win::VERSION_WIN10;
   if (!uninstalling && !settings.GetOption(COPY_ONLY) &&
-      (before_windows_10 || !(settings.GetOption(SILENT) ||
-                              installer->status().is_http_handler()))) {
+      (before_windows_10 ||
+       !(settings.GetOption(SILENT) || run->status().is_http_handler()))) {
     RegisterForCurrentUser(settings, &installation);
   }
   for (const InstallLog::Component& component :
-       GetComponents(installer, &installation)) {
+       GetComponents(run, &installation)) {
     base::CommandLine switches(base::CommandLine::NO_PROGRAM);
     switches.AppendSwitch(switches::kPostElevatedInstallTasks);
     switches.AppendSwitchPath(switches::kInstallfolder, component.path);
-    StartComponentInstaller(component, installer->install_folder(), switches);
+    StartComponentInstaller(component, run->install_folder(), switches);
   }
   if (!uninstalling)
-    FinalizeSuccessfulInstallation(installer);
+    FinalizeSuccessfulInstallation(run);
 }
 
-void RegisterAsProtocolHandler(Installer* installer) {
-  if (installer->status().existing_installation())
-    RegisterProtocol(installer);
+StepResult StepRegisterAsProtocolHandler(InstallRun* run) {
+  if (run->status().existing_installation())
+    RegisterProtocol(run);
   else
     LOG(INFO) << "No installation to register as protocol handler";
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
 }  // namespace installer

@@ -8,18 +8,20 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_POST_ELEVATION_TASKS_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_POST_ELEVATION_TASKS_H_
 
+#include "desktop/windows/installer/step_result.h"
+
 namespace installer {
 
-class Installer;
+class InstallRun;
 
 // The per-user work after an elevated run of the settings' operation; an
 // uninstall only starts the components' tasks. Every part is best effort.
-void RunPostElevationTasks(Installer* installer);
+void RunPostElevationTasks(InstallRun* run);
 
 // Step: registers the installation as handler of the protocol that the
 // switch "register-kelvo-as-protocol-handler" names, when its install log
 // recorded the machine-wide URL associations of the browser.
-void RegisterAsProtocolHandler(Installer* installer);
+StepResult StepRegisterAsProtocolHandler(InstallRun* run);
 
 }  // namespace installer
 

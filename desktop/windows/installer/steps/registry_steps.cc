@@ -16,7 +16,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/install_log_checks.h"
-#include "desktop/windows/installer/engine/installer.h"
+#include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/product/version_info.h"
@@ -25,9 +25,11 @@
 #include "desktop/windows/installer/service/transactions/change_reg_value_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_reg_key_operation.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
+#include "desktop/windows/installer/step_result.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 
 namespace installer {
@@ -59,14 +61,14 @@ bool FindFreeUninstallKey(HKEY root, std::wstring* name) {
 
 // Writes |row| under |root|; false when it applies and fails. On failure
 // nothing of it stays recorded.
-bool WriteRow(Installer* installer, const RegistryRow& row, HKEY root) {
-  RegistryEntry entry(row, installer);
+bool WriteRow(InstallRun* run, const RegistryRow& row, HKEY root) {
+  RegistryEntry entry(row, run->templates());
   const std::wstring key = entry.ExpandTemplate(row.key);
   const std::wstring name = entry.ExpandTemplate(row.value_name);
   const std::string what =
       name.empty() ? "default value" : "value " + base::WideToUTF8(name);
   std::vector<InstallLog::RegistryKey>* record =
-      installer->GetRegistryRecord(root);
+      run->templates()->GetRegistryRecord(root);
   const std::vector<InstallLog::RegistryKey> saved_record =
       record ? *record : std::vector<InstallLog::RegistryKey>();
   std::unique_ptr<Operation> operation;
@@ -77,7 +79,7 @@ bool WriteRow(Installer* installer, const RegistryRow& row, HKEY root) {
     return true;
   }
   LOG(INFO) << "Writing " << what << " to key " << key;
-  if (converted && installer->transaction()->Execute(std::move(operation))) {
+  if (converted && run->transaction()->Execute(std::move(operation))) {
     return true;
   }
   LOG(WARNING) << "Failed writing " << what << " to key " << key;
@@ -99,14 +101,14 @@ std::wstring RemoveLastComponents(const std::wstring& path, int count) {
   return result;
 }
 
-void Execute(Installer* installer, std::unique_ptr<Operation> operation) {
+void Execute(InstallRun* run, std::unique_ptr<Operation> operation) {
   // Clean-up is best effort: the operation logs its own failure.
-  installer->transaction()->Execute(std::move(operation));
+  run->transaction()->Execute(std::move(operation));
 }
 
 // A 64-bit launcher read the uninstall entry from the process's own view;
 // that entry goes too when it belongs to this installation.
-void RemoveDefaultViewUninstallKey(Installer* installer,
+void RemoveDefaultViewUninstallKey(InstallRun* run,
                                    HKEY root,
                                    const std::wstring& path) {
   base::win::RegKey key;
@@ -115,16 +117,16 @@ void RemoveDefaultViewUninstallKey(Installer* installer,
       key.ReadValue(L"InstallLocation", &location) != ERROR_SUCCESS ||
       !base::FilePath::CompareEqualIgnoreCase(
           base::FilePath(location).StripTrailingSeparators().value(),
-          installer->install_folder().StripTrailingSeparators().value())) {
+          run->install_folder().StripTrailingSeparators().value())) {
     return;
   }
-  Execute(installer, std::make_unique<DeleteRegKeyOperation>(root, path, 0));
+  Execute(run, std::make_unique<DeleteRegKeyOperation>(root, path, 0));
 }
 
-void CleanUpKey(Installer* installer,
+void CleanUpKey(InstallRun* run,
                 HKEY root,
                 const InstallLog::RegistryKey& record) {
-  const Status& status = installer->status();
+  const Status& status = run->status();
   const std::wstring path =
       ExpandProductVariables(status, base::UTF8ToWide(record.key_path));
   const int level = record.clean_level;
@@ -137,71 +139,67 @@ void CleanUpKey(Installer* installer,
   const bool uninstall_key = base::StartsWith(
       path, GetUninstallRegistryKey(), base::CompareCase::INSENSITIVE_ASCII);
   const REGSAM view = uninstall_key ? KEY_WOW64_32KEY : 0;
-  if (uninstall_key && installer->launcher_bitness_known() &&
-      installer->launcher_is_64_bit()) {
-    RemoveDefaultViewUninstallKey(installer, root, path);
+  if (uninstall_key && run->launcher_bitness_known() &&
+      run->launcher_is_64_bit()) {
+    RemoveDefaultViewUninstallKey(run, root, path);
   }
   if (level > 0) {
-    Execute(installer, std::make_unique<DeleteRegKeyOperation>(
-                           root, RemoveLastComponents(path, level - 1), view));
+    Execute(run, std::make_unique<DeleteRegKeyOperation>(
+                     root, RemoveLastComponents(path, level - 1), view));
     return;
   }
   for (const InstallLog::RegistryValue& value : record.values) {
     const std::wstring name =
         ExpandProductVariables(status, base::UTF8ToWide(value.name));
-    Execute(installer,
-            std::make_unique<ChangeRegValueOperation>(
-                root, path, name, nullptr, kRemoveValueType, 0, view));
+    Execute(run, std::make_unique<ChangeRegValueOperation>(
+                     root, path, name, nullptr, kRemoveValueType, 0, view));
   }
 }
 
 }  // namespace
 
-void StepSetupRegistry(Installer* installer) {
-  const Settings& settings = *installer->settings();
+StepResult StepSetupRegistry(InstallRun* run) {
+  const Settings& settings = *run->settings();
   if (settings.GetOption(COPY_ONLY)) {
-    installer->ScheduleNextStep();
-    return;
+    return StepResult::Next();
   }
   LOG(INFO) << "Setting up the registry";
   const HKEY root = settings.GetOption(ALL_USERS_FLAG) ? HKEY_LOCAL_MACHINE
                                                        : HKEY_CURRENT_USER;
   std::wstring uninstall_key;
   if (!FindFreeUninstallKey(root, &uninstall_key)) {
-    installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                           kUninstallEntryFailure);
-    return;
+    return StepResult::Error(IDS_ERROR_INSTALL, std::wstring(),
+                             kUninstallEntryFailure);
   }
   LOG(INFO) << "Uninstall key: " << uninstall_key;
-  installer->set_uninstall_key_name(uninstall_key);
+  run->templates()->set_uninstall_key_name(uninstall_key);
 
   std::vector<const RegistryRow*> rows;
   for (const RegistryRow& row : GetMainRegistryTable())
     rows.push_back(&row);
   if (IsFeatureEnabled(kInstallerHideFromProgramAndFeatures))
     rows.push_back(&GetHideFromProgramsRow());
-  installer->set_recording_registry(true);
+  run->templates()->set_record(run->install_log());
   for (const RegistryRow* row : rows) {
-    if (!WriteRow(installer, *row, root) &&
+    if (!WriteRow(run, *row, root) &&
         std::wstring(row->key) == kUninstallKeyTemplate) {
-      installer->set_recording_registry(false);
-      installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                             kUninstallEntryFailure);
-      return;
+      run->templates()->set_record(nullptr);
+      return StepResult::Error(IDS_ERROR_INSTALL, std::wstring(),
+                               kUninstallEntryFailure);
     }
   }
-  installer->set_recording_registry(false);
-  installer->ScheduleNextStep();
+  run->templates()->set_record(nullptr);
+  return StepResult::Next();
 }
 
-void StepCleanupRegistry(Installer* installer) {
+StepResult StepCleanupRegistry(InstallRun* run) {
   LOG(INFO) << "Cleaning up registry";
-  const InstallLog& log = installer->status().install_log();
+  const InstallLog& log = run->status().install_log();
   for (const InstallLog::RegistryKey& record : log.hkcu_keys)
-    CleanUpKey(installer, HKEY_CURRENT_USER, record);
+    CleanUpKey(run, HKEY_CURRENT_USER, record);
   for (const InstallLog::RegistryKey& record : log.hklm_keys)
-    CleanUpKey(installer, HKEY_LOCAL_MACHINE, record);
-  installer->ScheduleNextStep();
+    CleanUpKey(run, HKEY_LOCAL_MACHINE, record);
+  return StepResult::Next();
 }
 
 std::wstring ExpandProductVariables(const Status& status,

@@ -7,9 +7,11 @@
 
 #include <string>
 
+#include "desktop/windows/installer/step_result.h"
+
 namespace installer {
 
-class Installer;
+class InstallRun;
 class Status;
 
 // The uninstall entries tried for a free name: the plain name, then the
@@ -19,10 +21,10 @@ inline constexpr int kMaxUninstallKeySuffix = 99;
 // Writes the main table (and the row that hides the uninstall entry, when
 // that feature is on) under HKLM for all users, else under HKCU, into a
 // free uninstall entry. Only the uninstall entry must succeed.
-void StepSetupRegistry(Installer* installer);
+StepResult StepSetupRegistry(InstallRun* run);
 // Removes the keys and values that the existing installation's install log
 // recorded, per user first. Failures are ignored.
-void StepCleanupRegistry(Installer* installer);
+StepResult StepCleanupRegistry(InstallRun* run);
 
 // |text| with the former product's names filled in for a folder of that
 // product: "{Product}" by its stream name, "{SPProduct}" by a blank and it.

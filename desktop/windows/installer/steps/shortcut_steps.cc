@@ -14,16 +14,18 @@
 #include "base/time/time.h"
 #include "base/win/shortcut.h"
 #include "base/win/windows_version.h"
+#include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/move_file_operation.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/shell_integration_platform.h"
 #include "desktop/windows/installer/status.h"
+#include "desktop/windows/installer/step_result.h"
 #include "desktop/windows/installer/taskbar_pin_verbs.h"
 
 namespace installer {
@@ -77,10 +79,10 @@ constexpr ShortcutKind kShortcutKinds[] = {
 
 // Adds the folder of |kind| to |destinations|; a folder the system does
 // not know is logged and skipped.
-void AddDestination(Installer* installer,
+void AddDestination(InstallRun* run,
                     const ShortcutKind& kind,
                     std::vector<ShortcutDestination>* destinations) {
-  const bool all_users = installer->settings()->GetOption(ALL_USERS_FLAG);
+  const bool all_users = run->settings()->GetOption(ALL_USERS_FLAG);
   base::FilePath folder;
   if (!base::PathService::Get(
           all_users ? kind.all_users_folder_key : kind.user_folder_key,
@@ -91,20 +93,20 @@ void AddDestination(Installer* installer,
   destinations->push_back({folder, kind.record});
 }
 
-void PinMasterShortcut(Installer* installer, const base::FilePath& master) {
+void PinMasterShortcut(InstallRun* run, const base::FilePath& master) {
   LOG(INFO) << "Pinning master shortcut";
   // Windows 10 lets only the user pin; its pin program acts as the shell.
   const bool pinned =
       ShellIntegrationPlatform::GetInstance()->GetWindowsVersion() >=
               base::win::VERSION_WIN10
-          ? RunInstallerHelper(installer->package_folder(), master)
+          ? RunInstallerHelper(run->package_folder(), master)
           : TaskbarPinVerbs::GetInstance()->Pin(master);
   if (!pinned) {
     LOG(ERROR) << "Failed pinning " << master;
     return;
   }
-  installer->install_log()->pinned = true;
-  installer->install_log()->last_band_check = base::Time::Now();
+  run->install_log()->pinned = true;
+  run->install_log()->last_band_check = base::Time::Now();
 }
 
 bool RunPinProgram(const base::FilePath& program,
@@ -164,19 +166,19 @@ ShortcutNaming ExamineOldShortcutNames(const InstallLog& old_log) {
 
 // Keeps, removes, recreates or renames the old shortcut of |kind|, or
 // prepares a new one.
-void UpdateShortcut(Installer* installer,
+void UpdateShortcut(InstallRun* run,
                     const ShortcutKind& kind,
                     const ShortcutNaming& naming,
                     std::vector<ShortcutDestination>* destinations) {
   LOG(INFO) << kind.handling;
-  const Status& status = installer->status();
-  const bool wanted = installer->settings()->GetOption(kind.option);
+  const Status& status = run->status();
+  const bool wanted = run->settings()->GetOption(kind.option);
   const base::FilePath& old_path = status.install_log().*kind.record;
-  Transaction* transaction = installer->transaction();
+  Transaction* transaction = run->transaction();
   if (!(status.*kind.exists)()) {
     if (wanted) {
       LOG(INFO) << "Preparing to add shortcut";
-      AddDestination(installer, kind, destinations);
+      AddDestination(run, kind, destinations);
     }
     return;
   }
@@ -185,7 +187,7 @@ void UpdateShortcut(Installer* installer,
     transaction->Execute(
         std::make_unique<DeleteFileOperation>(old_path, false, false));
     if (wanted)
-      AddDestination(installer, kind, destinations);
+      AddDestination(run, kind, destinations);
     return;
   }
   base::FilePath new_path = old_path;
@@ -201,35 +203,35 @@ void UpdateShortcut(Installer* installer,
       LOG(ERROR) << "Failed moving shortcut " << old_path;
     }
   }
-  installer->install_log()->*kind.record = new_path;
+  run->install_log()->*kind.record = new_path;
 }
 
 // Decides whether the master shortcut is pinned, unpinning the old pins
 // when they go or are made anew.
-bool UpdatePins(Installer* installer, const ShortcutNaming& naming) {
+bool UpdatePins(InstallRun* run, const ShortcutNaming& naming) {
   LOG(INFO) << "Handling pinned shortcut:";
-  const Status& status = installer->status();
+  const Status& status = run->status();
   const std::vector<base::FilePath>& old_pins = status.pinned_shortcut_paths();
-  const bool wanted = installer->settings()->GetOption(PINNED_SHORTCUT);
+  const bool wanted = run->settings()->GetOption(PINNED_SHORTCUT);
   if (old_pins.empty())
     return wanted;
   if (!wanted) {
     LOG(INFO) << "Unpinning existing shortcuts";
-    UnpinShortcut(installer, old_pins);
+    UnpinShortcut(run, old_pins);
     return false;
   }
   if (status.recreate_pinned_shortcut()) {
     LOG(INFO) << "Unpinning existing shortcuts (with repin)";
-    UnpinShortcut(installer, old_pins);
+    UnpinShortcut(run, old_pins);
     return true;
   }
   if (naming.rename)
-    installer->install_log()->pinned = true;
+    run->install_log()->pinned = true;
   return false;
 }
 
-base::FilePath GetLauncherPath(Installer* installer) {
-  return installer->install_folder().AppendASCII(kLauncherExeName);
+base::FilePath GetLauncherPath(InstallRun* run) {
+  return run->install_folder().AppendASCII(kLauncherExeName);
 }
 
 }  // namespace
@@ -241,7 +243,7 @@ std::wstring GetShortcutFileName(bool with_version) {
   return base::UTF8ToWide(name + GetShortcutSuffix() + ".lnk");
 }
 
-bool CreateMasterShortcut(Installer* installer,
+bool CreateMasterShortcut(InstallRun* run,
                           const std::vector<ShortcutDestination>& destinations,
                           bool pin,
                           bool* use_version,
@@ -261,26 +263,26 @@ bool CreateMasterShortcut(Installer* installer,
     LOG(INFO) << "Using shortcut name " << name;
 
   LOG(INFO) << "Creating master shortcut";
-  const base::FilePath master = installer->package_folder().Append(name);
+  const base::FilePath master = run->package_folder().Append(name);
   LOG(INFO) << "Creating master shortcut at " << master;
   base::win::ShortcutProperties properties;
   properties.set_target(target);
-  properties.set_working_dir(installer->install_folder());
-  properties.set_app_id(base::UTF8ToWide(kAppUserModelIdPrefix +
-                                         installer->install_log()->app_id));
+  properties.set_working_dir(run->install_folder());
+  properties.set_app_id(
+      base::UTF8ToWide(kAppUserModelIdPrefix + run->install_log()->app_id));
   if (!base::win::CreateOrUpdateShortcutLink(
           master, properties, base::win::SHORTCUT_CREATE_ALWAYS)) {
     LOG(ERROR) << "Failed to create shortcut at " << master;
     return false;
   }
   if (pin)
-    PinMasterShortcut(installer, master);
+    PinMasterShortcut(run, master);
 
   for (const ShortcutDestination& destination : destinations) {
     const base::FilePath path = destination.folder.Append(name);
-    if (installer->transaction()->Execute(
+    if (run->transaction()->Execute(
             std::make_unique<CopyFileOperation>(master, path))) {
-      installer->install_log()->*destination.record = path;
+      run->install_log()->*destination.record = path;
     } else {
       LOG(ERROR) << "Failed to copy the shortcut to " << path;
     }
@@ -311,19 +313,19 @@ bool RunInstallerHelper(const base::FilePath& installer_folder,
   return pinned;
 }
 
-void UnpinShortcut(Installer* installer,
+void UnpinShortcut(InstallRun* run,
                    const std::vector<base::FilePath>& shortcuts) {
   for (const base::FilePath& shortcut : shortcuts) {
     LOG(INFO) << "Unpinning shortcut " << shortcut;
     const bool unpinned = TaskbarPinVerbs::GetInstance()->Unpin(shortcut);
     LOG(INFO) << "Unpinning " << (unpinned ? "successful" : "failed");
-    installer->transaction()->Execute(
+    run->transaction()->Execute(
         std::make_unique<DeleteFileOperation>(shortcut, false, false));
   }
 }
 
-void StepInstallShortcuts(Installer* installer) {
-  Settings* settings = installer->settings();
+StepResult StepInstallShortcuts(InstallRun* run) {
+  Settings* settings = run->settings();
   if (!settings->GetOption(COPY_ONLY)) {
     LOG(INFO) << "Installing shortcuts";
     const bool all_users = settings->GetOption(ALL_USERS_FLAG);
@@ -333,40 +335,40 @@ void StepInstallShortcuts(Installer* installer) {
         continue;
       LOG(INFO) << (all_users ? kind.preparing_for_all_users
                               : kind.preparing_for_user);
-      AddDestination(installer, kind, &destinations);
+      AddDestination(run, kind, &destinations);
     }
     bool use_version = false;
-    CreateMasterShortcut(installer, destinations,
+    CreateMasterShortcut(run, destinations,
                          settings->GetOption(PINNED_SHORTCUT), &use_version,
-                         GetLauncherPath(installer));
+                         GetLauncherPath(run));
   }
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
-void StepUpdateShortcuts(Installer* installer) {
-  if (!installer->settings()->GetOption(COPY_ONLY)) {
+StepResult StepUpdateShortcuts(InstallRun* run) {
+  if (!run->settings()->GetOption(COPY_ONLY)) {
     LOG(INFO) << "Updating shortcuts";
     const ShortcutNaming naming =
-        ExamineOldShortcutNames(installer->status().install_log());
+        ExamineOldShortcutNames(run->status().install_log());
     std::vector<ShortcutDestination> destinations;
     for (const ShortcutKind& kind : kShortcutKinds)
-      UpdateShortcut(installer, kind, naming, &destinations);
-    const bool pin = UpdatePins(installer, naming);
+      UpdateShortcut(run, kind, naming, &destinations);
+    const bool pin = UpdatePins(run, naming);
     bool use_version = naming.use_version;
-    CreateMasterShortcut(installer, destinations, pin, &use_version,
-                         GetLauncherPath(installer));
+    CreateMasterShortcut(run, destinations, pin, &use_version,
+                         GetLauncherPath(run));
   }
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
-void StepRemoveShortcuts(Installer* installer) {
+StepResult StepRemoveShortcuts(InstallRun* run) {
   LOG(INFO) << "Removing shortctus.";
-  const Status& status = installer->status();
+  const Status& status = run->status();
   if (!status.pinned_shortcut_paths().empty()) {
     LOG(INFO) << "Unpinning shortcuts";
-    UnpinShortcut(installer, status.pinned_shortcut_paths());
+    UnpinShortcut(run, status.pinned_shortcut_paths());
   }
-  Transaction* transaction = installer->transaction();
+  Transaction* transaction = run->transaction();
   for (const ShortcutKind& kind : kShortcutKinds) {
     if (!(status.*kind.exists)())
       continue;
@@ -379,7 +381,7 @@ void StepRemoveShortcuts(Installer* installer) {
     transaction->Execute(std::make_unique<DeleteFileOperation>(
         status.temporary_shortcut_folder(), false, false));
   }
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
 }  // namespace installer

@@ -13,10 +13,11 @@
 
 #include "base/files/file_path.h"
 #include "desktop/windows/installer/install_log.h"
+#include "desktop/windows/installer/step_result.h"
 
 namespace installer {
 
-class Installer;
+class InstallRun;
 
 // The pin programs of the package, for 64-bit and 32-bit Windows, and the
 // name under which one runs: it pins only as "explorer.exe".
@@ -40,7 +41,7 @@ std::wstring GetShortcutFileName(bool with_version);
 // name in any destination folder turns |*use_version| on (it is never
 // turned off). False when the master shortcut could not be made; nothing
 // else is done then.
-bool CreateMasterShortcut(Installer* installer,
+bool CreateMasterShortcut(InstallRun* run,
                           const std::vector<ShortcutDestination>& destinations,
                           bool pin,
                           bool* use_version,
@@ -52,15 +53,15 @@ bool RunInstallerHelper(const base::FilePath& installer_folder,
                         const base::FilePath& shortcut);
 
 // Unpins each shortcut and deletes its file in the installer's transaction.
-void UnpinShortcut(Installer* installer,
+void UnpinShortcut(InstallRun* run,
                    const std::vector<base::FilePath>& shortcuts);
 
 // Steps: an install's new shortcuts; an upgrade's keeping, renaming,
 // recreating, adding and removing of the old installation's shortcuts; an
 // uninstall's removal.
-void StepInstallShortcuts(Installer* installer);
-void StepUpdateShortcuts(Installer* installer);
-void StepRemoveShortcuts(Installer* installer);
+StepResult StepInstallShortcuts(InstallRun* run);
+StepResult StepUpdateShortcuts(InstallRun* run);
+StepResult StepRemoveShortcuts(InstallRun* run);
 
 }  // namespace installer
 

@@ -36,18 +36,17 @@ TEST_F(ShortcutStepsTest, InstallCollisionPinAndRollback) {
   InstallLog log;
   bool copy_existed = false;
   const std::wstring name = GetShortcutFileName(true);
-  RunSteps(
-      &installer, settings.get(),
-      MakeSteps(
-          Step(&StepInstallShortcuts, &installer),
-          base::BindOnce(
-              [](Installer* installer, InstallLog* log, const FilePath& copy,
-                 bool* copy_existed) {
-                *log = *installer->install_log();
-                *copy_existed = base::PathExists(copy);
-                installer->NotifyError(IDS_ERROR_INSTALL, L"", "Later failure");
-              },
-              &installer, &log, start_menu().Append(name), &copy_existed)));
+  RunSteps(&installer, settings.get(),
+           MakeSteps(Step(&StepInstallShortcuts),
+                     Step(base::BindRepeating(
+                         [](InstallLog* log, const FilePath& copy,
+                            bool* copy_existed, InstallRun* run) {
+                           *log = *run->install_log();
+                           *copy_existed = base::PathExists(copy);
+                           return StepResult::Error(IDS_ERROR_INSTALL,
+                                                    "Later failure");
+                         },
+                         &log, start_menu().Append(name), &copy_existed))));
 
   EXPECT_TRUE(copy_existed);
   EXPECT_EQ(desktop().Append(name), log.desktop_shortcut);

@@ -1,12 +1,9 @@
 #include "desktop/windows/installer/steps/step_table.h"
 
-#include <algorithm>
-
-#include "base/bind.h"
 #include "base/logging.h"
+#include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/steps/install_components_step.h"
 #include "desktop/windows/installer/steps/install_steps.h"
-#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/steps/old_version_steps.h"
 #include "desktop/windows/installer/steps/post_elevation_tasks.h"
 #include "desktop/windows/installer/steps/registry_steps.h"
@@ -17,81 +14,83 @@ namespace installer {
 
 namespace {
 
-base::OnceClosure Bind(void (*step)(Installer*), Installer* installer) {
-  return base::BindOnce(step, base::Unretained(installer));
+#define ONCE(step) InstallStep::Once(#step, &step)
+
+std::vector<InstallStep> InstallSteps() {
+  return {
+      InstallStep::ForEachEntry("StepCopyFile", &StepCopyFile,
+                                &InstallRun::files),
+      InstallStep::ForEachEntry("StepCopyRootFile", &StepCopyRootFile,
+                                &InstallRun::root_files),
+      ONCE(StepInstallLauncher),
+      ONCE(StepSetupRegistry),
+      ONCE(StepInstallShortcuts),
+      ONCE(StepWriteInstallerPrefs),
+      ONCE(StepInstallComponents),
+      ONCE(StepFinalizeInstallation),
+  };
 }
 
-// The copy steps start at the first entry of their list.
-base::OnceClosure BindCopy(void (*step)(Installer*, int),
-                           Installer* installer) {
-  return base::BindOnce(step, base::Unretained(installer), 0);
+std::vector<InstallStep> UpgradeSteps() {
+  return {
+      ONCE(StepRemoveInstalledFiles),
+      InstallStep::ForEachEntry("StepCopyFile", &StepCopyFile,
+                                &InstallRun::files),
+      ONCE(StepRemoveOldRootFiles),
+      InstallStep::ForEachEntry("StepCopyRootFile", &StepCopyRootFile,
+                                &InstallRun::root_files),
+      ONCE(StepInstallLauncher),
+      ONCE(StepCleanupRegistry),
+      ONCE(StepSetupRegistry),
+      ONCE(StepUpdateShortcuts),
+      ONCE(StepWriteInstallerPrefs),
+      ONCE(StepPreservePreviousStatus),
+      ONCE(StepInstallComponents),
+      ONCE(StepFinalizeInstallation),
+  };
 }
+
+std::vector<InstallStep> UninstallSteps() {
+  return {
+      ONCE(StepCleanupRegistry),        ONCE(StepRemoveShortcuts),
+      ONCE(StepFinalizeUninstallation), ONCE(StepRemoveInstalledFiles),
+      ONCE(StepUninstallComponents),    ONCE(StepCleanupAfterUninstall),
+  };
+}
+
+std::vector<InstallStep> RegisterProtocolHandlerSteps() {
+  return {
+      ONCE(StepRegisterAsProtocolHandler),
+      ONCE(StepWriteInstallerPrefs),
+  };
+}
+
+#undef ONCE
 
 }  // namespace
 
-std::vector<base::OnceClosure> BuildStepList(Installer* installer,
-                                             SettingsOperation operation) {
-  std::vector<base::OnceClosure> steps;
+std::vector<InstallStep> GetOperationSteps(SettingsOperation operation) {
   switch (operation) {
     case OPERATION_INSTALLING:
-      steps.push_back(BindCopy(&StepCopyFiles, installer));
-      steps.push_back(BindCopy(&StepCopyRootFiles, installer));
-      steps.push_back(Bind(&StepInstallLauncher, installer));
-      steps.push_back(Bind(&StepSetupRegistry, installer));
-      steps.push_back(Bind(&StepInstallShortcuts, installer));
-      steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
-      steps.push_back(Bind(&StepInstallComponents, installer));
-      steps.push_back(Bind(&StepFinalizeInstallation, installer));
-      break;
+      return InstallSteps();
     case OPERATION_UPGRADING:
-      steps.push_back(Bind(&StepRemoveInstalledFiles, installer));
-      steps.push_back(BindCopy(&StepCopyFiles, installer));
-      steps.push_back(Bind(&StepRemoveOldRootFiles, installer));
-      steps.push_back(BindCopy(&StepCopyRootFiles, installer));
-      steps.push_back(Bind(&StepInstallLauncher, installer));
-      steps.push_back(Bind(&StepCleanupRegistry, installer));
-      steps.push_back(Bind(&StepSetupRegistry, installer));
-      steps.push_back(Bind(&StepUpdateShortcuts, installer));
-      steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
-      steps.push_back(Bind(&StepPreservePreviousStatus, installer));
-      steps.push_back(Bind(&StepInstallComponents, installer));
-      steps.push_back(Bind(&StepFinalizeInstallation, installer));
-      break;
+      return UpgradeSteps();
     case OPERATION_UNINSTALLING:
-      steps.push_back(Bind(&StepCleanupRegistry, installer));
-      steps.push_back(Bind(&StepRemoveShortcuts, installer));
-      steps.push_back(Bind(&StepFinalizeUninstallation, installer));
-      steps.push_back(Bind(&StepRemoveInstalledFiles, installer));
-      steps.push_back(Bind(&StepUninstallComponents, installer));
-      steps.push_back(Bind(&StepCleanupAfterUninstall, installer));
-      break;
+      return UninstallSteps();
     case OPERATION_REGISTERING_PROTOCOL_HANDLER:
-      steps.push_back(Bind(&RegisterAsProtocolHandler, installer));
-      steps.push_back(Bind(&StepWriteInstallerPrefs, installer));
-      steps.push_back(
-          base::BindOnce(&Installer::OnSuccess, base::Unretained(installer)));
-      break;
+      return RegisterProtocolHandlerSteps();
     default:
       LOG(ERROR) << "No steps for operation " << operation << " in this build";
-      break;
+      return {};
   }
-  return steps;
 }
 
-int CountTotalSteps(SettingsOperation operation,
-                    size_t step_count,
-                    size_t file_count,
-                    size_t root_file_count) {
-  if (operation == OPERATION_UNINSTALLING)
-    return static_cast<int>(step_count + 1);
-  // The two copy steps are counted by their files instead.
-  return static_cast<int>(step_count - 2 + file_count +
-                          std::max<size_t>(root_file_count, 1) + 1);
-}
-
-bool RunPostElevationTasksOfRun(Installer* installer) {
-  RunPostElevationTasks(installer);
-  return true;
+int CountProgressSteps(const std::vector<InstallStep>& steps,
+                       const InstallRun& run) {
+  size_t count = 1;
+  for (const InstallStep& step : steps)
+    count += step.CountCalls(run);
+  return static_cast<int>(count);
 }
 
 }  // namespace installer

@@ -25,18 +25,20 @@
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
 #include "desktop/windows/installer/component_installer.h"
 #include "desktop/windows/installer/install_log_checks.h"
-#include "desktop/windows/installer/steps/install_steps.h"
+#include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/shell_integration_platform.h"
 #include "desktop/windows/installer/status.h"
+#include "desktop/windows/installer/step_result.h"
+#include "desktop/windows/installer/steps/install_steps.h"
 #include "desktop/windows/installer/uninstall_batch.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 
@@ -96,7 +98,7 @@ class ScopedFileSystemRedirectionOff {
 
 // Runs Internet Explorer's own command that makes it the default browser
 // of the machine, and waits for it.
-void RunIeReinstallCommand(Installer* installer) {
+void RunIeReinstallCommand(InstallRun* run) {
   base::win::RegKey key;
   std::wstring command;
   if (key.Open(HKEY_LOCAL_MACHINE, kIeInstallInfoKey, KEY_QUERY_VALUE) !=
@@ -134,8 +136,8 @@ void RunIeReinstallCommand(Installer* installer) {
   }
   base::Process process(info.hProcess);
   int exit_code = 0;
-  installer->WaitForChildProcess(
-      process, "Internet Explorer's reinstall command", &exit_code);
+  run->WaitForChildProcess(process, "Internet Explorer's reinstall command",
+                           &exit_code);
 }
 
 // Has Windows' default programs give the web types back to Internet
@@ -167,16 +169,15 @@ void SetIeAsDefault() {
   }
 }
 
-void RestoreDefaultBrowser(Installer* installer) {
+void RestoreDefaultBrowser(InstallRun* run) {
   LOG(INFO) << "Attempting to reset the default browser to IE.";
   const base::win::Version version =
       ShellIntegrationPlatform::GetInstance()->GetWindowsVersion();
-  if (!installer->status().is_http_handler() ||
-      version < base::win::VERSION_VISTA) {
+  if (!run->status().is_http_handler() || version < base::win::VERSION_VISTA) {
     return;
   }
-  if (installer->settings()->GetOption(ALL_USERS_FLAG))
-    RunIeReinstallCommand(installer);
+  if (run->settings()->GetOption(ALL_USERS_FLAG))
+    RunIeReinstallCommand(run);
   if (version == base::win::VERSION_WIN8) {
     // Windows 8 lets only the user choose, in its open-with dialog.
     ShellIntegrationPlatform::GetInstance()->ShowOpenWithDialog(L"http");
@@ -187,7 +188,7 @@ void RestoreDefaultBrowser(Installer* installer) {
 
 // The survey's address with the product version, the user's id and the
 // query of the installation's welcome page.
-std::string GetSurveyUrl(Installer* installer,
+std::string GetSurveyUrl(InstallRun* run,
                          const base::FilePath& install_folder,
                          const std::string& survey) {
   // The storage of the installation being removed, which need not be the
@@ -195,7 +196,7 @@ std::string GetSurveyUrl(Installer* installer,
   GlobalStorageWin storage(GetProductRegistryKey());
   storage.DecideMode(
       base::BindRepeating([](bool copy_only) { return copy_only; },
-                          installer->status().install_log().copy_only));
+                          run->status().install_log().copy_only));
   TargetInstallation installation(install_folder);
   base::FilePath user_data;
   if (installation.GetUserDataDir(&user_data))
@@ -205,7 +206,7 @@ std::string GetSurveyUrl(Installer* installer,
     uuid.clear();
   std::string url =
       survey + "?version=" + GetProductVersion() + "&uuid=" + uuid;
-  const std::string& welcome = installer->status().welcome_url();
+  const std::string& welcome = run->status().welcome_url();
   const size_t query = welcome.find('?');
   if (query != std::string::npos &&
       welcome.find('?', query + 1) == std::string::npos) {
@@ -214,10 +215,9 @@ std::string GetSurveyUrl(Installer* installer,
   return url;
 }
 
-void ShowSurvey(Installer* installer, const base::FilePath& install_folder) {
+void ShowSurvey(InstallRun* run, const base::FilePath& install_folder) {
   const std::string survey = GetBrandingUrl("uninstall_survey");
-  if (survey.empty() ||
-      base::CommandLine::ForCurrentProcess()->HasSwitch(switches::kSilent)) {
+  if (survey.empty() || run->command_line().HasSwitch(switches::kSilent)) {
     return;
   }
   LOG(INFO) << "Trying to display the uninstall survey";
@@ -228,7 +228,7 @@ void ShowSurvey(Installer* installer, const base::FilePath& install_folder) {
   }
   // The address stays one argument: the welcome page's query comes from a
   // file the user may write.
-  std::string url = GetSurveyUrl(installer, install_folder, survey);
+  std::string url = GetSurveyUrl(run, install_folder, survey);
   base::ReplaceSubstringsAfterOffset(&url, 0, " ", "%20");
   base::ReplaceSubstringsAfterOffset(&url, 0, "\"", "%22");
   std::wstring command_line = L"\"" +
@@ -246,12 +246,12 @@ void ShowSurvey(Installer* installer, const base::FilePath& install_folder) {
 
 // Deletes |path| in the installer's transaction; a file it cannot delete
 // is left to |batch| when given.
-void DeleteInstalledFile(Installer* installer,
+void DeleteInstalledFile(InstallRun* run,
                          const base::FilePath& path,
                          bool check_in_use,
                          UninstallBatch* batch) {
-  if (installer->transaction()->Execute(std::make_unique<DeleteFileOperation>(
-          path, check_in_use, true, installer->install_folder()))) {
+  if (run->transaction()->Execute(std::make_unique<DeleteFileOperation>(
+          path, check_in_use, true, run->install_folder()))) {
     return;
   }
   LOG(WARNING) << "Could not delete " << path;
@@ -259,54 +259,52 @@ void DeleteInstalledFile(Installer* installer,
     batch->AddFile(path);
 }
 
-void DeleteInstalledFiles(Installer* installer, UninstallBatch* batch) {
-  const base::FilePath& install_folder = installer->install_folder();
-  const InstallLog& old_log = installer->status().install_log();
+void DeleteInstalledFiles(InstallRun* run, UninstallBatch* batch) {
+  const base::FilePath& install_folder = run->install_folder();
+  const InstallLog& old_log = run->status().install_log();
   const base::FilePath version_folder =
       install_folder.Append(old_log.subfolder);
   for (const base::FilePath& file : old_log.files) {
     if (IsSafeRelativePath(file))
-      DeleteInstalledFile(installer, version_folder.Append(file), true, batch);
+      DeleteInstalledFile(run, version_folder.Append(file), true, batch);
     else
       LOG(ERROR) << "Refusing the install log entry " << file;
   }
-  DeleteInstalledFile(installer, install_folder.AppendASCII(kLauncherExeName),
-                      true, batch);
+  DeleteInstalledFile(run, install_folder.AppendASCII(kLauncherExeName), true,
+                      batch);
   if (!IsWhiteLabeled()) {
     const base::FilePath old_copy =
         install_folder.AppendASCII(GetProductExeName())
             .ReplaceExtension(L".old");
     if (base::PathExists(old_copy))
-      DeleteInstalledFile(installer, old_copy, false, batch);
+      DeleteInstalledFile(run, old_copy, false, batch);
   }
-  DeleteInstalledFile(installer,
+  DeleteInstalledFile(run,
                       install_folder.AppendASCII(kPrefDefaultOverridesFileName),
                       false, batch);
   for (const base::FilePath& file : old_log.root_files) {
     if (IsSafeRelativePath(file))
-      DeleteInstalledFile(installer, install_folder.Append(file), true,
-                          nullptr);
+      DeleteInstalledFile(run, install_folder.Append(file), true, nullptr);
     else
       LOG(ERROR) << "Refusing the install log entry " << file;
   }
 }
 
-void WriteAndStartBatch(Installer* installer, UninstallBatch* batch) {
+void WriteAndStartBatch(InstallRun* run, UninstallBatch* batch) {
   batch->AddProcess(1, ::GetCurrentProcessId());
   unsigned initial_pid = 0;
   if (base::StringToUint(
-          base::CommandLine::ForCurrentProcess()->GetSwitchValueNative(
-              switches::kInitialPid),
+          run->command_line().GetSwitchValueNative(switches::kInitialPid),
           &initial_pid)) {
     batch->AddProcess(2, initial_pid);
   }
-  batch->AddProcess(3, installer->second_installer_pid());
+  batch->AddProcess(3, run->second_installer_pid());
   if (!batch->Write())
     return;
   // The folder-permission process starts it once this run has finished.
-  if (!installer->used_folder_permission_process()) {
+  if (!run->used_folder_permission_process()) {
     LOG(INFO) << "Starting final cleanup batch file.";
-    RunUninstallBatch(installer->install_folder());
+    RunUninstallBatch(run->install_folder());
   }
 }
 
@@ -329,39 +327,38 @@ void DeleteUserProfile(const base::FilePath& install_folder) {
 
 }  // namespace
 
-void StepFinalizeUninstallation(Installer* installer) {
+StepResult StepFinalizeUninstallation(InstallRun* run) {
   LOG(INFO) << "Finalizing the uninstallation";
-  const base::FilePath& install_folder = installer->install_folder();
+  const base::FilePath& install_folder = run->install_folder();
   const base::FilePath status_file =
       install_folder.AppendASCII(kInstallLogFileName);
-  if (!installer->transaction()->Execute(
+  if (!run->transaction()->Execute(
           std::make_unique<DeleteFileOperation>(status_file, false, false))) {
-    installer->NotifyError(IDS_ERROR_UNINSTALL, status_file.value(),
-                           "Failed to remove installation status file");
-    return;
+    return StepResult::Error(IDS_ERROR_UNINSTALL, status_file.value(),
+                             "Failed to remove installation status file");
   }
-  RestoreDefaultBrowserAndSurvey(installer, install_folder);
-  installer->ScheduleNextStep();
+  RestoreDefaultBrowserAndSurvey(run, install_folder);
+  return StepResult::Next();
 }
 
-void RestoreDefaultBrowserAndSurvey(Installer* installer,
+void RestoreDefaultBrowserAndSurvey(InstallRun* run,
                                     const base::FilePath& install_folder) {
   ::SendNotifyMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
                        reinterpret_cast<LPARAM>(kStartMenuInternetKey));
   ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-  if (!installer->settings()->GetOption(COPY_ONLY))
-    RestoreDefaultBrowser(installer);
-  if (installer->is_admin()) {
+  if (!run->settings()->GetOption(COPY_ONLY))
+    RestoreDefaultBrowser(run);
+  if (run->is_admin()) {
     UpdateFirewallRules(
-        install_folder.Append(installer->status().install_log().subfolder)
+        install_folder.Append(run->status().install_log().subfolder)
             .AppendASCII(GetProductExeName()),
         true);
   }
-  ShowSurvey(installer, install_folder);
+  ShowSurvey(run, install_folder);
 }
 
-void StepUninstallComponents(Installer* installer) {
-  Settings* settings = installer->settings();
+StepResult StepUninstallComponents(InstallRun* run) {
+  Settings* settings = run->settings();
   base::CommandLine switches(base::CommandLine::NO_PROGRAM);
   switches.AppendSwitch(switches::kUninstall);
   switches.AppendSwitchASCII(switches::kCopyonly,
@@ -369,26 +366,25 @@ void StepUninstallComponents(Installer* installer) {
   switches.AppendSwitchASCII(switches::kAllusers,
                              settings->GetOption(ALL_USERS_FLAG) ? "1" : "0");
   for (const InstallLog::Component& component :
-       installer->status().install_log().components) {
-    StartComponentInstaller(component, installer->install_folder(), switches);
+       run->status().install_log().components) {
+    StartComponentInstaller(component, run->install_folder(), switches);
   }
-  installer->ScheduleNextStep();
+  return StepResult::Next();
 }
 
-void StepCleanupAfterUninstall(Installer* installer) {
+StepResult StepCleanupAfterUninstall(InstallRun* run) {
   LOG(INFO) << "Cleaning up files after uninstallation";
-  Settings* settings = installer->settings();
+  Settings* settings = run->settings();
   if (!settings->GetOption(COPY_ONLY)) {
     LOG(INFO) << "Removing scheduled task";
-    DeleteAutoupdateTask(installer->status().install_log().app_id);
+    DeleteAutoupdateTask(run->status().install_log().app_id);
   }
-  UninstallBatch batch(installer->install_folder());
-  DeleteInstalledFiles(installer, &batch);
-  WriteAndStartBatch(installer, &batch);
+  UninstallBatch batch(run->install_folder());
+  DeleteInstalledFiles(run, &batch);
+  WriteAndStartBatch(run, &batch);
   if (settings->GetOption(DELETE_PROFILE))
-    DeleteUserProfile(installer->install_folder());
-  installer->NotifyStep();
-  installer->OnSuccess();
+    DeleteUserProfile(run->install_folder());
+  return StepResult::Next();
 }
 
 void DeleteAutoupdateTask(const std::string& app_id) {

@@ -12,22 +12,22 @@
 
 #include "base/callback.h"
 #include "base/files/file_path.h"
+#include "desktop/windows/installer/step_result.h"
 
 namespace installer {
 
-class Installer;
+class InstallRun;
 
 // Steps.
-void StepFinalizeUninstallation(Installer* installer);
-void StepUninstallComponents(Installer* installer);
-// Ends the run.
-void StepCleanupAfterUninstall(Installer* installer);
+StepResult StepFinalizeUninstallation(InstallRun* run);
+StepResult StepUninstallComponents(InstallRun* run);
+StepResult StepCleanupAfterUninstall(InstallRun* run);
 
 // Tells Windows that the browser client changed, hands the default browser
 // back to Internet Explorer when the browser had it, removes the firewall
 // rule of the installation at |install_folder| and opens the uninstall
 // survey unless the run is silent.
-void RestoreDefaultBrowserAndSurvey(Installer* installer,
+void RestoreDefaultBrowserAndSurvey(InstallRun* run,
                                     const base::FilePath& install_folder);
 
 // Deletes the installation's scheduled autoupdate task and the product's

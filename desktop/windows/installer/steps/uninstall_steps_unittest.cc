@@ -70,8 +70,8 @@ TEST_F(UninstallStepsTest, CleanupComponentsBatchAndProfile) {
   std::unique_ptr<Settings> settings = MakeUninstallSettings();
   Installer installer;
   RunSteps(&installer, settings.get(),
-           MakeSteps(Step(&StepUninstallComponents, &installer),
-                     Step(&StepCleanupAfterUninstall, &installer)));
+           MakeSteps(Step(&StepUninstallComponents),
+                     Step(&StepCleanupAfterUninstall)));
   held.Close();
 
   EXPECT_TRUE(installer.succeeded());
