@@ -140,9 +140,15 @@ bool HTTPTransport::ExecuteSynchronously(std::string* response_body) {
   // A redirected POST would arrive elsewhere as a GET without the upload,
   // and its 200 would pass for success.
   DWORD disable = WINHTTP_DISABLE_REDIRECTS;
+  // The wait for the reply's headers has a time-out of its own, unlimited
+  // unless set, which WinHttpSetTimeouts leaves alone.
+  DWORD response_timeout = static_cast<DWORD>(timeout_ms);
   if (!request ||
       !::WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE,
-                          &disable, sizeof(disable))) {
+                          &disable, sizeof(disable)) ||
+      !::WinHttpSetOption(request.get(),
+                          WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+                          &response_timeout, sizeof(response_timeout))) {
     PLOG(ERROR) << "Cannot open the request to " << url_;
     return false;
   }
