@@ -139,13 +139,5 @@ TEST_F(GzipStreamTest, SourceErrorsPassThroughUnchanged) {
   EXPECT_EQ(-5, Drain(stream.get(), 1024, &gzip));
 }
 
-TEST_F(GzipStreamTest, WithoutInitTheStreamIsEmpty) {
-  GzipStream stream(std::make_unique<ScriptedStream>(
-      std::vector<std::string>{"abc"}, 0, &source_reads_));
-  uint8_t buffer[16];
-  EXPECT_EQ(0, stream.GetBytesBuffer(buffer, sizeof(buffer)));
-  EXPECT_EQ(0, source_reads_);
-}
-
 }  // namespace
 }  // namespace compression

@@ -69,18 +69,6 @@ TEST_F(HTTPBodyStreamTest, CompositeJoinsPartsWhateverTheBufferSize) {
   }
 }
 
-TEST_F(HTTPBodyStreamTest, ZeroSizedReadsCopyNothing) {
-  StringHTTPBodyStream text("abc");
-  FileReaderHTTPBodyStream file(OpenFile("abc", base::File::FLAG_READ));
-  uint8_t byte = 0;
-  EXPECT_EQ(0, text.GetBytesBuffer(&byte, 0));
-  EXPECT_EQ(0, file.GetBytesBuffer(&byte, 0));
-  std::string out;
-  EXPECT_EQ(0, ReadAll(&text, 2, &out));
-  EXPECT_EQ(0, ReadAll(&file, 2, &out));
-  EXPECT_EQ("abcabc", out);
-}
-
 TEST_F(HTTPBodyStreamTest, FileReadErrorFailsTheWholeBody) {
   // A handle without read access: every read fails.
   auto body = Composite(std::make_unique<StringHTTPBodyStream>("head"),

@@ -55,9 +55,11 @@ class HTTPUploadTest : public testing::Test {
 
 TEST_F(HTTPUploadTest, PostsFieldsInNameOrderThenTheFile) {
   const std::string zip("PK\x03\x04\0\r\n\xff zip bytes", 17);
-  const std::wstring url =
-      Serve("/crash", R"([{"status": 200, "body": "CrashID=bp-1"}])") +
-      L"?email=a%2Bb%40example.org";
+  ASSERT_TRUE(server_.Script(prefix_ + "/crash",
+                             R"([{"status": 200, "body": "CrashID=bp-1"}])"));
+  // Over IPv6, which takes the host's brackets through the URL cracker.
+  const std::wstring url = server_.GetWideURL("::1", prefix_ + "/crash") +
+                           L"?email=a%2Bb%40example.org";
   ASSERT_TRUE(Send(url,
                    {{L"ptime", L"12"},
                     {L"ProductName", L"Kelvo"},
@@ -72,6 +74,7 @@ TEST_F(HTTPUploadTest, PostsFieldsInNameOrderThenTheFile) {
       server_.GetRequests(prefix_);
   ASSERT_EQ(1u, requests.size());
   const test_server::RecordedRequest& request = requests[0];
+  EXPECT_EQ("::1", request.host);
   EXPECT_EQ("POST", request.method);
   EXPECT_EQ(prefix_ + "/crash?email=a%2Bb%40example.org", request.target);
   EXPECT_EQ("Breakpad/1.0 (Windows) (Edition developer)",
@@ -154,16 +157,6 @@ TEST_F(HTTPUploadTest, ServersThatStallOrFloodCostBoundedTime) {
   EXPECT_FALSE(Send(Serve("/flood", R"([{"endless": true}])"), {},
                     {{L"file", log}}, 5000));
   EXPECT_LT(::GetTickCount64() - start, 10000u);
-}
-
-TEST_F(HTTPUploadTest, ReachesTheIPv6Loopback) {
-  ASSERT_TRUE(server_.Script(prefix_ + "/v6", R"([{"status": 200}])"));
-  EXPECT_TRUE(Send(server_.GetWideURL("::1", prefix_ + "/v6"), {{L"k", L"v"}},
-                   {{L"file", WriteFile(L"log.txt", "log")}}));
-  const std::vector<test_server::RecordedRequest> requests =
-      server_.GetRequests(prefix_);
-  ASSERT_EQ(1u, requests.size());
-  EXPECT_EQ("::1", requests[0].host);
 }
 
 }  // namespace

@@ -37,8 +37,13 @@ def log_text(size):
 
 
 class ZipCompatibilityTest(unittest.TestCase):
+    # One byte; around the writer's 1 MiB read size; a 3 MiB log; data
+    # that deflate cannot shrink.
     SOURCES = {
         "one_byte.txt": b"x",
+        "below_chunk.txt": log_text((1 << 20) - 1),
+        "chunk.txt": log_text(1 << 20),
+        "above_chunk.txt": log_text((1 << 20) + 1),
         "log.txt": log_text(3 << 20),
         "noise.bin": random.Random(7).randbytes(300000),
     }
