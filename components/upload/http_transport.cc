@@ -11,26 +11,14 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "components/upload/http_body_stream.h"
+#include "components/upload/http_url.h"
+#include "components/upload/scoped_internet_handle.h"
 
 namespace upload {
 
 namespace {
 
-class ScopedWinHttpHandle {
- public:
-  explicit ScopedWinHttpHandle(HINTERNET handle) : handle_(handle) {}
-  ScopedWinHttpHandle(const ScopedWinHttpHandle&) = delete;
-  ScopedWinHttpHandle& operator=(const ScopedWinHttpHandle&) = delete;
-  ~ScopedWinHttpHandle() {
-    if (handle_)
-      ::WinHttpCloseHandle(handle_);
-  }
-  HINTERNET get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  const HINTERNET handle_;
-};
+using ScopedWinHttpHandle = ScopedInternetHandle<::WinHttpCloseHandle>;
 
 int TimeoutMilliseconds(double seconds) {
   return static_cast<int>(std::clamp(seconds * 1000.0, 1.0, double{INT_MAX}));
@@ -38,37 +26,6 @@ int TimeoutMilliseconds(double seconds) {
 
 bool HasLineBreak(const std::string& text) {
   return text.find_first_of("\r\n") != std::string::npos;
-}
-
-struct CrackedURL {
-  bool secure = false;
-  std::wstring host;
-  INTERNET_PORT port = 0;
-  // With the query.
-  std::wstring path;
-};
-
-bool CrackURL(const std::string& utf8_url, CrackedURL* cracked) {
-  const std::wstring url = base::UTF8ToWide(utf8_url);
-  URL_COMPONENTS parts = {sizeof(parts)};
-  parts.dwHostNameLength = static_cast<DWORD>(-1);
-  parts.dwUrlPathLength = static_cast<DWORD>(-1);
-  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!::WinHttpCrackUrl(url.c_str(), 0, 0, &parts) ||
-      (parts.nScheme != INTERNET_SCHEME_HTTP &&
-       parts.nScheme != INTERNET_SCHEME_HTTPS)) {
-    LOG(ERROR) << "Not an http or https URL: " << utf8_url;
-    return false;
-  }
-  cracked->secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-  cracked->host.assign(parts.lpszHostName, parts.dwHostNameLength);
-  cracked->port = parts.nPort;
-  // The query follows the path in the URL text.
-  cracked->path.assign(parts.lpszUrlPath,
-                       parts.dwUrlPathLength + parts.dwExtraInfoLength);
-  if (cracked->path.empty())
-    cracked->path = L"/";
-  return true;
 }
 
 }  // namespace
@@ -115,8 +72,8 @@ bool HTTPTransport::ExecuteSynchronously(std::string* response_body) {
   if (body_stream_ && !ReadWholeBody(body_stream_.get(), kMaxBodySize, &body))
     return false;
   std::wstring headers;
-  CrackedURL url;
-  if (!GetHeaderText(&headers) || !CrackURL(url_, &url))
+  HttpURL url;
+  if (!GetHeaderText(&headers) || !CrackHttpURL(base::UTF8ToWide(url_), &url))
     return false;
 
   ScopedWinHttpHandle session(

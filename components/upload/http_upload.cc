@@ -10,6 +10,8 @@
 #include "base/strings/utf_string_conversions.h"
 #include "components/upload/http_body_stream.h"
 #include "components/upload/http_multipart_builder.h"
+#include "components/upload/http_url.h"
+#include "components/upload/scoped_internet_handle.h"
 
 namespace upload {
 
@@ -17,21 +19,7 @@ namespace {
 
 constexpr wchar_t kUserAgent[] = L"Breakpad/1.0 (Windows)";
 
-class ScopedInternetHandle {
- public:
-  explicit ScopedInternetHandle(HINTERNET handle) : handle_(handle) {}
-  ScopedInternetHandle(const ScopedInternetHandle&) = delete;
-  ScopedInternetHandle& operator=(const ScopedInternetHandle&) = delete;
-  ~ScopedInternetHandle() {
-    if (handle_)
-      ::InternetCloseHandle(handle_);
-  }
-  HINTERNET get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  const HINTERNET handle_;
-};
+using ScopedWinINetHandle = ScopedInternetHandle<::InternetCloseHandle>;
 
 // The crash server reads the names as they are; one with a quote or a line
 // break would end the part's header early.
@@ -65,36 +53,6 @@ bool BuildBody(const std::map<std::wstring, std::wstring>& parameters,
     return false;
   *content_type_header =
       base::UTF8ToWide("Content-Type: " + builder.GetContentType() + "\r\n");
-  return true;
-}
-
-struct CrackedURL {
-  bool secure = false;
-  std::wstring host;
-  INTERNET_PORT port = 0;
-  // With the query.
-  std::wstring path;
-};
-
-bool CrackURL(const std::wstring& url, CrackedURL* cracked) {
-  URL_COMPONENTSW parts = {sizeof(parts)};
-  parts.dwHostNameLength = static_cast<DWORD>(-1);
-  parts.dwUrlPathLength = static_cast<DWORD>(-1);
-  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!::InternetCrackUrlW(url.c_str(), 0, 0, &parts) ||
-      (parts.nScheme != INTERNET_SCHEME_HTTP &&
-       parts.nScheme != INTERNET_SCHEME_HTTPS)) {
-    LOG(ERROR) << "Not an http or https URL: " << base::WideToUTF8(url);
-    return false;
-  }
-  cracked->secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-  cracked->host.assign(parts.lpszHostName, parts.dwHostNameLength);
-  cracked->port = parts.nPort;
-  // The query follows the path in the URL text.
-  cracked->path.assign(parts.lpszUrlPath,
-                       parts.dwUrlPathLength + parts.dwExtraInfoLength);
-  if (cracked->path.empty())
-    cracked->path = L"/";
   return true;
 }
 
@@ -186,21 +144,21 @@ bool HTTPUpload::SendRequest(
   const ULONGLONG deadline = ::GetTickCount64() + timeout;
   std::string body;
   std::wstring headers;
-  CrackedURL cracked;
+  HttpURL cracked;
   if (!AreNamesSafe(parameters) || !AreNamesSafe(files) ||
       !BuildBody(parameters, files, &body, &headers) ||
-      !CrackURL(url, &cracked)) {
+      !CrackHttpURL(url, &cracked)) {
     return false;
   }
 
   const std::wstring user_agent = kUserAgent + user_agent_suffix;
-  ScopedInternetHandle internet(::InternetOpenW(
+  ScopedWinINetHandle internet(::InternetOpenW(
       user_agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!internet) {
     PLOG(ERROR) << "InternetOpen failed";
     return false;
   }
-  ScopedInternetHandle connection(
+  ScopedWinINetHandle connection(
       ::InternetConnectW(internet.get(), cracked.host.c_str(), cracked.port,
                          nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) {
@@ -210,9 +168,9 @@ bool HTTPUpload::SendRequest(
   const DWORD flags = INTERNET_FLAG_NO_COOKIES |
                       INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI |
                       (cracked.secure ? INTERNET_FLAG_SECURE : 0);
-  ScopedInternetHandle request(::HttpOpenRequestW(connection.get(), L"POST",
-                                                  cracked.path.c_str(), nullptr,
-                                                  nullptr, nullptr, flags, 0));
+  ScopedWinINetHandle request(::HttpOpenRequestW(connection.get(), L"POST",
+                                                 cracked.path.c_str(), nullptr,
+                                                 nullptr, nullptr, flags, 0));
   if (!request) {
     PLOG(ERROR) << "HttpOpenRequest failed for " << base::WideToUTF8(url);
     return false;

@@ -136,9 +136,12 @@ TEST_F(HTTPUploadTest, RefusesWhatCannotBeSentSafelyBeforeAnyTraffic) {
   }
   EXPECT_FALSE(Send(url, {{L"k", L"v"}},
                     {{L"file", temp_dir_.GetPath().Append(L"gone").value()}}));
-  EXPECT_FALSE(Send(L"ftp://127.0.0.1:" + std::to_wstring(server_.port()) +
-                        base::UTF8ToWide(prefix_) + L"/crash",
-                    {}, {{L"file", log}}));
+  for (const wchar_t* scheme : {L"ftp", L"HTTP"}) {
+    EXPECT_FALSE(Send(scheme +
+                          (L"://127.0.0.1:" + std::to_wstring(server_.port())) +
+                          base::UTF8ToWide(prefix_) + L"/crash",
+                      {}, {{L"file", log}}));
+  }
   EXPECT_EQ(0, response_code_);
   EXPECT_TRUE(server_.GetRequests(prefix_).empty());
 }
