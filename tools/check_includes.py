@@ -56,8 +56,9 @@ LAYERS = {
     'crypto': _BASE,
     # Support layers of the installer and the crash reporter.
     'components/*': _BASE + ['crypto', 'components/*'],
-    # Plain C++: it also builds natively for the fuzzer.
-    'components/sevenzip': [],
+    # Plain C++ that also builds natively for the fuzzer; its rooms use
+    # each other.
+    'components/sevenzip/**': [],
     'desktop/common/autoupdate/updatechecker': _BASE + ['components/prefs'],
     'desktop/windows/rc_l10n_handler': _BASE + [INSTALLER + '/host'],
     # The host executable and the resource ids it shares with the library.
@@ -70,7 +71,8 @@ LAYERS = {
     INSTALLER + '/ipc': _BASE,
     INSTALLER + '/wininet': _LEAVES + [INSTALLER + '/process'],
     INSTALLER: _CORE,
-    INSTALLER + '/package_fetcher': _CORE + [INSTALLER, 'components/sevenzip'],
+    INSTALLER + '/package_fetcher':
+        _CORE + [INSTALLER, 'components/sevenzip/**'],
     INSTALLER + '/steps': _FRONT_END,
     INSTALLER + '/engine': _FRONT_END + [INSTALLER + '/steps'],
     INSTALLER + '/ui': _FRONT_END,
@@ -95,39 +97,39 @@ TEST_LAYERS = {
     INSTALLER + '/steps': [INSTALLER + '/engine'],
 }
 
-# What tests share. Their files may include any folder of the project.
-TEST_SUPPORT = (
-    'base/test',
-    'testing/**',
-    'components/*/test',
-    INSTALLER + '/test',
-    INSTALLER + '/*/test',
-)
+# What tests share: testing/ and every folder named "test". Their files may
+# include any folder of the project.
+TEST_SUPPORT_ROOT = 'testing/**'
+TEST_SUPPORT_FOLDER_NAME = 'test'
+
+# Every test runs on the platform layer, whatever layer it tests.
+TEST_BASE = 'base/**'
+
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
 
 def matches(pattern, folder):
-    """Whether the layer key or test-support pattern |pattern| covers
-    |folder|, and how specific the match is (higher wins)."""
-    if pattern.endswith('/**'):
-        root = pattern[:-3]
-        if folder == root or folder.startswith(root + '/'):
-            return 1 + root.count('/')
-        return 0
-    pattern_parts = pattern.split('/')
+    """How specifically the layer key or pattern |pattern| covers |folder|:
+    a false value when it does not; else more named components win, and a
+    key without "**" wins a tie."""
     folder_parts = folder.split('/')
+    if pattern.endswith('/**'):
+        root_parts = pattern[:-3].split('/')
+        if folder_parts[:len(root_parts)] != root_parts:
+            return ()
+        return (len(root_parts), 0)
+    pattern_parts = pattern.split('/')
     if len(pattern_parts) != len(folder_parts):
-        return 0
+        return ()
     for want, have in zip(pattern_parts, folder_parts):
         if want != '*' and want != have:
-            return 0
-    # Exact keys win over wildcards of the same depth.
-    return 100 + len(pattern_parts) * 2 - pattern.count('*')
+            return ()
+    return (len(pattern_parts) - pattern_parts.count('*'), 1)
 
 
 def best_match(patterns, folder):
-    best, best_score = None, 0
+    best, best_score = None, ()
     for pattern in patterns:
         score = matches(pattern, folder)
         if score > best_score:
@@ -136,7 +138,8 @@ def best_match(patterns, folder):
 
 
 def is_test_support(folder):
-    return best_match(TEST_SUPPORT, folder) is not None
+    return (bool(matches(TEST_SUPPORT_ROOT, folder)) or
+            folder.split('/')[-1] == TEST_SUPPORT_FOLDER_NAME)
 
 
 def is_test_file(path):
@@ -150,7 +153,8 @@ def may_include(layer_key, included_folder, test):
         return True
     allowed_keys = LAYERS[layer_key]
     if test:
-        allowed_keys = allowed_keys + TEST_LAYERS.get(layer_key, [])
+        allowed_keys = allowed_keys + [TEST_BASE] + TEST_LAYERS.get(
+            layer_key, [])
     for allowed in allowed_keys:
         if matches(allowed, included_folder):
             # "components/*" allows each component, "base/**" all of base.
