@@ -26,7 +26,6 @@ namespace installer {
 
 namespace {
 
-
 // What the package's installer needs to make the grant itself. It gets no
 // `wait-for-package`, so it runs the granting variant, and no `initial-pid`:
 // it watches this process, which ends when the initial process does.
