@@ -83,7 +83,7 @@ bool SettleConsent(const base::CommandLine& command_line) {
 }
 
 // Serves until the parent has ended and every report and upload is done.
-int Serve(const base::CommandLine& command_line, uint32_t parent_id) {
+int Serve(uint32_t parent_id) {
   ProcessExitWaiter* waiter = ProcessExitWaiter::GetInstance();
   WatchedProcess parent(waiter);
   if (!parent.Watch(parent_id))
@@ -156,7 +156,7 @@ int RunCrashReporterServer(const base::CommandLine& command_line) {
   if (!SettleConsent(command_line))
     return -1;
   PrepareSelfCrashReporter(false);
-  return Serve(command_line, parent_id);
+  return Serve(parent_id);
 }
 
 void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
