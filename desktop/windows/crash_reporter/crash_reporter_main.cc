@@ -151,11 +151,9 @@ int RunCrashReporterServer(const base::CommandLine& command_line) {
   InitCrashReporterLogging();
   if (!InitCrashLogDirectories(command_line))
     return -1;
-  // Nothing of this reporter, its own crash included, is reported before
-  // the user's consent is known.
+  // Nothing is served before the user's consent is known.
   if (!SettleConsent(command_line))
     return -1;
-  PrepareSelfCrashReporter(false);
   return Serve(parent_id);
 }
 
@@ -179,13 +177,10 @@ void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
     SignalCrashReporterExceptionEvent(parent_id);
     return;
   }
-  if (!third_reporter) {
-    PrepareSelfCrashReporter(true);
-    if (!GetCrashCounterFilePath().empty()) {
-      // Destroyed at once, which writes the count.
-      NamedCounterFile counters(GetCrashCounterFilePath());
-      counters.Add("crash_reporter", 1, true);
-    }
+  if (!third_reporter && !GetCrashCounterFilePath().empty()) {
+    // Destroyed at once, which writes the count.
+    NamedCounterFile counters(GetCrashCounterFilePath());
+    counters.Add("crash_reporter", 1, true);
   }
   LOG(INFO) << "Crash of reporter " << parent_id << " (record at "
             << record_address << "): this build writes no "
