@@ -7,6 +7,7 @@
 #include "base/threading/thread_task_runner_handle.h"
 #include "desktop/windows/installer/ipc/ipc_util.h"
 #include "desktop/windows/installer/ipc/mailslot_reader.h"
+#include "desktop/windows/installer/ipc/mailslot_writer.h"
 
 namespace installer {
 
@@ -28,10 +29,13 @@ bool IPCReceiver::Connect(const std::wstring& name) {
   VLOG(1) << "Preparing to receive IPC on " << name;
   // Created here rather than on the I/O thread so that the caller learns
   // whether the name was free before it starts a backend.
-  base::win::ScopedHandle mailslot =
-      MailslotReader::CreateMailslot(GetMailslotFullName(name));
+  const std::wstring full_name = GetMailslotFullName(name);
+  base::win::ScopedHandle mailslot = MailslotReader::CreateMailslot(full_name);
   if (!mailslot.IsValid())
     return false;
+  // Without it the receiver still works; stopping waits for the read
+  // time-out.
+  waker_ = MailslotWriter::OpenMailslot(full_name);
   thread_ = StartIPCThread(base::BindOnce(
       &IPCReceiver::StartReader, base::Unretained(this), std::move(mailslot)));
   return thread_ != nullptr;
@@ -44,8 +48,11 @@ void IPCReceiver::Close() {
     return;
   // Always posted, behind the reader's creation when Connect was just
   // called, so that no reader outlives the thread.
-  StopIPCThread(std::move(thread_), base::BindOnce(&IPCReceiver::CloseReader,
-                                                   base::Unretained(this)));
+  StopIPCThread(
+      std::move(thread_),
+      base::BindOnce(&IPCReceiver::CloseReader, base::Unretained(this)),
+      base::BindOnce(&IPCReceiver::WakeReader, base::Unretained(this)));
+  waker_.Close();
 }
 
 void IPCReceiver::DeliverPendingThen(base::OnceClosure done) {
@@ -57,6 +64,12 @@ void IPCReceiver::DeliverPendingThen(base::OnceClosure done) {
   thread_->task_runner()->PostTask(
       FROM_HERE, base::BindOnce(&IPCReceiver::ReadPendingThen,
                                 base::Unretained(this), std::move(done)));
+  WakeReader();
+}
+
+void IPCReceiver::WakeReader() {
+  if (waker_.IsValid())
+    MailslotWriter::WriteEmptyMessage(waker_.Get());
 }
 
 void IPCReceiver::ReadPendingThen(base::OnceClosure done) {
@@ -69,7 +82,7 @@ void IPCReceiver::ReadPendingThen(base::OnceClosure done) {
 void IPCReceiver::StartReader(base::win::ScopedHandle mailslot) {
   DCHECK(!reader_);
   reader_ = std::make_unique<MailslotReader>(
-      std::move(mailslot), base::BindRepeating(&IPCReceiver::OnMessageReceived,
+      std::move(mailslot), base::BindRepeating(&IPCReceiver::OnMessagesReceived,
                                                base::Unretained(this)));
   reader_->Start();
 }
@@ -78,14 +91,23 @@ void IPCReceiver::CloseReader() {
   reader_.reset();
 }
 
-void IPCReceiver::OnMessageReceived(const base::Pickle& message) {
+void IPCReceiver::OnMessagesReceived(std::vector<base::Pickle> messages) {
+  // One task for all that arrived together: a task each woke the owner
+  // thread once per copied file.
   owner_task_runner_->PostTask(
-      FROM_HERE, base::BindOnce(&IPCReceiver::DeliverMessage, weak_this_,
-                                base::Pickle(message)));
+      FROM_HERE, base::BindOnce(&IPCReceiver::DeliverMessages, weak_this_,
+                                std::move(messages)));
 }
 
-void IPCReceiver::DeliverMessage(const base::Pickle& message) {
-  delegate_->OnMessageReceived(message);
+void IPCReceiver::DeliverMessages(const std::vector<base::Pickle>& messages) {
+  const base::WeakPtr<IPCReceiver> alive = weak_factory_.GetWeakPtr();
+  for (const base::Pickle& message : messages) {
+    delegate_->OnMessageReceived(message);
+    // The delegate may have destroyed the receiver; the rest is dropped as
+    // if it were still queued.
+    if (!alive)
+      return;
+  }
 }
 
 }  // namespace installer

@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/callback.h"
 #include "base/memory/scoped_refptr.h"
@@ -59,25 +60,31 @@ class IPCReceiver {
   // messages, so this tells when its last one has arrived.
   void DeliverPendingThen(base::OnceClosure done);
 
-  // Stops reading and closes the mailslot, within about one read time-out;
-  // the name is free again afterwards and Connect may follow. Messages read
-  // before are still delivered.
+  // Stops reading and closes the mailslot; the name is free again
+  // afterwards and Connect may follow. Messages read before are still
+  // delivered.
   void Close();
 
  private:
+  // Ends the reader's wait for the next message, so that a task posted to
+  // the I/O thread runs now rather than after the read time-out.
+  void WakeReader();
+
   // On the I/O thread.
   void StartReader(base::win::ScopedHandle mailslot);
   void CloseReader();
   void ReadPendingThen(base::OnceClosure done);
-  void OnMessageReceived(const base::Pickle& message);
+  void OnMessagesReceived(std::vector<base::Pickle> messages);
 
   // On the owner thread.
-  void DeliverMessage(const base::Pickle& message);
+  void DeliverMessages(const std::vector<base::Pickle>& messages);
 
   Delegate* const delegate_;
   const scoped_refptr<base::SingleThreadTaskRunner> owner_task_runner_;
   // Runs from Connect to Close.
   std::unique_ptr<base::Thread> thread_;
+  // A writing end of the mailslot, for WakeReader; from Connect to Close.
+  base::win::ScopedHandle waker_;
   // Used on the I/O thread only.
   std::unique_ptr<MailslotReader> reader_;
   // Made on the owner thread, copied on the I/O thread.

@@ -4,6 +4,7 @@
 
 #include "base/bind.h"
 #include "base/logging.h"
+#include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/ipc_util.h"
 #include "desktop/windows/installer/ipc/mailslot_writer.h"
 
@@ -29,16 +30,41 @@ bool IPCSender::Connect(const std::wstring& name) {
 
 void IPCSender::Send(std::unique_ptr<base::Pickle> message) {
   if (!thread_) {
-    VLOG(1) << "Dropping an installer message: no mailslot";
+    // Said once by Connect; this comes with every message.
+    VLOG(kStepMessageLogLevel) << "Dropping an installer message: no mailslot";
     return;
   }
+  batch_.push_back(std::move(message));
+  Flush();
+}
+
+void IPCSender::SendBatched(std::unique_ptr<base::Pickle> message) {
+  if (!thread_) {
+    // Said once by Connect; this comes with every message.
+    VLOG(kStepMessageLogLevel) << "Dropping an installer message: no mailslot";
+    return;
+  }
+  batch_.push_back(std::move(message));
+  if (!flush_timer_.IsRunning()) {
+    flush_timer_.Start(
+        FROM_HERE, kBatchWindow,
+        base::BindOnce(&IPCSender::Flush, base::Unretained(this)));
+  }
+}
+
+void IPCSender::Flush() {
+  flush_timer_.Stop();
+  if (batch_.empty() || !thread_)
+    return;
   thread_->task_runner()->PostTask(
-      FROM_HERE, base::BindOnce(&IPCSender::WriteMessage,
-                                base::Unretained(this), std::move(message)));
+      FROM_HERE, base::BindOnce(&IPCSender::WriteMessages,
+                                base::Unretained(this), std::move(batch_)));
+  batch_.clear();
 }
 
 void IPCSender::Close() {
   VLOG(1) << "Stopping RPC sender";
+  Flush();
   if (!thread_)
     return;
   // Posted behind every message sent so far, which are written first.
@@ -51,8 +77,9 @@ void IPCSender::StartWriter(base::win::ScopedHandle mailslot) {
   writer_ = std::make_unique<MailslotWriter>(std::move(mailslot));
 }
 
-void IPCSender::WriteMessage(std::unique_ptr<base::Pickle> message) {
-  writer_->Write(std::move(message));
+void IPCSender::WriteMessages(Messages messages) {
+  for (std::unique_ptr<base::Pickle>& message : messages)
+    writer_->Write(std::move(message));
 }
 
 void IPCSender::CloseWriter() {

@@ -181,6 +181,60 @@ TEST_F(IPCTest, EveryMessageTypeCrossesFromTwoBackendsInTurn) {
   EXPECT_EQ(expected.size(), collector.delivered());
 }
 
+TEST_F(IPCTest, BatchedMessagesKeepTheirPlaceAndAllArrive) {
+  MessageCollector collector;
+  IPCReceiver receiver(&collector);
+  const std::wstring name = UniqueEndpointName();
+  ASSERT_TRUE(receiver.Connect(name));
+  IPCSender sender;
+  ASSERT_TRUE(sender.Connect(name));
+
+  // Batched steps go out ahead of the message sent at once behind them.
+  sender.Send(MakeTotalStepsMessage(4));
+  for (int i = 0; i < 3; ++i)
+    sender.SendBatched(MakeStepMessage());
+  sender.Send(MakeInstallFolderCreatedMessage());
+  Calls expected = {"total(4)", "step", "step", "step", "folder"};
+  EXPECT_TRUE(collector.WaitForCalls(expected.size()));
+  EXPECT_EQ(expected, collector.calls());
+
+  // A batched step leaves on its own when nothing follows it.
+  sender.SendBatched(MakeStepMessage());
+  expected.push_back("step");
+  EXPECT_TRUE(collector.WaitForCalls(expected.size()));
+  EXPECT_EQ(expected, collector.calls());
+
+  // Close writes what is still batched.
+  sender.SendBatched(MakeStepMessage());
+  sender.SendBatched(MakeStepMessage());
+  sender.Close();
+  expected.insert(expected.end(), {"step", "step"});
+  EXPECT_TRUE(collector.WaitForCalls(expected.size()));
+  EXPECT_EQ(expected, collector.calls());
+}
+
+TEST_F(IPCTest, EmptyMessagesWakeTheReaderAndAreNotDelivered) {
+  base::ScopedLogCapture log;
+  MessageCollector collector;
+  IPCReceiver receiver(&collector);
+  const std::wstring name = UniqueEndpointName();
+  ASSERT_TRUE(receiver.Connect(name));
+  base::win::ScopedHandle writer =
+      MailslotWriter::OpenMailslot(GetMailslotFullName(name));
+  ASSERT_TRUE(writer.IsValid());
+  // More than the failures in a row after which the reader gives up.
+  for (int i = 0; i < 30; ++i)
+    MailslotWriter::WriteEmptyMessage(writer.Get());
+  IPCSender sender;
+  ASSERT_TRUE(sender.Connect(name));
+  sender.Send(MakeSuccessMessage());
+
+  EXPECT_TRUE(collector.WaitForCalls(1));
+  EXPECT_EQ(Calls({"success"}), collector.calls());
+  EXPECT_EQ(1u, collector.delivered());
+  EXPECT_EQ(0u, log.Count("Cannot read from mailslot"));
+}
+
 TEST_F(IPCTest, MalformedAndOversizeBlocksAreDroppedAndLaterOnesArrive) {
   const std::string signature = SignatureBytes();
   const std::string step = WithPickleHeader(signature + Int32Bytes(4));

@@ -22,9 +22,12 @@ std::unique_ptr<base::Thread> StartIPCThread(base::OnceClosure first_task) {
 }
 
 void StopIPCThread(std::unique_ptr<base::Thread> thread,
-                   base::OnceClosure last_task) {
+                   base::OnceClosure last_task,
+                   base::OnceClosure after_posting) {
   DCHECK(thread);
   thread->task_runner()->PostTask(FROM_HERE, std::move(last_task));
+  if (after_posting)
+    std::move(after_posting).Run();
   thread->Stop();
 }
 

@@ -18,10 +18,12 @@ std::wstring GetMailslotFullName(const std::wstring& name);
 // |first_task| to it; null when it cannot start (logged).
 std::unique_ptr<base::Thread> StartIPCThread(base::OnceClosure first_task);
 
-// Posts |last_task| to |thread| behind everything posted before, then stops
-// and destroys the thread.
+// Posts |last_task| to |thread| behind everything posted before, runs
+// |after_posting| (when given) on the calling thread, then stops and
+// destroys the thread.
 void StopIPCThread(std::unique_ptr<base::Thread> thread,
-                   base::OnceClosure last_task);
+                   base::OnceClosure last_task,
+                   base::OnceClosure after_posting = base::OnceClosure());
 
 }  // namespace installer
 

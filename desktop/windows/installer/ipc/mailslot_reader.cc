@@ -35,9 +35,9 @@ base::win::ScopedHandle MailslotReader::CreateMailslot(
 }
 
 MailslotReader::MailslotReader(base::win::ScopedHandle mailslot,
-                               MessageCallback on_message)
+                               MessagesCallback on_messages)
     : mailslot_(std::move(mailslot)),
-      on_message_(std::move(on_message)),
+      on_messages_(std::move(on_messages)),
       buffer_(kReadBufferSize) {
   DCHECK(mailslot_.IsValid());
 }
@@ -51,23 +51,46 @@ void MailslotReader::Start() {
 }
 
 void MailslotReader::ReadAvailable() {
-  DWORD next_size = MAILSLOT_NO_MESSAGE;
-  // Bounded: a writer that never stops cannot keep this loop going.
-  for (int read = 0; read < kMaxMessagesPerDrain; ++read) {
-    if (!::GetMailslotInfo(mailslot_.Get(), nullptr, &next_size, nullptr,
-                           nullptr) ||
-        next_size == MAILSLOT_NO_MESSAGE || !ReadOnce()) {
-      return;
-    }
-  }
+  Drain();
+  DeliverBatch();
 }
 
 void MailslotReader::ReadNext() {
-  if (!ReadOnce())
+  const bool go_on = ReadOnce() && Drain();
+  DeliverBatch();
+  if (!go_on)
     return;
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE,
       base::BindOnce(&MailslotReader::ReadNext, weak_factory_.GetWeakPtr()));
+}
+
+bool MailslotReader::Drain() {
+  // The count of waiting messages is asked for once per round: reading them
+  // costs no wait, and asking before each one would double the calls.
+  int read = 0;
+  while (read < kMaxMessagesPerDrain) {
+    DWORD waiting = 0;
+    if (!::GetMailslotInfo(mailslot_.Get(), nullptr, nullptr, &waiting,
+                           nullptr) ||
+        waiting == 0) {
+      return true;
+    }
+    // Bounded: a writer that never stops cannot keep this loop going.
+    for (DWORD i = 0; i < waiting && read < kMaxMessagesPerDrain; ++i, ++read) {
+      if (!ReadOnce())
+        return false;
+    }
+  }
+  return true;
+}
+
+void MailslotReader::DeliverBatch() {
+  if (batch_.empty())
+    return;
+  std::vector<base::Pickle> batch;
+  batch.swap(batch_);
+  on_messages_.Run(std::move(batch));
 }
 
 bool MailslotReader::ReadOnce() {
@@ -80,6 +103,12 @@ bool MailslotReader::ReadOnce() {
   }
   const DWORD error = ::GetLastError();
   if (error == ERROR_SEM_TIMEOUT) {
+    consecutive_errors_ = 0;
+    return true;
+  }
+  // Wine answers an empty message, such as a wake-up, with this error
+  // instead of an empty read; it took the message, so it is no failure.
+  if (error == ERROR_BROKEN_PIPE && size == 0) {
     consecutive_errors_ = 0;
     return true;
   }
@@ -101,7 +130,9 @@ void MailslotReader::HandleMessage(DWORD size) {
                  << kMaxInstallerMessageSize;
     return;
   }
-  on_message_.Run(base::Pickle(buffer_.data(), static_cast<int>(size)));
+  // A copy owns its bytes; the buffer takes the next message.
+  batch_.push_back(
+      base::Pickle(base::Pickle(buffer_.data(), static_cast<int>(size))));
 }
 
 }  // namespace installer

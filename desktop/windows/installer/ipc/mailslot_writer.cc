@@ -12,20 +12,45 @@ namespace {
 // How long a cancelled write may take to let go of its buffer.
 constexpr base::TimeDelta kCancelTimeLimit =
     base::TimeDelta::FromMilliseconds(200);
+// How often a pending write is looked at.
+constexpr DWORD kPollIntervalMs = 1;
 
-bool WaitForEvent(HANDLE event, base::TimeDelta time_limit) {
-  return ::WaitForSingleObject(event, time_limit.InMillisecondsForWait()) ==
-         WAIT_OBJECT_0;
+// An overlapped write and what the system uses until it ends. It has no
+// event: creating one per write cost two thirds of the write under Wine,
+// and the mailslot handle cannot stand in for it there (waiting on it
+// fails). A write that does not end at once is rare (a full mailslot) and
+// is polled instead.
+struct PendingWrite {
+  // Null for an empty message.
+  std::unique_ptr<base::Pickle> message;
+  OVERLAPPED overlapped = {};
+
+  // Whether the write ended within |time_limit|; reads the status the
+  // system fills in, without a call.
+  bool WaitForEnd(base::TimeDelta time_limit) {
+    const base::TimeTicks end = base::TimeTicks::Now() + time_limit;
+    while (!HasOverlappedIoCompleted(&overlapped)) {
+      if (base::TimeTicks::Now() >= end)
+        return false;
+      ::Sleep(kPollIntervalMs);
+    }
+    return true;
+  }
+};
+
+// Cancels |write| and waits for the cancellation or, when the system does
+// not let go of it, leaves it allocated for good, since the system may
+// still use it.
+void CancelWrite(HANDLE mailslot, std::unique_ptr<PendingWrite> write) {
+  ::CancelIoEx(mailslot, &write->overlapped);
+  if (!write->WaitForEnd(kCancelTimeLimit)) {
+    // The system still owns the buffer and the OVERLAPPED.
+    LOG(ERROR) << "A mailslot write could not be cancelled; leaving it be";
+    [[maybe_unused]] PendingWrite* leaked = write.release();
+  }
 }
 
 }  // namespace
-
-// An overlapped write and what the system uses until it ends.
-struct MailslotWriter::PendingWrite {
-  std::unique_ptr<base::Pickle> message;
-  base::win::ScopedHandle event;
-  OVERLAPPED overlapped = {};
-};
 
 // static
 base::win::ScopedHandle MailslotWriter::OpenMailslot(
@@ -63,14 +88,6 @@ bool MailslotWriter::Write(std::unique_ptr<base::Pickle> message) {
   }
   auto write = std::make_unique<PendingWrite>();
   write->message = std::move(message);
-  write->event.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!write->event.IsValid()) {
-    LOG(ERROR) << "Cannot write to mailslot without an event: "
-               << logging::SystemErrorCodeToString(::GetLastError());
-    ++dropped_messages_;
-    return false;
-  }
-  write->overlapped.hEvent = write->event.Get();
   if (!::WriteFile(mailslot_.Get(), write->message->data(),
                    static_cast<DWORD>(size), nullptr, &write->overlapped)) {
     const DWORD error = ::GetLastError();
@@ -80,9 +97,16 @@ bool MailslotWriter::Write(std::unique_ptr<base::Pickle> message) {
       ++dropped_messages_;
       return false;
     }
-    if (!WaitForEvent(write->event.Get(),
-                      stalled_ ? base::TimeDelta() : kWriteTimeLimit)) {
-      GiveUpWrite(std::move(write));
+    if (!write->WaitForEnd(stalled_ ? base::TimeDelta() : kWriteTimeLimit)) {
+      // Once stalled, the drops are only counted: one line each would
+      // flood the log of a backend whose front end has gone.
+      LOG_IF(ERROR, !stalled_)
+          << "Cannot write to mailslot: no reader took the message within "
+          << kWriteTimeLimit.InMilliseconds()
+          << " ms; not waiting for the next ones";
+      stalled_ = true;
+      ++dropped_messages_;
+      CancelWrite(mailslot_.Get(), std::move(write));
       return false;
     }
   }
@@ -100,20 +124,12 @@ bool MailslotWriter::Write(std::unique_ptr<base::Pickle> message) {
   return true;
 }
 
-void MailslotWriter::GiveUpWrite(std::unique_ptr<PendingWrite> write) {
-  // Once stalled, the drops are only counted: one line each would flood
-  // the log of a backend whose front end has gone.
-  LOG_IF(ERROR, !stalled_)
-      << "Cannot write to mailslot: no reader took the message within "
-      << kWriteTimeLimit.InMilliseconds()
-      << " ms; not waiting for the next ones";
-  stalled_ = true;
-  ++dropped_messages_;
-  ::CancelIoEx(mailslot_.Get(), &write->overlapped);
-  if (!WaitForEvent(write->event.Get(), kCancelTimeLimit)) {
-    // The system still owns the buffer and the OVERLAPPED.
-    LOG(ERROR) << "A mailslot write could not be cancelled; leaving it be";
-    [[maybe_unused]] PendingWrite* leaked = write.release();
+// static
+void MailslotWriter::WriteEmptyMessage(HANDLE mailslot) {
+  auto write = std::make_unique<PendingWrite>();
+  if (!::WriteFile(mailslot, "", 0, nullptr, &write->overlapped) &&
+      ::GetLastError() == ERROR_IO_PENDING) {
+    CancelWrite(mailslot, std::move(write));
   }
 }
 

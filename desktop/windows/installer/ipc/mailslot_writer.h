@@ -33,6 +33,12 @@ class MailslotWriter {
   // example when no front end has created it.
   static base::win::ScopedHandle OpenMailslot(const std::wstring& full_name);
 
+  // Writes an empty message to |mailslot| (from OpenMailslot), which ends a
+  // reader's wait at once and is never delivered (MailslotReader). Does not
+  // wait: a mailslot too full to take it holds a message for the reader
+  // anyway.
+  static void WriteEmptyMessage(HANDLE mailslot);
+
   explicit MailslotWriter(base::win::ScopedHandle mailslot);
   MailslotWriter(const MailslotWriter&) = delete;
   MailslotWriter& operator=(const MailslotWriter&) = delete;
@@ -44,13 +50,6 @@ class MailslotWriter {
   bool Write(std::unique_ptr<base::Pickle> message);
 
  private:
-  struct PendingWrite;
-
-  // Drops |write| after a time-out: cancels it and waits for the
-  // cancellation or, when the system does not let go of it, leaves it
-  // allocated for good, since the system may still use it.
-  void GiveUpWrite(std::unique_ptr<PendingWrite> write);
-
   base::win::ScopedHandle mailslot_;
   // A write timed out and none has gone through since.
   bool stalled_ = false;

@@ -136,7 +136,10 @@ void InstallerRunnerBackend::OnTotalSteps(int total_steps) {
 }
 
 void InstallerRunnerBackend::OnStep() {
-  sender_.Send(MakeStepMessage());
+  // One per copied file: these go out together. Every other message is
+  // sent at once, behind the steps before it, so the front end still sees
+  // each step, in order, before the result.
+  sender_.SendBatched(MakeStepMessage());
 }
 
 void InstallerRunnerBackend::OnError(int code,
