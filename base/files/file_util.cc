@@ -143,11 +143,15 @@ bool CreateDirectory(const FilePath& full_path) {
   return CreateDirectoryAndGetError(full_path, nullptr);
 }
 
-bool CopyFile(const FilePath& from_path, const FilePath& to_path) {
+namespace {
+
+bool CopyFileAndClearReadOnly(const FilePath& from_path,
+                              const FilePath& to_path,
+                              bool fail_if_exists) {
   if (!IsAcceptableForCopyOrMove(from_path, to_path))
     return false;
   const wchar_t* dest = to_path.value().c_str();
-  if (!::CopyFileW(from_path.value().c_str(), dest, FALSE))
+  if (!::CopyFileW(from_path.value().c_str(), dest, fail_if_exists))
     return false;
   // The copy takes the source's attributes; a read-only copy would block
   // the next update of the file.
@@ -159,6 +163,17 @@ bool CopyFile(const FilePath& from_path, const FilePath& to_path) {
     PLOG(WARNING) << "Cannot clear the read-only attribute of " << to_path;
   }
   return true;
+}
+
+}  // namespace
+
+bool CopyFile(const FilePath& from_path, const FilePath& to_path) {
+  return CopyFileAndClearReadOnly(from_path, to_path,
+                                  /*fail_if_exists=*/false);
+}
+
+bool CopyFileToNewPath(const FilePath& from_path, const FilePath& to_path) {
+  return CopyFileAndClearReadOnly(from_path, to_path, /*fail_if_exists=*/true);
 }
 
 bool Move(const FilePath& from_path, const FilePath& to_path) {

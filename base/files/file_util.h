@@ -40,6 +40,12 @@ bool CreateDirectory(const FilePath& full_path);
 // characters or more.
 bool CopyFile(const FilePath& from_path, const FilePath& to_path);
 
+// CopyFile to a path where nothing is yet: fails with ERROR_FILE_EXISTS
+// when |to_path| is taken (by a file or a folder, in any letter case) and
+// with ERROR_PATH_NOT_FOUND when its folder is missing, leaving what is
+// there untouched.
+bool CopyFileToNewPath(const FilePath& from_path, const FilePath& to_path);
+
 // Moves or renames a file or folder, replacing an existing target file;
 // a file may move to another volume. Same refusals as CopyFile.
 bool Move(const FilePath& from_path, const FilePath& to_path);

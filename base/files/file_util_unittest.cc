@@ -109,6 +109,33 @@ TEST_F(FileUtilTest, CopyFileOverwritesAndClearsReadOnly) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
 }
 
+TEST_F(FileUtilTest, CopyFileToNewPathLeavesWhatIsThere) {
+  FilePath source = Path(L"source");
+  Write(source, "new");
+  MakeReadOnly(source);
+  FilePath target = Path(L"target");
+  EXPECT_TRUE(CopyFileToNewPath(source, target));
+  EXPECT_EQ("new", Read(target));
+  EXPECT_FALSE(IsReadOnly(target));
+
+  // Taken by a file in other letters, by a read-only file, by a folder.
+  FilePath old_file = Path(L"old");
+  Write(old_file, "old contents");
+  EXPECT_FALSE(CopyFileToNewPath(source, Path(L"OLD")));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), ::GetLastError());
+  MakeReadOnly(old_file);
+  EXPECT_FALSE(CopyFileToNewPath(source, old_file));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), ::GetLastError());
+  EXPECT_EQ("old contents", Read(old_file));
+  ASSERT_TRUE(CreateDirectory(Path(L"folder")));
+  EXPECT_FALSE(CopyFileToNewPath(source, Path(L"folder")));
+  EXPECT_TRUE(DirectoryExists(Path(L"folder")));
+
+  EXPECT_FALSE(CopyFileToNewPath(source, Path(L"missing\\target")));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), ::GetLastError());
+  EXPECT_FALSE(PathExists(Path(L"missing")));
+}
+
 TEST_F(FileUtilTest, CopyAndMoveRefuseParentReferencesAndLongPaths) {
   FilePath source = Path(L"source");
   Write(source, "x");

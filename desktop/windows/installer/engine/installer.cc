@@ -212,17 +212,23 @@ void Installer::RunStep(int run_id) {
     return;
   }
   const InstallStep& step = steps_[cursor_];
-  VLOG(1) << "Step " << step.name() << " (" << call_ << ")";
+  // A step runs once per file of a list: only its first call is in an
+  // ordinary run's log, and the one that ends the run.
+  VLOG(call_ == 0 ? 1 : kPerFileLogLevel)
+      << "Step " << step.name() << " (" << call_ << ")";
   const StepResult result = step.Run(run_.get(), call_);
   DCHECK(result.kind() != StepResult::Kind::kLater)
       << step.name() << " must end in its task";
+  const size_t calls = step.CountCalls(*run_);
   if (!result.is_next()) {
+    LOG(INFO) << "Step " << step.name() << " (" << call_ << " of " << calls
+              << ") ends the run";
     EndWith(result);
     return;
   }
   if (!running_ || run_id != run_id_)
     return;
-  if (++call_ < step.CountCalls(*run_)) {
+  if (++call_ < calls) {
     PostStep();
     return;
   }

@@ -5,6 +5,13 @@
 #define DESKTOP_WINDOWS_INSTALLER_PRODUCT_INSTALLER_SWITCHES_H_
 
 namespace installer {
+
+// The verbose level (switch `v`) of the lines an install writes for every
+// file it copies, beyond the one that names the file: above a run's default
+// level (1), so that they stay out of an ordinary run's log and cost it
+// nothing. A failure still logs what it needs at severity ERROR.
+constexpr int kPerFileLogLevel = 2;
+
 namespace switches {
 
 // Documented user switches.
