@@ -1,15 +1,16 @@
 #include "desktop/windows/installer/xml_document.h"
 
-#include <shlwapi.h>
-
+#include <memory>
 #include <utility>
 
+#include "base/files/file.h"
 #include "base/logging.h"
 #include "base/strings/string_util.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
+#include "desktop/windows/installer/dom_sax_events.h"
 #include "desktop/windows/installer/msxml_ids.h"
-#include "desktop/windows/installer/sax_content_forwarder.h"
+#include "desktop/windows/installer/string_output_stream.h"
 #include "desktop/windows/installer/xml_text.h"
 
 using Microsoft::WRL::ComPtr;
@@ -19,10 +20,6 @@ namespace installer {
 namespace {
 
 constexpr char kXmlDeclaration[] = "<?xml version=\"1.0\"?>\n";
-constexpr wchar_t kLexicalHandlerProperty[] =
-    L"http://xml.org/sax/properties/lexical-handler";
-constexpr wchar_t kDeclarationHandlerProperty[] =
-    L"http://xml.org/sax/properties/declaration-handler";
 
 template <typename Interface>
 HRESULT QueryFor(IUnknown* object, REFIID iid, ComPtr<Interface>& result) {
@@ -37,23 +34,12 @@ HRESULT CreateInProc(REFCLSID clsid, REFIID iid, ComPtr<Interface>& result) {
       reinterpret_cast<void**>(result.ReleaseAndGetAddressOf()));
 }
 
-// A writer that writes UTF-8 into a stream, with the handler interfaces the
-// SAX reader feeds.
-struct SaxWriter {
-  ComPtr<IMXWriter> writer;
-  ComPtr<ISAXContentHandler> content_handler;
-  ComPtr<ISAXErrorHandler> error_handler;
-  ComPtr<ISAXDTDHandler> dtd_handler;
-};
-
-bool CreateSaxWriter(SaxWriter* sax, IStream* output) {
-  if (FAILED(CreateInProc(kClsidMXXMLWriter30, kIidIMXWriter, sax->writer)) ||
-      FAILED(QueryFor(sax->writer.Get(), kIidISAXContentHandler,
-                      sax->content_handler)) ||
-      FAILED(QueryFor(sax->writer.Get(), kIidISAXErrorHandler,
-                      sax->error_handler)) ||
-      FAILED(
-          QueryFor(sax->writer.Get(), kIidISAXDTDHandler, sax->dtd_handler))) {
+// Creates a writer that writes UTF-8 into |output|, indented.
+bool CreateSaxWriter(IStream* output,
+                     ComPtr<IMXWriter>& writer,
+                     ComPtr<ISAXContentHandler>& handler) {
+  if (FAILED(CreateInProc(kClsidMXXMLWriter30, kIidIMXWriter, writer)) ||
+      FAILED(QueryFor(writer.Get(), kIidISAXContentHandler, handler))) {
     return false;
   }
   // Not the writer's own string output: Wine's garbles it where a write
@@ -61,27 +47,11 @@ bool CreateSaxWriter(SaxWriter* sax, IStream* output) {
   // as "</fifi>"), so longer documents could not be read back.
   base::win::ScopedVariant stream_output(static_cast<IUnknown*>(output));
   base::win::ScopedBstr encoding(L"UTF-8");
-  return SUCCEEDED(sax->writer->put_byteOrderMark(VARIANT_FALSE)) &&
-         SUCCEEDED(sax->writer->put_omitXMLDeclaration(VARIANT_TRUE)) &&
-         SUCCEEDED(sax->writer->put_indent(VARIANT_TRUE)) &&
-         SUCCEEDED(sax->writer->put_encoding(encoding.Get())) &&
-         SUCCEEDED(sax->writer->put_output(stream_output));
-}
-
-bool ConnectSaxReader(const SaxWriter& sax, ComPtr<ISAXXMLReader>& reader) {
-  if (FAILED(CreateInProc(kClsidSAXXMLReader30, kIidISAXXMLReader, reader)))
-    return false;
-  ComPtr<ISAXContentHandler> forwarder;
-  forwarder.Attach(new SaxContentForwarder(sax.content_handler));
-  base::win::ScopedVariant writer_variant(
-      static_cast<IUnknown*>(sax.writer.Get()));
-  return SUCCEEDED(reader->putContentHandler(forwarder.Get())) &&
-         SUCCEEDED(reader->putErrorHandler(sax.error_handler.Get())) &&
-         SUCCEEDED(reader->putDTDHandler(sax.dtd_handler.Get())) &&
-         SUCCEEDED(
-             reader->putProperty(kLexicalHandlerProperty, writer_variant)) &&
-         SUCCEEDED(
-             reader->putProperty(kDeclarationHandlerProperty, writer_variant));
+  return SUCCEEDED(writer->put_byteOrderMark(VARIANT_FALSE)) &&
+         SUCCEEDED(writer->put_omitXMLDeclaration(VARIANT_TRUE)) &&
+         SUCCEEDED(writer->put_indent(VARIANT_TRUE)) &&
+         SUCCEEDED(writer->put_encoding(encoding.Get())) &&
+         SUCCEEDED(writer->put_output(stream_output));
 }
 
 // The writer indents with tabs and ends lines with CR LF; our files use one
@@ -96,16 +66,50 @@ std::string FinishSerialisation(std::string body) {
   return result;
 }
 
-// The document would take a path as a URL, and a folder name holding "%20"
-// or "#" would then name another file: it reads a stream instead.
+// The largest file Load reads; an install log of a million files is about
+// 50 MB.
+constexpr int64_t kMaxLoadSize = 512 * 1024 * 1024;
+
+struct SafeArrayDeleter {
+  void operator()(SAFEARRAY* array) const { ::SafeArrayDestroy(array); }
+};
+using ScopedSafeArray = std::unique_ptr<SAFEARRAY, SafeArrayDeleter>;
+
+// The bytes of |path|, in the form the document loads from memory; null
+// when the file cannot be read or is too large.
+ScopedSafeArray ReadFileBytes(const base::FilePath& path) {
+  // Others may read it meanwhile, not change it.
+  base::File file(path, base::File::FLAG_OPEN | base::File::FLAG_READ |
+                            base::File::FLAG_EXCLUSIVE_WRITE);
+  const int64_t length = file.IsValid() ? file.GetLength() : -1;
+  if (length < 0 || length > kMaxLoadSize)
+    return nullptr;
+  ScopedSafeArray bytes(
+      ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(length)));
+  void* data = nullptr;
+  if (!bytes || FAILED(::SafeArrayAccessData(bytes.get(), &data)))
+    return nullptr;
+  const int read =
+      length ? file.Read(0, static_cast<char*>(data), static_cast<int>(length))
+             : 0;
+  ::SafeArrayUnaccessData(bytes.get());
+  if (read != length)
+    return nullptr;
+  return bytes;
+}
+
+// Loads the document from the file's bytes in memory. A path would be taken
+// as a URL, and a folder name holding "%20" or "#" would then name another
+// file; a stream was copied by the document into a block that it grew by a
+// few kilobytes at a time, which took time in the square of the size.
 bool LoadFile(IXMLDOMDocument* document, const base::FilePath& path) {
-  ComPtr<IStream> stream;
-  if (FAILED(::SHCreateStreamOnFileEx(
-          path.value().c_str(), STGM_READ | STGM_SHARE_DENY_WRITE,
-          FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, stream.GetAddressOf()))) {
+  ScopedSafeArray bytes = ReadFileBytes(path);
+  if (!bytes)
     return false;
-  }
-  base::win::ScopedVariant source(static_cast<IUnknown*>(stream.Get()));
+  VARIANT source;
+  ::VariantInit(&source);
+  source.vt = VT_ARRAY | VT_UI1;
+  source.parray = bytes.get();
   // S_FALSE and false: the file is not well-formed.
   VARIANT_BOOL loaded = VARIANT_FALSE;
   return SUCCEEDED(document->load(source, &loaded)) && loaded == VARIANT_TRUE;
@@ -148,30 +152,21 @@ bool XmlDocument::SaveIndented(std::string* output) const {
   DCHECK(output);
   if (!document_)
     return false;
-  SaxWriter sax;
-  ComPtr<ISAXXMLReader> reader;
-  ComPtr<IStream> stream;
-  if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf())) ||
-      !CreateSaxWriter(&sax, stream.Get()) || !ConnectSaxReader(sax, reader)) {
+  ComPtr<StringOutputStream> stream;
+  stream.Attach(new StringOutputStream());
+  ComPtr<IMXWriter> writer;
+  ComPtr<ISAXContentHandler> handler;
+  ComPtr<IMXAttributes> attributes;
+  ComPtr<IXMLDOMNode> document_node;
+  if (FAILED(QueryFor(document_.Get(), kIidIXMLDOMNode, document_node)) ||
+      !CreateSaxWriter(stream.Get(), writer, handler) ||
+      FAILED(
+          CreateInProc(kClsidSAXAttributes30, kIidIMXAttributes, attributes)) ||
+      !ReportDomToSax(document_node.Get(), handler.Get(), attributes.Get()) ||
+      FAILED(writer->flush())) {
     return false;
   }
-  // The reader walks the DOM it is given and the writer prints the events.
-  base::win::ScopedVariant source(static_cast<IDispatch*>(document_.Get()));
-  if (FAILED(reader->parse(source)))
-    return false;
-  HGLOBAL memory = nullptr;
-  STATSTG stat = {};
-  if (FAILED(sax.writer->flush()) ||
-      FAILED(::GetHGlobalFromStream(stream.Get(), &memory)) ||
-      FAILED(stream->Stat(&stat, STATFLAG_NONAME))) {
-    return false;
-  }
-  const char* bytes = static_cast<const char*>(::GlobalLock(memory));
-  if (!bytes)
-    return false;
-  std::string body(bytes, static_cast<size_t>(stat.cbSize.QuadPart));
-  ::GlobalUnlock(memory);
-  *output = FinishSerialisation(std::move(body));
+  *output = FinishSerialisation(stream->text());
   return true;
 }
 

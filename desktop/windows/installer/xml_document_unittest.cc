@@ -4,7 +4,9 @@
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/strings/string_util.h"
 #include "base/win/scoped_com_initializer.h"
+#include "desktop/windows/installer/dom_sax_events.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/installer/xml_reader.h"
 #include "desktop/windows/installer/xml_writer.h"
@@ -75,6 +77,53 @@ TEST_F(XmlDocumentTest, CursorMovesKeepToElements) {
   EXPECT_EQ("only_text", Name(reader));
   ASSERT_EQ(XmlReader::kMoved, reader.Parent());
   EXPECT_EQ("root", Name(reader));
+}
+
+TEST_F(XmlDocumentTest, SaveIndentedPrintsWhatWasBuilt) {
+  XmlDocument document;
+  ASSERT_TRUE(document.Create());
+  XmlWriter writer(&document);
+  ASSERT_TRUE(writer.StartElement("root"));
+  // Attributes keep the order of their first setting, not their names'.
+  ASSERT_TRUE(writer.SetAttribute("z", "tab\there, cr\rgone"));
+  ASSERT_TRUE(writer.SetAttribute("a", "<&\"\xC3\xA9>"));
+  ASSERT_TRUE(writer.SetAttribute("z", "set again"));
+  ASSERT_TRUE(writer.StartElement("item"));
+  ASSERT_TRUE(writer.SetText("x\ty\r\nz <&> \xE6\x97\xA5"));
+  ASSERT_TRUE(writer.EndElement());
+  ASSERT_TRUE(writer.StartElement("empty"));
+  ASSERT_TRUE(writer.EndElement());
+  std::string text;
+  ASSERT_TRUE(document.SaveIndented(&text));
+
+  EXPECT_EQ(0u, text.find("<?xml version=\"1.0\"?>\n<root z=\"set again\" "
+                          "a=\"&lt;&amp;&quot;\xC3\xA9&gt;\">\n"))
+      << text;
+  EXPECT_NE(std::string::npos, text.find("<empty/>")) << text;
+  EXPECT_EQ(std::string::npos, text.find('\r'));
+  EXPECT_EQ(std::string::npos, text.find('\t'));
+  EXPECT_EQ("</root>\n", text.substr(text.size() - 8));
+
+  // Read back: a tab became a blank and a carriage return went.
+  XmlDocument read;
+  ASSERT_TRUE(read.Load(WriteXml(text)));
+  XmlReader reader(&read);
+  ASSERT_EQ(XmlReader::kMoved, reader.FirstChildElement());
+  ASSERT_EQ(XmlReader::kMoved, reader.FirstChildElement());
+  EXPECT_EQ("x y\nz <&> \xE6\x97\xA5",
+            base::TrimWhitespaceASCII(Text(reader), base::TRIM_ALL));
+}
+
+TEST_F(XmlDocumentTest, SaveIndentedRefusesNestingBeyondTheLimit) {
+  for (int depth : {kMaxDomDepth, kMaxDomDepth + 1}) {
+    XmlDocument document;
+    ASSERT_TRUE(document.Create());
+    XmlWriter writer(&document);
+    for (int i = 0; i < depth; ++i)
+      ASSERT_TRUE(writer.StartElement("e"));
+    std::string text;
+    EXPECT_EQ(depth == kMaxDomDepth, document.SaveIndented(&text)) << depth;
+  }
 }
 
 }  // namespace
