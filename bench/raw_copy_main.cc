@@ -1,6 +1,8 @@
-// The baseline of the install benchmark: copies the files that a package's
+// The baseline of the install benchmarks: copies the files that a package's
 // files_list names from the package folder into a target folder, one
-// CopyFileW each, with nothing else around them.
+// CopyFileW each, with nothing else around them but the creation of each
+// folder the first time a file goes there. Prints the count and the seconds
+// of the copy loop alone.
 //
 //   raw_copy.exe PACKAGE_FOLDER TARGET_FOLDER
 //
@@ -11,6 +13,7 @@
 
 #include <stdio.h>
 
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -62,7 +65,11 @@ int wmain(int argc, wchar_t** argv) {
     fprintf(stderr, "cannot read files_list\n");
     return 2;
   }
+  LARGE_INTEGER frequency, start, end;
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&start);
   CreateFolders(target);
+  std::set<std::wstring> folders;
   int copied = 0;
   std::istringstream list(content);
   for (std::string line; std::getline(list, line);) {
@@ -72,8 +79,9 @@ int wmain(int argc, wchar_t** argv) {
       continue;
     const std::wstring name = Utf8ToWide(line);
     const std::wstring destination = target + L"\\" + name;
-    const size_t slash = destination.rfind(L'\\');
-    CreateFolders(destination.substr(0, slash));
+    const std::wstring folder = destination.substr(0, destination.rfind(L'\\'));
+    if (folders.insert(folder).second)
+      CreateFolders(folder);
     if (!::CopyFileW((package + L"\\" + name).c_str(), destination.c_str(),
                      FALSE)) {
       fprintf(stderr, "cannot copy %s: %lu\n", line.c_str(), ::GetLastError());
@@ -81,6 +89,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     ++copied;
   }
-  printf("%d files copied\n", copied);
+  ::QueryPerformanceCounter(&end);
+  printf(
+      "%d files copied in %.3f s\n", copied,
+      static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
   return 0;
 }

@@ -2,101 +2,50 @@
 # Benchmark, not a test: times the silent install of a package of 2,000
 # files / 200 MB under Wine (the package's installer.exe with --silent, front
 # end and backend, from start to exit) against the plain copy of the same
-# files by raw_copy.exe (one CopyFileW each, also under Wine), and prints the
-# ratio. Target: the install takes at most 1.5 times the plain copy.
+# files by raw_copy.exe (one CopyFileW each, also under Wine), both on a RAM
+# drive (bench_lib.sh says why). Rounds alternate between the two sides, so
+# that a change in the load of the machine weighs on both alike. Target: the
+# install takes at most 1.2 times the plain copy.
 #
-#   bench/silent_install_bench.sh [BUILD_DIR]     (default: out/main)
-#
-# Both read the package from the page cache (it is read once before), and
-# both write into the prefix's drive C:. The installation is removed again
-# by its own uninstaller.
+#   bench/silent_install_bench.sh [BUILD_DIR]     (default: out/bench, a build folder of its own:
+#                                                 the runs install into its prefix)
+#   ROUNDS=7 FILES=2000 SIZE=104857 bench/silent_install_bench.sh
 set -eu
-top=$(cd "$(dirname "$0")/.." && pwd)
-out="${1:-${KELVO_BUILD_DIR:-$top/out/main}}"
-files=2000
-size=$((200 * 1024 * 1024 / files))
+. "$(dirname "$0")/bench_lib.sh"
+out="${1:-$bench_top/out/bench}"
+files="${FILES:-2000}"
+size="${SIZE:-$((200 * 1024 * 1024 / files))}"
+rounds="${ROUNDS:-5}"
 
-"$top/tools/build.sh" "$out" installer_host stand_in raw_copy >/dev/null
+bench_setup "$out"
+make_bench_package "$files" "$size"
 
-export WINEPREFIX="$out/wineprefix"
-"$top/tools/wine_prefix.sh" start "$WINEPREFIX"
-trap '"$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
-. "$top/tools/wine_env.sh"
+# Not timed: the first install after the server starts also starts the
+# prefix's services, and the first copy fills the caches.
+time_raw_copy
+time_install
 
-package="$out/bench/package"
-bench_dir='C:\kelvo_bench'
-unix_bench_dir="$WINEPREFIX/drive_c/kelvo_bench"
-
-# An installation of an earlier run goes through its own uninstaller.
-remove_installation() {
-  for old in "$unix_bench_dir"/install/*/installer.exe; do
-    [ -f "$old" ] || continue
-    "$WINE" "$bench_dir\\install\\$(basename "$(dirname "$old")")\\installer.exe" \
-      --silent --uninstall || echo "(uninstall failed: exit code $?)"
-  done
-  # k.bat deletes what the uninstalling processes held once they ended.
-  for _ in $(seq 60); do
-    [ -e "$unix_bench_dir/install/k.bat" ] || break
-    sleep 0.5
-  done
-  rm -rf "$unix_bench_dir"
-}
-
-seconds_since() {
-  python3 -c "print($(date +%s.%N) - $1)"
-}
-
-python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \
-  --files "$files" --size "$size"
-remove_installation
-find "$package" -type f -exec cat {} + >/dev/null
-package_win=$("$WINE" winepath -w "$package" | tr -d '\r')
-
-time_raw_copy() {
-  rm -rf "$unix_bench_dir/raw"
-  sync
-  local start=$(date +%s.%N)
-  "$WINE" "$out/bin/raw_copy.exe" "$package_win" "$bench_dir\\raw" >/dev/null
-  seconds_since "$start"
-}
-
-time_install() {
-  remove_installation >&2
-  sync
-  local start=$(date +%s.%N)
-  "$WINE" "$package/installer.exe" --silent \
-    "--installfolder=$bench_dir\\install" --launchkelvo=0 \
-    --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
-    --pintotaskbar=0 || return 1
-  seconds_since "$start"
-}
-
-# The best of three rounds of each, alternating, so that the load of other
-# work on the machine weighs least.
 raw=""
 install=""
-for round in 1 2 3; do
-  raw="$raw $(time_raw_copy)"
-  if ! t=$(time_install); then
-    remove_installation
+for _ in $(seq "$rounds"); do
+  time_raw_copy
+  raw="$raw $elapsed"
+  if ! time_install; then
     echo "the silent install failed" >&2
     exit 1
   fi
-  install="$install $t"
+  install="$install $elapsed"
 done
-installed=$(find "$unix_bench_dir/install" -type f -name '*.pak' | wc -l)
-remove_installation
-best() {
-  python3 -c "import sys; print(min(float(x) for x in sys.argv[1:]))" "$@"
-}
-echo "raw copy rounds (s):$raw"
-echo "silent install rounds (s):$install"
-raw=$(best $raw)
-install=$(best $install)
+installed=$(count_installed)
 
-printf 'package: %d files, %d MB\n' "$files" $((files * size / 1024 / 1024))
-printf 'raw copy (CopyFileW loop): %6.2f s (best of 3)\n' "$raw"
-printf 'silent install:            %6.2f s (best of 3; %d data files installed)\n' \
-  "$install" "$installed"
-printf 'ratio install / raw copy:  %6.2f (target <= 1.50)\n' \
-  "$(python3 -c "print($install / $raw)")"
+printf 'package: %d files, %d MB; %d data files installed\n' \
+  "$bench_files" $((files * size / 1024 / 1024)) "$installed"
+echo "raw copy rounds (s):      $raw"
+echo "silent install rounds (s):$install"
+printf 'raw copy (CopyFileW loop): best %6.3f s, median %6.3f s\n' \
+  "$(best_of $raw)" "$(median_of $raw)"
+printf 'silent install:            best %6.3f s, median %6.3f s\n' \
+  "$(best_of $install)" "$(median_of $install)"
+printf 'ratio install / raw copy:  best %s, median %s (target <= 1.20)\n' \
+  "$(divide "$(best_of $install)" "$(best_of $raw)")" \
+  "$(divide "$(median_of $install)" "$(median_of $raw)")"

@@ -87,8 +87,9 @@ LAYERS = {
         INSTALLER + '/ui',
         'desktop/windows/crash_reporter',
     ],
-    # Programs of the benchmarks.
-    'bench': _BASE,
+    # Programs of the benchmarks: the plain copy, and the install log of the
+    # installer's core.
+    'bench': _CORE + [INSTALLER],
 }
 
 # What the tests of a layer may include beyond it: the layer that drives

@@ -2,7 +2,7 @@
 """Builds an unpacked sample browser package for trying the installer.
 
 make_sample_package.py BIN_DIR OUT_DIR [--files N] [--size BYTES]
-                       [--components DIR]
+                       [--folders N] [--components DIR]
 
 BIN_DIR holds the built installer.exe, installer.dll and stand_in.exe. The
 package gets:
@@ -12,7 +12,8 @@ package gets:
   launcher.exe, kelvo.exe        the stand-in program playing the browser
   installer_helper_64.exe,       the stand-in playing the taskbar pin
   installer_helper.exe           programs
-  resources/...                  N data files with deterministic content
+  resources/...                  N data files with deterministic content,
+                                 spread over 16 folders (--folders)
   files_list                     every file to copy into the version folder
   root_files_list                the files to copy into the install folder
 With --components, DIR (a sibling of OUT_DIR, as a download lays them out)
@@ -41,6 +42,8 @@ def main():
     parser.add_argument("--files", type=int, default=300)
     parser.add_argument("--size", type=int, default=4096,
                         help="bytes per data file")
+    parser.add_argument("--folders", type=int, default=16,
+                        help="folders the data files are spread over")
     parser.add_argument("--components",
                         help="folder for the component installers")
     args = parser.parse_args()
@@ -65,7 +68,7 @@ def main():
     files = ["kelvo.exe", "installer.exe", "installer.dll",
              "installer_helper_64.exe", "installer_helper.exe"]
     for i in range(args.files):
-        folder = "resources\\%02d" % (i % 16)
+        folder = "resources\\%02d" % (i % args.folders)
         os.makedirs(os.path.join(args.out_dir, folder.replace("\\", os.sep)),
                     exist_ok=True)
         name = "%s\\data_%04d.pak" % (folder, i)

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Benchmark, not a test: how the silent install scales with its package.
+#
+# 1. Packages of 200, 2,000, 20,000 and 100,000 files of 4 KB and one of 20
+#    files of 50 MB, each installed silently and copied by raw_copy.exe, in
+#    alternating rounds on a RAM drive (bench_lib.sh). Per file it compares
+#    the install's copy steps (from its log) with the plain copy loop, and
+#    per package the whole install with the whole copy. Targets: the
+#    install's time per file within 1.3 times from the smallest package to
+#    the largest, and the whole install within 1.2 times the copy.
+#    The data files lie in folders of 125, as in a browser package: under
+#    Wine, creating a file looks its name up in every name of its folder,
+#    so a plain copy slows down as its folders fill. The last row, 100,000
+#    files in 16 folders, shows that for both sides.
+# 2. The install log written and read at 20,000 to 1,600,000 files (about
+#    1 to 80 MB): time per MB and peak memory against the file's size.
+#
+#   bench/install_scaling_bench.sh [BUILD_DIR]     (default: out/bench, a build folder of its own:
+#                                                 the runs install into its prefix)
+#
+# Takes about ten minutes; the packages need about 2 GB of memory.
+set -eu
+. "$(dirname "$0")/bench_lib.sh"
+out="${1:-$bench_top/out/bench}"
+
+bench_setup "$out"
+
+# The runs: files, bytes per file, folders, rounds, and whether the run
+# counts for the flatness of the time per small file.
+runs=(
+  "200 4096 2 5 yes"
+  "2000 4096 16 3 yes"
+  "20000 4096 160 2 yes"
+  "100000 4096 800 1 yes"
+  "20 52428800 1 2 no"
+  "100000 4096 16 1 no"
+)
+
+per_file() {
+  python3 -c "print('%.3f' % (1000 * $1 / $2))"
+}
+
+rows=()
+flat_runs=()
+for run in "${runs[@]}"; do
+  read -r files size folders rounds counted <<<"$run"
+  make_bench_package "$files" "$size" "$folders"
+  # Large packages are not uninstalled between rounds: that would take
+  # longer than the install.
+  if [ "$files" -gt 2000 ]; then
+    export BENCH_FAST_REMOVAL=1
+  else
+    export BENCH_FAST_REMOVAL=0
+    # Not timed: they fill the caches.
+    time_raw_copy
+    time_install
+  fi
+  raw="" raw_loop="" install="" install_loop=""
+  for _ in $(seq "$rounds"); do
+    time_raw_copy
+    raw="$raw $elapsed" raw_loop="$raw_loop $loop"
+    if ! time_install; then
+      echo "the silent install of $files files failed" >&2
+      exit 1
+    fi
+    install="$install $elapsed" install_loop="$install_loop $loop"
+  done
+  remove_installation
+  raw=$(best_of $raw) raw_loop=$(best_of $raw_loop)
+  install=$(best_of $install) install_loop=$(best_of $install_loop)
+  rows+=("$(printf '%7d x %8d B, %3d folders %8.3f %8.3f %6s %8s %8s %6s' \
+    "$files" "$size" "$folders" "$raw" "$install" \
+    "$(divide "$install" "$raw")" "$(per_file "$raw_loop" "$files")" \
+    "$(per_file "$install_loop" "$files")" \
+    "$(divide "$install_loop" "$raw_loop")")")
+  echo "${rows[-1]}"
+  if [ "$counted" = yes ]; then
+    flat_runs+=("$(per_file "$install_loop" "$files")")
+  fi
+done
+rm -rf "$bench_unix_dir/package"
+
+# Prints "row|write seconds per MB|read seconds per MB" for the outputs of
+# a write and a read.
+log_row_script='
+import re, sys
+def parse(text):
+    m = re.match(r"([\d.]+) s, (\d+) bytes, (\d+) files, peak (\d+) bytes", text)
+    return float(m[1]), int(m[2]), int(m[4])
+ws, size, wm = parse(sys.argv[1])
+rs, _, rm = parse(sys.argv[2])
+mb = size / 1e6
+print("%6.1f MB: write %6.3f s (%5.3f s/MB, memory %4.1f x), "
+      "read %6.3f s (%5.3f s/MB, memory %4.1f x)|%.5f|%.5f"
+      % (mb, ws, ws / mb, wm / size, rs, rs / mb, rm / size, ws / mb, rs / mb))
+'
+log_rows=()
+write_per_mb=()
+read_per_mb=()
+for files in 20000 200000 1600000; do
+  path="$bench_dir\\status_$files.xml"
+  write=$("$WINE" "$bench_out/bin/install_log_bench.exe" write "$files" "$path")
+  read=$("$WINE" "$bench_out/bin/install_log_bench.exe" read "$path")
+  IFS='|' read -r row write_mb read_mb \
+    < <(python3 -c "$log_row_script" "$write" "$read")
+  log_rows+=("$row")
+  write_per_mb+=("$write_mb")
+  read_per_mb+=("$read_mb")
+  echo "install log $row"
+  rm -f "$bench_unix_dir/status_$files.xml"
+done
+
+echo
+echo "package                          raw s  install s  ratio  ms/file: raw  install  ratio"
+printf '%s\n' "${rows[@]}"
+echo "install log (memory: peak above the start, against the file's size):"
+printf '  %s\n' "${log_rows[@]}"
+printf 'install log time per MB, largest / smallest: write %s, read %s (linear: near 1)\n' \
+  "$(divide "${write_per_mb[-1]}" "${write_per_mb[0]}")" \
+  "$(divide "${read_per_mb[-1]}" "${read_per_mb[0]}")"
+printf 'install time per small file, largest package / smallest: %s (target <= 1.30)\n' \
+  "$(divide "${flat_runs[-1]}" "${flat_runs[0]}")"
