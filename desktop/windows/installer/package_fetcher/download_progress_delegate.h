@@ -1,0 +1,23 @@
+// Receives the progress of a package download, or of unpacking it.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_DOWNLOAD_PROGRESS_DELEGATE_H_
+#define DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_DOWNLOAD_PROGRESS_DELEGATE_H_
+
+namespace installer {
+
+class DownloadProgressDelegate {
+ public:
+  virtual ~DownloadProgressDelegate() = default;
+
+  // The bytes to download, or the number of archive entries to unpack.
+  virtual void SetTotalProgress(int total) = 0;
+  // The bytes received so far, or the index of the entry being unpacked.
+  virtual void SetCurrentProgress(int current) = 0;
+  // The downloader schedules a further retry after repeated failures;
+  // |error| is the WinINet error or the HTTP status.
+  virtual void NotifyStalled(int error) = 0;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_DOWNLOAD_PROGRESS_DELEGATE_H_

@@ -1,0 +1,79 @@
+// The main allocator of 7z extraction, in the ISzAlloc form the reader
+// calls (the allocate and free functions come first). The one large block
+// of a decoder, its dictionary window, lives in a mapping of a temporary
+// file in the output folder (deleted when the allocator goes) instead of
+// the heap, so that a large dictionary needs disk, not memory.
+//
+// At most one block is file-backed at a time, and only a large one: while
+// the view is held, and for small blocks, requests go to the heap, and
+// freeing an address other than the view's is a heap free. The decoders
+// allocate other windows and buffers through the same allocator while the
+// view is in use.
+//
+// A disk error while the mapped view is touched raises
+// EXCEPTION_IN_PAGE_ERROR; ScopedInPageErrorGuard turns it into an
+// ordinary failure.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_LZMA_FILE_ALLOCATOR_H_
+#define DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_LZMA_FILE_ALLOCATOR_H_
+
+#include <windows.h>
+
+#include <Types.h>
+
+#include <stddef.h>
+
+#include "base/files/file.h"
+#include "base/files/file_path.h"
+#include "base/win/scoped_handle.h"
+
+namespace installer {
+
+class LzmaFileAllocator : public ISzAlloc {
+ public:
+  // Smaller blocks always come from the heap.
+  static constexpr size_t kMinFileBackedSize = 1 << 20;
+
+  // Without a temporary file in |folder|, every block comes from the heap.
+  explicit LzmaFileAllocator(const base::FilePath& folder);
+  LzmaFileAllocator(const LzmaFileAllocator&) = delete;
+  LzmaFileAllocator& operator=(const LzmaFileAllocator&) = delete;
+  ~LzmaFileAllocator();
+
+  void* Allocate(size_t size);
+  void Free(void* address);
+
+  // Whether |address| lies in the mapped view.
+  bool IsInView(const void* address) const;
+
+  // After an in-page error in the view: puts zeroed memory of its own in
+  // place of the view, at the same address, so that code touching the view
+  // can finish; the data is lost. False when that fails (the address range
+  // was taken meanwhile) or there is no view.
+  bool ReplaceViewWithZeroedMemory();
+
+  bool is_file_backed() const { return temp_file_.IsValid(); }
+  const base::FilePath& temp_file_path() const { return temp_file_path_; }
+  void* view() const { return view_; }
+  size_t view_size() const { return view_size_; }
+
+ private:
+  static void* AllocateImpl(void* p, size_t size);
+  static void FreeImpl(void* p, void* address);
+  static void* HeapAllocate(void* p, size_t size);
+  static void HeapFree(void* p, void* address);
+
+  bool MapView(size_t size);
+  void ReleaseView();
+
+  base::FilePath temp_file_path_;
+  base::File temp_file_;
+  base::win::ScopedHandle mapping_;
+  void* view_ = nullptr;
+  size_t view_size_ = 0;
+  bool view_replaced_ = false;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_LZMA_FILE_ALLOCATOR_H_

@@ -1,0 +1,104 @@
+#include "desktop/windows/installer/package_fetcher/lzma_file_allocator.h"
+
+#include <string.h>
+
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+constexpr size_t kLarge = LzmaFileAllocator::kMinFileBackedSize;
+
+bool IsFilled(const void* block, size_t size, char value) {
+  const char* bytes = static_cast<const char*>(block);
+  for (size_t i = 0; i < size; ++i) {
+    if (bytes[i] != value)
+      return false;
+  }
+  return true;
+}
+
+// The decoders allocate and free other blocks, large and small, through the
+// same allocator while the window is in use.
+TEST(LzmaFileAllocatorTest, OnlyTheViewIsFileBacked) {
+  base::ScopedTempDir temp_dir;
+  ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
+  base::FilePath temp_file;
+  {
+    LzmaFileAllocator allocator(temp_dir.GetPath());
+    ISzAlloc* sz = &allocator;  // As the decoders call it.
+    ASSERT_TRUE(allocator.is_file_backed());
+    temp_file = allocator.temp_file_path();
+    EXPECT_TRUE(temp_dir.GetPath().IsParent(temp_file));
+    EXPECT_EQ(nullptr, sz->Alloc(sz, 0));
+
+    void* window = sz->Alloc(sz, 2 * kLarge);
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(window, allocator.view());
+    memset(window, 'w', 2 * kLarge);
+    int64_t size = 0;
+    ASSERT_TRUE(base::GetFileSize(temp_file, &size));
+    EXPECT_EQ(static_cast<int64_t>(2 * kLarge), size);
+
+    // Neither a small block nor a second large one touches the view.
+    void* small = sz->Alloc(sz, 100);
+    void* second = sz->Alloc(sz, 3 * kLarge);
+    ASSERT_NE(nullptr, small);
+    ASSERT_NE(nullptr, second);
+    EXPECT_FALSE(allocator.IsInView(small));
+    EXPECT_FALSE(allocator.IsInView(second));
+    memset(second, 's', 3 * kLarge);
+    sz->Free(sz, small);
+    sz->Free(sz, second);
+    EXPECT_EQ(window, allocator.view());
+    EXPECT_TRUE(IsFilled(window, 2 * kLarge, 'w'));
+
+    sz->Free(sz, window);
+    EXPECT_EQ(nullptr, allocator.view());
+    EXPECT_FALSE(allocator.IsInView(window));
+    // Without a view, the next large block is file-backed again.
+    void* again = sz->Alloc(sz, kLarge);
+    EXPECT_EQ(again, allocator.view());
+    sz->Free(sz, again);
+  }
+  EXPECT_FALSE(base::PathExists(temp_file));
+  EXPECT_TRUE(base::IsDirectoryEmpty(temp_dir.GetPath()));
+}
+
+TEST(LzmaFileAllocatorTest, HeapWithoutATemporaryFile) {
+  base::ScopedTempDir temp_dir;
+  ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
+  LzmaFileAllocator allocator(temp_dir.GetPath().AppendASCII("missing"));
+  ISzAlloc* sz = &allocator;
+  EXPECT_FALSE(allocator.is_file_backed());
+  void* block = sz->Alloc(sz, 2 * kLarge);
+  ASSERT_NE(nullptr, block);
+  EXPECT_EQ(nullptr, allocator.view());
+  memset(block, 'h', 2 * kLarge);
+  sz->Free(sz, block);
+  EXPECT_TRUE(base::IsDirectoryEmpty(temp_dir.GetPath()));
+}
+
+TEST(LzmaFileAllocatorTest, ReplacedViewIsZeroedMemoryAtTheSameAddress) {
+  base::ScopedTempDir temp_dir;
+  ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
+  LzmaFileAllocator allocator(temp_dir.GetPath());
+  ISzAlloc* sz = &allocator;
+  EXPECT_FALSE(allocator.ReplaceViewWithZeroedMemory());
+  void* window = sz->Alloc(sz, kLarge);
+  ASSERT_EQ(window, allocator.view());
+  memset(window, 'w', kLarge);
+  ASSERT_TRUE(allocator.ReplaceViewWithZeroedMemory());
+  EXPECT_EQ(window, allocator.view());
+  EXPECT_TRUE(allocator.IsInView(window));
+  EXPECT_TRUE(IsFilled(window, kLarge, '\0'));
+  // Once is enough: private memory has no disk to fail.
+  EXPECT_FALSE(allocator.ReplaceViewWithZeroedMemory());
+  sz->Free(sz, window);
+  EXPECT_EQ(nullptr, allocator.view());
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,317 @@
+#include "desktop/windows/installer/package_fetcher/lzma_util.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <limits>
+#include <string_view>
+#include <utility>
+
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/strings/stringprintf.h"
+#include "components/sevenzip/sz_extract.h"
+#include "desktop/windows/installer/package_fetcher/archive_entry_path.h"
+#include "desktop/windows/installer/package_fetcher/archive_in_stream.h"
+#include "desktop/windows/installer/package_fetcher/download_progress_delegate.h"
+#include "desktop/windows/installer/package_fetcher/in_page_error_guard.h"
+#include "desktop/windows/installer/package_fetcher/lzma_file_allocator.h"
+
+namespace installer {
+
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(UInt16), "names are UTF-16");
+
+void* HeapAllocate(void*, size_t size) {
+  return size ? malloc(size) : nullptr;
+}
+
+void HeapFree(void*, void* address) {
+  free(address);
+}
+
+ISzAlloc g_heap_alloc = {HeapAllocate, HeapFree};
+
+// The error of the call that just failed, never 0: a failure must not read
+// as success.
+DWORD LastErrorOrWriteFault() {
+  const DWORD error = ::GetLastError();
+  return error ? error : ERROR_WRITE_FAULT;
+}
+
+// Writes all of |data| in pieces a DWORD can count. A write that ends short
+// is a failure.
+bool WriteAll(HANDLE file, const Byte* data, size_t size, DWORD* error) {
+  constexpr size_t kMaxPiece = 1u << 30;
+  while (size > 0) {
+    const DWORD piece = static_cast<DWORD>(size < kMaxPiece ? size : kMaxPiece);
+    DWORD written = 0;
+    if (!::WriteFile(file, data, piece, &written, nullptr)) {
+      *error = LastErrorOrWriteFault();
+      return false;
+    }
+    if (written != piece) {
+      *error = ERROR_WRITE_FAULT;
+      return false;
+    }
+    data += piece;
+    size -= piece;
+  }
+  return true;
+}
+
+}  // namespace
+
+struct Archive7z::Context {
+  const CSzArEx& db;
+  ILookInStream* stream;
+  const std::vector<base::FilePath>& paths;
+  base::FilePath* last_path;
+  LzmaFileAllocator* allocator;
+  CSzBlockCache* cache;
+  ScopedInPageErrorGuard* guard;
+};
+
+Archive7z::Archive7z(DownloadProgressDelegate* delegate)
+    : delegate_(delegate) {}
+
+Archive7z::~Archive7z() {
+  Close();
+  created_folders_.clear();
+}
+
+DWORD Archive7z::Open(const base::FilePath& path) {
+  Close();
+  const HANDLE file =
+      ::CreateFileW(path.value().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = ::GetLastError();
+  archive_file_.Set(file);
+  if (!archive_file_.IsValid()) {
+    LOG(ERROR) << "Cannot open the archive " << path << ": "
+               << logging::SystemErrorCodeToString(error);
+    error_kind_ =
+        error == ERROR_FILE_NOT_FOUND ? kArchiveNotFound : kArchiveOpenFailed;
+    return error ? error : ERROR_OPEN_FAILED;
+  }
+  error_kind_ = kNoError;
+  return ERROR_SUCCESS;
+}
+
+void Archive7z::Close() {
+  archive_file_.Close();
+}
+
+bool Archive7z::EnsureDirectory(const base::FilePath& folder) {
+  if (created_folders_.count(folder.value()))
+    return true;
+  if (!base::CreateDirectory(folder))
+    return false;
+  created_folders_.insert(folder.value());
+  return true;
+}
+
+void Archive7z::SetDecodeHookForTesting(
+    base::RepeatingCallback<void(LzmaFileAllocator*)> hook) {
+  decode_hook_ = std::move(hook);
+}
+
+DWORD Archive7z::Extract(const base::FilePath& output_folder,
+                         base::FilePath* last_path) {
+  if (!archive_file_.IsValid())
+    return kArchiveError;
+  created_folders_.clear();
+  // Exact mode: the reader asks the file for no byte it does not need.
+  ArchiveInStream in_stream(archive_file_.Get());
+  CLookToRead look_stream;
+  LookToRead_CreateVTable(&look_stream, False);
+  look_stream.realStream = &in_stream;
+  LookToRead_Init(&look_stream);
+
+  CSzArEx db;
+  SzArEx_Init(&db);
+  const SRes res =
+      SzArEx_Open(&db, &look_stream.s, &g_heap_alloc, &g_heap_alloc);
+  DWORD result = kArchiveError;
+  if (res != SZ_OK) {
+    LOG(ERROR) << "Error returned by SzArchiveOpen: " << res;
+    error_kind_ = kArchiveReadFailed;
+  } else {
+    result = ExtractEntries(db, &look_stream.s, output_folder, last_path);
+  }
+  SzArEx_Free(&db, &g_heap_alloc);
+  return error_kind_ == kNoError ? ERROR_SUCCESS : result;
+}
+
+DWORD Archive7z::ExtractEntries(const CSzArEx& db,
+                                ILookInStream* stream,
+                                const base::FilePath& output_folder,
+                                base::FilePath* last_path) {
+  std::vector<base::FilePath> paths;
+  if (!GetEntryPaths(db, output_folder, &paths))
+    return kArchiveError;
+  // The window's temporary file goes into the folder.
+  if (!EnsureDirectory(output_folder))
+    return CreateFailure(LastErrorOrWriteFault());
+  LzmaFileAllocator allocator(output_folder);
+  error_kind_ = kNoError;
+  if (delegate_) {
+    delegate_->SetTotalProgress(static_cast<int>(
+        std::min<UInt32>(db.NumFiles, std::numeric_limits<int>::max())));
+  }
+
+  CSzBlockCache cache;
+  ScopedInPageErrorGuard guard(&allocator);
+  Context context{db, stream, paths, last_path, &allocator, &cache, &guard};
+  DWORD result = ERROR_SUCCESS;
+  for (UInt32 i = 0; i < db.NumFiles && error_kind_ == kNoError; ++i) {
+    if (delegate_)
+      delegate_->SetCurrentProgress(static_cast<int>(i));
+    result = ExtractEntry(&context, i);
+  }
+  // The decoders give the window back while the guard still watches it.
+  cache.Free();
+  return result;
+}
+
+bool Archive7z::GetEntryPaths(const CSzArEx& db,
+                              const base::FilePath& output_folder,
+                              std::vector<base::FilePath>* paths) {
+  // All names are checked before anything is written: an archive with one
+  // unsafe name is refused as a whole.
+  for (UInt32 i = 0; i < db.NumFiles; ++i) {
+    const size_t length = SzArEx_GetFileNameUtf16(&db, i, nullptr);
+    if (length == 0) {
+      LOG(ERROR) << "Couldn't get file name";
+      error_kind_ = kEntryNameFailed;
+      return false;
+    }
+    std::wstring name(length, L'\0');
+    SzArEx_GetFileNameUtf16(&db, i, reinterpret_cast<UInt16*>(name.data()));
+    name.resize(length - 1);
+    base::FilePath relative;
+    if (!ArchiveEntryNameToRelativePath(name, &relative)) {
+      LOG(ERROR) << "Refusing the archive: entry " << i
+                 << " has a name that is not a plain relative path";
+      error_kind_ = kEntryNameFailed;
+      return false;
+    }
+    paths->push_back(output_folder.Append(relative));
+  }
+  return true;
+}
+
+DWORD Archive7z::ExtractEntry(Context* context, UInt32 index) {
+  const SRes res =
+      SzArEx_Extract(&context->db, context->stream, index, context->cache,
+                     context->allocator, &g_heap_alloc);
+  if (context->guard->has_error())
+    return InPageFailure(*context->guard);
+  if (res != SZ_OK)
+    return DecodeFailure(res);
+
+  const base::FilePath& path = context->paths[index];
+  if (context->last_path)
+    *context->last_path = path;
+  const CSzFileItem& entry = context->db.Files[index];
+  if (entry.IsDir) {
+    return EnsureDirectory(path) ? ERROR_SUCCESS
+                                 : CreateFailure(LastErrorOrWriteFault());
+  }
+  if (!EnsureDirectory(path.DirName()))
+    return CreateFailure(LastErrorOrWriteFault());
+
+  base::win::ScopedHandle file(
+      ::CreateFileW(path.value().c_str(), GENERIC_WRITE, 0, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
+    const DWORD error = LastErrorOrWriteFault();
+    LOG(ERROR) << "Error returned by CreateFile: " << error;
+    error_kind_ = kCreateFileFailed;
+    return error;
+  }
+  DWORD result = WriteEntryFile(context, file.Get());
+  if (result == ERROR_SUCCESS)
+    result = FinishEntryFile(entry, std::move(file));
+  if (error_kind_ != kNoError) {
+    // What was written of the entry is worthless.
+    file.Close();
+    if (!::DeleteFileW(path.value().c_str()))
+      PLOG(WARNING) << "Cannot delete the partial file " << path;
+  }
+  return result;
+}
+
+DWORD Archive7z::WriteEntryFile(Context* context, HANDLE file) {
+  for (;;) {
+    const Byte* data;
+    size_t size;
+    const SRes res = context->cache->Look(&data, &size);
+    if (decode_hook_)
+      decode_hook_.Run(context->allocator);
+    if (context->guard->has_error())
+      return InPageFailure(*context->guard);
+    if (res != SZ_OK)
+      return DecodeFailure(res);
+    if (size == 0)
+      return ERROR_SUCCESS;
+    DWORD error;
+    if (!WriteAll(file, data, size, &error)) {
+      LOG(ERROR) << "Error returned by WriteFile: "
+                 << logging::SystemErrorCodeToString(error);
+      error_kind_ = kWriteFileFailed;
+      return error;
+    }
+    // Reads the bytes once more, for their CRC.
+    context->cache->Skip(size);
+    if (context->guard->has_error())
+      return InPageFailure(*context->guard);
+  }
+}
+
+DWORD Archive7z::FinishEntryFile(const CSzFileItem& entry,
+                                 base::win::ScopedHandle file) {
+  if (entry.MTimeDefined) {
+    const FILETIME mtime = {entry.MTime.Low, entry.MTime.High};
+    if (!::SetFileTime(file.Get(), nullptr, nullptr, &mtime)) {
+      const DWORD error = LastErrorOrWriteFault();
+      LOG(ERROR) << "Error returned by SetFileTime: "
+                 << logging::SystemErrorCodeToString(error);
+      error_kind_ = kSetFileTimeFailed;
+      return error;
+    }
+  }
+  if (!::CloseHandle(file.Take())) {
+    const DWORD error = LastErrorOrWriteFault();
+    LOG(ERROR) << "Error returned by CloseHandle: "
+               << logging::SystemErrorCodeToString(error);
+    error_kind_ = kCloseFileFailed;
+    return error;
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD Archive7z::DecodeFailure(SRes res) {
+  LOG(ERROR) << "Error returned by SzExtract: " << res;
+  error_kind_ = kEntryDecodeFailed;
+  return kArchiveError;
+}
+
+DWORD Archive7z::InPageFailure(const ScopedInPageErrorGuard& guard) {
+  in_page_status_ = guard.status();
+  LOG(ERROR) << "EXCEPTION_IN_PAGE_ERROR while accessing mapped memory; "
+                "NTSTATUS = "
+             << base::StringPrintf("0x%08lX", in_page_status_);
+  error_kind_ = kInPageError;
+  return kInPageErrorResult;
+}
+
+DWORD Archive7z::CreateFailure(DWORD error) {
+  LOG(ERROR) << "Error returned by CreateDirectory: "
+             << logging::SystemErrorCodeToString(error);
+  error_kind_ = kCreateFileFailed;
+  return error;
+}
+
+}  // namespace installer
