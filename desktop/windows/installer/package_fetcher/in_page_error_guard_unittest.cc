@@ -12,6 +12,7 @@ namespace installer {
 namespace {
 
 constexpr DWORD kStatus = 0xC000009C;  // STATUS_DEVICE_DATA_ERROR.
+constexpr size_t kWindow = 1 << 20;
 
 // Catches, after every other handler, the exceptions the guard let pass.
 class LastChanceCatcher {
@@ -53,9 +54,9 @@ class InPageErrorGuardTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(temp_dir_.CreateUniqueTempDir());
-    allocator_ = std::make_unique<LzmaFileAllocator>(temp_dir_.GetPath());
-    window_ = static_cast<char*>(
-        allocator_->Allocate(LzmaFileAllocator::kMinFileBackedSize));
+    allocator_ =
+        std::make_unique<LzmaFileAllocator>(temp_dir_.GetPath(), kWindow);
+    window_ = static_cast<char*>(allocator_->Allocate(kWindow));
     ASSERT_EQ(window_, allocator_->view());
     memset(window_, 'w', 16);
   }
@@ -84,8 +85,7 @@ TEST_F(InPageErrorGuardTest, LetsEverythingElsePass) {
     ScopedInPageErrorGuard guard(allocator_.get());
     // Outside the view, another exception, another thread.
     Raise(EXCEPTION_IN_PAGE_ERROR, window_ - 1);
-    Raise(EXCEPTION_IN_PAGE_ERROR,
-          window_ + LzmaFileAllocator::kMinFileBackedSize);
+    Raise(EXCEPTION_IN_PAGE_ERROR, window_ + kWindow);
     Raise(EXCEPTION_ACCESS_VIOLATION, window_ + 8);
     std::thread([this] { Raise(EXCEPTION_IN_PAGE_ERROR, window_ + 8); }).join();
     EXPECT_FALSE(guard.has_error());
@@ -100,7 +100,7 @@ TEST_F(InPageErrorGuardTest, LetsEverythingElsePass) {
 TEST(LzmaInPageErrorFilterTest, NeedsTheAddressInTheView) {
   base::ScopedTempDir temp_dir;
   ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
-  LzmaFileAllocator allocator(temp_dir.GetPath());
+  LzmaFileAllocator allocator(temp_dir.GetPath(), kWindow);
   EXCEPTION_RECORD record = {};
   record.ExceptionCode = EXCEPTION_IN_PAGE_ERROR;
   record.NumberParameters = 3;
@@ -108,7 +108,7 @@ TEST(LzmaInPageErrorFilterTest, NeedsTheAddressInTheView) {
   // No view yet.
   EXPECT_EQ(EXCEPTION_CONTINUE_SEARCH,
             LzmaInPageErrorFilter(&pointers, allocator));
-  void* window = allocator.Allocate(LzmaFileAllocator::kMinFileBackedSize);
+  void* window = allocator.Allocate(kWindow);
   record.ExceptionInformation[1] = reinterpret_cast<ULONG_PTR>(window);
   EXPECT_EQ(EXCEPTION_EXECUTE_HANDLER,
             LzmaInPageErrorFilter(&pointers, allocator));

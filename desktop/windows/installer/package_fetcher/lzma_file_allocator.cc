@@ -17,7 +17,9 @@ LzmaFileAllocator* FromAlloc(void* p) {
 
 }  // namespace
 
-LzmaFileAllocator::LzmaFileAllocator(const base::FilePath& folder) {
+LzmaFileAllocator::LzmaFileAllocator(const base::FilePath& folder,
+                                     size_t min_file_backed_size)
+    : min_file_backed_size_(min_file_backed_size) {
   Alloc = &LzmaFileAllocator::HeapAllocate;
   ISzAlloc::Free = &LzmaFileAllocator::HeapFree;
   if (!base::CreateTemporaryFileInDir(folder, &temp_file_path_))
@@ -44,7 +46,7 @@ LzmaFileAllocator::~LzmaFileAllocator() {
 void* LzmaFileAllocator::Allocate(size_t size) {
   if (size == 0)
     return nullptr;
-  if (view_ || size < kMinFileBackedSize || !MapView(size))
+  if (view_ || size < min_file_backed_size_ || !MapView(size))
     return malloc(size);
   return view_;
 }

@@ -9,7 +9,8 @@
 namespace installer {
 namespace {
 
-constexpr size_t kLarge = LzmaFileAllocator::kMinFileBackedSize;
+// Small enough for tests.
+constexpr size_t kLarge = 1 << 20;
 
 bool IsFilled(const void* block, size_t size, char value) {
   const char* bytes = static_cast<const char*>(block);
@@ -27,7 +28,7 @@ TEST(LzmaFileAllocatorTest, OnlyTheViewIsFileBacked) {
   ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
   base::FilePath temp_file;
   {
-    LzmaFileAllocator allocator(temp_dir.GetPath());
+    LzmaFileAllocator allocator(temp_dir.GetPath(), kLarge);
     ISzAlloc* sz = &allocator;  // As the decoders call it.
     ASSERT_TRUE(allocator.is_file_backed());
     temp_file = allocator.temp_file_path();
@@ -42,8 +43,8 @@ TEST(LzmaFileAllocatorTest, OnlyTheViewIsFileBacked) {
     ASSERT_TRUE(base::GetFileSize(temp_file, &size));
     EXPECT_EQ(static_cast<int64_t>(2 * kLarge), size);
 
-    // Neither a small block nor a second large one touches the view.
-    void* small = sz->Alloc(sz, 100);
+    // Neither a smaller block nor a second large one touches the view.
+    void* small = sz->Alloc(sz, kLarge - 1);
     void* second = sz->Alloc(sz, 3 * kLarge);
     ASSERT_NE(nullptr, small);
     ASSERT_NE(nullptr, second);
@@ -70,7 +71,8 @@ TEST(LzmaFileAllocatorTest, OnlyTheViewIsFileBacked) {
 TEST(LzmaFileAllocatorTest, HeapWithoutATemporaryFile) {
   base::ScopedTempDir temp_dir;
   ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
-  LzmaFileAllocator allocator(temp_dir.GetPath().AppendASCII("missing"));
+  LzmaFileAllocator allocator(temp_dir.GetPath().AppendASCII("missing"),
+                              kLarge);
   ISzAlloc* sz = &allocator;
   EXPECT_FALSE(allocator.is_file_backed());
   void* block = sz->Alloc(sz, 2 * kLarge);
@@ -84,7 +86,7 @@ TEST(LzmaFileAllocatorTest, HeapWithoutATemporaryFile) {
 TEST(LzmaFileAllocatorTest, ReplacedViewIsZeroedMemoryAtTheSameAddress) {
   base::ScopedTempDir temp_dir;
   ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
-  LzmaFileAllocator allocator(temp_dir.GetPath());
+  LzmaFileAllocator allocator(temp_dir.GetPath(), kLarge);
   ISzAlloc* sz = &allocator;
   EXPECT_FALSE(allocator.ReplaceViewWithZeroedMemory());
   void* window = sz->Alloc(sz, kLarge);

@@ -74,7 +74,8 @@ struct Archive7z::Context {
 };
 
 Archive7z::Archive7z(DownloadProgressDelegate* delegate)
-    : delegate_(delegate) {}
+    : delegate_(delegate),
+      min_file_backed_window_(LzmaFileAllocator::kDefaultMinFileBackedSize) {}
 
 Archive7z::~Archive7z() {
   Close();
@@ -151,10 +152,10 @@ DWORD Archive7z::ExtractEntries(const CSzArEx& db,
   std::vector<base::FilePath> paths;
   if (!GetEntryPaths(db, output_folder, &paths))
     return kArchiveError;
-  // The window's temporary file goes into the folder.
+  // A file-backed window's temporary file goes into the folder.
   if (!EnsureDirectory(output_folder))
     return CreateFailure(LastErrorOrWriteFault());
-  LzmaFileAllocator allocator(output_folder);
+  LzmaFileAllocator allocator(output_folder, min_file_backed_window_);
   error_kind_ = kNoError;
   if (delegate_) {
     delegate_->SetTotalProgress(static_cast<int>(

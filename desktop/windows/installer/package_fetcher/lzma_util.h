@@ -2,9 +2,9 @@
 //
 // Entries are decoded as a stream straight into their files: a solid block
 // is decoded once, in order, and never held whole, so memory stays at the
-// dictionary window (kept in a temporary file mapping by
-// LzmaFileAllocator) however large the package is. A disk error while the
-// window is touched ends the extraction with error kind 5 through
+// dictionary window however large the package is. LzmaFileAllocator puts
+// a very large window in a temporary file mapping; a disk error while that
+// is touched ends the extraction with error kind 5 through
 // ScopedInPageErrorGuard.
 //
 // The archive is untrusted: SzArEx_Open checks its tables and CRCs, every
@@ -19,6 +19,8 @@
 #define DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_LZMA_UTIL_H_
 
 #include <windows.h>
+
+#include <stddef.h>
 
 #include <set>
 #include <string>
@@ -88,6 +90,10 @@ class Archive7z {
   // the window would strike.
   void SetDecodeHookForTesting(
       base::RepeatingCallback<void(LzmaFileAllocator*)> hook);
+  // Windows of this size or more are file-backed (see LzmaFileAllocator).
+  void SetMinFileBackedWindowForTesting(size_t size) {
+    min_file_backed_window_ = size;
+  }
 
  private:
   // What an extraction works with.
@@ -115,6 +121,7 @@ class Archive7z {
   DWORD in_page_status_ = 0;
   DownloadProgressDelegate* const delegate_;
   base::RepeatingCallback<void(LzmaFileAllocator*)> decode_hook_;
+  size_t min_file_backed_window_;
 };
 
 }  // namespace installer

@@ -335,6 +335,7 @@ TEST_F(Archive7zTest, InPageErrorEndsTheExtraction) {
   constexpr DWORD kStatusDeviceDataError = 0xC000009C;
   bool raised = false;
   Archive7z unpacker(nullptr);
+  unpacker.SetMinFileBackedWindowForTesting(1 << 20);
   unpacker.SetDecodeHookForTesting(base::BindRepeating(
       [](bool* raised, LzmaFileAllocator* allocator) {
         if (*raised || !allocator->view())
