@@ -3,10 +3,11 @@
 // channel and may be overridable; overrides are read from the command line
 // or from an installation's stored lists, and the one read last wins.
 //
-//   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
-//   CommandLineFeatureReader reader(base::CommandLine::ForCurrentProcess());
-//   FeatureRegistry::GetInstance()->Initialize(&reader);
-//   if (IsFeatureEnabled(kInstallerSupportX64Download)) ...
+//   FeatureRegistry* registry = FeatureRegistry::GetInstance();
+//   registry->RegisterFeature("support-x64-download", true, true);
+//   CommandLineFeatureReader reader(&command_line);
+//   registry->Initialize(&reader);
+//   if (IsFeatureEnabled("support-x64-download")) ...
 //
 // The process registry is filled and asked on the main thread and is not
 // locked; only its creation is safe against concurrent first use.
@@ -66,7 +67,10 @@ class FeatureRegistry {
 // IsEnabled of the process registry.
 bool IsFeatureEnabled(const std::string& name);
 
-// "with-feature:" followed by |name|.
+// The prefix of the switches that turn features on or off.
+extern const char kFeatureSwitchPrefix[];
+
+// kFeatureSwitchPrefix followed by |name|.
 std::string GetFeatureSwitchName(const std::string& name);
 
 // Adds the states read into |registry| (the process registry in the first

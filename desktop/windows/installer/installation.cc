@@ -16,11 +16,11 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/values.h"
 #include "components/prefs/json_pref_store.h"
-#include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/utils.h"
-#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
 
@@ -30,7 +30,6 @@ const char kLauncherExeName[] = "launcher.exe";
 namespace {
 
 constexpr wchar_t kUserNamePlaceholder[] = L"<USERNAME>";
-constexpr char kChannelPlaceholder[] = "{InternalStream}";
 
 // Takes no task, so that a store bound to it never writes: the record reads
 // the installer's prefs but must not race the pref task pool's writes.
@@ -149,17 +148,8 @@ bool Installation::GetProfileDir(base::FilePath* path) {
 }
 
 bool Installation::GetDefaultUserDataDir(base::FilePath* path, int channel) {
-  if (profile_path_.empty()) {
-    base::FilePath app_data;
-    if (!base::PathService::Get(base::DIR_APP_DATA, &app_data))
-      return false;
-    std::string relative = GetDefaultProfilePathTemplate();
-    base::ReplaceSubstringsAfterOffset(&relative, 0, kChannelPlaceholder,
-                                       GetStreamName(channel));
-    std::replace(relative.begin(), relative.end(), '/', '\\');
-    *path = app_data.Append(base::UTF8ToWide(relative));
-    return true;
-  }
+  if (profile_path_.empty())
+    return GetBrandedUserDataDir(channel, path);
   std::wstring profile_path = profile_path_;
   size_t placeholder = profile_path.find(kUserNamePlaceholder);
   if (placeholder != std::wstring::npos) {
@@ -206,12 +196,9 @@ namespace {
 
 // Whether |path| is |folder| or lies above it, ignoring case.
 bool IsAtOrAbove(const base::FilePath& path, const base::FilePath& folder) {
-  base::FilePath clean_folder = folder.StripTrailingSeparators();
-  return base::FilePath::CompareEqualIgnoreCase(path.value(),
-                                                clean_folder.value()) ||
-         base::FilePath(base::ToLowerASCII(path.value()))
-             .IsParent(
-                 base::FilePath(base::ToLowerASCII(clean_folder.value())));
+  return base::FilePath::CompareEqualIgnoreCase(
+             path.value(), folder.StripTrailingSeparators().value()) ||
+         path.IsParentIgnoringCase(folder);
 }
 
 // Folders of the user and the system that hold more than one program's

@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
+#include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
+#include "base/process/launch.h"
 #include "base/strings/string_util.h"
-#include "desktop/windows/installer/service/transactions/operation_util.h"
 
 namespace installer {
 
@@ -75,10 +76,11 @@ void UninstallBatch::AddProcess(int number, uint32_t pid) {
 
 void UninstallBatch::AddFile(const base::FilePath& path) {
   files_.push_back(path);
-  if (!IsStrictlyBelow(path, install_folder_))
+  if (!install_folder_.IsParentIgnoringCase(path))
     return;
   for (base::FilePath folder = path.DirName();
-       IsStrictlyBelow(folder, install_folder_); folder = folder.DirName()) {
+       install_folder_.IsParentIgnoringCase(folder);
+       folder = folder.DirName()) {
     folders_.insert(folder);
   }
 }
@@ -124,6 +126,21 @@ bool UninstallBatch::Write() const {
     return false;
   }
   return true;
+}
+
+void RunUninstallBatch(const base::FilePath& folder) {
+  base::FilePath batch = folder.Append(kUninstallBatchFileName);
+  if (!base::PathExists(batch)) {
+    LOG(INFO) << "No uninstall batch file in " << folder;
+    return;
+  }
+  LOG(INFO) << "Starting " << batch;
+  base::LaunchOptions options;
+  options.start_hidden = true;
+  base::Process process =
+      base::LaunchProcess(base::CommandLine(batch), options);
+  if (!process.IsValid())
+    LOG(ERROR) << "Cannot start " << batch;
 }
 
 }  // namespace installer

@@ -9,6 +9,7 @@
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/threading/worker_pool.h"
 #include "base/win/registry.h"
+#include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/test_util.h"
 
@@ -88,17 +89,17 @@ void EngineTest::SetCommandLine(const std::wstring& switches) {
   base::CommandLine command_line = base::CommandLine::FromString(
       L"installer.exe --backend \"--installfolder=" + install_folder_.value() +
       L"\" " + switches);
-  command_line_.reset();
-  command_line_ = std::make_unique<ScopedProcessCommandLine>(command_line);
+  command_line_ = command_line;
   // Closed first, so that the new event is a new, unsignalled one.
   interrupted_event_.Close();
-  interrupted_event_ = CreateFrontEndEvent(kInstallationInterruptedEventName);
+  interrupted_event_ = CreateFrontEndEvent(
+      InstallerObjectNames::ForFolder(install_folder_).interrupted_event);
 }
 
 std::unique_ptr<Settings> EngineTest::MakeSettings(bool uninstall,
                                                    bool silent) {
-  auto settings = std::make_unique<Settings>(uninstall, silent, false,
-                                             install_folder_, false, 1);
+  auto settings = std::make_unique<Settings>(command_line_, uninstall, silent,
+                                             false, install_folder_, false, 1);
   const base::TimeTicks deadline = base::TimeTicks::Now() + kMaxRunTime;
   while (settings->IsStatusPending() && base::TimeTicks::Now() < deadline) {
     base::RunLoop().RunUntilIdle();
@@ -143,9 +144,7 @@ void EngineTest::EnableUac() {
 }
 
 base::win::ScopedHandle EngineTest::CreateFrontEndEvent(
-    const wchar_t* base_name) {
-  const std::wstring name =
-      MakeKernelObjectName(install_folder_, base_name, true);
+    const std::wstring& name) {
   base::win::ScopedHandle event(
       ::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
   EXPECT_TRUE(event.IsValid()) << name;
