@@ -247,16 +247,16 @@ bool HttpTestServer::Control(const std::string& method,
                 sizeof(address)) != 0 ||
       !SendAll(socket.get(), request + body) ||
       !ReceiveAll(socket.get(), &response)) {
-    LOG(ERROR) << "The test server's control port does not answer "
-               << method << " " << target;
+    LOG(ERROR) << "The test server's control port does not answer " << method
+               << " " << target;
     return false;
   }
   const size_t body_start = response.find("\r\n\r\n");
   if (!base::StartsWith(response, "HTTP/1.1 200 ",
                         base::CompareCase::SENSITIVE) ||
       body_start == std::string::npos) {
-    LOG(ERROR) << "The test server refused " << method << " " << target
-               << ": " << response.substr(0, 300);
+    LOG(ERROR) << "The test server refused " << method << " " << target << ": "
+               << response.substr(0, 300);
     return false;
   }
   reply->assign(response, body_start + 4, std::string::npos);
