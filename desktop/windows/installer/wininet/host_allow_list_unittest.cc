@@ -1,6 +1,6 @@
 #include "desktop/windows/installer/wininet/host_allow_list.h"
 
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "gtest/gtest.h"
 
 namespace installer {

@@ -17,7 +17,7 @@
 #include "base/synchronization/waitable_event.h"
 #include "base/threading/simple_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/wininet/download_observer.h"
 #include "desktop/windows/installer/wininet/download_progress_delegate.h"
 #include "desktop/windows/installer/wininet/host_allow_list.h"
