@@ -3,8 +3,11 @@
 #include <memory>
 
 #include "base/bind.h"
+#include "base/json/json_writer.h"
+#include "base/logging.h"
 #include "base/run_loop.h"
 #include "base/threading/thread_task_runner_handle.h"
+#include "base/values.h"
 
 namespace installer {
 namespace test {
@@ -15,6 +18,16 @@ void RefusingUICallbackRunner::RunUICallbackAndPostReply(
     base::OnceCallback<void(int)> reply) {
   ++requests_;
   reply_task_runner->PostTask(FROM_HERE, base::BindOnce(std::move(reply), 0));
+}
+
+std::unique_ptr<BrandingConfig::ScopedOverrideForTesting> OverrideUpdateServer(
+    const std::string& base_url) {
+  std::unique_ptr<base::DictionaryValue> branding =
+      BrandingConfig::GetInstance().DeepCopy();
+  branding->SetString("urls.autoupdate", base_url);
+  std::string json;
+  CHECK(base::JSONWriter::Write(*branding, &json));
+  return std::make_unique<BrandingConfig::ScopedOverrideForTesting>(json);
 }
 
 int RunUntilCalled(base::OnceCallback<void(base::OnceClosure)> start,

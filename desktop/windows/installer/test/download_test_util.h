@@ -3,8 +3,12 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_DOWNLOAD_TEST_UTIL_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_DOWNLOAD_TEST_UTIL_H_
 
+#include <memory>
+#include <string>
+
 #include "base/callback.h"
 #include "base/time/time.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/wininet/ui_callback_runner.h"
 
 namespace installer {
@@ -24,6 +28,11 @@ class RefusingUICallbackRunner : public UICallbackRunner {
  private:
   int requests_ = 0;
 };
+
+// The process's branding with the update server's address ("urls" entry
+// "autoupdate") replaced by |base_url|, while the result lives.
+std::unique_ptr<BrandingConfig::ScopedOverrideForTesting> OverrideUpdateServer(
+    const std::string& base_url);
 
 // Runs the current thread's loop until the closure it hands to |start| has
 // run, at most |limit|; then lets whatever is ready run too, so that a
