@@ -167,6 +167,11 @@ TEST_F(WininetDownloaderTest, ResumesACutBodyIntoAnIdenticalFile) {
       int elapsed = -1;
       EXPECT_TRUE(chunk->GetInteger("chunk_end_time.elapsed", &elapsed));
     }
+    const base::DictionaryValue* first = nullptr;
+    ASSERT_TRUE(chunks->GetDictionary(0, &first));
+    std::string server;
+    EXPECT_TRUE(first->GetString("headers.Server", &server));
+    EXPECT_TRUE(Contains(server, "KelvoTestServer")) << server;
   }
 }
 
