@@ -10,6 +10,7 @@
 #   bench/download_bench.sh [BUILD_DIR]     (default: out/main)
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/bench/bench_lib.sh"
 out="${1:-${KELVO_BUILD_DIR:-$top/out/main}}"
 out=$(mkdir -p "$out" && cd "$out" && pwd)
 size_mb=256
@@ -73,9 +74,6 @@ if ! cmp -s "$work/source.bin" "$work/curl.bin" ||
   echo "a downloaded file differs from the served one" >&2
   exit 1
 fi
-best() {
-  python3 -c "import sys; print(min(float(x) for x in sys.argv[1:]))" "$@"
-}
 echo "curl -o rounds (s):$curl_times"
 echo "WininetDownloader rounds (s):$wininet_times"
 curl_best=$(best $curl_times)
@@ -84,6 +82,6 @@ printf 'file: %d MB over 127.0.0.1\n' "$size_mb"
 printf 'curl -o:           %6.3f s (best of 3)\n' "$curl_best"
 printf 'WininetDownloader: %6.3f s (best of 3, under Wine)\n' "$wininet_best"
 printf 'ratio WininetDownloader / curl: %5.2f (target <= 1.25)\n' \
-  "$(python3 -c "print($wininet_best / $curl_best)")"
+  "$(ratio "$wininet_best" "$curl_best")"
 printf 'downloader peak working set: %d MB (file %d MB)\n' \
   $((wininet_peak / 1024 / 1024)) "$size_mb"

@@ -13,6 +13,7 @@
 # installation is removed again by its own uninstaller.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/bench/bench_lib.sh"
 out="${1:-${KELVO_BUILD_DIR:-$top/out/main}}"
 files=2000
 size=$((200 * 1024 * 1024 / files))
@@ -90,9 +91,6 @@ for round in 1 2 3; do
 done
 installed=$(find "$unix_bench_dir/install" -type f -name '*.pak' | wc -l)
 remove_installation
-best() {
-  python3 -c "import sys; print(min(float(x) for x in sys.argv[1:]))" "$@"
-}
 echo "raw copy rounds (s):$raw"
 echo "silent install rounds (s):$install"
 raw=$(best $raw)
@@ -103,4 +101,4 @@ printf 'raw copy (CopyFileW loop): %6.2f s (best of 3)\n' "$raw"
 printf 'silent install:            %6.2f s (best of 3; %d data files installed)\n' \
   "$install" "$installed"
 printf 'ratio install / raw copy:  %6.2f (target <= 1.50)\n' \
-  "$(python3 -c "print($install / $raw)")"
+  "$(ratio "$install" "$raw")"

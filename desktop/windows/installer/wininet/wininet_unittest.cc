@@ -224,28 +224,31 @@ TEST_F(WininetDownloaderTest, RetriesOverloadedServersAndCountsFailuresInARow) {
 }
 
 TEST_F(WininetDownloaderTest, FailsWhenRetriesRunOutOrTheStatusIsFinal) {
-  ASSERT_TRUE(server_.Script(Path("busy"), R"([{"status": 503}])"));
-  downloader_.set_max_retries(0);
-  EXPECT_EQ(1, Download(Url("busy")));
-  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
-  EXPECT_EQ(2u, server_.GetRequests(Path("busy")).size());
-  EXPECT_EQ("Number of retries exceeded, last error: 503\n",
-            downloader_.GetErrorText());
-
-  ASSERT_TRUE(server_.Script(Path("missing"), R"([{"status": 404}])"));
-  EXPECT_EQ(1, Download(Url("missing")));
-  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
-  EXPECT_EQ(1u, server_.GetRequests(Path("missing")).size());
-  EXPECT_EQ("Request completed with an unexpected HTTP status 404\n",
-            downloader_.GetErrorText());
-
-  // Nobody can enter proxy credentials in a silent run.
-  ASSERT_TRUE(server_.Script(Path("proxy"), R"([{"status": 407}])"));
-  EXPECT_EQ(1, Download(Url("proxy")));
-  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  const struct {
+    const char* name;
+    int max_retries;
+    size_t requests;
+    const char* error;
+  } kCases[] = {
+      // Even no retries allow one.
+      {"503", 0, 2, "Number of retries exceeded, last error: 503\n"},
+      {"404", 600, 1, "Request completed with an unexpected HTTP status 404\n"},
+      // Nobody can enter proxy credentials in a silent run.
+      {"407", 600, 1, "The user cancelled the prompt for proxy credentials\n"},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    ASSERT_TRUE(
+        server_.Script(Path(test_case.name),
+                       std::string(R"([{"status": )") + test_case.name + "}]"));
+    downloader_.set_max_retries(test_case.max_retries);
+    EXPECT_EQ(1, Download(Url(test_case.name)));
+    EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+    EXPECT_EQ(test_case.requests,
+              server_.GetRequests(Path(test_case.name)).size());
+    EXPECT_EQ(test_case.error, downloader_.GetErrorText());
+  }
   EXPECT_EQ(1, ui_runner_.requests());
-  EXPECT_TRUE(Contains(downloader_.GetErrorText(),
-                       "The user cancelled the prompt for proxy credentials"));
 }
 
 TEST_F(WininetDownloaderTest, EndsWithinTheBudgetWhenResumesBringNothing) {
