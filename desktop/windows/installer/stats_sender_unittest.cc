@@ -103,7 +103,15 @@ TEST_F(StatsSenderTest, EndsWhenTheServerStaysBusyOrCannotBeAsked) {
   EXPECT_EQ(1, Send(false, &sent));
   EXPECT_TRUE(sent);
   // The failure that finds the counter above the maximum of 2 ends it.
-  EXPECT_EQ(4u, server_.GetRequests(FeedbackPath()).size());
+  // Each retry posts the whole statistics again, never a range of a reply.
+  std::vector<test_server::RecordedRequest> requests =
+      server_.GetRequests(FeedbackPath());
+  ASSERT_EQ(4u, requests.size());
+  for (const test_server::RecordedRequest& request : requests) {
+    EXPECT_EQ("POST", request.method);
+    EXPECT_FALSE(request.HasHeader("Range"));
+    EXPECT_EQ(requests[0].body, request.body);
+  }
 
   // A start that is refused still ends the caller's wait, at once.
   BrandingConfig::ScopedOverrideForTesting no_server("{}");
