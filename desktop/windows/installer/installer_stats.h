@@ -51,12 +51,15 @@ class InstallerStats {
   std::string GetJson() const;
 
   // Adds the download summaries and the sending time, and posts the whole
-  // tree as JSON to the update server. |completion| runs exactly once
-  // whatever happens: at once when nothing could be sent (false), else
-  // when the upload has ended (true), successful or not. After a download
-  // from the network (|wait_for_network|) failures are retried for longer,
-  // always within kSendTimeLimit.
-  bool Send(base::OnceClosure completion, bool wait_for_network);
+  // tree as JSON to the update server (GetStatsUploadURL of
+  // |command_line|). |completion| runs exactly once whatever happens: at
+  // once when nothing could be sent (false), else when the upload has ended
+  // (true), successful or not. After a download from the network
+  // (|wait_for_network|) failures are retried for longer, always within
+  // kSendTimeLimit.
+  bool Send(const base::CommandLine& command_line,
+            base::OnceClosure completion,
+            bool wait_for_network);
 
  private:
   void RecordInitialStats();

@@ -30,7 +30,9 @@ void RunPending(std::shared_ptr<base::OnceClosure> completion) {
 
 }  // namespace
 
-bool InstallerStats::Send(base::OnceClosure completion, bool wait_for_network) {
+bool InstallerStats::Send(const base::CommandLine& command_line,
+                          base::OnceClosure completion,
+                          bool wait_for_network) {
   root_node_.RecordFetchStats();
   root_node_.RecordTime("stats_sending_time");
   sender_.set_allowed_hosts(AllowedServerHosts());
@@ -53,8 +55,8 @@ bool InstallerStats::Send(base::OnceClosure completion, bool wait_for_network) {
   // A refused start drops what it was given: the completion stays here
   // until it runs.
   auto pending = std::make_shared<base::OnceClosure>(std::move(completion));
-  if (!sender_.Start(GetStatsUploadURL(*base::CommandLine::ForCurrentProcess()),
-                     json, base::BindOnce(&RunPending, pending),
+  if (!sender_.Start(GetStatsUploadURL(command_line), json,
+                     base::BindOnce(&RunPending, pending),
                      std::make_unique<ResponseWriter>(),
                      std::make_unique<NullDownloadObserver>())) {
     RunPending(pending);

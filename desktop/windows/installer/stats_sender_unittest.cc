@@ -6,13 +6,13 @@
 #include <string>
 
 #include "base/bind.h"
+#include "base/command_line.h"
 #include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
 #include "base/values.h"
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/test/download_test_util.h"
-#include "desktop/windows/installer/test/scoped_process_command_line.h"
 #include "gtest/gtest.h"
 #include "testing/servers/http_test_server.h"
 
@@ -35,7 +35,9 @@ class StatsSenderTest : public testing::Test {
     return test::RunUntilCalled(base::BindOnce(
         [](InstallerStats* stats, bool wait_for_network, bool* sent,
            base::OnceClosure completion) {
-          *sent = stats->Send(std::move(completion), wait_for_network);
+          *sent =
+              stats->Send(base::CommandLine(base::FilePath(L"installer.exe")),
+                          std::move(completion), wait_for_network);
         },
         &stats_, wait_for_network, sent));
   }
@@ -43,7 +45,6 @@ class StatsSenderTest : public testing::Test {
   base::MessageLoop loop_;
   WininetDownloader::ScopedRetryDelayForTesting fast_retries_{
       base::TimeDelta::FromMilliseconds(20)};
-  test::ScopedProcessCommandLine command_line_{L""};
   test_server::HttpTestServer server_;
   std::string prefix_;
   std::unique_ptr<BrandingConfig::ScopedOverrideForTesting> branding_;

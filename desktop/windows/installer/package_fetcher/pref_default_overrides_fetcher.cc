@@ -27,8 +27,10 @@ constexpr wchar_t kLocalServerURL[] = L"http://localhost:3001/";
 
 PrefDefaultOverridesFetcher::PrefDefaultOverridesFetcher(
     const base::FilePath& folder,
-    UICallbackRunner* ui_callback_runner)
+    UICallbackRunner* ui_callback_runner,
+    const base::CommandLine& command_line)
     : target_path_(folder.Append(kFileName)),
+      url_(GetPrefDefaultOverridesURL(command_line)),
       downloader_(ui_callback_runner, nullptr) {}
 
 PrefDefaultOverridesFetcher::~PrefDefaultOverridesFetcher() = default;
@@ -49,12 +51,11 @@ void PrefDefaultOverridesFetcher::Fetch(const std::string& tracking_data,
   auto writer = std::make_unique<FileResponseWriter>();
   writer->Open(target_path_);
   completion_ = std::move(completion);
-  if (!downloader_.Start(
-          GetPrefDefaultOverridesURL(*base::CommandLine::ForCurrentProcess()),
-          tracking_data,
-          base::BindOnce(&PrefDefaultOverridesFetcher::OnFetched,
-                         base::Unretained(this)),
-          std::move(writer), std::make_unique<NullDownloadObserver>())) {
+  if (!downloader_.Start(url_, tracking_data,
+                         base::BindOnce(&PrefDefaultOverridesFetcher::OnFetched,
+                                        base::Unretained(this)),
+                         std::move(writer),
+                         std::make_unique<NullDownloadObserver>())) {
     LOG(ERROR) << "Failed sending request for default prefs overrides";
     base::DeleteFile(target_path_, false);
     std::move(completion_).Run();

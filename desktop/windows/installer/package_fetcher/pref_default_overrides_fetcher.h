@@ -32,9 +32,11 @@ class PrefDefaultOverridesFetcher {
       base::TimeDelta::FromSeconds(30);
 
   // |ui_callback_runner| (required) asks for proxy credentials; it must
-  // outlive the fetcher.
+  // outlive the fetcher. The server's address comes from |command_line|
+  // (GetPrefDefaultOverridesURL).
   PrefDefaultOverridesFetcher(const base::FilePath& folder,
-                              UICallbackRunner* ui_callback_runner);
+                              UICallbackRunner* ui_callback_runner,
+                              const base::CommandLine& command_line);
   PrefDefaultOverridesFetcher(const PrefDefaultOverridesFetcher&) = delete;
   PrefDefaultOverridesFetcher& operator=(const PrefDefaultOverridesFetcher&) =
       delete;
@@ -50,6 +52,7 @@ class PrefDefaultOverridesFetcher {
   void OnFetched();
 
   const base::FilePath target_path_;
+  const std::wstring url_;
   WininetDownloader downloader_;
   base::OnceClosure completion_;
 };

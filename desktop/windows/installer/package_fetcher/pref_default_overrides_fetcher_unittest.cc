@@ -5,36 +5,17 @@
 
 #include "base/bind.h"
 #include "base/command_line.h"
-#include "base/features/command_line_feature_reader.h"
-#include "base/features/feature_registry.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/message_loop/message_loop.h"
-#include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/test/download_test_util.h"
-#include "desktop/windows/installer/test/scoped_process_command_line.h"
+#include "desktop/windows/installer/test/scoped_feature_state.h"
 #include "gtest/gtest.h"
 #include "testing/servers/http_test_server.h"
 
 namespace installer {
 namespace {
-
-void SetOverridesFeature(bool enabled) {
-  static const bool registered = [] {
-    FeatureRegistry::GetInstance()->RegisterFeature(
-        kInstallerPrefDefaultOverridesSupport, false, true);
-    return true;
-  }();
-  DCHECK(registered);
-  const base::CommandLine line =
-      base::CommandLine::FromString(base::ASCIIToWide(
-          "installer.exe --" +
-          GetFeatureSwitchName(kInstallerPrefDefaultOverridesSupport) +
-          (enabled ? "=on" : "=off")));
-  CommandLineFeatureReader reader(&line);
-  FeatureRegistry::GetInstance()->Initialize(&reader);
-}
 
 class PrefDefaultOverridesFetcherTest : public testing::Test {
  protected:
@@ -42,11 +23,12 @@ class PrefDefaultOverridesFetcherTest : public testing::Test {
     ASSERT_TRUE(server_.Connect());
     ASSERT_TRUE(folder_.CreateUniqueTempDir());
     path_ = server_.NewPathPrefix() + "/prefs";
-    SetOverridesFeature(true);
-    fetcher_ = std::make_unique<PrefDefaultOverridesFetcher>(folder_.GetPath(),
-                                                             &ui_runner_);
+    fetcher_ = std::make_unique<PrefDefaultOverridesFetcher>(
+        folder_.GetPath(), &ui_runner_,
+        base::CommandLine::FromString(
+            L"installer.exe --local-pref-default-overrides-server=" +
+            server_.GetWideURL("127.0.0.1", path_ + "?from=test")));
   }
-  void TearDown() override { SetOverridesFeature(false); }
 
   base::FilePath Target() {
     return folder_.GetPath().Append(L"pref_default_overrides");
@@ -54,15 +36,14 @@ class PrefDefaultOverridesFetcherTest : public testing::Test {
 
   // Fetches from the test server; how often the completion ran.
   int Fetch(const std::string& tracking_data) {
-    test::ScopedProcessCommandLine command_line(
-        L"--local-pref-default-overrides-server=" +
-        server_.GetWideURL("127.0.0.1", path_ + "?from=test"));
     return test::RunUntilCalled(
         base::BindOnce(&PrefDefaultOverridesFetcher::Fetch,
                        base::Unretained(fetcher_.get()), tracking_data));
   }
 
   base::MessageLoop loop_;
+  test::ScopedFeatureState feature_{kInstallerPrefDefaultOverridesSupport,
+                                    true};
   WininetDownloader::ScopedRetryDelayForTesting fast_retries_{
       base::TimeDelta::FromMilliseconds(20)};
   test_server::HttpTestServer server_;
@@ -111,7 +92,7 @@ TEST_F(PrefDefaultOverridesFetcherTest, LeavesNoFileWhenTheFetchFails) {
 }
 
 TEST_F(PrefDefaultOverridesFetcherTest, FeatureOffCompletesAtOnce) {
-  SetOverridesFeature(false);
+  test::ScopedFeatureState off(kInstallerPrefDefaultOverridesSupport, false);
   bool completed = false;
   fetcher_->Fetch("data",
                   base::BindOnce([](bool* done) { *done = true; }, &completed));

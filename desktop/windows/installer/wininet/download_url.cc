@@ -51,46 +51,23 @@ std::wstring Origin(const std::wstring& url) {
 
 }  // namespace
 
-bool DownloadUrl::SameServer(const DownloadUrl& other) const {
-  return scheme == other.scheme && port == other.port &&
-         base::EqualsCaseInsensitiveASCII(host, other.host);
-}
-
-bool ParseDownloadUrl(const std::wstring& url, DownloadUrl* parsed) {
+bool ParseDownloadUrl(const std::wstring& url, upload::HttpURL* parsed) {
+  // The cracker would read up to the first NUL and take what comes before
+  // for the whole address.
   if (url.empty() || url.find(L'\0') != std::wstring::npos)
     return false;
-  // Lengths of 1 with null buffers ask for pointers into |url|: nothing is
-  // copied into fixed buffers and nothing is decoded (flags 0).
-  URL_COMPONENTSW components = {};
-  components.dwStructSize = sizeof(components);
-  components.dwSchemeLength = 1;
-  components.dwHostNameLength = 1;
-  components.dwUrlPathLength = 1;
-  components.dwExtraInfoLength = 1;
-  if (!::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0,
-                           &components)) {
+  upload::HttpURL result;
+  if (!upload::CrackHttpURL(url, &result) || !IsValidHostName(result.host) ||
+      result.path.size() > kMaxPathLength) {
     return false;
   }
-  if (components.nScheme != INTERNET_SCHEME_HTTP &&
-      components.nScheme != INTERNET_SCHEME_HTTPS) {
-    return false;
-  }
-  DownloadUrl result;
-  result.scheme = components.nScheme;
-  result.port = components.nPort;
-  if (components.lpszHostName)
-    result.host.assign(components.lpszHostName, components.dwHostNameLength);
-  if (components.lpszUrlPath)
-    result.path.assign(components.lpszUrlPath, components.dwUrlPathLength);
-  if (components.lpszExtraInfo) {
-    result.path.append(components.lpszExtraInfo, components.dwExtraInfoLength);
-  }
-  if (result.path.empty() || result.path[0] != L'/')
-    result.path.insert(0, L"/");
-  if (!IsValidHostName(result.host) || result.path.size() > kMaxPathLength)
-    return false;
   *parsed = result;
   return true;
+}
+
+bool IsSameServer(const upload::HttpURL& a, const upload::HttpURL& b) {
+  return a.secure == b.secure && a.port == b.port &&
+         base::EqualsCaseInsensitiveASCII(a.host, b.host);
 }
 
 std::wstring ResolveRedirectUrl(const std::wstring& base,

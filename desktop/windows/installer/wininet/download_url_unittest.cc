@@ -6,18 +6,22 @@ namespace installer {
 namespace {
 
 TEST(DownloadUrlTest, SplitsWithoutDecoding) {
-  DownloadUrl url;
+  upload::HttpURL url;
   ASSERT_TRUE(ParseDownloadUrl(
       L"https://dl.kelvo.example/p%2Fq/file.exe?sig=a%2Bb%3D&x=%26", &url));
-  EXPECT_EQ(INTERNET_SCHEME_HTTPS, url.scheme);
+  EXPECT_TRUE(url.secure);
   EXPECT_EQ(L"dl.kelvo.example", url.host);
   EXPECT_EQ(443, url.port);
   EXPECT_EQ(L"/p%2Fq/file.exe?sig=a%2Bb%3D&x=%26", url.path);
 
-  ASSERT_TRUE(ParseDownloadUrl(L"http://127.0.0.1:3000", &url));
-  EXPECT_EQ(3000, url.port);
-  EXPECT_EQ(L"/", url.path);
-  EXPECT_FALSE(url.SameServer(DownloadUrl()));
+  upload::HttpURL local;
+  ASSERT_TRUE(ParseDownloadUrl(L"http://LocalHost:3000", &local));
+  EXPECT_EQ(3000, local.port);
+  EXPECT_EQ(L"/", local.path);
+  upload::HttpURL other_path;
+  ASSERT_TRUE(ParseDownloadUrl(L"http://localhost:3000/other", &other_path));
+  EXPECT_TRUE(IsSameServer(local, other_path));
+  EXPECT_FALSE(IsSameServer(local, url));
 
   for (const wchar_t* refused :
        {L"", L"file:///C:/x", L"ftp://kelvo.example/", L"http:///path",
@@ -28,6 +32,9 @@ TEST(DownloadUrlTest, SplitsWithoutDecoding) {
       ParseDownloadUrl(L"http://" + std::wstring(256, L'a') + L"/", &url));
   EXPECT_FALSE(ParseDownloadUrl(
       L"http://kelvo.example/" + std::wstring(4096, L'a'), &url));
+  // Whatever follows a NUL would be lost.
+  EXPECT_FALSE(
+      ParseDownloadUrl(std::wstring(L"http://a.example\0.evil/", 24), &url));
 }
 
 TEST(DownloadUrlTest, ResolvesRedirectLocations) {

@@ -20,6 +20,7 @@
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/wininet/download_observer.h"
 #include "desktop/windows/installer/wininet/download_progress_delegate.h"
+#include "desktop/windows/installer/wininet/download_url.h"
 #include "desktop/windows/installer/wininet/host_allow_list.h"
 #include "desktop/windows/installer/wininet/ui_callback_runner.h"
 #include "desktop/windows/installer/wininet/wininet_response_writer.h"
@@ -240,7 +241,7 @@ bool WininetDownloader::Start(const std::wstring& url,
   redirect_count_ = 0;
   retry_count_ = 0;
 
-  DownloadUrl parsed;
+  upload::HttpURL parsed;
   if (!ParseDownloadUrl(url, &parsed)) {
     SetError("Could not parse URL " + base::WideToUTF8(url));
     return false;
@@ -343,8 +344,8 @@ void CALLBACK WininetDownloader::InternetStatusCallback(HINTERNET handle,
   }
 }
 
-bool WininetDownloader::Connect(const DownloadUrl& url) {
-  if (connection_ && connected_url_.SameServer(url))
+bool WininetDownloader::Connect(const upload::HttpURL& url) {
+  if (connection_ && IsSameServer(connected_url_, url))
     return true;
   HandleContext* context = new HandleContext(session_, 0);
   session_->HandleOpened();
@@ -367,7 +368,7 @@ bool WininetDownloader::Connect(const DownloadUrl& url) {
   return true;
 }
 
-bool WininetDownloader::OpenRequest(const DownloadUrl& url,
+bool WininetDownloader::OpenRequest(const upload::HttpURL& url,
                                     const std::wstring& headers) {
   VLOG(1) << "Opening internet request";
   CloseRequest();
@@ -378,12 +379,13 @@ bool WininetDownloader::OpenRequest(const DownloadUrl& url,
   // the body goes to the writer only, never into WinINet's cache.
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                 INTERNET_FLAG_NO_AUTO_REDIRECT;
-  if (url.scheme == INTERNET_SCHEME_HTTPS)
+  if (url.secure)
     flags |= INTERNET_FLAG_SECURE;
   const std::string error_context = base::StringPrintf(
       "%s:%d%s, scheme %d, payload empty %d",
       base::WideToUTF8(url.host).c_str(), url.port,
-      base::WideToUTF8(url.path).c_str(), url.scheme, post_ ? 0 : 1);
+      base::WideToUTF8(url.path).c_str(),
+      url.secure ? INTERNET_SCHEME_HTTPS : INTERNET_SCHEME_HTTP, post_ ? 0 : 1);
   session_->HandleOpened();
   HINTERNET request = ::HttpOpenRequestW(
       connection_, post_ ? L"POST" : L"GET", url.path.c_str(), L"HTTP/1.1",
@@ -564,7 +566,7 @@ void WininetDownloader::FollowRedirect(int status) {
     OnFailed();
     return;
   }
-  DownloadUrl parsed;
+  upload::HttpURL parsed;
   if (!ParseDownloadUrl(target, &parsed)) {
     SetError("Redirect URL failed to parse " + base::WideToUTF8(target));
     OnFailed();
@@ -699,7 +701,7 @@ void WininetDownloader::Resume() {
   } else {
     headers = L"Range: bytes=" + base::Int64ToString16(bytes_received_) + L"-";
   }
-  DownloadUrl parsed;
+  upload::HttpURL parsed;
   if (!ParseDownloadUrl(url_, &parsed)) {
     SetError("Cannot parse URL on resume " + base::WideToUTF8(url_));
     OnFailed();

@@ -40,7 +40,7 @@
 #include "base/synchronization/lock.h"
 #include "base/time/time.h"
 #include "base/timer/timer.h"
-#include "desktop/windows/installer/wininet/download_url.h"
+#include "components/upload/http_url.h"
 
 namespace installer {
 
@@ -144,10 +144,10 @@ class WininetDownloader {
 
   // Connects to |url|'s server unless the open connection already goes
   // there.
-  bool Connect(const DownloadUrl& url);
+  bool Connect(const upload::HttpURL& url);
   // Opens and sends the request for |url| with |headers|; false (with an
   // error text) when it could not be sent.
-  bool OpenRequest(const DownloadUrl& url, const std::wstring& headers);
+  bool OpenRequest(const upload::HttpURL& url, const std::wstring& headers);
   void CloseRequest();
 
   // Posted by the status callback.
@@ -205,7 +205,7 @@ class WininetDownloader {
   // (after redirects).
   std::wstring url_;
   std::wstring request_url_;
-  DownloadUrl connected_url_;
+  upload::HttpURL connected_url_;
   // False once a redirect has turned a POST into a GET.
   bool post_ = false;
   int redirect_count_ = 0;
