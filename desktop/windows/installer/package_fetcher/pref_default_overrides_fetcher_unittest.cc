@@ -83,12 +83,6 @@ TEST_F(PrefDefaultOverridesFetcherTest, LeavesNoFileWhenTheFetchFails) {
   ASSERT_TRUE(server_.Script(path_, R"([{"status": 404}])"));
   EXPECT_EQ(1, Fetch("data"));
   EXPECT_FALSE(base::PathExists(Target()));
-
-  // A reply cut short and then refused is no better than none.
-  ASSERT_TRUE(server_.Script(
-      path_, R"([{"body": "{\"a\": 1}", "content_length": 100}])"));
-  EXPECT_EQ(1, Fetch(std::string()));
-  EXPECT_FALSE(base::PathExists(Target()));
 }
 
 TEST_F(PrefDefaultOverridesFetcherTest, FeatureOffCompletesAtOnce) {
