@@ -381,15 +381,6 @@ TEST_F(WininetDownloaderTest, WriterFailuresEndTheDownload) {
                        "Could not store the downloaded data"));
 }
 
-TEST_F(WininetDownloaderTest, ChunkedBodiesArriveWhole) {
-  ASSERT_TRUE(server_.Script(Path("chunked"),
-                             R"([{"pattern_size": 70000, "chunked": true,
-                            "chunk_size": 1000}])"));
-  EXPECT_EQ(1, Download(Url("chunked")));
-  EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state());
-  EXPECT_TRUE(body_ == test_server::PatternBody(70000));
-}
-
 TEST_F(WininetDownloaderTest, TimeLimitEndsADownloadThatHangs) {
   ASSERT_TRUE(server_.Script(Path("slow"), R"([{"delay": 2, "body": "x"}])"));
   downloader_.set_time_limit(base::TimeDelta::FromMilliseconds(300));
