@@ -3,11 +3,11 @@
 // one JSON dictionary that the front end sends to the update server at the
 // end. Writers on any thread go through InstallerStatsNode handles.
 //
-//   InstallerStats stats;
+//   InstallerStats stats(ui_callback_runner);
 //   stats.root().SetString("ui.page_sequence", "welcome,options");
 //   InstallerStatsNode fetch = stats.root().AppendListEntry("fetches");
 //   fetch.IncrementInteger("retries");              // on the fetcher's thread
-//   std::string json = stats.GetJson();
+//   stats.Send(command_line, run_loop.QuitClosure(), false);
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_STATS_H_
 #define DESKTOP_WINDOWS_INSTALLER_INSTALLER_STATS_H_
