@@ -37,6 +37,7 @@
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/silent_installer_controller.h"
+#include "desktop/windows/installer/ui/installer_ui_controller.h"
 #include "desktop/windows/installer/usage.h"
 #include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -457,7 +458,9 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
   ApplyTrackingDataOptions();
   if (!flags_.silent) {
     LOG(INFO) << "Running UI controller";
-    return RoleNotAvailable("interactive front end");
+    InstallerUIController controller;
+    return controller.RunUI(settings_.get(), payload_reader_.get(),
+                            download_folder_, flags_.run_immediately);
   }
   LOG(INFO) << "Running silent controller";
   SilentInstallerController controller;
