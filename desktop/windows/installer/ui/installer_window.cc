@@ -208,6 +208,13 @@ std::wstring GetUserNameForDisplay() {
   return name;
 }
 
+// GDI+ stays up until the process ends: shutting it down and starting it
+// again for every window costs seconds under some systems.
+void StartGdiplus() {
+  static GdiplusSession* session = new GdiplusSession();
+  DCHECK(session);
+}
+
 HMODULE LoadRichEditLibrary() {
   static HMODULE module = [] {
     HMODULE library = ::LoadLibraryW(L"Msftedit.dll");
@@ -400,6 +407,7 @@ void InstallerWindow::CreateFonts() {
 
 void InstallerWindow::InitMainDialog() {
   main_layout_.Capture(main_dialog_);
+  StartGdiplus();
   logo_ = ResourceImage::Load(L"PNG", IDR_LOGO_IMAGE);
   error_badge_ = ResourceImage::Load(L"PNG", IDR_ERROR_BADGE_IMAGE);
   background_ = ResourceImage::Load(L"JPG", IDR_BACKGROUND_IMAGE);
@@ -875,10 +883,13 @@ void InstallerWindow::FillLanguageList() {
   ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
   LRESULT selection = CB_ERR;
   for (size_t i = 0; i < languages_.size(); ++i) {
+    // A code without a language id of its own would show, and select,
+    // whatever table Windows picks for the neutral language.
     const std::wstring name =
-        languages_[i].empty() ? std::wstring()
-                              : l10n::GetLocalizedStringForLanguage(
-                                    languages_[i], IDS_LANGUAGE_NAME);
+        l10n::LanguageToLCID(languages_[i]) == 0
+            ? std::wstring()
+            : l10n::GetLocalizedStringForLanguage(languages_[i],
+                                                  IDS_LANGUAGE_NAME);
     const LRESULT item =
         name.empty() ? CB_ERR
                      : ::SendMessageW(list, CB_ADDSTRING, 0,

@@ -196,7 +196,6 @@ class InstallerWindow : public SettingsObserver {
   Fonts fonts_;
   const std::vector<std::wstring> languages_;
   base::ObserverList<InstallerWindowDelegate> delegates_;
-  GdiplusSession gdiplus_;
   ResourceImage logo_;
   ResourceImage error_badge_;
   ResourceImage background_;
