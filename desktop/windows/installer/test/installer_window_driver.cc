@@ -124,8 +124,10 @@ std::string GetPageValue(InstallerStats* stats,
   return text;
 }
 
-MessageBoxAnswerer::MessageBoxAnswerer(HWND owner, int button)
-    : thread_(&MessageBoxAnswerer::Run, this, owner, button) {}
+MessageBoxAnswerer::MessageBoxAnswerer(HWND owner,
+                                       int button,
+                                       base::TimeDelta delay)
+    : thread_(&MessageBoxAnswerer::Run, this, owner, button, delay) {}
 
 MessageBoxAnswerer::~MessageBoxAnswerer() {
   stop_ = true;
@@ -139,7 +141,10 @@ bool MessageBoxAnswerer::Wait(base::TimeDelta limit) {
   return answered_;
 }
 
-void MessageBoxAnswerer::Run(HWND owner, int button) {
+void MessageBoxAnswerer::Run(HWND owner, int button, base::TimeDelta delay) {
+  const base::TimeTicks start = base::TimeTicks::Now() + delay;
+  while (!stop_ && base::TimeTicks::Now() < start)
+    ::Sleep(10);
   while (!stop_) {
     BoxSearch search = {owner, nullptr};
     ::EnumWindows(&FindOwnedBox, reinterpret_cast<LPARAM>(&search));

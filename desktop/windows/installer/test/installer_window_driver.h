@@ -41,10 +41,13 @@ std::string GetPageValue(InstallerStats* stats,
                          const std::string& key);
 
 // Answers the next message box that |owner| shows, from another thread:
-// records the texts of its Yes, No and OK buttons and clicks |button|.
+// records the texts of its Yes, No and OK buttons and clicks |button|, at
+// the earliest |delay| after it was made.
 class MessageBoxAnswerer {
  public:
-  MessageBoxAnswerer(HWND owner, int button);
+  MessageBoxAnswerer(HWND owner,
+                     int button,
+                     base::TimeDelta delay = base::TimeDelta());
   MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
   MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
   // Gives up looking and joins.
@@ -57,7 +60,7 @@ class MessageBoxAnswerer {
   const std::wstring& text() const { return text_; }
 
  private:
-  void Run(HWND owner, int button);
+  void Run(HWND owner, int button, base::TimeDelta delay);
 
   std::atomic<bool> stop_{false};
   std::atomic<bool> answered_{false};

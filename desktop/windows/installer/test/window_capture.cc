@@ -18,11 +18,11 @@ namespace test {
 namespace {
 
 // The PNG encoder of GDI+.
-constexpr CLSID kPngEncoder = {0x557cf406,
-                               0x1a04,
-                               0x11d3,
-                               {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3,
-                                0x2e}};
+constexpr CLSID kPngEncoder = {
+    0x557cf406,
+    0x1a04,
+    0x11d3,
+    {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
 
 }  // namespace
 
@@ -30,8 +30,7 @@ void PumpUntilIdle(HWND window) {
   for (int round = 0; round < 3; ++round) {
     base::RunLoop().RunUntilIdle();
     if (window)
-      ::RedrawWindow(window, nullptr, nullptr,
-                     RDW_UPDATENOW | RDW_ALLCHILDREN);
+      ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   }
 }
 
@@ -55,9 +54,9 @@ bool SaveWindowAsPng(HWND window, const base::FilePath& path) {
   bool saved = false;
   if (Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr,
                                                        &image) == Gdiplus::Ok) {
-    saved = Gdiplus::DllExports::GdipSaveImageToFile(
-                image, path.value().c_str(), &kPngEncoder, nullptr) ==
-            Gdiplus::Ok;
+    saved =
+        Gdiplus::DllExports::GdipSaveImageToFile(
+            image, path.value().c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
     Gdiplus::DllExports::GdipDisposeImage(image);
   }
   ::DeleteObject(bitmap);

@@ -49,8 +49,8 @@ class ScreenshotTaker {
 
   void Shoot(HWND window, const std::wstring& language, const char* page) {
     test::PumpUntilIdle(window);
-    const base::FilePath path = folder_.Append(
-        language + L"_" + base::UTF8ToWide(page) + L".png");
+    const base::FilePath path =
+        folder_.Append(language + L"_" + base::UTF8ToWide(page) + L".png");
     if (test::SaveWindowAsPng(window, path))
       LOG(INFO) << "Saved " << path;
     else
@@ -65,8 +65,8 @@ class ScreenshotTaker {
 std::unique_ptr<Settings> MakeSettings(bool uninstall,
                                        const base::FilePath& folder,
                                        const std::wstring& language) {
-  auto settings = std::make_unique<Settings>(uninstall, false, false, folder,
-                                             false, 1);
+  auto settings =
+      std::make_unique<Settings>(uninstall, false, false, folder, false, 1);
   settings->SetLanguage(language);
   while (settings->IsStatusPending())
     test::PumpUntilIdle(nullptr);

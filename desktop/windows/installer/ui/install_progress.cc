@@ -6,8 +6,8 @@ namespace installer {
 
 namespace {
 
-constexpr int kPhaseWeights[InstallProgress::kPhaseCount] = {1,   1000, 200,
-                                                             1,   1,    100};
+constexpr int kPhaseWeights[InstallProgress::kPhaseCount] = {1, 1000, 200,
+                                                             1, 1,    100};
 
 }  // namespace
 

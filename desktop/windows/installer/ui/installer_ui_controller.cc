@@ -82,11 +82,11 @@ bool InstallerUIController::RunUI(Settings* settings,
     if (!base::PathService::Get(base::DIR_EXE, &package_folder_))
       LOG(ERROR) << "Cannot find the folder of the installer executable";
   }
-  runner_ = std::make_unique<InstallerRunner>(package_folder_,
-                                              base::FilePath());
+  runner_ =
+      std::make_unique<InstallerRunner>(package_folder_, base::FilePath());
   base::ThreadTaskRunnerHandle::Get()->PostTask(
-      FROM_HERE, base::BindOnce(&InstallerUIController::Init,
-                                weak_factory_.GetWeakPtr()));
+      FROM_HERE,
+      base::BindOnce(&InstallerUIController::Init, weak_factory_.GetWeakPtr()));
   run_loop_.Run();
   LOG(INFO) << "Controller exiting";
   return success_;
@@ -182,10 +182,9 @@ void InstallerUIController::OnAccept() {
   settings_->WriteStats(std::string(), stats_.root());
   if (base::win::GetVersion() < base::win::VERSION_WIN7) {
     window_->ShowError(
-        l10n::GetLocalizedStringF(
-            IDS_ERROR_INCOMPATIBLE_OS,
-            WithoutAccelerator(
-                l10n::GetLocalizedString(IDS_GET_FULL_INSTALLER))),
+        l10n::GetLocalizedStringF(IDS_ERROR_INCOMPATIBLE_OS,
+                                  WithoutAccelerator(l10n::GetLocalizedString(
+                                      IDS_GET_FULL_INSTALLER))),
         true,
         "This version of Kelvo doesn't support windows versions prior to "
         "Windows 7");
@@ -381,8 +380,8 @@ void InstallerUIController::OnInstallerTerminated(bool succeeded) {
     const char* text = uninstall ? "Unreported uninstaller error."
                                  : "Unreported installer error.";
     LOG(ERROR) << text;
-    OnError(uninstall ? IDS_ERROR_UNINSTALL : IDS_ERROR_INSTALL,
-            std::wstring(), text);
+    OnError(uninstall ? IDS_ERROR_UNINSTALL : IDS_ERROR_INSTALL, std::wstring(),
+            text);
   }
   base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
       FROM_HERE,

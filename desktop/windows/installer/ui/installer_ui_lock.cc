@@ -26,9 +26,8 @@ InstallerUILock::~InstallerUILock() = default;
 
 DWORD InstallerUILock::Acquire(const base::FilePath& download_folder) {
   LOG(INFO) << "Getting installer UI mutex";
-  const std::wstring name = L"Local\\" +
-                            base::UTF8ToWide(GetProductName()) +
-                            L"/Installer/UI_lock";
+  const std::wstring name =
+      L"Local\\" + base::UTF8ToWide(GetProductName()) + L"/Installer/UI_lock";
   base::win::ScopedHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
   if (!mutex.IsValid()) {
     PLOG(WARNING) << "Failed to create installer UI mutex.";
@@ -42,15 +41,16 @@ DWORD InstallerUILock::Acquire(const base::FilePath& download_folder) {
     LOG(WARNING) << "Timed out waiting for the installer UI mutex";
     return 0;
   }
-  const DWORD owner = CreateOrReadLockFile(download_folder.Append(kLockFileName));
+  const DWORD owner =
+      CreateOrReadLockFile(download_folder.Append(kLockFileName));
   ::ReleaseMutex(mutex.Get());
   return owner;
 }
 
 DWORD InstallerUILock::CreateOrReadLockFile(const base::FilePath& path) {
-  file_.Set(::CreateFileW(path.value().c_str(), GENERIC_WRITE,
-                          FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                          FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  file_.Set(::CreateFileW(path.value().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                          nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
+                          nullptr));
   if (file_.IsValid()) {
     DWORD thread_id = ::GetCurrentThreadId();
     DWORD written = 0;
@@ -63,10 +63,10 @@ DWORD InstallerUILock::CreateOrReadLockFile(const base::FilePath& path) {
     return thread_id;
   }
   VLOG(1) << "Didn't obtain installer UI lock";
-  base::win::ScopedHandle existing(::CreateFileW(
-      path.value().c_str(), GENERIC_READ,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, 0, nullptr));
+  base::win::ScopedHandle existing(
+      ::CreateFileW(path.value().c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr));
   DWORD thread_id = 0;
   DWORD read = 0;
   if (!existing.IsValid() ||

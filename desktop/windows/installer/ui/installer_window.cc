@@ -43,13 +43,26 @@ struct PageRow {
 
 // The controls that pages show and hide; any other control stays as it is.
 const int kPageControls[] = {
-    IDC_BANNER,           IDC_OPTIONS_BUTTON,        IDC_CANCEL_BUTTON,
-    IDC_ACCEPT_BUTTON,    IDC_FULL_INSTALLER_BUTTON, IDC_TRY_AGAIN_BUTTON,
-    IDC_UNINSTALL_BUTTON, IDC_HEADLINE,              IDC_TERMS_LINE,
-    IDC_PROGRESS_HEADING, IDC_ERROR_HEADING,         IDC_STATUS_TEXT,
-    IDC_TERMS_TEXT,       IDC_BACK_BUTTON,           IDC_MAIN_PATH_COMBO,
-    IDC_MAIN_BROWSE_BUTTON, IDC_PROGRESS_BAR,        IDC_RED_NOTE,
-    IDC_UNINSTALL_QUESTION, IDC_DELETE_PROFILE_CHECK,
+    IDC_BANNER,
+    IDC_OPTIONS_BUTTON,
+    IDC_CANCEL_BUTTON,
+    IDC_ACCEPT_BUTTON,
+    IDC_FULL_INSTALLER_BUTTON,
+    IDC_TRY_AGAIN_BUTTON,
+    IDC_UNINSTALL_BUTTON,
+    IDC_HEADLINE,
+    IDC_TERMS_LINE,
+    IDC_PROGRESS_HEADING,
+    IDC_ERROR_HEADING,
+    IDC_STATUS_TEXT,
+    IDC_TERMS_TEXT,
+    IDC_BACK_BUTTON,
+    IDC_MAIN_PATH_COMBO,
+    IDC_MAIN_BROWSE_BUTTON,
+    IDC_PROGRESS_BAR,
+    IDC_RED_NOTE,
+    IDC_UNINSTALL_QUESTION,
+    IDC_DELETE_PROFILE_CHECK,
     IDC_UNINSTALL_ERROR_HEADING,
 };
 
@@ -229,18 +242,17 @@ HMODULE LoadRichEditLibrary() {
 
 // static
 const char* InstallerWindow::GetPageName(int page) {
-  static const char* const kNames[] = {"WELCOME",  "UNINSTALL", "TOS",
-                                       "OPTIONS",  "PROGRESS",  "ERROR"};
+  static const char* const kNames[] = {"WELCOME", "UNINSTALL", "TOS",
+                                       "OPTIONS", "PROGRESS",  "ERROR"};
   if (page < 0 || page >= static_cast<int>(std::size(kNames)))
     return "invalid";
   return kNames[page];
 }
 
 // static
-std::unique_ptr<InstallerWindow> InstallerWindow::Init(
-    Settings* settings,
-    InstallerStatsNode stats,
-    bool run_immediately) {
+std::unique_ptr<InstallerWindow> InstallerWindow::Init(Settings* settings,
+                                                       InstallerStatsNode stats,
+                                                       bool run_immediately) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls)};
   controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
                    ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
@@ -397,8 +409,8 @@ LRESULT CALLBACK InstallerWindow::NoCaretProc(HWND control,
 void InstallerWindow::CreateFonts() {
   fonts_.normal =
       MakeFont(8, 378, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
-  fonts_.bold =
-      MakeFont(8, FW_BOLD, ANTIALIASED_QUALITY, VARIABLE_PITCH, L"MS Shell Dlg");
+  fonts_.bold = MakeFont(8, FW_BOLD, ANTIALIASED_QUALITY, VARIABLE_PITCH,
+                         L"MS Shell Dlg");
   fonts_.heading =
       MakeFont(14, 500, ANTIALIASED_QUALITY, VARIABLE_PITCH, L"MS Shell Dlg 2");
   fonts_.headline =
@@ -532,9 +544,9 @@ INT_PTR InstallerWindow::OnMainMessage(UINT message,
     case WM_CTLCOLORBTN:
       return reinterpret_cast<INT_PTR>(white_brush_.get());
     case WM_CTLCOLORSTATIC:
-      return reinterpret_cast<INT_PTR>(OnControlColor(
-          main_dialog_, reinterpret_cast<HDC>(wparam),
-          reinterpret_cast<HWND>(lparam)));
+      return reinterpret_cast<INT_PTR>(
+          OnControlColor(main_dialog_, reinterpret_cast<HDC>(wparam),
+                         reinterpret_cast<HWND>(lparam)));
     default:
       return FALSE;
   }
@@ -550,9 +562,9 @@ INT_PTR InstallerWindow::OnOptionsMessage(UINT message,
     case WM_CTLCOLORDLG:
       return reinterpret_cast<INT_PTR>(white_brush_.get());
     case WM_CTLCOLORSTATIC:
-      return reinterpret_cast<INT_PTR>(OnControlColor(
-          options_dialog_, reinterpret_cast<HDC>(wparam),
-          reinterpret_cast<HWND>(lparam)));
+      return reinterpret_cast<INT_PTR>(
+          OnControlColor(options_dialog_, reinterpret_cast<HDC>(wparam),
+                         reinterpret_cast<HWND>(lparam)));
     default:
       return FALSE;
   }
@@ -673,9 +685,8 @@ void InstallerWindow::SetPage(Page page) {
 }
 
 void InstallerWindow::FocusPageControl() {
-  const int focus = current_page_ == PAGE_NONE
-                        ? 0
-                        : GetPageRow(current_page_).focus;
+  const int focus =
+      current_page_ == PAGE_NONE ? 0 : GetPageRow(current_page_).focus;
   HWND control = focus ? GetControl(focus) : nullptr;
   if (control && ::IsWindowVisible(control) && ::IsWindowEnabled(control)) {
     ::SendMessageW(main_dialog_, WM_NEXTDLGCTL,
@@ -869,8 +880,8 @@ void InstallerWindow::SetTermsLine(const std::wstring& accept_text) {
   ::SetWindowTextW(terms_line, terms_line_.text.c_str());
   for (const TextLink& link : terms_line_.links) {
     SetCharFormat(terms_line, link.start, link.end,
-                  CFM_LINK | CFM_UNDERLINE | CFM_COLOR, CFE_LINK | CFE_UNDERLINE,
-                  kLinkColor);
+                  CFM_LINK | CFM_UNDERLINE | CFM_COLOR,
+                  CFE_LINK | CFE_UNDERLINE, kLinkColor);
   }
   ClearSelection(terms_line);
 }
@@ -885,11 +896,10 @@ void InstallerWindow::FillLanguageList() {
   for (size_t i = 0; i < languages_.size(); ++i) {
     // A code without a language id of its own would show, and select,
     // whatever table Windows picks for the neutral language.
-    const std::wstring name =
-        l10n::LanguageToLCID(languages_[i]) == 0
-            ? std::wstring()
-            : l10n::GetLocalizedStringForLanguage(languages_[i],
-                                                  IDS_LANGUAGE_NAME);
+    const std::wstring name = l10n::LanguageToLCID(languages_[i]) == 0
+                                  ? std::wstring()
+                                  : l10n::GetLocalizedStringForLanguage(
+                                        languages_[i], IDS_LANGUAGE_NAME);
     const LRESULT item =
         name.empty() ? CB_ERR
                      : ::SendMessageW(list, CB_ADDSTRING, 0,
@@ -1021,10 +1031,9 @@ void InstallerWindow::RefreshTexts() {
     SetShield(IDC_ACCEPT_BUTTON, needs_elevation);
     SetShield(IDC_TRY_AGAIN_BUTTON, needs_elevation);
   }
-  const bool replaces_default = settings_->GetOption(
-                                    REPLACE_TAVREL_INSTALLATION) &&
-                                status.tavrel_installation() &&
-                                status.is_http_handler();
+  const bool replaces_default =
+      settings_->GetOption(REPLACE_TAVREL_INSTALLATION) &&
+      status.tavrel_installation() && status.is_http_handler();
   EnableControl(IDC_DEFAULT_BROWSER_CHECK,
                 !settings_->GetOption(COPY_ONLY) && !replaces_default);
   SetCheck(IDC_DEFAULT_BROWSER_CHECK, settings_->GetOption(DEFAULT_BROWSER));
@@ -1051,9 +1060,8 @@ void InstallerWindow::FillPathList() {
     const LRESULT item =
         ::SendMessageW(combo, CB_ADDSTRING, 0,
                        reinterpret_cast<LPARAM>(candidate.value().c_str()));
-    if (item >= 0 &&
-        base::FilePath::CompareEqualIgnoreCase(candidate.value(),
-                                               folder.value())) {
+    if (item >= 0 && base::FilePath::CompareEqualIgnoreCase(candidate.value(),
+                                                            folder.value())) {
       selection = item;
     }
   }
@@ -1098,13 +1106,13 @@ void InstallerWindow::OnCheckBoxClicked(int id) {
       return;
   }
   // A setter that refused leaves the box as the settings are.
-  SetCheck(id, id == IDC_STATS_CHECK
-                   ? settings_->GetOption(ENABLE_KELVO_STATS) ||
-                         settings_->GetOption(ENABLE_INSTALLER_STATS)
-               : id == IDC_DEFAULT_BROWSER_CHECK
-                   ? settings_->GetOption(DEFAULT_BROWSER)
-               : id == IDC_IMPORT_CHECK ? settings_->GetOption(IMPORT_BROWSER_DATA)
-                                        : settings_->GetOption(DELETE_PROFILE));
+  SetCheck(
+      id,
+      id == IDC_STATS_CHECK ? settings_->GetOption(ENABLE_KELVO_STATS) ||
+                                  settings_->GetOption(ENABLE_INSTALLER_STATS)
+      : id == IDC_DEFAULT_BROWSER_CHECK ? settings_->GetOption(DEFAULT_BROWSER)
+      : id == IDC_IMPORT_CHECK ? settings_->GetOption(IMPORT_BROWSER_DATA)
+                               : settings_->GetOption(DELETE_PROFILE));
   Repaint(GetControl(id));
 }
 
@@ -1114,8 +1122,8 @@ void InstallerWindow::OnInstallModeSelected() {
     return;
   }
   IncrementCounter("changed_install_mode");
-  const LRESULT index = ::SendMessageW(GetControl(IDC_INSTALL_MODE_COMBO),
-                                       CB_GETCURSEL, 0, 0);
+  const LRESULT index =
+      ::SendMessageW(GetControl(IDC_INSTALL_MODE_COMBO), CB_GETCURSEL, 0, 0);
   if (index < INSTALL_MODE_ALL_USERS || index > INSTALL_MODE_STANDALONE)
     return;
   settings_->SetMode(static_cast<InstallMode>(index));
@@ -1147,8 +1155,8 @@ void InstallerWindow::OnPathChosen(bool edited) {
   std::wstring text;
   const LRESULT selection =
       edited ? CB_ERR : ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  text = selection == CB_ERR ? GetText(combo)
-                             : GetComboItemText(combo, selection);
+  text =
+      selection == CB_ERR ? GetText(combo) : GetComboItemText(combo, selection);
   settings_->SelectInstallFolder(base::FilePath(text));
 }
 
@@ -1255,8 +1263,8 @@ void InstallerWindow::ComposeBackground() {
     if (check) {
       RECT rect = main_layout_.GetLogicalRect(check);
       HDC piece_dc = ::CreateCompatibleDC(screen);
-      HBITMAP piece = ::CreateCompatibleBitmap(
-          screen, rect.right - rect.left, rect.bottom - rect.top);
+      HBITMAP piece = ::CreateCompatibleBitmap(screen, rect.right - rect.left,
+                                               rect.bottom - rect.top);
       HGDIOBJ old_piece = ::SelectObject(piece_dc, piece);
       ::BitBlt(piece_dc, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                dc, rect.left, rect.top, SRCCOPY);
@@ -1308,8 +1316,9 @@ HBRUSH InstallerWindow::OnControlColor(HWND dialog, HDC dc, HWND control) {
     ::SetBkColor(dc, RGB(255, 255, 255));
     return white_brush_.get();
   }
-  const bool warning = (dialog == main_dialog_ && id == IDC_RED_NOTE) ||
-                       (dialog == options_dialog_ && id == IDC_INVALID_PATH_NOTE);
+  const bool warning =
+      (dialog == main_dialog_ && id == IDC_RED_NOTE) ||
+      (dialog == options_dialog_ && id == IDC_INVALID_PATH_NOTE);
   ::SetTextColor(dc, warning ? kWarningColor : RGB(0, 0, 0));
   auto brush = control_brushes_.find(control);
   if (dialog == main_dialog_ && brush != control_brushes_.end())
@@ -1352,8 +1361,7 @@ void InstallerWindow::SetCheck(int id, bool checked) {
 
 bool InstallerWindow::IsChecked(int id) const {
   HWND control = GetControl(id);
-  return control &&
-         ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return control && ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void InstallerWindow::SetShield(int id, bool shield) {

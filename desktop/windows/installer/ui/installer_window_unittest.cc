@@ -61,11 +61,11 @@ class InstallerWindowTest : public testing::Test {
   }
 
   void MakeWindow(bool uninstall = false, bool run_immediately = false) {
-    settings_ = std::make_unique<Settings>(uninstall, false, false, folder_,
-                                           false, 1);
+    settings_ =
+        std::make_unique<Settings>(uninstall, false, false, folder_, false, 1);
     WaitForStatus();
-    window_ = InstallerWindow::Init(settings_.get(), stats_.root(),
-                                    run_immediately);
+    window_ =
+        InstallerWindow::Init(settings_.get(), stats_.root(), run_immediately);
     ASSERT_TRUE(window_);
     window_->AddObserver(&delegate_);
     test::PumpUntilIdle(window_->hwnd());
@@ -110,21 +110,30 @@ class InstallerWindowTest : public testing::Test {
   std::unique_ptr<InstallerWindow> window_;
 };
 
-const std::vector<int> kMainControls = {
-    IDC_BANNER,           IDC_OPTIONS_BUTTON,   IDC_CANCEL_BUTTON,
-    IDC_ACCEPT_BUTTON,    IDC_FULL_INSTALLER_BUTTON,
-    IDC_TRY_AGAIN_BUTTON, IDC_UNINSTALL_BUTTON, IDC_HEADLINE,
-    IDC_TERMS_LINE,       IDC_PROGRESS_HEADING, IDC_ERROR_HEADING,
-    IDC_STATUS_TEXT,      IDC_TERMS_TEXT,       IDC_BACK_BUTTON,
-    IDC_PROGRESS_BAR,     IDC_UNINSTALL_QUESTION,
-    IDC_DELETE_PROFILE_CHECK, IDC_UNINSTALL_ERROR_HEADING};
+const std::vector<int> kMainControls = {IDC_BANNER,
+                                        IDC_OPTIONS_BUTTON,
+                                        IDC_CANCEL_BUTTON,
+                                        IDC_ACCEPT_BUTTON,
+                                        IDC_FULL_INSTALLER_BUTTON,
+                                        IDC_TRY_AGAIN_BUTTON,
+                                        IDC_UNINSTALL_BUTTON,
+                                        IDC_HEADLINE,
+                                        IDC_TERMS_LINE,
+                                        IDC_PROGRESS_HEADING,
+                                        IDC_ERROR_HEADING,
+                                        IDC_STATUS_TEXT,
+                                        IDC_TERMS_TEXT,
+                                        IDC_BACK_BUTTON,
+                                        IDC_PROGRESS_BAR,
+                                        IDC_UNINSTALL_QUESTION,
+                                        IDC_DELETE_PROFILE_CHECK,
+                                        IDC_UNINSTALL_ERROR_HEADING};
 
 TEST_F(InstallerWindowTest, EachInstallPageShowsItsControlsAndFocus) {
   MakeWindow();
   EXPECT_EQ(InstallerWindow::PAGE_WELCOME, window_->current_page());
-  EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_OPTIONS_BUTTON,
-                              IDC_ACCEPT_BUTTON, IDC_HEADLINE,
-                              IDC_TERMS_LINE}),
+  EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_OPTIONS_BUTTON, IDC_ACCEPT_BUTTON,
+                              IDC_HEADLINE, IDC_TERMS_LINE}),
             Shown(kMainControls));
   EXPECT_EQ(IDC_ACCEPT_BUTTON, FocusedId());
   EXPECT_FALSE(::IsWindowVisible(options()));
@@ -138,21 +147,21 @@ TEST_F(InstallerWindowTest, EachInstallPageShowsItsControlsAndFocus) {
   ClickControl(main(), IDC_BACK_BUTTON);
   test::ClickTermsLink(main());
   EXPECT_EQ(InstallerWindow::PAGE_TOS, window_->current_page());
-  EXPECT_EQ((std::vector<int>{IDC_ACCEPT_BUTTON, IDC_TERMS_TEXT,
-                              IDC_BACK_BUTTON}),
-            Shown(kMainControls));
+  EXPECT_EQ(
+      (std::vector<int>{IDC_ACCEPT_BUTTON, IDC_TERMS_TEXT, IDC_BACK_BUTTON}),
+      Shown(kMainControls));
   EXPECT_FALSE(::IsWindowVisible(options()));
 
   window_->StartProgress(5, 1303, false);
-  EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_PROGRESS_HEADING,
-                              IDC_STATUS_TEXT, IDC_PROGRESS_BAR}),
+  EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_PROGRESS_HEADING, IDC_STATUS_TEXT,
+                              IDC_PROGRESS_BAR}),
             Shown(kMainControls));
 
   window_->ShowError(L"It broke", false, "detail");
-  EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_TRY_AGAIN_BUTTON,
-                              IDC_ERROR_HEADING, IDC_STATUS_TEXT,
-                              IDC_BACK_BUTTON}),
-            Shown(kMainControls));
+  EXPECT_EQ(
+      (std::vector<int>{IDC_BANNER, IDC_TRY_AGAIN_BUTTON, IDC_ERROR_HEADING,
+                        IDC_STATUS_TEXT, IDC_BACK_BUTTON}),
+      Shown(kMainControls));
   EXPECT_EQ(L"It broke", GetControlText(main(), IDC_STATUS_TEXT));
   EXPECT_EQ(IDC_TRY_AGAIN_BUTTON, FocusedId());
   window_->ShowError(L"Again", true, "detail");
@@ -164,15 +173,15 @@ TEST_F(InstallerWindowTest, EachInstallPageShowsItsControlsAndFocus) {
 TEST_F(InstallerWindowTest, UninstallPagesUseTheUninstallHeading) {
   MakeWindow(/*uninstall=*/true);
   EXPECT_EQ(InstallerWindow::PAGE_UNINSTALL, window_->current_page());
-  EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_CANCEL_BUTTON,
-                              IDC_UNINSTALL_BUTTON, IDC_UNINSTALL_QUESTION,
-                              IDC_DELETE_PROFILE_CHECK}),
-            Shown(kMainControls));
+  EXPECT_EQ(
+      (std::vector<int>{IDC_BANNER, IDC_CANCEL_BUTTON, IDC_UNINSTALL_BUTTON,
+                        IDC_UNINSTALL_QUESTION, IDC_DELETE_PROFILE_CHECK}),
+      Shown(kMainControls));
   EXPECT_EQ(IDC_UNINSTALL_BUTTON, FocusedId());
   window_->ShowError(L"No", false, "detail");
   // No Back from an uninstall error: there is no page to go back to.
-  EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_TRY_AGAIN_BUTTON,
-                              IDC_STATUS_TEXT, IDC_UNINSTALL_ERROR_HEADING}),
+  EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_TRY_AGAIN_BUTTON, IDC_STATUS_TEXT,
+                              IDC_UNINSTALL_ERROR_HEADING}),
             Shown(kMainControls));
   ClickControl(main(), IDC_UNINSTALL_BUTTON);
   EXPECT_EQ("UNINSTALL", test::GetPageValue(&stats_, -1, "navigation_action"));
@@ -190,9 +199,9 @@ TEST_F(InstallerWindowTest, NavigationRecordsEachPageChangeOnce) {
   EXPECT_EQ(1, delegate_.accepts);
   EXPECT_EQ("ACCEPT", test::GetPageValue(&stats_, -1, "navigation_action"));
   window_->StartProgress(0, 10, false);
-  EXPECT_EQ((std::vector<std::string>{"WELCOME", "OPTIONS", "WELCOME",
-                                      "PROGRESS"}),
-            GetPageSequence(&stats_));
+  EXPECT_EQ(
+      (std::vector<std::string>{"WELCOME", "OPTIONS", "WELCOME", "PROGRESS"}),
+      GetPageSequence(&stats_));
   EXPECT_EQ("", test::GetPageValue(&stats_, -1, "navigation_action"));
 }
 
@@ -216,15 +225,15 @@ TEST_F(InstallerWindowTest, OptionBoxesChangeTheSettingsOnlyWhileEditable) {
   EXPECT_EQ("1", test::GetPageValue(&stats_, -1, "changed_install_mode"));
   WaitForStatus();
   // A standalone copy has no default browser: the box follows the setting.
-  EXPECT_FALSE(::IsWindowEnabled(
-      ::GetDlgItem(options(), IDC_DEFAULT_BROWSER_CHECK)));
+  EXPECT_FALSE(
+      ::IsWindowEnabled(::GetDlgItem(options(), IDC_DEFAULT_BROWSER_CHECK)));
 
   settings_->SetEditable(false);
   ClickControl(options(), IDC_IMPORT_CHECK);
   EXPECT_EQ(!import, settings_->GetOption(IMPORT_BROWSER_DATA));
-  EXPECT_EQ(!import ? BST_CHECKED : BST_UNCHECKED,
-            ::SendDlgItemMessageW(options(), IDC_IMPORT_CHECK, BM_GETCHECK, 0,
-                                  0));
+  EXPECT_EQ(
+      !import ? BST_CHECKED : BST_UNCHECKED,
+      ::SendDlgItemMessageW(options(), IDC_IMPORT_CHECK, BM_GETCHECK, 0, 0));
   EXPECT_EQ("1", test::GetPageValue(&stats_, -1, "changed_import_data"));
 }
 
@@ -352,8 +361,7 @@ TEST_F(InstallerWindowTest, WindowDeletedWhileItsMessageBoxIsUp) {
       quit.Run();
     };
     base::MessageLoop::current()->task_runner()->PostDelayedTask(
-        FROM_HERE,
-        base::BindOnce(delete_window, &window_, loop.QuitClosure()),
+        FROM_HERE, base::BindOnce(delete_window, &window_, loop.QuitClosure()),
         base::TimeDelta::FromMilliseconds(300));
     ::PostMessageW(main(), WM_COMMAND, MAKEWPARAM(IDC_CANCEL_BUTTON, 0), 0);
     loop.Run();

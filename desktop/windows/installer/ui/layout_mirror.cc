@@ -30,8 +30,7 @@ void LayoutMirror::Capture(HWND dialog) {
        child = ::GetWindow(child, GW_HWNDNEXT)) {
     RECT rect;
     ::GetWindowRect(child, &rect);
-    ::MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect),
-                      2);
+    ::MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect), 2);
     logical_rects_[child] = rect;
   }
 }

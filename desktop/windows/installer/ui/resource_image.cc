@@ -59,9 +59,8 @@ ResourceImage ResourceImage::Load(const wchar_t* type, int id) {
     LOG(ERROR) << "Image resource " << id << " is missing";
     return image;
   }
-  IStream* stream =
-      ::SHCreateMemStream(static_cast<const BYTE*>(data),
-                          ::SizeofResource(module, resource));
+  IStream* stream = ::SHCreateMemStream(static_cast<const BYTE*>(data),
+                                        ::SizeofResource(module, resource));
   if (!stream) {
     LOG(ERROR) << "No stream for image resource " << id;
     return image;
