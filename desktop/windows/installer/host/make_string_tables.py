@@ -15,6 +15,7 @@ import re
 import sys
 
 PLACEHOLDER = re.compile(r"\$[1-9]")
+ANCHOR = '<a href="tos">'
 
 
 def read_table(path):
@@ -72,9 +73,16 @@ def main():
         for string_id, text in english.items():
             if string_id not in strings or not strings[string_id]:
                 sys.exit("%s lacks string %d" % (code, string_id))
-            if (sorted(PLACEHOLDER.findall(strings[string_id])) !=
+            translated = strings[string_id]
+            if (sorted(PLACEHOLDER.findall(translated)) !=
                     sorted(PLACEHOLDER.findall(text))):
                 sys.exit("%s: string %d changes the placeholders" %
+                         (code, string_id))
+            # One accelerator where English has one; links keep their
+            # address.
+            if (translated.count("&") != text.count("&") or
+                    translated.count(ANCHOR) != text.count(ANCHOR)):
+                sys.exit("%s: string %d changes the accelerator or link" %
                          (code, string_id))
         parts.append("\nLANGUAGE %d, %d\nSTRINGTABLE\nBEGIN\n" %
                      (lcid & 0x3FF, lcid >> 10))

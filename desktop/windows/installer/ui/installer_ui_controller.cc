@@ -34,8 +34,17 @@ constexpr int kInstallingPhase = 5;
 constexpr int kPackageReadyPhase = 4;
 constexpr char kFetcherError[] = "Fetcher error";
 
+// A button's text as a sentence quotes it: "Get &full installer" and
+// "完整安装程序(&F)" lose their accelerators.
 std::wstring WithoutAccelerator(std::wstring text) {
+  const size_t marked = text.find(L"(&");
+  if (marked != std::wstring::npos && marked + 3 < text.size() &&
+      text[marked + 3] == L')') {
+    text.erase(marked, 4);
+  }
   base::ReplaceSubstringsAfterOffset(&text, 0, L"&", L"");
+  while (!text.empty() && text.back() == L' ')
+    text.pop_back();
   return text;
 }
 
