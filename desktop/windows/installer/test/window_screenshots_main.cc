@@ -7,6 +7,11 @@
 // terms, progress, error and uninstall. Without languages: en-US, he and
 // zh-CN (left to right, right to left, and CJK). Needs a display. Exits
 // with 0 when every picture was saved.
+//
+// Each language is shot by a process of its own, started with the dialog
+// fonts of a system set up for that language: Wine's rich edit draws only
+// with the font it is given, so CJK texts need a CJK font as the dialog
+// font itself, as on a CJK system.
 
 #include <windows.h>
 
@@ -20,16 +25,23 @@ using std::min;
 #include <gdiplus.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/at_exit.h"
+#include "base/base_paths.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/logging.h"
 #include "base/message_loop/message_loop.h"
+#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
 #include "desktop/windows/installer/host/resource_ids.h"
 #include "desktop/windows/installer/installer_stats.h"
@@ -128,13 +140,93 @@ void ShootLanguage(const std::wstring& language,
     taker->Shoot(window->hwnd(), language, "uninstall");
 }
 
+constexpr char kOneLanguageSwitch[] = "one-language";
+constexpr wchar_t kFontSubstitutesKey[] =
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes";
+const wchar_t* const kDialogFontNames[] = {L"MS Shell Dlg", L"MS Shell Dlg 2",
+                                           L"Tahoma", L"Segoe UI"};
+
+// While alive, the dialog fonts stand for |face|; the old entries return
+// afterwards.
+class ScopedDialogFont {
+ public:
+  explicit ScopedDialogFont(const wchar_t* face) {
+    base::win::RegKey key(HKEY_LOCAL_MACHINE, kFontSubstitutesKey,
+                          KEY_READ | KEY_WRITE);
+    for (const wchar_t* name : kDialogFontNames) {
+      std::wstring old;
+      saved_.push_back(key.ReadValue(name, &old) == ERROR_SUCCESS
+                           ? std::optional<std::wstring>(old)
+                           : std::nullopt);
+      key.WriteValue(name, face);
+    }
+  }
+  ScopedDialogFont(const ScopedDialogFont&) = delete;
+  ScopedDialogFont& operator=(const ScopedDialogFont&) = delete;
+  ~ScopedDialogFont() {
+    base::win::RegKey key(HKEY_LOCAL_MACHINE, kFontSubstitutesKey,
+                          KEY_READ | KEY_WRITE);
+    for (size_t i = 0; i < saved_.size(); ++i) {
+      if (saved_[i])
+        key.WriteValue(kDialogFontNames[i], saved_[i]->c_str());
+      else
+        key.DeleteValue(kDialogFontNames[i]);
+    }
+  }
+
+ private:
+  std::vector<std::optional<std::wstring>> saved_;
+};
+
+bool IsCjk(const std::wstring& language) {
+  const std::wstring code = base::ToLowerASCII(language);
+  return code.rfind(L"zh", 0) == 0 || code == L"ja" || code == L"ko";
+}
+
+// Shoots |language| in a process of its own.
+bool ShootInChild(const base::FilePath& folder, const std::wstring& language) {
+  std::optional<ScopedDialogFont> font;
+  if (IsCjk(language))
+    font.emplace(L"WenQuanYi Micro Hei");
+  base::FilePath self;
+  base::PathService::Get(base::FILE_EXE, &self);
+  base::CommandLine command_line(self);
+  command_line.AppendSwitchNative(kOneLanguageSwitch, language);
+  command_line.AppendArgPath(folder);
+  base::LaunchOptions options;
+  options.wait = true;
+  options.wait_timeout = base::TimeDelta::FromSeconds(120);
+  base::Process process =
+      base::LaunchProcess(command_line.GetCommandLineString(), options);
+  int exit_code = -1;
+  return process.IsValid() &&
+         process.WaitForExitWithTimeout(base::TimeDelta(), &exit_code) &&
+         exit_code == 0;
+}
+
 int Run() {
   base::CommandLine::Init(0, nullptr);
-  const base::CommandLine::StringVector args =
-      base::CommandLine::ForCurrentProcess()->GetArgs();
+  const base::CommandLine& command_line =
+      *base::CommandLine::ForCurrentProcess();
+  const base::CommandLine::StringVector args = command_line.GetArgs();
   if (args.empty()) {
     LOG(ERROR) << "usage: installer_window_screenshots OUTPUT [LANGUAGE...]";
     return 2;
+  }
+  const base::FilePath folder(args[0]);
+  if (!command_line.HasSwitch(kOneLanguageSwitch)) {
+    base::CreateDirectory(folder);
+    std::vector<std::wstring> languages(args.begin() + 1, args.end());
+    if (languages.empty())
+      languages = {L"en-US", L"he", L"zh-CN"};
+    bool all_saved = true;
+    for (const std::wstring& language : languages) {
+      if (!ShootInChild(folder, language)) {
+        LOG(ERROR) << "The pictures of " << language << " failed";
+        all_saved = false;
+      }
+    }
+    return all_saved ? 0 : 1;
   }
   base::AtExitManager at_exit;
   base::win::ScopedCOMInitializer com;
@@ -142,17 +234,12 @@ int Run() {
   Gdiplus::GdiplusStartupInput input;
   ULONG_PTR gdiplus = 0;
   Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
-  const base::FilePath folder(args[0]);
-  base::CreateDirectory(folder);
-  std::vector<std::wstring> languages(args.begin() + 1, args.end());
-  if (languages.empty())
-    languages = {L"en-US", L"he", L"zh-CN"};
   base::ScopedTempDir temp;
   if (!temp.CreateUniqueTempDir())
     return 1;
   ScreenshotTaker taker(folder);
-  for (const std::wstring& language : languages)
-    ShootLanguage(language, temp.GetPath().Append(L"Kelvo"), &taker);
+  ShootLanguage(command_line.GetSwitchValueNative(kOneLanguageSwitch),
+                temp.GetPath().Append(L"Kelvo"), &taker);
   Gdiplus::GdiplusShutdown(gdiplus);
   return taker.ok() ? 0 : 1;
 }

@@ -836,19 +836,21 @@ void InstallerWindow::ApplyReadingDirection() {
   // Paths read left to right in every language.
   if (HWND path = GetControl(IDC_PATH_COMBO)) {
     const LONG_PTR style = ::GetWindowLongPtrW(path, GWL_EXSTYLE);
-    ::SetWindowLongPtrW(path, GWL_EXSTYLE, style & ~WS_EX_LAYOUTRTL);
+    ::SetWindowLongPtrW(path, GWL_EXSTYLE,
+                        style & ~(WS_EX_LAYOUTRTL | WS_EX_RTLREADING));
   }
+}
+
+void InstallerWindow::SetParagraphDirection(HWND rich_edit) {
+  // After the text: setting a rich edit's text resets its paragraphs.
   PARAFORMAT2 paragraph = {};
   paragraph.cbSize = sizeof(paragraph);
   paragraph.dwMask = PFM_RTLPARA;
   paragraph.wEffects = right_to_left_ ? PFE_RTLPARA : 0;
-  for (int id : {IDC_HEADLINE, IDC_TERMS_LINE}) {
-    if (HWND rich_edit = GetControl(id)) {
-      ::SendMessageW(rich_edit, EM_SETSEL, 0, -1);
-      ::SendMessageW(rich_edit, EM_SETPARAFORMAT, 0,
-                     reinterpret_cast<LPARAM>(&paragraph));
-    }
-  }
+  ::SendMessageW(rich_edit, EM_SETSEL, 0, -1);
+  ::SendMessageW(rich_edit, EM_SETPARAFORMAT, 0,
+                 reinterpret_cast<LPARAM>(&paragraph));
+  ClearSelection(rich_edit);
 }
 
 void InstallerWindow::SetHeadline() {
@@ -866,7 +868,7 @@ void InstallerWindow::SetHeadline() {
     SetCharFormat(headline, start, start + static_cast<long>(caption.size()),
                   CFM_COLOR, 0, RGB(0, 0, 0));
   }
-  ClearSelection(headline);
+  SetParagraphDirection(headline);
 }
 
 void InstallerWindow::SetTermsLine(const std::wstring& accept_text) {
@@ -883,7 +885,7 @@ void InstallerWindow::SetTermsLine(const std::wstring& accept_text) {
                   CFM_LINK | CFM_UNDERLINE | CFM_COLOR,
                   CFE_LINK | CFE_UNDERLINE, kLinkColor);
   }
-  ClearSelection(terms_line);
+  SetParagraphDirection(terms_line);
 }
 
 void InstallerWindow::FillLanguageList() {
@@ -894,6 +896,9 @@ void InstallerWindow::FillLanguageList() {
   ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
   LRESULT selection = CB_ERR;
   for (size_t i = 0; i < languages_.size(); ++i) {
+    // The list's last line end leaves an empty code: nothing to offer.
+    if (languages_[i].empty())
+      continue;
     // A code without a language id of its own would show, and select,
     // whatever table Windows picks for the neutral language.
     const std::wstring name = l10n::LanguageToLCID(languages_[i]) == 0

@@ -162,6 +162,7 @@ class InstallerWindow : public SettingsObserver {
   void UpdateTooltip();
   void WidenFullInstallerButton();
   void ApplyReadingDirection();
+  void SetParagraphDirection(HWND rich_edit);
 
   // The user's changes.
   void OnCheckBoxClicked(int id);

@@ -6,7 +6,8 @@ namespace installer {
 
 namespace {
 
-constexpr LONG kMirrorStyles = WS_EX_LAYOUTRTL;
+// Mirrored layout, and texts that read from the right.
+constexpr LONG kMirrorStyles = WS_EX_LAYOUTRTL | WS_EX_RTLREADING;
 
 void SetMirrored(HWND window, bool mirrored) {
   const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_EXSTYLE);

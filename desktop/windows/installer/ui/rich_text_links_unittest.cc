@@ -12,13 +12,18 @@ TEST(RichTextLinksTest, AnchorsBecomeRangesOfPlainText) {
     std::vector<TextLink> links;
   } kCases[] = {
       {L"No links here", L"No links here", {}},
-      {L"Read the <a href=\"tos\">Terms</a>.", L"Read the Terms.",
+      {L"Read the <a href=\"tos\">Terms</a>.",
+       L"Read the Terms.",
        {{9, 14, L"tos"}}},
-      {L"<a href=\"a\">A</a> and <a href=\"b\">Bee</a>", L"A and Bee",
+      {L"<a href=\"a\">A</a> and <a href=\"b\">Bee</a>",
+       L"A and Bee",
        {{0, 1, L"a"}, {6, 9, L"b"}}},
       // Unclosed or malformed anchors stay literal.
-      {L"x <a href=\"tos\">never closed", L"x <a href=\"tos\">never closed", {}},
-      {L"<a href=\"tos\" class=\"x\">T</a>", L"<a href=\"tos\" class=\"x\">T</a>",
+      {L"x <a href=\"tos\">never closed",
+       L"x <a href=\"tos\">never closed",
+       {}},
+      {L"<a href=\"tos\" class=\"x\">T</a>",
+       L"<a href=\"tos\" class=\"x\">T</a>",
        {}},
       {L"<a href=\"tos", L"<a href=\"tos", {}},
       {L"<a href=\"\"></a>", L"", {{0, 0, L""}}},

@@ -43,8 +43,8 @@ class DialogDispatcherTest : public testing::Test {
     dialog_template.dialog.style = WS_POPUP | WS_VISIBLE;
     dialog_template.dialog.cx = 200;
     dialog_template.dialog.cy = 100;
-    dialog_ = ::CreateDialogIndirectParamW(
-        nullptr, &dialog_template.dialog, nullptr, &EmptyDialogProc, 0);
+    dialog_ = ::CreateDialogIndirectParamW(nullptr, &dialog_template.dialog,
+                                           nullptr, &EmptyDialogProc, 0);
     ASSERT_TRUE(dialog_);
     for (int id : {kFirstEdit, kSecondEdit}) {
       HWND edit = ::CreateWindowExW(
