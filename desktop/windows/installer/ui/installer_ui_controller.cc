@@ -14,7 +14,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/win/windows_version.h"
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer_runner.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
@@ -23,7 +23,7 @@
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/ui/installer_window.h"
 #include "desktop/windows/installer/ui/win32_dialog_dispatcher.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
 namespace installer {

@@ -23,9 +23,9 @@
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_handle.h"
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/host/resource_ids.h"
-#include "desktop/windows/installer/installer_main.h"
+#include "desktop/windows/installer/process/temp_folder.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
@@ -33,7 +33,7 @@
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/installer_window_driver.h"
 #include "desktop/windows/installer/test/sample_package.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "base/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_process_command_line.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
@@ -358,7 +358,7 @@ TEST_F(InstallerUIControllerTest, WithoutAWindowTheRunEndsWithFailure) {
   HMODULE library = ::LoadLibraryW(L"Msftedit.dll");
   ASSERT_TRUE(::GetClassInfoExW(library, L"RICHEDIT50W", &rich_edit));
   ASSERT_TRUE(::UnregisterClassW(L"RICHEDIT50W", rich_edit.hInstance));
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   const bool result = RunUI();
   ::RegisterClassExW(&rich_edit);
   ::FreeLibrary(library);

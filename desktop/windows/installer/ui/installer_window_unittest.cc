@@ -20,7 +20,7 @@
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/installer_window_driver.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "base/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_process_command_line.h"
 #include "desktop/windows/installer/test/window_capture.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -263,7 +263,7 @@ TEST_F(InstallerWindowTest, InvalidPathDisablesAcceptAndBack) {
 TEST_F(InstallerWindowTest, LanguageSkippedInTheListKeepsTheOthersMapped) {
   // "xx" has no string table: its entry cannot be shown.
   SetLanguages({L"en-US", L"xx", L"de"});
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   MakeWindow();
   EXPECT_TRUE(log.Contains("Adding item #1to the language dropdown failed"));
   HWND list = ::GetDlgItem(options(), IDC_LANGUAGE_COMBO);

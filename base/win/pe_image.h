@@ -1,0 +1,47 @@
+// Bounded reading of the headers of a PE image held in memory: every read
+// is checked against the end of the bytes, so a truncated or hostile file
+// can never make the installer read past its mapping.
+
+#ifndef BASE_WIN_PE_IMAGE_H_
+#define BASE_WIN_PE_IMAGE_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace base {
+namespace win {
+
+class PeImage {
+ public:
+  PeImage(const uint8_t* data, size_t length);
+  PeImage(const PeImage&) = delete;
+  PeImage& operator=(const PeImage&) = delete;
+
+  // Whether the bytes start with "MZ" and the DOS header points at "PE\0\0".
+  bool IsValid() const { return valid_; }
+
+  // The COFF machine field (0x14C for x86); false when it cannot be read.
+  bool GetMachine(uint16_t* machine) const;
+
+  // The security directory: the file offset and size of the certificate
+  // table. False when the image declares no such directory; a size of 0
+  // means the image is not signed.
+  bool GetSecurityDirectory(uint32_t* offset, uint32_t* size) const;
+
+  // Bounded reads at a file offset.
+  bool Contains(uint64_t offset, uint64_t size) const;
+  bool Matches(uint64_t offset, const void* bytes, size_t size) const;
+  bool ReadUint16(uint64_t offset, uint16_t* value) const;
+  bool ReadUint32(uint64_t offset, uint32_t* value) const;
+
+ private:
+  const uint8_t* const data_;
+  const uint64_t length_;
+  uint64_t pe_offset_ = 0;
+  bool valid_ = false;
+};
+
+}  // namespace win
+}  // namespace base
+
+#endif  // BASE_WIN_PE_IMAGE_H_
