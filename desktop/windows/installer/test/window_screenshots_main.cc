@@ -77,8 +77,10 @@ class ScreenshotTaker {
 std::unique_ptr<Settings> MakeSettings(bool uninstall,
                                        const base::FilePath& folder,
                                        const std::wstring& language) {
-  auto settings =
-      std::make_unique<Settings>(uninstall, false, false, folder, false, 1);
+  // Settings of their own, whatever this process was started with.
+  const base::CommandLine no_switches(base::CommandLine::NO_PROGRAM);
+  auto settings = std::make_unique<Settings>(no_switches, uninstall, false,
+                                             false, folder, false, 1);
   settings->SetLanguage(language);
   while (settings->IsStatusPending())
     test::PumpUntilIdle(nullptr);

@@ -12,6 +12,7 @@
 #include "base/at_exit.h"
 #include "base/base_paths.h"
 #include "base/bind.h"
+#include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/json/json_reader.h"
@@ -34,7 +35,6 @@
 #include "desktop/windows/installer/test/installer_window_driver.h"
 #include "desktop/windows/installer/test/sample_package.h"
 #include "base/test/scoped_log_capture.h"
-#include "desktop/windows/installer/test/scoped_process_command_line.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/installer/ui/install_progress.h"
@@ -97,13 +97,13 @@ class InstallerUIControllerTest : public testing::Test {
     ASSERT_TRUE(base::CreateDirectory(package_));
     ASSERT_TRUE(base::CreateDirectory(download_));
     exe_dir_.emplace(base::DIR_EXE, package_, true, false);
-    command_line_.emplace(L"--launchkelvo=0 --installfolder=" +
-                          folder_.value());
+    command_line_ = base::CommandLine::FromString(
+        L"installer.exe --launchkelvo=0 --installfolder=" + folder_.value());
   }
 
   void MakeSettings() {
-    settings_ =
-        std::make_unique<Settings>(false, false, false, folder_, false, 1);
+    settings_ = std::make_unique<Settings>(command_line_, false, false, false,
+                                           folder_, false, 1);
   }
 
   // The backend: a stand-in that exits with |exit_code| after |wait_ms|.
@@ -144,7 +144,7 @@ class InstallerUIControllerTest : public testing::Test {
   FilePath folder_;
   FilePath backend_;
   std::optional<base::ScopedPathOverride> exe_dir_;
-  std::optional<test::ScopedProcessCommandLine> command_line_;
+  base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
   std::unique_ptr<Settings> settings_;
   InstallerUIController controller_;
 };
@@ -262,9 +262,9 @@ TEST_F(InstallerUIControllerTest, RefusedElevationTurnsIntoCurrentUserInstall) {
 }
 
 TEST_F(InstallerUIControllerTest, RefusedElevationInAFolderNeedingItIsShown) {
-  command_line_.reset();
-  command_line_.emplace(L"--launchkelvo=0 --allusers=1 --installfolder=" +
-                        folder_.value());
+  command_line_ = base::CommandLine::FromString(
+      L"installer.exe --launchkelvo=0 --allusers=1 --installfolder=" +
+      folder_.value());
   FakeSecurityAccess security;
   security.set_admin(false, false);
   SecurityAccess::ScopedOverrideForTesting security_override(&security);

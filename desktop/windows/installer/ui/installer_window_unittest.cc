@@ -11,6 +11,7 @@
 
 #include "base/at_exit.h"
 #include "base/bind.h"
+#include "base/command_line.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/logging.h"
 #include "base/message_loop/message_loop.h"
@@ -21,7 +22,6 @@
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/installer_window_driver.h"
 #include "base/test/scoped_log_capture.h"
-#include "desktop/windows/installer/test/scoped_process_command_line.h"
 #include "desktop/windows/installer/test/window_capture.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "gtest/gtest.h"
@@ -61,8 +61,8 @@ class InstallerWindowTest : public testing::Test {
   }
 
   void MakeWindow(bool uninstall = false, bool run_immediately = false) {
-    settings_ =
-        std::make_unique<Settings>(uninstall, false, false, folder_, false, 1);
+    settings_ = std::make_unique<Settings>(command_line_, uninstall, false,
+                                           false, folder_, false, 1);
     WaitForStatus();
     window_ =
         InstallerWindow::Init(settings_.get(), stats_.root(), run_immediately);
@@ -100,7 +100,7 @@ class InstallerWindowTest : public testing::Test {
   base::ShadowingAtExitManager at_exit_;
   base::win::ScopedCOMInitializer com_;
   base::MessageLoopForUI loop_;
-  test::ScopedProcessCommandLine command_line_{L""};
+  const base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
   std::optional<l10n::ScopedLanguagesForTesting> languages_;
   base::ScopedTempDir temp_;
   base::FilePath folder_;
