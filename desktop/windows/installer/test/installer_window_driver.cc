@@ -9,6 +9,8 @@
 #include "base/values.h"
 #include "desktop/windows/installer/host/resource_ids.h"
 #include "desktop/windows/installer/installer_stats.h"
+#include "desktop/windows/installer/ui/rich_text_links.h"
+#include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
 namespace installer {
 namespace test {
@@ -72,8 +74,11 @@ void ClickTermsLink(HWND dialog, long position) {
   link.nmhdr.code = EN_LINK;
   link.msg = WM_LBUTTONUP;
   if (position < 0) {
-    // The link ends the line in every language's text.
-    position = ::GetWindowTextLengthW(link.nmhdr.hwndFrom) - 2;
+    // Where the current language puts the link in the line.
+    const std::wstring accept = GetControlText(dialog, IDC_ACCEPT_BUTTON);
+    const LinkedText line = ParseLinkedText(
+        l10n::GetLocalizedStringF(IDS_TERMS_OF_SERVICE_AGREEMENT, accept));
+    position = line.links.empty() ? 0 : line.links.front().start;
   }
   link.chrg = {position, position + 1};
   ::SendMessageW(dialog, WM_NOTIFY, IDC_TERMS_LINE,

@@ -15,7 +15,7 @@
 
 #include <windows.h>
 
-#include <richedit.h>
+#include <objidl.h>
 
 #include <algorithm>
 namespace Gdiplus {
@@ -46,6 +46,7 @@ using std::min;
 #include "desktop/windows/installer/host/resource_ids.h"
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/test/installer_window_driver.h"
 #include "desktop/windows/installer/test/window_capture.h"
 #include "desktop/windows/installer/ui/installer_window.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -87,30 +88,13 @@ std::unique_ptr<Settings> MakeSettings(bool uninstall,
   return settings;
 }
 
-void Command(HWND dialog, int id) {
-  ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
-}
-
-// What the terms line's rich edit sends when its link is clicked.
-void ClickTermsLink(HWND dialog) {
-  ENLINK link = {};
-  link.nmhdr.hwndFrom = ::GetDlgItem(dialog, IDC_TERMS_LINE);
-  link.nmhdr.idFrom = IDC_TERMS_LINE;
-  link.nmhdr.code = EN_LINK;
-  link.msg = WM_LBUTTONUP;
-  const int length = ::GetWindowTextLengthW(link.nmhdr.hwndFrom);
-  link.chrg = {length - 2, length - 1};
-  ::SendMessageW(dialog, WM_NOTIFY, IDC_TERMS_LINE,
-                 reinterpret_cast<LPARAM>(&link));
-}
-
 void ShootLanguage(const std::wstring& language,
                    const base::FilePath& install_folder,
                    ScreenshotTaker* taker) {
   {
+    // The folder a user is offered: the default one.
     std::unique_ptr<Settings> settings =
-        MakeSettings(false, install_folder, language);
+        MakeSettings(false, base::FilePath(), language);
     InstallerStats stats;
     std::unique_ptr<InstallerWindow> window =
         InstallerWindow::Init(settings.get(), stats.root(), false);
@@ -120,10 +104,10 @@ void ShootLanguage(const std::wstring& language,
     }
     HWND dialog = window->hwnd();
     taker->Shoot(dialog, language, "welcome");
-    Command(dialog, IDC_OPTIONS_BUTTON);
+    test::ClickControl(dialog, IDC_OPTIONS_BUTTON);
     taker->Shoot(dialog, language, "options");
-    Command(dialog, IDC_BACK_BUTTON);
-    ClickTermsLink(dialog);
+    test::ClickControl(dialog, IDC_BACK_BUTTON);
+    test::ClickTermsLink(dialog);
     taker->Shoot(dialog, language, "terms");
     window->StartProgress(5, 1303, false);
     window->SetPhase(5);

@@ -833,10 +833,14 @@ void InstallerWindow::ApplyReadingDirection() {
   right_to_left_ = IsRightToLeftLanguage(*l10n::GetCurrentLanguageId());
   main_layout_.Apply(right_to_left_);
   options_layout_.Apply(right_to_left_);
-  // Paths read left to right in every language.
-  if (HWND path = GetControl(IDC_PATH_COMBO)) {
-    const LONG_PTR style = ::GetWindowLongPtrW(path, GWL_EXSTYLE);
-    ::SetWindowLongPtrW(path, GWL_EXSTYLE,
+  // Paths, and the terms that the host carries in English only, read left
+  // to right in every language.
+  for (int id : {IDC_PATH_COMBO, IDC_TERMS_TEXT}) {
+    HWND control = GetControl(id);
+    if (!control)
+      continue;
+    const LONG_PTR style = ::GetWindowLongPtrW(control, GWL_EXSTYLE);
+    ::SetWindowLongPtrW(control, GWL_EXSTYLE,
                         style & ~(WS_EX_LAYOUTRTL | WS_EX_RTLREADING));
   }
 }
