@@ -1,16 +1,8 @@
 #include "desktop/windows/installer/test/window_capture.h"
 
-#include <objidl.h>
-
-#include <algorithm>
-namespace Gdiplus {
-using std::max;
-using std::min;
-}  // namespace Gdiplus
-#include <gdiplus.h>
-
 #include "base/logging.h"
 #include "base/run_loop.h"
+#include "desktop/windows/installer/ui/gdiplus_include.h"
 
 namespace installer {
 namespace test {

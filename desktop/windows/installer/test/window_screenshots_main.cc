@@ -15,15 +15,6 @@
 
 #include <windows.h>
 
-#include <objidl.h>
-
-#include <algorithm>
-namespace Gdiplus {
-using std::max;
-using std::min;
-}  // namespace Gdiplus
-#include <gdiplus.h>
-
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +40,7 @@ using std::min;
 #include "desktop/windows/installer/test/installer_window_driver.h"
 #include "desktop/windows/installer/test/window_capture.h"
 #include "desktop/windows/installer/ui/installer_window.h"
+#include "desktop/windows/installer/ui/resource_image.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
 namespace installer {
@@ -217,16 +209,13 @@ int Run() {
   base::AtExitManager at_exit;
   base::win::ScopedCOMInitializer com;
   base::MessageLoopForUI loop;
-  Gdiplus::GdiplusStartupInput input;
-  ULONG_PTR gdiplus = 0;
-  Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
+  GdiplusSession gdiplus;
   base::ScopedTempDir temp;
   if (!temp.CreateUniqueTempDir())
     return 1;
   ScreenshotTaker taker(folder);
   ShootLanguage(command_line.GetSwitchValueNative(kOneLanguageSwitch),
                 temp.GetPath().Append(L"Kelvo"), &taker);
-  Gdiplus::GdiplusShutdown(gdiplus);
   return taker.ok() ? 0 : 1;
 }
 

@@ -14,16 +14,16 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/win/windows_version.h"
-#include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer_runner.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/shell_integration.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/ui/installer_window.h"
 #include "desktop/windows/installer/ui/win32_dialog_dispatcher.h"
-#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
 namespace installer {
@@ -76,13 +76,7 @@ bool InstallerUIController::RunUI(Settings* settings,
   run_immediately_ = run_immediately;
   package_present_ = !payload_reader;
   if (payload_reader) {
-    const PayloadType type = payload_reader->payload_type();
-    stats_.root().SetString("payload_type", PayloadTypeToString(type));
-    if (type != PAYLOAD_TYPE_FULL_PACKAGE) {
-      tracking_data_ = payload_reader->GetPayloadData();
-      if (!tracking_data_.empty())
-        stats_.root().SetString("tracking_data", tracking_data_);
-    }
+    tracking_data_ = RecordPayloadStats(*payload_reader, stats_.root());
     VLOG(1) << "Initializing controller with fetcher.";
     CreatePackageFetcher(payload_reader, download_folder);
   } else {

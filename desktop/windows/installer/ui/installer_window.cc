@@ -304,15 +304,37 @@ bool InstallerWindow::uninstalling() const {
   return settings_->GetOption(UNINSTALL_FLAG);
 }
 
+// static
+template <void (InstallerWindow::*init)(HWND),
+          INT_PTR (InstallerWindow::*handle)(UINT, WPARAM, LPARAM)>
+INT_PTR CALLBACK InstallerWindow::DialogProc(HWND dialog,
+                                             UINT message,
+                                             WPARAM wparam,
+                                             LPARAM lparam) {
+  // Messages come before WM_INITDIALOG brings the window along.
+  if (message == WM_INITDIALOG) {
+    auto* window = reinterpret_cast<InstallerWindow*>(lparam);
+    ::SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+    (window->*init)(dialog);
+    return FALSE;  // The page decides the focus.
+  }
+  auto* window = reinterpret_cast<InstallerWindow*>(
+      ::GetWindowLongPtrW(dialog, DWLP_USER));
+  return window ? (window->*handle)(message, wparam, lparam) : FALSE;
+}
+
 bool InstallerWindow::Create() {
   HINSTANCE module = ::GetModuleHandleW(nullptr);
   ::CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_INSTALLER_MAIN), nullptr,
-                       &InstallerWindow::MainDialogProc,
+                       &DialogProc<&InstallerWindow::InitMainDialog,
+                                   &InstallerWindow::OnMainMessage>,
                        reinterpret_cast<LPARAM>(this));
   if (!main_dialog_)
     return false;
   ::CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_INSTALLER_OPTIONS),
-                       main_dialog_, &InstallerWindow::OptionsDialogProc,
+                       main_dialog_,
+                       &DialogProc<&InstallerWindow::InitOptionsDialog,
+                                   &InstallerWindow::OnOptionsMessage>,
                        reinterpret_cast<LPARAM>(this));
   if (!options_dialog_)
     return false;
@@ -334,42 +356,6 @@ void InstallerWindow::AddObserver(InstallerWindowDelegate* delegate) {
 
 void InstallerWindow::RemoveObserver(InstallerWindowDelegate* delegate) {
   delegates_.RemoveObserver(delegate);
-}
-
-// static
-INT_PTR CALLBACK InstallerWindow::MainDialogProc(HWND dialog,
-                                                 UINT message,
-                                                 WPARAM wparam,
-                                                 LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    auto* window = reinterpret_cast<InstallerWindow*>(lparam);
-    ::SetWindowLongPtrW(dialog, DWLP_USER, lparam);
-    window->main_dialog_ = dialog;
-    window->InitMainDialog();
-    return FALSE;  // The page decides the focus.
-  }
-  auto* window = reinterpret_cast<InstallerWindow*>(
-      ::GetWindowLongPtrW(dialog, DWLP_USER));
-  return window ? window->OnMainMessage(message, wparam, lparam) : FALSE;
-}
-
-// static
-INT_PTR CALLBACK InstallerWindow::OptionsDialogProc(HWND dialog,
-                                                    UINT message,
-                                                    WPARAM wparam,
-                                                    LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    auto* window = reinterpret_cast<InstallerWindow*>(lparam);
-    ::SetWindowLongPtrW(dialog, DWLP_USER, lparam);
-    window->options_dialog_ = dialog;
-    window->options_layout_.Capture(dialog);
-    if (!window->run_immediately_)
-      window->InitOptionsDialog();
-    return FALSE;
-  }
-  auto* window = reinterpret_cast<InstallerWindow*>(
-      ::GetWindowLongPtrW(dialog, DWLP_USER));
-  return window ? window->OnOptionsMessage(message, wparam, lparam) : FALSE;
 }
 
 // static
@@ -417,7 +403,8 @@ void InstallerWindow::CreateFonts() {
       MakeFont(22, 900, ANTIALIASED_QUALITY, VARIABLE_PITCH, L"Segoe UI");
 }
 
-void InstallerWindow::InitMainDialog() {
+void InstallerWindow::InitMainDialog(HWND dialog) {
+  main_dialog_ = dialog;
   main_layout_.Capture(main_dialog_);
   StartGdiplus();
   logo_ = ResourceImage::Load(L"PNG", IDR_LOGO_IMAGE);
@@ -468,7 +455,12 @@ void InstallerWindow::InitMainDialog() {
   }
 }
 
-void InstallerWindow::InitOptionsDialog() {
+void InstallerWindow::InitOptionsDialog(HWND dialog) {
+  options_dialog_ = dialog;
+  options_layout_.Capture(dialog);
+  // Run-immediately mode never shows the options.
+  if (run_immediately_)
+    return;
   ShowControl(IDC_DEFAULT_BROWSER_CHECK,
               base::win::GetVersion() < base::win::VERSION_WIN8);
   SetFont(GetControl(IDC_INVALID_PATH_NOTE), fonts_.bold.get());

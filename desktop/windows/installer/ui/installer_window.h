@@ -115,15 +115,11 @@ class InstallerWindow : public SettingsObserver {
   bool Create();
   bool uninstalling() const;
 
-  // Dialog procedures and the subclasses of single controls.
-  static INT_PTR CALLBACK MainDialogProc(HWND dialog,
-                                         UINT message,
-                                         WPARAM wparam,
-                                         LPARAM lparam);
-  static INT_PTR CALLBACK OptionsDialogProc(HWND dialog,
-                                            UINT message,
-                                            WPARAM wparam,
-                                            LPARAM lparam);
+  // The procedure of either dialog, and the subclasses of single controls.
+  template <void (InstallerWindow::*init)(HWND),
+            INT_PTR (InstallerWindow::*handle)(UINT, WPARAM, LPARAM)>
+  static INT_PTR CALLBACK
+  DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK BannerProc(HWND control,
                                      UINT message,
                                      WPARAM wparam,
@@ -138,8 +134,8 @@ class InstallerWindow : public SettingsObserver {
                                       DWORD_PTR data);
   INT_PTR OnMainMessage(UINT message, WPARAM wparam, LPARAM lparam);
   INT_PTR OnOptionsMessage(UINT message, WPARAM wparam, LPARAM lparam);
-  void InitMainDialog();
-  void InitOptionsDialog();
+  void InitMainDialog(HWND dialog);
+  void InitOptionsDialog(HWND dialog);
   void CreateFonts();
   void OnMainCommand(int id, int code);
   void OnOptionsCommand(int id, int code);

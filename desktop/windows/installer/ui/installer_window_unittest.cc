@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,13 +86,17 @@ class InstallerWindowTest : public testing::Test {
   HWND main() const { return window_->hwnd(); }
   HWND options() const { return window_->options_hwnd(); }
 
-  // The page controls that have the visible style, among |ids|.
-  std::vector<int> Shown(const std::vector<int>& ids) const {
+  // The ids of the main dialog's controls that have the visible style, in
+  // ascending order; the options panel is not one of them.
+  std::vector<int> Shown() const {
     std::vector<int> shown;
-    for (int id : ids) {
-      if (HasVisibleStyle(main(), id))
+    for (HWND child = ::GetWindow(main(), GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+      const int id = ::GetDlgCtrlID(child);
+      if (child != options() && HasVisibleStyle(main(), id))
         shown.push_back(id);
     }
+    std::sort(shown.begin(), shown.end());
     return shown;
   }
 
@@ -110,37 +115,17 @@ class InstallerWindowTest : public testing::Test {
   std::unique_ptr<InstallerWindow> window_;
 };
 
-const std::vector<int> kMainControls = {IDC_BANNER,
-                                        IDC_OPTIONS_BUTTON,
-                                        IDC_CANCEL_BUTTON,
-                                        IDC_ACCEPT_BUTTON,
-                                        IDC_FULL_INSTALLER_BUTTON,
-                                        IDC_TRY_AGAIN_BUTTON,
-                                        IDC_UNINSTALL_BUTTON,
-                                        IDC_HEADLINE,
-                                        IDC_TERMS_LINE,
-                                        IDC_PROGRESS_HEADING,
-                                        IDC_ERROR_HEADING,
-                                        IDC_STATUS_TEXT,
-                                        IDC_TERMS_TEXT,
-                                        IDC_BACK_BUTTON,
-                                        IDC_PROGRESS_BAR,
-                                        IDC_UNINSTALL_QUESTION,
-                                        IDC_DELETE_PROFILE_CHECK,
-                                        IDC_UNINSTALL_ERROR_HEADING};
-
 TEST_F(InstallerWindowTest, EachInstallPageShowsItsControlsAndFocus) {
   MakeWindow();
   EXPECT_EQ(InstallerWindow::PAGE_WELCOME, window_->current_page());
   EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_OPTIONS_BUTTON, IDC_ACCEPT_BUTTON,
                               IDC_HEADLINE, IDC_TERMS_LINE}),
-            Shown(kMainControls));
+            Shown());
   EXPECT_EQ(IDC_ACCEPT_BUTTON, FocusedId());
   EXPECT_FALSE(::IsWindowVisible(options()));
 
   ClickControl(main(), IDC_OPTIONS_BUTTON);
-  EXPECT_EQ((std::vector<int>{IDC_ACCEPT_BUTTON, IDC_BACK_BUTTON}),
-            Shown(kMainControls));
+  EXPECT_EQ((std::vector<int>{IDC_ACCEPT_BUTTON, IDC_BACK_BUTTON}), Shown());
   EXPECT_TRUE(::IsWindowVisible(options()));
   EXPECT_EQ(IDC_ACCEPT_BUTTON, FocusedId());
 
@@ -149,19 +134,19 @@ TEST_F(InstallerWindowTest, EachInstallPageShowsItsControlsAndFocus) {
   EXPECT_EQ(InstallerWindow::PAGE_TOS, window_->current_page());
   EXPECT_EQ(
       (std::vector<int>{IDC_ACCEPT_BUTTON, IDC_TERMS_TEXT, IDC_BACK_BUTTON}),
-      Shown(kMainControls));
+      Shown());
   EXPECT_FALSE(::IsWindowVisible(options()));
 
   window_->StartProgress(5, 1303, false);
   EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_PROGRESS_HEADING, IDC_STATUS_TEXT,
                               IDC_PROGRESS_BAR}),
-            Shown(kMainControls));
+            Shown());
 
   window_->ShowError(L"It broke", false, "detail");
   EXPECT_EQ(
       (std::vector<int>{IDC_BANNER, IDC_TRY_AGAIN_BUTTON, IDC_ERROR_HEADING,
                         IDC_STATUS_TEXT, IDC_BACK_BUTTON}),
-      Shown(kMainControls));
+      Shown());
   EXPECT_EQ(L"It broke", GetControlText(main(), IDC_STATUS_TEXT));
   EXPECT_EQ(IDC_TRY_AGAIN_BUTTON, FocusedId());
   window_->ShowError(L"Again", true, "detail");
@@ -176,13 +161,13 @@ TEST_F(InstallerWindowTest, UninstallPagesUseTheUninstallHeading) {
   EXPECT_EQ(
       (std::vector<int>{IDC_BANNER, IDC_CANCEL_BUTTON, IDC_UNINSTALL_BUTTON,
                         IDC_UNINSTALL_QUESTION, IDC_DELETE_PROFILE_CHECK}),
-      Shown(kMainControls));
+      Shown());
   EXPECT_EQ(IDC_UNINSTALL_BUTTON, FocusedId());
   window_->ShowError(L"No", false, "detail");
   // No Back from an uninstall error: there is no page to go back to.
   EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_TRY_AGAIN_BUTTON, IDC_STATUS_TEXT,
                               IDC_UNINSTALL_ERROR_HEADING}),
-            Shown(kMainControls));
+            Shown());
   ClickControl(main(), IDC_UNINSTALL_BUTTON);
   EXPECT_EQ("UNINSTALL", test::GetPageValue(&stats_, -1, "navigation_action"));
 }

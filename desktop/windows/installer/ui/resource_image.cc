@@ -1,19 +1,11 @@
 #include "desktop/windows/installer/ui/resource_image.h"
 
-#include <objidl.h>
 #include <shlwapi.h>
-
-// GDI+'s headers need min and max, which NOMINMAX hides.
-#include <algorithm>
-namespace Gdiplus {
-using std::max;
-using std::min;
-}  // namespace Gdiplus
-#include <gdiplus.h>
 
 #include <cstring>
 
 #include "base/logging.h"
+#include "desktop/windows/installer/ui/gdiplus_include.h"
 
 namespace installer {
 
