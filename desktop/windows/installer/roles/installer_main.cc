@@ -27,6 +27,8 @@
 #include "base/win/windows_version.h"
 #include "components/prefs/json_pref_store.h"
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
+#include "desktop/windows/crash_reporter/crash_reporter_client.h"
+#include "desktop/windows/crash_reporter/crash_reporter_main.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_files.h"
@@ -232,9 +234,6 @@ class InstallerEntry {
   // Destroys what lives for the whole run, before COM and the singletons go.
   void DestroyRunObjects();
 
-  // Roles whose code is not part of this build.
-  static bool RoleNotAvailable(const char* role);
-
   bool com_initialized_ = false;
   StartFlags flags_;
   base::FilePath current_installation_folder_;
@@ -280,14 +279,16 @@ void InstallerEntry::DestroyRunObjects() {
 }
 
 bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
-  if (command_line.HasSwitch(switches::kCrashReporterParentId))
-    return RoleNotAvailable("crash reporter");
   if (GetProductName().empty()) {
     // Every name the installer gives files, keys and objects comes from the
     // branding; without it nothing can be named safely.
     LOG(ERROR) << "No product name in the branding configuration";
     return false;
   }
+  // A reporter's own result reaches nobody: it served or it could not.
+  if (crash_reporter::RunCrashReporterRole(command_line))
+    return true;
+  crash_reporter::StartCrashReporterClient(command_line);
   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
   current_installation_folder_ = Installation::GetCurrent()->folder();
   // The store shared with the browser follows the installation this
@@ -481,12 +482,6 @@ void InstallerEntry::ReadExperimentStates(
   }
   if (IsFeatureEnabled(kInstallerExperimentTest))
     LOG(INFO) << "Test experiment is enabled";
-}
-
-// static
-bool InstallerEntry::RoleNotAvailable(const char* role) {
-  LOG(ERROR) << "The " << role << " is not available in this build";
-  return false;
 }
 
 }  // namespace
