@@ -537,6 +537,16 @@ TEST_F(InteractiveInstallTest, SecondInstanceBringsTheFirstToTheFront) {
   ASSERT_EQ(::GetCurrentThreadId(), first.Acquire(downloads));
   HWND own = ::CreateWindowExW(0, L"STATIC", L"first", WS_POPUP | WS_VISIBLE, 0,
                                0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(own) << ::GetLastError();
+  // Another program's window is in front until the second instance runs.
+  HWND other = nullptr;
+  std::thread other_program([&other] {
+    other = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 60,
+                              0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(other);
+  });
+  other_program.join();
+  ASSERT_NE(own, ::GetForegroundWindow());
   const base::TimeTicks start = base::TimeTicks::Now();
   test::InstallerRunResult run =
       test::RunProgram(package_.Append(L"installer.exe"),
@@ -548,6 +558,7 @@ TEST_F(InteractiveInstallTest, SecondInstanceBringsTheFirstToTheFront) {
                        "Another instance of the installer UI is running. "
                        "Switching to it"));
   EXPECT_FALSE(base::PathExists(folder_));
+  EXPECT_EQ(own, ::GetForegroundWindow());
   ::DestroyWindow(own);
 }
 
