@@ -18,6 +18,7 @@
 #include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
 #include "base/threading/thread_task_runner_handle.h"
@@ -238,6 +239,23 @@ TEST_F(InstallerUIControllerTest, RunImmediatelyInstallsWithoutAClick) {
   EXPECT_EQ((std::vector<std::string>{"PROGRESS"}),
             test::GetPageSequence(&controller_.stats()));
   EXPECT_TRUE(Contains(Json(), "\"run_immediately\":1"));
+}
+
+TEST_F(InstallerUIControllerTest, AcceptWhileTheStatusIsComputedWaitsForIt) {
+  MakeBackend(0);
+  const FilePath other = temp_.GetPath().Append(L"Elsewhere");
+  RunWhen([&] { return OnPage(InstallerWindow::PAGE_WELCOME); },
+          [&] {
+            settings_->SelectInstallFolder(other);
+            ASSERT_TRUE(settings_->IsStatusPending());
+            controller_.OnAccept();
+            EXPECT_EQ(0u, BackendRuns());
+          });
+  EXPECT_TRUE(RunUI());
+  ASSERT_EQ(1u, BackendRuns());
+  // The backend installs where the user pointed, not where the status was.
+  EXPECT_TRUE(Contains(test::StandInRuns(backend_)[0],
+                       base::WideToUTF8(other.value())));
 }
 
 TEST_F(InstallerUIControllerTest, RefusedElevationTurnsIntoCurrentUserInstall) {
