@@ -69,7 +69,7 @@ LAYERS = {
     INSTALLER + '/service': _LEAVES,
     INSTALLER + '/service/transactions': _LEAVES + [INSTALLER + '/service'],
     INSTALLER + '/ipc': _BASE,
-    INSTALLER + '/wininet': _LEAVES + [INSTALLER + '/process'],
+    INSTALLER + '/wininet': _LEAVES + [INSTALLER + '/process', 'components/upload'],
     INSTALLER: _CORE,
     INSTALLER + '/package_fetcher':
         _CORE + [INSTALLER, 'components/sevenzip/**'],
@@ -87,8 +87,9 @@ LAYERS = {
         INSTALLER + '/ui',
         'desktop/windows/crash_reporter',
     ],
-    # Programs of the benchmarks, and what they time.
-    'bench': _BASE + [INSTALLER + '/package_fetcher'],
+    # Programs of the benchmarks and what they time: the installer's
+    # downloader and Archive7z.
+    'bench': _BASE + [INSTALLER + '/wininet', INSTALLER + '/package_fetcher'],
 }
 
 # What the tests of a layer may include beyond it: the layer that drives

@@ -13,9 +13,9 @@
 #include "components/sevenzip/sz_extract.h"
 #include "desktop/windows/installer/package_fetcher/archive_entry_path.h"
 #include "desktop/windows/installer/package_fetcher/archive_in_stream.h"
-#include "desktop/windows/installer/package_fetcher/download_progress_delegate.h"
 #include "desktop/windows/installer/package_fetcher/in_page_error_guard.h"
 #include "desktop/windows/installer/package_fetcher/lzma_file_allocator.h"
+#include "desktop/windows/installer/wininet/download_progress_delegate.h"
 
 namespace installer {
 

@@ -13,11 +13,11 @@
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_log_capture.h"
 #include "components/sevenzip/header_parser.h"
 #include "components/sevenzip/test/test_archive_writer.h"
-#include "desktop/windows/installer/package_fetcher/download_progress_delegate.h"
 #include "desktop/windows/installer/package_fetcher/lzma_file_allocator.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "desktop/windows/installer/wininet/download_progress_delegate.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -177,7 +177,7 @@ TEST_F(Archive7zTest, RefusesWhatIsNotAWholeArchive) {
        "Error returned by SzArchiveOpen: 6"},
   };
   for (const auto& c : cases) {
-    ScopedLogCapture log;
+    base::ScopedLogCapture log;
     Archive7z unpacker(nullptr);
     EXPECT_EQ(Archive7z::kArchiveError, Unpack(c.bytes, &unpacker));
     EXPECT_EQ(Archive7z::kArchiveReadFailed, unpacker.error_kind());
@@ -197,7 +197,7 @@ TEST_F(Archive7zTest, DamagedDataLeavesNoPartialFile) {
   ASSERT_NE(std::string::npos, at);
   archive[at + 50] ^= 0x01;
 
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   Archive7z unpacker(nullptr);
   EXPECT_EQ(Archive7z::kArchiveError, Unpack(archive, &unpacker));
   EXPECT_EQ(Archive7z::kEntryDecodeFailed, unpacker.error_kind());
@@ -216,7 +216,7 @@ TEST_F(Archive7zTest, RefusesUnsafeNamesAndWritesNothing) {
         u"/escaped.txt", u"\\\\server\\share\\escaped.txt", u"app//escaped.txt",
         u"escaped.txt:stream", u"NUL.txt", u"escaped\u0001.txt",
         u"escaped.txt.", u""}) {
-    ScopedLogCapture log;
+    base::ScopedLogCapture log;
     Archive7z unpacker(nullptr);
     EXPECT_EQ(Archive7z::kArchiveError,
               Unpack(MakeCopyArchive({{u"app/good.txt", "fine"},
@@ -233,7 +233,7 @@ TEST_F(Archive7zTest, RefusesUnsafeNamesAndWritesNothing) {
   header.Number(sevenzip::kIdHeader).Number(sevenzip::kIdFilesInfo).Number(1);
   header.Property(sevenzip::kIdEmptyStream, "\x80");
   header.Number(sevenzip::kIdEnd).Number(sevenzip::kIdEnd);
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   Archive7z unpacker(nullptr);
   EXPECT_EQ(Archive7z::kArchiveError,
             Unpack(sevenzip::test::MakeArchive("", header.data()), &unpacker));
@@ -244,7 +244,7 @@ TEST_F(Archive7zTest, RefusesUnsafeNamesAndWritesNothing) {
 TEST_F(Archive7zTest, CreateFailures) {
   // A folder stands where the archive has a file; it stays.
   ASSERT_TRUE(base::CreateDirectory(output_.AppendASCII("a.txt")));
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   Archive7z unpacker(nullptr);
   const DWORD result = Unpack(MakeCopyArchive({{u"a.txt", "data"}}), &unpacker);
   EXPECT_NE(0u, result);
@@ -316,7 +316,7 @@ TEST_F(Archive7zTest, FailedWriteIsNeverSuccess) {
                       true)) {
     GTEST_SKIP() << "needs Wine's view of the Unix file system";
   }
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   Archive7z unpacker(nullptr);
   EXPECT_EQ(
       static_cast<DWORD>(ERROR_DISK_FULL),
@@ -347,7 +347,7 @@ TEST_F(Archive7zTest, InPageErrorEndsTheExtraction) {
         ::RaiseException(EXCEPTION_IN_PAGE_ERROR, 0, 3, info);
       },
       &raised));
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   base::FilePath last_path;
   ASSERT_EQ(0u, unpacker.Open(TestFiles().AppendASCII("default.7z")));
   EXPECT_EQ(Archive7z::kInPageErrorResult,
