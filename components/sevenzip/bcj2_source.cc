@@ -4,7 +4,6 @@ namespace sevenzip {
 
 namespace {
 
-constexpr size_t kBufferSize = 1 << 16;
 constexpr UInt32 kTopValue = 1u << 24;
 constexpr unsigned kNumBitModelTotalBits = 11;
 constexpr UInt16 kBitModelTotal = 1 << kNumBitModelTotalBits;
@@ -23,39 +22,22 @@ Bcj2Source::Bcj2Source(ByteSource* main,
                        ByteSource* range_coder,
                        UInt64 out_size,
                        ISzAlloc* alloc)
-    : main_(main),
+    : BufferedSource(alloc),
+      main_(main),
       call_(call),
       jump_(jump),
       range_coder_(range_coder),
-      alloc_(alloc),
       out_remaining_(out_size) {
   for (UInt16& prob : probs_)
     prob = kBitModelTotal >> 1;
 }
 
-Bcj2Source::~Bcj2Source() {
-  IAlloc_Free(alloc_, buffer_);
-}
-
-SRes Bcj2Source::Init() {
-  buffer_ = static_cast<Byte*>(IAlloc_Alloc(alloc_, kBufferSize));
-  return buffer_ ? SZ_OK : SZ_ERROR_MEM;
-}
-
-SRes Bcj2Source::Look(const Byte** data, size_t* size) {
-  if (delivered_ == filled_ && out_remaining_ > 0)
-    RINOK(Refill());
-  *data = buffer_ + delivered_;
-  *size = filled_ - delivered_;
-  return SZ_OK;
-}
-
-void Bcj2Source::Skip(size_t size) {
-  delivered_ += size;
-}
+Bcj2Source::~Bcj2Source() = default;
 
 SRes Bcj2Source::Refill() {
-  delivered_ = filled_ = 0;
+  if (out_remaining_ == 0)
+    return SZ_OK;
+  filled_ = 0;
   if (!range_started_) {
     // The range coder starts with five bytes of code.
     for (int i = 0; i < 5; ++i) {
@@ -72,6 +54,7 @@ SRes Bcj2Source::Refill() {
     if (opcode >= 0 && out_remaining_ > 0)
       RINOK(RestoreTarget(static_cast<Byte>(opcode)));
   }
+  Restart(filled_);
   return SZ_OK;
 }
 
@@ -91,7 +74,7 @@ SRes Bcj2Source::CopyCode(int* opcode) {
   Byte previous = prev_byte_;
   while (i < limit) {
     const Byte b = data[i++];
-    buffer_[filled_++] = b;
+    buffer()[filled_++] = b;
     if (IsBranch(previous, b)) {
       *opcode = b;
       break;
@@ -127,7 +110,7 @@ SRes Bcj2Source::RestoreTarget(Byte opcode) {
   // Relative to the end of the instruction.
   const UInt32 relative = absolute - static_cast<UInt32>(out_position_ + 4);
   for (int i = 0; i < 4 && out_remaining_ > 0; ++i) {
-    buffer_[filled_++] = static_cast<Byte>(relative >> (8 * i));
+    buffer()[filled_++] = static_cast<Byte>(relative >> (8 * i));
     --out_remaining_;
     ++out_position_;
   }

@@ -7,11 +7,11 @@
 #ifndef COMPONENTS_SEVENZIP_BCJ2_SOURCE_H_
 #define COMPONENTS_SEVENZIP_BCJ2_SOURCE_H_
 
-#include "components/sevenzip/byte_source.h"
+#include "components/sevenzip/buffered_source.h"
 
 namespace sevenzip {
 
-class Bcj2Source : public ByteSource {
+class Bcj2Source : public BufferedSource {
  public:
   // The inputs and |alloc| must outlive this source, which produces
   // exactly |out_size| bytes.
@@ -21,17 +21,12 @@ class Bcj2Source : public ByteSource {
              ByteSource* range_coder,
              UInt64 out_size,
              ISzAlloc* alloc);
-  Bcj2Source(const Bcj2Source&) = delete;
-  Bcj2Source& operator=(const Bcj2Source&) = delete;
   ~Bcj2Source() override;
 
-  SRes Init();
-
-  SRes Look(const Byte** data, size_t* size) override;
-  void Skip(size_t size) override;
+ protected:
+  SRes Refill() override;
 
  private:
-  SRes Refill();
   // Copies code up to and including the next opcode that may have lost its
   // target; |*opcode| is then that opcode, or -1.
   SRes CopyCode(int* opcode);
@@ -42,11 +37,8 @@ class Bcj2Source : public ByteSource {
   ByteSource* const call_;
   ByteSource* const jump_;
   ByteSource* const range_coder_;
-  ISzAlloc* const alloc_;
   UInt64 out_remaining_;
   UInt64 out_position_ = 0;  // Bytes produced, for the relative targets.
-  Byte* buffer_ = nullptr;
-  size_t delivered_ = 0;
   size_t filled_ = 0;
   Byte prev_byte_ = 0;
   bool range_started_ = false;

@@ -4,42 +4,19 @@
 
 namespace sevenzip {
 
-namespace {
-
-constexpr size_t kBufferSize = 1 << 16;
-
-}  // namespace
-
 BcjX86Source::BcjX86Source(ByteSource* input, UInt64 out_size, ISzAlloc* alloc)
-    : input_(input), alloc_(alloc), out_remaining_(out_size) {}
+    : BufferedSource(alloc), input_(input), out_remaining_(out_size) {}
 
-BcjX86Source::~BcjX86Source() {
-  IAlloc_Free(alloc_, buffer_);
-}
-
-SRes BcjX86Source::Init() {
-  buffer_ = static_cast<Byte*>(IAlloc_Alloc(alloc_, kBufferSize));
-  return buffer_ ? SZ_OK : SZ_ERROR_MEM;
-}
-
-SRes BcjX86Source::Look(const Byte** data, size_t* size) {
-  if (delivered_ == converted_ && out_remaining_ > 0)
-    RINOK(Refill());
-  *data = buffer_ + delivered_;
-  *size = converted_ - delivered_;
-  return SZ_OK;
-}
-
-void BcjX86Source::Skip(size_t size) {
-  delivered_ += size;
-}
+BcjX86Source::~BcjX86Source() = default;
 
 SRes BcjX86Source::Refill() {
+  if (out_remaining_ == 0)
+    return SZ_OK;
   // The unconverted tail moves to the front.
-  const size_t tail = filled_ - converted_;
-  memmove(buffer_, buffer_ + converted_, tail);
+  Byte* buffer = this->buffer();
+  const size_t tail = filled_ - ready();
+  memmove(buffer, buffer + ready(), tail);
   filled_ = tail;
-  delivered_ = converted_ = 0;
 
   bool input_ended = false;
   while (filled_ < kBufferSize && filled_ < out_remaining_) {
@@ -55,7 +32,7 @@ SRes BcjX86Source::Refill() {
       count = size;
     if (count > out_remaining_ - filled_)
       count = static_cast<size_t>(out_remaining_ - filled_);
-    memcpy(buffer_ + filled_, data, count);
+    memcpy(buffer + filled_, data, count);
     filled_ += count;
     input_->Skip(count);
   }
@@ -63,10 +40,11 @@ SRes BcjX86Source::Refill() {
   if (input_ended && filled_ < out_remaining_)
     return SZ_ERROR_DATA;
 
-  converted_ = filter_.Convert(buffer_, filled_);
+  size_t converted = filter_.Convert(buffer, filled_);
   if (filled_ == out_remaining_)
-    converted_ = filled_;
-  out_remaining_ -= converted_;
+    converted = filled_;
+  out_remaining_ -= converted;
+  Restart(converted);
   return SZ_OK;
 }
 

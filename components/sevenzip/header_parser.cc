@@ -55,6 +55,25 @@ SRes ReadDigests(ByteReader* reader,
   return SZ_OK;
 }
 
+// The rest of a table from |id| on: the CRCs of its |count| streams when
+// it has them, then its end.
+SRes ReadDigestsToEnd(ByteReader* reader,
+                      UInt64 id,
+                      size_t count,
+                      std::vector<Byte>* defined,
+                      std::vector<UInt32>* crcs) {
+  defined->assign(count, 0);
+  crcs->assign(count, 0);
+  for (;;) {
+    if (id == kIdEnd)
+      return SZ_OK;
+    if (id != kIdCrc)
+      return SZ_ERROR_ARCHIVE;
+    RINOK(ReadDigests(reader, count, defined, crcs));
+    RINOK(reader->ReadNumber(&id));
+  }
+}
+
 // Tables kept in further streams of the archive are not supported.
 SRes ReadExternal(ByteReader* reader) {
   Byte external;
@@ -260,19 +279,12 @@ SRes HeaderParser::ReadPackInfo(ByteReader* reader, CSzArEx* db) {
     offset += size;
   }
   db->PackStreamOffsets[count] = offset;
-
-  for (;;) {
-    UInt64 id;
-    RINOK(reader->ReadNumber(&id));
-    if (id == kIdEnd)
-      return SZ_OK;
-    if (id != kIdCrc)
-      return SZ_ERROR_ARCHIVE;
-    // CRCs of packed data add nothing to those of the unpacked data.
-    std::vector<Byte> defined;
-    std::vector<UInt32> crcs;
-    RINOK(ReadDigests(reader, count, &defined, &crcs));
-  }
+  // CRCs of packed data add nothing to those of the unpacked data.
+  UInt64 id;
+  RINOK(reader->ReadNumber(&id));
+  std::vector<Byte> defined;
+  std::vector<UInt32> crcs;
+  return ReadDigestsToEnd(reader, id, count, &defined, &crcs);
 }
 
 SRes HeaderParser::ReadUnpackInfo(ByteReader* reader, CSzArEx* db) {
@@ -306,21 +318,16 @@ SRes HeaderParser::ReadUnpackInfo(ByteReader* reader, CSzArEx* db) {
     }
   }
 
-  for (;;) {
-    UInt64 id;
-    RINOK(reader->ReadNumber(&id));
-    if (id == kIdEnd)
-      return SZ_OK;
-    if (id != kIdCrc)
-      return SZ_ERROR_ARCHIVE;
-    std::vector<Byte> defined;
-    std::vector<UInt32> crcs;
-    RINOK(ReadDigests(reader, count, &defined, &crcs));
-    for (UInt32 i = 0; i < count; ++i) {
-      db->Folders[i].UnpackCrcDefined = defined[i];
-      db->Folders[i].UnpackCrc = crcs[i];
-    }
+  UInt64 id;
+  RINOK(reader->ReadNumber(&id));
+  std::vector<Byte> defined;
+  std::vector<UInt32> crcs;
+  RINOK(ReadDigestsToEnd(reader, id, count, &defined, &crcs));
+  for (UInt32 i = 0; i < count; ++i) {
+    db->Folders[i].UnpackCrcDefined = defined[i];
+    db->Folders[i].UnpackCrc = crcs[i];
   }
+  return SZ_OK;
 }
 
 SRes HeaderParser::ReadSubStreamsInfo(ByteReader* reader,
@@ -360,21 +367,15 @@ SRes HeaderParser::ReadSubStreamsInfo(ByteReader* reader,
     stream += sub->counts[i];
   }
 
-  while (id != kIdEnd) {
-    if (id != kIdCrc)
-      return SZ_ERROR_ARCHIVE;
-    std::vector<Byte> defined;
-    std::vector<UInt32> crcs;
-    RINOK(ReadDigests(reader, num_unknown, &defined, &crcs));
-    size_t next = 0;
-    for (size_t stream = 0; stream < num_streams; ++stream) {
-      if (sub->crc_defined[stream])
-        continue;
-      sub->crc_defined[stream] = defined[next];
-      sub->crcs[stream] = crcs[next];
-      ++next;
-    }
-    RINOK(reader->ReadNumber(&id));
+  std::vector<Byte> defined;
+  std::vector<UInt32> crcs;
+  RINOK(ReadDigestsToEnd(reader, id, num_unknown, &defined, &crcs));
+  for (size_t stream = 0, next = 0; stream < num_streams; ++stream) {
+    if (sub->crc_defined[stream])
+      continue;
+    sub->crc_defined[stream] = defined[next];
+    sub->crcs[stream] = crcs[next];
+    ++next;
   }
   return SZ_OK;
 }

@@ -10,17 +10,17 @@
 
 namespace {
 
-SRes LookExact(void* pp, const void** buf, size_t* size) {
-  CLookToRead* p = static_cast<CLookToRead*>(pp);
+// Fills the empty buffer with the |*size| bytes asked for or, with
+// |lookahead|, with all it holds.
+SRes Look(CLookToRead* p, const void** buf, size_t* size, bool lookahead) {
   SRes res = SZ_OK;
   size_t available = p->size - p->pos;
   if (available == 0 && *size > 0) {
     p->pos = 0;
-    p->size = 0;
-    if (*size > LookToRead_BUF_SIZE)
-      *size = LookToRead_BUF_SIZE;
-    res = p->realStream->Read(p->realStream, p->buf, size);
-    available = p->size = *size;
+    size_t wanted =
+        lookahead || *size > LookToRead_BUF_SIZE ? LookToRead_BUF_SIZE : *size;
+    res = p->realStream->Read(p->realStream, p->buf, &wanted);
+    available = p->size = wanted;
   }
   if (available < *size)
     *size = available;
@@ -28,20 +28,12 @@ SRes LookExact(void* pp, const void** buf, size_t* size) {
   return res;
 }
 
-SRes LookAhead(void* pp, const void** buf, size_t* size) {
-  CLookToRead* p = static_cast<CLookToRead*>(pp);
-  SRes res = SZ_OK;
-  size_t available = p->size - p->pos;
-  if (available == 0 && *size > 0) {
-    p->pos = 0;
-    size_t whole = LookToRead_BUF_SIZE;
-    res = p->realStream->Read(p->realStream, p->buf, &whole);
-    available = p->size = whole;
-  }
-  if (available < *size)
-    *size = available;
-  *buf = p->buf + p->pos;
-  return res;
+SRes LookExact(void* p, const void** buf, size_t* size) {
+  return Look(static_cast<CLookToRead*>(p), buf, size, false);
+}
+
+SRes LookAhead(void* p, const void** buf, size_t* size) {
+  return Look(static_cast<CLookToRead*>(p), buf, size, true);
 }
 
 SRes LookSkip(void* pp, size_t offset) {
