@@ -81,6 +81,36 @@ SRes ReadExternal(ByteReader* reader) {
   return external ? SZ_ERROR_UNSUPPORTED : SZ_OK;
 }
 
+// A property with values for some entries: which ones, then a value for
+// each of them, read by |read_value| given the entry's index.
+template <typename ReadValue>
+SRes ReadDefinedValues(ByteReader* reader, size_t count, ReadValue read_value) {
+  std::vector<Byte> defined;
+  RINOK(ReadDefinedBits(reader, count, &defined));
+  RINOK(ReadExternal(reader));
+  for (size_t i = 0; i < count; ++i) {
+    if (defined[i])
+      RINOK(read_value(i));
+  }
+  return SZ_OK;
+}
+
+// Properties, each an id and a size, up to kIdEnd: |read| gets the id and
+// the bytes of each.
+template <typename Read>
+SRes ReadPropertyList(ByteReader* reader, Read read) {
+  for (;;) {
+    UInt64 type, size;
+    RINOK(reader->ReadNumber(&type));
+    if (type == kIdEnd)
+      return SZ_OK;
+    RINOK(reader->ReadNumber(&size));
+    ByteReader property;
+    RINOK(reader->Split(size, &property));
+    RINOK(read(type, &property));
+  }
+}
+
 SRes ExpectId(ByteReader* reader, UInt64 expected) {
   UInt64 id;
   RINOK(reader->ReadNumber(&id));
@@ -199,14 +229,8 @@ SRes HeaderParser::ReadHeader(ByteReader* reader, CSzArEx* db) {
   UInt64 id;
   RINOK(reader->ReadNumber(&id));
   if (id == kIdArchiveProperties) {
-    for (;;) {
-      UInt64 type, size;
-      RINOK(reader->ReadNumber(&type));
-      if (type == kIdEnd)
-        break;
-      RINOK(reader->ReadNumber(&size));
-      RINOK(reader->Skip(size));
-    }
+    // None that unpacking needs.
+    RINOK(ReadPropertyList(reader, [](UInt64, ByteReader*) { return SZ_OK; }));
     RINOK(reader->ReadNumber(&id));
   }
   if (id == kIdAdditionalStreamsInfo)
@@ -419,91 +443,70 @@ SRes HeaderParser::ReadFilesInfo(ByteReader* reader,
   RINOK(AllocArray(count, &db->Files));
   db->NumFiles = count;
 
-  std::vector<Byte> empty_stream(count, 0);
-  std::vector<Byte> empty_file;
-  size_t num_empty = 0;
-  bool has_empty_stream = false;
-  for (;;) {
-    UInt64 type, size;
-    RINOK(reader->ReadNumber(&type));
-    if (type == kIdEnd)
-      break;
-    RINOK(reader->ReadNumber(&size));
-    ByteReader property;
-    RINOK(reader->Split(size, &property));
-    switch (type) {
-      case kIdEmptyStream:
-        if (has_empty_stream)
-          return SZ_ERROR_ARCHIVE;
-        has_empty_stream = true;
-        RINOK(ReadBits(&property, count, &empty_stream));
-        num_empty = CountSet(empty_stream);
-        break;
-      case kIdEmptyFile:
-        if (!has_empty_stream)
-          return SZ_ERROR_ARCHIVE;
-        RINOK(ReadBits(&property, num_empty, &empty_file));
-        break;
-      case kIdAnti: {
-        // Deletion markers of update archives; a package never has them.
-        std::vector<Byte> anti;
-        if (!has_empty_stream)
-          return SZ_ERROR_ARCHIVE;
-        RINOK(ReadBits(&property, num_empty, &anti));
-        if (CountSet(anti))
-          return SZ_ERROR_UNSUPPORTED;
-        break;
-      }
-      case kIdName:
-        if (db->FileNames)
-          return SZ_ERROR_ARCHIVE;
-        RINOK(ReadNames(&property, db));
-        break;
-      case kIdMTime: {
-        std::vector<Byte> defined;
-        RINOK(ReadDefinedBits(&property, count, &defined));
-        RINOK(ReadExternal(&property));
-        for (UInt32 i = 0; i < count; ++i) {
-          if (!defined[i])
-            continue;
-          CSzFileItem* file = &db->Files[i];
-          RINOK(property.ReadUInt32(&file->MTime.Low));
-          RINOK(property.ReadUInt32(&file->MTime.High));
-          file->MTimeDefined = 1;
-        }
-        break;
-      }
-      case kIdWinAttributes: {
-        std::vector<Byte> defined;
-        RINOK(ReadDefinedBits(&property, count, &defined));
-        RINOK(ReadExternal(&property));
-        for (UInt32 i = 0; i < count; ++i) {
-          if (!defined[i])
-            continue;
-          RINOK(property.ReadUInt32(&db->Files[i].Attrib));
-          db->Files[i].AttribDefined = 1;
-        }
-        break;
-      }
-      default:
-        // Other times, padding and newer properties: skipped by their size.
-        break;
-    }
-  }
+  EmptyEntries empty;
+  empty.stream.assign(count, 0);
+  RINOK(ReadPropertyList(reader, [&](UInt64 type, ByteReader* property) {
+    return ReadFileProperty(type, property, db, &empty);
+  }));
 
-  if (count - num_empty != sub.sizes.size())
+  if (count - empty.count != sub.sizes.size())
     return SZ_ERROR_ARCHIVE;
   for (UInt32 i = 0, empty_index = 0; i < count; ++i) {
     CSzFileItem* file = &db->Files[i];
-    file->HasStream = !empty_stream[i];
+    file->HasStream = !empty.stream[i];
     if (!file->HasStream) {
       const bool is_file =
-          empty_index < empty_file.size() && empty_file[empty_index];
+          empty_index < empty.file.size() && empty.file[empty_index];
       file->IsDir = !is_file;
       ++empty_index;
     }
   }
   return MapFilesToFolders(db, sub);
+}
+
+SRes HeaderParser::ReadFileProperty(UInt64 type,
+                                    ByteReader* property,
+                                    CSzArEx* db,
+                                    EmptyEntries* empty) {
+  const UInt32 count = db->NumFiles;
+  switch (type) {
+    case kIdEmptyStream:
+      if (empty->has_streams)
+        return SZ_ERROR_ARCHIVE;
+      empty->has_streams = true;
+      RINOK(ReadBits(property, count, &empty->stream));
+      empty->count = CountSet(empty->stream);
+      return SZ_OK;
+    case kIdEmptyFile:
+      if (!empty->has_streams)
+        return SZ_ERROR_ARCHIVE;
+      return ReadBits(property, empty->count, &empty->file);
+    case kIdAnti: {
+      // Deletion markers of update archives; a package never has them.
+      std::vector<Byte> anti;
+      if (!empty->has_streams)
+        return SZ_ERROR_ARCHIVE;
+      RINOK(ReadBits(property, empty->count, &anti));
+      return CountSet(anti) ? SZ_ERROR_UNSUPPORTED : SZ_OK;
+    }
+    case kIdName:
+      return db->FileNames ? SZ_ERROR_ARCHIVE : ReadNames(property, db);
+    case kIdMTime:
+      return ReadDefinedValues(property, count, [&](size_t i) {
+        CSzFileItem* file = &db->Files[i];
+        file->MTimeDefined = 1;
+        RINOK(property->ReadUInt32(&file->MTime.Low));
+        return property->ReadUInt32(&file->MTime.High);
+      });
+    case kIdWinAttributes:
+      return ReadDefinedValues(property, count, [&](size_t i) {
+        db->Files[i].AttribDefined = 1;
+        return property->ReadUInt32(&db->Files[i].Attrib);
+      });
+    default:
+      // Other times, padding and newer properties: skipped by their size.
+      return SZ_OK;
+  }
 }
 
 SRes HeaderParser::ReadNames(ByteReader* reader, CSzArEx* db) {

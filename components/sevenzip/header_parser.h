@@ -76,7 +76,19 @@ class HeaderParser {
                           const CSzArEx& db,
                           bool sizes_stored,
                           SubStreams* sub);
+  // Which entries have no data, and which of those are files.
+  struct EmptyEntries {
+    bool has_streams = false;
+    std::vector<Byte> stream;  // Per entry.
+    size_t count = 0;          // Entries without data.
+    std::vector<Byte> file;    // Per entry without data.
+  };
+
   SRes ReadFilesInfo(ByteReader* reader, CSzArEx* db, const SubStreams& sub);
+  SRes ReadFileProperty(UInt64 type,
+                        ByteReader* property,
+                        CSzArEx* db,
+                        EmptyEntries* empty);
   SRes ReadNames(ByteReader* reader, CSzArEx* db);
   SRes MapFilesToFolders(CSzArEx* db, const SubStreams& sub);
   // Memory of |alloc_| for |count| zeroed items; null for none.
