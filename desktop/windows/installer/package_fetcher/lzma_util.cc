@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/bind.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/stringprintf.h"
@@ -33,34 +34,6 @@ void HeapFree(void*, void* address) {
 
 ISzAlloc g_heap_alloc = {HeapAllocate, HeapFree};
 
-// The error of the call that just failed, never 0: a failure must not read
-// as success.
-DWORD LastErrorOrWriteFault() {
-  const DWORD error = ::GetLastError();
-  return error ? error : ERROR_WRITE_FAULT;
-}
-
-// Writes all of |data| in pieces a DWORD can count. A write that ends short
-// is a failure.
-bool WriteAll(HANDLE file, const Byte* data, size_t size, DWORD* error) {
-  constexpr size_t kMaxPiece = 1u << 30;
-  while (size > 0) {
-    const DWORD piece = static_cast<DWORD>(size < kMaxPiece ? size : kMaxPiece);
-    DWORD written = 0;
-    if (!::WriteFile(file, data, piece, &written, nullptr)) {
-      *error = LastErrorOrWriteFault();
-      return false;
-    }
-    if (written != piece) {
-      *error = ERROR_WRITE_FAULT;
-      return false;
-    }
-    data += piece;
-    size -= piece;
-  }
-  return true;
-}
-
 }  // namespace
 
 struct Archive7z::Context {
@@ -71,6 +44,7 @@ struct Archive7z::Context {
   LzmaFileAllocator* allocator;
   CSzBlockCache* cache;
   ScopedInPageErrorGuard* guard;
+  ArchiveFileWriter* writer;
 };
 
 Archive7z::Archive7z(DownloadProgressDelegate* delegate)
@@ -153,9 +127,19 @@ DWORD Archive7z::ExtractEntries(const CSzArEx& db,
   if (!GetEntryPaths(db, output_folder, &paths))
     return kArchiveError;
   // A file-backed window's temporary file goes into the folder.
-  if (!EnsureDirectory(output_folder))
-    return CreateFailure(LastErrorOrWriteFault());
+  if (!EnsureDirectory(output_folder)) {
+    const DWORD error = LastErrorOrWriteFault();
+    LOG(ERROR) << "Error returned by CreateDirectory: "
+               << logging::SystemErrorCodeToString(error);
+    return FileFailure(ArchiveFileWriter::Failure::kCreate, error);
+  }
   LzmaFileAllocator allocator(output_folder, min_file_backed_window_);
+  ArchiveFileWriter writer(
+      base::BindRepeating(&Archive7z::EnsureDirectory, base::Unretained(this)));
+  if (!writer.Start()) {
+    LOG(ERROR) << "Cannot start the thread that writes the files";
+    return FileFailure(ArchiveFileWriter::Failure::kCreate, ERROR_OUTOFMEMORY);
+  }
   error_kind_ = kNoError;
   if (delegate_) {
     delegate_->SetTotalProgress(static_cast<int>(
@@ -164,15 +148,22 @@ DWORD Archive7z::ExtractEntries(const CSzArEx& db,
 
   CSzBlockCache cache;
   ScopedInPageErrorGuard guard(&allocator);
-  Context context{db, stream, paths, last_path, &allocator, &cache, &guard};
+  Context context{db,         stream, paths,  last_path,
+                  &allocator, &cache, &guard, &writer};
   DWORD result = ERROR_SUCCESS;
-  for (UInt32 i = 0; i < db.NumFiles && error_kind_ == kNoError; ++i) {
+  for (UInt32 i = 0;
+       i < db.NumFiles && error_kind_ == kNoError && !writer.failed(); ++i) {
     if (delegate_)
       delegate_->SetCurrentProgress(static_cast<int>(i));
     result = ExtractEntry(&context, i);
   }
   // The decoders give the window back while the guard still watches it.
   cache.Free();
+  // A failure of the writer came at this entry or an earlier one.
+  DWORD file_error;
+  const ArchiveFileWriter::Failure failure = writer.Finish(&file_error);
+  if (failure != ArchiveFileWriter::Failure::kNone)
+    return FileFailure(failure, file_error);
   return result;
 }
 
@@ -217,35 +208,24 @@ DWORD Archive7z::ExtractEntry(Context* context, UInt32 index) {
     *context->last_path = path;
   const CSzFileItem& entry = context->db.Files[index];
   if (entry.IsDir) {
-    return EnsureDirectory(path) ? ERROR_SUCCESS
-                                 : CreateFailure(LastErrorOrWriteFault());
+    context->writer->CreateFolder(path);
+    return ERROR_SUCCESS;
   }
-  if (!EnsureDirectory(path.DirName()))
-    return CreateFailure(LastErrorOrWriteFault());
-
-  base::win::ScopedHandle file(
-      ::CreateFileW(path.value().c_str(), GENERIC_WRITE, 0, nullptr,
-                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid()) {
-    const DWORD error = LastErrorOrWriteFault();
-    LOG(ERROR) << "Error returned by CreateFile: " << error;
-    error_kind_ = kCreateFileFailed;
-    return error;
-  }
-  DWORD result = WriteEntryFile(context, file.Get());
-  if (result == ERROR_SUCCESS)
-    result = FinishEntryFile(entry, std::move(file));
+  context->writer->OpenFile(path);
+  const DWORD result = StreamEntryData(context);
   if (error_kind_ != kNoError) {
     // What was written of the entry is worthless.
-    file.Close();
-    if (!::DeleteFileW(path.value().c_str()))
-      PLOG(WARNING) << "Cannot delete the partial file " << path;
+    context->writer->DiscardFile();
+    return result;
   }
-  return result;
+  const FILETIME mtime = {entry.MTime.Low, entry.MTime.High};
+  context->writer->CloseFile(entry.MTimeDefined ? &mtime : nullptr);
+  return ERROR_SUCCESS;
 }
 
-DWORD Archive7z::WriteEntryFile(Context* context, HANDLE file) {
-  for (;;) {
+DWORD Archive7z::StreamEntryData(Context* context) {
+  // A failure of the writer ends the loop; Finish reports it.
+  while (!context->writer->failed()) {
     const Byte* data;
     size_t size;
     const SRes res = context->cache->Look(&data, &size);
@@ -256,39 +236,12 @@ DWORD Archive7z::WriteEntryFile(Context* context, HANDLE file) {
     if (res != SZ_OK)
       return DecodeFailure(res);
     if (size == 0)
-      return ERROR_SUCCESS;
-    DWORD error;
-    if (!WriteAll(file, data, size, &error)) {
-      LOG(ERROR) << "Error returned by WriteFile: "
-                 << logging::SystemErrorCodeToString(error);
-      error_kind_ = kWriteFileFailed;
-      return error;
-    }
+      break;
+    context->writer->Write(data, size);
     // Reads the bytes once more, for their CRC.
     context->cache->Skip(size);
     if (context->guard->has_error())
       return InPageFailure(*context->guard);
-  }
-}
-
-DWORD Archive7z::FinishEntryFile(const CSzFileItem& entry,
-                                 base::win::ScopedHandle file) {
-  if (entry.MTimeDefined) {
-    const FILETIME mtime = {entry.MTime.Low, entry.MTime.High};
-    if (!::SetFileTime(file.Get(), nullptr, nullptr, &mtime)) {
-      const DWORD error = LastErrorOrWriteFault();
-      LOG(ERROR) << "Error returned by SetFileTime: "
-                 << logging::SystemErrorCodeToString(error);
-      error_kind_ = kSetFileTimeFailed;
-      return error;
-    }
-  }
-  if (!::CloseHandle(file.Take())) {
-    const DWORD error = LastErrorOrWriteFault();
-    LOG(ERROR) << "Error returned by CloseHandle: "
-               << logging::SystemErrorCodeToString(error);
-    error_kind_ = kCloseFileFailed;
-    return error;
   }
   return ERROR_SUCCESS;
 }
@@ -308,10 +261,24 @@ DWORD Archive7z::InPageFailure(const ScopedInPageErrorGuard& guard) {
   return kInPageErrorResult;
 }
 
-DWORD Archive7z::CreateFailure(DWORD error) {
-  LOG(ERROR) << "Error returned by CreateDirectory: "
-             << logging::SystemErrorCodeToString(error);
-  error_kind_ = kCreateFileFailed;
+DWORD Archive7z::FileFailure(ArchiveFileWriter::Failure failure, DWORD error) {
+  switch (failure) {
+    case ArchiveFileWriter::Failure::kCreate:
+      error_kind_ = kCreateFileFailed;
+      break;
+    case ArchiveFileWriter::Failure::kWrite:
+      error_kind_ = kWriteFileFailed;
+      break;
+    case ArchiveFileWriter::Failure::kSetTime:
+      error_kind_ = kSetFileTimeFailed;
+      break;
+    case ArchiveFileWriter::Failure::kClose:
+      error_kind_ = kCloseFileFailed;
+      break;
+    case ArchiveFileWriter::Failure::kNone:
+      NOTREACHED();
+      break;
+  }
   return error;
 }
 

@@ -2,10 +2,11 @@
 //
 // Entries are decoded as a stream straight into their files: a solid block
 // is decoded once, in order, and never held whole, so memory stays at the
-// dictionary window however large the package is. LzmaFileAllocator puts
-// a very large window in a temporary file mapping; a disk error while that
-// is touched ends the extraction with error kind 5 through
-// ScopedInPageErrorGuard.
+// dictionary window however large the package is. ArchiveFileWriter
+// creates, writes and closes the files on a thread of its own while the
+// caller's thread decodes. LzmaFileAllocator puts a very large window in a
+// temporary file mapping; a disk error while that is touched ends the
+// extraction with error kind 5 through ScopedInPageErrorGuard.
 //
 // The archive is untrusted: SzArEx_Open checks its tables and CRCs, every
 // entry name must be a plain relative path (archive_entry_path.h), and an
@@ -30,6 +31,7 @@
 #include "base/files/file_path.h"
 #include "base/win/scoped_handle.h"
 #include "components/sevenzip/sz_archive.h"
+#include "desktop/windows/installer/package_fetcher/archive_file_writer.h"
 
 class CSzBlockCache;
 
@@ -80,6 +82,7 @@ class Archive7z {
   void Close();
 
   // Creates |folder| with its parents unless this extraction did already.
+  // While Extract runs, only its file writer calls it.
   bool EnsureDirectory(const base::FilePath& folder);
 
   ErrorKind error_kind() const { return error_kind_; }
@@ -104,8 +107,8 @@ class Archive7z {
                        const base::FilePath& output_folder,
                        base::FilePath* last_path);
   DWORD ExtractEntry(Context* context, UInt32 index);
-  DWORD WriteEntryFile(Context* context, HANDLE file);
-  DWORD FinishEntryFile(const CSzFileItem& entry, base::win::ScopedHandle file);
+  // Decodes the started entry's data for the open file.
+  DWORD StreamEntryData(Context* context);
   // Fails with kind 6 on a missing or unsafe name.
   bool GetEntryPaths(const CSzArEx& db,
                      const base::FilePath& output_folder,
@@ -113,7 +116,8 @@ class Archive7z {
 
   DWORD DecodeFailure(SRes res);
   DWORD InPageFailure(const ScopedInPageErrorGuard& guard);
-  DWORD CreateFailure(DWORD error);
+  // Kinds 7 to 10, from what the file writer reports.
+  DWORD FileFailure(ArchiveFileWriter::Failure failure, DWORD error);
 
   base::win::ScopedHandle archive_file_;
   std::set<std::wstring> created_folders_;

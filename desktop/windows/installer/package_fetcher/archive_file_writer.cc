@@ -1,0 +1,202 @@
+#include "desktop/windows/installer/package_fetcher/archive_file_writer.h"
+
+#include <string.h>
+
+#include <utility>
+
+#include "base/bind.h"
+#include "base/location.h"
+#include "base/logging.h"
+
+namespace installer {
+
+namespace {
+
+// A decoding step's worth; four of them keep the writer busy.
+constexpr size_t kBufferSize = 1 << 20;
+constexpr int kBufferCount = 4;
+
+// Writes all of |data| in pieces a DWORD can count. A write that ends short
+// is a failure.
+bool WriteAll(HANDLE file, const uint8_t* data, size_t size, DWORD* error) {
+  constexpr size_t kMaxPiece = 1u << 30;
+  while (size > 0) {
+    const DWORD piece = static_cast<DWORD>(size < kMaxPiece ? size : kMaxPiece);
+    DWORD written = 0;
+    if (!::WriteFile(file, data, piece, &written, nullptr)) {
+      *error = LastErrorOrWriteFault();
+      return false;
+    }
+    if (written != piece) {
+      *error = ERROR_WRITE_FAULT;
+      return false;
+    }
+    data += piece;
+    size -= piece;
+  }
+  return true;
+}
+
+}  // namespace
+
+DWORD LastErrorOrWriteFault() {
+  const DWORD error = ::GetLastError();
+  return error ? error : ERROR_WRITE_FAULT;
+}
+
+struct ArchiveFileWriter::Buffer {
+  // Not zeroed: every use writes before it reads.
+  std::unique_ptr<uint8_t[]> data{new uint8_t[kBufferSize]};
+  size_t size = 0;
+};
+
+ArchiveFileWriter::ArchiveFileWriter(
+    base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory)
+    : ensure_directory_(std::move(ensure_directory)),
+      thread_("7z file writer"),
+      buffer_returned_(&lock_) {}
+
+ArchiveFileWriter::~ArchiveFileWriter() {
+  thread_.Stop();
+  // Operations were left unfinished: no half-written file stays.
+  DeleteOpenFile();
+}
+
+bool ArchiveFileWriter::Start() {
+  return thread_.Start();
+}
+
+void ArchiveFileWriter::CreateFolder(const base::FilePath& folder) {
+  thread_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&ArchiveFileWriter::CreateFolderOnThread,
+                                base::Unretained(this), folder));
+}
+
+void ArchiveFileWriter::OpenFile(const base::FilePath& path) {
+  thread_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&ArchiveFileWriter::OpenFileOnThread,
+                                base::Unretained(this), path));
+}
+
+void ArchiveFileWriter::Write(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    std::unique_ptr<Buffer> buffer = TakeBuffer();
+    buffer->size = size < kBufferSize ? size : kBufferSize;
+    memcpy(buffer->data.get(), data, buffer->size);
+    data += buffer->size;
+    size -= buffer->size;
+    thread_.task_runner()->PostTask(
+        FROM_HERE, base::BindOnce(&ArchiveFileWriter::WriteOnThread,
+                                  base::Unretained(this), std::move(buffer)));
+  }
+}
+
+void ArchiveFileWriter::CloseFile(const FILETIME* mtime) {
+  thread_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&ArchiveFileWriter::CloseFileOnThread,
+                                base::Unretained(this), mtime != nullptr,
+                                mtime ? *mtime : FILETIME{}));
+}
+
+void ArchiveFileWriter::DiscardFile() {
+  thread_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&ArchiveFileWriter::DiscardFileOnThread,
+                                base::Unretained(this)));
+}
+
+ArchiveFileWriter::Failure ArchiveFileWriter::Finish(DWORD* error) {
+  thread_.Stop();
+  *error = error_;
+  return failure_;
+}
+
+void ArchiveFileWriter::CreateFolderOnThread(const base::FilePath& folder) {
+  if (!failed_ && !ensure_directory_.Run(folder))
+    Fail(Failure::kCreate, "CreateDirectory", LastErrorOrWriteFault());
+}
+
+void ArchiveFileWriter::OpenFileOnThread(const base::FilePath& path) {
+  if (failed_)
+    return;
+  if (!ensure_directory_.Run(path.DirName())) {
+    Fail(Failure::kCreate, "CreateDirectory", LastErrorOrWriteFault());
+    return;
+  }
+  const HANDLE file =
+      ::CreateFileW(path.value().c_str(), GENERIC_WRITE, 0, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    Fail(Failure::kCreate, "CreateFile", LastErrorOrWriteFault());
+    return;
+  }
+  file_.Set(file);
+  file_path_ = path;
+}
+
+void ArchiveFileWriter::WriteOnThread(std::unique_ptr<Buffer> buffer) {
+  DWORD error;
+  if (!failed_ && file_.IsValid() &&
+      !WriteAll(file_.Get(), buffer->data.get(), buffer->size, &error)) {
+    Fail(Failure::kWrite, "WriteFile", error);
+  }
+  ReturnBuffer(std::move(buffer));
+}
+
+void ArchiveFileWriter::CloseFileOnThread(bool set_time, FILETIME mtime) {
+  if (failed_ || !file_.IsValid())
+    return;
+  if (set_time && !::SetFileTime(file_.Get(), nullptr, nullptr, &mtime)) {
+    Fail(Failure::kSetTime, "SetFileTime", LastErrorOrWriteFault());
+    return;
+  }
+  if (!::CloseHandle(file_.Take())) {
+    Fail(Failure::kClose, "CloseHandle", LastErrorOrWriteFault());
+    return;
+  }
+  file_path_.clear();
+}
+
+void ArchiveFileWriter::DiscardFileOnThread() {
+  DeleteOpenFile();
+}
+
+void ArchiveFileWriter::Fail(Failure failure, const char* call, DWORD error) {
+  LOG(ERROR) << "Error returned by " << call << ": "
+             << logging::SystemErrorCodeToString(error);
+  if (failure_ == Failure::kNone) {
+    failure_ = failure;
+    error_ = error;
+  }
+  failed_ = true;
+  DeleteOpenFile();
+}
+
+void ArchiveFileWriter::DeleteOpenFile() {
+  if (file_path_.empty())
+    return;
+  file_.Close();
+  if (!::DeleteFileW(file_path_.value().c_str()))
+    PLOG(WARNING) << "Cannot delete the partial file " << file_path_;
+  file_path_.clear();
+}
+
+std::unique_ptr<ArchiveFileWriter::Buffer> ArchiveFileWriter::TakeBuffer() {
+  base::AutoLock lock(lock_);
+  while (free_buffers_.empty() && buffers_made_ == kBufferCount)
+    buffer_returned_.Wait();
+  if (free_buffers_.empty()) {
+    ++buffers_made_;
+    return std::make_unique<Buffer>();
+  }
+  std::unique_ptr<Buffer> buffer = std::move(free_buffers_.back());
+  free_buffers_.pop_back();
+  return buffer;
+}
+
+void ArchiveFileWriter::ReturnBuffer(std::unique_ptr<Buffer> buffer) {
+  base::AutoLock lock(lock_);
+  free_buffers_.push_back(std::move(buffer));
+  buffer_returned_.Signal();
+}
+
+}  // namespace installer
