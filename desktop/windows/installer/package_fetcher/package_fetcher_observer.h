@@ -4,7 +4,7 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PACKAGE_FETCHER_OBSERVER_H_
 #define DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PACKAGE_FETCHER_OBSERVER_H_
 
-#include "desktop/windows/installer/package_fetcher/download_progress_delegate.h"
+#include "desktop/windows/installer/wininet/download_progress_delegate.h"
 
 namespace installer {
 
