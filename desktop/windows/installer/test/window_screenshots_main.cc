@@ -37,6 +37,7 @@
 #include "desktop/windows/installer/host/resource_ids.h"
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/installer_window_driver.h"
 #include "desktop/windows/installer/test/window_capture.h"
 #include "desktop/windows/installer/ui/installer_window.h"
@@ -87,7 +88,8 @@ void ShootLanguage(const std::wstring& language,
     // The folder a user is offered: the default one.
     std::unique_ptr<Settings> settings =
         MakeSettings(false, base::FilePath(), language);
-    InstallerStats stats;
+    test::RefusingUICallbackRunner no_ui;
+    InstallerStats stats(&no_ui);
     std::unique_ptr<InstallerWindow> window =
         InstallerWindow::Init(settings.get(), stats.root(), false);
     if (!window) {
@@ -111,7 +113,8 @@ void ShootLanguage(const std::wstring& language,
   }
   std::unique_ptr<Settings> settings =
       MakeSettings(true, install_folder, language);
-  InstallerStats stats;
+  test::RefusingUICallbackRunner no_ui;
+  InstallerStats stats(&no_ui);
   std::unique_ptr<InstallerWindow> window =
       InstallerWindow::Init(settings.get(), stats.root(), false);
   if (window)

@@ -51,7 +51,7 @@ std::wstring WithoutAccelerator(std::wstring text) {
 }  // namespace
 
 InstallerUIController::InstallerUIController()
-    : run_loop_(Win32DialogDispatcher::GetInstance()) {}
+    : run_loop_(Win32DialogDispatcher::GetInstance()), stats_(this) {}
 
 InstallerUIController::~InstallerUIController() {
   if (runner_)
@@ -443,9 +443,9 @@ bool InstallerUIController::SwitchToCurrentUser() {
 }
 
 void InstallerUIController::RunUICallbackAndPostReply(
-    UICallback callback,
+    base::OnceCallback<int(HWND)> callback,
     scoped_refptr<base::SingleThreadTaskRunner> reply_task_runner,
-    UIReply reply) {
+    base::OnceCallback<void(int)> reply) {
   LOG(INFO) << "Obtained UI callback request from fetcher";
   UIRequest request{std::move(callback), std::move(reply_task_runner),
                     std::move(reply)};
@@ -556,6 +556,9 @@ void InstallerUIController::Terminate() {
   stats_.root().SetInteger("installation_success", success_ ? 1 : 0);
   if (success_)
     stats_.root().Remove("failure_reason");
+  // What the run recorded stays readable in the log whether it is sent or
+  // not.
+  VLOG(1) << "Installer statistics: " << stats_.GetJson();
   if (settings_->GetOption(ENABLE_INSTALLER_STATS) &&
       !settings_->GetOption(AUTOUPDATE)) {
     LOG(INFO) << "Sending stats";
@@ -599,10 +602,8 @@ void InstallerUIController::FetchPrefDefaultOverrides(
 }
 
 bool InstallerUIController::SendStats() {
-  LOG(INFO) << "The statistics upload is not part of this build; the "
-               "statistics stay unsent";
-  VLOG(1) << "Installer statistics: " << stats_.GetJson();
-  return false;
+  return stats_.Send(settings_->command_line(), run_loop_.QuitClosure(),
+                     package_downloaded_);
 }
 
 }  // namespace installer

@@ -32,11 +32,11 @@
 #include "desktop/windows/installer/installer_observer.h"
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_observer.h"
-#include "desktop/windows/installer/package_fetcher/ui_callback_runner.h"
 #include "desktop/windows/installer/settings_observer.h"
 #include "desktop/windows/installer/ui/install_progress.h"
 #include "desktop/windows/installer/ui/installer_ui_lock.h"
 #include "desktop/windows/installer/ui/installer_window_delegate.h"
+#include "desktop/windows/installer/wininet/ui_callback_runner.h"
 
 namespace installer {
 
@@ -85,9 +85,9 @@ class InstallerUIController : public SettingsObserver,
 
   // UICallbackRunner:
   void RunUICallbackAndPostReply(
-      UICallback callback,
+      base::OnceCallback<int(HWND)> callback,
       scoped_refptr<base::SingleThreadTaskRunner> reply_task_runner,
-      UIReply reply) override;
+      base::OnceCallback<void(int)> reply) override;
 
   // PackageFetcherObserver:
   void SetTotalProgress(int total) override;
@@ -121,9 +121,9 @@ class InstallerUIController : public SettingsObserver,
   };
   // A fetcher's request for user interface, run once the user accepted.
   struct UIRequest {
-    UICallback callback;
+    base::OnceCallback<int(HWND)> callback;
     scoped_refptr<base::SingleThreadTaskRunner> reply_task_runner;
-    UIReply reply;
+    base::OnceCallback<void(int)> reply;
   };
 
   void Init();

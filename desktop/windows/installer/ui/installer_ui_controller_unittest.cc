@@ -99,7 +99,9 @@ class InstallerUIControllerTest : public testing::Test {
     ASSERT_TRUE(base::CreateDirectory(download_));
     exe_dir_.emplace(base::DIR_EXE, package_, true, false);
     command_line_ = base::CommandLine::FromString(
-        L"installer.exe --launchkelvo=0 --installfolder=" + folder_.value());
+        L"installer.exe --launchkelvo=0 " +
+        std::wstring(test::kNoUpdateServerSwitches) + L" --installfolder=" +
+        folder_.value());
   }
 
   void MakeSettings() {
@@ -281,7 +283,8 @@ TEST_F(InstallerUIControllerTest, RefusedElevationTurnsIntoCurrentUserInstall) {
 
 TEST_F(InstallerUIControllerTest, RefusedElevationInAFolderNeedingItIsShown) {
   command_line_ = base::CommandLine::FromString(
-      L"installer.exe --launchkelvo=0 --allusers=1 --installfolder=" +
+      L"installer.exe --launchkelvo=0 --allusers=1 " +
+      std::wstring(test::kNoUpdateServerSwitches) + L" --installfolder=" +
       folder_.value());
   FakeSecurityAccess security;
   security.set_admin(false, false);
@@ -501,8 +504,9 @@ TEST_F(InteractiveInstallTest, AcceptInstallsThroughTheBackend) {
     run = test::RunProgram(package_.Append(L"installer.exe"),
                            L"--allusers=0 --launchkelvo=0 --desktopshortcut=0 "
                            L"--startmenushortcut=0 --quicklaunchshortcut=0 "
-                           L"--pintotaskbar=0 --v=1 --installfolder=" +
-                               folder_.value(),
+                           L"--pintotaskbar=0 --v=1 " +
+                               std::wstring(test::kNoUpdateServerSwitches) +
+                               L" --installfolder=" + folder_.value(),
                            temp_.GetPath());
   });
   HWND window = nullptr;
@@ -568,7 +572,9 @@ TEST_F(InteractiveInstallTest, SecondInstanceBringsTheFirstToTheFront) {
   const base::TimeTicks start = base::TimeTicks::Now();
   test::InstallerRunResult run =
       test::RunProgram(package_.Append(L"installer.exe"),
-                       L"--installfolder=" + folder_.value(), temp_.GetPath());
+                       std::wstring(test::kNoUpdateServerSwitches) +
+                           L" --installfolder=" + folder_.value(),
+                       temp_.GetPath());
   EXPECT_TRUE(run.finished);
   EXPECT_NE(0, run.exit_code);
   EXPECT_LT(base::TimeTicks::Now() - start, base::TimeDelta::FromSeconds(30));

@@ -22,6 +22,7 @@
 #include "desktop/windows/installer/host/resource_ids.h"
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/installer_window_driver.h"
 #include "desktop/windows/installer/test/window_capture.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -109,7 +110,8 @@ class InstallerWindowTest : public testing::Test {
   std::optional<l10n::ScopedLanguagesForTesting> languages_;
   base::ScopedTempDir temp_;
   base::FilePath folder_;
-  InstallerStats stats_;
+  test::RefusingUICallbackRunner no_ui_;
+  InstallerStats stats_{&no_ui_};
   DelegateRecorder delegate_;
   std::unique_ptr<Settings> settings_;
   std::unique_ptr<InstallerWindow> window_;
