@@ -12,9 +12,10 @@ namespace installer {
 
 namespace {
 
-// A decoding step's worth; four of them keep the writer busy.
-constexpr size_t kBufferSize = 1 << 20;
-constexpr int kBufferCount = 4;
+// 8 MiB in flight, in pieces small enough that a run of small files, each
+// in a buffer of its own, does not make the decoder wait for the writer.
+constexpr size_t kBufferSize = 256 << 10;
+constexpr int kBufferCount = 32;
 
 // Writes all of |data| in pieces a DWORD can count. A write that ends short
 // is a failure.

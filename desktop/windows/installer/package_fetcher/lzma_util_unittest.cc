@@ -242,16 +242,22 @@ TEST_F(Archive7zTest, RefusesUnsafeNamesAndWritesNothing) {
 }
 
 TEST_F(Archive7zTest, CreateFailures) {
-  // A folder stands where the archive has a file; it stays.
+  // A folder stands where the archive has a file; it stays, and nothing
+  // after it is written.
   ASSERT_TRUE(base::CreateDirectory(output_.AppendASCII("a.txt")));
   base::ScopedLogCapture log;
   Archive7z unpacker(nullptr);
-  const DWORD result = Unpack(MakeCopyArchive({{u"a.txt", "data"}}), &unpacker);
+  const DWORD result =
+      Unpack(MakeCopyArchive(
+                 {{u"a.txt", "data"}, {u"b.txt", "more"}, {u"c", "", true}}),
+             &unpacker);
   EXPECT_NE(0u, result);
   EXPECT_NE(Archive7z::kArchiveError, result);
   EXPECT_EQ(Archive7z::kCreateFileFailed, unpacker.error_kind());
   EXPECT_TRUE(log.ContainsError("Error returned by CreateFile: "));
   EXPECT_TRUE(base::DirectoryExists(output_.AppendASCII("a.txt")));
+  EXPECT_FALSE(base::PathExists(output_.AppendASCII("b.txt")));
+  EXPECT_FALSE(base::PathExists(output_.AppendASCII("c")));
   unpacker.Close();
 
   // The output folder cannot be made: a file has its name.
