@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <string_view>
 #include <utility>
 
 #include "base/bind.h"
