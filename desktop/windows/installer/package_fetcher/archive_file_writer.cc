@@ -51,6 +51,16 @@ struct ArchiveFileWriter::Buffer {
   size_t size = 0;
 };
 
+struct ArchiveFileWriter::Job {
+  base::FilePath folder;     // To create.
+  base::FilePath open_path;  // The file to create first.
+  std::unique_ptr<Buffer> data;
+  bool close = false;
+  bool set_time = false;
+  FILETIME mtime = {};
+  bool discard = false;
+};
+
 ArchiveFileWriter::ArchiveFileWriter(
     base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory)
     : ensure_directory_(std::move(ensure_directory)),
@@ -59,7 +69,7 @@ ArchiveFileWriter::ArchiveFileWriter(
 
 ArchiveFileWriter::~ArchiveFileWriter() {
   thread_.Stop();
-  // Operations were left unfinished: no half-written file stays.
+  // Jobs were left unfinished: no half-written file stays.
   DeleteOpenFile();
 }
 
@@ -68,47 +78,82 @@ bool ArchiveFileWriter::Start() {
 }
 
 void ArchiveFileWriter::CreateFolder(const base::FilePath& folder) {
-  thread_.task_runner()->PostTask(
-      FROM_HERE, base::BindOnce(&ArchiveFileWriter::CreateFolderOnThread,
-                                base::Unretained(this), folder));
+  auto job = std::make_unique<Job>();
+  job->folder = folder;
+  PostJob(std::move(job));
 }
 
 void ArchiveFileWriter::OpenFile(const base::FilePath& path) {
-  thread_.task_runner()->PostTask(
-      FROM_HERE, base::BindOnce(&ArchiveFileWriter::OpenFileOnThread,
-                                base::Unretained(this), path));
+  DCHECK(open_path_.empty() && !filling_);
+  open_path_ = path;
 }
 
 void ArchiveFileWriter::Write(const uint8_t* data, size_t size) {
   while (size > 0) {
-    std::unique_ptr<Buffer> buffer = TakeBuffer();
-    buffer->size = size < kBufferSize ? size : kBufferSize;
-    memcpy(buffer->data.get(), data, buffer->size);
-    data += buffer->size;
-    size -= buffer->size;
-    thread_.task_runner()->PostTask(
-        FROM_HERE, base::BindOnce(&ArchiveFileWriter::WriteOnThread,
-                                  base::Unretained(this), std::move(buffer)));
+    if (!filling_)
+      filling_ = TakeBuffer();
+    size_t count = kBufferSize - filling_->size;
+    if (count > size)
+      count = size;
+    memcpy(filling_->data.get() + filling_->size, data, count);
+    filling_->size += count;
+    data += count;
+    size -= count;
+    if (filling_->size == kBufferSize)
+      PostJob(std::make_unique<Job>());
   }
 }
 
 void ArchiveFileWriter::CloseFile(const FILETIME* mtime) {
-  thread_.task_runner()->PostTask(
-      FROM_HERE, base::BindOnce(&ArchiveFileWriter::CloseFileOnThread,
-                                base::Unretained(this), mtime != nullptr,
-                                mtime ? *mtime : FILETIME{}));
+  auto job = std::make_unique<Job>();
+  job->close = true;
+  job->set_time = mtime != nullptr;
+  if (mtime)
+    job->mtime = *mtime;
+  PostJob(std::move(job));
 }
 
 void ArchiveFileWriter::DiscardFile() {
-  thread_.task_runner()->PostTask(
-      FROM_HERE, base::BindOnce(&ArchiveFileWriter::DiscardFileOnThread,
-                                base::Unretained(this)));
+  if (filling_)
+    ReturnBuffer(std::move(filling_));
+  // Not created yet: nothing to undo.
+  if (!open_path_.empty()) {
+    open_path_.clear();
+    return;
+  }
+  auto job = std::make_unique<Job>();
+  job->discard = true;
+  PostJob(std::move(job));
 }
 
 ArchiveFileWriter::Failure ArchiveFileWriter::Finish(DWORD* error) {
   thread_.Stop();
   *error = error_;
   return failure_;
+}
+
+void ArchiveFileWriter::PostJob(std::unique_ptr<Job> job) {
+  job->open_path = std::move(open_path_);
+  open_path_.clear();
+  job->data = std::move(filling_);
+  thread_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&ArchiveFileWriter::RunJob,
+                                base::Unretained(this), std::move(job)));
+}
+
+void ArchiveFileWriter::RunJob(std::unique_ptr<Job> job) {
+  if (!job->folder.empty())
+    CreateFolderOnThread(job->folder);
+  if (!job->open_path.empty())
+    OpenFileOnThread(job->open_path);
+  if (job->data) {
+    WriteOnThread(*job->data);
+    ReturnBuffer(std::move(job->data));
+  }
+  if (job->close)
+    CloseFileOnThread(job->set_time, job->mtime);
+  if (job->discard)
+    DeleteOpenFile();
 }
 
 void ArchiveFileWriter::CreateFolderOnThread(const base::FilePath& folder) {
@@ -134,13 +179,12 @@ void ArchiveFileWriter::OpenFileOnThread(const base::FilePath& path) {
   file_path_ = path;
 }
 
-void ArchiveFileWriter::WriteOnThread(std::unique_ptr<Buffer> buffer) {
+void ArchiveFileWriter::WriteOnThread(const Buffer& buffer) {
   DWORD error;
   if (!failed_ && file_.IsValid() &&
-      !WriteAll(file_.Get(), buffer->data.get(), buffer->size, &error)) {
+      !WriteAll(file_.Get(), buffer.data.get(), buffer.size, &error)) {
     Fail(Failure::kWrite, "WriteFile", error);
   }
-  ReturnBuffer(std::move(buffer));
 }
 
 void ArchiveFileWriter::CloseFileOnThread(bool set_time, FILETIME mtime) {
@@ -155,10 +199,6 @@ void ArchiveFileWriter::CloseFileOnThread(bool set_time, FILETIME mtime) {
     return;
   }
   file_path_.clear();
-}
-
-void ArchiveFileWriter::DiscardFileOnThread() {
-  DeleteOpenFile();
 }
 
 void ArchiveFileWriter::Fail(Failure failure, const char* call, DWORD error) {
@@ -191,6 +231,7 @@ std::unique_ptr<ArchiveFileWriter::Buffer> ArchiveFileWriter::TakeBuffer() {
   }
   std::unique_ptr<Buffer> buffer = std::move(free_buffers_.back());
   free_buffers_.pop_back();
+  buffer->size = 0;
   return buffer;
 }
 

@@ -5,9 +5,12 @@
 //
 // The decoder hands over copies of what it decoded in a few reused
 // buffers, and waits while all of them are in use: memory stays bounded,
-// and the writer never reads the decoder's window. After the first failure
-// every later operation does nothing, so that nothing is written past it,
-// and a file that failed or was discarded is deleted.
+// and the writer never reads the decoder's window. Opening, data and
+// closing travel together in jobs of up to one buffer, so that a small
+// file is one job: every job wakes the thread, which costs a round trip to
+// the Wine server. After the first failure every later job does nothing,
+// so that nothing is written past it, and a file that failed or was
+// discarded is deleted.
 //
 //   ArchiveFileWriter writer(ensure_directory);
 //   writer.Start();
@@ -62,7 +65,7 @@ class ArchiveFileWriter {
 
   bool Start();
 
-  // The operations, run in the order they are called.
+  // The operations, done in the order they are called.
   void CreateFolder(const base::FilePath& folder);
   // Creates the file, and its folder when needed.
   void OpenFile(const base::FilePath& path);
@@ -71,24 +74,30 @@ class ArchiveFileWriter {
   // Sets the file's modification time when |mtime| is not null, and closes
   // it.
   void CloseFile(const FILETIME* mtime);
-  // Closes and deletes the open file: its entry failed.
+  // Drops the open file: its entry failed. A file the writer made is
+  // deleted.
   void DiscardFile();
 
-  // Whether an operation failed; later ones then do nothing.
+  // Whether a job failed; later ones then do nothing.
   bool failed() const { return failed_; }
 
-  // Runs what is left and ends the thread. Returns the first failure and
+  // Does what is left and ends the thread. Returns the first failure and
   // gives |error| its Windows error (never 0).
   Failure Finish(DWORD* error);
 
  private:
   struct Buffer;
+  struct Job;
+
+  // Hands the file's opening, the buffer filled so far and |job|'s closing
+  // or discarding to the thread.
+  void PostJob(std::unique_ptr<Job> job);
+  void RunJob(std::unique_ptr<Job> job);
 
   void CreateFolderOnThread(const base::FilePath& folder);
   void OpenFileOnThread(const base::FilePath& path);
-  void WriteOnThread(std::unique_ptr<Buffer> buffer);
+  void WriteOnThread(const Buffer& buffer);
   void CloseFileOnThread(bool set_time, FILETIME mtime);
-  void DiscardFileOnThread();
   void Fail(Failure failure, const char* call, DWORD error);
   void DeleteOpenFile();
 
@@ -98,6 +107,11 @@ class ArchiveFileWriter {
   const base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory_;
   base::Thread thread_;
   std::atomic<bool> failed_{false};
+
+  // On the caller's thread: the file to open with the next job, and the
+  // buffer being filled.
+  base::FilePath open_path_;
+  std::unique_ptr<Buffer> filling_;
 
   // The buffers not in use; more are made up to a fixed count.
   base::Lock lock_;

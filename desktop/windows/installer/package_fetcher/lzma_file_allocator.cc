@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/package_fetcher/lzma_file_allocator.h"
 
+#include <malloc.h>
 #include <stdlib.h>
 
 #include <utility>
@@ -11,6 +12,9 @@ namespace installer {
 
 namespace {
 
+// Smaller blocks are not worth keeping.
+constexpr size_t kMinSpareSize = 1 << 20;
+
 LzmaFileAllocator* FromAlloc(void* p) {
   return static_cast<LzmaFileAllocator*>(static_cast<ISzAlloc*>(p));
 }
@@ -20,8 +24,8 @@ LzmaFileAllocator* FromAlloc(void* p) {
 LzmaFileAllocator::LzmaFileAllocator(const base::FilePath& folder,
                                      size_t min_file_backed_size)
     : min_file_backed_size_(min_file_backed_size) {
-  Alloc = &LzmaFileAllocator::HeapAllocate;
-  ISzAlloc::Free = &LzmaFileAllocator::HeapFree;
+  Alloc = &LzmaFileAllocator::AllocateImpl;
+  ISzAlloc::Free = &LzmaFileAllocator::FreeImpl;
   if (!base::CreateTemporaryFileInDir(folder, &temp_file_path_))
     return;
   temp_file_.Initialize(
@@ -33,22 +37,23 @@ LzmaFileAllocator::LzmaFileAllocator(const base::FilePath& folder,
                  << base::File::ErrorToString(temp_file_.error_details());
     // The empty file made to reserve the name would stay otherwise.
     base::DeleteFile(temp_file_path_, false);
-    return;
   }
-  Alloc = &LzmaFileAllocator::AllocateImpl;
-  ISzAlloc::Free = &LzmaFileAllocator::FreeImpl;
 }
 
 LzmaFileAllocator::~LzmaFileAllocator() {
   ReleaseView();
+  free(spare_);
 }
 
 void* LzmaFileAllocator::Allocate(size_t size) {
   if (size == 0)
     return nullptr;
-  if (view_ || size < min_file_backed_size_ || !MapView(size))
-    return malloc(size);
-  return view_;
+  if (!view_ && size >= min_file_backed_size_ && temp_file_.IsValid() &&
+      MapView(size)) {
+    return view_;
+  }
+  void* spare = TakeSpare(size);
+  return spare ? spare : malloc(size);
 }
 
 void LzmaFileAllocator::Free(void* address) {
@@ -57,7 +62,27 @@ void LzmaFileAllocator::Free(void* address) {
   if (address == view_)
     ReleaseView();
   else
+    KeepSpare(address);
+}
+
+void* LzmaFileAllocator::TakeSpare(size_t size) {
+  // Not for a request far smaller: the next window would miss it.
+  const size_t capacity = spare_ ? _msize(spare_) : 0;
+  if (capacity < size || size < capacity / 2)
+    return nullptr;
+  void* spare = spare_;
+  spare_ = nullptr;
+  return spare;
+}
+
+void LzmaFileAllocator::KeepSpare(void* address) {
+  if (_msize(address) < kMinSpareSize ||
+      (spare_ && _msize(spare_) >= _msize(address))) {
     free(address);
+    return;
+  }
+  free(spare_);
+  spare_ = address;
 }
 
 bool LzmaFileAllocator::IsInView(const void* address) const {
@@ -132,16 +157,6 @@ void* LzmaFileAllocator::AllocateImpl(void* p, size_t size) {
 // static
 void LzmaFileAllocator::FreeImpl(void* p, void* address) {
   FromAlloc(p)->Free(address);
-}
-
-// static
-void* LzmaFileAllocator::HeapAllocate(void*, size_t size) {
-  return size ? malloc(size) : nullptr;
-}
-
-// static
-void LzmaFileAllocator::HeapFree(void*, void* address) {
-  free(address);
 }
 
 }  // namespace installer

@@ -11,6 +11,10 @@
 // is a heap free. The decoders allocate other windows and buffers through
 // the same allocator while the view is in use.
 //
+// The largest heap block freed is kept for the next request it fits: the
+// window of one solid block serves the next, as its pages are already
+// there.
+//
 // A disk error while the mapped view is touched raises
 // EXCEPTION_IN_PAGE_ERROR; ScopedInPageErrorGuard turns it into an
 // ordinary failure.
@@ -64,11 +68,11 @@ class LzmaFileAllocator : public ISzAlloc {
  private:
   static void* AllocateImpl(void* p, size_t size);
   static void FreeImpl(void* p, void* address);
-  static void* HeapAllocate(void* p, size_t size);
-  static void HeapFree(void* p, void* address);
 
   bool MapView(size_t size);
   void ReleaseView();
+  void* TakeSpare(size_t size);
+  void KeepSpare(void* address);
 
   const size_t min_file_backed_size_;
   base::FilePath temp_file_path_;
@@ -77,6 +81,7 @@ class LzmaFileAllocator : public ISzAlloc {
   void* view_ = nullptr;
   size_t view_size_ = 0;
   bool view_replaced_ = false;
+  void* spare_ = nullptr;  // A freed heap block kept for reuse.
 };
 
 }  // namespace installer

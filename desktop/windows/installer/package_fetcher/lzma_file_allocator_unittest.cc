@@ -68,18 +68,34 @@ TEST(LzmaFileAllocatorTest, OnlyTheViewIsFileBacked) {
   EXPECT_TRUE(base::IsDirectoryEmpty(temp_dir.GetPath()));
 }
 
-TEST(LzmaFileAllocatorTest, HeapWithoutATemporaryFile) {
+// Without a temporary file everything comes from the heap; a large block
+// freed serves the next window that fits it.
+TEST(LzmaFileAllocatorTest, HeapWindowsServeTheNextOne) {
   base::ScopedTempDir temp_dir;
   ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
   LzmaFileAllocator allocator(temp_dir.GetPath().AppendASCII("missing"),
                               kLarge);
   ISzAlloc* sz = &allocator;
   EXPECT_FALSE(allocator.is_file_backed());
-  void* block = sz->Alloc(sz, 2 * kLarge);
-  ASSERT_NE(nullptr, block);
+  void* window = sz->Alloc(sz, 2 * kLarge);
+  ASSERT_NE(nullptr, window);
   EXPECT_EQ(nullptr, allocator.view());
-  memset(block, 'h', 2 * kLarge);
-  sz->Free(sz, block);
+  memset(window, 'h', 2 * kLarge);
+  sz->Free(sz, window);
+
+  // Far smaller: a block of its own.
+  void* small = sz->Alloc(sz, kLarge / 2);
+  EXPECT_NE(window, small);
+  void* next = sz->Alloc(sz, 2 * kLarge - 100);
+  EXPECT_EQ(window, next);
+  // Handed out once only.
+  void* other = sz->Alloc(sz, 2 * kLarge);
+  EXPECT_NE(next, other);
+  memset(other, 'o', 2 * kLarge);
+  EXPECT_TRUE(IsFilled(next, 2 * kLarge - 100, 'h'));
+  sz->Free(sz, small);
+  sz->Free(sz, next);
+  sz->Free(sz, other);
   EXPECT_TRUE(base::IsDirectoryEmpty(temp_dir.GetPath()));
 }
 
