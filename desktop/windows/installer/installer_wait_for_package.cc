@@ -31,6 +31,12 @@ void Installer::WaitForPackage(bool post_elevation) {
   LOG(INFO) << "Event name for package_ready: " << name;
   package_ready_watcher_.StopWatching();
   package_ready_event_.Set(::OpenEventW(SYNCHRONIZE, FALSE, name.c_str()));
+  if (!package_ready_event_.IsValid() && interrupted_event_.IsValid() &&
+      ::WaitForSingleObject(interrupted_event_.Get(), 0) == WAIT_OBJECT_0) {
+    // A front end that stopped closes its events: no error of ours.
+    OnObjectSignaled(interrupted_event_.Get());
+    return;
+  }
   if (!package_ready_event_.IsValid()) {
     PLOG(ERROR) << "OpenEvent failed";
     NotifyError(IDS_ERROR_INSTALL, std::wstring(),
