@@ -108,6 +108,20 @@ std::wstring UniqueName(const wchar_t* prefix) {
          base::NumberToString16(++counter);
 }
 
+// An event that children open by its name.
+class NamedEvent {
+ public:
+  NamedEvent()
+      : name_(UniqueName(L"KelvoCrashHandlerGo")),
+        event_(::CreateEventW(nullptr, TRUE, FALSE, name_.c_str())) {}
+  const std::wstring& name() const { return name_; }
+  void Signal() { ::SetEvent(event_.Get()); }
+
+ private:
+  std::wstring name_;
+  base::win::ScopedHandle event_;
+};
+
 class CrashGenerationServerTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -217,14 +231,12 @@ TEST_F(CrashGenerationServerTest, ReportOfACaughtExceptionLetsTheClientGoOn) {
 }
 
 TEST_F(CrashGenerationServerTest, SecondClientIsServedWhileAReportRuns) {
-  std::wstring event_name = UniqueName(L"KelvoCrashHandlerGo");
-  base::win::ScopedHandle go(
-      ::CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
+  NamedEvent go;
   recorder_.Hold();
-  base::Process first = StartChild(L"crash-on-event", event_name);
-  base::Process second = StartChild(L"crash-on-event", event_name);
+  base::Process first = StartChild(L"crash-on-event", go.name());
+  base::Process second = StartChild(L"crash-on-event", go.name());
   ASSERT_TRUE(first.IsValid() && second.IsValid());
-  ::SetEvent(go.Get());
+  go.Signal();
   // Both reports are inside the callback at once before either ends.
   ASSERT_TRUE(recorder_.WaitUntilEntered());
   ASSERT_TRUE(recorder_.WaitUntilEntered());
@@ -257,13 +269,11 @@ class ServerDestroyer : public base::SimpleThread {
 };
 
 TEST_F(CrashGenerationServerTest, DestructionWaitsForARunningReport) {
-  std::wstring event_name = UniqueName(L"KelvoCrashHandlerGo");
-  base::win::ScopedHandle go(
-      ::CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
+  NamedEvent go;
   recorder_.Hold();
-  base::Process child = StartChild(L"crash-on-event", event_name);
+  base::Process child = StartChild(L"crash-on-event", go.name());
   ASSERT_TRUE(child.IsValid());
-  ::SetEvent(go.Get());
+  go.Signal();
   ASSERT_TRUE(recorder_.WaitUntilEntered());
 
   ServerDestroyer destroyer(std::move(server_));
@@ -278,10 +288,8 @@ TEST_F(CrashGenerationServerTest, DestructionWaitsForARunningReport) {
 
 TEST_F(CrashGenerationServerTest, RefusesHostileClientsAndKeepsServing) {
   // Another live process, whose memory a lying client would have us read.
-  std::wstring event_name = UniqueName(L"KelvoCrashHandlerGo");
-  base::win::ScopedHandle go(
-      ::CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
-  base::Process victim = StartChild(L"wait", event_name);
+  NamedEvent go;
+  base::Process victim = StartChild(L"wait", go.name());
   ASSERT_TRUE(victim.IsValid());
 
   struct {
@@ -321,7 +329,7 @@ TEST_F(CrashGenerationServerTest, RefusesHostileClientsAndKeepsServing) {
     ASSERT_TRUE(silent.connected());
     EXPECT_EQ(1, RunChild(L"write-dump"));
   }
-  ::SetEvent(go.Get());
+  go.Signal();
   EXPECT_EQ(0, WaitForExit(victim));
   // Only the real client was ever served.
   std::vector<Report> reports = recorder_.reports();

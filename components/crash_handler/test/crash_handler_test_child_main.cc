@@ -12,15 +12,13 @@
 //   wait                waits for the named event EVENT (at most 30 s) and
 //                       exits with 0
 //   crash-on-event      waits for EVENT, then writes through a null pointer
-// The filter lets only the first crashing thread report, as the installer's
-// does. Unknown actions exit with 91.
+// Unknown actions exit with 91.
 
 #include <windows.h>
 
 #include <string.h>
 #include <wchar.h>
 
-#include <atomic>
 #include <string>
 
 #include "components/crash_handler/exception_handler.h"
@@ -31,27 +29,6 @@ namespace {
 constexpr int kNotRegistered = 90;
 constexpr int kUnknownAction = 91;
 constexpr DWORD kEventWaitMs = 30000;
-
-std::atomic<int> g_first_crash{0};
-
-bool FilterCallback(void*,
-                    EXCEPTION_POINTERS*,
-                    crash_handler::MDRawAssertionInfo*) {
-  int expected = 0;
-  if (g_first_crash.compare_exchange_strong(expected, 1))
-    return true;
-  ::Sleep(INFINITE);
-  return false;
-}
-
-bool MinidumpCallback(const wchar_t*,
-                      const wchar_t*,
-                      void*,
-                      EXCEPTION_POINTERS*,
-                      crash_handler::MDRawAssertionInfo*,
-                      bool succeeded) {
-  return succeeded;
-}
 
 crash_handler::CustomInfoEntry g_keys[2];
 
@@ -89,7 +66,7 @@ int wmain(int argc, wchar_t** argv) {
   crash_handler::CustomClientInfo keys = {g_keys, 2};
   // Never destroyed: crashes may come until the process ends.
   auto* handler = new crash_handler::ExceptionHandler(
-      L"", &FilterCallback, &MinidumpCallback, nullptr,
+      L"", nullptr, nullptr, nullptr,
       crash_handler::ExceptionHandler::HANDLER_ALL, MiniDumpNormal, argv[1],
       &keys);
   if (!handler->IsOutOfProcess())

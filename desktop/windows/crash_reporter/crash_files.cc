@@ -13,9 +13,9 @@
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
-#include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/service/utils.h"
 
 namespace crash_reporter {
 
@@ -46,7 +46,7 @@ std::atomic<uint32_t> g_last_crash_file_number{0};
 
 bool CrashPathProvider(int key, base::FilePath* result) {
   if (key == DIR_USER_DATA)
-    return installer::Installation::GetCurrent()->GetUserDataDir(result);
+    return installer::GetBrandedUserDataDir(installer::GetChannel(), result);
   base::FilePath user_data;
   if (!base::PathService::Get(DIR_USER_DATA, &user_data))
     return false;

@@ -4,7 +4,7 @@
 //
 // The three paths come from the path service. The keys that the browser's
 // own path provider answers are answered here the same way, below the
-// browser's user-data folder of the running installation, which the switch
+// browser's user-data folder of this build's channel, which the switch
 // "user-data-dir" replaces.
 
 #ifndef DESKTOP_WINDOWS_CRASH_REPORTER_CRASH_FILES_H_

@@ -83,7 +83,7 @@ bool SettleConsent(const base::CommandLine& command_line) {
 }
 
 // Serves until the parent has ended and every report and upload is done.
-int Serve(const base::CommandLine& command_line, uint32_t parent_id) {
+int Serve(uint32_t parent_id) {
   ProcessExitWaiter* waiter = ProcessExitWaiter::GetInstance();
   WatchedProcess parent(waiter);
   if (!parent.Watch(parent_id))
@@ -151,12 +151,10 @@ int RunCrashReporterServer(const base::CommandLine& command_line) {
   InitCrashReporterLogging();
   if (!InitCrashLogDirectories(command_line))
     return -1;
-  // Nothing of this reporter, its own crash included, is reported before
-  // the user's consent is known.
+  // Nothing is served before the user's consent is known.
   if (!SettleConsent(command_line))
     return -1;
-  PrepareSelfCrashReporter(false);
-  return Serve(command_line, parent_id);
+  return Serve(parent_id);
 }
 
 void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
@@ -179,13 +177,10 @@ void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
     SignalCrashReporterExceptionEvent(parent_id);
     return;
   }
-  if (!third_reporter) {
-    PrepareSelfCrashReporter(true);
-    if (!GetCrashCounterFilePath().empty()) {
-      // Destroyed at once, which writes the count.
-      NamedCounterFile counters(GetCrashCounterFilePath());
-      counters.Add("crash_reporter", 1, true);
-    }
+  if (!third_reporter && !GetCrashCounterFilePath().empty()) {
+    // Destroyed at once, which writes the count.
+    NamedCounterFile counters(GetCrashCounterFilePath());
+    counters.Add("crash_reporter", 1, true);
   }
   LOG(INFO) << "Crash of reporter " << parent_id << " (record at "
             << record_address << "): this build writes no "

@@ -1,13 +1,8 @@
 #include "desktop/windows/crash_reporter/self_crash_reporter.h"
 
-#include "base/command_line.h"
-#include "base/files/file_path.h"
-#include "base/logging.h"
-#include "base/strings/string_number_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
-#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/service/utils.h"
 
 namespace crash_reporter {
@@ -21,17 +16,6 @@ namespace {
 constexpr int64_t kFileTimeUnitsPerDay = 864000000000LL;
 
 CrashReporterExceptionInfo g_exception_info = {};
-
-struct SelfReporter {
-  bool prepared = false;
-  base::win::ScopedHandle exception_event;
-  std::wstring command_line;
-};
-
-SelfReporter& GetSelfReporter() {
-  static SelfReporter* self = new SelfReporter();
-  return *self;
-}
 
 int64_t FileTimeToInt64(const FILETIME& time) {
   ULARGE_INTEGER value;
@@ -50,49 +34,6 @@ LONG OpenProductKey(base::win::RegKey* key) {
 
 CrashReporterExceptionInfo* GetCrashReporterExceptionInfo() {
   return &g_exception_info;
-}
-
-void PrepareSelfCrashReporter(bool with_minidump) {
-  SelfReporter& self = GetSelfReporter();
-  base::FilePath executable;
-  if (self.prepared || !GetExecutablePath(&executable))
-    return;
-  std::wstring event_name = FormatCrashReporterObjectName(
-      kCrashReporterExceptionEventPrefix, ::GetCurrentProcessId());
-  self.exception_event.Set(
-      ::CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
-  if (event_name.empty() || !self.exception_event.IsValid()) {
-    PLOG(ERROR) << "Cannot create the exception event " << event_name;
-    return;
-  }
-  base::CommandLine command_line(executable);
-  command_line.AppendSwitchASCII(
-      installer::switches::kCrashReporterExceptionInfo,
-      base::NumberToString(static_cast<unsigned long long>(
-          reinterpret_cast<uintptr_t>(&g_exception_info))));
-  command_line.AppendSwitchASCII(installer::switches::kCrashReporterParentId,
-                                 base::NumberToString(::GetCurrentProcessId()));
-  if (with_minidump)
-    command_line.AppendSwitch(installer::switches::kCrashReporterMinidump);
-  self.command_line = command_line.GetCommandLineString();
-  self.prepared = true;
-}
-
-bool IsSelfCrashReporterPrepared() {
-  return GetSelfReporter().prepared;
-}
-
-const std::wstring& GetSelfCrashReporterCommandLine() {
-  return GetSelfReporter().command_line;
-}
-
-bool GetExecutablePath(base::FilePath* path) {
-  wchar_t buffer[MAX_PATH];
-  DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH)
-    return false;
-  *path = base::FilePath(std::wstring(buffer, length));
-  return true;
 }
 
 bool GetDaysSinceLastCrashReporterCrash(int64_t* days) {
@@ -120,18 +61,6 @@ bool GetDaysSinceLastCrashReporterCrash(int64_t* days) {
     return false;
   *days = (now_value - last) / kFileTimeUnitsPerDay;
   return true;
-}
-
-void SetLastCrashReporterCrashTime(const SYSTEMTIME& utc_time) {
-  FILETIME time;
-  base::win::RegKey key;
-  if (!::SystemTimeToFileTime(&utc_time, &time) ||
-      OpenProductKey(&key) != ERROR_SUCCESS) {
-    return;
-  }
-  int64_t value = FileTimeToInt64(time);
-  key.WriteValue(kLastCrashReporterCrashValue, &value, sizeof(value),
-                 REG_QWORD);
 }
 
 void SignalCrashReporterExceptionEvent(DWORD pid) {
