@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#include <map>
 #include <string>
 
 #include "base/files/file_util.h"
@@ -12,6 +11,7 @@
 #include "components/crash_report/crash_info.h"
 #include "components/crash_report/crash_reporter_exception_info.h"
 #include "components/crash_report/test/crashed_child.h"
+#include "components/crash_report/test/minidump_streams.h"
 #include "components/crash_report/test/test_child_constants.h"
 #include "gtest/gtest.h"
 
@@ -21,27 +21,6 @@ namespace {
 constexpr char kVersionText[] = "45.0.2531.0 816662";
 constexpr uint64_t kNoLimit = 1ull << 40;
 constexpr uint32_t kExceptionStreamType = 6;
-
-// The streams of a minidump by type: their bytes, read with the file's own
-// directory rather than by dbghelp, which wrote it.
-std::map<uint32_t, std::string> ReadStreams(const std::string& dump) {
-  std::map<uint32_t, std::string> streams;
-  uint32_t count = 0;
-  uint32_t directory = 0;
-  if (dump.size() < 32 || dump.compare(0, 4, "MDMP"))
-    return streams;
-  memcpy(&count, dump.data() + 8, 4);
-  memcpy(&directory, dump.data() + 12, 4);
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t entry[3];  // Type, size, offset.
-    if (directory + 12 * (i + 1) > dump.size())
-      break;
-    memcpy(entry, dump.data() + directory + 12 * i, sizeof(entry));
-    if (entry[2] + uint64_t{entry[1]} <= dump.size())
-      streams[entry[0]] = dump.substr(entry[2], entry[1]);
-  }
-  return streams;
-}
 
 class MinidumpWriterTest : public testing::Test {
  protected:
@@ -67,7 +46,7 @@ TEST_F(MinidumpWriterTest, WritesTheCrashWithTheVersionStream) {
   ASSERT_TRUE(child.Start(2, 2));
   ASSERT_TRUE(WriteMinidumpForProcess(child.pid(), child.record_address(),
                                       kVersionText, Path("a.dmp"), kNoLimit));
-  auto streams = ReadStreams(Read(Path("a.dmp")));
+  auto streams = ReadMinidumpStreams(Read(Path("a.dmp")));
   EXPECT_EQ(kVersionText, streams[kVersionStreamType]);
   EXPECT_EQ(0u, streams.count(kAssertionStreamType));
   // The exception stream: the thread id, then the exception record.
@@ -84,7 +63,8 @@ TEST_F(MinidumpWriterTest, WritesTheCrashWithTheVersionStream) {
   ASSERT_TRUE(WriteMinidumpFromParts(child.pid(), child.thread_id_address(),
                                      child.exception_pointers_address(), 0,
                                      kVersionText, Path("b.dmp"), kNoLimit));
-  EXPECT_EQ(kVersionText, ReadStreams(Read(Path("b.dmp")))[kVersionStreamType]);
+  EXPECT_EQ(kVersionText,
+            ReadMinidumpStreams(Read(Path("b.dmp")))[kVersionStreamType]);
 }
 
 TEST_F(MinidumpWriterTest, AddsTheAssertionOfAnInvalidParameterOnly) {
@@ -94,7 +74,7 @@ TEST_F(MinidumpWriterTest, AddsTheAssertionOfAnInvalidParameterOnly) {
                                       invalid_parameter.record_address(),
                                       kVersionText, Path("1.dmp"), kNoLimit));
   const std::string assertion =
-      ReadStreams(Read(Path("1.dmp")))[kAssertionStreamType];
+      ReadMinidumpStreams(Read(Path("1.dmp")))[kAssertionStreamType];
   ASSERT_EQ(sizeof(crash_handler::MDRawAssertionInfo), assertion.size());
   crash_handler::MDRawAssertionInfo info;
   memcpy(&info, assertion.data(), sizeof(info));
