@@ -6,8 +6,8 @@
 #include <atomic>
 
 #include "base/logging.h"
-#include "components/crash_handler/assertion_info.h"
 #include "components/crash_handler/crash_generation_client.h"
+#include "components/crash_handler/runtime_crash.h"
 #include "components/crash_handler/runtime_hooks.h"
 
 namespace crash_handler {
@@ -201,15 +201,10 @@ void ExceptionHandler::ReportAndTerminate(HandlerType type,
                                           MDRawAssertionInfo* assertion) {
   ExceptionHandler* handler = Current();
   if (handler && (handler->handler_types_ & type)) {
-    // The reporter reads both from this frame while it is alive.
-    CONTEXT context = {};
-    ::RtlCaptureContext(&context);
-    EXCEPTION_RECORD record = {};
-    record.ExceptionCode = code;
-    record.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
-    EXCEPTION_POINTERS pointers = {&record, &context};
-    handler->WriteMinidumpWithException(::GetCurrentThreadId(), &pointers,
-                                        assertion);
+    CapturedException exception;
+    CaptureException(code, &exception);
+    handler->WriteMinidumpWithException(::GetCurrentThreadId(),
+                                        &exception.pointers, assertion);
   }
   // Never a normal exit: at-exit work would run beside the crashed state,
   // and a parent must not read the crash as success.

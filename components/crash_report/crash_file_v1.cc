@@ -14,6 +14,7 @@
 #include "components/crash_report/crash_info.h"
 #include "components/crash_report/crash_reporter_exception_info.h"
 #include "components/crash_report/minidump_writer.h"
+#include "components/crash_report/remote_memory_reader.h"
 
 namespace crash_report {
 
@@ -23,13 +24,6 @@ constexpr char kMetadataMarker[] = "\r\nmetadata:\r\n";
 constexpr char kMinidumpMarker[] = "\r\nminidump:\r\n";
 static_assert(sizeof(kMetadataMarker) - 1 == 13);
 static_assert(sizeof(kMinidumpMarker) - 1 == 13);
-
-bool ReadExactly(HANDLE process, uint64_t address, void* buffer, size_t size) {
-  SIZE_T bytes_read = 0;
-  return ::ReadProcessMemory(process, reinterpret_cast<void*>(address), buffer,
-                             size, &bytes_read) &&
-         bytes_read == size;
-}
 
 bool WriteAll(FILE* file, const void* data, size_t size) {
   return fwrite(data, 1, size, file) == size;
@@ -59,11 +53,11 @@ void ReadException(HANDLE process,
   EXCEPTION_POINTERS pointers = {};
   EXCEPTION_RECORD exception = {};
   static_assert(sizeof(exception) == 152);
-  if (!ReadExactly(process, record.exception_pointers, &pointers,
-                   sizeof(pointers)) ||
-      !ReadExactly(process,
-                   reinterpret_cast<uintptr_t>(pointers.ExceptionRecord),
-                   &exception, sizeof(exception))) {
+  if (!ReadRemoteMemory(process, record.exception_pointers, &pointers,
+                        sizeof(pointers)) ||
+      !ReadRemoteMemory(process,
+                        reinterpret_cast<uintptr_t>(pointers.ExceptionRecord),
+                        &exception, sizeof(exception))) {
     LOG(WARNING) << "Cannot read the exception of the crashed process";
     *code = 0;
     *address = 0;

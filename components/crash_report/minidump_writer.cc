@@ -6,6 +6,7 @@
 #include "base/logging.h"
 #include "base/win/scoped_handle.h"
 #include "components/crash_report/crash_reporter_exception_info.h"
+#include "components/crash_report/remote_memory_reader.h"
 
 namespace crash_report {
 
@@ -39,13 +40,6 @@ class ScopedLibrary {
  private:
   const HMODULE module_;
 };
-
-bool ReadExactly(HANDLE process, uint64_t address, void* buffer, size_t size) {
-  SIZE_T bytes_read = 0;
-  return ::ReadProcessMemory(process, reinterpret_cast<void*>(address), buffer,
-                             size, &bytes_read) &&
-         bytes_read == size;
-}
 
 bool TruncateFile(HANDLE file) {
   LARGE_INTEGER zero = {};
@@ -157,14 +151,14 @@ bool WriteMinidumpFromParts(uint32_t pid,
   if (!process.IsValid())
     return false;
   CrashReporterExceptionInfo record = {};
-  if (!ReadExactly(process.Get(), exception_pointers_address,
-                   &record.exception_pointers,
-                   sizeof(record.exception_pointers)) ||
-      !ReadExactly(process.Get(), thread_id_address, &record.thread_id,
-                   sizeof(record.thread_id)) ||
+  if (!ReadRemoteMemory(process.Get(), exception_pointers_address,
+                        &record.exception_pointers,
+                        sizeof(record.exception_pointers)) ||
+      !ReadRemoteMemory(process.Get(), thread_id_address, &record.thread_id,
+                        sizeof(record.thread_id)) ||
       (assertion_address &&
-       !ReadExactly(process.Get(), assertion_address, &record.assertion,
-                    sizeof(record.assertion)))) {
+       !ReadRemoteMemory(process.Get(), assertion_address, &record.assertion,
+                         sizeof(record.assertion)))) {
     LOG(ERROR) << "Cannot read the crash of process " << pid;
     return false;
   }
@@ -190,7 +184,7 @@ bool WriteMinidumpForProcess(uint32_t pid,
 bool ReadCrashReporterExceptionInfo(HANDLE process,
                                     uint64_t address,
                                     CrashReporterExceptionInfo* record) {
-  if (ReadExactly(process, address, record, sizeof(*record)))
+  if (ReadRemoteMemory(process, address, record, sizeof(*record)))
     return true;
   PLOG(ERROR) << "Cannot read the crash record at 0x" << std::hex << address;
   return false;

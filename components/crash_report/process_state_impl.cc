@@ -115,16 +115,20 @@ bool ProcessStateImpl::Init(uint32_t pid,
   uint32_t code = 0;
   uint64_t address = 0;
   auto context = std::make_unique<CONTEXT>();
-  if (!ReadExactly(exception_pointers_address, &pointers_address,
-                   sizeof(pointers_address)) ||
-      !ReadExactly(pointers_address, &pointers, sizeof(pointers)) ||
-      !ReadExactly(reinterpret_cast<uintptr_t>(pointers.ExceptionRecord), &code,
-                   sizeof(code)) ||
-      !ReadExactly(reinterpret_cast<uintptr_t>(pointers.ExceptionRecord) +
-                       kExceptionAddressOffset,
-                   &address, sizeof(address)) ||
-      !ReadExactly(reinterpret_cast<uintptr_t>(pointers.ContextRecord),
-                   context.get(), sizeof(CONTEXT))) {
+  if (!ReadRemoteMemory(process_.Get(), exception_pointers_address,
+                        &pointers_address, sizeof(pointers_address)) ||
+      !ReadRemoteMemory(process_.Get(), pointers_address, &pointers,
+                        sizeof(pointers)) ||
+      !ReadRemoteMemory(process_.Get(),
+                        reinterpret_cast<uintptr_t>(pointers.ExceptionRecord),
+                        &code, sizeof(code)) ||
+      !ReadRemoteMemory(process_.Get(),
+                        reinterpret_cast<uintptr_t>(pointers.ExceptionRecord) +
+                            kExceptionAddressOffset,
+                        &address, sizeof(address)) ||
+      !ReadRemoteMemory(process_.Get(),
+                        reinterpret_cast<uintptr_t>(pointers.ContextRecord),
+                        context.get(), sizeof(CONTEXT))) {
     LOG(ERROR) << "Could not read the exception of process " << pid;
     return false;
   }
@@ -132,8 +136,8 @@ bool ProcessStateImpl::Init(uint32_t pid,
   exception_address_ = address;
 
   uint32_t crashed_thread_id = 0;
-  if (!ReadExactly(thread_id_address, &crashed_thread_id,
-                   sizeof(crashed_thread_id))) {
+  if (!ReadRemoteMemory(process_.Get(), thread_id_address, &crashed_thread_id,
+                        sizeof(crashed_thread_id))) {
     LOG(WARNING) << "Could not read ID of crashed thread";
     crashed_thread_id = 0;
   }
@@ -142,15 +146,6 @@ bool ProcessStateImpl::Init(uint32_t pid,
   threads_.push_back(std::move(crashed));
   ReadOtherThreads(pid, crashed_thread_id);
   return true;
-}
-
-bool ProcessStateImpl::ReadExactly(uint64_t address,
-                                   void* buffer,
-                                   size_t size) const {
-  SIZE_T bytes_read = 0;
-  return ::ReadProcessMemory(process_.Get(), reinterpret_cast<void*>(address),
-                             buffer, size, &bytes_read) &&
-         bytes_read == size;
 }
 
 void ProcessStateImpl::ReadMemoryCounters() {
@@ -263,7 +258,7 @@ void ProcessStateImpl::ReadOtherThreads(uint32_t pid,
 
 bool ProcessStateImpl::IsReadable(uint64_t address) const {
   uint8_t byte = 0;
-  return ReadExactly(address, &byte, 1);
+  return ReadRemoteMemory(process_.Get(), address, &byte, 1);
 }
 
 uint32_t ProcessStateImpl::GetExceptionCode() const {

@@ -57,8 +57,6 @@ class ProcessStateImpl : public ProcessState {
   uint64_t private_usage() const { return private_usage_; }
 
  private:
-  // Reads exactly |size| bytes at |address|.
-  bool ReadExactly(uint64_t address, void* buffer, size_t size) const;
   void ReadMemoryCounters();
   // The executable's path with a drive letter; empty when unknown.
   std::wstring GetImagePath() const;

@@ -12,6 +12,16 @@ constexpr uint64_t kMaxLoggedFailures = 100;
 
 }  // namespace
 
+bool ReadRemoteMemory(HANDLE process,
+                      uint64_t address,
+                      void* buffer,
+                      size_t size) {
+  SIZE_T bytes_read = 0;
+  return ::ReadProcessMemory(process, reinterpret_cast<void*>(address), buffer,
+                             size, &bytes_read) &&
+         bytes_read == size;
+}
+
 RemoteMemoryReader::RemoteMemoryReader(HANDLE process) : process_(process) {}
 
 RemoteMemoryReader::~RemoteMemoryReader() = default;

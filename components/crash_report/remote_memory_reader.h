@@ -13,6 +13,13 @@
 
 namespace crash_report {
 
+// Reads exactly |size| bytes at |address| of |process|; false when any of
+// them cannot be read.
+bool ReadRemoteMemory(HANDLE process,
+                      uint64_t address,
+                      void* buffer,
+                      size_t size);
+
 class RemoteMemoryReader {
  public:
   // |process| must stay open, with PROCESS_VM_READ, while the reader lives.

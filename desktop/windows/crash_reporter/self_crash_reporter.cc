@@ -8,8 +8,8 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
-#include "components/crash_handler/assertion_info.h"
 #include "components/crash_handler/exception_handler.h"
+#include "components/crash_handler/runtime_crash.h"
 #include "components/crash_handler/runtime_hooks.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/installer/product/installer_switches.h"
@@ -82,13 +82,9 @@ void ReportCrash(EXCEPTION_POINTERS* pointers,
 [[noreturn]] void ReportRuntimeCrashAndTerminate(
     uint32_t code,
     const crash_handler::MDRawAssertionInfo& assertion) {
-  CONTEXT context = {};
-  ::RtlCaptureContext(&context);
-  EXCEPTION_RECORD record = {};
-  record.ExceptionCode = code;
-  record.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
-  EXCEPTION_POINTERS pointers = {&record, &context};
-  ReportCrash(&pointers, assertion);
+  crash_handler::CapturedException exception;
+  crash_handler::CaptureException(code, &exception);
+  ReportCrash(&exception.pointers, assertion);
   // Never exit(): at-exit work and static destructors would run while the
   // server's threads and upload jobs still use what they destroy. The
   // crash code, as for every crashed installer process.

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "components/crash_handler/assertion_info.h"
+#include "components/crash_handler/runtime_crash.h"
 #include "gtest/gtest.h"
 
 namespace crash_reporter {

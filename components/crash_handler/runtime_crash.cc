@@ -1,4 +1,4 @@
-#include "components/crash_handler/assertion_info.h"
+#include "components/crash_handler/runtime_crash.h"
 
 #include <wchar.h>
 
