@@ -94,12 +94,9 @@ bool WriteCrashFileForProcess(uint32_t pid,
                               std::string_view version_text,
                               const base::FilePath& path,
                               uint64_t max_dump_size) {
-  base::win::ScopedHandle process(
-      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
-  if (!process.IsValid()) {
-    PLOG(ERROR) << "OpenProcess failed for " << pid;
+  base::win::ScopedHandle process = OpenProcessForReading(pid);
+  if (!process.IsValid())
     return false;
-  }
   std::wstring executable;
   CrashReporterExceptionInfo record = {};
   std::string dump;

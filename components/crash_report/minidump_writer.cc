@@ -47,14 +47,6 @@ bool TruncateFile(HANDLE file) {
          ::SetEndOfFile(file);
 }
 
-base::win::ScopedHandle OpenForDump(uint32_t pid) {
-  base::win::ScopedHandle process(
-      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
-  if (!process.IsValid())
-    PLOG(ERROR) << "OpenProcess failed for " << pid;
-  return process;
-}
-
 }  // namespace
 
 bool WriteMinidumpWithFallback(HANDLE process,
@@ -147,7 +139,7 @@ bool WriteMinidumpFromParts(uint32_t pid,
                             std::string_view version_text,
                             const base::FilePath& path,
                             uint64_t max_size) {
-  base::win::ScopedHandle process = OpenForDump(pid);
+  base::win::ScopedHandle process = OpenProcessForReading(pid);
   if (!process.IsValid())
     return false;
   CrashReporterExceptionInfo record = {};
@@ -171,7 +163,7 @@ bool WriteMinidumpForProcess(uint32_t pid,
                              std::string_view version_text,
                              const base::FilePath& path,
                              uint64_t max_size) {
-  base::win::ScopedHandle process = OpenForDump(pid);
+  base::win::ScopedHandle process = OpenProcessForReading(pid);
   CrashReporterExceptionInfo record = {};
   if (!process.IsValid() ||
       !ReadCrashReporterExceptionInfo(process.Get(), record_address, &record)) {

@@ -85,12 +85,9 @@ bool ProcessStateImpl::Init(uint32_t pid,
                             uint64_t exception_pointers_address,
                             uint64_t thread_id_address,
                             const std::vector<ModuleRecord>& fallback_modules) {
-  process_.Set(
-      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
-  if (!process_.IsValid()) {
-    PLOG(ERROR) << "OpenProcess failed for " << pid;
+  process_ = OpenProcessForReading(pid);
+  if (!process_.IsValid())
     return false;
-  }
   ReadMemoryCounters();
   std::wstring image_path = GetImagePath();
   std::vector<std::wstring> snapshot_paths;

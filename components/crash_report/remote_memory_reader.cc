@@ -12,6 +12,14 @@ constexpr uint64_t kMaxLoggedFailures = 100;
 
 }  // namespace
 
+base::win::ScopedHandle OpenProcessForReading(uint32_t pid) {
+  base::win::ScopedHandle process(
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  if (!process.IsValid())
+    PLOG(ERROR) << "OpenProcess failed for " << pid;
+  return process;
+}
+
 bool ReadRemoteMemory(HANDLE process,
                       uint64_t address,
                       void* buffer,

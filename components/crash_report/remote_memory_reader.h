@@ -11,7 +11,12 @@
 
 #include <memory>
 
+#include "base/win/scoped_handle.h"
+
 namespace crash_report {
+
+// Opens process |pid| for reading its state and memory; logs a failure.
+base::win::ScopedHandle OpenProcessForReading(uint32_t pid);
 
 // Reads exactly |size| bytes at |address| of |process|; false when any of
 // them cannot be read.
