@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/strings/stringprintf.h"
 #include "base/synchronization/lock.h"
 #include "base/values.h"
 #include "gtest/gtest.h"
@@ -63,14 +64,14 @@ TEST_F(InstallerStatsNodeTest, ConcurrentWritersLoseNothing) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([root, t]() mutable {
       for (int i = 0; i < kKeys; ++i)
-        root.SetInteger("t" + std::to_string(t) + ".k" + std::to_string(i), i);
+        root.SetInteger(base::StringPrintf("t%d.k%d", t, i), i);
     });
   }
   for (std::thread& thread : threads)
     thread.join();
   for (int t = 0; t < kThreads; ++t) {
     const base::DictionaryValue* keys = nullptr;
-    ASSERT_TRUE(root_.GetDictionary("t" + std::to_string(t), &keys));
+    ASSERT_TRUE(root_.GetDictionary(base::StringPrintf("t%d", t), &keys));
     EXPECT_EQ(static_cast<size_t>(kKeys), keys->size());
   }
 }
