@@ -148,8 +148,8 @@ def step_group(description):
 
 
 class ProgressView:
-    """Shows each stretch of steps on its own line; on a terminal the line
-    of the current stretch follows every step."""
+    """On a terminal one line follows every step; elsewhere (a file, a CI
+    log) each stretch of steps gets a line of its own."""
 
     def __init__(self, out, is_terminal, width):
         self.out = out
@@ -168,17 +168,15 @@ class ProgressView:
         return text
 
     def step(self, progress):
-        group = step_group(progress.description)
-        if group == self.group and not self.is_terminal:
-            return
         if self.is_terminal:
-            if group != self.group and self.open_line:
-                self.out.write("\n")
             self.out.write("\r\033[K" + self.text(progress))
             self.open_line = True
         else:
+            group = step_group(progress.description)
+            if group == self.group:
+                return
             self.out.write(self.text(progress) + "\n")
-        self.group = group
+            self.group = group
         self.out.flush()
 
     def finish(self):
@@ -297,12 +295,12 @@ def print_explanations(lines):
     for cause, line, count in entries:
         times = " (%d lines)" % count if count > 1 else ""
         if cause:
-            print("    - %s%s: %s" % (cause.label, times, cause.why))
+            print("      - %s%s: %s" % (cause.label, times, cause.why))
         else:
             unexplained += 1
             print("    ! NOT EXPECTED%s: %s" % (times, line.short()))
     if not entries:
-        print("    (none)")
+        print("      (none)")
     return 1 if unexplained else 0
 
 
@@ -335,7 +333,7 @@ def main():
     if args.action == "explain":
         return print_explanations(lines)
     for line in last_errors(lines, args.count):
-        print("    " + line.short())
+        print("      " + line.short())
     return 0
 
 
