@@ -5,14 +5,20 @@
 # files by raw_copy.exe (one CopyFileW each, also under Wine), and prints the
 # ratio. Target: the install takes at most 1.5 times the plain copy.
 #
-#   bench/silent_install_bench.sh [BUILD_DIR]     (default: out/main)
+#   bench/silent_install_bench.sh [BUILD_DIR]
+#
+# BUILD_DIR defaults to the folder the README commands share (out/test).
 #
 # Both read the package from the page cache (it is read once before), and
 # both write into the prefix's drive C:. The installation is removed again
 # by its own uninstaller.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-out="${1:-${KELVO_BUILD_DIR:-$top/out/main}}"
+if [ $# -gt 0 ]; then
+  export KELVO_BUILD_DIR=$1
+fi
+. "$top/tools/build_folder.sh"
+hold_build_folder "$0" "$@"
 files=2000
 size=$((200 * 1024 * 1024 / files))
 

@@ -26,3 +26,9 @@ function(kelvo_test name)
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "WINEPREFIX=${KELVO_WINEPREFIX}")
 endfunction()
+
+# The Linux-side tools that run the installer by hand and tell what it did.
+add_test(NAME tools_unittests
+         COMMAND python3 -m unittest discover
+                 -s ${CMAKE_SOURCE_DIR}/tools/test -p *_test.py)
+set_tests_properties(tools_unittests PROPERTIES TIMEOUT 120)

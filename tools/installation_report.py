@@ -13,6 +13,8 @@ installation_report.py removed FOLDER INSTALL_LOG
     to finish first.
 installation_report.py subfolder FOLDER
     The version folder of the installation in FOLDER.
+installation_report.py path WINDOWS_PATH
+    The Linux path of WINDOWS_PATH in the prefix.
 Exits with 1 when something is not as the install log says it should be.
 """
 
@@ -277,9 +279,14 @@ def main():
     removed.add_argument("install_log")
     subfolder = commands.add_parser("subfolder")
     subfolder.add_argument("folder")
+    path = commands.add_parser("path")
+    path.add_argument("folder")
     args = parser.parse_args()
     prefix = os.environ["WINEPREFIX"]
 
+    if args.action == "path":
+        print(linux_path(args.folder, prefix))
+        return 0
     if args.action == "subfolder":
         log_path = os.path.join(linux_path(args.folder, prefix),
                                 INSTALL_LOG_NAME)

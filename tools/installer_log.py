@@ -12,6 +12,8 @@ installer_log.py explain LOG...
     is expected; exits with 1 when a line has no known cause.
 installer_log.py errors [--count N] LOG...
     The last error lines of the logs (warnings when there is no error).
+installer_log.py folder LOG...
+    The install folder the run settled on.
 """
 
 import argparse
@@ -28,6 +30,7 @@ LINE_PATTERN = re.compile(
     r"(?P<severity>[A-Z]+\d*):(?P<source>[^\]]*)\] (?P<message>.*)$")
 LOG_NAME_PATTERN = re.compile(r"^[a-z0-9]+_installer_\d{14}\.log$")
 PROBLEM_SEVERITIES = ("WARNING", "ERROR", "FATAL")
+INSTALL_FOLDER_SET = "Install folder set: "
 
 
 class LogLine:
@@ -189,8 +192,12 @@ class ProgressView:
 def follow(args):
     since = time.time()
     output = open(args.output, "ab") if args.output else None
-    process = subprocess.Popen(args.command, stdin=subprocess.DEVNULL,
-                               stdout=output, stderr=output)
+    try:
+        process = subprocess.Popen(args.command, stdin=subprocess.DEVNULL,
+                                   stdout=output, stderr=output)
+    finally:
+        if output:
+            output.close()
     tail = LogTail(args.log_dir, since)
     progress = StepProgress()
     view = ProgressView(sys.stdout, sys.stdout.isatty(),
@@ -235,6 +242,10 @@ CAUSES = [
           "started from a Linux shell, the installer has no Windows parent "
           "process to name in its statistics",
           r"^Cannot open process 0:"),
+    Cause("no payload",
+          "an installer.exe as built carries no payload; a download server "
+          "appends tracking data or the package to it",
+          r"^(No valid payload found|Failed reading payload)"),
     Cause("no taskbar pins folder",
           "Wine has no taskbar, so there is no folder of taskbar pins",
           r"^Couldn't find path to taskbar pins"),
@@ -311,6 +322,12 @@ def last_errors(lines, count):
     return errors[-count:]
 
 
+def install_folder(lines):
+    folders = [line.message[len(INSTALL_FOLDER_SET):] for line in lines
+               if line.message.startswith(INSTALL_FOLDER_SET)]
+    return folders[-1] if folders else ""
+
+
 def main():
     parser = argparse.ArgumentParser()
     commands = parser.add_subparsers(dest="action", required=True)
@@ -325,6 +342,8 @@ def main():
     errors_parser = commands.add_parser("errors")
     errors_parser.add_argument("--count", type=int, default=8)
     errors_parser.add_argument("logs", nargs="*")
+    folder_parser = commands.add_parser("folder")
+    folder_parser.add_argument("logs", nargs="*")
     args = parser.parse_args()
 
     if args.action == "follow":
@@ -332,6 +351,10 @@ def main():
     lines = read_lines(args.logs)
     if args.action == "explain":
         return print_explanations(lines)
+    if args.action == "folder":
+        folder = install_folder(lines)
+        print(folder)
+        return 0 if folder else 1
     for line in last_errors(lines, args.count):
         print("      " + line.short())
     return 0

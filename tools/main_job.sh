@@ -18,52 +18,15 @@ hold_build_folder "$0" "$@"
 
 full_log="$out/main_job.log"
 : >"$full_log"
-failures=()
 started=$(date +%s%N)
 
 sample="$out/sample"
 package="$sample/package"
 install_dir='C:\Kelvo Sample'
 
-# --- Story helpers -------------------------------------------------------
-
-say() {
-  printf '%s\n' "$*" | tee -a "$full_log"
-}
-
-act() {
-  say ""
-  say "$*"
-}
-
-# Runs a command with its output in the full log only.
-quietly() {
-  printf '\n$ %s\n' "$*" >>"$full_log"
-  "$@" >>"$full_log" 2>&1
-}
-
-fail() {
-  failures+=("$1")
-}
-
-seconds_since() {
-  local now
-  now=$(date +%s%N)
-  printf '%d.%d s' $(((now - $1) / 1000000000)) \
-    $((((now - $1) / 100000000) % 10))
-}
-
-# The command line as a user would type it.
-shown_command() {
-  local arg text=""
-  for arg in "$@"; do
-    case "$arg" in
-    *' '*) text="$text \"$arg\"" ;;
-    *) text="$text $arg" ;;
-    esac
-  done
-  printf '%s' "${text# }"
-}
+# Quiet runs, the installer runs and their outcome: tools/installer_story.sh.
+story_log="$full_log"
+. "$top/tools/installer_story.sh"
 
 # Build progress from ninja's "[n/total]" lines: one line rewritten on a
 # terminal, a line at every quarter otherwise.
@@ -83,60 +46,6 @@ show_build_progress() {
     }
     /^ninja: no work to do/ { print "    Nothing to build: up to date" }
     END { if (shown) printf "\n" }'
-}
-
-# run_installer COMMAND...: shows the command line, then the installer's own
-# step progress live from its log; sets run_status, run_time and run_logs
-# (the run's log files).
-run_installer() {
-  say "    \$ $(shown_command "$@")"
-  printf '\n$ %s\n' "$*" >>"$full_log"
-  local logs_file started_run
-  logs_file=$(mktemp)
-  started_run=$(date +%s%N)
-  run_status=0
-  # Straight to the screen: the full log gets the installer's log itself.
-  python3 "$top/tools/installer_log.py" follow "$log_dir" \
-    --logs "$logs_file" --output "$full_log" -- "$@" || run_status=$?
-  run_time=$(seconds_since "$started_run")
-  mapfile -t run_logs <"$logs_file"
-  rm -f "$logs_file"
-}
-
-# The result line of the last run; false when it failed.
-show_result() {
-  if [ "$run_status" -eq 0 ]; then
-    say "    Result:          succeeded (exit code 0) in $run_time"
-  else
-    say "  ! Result:          FAILED with exit code $run_status after $run_time"
-    fail "$1 failed (exit code $run_status)"
-    return 1
-  fi
-}
-
-# Where the run's log is, its last errors when it failed, and one line per
-# cause of its warnings, each saying why it is expected.
-show_logs() {
-  local log
-  for log in "${run_logs[@]}"; do
-    say "    Installer log:   $log"
-    printf '\n== installer log %s\n' "$log" >>"$full_log"
-    cat "$log" >>"$full_log"
-  done
-  if [ ${#run_logs[@]} -eq 0 ]; then
-    say "  ! Installer log:   none written in $log_dir"
-    fail "$1 wrote no log"
-    return
-  fi
-  if [ "$run_status" -ne 0 ]; then
-    say "    Last errors in the log:"
-    python3 "$top/tools/installer_log.py" errors "${run_logs[@]}" |
-      tee -a "$full_log"
-  fi
-  say "    Warnings and errors in the log, by cause:"
-  python3 "$top/tools/installer_log.py" explain "${run_logs[@]}" |
-    tee -a "$full_log"
-  [ "${PIPESTATUS[0]}" -eq 0 ] || fail "$1 logged warnings of no known cause"
 }
 
 # --- Acts ----------------------------------------------------------------
@@ -159,11 +68,14 @@ build_act() {
     exit 1
   fi
   export WINEPREFIX="$out/wineprefix"
-  quietly "$top/tools/wine_prefix.sh" start "$WINEPREFIX"
+  if ! quietly "$top/tools/wine_prefix.sh" start "$WINEPREFIX"; then
+    say "  ! The Wine prefix $WINEPREFIX could not be made; see $full_log"
+    exit 1
+  fi
   trap '"$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
   . "$top/tools/wine_env.sh"
-  log_dir="$WINEPREFIX/drive_c/users/$(id -un)/Temp/Kelvo Installer"
-  mkdir -p "$log_dir"
+  unix_install_dir=$(python3 "$top/tools/installation_report.py" path \
+    "$install_dir")
   local version stream
   version=$("$WINE" "$out/bin/installer.exe" --version)
   stream=$("$WINE" "$out/bin/installer.exe" --stream)
@@ -181,8 +93,8 @@ build_act() {
 # An installation left by an earlier run goes through its own uninstaller,
 # so that this run installs afresh.
 remove_earlier_installation() {
-  local unix_dir="$WINEPREFIX/drive_c/${install_dir#C:\\}" old version
-  for old in "$unix_dir"/*/installer.exe; do
+  local old version
+  for old in "$unix_install_dir"/*/installer.exe; do
     [ -f "$old" ] || continue
     version=$(basename "$(dirname "$old")")
     say "    Removing the installation an earlier run left ($version)"
@@ -191,10 +103,10 @@ remove_earlier_installation() {
   done
   # k.bat deletes what the uninstalling processes held once they ended.
   for _ in $(seq 60); do
-    [ -e "$unix_dir/k.bat" ] || break
+    [ -e "$unix_install_dir/k.bat" ] || break
     sleep 0.5
   done
-  rm -rf "$unix_dir"
+  rm -rf "$unix_install_dir"
 }
 
 install_act() {
@@ -204,17 +116,14 @@ install_act() {
   run_installer "$WINE" "$package/installer.exe" --silent \
     "--installfolder=$install_dir" --components=suite:components
   if show_result "the install"; then
-    python3 "$top/tools/installation_report.py" installed "$install_dir" |
-      tee -a "$full_log"
-    [ "${PIPESTATUS[0]}" -eq 0 ] ||
-      fail "the installation is not what its install log says"
+    shown python3 "$top/tools/installation_report.py" installed \
+      "$install_dir" || fail "the installation is not what its install log says"
   fi
   show_logs "the install"
-  local unix_dir="$WINEPREFIX/drive_c/${install_dir#C:\\}"
-  if [ -f "$unix_dir/installation_status.xml" ]; then
+  if [ -f "$unix_install_dir/installation_status.xml" ]; then
     printf '\n== install log %s\\installation_status.xml\n' "$install_dir" \
       >>"$full_log"
-    cat "$unix_dir/installation_status.xml" >>"$full_log"
+    cat "$unix_install_dir/installation_status.xml" >>"$full_log"
   fi
   quietly "$WINE" reg query \
     'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:32 ||
@@ -225,7 +134,7 @@ install_act() {
 
 uninstall_act() {
   act "3. Uninstall: silent, from the installation's version folder"
-  local unix_dir="$WINEPREFIX/drive_c/${install_dir#C:\\}" subfolder
+  local subfolder
   if ! subfolder=$(python3 "$top/tools/installation_report.py" subfolder \
     "$install_dir" 2>&1); then
     say "  ! Nothing to uninstall: $subfolder"
@@ -233,13 +142,12 @@ uninstall_act() {
     return
   fi
   local saved_log="$out/main_job.installation_status.xml"
-  cp "$unix_dir/installation_status.xml" "$saved_log"
+  cp "$unix_install_dir/installation_status.xml" "$saved_log"
   run_installer "$WINE" "$install_dir\\$subfolder\\installer.exe" --silent \
     --uninstall
   if show_result "the uninstall"; then
-    python3 "$top/tools/installation_report.py" removed "$install_dir" \
-      "$saved_log" | tee -a "$full_log"
-    [ "${PIPESTATUS[0]}" -eq 0 ] ||
+    shown python3 "$top/tools/installation_report.py" removed \
+      "$install_dir" "$saved_log" ||
       fail "the uninstall left parts of the installation"
   fi
   show_logs "the uninstall"
