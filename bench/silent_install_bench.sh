@@ -28,33 +28,25 @@ export WINEPREFIX="$out/wineprefix"
 "$top/tools/wine_prefix.sh" start "$WINEPREFIX"
 trap '"$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
 . "$top/tools/wine_env.sh"
+. "$top/tools/installer_story.sh"
 
 package="$out/bench/package"
 bench_dir='C:\kelvo_bench'
 unix_bench_dir="$WINEPREFIX/drive_c/kelvo_bench"
 
 # An installation of an earlier run goes through its own uninstaller.
-remove_installation() {
-  for old in "$unix_bench_dir"/install/*/installer.exe; do
-    [ -f "$old" ] || continue
-    "$WINE" "$bench_dir\\install\\$(basename "$(dirname "$old")")\\installer.exe" \
-      --silent --uninstall || echo "(uninstall failed: exit code $?)"
-  done
-  # k.bat deletes what the uninstalling processes held once they ended.
-  for _ in $(seq 60); do
-    [ -e "$unix_bench_dir/install/k.bat" ] || break
-    sleep 0.5
-  done
+remove_installations() {
+  remove_installation "$bench_dir\\install"
   rm -rf "$unix_bench_dir"
 }
 
-seconds_since() {
+seconds_taken() {
   python3 -c "print($(date +%s.%N) - $1)"
 }
 
 python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \
   --files "$files" --size "$size"
-remove_installation
+remove_installations
 find "$package" -type f -exec cat {} + >/dev/null
 package_win=$("$WINE" winepath -w "$package" | tr -d '\r')
 
@@ -63,18 +55,18 @@ time_raw_copy() {
   sync
   local start=$(date +%s.%N)
   "$WINE" "$out/bin/raw_copy.exe" "$package_win" "$bench_dir\\raw" >/dev/null
-  seconds_since "$start"
+  seconds_taken "$start"
 }
 
 time_install() {
-  remove_installation >&2
+  remove_installations >&2
   sync
   local start=$(date +%s.%N)
   "$WINE" "$package/installer.exe" --silent \
     "--installfolder=$bench_dir\\install" --launchkelvo=0 \
     --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
     --pintotaskbar=0 || return 1
-  seconds_since "$start"
+  seconds_taken "$start"
 }
 
 # The best of three rounds of each, alternating, so that the load of other
@@ -84,14 +76,14 @@ install=""
 for round in 1 2 3; do
   raw="$raw $(time_raw_copy)"
   if ! t=$(time_install); then
-    remove_installation
+    remove_installations
     echo "the silent install failed" >&2
     exit 1
   fi
   install="$install $t"
 done
 installed=$(find "$unix_bench_dir/install" -type f -name '*.pak' | wc -l)
-remove_installation
+remove_installations
 best() {
   python3 -c "import sys; print(min(float(x) for x in sys.argv[1:]))" "$@"
 }

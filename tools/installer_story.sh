@@ -118,3 +118,24 @@ show_logs() {
   shown python3 "$top/tools/installer_log.py" explain "${run_logs[@]}" ||
     fail "$1 logged warnings of no known cause"
 }
+
+# remove_installation FOLDER: an installation in FOLDER (a Windows path) that
+# an earlier run left goes through its own uninstaller, so that the next
+# install starts afresh; then the folder goes.
+remove_installation() {
+  local unix_folder old version
+  unix_folder=$(python3 "$top/tools/installation_report.py" path "$1")
+  for old in "$unix_folder"/*/installer.exe; do
+    [ -f "$old" ] || continue
+    version=$(basename "$(dirname "$old")")
+    say "    Removing the installation an earlier run left in $1 ($version)"
+    quietly "$WINE" "$1\\$version\\installer.exe" --silent --uninstall ||
+      say "    (its uninstall failed with exit code $?)"
+  done
+  # k.bat deletes what the uninstalling processes held once they ended.
+  for _ in $(seq 60); do
+    [ -e "$unix_folder/k.bat" ] || break
+    sleep 0.5
+  done
+  rm -rf "$unix_folder"
+}

@@ -90,29 +90,10 @@ build_act() {
   say "      the \"suite\" component's installer in $sample/components"
 }
 
-# An installation left by an earlier run goes through its own uninstaller,
-# so that this run installs afresh.
-remove_earlier_installation() {
-  local old version
-  for old in "$unix_install_dir"/*/installer.exe; do
-    [ -f "$old" ] || continue
-    version=$(basename "$(dirname "$old")")
-    say "    Removing the installation an earlier run left ($version)"
-    quietly "$WINE" "$install_dir\\$version\\installer.exe" --silent \
-      --uninstall || say "    (its uninstall failed; see $full_log)"
-  done
-  # k.bat deletes what the uninstalling processes held once they ended.
-  for _ in $(seq 60); do
-    [ -e "$unix_install_dir/k.bat" ] || break
-    sleep 0.5
-  done
-  rm -rf "$unix_install_dir"
-}
-
 install_act() {
   act "2. Install: the package's installer.exe, silent, as a user would" \
     "start it"
-  remove_earlier_installation
+  remove_installation "$install_dir"
   run_installer "$WINE" "$package/installer.exe" --silent \
     "--installfolder=$install_dir" --components=suite:components
   if show_result "the install"; then
