@@ -35,9 +35,6 @@ if [ $# -eq 0 ] || [ "$1" = "-h" ] || [ "$1" = "--help" ]; then
   exit 0
 fi
 
-. "$top/tools/build_folder.sh"
-hold_build_folder "$0" "$@"
-
 command=$1
 shift
 case "$command" in
@@ -56,6 +53,8 @@ if [ "$command" != install ] && [ "$command" != run ] &&
   fi
 fi
 
+. "$top/tools/build_folder.sh"
+hold_build_folder "$0" "$command" "$@"
 . "$top/tools/installer_story.sh"
 sample="$out/sample"
 package="${KELVO_PACKAGE:-$sample/package}"
@@ -63,6 +62,9 @@ package="${KELVO_PACKAGE:-$sample/package}"
 # A no-op for ninja when nothing changed; its output only when it fails.
 build_if_needed() {
   local output
+  if [ ! -f "$out/bin/installer.dll" ]; then
+    say "Building the installer in $out (the first time takes minutes)"
+  fi
   if ! output=$("$top/tools/build.sh" "$out" installer_host stand_in 2>&1); then
     printf '%s\n' "$output"
     echo "kelvo.sh: the build failed" >&2
@@ -123,8 +125,8 @@ install | upgrade)
     switches=("--installfolder=$folder")
   fi
   if [ "$command" = upgrade ]; then
-    say "Upgrading the installation in $folder" \
-      "(version folder $(version_folder_of "$folder"))"
+    subfolder=$(version_folder_of "$folder")
+    say "Upgrading the installation in $folder (version folder $subfolder)"
   fi
   run_installer "$WINE" "$package/installer.exe" --silent "${switches[@]}" "$@"
   if [ -z "$folder" ] && [ ${#run_logs[@]} -gt 0 ]; then
@@ -143,7 +145,7 @@ uninstall)
   subfolder=$(version_folder_of "$folder")
   saved_log=$(mktemp)
   cp "$(python3 "$top/tools/installation_report.py" path \
-    "$folder\installation_status.xml")" "$saved_log"
+    "$folder\\installation_status.xml")" "$saved_log"
   run_installer "$WINE" "$folder\\$subfolder\\installer.exe" --silent \
     --uninstall "$@"
   if show_result "the uninstall"; then
