@@ -44,7 +44,11 @@ show_build_progress() {
       }
       fflush()
     }
-    /^ninja: no work to do/ { print "    Nothing to build: up to date" }
+    /^ninja: no work to do/ {
+      if (shown) printf "\r\033[K"
+      shown = 0
+      print "    Nothing to build: up to date"
+    }
     END { if (shown) printf "\n" }'
 }
 
