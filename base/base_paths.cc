@@ -11,6 +11,7 @@
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/path_service.h"
+#include "base/win/known_folder.h"
 
 // Only a 64-bit build is made: DIR_PROGRAM_FILES6432 below relies on it.
 static_assert(sizeof(void*) == 8, "64-bit builds only");
@@ -20,19 +21,14 @@ namespace base {
 namespace {
 
 bool GetKnownFolder(REFKNOWNFOLDERID folder_id, FilePath* result) {
-  wchar_t* path = nullptr;
   // Without verification a folder that is not there yet still has a path;
   // callers create what they need.
-  HRESULT hr =
-      ::SHGetKnownFolderPath(folder_id, KF_FLAG_DONT_VERIFY, nullptr, &path);
-  if (FAILED(hr) || !path) {
-    LOG(WARNING) << "SHGetKnownFolderPath failed: 0x" << std::hex << hr;
-    ::CoTaskMemFree(path);
+  if (!win::GetKnownFolderPath(folder_id, win::KnownFolderAccess::kUnverified,
+                               result)) {
+    LOG(WARNING) << "SHGetKnownFolderPath failed";
     return false;
   }
-  *result = FilePath(path);
-  ::CoTaskMemFree(path);
-  return !result->empty();
+  return true;
 }
 
 bool GetModulePath(HMODULE module, FilePath* result) {

@@ -10,21 +10,43 @@ add_test(NAME wine_prefix_stop
          COMMAND ${CMAKE_SOURCE_DIR}/tools/wine_prefix.sh stop ${KELVO_WINEPREFIX})
 set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 
-# kelvo_test(NAME SOURCES ... [LIBS ...] [TIMEOUT seconds])
+# The loopback HTTP test server (testing/servers/http_test_server.py), for
+# the tests that name the fixture "http_test_server". They find it through
+# the state file that KELVO_TEST_SERVER_INFO names, as a Windows path.
+set(KELVO_TEST_SERVER_DIR ${CMAKE_BINARY_DIR}/http_test_server)
+set(KELVO_TEST_SERVER_SCRIPT ${CMAKE_SOURCE_DIR}/testing/servers/http_test_server.py)
+string(REPLACE "/" "\\" KELVO_TEST_SERVER_INFO "Z:${KELVO_TEST_SERVER_DIR}/server.json")
+add_test(NAME http_test_server_start
+         COMMAND python3 ${KELVO_TEST_SERVER_SCRIPT} start
+                 --state-dir ${KELVO_TEST_SERVER_DIR})
+set_tests_properties(http_test_server_start PROPERTIES
+  FIXTURES_SETUP http_test_server TIMEOUT 60)
+add_test(NAME http_test_server_stop
+         COMMAND python3 ${KELVO_TEST_SERVER_SCRIPT} stop
+                 --state-dir ${KELVO_TEST_SERVER_DIR})
+set_tests_properties(http_test_server_stop PROPERTIES
+  FIXTURES_CLEANUP http_test_server TIMEOUT 60)
+
+# kelvo_test(NAME SOURCES ... [LIBS ...] [TIMEOUT seconds] [FIXTURES ...])
 # One executable per group of related tests: every launch under Wine costs
-# tens of milliseconds, so groups stay few and large.
+# tens of milliseconds, so groups stay few and large. FIXTURES names further
+# fixtures the tests need besides the Wine prefix.
 function(kelvo_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;FIXTURES" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} kelvo_test_main)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set(environment "WINEPREFIX=${KELVO_WINEPREFIX}")
+  if("http_test_server" IN_LIST T_FIXTURES)
+    list(APPEND environment "KELVO_TEST_SERVER_INFO=${KELVO_TEST_SERVER_INFO}")
+  endif()
   set_tests_properties(${name} PROPERTIES
-    FIXTURES_REQUIRED wine
+    FIXTURES_REQUIRED "wine;${T_FIXTURES}"
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "WINEPREFIX=${KELVO_WINEPREFIX}")
+    ENVIRONMENT "${environment}")
 endfunction()
 
 # The Linux-side tools that run the installer by hand and tell what it did.

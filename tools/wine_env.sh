@@ -4,6 +4,10 @@
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+# WinINet takes its proxy from these: requests must go straight to the
+# loopback test servers and nowhere else.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ftp_proxy FTP_PROXY \
+  no_proxy NO_PROXY all_proxy ALL_PROXY
 # The prefix links Desktop, Documents and Downloads to $HOME: keep them in a
 # scratch folder beside the prefix, never in the user's real home.
 export HOME="${WINEPREFIX}.home"

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "base/command_line.h"
+#include "base/features/feature_registry.h"
 #include "base/logging.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
-#include "desktop/windows/installer/installer_switches.h"
 
 namespace installer {
 
@@ -20,7 +20,7 @@ CommandLineFeatureReader::~CommandLineFeatureReader() = default;
 
 void CommandLineFeatureReader::ReadFeatures(
     std::vector<FeatureOverride>* overrides) {
-  const std::string prefix = switches::kWithFeaturePrefix;
+  const std::string prefix = kFeatureSwitchPrefix;
   for (const auto& [switch_name, native_value] : command_line_->GetSwitches()) {
     if (!base::StartsWith(switch_name, prefix, base::CompareCase::SENSITIVE))
       continue;

@@ -7,7 +7,6 @@
 #include "base/features/feature_reader.h"
 #include "base/lazy_instance_helpers.h"
 #include "base/logging.h"
-#include "desktop/windows/installer/installer_switches.h"
 
 namespace installer {
 
@@ -66,8 +65,10 @@ bool IsFeatureEnabled(const std::string& name) {
   return FeatureRegistry::GetInstance()->IsEnabled(name);
 }
 
+const char kFeatureSwitchPrefix[] = "with-feature:";
+
 std::string GetFeatureSwitchName(const std::string& name) {
-  return switches::kWithFeaturePrefix + name;
+  return kFeatureSwitchPrefix + name;
 }
 
 void AppendFeatureSwitches(base::CommandLine* command_line) {

@@ -66,7 +66,10 @@ class FeatureRegistry {
 // IsEnabled of the process registry.
 bool IsFeatureEnabled(const std::string& name);
 
-// "with-feature:" followed by |name|.
+// The prefix of the switches that turn features on or off.
+extern const char kFeatureSwitchPrefix[];
+
+// kFeatureSwitchPrefix followed by |name|.
 std::string GetFeatureSwitchName(const std::string& name);
 
 // Adds the states read into |registry| (the process registry in the first

@@ -6,7 +6,6 @@
 
 #include "base/command_line.h"
 #include "base/features/command_line_feature_reader.h"
-#include "base/features/installer_features.h"
 #include "base/features/list_value_feature_reader.h"
 #include "base/json/json_reader.h"
 #include "base/values.h"
@@ -23,11 +22,26 @@ std::unique_ptr<base::ListValue> ParseList(const std::string& json) {
   return base::ListValue::From(base::JSONReader::Read(json));
 }
 
-// The installer features of this build: experiment-test off and
+constexpr char kInstallerExperimentTest[] = "installer-experiment-test";
+constexpr char kInstallerHideFromProgramAndFeatures[] =
+    "installer-hide-from-program-and-features";
+constexpr char kInstallerPrefDefaultOverridesSupport[] =
+    "installer-pref-default-overrides-support";
+constexpr char kInstallerSupportX64Download[] =
+    "installer-support-x64-download";
+
+// Features as the installer registers its own: experiment-test off and
 // overridable, hide-from-programs off and fixed, the other two on.
+void RegisterFeatures(FeatureRegistry* registry) {
+  registry->RegisterFeature(kInstallerExperimentTest, false, true);
+  registry->RegisterFeature(kInstallerHideFromProgramAndFeatures, false, false);
+  registry->RegisterFeature(kInstallerPrefDefaultOverridesSupport, true, true);
+  registry->RegisterFeature(kInstallerSupportX64Download, true, true);
+}
+
 class FeatureRegistryTest : public testing::Test {
  protected:
-  void SetUp() override { RegisterInstallerFeatures(&registry_); }
+  void SetUp() override { RegisterFeatures(&registry_); }
 
   void ReadSwitches(const std::wstring& arguments) {
     base::CommandLine command_line = ParseCommandLine(arguments);
@@ -123,15 +137,13 @@ TEST_F(FeatureRegistryTest, SwitchesCarryStatesToAChildProcess) {
 
   base::CommandLine read_back = ParseCommandLine(child.GetArgumentsString());
   FeatureRegistry child_registry;
-  RegisterInstallerFeatures(&child_registry);
+  RegisterFeatures(&child_registry);
   CommandLineFeatureReader reader(&read_back);
   child_registry.Initialize(&reader);
-  size_t count = 0;
-  const FeatureRow* rows = GetInstallerFeatures(&count);
-  for (size_t i = 0; i < count; ++i) {
-    EXPECT_EQ(registry_.IsEnabled(rows[i].name),
-              child_registry.IsEnabled(rows[i].name))
-        << rows[i].name;
+  for (const Feature& feature : registry_.features()) {
+    EXPECT_EQ(registry_.IsEnabled(feature.name),
+              child_registry.IsEnabled(feature.name))
+        << feature.name;
   }
   EXPECT_FALSE(child_registry.IsEnabled(kInstallerExperimentTest));
 }

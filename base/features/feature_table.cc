@@ -2,9 +2,6 @@
 
 #include <iterator>
 
-#include "desktop/windows/installer/branding_config.h"
-#include "desktop/windows/installer/version_info.h"
-
 namespace installer {
 
 namespace {
@@ -37,10 +34,6 @@ ProductChannelMasks GetProductChannelMasksFor(const std::string& product_token,
                              kProductChannels[index].overridable_bits};
 }
 
-ProductChannelMasks GetProductChannelMasks() {
-  return GetProductChannelMasksFor(GetBrandingUserAgentName(), GetChannel());
-}
-
 bool IsFeatureEnabledByDefault(const FeatureRow& row,
                                const ProductChannelMasks& masks) {
   return (row.enabled_mask & masks.enabled_bits) != 0;
@@ -49,14 +42,6 @@ bool IsFeatureEnabledByDefault(const FeatureRow& row,
 bool IsFeatureOverridable(const FeatureRow& row,
                           const ProductChannelMasks& masks) {
   return (row.overridable_mask & masks.overridable_bits) != 0;
-}
-
-bool IsFeatureEnabledByDefault(const FeatureRow& row) {
-  return IsFeatureEnabledByDefault(row, GetProductChannelMasks());
-}
-
-bool IsFeatureOverridable(const FeatureRow& row) {
-  return IsFeatureOverridable(row, GetProductChannelMasks());
 }
 
 }  // namespace installer

@@ -38,16 +38,11 @@ int FindProductChannelRow(const std::string& product_token, int channel);
 // The bits of that row; none when no row matches.
 ProductChannelMasks GetProductChannelMasksFor(const std::string& product_token,
                                               int channel);
-// The bits of this build: the branding "user_agent_name" and GetChannel().
-ProductChannelMasks GetProductChannelMasks();
-
-// A row's state in |masks|, and in this build's masks.
+// A row's state in |masks|.
 bool IsFeatureEnabledByDefault(const FeatureRow& row,
                                const ProductChannelMasks& masks);
 bool IsFeatureOverridable(const FeatureRow& row,
                           const ProductChannelMasks& masks);
-bool IsFeatureEnabledByDefault(const FeatureRow& row);
-bool IsFeatureOverridable(const FeatureRow& row);
 
 }  // namespace installer
 

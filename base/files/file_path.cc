@@ -150,6 +150,20 @@ bool FilePath::IsParent(const FilePath& child) const {
   return AppendRelativePath(child, nullptr);
 }
 
+bool FilePath::IsParentIgnoringCase(const FilePath& child) const {
+  const std::vector<StringType> parent_components = GetComponents();
+  const std::vector<StringType> child_components = child.GetComponents();
+  if (parent_components.empty() ||
+      parent_components.size() >= child_components.size()) {
+    return false;
+  }
+  return std::equal(parent_components.begin(), parent_components.end(),
+                    child_components.begin(),
+                    [](const StringType& a, const StringType& b) {
+                      return CompareEqualIgnoreCase(a, b);
+                    });
+}
+
 bool FilePath::AppendRelativePath(const FilePath& child, FilePath* path) const {
   std::vector<StringType> parent_components = GetComponents();
   std::vector<StringType> child_components = child.GetComponents();

@@ -61,6 +61,9 @@ class FilePath {
 
   // Whether |child| lies strictly below this path (by components).
   bool IsParent(const FilePath& child) const;
+  // The same, comparing components as Windows compares file names: case
+  // does not count, beyond ASCII too.
+  bool IsParentIgnoringCase(const FilePath& child) const;
   // When this path is a parent of |child|, appends to |*path| the part of
   // |child| below it and returns true; |path| may be null.
   bool AppendRelativePath(const FilePath& child, FilePath* path) const;

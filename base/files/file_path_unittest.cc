@@ -136,6 +136,17 @@ TEST(FilePathTest, GetComponentsAndParents) {
   EXPECT_FALSE(FilePath(L"C:\\a").IsParent(FilePath(L"C:\\a")));
   EXPECT_FALSE(FilePath().IsParent(FilePath(L"a")));
 
+  EXPECT_TRUE(FilePath(L"c:\\A\\").IsParentIgnoringCase(FilePath(L"C:\\a\\b")));
+  EXPECT_TRUE(FilePath(L"C:\\\u00c9T\u00c9")
+                  .IsParentIgnoringCase(FilePath(L"c:\\\u00e9t\u00e9\\x")));
+  EXPECT_TRUE(FilePath(L"\\\\Server\\Share")
+                  .IsParentIgnoringCase(FilePath(L"\\\\server\\share\\x")));
+  EXPECT_FALSE(FilePath(L"C:\\a").IsParentIgnoringCase(FilePath(L"C:\\AB\\c")));
+  EXPECT_FALSE(FilePath(L"C:\\a").IsParentIgnoringCase(FilePath(L"c:\\A\\")));
+  EXPECT_FALSE(FilePath(L"C:\\a").IsParentIgnoringCase(FilePath(L"D:\\a\\b")));
+  EXPECT_FALSE(FilePath(L"a").IsParentIgnoringCase(FilePath(L"C:\\a\\b")));
+  EXPECT_FALSE(FilePath().IsParentIgnoringCase(FilePath(L"a")));
+
   const FilePath roaming(L"C:\\Users\\u\\AppData\\Roaming");
   FilePath local(L"C:\\Users\\u\\AppData\\Local");
   EXPECT_TRUE(roaming.AppendRelativePath(

@@ -6,7 +6,6 @@
 #include "base/process/process.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/install_log_checks.h"
-#include "desktop/windows/installer/service/transactions/operation_util.h"
 
 namespace installer {
 
@@ -33,7 +32,7 @@ base::FilePath GetComponentInstallerPath(const base::FilePath& folder,
 bool IsComponentOfInstallation(const InstallLog::Component& component,
                                const base::FilePath& install_folder) {
   if (!IsSafePlainName(component.name) ||
-      !IsStrictlyBelow(component.path, install_folder) ||
+      !install_folder.IsParentIgnoringCase(component.path) ||
       component.path.ReferencesParent()) {
     LOG(ERROR) << "Refusing the component \"" << component.name << "\" at "
                << component.path << ": not inside " << install_folder;

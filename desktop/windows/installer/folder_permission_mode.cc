@@ -16,7 +16,9 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/threading/platform_thread.h"
 #include "base/win/scoped_handle.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/installer_object_names.h"
+#include "desktop/windows/installer/package_files.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/service/security_access.h"
 #include "desktop/windows/installer/service/utils.h"
 
@@ -24,13 +26,6 @@ namespace installer {
 
 namespace {
 
-constexpr wchar_t kPackageReadyEvent[] = L"KelvoInstaller/PackageReady";
-constexpr wchar_t kInterruptedEvent[] =
-    L"KelvoInstaller/InstallationInterrupted";
-constexpr wchar_t kGrantEvent[] = L"KelvoInstaller/GiveInstallPermission";
-constexpr wchar_t kUndoEvent[] = L"KelvoInstaller/GiveInstallPermission/Undo";
-
-constexpr wchar_t kPackageInstallerName[] = L"installer.exe";
 constexpr wchar_t kUninstallBatchName[] = L"k.bat";
 
 // What the package's installer needs to make the grant itself. It gets no
@@ -49,11 +44,7 @@ constexpr DWORD kWatchAccess = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
 // The result of WaitForFirst when the wait itself failed.
 constexpr int kWaitFailed = -1;
 
-base::win::ScopedHandle OpenEvent(const base::FilePath& folder,
-                                  const wchar_t* base_name,
-                                  bool global,
-                                  DWORD access) {
-  std::wstring name = MakeKernelObjectName(folder, base_name, global);
+base::win::ScopedHandle OpenEvent(const std::wstring& name, DWORD access) {
   base::win::ScopedHandle event(::OpenEventW(access, FALSE, name.c_str()));
   if (!event.IsValid())
     PLOG(ERROR) << "Cannot open the event " << name;
@@ -154,7 +145,7 @@ void RunPackageInstaller(const base::CommandLine& command_line,
                          const base::Process& initial_process) {
   base::CommandLine installer(
       command_line.GetSwitchValuePath(switches::kWaitForPackage)
-          .Append(kPackageInstallerName));
+          .Append(kPackageInstallerExeName));
   for (const char* name : kHandedOverSwitches) {
     if (command_line.HasSwitch(name))
       installer.AppendSwitchNative(name,
@@ -194,10 +185,11 @@ void RunWaitingVariant(const base::CommandLine& command_line,
     return;
   }
   base::Process initial_process = OpenInitialProcess(pid_text);
+  const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder);
   base::win::ScopedHandle ready =
-      OpenEvent(folder, kPackageReadyEvent, true, SYNCHRONIZE);
+      OpenEvent(names.package_ready_event, SYNCHRONIZE);
   base::win::ScopedHandle interrupted =
-      OpenEvent(folder, kInterruptedEvent, true, SYNCHRONIZE);
+      OpenEvent(names.interrupted_event, SYNCHRONIZE);
   if (!initial_process.IsValid() || !ready.IsValid() || !interrupted.IsValid())
     return;
   switch (WaitForFirst(
@@ -315,10 +307,11 @@ void RunGrantingVariant(const base::CommandLine& command_line,
     LOG(ERROR) << "No account to give access to";
     return;
   }
+  const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder);
   base::win::ScopedHandle grant_event =
-      OpenEvent(folder, kGrantEvent, false, EVENT_ALL_ACCESS);
+      OpenEvent(names.give_permission_event, EVENT_ALL_ACCESS);
   base::win::ScopedHandle undo_event =
-      OpenEvent(folder, kUndoEvent, false, EVENT_ALL_ACCESS);
+      OpenEvent(names.give_permission_undo_event, EVENT_ALL_ACCESS);
   if (!grant_event.IsValid() || !undo_event.IsValid())
     return;
   if (!base::CreateDirectory(folder)) {

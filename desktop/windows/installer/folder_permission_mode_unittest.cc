@@ -18,15 +18,15 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/synchronization/waitable_event.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/threading/platform_thread.h"
 #include "base/threading/simple_thread.h"
 #include "base/time/time.h"
 #include "base/win/scoped_handle.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/installer_process.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
@@ -173,7 +173,7 @@ class FolderPermissionModeTest : public testing::Test {
   base::win::ScopedHandle grant_;
   base::win::ScopedHandle undo_;
   std::vector<base::Process> processes_;
-  test::ScopedLogCapture log_;
+  base::ScopedLogCapture log_;
 };
 
 // ----------------------------------------------------------------------------

@@ -13,8 +13,8 @@
 #include "desktop/windows/installer/component_installer.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/package_fetcher/signature_checker.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
 

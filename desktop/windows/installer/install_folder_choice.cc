@@ -8,10 +8,10 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/windows_version.h"
-#include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/drive_access.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/utils.h"
-#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
 

@@ -8,9 +8,9 @@
 #include "base/files/scoped_temp_dir.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/drive_access.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
-#include "desktop/windows/installer/version_info.h"
 #include "gtest/gtest.h"
 
 namespace installer {

@@ -5,12 +5,12 @@
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/time/time.h"
 #include "base/win/scoped_com_initializer.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/install_log_writer.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -112,7 +112,7 @@ class InstallLogTest : public testing::Test {
   base::ScopedTempDir temp_dir_;
   FilePath folder_;
   FilePath path_;
-  test::ScopedLogCapture log_;
+  base::ScopedLogCapture log_;
 };
 
 TEST_F(InstallLogTest, RoundTripKeepsEveryField) {

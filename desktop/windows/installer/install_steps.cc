@@ -12,7 +12,6 @@
 #include "base/bind.h"
 #include "base/command_line.h"
 #include "base/features/feature_registry.h"
-#include "base/features/installer_features.h"
 #include "base/files/file_util.h"
 #include "base/json/json_reader.h"
 #include "base/logging.h"
@@ -22,13 +21,14 @@
 #include "base/values.h"
 #include "base/win/windows_version.h"
 #include "components/prefs/json_pref_store.h"
-#include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/install_log_writer.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/installer_features.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/service/firewall_manager.h"
 #include "desktop/windows/installer/service/product_naming.h"
 #include "desktop/windows/installer/service/task_scheduler.h"
@@ -81,7 +81,7 @@ void CopyListEntry(Installer* installer, int index, bool is_root) {
     return;
   }
   if (index < 0 || index >= size) {
-    LOG(ERROR) << installer->NotifyError(
+    installer->NotifyError(
         IDS_ERROR_INSTALL, std::wstring(),
         "Invalid index " + base::IntToString(index) +
             " passed to StepCopyFile (max: " + base::IntToString(size) + ")");
@@ -95,8 +95,8 @@ void CopyListEntry(Installer* installer, int index, bool is_root) {
               : GetVersionFolder(installer).Append(relative);
   if (!installer->transaction()->Execute(std::make_unique<CopyFileOperation>(
           installer->package_folder().Append(relative), destination))) {
-    LOG(ERROR) << installer->NotifyError(
-        IDS_ERROR_COPY_FILE, destination.value(), "Failed copying " + entry);
+    installer->NotifyError(IDS_ERROR_COPY_FILE, destination.value(),
+                           "Failed copying " + entry);
     return;
   }
   InstallLog* log = installer->install_log();
@@ -412,9 +412,8 @@ void StepInstallLauncher(Installer* installer) {
   if (!installer->transaction()->Execute(std::make_unique<CopyFileOperation>(
           installer->package_folder().AppendASCII(kLauncherExeName),
           destination))) {
-    LOG(ERROR) << installer->NotifyError(IDS_ERROR_COPY_FILE,
-                                         destination.value(),
-                                         "Failed copying the launcher");
+    installer->NotifyError(IDS_ERROR_COPY_FILE, destination.value(),
+                           "Failed copying the launcher");
     return;
   }
   if (!IsWhiteLabeled())
@@ -439,9 +438,9 @@ void StepFinalizeInstallation(Installer* installer) {
   if (!InstallLogWriter().WriteToFile(
           *installer->install_log(),
           installer->install_folder().AppendASCII(kInstallLogFileName))) {
-    LOG(ERROR) << installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                         "Failed saving the installation "
-                                         "status");
+    installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                           "Failed saving the installation "
+                           "status");
     return;
   }
   StorePreviousDefaultBrowser(installer);

@@ -11,6 +11,7 @@
 
 #include "base/files/file_util.h"
 #include "base/json/json_reader.h"
+#include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
@@ -18,13 +19,13 @@
 #include "base/win/registry.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_steps.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
-#include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 #include "gtest/gtest.h"
 
@@ -243,6 +244,25 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
            MakeSteps(Step(&StepCleanupRegistry, &cleaner), EndStep(&cleaner)));
   base::win::RegKey(HKEY_CURRENT_USER, open_with.c_str(), KEY_WRITE)
       .DeleteValue(L"Foreign");
+}
+
+// With errors below the minimum log level a failing install still reports
+// its error, rolls back and ends.
+TEST_F(InstallStepsTest, FailureIsHandledWhenErrorsAreNotLogged) {
+  struct ScopedMinLogLevel {
+    ~ScopedMinLogLevel() { logging::SetMinLogLevel(saved); }
+    const logging::LogSeverity saved = logging::GetMinLogLevel();
+  } restore;
+  logging::SetMinLogLevel(logging::LOG_FATAL);
+  ASSERT_FALSE(LOG_IS_ON(ERROR));
+  const FilePath failing = root().Append(L"Programs\\Failing");
+  const test::MachineSnapshot before = Snapshot();
+  const std::vector<std::string> events = RunInstall(failing, 20);
+  ASSERT_LE(2u, events.size());
+  EXPECT_EQ(0u, events[events.size() - 2].rfind(
+                    "error 37062 Failed copying resources\\", 0));
+  EXPECT_EQ("terminated", events.back());
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
 }
 
 // A step after the registry step of an all-users install.

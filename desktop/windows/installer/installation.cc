@@ -16,11 +16,11 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/values.h"
 #include "components/prefs/json_pref_store.h"
-#include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/utils.h"
-#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
 
@@ -206,12 +206,9 @@ namespace {
 
 // Whether |path| is |folder| or lies above it, ignoring case.
 bool IsAtOrAbove(const base::FilePath& path, const base::FilePath& folder) {
-  base::FilePath clean_folder = folder.StripTrailingSeparators();
-  return base::FilePath::CompareEqualIgnoreCase(path.value(),
-                                                clean_folder.value()) ||
-         base::FilePath(base::ToLowerASCII(path.value()))
-             .IsParent(
-                 base::FilePath(base::ToLowerASCII(clean_folder.value())));
+  return base::FilePath::CompareEqualIgnoreCase(
+             path.value(), folder.StripTrailingSeparators().value()) ||
+         path.IsParentIgnoringCase(folder);
 }
 
 // Folders of the user and the system that hold more than one program's

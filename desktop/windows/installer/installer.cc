@@ -6,22 +6,13 @@
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
-#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
-
-const wchar_t kPackageReadyEventName[] = L"KelvoInstaller/PackageReady";
-const wchar_t kInstallationInterruptedEventName[] =
-    L"KelvoInstaller/InstallationInterrupted";
-const wchar_t kGivePermissionEventName[] =
-    L"KelvoInstaller/GiveInstallPermission";
-const wchar_t kGivePermissionUndoEventName[] =
-    L"KelvoInstaller/GiveInstallPermission/Undo";
-const wchar_t kPackageInstallerExeName[] = L"installer.exe";
 
 Installer::Installer() : task_runner_(base::ThreadTaskRunnerHandle::Get()) {}
 
@@ -112,17 +103,19 @@ void Installer::NotifyStep() {
     observer.OnStep();
 }
 
-std::string Installer::NotifyError(int code,
-                                   const std::wstring& argument,
-                                   const std::string& message) {
+void Installer::NotifyError(int code,
+                            const std::wstring& argument,
+                            const std::string& message) {
+  // Logged here rather than by callers: a report that sat inside a log
+  // stream would vanish with the log level.
+  LOG(ERROR) << message;
   if (!running_) {
     LOG(ERROR) << "Not reporting an error after the end of the installation";
-    return message;
+    return;
   }
   for (InstallerObserver& observer : observers_)
     observer.OnError(code, argument, message);
   Cancel();
-  return message;
 }
 
 void Installer::Cancel() {

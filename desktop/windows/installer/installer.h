@@ -61,15 +61,6 @@ class Settings;
 class Status;
 struct SavedSecurityInfo;
 
-// The named events between the front end and the backend, named for the
-// install folder by MakeKernelObjectName in the global form.
-extern const wchar_t kPackageReadyEventName[];
-extern const wchar_t kInstallationInterruptedEventName[];
-// The folder-permission process's events, in the local form.
-extern const wchar_t kGivePermissionEventName[];
-extern const wchar_t kGivePermissionUndoEventName[];
-// The installer program of an unpacked package.
-extern const wchar_t kPackageInstallerExeName[];
 // The read, write and execute rights on a file object that installing into
 // a folder needs.
 constexpr ACCESS_MASK kInstallFolderWriteAccess = 0x1201BF;
@@ -93,11 +84,6 @@ class Installer : public base::win::ObjectWatcher::Delegate,
     // child was given kChildExitGrace to end and may still run.
     kAbandoned,
   };
-
-  // The process id of the crash reporter that child installers (and the
-  // front end's backend) report to, as the "crash-reporter-pid" switch
-  // writes it ("0": none).
-  static std::string GetCrashReporterPidText();
 
   Installer();
   Installer(const Installer&) = delete;
@@ -123,12 +109,11 @@ class Installer : public base::win::ObjectWatcher::Delegate,
                             base::OnceClosure task);
   // OnStep on every observer.
   void NotifyStep();
-  // Reports the error to the observers, then cancels the run. Returns
-  // |message| for the caller's error log line. After the run's outcome
-  // nothing is reported.
-  std::string NotifyError(int code,
-                          const std::wstring& argument,
-                          const std::string& message);
+  // Logs |message|, reports the error to the observers, then cancels the
+  // run. After the run's outcome nothing is reported.
+  void NotifyError(int code,
+                   const std::wstring& argument,
+                   const std::string& message);
   // Rolls the transaction back, finishes the run and tells the observers
   // OnInstallerTerminated(false). Does nothing when no run is in progress.
   void Cancel();

@@ -1,19 +1,19 @@
 #include "desktop/windows/installer/installer_main.h"
 
 #include <objbase.h>
-#include <shlobj.h>
 #include <windows.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <memory>
 
 #include "base/at_exit.h"
+#include "base/bind.h"
 #include "base/command_line.h"
 #include "base/features/command_line_feature_reader.h"
 #include "base/features/feature_registry.h"
-#include "base/features/installer_features.h"
 #include "base/features/list_value_feature_reader.h"
 #include "base/files/file_util.h"
-#include "base/lazy_instance_helpers.h"
 #include "base/logging.h"
 #include "base/message_loop/message_loop.h"
 #include "base/path_service.h"
@@ -22,33 +22,32 @@
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
-#include "base/synchronization/lock.h"
 #include "base/time/time.h"
 #include "base/values.h"
 #include "base/win/windows_version.h"
 #include "components/prefs/json_pref_store.h"
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
 #include "desktop/windows/installer/folder_permission_mode.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer_runner_backend.h"
-#include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/package_files.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/process/log_file.h"
+#include "desktop/windows/installer/process/temp_folder.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/installer_features.h"
+#include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/silent_installer_controller.h"
 #include "desktop/windows/installer/usage.h"
-#include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
 namespace installer {
 
 namespace {
-
-base::LazySingleton<base::Lock> g_launch_lock;
-
-// How long the probe copy of the installer may take to answer "--version".
-constexpr base::TimeDelta kProbeTimeout = base::TimeDelta::FromSeconds(30);
 
 // The flags of a run, each the presence of its switch.
 struct StartFlags {
@@ -59,6 +58,16 @@ struct StartFlags {
   bool autoupdate = false;
   bool replace_old_product = false;
 };
+
+// Formatted text to standard output, flushed at once: the parent that reads
+// our output through a pipe may be waiting for it.
+void PrintToConsole(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stdout, format, args);
+  va_end(args);
+  std::fflush(stdout);
+}
 
 // Prints the answer to an info switch; false when none is present.
 bool AnswerInfoSwitch(const base::CommandLine& command_line) {
@@ -131,8 +140,8 @@ bool IsInsidePackage(const StartFlags& flags,
   }
   // The name is compared exactly: only the package's own host counts.
   return has_product_exe &&
-         base::PathExists(own_dir.AppendASCII("files_list")) &&
-         own_file.BaseName().value() == L"installer.exe";
+         base::PathExists(own_dir.AppendASCII(kFilesListName)) &&
+         own_file.BaseName().value() == kPackageInstallerExeName;
 }
 
 base::FilePath GetInstallFolderFromCommandLine(
@@ -168,129 +177,7 @@ void LogStartFlags(const StartFlags& flags, bool inside_package) {
   LOG(INFO) << "Autoupdate:" << flags.autoupdate;
 }
 
-using SHGetKnownFolderPathFunction = HRESULT(WINAPI*)(REFKNOWNFOLDERID,
-                                                      DWORD,
-                                                      HANDLE,
-                                                      PWSTR*);
-
-// The Downloads folder, asked through shell32 looked up at run time.
-bool GetDownloadsFolder(base::FilePath* folder) {
-  HMODULE shell32 = ::GetModuleHandleW(L"shell32.dll");
-  if (!shell32)
-    shell32 = ::LoadLibraryW(L"shell32.dll");
-  auto get_known_folder_path =
-      shell32 ? reinterpret_cast<SHGetKnownFolderPathFunction>(
-                    ::GetProcAddress(shell32, "SHGetKnownFolderPath"))
-              : nullptr;
-  if (!get_known_folder_path)
-    return false;
-  for (DWORD flags : {0ul, static_cast<DWORD>(KF_FLAG_CREATE | KF_FLAG_INIT)}) {
-    PWSTR path = nullptr;
-    HRESULT hr =
-        get_known_folder_path(FOLDERID_Downloads, flags, nullptr, &path);
-    if (SUCCEEDED(hr) && path)
-      *folder = base::FilePath(path);
-    ::CoTaskMemFree(path);
-    if (SUCCEEDED(hr))
-      return !folder->empty();
-  }
-  return false;
-}
-
-// Shows that programs can be started from |folder|: a copy of |probe_exe|
-// placed there must start and answer "--version".
-bool ProbeFolder(const base::FilePath& folder,
-                 const base::FilePath& probe_exe) {
-  base::FilePath copy = folder.Append(probe_exe.BaseName());
-  if (!base::CopyFile(probe_exe, copy)) {
-    PLOG(WARNING) << "Cannot copy the probe to " << folder;
-    return false;
-  }
-  base::LaunchOptions options;
-  options.wait = true;
-  options.wait_timeout = kProbeTimeout;
-  options.start_hidden = true;
-  base::Process process = base::LaunchProcess(
-      L"\"" + copy.value() + L"\" --" + base::ASCIIToWide(switches::kVersion),
-      options);
-  bool started = process.IsValid();
-  if (!started)
-    PLOG(WARNING) << "Cannot start a program in " << folder;
-  // A probe still running at the limit keeps its file; it is tiny and the
-  // folder stays ours.
-  process.Close();
-  base::DeleteFile(copy, false);
-  return started;
-}
-
-bool TryTempDirBase(const base::FilePath& base_dir,
-                    const std::wstring& folder_name,
-                    const base::FilePath& probe_exe,
-                    base::FilePath* folder) {
-  if (base_dir.empty())
-    return false;
-  base::FilePath candidate = base_dir.Append(folder_name);
-  bool existed = base::DirectoryExists(candidate);
-  if (!existed && !base::CreateDirectory(candidate))
-    return false;
-  if (!probe_exe.empty() && !ProbeFolder(candidate, probe_exe)) {
-    if (!existed)
-      base::DeleteFile(candidate, false);  // Only when empty.
-    return false;
-  }
-  *folder = candidate;
-  return true;
-}
-
 }  // namespace
-
-base::Lock& GetProcessLaunchLock() {
-  return *g_launch_lock.Get();
-}
-
-bool FindUsableTempDir(const std::wstring& folder_name,
-                       const base::FilePath& probe_exe,
-                       base::FilePath* folder) {
-  base::FilePath base_dir;
-  if (base::PathService::Get(base::DIR_TEMP, &base_dir) &&
-      TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
-    return true;
-  }
-  base_dir.clear();
-  if (GetDownloadsFolder(&base_dir) &&
-      TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
-    return true;
-  }
-  for (int key : {base::DIR_HOME, base::DIR_EXE}) {
-    base_dir.clear();
-    if (base::PathService::Get(key, &base_dir) &&
-        TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-std::wstring GetInstallerTempFolderName() {
-  return base::UTF8ToWide(
-      base::StringPrintf("%s Installer", GetProductName().c_str()));
-}
-
-base::FilePath GetLogFilePath() {
-  base::Time::Exploded now;
-  base::Time::Now().LocalExplode(&now);
-  std::string name = base::StringPrintf(
-      "%s_installer_%04d%02d%02d%02d%02d%02d.log",
-      base::ToLowerASCII(GetProductName()).c_str(), now.year, now.month,
-      now.day_of_month, now.hour, now.minute, now.second);
-  base::FilePath folder;
-  if (base::PathService::Get(base::DIR_TEMP, &folder)) {
-    folder = folder.Append(GetInstallerTempFolderName());
-    if (base::DirectoryExists(folder) || base::CreateDirectory(folder))
-      return folder.AppendASCII(name);
-  }
-  return base::FilePath(base::UTF8ToWide(name));
-}
 
 base::FilePath RecoverInstallFolderFromCommandLine(
     const base::CommandLine& command_line) {
@@ -401,6 +288,11 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
   }
   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
   current_installation_folder_ = Installation::GetCurrent()->folder();
+  // The store shared with the browser follows the installation this
+  // process runs from.
+  GlobalStorageWin::Configure(GetProductRegistryKey(), base::BindRepeating([] {
+                                return Installation::GetCurrent()->IsCopyOnly();
+                              }));
   if (command_line.HasSwitch(switches::kHelp) ||
       command_line.HasSwitch(switches::kQuestionMark)) {
     PrintUsage(l10n::LoadAvailableLanguages());

@@ -33,47 +33,6 @@ TEST(InstallerMainTest, RecoverInstallFolderTakesOnlyAnAbsoluteLastArgument) {
             recover(L"installer.exe \"\\\\server\\share\\x\""));
 }
 
-// A temporary folder under a file can hold neither the log folder nor
-// the installer's own folders.
-TEST(InstallerMainTest, UnusableTempFolder) {
-  base::ScopedTempDir scratch;
-  ASSERT_TRUE(scratch.CreateUniqueTempDir());
-  base::FilePath file = scratch.GetPath().Append(L"file");
-  ASSERT_TRUE(base::WriteFile(file, "x", 1));
-  base::ScopedPathOverride temp(base::DIR_TEMP, file.Append(L"temp"), true,
-                                false);
-  base::FilePath log = GetLogFilePath();
-  EXPECT_EQ(log, log.BaseName());
-
-  base::FilePath folder;
-  ASSERT_TRUE(
-      FindUsableTempDir(L"Kelvo Test Folder", base::FilePath(), &folder));
-  EXPECT_TRUE(base::DirectoryExists(folder));
-  EXPECT_FALSE(file.IsParent(folder));
-  base::DeleteFile(folder, false);
-}
-
-TEST(InstallerMainTest, FindUsableTempDirProbesWithTheInstaller) {
-  base::ScopedPathOverride temp(base::DIR_TEMP);
-  base::FilePath temp_dir;
-  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp_dir));
-  base::FilePath folder;
-  ASSERT_TRUE(FindUsableTempDir(
-      L"Probe Ok", test::GetBuildBinDir().Append(L"installer.exe"), &folder));
-  EXPECT_EQ(temp_dir.Append(L"Probe Ok"), folder);
-
-  // A probe that cannot start fails every base; the empty candidates are
-  // removed again.
-  base::ScopedTempDir probe_dir;
-  ASSERT_TRUE(probe_dir.CreateUniqueTempDir());
-  base::FilePath not_a_program = probe_dir.GetPath().Append(L"broken.exe");
-  ASSERT_TRUE(base::WriteFile(not_a_program, "MZ nothing", 10));
-  base::ScopedPathOverride home(base::DIR_HOME);
-  base::ScopedPathOverride exe_dir(base::DIR_EXE);
-  EXPECT_FALSE(FindUsableTempDir(L"Probe Fails", not_a_program, &folder));
-  EXPECT_FALSE(base::PathExists(temp_dir.Append(L"Probe Fails")));
-}
-
 // The built installer.exe, run as a child with its own temporary folder.
 class InstallerExeTest : public testing::Test {
  protected:

@@ -14,7 +14,6 @@
 #include "base/command_line.h"
 #include "base/features/command_line_feature_reader.h"
 #include "base/features/feature_registry.h"
-#include "base/features/installer_features.h"
 #include "base/features/list_value_feature_reader.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
@@ -30,9 +29,14 @@
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/installer_step_list.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/package_files.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/process/crash_reporter_pid.h"
+#include "desktop/windows/installer/product/installer_features.h"
+#include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_entry.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
@@ -40,15 +44,12 @@
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
-#include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 
 namespace installer {
 
 namespace {
 
-constexpr char kFilesListName[] = "files_list";
-constexpr char kRootFilesListName[] = "root_files_list";
 constexpr char kInstallerExperimentsPref[] = "installer-experiments";
 constexpr wchar_t kUacPolicyKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
@@ -142,8 +143,8 @@ void Installer::Run() {
     if (RunPostElevationTasksOfRun(this)) {
       OnSuccess();
     } else {
-      LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                "Post elevation tasks are not available");
+      NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                  "Post elevation tasks are not available");
     }
     return;
   }
@@ -184,7 +185,7 @@ bool Installer::PrepareInstallFolder() {
   LOG(INFO) << "is_elevated_admin: " << is_admin_;
   const bool all_users = settings_->GetOption(ALL_USERS_FLAG);
   if (all_users && settings_->GetOption(SILENT) && !is_admin_) {
-    LOG(ERROR) << NotifyError(
+    NotifyError(
         IDS_ERROR_INSTALL, std::wstring(),
         "Installation requires elevation, but cannot elevate when silent");
     return false;
@@ -201,9 +202,9 @@ bool Installer::PrepareInstallFolder() {
                                     settings_->GetOption(SINGLE_PROFILE) &&
                                     status().single_profile() != 1;
   if (grant_single_profile && !has_write) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSUFFICIENT_PRIVILEGES, std::wstring(),
-                              "Single profile installations are only allowed "
-                              "to locations where the user has write access");
+    NotifyError(IDS_ERROR_INSUFFICIENT_PRIVILEGES, std::wstring(),
+                "Single profile installations are only allowed "
+                "to locations where the user has write access");
     return false;
   }
   if (all_users && !is_admin_) {
@@ -227,13 +228,13 @@ bool Installer::CheckOperation() {
   const SettingsOperation operation = settings_->operation();
   if (operation != OPERATION_UPGRADING && !status().tavrel_installation() &&
       settings_->GetOption(AUTOUPDATE)) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "Settings operation invalid for autoupdate");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Settings operation invalid for autoupdate");
     return false;
   }
   if (operation == OPERATION_NONE) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_BAD_LOCATION, std::wstring(),
-                              "Settings operation invalid");
+    NotifyError(IDS_ERROR_BAD_LOCATION, std::wstring(),
+                "Settings operation invalid");
     return false;
   }
   return true;
@@ -241,30 +242,29 @@ bool Installer::CheckOperation() {
 
 bool Installer::FindPackageFolder() {
   if (!base::PathService::Get(base::DIR_EXE, &package_folder_)) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "Failed getting our own path");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Failed getting our own path");
     return false;
   }
   return true;
 }
 
 bool Installer::WatchRunEnd() {
-  const std::wstring name = MakeKernelObjectName(
-      install_folder(), kInstallationInterruptedEventName, true);
+  const std::wstring name =
+      InstallerObjectNames::ForFolder(install_folder()).interrupted_event;
   LOG(INFO) << "Event name for interrupted installation: " << name;
   interrupted_watcher_.StopWatching();
   interrupted_event_.Set(::OpenEventW(SYNCHRONIZE, FALSE, name.c_str()));
   if (!interrupted_event_.IsValid()) {
     PLOG(ERROR) << "OpenEvent failed";
-    LOG(ERROR) << NotifyError(
+    NotifyError(
         IDS_ERROR_INSTALL, std::wstring(),
         "Failed to open a handle to the installation interrupted event");
     return false;
   }
   if (!interrupted_watcher_.StartWatchingOnce(interrupted_event_.Get(), this)) {
-    LOG(ERROR) << NotifyError(
-        IDS_ERROR_INSTALL, std::wstring(),
-        "Failed to watch the installation interrupted event");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Failed to watch the installation interrupted event");
     return false;
   }
 
@@ -324,17 +324,17 @@ void Installer::EndElevatedRun(ElevationResult result) {
       OnSuccess();
       return;
     case kElevationRefused:
-      LOG(ERROR) << NotifyError(IDS_ERROR_ELEVATION_FAILED, std::wstring(),
-                                "Elevated installation failed.");
+      NotifyError(IDS_ERROR_ELEVATION_FAILED, std::wstring(),
+                  "Elevated installation failed.");
       return;
     case kElevatedProcessFailed:
-      LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                "Installer process did not complete "
-                                "successfully.");
+      NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                  "Installer process did not complete "
+                  "successfully.");
       return;
     case kElevationSetupFailed:
-      LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                "Error when setting up the installer process");
+      NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                  "Error when setting up the installer process");
       return;
     case kElevationHandedOver:
       // The wait for the package reports the outcome.
@@ -355,9 +355,8 @@ Installer::WriteAccess Installer::ObtainWriteAccess(bool has_write) {
     return WriteAccess::kObtained;
   }
   if (is_admin_) {
-    LOG(ERROR) << NotifyError(
-        IDS_ERROR_INSUFFICIENT_PRIVILEGES, std::wstring(),
-        "Could not obtain write permissions to installation folder");
+    NotifyError(IDS_ERROR_INSUFFICIENT_PRIVILEGES, std::wstring(),
+                "Could not obtain write permissions to installation folder");
     return WriteAccess::kRunEnded;
   }
   if (IsUserAdmin(true)) {
@@ -400,14 +399,14 @@ Installer::WriteAccess Installer::ObtainWriteAccessThroughPermissionProcess() {
       return WriteAccess::kRunEnded;
   }
   if (failure) {
-    LOG(ERROR) << NotifyError(code, std::wstring(), failure);
+    NotifyError(code, std::wstring(), failure);
     return WriteAccess::kRunEnded;
   }
   if (!CheckAccess(install_folder().value(), SE_FILE_OBJECT,
                    kInstallFolderWriteAccess)) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSUFFICIENT_PRIVILEGES, std::wstring(),
-                              "No write access to installation folder after "
-                              "attempting to get it via elevated process");
+    NotifyError(IDS_ERROR_INSUFFICIENT_PRIVILEGES, std::wstring(),
+                "No write access to installation folder after "
+                "attempting to get it via elevated process");
     return WriteAccess::kRunEnded;
   }
   return WriteAccess::kObtained;
@@ -416,8 +415,8 @@ Installer::WriteAccess Installer::ObtainWriteAccessThroughPermissionProcess() {
 bool Installer::CreateInstallFolder(bool notify) {
   if (!transaction_.Execute(
           std::make_unique<CreateFolderOperation>(install_folder()))) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_CREATE_FOLDER, install_folder().value(),
-                              "Could not create installation folder");
+    NotifyError(IDS_ERROR_CREATE_FOLDER, install_folder().value(),
+                "Could not create installation folder");
     return false;
   }
   if (!notify)
@@ -445,29 +444,27 @@ void Installer::PrepareInstallLog() {
 bool Installer::ReadFilesLists() {
   LOG(INFO) << "Reading files list";
   if (!ReadListFile(package_folder_.AppendASCII(kFilesListName), &files_)) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "Could not read files list");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(), "Could not read files list");
     return false;
   }
   if (files_.empty()) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "No files in files list");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(), "No files in files list");
     return false;
   }
   const base::FilePath root_list =
       package_folder_.AppendASCII(kRootFilesListName);
   if (base::PathExists(root_list)) {
     if (!ReadListFile(root_list, &root_files_)) {
-      LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                "Could not read root files list");
+      NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                  "Could not read root files list");
       return false;
     }
     LOG(INFO) << "Read root files list";
   }
   if (!AreSafeEntries(files_, kFilesListName) ||
       !AreSafeEntries(root_files_, kRootFilesListName)) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "Unsafe entry in the files lists");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Unsafe entry in the files lists");
     return false;
   }
   return true;
@@ -480,8 +477,8 @@ bool Installer::CreateVersionSubfolder() {
        ++suffix) {
     if (suffix > kMaxVersionSubfolderSuffix) {
       LOG(ERROR) << "No free name for the version subfolder";
-      LOG(ERROR) << NotifyError(IDS_ERROR_CREATE_FOLDER, version,
-                                "Creating installation subfolder failed");
+      NotifyError(IDS_ERROR_CREATE_FOLDER, version,
+                  "Creating installation subfolder failed");
       return false;
     }
     name = version + L"_" + base::NumberToString16(suffix);
@@ -490,8 +487,8 @@ bool Installer::CreateVersionSubfolder() {
   install_log_.subfolder = base::FilePath(name);
   if (!transaction_.Execute(std::make_unique<CreateFolderOperation>(
           install_folder().Append(name)))) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_CREATE_FOLDER, name,
-                              "Creating installation subfolder failed");
+    NotifyError(IDS_ERROR_CREATE_FOLDER, name,
+                "Creating installation subfolder failed");
     return false;
   }
   return true;
@@ -504,9 +501,8 @@ bool Installer::MoveBrowserExecutableAside() {
                                  .AppendASCII(exe_name);
   if (!transaction_.Execute(std::make_unique<DeleteFileOperation>(
           exe, true, true, install_folder()))) {
-    LOG(ERROR) << NotifyError(
-        IDS_ERROR_BROWSER_RUNNING, std::wstring(),
-        "Can't uninstall when " + exe_name + " is in use");
+    NotifyError(IDS_ERROR_BROWSER_RUNNING, std::wstring(),
+                "Can't uninstall when " + exe_name + " is in use");
     return false;
   }
   return true;
@@ -547,8 +543,8 @@ void Installer::StartSteps() {
     steps_ = std::move(steps_for_testing_);
   steps_for_testing_.clear();
   if (steps_.empty()) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "No installation steps for this operation");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "No installation steps for this operation");
     return;
   }
   if (settings_->operation() != OPERATION_REGISTERING_PROTOCOL_HANDLER) {
@@ -645,7 +641,7 @@ Installer::ElevationResult Installer::RunElevatedForFolderPermissions(
   if (settings_->operation() == OPERATION_UNINSTALLING)
     command_line.AppendSwitch(switches::kRunUninstallBat);
   command_line.AppendSwitchASCII(switches::kCrashReporterPid,
-                                 GetCrashReporterPidText());
+                                 GetCrashReporterPidText(own));
   if (own.HasSwitch(switches::kWaitForPackage)) {
     command_line.AppendSwitchNative(
         switches::kWaitForPackage,
@@ -658,14 +654,11 @@ Installer::ElevationResult Installer::RunElevatedForFolderPermissions(
     LOG(ERROR) << "Failed to obtain installer exe file path";
     return kElevationSetupFailed;
   }
-  const std::wstring grant_name =
-      MakeKernelObjectName(folder, kGivePermissionEventName, false);
-  const std::wstring undo_name =
-      MakeKernelObjectName(folder, kGivePermissionUndoEventName, false);
-  base::win::ScopedHandle grant(
-      ::CreateEventW(nullptr, FALSE, FALSE, grant_name.c_str()));
-  base::win::ScopedHandle undo(
-      ::CreateEventW(nullptr, FALSE, FALSE, undo_name.c_str()));
+  const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder);
+  base::win::ScopedHandle grant(::CreateEventW(
+      nullptr, FALSE, FALSE, names.give_permission_event.c_str()));
+  base::win::ScopedHandle undo(::CreateEventW(
+      nullptr, FALSE, FALSE, names.give_permission_undo_event.c_str()));
   if (!grant.IsValid() || !undo.IsValid()) {
     PLOG(ERROR) << "Failed to create event for communicating with the "
                 << "elevated process";

@@ -14,11 +14,13 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/synchronization/lock.h"
-#include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/installer_main.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/ipc_util.h"
+#include "desktop/windows/installer/package_files.h"
+#include "desktop/windows/installer/process/crash_reporter_pid.h"
+#include "desktop/windows/installer/process/launch_lock.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
@@ -28,7 +30,6 @@ namespace installer {
 
 namespace {
 
-constexpr wchar_t kMutexBaseName[] = L"Kelvo/Installer";
 constexpr char kServerTrackingDataFile[] = "server_tracking_data";
 constexpr char kComponentsPrefix[] = "suite:";
 
@@ -42,22 +43,6 @@ InstallerRunner::~InstallerRunner() {
   Stop();
   if (backend_process_.IsValid())
     process_watcher_.StopWatching();
-}
-
-// static
-std::wstring InstallerRunner::GetMailslotName(
-    const base::FilePath& install_folder) {
-  // The full name must stay within MAX_PATH characters.
-  const size_t prefix_length =
-      GetMailslotFullName(GetInstallerEndpointName(std::wstring())).size();
-  return GetInstallerEndpointName(
-      GetCanonicalPathText(install_folder, MAX_PATH - prefix_length));
-}
-
-// static
-std::wstring InstallerRunner::GetMutexName(
-    const base::FilePath& install_folder) {
-  return MakeKernelObjectName(install_folder, kMutexBaseName, true);
 }
 
 // static
@@ -92,12 +77,12 @@ bool InstallerRunner::BeginInstallation(Settings* settings) {
   settings->SetEditable(false);
   settings_ = settings;
   const base::FilePath folder = settings->GetStatus().folder();
-  if (!AcquireMutex(folder))
+  const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder);
+  if (!AcquireMutex(names.mutex))
     return false;
 
-  const std::wstring mailslot = GetMailslotName(folder);
-  VLOG(1) << "Installer mailslot name: " << mailslot;
-  if (!receiver_.Connect(mailslot))
+  VLOG(1) << "Installer mailslot name: " << names.mailslot_endpoint;
+  if (!receiver_.Connect(names.mailslot_endpoint))
     return Fail(IDS_ERROR_INSTALL, "Could not connect to mailslot");
 
   base::CommandLine command_line = settings->ToCommandLine(false);
@@ -105,9 +90,10 @@ bool InstallerRunner::BeginInstallation(Settings* settings) {
                                  kServerTrackingDataFile);
   command_line.AppendSwitchASCII(switches::kInitialPid,
                                  base::UintToString(base::GetCurrentProcId()));
-  command_line.AppendSwitchASCII(switches::kCrashReporterPid,
-                                 Installer::GetCrashReporterPidText());
-  if (!PrepareBackend(folder, &command_line))
+  command_line.AppendSwitchASCII(
+      switches::kCrashReporterPid,
+      GetCrashReporterPidText(*base::CommandLine::ForCurrentProcess()));
+  if (!PrepareBackend(names, &command_line))
     return false;
   return LaunchBackend(std::move(command_line));
 }
@@ -152,8 +138,7 @@ bool InstallerRunner::Fail(int code, const std::string& detail) {
   return false;
 }
 
-bool InstallerRunner::AcquireMutex(const base::FilePath& folder) {
-  const std::wstring name = GetMutexName(folder);
+bool InstallerRunner::AcquireMutex(const std::wstring& name) {
   VLOG(1) << "Installer mutex name: " << name;
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, TRUE};
   mutex_.Set(::CreateMutexW(&attributes, FALSE, name.c_str()));
@@ -176,10 +161,8 @@ bool InstallerRunner::AcquireMutex(const base::FilePath& folder) {
 }
 
 base::win::ScopedHandle InstallerRunner::CreateFrontEndEvent(
-    const base::FilePath& folder,
-    const wchar_t* base_name,
+    const std::wstring& name,
     const char* log_label) {
-  const std::wstring name = MakeKernelObjectName(folder, base_name, true);
   VLOG(1) << log_label << name;
   base::win::ScopedHandle event(
       ::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
@@ -194,11 +177,10 @@ base::win::ScopedHandle InstallerRunner::CreateFrontEndEvent(
   return event;
 }
 
-bool InstallerRunner::PrepareBackend(const base::FilePath& folder,
+bool InstallerRunner::PrepareBackend(const InstallerObjectNames& names,
                                      base::CommandLine* command_line) {
-  interrupted_event_ =
-      CreateFrontEndEvent(folder, kInstallationInterruptedEventName,
-                          "Event name for interrupted installation: ");
+  interrupted_event_ = CreateFrontEndEvent(
+      names.interrupted_event, "Event name for interrupted installation: ");
   if (!interrupted_event_.IsValid()) {
     return Fail(IDS_ERROR_INSTALL,
                 "Could not create installation interruption event");
@@ -208,7 +190,7 @@ bool InstallerRunner::PrepareBackend(const base::FilePath& folder,
     command_line->SetProgram(package_folder_.Append(kPackageInstallerExeName));
   } else {
     package_ready_event_ = CreateFrontEndEvent(
-        folder, kPackageReadyEventName, "Event name for package_ready: ");
+        names.package_ready_event, "Event name for package_ready: ");
     if (!package_ready_event_.IsValid())
       return Fail(IDS_ERROR_INSTALL, "Could not create package ready event");
     command_line->AppendSwitchPath(switches::kWaitForPackage, package_folder_);

@@ -40,6 +40,7 @@
 namespace installer {
 
 class Settings;
+struct InstallerObjectNames;
 
 class InstallerRunner : public base::win::ObjectWatcher::Delegate,
                         public IPCReceiver::Delegate {
@@ -54,13 +55,6 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   // Stops; the backend's end is no longer reported.
   ~InstallerRunner() override;
 
-  // The endpoint name of the mailslot of |install_folder|, for both ends.
-  // Every spelling of one folder (case, a trailing separator) gives the
-  // same name.
-  static std::wstring GetMailslotName(const base::FilePath& install_folder);
-  // The name of the mutex that one installer at a time holds for
-  // |install_folder|.
-  static std::wstring GetMutexName(const base::FilePath& install_folder);
   // |handle| as the backend's "initial-proc-handle" switch takes it: the 8
   // bytes of its value in memory order, as upper-case hex digits.
   static std::string EncodeHandleValue(HANDLE handle);
@@ -90,14 +84,13 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   // Tells the observers OnError(|code|, "", |detail|), logs |detail| and
   // returns false.
   bool Fail(int code, const std::string& detail);
-  bool AcquireMutex(const base::FilePath& folder);
-  // Creates the manual-reset event |base_name| of |folder|, unsignalled.
-  base::win::ScopedHandle CreateFrontEndEvent(const base::FilePath& folder,
-                                              const wchar_t* base_name,
+  bool AcquireMutex(const std::wstring& name);
+  // Creates the manual-reset event |name|, unsignalled.
+  base::win::ScopedHandle CreateFrontEndEvent(const std::wstring& name,
                                               const char* log_label);
   // Creates the events and finishes |command_line| with the program and
   // the switches that depend on the package; false after Fail.
-  bool PrepareBackend(const base::FilePath& folder,
+  bool PrepareBackend(const InstallerObjectNames& names,
                       base::CommandLine* command_line);
   bool LaunchBackend(base::CommandLine command_line);
 

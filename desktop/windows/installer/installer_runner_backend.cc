@@ -7,9 +7,10 @@
 
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
+#include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/installer_runner.h"
-#include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
 
@@ -106,7 +107,8 @@ void InstallerRunnerBackend::StartInstallation() {
   // Without a front end the messages are dropped and the installation goes
   // on.
   sender_.Connect(
-      InstallerRunner::GetMailslotName(settings_->GetStatus().folder()));
+      InstallerObjectNames::ForFolder(settings_->GetStatus().folder())
+          .mailslot_endpoint);
   installer_.Start(settings_);
 }
 

@@ -5,18 +5,47 @@
 #include "base/command_line.h"
 #include "base/json/json_writer.h"
 #include "base/logging.h"
+#include "base/process/process.h"
 #include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/windows_version.h"
 #include "crypto/sha2.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/utils.h"
-#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
 
 namespace {
+
+// A parent that has exited leaves its id free for reuse; a process that
+// started after us cannot be our parent.
+bool StartedBeforeUs(HANDLE process) {
+  FILETIME created, self_created, unused1, unused2, unused3;
+  if (!::GetProcessTimes(process, &created, &unused1, &unused2, &unused3) ||
+      !::GetProcessTimes(::GetCurrentProcess(), &self_created, &unused1,
+                         &unused2, &unused3)) {
+    return false;
+  }
+  return ::CompareFileTime(&created, &self_created) <= 0;
+}
+
+// The executable of the parent process, or an empty path when it is gone or
+// cannot be asked.
+base::FilePath GetParentProcessImagePath() {
+  base::ProcessId parent_id =
+      base::GetParentProcessId(base::GetCurrentProcessHandle());
+  base::Process parent =
+      base::Process::OpenWithAccess(parent_id, base::kBasicProcessAccess);
+  if (!parent.IsValid() || !StartedBeforeUs(parent.Handle()))
+    return base::FilePath();
+  wchar_t name[MAX_PATH];
+  DWORD size = MAX_PATH;
+  if (!::QueryFullProcessImageNameW(parent.Handle(), 0, name, &size))
+    return base::FilePath();
+  return base::FilePath(std::wstring(name, size));
+}
 
 std::wstring GetCurrentUserName() {
   std::wstring name;

@@ -16,13 +16,14 @@
 #include "base/process/launch.h"
 #include "base/run_loop.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
+#include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 #include "gtest/gtest.h"
@@ -193,7 +194,8 @@ TEST_F(InstallerTest, WaitForPackageEndsOnEitherEventAndTheFrontEndsExit) {
     SetCommandLine(L"\"--wait-for-package=" + package.value() +
                    L"\" --initial-pid=" +
                    base::NumberToString16(front_end.Pid()));
-    base::win::ScopedHandle ready = CreateFrontEndEvent(kPackageReadyEventName);
+    base::win::ScopedHandle ready = CreateFrontEndEvent(
+        InstallerObjectNames::ForFolder(install_folder()).package_ready_event);
     if (package_ready)
       ::SetEvent(ready.Get());
     if (end == End::kInterrupted)
@@ -238,7 +240,8 @@ TEST_F(InstallerTest, ElevatedRunReportsTheHandOversOutcomeOnly) {
   const FilePath child = MakeStandIn(package, L"installer.exe", 3);
   SetCommandLine(L"--allusers=1 \"--wait-for-package=" + package.value() +
                  L"\"");
-  base::win::ScopedHandle ready = CreateFrontEndEvent(kPackageReadyEventName);
+  base::win::ScopedHandle ready = CreateFrontEndEvent(
+      InstallerObjectNames::ForFolder(install_folder()).package_ready_event);
   ::SetEvent(ready.Get());
   std::unique_ptr<Settings> settings = MakeSettings();
   const test::MachineSnapshot before = Snapshot();
@@ -282,7 +285,7 @@ TEST_F(InstallerTest, PermanentGrantOfAnEndedPermissionProcessCounts) {
   std::unique_ptr<Settings> settings = MakeSettings();
   Installer installer;
   test::InstallerEventRecorder recorder(&installer);
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
 
   RunToOutcome(&installer, settings.get());
 

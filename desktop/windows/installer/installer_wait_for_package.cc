@@ -13,7 +13,10 @@
 #include "base/process/launch.h"
 #include "base/strings/string_number_conversions.h"
 #include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/installer_object_names.h"
+#include "desktop/windows/installer/package_files.h"
+#include "desktop/windows/installer/process/crash_reporter_pid.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
@@ -24,15 +27,15 @@ void Installer::WaitForPackage(bool post_elevation) {
   LOG(INFO) << "Need to wait for actual package";
   post_elevation_ = post_elevation;
   const std::wstring name =
-      MakeKernelObjectName(install_folder(), kPackageReadyEventName, true);
+      InstallerObjectNames::ForFolder(install_folder()).package_ready_event;
   LOG(INFO) << "Event name for package_ready: " << name;
   package_ready_watcher_.StopWatching();
   package_ready_event_.Set(::OpenEventW(SYNCHRONIZE, FALSE, name.c_str()));
   if (!package_ready_event_.IsValid()) {
     PLOG(ERROR) << "OpenEvent failed";
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "Failed to open a handle to the package ready "
-                              "event");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Failed to open a handle to the package ready "
+                "event");
     return;
   }
   if (::WaitForSingleObject(package_ready_event_.Get(), 0) == WAIT_OBJECT_0) {
@@ -41,8 +44,8 @@ void Installer::WaitForPackage(bool post_elevation) {
   }
   if (!package_ready_watcher_.StartWatchingOnce(package_ready_event_.Get(),
                                                 this)) {
-    LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                              "Failed to watch the package ready event");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Failed to watch the package ready event");
   }
 }
 
@@ -75,7 +78,7 @@ void Installer::HandOverToPackageInstaller() {
   if (post_elevation_)
     command_line.AppendSwitch(switches::kPostElevatedInstallTasks);
   command_line.AppendSwitchASCII(switches::kCrashReporterPid,
-                                 GetCrashReporterPidText());
+                                 GetCrashReporterPidText(own));
 
   // The run is not finished here: the package's installer works under the
   // folder rights this run holds, which Finish would take back.
@@ -95,9 +98,8 @@ void Installer::HandOverToPackageInstaller() {
   NotifyReturnedToPreviousMainProcess();
 
   if (!process.IsValid()) {
-    LOG(ERROR) << NotifyError(
-        IDS_ERROR_INSTALL, std::wstring(),
-        "Failed to start installer process from the package folder.");
+    NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                "Failed to start installer process from the package folder.");
     return;
   }
   if (wait == ChildWaitResult::kAbandoned) {
@@ -109,9 +111,9 @@ void Installer::HandOverToPackageInstaller() {
     return;
   }
   LOG(ERROR) << "The package's installer ended with exit code " << exit_code;
-  LOG(ERROR) << NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                            "Installer process did not complete "
-                            "successfully.");
+  NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+              "Installer process did not complete "
+              "successfully.");
 }
 
 Installer::ChildWaitResult Installer::WaitForChildProcess(
@@ -142,20 +144,6 @@ Installer::ChildWaitResult Installer::WaitForChildProcess(
   }
   PLOG(ERROR) << "Failed waiting for " << what << " (result " << result << ")";
   return ChildWaitResult::kFailed;
-}
-
-// static
-std::string Installer::GetCrashReporterPidText() {
-  // Until this process has a crash reporter of its own, it reports to the
-  // one it was given, as its children will.
-  unsigned pid = 0;
-  if (!base::StringToUint(
-          base::CommandLine::ForCurrentProcess()->GetSwitchValueNative(
-              switches::kCrashReporterPid),
-          &pid)) {
-    pid = 0;
-  }
-  return base::UintToString(pid);
 }
 
 std::vector<HANDLE> Installer::GetWayOutHandles() const {

@@ -17,7 +17,7 @@
 #include "desktop/windows/installer/install_steps.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/shell_integration.h"
 #include "desktop/windows/installer/shell_integration_platform.h"

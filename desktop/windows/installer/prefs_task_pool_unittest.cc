@@ -9,11 +9,11 @@
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/threading/thread.h"
 #include "base/time/time.h"
 #include "base/values.h"
 #include "components/prefs/json_pref_store.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -129,7 +129,7 @@ TEST_F(PrefsTaskPoolTest, ShutdownGivesUpOnAStoreHeldTooLong) {
   HoldOnThread(&holder, OpenJsonPrefStore(&pool, path_),
                base::TimeDelta::FromMilliseconds(1000));
 
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   base::TimeTicks start = base::TimeTicks::Now();
   EXPECT_FALSE(pool.Shutdown(base::TimeDelta::FromMilliseconds(200)));
   EXPECT_LT(base::TimeTicks::Now() - start,

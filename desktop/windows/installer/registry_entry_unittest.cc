@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "base/test/scoped_log_capture.h"
 #include "base/win/registry.h"
 #include "base/win/windows_version.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/template_resolver.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_test_registry_key.h"
-#include "desktop/windows/installer/version_info.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 
@@ -73,7 +73,7 @@ class RegistryEntryTest : public testing::Test {
   }
 
   FakeResolver resolver_;
-  test::ScopedLogCapture log_;
+  base::ScopedLogCapture log_;
 };
 
 TEST_F(RegistryEntryTest, ExpandTemplate) {

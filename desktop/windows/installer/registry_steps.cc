@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/features/feature_registry.h"
-#include "base/features/installer_features.h"
 #include "base/files/file_path.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
@@ -16,9 +15,11 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
-#include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/installer_features.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_entry.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/change_reg_value_operation.h"
@@ -27,7 +28,6 @@
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
-#include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 
 namespace installer {
@@ -168,8 +168,8 @@ void StepSetupRegistry(Installer* installer) {
                                                        : HKEY_CURRENT_USER;
   std::wstring uninstall_key;
   if (!FindFreeUninstallKey(root, &uninstall_key)) {
-    LOG(ERROR) << installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                         kUninstallEntryFailure);
+    installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                           kUninstallEntryFailure);
     return;
   }
   LOG(INFO) << "Uninstall key: " << uninstall_key;
@@ -185,8 +185,8 @@ void StepSetupRegistry(Installer* installer) {
     if (!WriteRow(installer, *row, root) &&
         std::wstring(row->key) == kUninstallKeyTemplate) {
       installer->set_recording_registry(false);
-      LOG(ERROR) << installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
-                                           kUninstallEntryFailure);
+      installer->NotifyError(IDS_ERROR_INSTALL, std::wstring(),
+                             kUninstallEntryFailure);
       return;
     }
   }

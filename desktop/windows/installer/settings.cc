@@ -19,14 +19,14 @@
 #include "desktop/windows/installer/install_folder_choice.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer_stats_node.h"
-#include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/security_access.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/shell_integration.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/status_fetch_job.h"
-#include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
 namespace installer {
@@ -77,13 +77,6 @@ bool HasProcessSwitch(const char* name) {
 
 const char* BoolText(bool value) {
   return value ? "1" : "0";
-}
-
-// Whether |parent| lies above |child|, as Windows compares file names.
-bool IsParentIgnoringCase(const base::FilePath& parent,
-                          const base::FilePath& child) {
-  return base::FilePath(base::ToUpperASCII(parent.value()))
-      .IsParent(base::FilePath(base::ToUpperASCII(child.value())));
 }
 
 bool PathsEqualIgnoringCase(const base::FilePath& a, const base::FilePath& b) {
@@ -183,7 +176,7 @@ Settings::Settings(bool uninstall,
   base::FilePath program_files_x86;
   if (x64_download_ == 1 && install_folder_from_command_line_.empty() &&
       base::PathService::Get(base::DIR_PROGRAM_FILESX86, &program_files_x86) &&
-      IsParentIgnoringCase(program_files_x86, registry_folder)) {
+      program_files_x86.IsParentIgnoringCase(registry_folder)) {
     std::unique_ptr<Status> status = ComputeStatusNow(registry_folder);
     if (!status->existing_installation())
       SelectInstallFolder(GetDefaultInstallFolder(INSTALL_FOLDER_STANDARD));

@@ -15,13 +15,13 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/installation.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_entry.h"
 #include "desktop/windows/installer/service/transactions/operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/shell_integration_platform.h"
 #include "desktop/windows/installer/template_resolver.h"
-#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
 

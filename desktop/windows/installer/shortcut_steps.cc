@@ -14,9 +14,10 @@
 #include "base/time/time.h"
 #include "base/win/shortcut.h"
 #include "base/win/windows_version.h"
-#include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/move_file_operation.h"
@@ -24,7 +25,6 @@
 #include "desktop/windows/installer/shell_integration_platform.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/taskbar_pin_verbs.h"
-#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
 

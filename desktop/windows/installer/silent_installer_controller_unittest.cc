@@ -14,18 +14,19 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/install_log_reader.h"
+#include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/installer_runner.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/installer_process.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
@@ -127,7 +128,7 @@ TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
   for (const auto& test_case : kCases) {
     SCOPED_TRACE(test_case.script);
     WriteTextFile(FilePath(backend.value() + L".script"), test_case.script);
-    test::ScopedLogCapture log;
+    base::ScopedLogCapture log;
     std::unique_ptr<Settings> settings = MakeSettings(false, true);
     SilentInstallerController controller;
     EXPECT_EQ(test_case.succeeded,
@@ -248,7 +249,7 @@ TEST_F(SilentInstallTest, SecondFrontEndOnTheSameFolderIsRefused) {
   // Held as by a first front end; the second one types the folder
   // otherwise.
   base::win::ScopedHandle mutex(::CreateMutexW(
-      nullptr, TRUE, InstallerRunner::GetMutexName(folder_).c_str()));
+      nullptr, TRUE, InstallerObjectNames::ForFolder(folder_).mutex.c_str()));
   ASSERT_TRUE(mutex.IsValid());
   test::InstallerRunResult run =
       Install(FilePath(base::ToLowerASCII(folder_.value()) + L"\\"));

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "base/features/installer_features.h"
 #include "base/features/list_value_feature_reader.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
@@ -13,11 +12,12 @@
 #include "base/win/scoped_handle.h"
 #include "base/win/windows_version.h"
 #include "components/prefs/json_pref_store.h"
-#include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/drive_access.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/shell_integration.h"
 

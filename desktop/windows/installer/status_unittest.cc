@@ -6,20 +6,20 @@
 #include <string>
 
 #include "base/at_exit.h"
-#include "base/features/installer_features.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/shortcut.h"
 #include "desktop/windows/installer/install_log_writer.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
@@ -115,7 +115,7 @@ TEST_F(StatusTest, UnusablePaths) {
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.path);
-    test::ScopedLogCapture log;
+    base::ScopedLogCapture log;
     std::unique_ptr<Status> status = Examine(FilePath(test.path));
     EXPECT_FALSE(status->valid_install_path());
     EXPECT_TRUE(log.Contains(test.verdict));
@@ -259,7 +259,7 @@ TEST_F(StatusTest, CdRom) {
   test::FakeDriveAccess drives;
   const wchar_t drive = root_.value()[0];
   drives.AddDrive(drive, DRIVE_CDROM, true);
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   // A folder that cannot be opened to add files, on an optical drive.
   std::unique_ptr<Status> status = Examine(root_.Append(L"missing\\Kelvo"));
   EXPECT_FALSE(status->valid_install_path());

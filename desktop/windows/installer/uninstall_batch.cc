@@ -5,7 +5,6 @@
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/string_util.h"
-#include "desktop/windows/installer/service/transactions/operation_util.h"
 
 namespace installer {
 
@@ -75,10 +74,11 @@ void UninstallBatch::AddProcess(int number, uint32_t pid) {
 
 void UninstallBatch::AddFile(const base::FilePath& path) {
   files_.push_back(path);
-  if (!IsStrictlyBelow(path, install_folder_))
+  if (!install_folder_.IsParentIgnoringCase(path))
     return;
   for (base::FilePath folder = path.DirName();
-       IsStrictlyBelow(folder, install_folder_); folder = folder.DirName()) {
+       install_folder_.IsParentIgnoringCase(folder);
+       folder = folder.DirName()) {
     folders_.insert(folder);
   }
 }

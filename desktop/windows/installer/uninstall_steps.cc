@@ -23,14 +23,15 @@
 #include "base/win/windows_version.h"
 #include "base/win/wmi.h"
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
-#include "desktop/windows/installer/branding_config.h"
 #include "desktop/windows/installer/component_installer.h"
 #include "desktop/windows/installer/folder_permission_mode.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/install_steps.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -38,7 +39,6 @@
 #include "desktop/windows/installer/shell_integration_platform.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/uninstall_batch.h"
-#include "desktop/windows/installer/version_info.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 
 namespace installer {
@@ -193,7 +193,7 @@ std::string GetSurveyUrl(Installer* installer,
                          const std::string& survey) {
   // The storage of the installation being removed, which need not be the
   // one this process belongs to.
-  GlobalStorageWin storage;
+  GlobalStorageWin storage(GetProductRegistryKey());
   storage.DecideMode(
       base::BindRepeating([](bool copy_only) { return copy_only; },
                           installer->status().install_log().copy_only));
@@ -337,9 +337,8 @@ void StepFinalizeUninstallation(Installer* installer) {
       install_folder.AppendASCII(kInstallLogFileName);
   if (!installer->transaction()->Execute(
           std::make_unique<DeleteFileOperation>(status_file, false, false))) {
-    LOG(ERROR) << installer->NotifyError(
-        IDS_ERROR_UNINSTALL, status_file.value(),
-        "Failed to remove installation status file");
+    installer->NotifyError(IDS_ERROR_UNINSTALL, status_file.value(),
+                           "Failed to remove installation status file");
     return;
   }
   RestoreDefaultBrowserAndSurvey(installer, install_folder);

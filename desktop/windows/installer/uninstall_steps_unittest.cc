@@ -10,13 +10,13 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/shortcut_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "desktop/windows/installer/uninstall_batch.h"
-#include "desktop/windows/installer/version_info.h"
 #include "gtest/gtest.h"
 
 namespace installer {

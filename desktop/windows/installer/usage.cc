@@ -3,14 +3,14 @@
 #include <memory>
 
 #include "base/features/feature_registry.h"
-#include "base/features/installer_features.h"
 #include "base/logging.h"
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/product/installer_features.h"
+#include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/usage_console.h"
-#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "gtest/gtest.h"
 
 namespace installer {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "base/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace l10n {
@@ -12,7 +12,7 @@ namespace {
 constexpr LANGID kEnglish = 1033;
 constexpr LANGID kGerman = 1031;
 
-using installer::test::ScopedLogCapture;
+using base::ScopedLogCapture;
 
 size_t CountOf(const std::wstring& text, const std::wstring& part) {
   size_t count = 0;

@@ -12,40 +12,44 @@
 #include "base/values.h"
 #include "base/win/registry.h"
 #include "desktop/common/autoupdate/updatechecker/gs_file_store.h"
-#include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/service/utils.h"
 
 namespace installer {
 
 namespace {
 
-bool IsCurrentInstallationCopyOnly() {
-  return Installation::GetCurrent()->IsCopyOnly();
-}
+struct ProcessStoreConfiguration {
+  std::wstring product_key;
+  GlobalStorageWin::CopyOnlyCheck is_copy_only;
+};
 
-// The installation this process belongs to, unless a test sets another.
-GlobalStorageWin::CopyOnlyCheck& GetCopyOnlyCheck() {
-  static GlobalStorageWin::CopyOnlyCheck* const check =
-      new GlobalStorageWin::CopyOnlyCheck(
-          base::BindRepeating(&IsCurrentInstallationCopyOnly));
-  return *check;
+ProcessStoreConfiguration& GetProcessStoreConfiguration() {
+  static ProcessStoreConfiguration* const configuration =
+      new ProcessStoreConfiguration();
+  return *configuration;
 }
 
 }  // namespace
 
 // static
-void GlobalStorageWin::SetCopyOnlyCheck(CopyOnlyCheck check) {
-  GetCopyOnlyCheck() = std::move(check);
+void GlobalStorageWin::Configure(const std::wstring& product_key,
+                                 CopyOnlyCheck check) {
+  ProcessStoreConfiguration& configuration = GetProcessStoreConfiguration();
+  configuration.product_key = product_key;
+  configuration.is_copy_only = std::move(check);
 }
 
 // static
 GlobalStorageWin* GlobalStorageWin::GetInstance() {
-  static GlobalStorageWin instance;
-  instance.DecideMode(GetCopyOnlyCheck());
+  const ProcessStoreConfiguration& configuration =
+      GetProcessStoreConfiguration();
+  DCHECK(!configuration.product_key.empty()) << "Configure comes first";
+  static GlobalStorageWin instance(configuration.product_key);
+  instance.DecideMode(configuration.is_copy_only);
   return &instance;
 }
 
-GlobalStorageWin::GlobalStorageWin() = default;
+GlobalStorageWin::GlobalStorageWin(const std::wstring& product_key)
+    : product_key_(product_key) {}
 
 GlobalStorageWin::~GlobalStorageWin() = default;
 
@@ -58,7 +62,7 @@ void GlobalStorageWin::DecideMode(const CopyOnlyCheck& is_copy_only) {
     return;
   }
   base::win::RegKey key;
-  use_fallback_ = key.Open(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
+  use_fallback_ = key.Open(HKEY_CURRENT_USER, product_key_.c_str(),
                            KEY_READ | KEY_WRITE) == ERROR_ACCESS_DENIED;
 }
 
@@ -192,7 +196,7 @@ int GlobalStorageWin::GetFromFile(const std::string& key, std::string* value) {
 int GlobalStorageWin::GetFromRegistry(const std::string& key,
                                       std::string* value) {
   base::win::RegKey product_key;
-  if (product_key.Open(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
+  if (product_key.Open(HKEY_CURRENT_USER, product_key_.c_str(),
                        KEY_QUERY_VALUE) != ERROR_SUCCESS) {
     return kOk;
   }
@@ -226,8 +230,8 @@ bool GlobalStorageWin::WriteToFile(const std::string& key,
 
 int GlobalStorageWin::DeleteFromRegistry(const std::string& key) {
   base::win::RegKey product_key;
-  const LONG result = product_key.Open(
-      HKEY_CURRENT_USER, GetProductRegistryKey().c_str(), KEY_WRITE);
+  const LONG result =
+      product_key.Open(HKEY_CURRENT_USER, product_key_.c_str(), KEY_WRITE);
   if (result == ERROR_SUCCESS) {
     // A value that is not there is as good as deleted.
     ::RegDeleteValueA(product_key.Handle(), key.c_str());
@@ -242,8 +246,8 @@ int GlobalStorageWin::DeleteFromRegistry(const std::string& key) {
 int GlobalStorageWin::WriteToRegistry(const std::string& key,
                                       const std::string& value) {
   base::win::RegKey product_key;
-  LONG result = product_key.Create(HKEY_CURRENT_USER,
-                                   GetProductRegistryKey().c_str(), KEY_WRITE);
+  LONG result =
+      product_key.Create(HKEY_CURRENT_USER, product_key_.c_str(), KEY_WRITE);
   if (result != ERROR_SUCCESS) {
     LOG(ERROR) << "[AU] GS: Creating reg key failed with: " << result;
     return kFailed;

@@ -36,16 +36,18 @@ class GlobalStorageWin : public GlobalStorage {
   // Whether the installation this process belongs to is copy-only.
   using CopyOnlyCheck = base::RepeatingCallback<bool()>;
 
-  // The check that the process's store asks when it decides its mode; set
-  // it before the first GetInstance. By default it asks the installation
-  // this process runs from (Installation::GetCurrent).
-  static void SetCopyOnlyCheck(CopyOnlyCheck check);
+  // What the process's store is made with: the product's registry key
+  // ("Software\<company>") and the check it asks when it decides its mode
+  // (whether the installation this process runs from is copy-only). Set
+  // before the first GetInstance.
+  static void Configure(const std::wstring& product_key, CopyOnlyCheck check);
   // The process's store, its mode decided on the first call. Destroyed at
   // exit.
   static GlobalStorageWin* GetInstance();
 
-  // Tests make stores of their own; the process uses GetInstance.
-  GlobalStorageWin();
+  // A store of the product whose registry key is |product_key|; the process
+  // uses GetInstance.
+  explicit GlobalStorageWin(const std::wstring& product_key);
   GlobalStorageWin(const GlobalStorageWin&) = delete;
   GlobalStorageWin& operator=(const GlobalStorageWin&) = delete;
   ~GlobalStorageWin() override;
@@ -84,6 +86,7 @@ class GlobalStorageWin : public GlobalStorage {
   int DeleteFromRegistry(const std::string& key);
   int WriteToRegistry(const std::string& key, const std::string& value);
 
+  const std::wstring product_key_;
   base::win::ScopedHandle access_mutex_;
   base::FilePath fallback_file_;
   bool mode_decided_ = false;

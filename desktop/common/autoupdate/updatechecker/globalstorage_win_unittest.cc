@@ -10,30 +10,27 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/synchronization/waitable_event.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
-#include "desktop/windows/installer/service/utils.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
-#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
 namespace {
 
 constexpr wchar_t kTestRoot[] = L"Software\\KelvoTest\\GlobalStorage";
+constexpr wchar_t kProductKey[] = L"Software\\Kelvo Software";
 
 // The product key's REG_SZ value |name| as the registry keeps it (wide),
 // without the terminator that RegSetValueExA adds; "-" when there is none.
 std::wstring Stored(const wchar_t* name) {
-  base::win::RegKey key(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
-                        KEY_QUERY_VALUE);
+  base::win::RegKey key(HKEY_CURRENT_USER, kProductKey, KEY_QUERY_VALUE);
   std::wstring value;
   return key.ReadValue(name, &value) == ERROR_SUCCESS ? value : L"-";
 }
 
 bool ProductKeyExists() {
-  base::win::RegKey key(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
-                        KEY_READ);
+  base::win::RegKey key(HKEY_CURRENT_USER, kProductKey, KEY_READ);
   return key.Valid();
 }
 
@@ -65,14 +62,17 @@ class GlobalStorageWinTest : public testing::Test {
   }
 
   void WriteFallbackFile(const std::string& json) {
-    test::WriteTextFile(fallback_file(), json);
+    ASSERT_TRUE(base::WriteFile(fallback_file(), json.data(),
+                                static_cast<int>(json.size())));
   }
   std::string ReadFallbackFile() const {
-    return test::ReadTextFile(fallback_file());
+    std::string text;
+    EXPECT_TRUE(base::ReadFileToString(fallback_file(), &text));
+    return text;
   }
 
   std::unique_ptr<GlobalStorageWin> MakeStorage(bool copy_only) {
-    auto storage = std::make_unique<GlobalStorageWin>();
+    auto storage = std::make_unique<GlobalStorageWin>(kProductKey);
     storage->DecideMode(CopyOnly(copy_only));
     storage->InitFallback(temp_dir_.GetPath());
     return storage;
@@ -107,8 +107,7 @@ TEST_F(GlobalStorageWinTest, RegistryEntries) {
 
   // What other writers may leave: a terminator, an embedded NUL, binary
   // data.
-  base::win::RegKey key(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
-                        KEY_SET_VALUE);
+  base::win::RegKey key(HKEY_CURRENT_USER, kProductKey, KEY_SET_VALUE);
   auto write = [&key](const char* name, const char* data, DWORD size,
                       DWORD type) {
     return ::RegSetValueExA(key.Handle(), name, 0, type,
@@ -208,7 +207,7 @@ TEST_F(GlobalStorageWinTest, BusyWhileAnotherThreadHoldsTheMutex) {
     MutexHolder holder(true);
     ASSERT_TRUE(holder.WaitUntilHeld());
     EXPECT_EQ("error 1", GetValue(storage.get(), "UUID"));
-    test::ScopedLogCapture log;
+    base::ScopedLogCapture log;
     EXPECT_EQ(GlobalStorage::kBusy, storage->Set("UUID", "during"));
     EXPECT_TRUE(log.Contains(logging::LOG_ERROR,
                              "[AU] GS: Couldn't get hold on an access mutex"));

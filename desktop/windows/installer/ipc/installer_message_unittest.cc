@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "base/strings/string_number_conversions.h"
+#include "base/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/installer_message_test_util.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -116,7 +116,7 @@ TEST(InstallerMessageTest, MalformedBlocksAreDroppedWithTheirLogLine) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    test::ScopedLogCapture log;
+    base::ScopedLogCapture log;
     EXPECT_TRUE(ReplayBlock(c.block).empty());
     std::vector<std::string> problems = log.LinesOf(logging::LOG_WARNING);
     if (c.log_line.empty()) {

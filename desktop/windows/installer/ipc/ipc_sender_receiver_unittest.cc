@@ -15,6 +15,7 @@
 #include "base/process/process.h"
 #include "base/run_loop.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/time/time.h"
 #include "base/win/scoped_handle.h"
@@ -25,7 +26,6 @@
 #include "desktop/windows/installer/ipc/mailslot_writer.h"
 #include "desktop/windows/installer/test/installer_message_test_util.h"
 #include "desktop/windows/installer/test/installer_process.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
@@ -198,7 +198,7 @@ TEST_F(IPCTest, MalformedAndOversizeBlocksAreDroppedAndLaterOnesArrive) {
       "success",
       "close",
   };
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   MessageCollector collector;
   IPCReceiver receiver(&collector);
   const std::wstring name = UniqueEndpointName();
@@ -220,7 +220,7 @@ TEST_F(IPCTest, CloseIsBoundedWhenNobodyReads) {
   base::win::ScopedHandle slot(::CreateMailslotW(
       GetMailslotFullName(name).c_str(), kMaxInstallerMessageSize, 0, nullptr));
   ASSERT_TRUE(slot.IsValid());
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   IPCSender sender;
   ASSERT_TRUE(sender.Connect(name));
   constexpr int kMessages = 200;

@@ -5,7 +5,7 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/strings/string_util.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "base/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -42,7 +42,7 @@ TEST(ChecksumCheckerTest, MatchesOnlyTheExactLowerCaseDigest) {
   // empty package).
   const base::FilePath empty = temp_dir.GetPath().AppendASCII("empty");
   ASSERT_EQ(0, base::WriteFile(empty, "", 0));
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   EXPECT_FALSE(ChecksumChecker::Check(path.AddExtension(L"missing"), digest));
   EXPECT_FALSE(ChecksumChecker::Check(empty, Sha256Hex("")));
   EXPECT_TRUE(log.Contains(logging::LOG_ERROR, "Unable to read "));

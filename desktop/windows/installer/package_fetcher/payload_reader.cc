@@ -5,7 +5,7 @@
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
-#include "desktop/windows/installer/package_fetcher/pe_image.h"
+#include "base/win/pe_image.h"
 
 namespace installer {
 
@@ -47,7 +47,7 @@ void PayloadReader::ReadPayload() {
     payload_type_ = PAYLOAD_TYPE_NONE;
     return;
   }
-  const PeImage image(file_.data(), file_.length());
+  const base::win::PeImage image(file_.data(), file_.length());
   if (!image.IsValid()) {
     payload_type_ = PAYLOAD_TYPE_CORRUPTED;
     return;

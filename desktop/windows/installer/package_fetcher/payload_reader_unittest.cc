@@ -5,8 +5,8 @@
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/installer_process.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -86,7 +86,7 @@ TEST_F(PayloadReaderTest, SignedImagesCarryPayloadsBeforeOrAfterTheTable) {
   EXPECT_EQ("utm=abc", tracking.GetPayloadData());
 
   // A package must not: anyone could append one to a signed installer.
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   PayloadReader appended(Write(image + table + Payload(archive)));
   EXPECT_EQ(PAYLOAD_TYPE_NONE, appended.payload_type());
   EXPECT_TRUE(log.ContainsError(
@@ -97,7 +97,7 @@ TEST_F(PayloadReaderTest, SignedImagesCarryPayloadsBeforeOrAfterTheTable) {
 TEST_F(PayloadReaderTest, HostileLengthsAndHeadersReadNothing) {
   std::string huge_length = MakeImage() + "KVX";
   PutUint32(&huge_length, huge_length.size(), 0xFFFFFFFF);
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   EXPECT_EQ(PAYLOAD_TYPE_NONE,
             PayloadReader(Write(huge_length)).payload_type());
   EXPECT_TRUE(log.Contains(logging::LOG_WARNING, "No valid payload found"));

@@ -10,10 +10,10 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
-#include "desktop/windows/installer/branding_config.h"
-#include "desktop/windows/installer/package_fetcher/pe_image.h"
+#include "base/win/pe_image.h"
 #include "desktop/windows/installer/package_fetcher/signature_log.h"
 #include "desktop/windows/installer/package_fetcher/trust_verifier.h"
+#include "desktop/windows/installer/product/branding_config.h"
 
 namespace installer {
 
@@ -226,7 +226,7 @@ bool IsPEFile(const base::FilePath& path, bool* has_certificate_table) {
   base::MemoryMappedFile file;
   if (!file.Initialize(path))
     return false;
-  const PeImage image(file.data(), file.length());
+  const base::win::PeImage image(file.data(), file.length());
   if (!image.IsValid())
     return false;
   uint32_t offset = 0;

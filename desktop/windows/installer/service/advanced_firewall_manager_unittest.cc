@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/test/scoped_log_capture.h"
 #include "desktop/windows/installer/service/product_naming.h"
 #include "desktop/windows/installer/test/fake_firewall_policy.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -47,7 +47,7 @@ class AdvancedFirewallManagerTest : public testing::Test {
 
 TEST_F(AdvancedFirewallManagerTest, AddsTheMdnsRule) {
   policy_->Fail(FakeFirewallPolicy::kAddRule, E_ACCESSDENIED);
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   EXPECT_FALSE(manager_->AddFirewallRules());
   EXPECT_TRUE(log.Contains(logging::LOG_ERROR,
                            "Could not add the firewall rule Kelvo"));

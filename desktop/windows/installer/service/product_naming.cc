@@ -1,8 +1,8 @@
 #include "desktop/windows/installer/service/product_naming.h"
 
 #include "base/strings/utf_string_conversions.h"
-#include "desktop/windows/installer/branding_config.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 
 namespace installer {
 

@@ -4,9 +4,9 @@
 
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/service/task_scheduler_v2.h"
 #include "desktop/windows/installer/service/win32_task_service.h"
-#include "desktop/windows/installer/version_info.h"
 
 namespace installer {
 

@@ -2,15 +2,15 @@
 
 #include "desktop/windows/installer/service/task_scheduler.h"
 
-#include "desktop/windows/installer/branding_config.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "base/test/scoped_log_capture.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "gtest/gtest.h"
 
 namespace installer {
 namespace {
 
 TEST(TaskSchedulerTest, TaskScheduler2FromVista) {
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   EXPECT_FALSE(CreateTaskSchedulerForVersion(base::win::VERSION_SERVER_2003));
   EXPECT_TRUE(log.Contains(logging::LOG_ERROR,
                            "Task Scheduler 1.0 (before Windows Vista) is not "

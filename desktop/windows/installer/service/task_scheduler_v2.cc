@@ -9,7 +9,7 @@
 #include "base/logging.h"
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/service/utils.h"
 
 namespace installer {

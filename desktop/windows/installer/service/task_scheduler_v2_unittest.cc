@@ -13,11 +13,11 @@
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "desktop/windows/installer/branding_config.h"
+#include "base/test/scoped_log_capture.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/fake_task_service.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -172,7 +172,7 @@ TEST_F(TaskSchedulerV2Test, CreateReplacesTheTaskOfTheSameName) {
 TEST_F(TaskSchedulerV2Test, FailedRegistrationKeepsThePreviousTask) {
   Create(AutoupdateTaskInfo(false));
   service_->Fail(FakeTaskService::kRegister, E_ACCESSDENIED);
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   TaskInfo info = AutoupdateTaskInfo(true);
   info.description = L"Never";
 
@@ -187,7 +187,7 @@ TEST_F(TaskSchedulerV2Test, FailedRegistrationKeepsThePreviousTask) {
 TEST_F(TaskSchedulerV2Test, FailuresOfTheService) {
   // A descriptor that cannot be set leaves the task registered.
   service_->Fail(FakeTaskService::kSetSecurityDescriptor, E_NOTIMPL);
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   EXPECT_TRUE(scheduler_->CreateTask(AutoupdateTaskInfo(true)));
   EXPECT_TRUE(
       log.Contains(logging::LOG_ERROR, "Failed setting SDDL: -2147467263"));
@@ -294,7 +294,7 @@ TEST_F(TaskSchedulerV2OrphanTest, UnreadableTasksAreLeftAlone) {
   }
   // A failing deletion is only logged.
   service_->Fail(FakeTaskService::kDelete, E_ACCESSDENIED);
-  ScopedLogCapture log;
+  base::ScopedLogCapture log;
   scheduler_->DeleteOrphanedTasks();
   EXPECT_TRUE(log.Contains(logging::LOG_WARNING,
                            "Could not delete the task Kelvo scheduled gone"));

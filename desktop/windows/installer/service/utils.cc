@@ -16,12 +16,12 @@
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
-#include "base/win/scoped_co_mem.h"
+#include "base/win/known_folder.h"
+#include "base/win/pe_image.h"
 #include "base/win/shortcut.h"
 #include "base/win/windows_version.h"
-#include "desktop/windows/installer/branding_config.h"
-#include "desktop/windows/installer/package_fetcher/pe_image.h"
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 
 namespace installer {
 
@@ -258,43 +258,23 @@ void RestoreOwner(const SavedSecurityInfo& saved) {
 // ------------------------------------------------------------------------
 // Known folders.
 
-using SHGetKnownFolderPathFunction = HRESULT(WINAPI*)(REFKNOWNFOLDERID,
-                                                      DWORD,
-                                                      HANDLE,
-                                                      PWSTR*);
-
-// Asks |get| first without flags (the folder must exist), then, with
-// |create|, asking for it to be created.
-bool QueryKnownFolder(SHGetKnownFolderPathFunction get,
-                      REFKNOWNFOLDERID folder_id,
-                      bool create,
-                      std::wstring* path) {
-  base::win::ScopedCoMem<wchar_t> buffer;
-  HRESULT hr = get(folder_id, 0, nullptr, &buffer);
-  if (FAILED(hr) && create) {
-    buffer.Reset(nullptr);
-    hr = get(folder_id, KF_FLAG_CREATE | KF_FLAG_INIT, nullptr, &buffer);
-  }
-  if (FAILED(hr) || !buffer.get())
-    return false;
-  *path = buffer.get();
-  return true;
-}
-
 // Where a system lacks FOLDERID_UserProgramFiles (Wine), the folder Windows
 // would give: "Programs" in the local application data.
-bool GetUserProgramFilesFallback(SHGetKnownFolderPathFunction get,
-                                 bool create,
-                                 std::wstring* path) {
-  std::wstring local_app_data;
-  if (!QueryKnownFolder(get, FOLDERID_LocalAppData, create, &local_app_data))
+bool GetUserProgramFilesFallback(bool create, base::FilePath* path) {
+  base::FilePath local_app_data;
+  if (!base::win::GetKnownFolderPath(
+          FOLDERID_LocalAppData,
+          create ? base::win::KnownFolderAccess::kCreate
+                 : base::win::KnownFolderAccess::kExisting,
+          &local_app_data)) {
     return false;
-  base::FilePath programs = base::FilePath(local_app_data).Append(L"Programs");
+  }
+  base::FilePath programs = local_app_data.Append(L"Programs");
   if (create ? !base::CreateDirectory(programs)
              : !base::DirectoryExists(programs)) {
     return false;
   }
-  *path = programs.value();
+  *path = programs;
   return true;
 }
 
@@ -547,23 +527,21 @@ bool GetKnownFolderPath(REFKNOWNFOLDERID folder_id,
                         int csidl,
                         base::FilePath* path,
                         bool create) {
-  std::wstring text;
   HMODULE shell32 = ::GetModuleHandleW(L"shell32.dll");
-  auto get = shell32 ? reinterpret_cast<SHGetKnownFolderPathFunction>(
-                           ::GetProcAddress(shell32, "SHGetKnownFolderPath"))
-                     : nullptr;
-  bool found;
-  if (get) {
-    found = QueryKnownFolder(get, folder_id, create, &text) ||
-            (IsEqualGUID(folder_id, FOLDERID_UserProgramFiles) &&
-             GetUserProgramFilesFallback(get, create, &text));
-  } else {
-    found = GetFolderPathByCsidl(csidl, create, &text);
+  if (!shell32 || !::GetProcAddress(shell32, "SHGetKnownFolderPath")) {
+    std::wstring text;
+    if (!GetFolderPathByCsidl(csidl, create, &text))
+      return false;
+    *path = base::FilePath(text);
+    return true;
   }
-  if (!found)
-    return false;
-  *path = base::FilePath(text);
-  return true;
+  return base::win::GetKnownFolderPath(
+             folder_id,
+             create ? base::win::KnownFolderAccess::kCreate
+                    : base::win::KnownFolderAccess::kExisting,
+             path) ||
+         (IsEqualGUID(folder_id, FOLDERID_UserProgramFiles) &&
+          GetUserProgramFilesFallback(create, path));
 }
 
 // ------------------------------------------------------------------------
@@ -807,7 +785,7 @@ bool GetExecutableIs64Bit(const base::FilePath& path, bool* is_64_bit) {
   base::MemoryMappedFile image;
   if (!image.Initialize(path))
     return false;
-  const PeImage pe_image(image.data(), image.length());
+  const base::win::PeImage pe_image(image.data(), image.length());
   uint16_t machine = 0;
   if (!pe_image.GetMachine(&machine))
     return false;

@@ -7,10 +7,10 @@
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/shortcut.h"
 #include "desktop/windows/installer/service/utils.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -54,7 +54,7 @@ class ShortcutUtilsTest : public testing::Test {
   base::FilePath other_exe_;
   base::FilePath short_exe_;
   BY_HANDLE_FILE_INFORMATION identity_;
-  test::ScopedLogCapture log_;
+  base::ScopedLogCapture log_;
 };
 
 TEST_F(ShortcutUtilsTest, IsOurShortcut) {

@@ -8,7 +8,7 @@
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
 #include "base/win/scoped_handle.h"
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "gtest/gtest.h"
 
 namespace installer {

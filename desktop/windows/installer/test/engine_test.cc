@@ -9,6 +9,7 @@
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/threading/worker_pool.h"
 #include "base/win/registry.h"
+#include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/test_util.h"
 
@@ -92,7 +93,8 @@ void EngineTest::SetCommandLine(const std::wstring& switches) {
   command_line_ = std::make_unique<ScopedProcessCommandLine>(command_line);
   // Closed first, so that the new event is a new, unsignalled one.
   interrupted_event_.Close();
-  interrupted_event_ = CreateFrontEndEvent(kInstallationInterruptedEventName);
+  interrupted_event_ = CreateFrontEndEvent(
+      InstallerObjectNames::ForFolder(install_folder_).interrupted_event);
 }
 
 std::unique_ptr<Settings> EngineTest::MakeSettings(bool uninstall,
@@ -143,9 +145,7 @@ void EngineTest::EnableUac() {
 }
 
 base::win::ScopedHandle EngineTest::CreateFrontEndEvent(
-    const wchar_t* base_name) {
-  const std::wstring name =
-      MakeKernelObjectName(install_folder_, base_name, true);
+    const std::wstring& name) {
   base::win::ScopedHandle event(
       ::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
   EXPECT_TRUE(event.IsValid()) << name;

@@ -123,8 +123,8 @@ class EngineTest : public testing::Test {
   // Makes the system ask for elevation (the test prefix has UAC off) until
   // the test ends.
   void EnableUac();
-  // A global event named for the install folder, as the front end makes.
-  base::win::ScopedHandle CreateFrontEndEvent(const wchar_t* base_name);
+  // The event |name| as the front end makes it.
+  base::win::ScopedHandle CreateFrontEndEvent(const std::wstring& name);
 
   const base::FilePath& root() const { return root_; }
   const base::FilePath& bin_dir() const { return bin_dir_; }

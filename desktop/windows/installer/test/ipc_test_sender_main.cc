@@ -44,11 +44,11 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
-#include "desktop/windows/installer/installer_runner.h"
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/ipc_sender.h"
 #include "desktop/windows/installer/ipc/ipc_util.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 
 namespace installer {
 namespace {
@@ -211,8 +211,9 @@ int RunScript() {
       *base::CommandLine::ForCurrentProcess();
   std::wstring name = command_line.GetSwitchValueNative("mailslot");
   if (name.empty() && command_line.HasSwitch(switches::kInstallfolder)) {
-    name = InstallerRunner::GetMailslotName(
-        command_line.GetSwitchValuePath(switches::kInstallfolder));
+    name = InstallerObjectNames::ForFolder(
+               command_line.GetSwitchValuePath(switches::kInstallfolder))
+               .mailslot_endpoint;
   }
   base::FilePath script_path = command_line.GetSwitchValuePath("script");
   base::FilePath own_exe;

@@ -9,7 +9,6 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/time/time.h"
-#include "desktop/windows/installer/service/transactions/operation_util.h"
 #include "desktop/windows/installer/service/utils.h"
 
 namespace installer {
@@ -141,7 +140,7 @@ bool DeleteFileOperation::IsMovedFileInUse() {
 
 void DeleteFileOperation::RemoveEmptyParents() {
   base::FilePath folder = path_.DirName();
-  while (IsStrictlyBelow(folder, stop_folder_) &&
+  while (stop_folder_.IsParentIgnoringCase(folder) &&
          ::RemoveDirectoryW(folder.value().c_str())) {
     folder = folder.DirName();
   }

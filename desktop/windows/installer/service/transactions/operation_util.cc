@@ -68,20 +68,6 @@ size_t CountKeyPathComponents(const std::wstring& key_path) {
   return count;
 }
 
-bool IsStrictlyBelow(const base::FilePath& path, const base::FilePath& folder) {
-  std::vector<std::wstring> path_parts = path.GetComponents();
-  std::vector<std::wstring> folder_parts = folder.GetComponents();
-  if (folder_parts.empty() || path_parts.size() <= folder_parts.size())
-    return false;
-  for (size_t i = 0; i < folder_parts.size(); ++i) {
-    if (!base::FilePath::CompareEqualIgnoreCase(path_parts[i],
-                                                folder_parts[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool PrepareDestination(const base::FilePath& destination,
                         Transaction* nested) {
   base::FilePath parent = destination.DirName();

@@ -42,10 +42,6 @@ size_t CountKeyPathComponents(const std::wstring& key_path);
 
 // Files.
 
-// Whether |path| lies strictly below |folder|, comparing components as
-// Windows compares file names (without regard to case).
-bool IsStrictlyBelow(const base::FilePath& path, const base::FilePath& folder);
-
 // Makes room for a new file at |destination| through |nested|: creates its
 // missing parent folder, or moves a file already there aside. False when
 // that fails.

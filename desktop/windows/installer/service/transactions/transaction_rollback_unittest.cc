@@ -18,6 +18,7 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/time/time.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
@@ -31,7 +32,6 @@
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
-#include "desktop/windows/installer/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "desktop/windows/installer/test/scoped_test_registry_key.h"
 #include "desktop/windows/installer/test/test_util.h"
@@ -243,7 +243,7 @@ class TransactionRollbackTest : public testing::Test {
 
   test::WindowsLikeSecurityAccess security_;
   SecurityAccess::ScopedOverrideForTesting security_override_;
-  test::ScopedLogCapture log_;
+  base::ScopedLogCapture log_;
   test::ScopedTestRegistryKey hkcu_;
   test::ScopedTestRegistryKey hklm_;
   base::ScopedTempDir temp_dir_;

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "base/test/scoped_log_capture.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
@@ -82,7 +82,7 @@ TEST_F(TransactionTest, FailingPrerequisiteFailsItsOperation) {
 }
 
 TEST_F(TransactionTest, InjectedFaultsCountPrerequisitesInStartOrder) {
-  test::ScopedLogCapture log;
+  base::ScopedLogCapture log;
   // Operation 3 is P2 (Before, A, P1, P2): before its change it is never
   // executed, and A is undone before the prerequisite it made.
   {

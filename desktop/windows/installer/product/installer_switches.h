@@ -1,8 +1,8 @@
 // Command-line switches of the installer processes and of the programs they
 // start. Switch names are lower case: the command line lower-cases them.
 
-#ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_SWITCHES_H_
-#define DESKTOP_WINDOWS_INSTALLER_INSTALLER_SWITCHES_H_
+#ifndef DESKTOP_WINDOWS_INSTALLER_PRODUCT_INSTALLER_SWITCHES_H_
+#define DESKTOP_WINDOWS_INSTALLER_PRODUCT_INSTALLER_SWITCHES_H_
 
 namespace installer {
 namespace switches {
@@ -78,10 +78,7 @@ extern const char kV[];
 extern const char kStartMaximized[];
 extern const char kScheduledautoupdate[];
 
-// Prefix of the switches that turn installer features on or off.
-extern const char kWithFeaturePrefix[];
-
 }  // namespace switches
 }  // namespace installer
 
-#endif  // DESKTOP_WINDOWS_INSTALLER_INSTALLER_SWITCHES_H_
+#endif  // DESKTOP_WINDOWS_INSTALLER_PRODUCT_INSTALLER_SWITCHES_H_

@@ -1,13 +1,11 @@
 // The build's identity as compiled in: product and internal versions, the
 // release stream and channel, build numbers, and the texts made from them.
 
-#ifndef DESKTOP_WINDOWS_INSTALLER_VERSION_INFO_H_
-#define DESKTOP_WINDOWS_INSTALLER_VERSION_INFO_H_
+#ifndef DESKTOP_WINDOWS_INSTALLER_PRODUCT_VERSION_INFO_H_
+#define DESKTOP_WINDOWS_INSTALLER_PRODUCT_VERSION_INFO_H_
 
 #include <cstdint>
 #include <string>
-
-#include "base/files/file_path.h"
 
 namespace installer {
 
@@ -44,14 +42,6 @@ int32_t GetBuildNumber();
 uint32_t GetBuildRevision();
 std::string GetBuildTimestamp();
 
-// The executable of the parent process, or an empty path when it is gone or
-// cannot be asked.
-base::FilePath GetParentProcessImagePath();
-
-// Formatted text to standard output, flushed at once: the parent that reads
-// our output through a pipe may be waiting for it.
-void PrintToConsole(const char* format, ...);
-
 }  // namespace installer
 
-#endif  // DESKTOP_WINDOWS_INSTALLER_VERSION_INFO_H_
+#endif  // DESKTOP_WINDOWS_INSTALLER_PRODUCT_VERSION_INFO_H_

@@ -1,10 +1,11 @@
-#include "desktop/windows/installer/package_fetcher/pe_image.h"
+#include "base/win/pe_image.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-namespace installer {
+namespace base {
+namespace win {
 
 namespace {
 
@@ -80,4 +81,5 @@ bool PeImage::ReadUint32(uint64_t offset, uint32_t* value) const {
   return true;
 }
 
-}  // namespace installer
+}  // namespace win
+}  // namespace base

@@ -1,11 +1,11 @@
-#include "base/features/installer_features.h"
+#include "desktop/windows/installer/product/installer_features.h"
 
 #include <string>
 
 #include "base/command_line.h"
 #include "base/features/command_line_feature_reader.h"
 #include "base/features/feature_registry.h"
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "gtest/gtest.h"
 
 namespace installer {

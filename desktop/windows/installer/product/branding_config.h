@@ -3,8 +3,8 @@
 // text resource "TXT" 133 of the host executable and looked up by dotted
 // path. Nothing else in the installer hard-codes these values.
 
-#ifndef DESKTOP_WINDOWS_INSTALLER_BRANDING_CONFIG_H_
-#define DESKTOP_WINDOWS_INSTALLER_BRANDING_CONFIG_H_
+#ifndef DESKTOP_WINDOWS_INSTALLER_PRODUCT_BRANDING_CONFIG_H_
+#define DESKTOP_WINDOWS_INSTALLER_PRODUCT_BRANDING_CONFIG_H_
 
 #include <memory>
 #include <string>
@@ -76,4 +76,4 @@ bool IsWhiteLabeled();
 
 }  // namespace installer
 
-#endif  // DESKTOP_WINDOWS_INSTALLER_BRANDING_CONFIG_H_
+#endif  // DESKTOP_WINDOWS_INSTALLER_PRODUCT_BRANDING_CONFIG_H_

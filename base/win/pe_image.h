@@ -2,13 +2,14 @@
 // is checked against the end of the bytes, so a truncated or hostile file
 // can never make the installer read past its mapping.
 
-#ifndef DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PE_IMAGE_H_
-#define DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PE_IMAGE_H_
+#ifndef BASE_WIN_PE_IMAGE_H_
+#define BASE_WIN_PE_IMAGE_H_
 
 #include <cstddef>
 #include <cstdint>
 
-namespace installer {
+namespace base {
+namespace win {
 
 class PeImage {
  public:
@@ -40,6 +41,7 @@ class PeImage {
   bool valid_ = false;
 };
 
-}  // namespace installer
+}  // namespace win
+}  // namespace base
 
-#endif  // DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PE_IMAGE_H_
+#endif  // BASE_WIN_PE_IMAGE_H_

@@ -1,4 +1,4 @@
-#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 
 namespace installer {
 namespace switches {
@@ -75,8 +75,6 @@ const char kImportTopsitesToSpeeddial[] = "import-topsites-to-speeddial";
 const char kV[] = "v";
 const char kStartMaximized[] = "start-maximized";
 const char kScheduledautoupdate[] = "scheduledautoupdate";
-
-const char kWithFeaturePrefix[] = "with-feature:";
 
 }  // namespace switches
 }  // namespace installer

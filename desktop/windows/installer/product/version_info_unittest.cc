@@ -1,6 +1,6 @@
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/version_info.h"
 
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "gtest/gtest.h"
 
 namespace installer {

@@ -1,4 +1,4 @@
-#include "desktop/windows/installer/branding_config.h"
+#include "desktop/windows/installer/product/branding_config.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // The installer's own features and their compiled-in rows.
 
-#ifndef BASE_FEATURES_INSTALLER_FEATURES_H_
-#define BASE_FEATURES_INSTALLER_FEATURES_H_
+#ifndef DESKTOP_WINDOWS_INSTALLER_PRODUCT_INSTALLER_FEATURES_H_
+#define DESKTOP_WINDOWS_INSTALLER_PRODUCT_INSTALLER_FEATURES_H_
 
 #include <cstddef>
 
@@ -20,6 +20,13 @@ extern const char kInstallerPrefDefaultOverridesSupport[];
 // Offers the 64-bit package download.
 extern const char kInstallerSupportX64Download[];
 
+// The bits of this build: the branding "user_agent_name" and GetChannel().
+ProductChannelMasks GetProductChannelMasks();
+
+// A row's state in this build's masks.
+bool IsFeatureEnabledByDefault(const FeatureRow& row);
+bool IsFeatureOverridable(const FeatureRow& row);
+
 // The installer feature rows in registration order; |count| gets 4.
 const FeatureRow* GetInstallerFeatures(size_t* count);
 
@@ -31,4 +38,4 @@ void RegisterInstallerFeatures(const ProductChannelMasks& masks,
 
 }  // namespace installer
 
-#endif  // BASE_FEATURES_INSTALLER_FEATURES_H_
+#endif  // DESKTOP_WINDOWS_INSTALLER_PRODUCT_INSTALLER_FEATURES_H_

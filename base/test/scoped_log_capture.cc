@@ -1,9 +1,8 @@
-#include "desktop/windows/installer/test/scoped_log_capture.h"
+#include "base/test/scoped_log_capture.h"
 
 #include <atomic>
 
-namespace installer {
-namespace test {
+namespace base {
 
 namespace {
 std::atomic<ScopedLogCapture*> g_capture{nullptr};
@@ -71,5 +70,4 @@ bool ScopedLogCapture::Collect(logging::LogSeverity severity,
   return true;
 }
 
-}  // namespace test
-}  // namespace installer
+}  // namespace base

@@ -1,34 +1,13 @@
-#include "desktop/windows/installer/version_info.h"
+#include "desktop/windows/installer/product/version_info.h"
 
 #include <windows.h>
 
-#include <cstdarg>
-#include <cstdio>
-
-#include "base/process/process.h"
-#include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/stringprintf.h"
-#include "desktop/windows/installer/branding_config.h"
-#include "desktop/windows/installer/build_constants.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/build_constants.h"
 
 namespace installer {
-
-namespace {
-
-// A parent that has exited leaves its id free for reuse; a process that
-// started after us cannot be our parent.
-bool StartedBeforeUs(HANDLE process) {
-  FILETIME created, self_created, unused1, unused2, unused3;
-  if (!::GetProcessTimes(process, &created, &unused1, &unused2, &unused3) ||
-      !::GetProcessTimes(::GetCurrentProcess(), &self_created, &unused1,
-                         &unused2, &unused3)) {
-    return false;
-  }
-  return ::CompareFileTime(&created, &self_created) <= 0;
-}
-
-}  // namespace
 
 int GetEngineMajorVersion() {
   std::string engine = KELVO_ENGINE_VERSION;
@@ -105,28 +84,6 @@ uint32_t GetBuildRevision() {
 
 std::string GetBuildTimestamp() {
   return KELVO_BUILD_TIMESTAMP;
-}
-
-base::FilePath GetParentProcessImagePath() {
-  base::ProcessId parent_id =
-      base::GetParentProcessId(base::GetCurrentProcessHandle());
-  base::Process parent =
-      base::Process::OpenWithAccess(parent_id, base::kBasicProcessAccess);
-  if (!parent.IsValid() || !StartedBeforeUs(parent.Handle()))
-    return base::FilePath();
-  wchar_t name[MAX_PATH];
-  DWORD size = MAX_PATH;
-  if (!::QueryFullProcessImageNameW(parent.Handle(), 0, name, &size))
-    return base::FilePath();
-  return base::FilePath(std::wstring(name, size));
-}
-
-void PrintToConsole(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(stdout, format, args);
-  va_end(args);
-  std::fflush(stdout);
 }
 
 }  // namespace installer

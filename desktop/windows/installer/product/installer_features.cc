@@ -1,9 +1,11 @@
-#include "base/features/installer_features.h"
+#include "desktop/windows/installer/product/installer_features.h"
 
 #include <iterator>
 
 #include "base/features/feature_registry.h"
 #include "base/logging.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/product/version_info.h"
 
 namespace installer {
 
@@ -24,6 +26,18 @@ constexpr FeatureRow kInstallerFeatures[] = {
 };
 
 }  // namespace
+
+ProductChannelMasks GetProductChannelMasks() {
+  return GetProductChannelMasksFor(GetBrandingUserAgentName(), GetChannel());
+}
+
+bool IsFeatureEnabledByDefault(const FeatureRow& row) {
+  return IsFeatureEnabledByDefault(row, GetProductChannelMasks());
+}
+
+bool IsFeatureOverridable(const FeatureRow& row) {
+  return IsFeatureOverridable(row, GetProductChannelMasks());
+}
 
 const FeatureRow* GetInstallerFeatures(size_t* count) {
   *count = std::size(kInstallerFeatures);

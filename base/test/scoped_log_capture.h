@@ -1,8 +1,8 @@
 // Collects the log lines written on any thread while it lives, with verbose
 // logging up to level 1 on, and keeps them out of the test output.
 
-#ifndef DESKTOP_WINDOWS_INSTALLER_TEST_SCOPED_LOG_CAPTURE_H_
-#define DESKTOP_WINDOWS_INSTALLER_TEST_SCOPED_LOG_CAPTURE_H_
+#ifndef BASE_TEST_SCOPED_LOG_CAPTURE_H_
+#define BASE_TEST_SCOPED_LOG_CAPTURE_H_
 
 #include <string>
 #include <vector>
@@ -10,8 +10,7 @@
 #include "base/logging.h"
 #include "base/synchronization/lock.h"
 
-namespace installer {
-namespace test {
+namespace base {
 
 class ScopedLogCapture {
  public:
@@ -47,11 +46,6 @@ class ScopedLogCapture {
   int old_vlog_level_;
 };
 
-}  // namespace test
+}  // namespace base
 
-// Older tests name it without the test namespace.
-using test::ScopedLogCapture;
-
-}  // namespace installer
-
-#endif  // DESKTOP_WINDOWS_INSTALLER_TEST_SCOPED_LOG_CAPTURE_H_
+#endif  // BASE_TEST_SCOPED_LOG_CAPTURE_H_

@@ -1,0 +1,44 @@
+#include "desktop/windows/installer/installer_object_names.h"
+
+#include <windows.h>
+
+#include "base/files/file_path.h"
+#include "desktop/windows/installer/ipc/ipc_util.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+// Installers of other versions meet this one under these names.
+TEST(InstallerObjectNamesTest, NamesOfAFolder) {
+  const InstallerObjectNames names =
+      InstallerObjectNames::ForFolder(base::FilePath(L"C:\\Apps\\Kelvo\\"));
+  EXPECT_EQ(L"Global\\Kelvo/Installer/C:/APPS/KELVO", names.mutex);
+  EXPECT_EQ(L"kelvo_installer\\C:\\APPS\\KELVO", names.mailslot_endpoint);
+  EXPECT_EQ(L"Global\\KelvoInstaller/PackageReady/C:/APPS/KELVO",
+            names.package_ready_event);
+  EXPECT_EQ(L"Global\\KelvoInstaller/InstallationInterrupted/C:/APPS/KELVO",
+            names.interrupted_event);
+  EXPECT_EQ(L"Local\\KelvoInstaller/GiveInstallPermission/C:/APPS/KELVO",
+            names.give_permission_event);
+  EXPECT_EQ(L"Local\\KelvoInstaller/GiveInstallPermission/Undo/C:/APPS/KELVO",
+            names.give_permission_undo_event);
+}
+
+TEST(InstallerObjectNamesTest, DeepFoldersStayWithinTheLimitAndApart) {
+  const std::wstring deep =
+      L"C:\\" + std::wstring(150, L'a') + L"\\" + std::wstring(150, L'b');
+  const InstallerObjectNames x =
+      InstallerObjectNames::ForFolder(base::FilePath(deep + L"\\x"));
+  const InstallerObjectNames y =
+      InstallerObjectNames::ForFolder(base::FilePath(deep + L"\\y"));
+  EXPECT_EQ(static_cast<size_t>(MAX_PATH),
+            GetMailslotFullName(x.mailslot_endpoint).size());
+  for (const std::wstring* name : {&x.mutex, &x.give_permission_undo_event})
+    EXPECT_GE(static_cast<size_t>(MAX_PATH), name->size());
+  EXPECT_NE(x.mailslot_endpoint, y.mailslot_endpoint);
+  EXPECT_NE(x.mutex, y.mutex);
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,21 @@
+#include "desktop/windows/installer/process/crash_reporter_pid.h"
+
+#include "base/command_line.h"
+#include "base/strings/string_number_conversions.h"
+#include "desktop/windows/installer/product/installer_switches.h"
+
+namespace installer {
+
+std::string GetCrashReporterPidText(const base::CommandLine& command_line) {
+  // Until this process has a crash reporter of its own, it reports to the
+  // one it was given, as its children will.
+  unsigned pid = 0;
+  if (!base::StringToUint(
+          command_line.GetSwitchValueNative(switches::kCrashReporterPid),
+          &pid)) {
+    pid = 0;
+  }
+  return base::UintToString(pid);
+}
+
+}  // namespace installer

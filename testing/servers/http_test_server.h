@@ -1,0 +1,99 @@
+// The test side of the loopback HTTP test server (http_test_server.py),
+// which a ctest fixture starts: tests script the answers of their paths
+// and read back what the server received.
+//
+//   test_server::HttpTestServer server;
+//   ASSERT_TRUE(server.Connect());
+//   const std::string path = server.NewPathPrefix() + "/package.exe";
+//   ASSERT_TRUE(server.Script(path, R"([{"status": 503},
+//                                       {"pattern_size": 5000}])"));
+//   ... download server.GetURL("127.0.0.1", path) ...
+//   std::vector<test_server::RecordedRequest> requests =
+//       server.GetRequests(path);
+//
+// Test executables running at the same time share one server: each test
+// keeps to paths under a prefix of its own.
+
+#ifndef TESTING_SERVERS_HTTP_TEST_SERVER_H_
+#define TESTING_SERVERS_HTTP_TEST_SERVER_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace test_server {
+
+// The environment variable that names the server's state file.
+extern const char kServerInfoVariable[];
+
+// The byte at |offset| of a "pattern_size" or "endless" body.
+inline char PatternByte(int64_t offset) {
+  return static_cast<char>(offset % 251);
+}
+// The first |size| bytes of such a body.
+std::string PatternBody(size_t size);
+
+struct RecordedRequest {
+  RecordedRequest();
+  RecordedRequest(const RecordedRequest& other);
+  ~RecordedRequest();
+
+  // The value of the first header called |name| (compared ignoring case),
+  // or an empty text.
+  std::string GetHeader(const std::string& name) const;
+  bool HasHeader(const std::string& name) const;
+
+  // The address that received it: "127.0.0.1", "::1" or "127.0.0.2".
+  std::string host;
+  std::string method;
+  // Path and query exactly as sent.
+  std::string target;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+};
+
+class HttpTestServer {
+ public:
+  HttpTestServer();
+  HttpTestServer(const HttpTestServer&) = delete;
+  HttpTestServer& operator=(const HttpTestServer&) = delete;
+  ~HttpTestServer();
+
+  // Reads where the running server listens; false (logged) when no server
+  // runs for this test.
+  bool Connect();
+
+  // The one port of every loopback host.
+  int port() const { return port_; }
+
+  // A path no other test process or earlier call uses, such as "/t42-3".
+  std::string NewPathPrefix();
+
+  // "http://" + |host| (brackets added for "::1") + ":" + port + |path|.
+  std::string GetURL(const std::string& host, const std::string& path) const;
+  std::wstring GetWideURL(const std::string& host,
+                          const std::string& path) const;
+
+  // Answers the requests for |path| (without query) with |steps_json|, a
+  // JSON list of steps as http_test_server.py describes them.
+  bool Script(const std::string& path, const std::string& steps_json);
+
+  // The requests whose target starts with |prefix|, oldest first.
+  std::vector<RecordedRequest> GetRequests(const std::string& prefix);
+
+ private:
+  // One request to the control port; false unless it answered 200.
+  bool Control(const std::string& method,
+               const std::string& target,
+               const std::string& body,
+               std::string* reply);
+
+  int port_ = 0;
+  int control_port_ = 0;
+};
+
+}  // namespace test_server
+
+#endif  // TESTING_SERVERS_HTTP_TEST_SERVER_H_
