@@ -195,6 +195,9 @@ def follow(args):
     try:
         process = subprocess.Popen(args.command, stdin=subprocess.DEVNULL,
                                    stdout=output, stderr=output)
+    except OSError as error:
+        print("    cannot start %s: %s" % (args.command[0], error))
+        return 127
     finally:
         if output:
             output.close()
