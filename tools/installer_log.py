@@ -11,7 +11,7 @@ installer_log.py explain LOG...
     One line per cause of the warnings and errors in the logs, saying why it
     is expected; exits with 1 when a line has no known cause.
 installer_log.py errors [--count N] LOG...
-    The last error lines of the logs (warnings when there is no error).
+    The last lines of the logs that tell why the run failed.
 installer_log.py folder LOG...
     The install folder the run settled on.
 """
@@ -31,6 +31,8 @@ LINE_PATTERN = re.compile(
 LOG_NAME_PATTERN = re.compile(r"^[a-z0-9]+_installer_\d{14}\.log$")
 PROBLEM_SEVERITIES = ("WARNING", "ERROR", "FATAL")
 INSTALL_FOLDER_SET = "Install folder set: "
+FAILURE_WORDS = re.compile(r"invalid|not valid|fail|cannot|can't|could not",
+                           re.IGNORECASE)
 
 
 class LogLine:
@@ -319,10 +321,19 @@ def print_explanations(lines):
 
 
 def last_errors(lines, count):
-    errors = [line for line in lines if line.severity in ("ERROR", "FATAL")]
-    if not errors:
-        errors = [line for line in lines if line.severity == "WARNING"]
-    return errors[-count:]
+    """The last lines that tell why a run failed: its errors, and the lines
+    that say something failed or is invalid, which the installer often logs
+    as information; warnings of a known cause are left out."""
+    def tells(line):
+        if line.severity in ("ERROR", "FATAL"):
+            return True
+        return (line.severity in ("INFO", "WARNING") and
+                FAILURE_WORDS.search(line.message) and
+                not any(cause.pattern.match(line.message) or
+                        (cause.detail_pattern and
+                         cause.detail_pattern.match(line.message))
+                        for cause in CAUSES))
+    return [line for line in lines if tells(line)][-count:]
 
 
 def install_folder(lines):

@@ -121,14 +121,22 @@ class ExplainTest(unittest.TestCase):
         self.assertTrue(all(cause is None for cause, _, _ in run("kelvo.exe")))
 
     def test_last_errors_and_install_folder(self):
-        lines = parsed(line(1, "w", "WARNING"), line(1, "Install folder set: C:\\A"),
-                       line(1, "e1", "ERROR"), line(1, "Install folder set: C:\\B"),
-                       line(1, "e2", "ERROR"))
-        self.assertEqual(["e2"], [l.message for l in installer_log.last_errors(lines, 1)])
-        self.assertEqual(["w"], [l.message for l in
-                                 installer_log.last_errors(lines[:2], 5)])
+        lines = parsed(
+            line(1, "Install folder set: C:\\A"),
+            line(1, "Path is a root folder that's not valid"),
+            line(1, "Cannot open drive Z:", "VERBOSE1"),
+            line(1, "Cannot open process 0: Invalid parameter.", "WARNING"),
+            line(1, "Install folder set: C:\\B"),
+            line(1, "Invalid install folder"),
+            line(1, "Attempting to start installation with invalid settings",
+                 "ERROR"))
+        self.assertEqual(
+            ["Path is a root folder that's not valid", "Invalid install folder",
+             "Attempting to start installation with invalid settings"],
+            [l.message for l in installer_log.last_errors(lines, 5)])
+        self.assertEqual(1, len(installer_log.last_errors(lines, 1)))
         self.assertEqual("C:\\B", installer_log.install_folder(lines))
-        self.assertEqual("", installer_log.install_folder(lines[:1]))
+        self.assertEqual("", installer_log.install_folder(lines[1:4]))
 
 
 class FollowTest(unittest.TestCase):
