@@ -3,10 +3,11 @@
 // channel and may be overridable; overrides are read from the command line
 // or from an installation's stored lists, and the one read last wins.
 //
-//   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
-//   CommandLineFeatureReader reader(base::CommandLine::ForCurrentProcess());
-//   FeatureRegistry::GetInstance()->Initialize(&reader);
-//   if (IsFeatureEnabled(kInstallerSupportX64Download)) ...
+//   FeatureRegistry* registry = FeatureRegistry::GetInstance();
+//   registry->RegisterFeature("support-x64-download", true, true);
+//   CommandLineFeatureReader reader(&command_line);
+//   registry->Initialize(&reader);
+//   if (IsFeatureEnabled("support-x64-download")) ...
 //
 // The process registry is filled and asked on the main thread and is not
 // locked; only its creation is safe against concurrent first use.

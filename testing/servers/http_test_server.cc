@@ -93,6 +93,45 @@ bool ReceiveAll(SOCKET socket, std::string* data) {
   return false;
 }
 
+bool ParseFormPart(const base::DictionaryValue& value, FormPart* part) {
+  std::string body_base64;
+  if (!value.GetString("name", &part->name) ||
+      !value.GetString("body_base64", &body_base64) ||
+      !base::Base64Decode(body_base64, &part->body)) {
+    return false;
+  }
+  // Null when the part has no such parameter or header.
+  part->has_filename = value.GetString("filename", &part->filename);
+  value.GetString("content_type", &part->content_type);
+  return true;
+}
+
+// The optional results of the server's decoding of the body.
+bool ParseDecodedBody(const base::DictionaryValue& value,
+                      RecordedRequest* request) {
+  std::string decoded_base64;
+  if (value.GetString("decoded_body_base64", &decoded_base64)) {
+    if (!base::Base64Decode(decoded_base64, &request->decoded_body))
+      return false;
+  } else {
+    request->decoded_body = request->body;
+  }
+  value.GetString("form_error", &request->form_error);
+  const base::ListValue* parts = nullptr;
+  if (!value.GetList("form_parts", &parts))
+    return true;
+  for (size_t i = 0; i < parts->GetSize(); ++i) {
+    const base::DictionaryValue* part_value = nullptr;
+    FormPart part;
+    if (!parts->GetDictionary(i, &part_value) ||
+        !ParseFormPart(*part_value, &part)) {
+      return false;
+    }
+    request->form_parts.push_back(part);
+  }
+  return true;
+}
+
 bool ParseRecordedRequest(const base::DictionaryValue& value,
                           RecordedRequest* request) {
   std::string body_base64;
@@ -114,7 +153,7 @@ bool ParseRecordedRequest(const base::DictionaryValue& value,
     }
     request->headers.emplace_back(name, header_value);
   }
-  return true;
+  return ParseDecodedBody(value, request);
 }
 
 }  // namespace
@@ -125,6 +164,29 @@ std::string PatternBody(size_t size) {
     body[i] = PatternByte(i);
   return body;
 }
+
+int GetClosedPort() {
+  if (!EnsureWinsock())
+    return 0;
+  // A port the system just handed out and took back: nothing listens there.
+  ScopedSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int size = sizeof(address);
+  if (socket.get() == INVALID_SOCKET ||
+      ::bind(socket.get(), reinterpret_cast<sockaddr*>(&address),
+             sizeof(address)) != 0 ||
+      ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&address),
+                    &size) != 0) {
+    return 0;
+  }
+  return ntohs(address.sin_port);
+}
+
+FormPart::FormPart() = default;
+FormPart::FormPart(const FormPart& other) = default;
+FormPart::~FormPart() = default;
 
 RecordedRequest::RecordedRequest() = default;
 RecordedRequest::RecordedRequest(const RecordedRequest& other) = default;
@@ -247,16 +309,16 @@ bool HttpTestServer::Control(const std::string& method,
                 sizeof(address)) != 0 ||
       !SendAll(socket.get(), request + body) ||
       !ReceiveAll(socket.get(), &response)) {
-    LOG(ERROR) << "The test server's control port does not answer "
-               << method << " " << target;
+    LOG(ERROR) << "The test server's control port does not answer " << method
+               << " " << target;
     return false;
   }
   const size_t body_start = response.find("\r\n\r\n");
   if (!base::StartsWith(response, "HTTP/1.1 200 ",
                         base::CompareCase::SENSITIVE) ||
       body_start == std::string::npos) {
-    LOG(ERROR) << "The test server refused " << method << " " << target
-               << ": " << response.substr(0, 300);
+    LOG(ERROR) << "The test server refused " << method << " " << target << ": "
+               << response.substr(0, 300);
     return false;
   }
   reply->assign(response, body_start + 4, std::string::npos);

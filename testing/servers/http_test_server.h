@@ -35,6 +35,25 @@ inline char PatternByte(int64_t offset) {
 // The first |size| bytes of such a body.
 std::string PatternBody(size_t size);
 
+// A loopback port on 127.0.0.1 that nothing listens on (just now), for
+// requests to a server that is down; 0 when none could be found.
+int GetClosedPort();
+
+// One part of a multipart/form-data body.
+struct FormPart {
+  FormPart();
+  FormPart(const FormPart& other);
+  ~FormPart();
+
+  std::string name;
+  // Only file parts have a file name (which may be empty).
+  bool has_filename = false;
+  std::string filename;
+  // Empty when the part has no Content-Type.
+  std::string content_type;
+  std::string body;
+};
+
 struct RecordedRequest {
   RecordedRequest();
   RecordedRequest(const RecordedRequest& other);
@@ -51,7 +70,16 @@ struct RecordedRequest {
   // Path and query exactly as sent.
   std::string target;
   std::vector<std::pair<std::string, std::string>> headers;
+  // As received, and with its Content-Encoding (gzip) undone; the two are
+  // the same for a body without an encoding.
   std::string body;
+  std::string decoded_body;
+  // The parts of a multipart/form-data body, in order, checked strictly by
+  // the server (CRLF delimiters, the closing delimiter, a form-data name on
+  // every part). |form_error| says what is wrong when the body cannot be
+  // decoded or is not such a form; it is empty otherwise.
+  std::vector<FormPart> form_parts;
+  std::string form_error;
 };
 
 class HttpTestServer {

@@ -23,7 +23,14 @@ Control requests (on the control port; bodies and replies are JSON):
   GET  /requests?prefix=X
                         the requests whose raw target starts with X, in
                         arrival order: {"host", "method", "target",
-                        "headers": [[name, value]...], "body_base64"}.
+                        "headers": [[name, value]...], "body_base64"}, and
+                        for bodies sent with "Content-Encoding: gzip"
+                        "decoded_body_base64"; for multipart/form-data
+                        bodies (after decoding) "form_parts": [{"name",
+                        "filename" (null for a text field),
+                        "content_type" (or null), "body_base64"}...]; and
+                        "form_error" saying why a body could not be
+                        decoded or is not a well-formed form.
   POST /reset?prefix=X  forgets the scripts and requests under X.
   GET  /info            what server.json holds.
 
@@ -59,6 +66,8 @@ under the prefix without a script goes to handler(request, responder).
 
 import argparse
 import base64
+import email.message
+import gzip
 import http.server
 import importlib
 import json
@@ -70,6 +79,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import zlib
 
 HOSTS = ("127.0.0.1", "::1", "127.0.0.2")
 CONTROL_HOST = "127.0.0.1"
@@ -104,13 +114,85 @@ class Request:
         return None
 
     def to_json(self):
-        return {
+        out = {
             "host": self.host,
             "method": self.method,
             "target": self.target,
             "headers": [[k, v] for k, v in self.headers],
             "body_base64": base64.b64encode(self.body).decode("ascii"),
         }
+        try:
+            content = self.decoded_body()
+            if content is not self.body:
+                out["decoded_body_base64"] = b64(content)
+            parts = form_parts(content, self.header("Content-Type"))
+            if parts is not None:
+                out["form_parts"] = parts
+        except ValueError as error:
+            out["form_error"] = str(error)
+        return out
+
+    def decoded_body(self):
+        """The body with its Content-Encoding undone; ValueError when it
+        cannot be."""
+        encoding = (self.header("Content-Encoding") or "").strip().lower()
+        if encoding in ("", "identity"):
+            return self.body
+        if encoding != "gzip":
+            raise ValueError("unknown Content-Encoding " + encoding)
+        try:
+            return gzip.decompress(self.body)
+        except (OSError, EOFError, zlib.error) as error:
+            raise ValueError("the gzip body is broken: %s" % error)
+
+
+def b64(data):
+    return base64.b64encode(data).decode("ascii")
+
+
+def form_parts(body, content_type):
+    """The parts of a multipart/form-data |body| as to_json lists them, or
+    None for any other type. Strict, so that a sloppy form writer shows:
+    every delimiter is CRLF "--" boundary, the body ends with the closing
+    delimiter and CRLF, and every part names itself in a form-data
+    Content-Disposition. ValueError says what is wrong."""
+    header = email.message.Message()
+    header["Content-Type"] = content_type or ""
+    if header.get_content_type() != "multipart/form-data":
+        return None
+    boundary = header.get_param("boundary")
+    if not boundary:
+        raise ValueError("multipart/form-data without a boundary")
+    delimiter = b"--" + boundary.encode("latin-1")
+    if body == delimiter + b"--\r\n":
+        return []
+    opening, closing = delimiter + b"\r\n", b"\r\n" + delimiter + b"--\r\n"
+    if not body.startswith(opening) or not body.endswith(closing):
+        raise ValueError("the form does not start or end with its boundary")
+    inner = body[len(opening):len(body) - len(closing)]
+    return [form_part(section)
+            for section in inner.split(b"\r\n" + delimiter + b"\r\n")]
+
+
+def form_part(section):
+    head, separator, content = section.partition(b"\r\n\r\n")
+    if not separator:
+        raise ValueError("a part has no end of its headers")
+    part = email.message.Message()
+    for line in head.decode("utf-8").split("\r\n"):
+        name, colon, value = line.partition(":")
+        if not colon:
+            raise ValueError("a part header is malformed: %r" % line)
+        part[name.strip()] = value.strip()
+    if part.get_content_disposition() != "form-data" or \
+            part.get_param("name", header="content-disposition") is None:
+        raise ValueError("a part lacks its form-data name")
+    return {
+        "name": part.get_param("name", header="content-disposition"),
+        "filename": part.get_param("filename", header="content-disposition"),
+        "content_type": part.get("Content-Type"),
+        "body_base64": b64(content),
+    }
 
 
 class Body:

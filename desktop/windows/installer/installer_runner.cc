@@ -92,7 +92,7 @@ bool InstallerRunner::BeginInstallation(Settings* settings) {
                                  base::UintToString(base::GetCurrentProcId()));
   command_line.AppendSwitchASCII(
       switches::kCrashReporterPid,
-      GetCrashReporterPidText(*base::CommandLine::ForCurrentProcess()));
+      GetCrashReporterPidText(settings->command_line()));
   if (!PrepareBackend(names, &command_line))
     return false;
   return LaunchBackend(std::move(command_line));

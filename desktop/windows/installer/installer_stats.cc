@@ -68,12 +68,9 @@ std::wstring GetNetBiosComputerName() {
   return std::wstring(name, size);
 }
 
-// The switches and arguments of this process, quoted for Windows.
+// The switches and arguments this process was started with, quoted for
+// Windows.
 std::string GetCommandLineArguments() {
-  if (base::CommandLine::InitializedForCurrentProcess()) {
-    return base::UTF16ToUTF8(
-        base::CommandLine::ForCurrentProcess()->GetArgumentsString());
-  }
   return base::UTF16ToUTF8(
       base::CommandLine::FromString(::GetCommandLineW()).GetArgumentsString());
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <iterator>
+#include <vector>
 
 #include "base/win/windows_version.h"
 
@@ -24,12 +25,15 @@ constexpr uint32_t k32 = KEY_WOW64_32KEY;
 #define CLIENT_KEY L"Software\\Clients\\StartMenuInternet\\{Product}{Stream}"
 #define LAUNCHER L"{InstallFolder}\\Launcher.exe"
 #define QUOTED_LAUNCHER L"\"{InstallFolder}\\Launcher.exe\""
+#define PROTOCOL_OPEN_COMMAND \
+  L"\"{InstallFolder}\\launcher.exe\" -noautoupdate -- \"%1\""
 
 // Columns: key, value name (null: the default value), type, data, first
 // Windows version, root (kAny: either), first release channel, clean level,
 // registry view (0: the process's own).
 // clang-format off
-const RegistryRow kMainTable[] = {
+// The browser's URL class.
+const RegistryRow kUrlClassRows[] = {
     {CLASS_KEY, L"FriendlyTypeName",
      REG_SZ, {.text = L"{Product} Web Document"}, kXP, kAny, 0, 1, 0},
     {CLASS_KEY, L"URL Protocol",
@@ -47,6 +51,10 @@ const RegistryRow kMainTable[] = {
      REG_SZ, {.text = L""}, kXP, kHKCU, 0, 1, 0},
     {CLASS_KEY L"\\shell\\open\\ddeexec\\Topic", nullptr,
      REG_SZ, {.text = L""}, kXP, kHKCU, 0, 1, 0},
+};
+
+// The rest of what an install writes, after the URL class.
+const RegistryRow kMainTableAfterUrlClass[] = {
     {L"Software\\Classes\\.zex", nullptr,
      REG_SZ, {.text = L"{Product}{Stream}.Extension"}, kXP, kAny, 0, 1, 0},
     {L"Software\\Classes\\.zex\\OpenWithProgIDs", L"{Product}{Stream}",
@@ -153,11 +161,6 @@ const RegistryRow kMainTable[] = {
      REG_SZ, {.text = L"{DownloadsURL}"}, kXP, kAny, 0, 1, k32},
 };
 
-#undef CLASS_KEY
-#undef CLIENT_KEY
-#undef LAUNCHER
-#undef QUOTED_LAUNCHER
-
 const RegistryRow kLastInstallPathRow =
     {L"{CompanyRegistryKey}", L"Last {Stream} Install Path",
      REG_SZ, {.text = L"{InstallFolder}\\"}, kXP, kAny, 0, 0, 0};
@@ -169,12 +172,83 @@ const RegistryRow kLegacyX64LastInstallPathRow =
 const RegistryRow kHideFromProgramsRow =
     {kUninstallKeyTemplate, L"SystemComponent",
      REG_DWORD, {.number = 1}, kXP, kAny, 0, 1, k32};
+
+// A protocol handled by the browser. The last row drops the user's own
+// choice, which would hide the class from Windows Vista on.
+const RegistryRow kProtocolRows[] = {
+    {L"Software\\Classes\\{Protocol}", L"EditFlags",
+     REG_DWORD, {.number = 2}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\{Protocol}", L"URL Protocol",
+     REG_SZ, {.text = L""}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\{Protocol}\\DefaultIcon", nullptr,
+     REG_SZ, {.text = LAUNCHER L",0"}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\{Protocol}\\shell\\open\\command", nullptr,
+     REG_SZ, {.text = PROTOCOL_OPEN_COMMAND}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Classes\\{Protocol}\\shell\\open\\ddeexec", nullptr,
+     kRegistryRowDeleteKey, {.number = 0}, kXP, kHKLM,
+     0, 0, 0},
+    {L"Software\\Classes\\{Protocol}\\shell\\open\\ddeexec", nullptr,
+     REG_SZ, {.text = L""}, kXP, kHKCU, 0, 0, 0},
+    {L"Software\\Classes\\{Protocol}\\shell\\open\\ddeexec\\Application",
+     nullptr, REG_SZ, {.text = L""}, kXP, kHKCU, 0, 0, 0},
+    {L"Software\\Classes\\{Protocol}\\shell\\open\\ddeexec\\Topic", nullptr,
+     REG_SZ, {.text = L""}, kXP, kHKCU, 0, 0, 0},
+    {L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
+     L"{Protocol}\\UserChoice", L"Progid",
+     kRegistryRowRemoveValue, {.number = 0}, kVista, kHKCU,
+     0, 0, 0},
+};
+
+// A file type opened by the browser; the last row as for protocols.
+const RegistryRow kFileTypeRows[] = {
+    {L"Software\\Classes\\{Extension}", nullptr,
+     REG_SZ, {.text = L"{Product}{Stream}"}, kXP, kAny, 0, 0, 0},
+    {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\"
+     L"{Extension}\\UserChoice", L"Progid",
+     kRegistryRowRemoveValue, {.number = 0}, kVista, kHKCU,
+     0, 0, 0},
+};
+
+const RegistryRow kStartMenuInternetRows[] = {
+    {L"Software\\Clients\\StartMenuInternet", nullptr,
+     REG_SZ, {.text = L"{Product}{Stream}"}, kXP, kAny, 0, 0, 0},
+};
+
+#undef CLASS_KEY
+#undef CLIENT_KEY
+#undef LAUNCHER
+#undef QUOTED_LAUNCHER
+#undef PROTOCOL_OPEN_COMMAND
+
 // clang-format on
 
 }  // namespace
 
 std::span<const RegistryRow> GetMainRegistryTable() {
-  return std::span<const RegistryRow>(kMainTable, std::size(kMainTable));
+  static const std::vector<RegistryRow>* const table = [] {
+    auto* rows = new std::vector<RegistryRow>(std::begin(kUrlClassRows),
+                                              std::end(kUrlClassRows));
+    rows->insert(rows->end(), std::begin(kMainTableAfterUrlClass),
+                 std::end(kMainTableAfterUrlClass));
+    return rows;
+  }();
+  return *table;
+}
+
+std::span<const RegistryRow> GetUrlClassRows() {
+  return kUrlClassRows;
+}
+
+std::span<const RegistryRow> GetProtocolRows() {
+  return kProtocolRows;
+}
+
+std::span<const RegistryRow> GetFileTypeRows() {
+  return kFileTypeRows;
+}
+
+std::span<const RegistryRow> GetStartMenuInternetRows() {
+  return kStartMenuInternetRows;
 }
 
 const RegistryRow& GetLastInstallPathRow() {

@@ -1,5 +1,5 @@
 // The browser's registration in the registry, as compiled-in rows for
-// RegistryEntry with the Installer as resolver: its URL and file class, the
+// RegistryEntry with RowTemplates as resolver: its URL and file class, the
 // file types it opens, its "StartMenuInternet" client with capabilities,
 // application paths, the compatibility flag, and the uninstall entry, which
 // lives in the 32-bit registry view.
@@ -16,8 +16,18 @@ namespace installer {
 // The key template of the uninstall entry's rows.
 extern const wchar_t kUninstallKeyTemplate[];
 
-// The rows an install or upgrade writes, in order.
+// The rows an install or upgrade writes, in order; they begin with the URL
+// class.
 std::span<const RegistryRow> GetMainRegistryTable();
+// The browser's URL class, "{Product}{Stream}".
+std::span<const RegistryRow> GetUrlClassRows();
+// The browser as handler of the protocol or file type "{Protocol}" or
+// "{Extension}". Their last row drops the user's own choice, which would
+// hide the class from Windows Vista on.
+std::span<const RegistryRow> GetProtocolRows();
+std::span<const RegistryRow> GetFileTypeRows();
+// The browser as the "StartMenuInternet" client.
+std::span<const RegistryRow> GetStartMenuInternetRows();
 // The install folder remembered for the next install ("Last {Stream}
 // Install Path"), and the removal of its legacy 64-bit twin.
 const RegistryRow& GetLastInstallPathRow();

@@ -67,14 +67,6 @@ constexpr ShortcutSwitch kShortcutSwitches[] = {
 constexpr base::TimeDelta kPinRecheckInterval =
     base::TimeDelta::FromMicroseconds(15724800000000);
 
-const base::CommandLine& GetProcessCommandLine() {
-  return *base::CommandLine::ForCurrentProcess();
-}
-
-bool HasProcessSwitch(const char* name) {
-  return GetProcessCommandLine().HasSwitch(name);
-}
-
 const char* BoolText(bool value) {
   return value ? "1" : "0";
 }
@@ -83,10 +75,10 @@ bool PathsEqualIgnoringCase(const base::FilePath& a, const base::FilePath& b) {
   return base::FilePath::CompareEqualIgnoreCase(a.value(), b.value());
 }
 
-// Appends |name| with its value from this process's command line when it
-// has the switch.
-void CopySwitch(const char* name, base::CommandLine* target) {
-  const base::CommandLine& own = GetProcessCommandLine();
+// Appends |name| with its value from |own| when it has the switch.
+void CopySwitch(const base::CommandLine& own,
+                const char* name,
+                base::CommandLine* target) {
   if (own.HasSwitch(name))
     target->AppendSwitchNative(name, own.GetSwitchValueNative(name));
 }
@@ -135,13 +127,15 @@ bool ParseBoolSwitchValue(const std::wstring& value) {
   return base::StringToInt(value, &number) && number != 0;
 }
 
-Settings::Settings(bool uninstall,
+Settings::Settings(const base::CommandLine& command_line,
+                   bool uninstall,
                    bool silent,
                    bool autoupdate,
                    const base::FilePath& install_folder,
                    bool replace_old_product,
                    int32_t x64_download)
-    : status_(std::make_unique<Status>(replace_old_product)),
+    : command_line_(command_line),
+      status_(std::make_unique<Status>(replace_old_product)),
       install_folder_from_command_line_(install_folder),
       x64_download_(x64_download) {
   options_[UNINSTALL_FLAG] = uninstall;
@@ -154,7 +148,6 @@ Settings::Settings(bool uninstall,
   LOG(INFO) << "Obtaining system language";
   l10n::SelectLanguage(l10n::GetCurrentLanguageId(), &language_);
   LOG(INFO) << "Initializing settings";
-  const base::CommandLine& command_line = GetProcessCommandLine();
   if (uninstall) {
     SetOption(DELETE_PROFILE,
               command_line.HasSwitch(switches::kDeleteuserprofile) &&
@@ -292,8 +285,9 @@ bool Settings::SetMode(InstallMode mode) {
   if (!editable_)
     return false;
   const bool was_default_folder = IsDefaultFolderOfMode();
-  const bool keep_single_profile = HasProcessSwitch(switches::kSingleprofile) ||
-                                   operation_ == OPERATION_UPGRADING;
+  const bool keep_single_profile =
+      command_line_.HasSwitch(switches::kSingleprofile) ||
+      operation_ == OPERATION_UPGRADING;
   bool result = false;
   switch (mode) {
     case INSTALL_MODE_ALL_USERS:
@@ -403,9 +397,10 @@ void Settings::OnStatusFetched(std::unique_ptr<Status> status) {
   if (options_[UNINSTALL_FLAG]) {
     operation_ = OPERATION_UNINSTALLING;
   } else if (existing) {
-    operation_ = HasProcessSwitch(switches::kRegisterKelvoAsProtocolHandler)
-                     ? OPERATION_REGISTERING_PROTOCOL_HANDLER
-                     : OPERATION_UPGRADING;
+    operation_ =
+        command_line_.HasSwitch(switches::kRegisterKelvoAsProtocolHandler)
+            ? OPERATION_REGISTERING_PROTOCOL_HANDLER
+            : OPERATION_UPGRADING;
   } else {
     operation_ = OPERATION_INSTALLING;
   }
@@ -413,7 +408,7 @@ void Settings::OnStatusFetched(std::unique_ptr<Status> status) {
   if (existing || status_->existing_installation_traces()) {
     ApplyExistingInstallation();
   } else if (!options_[UNINSTALL_FLAG] &&
-             !HasProcessSwitch(switches::kSingleprofile)) {
+             !command_line_.HasSwitch(switches::kSingleprofile)) {
     const int32_t single_profile = status_->single_profile();
     options_[SINGLE_PROFILE] = single_profile == Status::kNotRecorded
                                    ? options_[COPY_ONLY]
@@ -421,7 +416,8 @@ void Settings::OnStatusFetched(std::unique_ptr<Status> status) {
   }
   LogOptions();
   if (!status_->language().empty() &&
-      (options_[UNINSTALL_FLAG] || !HasProcessSwitch(switches::kLanguage))) {
+      (options_[UNINSTALL_FLAG] ||
+       !command_line_.HasSwitch(switches::kLanguage))) {
     SetLanguage(status_->language());
   }
   NotifyPathChanged();
@@ -439,17 +435,17 @@ void Settings::ApplyExistingInstallation() {
                            status.start_menu_shortcut_exists(),
                            status.quick_launch_shortcut_exists()};
     for (size_t i = 0; i < std::size(exists); ++i) {
-      if (!HasProcessSwitch(kShortcutSwitches[i].name))
+      if (!command_line_.HasSwitch(kShortcutSwitches[i].name))
         options_[kShortcutSwitches[i].option] = exists[i];
     }
-    if (!HasProcessSwitch(switches::kPintotaskbar))
+    if (!command_line_.HasSwitch(switches::kPintotaskbar))
       options_[PINNED_SHORTCUT] = ShouldPinShortcut();
   }
-  if (!HasProcessSwitch(switches::kImportBrowserData))
+  if (!command_line_.HasSwitch(switches::kImportBrowserData))
     options_[IMPORT_BROWSER_DATA] = status.import_browser_data() != 0;
-  if (!HasProcessSwitch(switches::kEnableStats)) {
+  if (!command_line_.HasSwitch(switches::kEnableStats)) {
     options_[ENABLE_KELVO_STATS] = status.enable_stats() != 0;
-    if (!HasProcessSwitch(switches::kEnableInstallerStats))
+    if (!command_line_.HasSwitch(switches::kEnableInstallerStats))
       options_[ENABLE_INSTALLER_STATS] = options_[ENABLE_KELVO_STATS];
   }
   const bool traces = status.existing_installation_traces();
@@ -472,7 +468,7 @@ void Settings::FromCommandLine() {
   if (!editable_)
     return;
   LOG(INFO) << "Settings from command line";
-  const base::CommandLine& command_line = GetProcessCommandLine();
+  const base::CommandLine& command_line = command_line_;
   // A silent run cannot ask for elevation, so only an elevated token counts.
   options_[ALL_USERS_FLAG] = IsUserAdmin(!options_[SILENT]);
   options_[COPY_ONLY] = false;
@@ -517,7 +513,7 @@ void Settings::FromCommandLine() {
 }
 
 void Settings::ReadSwitch(const char* switch_name, int id) {
-  const base::CommandLine& command_line = GetProcessCommandLine();
+  const base::CommandLine& command_line = command_line_;
   if (command_line.HasSwitch(switch_name)) {
     options_[id] =
         ParseBoolSwitchValue(command_line.GetSwitchValueNative(switch_name));
@@ -556,7 +552,7 @@ base::CommandLine Settings::ToCommandLine(bool suppress_launch) const {
     command_line.AppendSwitch(switches::kSilent);
   for (const char* name : {switches::kInitialPid, switches::kTempFolder,
                            switches::kComponents, switches::kV}) {
-    CopySwitch(name, &command_line);
+    CopySwitch(command_line_, name, &command_line);
   }
   auto append_option = [&command_line, this](const char* name, int id) {
     command_line.AppendSwitchASCII(name, BoolText(options_[id]));
@@ -590,7 +586,7 @@ base::CommandLine Settings::ToCommandLine(bool suppress_launch) const {
       if (options_[REPLACE_TAVREL_INSTALLATION])
         command_line.AppendSwitch(switches::kReplacetavrelinstallation);
     }
-    const base::CommandLine& own = GetProcessCommandLine();
+    const base::CommandLine& own = command_line_;
     if (own.HasSwitch(switches::kServerTrackingData)) {
       command_line.AppendSwitchPath(
           switches::kServerTrackingData,
@@ -607,11 +603,10 @@ base::CommandLine Settings::ToCommandLine(bool suppress_launch) const {
   return command_line;
 }
 
-// static
-void Settings::CopyImportSwitches(base::CommandLine* target) {
+void Settings::CopyImportSwitches(base::CommandLine* target) const {
   for (const char* name : {switches::kImportBookmarks, switches::kImportSession,
                            switches::kImportTopsitesToSpeeddial}) {
-    CopySwitch(name, target);
+    CopySwitch(command_line_, name, target);
   }
 }
 

@@ -98,9 +98,10 @@ bool ParseBoolSwitchValue(const std::wstring& value);
 
 class Settings {
  public:
-  // Reads the process command line, the registry and the folder chosen by
-  // default, whose Status is then computed.
-  Settings(bool uninstall,
+  // Reads |command_line|, the process's, the registry and the folder chosen
+  // by default, whose Status is then computed.
+  Settings(const base::CommandLine& command_line,
+           bool uninstall,
            bool silent,
            bool autoupdate,
            const base::FilePath& install_folder,
@@ -114,6 +115,9 @@ class Settings {
   // What was found at the current install folder; replaced, and so valid
   // only until, the next folder change.
   const Status& GetStatus() const { return *status_; }
+  // The process's command line that these settings were read from. The
+  // installer reads every switch of its process from here.
+  const base::CommandLine& command_line() const { return command_line_; }
   // Whether the Status of a newly chosen folder is being computed.
   bool IsStatusPending() const { return pending_fetch_ != nullptr; }
 
@@ -181,7 +185,7 @@ class Settings {
   // line. Does nothing while not editable.
   void FromCommandLine();
   // Copies the import switches given to this process to |target|.
-  static void CopyImportSwitches(base::CommandLine* target);
+  void CopyImportSwitches(base::CommandLine* target) const;
 
   // Install folder choice.
   // The default folder from the sources in |sources| (InstallFolderSource
@@ -227,6 +231,7 @@ class Settings {
   SettingsOperation operation_ = OPERATION_NONE;
   std::bitset<kSettingsOptionCount> options_;
   std::wstring language_;
+  const base::CommandLine command_line_;
   std::unique_ptr<Status> status_;
   scoped_refptr<StatusFetchJob> pending_fetch_;
   base::ObserverList<SettingsObserver> observers_;

@@ -23,7 +23,6 @@
 #include "desktop/windows/installer/status_fetch_job.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
-#include "desktop/windows/installer/test/scoped_process_command_line.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -132,16 +131,16 @@ class SettingsTest : public testing::Test {
   }
 
   void SetCommandLine(const std::wstring& arguments) {
-    command_line_.reset();
-    command_line_ = std::make_unique<test::ScopedProcessCommandLine>(arguments);
+    command_line_ =
+        base::CommandLine::FromString(L"installer.exe " + arguments);
   }
 
   // Settings of a run with the current command line, its first Status in.
   std::unique_ptr<Settings> Make(const FilePath& folder = FilePath(),
                                  Flags flags = Flags()) {
-    auto settings = std::make_unique<Settings>(flags.uninstall, flags.silent,
-                                               flags.autoupdate, folder,
-                                               flags.replace, flags.x64);
+    auto settings = std::make_unique<Settings>(
+        command_line_, flags.uninstall, flags.silent, flags.autoupdate, folder,
+        flags.replace, flags.x64);
     WaitForStatus(settings.get());
     return settings;
   }
@@ -149,7 +148,7 @@ class SettingsTest : public testing::Test {
   // The backend that |front|'s command line starts.
   std::unique_ptr<Settings> MakeBackend(const Settings& front) {
     SetCommandLine(front.ToCommandLine(false).GetArgumentsString());
-    const base::CommandLine& line = *base::CommandLine::ForCurrentProcess();
+    const base::CommandLine& line = command_line_;
     Flags flags;
     flags.uninstall = line.HasSwitch("uninstall");
     flags.silent = line.HasSwitch("silent");
@@ -219,7 +218,7 @@ class SettingsTest : public testing::Test {
   test::FakeDriveAccess drives_;
   std::vector<std::unique_ptr<base::ScopedPathOverride>> overrides_;
   std::vector<std::unique_ptr<test::ScopedRegistryValue>> registry_;
-  std::unique_ptr<test::ScopedProcessCommandLine> command_line_;
+  base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
 };
 
 TEST(SettingsSwitchTest, BoolSwitchValues) {
@@ -447,7 +446,7 @@ TEST_F(SettingsTest, X64InstallOverAnX86Installation) {
             Make()->GetStatus().folder());
   // An installation there is upgraded in place, its status taken at once.
   Install(x86_folder, "", true);
-  Settings settings(false, false, false, FilePath(), false, 1);
+  Settings settings(command_line_, false, false, false, FilePath(), false, 1);
   EXPECT_FALSE(settings.IsStatusPending());
   EXPECT_EQ(x86_folder, settings.GetStatus().folder());
   EXPECT_EQ(OPERATION_UPGRADING, settings.operation());

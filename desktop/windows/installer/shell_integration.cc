@@ -6,8 +6,8 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include <iterator>
 #include <memory>
+#include <span>
 #include <utility>
 
 #include "base/logging.h"
@@ -17,6 +17,7 @@
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_entry.h"
+#include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -44,134 +45,23 @@ constexpr wchar_t kStartMenuInternetKey[] =
 constexpr wchar_t kStartMenuInternetQuery[] = L"StartmenuInternet";
 constexpr wchar_t kPreviousDefaultBrowser[] = L"Previous Default Browser";
 
-// The open commands of the browser's class and of a protocol.
-constexpr wchar_t kClassOpenCommand[] =
-    L"\"{InstallFolder}\\Launcher.exe\" -noautoupdate -- \"%1\"";
-constexpr wchar_t kProtocolOpenCommand[] =
-    L"\"{InstallFolder}\\launcher.exe\" -noautoupdate -- \"%1\"";
-constexpr wchar_t kIcon[] = L"{InstallFolder}\\Launcher.exe,0";
-
-constexpr int32_t kAnyWindows = base::win::VERSION_XP;
-constexpr int32_t kVistaOrLater = base::win::VERSION_VISTA;
-
-// The rows below: key, value name (null: the default value), type, data,
-// minimum Windows, root (null: any), minimum channel, clean level, view.
-// clang-format off
-
-// The browser's URL class.
-const RegistryRow kClassRows[] = {
-    {L"Software\\Classes\\{Product}{Stream}", L"FriendlyTypeName",
-     REG_SZ, {.text = L"{Product} Web Document"}, kAnyWindows, nullptr, 0, 1, 0},
-    {L"Software\\Classes\\{Product}{Stream}", L"URL Protocol",
-     REG_SZ, {.text = L""}, kAnyWindows, nullptr, 0, 1, 0},
-    {L"Software\\Classes\\{Product}{Stream}\\DefaultIcon", nullptr,
-     REG_SZ, {.text = kIcon}, kAnyWindows, nullptr, 0, 1, 0},
-    {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\command", nullptr,
-     REG_SZ, {.text = kClassOpenCommand}, kAnyWindows, nullptr, 0, 2, 0},
-    {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\ddeexec", nullptr,
-     kRegistryRowDeleteKey, {.number = 0}, kAnyWindows, HKEY_LOCAL_MACHINE,
-     0, 0, 0},
-    {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\ddeexec", nullptr,
-     REG_SZ, {.text = L""}, kAnyWindows, HKEY_CURRENT_USER, 0, 2, 0},
-    {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\ddeexec\\Application",
-     nullptr, REG_SZ, {.text = L""}, kAnyWindows, HKEY_CURRENT_USER, 0, 1, 0},
-    {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\ddeexec\\Topic",
-     nullptr, REG_SZ, {.text = L""}, kAnyWindows, HKEY_CURRENT_USER, 0, 1, 0},
-};
-
-// A protocol handled by the browser. The last row drops the user's own
-// choice, which would hide the class from Windows Vista on.
-const RegistryRow kProtocolRows[] = {
-    {L"Software\\Classes\\{Protocol}", L"EditFlags",
-     REG_DWORD, {.number = 2}, kAnyWindows, nullptr, 0, 0, 0},
-    {L"Software\\Classes\\{Protocol}", L"URL Protocol",
-     REG_SZ, {.text = L""}, kAnyWindows, nullptr, 0, 0, 0},
-    {L"Software\\Classes\\{Protocol}\\DefaultIcon", nullptr,
-     REG_SZ, {.text = kIcon}, kAnyWindows, nullptr, 0, 0, 0},
-    {L"Software\\Classes\\{Protocol}\\shell\\open\\command", nullptr,
-     REG_SZ, {.text = kProtocolOpenCommand}, kAnyWindows, nullptr, 0, 0, 0},
-    {L"Software\\Classes\\{Protocol}\\shell\\open\\ddeexec", nullptr,
-     kRegistryRowDeleteKey, {.number = 0}, kAnyWindows, HKEY_LOCAL_MACHINE,
-     0, 0, 0},
-    {L"Software\\Classes\\{Protocol}\\shell\\open\\ddeexec", nullptr,
-     REG_SZ, {.text = L""}, kAnyWindows, HKEY_CURRENT_USER, 0, 0, 0},
-    {L"Software\\Classes\\{Protocol}\\shell\\open\\ddeexec\\Application",
-     nullptr, REG_SZ, {.text = L""}, kAnyWindows, HKEY_CURRENT_USER, 0, 0, 0},
-    {L"Software\\Classes\\{Protocol}\\shell\\open\\ddeexec\\Topic", nullptr,
-     REG_SZ, {.text = L""}, kAnyWindows, HKEY_CURRENT_USER, 0, 0, 0},
-    {L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
-     L"{Protocol}\\UserChoice", L"Progid",
-     kRegistryRowRemoveValue, {.number = 0}, kVistaOrLater, HKEY_CURRENT_USER,
-     0, 0, 0},
-};
-
-// A file type opened by the browser; the last row as for protocols.
-const RegistryRow kExtensionRows[] = {
-    {L"Software\\Classes\\{Extension}", nullptr,
-     REG_SZ, {.text = L"{Product}{Stream}"}, kAnyWindows, nullptr, 0, 0, 0},
-    {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\"
-     L"{Extension}\\UserChoice", L"Progid",
-     kRegistryRowRemoveValue, {.number = 0}, kVistaOrLater, HKEY_CURRENT_USER,
-     0, 0, 0},
-};
-
-const RegistryRow kStartMenuInternetRows[] = {
-    {L"Software\\Clients\\StartMenuInternet", nullptr,
-     REG_SZ, {.text = L"{Product}{Stream}"}, kAnyWindows, nullptr, 0, 0, 0},
-};
-
-// clang-format on
-
-// The placeholders of these tables. Nothing they write is recorded in an
-// install log.
-class TemplateVariables : public TemplateResolver {
- public:
-  TemplateVariables(const std::wstring& association,
-                    const base::FilePath& install_folder)
-      : association_(association), install_folder_(install_folder.value()) {}
-  TemplateVariables(const TemplateVariables&) = delete;
-  TemplateVariables& operator=(const TemplateVariables&) = delete;
-  ~TemplateVariables() override = default;
-
-  // TemplateResolver:
-  std::wstring Lookup(const std::wstring& name) const override {
-    if (name == L"InstallFolder")
-      return install_folder_;
-    if (name == L"Stream")
-      return base::UTF8ToWide(GetStream());
-    if (name == L"Product")
-      return base::UTF8ToWide(GetProductName());
-    if (name == L"Extension" || name == L"Protocol")
-      return association_;
-    return name;
-  }
-  std::vector<InstallLog::RegistryKey>* GetRegistryRecord(HKEY root) override {
-    return nullptr;
-  }
-
- private:
-  const std::wstring association_;
-  const std::wstring install_folder_;
-};
-
 HKEY GetRoot(bool all_users) {
   return all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-// Writes |count| rows of |rows| under |root| in a transaction of their own:
-// all of them, or, when one fails, none.
-bool WriteRows(const RegistryRow* rows,
-               size_t count,
+// Writes |rows| under |root| in a transaction of their own: all of them,
+// or, when one fails, none.
+bool WriteRows(std::span<const RegistryRow> rows,
                TemplateResolver* resolver,
                HKEY root) {
   Transaction transaction;
-  for (size_t i = 0; i < count; ++i) {
+  for (const RegistryRow& row : rows) {
     std::unique_ptr<Operation> operation;
     bool written =
-        RegistryEntry(rows[i], resolver).CreateOperation(root, &operation) &&
+        RegistryEntry(row, resolver).CreateOperation(root, &operation) &&
         (!operation || transaction.Execute(std::move(operation)));
     if (!written) {
-      VLOG(1) << "Registry row " << rows[i].key << " failed; rolling back";
+      VLOG(1) << "Registry row " << row.key << " failed; rolling back";
       transaction.Rollback();
       return false;
     }
@@ -394,9 +284,8 @@ bool SetAsDefaultBrowser(Installation* installation, bool all_users) {
 }
 
 bool RegisterAssociations(Installation* installation, bool all_users) {
-  TemplateVariables variables(std::wstring(), installation->folder());
-  return WriteRows(kClassRows, std::size(kClassRows), &variables,
-                   GetRoot(all_users));
+  RowTemplates templates(installation->folder());
+  return WriteRows(GetUrlClassRows(), &templates, GetRoot(all_users));
 }
 
 bool SetAsDefaultFor(Installation* installation,
@@ -430,14 +319,14 @@ bool SetAsDefaultFor(Installation* installation,
     }
     skip_user_choice = true;
   }
-  TemplateVariables variables(association, installation->folder());
-  const bool extension = IsExtension(association);
-  const RegistryRow* rows = extension ? kExtensionRows : kProtocolRows;
-  size_t count =
-      extension ? std::size(kExtensionRows) : std::size(kProtocolRows);
+  RowTemplates templates(installation->folder());
+  templates.set_association(association);
+  std::span<const RegistryRow> rows =
+      IsExtension(association) ? GetFileTypeRows() : GetProtocolRows();
+  // The last row drops the user's own choice.
   if (skip_user_choice)
-    --count;
-  return WriteRows(rows, count, &variables, GetRoot(all_users));
+    rows = rows.first(rows.size() - 1);
+  return WriteRows(rows, &templates, GetRoot(all_users));
 }
 
 bool RegisterStartMenuInternet(Installation* installation, bool all_users) {
@@ -452,9 +341,8 @@ bool RegisterStartMenuInternet(Installation* installation, bool all_users) {
                        AT_STARTMENUCLIENT)) {
     return false;
   }
-  TemplateVariables variables(std::wstring(), installation->folder());
-  return WriteRows(kStartMenuInternetRows, std::size(kStartMenuInternetRows),
-                   &variables, GetRoot(all_users));
+  RowTemplates templates(installation->folder());
+  return WriteRows(GetStartMenuInternetRows(), &templates, GetRoot(all_users));
 }
 
 std::wstring GetDefaultAppsSettingsTarget(const std::wstring& association) {

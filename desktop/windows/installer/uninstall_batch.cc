@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
+#include "base/process/launch.h"
 #include "base/strings/string_util.h"
 
 namespace installer {
@@ -124,6 +126,21 @@ bool UninstallBatch::Write() const {
     return false;
   }
   return true;
+}
+
+void RunUninstallBatch(const base::FilePath& folder) {
+  base::FilePath batch = folder.Append(kUninstallBatchFileName);
+  if (!base::PathExists(batch)) {
+    LOG(INFO) << "No uninstall batch file in " << folder;
+    return;
+  }
+  LOG(INFO) << "Starting " << batch;
+  base::LaunchOptions options;
+  options.start_hidden = true;
+  base::Process process =
+      base::LaunchProcess(base::CommandLine(batch), options);
+  if (!process.IsValid())
+    LOG(ERROR) << "Cannot start " << batch;
 }
 
 }  // namespace installer

@@ -29,6 +29,10 @@ namespace installer {
 
 extern const wchar_t kUninstallBatchFileName[];
 
+// Starts the uninstall batch file of |folder| with a hidden window when the
+// file exists, and does not wait for it.
+void RunUninstallBatch(const base::FilePath& folder);
+
 class UninstallBatch {
  public:
   explicit UninstallBatch(const base::FilePath& install_folder);

@@ -7,6 +7,8 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/process/launch.h"
+#include "base/test/scoped_log_capture.h"
+#include "base/threading/platform_thread.h"
 #include "base/time/time.h"
 #include "gtest/gtest.h"
 
@@ -62,6 +64,29 @@ TEST(UninstallBatchTest, CmdDeletesNonAsciiPaths) {
   EXPECT_FALSE(base::PathExists(version));
   EXPECT_FALSE(base::PathExists(folder.Append(L"100%")));
   EXPECT_TRUE(base::DirectoryExists(folder));
+}
+
+TEST(RunUninstallBatchTest, StartsTheBatchWhenPresentWithoutWaiting) {
+  base::ScopedTempDir temp_dir;
+  ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
+  const base::FilePath folder = temp_dir.GetPath();
+  const base::FilePath marker = folder.Append(L"marker.txt");
+  {
+    base::ScopedLogCapture log;
+    RunUninstallBatch(folder);
+    EXPECT_TRUE(log.Contains("No uninstall batch file"));
+  }
+
+  const std::string batch =
+      "@echo off\r\necho cleaned> \"%~dp0marker.txt\"\r\n";
+  ASSERT_TRUE(base::WriteFile(folder.Append(L"k.bat"), batch.data(),
+                              static_cast<int>(batch.size())));
+  RunUninstallBatch(folder);
+  // Not waited for: the marker appears some time later.
+  std::string text;
+  for (int i = 0; i < 150 && !base::ReadFileToString(marker, &text); ++i)
+    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(100));
+  EXPECT_EQ("cleaned\r\n", text);
 }
 
 }  // namespace

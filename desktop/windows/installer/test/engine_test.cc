@@ -89,8 +89,7 @@ void EngineTest::SetCommandLine(const std::wstring& switches) {
   base::CommandLine command_line = base::CommandLine::FromString(
       L"installer.exe --backend \"--installfolder=" + install_folder_.value() +
       L"\" " + switches);
-  command_line_.reset();
-  command_line_ = std::make_unique<ScopedProcessCommandLine>(command_line);
+  command_line_ = command_line;
   // Closed first, so that the new event is a new, unsignalled one.
   interrupted_event_.Close();
   interrupted_event_ = CreateFrontEndEvent(
@@ -99,8 +98,8 @@ void EngineTest::SetCommandLine(const std::wstring& switches) {
 
 std::unique_ptr<Settings> EngineTest::MakeSettings(bool uninstall,
                                                    bool silent) {
-  auto settings = std::make_unique<Settings>(uninstall, silent, false,
-                                             install_folder_, false, 1);
+  auto settings = std::make_unique<Settings>(command_line_, uninstall, silent,
+                                             false, install_folder_, false, 1);
   const base::TimeTicks deadline = base::TimeTicks::Now() + kMaxRunTime;
   while (settings->IsStatusPending() && base::TimeTicks::Now() < deadline) {
     base::RunLoop().RunUntilIdle();

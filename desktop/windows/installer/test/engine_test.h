@@ -24,6 +24,7 @@
 
 #include "base/at_exit.h"
 #include "base/callback.h"
+#include "base/command_line.h"
 #include "base/files/file_path.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/message_loop/message_loop.h"
@@ -31,11 +32,10 @@
 #include "base/test/scoped_path_override.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_handle.h"
-#include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/service/security_access.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
-#include "desktop/windows/installer/test/scoped_process_command_line.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/windows_like_security_access.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -106,7 +106,7 @@ class EngineTest : public testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Makes the process command line "installer.exe --backend", the
+  // Makes the command line of the settings "installer.exe --backend", the
   // install folder and |switches|, and the front end's interrupted event.
   void SetCommandLine(const std::wstring& switches);
   // Settings of a backend for the install folder, their Status in.
@@ -152,7 +152,7 @@ class EngineTest : public testing::Test {
   l10n::ScopedLanguagesForTesting languages_{{L"en"}, {L"en-US"}};
   std::vector<std::unique_ptr<base::ScopedPathOverride>> path_overrides_;
   std::vector<std::unique_ptr<ScopedRegistryValue>> registry_values_;
-  std::unique_ptr<ScopedProcessCommandLine> command_line_;
+  base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
   base::win::ScopedHandle interrupted_event_;
 };
 

@@ -8,8 +8,7 @@
 //     std::unique_ptr<Settings> settings = MakeUninstallSettings();
 //     Installer installer;
 //     RunSteps(&installer, settings.get(),
-//              MakeSteps(Step(&StepRemoveShortcuts, &installer),
-//                        EndStep(&installer)));
+//              MakeSteps(Step(&StepRemoveShortcuts)));
 //   }
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_STEPS_TEST_H_
@@ -24,18 +23,21 @@
 #include "base/files/file_path.h"
 #include "base/files/file_util.h"
 #include "base/path_service.h"
+#include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/install_log_writer.h"
+#include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/installation.h"
-#include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/step_result.h"
+#include "desktop/windows/installer/steps/install_step.h"
+#include "desktop/windows/installer/steps/uninstall_steps.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/fake_firewall_manager.h"
 #include "desktop/windows/installer/test/fake_shell_platform.h"
 #include "desktop/windows/installer/test/fake_task_scheduler.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/test_util.h"
-#include "desktop/windows/installer/uninstall_steps.h"
 
 namespace installer {
 namespace test {
@@ -51,29 +53,29 @@ class StepsTest : public EngineTest {
   }
 
   template <typename... Steps>
-  static std::vector<base::OnceClosure> MakeSteps(Steps... steps) {
-    std::vector<base::OnceClosure> list;
+  static std::vector<InstallStep> MakeSteps(Steps... steps) {
+    std::vector<InstallStep> list;
     (list.push_back(std::move(steps)), ...);
     return list;
   }
-  static base::OnceClosure Step(void (*step)(Installer*),
-                                Installer* installer) {
-    return base::BindOnce(step, installer);
+  static InstallStep Step(InstallStep::Function step) {
+    return InstallStep::Once("test step", step);
   }
-  // A step that ends the run successfully.
-  static base::OnceClosure EndStep(Installer* installer) {
-    return base::BindOnce(
-        [](Installer* installer) {
-          installer->NotifyStep();
-          installer->OnSuccess();
-        },
-        installer);
+  // A step of a callback; its run is the callback's last argument.
+  static InstallStep Step(
+      base::RepeatingCallback<StepResult(InstallRun*)> step) {
+    return InstallStep::FromCallback(
+        "test step",
+        base::BindRepeating(
+            [](const base::RepeatingCallback<StepResult(InstallRun*)>& step,
+               InstallRun* run, size_t) { return step.Run(run); },
+            std::move(step)));
   }
-  // Runs |steps| as the step list of a run of |settings| to its outcome.
+  // Runs |steps| as the steps of a run of |settings| to its outcome.
   void RunSteps(Installer* installer,
                 Settings* settings,
-                std::vector<base::OnceClosure> steps) {
-    installer->SetStepListForTesting(std::move(steps));
+                std::vector<InstallStep> steps) {
+    installer->SetStepsForTesting(std::move(steps));
     RunToOutcome(installer, settings);
   }
 

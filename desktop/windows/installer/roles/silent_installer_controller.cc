@@ -1,0 +1,212 @@
+#include "desktop/windows/installer/roles/silent_installer_controller.h"
+
+#include "base/base_paths.h"
+#include "base/bind.h"
+#include "base/cpu.h"
+#include "base/logging.h"
+#include "base/path_service.h"
+#include "base/threading/thread_task_runner_handle.h"
+#include "base/win/windows_version.h"
+#include "desktop/windows/installer/installer_runner.h"
+#include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/shell_integration.h"
+#include "desktop/windows/installer/status.h"
+
+namespace installer {
+
+SilentInstallerController::SilentInstallerController() = default;
+
+SilentInstallerController::~SilentInstallerController() {
+  if (settings_)
+    settings_->RemoveObserver(this);
+  // The runner's destructor interrupts a backend that still runs.
+  runner_.reset();
+}
+
+bool SilentInstallerController::Run(Settings* settings,
+                                    PayloadReader* payload_reader,
+                                    const base::FilePath& download_folder) {
+  settings_ = settings;
+  settings_->AddObserver(this);
+  const bool ready =
+      payload_reader ? InitWithPayload(payload_reader) : InitInsidePackage();
+  if (!ready) {
+    Terminate();
+  } else if (!settings_->IsStatusPending()) {
+    VLOG(1) << "Settings already obtained. Starting.";
+    base::ThreadTaskRunnerHandle::Get()->PostTask(
+        FROM_HERE, base::BindOnce(&SilentInstallerController::Start,
+                                  weak_factory_.GetWeakPtr()));
+  }
+  run_loop_.Run();
+  LOG(INFO) << "Controller exiting";
+  if (runner_)
+    runner_->RemoveObserver(this);
+  settings_->RemoveObserver(this);
+  return result_;
+}
+
+bool SilentInstallerController::InitWithPayload(PayloadReader* payload_reader) {
+  const PayloadType type = payload_reader->payload_type();
+  stats_.root().SetString("payload_type", PayloadTypeToString(type));
+  if (type != PAYLOAD_TYPE_FULL_PACKAGE) {
+    tracking_data_ = payload_reader->GetPayloadData();
+    if (!tracking_data_.empty())
+      stats_.root().SetString("tracking_data", tracking_data_);
+  }
+  VLOG(1) << "Initializing controller with fetcher.";
+  LOG(ERROR) << "Cannot obtain the package: the package fetcher is not part "
+                "of this build. Run installer.exe from an unpacked package.";
+  stats_.root().SetString("failure_reason", "Fetcher error");
+  return false;
+}
+
+bool SilentInstallerController::InitInsidePackage() {
+  VLOG(1) << "Initializing controller without fetcher.";
+  base::FilePath exe_dir;
+  if (!base::PathService::Get(base::DIR_EXE, &exe_dir)) {
+    LOG(ERROR) << "Cannot find the folder of the installer executable";
+    return false;
+  }
+  runner_ = std::make_unique<InstallerRunner>(exe_dir, base::FilePath());
+  package_ready_ = true;
+  runner_->AddObserver(this);
+  return true;
+}
+
+void SilentInstallerController::OnPathChanged() {
+  if (started_ || terminated_)
+    return;
+  const Status& status = settings_->GetStatus();
+  if (!settings_->GetOption(AUTOUPDATE) &&
+      NeedsElevation(settings_->GetOption(ALL_USERS_FLAG),
+                     status.has_write_access())) {
+    // Nobody can confirm an elevation: the default folder of the current
+    // options may need none.
+    const base::FilePath folder = settings_->GetDefaultInstallFolder(
+        INSTALL_FOLDER_COMMAND_LINE | INSTALL_FOLDER_STANDARD);
+    if (!folder.empty() &&
+        !base::FilePath::CompareEqualIgnoreCase(folder.value(),
+                                                status.folder().value()) &&
+        settings_->SelectInstallFolder(folder)) {
+      LOG(INFO) << "The folder needs elevation; trying " << folder;
+      return;
+    }
+  }
+  VLOG(1) << "Settings obtained. Starting.";
+  Start();
+}
+
+void SilentInstallerController::Start() {
+  if (started_ || terminated_)
+    return;
+  started_ = true;
+  settings_->WriteStats(std::string(), stats_.root());
+  if (base::win::GetVersion() < base::win::VERSION_WIN7) {
+    LOG(ERROR) << "This version of Kelvo doesn't support windows versions "
+                  "prior to Windows 7";
+    Terminate();
+    return;
+  }
+  if (!base::CPU().has_sse2()) {
+    LOG(ERROR) << "SSE2 not supported by the computer";
+    Terminate();
+    return;
+  }
+  if (package_ready_) {
+    VLOG(2) << "Got tracking data from package.";
+    HandleTrackingData();
+  }
+  VLOG(2) << "Preparing to run the installer.";
+  // A failure has been reported to OnError already.
+  if (!runner_->BeginInstallation(settings_))
+    Terminate();
+}
+
+void SilentInstallerController::HandleTrackingData() {
+  const std::string& data = tracking_data_.empty()
+                                ? settings_->GetStatus().tracking_data()
+                                : tracking_data_;
+  stats_.root().SetString("tracking_data", data);
+  if (settings_->operation() != OPERATION_UNINSTALLING) {
+    LOG(INFO) << "Pref default overrides are not fetched: the fetch is not "
+                 "part of this build";
+  }
+  OnTrackingDataDone();
+}
+
+void SilentInstallerController::OnTrackingDataDone() {
+  VLOG(2) << "Tracking data actions done: package complete.";
+  runner_->OnPackageReady();
+}
+
+void SilentInstallerController::OnInstallFolderCreated() {}
+
+void SilentInstallerController::OnStartingNewMainProcess(bool value) {}
+
+void SilentInstallerController::OnReturnedToPreviousMainProcess() {}
+
+void SilentInstallerController::OnTotalSteps(int total_steps) {}
+
+void SilentInstallerController::OnStep() {}
+
+void SilentInstallerController::OnError(int code,
+                                        const std::wstring& argument,
+                                        const std::string& message) {
+  if (terminated_)
+    return;
+  if (!error_reported_)
+    stats_.root().SetString("failure_reason", message);
+  error_reported_ = true;
+  VLOG(2) << "Installer error: waiting for the installer backend to end";
+  // The backend ends after its error; should it not, the run ends anyway.
+  base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
+      FROM_HERE,
+      base::BindOnce(&SilentInstallerController::Terminate,
+                     weak_factory_.GetWeakPtr()),
+      kBackendExitTimeLimit);
+}
+
+void SilentInstallerController::OnSuccess() {
+  if (terminated_)
+    return;
+  // Possibly from a nested installer process: only the launched backend's
+  // exit code settles the outcome.
+  VLOG(2) << "Installer succeeded: waiting for the installer backend to end";
+  success_reported_ = true;
+}
+
+void SilentInstallerController::OnInstallerTerminated(bool succeeded) {
+  if (terminated_)
+    return;
+  if (succeeded && error_reported_)
+    LOG(WARNING) << "The installer backend exited with 0 after an error";
+  if (!succeeded && success_reported_)
+    LOG(WARNING) << "The installer backend failed after a success message";
+  result_ = succeeded && !error_reported_;
+  VLOG(2) << "Installer ended. Success is " << result_ << ". terminating";
+  // The runner reports the end after the backend's last message, so
+  // nothing is left in flight.
+  Terminate();
+}
+
+void SilentInstallerController::Terminate() {
+  if (terminated_) {
+    VLOG(2) << "Termination already done.";
+    return;
+  }
+  terminated_ = true;
+  stats_.root().SetInteger("installation_success", result_ ? 1 : 0);
+  if (settings_->GetOption(ENABLE_INSTALLER_STATS) &&
+      !(settings_->GetOption(AUTOUPDATE) && result_)) {
+    LOG(INFO) << "Sending stats: the statistics upload is not part of this "
+                 "build; the statistics stay unsent";
+    VLOG(1) << "Installer statistics: " << stats_.GetJson();
+  } else {
+    LOG(INFO) << "Not sending stats";
+  }
+  run_loop_.Quit();
+}
+
+}  // namespace installer

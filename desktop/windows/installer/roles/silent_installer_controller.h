@@ -1,0 +1,111 @@
+// The front end of an installation without a window (`silent`): once the
+// Settings know their Status it starts the installation through an
+// InstallerRunner, waits until the launched backend process has ended,
+// records the run's statistics and returns whether the installation
+// succeeded. It never shows anything; every problem ends the run with
+// failure.
+//
+//   SilentInstallerController controller;
+//   bool succeeded =
+//       controller.Run(&settings, payload_reader, download_folder);
+//
+// The outcome is the launched backend's exit code: a success message that a
+// nested installer process sends does not end the run while the launched
+// backend still works, and an error message ends it only once the backend
+// has ended too (or after kBackendExitTimeLimit).
+//
+// This build installs from an unpacked package only (no payload reader: the
+// installer runs inside the package, which is ready at once). An installer
+// with a payload would download the package, which this build cannot do; it
+// fails with an error log line. Everything runs on the calling thread, which
+// must have a message loop.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_ROLES_SILENT_INSTALLER_CONTROLLER_H_
+#define DESKTOP_WINDOWS_INSTALLER_ROLES_SILENT_INSTALLER_CONTROLLER_H_
+
+#include <memory>
+#include <string>
+
+#include "base/files/file_path.h"
+#include "base/memory/weak_ptr.h"
+#include "base/run_loop.h"
+#include "base/time/time.h"
+#include "desktop/windows/installer/installer_observer.h"
+#include "desktop/windows/installer/installer_stats.h"
+#include "desktop/windows/installer/settings_observer.h"
+
+namespace installer {
+
+class InstallerRunner;
+class PayloadReader;
+class Settings;
+
+class SilentInstallerController : public SettingsObserver,
+                                  public InstallerObserver {
+ public:
+  // How long the run waits for the launched backend to end once it has
+  // reported an error.
+  static constexpr base::TimeDelta kBackendExitTimeLimit =
+      base::TimeDelta::FromSeconds(60);
+
+  SilentInstallerController();
+  SilentInstallerController(const SilentInstallerController&) = delete;
+  SilentInstallerController& operator=(const SilentInstallerController&) =
+      delete;
+  // Stops the runner, which interrupts a backend that still runs.
+  ~SilentInstallerController() override;
+
+  // Performs the whole installation of |settings|. |payload_reader| is null
+  // when the installer runs inside an unpacked package; |download_folder|
+  // is where a package would be downloaded.
+  bool Run(Settings* settings,
+           PayloadReader* payload_reader,
+           const base::FilePath& download_folder);
+
+  // SettingsObserver:
+  void OnOptionChanged() override {}
+  void OnLanguageChanged() override {}
+  void OnPathChanged() override;
+
+  // InstallerObserver:
+  void OnInstallFolderCreated() override;
+  void OnStartingNewMainProcess(bool value) override;
+  void OnReturnedToPreviousMainProcess() override;
+  void OnTotalSteps(int total_steps) override;
+  void OnStep() override;
+  void OnError(int code,
+               const std::wstring& argument,
+               const std::string& message) override;
+  void OnSuccess() override;
+  void OnInstallerTerminated(bool succeeded) override;
+
+ private:
+  // False (logged) when the run cannot go on.
+  bool InitWithPayload(PayloadReader* payload_reader);
+  bool InitInsidePackage();
+  void Start();
+  void HandleTrackingData();
+  void OnTrackingDataDone();
+  // Ends the run, once: records the result and quits the loop.
+  void Terminate();
+
+  base::RunLoop run_loop_;
+  bool result_ = false;
+  bool terminated_ = false;
+  bool started_ = false;
+  bool package_ready_ = false;
+  // The backend reported an error; the run fails whatever it exits with.
+  bool error_reported_ = false;
+  bool success_reported_ = false;
+  // From the payload; empty when none.
+  std::string tracking_data_;
+  Settings* settings_ = nullptr;
+  InstallerStats stats_;
+  std::unique_ptr<InstallerRunner> runner_;
+
+  base::WeakPtrFactory<SilentInstallerController> weak_factory_{this};
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_ROLES_SILENT_INSTALLER_CONTROLLER_H_

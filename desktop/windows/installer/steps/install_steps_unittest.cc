@@ -1,0 +1,310 @@
+// Installs and upgrades from an unpacked package of a few hundred files,
+// with real files and registry, and failures injected into the middle of
+// them. The task scheduler, the firewall and the taskbar are fakes.
+
+#include "desktop/windows/installer/steps/install_steps.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/files/file_util.h"
+#include "base/json/json_reader.h"
+#include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/stringprintf.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/values.h"
+#include "base/win/registry.h"
+#include "desktop/windows/installer/engine/installer.h"
+#include "desktop/windows/installer/install_log_reader.h"
+#include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/steps/registry_steps.h"
+#include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/scoped_operation_fault.h"
+#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/steps_test.h"
+#include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using base::FilePath;
+using test::MakeStandIn;
+using test::ReadTextFile;
+using test::StandInRuns;
+
+constexpr int kPackageFiles = 300;
+constexpr wchar_t kClassKey[] = L"Software\\Classes\\Kelvodeveloper";
+// Rows of the main table that a per-user install writes: all but the three
+// of a later release channel and the one for the machine only.
+constexpr size_t kPerUserRows = 57 - 3 - 1;
+
+size_t CountValues(const std::vector<InstallLog::RegistryKey>& keys) {
+  size_t count = 0;
+  for (const InstallLog::RegistryKey& key : keys)
+    count += key.values.size();
+  return count;
+}
+
+bool HasRegistryKey(HKEY root, const std::wstring& path, REGSAM view = 0) {
+  return base::win::RegKey(root, path.c_str(), KEY_READ | view).Valid();
+}
+
+class InstallStepsTest : public test::StepsTest {
+ protected:
+  // The package: the browser stand-in, data files in nested folders, a root
+  // file, the launcher, prefs to include, overrides and tracking data, and
+  // a component beside it.
+  void SetUp() override {
+    StepsTest::SetUp();
+    files_ = {"kelvo.exe"};
+    MakeStandIn(package_dir(), L"kelvo.exe", 0);
+    for (int i = 0; i < kPackageFiles; ++i) {
+      files_.push_back(
+          base::StringPrintf("resources\\%02d\\data_%04d.pak", i % 16, i));
+      WriteFile(package_dir().AppendASCII(files_.back()),
+                std::string(64 + i, static_cast<char>('a' + i % 26)));
+    }
+    const std::vector<std::string> root_files = {"visual_elements.xml"};
+    WriteFile(package_dir().AppendASCII(root_files[0]), "<Application/>");
+    WriteFilesList(files_, &root_files);
+    MakeStandIn(package_dir(), L"launcher.exe", 0);
+    WriteFile(package_dir().AppendASCII("installer_prefs_include.json"),
+              "{\"welcome-url\": \"https://welcome.example/\"}");
+    WriteFile(package_dir().AppendASCII("pref_default_overrides"), "{}");
+    WriteFile(package_dir().AppendASCII("server_tracking_data"), "tracking");
+    component_ =
+        MakeStandIn(root().Append(L"suite"), L"suite_installer.exe", 0);
+  }
+
+  // One run of the backend on |folder|; its events. With |fault| >= 0 that
+  // change fails.
+  std::vector<std::string> RunInstall(const FilePath& folder, int fault = -1) {
+    set_install_folder(folder);
+    SetCommandLine(
+        L"--allusers=0 --launchkelvo=0 --components=suite:suite"
+        L" --server-tracking-data=server_tracking_data");
+    std::unique_ptr<Settings> settings = MakeSettings();
+    Installer installer;
+    test::InstallerEventRecorder recorder(&installer);
+    std::unique_ptr<test::ScopedOperationFault> injector;
+    if (fault >= 0) {
+      injector = std::make_unique<test::ScopedOperationFault>(
+          fault, Transaction::InjectedFault::kAfterChange);
+    }
+    RunToOutcome(&installer, settings.get());
+    EXPECT_TRUE(!injector || injector->fired());
+    return recorder.events();
+  }
+
+  // Everything an install changes: the folder's parent and every key of
+  // the tables, in both views.
+  test::MachineSnapshot Snapshot() {
+    test::SnapshotScope scope;
+    scope.folders.push_back(install_folder().DirName());
+    for (const wchar_t* key :
+         {L"Software\\Classes", L"Software\\Clients",
+          L"Software\\RegisteredApplications",
+          L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags",
+          L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+          L"Software\\Kelvo Software"}) {
+      scope.keys.push_back({HKEY_CURRENT_USER, key});
+    }
+    return test::TakeSnapshot(scope);
+  }
+
+  // The install log written; every file of the package in the installation
+  // with the same bytes, every value the log records in the registry in its
+  // view, the component recorded.
+  InstallLog ExpectInstalled() {
+    InstallLog log;
+    InstallLogReader reader;
+    EXPECT_TRUE(reader.Read(
+        &log, install_folder().AppendASCII("installation_status.xml")))
+        << reader.error();
+    const FilePath version_folder = install_folder().Append(log.subfolder);
+    EXPECT_EQ(files_.size(), log.files.size());
+    for (const std::string& file : files_) {
+      EXPECT_EQ(ReadTextFile(package_dir().AppendASCII(file)),
+                ReadTextFile(version_folder.AppendASCII(file)))
+          << file;
+    }
+    EXPECT_EQ(1u, log.root_files.size());
+    EXPECT_TRUE(log.hklm_keys.empty());
+    EXPECT_EQ(kPerUserRows, CountValues(log.hkcu_keys));
+    for (const InstallLog::RegistryKey& key : log.hkcu_keys) {
+      const std::wstring path = base::UTF8ToWide(key.key_path);
+      const bool entry = path.rfind(GetUninstallRegistryKey(), 0) == 0;
+      base::win::RegKey reg_key(HKEY_CURRENT_USER, path.c_str(),
+                                KEY_READ | (entry ? KEY_WOW64_32KEY : 0));
+      for (const InstallLog::RegistryValue& value : key.values)
+        EXPECT_TRUE(reg_key.HasValue(base::UTF8ToWide(value.name).c_str()));
+    }
+    EXPECT_EQ(1u, log.components.size());
+    return log;
+  }
+
+  std::unique_ptr<base::DictionaryValue> ReadPrefs() {
+    return base::DictionaryValue::From(base::JSONReader::Read(
+        ReadTextFile(install_folder().AppendASCII("installer_prefs.json"))));
+  }
+
+  std::vector<std::string> files_;
+  FilePath component_;
+};
+
+// An install puts everything in place; a failed install leaves nothing,
+// not even its prefs; a failed upgrade leaves the installation as it was;
+// an upgrade replaces it.
+TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
+  const FilePath folder = root().Append(L"Programs\\Kelvo");
+  // The version subfolder is the first free name.
+  const std::string version = GetProductVersion();
+  ASSERT_TRUE(base::CreateDirectory(folder.AppendASCII(version)));
+  ASSERT_TRUE(base::CreateDirectory(folder.AppendASCII(version + "_0")));
+  std::vector<std::string> events = RunInstall(folder);
+  ASSERT_EQ("success", events.back());
+  const InstallLog installed = ExpectInstalled();
+  EXPECT_EQ(version + "_1", installed.subfolder.AsUTF8Unsafe());
+  const int steps = std::count(events.begin(), events.end(), "step");
+  EXPECT_EQ("total " + base::IntToString(steps), events[1]);
+  EXPECT_EQ("tracking",
+            ReadTextFile(folder.AppendASCII("server_tracking_data")));
+  EXPECT_EQ(1u, StandInRuns(component_).size());
+  std::unique_ptr<base::DictionaryValue> prefs = ReadPrefs();
+  ASSERT_TRUE(prefs);
+  for (const char* key :
+       {"welcome-url", "single_profile", "installer-experiments",
+        "all-installer-experiments", "autoupdate", "import_browser_data",
+        "enable_stats"}) {
+    EXPECT_TRUE(prefs->HasKey(key)) << key;
+  }
+  EXPECT_EQ(L"Autoupdate " + base::UTF8ToWide(installed.app_id),
+            tasks_.created.at(0).name);
+  EXPECT_EQ(L"AddFirewallRules " +
+                folder.Append(installed.subfolder).Append(L"kelvo.exe").value(),
+            firewall_.calls.back());
+
+  // Installs that fail among the files, or when saving the install log
+  // after the prefs were written, leave no trace.
+  const FilePath failing = root().Append(L"Programs\\Failing");
+  test::MachineSnapshot before = Snapshot();
+  events = RunInstall(failing, 20);
+  EXPECT_EQ(0u, events[events.size() - 2].rfind(
+                    "error 37062 Failed copying resources\\", 0));
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+  ASSERT_TRUE(
+      base::CreateDirectory(failing.AppendASCII("installation_status.xml")));
+  before = Snapshot();
+  events = RunInstall(failing);
+  EXPECT_EQ("error 37055 Failed saving the installation status",
+            events[events.size() - 2]);
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+
+  // An upgrade that fails among the files leaves the installation as it
+  // was (before any upgrade preserved a version for the next to remove).
+  before = Snapshot();
+  EXPECT_EQ("terminated", RunInstall(folder, 40).back());
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+
+  // The upgrade cleans up what the install recorded, by level: the open
+  // command's parent with its subtree, only our own value beside others'.
+  const std::wstring foreign_key =
+      std::wstring(kClassKey) + L"\\shell\\open\\x";
+  const std::wstring open_with = L"Software\\Classes\\.htm\\OpenWithProgIDs";
+  for (const std::wstring& key : {foreign_key, open_with}) {
+    ASSERT_EQ(ERROR_SUCCESS,
+              base::win::RegKey(HKEY_CURRENT_USER, key.c_str(), KEY_WRITE)
+                  .WriteValue(L"Foreign", L""));
+  }
+  WriteFile(folder.AppendASCII("installer_prefs.json"),
+            "{\"au_task_error_count\": 2, \"kept\": true}");
+  ASSERT_EQ("success", RunInstall(folder).back());
+  const InstallLog upgraded = ExpectInstalled();
+  EXPECT_EQ(installed.app_id, upgraded.app_id);
+  EXPECT_EQ(version + "_2", upgraded.subfolder.AsUTF8Unsafe());
+  EXPECT_FALSE(HasRegistryKey(HKEY_CURRENT_USER, foreign_key));
+  EXPECT_TRUE(base::win::RegKey(HKEY_CURRENT_USER, open_with.c_str(), KEY_READ)
+                  .HasValue(L"Foreign"));
+  // The task's error count goes down, in the prefs just written.
+  prefs = ReadPrefs();
+  ASSERT_TRUE(prefs);
+  int error_count = 0;
+  EXPECT_TRUE(prefs->GetInteger("au_task_error_count", &error_count));
+  EXPECT_EQ(1, error_count);
+  EXPECT_TRUE(prefs->HasKey("kept") && prefs->HasKey("autoupdate"));
+
+  // The shared test registry gets its keys back.
+  Installer cleaner;
+  RunSteps(&cleaner, MakeSettings().get(),
+           MakeSteps(Step(&StepCleanupRegistry)));
+  base::win::RegKey(HKEY_CURRENT_USER, open_with.c_str(), KEY_WRITE)
+      .DeleteValue(L"Foreign");
+}
+
+// With errors below the minimum log level a failing install still reports
+// its error, rolls back and ends.
+TEST_F(InstallStepsTest, FailureIsHandledWhenErrorsAreNotLogged) {
+  struct ScopedMinLogLevel {
+    ~ScopedMinLogLevel() { logging::SetMinLogLevel(saved); }
+    const logging::LogSeverity saved = logging::GetMinLogLevel();
+  } restore;
+  logging::SetMinLogLevel(logging::LOG_FATAL);
+  ASSERT_FALSE(LOG_IS_ON(ERROR));
+  const FilePath failing = root().Append(L"Programs\\Failing");
+  const test::MachineSnapshot before = Snapshot();
+  const std::vector<std::string> events = RunInstall(failing, 20);
+  ASSERT_LE(2u, events.size());
+  EXPECT_EQ(0u, events[events.size() - 2].rfind(
+                    "error 37062 Failed copying resources\\", 0));
+  EXPECT_EQ("terminated", events.back());
+  EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+}
+
+// A step after the registry step of an all-users install.
+StepResult ExpectMachineTablesAndFail(InstallRun* run) {
+  const std::wstring entry = UninstallKeyName(L"1");
+  EXPECT_EQ(entry, run->templates()->uninstall_key_name());
+  EXPECT_TRUE(HasRegistryKey(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_32KEY));
+  EXPECT_FALSE(HasRegistryKey(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY));
+  EXPECT_TRUE(HasRegistryKey(HKEY_LOCAL_MACHINE, kClassKey));
+  // Without the rows of the users' own classes.
+  EXPECT_TRUE(run->install_log()->hkcu_keys.empty());
+  EXPECT_EQ(kPerUserRows - 3, CountValues(run->install_log()->hklm_keys));
+  return StepResult::Error(IDS_ERROR_INSTALL, "stop");
+}
+
+// For all users the tables go to the machine, the uninstall entry to the
+// 32-bit view and there to the next free name; a failure takes it all back.
+TEST_F(InstallStepsTest, AllUsersTablesGoToTheMachine) {
+  const std::wstring taken = UninstallKeyName(L"");
+  ASSERT_EQ(ERROR_SUCCESS,
+            base::win::RegKey().Create(HKEY_LOCAL_MACHINE, taken.c_str(),
+                                       KEY_WRITE | KEY_WOW64_32KEY));
+  test::ScopedRegistryValue taken_guard(HKEY_LOCAL_MACHINE, taken, L"",
+                                        KEY_WOW64_32KEY);
+  test::SnapshotScope scope;
+  for (const wchar_t* key :
+       {kClassKey, L"Software\\Classes\\.zex", L"Software\\Classes\\.htm",
+        L"Software\\Clients\\StartMenuInternet",
+        L"Software\\RegisteredApplications",
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}) {
+    scope.keys.push_back({HKEY_LOCAL_MACHINE, key});
+  }
+  SetCommandLine(L"--allusers=1");
+  std::unique_ptr<Settings> settings = MakeSettings();
+  const test::MachineSnapshot before = test::TakeSnapshot(scope);
+  Installer installer;
+  RunSteps(
+      &installer, settings.get(),
+      MakeSteps(Step(&StepSetupRegistry), Step(&ExpectMachineTablesAndFail)));
+
+  EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+}
+
+}  // namespace
+}  // namespace installer

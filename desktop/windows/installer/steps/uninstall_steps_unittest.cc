@@ -1,0 +1,178 @@
+#include "desktop/windows/installer/steps/uninstall_steps.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/win/registry.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/registry_tables.h"
+#include "desktop/windows/installer/steps/shortcut_steps.h"
+#include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/steps_test.h"
+#include "desktop/windows/installer/uninstall_batch.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using base::FilePath;
+using test::MakeStandIn;
+using test::StandInRuns;
+
+class UninstallStepsTest : public test::StepsTest {
+ protected:
+  // Opens |path| so that it can be neither moved nor deleted.
+  static base::win::ScopedHandle Hold(const FilePath& path) {
+    return base::win::ScopedHandle(
+        ::CreateFileW(path.value().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                      nullptr, OPEN_EXISTING, 0, nullptr));
+  }
+  // Waits at most 30 s for |done|.
+  template <typename Condition>
+  static bool WaitFor(Condition done) {
+    for (int i = 0; i < 300 && !done(); ++i)
+      ::Sleep(100);
+    return done();
+  }
+};
+
+// Files still in use go to k.bat, which removes them once released; the
+// components' uninstallers run, but none outside the installation; only
+// the user's own profile goes.
+TEST_F(UninstallStepsTest, CleanupComponentsBatchAndProfile) {
+  InstallLog log = MakeLog({"sub\\b.dll"});
+  const FilePath suite = install_folder().Append(L"suite");
+  log.components = {{"suite", suite}, {"evil", root().Append(L"evil")}};
+  MakeInstallation(log);
+  // The suite's own installer is missing: the assistant's stands in.
+  const FilePath assistant = MakeStandIn(suite, L"assistant_installer.exe", 0);
+  const FilePath evil =
+      MakeStandIn(root().Append(L"evil"), L"evil_installer.exe", 0);
+  const FilePath profiles = root().Append(L"Profiles");
+  std::wstring user;
+  ASSERT_TRUE(GetUserName(&user));
+  WriteFile(profiles.Append(user).Append(L"Local State"), "{}");
+  WriteFile(profiles.Append(L"other").Append(L"Local State"), "{}");
+  std::string profile_path =
+      base::WideToUTF8(profiles.value()) + "\\<USERNAME>";
+  base::ReplaceSubstringsAfterOffset(&profile_path, 0, "\\", "\\\\");
+  WriteFile(install_folder().AppendASCII("installer_prefs.json"),
+            "{\"profile_path\": \"" + profile_path + "\"}");
+  const FilePath held_file = install_folder().Append(L"57.0\\sub\\b.dll");
+  base::win::ScopedHandle held = Hold(held_file);
+  SetCommandLine(L"--uninstall --deleteuserprofile=1");
+  std::unique_ptr<Settings> settings = MakeUninstallSettings();
+  Installer installer;
+  RunSteps(&installer, settings.get(),
+           MakeSteps(Step(&StepUninstallComponents),
+                     Step(&StepCleanupAfterUninstall)));
+  held.Close();
+
+  EXPECT_TRUE(installer.succeeded());
+  EXPECT_FALSE(base::PathExists(profiles.Append(user)));
+  EXPECT_TRUE(base::PathExists(profiles.Append(L"other")));
+  ASSERT_TRUE(WaitFor([&] { return !StandInRuns(assistant).empty(); }));
+  EXPECT_NE(std::string::npos, StandInRuns(assistant)[0].find(
+                                   "--uninstall --copyonly=0 --allusers=0"));
+  EXPECT_TRUE(StandInRuns(evil).empty());
+  EXPECT_TRUE(WaitFor([&] {
+    return !base::PathExists(install_folder().Append(kUninstallBatchFileName));
+  }));
+  EXPECT_FALSE(base::PathExists(install_folder().Append(L"57.0")));
+}
+
+// An install, an upgrade that keeps the first version for later and the
+// uninstall leave the machine as it was, but for the install folder with
+// installer_prefs.json and the last install path, which the uninstall
+// keeps; the survey carries the version and the welcome page's query.
+TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
+  const std::vector<std::string> root_files = {"root.xml"};
+  WriteFilesList({"kelvo.exe", "resources\\a.pak"}, &root_files);
+  for (const char* file : {"kelvo.exe", "resources\\a.pak", "root.xml",
+                           "launcher.exe", "pref_default_overrides"}) {
+    WriteFile(package_dir().AppendASCII(file), "{}");
+  }
+  WriteFile(package_dir().AppendASCII("installer_prefs_include.json"),
+            "{\"welcome-url\": \"https://kelvo.example/welcome?p=x\"}");
+  FilePath roaming;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_APP_DATA, &roaming));
+  ASSERT_TRUE(base::CreateDirectory(
+      roaming.Append(L"Microsoft\\Internet Explorer\\Quick Launch")));
+  // Keys that other programs share (the rows of clean level 0, and their
+  // parents) stay after an uninstall; on a used profile they exist before
+  // the install anyway.
+  for (const RegistryRow& row : GetMainRegistryTable()) {
+    std::wstring key = row.key;
+    if (row.clean_level == 0 && key.find(L'{') == std::wstring::npos) {
+      ASSERT_EQ(ERROR_SUCCESS, base::win::RegKey().Create(
+                                   HKEY_CURRENT_USER, key.c_str(), KEY_READ));
+    }
+  }
+  ASSERT_EQ(ERROR_SUCCESS,
+            base::win::RegKey().Create(HKEY_CURRENT_USER,
+                                       L"Software\\Clients\\StartMenuInternet",
+                                       KEY_READ));
+  ASSERT_EQ(ERROR_SUCCESS,
+            base::win::RegKey().Create(
+                HKEY_CURRENT_USER,
+                L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                KEY_READ));
+  test::SnapshotScope scope;
+  scope.folders = {install_folder(), desktop(), start_menu(), roaming};
+  for (const wchar_t* key :
+       {L"Software\\Classes", L"Software\\Clients",
+        L"Software\\RegisteredApplications",
+        L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags",
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+        L"Software\\Kelvo Software"}) {
+    scope.keys.push_back({HKEY_CURRENT_USER, key});
+  }
+  // The install remembers its folder for the next one and the uninstall
+  // keeps that; what a used prefix held there before comes back before the
+  // comparison.
+  auto last_install_path = std::make_unique<test::ScopedRegistryValue>(
+      HKEY_CURRENT_USER, GetProductRegistryKey(),
+      L"Last developer Install Path");
+  const test::MachineSnapshot before = test::TakeSnapshot(scope);
+  SetCommandLine(L"--allusers=0 --launchkelvo=0 --pintotaskbar=0");
+  for (int run = 0; run < 2; ++run) {
+    std::unique_ptr<Settings> settings = MakeSettings();
+    Installer installer;
+    RunToOutcome(&installer, settings.get());
+    ASSERT_TRUE(installer.succeeded());
+  }
+  ASSERT_TRUE(base::PathExists(desktop().Append(GetShortcutFileName(false))));
+  ASSERT_TRUE(base::PathExists(install_folder().Append(L"old_status")));
+
+  SetCommandLine(L"--uninstall");
+  std::unique_ptr<Settings> settings = MakeUninstallSettings();
+  Installer uninstaller;
+  RunToOutcome(&uninstaller, settings.get());
+  ASSERT_TRUE(uninstaller.succeeded());
+  EXPECT_TRUE(WaitFor([&] {
+    return !base::PathExists(install_folder().Append(kUninstallBatchFileName));
+  }));
+  EXPECT_TRUE(tasks_.tasks.empty());
+  ASSERT_EQ(1u, surveys_.size());
+  EXPECT_NE(
+      std::wstring::npos,
+      surveys_[0].find(L"iexplore.exe\" https://kelvo.example/"
+                       L"uninstall-survey/?version=" +
+                       base::ASCIIToWide(GetProductVersion()) + L"&uuid="));
+  EXPECT_NE(std::wstring::npos, surveys_[0].find(L"&p=x -private"));
+  EXPECT_TRUE(base::DeleteFile(
+      install_folder().AppendASCII("installer_prefs.json"), false));
+  EXPECT_TRUE(base::DeleteFile(install_folder(), false));
+  last_install_path.reset();
+  EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+}
+
+}  // namespace
+}  // namespace installer
