@@ -27,6 +27,8 @@
 #include "base/win/windows_version.h"
 #include "components/prefs/json_pref_store.h"
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
+#include "desktop/windows/crash_reporter/crash_reporter_client.h"
+#include "desktop/windows/crash_reporter/crash_reporter_main.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_files.h"
@@ -279,14 +281,16 @@ void InstallerEntry::DestroyRunObjects() {
 }
 
 bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
-  if (command_line.HasSwitch(switches::kCrashReporterParentId))
-    return RoleNotAvailable("crash reporter");
   if (GetProductName().empty()) {
     // Every name the installer gives files, keys and objects comes from the
     // branding; without it nothing can be named safely.
     LOG(ERROR) << "No product name in the branding configuration";
     return false;
   }
+  // A reporter's own result reaches nobody: it served or it could not.
+  if (crash_reporter::RunCrashReporterRole(command_line))
+    return true;
+  crash_reporter::StartCrashReporterClient(command_line);
   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
   current_installation_folder_ = Installation::GetCurrent()->folder();
   // The store shared with the browser follows the installation this
