@@ -9,11 +9,13 @@
 #
 # BUILD_DIR defaults to the folder the README commands share (out/test).
 #
-# Both read the package from the page cache (it is read once before), and
-# both write into the prefix's drive C:. The installation is removed again
-# by its own uninstaller.
+# The installer calls no update server (no statistics upload, no fetch of
+# pref default overrides). Both read the package from the page cache (it is
+# read once before), and both write into the prefix's drive C:. The
+# installation is removed again by its own uninstaller.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/bench/bench_lib.sh"
 if [ $# -gt 0 ]; then
   export KELVO_BUILD_DIR=$1
 fi
@@ -65,7 +67,7 @@ time_install() {
   "$WINE" "$package/installer.exe" --silent \
     "--installfolder=$bench_dir\\install" --launchkelvo=0 \
     --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
-    --pintotaskbar=0 || return 1
+    --pintotaskbar=0 "${update_server_off[@]}" || return 1
   seconds_taken "$start"
 }
 
@@ -84,9 +86,6 @@ for round in 1 2 3; do
 done
 installed=$(find "$unix_bench_dir/install" -type f -name '*.pak' | wc -l)
 remove_installations
-best() {
-  python3 -c "import sys; print(min(float(x) for x in sys.argv[1:]))" "$@"
-}
 echo "raw copy rounds (s):$raw"
 echo "silent install rounds (s):$install"
 raw=$(best $raw)
@@ -97,4 +96,4 @@ printf 'raw copy (CopyFileW loop): %6.2f s (best of 3)\n' "$raw"
 printf 'silent install:            %6.2f s (best of 3; %d data files installed)\n' \
   "$install" "$installed"
 printf 'ratio install / raw copy:  %6.2f (target <= 1.50)\n' \
-  "$(python3 -c "print($install / $raw)")"
+  "$(ratio "$install" "$raw")"

@@ -3,6 +3,10 @@
 # first run. $story_log, when set, is a file that gets everything shown and
 # everything run quietly; failures collects what went wrong.
 failures=()
+# The scripts' runs of the installer call no update server: no upload of the
+# installation statistics, no fetch of the pref default overrides.
+update_server_off=(--enable-installer-stats=0
+  --with-feature:installer-pref-default-overrides-support=off)
 
 say() {
   if [ -n "${story_log:-}" ]; then
@@ -129,7 +133,8 @@ remove_installation() {
     [ -f "$old" ] || continue
     version=$(basename "$(dirname "$old")")
     say "    Removing the installation an earlier run left in $1 ($version)"
-    quietly "$WINE" "$1\\$version\\installer.exe" --silent --uninstall ||
+    quietly "$WINE" "$1\\$version\\installer.exe" --silent --uninstall \
+      "${update_server_off[@]}" ||
       say "    (its uninstall failed with exit code $?)"
   done
   # k.bat deletes what the uninstalling processes held once they ended.

@@ -23,8 +23,11 @@ Usage: tools/kelvo.sh COMMAND [ARGUMENTS]
                                  reg query 'HKLM\Software\Clients' /s
 
 SWITCHes go to the installer as they are, e.g. --desktopshortcut=0 or
---components=suite:components (the sample's "suite" component). On failure
-the installer's log is named and its last errors shown. KELVO_PACKAGE names
+--components=suite:components (the sample's "suite" component). Every run
+also gets --enable-installer-stats=0 and
+--with-feature:installer-pref-default-overrides-support=off, last, so that
+it calls no update server. On failure the installer's log is named and the
+lines that tell why are shown. KELVO_PACKAGE names
 another unpacked package than the sample; KELVO_BUILD_DIR another build
 folder.
 EOF
@@ -128,7 +131,8 @@ install | upgrade)
     subfolder=$(version_folder_of "$folder")
     say "Upgrading the installation in $folder (version folder $subfolder)"
   fi
-  run_installer "$WINE" "$package/installer.exe" --silent "${switches[@]}" "$@"
+  run_installer "$WINE" "$package/installer.exe" --silent "${switches[@]}" \
+    "$@" "${update_server_off[@]}"
   if [ -z "$folder" ] && [ ${#run_logs[@]} -gt 0 ]; then
     folder=$(python3 "$top/tools/installer_log.py" folder "${run_logs[@]}" ||
       true)
@@ -147,7 +151,7 @@ uninstall)
   cp "$(python3 "$top/tools/installation_report.py" path \
     "$folder\\installation_status.xml")" "$saved_log"
   run_installer "$WINE" "$folder\\$subfolder\\installer.exe" --silent \
-    --uninstall "$@"
+    --uninstall "$@" "${update_server_off[@]}"
   if show_result "the uninstall"; then
     report removed "$folder" "$saved_log"
   fi
@@ -155,7 +159,7 @@ uninstall)
   show_logs "the uninstall"
   ;;
 run)
-  run_installer "$WINE" "$out/bin/installer.exe" "$@"
+  run_installer "$WINE" "$out/bin/installer.exe" "$@" "${update_server_off[@]}"
   case " $* " in
   # Their answer comes without a line end.
   *" --version "* | *" --internal-version "* | *" --stream "*) echo ;;

@@ -99,7 +99,8 @@ install_act() {
     "start it"
   remove_installation "$install_dir"
   run_installer "$WINE" "$package/installer.exe" --silent \
-    "--installfolder=$install_dir" --components=suite:components
+    "--installfolder=$install_dir" --components=suite:components \
+    "${update_server_off[@]}"
   if show_result "the install"; then
     shown python3 "$top/tools/installation_report.py" installed \
       "$install_dir" || fail "the installation is not what its install log says"
@@ -129,7 +130,7 @@ uninstall_act() {
   local saved_log="$out/main_job.installation_status.xml"
   cp "$unix_install_dir/installation_status.xml" "$saved_log"
   run_installer "$WINE" "$install_dir\\$subfolder\\installer.exe" --silent \
-    --uninstall
+    --uninstall "${update_server_off[@]}"
   if show_result "the uninstall"; then
     shown python3 "$top/tools/installation_report.py" removed \
       "$install_dir" "$saved_log" ||

@@ -39,12 +39,12 @@ class InstallerExeTest : public testing::Test {
   void SetUp() override { ASSERT_TRUE(temp_.CreateUniqueTempDir()); }
 
   test::InstallerRunResult Run(const std::wstring& arguments) {
-    return RunProgram(test::GetBuildBinDir().Append(L"installer.exe"),
-                      arguments, temp_.GetPath());
+    return RunCopy(test::GetBuildBinDir().Append(L"installer.exe"), arguments);
   }
   test::InstallerRunResult RunCopy(const base::FilePath& exe,
                                    const std::wstring& arguments) {
-    return RunProgram(exe, arguments, temp_.GetPath());
+    return RunProgram(exe, arguments + L" " + test::kNoUpdateServerSwitches,
+                      temp_.GetPath());
   }
   std::string Log() { return ReadInstallerLogs(temp_.GetPath()); }
 
