@@ -10,6 +10,7 @@ packages=(
   libz-mingw-w64-dev lzma-dev nlohmann-json3-dev googletest
   7zip osslsigncode openssl xxd unzip curl
   xvfb xauth
+  fonts-wqy-microhei fonts-dejavu-core
 )
 
 missing=()
