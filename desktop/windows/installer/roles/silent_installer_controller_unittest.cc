@@ -246,20 +246,45 @@ TEST_F(SilentInstallTest, InstallsThePackage) {
 }
 
 TEST_F(SilentInstallTest, SecondFrontEndOnTheSameFolderIsRefused) {
-  // Held as by a first front end; the second one types the folder
-  // otherwise.
-  base::win::ScopedHandle mutex(::CreateMutexW(
-      nullptr, TRUE, InstallerObjectNames::ForFolder(folder_).mutex.c_str()));
+  // Held as by a first front end of this version, before the folder exists;
+  // the second one types the folder otherwise.
+  const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder_);
+  base::win::ScopedHandle mutex(
+      ::CreateMutexW(nullptr, TRUE, names.mutex.c_str()));
   ASSERT_TRUE(mutex.IsValid());
+  base::win::ScopedHandle lock(
+      ::CreateMutexW(nullptr, TRUE, names.folder_lock.c_str()));
+  ASSERT_TRUE(lock.IsValid());
   test::InstallerRunResult run =
       Install(FilePath(base::ToLowerASCII(folder_.value()) + L"\\"));
   ::ReleaseMutex(mutex.Get());
+  ::ReleaseMutex(lock.Get());
   ASSERT_TRUE(run.finished);
   EXPECT_NE(0, run.exit_code);
   const std::string text = Log();
   EXPECT_TRUE(Contains(text, "Could not acquire installer mutex"));
   EXPECT_FALSE(Contains(text, "launching installer backend"));
   EXPECT_FALSE(base::PathExists(folder_));
+}
+
+// An installer of another version holds the folder under the name that the
+// folder's own spelling gives; this one finds it taken, whatever the user
+// typed.
+TEST_F(SilentInstallTest, FolderHeldByAnotherVersionIsRefused) {
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  std::wstring peer_name = L"Global\\Kelvo/Installer/" + folder_.value();
+  std::replace(peer_name.begin() + 7, peer_name.end(), L'\\', L'/');
+  base::win::ScopedHandle mutex(
+      ::CreateMutexW(nullptr, TRUE, peer_name.c_str()));
+  ASSERT_TRUE(mutex.IsValid());
+  test::InstallerRunResult run =
+      Install(FilePath(base::ToUpperASCII(folder_.value())));
+  ::ReleaseMutex(mutex.Get());
+  ASSERT_TRUE(run.finished);
+  EXPECT_NE(0, run.exit_code);
+  const std::string text = Log();
+  EXPECT_TRUE(Contains(text, "Could not acquire installer mutex"));
+  EXPECT_FALSE(Contains(text, "launching installer backend"));
 }
 
 }  // namespace
