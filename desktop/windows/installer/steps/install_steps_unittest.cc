@@ -20,9 +20,11 @@
 #include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/steps/registry_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/registry_rows_check.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
@@ -136,14 +138,14 @@ class InstallStepsTest : public test::StepsTest {
     EXPECT_EQ(1u, log.root_files.size());
     EXPECT_TRUE(log.hklm_keys.empty());
     EXPECT_EQ(kPerUserRows, CountValues(log.hkcu_keys));
+    RowTemplates templates(install_folder());
     for (const InstallLog::RegistryKey& key : log.hkcu_keys) {
       const std::wstring path = base::UTF8ToWide(key.key_path);
-      const bool entry = path.rfind(GetUninstallRegistryKey(), 0) == 0;
-      base::win::RegKey reg_key(HKEY_CURRENT_USER, path.c_str(),
-                                KEY_READ | (entry ? KEY_WOW64_32KEY : 0));
-      for (const InstallLog::RegistryValue& value : key.values)
-        EXPECT_TRUE(reg_key.HasValue(base::UTF8ToWide(value.name).c_str()));
+      if (path.rfind(GetUninstallRegistryKey(), 0) == 0)
+        templates.set_uninstall_key_name(path);
     }
+    EXPECT_TRUE(test::RowsWritten(GetMainRegistryTable(), HKEY_CURRENT_USER,
+                                  &templates));
     EXPECT_EQ(1u, log.components.size());
     return log;
   }
@@ -269,9 +271,9 @@ TEST_F(InstallStepsTest, FailureIsHandledWhenErrorsAreNotLogged) {
 StepResult ExpectMachineTablesAndFail(InstallRun* run) {
   const std::wstring entry = UninstallKeyName(L"1");
   EXPECT_EQ(entry, run->templates()->uninstall_key_name());
-  EXPECT_TRUE(HasRegistryKey(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_32KEY));
+  EXPECT_TRUE(test::RowsWritten(GetMainRegistryTable(), HKEY_LOCAL_MACHINE,
+                                run->templates()));
   EXPECT_FALSE(HasRegistryKey(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY));
-  EXPECT_TRUE(HasRegistryKey(HKEY_LOCAL_MACHINE, kClassKey));
   // Without the rows of the users' own classes.
   EXPECT_TRUE(run->install_log()->hkcu_keys.empty());
   EXPECT_EQ(kPerUserRows - 3, CountValues(run->install_log()->hklm_keys));
@@ -282,11 +284,12 @@ StepResult ExpectMachineTablesAndFail(InstallRun* run) {
 // 32-bit view and there to the next free name; a failure takes it all back.
 TEST_F(InstallStepsTest, AllUsersTablesGoToTheMachine) {
   const std::wstring taken = UninstallKeyName(L"");
+  // The guard first: it removes only a key that did not exist before it.
+  test::ScopedRegistryValue taken_guard(HKEY_LOCAL_MACHINE, taken, L"",
+                                        KEY_WOW64_32KEY);
   ASSERT_EQ(ERROR_SUCCESS,
             base::win::RegKey().Create(HKEY_LOCAL_MACHINE, taken.c_str(),
                                        KEY_WRITE | KEY_WOW64_32KEY));
-  test::ScopedRegistryValue taken_guard(HKEY_LOCAL_MACHINE, taken, L"",
-                                        KEY_WOW64_32KEY);
   test::SnapshotScope scope;
   for (const wchar_t* key :
        {kClassKey, L"Software\\Classes\\.zex", L"Software\\Classes\\.htm",
