@@ -159,7 +159,8 @@ void SilentInstallerController::OnError(int code,
   if (!error_reported_)
     stats_.root().SetString("failure_reason", message);
   error_reported_ = true;
-  VLOG(2) << "Installer error: waiting for the installer backend to end";
+  VLOG(2) << "Installer error: terminating";
+  VLOG(2) << "Waiting for the installer backend to end";
   // The backend ends after its error; should it not, the run ends anyway.
   base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
       FROM_HERE,
@@ -173,7 +174,8 @@ void SilentInstallerController::OnSuccess() {
     return;
   // Possibly from a nested installer process: only the launched backend's
   // exit code settles the outcome.
-  VLOG(2) << "Installer succeeded: waiting for the installer backend to end";
+  VLOG(2) << "Installer succeeded: terminating";
+  VLOG(2) << "Waiting for the installer backend to end";
   success_reported_ = true;
 }
 
@@ -200,8 +202,9 @@ void SilentInstallerController::Terminate() {
   stats_.root().SetInteger("installation_success", result_ ? 1 : 0);
   if (settings_->GetOption(ENABLE_INSTALLER_STATS) &&
       !(settings_->GetOption(AUTOUPDATE) && result_)) {
-    LOG(INFO) << "Sending stats: the statistics upload is not part of this "
-                 "build; the statistics stay unsent";
+    LOG(INFO) << "Sending stats";
+    LOG(INFO) << "The statistics upload is not part of this build; the "
+                 "statistics stay unsent";
     VLOG(1) << "Installer statistics: " << stats_.GetJson();
   } else {
     LOG(INFO) << "Not sending stats";
