@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "base/files/file_enumerator.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/steps/shortcut_steps.h"
@@ -32,6 +34,15 @@ class UninstallStepsTest : public test::StepsTest {
     return base::win::ScopedHandle(
         ::CreateFileW(path.value().c_str(), GENERIC_READ, FILE_SHARE_READ,
                       nullptr, OPEN_EXISTING, 0, nullptr));
+  }
+  void ExpectUninstallUndoesTheInstall();
+  // The files directly in |folder|.
+  static int CountFiles(const FilePath& folder) {
+    int count = 0;
+    base::FileEnumerator files(folder, false, base::FileEnumerator::FILES);
+    for (FilePath file = files.Next(); !file.empty(); file = files.Next())
+      ++count;
+    return count;
   }
   // Waits at most 30 s for |done|.
   template <typename Condition>
@@ -90,8 +101,9 @@ TEST_F(UninstallStepsTest, CleanupComponentsBatchAndProfile) {
 // An install, an upgrade that keeps the first version for later and the
 // uninstall leave the machine as it was, but for the install folder with
 // installer_prefs.json and the last install path, which the uninstall
-// keeps; the survey carries the version and the welcome page's query.
-TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
+// keeps; the survey carries the version and the welcome page's query. The
+// upgrade keeps the one set of shortcuts that the install made.
+void UninstallStepsTest::ExpectUninstallUndoesTheInstall() {
   const std::vector<std::string> root_files = {"root.xml"};
   WriteFilesList({"kelvo.exe", "resources\\a.pak"}, &root_files);
   for (const char* file : {"kelvo.exe", "resources\\a.pak", "root.xml",
@@ -141,7 +153,13 @@ TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
     RunToOutcome(&installer, settings.get());
     ASSERT_TRUE(installer.succeeded());
   }
-  ASSERT_TRUE(base::PathExists(desktop().Append(GetShortcutFileName(false))));
+  const FilePath shortcut = desktop().Append(GetShortcutFileName(false));
+  ASSERT_TRUE(base::PathExists(shortcut));
+  EXPECT_EQ(1, CountFiles(desktop()));
+  InstallLog upgraded;
+  ASSERT_TRUE(InstallLogReader().Read(
+      &upgraded, install_folder().AppendASCII(kInstallLogFileName)));
+  EXPECT_EQ(shortcut, upgraded.desktop_shortcut);
   ASSERT_TRUE(base::PathExists(install_folder().Append(L"old_status")));
 
   SetCommandLine(L"--uninstall");
@@ -169,6 +187,17 @@ TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
   base::win::RegKey(HKEY_CURRENT_USER, L"Software", KEY_ALL_ACCESS)
       .DeleteEmptyKey(L"Kelvo Software");
   EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+}
+
+TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
+  ExpectUninstallUndoesTheInstall();
+}
+
+// Shortcuts into a folder named in letters outside the ANSI code page are
+// found again by the upgrade and the uninstall.
+TEST_F(UninstallStepsTest, UninstallUndoesTheInstallInANonAnsiFolder) {
+  set_install_folder(root().Append(L"Programs\\Kelvo \u65e5\u672c\u8a9e"));
+  ExpectUninstallUndoesTheInstall();
 }
 
 }  // namespace
