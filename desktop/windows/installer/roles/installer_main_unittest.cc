@@ -92,6 +92,11 @@ TEST_F(InstallerExeTest, UninstallReadsTheInstalledExperimentStates) {
   EXPECT_NE(std::string::npos,
             log.find("Retrieved experiment states from installation folder"));
   EXPECT_NE(std::string::npos, log.find("Test experiment is enabled"));
+  // Not silent, as the uninstall entry starts it: the interactive front end
+  // would do it.
+  EXPECT_NE(std::string::npos,
+            log.find("The interactive front end is not available in this "
+                     "build"));
 }
 
 // Copies the installer with |tracking_json| appended as its payload.
@@ -147,6 +152,26 @@ TEST_F(InstallerExeTest, EmptyInstallFolderDuringAutoupdateIsRecovered) {
                                         "command line: C:\\Apps\\Kelvo"));
   EXPECT_NE(std::string::npos, log.find("Silent:0"));
   EXPECT_NE(std::string::npos, log.find("Run Immediately1"));
+}
+
+// "?" is help as well; help starts no log and succeeds, with or without a
+// console to show the text on.
+TEST_F(InstallerExeTest, HelpAndQuestionMark) {
+  for (const wchar_t* help : {L"--help", L"/?", L"-?"}) {
+    SCOPED_TRACE(help);
+    test::InstallerRunResult run = Run(help);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_TRUE(FindInstallerLogs(temp_.GetPath()).empty());
+  }
+}
+
+// What the crash reporter did reaches nobody: the role succeeds even when
+// it has nothing it can serve.
+TEST_F(InstallerExeTest, CrashReporterRoleSucceeds) {
+  test::InstallerRunResult run = Run(L"--crash-reporter-parent-id=none");
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(0, run.exit_code);
 }
 
 TEST_F(InstallerExeTest, UninstallOutsideAnInstallationFails) {
