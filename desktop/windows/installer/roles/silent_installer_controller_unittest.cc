@@ -243,6 +243,9 @@ TEST_F(SilentInstallTest, InstallsThePackage) {
   EXPECT_TRUE(Contains(text, "IPC_MESSAGE_SUCCESS received"));
   EXPECT_TRUE(Contains(text, "The installer backend exited with code 0"));
   EXPECT_TRUE(Contains(text, "\"installation_success\":1"));
+  // The statistics name the program that started the installer.
+  EXPECT_TRUE(
+      Contains(text, "\"parent_process_name\":\"installer_unittests.exe\""));
 }
 
 TEST_F(SilentInstallTest, SecondFrontEndOnTheSameFolderIsRefused) {
