@@ -35,10 +35,31 @@ std::string MakeImage() {
   return image;
 }
 
+// The headers of a 32-bit (x86) image, whose data directories lie 16
+// bytes earlier than those of a 64-bit one.
+std::string MakePe32Image() {
+  std::string image(0x200, '\0');
+  image[0] = 'M';
+  image[1] = 'Z';
+  PutUint32(&image, 0x3C, kPe);
+  image.replace(kPe, 4, std::string("PE\0\0", 4));
+  image[kPe + 4] = 0x4C;  // Machine 0x14C, x86.
+  image[kPe + 5] = 0x01;
+  image[kPe + 24] = 0x0B;  // PE32 magic 0x10B.
+  image[kPe + 25] = 0x01;
+  PutUint32(&image, kPe + 24 + 92, 16);  // Directory count.
+  return image;
+}
+
 // Declares a certificate table from |offset| to the end of |image|.
 void Sign(std::string* image, uint32_t offset, uint32_t size) {
   PutUint32(image, kPe + 0xA8, offset);
   PutUint32(image, kPe + 0xAC, size);
+}
+
+void SignPe32(std::string* image, uint32_t offset, uint32_t size) {
+  PutUint32(image, kPe + 0x98, offset);
+  PutUint32(image, kPe + 0x9C, size);
 }
 
 std::string Payload(const std::string& data) {
@@ -92,6 +113,49 @@ TEST_F(PayloadReaderTest, SignedImagesCarryPayloadsBeforeOrAfterTheTable) {
   EXPECT_TRUE(log.ContainsError(
       "Found full package that is not covered by the signature"));
   EXPECT_TRUE(appended.GetPayloadData().empty());
+}
+
+TEST_F(PayloadReaderTest, Pe32ImageKeepsItsTableInItsOwnPlace) {
+  const std::string archive(k7z, sizeof(k7z) - 1);
+  std::string image = MakePe32Image() + Payload(archive);
+  const std::string table(64, 'C');
+  SignPe32(&image, image.size(), table.size());
+  PayloadReader inside(Write(image + table));
+  EXPECT_EQ(PAYLOAD_TYPE_FULL_PACKAGE, inside.payload_type());
+  EXPECT_EQ(archive, inside.GetPayloadData());
+  // Read in the 64-bit place, the table would be missed and the package
+  // after it taken.
+  PayloadReader appended(Write(image + table + Payload(archive)));
+  EXPECT_EQ(PAYLOAD_TYPE_NONE, appended.payload_type());
+}
+
+TEST_F(PayloadReaderTest, WritesExactlyThePayload) {
+  const std::string archive(k7z, sizeof(k7z) - 1);
+  const base::FilePath out = temp_.GetPath().Append(L"payload");
+  std::string written;
+  PayloadReader package(Write(MakeImage() + Payload(archive)));
+  ASSERT_TRUE(package.WritePayloadToFile(out));
+  ASSERT_TRUE(base::ReadFileToString(out, &written));
+  EXPECT_EQ(archive, written);
+
+  PayloadReader tracking(Write(MakeImage() + Payload("utm=abc")));
+  ASSERT_TRUE(tracking.WritePayloadToFile(out));
+  ASSERT_TRUE(base::ReadFileToString(out, &written));
+  EXPECT_EQ("utm=abc", written);
+  // Tracking data set from outside replaces the payload's.
+  tracking.SetExternalTrackingData("abc");
+  ASSERT_TRUE(tracking.WritePayloadToFile(out));
+  ASSERT_TRUE(base::ReadFileToString(out, &written));
+  EXPECT_EQ("abc", written);
+  EXPECT_FALSE(
+      tracking.WritePayloadToFile(temp_.GetPath().Append(L"missing\\out")));
+
+  // Nothing to write: no file.
+  const base::FilePath none_out = temp_.GetPath().Append(L"none");
+  EXPECT_FALSE(PayloadReader(Write(MakeImage())).WritePayloadToFile(none_out));
+  EXPECT_FALSE(PayloadReader(Write("not an image"))
+                   .WritePayloadToFile(none_out));
+  EXPECT_FALSE(base::PathExists(none_out));
 }
 
 TEST_F(PayloadReaderTest, HostileLengthsAndHeadersReadNothing) {
