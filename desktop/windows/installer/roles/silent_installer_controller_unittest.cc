@@ -27,6 +27,7 @@
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/runner_event_recorder.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
@@ -43,69 +44,10 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// What a runner reports: "folder", "error CODE DETAIL", "success" and
-// "terminated 0|1".
-class RunnerEvents : public InstallerObserver {
- public:
-  void OnInstallFolderCreated() override { events.push_back("folder"); }
-  void OnStartingNewMainProcess(bool value) override {}
-  void OnReturnedToPreviousMainProcess() override {}
-  void OnTotalSteps(int total_steps) override {}
-  void OnStep() override {}
-  void OnError(int code,
-               const std::wstring& argument,
-               const std::string& detail) override {
-    events.push_back("error " + base::IntToString(code) + " " + detail);
-  }
-  void OnSuccess() override { events.push_back("success"); }
-  void OnInstallerTerminated(bool succeeded) override {
-    events.push_back(succeeded ? "terminated 1" : "terminated 0");
-  }
+// The silent front end in this process, against backend processes.
+using SilentControllerTest = test::EngineTest;
 
-  // Runs the loop until |event| was reported, at most kRunLimit.
-  bool WaitFor(const std::string& event) {
-    const base::TimeTicks deadline = base::TimeTicks::Now() + kRunLimit;
-    while (!Has(event) && base::TimeTicks::Now() < deadline) {
-      base::RunLoop loop;
-      base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
-          FROM_HERE, loop.QuitClosure(), base::TimeDelta::FromMilliseconds(50));
-      loop.Run();
-    }
-    return Has(event);
-  }
-  bool Has(const std::string& event) const {
-    return std::find(events.begin(), events.end(), event) != events.end();
-  }
-
-  std::vector<std::string> events;
-};
-
-// The front end in this process, against backend processes.
-using InstallerRunnerTest = test::EngineTest;
-
-TEST_F(InstallerRunnerTest, InterruptWhileTheBackendWaitsForThePackage) {
-  // The backend is the real installer, as a front end with a download
-  // launches it.
-  base::ScopedPathOverride own_exe(
-      base::FILE_EXE, bin_dir().Append(L"installer.exe"), true, false);
-  std::unique_ptr<Settings> settings = MakeSettings(false, true);
-  InstallerRunner runner(root().Append(L"download"), FilePath());
-  RunnerEvents events;
-  runner.AddObserver(&events);
-  ASSERT_TRUE(runner.BeginInstallation(settings.get()));
-  ASSERT_TRUE(events.WaitFor("folder"));
-  EXPECT_TRUE(base::DirectoryExists(install_folder()));
-
-  runner.Stop();
-  ASSERT_TRUE(events.WaitFor("terminated 0"));
-  EXPECT_EQ((std::vector<std::string>{"folder", "terminated 0"}),
-            events.events);
-  EXPECT_FALSE(base::PathExists(install_folder()));
-  EXPECT_FALSE(runner.backend_running());
-  runner.RemoveObserver(&events);
-}
-
-TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
+TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
   // A scripted backend in the package folder (the executable's folder).
   const FilePath backend = package_dir().Append(L"installer.exe");
   ASSERT_TRUE(
