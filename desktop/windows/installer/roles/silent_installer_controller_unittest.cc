@@ -25,6 +25,7 @@
 #include "desktop/windows/installer/installer_runner.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/runner_event_recorder.h"
@@ -76,6 +77,50 @@ TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
     EXPECT_EQ(test_case.succeeded,
               controller.Run(settings.get(), nullptr, root()));
     EXPECT_TRUE(log.Contains(test_case.log));
+  }
+}
+
+// A user who may not write the remembered folder, and cannot be asked for
+// elevation, installs into the default folder of the current options; an
+// administrator, or an autoupdate, stays where the installation is.
+TEST_F(SilentControllerTest, FolderThatNeedsElevationGivesWayToTheDefault) {
+  const FilePath backend =
+      test::MakeStandIn(package_dir(), L"installer.exe", 0);
+  const FilePath locked = root().Append(L"Locked");
+  ASSERT_TRUE(base::CreateDirectory(locked));
+  security()->SetObject(locked.value(), L"O:BAG:BAD:");
+  ASSERT_EQ(
+      ERROR_SUCCESS,
+      base::win::RegKey(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
+                        KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
+          .WriteValue(L"Last developer Install Path", locked.value().c_str()));
+  const struct {
+    bool admin;
+    bool autoupdate;
+    bool redirected;
+  } kCases[] = {
+      {false, false, true}, {true, false, false}, {false, true, false}};
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(testing::Message() << test.admin << test.autoupdate);
+    security()->set_admin(test.admin, test.admin);
+    base::DeleteFile(FilePath(backend.value() + L".log"), false);
+    Settings settings(base::CommandLine::FromString(L"installer.exe --silent"),
+                      false, true, test.autoupdate, FilePath(), false, 1);
+    SilentInstallerController controller;
+    EXPECT_TRUE(controller.Run(&settings, nullptr, root()));
+    const FilePath expected =
+        test.redirected
+            ? settings.GetDefaultInstallFolder(INSTALL_FOLDER_COMMAND_LINE |
+                                               INSTALL_FOLDER_STANDARD)
+            : locked;
+    ASSERT_NE(locked,
+              settings.GetDefaultInstallFolder(INSTALL_FOLDER_COMMAND_LINE |
+                                               INSTALL_FOLDER_STANDARD));
+    EXPECT_EQ(expected, settings.GetStatus().folder());
+    const std::vector<std::string> runs = test::StandInRuns(backend);
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ(expected, base::CommandLine::FromString(base::UTF8ToWide(runs[0]))
+                            .GetSwitchValuePath("installfolder"));
   }
 }
 
