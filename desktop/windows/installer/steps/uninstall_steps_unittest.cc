@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bind.h"
 #include "base/files/file_enumerator.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
@@ -14,8 +15,10 @@
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_tables.h"
+#include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/steps/shortcut_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "desktop/windows/installer/uninstall_batch.h"
 #include "gtest/gtest.h"
@@ -187,6 +190,87 @@ void UninstallStepsTest::ExpectUninstallUndoesTheInstall() {
   base::win::RegKey(HKEY_CURRENT_USER, L"Software", KEY_ALL_ACCESS)
       .DeleteEmptyKey(L"Kelvo Software");
   EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+}
+
+// The browser that handled the web gives it back: for all users through
+// Internet Explorer's own reinstall command, on Windows 8 through the
+// user's choice in the open-with dialog; a browser that did not handle it,
+// or a standalone copy, changes nothing.
+TEST_F(UninstallStepsTest, DefaultBrowserIsHandedBack) {
+  constexpr wchar_t kIeInstallInfo[] =
+      L"SOFTWARE\\Clients\\StartMenuInternet\\IEXPLORE.EXE\\InstallInfo";
+  constexpr wchar_t kChoice[] =
+      L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
+      L"http\\UserChoice";
+  constexpr wchar_t kClass[] = L"Software\\Classes\\KelvoUninstallTestHTML";
+  test::ScopedRegistryValue reinstall(HKEY_LOCAL_MACHINE, kIeInstallInfo,
+                                      L"ReinstallCommand");
+  test::ScopedRegistryValue choice(HKEY_CURRENT_USER, kChoice, L"ProgId");
+  test::ScopedRegistryValue http_class(HKEY_CURRENT_USER, kClass, L"");
+  const FilePath ie = MakeStandIn(root().Append(L"ie"), L"ie.exe", 0);
+  ASSERT_EQ(ERROR_SUCCESS,
+            base::win::RegKey(HKEY_LOCAL_MACHINE, kIeInstallInfo,
+                              KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
+                .WriteValue(L"ReinstallCommand",
+                            (L"\"" + ie.value() + L"\" /reinstall").c_str()));
+  const struct {
+    const char* name;
+    bool all_users;
+    bool copy_only;
+    base::win::Version version;
+    bool handler;
+    bool reinstalled;
+    bool dialog;
+  } kCases[] = {
+      {"not the handler", true, false, base::win::VERSION_WIN10, false, false,
+       false},
+      {"copy", false, true, base::win::VERSION_WIN10, true, false, false},
+      {"all users", true, false, base::win::VERSION_WIN10, true, true, false},
+      {"windows 8", false, false, base::win::VERSION_WIN8, true, false, true},
+  };
+  size_t reinstalls = 0;
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(test.name);
+    platform_.version = test.version;
+    platform_.calls.clear();
+    ASSERT_EQ(ERROR_SUCCESS,
+              base::win::RegKey(HKEY_CURRENT_USER, kChoice,
+                                KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
+                  .WriteValue(L"ProgId", L"KelvoUninstallTestHTML"));
+    const std::wstring command =
+        L"\"" + (test.handler ? launcher() : ie).value() + L"\" \"%1\"";
+    ASSERT_EQ(ERROR_SUCCESS,
+              base::win::RegKey(
+                  HKEY_CURRENT_USER,
+                  (std::wstring(kClass) + L"\\shell\\open\\command").c_str(),
+                  KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
+                  .WriteValue(nullptr, command.c_str()));
+    // The options of an uninstall are those the installation recorded.
+    InstallLog log = MakeLog();
+    log.all_users = test.all_users;
+    log.copy_only = test.copy_only;
+    MakeInstallation(log);
+    SetCommandLine(L"--uninstall --silent");
+    std::unique_ptr<Settings> settings = MakeUninstallSettings();
+    ASSERT_EQ(test.handler, settings->GetStatus().is_http_handler());
+    ASSERT_EQ(test.copy_only, settings->GetOption(COPY_ONLY));
+    Installer installer;
+    RunSteps(&installer, settings.get(),
+             MakeSteps(Step(base::BindRepeating([](InstallRun* run) {
+               RestoreDefaultBrowserAndSurvey(run, run->install_folder());
+               return StepResult::Succeeded();
+             }))));
+    ASSERT_TRUE(installer.succeeded());
+    if (test.reinstalled)
+      ++reinstalls;
+    ASSERT_EQ(reinstalls, StandInRuns(ie).size());
+    if (test.reinstalled) {
+      EXPECT_NE(std::string::npos, StandInRuns(ie).back().find(" /reinstall"));
+    }
+    EXPECT_EQ(test.dialog ? std::vector<std::wstring>{L"open-with http"}
+                          : std::vector<std::wstring>(),
+              platform_.calls);
+  }
 }
 
 TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
