@@ -19,8 +19,10 @@
 #include "base/win/registry.h"
 #include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/install_log_reader.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_tables.h"
+#include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/steps/registry_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
@@ -185,8 +187,18 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
         "enable_stats"}) {
     EXPECT_TRUE(prefs->HasKey(key)) << key;
   }
-  EXPECT_EQ(L"Autoupdate " + base::UTF8ToWide(installed.app_id),
-            tasks_.created.at(0).name);
+  // The autoupdate task of a per-user install.
+  const TaskInfo& task = tasks_.created.at(0);
+  EXPECT_EQ(L"Autoupdate " + base::UTF8ToWide(installed.app_id), task.name);
+  EXPECT_EQ(folder.AppendASCII("launcher.exe"), task.command_line.GetProgram());
+  EXPECT_EQ(L"--scheduledautoupdate $(Arg0)",
+            task.command_line.GetArgumentsString());
+  EXPECT_EQ(L"Keeps Kelvo up to date.", task.description);
+  EXPECT_FALSE(task.run_as_system);
+  EXPECT_EQ(3600u, task.time_limit_seconds);
+  EXPECT_EQ(TaskInfo::kDaily, task.trigger_kind);
+  EXPECT_TRUE(task.start_up_trigger);
+  EXPECT_TRUE(task.network_required);
   EXPECT_EQ(L"AddFirewallRules " +
                 folder.Append(installed.subfolder).Append(L"kelvo.exe").value(),
             firewall_.calls.back());
@@ -265,6 +277,70 @@ TEST_F(InstallStepsTest, FailureIsHandledWhenErrorsAreNotLogged) {
                     "error 37062 Failed copying resources\\", 0));
   EXPECT_EQ("terminated", events.back());
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+}
+
+using FinalizeStepTest = test::StepsTest;
+
+// For all users the autoupdate task runs as the system; a branding that
+// schedules no updates gives it no trigger but the explicit start.
+TEST_F(FinalizeStepTest, AutoupdateTaskOfAllUsersWithoutSchedule) {
+  BrandingConfig::ScopedOverrideForTesting branding(
+      R"({"product_name": "Kelvo", "company_name": "Kelvo Software",)"
+      R"( "file_name_base": "kelvo", "visible_product_name": "Kelvo",)"
+      R"( "user_agent_name": "KVX", "schedule_autoupdate_task": false})");
+  SetCommandLine(L"--allusers=1 --launchkelvo=0");
+  std::unique_ptr<Settings> settings = MakeSettings();
+  Installer installer;
+  RunSteps(&installer, settings.get(),
+           MakeSteps(Step(&StepFinalizeInstallation)));
+  ASSERT_TRUE(installer.succeeded());
+  ASSERT_EQ(1u, tasks_.created.size());
+  const TaskInfo& task = tasks_.created[0];
+  EXPECT_TRUE(task.run_as_system);
+  EXPECT_EQ(TaskInfo::kNoTimeTrigger, task.trigger_kind);
+  EXPECT_FALSE(task.start_up_trigger);
+  EXPECT_TRUE(task.network_required);
+}
+
+// A row whose write fails stays in the install log: the clean-up of a later
+// upgrade or uninstall removes what an earlier install left of it.
+TEST_F(FinalizeStepTest, FailedRegistryRowStaysRecorded) {
+  SetCommandLine(L"--allusers=0");
+  // The operations before the steps; the registry step's first is the
+  // write of the class's first row.
+  int first_row = 0;
+  {
+    test::ScopedOperationFault counter;
+    Installer installer;
+    RunSteps(
+        &installer, MakeSettings().get(),
+        MakeSteps(Step(base::BindRepeating(
+            [](test::ScopedOperationFault* counter, int* count, InstallRun*) {
+              *count = counter->operations_started();
+              return StepResult::Error(IDS_ERROR_INSTALL, "stop");
+            },
+            &counter, &first_row))));
+  }
+  test::ScopedOperationFault fault(first_row,
+                                   Transaction::InjectedFault::kBeforeChange);
+  InstallLog log;
+  Installer installer;
+  RunSteps(&installer, MakeSettings().get(),
+           MakeSteps(Step(&StepSetupRegistry),
+                     Step(base::BindRepeating(
+                         [](InstallLog* log, InstallRun* run) {
+                           *log = *run->install_log();
+                           return StepResult::Error(IDS_ERROR_INSTALL, "stop");
+                         },
+                         &log))));
+  EXPECT_TRUE(fault.fired());
+  ASSERT_FALSE(log.hkcu_keys.empty());
+  const InstallLog::RegistryKey& key = log.hkcu_keys[0];
+  EXPECT_EQ(base::WideToUTF8(kClassKey), key.key_path);
+  ASSERT_FALSE(key.values.empty());
+  EXPECT_EQ("FriendlyTypeName", key.values[0].name);
+  EXPECT_EQ("Kelvo Web Document", key.values[0].data);
+  EXPECT_EQ(kPerUserRows, CountValues(log.hkcu_keys));
 }
 
 // A step after the registry step of an all-users install.
