@@ -195,6 +195,18 @@ TEST_F(StatusTest, InstallationOfThisStream) {
   EXPECT_EQ(L"nb", status->language());
 }
 
+// Undocumented: the tracking data is read up to 1 MiB; a larger file is
+// no tracking data the server gave out, and gives none.
+TEST_F(StatusTest, TrackingDataUpToItsLimit) {
+  WriteTextFile(folder_.AppendASCII("launcher.exe"), "MZ");
+  WriteInstallLog(MinimalInstallLog(folder_));
+  const FilePath tracking = folder_.AppendASCII("server_tracking_data");
+  WriteTextFile(tracking, std::string(1024 * 1024, 't'));
+  EXPECT_EQ(1024u * 1024u, Examine(folder_)->tracking_data().size());
+  WriteTextFile(tracking, std::string(1024 * 1024 + 1, 't'));
+  EXPECT_TRUE(Examine(folder_)->tracking_data().empty());
+}
+
 TEST_F(StatusTest, FormerProductTraces) {
   ASSERT_TRUE(base::CreateDirectory(folder_));
   ASSERT_TRUE(InstallLogWriter().WriteToFile(
