@@ -22,6 +22,13 @@ start)
     "$WINESERVER" -w
     touch "$WINEPREFIX/.kelvo-ready"
   fi
+  if [ ! -f "$WINEPREFIX/.kelvo-windows" ]; then
+    # Without a window manager (Xvfb) a managed window waits two seconds
+    # for a withdrawal nobody sends whenever it is destroyed.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
+      /d N /f </dev/null >/dev/null 2>&1
+    touch "$WINEPREFIX/.kelvo-windows"
+  fi
   # Other names of one folder, as users have them: the drive S: maps the
   # folder C:\kelvo_aliases\target (a substituted drive) and
   # C:\kelvo_aliases\junction links to it (a junction). Wine keeps both as

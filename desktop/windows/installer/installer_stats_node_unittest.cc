@@ -102,6 +102,15 @@ TEST_F(InstallerStatsNodeTest, FetchStatisticsSumChunksAndListAddressesOnce) {
   EXPECT_EQ("10.0.0.1; 10.0.0.2", ips);
 }
 
+TEST_F(InstallerStatsNodeTest, ByteCountsBeyond32BitsStayExact) {
+  Root().SetInteger64("small", 2147483647);
+  Root().SetInteger64("large", 3000000000LL);
+  EXPECT_EQ(2147483647, Integer("small"));
+  double large = 0;
+  EXPECT_TRUE(root_.GetDouble("large", &large));
+  EXPECT_EQ(3000000000.0, large);
+}
+
 TEST(FormatStatsTimeTest, WritesUtcWithMilliseconds) {
   base::Time::Exploded exploded;
   exploded.year = 2026;

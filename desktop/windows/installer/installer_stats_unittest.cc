@@ -11,6 +11,7 @@
 #include "base/process/launch.h"
 #include "base/process/process.h"
 #include "base/values.h"
+#include "desktop/windows/installer/test/download_test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -59,7 +60,8 @@ TEST(ParentProcessTest, OnlyAProcessStartedEarlierCounts) {
 }
 
 TEST(InstallerStatsTest, RecordsTheStartAndWhatTheNodesWrote) {
-  InstallerStats stats;
+  test::RefusingUICallbackRunner ui_runner;
+  InstallerStats stats(&ui_runner);
   std::unique_ptr<base::DictionaryValue> start = Parse(stats.GetJson());
   ASSERT_TRUE(start);
   std::string text;
