@@ -137,7 +137,9 @@ TEST_F(SilentControllerTest, FolderThatNeedsElevationGivesWayToTheDefault) {
     SCOPED_TRACE(testing::Message() << test.admin << test.autoupdate);
     security()->set_admin(test.admin, test.admin);
     base::DeleteFile(FilePath(backend.value() + L".log"), false);
-    Settings settings(base::CommandLine::FromString(L"installer.exe --silent"),
+    // No statistics: they would go to the update server.
+    Settings settings(base::CommandLine::FromString(
+                          L"installer.exe --silent --enable-installer-stats=0"),
                       false, true, test.autoupdate, FilePath(), false, 1);
     SilentInstallerController controller;
     EXPECT_TRUE(controller.Run(&settings, nullptr, root()));
