@@ -28,6 +28,7 @@
 #include "desktop/windows/installer/status_fetch_job.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
+#include "desktop/windows/installer/test/scoped_http_handler.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -587,24 +588,9 @@ TEST_F(SettingsTest, FormerProductTracesGiveTheirOptions) {
   ASSERT_TRUE(InstallLogWriter().WriteToFile(
       MinimalInstallLog(folder), folder.AppendASCII("kelvo_install_log.xml")));
   test::WriteTextFile(folder.AppendASCII("kelvo.exe"), "MZ");
-  constexpr wchar_t kChoice[] =
-      L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
-      L"http\\UserChoice";
-  constexpr wchar_t kClass[] = L"Software\\Classes\\KelvoSettingsTestHTML";
-  test::ScopedRegistryValue choice(HKEY_CURRENT_USER, kChoice, L"ProgId");
-  test::ScopedRegistryValue http_class(HKEY_CURRENT_USER, kClass, L"");
-  ASSERT_EQ(ERROR_SUCCESS,
-            base::win::RegKey(HKEY_CURRENT_USER, kChoice,
-                              KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
-                .WriteValue(L"ProgId", L"KelvoSettingsTestHTML"));
-  const std::wstring command =
-      L"\"" + folder.Append(L"kelvo.exe").value() + L"\" \"%1\"";
-  ASSERT_EQ(ERROR_SUCCESS,
-            base::win::RegKey(
-                HKEY_CURRENT_USER,
-                (std::wstring(kClass) + L"\\shell\\open\\command").c_str(),
-                KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
-                .WriteValue(nullptr, command.c_str()));
+  test::ScopedHttpHandler http_handler(L"KelvoSettingsTestHTML");
+  http_handler.SetCommand(L"\"" + folder.Append(L"kelvo.exe").value() +
+                          L"\" \"%1\"");
   SetCommandLine(L"--launchkelvo=0");
 
   Flags autoupdate;
@@ -622,12 +608,7 @@ TEST_F(SettingsTest, FormerProductTracesGiveTheirOptions) {
   EXPECT_TRUE(replaced->GetOption(DEFAULT_BROWSER));
 
   // Another browser handles the web: not made the default.
-  ASSERT_EQ(ERROR_SUCCESS,
-            base::win::RegKey(
-                HKEY_CURRENT_USER,
-                (std::wstring(kClass) + L"\\shell\\open\\command").c_str(),
-                KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
-                .WriteValue(nullptr, L"\"C:\\Other\\browser.exe\" \"%1\""));
+  http_handler.SetCommand(L"\"C:\\Other\\browser.exe\" \"%1\"");
   EXPECT_FALSE(Make(folder, replace)->GetOption(DEFAULT_BROWSER));
 }
 

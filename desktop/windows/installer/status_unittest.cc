@@ -20,7 +20,7 @@
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
-#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/scoped_http_handler.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
@@ -29,11 +29,6 @@ namespace {
 
 using base::FilePath;
 using test::WriteTextFile;
-
-constexpr wchar_t kHttpChoiceKey[] =
-    L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
-    L"http\\UserChoice";
-constexpr wchar_t kTestProgId[] = L"KelvoStatusTestHTML";
 
 void CreateShortcut(const FilePath& shortcut, const FilePath& target) {
   ASSERT_TRUE(base::CreateDirectory(shortcut.DirName()));
@@ -68,19 +63,7 @@ class StatusTest : public testing::Test {
 
   // Makes |command| the open command of the user's http handler.
   void ChooseHttpHandler(const std::wstring& command) {
-    http_choice_ = std::make_unique<test::ScopedRegistryValue>(
-        HKEY_CURRENT_USER, kHttpChoiceKey, L"ProgId");
-    const std::wstring class_key =
-        std::wstring(L"Software\\Classes\\") + kTestProgId;
-    test_class_ = std::make_unique<test::ScopedRegistryValue>(HKEY_CURRENT_USER,
-                                                              class_key, L"");
-    base::win::RegKey choice(HKEY_CURRENT_USER, kHttpChoiceKey,
-                             KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
-    ASSERT_EQ(ERROR_SUCCESS, choice.WriteValue(L"ProgId", kTestProgId));
-    base::win::RegKey open_command(
-        HKEY_CURRENT_USER, (class_key + L"\\shell\\open\\command").c_str(),
-        KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
-    ASSERT_EQ(ERROR_SUCCESS, open_command.WriteValue(nullptr, command.c_str()));
+    http_handler_.SetCommand(command);
   }
 
   std::wstring LauncherCommand(const char* exe = "launcher.exe") {
@@ -97,8 +80,7 @@ class StatusTest : public testing::Test {
   std::unique_ptr<base::ScopedPathOverride> start_menu_;
   std::unique_ptr<base::ScopedPathOverride> pins_;
   std::unique_ptr<base::ScopedPathOverride> roaming_;
-  std::unique_ptr<test::ScopedRegistryValue> test_class_;
-  std::unique_ptr<test::ScopedRegistryValue> http_choice_;
+  test::ScopedHttpHandler http_handler_{L"KelvoStatusTestHTML"};
 };
 
 TEST_F(StatusTest, UnusablePaths) {

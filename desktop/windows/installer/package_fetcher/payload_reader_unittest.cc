@@ -92,41 +92,38 @@ TEST_F(PayloadReaderTest, UnsignedImageWithArchiveIsAFullPackage) {
   EXPECT_EQ(archive, reader.GetPayloadData());
 }
 
+// Both image layouts: a 32-bit image keeps its certificate table 16 bytes
+// earlier than a 64-bit one.
 TEST_F(PayloadReaderTest, SignedImagesCarryPayloadsBeforeOrAfterTheTable) {
-  const std::string archive(k7z, sizeof(k7z) - 1);
-  std::string image = MakeImage() + Payload(archive);
-  const std::string table(64, 'C');
-  Sign(&image, image.size(), table.size());
-  PayloadReader inside(Write(image + table));
-  EXPECT_EQ(PAYLOAD_TYPE_FULL_PACKAGE, inside.payload_type());
-  EXPECT_EQ(archive, inside.GetPayloadData());
+  const struct {
+    const char* name;
+    std::string (*make)();
+    void (*sign)(std::string* image, uint32_t offset, uint32_t size);
+  } kLayouts[] = {{"PE32+", &MakeImage, &Sign},
+                  {"PE32", &MakePe32Image, &SignPe32}};
+  for (const auto& layout : kLayouts) {
+    SCOPED_TRACE(layout.name);
+    const std::string archive(k7z, sizeof(k7z) - 1);
+    std::string image = layout.make() + Payload(archive);
+    const std::string table(64, 'C');
+    layout.sign(&image, image.size(), table.size());
+    PayloadReader inside(Write(image + table));
+    EXPECT_EQ(PAYLOAD_TYPE_FULL_PACKAGE, inside.payload_type());
+    EXPECT_EQ(archive, inside.GetPayloadData());
 
-  // Tracking data may come after the signature: it is not trusted anyway.
-  PayloadReader tracking(Write(image + table + Payload("utm=abc")));
-  EXPECT_EQ(PAYLOAD_TYPE_TRACKING_DATA, tracking.payload_type());
-  EXPECT_EQ("utm=abc", tracking.GetPayloadData());
+    // Tracking data may come after the signature: it is not trusted anyway.
+    PayloadReader tracking(Write(image + table + Payload("utm=abc")));
+    EXPECT_EQ(PAYLOAD_TYPE_TRACKING_DATA, tracking.payload_type());
+    EXPECT_EQ("utm=abc", tracking.GetPayloadData());
 
-  // A package must not: anyone could append one to a signed installer.
-  base::ScopedLogCapture log;
-  PayloadReader appended(Write(image + table + Payload(archive)));
-  EXPECT_EQ(PAYLOAD_TYPE_NONE, appended.payload_type());
-  EXPECT_TRUE(log.ContainsError(
-      "Found full package that is not covered by the signature"));
-  EXPECT_TRUE(appended.GetPayloadData().empty());
-}
-
-TEST_F(PayloadReaderTest, Pe32ImageKeepsItsTableInItsOwnPlace) {
-  const std::string archive(k7z, sizeof(k7z) - 1);
-  std::string image = MakePe32Image() + Payload(archive);
-  const std::string table(64, 'C');
-  SignPe32(&image, image.size(), table.size());
-  PayloadReader inside(Write(image + table));
-  EXPECT_EQ(PAYLOAD_TYPE_FULL_PACKAGE, inside.payload_type());
-  EXPECT_EQ(archive, inside.GetPayloadData());
-  // Read in the 64-bit place, the table would be missed and the package
-  // after it taken.
-  PayloadReader appended(Write(image + table + Payload(archive)));
-  EXPECT_EQ(PAYLOAD_TYPE_NONE, appended.payload_type());
+    // A package must not: anyone could append one to a signed installer.
+    base::ScopedLogCapture log;
+    PayloadReader appended(Write(image + table + Payload(archive)));
+    EXPECT_EQ(PAYLOAD_TYPE_NONE, appended.payload_type());
+    EXPECT_TRUE(log.ContainsError(
+        "Found full package that is not covered by the signature"));
+    EXPECT_TRUE(appended.GetPayloadData().empty());
+  }
 }
 
 TEST_F(PayloadReaderTest, WritesExactlyThePayload) {
@@ -153,8 +150,8 @@ TEST_F(PayloadReaderTest, WritesExactlyThePayload) {
   // Nothing to write: no file.
   const base::FilePath none_out = temp_.GetPath().Append(L"none");
   EXPECT_FALSE(PayloadReader(Write(MakeImage())).WritePayloadToFile(none_out));
-  EXPECT_FALSE(PayloadReader(Write("not an image"))
-                   .WritePayloadToFile(none_out));
+  EXPECT_FALSE(
+      PayloadReader(Write("not an image")).WritePayloadToFile(none_out));
   EXPECT_FALSE(base::PathExists(none_out));
 }
 

@@ -195,6 +195,14 @@ class SilentInstallTest : public testing::Test {
         temp_.GetPath(), kRunLimit);
   }
   std::string Log() { return test::ReadInstallerLogs(temp_.GetPath()); }
+  // The run found the folder taken and started no backend.
+  void ExpectRefused(const test::InstallerRunResult& run) {
+    ASSERT_TRUE(run.finished);
+    EXPECT_NE(0, run.exit_code);
+    const std::string text = Log();
+    EXPECT_TRUE(Contains(text, "Could not acquire installer mutex"));
+    EXPECT_FALSE(Contains(text, "launching installer backend"));
+  }
   FilePath InstallLogPath() {
     return folder_.Append(L"installation_status.xml");
   }
@@ -267,11 +275,7 @@ TEST_F(SilentInstallTest, SecondFrontEndOnTheSameFolderIsRefused) {
       Install(FilePath(base::ToLowerASCII(folder_.value()) + L"\\"));
   ::ReleaseMutex(mutex.Get());
   ::ReleaseMutex(lock.Get());
-  ASSERT_TRUE(run.finished);
-  EXPECT_NE(0, run.exit_code);
-  const std::string text = Log();
-  EXPECT_TRUE(Contains(text, "Could not acquire installer mutex"));
-  EXPECT_FALSE(Contains(text, "launching installer backend"));
+  ExpectRefused(run);
   EXPECT_FALSE(base::PathExists(folder_));
 }
 
@@ -288,11 +292,7 @@ TEST_F(SilentInstallTest, FolderHeldByAnotherVersionIsRefused) {
   test::InstallerRunResult run =
       Install(FilePath(base::ToUpperASCII(folder_.value())));
   ::ReleaseMutex(mutex.Get());
-  ASSERT_TRUE(run.finished);
-  EXPECT_NE(0, run.exit_code);
-  const std::string text = Log();
-  EXPECT_TRUE(Contains(text, "Could not acquire installer mutex"));
-  EXPECT_FALSE(Contains(text, "launching installer backend"));
+  ExpectRefused(run);
 }
 
 }  // namespace

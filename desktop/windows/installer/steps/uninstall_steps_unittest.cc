@@ -18,6 +18,7 @@
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/steps/shortcut_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/scoped_http_handler.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "desktop/windows/installer/uninstall_batch.h"
@@ -199,14 +200,9 @@ void UninstallStepsTest::ExpectUninstallUndoesTheInstall() {
 TEST_F(UninstallStepsTest, DefaultBrowserIsHandedBack) {
   constexpr wchar_t kIeInstallInfo[] =
       L"SOFTWARE\\Clients\\StartMenuInternet\\IEXPLORE.EXE\\InstallInfo";
-  constexpr wchar_t kChoice[] =
-      L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
-      L"http\\UserChoice";
-  constexpr wchar_t kClass[] = L"Software\\Classes\\KelvoUninstallTestHTML";
   test::ScopedRegistryValue reinstall(HKEY_LOCAL_MACHINE, kIeInstallInfo,
                                       L"ReinstallCommand");
-  test::ScopedRegistryValue choice(HKEY_CURRENT_USER, kChoice, L"ProgId");
-  test::ScopedRegistryValue http_class(HKEY_CURRENT_USER, kClass, L"");
+  test::ScopedHttpHandler http_handler(L"KelvoUninstallTestHTML");
   const FilePath ie = MakeStandIn(root().Append(L"ie"), L"ie.exe", 0);
   ASSERT_EQ(ERROR_SUCCESS,
             base::win::RegKey(HKEY_LOCAL_MACHINE, kIeInstallInfo,
@@ -233,18 +229,8 @@ TEST_F(UninstallStepsTest, DefaultBrowserIsHandedBack) {
     SCOPED_TRACE(test.name);
     platform_.version = test.version;
     platform_.calls.clear();
-    ASSERT_EQ(ERROR_SUCCESS,
-              base::win::RegKey(HKEY_CURRENT_USER, kChoice,
-                                KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
-                  .WriteValue(L"ProgId", L"KelvoUninstallTestHTML"));
-    const std::wstring command =
-        L"\"" + (test.handler ? launcher() : ie).value() + L"\" \"%1\"";
-    ASSERT_EQ(ERROR_SUCCESS,
-              base::win::RegKey(
-                  HKEY_CURRENT_USER,
-                  (std::wstring(kClass) + L"\\shell\\open\\command").c_str(),
-                  KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
-                  .WriteValue(nullptr, command.c_str()));
+    http_handler.SetCommand(L"\"" + (test.handler ? launcher() : ie).value() +
+                            L"\" \"%1\"");
     // The options of an uninstall are those the installation recorded.
     InstallLog log = MakeLog();
     log.all_users = test.all_users;
