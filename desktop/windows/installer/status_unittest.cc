@@ -94,6 +94,10 @@ TEST_F(StatusTest, UnusablePaths) {
       {L"C:\\a\\con", "Path is not a valid Win32 path"},
       {root_.Append(L"file.txt\\Kelvo\\sub").value(),
        "Path is child of a file (invalid)"},
+      // No drive Q:: the walk up ends at its root.
+      {L"Q:\\Kelvo",
+       "Path is a root folder that's not valid(probably invalid drive "
+       "letter)"},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.path);
