@@ -80,8 +80,9 @@ bool InstallerRunner::BeginInstallation(Settings* settings) {
   const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder);
   // The lock keeps out this version's installers that spell the folder
   // otherwise; the mutex those of other versions.
-  if (!AcquireMutex(names.folder_lock, &folder_lock_) ||
-      !AcquireMutex(names.mutex, &mutex_)) {
+  if (!AcquireMutex(names.folder_lock,
+                    "Installer folder lock name: ", &folder_lock_) ||
+      !AcquireMutex(names.mutex, "Installer mutex name: ", &mutex_)) {
     return false;
   }
 
@@ -146,8 +147,9 @@ bool InstallerRunner::Fail(int code, const std::string& detail) {
 }
 
 bool InstallerRunner::AcquireMutex(const std::wstring& name,
+                                   const char* log_label,
                                    base::win::ScopedHandle* mutex) {
-  VLOG(1) << "Installer mutex name: " << name;
+  VLOG(1) << log_label << name;
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, TRUE};
   mutex->Set(::CreateMutexW(&attributes, FALSE, name.c_str()));
   if (!mutex->IsValid()) {

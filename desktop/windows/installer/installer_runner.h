@@ -84,9 +84,11 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   // Tells the observers OnError(|code|, "", |detail|), logs |detail| and
   // returns false.
   bool Fail(int code, const std::string& detail);
-  // Creates the mutex |name| into |*mutex| and takes it without waiting;
-  // false after Fail.
-  bool AcquireMutex(const std::wstring& name, base::win::ScopedHandle* mutex);
+  // Creates the mutex |name| (logged after |log_label|) into |*mutex| and
+  // takes it without waiting; false after Fail.
+  bool AcquireMutex(const std::wstring& name,
+                    const char* log_label,
+                    base::win::ScopedHandle* mutex);
   // Creates the manual-reset event |name|, unsignalled.
   base::win::ScopedHandle CreateFrontEndEvent(const std::wstring& name,
                                               const char* log_label);
