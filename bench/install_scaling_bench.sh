@@ -15,15 +15,20 @@
 # 2. The install log written and read at 20,000 to 1,600,000 files (about
 #    1 to 80 MB): time per MB and peak memory against the file's size.
 #
-#   bench/install_scaling_bench.sh [BUILD_DIR]     (default: out/bench, a build folder of its own:
-#                                                 the runs install into its prefix)
+#   bench/install_scaling_bench.sh [BUILD_DIR]
 #
-# Takes about ten minutes; the packages need about 2 GB of memory.
+# BUILD_DIR defaults to the folder the README commands share (out/test).
+# Takes about a quarter of an hour; the packages need about 2 GB of memory.
 set -eu
-. "$(dirname "$0")/bench_lib.sh"
-out="${1:-$bench_top/out/bench}"
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/bench/bench_lib.sh"
+if [ $# -gt 0 ]; then
+  export KELVO_BUILD_DIR=$1
+fi
+. "$top/tools/build_folder.sh"
+hold_build_folder "$0" "$@"
 
-bench_setup "$out"
+bench_setup
 
 # The runs: files, bytes per file, folders, rounds, and whether the run
 # counts for the flatness of the time per small file.
@@ -45,8 +50,8 @@ flat_runs=()
 for run in "${runs[@]}"; do
   read -r files size folders rounds counted <<<"$run"
   make_bench_package "$files" "$size" "$folders"
-  # Large packages are not uninstalled between rounds: that would take
-  # longer than the install.
+  # Large installations are not uninstalled between rounds: that would take
+  # longer than the install (bench_lib.sh).
   if [ "$files" -gt 2000 ]; then
     export BENCH_FAST_REMOVAL=1
   else
@@ -65,19 +70,21 @@ for run in "${runs[@]}"; do
     fi
     install="$install $elapsed" install_loop="$install_loop $loop"
   done
-  remove_installation
-  raw=$(best_of $raw) raw_loop=$(best_of $raw_loop)
-  install=$(best_of $install) install_loop=$(best_of $install_loop)
-  rows+=("$(printf '%7d x %8d B, %3d folders %8.3f %8.3f %6s %8s %8s %6s' \
+  raw=$(best $raw) raw_loop=$(best $raw_loop)
+  install=$(best $install) install_loop=$(best $install_loop)
+  rows+=("$(printf '%7d x %8d B, %3d folders %8.3f %8.3f %6.2f %8s %8s %6.2f' \
     "$files" "$size" "$folders" "$raw" "$install" \
-    "$(divide "$install" "$raw")" "$(per_file "$raw_loop" "$files")" \
+    "$(ratio "$install" "$raw")" "$(per_file "$raw_loop" "$files")" \
     "$(per_file "$install_loop" "$files")" \
-    "$(divide "$install_loop" "$raw_loop")")")
+    "$(ratio "$install_loop" "$raw_loop")")")
   echo "${rows[-1]}"
   if [ "$counted" = yes ]; then
     flat_runs+=("$(per_file "$install_loop" "$files")")
   fi
 done
+# The installation that bench_cleanup uninstalls is a small one.
+make_bench_package 200 4096 2
+time_install
 rm -rf "$bench_unix_dir/package"
 
 # Prints "row|write seconds per MB|read seconds per MB" for the outputs of
@@ -99,8 +106,8 @@ write_per_mb=()
 read_per_mb=()
 for files in 20000 200000 1600000; do
   path="$bench_dir\\status_$files.xml"
-  write=$("$WINE" "$bench_out/bin/install_log_bench.exe" write "$files" "$path")
-  read=$("$WINE" "$bench_out/bin/install_log_bench.exe" read "$path")
+  write=$("$WINE" "$out/bin/install_log_bench.exe" write "$files" "$path")
+  read=$("$WINE" "$out/bin/install_log_bench.exe" read "$path")
   IFS='|' read -r row write_mb read_mb \
     < <(python3 -c "$log_row_script" "$write" "$read")
   log_rows+=("$row")
@@ -115,8 +122,8 @@ echo "package                          raw s  install s  ratio  ms/file: raw  in
 printf '%s\n' "${rows[@]}"
 echo "install log (memory: peak above the start, against the file's size):"
 printf '  %s\n' "${log_rows[@]}"
-printf 'install log time per MB, largest / smallest: write %s, read %s (linear: near 1)\n' \
-  "$(divide "${write_per_mb[-1]}" "${write_per_mb[0]}")" \
-  "$(divide "${read_per_mb[-1]}" "${read_per_mb[0]}")"
-printf 'install time per small file, largest package / smallest: %s (target <= 1.30)\n' \
-  "$(divide "${flat_runs[-1]}" "${flat_runs[0]}")"
+printf 'install log time per MB, largest / smallest: write %.2f, read %.2f (linear: near 1)\n' \
+  "$(ratio "${write_per_mb[-1]}" "${write_per_mb[0]}")" \
+  "$(ratio "${read_per_mb[-1]}" "${read_per_mb[0]}")"
+printf 'install time per small file, largest package / smallest: %.2f (target <= 1.30)\n' \
+  "$(ratio "${flat_runs[-1]}" "${flat_runs[0]}")"

@@ -7,17 +7,26 @@
 # that a change in the load of the machine weighs on both alike. Target: the
 # install takes at most 1.2 times the plain copy.
 #
-#   bench/silent_install_bench.sh [BUILD_DIR]     (default: out/bench, a build folder of its own:
-#                                                 the runs install into its prefix)
+#   bench/silent_install_bench.sh [BUILD_DIR]
 #   ROUNDS=7 FILES=2000 SIZE=104857 bench/silent_install_bench.sh
+#
+# BUILD_DIR defaults to the folder the README commands share (out/test).
+# The installer calls no update server (no statistics upload, no fetch of
+# pref default overrides). Every installation is removed again by its own
+# uninstaller.
 set -eu
-. "$(dirname "$0")/bench_lib.sh"
-out="${1:-$bench_top/out/bench}"
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/bench/bench_lib.sh"
+if [ $# -gt 0 ]; then
+  export KELVO_BUILD_DIR=$1
+fi
+. "$top/tools/build_folder.sh"
+hold_build_folder "$0" "$@"
 files="${FILES:-2000}"
 size="${SIZE:-$((200 * 1024 * 1024 / files))}"
 rounds="${ROUNDS:-5}"
 
-bench_setup "$out"
+bench_setup
 make_bench_package "$files" "$size"
 
 # Not timed: the first install after the server starts also starts the
@@ -43,9 +52,9 @@ printf 'package: %d files, %d MB; %d data files installed\n' \
 echo "raw copy rounds (s):      $raw"
 echo "silent install rounds (s):$install"
 printf 'raw copy (CopyFileW loop): best %6.3f s, median %6.3f s\n' \
-  "$(best_of $raw)" "$(median_of $raw)"
+  "$(best $raw)" "$(median $raw)"
 printf 'silent install:            best %6.3f s, median %6.3f s\n' \
-  "$(best_of $install)" "$(median_of $install)"
-printf 'ratio install / raw copy:  best %s, median %s (target <= 1.20)\n' \
-  "$(divide "$(best_of $install)" "$(best_of $raw)")" \
-  "$(divide "$(median_of $install)" "$(median_of $raw)")"
+  "$(best $install)" "$(median $install)"
+printf 'ratio install / raw copy:  best %.2f, median %.2f (target <= 1.20)\n' \
+  "$(ratio "$(best $install)" "$(best $raw)")" \
+  "$(ratio "$(median $install)" "$(median $raw)")"

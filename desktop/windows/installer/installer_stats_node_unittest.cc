@@ -1,8 +1,10 @@
 #include "desktop/windows/installer/installer_stats_node.h"
 
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "base/strings/stringprintf.h"
 #include "base/synchronization/lock.h"
 #include "base/values.h"
 #include "gtest/gtest.h"
@@ -37,6 +39,78 @@ TEST_F(InstallerStatsNodeTest, DottedKeysCreateTheDictionariesOnTheWay) {
   EXPECT_EQ(1, Integer("choice.folder"));
 }
 
+TEST_F(InstallerStatsNodeTest, IncrementStartsAtOneOverAnythingElse) {
+  Root().IncrementInteger("retries");
+  EXPECT_EQ(1, Integer("retries"));
+  Root().IncrementInteger("retries");
+  EXPECT_EQ(2, Integer("retries"));
+  Root().SetString("ui.page", "welcome");
+  Root().IncrementInteger("ui.page");
+  EXPECT_EQ(1, Integer("ui.page"));
+  Root().Remove("ui.page");
+  Root().Remove("ui.none");
+  const base::DictionaryValue* ui = nullptr;
+  ASSERT_TRUE(root_.GetDictionary("ui", &ui));
+  EXPECT_TRUE(ui->empty());
+}
+
+// Each entry of a list is a node of its own: writes through an earlier one
+// land in its entry however many follow.
+TEST_F(InstallerStatsNodeTest, ListEntriesKeepTheirOwnDictionaries) {
+  InstallerStatsNode first = Root().AppendListEntry("fetches");
+  InstallerStatsNode second = Root().AppendListEntry("fetches");
+  for (int i = 0; i < 20; ++i)
+    Root().AppendListEntry("fetches");
+  first.SetString("url", "first");
+  second.IncrementInteger("download_chunks_failed");
+  const base::ListValue* fetches = nullptr;
+  ASSERT_TRUE(root_.GetList("fetches", &fetches));
+  ASSERT_EQ(22u, fetches->GetSize());
+  const base::DictionaryValue* entry = nullptr;
+  std::string url;
+  ASSERT_TRUE(fetches->GetDictionary(0, &entry));
+  EXPECT_TRUE(entry->GetString("url", &url));
+  EXPECT_EQ("first", url);
+  ASSERT_TRUE(fetches->GetDictionary(1, &entry));
+  EXPECT_FALSE(entry->HasKey("url"));
+  EXPECT_TRUE(entry->HasKey("download_chunks_failed"));
+}
+
+// Two fetches of 3 and 2 chunks from the addresses 10.0.0.2, 10.0.0.1 and
+// 10.0.0.2 give 5 tries from the two addresses in order.
+TEST_F(InstallerStatsNodeTest, FetchStatisticsSumChunksAndListAddressesOnce) {
+  Root().RecordFetchStats();
+  EXPECT_TRUE(root_.empty());
+
+  InstallerStatsNode fetch = Root().AppendListEntry("fetches");
+  for (const char* ip :
+       {"10.0.0.2", "10.0.0.1", static_cast<const char*>(nullptr)}) {
+    InstallerStatsNode chunk = fetch.AppendListEntry("download_chunks");
+    if (ip)
+      chunk.SetString("ip", ip);
+  }
+  fetch = Root().AppendListEntry("fetches");
+  fetch.AppendListEntry("download_chunks").SetString("ip", "10.0.0.2");
+  fetch.AppendListEntry("download_chunks");
+  // A fetch that never downloaded counts nothing.
+  Root().AppendListEntry("fetches");
+
+  Root().RecordFetchStats();
+  EXPECT_EQ(5, Integer("wininet_retries"));
+  std::string ips;
+  EXPECT_TRUE(root_.GetString("download_ips", &ips));
+  EXPECT_EQ("10.0.0.1; 10.0.0.2", ips);
+}
+
+TEST_F(InstallerStatsNodeTest, ByteCountsBeyond32BitsStayExact) {
+  Root().SetInteger64("small", 2147483647);
+  Root().SetInteger64("large", 3000000000LL);
+  EXPECT_EQ(2147483647, Integer("small"));
+  double large = 0;
+  EXPECT_TRUE(root_.GetDouble("large", &large));
+  EXPECT_EQ(3000000000.0, large);
+}
+
 TEST(FormatStatsTimeTest, WritesUtcWithMilliseconds) {
   base::Time::Exploded exploded;
   exploded.year = 2026;
@@ -63,14 +137,14 @@ TEST_F(InstallerStatsNodeTest, ConcurrentWritersLoseNothing) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([root, t]() mutable {
       for (int i = 0; i < kKeys; ++i)
-        root.SetInteger("t" + std::to_string(t) + ".k" + std::to_string(i), i);
+        root.SetInteger(base::StringPrintf("t%d.k%d", t, i), i);
     });
   }
   for (std::thread& thread : threads)
     thread.join();
   for (int t = 0; t < kThreads; ++t) {
     const base::DictionaryValue* keys = nullptr;
-    ASSERT_TRUE(root_.GetDictionary("t" + std::to_string(t), &keys));
+    ASSERT_TRUE(root_.GetDictionary(base::StringPrintf("t%d", t), &keys));
     EXPECT_EQ(static_cast<size_t>(kKeys), keys->size());
   }
 }

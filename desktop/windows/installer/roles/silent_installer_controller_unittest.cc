@@ -10,6 +10,7 @@
 #include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/json/json_reader.h"
 #include "base/run_loop.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
@@ -17,19 +18,27 @@
 #include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
 #include "base/threading/thread_task_runner_handle.h"
+#include "base/values.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/installer_runner.h"
+#include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/status.h"
+#include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/runner_event_recorder.h"
+#include "desktop/windows/installer/test/sample_package.h"
+#include "desktop/windows/installer/test/scoped_feature_state.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
+#include "testing/servers/http_test_server.h"
 
 namespace installer {
 namespace {
@@ -43,88 +52,41 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// What a runner reports: "folder", "error CODE DETAIL", "success" and
-// "terminated 0|1".
-class RunnerEvents : public InstallerObserver {
- public:
-  void OnInstallFolderCreated() override { events.push_back("folder"); }
-  void OnStartingNewMainProcess(bool value) override {}
-  void OnReturnedToPreviousMainProcess() override {}
-  void OnTotalSteps(int total_steps) override {}
-  void OnStep() override {}
-  void OnError(int code,
-               const std::wstring& argument,
-               const std::string& detail) override {
-    events.push_back("error " + base::IntToString(code) + " " + detail);
-  }
-  void OnSuccess() override { events.push_back("success"); }
-  void OnInstallerTerminated(bool succeeded) override {
-    events.push_back(succeeded ? "terminated 1" : "terminated 0");
-  }
+// The silent front end in this process, against backend processes.
+using SilentControllerTest = test::EngineTest;
 
-  // Runs the loop until |event| was reported, at most kRunLimit.
-  bool WaitFor(const std::string& event) {
-    const base::TimeTicks deadline = base::TimeTicks::Now() + kRunLimit;
-    while (!Has(event) && base::TimeTicks::Now() < deadline) {
-      base::RunLoop loop;
-      base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
-          FROM_HERE, loop.QuitClosure(), base::TimeDelta::FromMilliseconds(50));
-      loop.Run();
-    }
-    return Has(event);
-  }
-  bool Has(const std::string& event) const {
-    return std::find(events.begin(), events.end(), event) != events.end();
-  }
-
-  std::vector<std::string> events;
-};
-
-// The front end in this process, against backend processes.
-using InstallerRunnerTest = test::EngineTest;
-
-TEST_F(InstallerRunnerTest, InterruptWhileTheBackendWaitsForThePackage) {
-  // The backend is the real installer, as a front end with a download
-  // launches it.
-  base::ScopedPathOverride own_exe(
-      base::FILE_EXE, bin_dir().Append(L"installer.exe"), true, false);
-  std::unique_ptr<Settings> settings = MakeSettings(false, true);
-  InstallerRunner runner(root().Append(L"download"), FilePath());
-  RunnerEvents events;
-  runner.AddObserver(&events);
-  ASSERT_TRUE(runner.BeginInstallation(settings.get()));
-  ASSERT_TRUE(events.WaitFor("folder"));
-  EXPECT_TRUE(base::DirectoryExists(install_folder()));
-
-  runner.Stop();
-  ASSERT_TRUE(events.WaitFor("terminated 0"));
-  EXPECT_EQ((std::vector<std::string>{"folder", "terminated 0"}),
-            events.events);
-  EXPECT_FALSE(base::PathExists(install_folder()));
-  EXPECT_FALSE(runner.backend_running());
-  runner.RemoveObserver(&events);
-}
-
-TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
+TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
   // A scripted backend in the package folder (the executable's folder).
   const FilePath backend = package_dir().Append(L"installer.exe");
   ASSERT_TRUE(
       base::CopyFile(bin_dir().Append(L"ipc_test_sender.exe"), backend));
+  // The statistics of each run go to the test server.
+  test_server::HttpTestServer server;
+  ASSERT_TRUE(server.Connect());
+  const std::string server_prefix = server.NewPathPrefix();
+  const std::string feedback = server_prefix + "/netinstaller/feedback";
+  ASSERT_TRUE(server.Script(feedback, R"([{"status": 200}])"));
+  auto branding = test::OverrideUpdateServer(
+      server.GetURL("127.0.0.1", server_prefix + "/"));
+  test::ScopedFeatureState no_overrides(kInstallerPrefDefaultOverridesSupport,
+                                        false);
   const struct {
     const char* script;
     bool succeeded;
     const char* log;
+    const char* failure_reason;
   } kCases[] = {
-      {"connect\nstep\nsuccess\nclose\nexit 0\n", true,
-       "\"installation_success\":1"},
+      {"connect\nstep\nsuccess\nclose\nexit 0\n", true, "Sending stats",
+       nullptr},
       // A nested installer's success does not outweigh the launched
       // backend's failure.
       {"connect\nsuccess\nclose\nexit 1\n", false,
-       "The installer backend failed after a success message"},
-      {"connect\nerror 37055 - 6E6F\nclose\nexit 0\n", false,
-       "\"failure_reason\":\"no\""},
-      {"crash\n", false, "exited with code -1073741819"},
+       "The installer backend failed after a success message", nullptr},
+      {"connect\nerror 37055 - 6E6F\nclose\nexit 0\n", false, "Sending stats",
+       "no"},
+      {"crash\n", false, "exited with code -1073741819", nullptr},
   };
+  size_t uploads = 0;
   for (const auto& test_case : kCases) {
     SCOPED_TRACE(test_case.script);
     WriteTextFile(FilePath(backend.value() + L".script"), test_case.script);
@@ -134,6 +96,66 @@ TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
     EXPECT_EQ(test_case.succeeded,
               controller.Run(settings.get(), nullptr, root()));
     EXPECT_TRUE(log.Contains(test_case.log));
+
+    std::vector<test_server::RecordedRequest> sent =
+        server.GetRequests(feedback);
+    ASSERT_EQ(++uploads, sent.size());
+    std::unique_ptr<base::DictionaryValue> stats =
+        base::DictionaryValue::From(base::JSONReader::Read(sent.back().body));
+    ASSERT_TRUE(stats);
+    int success = -1;
+    EXPECT_TRUE(stats->GetInteger("installation_success", &success));
+    EXPECT_EQ(test_case.succeeded ? 1 : 0, success);
+    std::string failure_reason;
+    stats->GetString("failure_reason", &failure_reason);
+    EXPECT_EQ(test_case.failure_reason ? test_case.failure_reason : "",
+              failure_reason);
+  }
+}
+
+// A user who may not write the remembered folder, and cannot be asked for
+// elevation, installs into the default folder of the current options; an
+// administrator, or an autoupdate, stays where the installation is.
+TEST_F(SilentControllerTest, FolderThatNeedsElevationGivesWayToTheDefault) {
+  const FilePath backend =
+      test::MakeStandIn(package_dir(), L"installer.exe", 0);
+  const FilePath locked = root().Append(L"Locked");
+  ASSERT_TRUE(base::CreateDirectory(locked));
+  security()->SetObject(locked.value(), L"O:BAG:BAD:");
+  ASSERT_EQ(
+      ERROR_SUCCESS,
+      base::win::RegKey(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
+                        KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
+          .WriteValue(L"Last developer Install Path", locked.value().c_str()));
+  const struct {
+    bool admin;
+    bool autoupdate;
+    bool redirected;
+  } kCases[] = {
+      {false, false, true}, {true, false, false}, {false, true, false}};
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(testing::Message() << test.admin << test.autoupdate);
+    security()->set_admin(test.admin, test.admin);
+    base::DeleteFile(FilePath(backend.value() + L".log"), false);
+    // No statistics: they would go to the update server.
+    Settings settings(base::CommandLine::FromString(
+                          L"installer.exe --silent --enable-installer-stats=0"),
+                      false, true, test.autoupdate, FilePath(), false, 1);
+    SilentInstallerController controller;
+    EXPECT_TRUE(controller.Run(&settings, nullptr, root()));
+    const FilePath expected =
+        test.redirected
+            ? settings.GetDefaultInstallFolder(INSTALL_FOLDER_COMMAND_LINE |
+                                               INSTALL_FOLDER_STANDARD)
+            : locked;
+    ASSERT_NE(locked,
+              settings.GetDefaultInstallFolder(INSTALL_FOLDER_COMMAND_LINE |
+                                               INSTALL_FOLDER_STANDARD));
+    EXPECT_EQ(expected, settings.GetStatus().folder());
+    const std::vector<std::string> runs = test::StandInRuns(backend);
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ(expected, base::CommandLine::FromString(base::UTF8ToWide(runs[0]))
+                            .GetSwitchValuePath("installfolder"));
   }
 }
 
@@ -143,66 +165,51 @@ class SilentInstallTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(com_.Succeeded());
+    ASSERT_TRUE(server_.Connect());
+    overrides_path_ = server_.NewPathPrefix() + "/prefs";
     ASSERT_TRUE(temp_.CreateUniqueTempDir());
     ASSERT_TRUE(dir_.CreateUniqueTempDir());
     package_ = dir_.GetPath().Append(L"package");
     ASSERT_TRUE(base::CreateDirectory(package_));
     folder_ = dir_.GetPath().Append(L"Programs").Append(L"KelvoE2E");
-    ASSERT_FALSE(test::CopyInstallerTo(package_).empty());
-    const FilePath stand_in = test::GetBuildBinDir().Append(L"stand_in.exe");
-    files_ = {"kelvo.exe", "installer.exe", "installer.dll"};
-    for (const wchar_t* name : {L"kelvo.exe", L"launcher.exe"})
-      ASSERT_TRUE(base::CopyFile(stand_in, package_.Append(name)));
-    ASSERT_TRUE(base::CreateDirectory(package_.Append(L"resources")));
-    for (int i = 0; i < 20; ++i) {
-      files_.push_back("resources\\data_" + base::IntToString(i) + ".pak");
-      WriteTextFile(package_.AppendASCII(files_.back()),
-                    std::string(i * 97, 'k'));
-    }
-    WriteTextFile(package_.Append(L"files_list"),
-                  base::JoinString(files_, "\r\n") + "\r\n");
+    files_ = test::MakeSamplePackage(package_);
   }
 
-  void TearDown() override {
-    // What the installation registered goes, as its uninstall would do it.
-    InstallLog log;
-    if (!base::PathExists(InstallLogPath()) ||
-        !InstallLogReader().Read(&log, InstallLogPath())) {
-      return;
-    }
-    for (const InstallLog::RegistryKey& key : log.hkcu_keys) {
-      std::wstring path = base::UTF8ToWide(key.key_path);
-      if (key.clean_level == 0) {
-        base::win::RegKey reg_key(HKEY_CURRENT_USER, path.c_str(),
-                                  KEY_SET_VALUE);
-        for (const InstallLog::RegistryValue& value : key.values)
-          reg_key.DeleteValue(base::UTF8ToWide(value.name).c_str());
-        continue;
-      }
-      // The current user's software keys have one view.
-      for (int level = 1; level < key.clean_level; ++level)
-        path.erase(path.rfind(L'\\'));
-      ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-    }
-  }
+  // What the installation registered goes, as its uninstall would do it.
+  void TearDown() override { test::RemoveRegisteredKeys(InstallLogPath()); }
 
   // |folder| goes unquoted, so that a trailing separator stays one (the
-  // test folders hold no blanks).
+  // test folders hold no blanks). The pref default overrides come from the
+  // test server; the statistics stay unsent (their local server has a fixed
+  // port).
   test::InstallerRunResult Install(const FilePath& folder) {
     return test::RunProgram(
         package_.Append(L"installer.exe"),
         L"--silent --allusers=0 --launchkelvo=0 --desktopshortcut=0 "
         L"--startmenushortcut=0 --quicklaunchshortcut=0 --pintotaskbar=0 "
-        L"--installfolder=" +
-            folder.value(),
+        L"--enable-installer-stats=0 "
+        L"--with-feature:installer-pref-default-overrides-support=on "
+        L"--local-pref-default-overrides-server=" +
+            server_.GetWideURL("127.0.0.1", overrides_path_) +
+            L" --installfolder=" + folder.value(),
         temp_.GetPath(), kRunLimit);
   }
   std::string Log() { return test::ReadInstallerLogs(temp_.GetPath()); }
+  // The run found the folder taken and started no backend.
+  void ExpectRefused(const test::InstallerRunResult& run) {
+    ASSERT_TRUE(run.finished);
+    EXPECT_NE(0, run.exit_code);
+    const std::string text = Log();
+    EXPECT_TRUE(Contains(text, "Could not acquire installer mutex"));
+    EXPECT_FALSE(Contains(text, "launching installer backend"));
+  }
   FilePath InstallLogPath() {
     return folder_.Append(L"installation_status.xml");
   }
 
   base::win::ScopedCOMInitializer com_;
+  test_server::HttpTestServer server_;
+  std::string overrides_path_;
   base::ScopedTempDir temp_;
   base::ScopedTempDir dir_;
   FilePath package_;
@@ -214,6 +221,10 @@ class SilentInstallTest : public testing::Test {
 };
 
 TEST_F(SilentInstallTest, InstallsThePackage) {
+  const std::string overrides = R"({"homepage": "https://kelvo.example/"})";
+  ASSERT_TRUE(server_.Script(
+      overrides_path_,
+      R"([{"body": "{\"homepage\": \"https://kelvo.example/\"}"}])"));
   test::InstallerRunResult run = Install(folder_);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(0, run.exit_code);
@@ -242,24 +253,46 @@ TEST_F(SilentInstallTest, InstallsThePackage) {
   const std::string text = Log();
   EXPECT_TRUE(Contains(text, "IPC_MESSAGE_SUCCESS received"));
   EXPECT_TRUE(Contains(text, "The installer backend exited with code 0"));
-  EXPECT_TRUE(Contains(text, "\"installation_success\":1"));
+  // The overrides fetched into the package before the backend went on
+  // were installed.
+  EXPECT_TRUE(Contains(text, "Default prefs overrides fetched successfully"));
+  EXPECT_EQ(overrides,
+            test::ReadTextFile(folder_.Append(L"pref_default_overrides")));
+  EXPECT_EQ(1u, server_.GetRequests(overrides_path_).size());
 }
 
 TEST_F(SilentInstallTest, SecondFrontEndOnTheSameFolderIsRefused) {
-  // Held as by a first front end; the second one types the folder
-  // otherwise.
-  base::win::ScopedHandle mutex(::CreateMutexW(
-      nullptr, TRUE, InstallerObjectNames::ForFolder(folder_).mutex.c_str()));
+  // Held as by a first front end of this version, before the folder exists;
+  // the second one types the folder otherwise.
+  const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder_);
+  base::win::ScopedHandle mutex(
+      ::CreateMutexW(nullptr, TRUE, names.mutex.c_str()));
   ASSERT_TRUE(mutex.IsValid());
+  base::win::ScopedHandle lock(
+      ::CreateMutexW(nullptr, TRUE, names.folder_lock.c_str()));
+  ASSERT_TRUE(lock.IsValid());
   test::InstallerRunResult run =
       Install(FilePath(base::ToLowerASCII(folder_.value()) + L"\\"));
   ::ReleaseMutex(mutex.Get());
-  ASSERT_TRUE(run.finished);
-  EXPECT_NE(0, run.exit_code);
-  const std::string text = Log();
-  EXPECT_TRUE(Contains(text, "Could not acquire installer mutex"));
-  EXPECT_FALSE(Contains(text, "launching installer backend"));
+  ::ReleaseMutex(lock.Get());
+  ExpectRefused(run);
   EXPECT_FALSE(base::PathExists(folder_));
+}
+
+// An installer of another version holds the folder under the name that the
+// folder's own spelling gives; this one finds it taken, whatever the user
+// typed.
+TEST_F(SilentInstallTest, FolderHeldByAnotherVersionIsRefused) {
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  std::wstring peer_name = L"Global\\Kelvo/Installer/" + folder_.value();
+  std::replace(peer_name.begin() + 7, peer_name.end(), L'\\', L'/');
+  base::win::ScopedHandle mutex(
+      ::CreateMutexW(nullptr, TRUE, peer_name.c_str()));
+  ASSERT_TRUE(mutex.IsValid());
+  test::InstallerRunResult run =
+      Install(FilePath(base::ToUpperASCII(folder_.value())));
+  ::ReleaseMutex(mutex.Get());
+  ExpectRefused(run);
 }
 
 }  // namespace
