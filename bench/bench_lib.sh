@@ -32,6 +32,18 @@ bench_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bench_drive=t:
 bench_dir='T:\kelvo_bench'
 
+# bench_use_build_folder "$0" "$@": $out becomes the build folder given as
+# the script's first argument, or the one the README commands share
+# (out/test), and the script runs while no other command uses it.
+bench_use_build_folder() {
+  if [ $# -gt 1 ]; then
+    export KELVO_BUILD_DIR=$2
+  fi
+  top=$bench_top
+  . "$bench_top/tools/build_folder.sh"
+  hold_build_folder "$@"
+}
+
 bench_setup() {
   "$bench_top/tools/build.sh" "$out" installer_host stand_in raw_copy \
     install_log_bench >/dev/null

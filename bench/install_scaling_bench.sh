@@ -20,13 +20,8 @@
 # BUILD_DIR defaults to the folder the README commands share (out/test).
 # Takes about a quarter of an hour; the packages need about 2 GB of memory.
 set -eu
-top=$(cd "$(dirname "$0")/.." && pwd)
-. "$top/bench/bench_lib.sh"
-if [ $# -gt 0 ]; then
-  export KELVO_BUILD_DIR=$1
-fi
-. "$top/tools/build_folder.sh"
-hold_build_folder "$0" "$@"
+. "$(dirname "$0")/bench_lib.sh"
+bench_use_build_folder "$0" "$@"
 
 bench_setup
 

@@ -15,13 +15,8 @@
 # pref default overrides). Every installation is removed again by its own
 # uninstaller.
 set -eu
-top=$(cd "$(dirname "$0")/.." && pwd)
-. "$top/bench/bench_lib.sh"
-if [ $# -gt 0 ]; then
-  export KELVO_BUILD_DIR=$1
-fi
-. "$top/tools/build_folder.sh"
-hold_build_folder "$0" "$@"
+. "$(dirname "$0")/bench_lib.sh"
+bench_use_build_folder "$0" "$@"
 files="${FILES:-2000}"
 size="${SIZE:-$((200 * 1024 * 1024 / files))}"
 rounds="${ROUNDS:-5}"
