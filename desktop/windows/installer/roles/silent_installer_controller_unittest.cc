@@ -105,7 +105,7 @@ TEST_F(InstallerRunnerTest, InterruptWhileTheBackendWaitsForThePackage) {
   runner.RemoveObserver(&events);
 }
 
-TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
+TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsOwnOutcome) {
   // A scripted backend in the package folder (the executable's folder).
   const FilePath backend = package_dir().Append(L"installer.exe");
   ASSERT_TRUE(
@@ -124,6 +124,14 @@ TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
       {"connect\nerror 37055 - 6E6F\nclose\nexit 0\n", false,
        "\"failure_reason\":\"no\""},
       {"crash\n", false, "exited with code -1073741819"},
+      // Killed before its end: under Wine such a process exits with 0.
+      {"connect\ntotal 5\nstep\nclose\nexit 0\n", false,
+       "exited with 0 without reporting success"},
+      // An error message that any process could have written ends neither
+      // the run nor the backend, which goes on and succeeds.
+      {"connect\nerror 37055 - 6E6F\nsleep 300\nstep\nsuccess\nclose\n"
+       "exit 0\n",
+       true, "Ignoring an error message"},
   };
   for (const auto& test_case : kCases) {
     SCOPED_TRACE(test_case.script);
