@@ -21,6 +21,7 @@
 #include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_entry.h"
+#include "desktop/windows/installer/registry_record_check.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/change_reg_value_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_reg_key_operation.h"
@@ -123,6 +124,15 @@ void RemoveDefaultViewUninstallKey(InstallRun* run,
   Execute(run, std::make_unique<DeleteRegKeyOperation>(root, path, 0));
 }
 
+// The texts the former product's records have for "{Stream}", which
+// ExpandProductVariables fills in.
+std::vector<std::wstring> OldStreamNames(const Status& status) {
+  if (!status.tavrel_installation())
+    return {};
+  const std::wstring stream = ExpandProductVariables(status, L"{Product}");
+  return {stream, L" " + stream};
+}
+
 void CleanUpKey(InstallRun* run,
                 HKEY root,
                 const InstallLog::RegistryKey& record) {
@@ -134,6 +144,17 @@ void CleanUpKey(InstallRun* run,
   // The log comes from the install folder, which the user may write.
   if (!IsSafeRegistryKeyRecord(base::WideToUTF8(path), level)) {
     LOG(ERROR) << "Refusing to clean up " << path << " with depth " << level;
+    return;
+  }
+  std::vector<std::wstring> value_names;
+  for (const InstallLog::RegistryValue& value : record.values) {
+    value_names.push_back(
+        ExpandProductVariables(status, base::UTF8ToWide(value.name)));
+  }
+  if (!RegistryRecordCheck(run->templates(), OldStreamNames(status))
+           .FilterRecord(path, level, &value_names)) {
+    LOG(ERROR) << "Refusing to clean up " << path << " with depth " << level
+               << ": the installer does not write such a key";
     return;
   }
   const bool uninstall_key = base::StartsWith(
@@ -148,9 +169,7 @@ void CleanUpKey(InstallRun* run,
                      root, RemoveLastComponents(path, level - 1), view));
     return;
   }
-  for (const InstallLog::RegistryValue& value : record.values) {
-    const std::wstring name =
-        ExpandProductVariables(status, base::UTF8ToWide(value.name));
+  for (const std::wstring& name : value_names) {
     Execute(run, std::make_unique<ChangeRegValueOperation>(
                      root, path, name, nullptr, kRemoveValueType, 0, view));
   }
