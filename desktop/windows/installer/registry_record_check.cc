@@ -38,6 +38,18 @@ std::vector<const RegistryRow*> RecordedRows() {
   return rows;
 }
 
+// |pattern| without its last |count| components; the placeholders of the
+// tables hold no backslash.
+std::wstring_view DropLastComponents(std::wstring_view pattern, int count) {
+  for (int i = 0; i < count; ++i) {
+    const size_t separator = pattern.rfind(L'\\');
+    if (separator == std::wstring_view::npos)
+      return std::wstring_view();
+    pattern = pattern.substr(0, separator);
+  }
+  return pattern;
+}
+
 }  // namespace
 
 RegistryRecordCheck::RegistryRecordCheck(const TemplateResolver* resolver,
@@ -84,6 +96,40 @@ bool RegistryRecordCheck::FilterRecord(
                   return true;
                 });
   return clean_level > 0 || !value_names->empty();
+}
+
+bool RegistryRecordCheck::IsKeyOfTables(const std::wstring& key_path) const {
+  // The key and each of its ancestors.
+  std::vector<std::wstring_view> keys = {key_path};
+  for (size_t i = 0; i < key_path.size(); ++i) {
+    if (key_path[i] == L'\\')
+      keys.push_back(std::wstring_view(key_path).substr(0, i));
+  }
+  for (const RegistryRow* row : RecordedRows()) {
+    const int levels = std::max(1, static_cast<int>(row->clean_level)) - 1;
+    for (int dropped = 0; dropped <= levels; ++dropped) {
+      const std::wstring_view pattern = DropLastComponents(row->key, dropped);
+      for (std::wstring_view key : keys) {
+        if (!pattern.empty() && Matches(pattern, key))
+          return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool RegistryRecordCheck::IsKeyOrAncestorOfTables(
+    const std::wstring& key_path) const {
+  for (const RegistryRow* row : RecordedRows()) {
+    for (int dropped = 0;; ++dropped) {
+      const std::wstring_view pattern = DropLastComponents(row->key, dropped);
+      if (pattern.empty())
+        break;
+      if (Matches(pattern, key_path))
+        return true;
+    }
+  }
+  return false;
 }
 
 bool RegistryRecordCheck::Matches(std::wstring_view pattern,

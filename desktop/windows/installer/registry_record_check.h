@@ -44,6 +44,13 @@ class RegistryRecordCheck {
                     int32_t clean_level,
                     std::vector<std::wstring>* value_names) const;
 
+  // Whether |key_path| is, or lies below, a key that a row writes or that
+  // the clean-up of a row's record removes (the row's key with up to its
+  // clean level less one of its last components dropped).
+  bool IsKeyOfTables(const std::wstring& key_path) const;
+  // Whether |key_path| is the key of a row or one of its ancestors.
+  bool IsKeyOrAncestorOfTables(const std::wstring& key_path) const;
+
  private:
   // Whether |text| is what |pattern| (a row's template) can expand to.
   bool Matches(std::wstring_view pattern, std::wstring_view text) const;

@@ -9,10 +9,12 @@
 #include "base/path_service.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
+#include "desktop/windows/installer/engine/abandoned_run_repair.h"
 #include "desktop/windows/installer/engine/folder_access.h"
 #include "desktop/windows/installer/engine/package_hand_over.h"
 #include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/service/transactions/transaction_journal.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/steps/post_elevation_tasks.h"
@@ -108,6 +110,11 @@ void Installer::Run() {
 }
 
 StepResult Installer::Begin() {
+  // Before the first change of the run, which may come from any part.
+  transaction_.set_journal(nullptr);
+  journal_ = std::make_unique<TransactionJournal>(GetTransactionJournalFolder(),
+                                                  run_->install_folder());
+  transaction_.set_journal(journal_.get());
   const SettingsOperation operation = run_->settings()->operation();
   if (operation == OPERATION_REGISTERING_PROTOCOL_HANDLER) {
     // Registers an existing installation: none of the checks apply.

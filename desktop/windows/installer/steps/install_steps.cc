@@ -252,6 +252,31 @@ bool WriteInstallerPrefs(InstallRun* run, const base::FilePath& target) {
   return written;
 }
 
+// Writes the install log outside the install folder and puts it in place
+// through the transaction: a run that fails or is killed afterwards takes
+// it away with everything it records.
+bool WriteInstallLog(InstallRun* run) {
+  const base::FilePath target =
+      run->install_folder().AppendASCII(kInstallLogFileName);
+  if (base::DirectoryExists(target)) {
+    LOG(ERROR) << "A folder is in the place of the install log " << target;
+    return false;
+  }
+  base::FilePath temp_dir;
+  base::FilePath staging;
+  if (!base::GetTempDir(&temp_dir) ||
+      !base::CreateTemporaryFileInDir(temp_dir, &staging)) {
+    LOG(ERROR) << "Cannot create a file for the install log";
+    return false;
+  }
+  const bool written =
+      InstallLogWriter().WriteToFile(*run->install_log(), staging) &&
+      run->transaction()->Execute(
+          std::make_unique<CopyFileOperation>(staging, target));
+  base::DeleteFile(staging, false);
+  return written;
+}
+
 void CreateAutoupdateTask(InstallRun* run) {
   const Settings& settings = *run->settings();
   LOG(INFO) << "Creating scheduled task";
@@ -408,9 +433,7 @@ StepResult StepWriteInstallerPrefs(InstallRun* run) {
 StepResult StepFinalizeInstallation(InstallRun* run) {
   LOG(INFO) << "Finalizing the installation";
   const Settings& settings = *run->settings();
-  if (!InstallLogWriter().WriteToFile(
-          *run->install_log(),
-          run->install_folder().AppendASCII(kInstallLogFileName))) {
+  if (!WriteInstallLog(run)) {
     return StepResult::Error(IDS_ERROR_INSTALL, std::wstring(),
                              "Failed saving the installation "
                              "status");

@@ -52,6 +52,16 @@ base::FilePath GetBuildBinDir() {
   return base::FilePath(std::wstring(path, length)).DirName();
 }
 
+base::Process StartProgram(const base::FilePath& exe,
+                           const std::wstring& arguments,
+                           const base::FilePath& temp_dir) {
+  std::string temp = temp_dir.AsUTF8Unsafe();
+  ScopedEnvironmentVariable tmp("TMP", temp);
+  ScopedEnvironmentVariable temp_var("TEMP", temp);
+  return base::LaunchProcess(L"\"" + exe.value() + L"\" " + arguments,
+                             base::LaunchOptions());
+}
+
 InstallerRunResult RunProgram(const base::FilePath& exe,
                               const std::wstring& arguments,
                               const base::FilePath& temp_dir,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/files/file_path.h"
+#include "base/process/process.h"
 #include "base/time/time.h"
 
 namespace installer {
@@ -30,6 +31,11 @@ InstallerRunResult RunProgram(
     const std::wstring& arguments,
     const base::FilePath& temp_dir,
     base::TimeDelta timeout = base::TimeDelta::FromSeconds(60));
+
+// Starts |exe| as RunProgram does, without waiting for it.
+base::Process StartProgram(const base::FilePath& exe,
+                           const std::wstring& arguments,
+                           const base::FilePath& temp_dir);
 
 // Copies installer.exe and installer.dll into |dir|; the path of the copy of
 // installer.exe, or empty on failure.

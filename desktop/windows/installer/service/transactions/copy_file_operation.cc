@@ -4,6 +4,9 @@
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 
 namespace installer {
@@ -26,6 +29,8 @@ bool CopyFileOperation::Execute(Transaction* nested) {
   // the rollback that follows a failure must take away with the folders
   // made for it.
   destination_written_ = true;
+  JournalChange(nested,
+                {base::ASCIIToWide(journal::kCopied), destination_.value()});
   const bool copied = base::CopyFile(source_, destination_);
   const DWORD error = ::GetLastError();
   if (cleared_read_only)

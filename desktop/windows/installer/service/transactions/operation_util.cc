@@ -8,8 +8,15 @@
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/service/transactions/transaction_journal.h"
 
 namespace installer {
+
+void JournalChange(Transaction* nested,
+                   const std::vector<std::wstring>& fields) {
+  if (nested && nested->journal())
+    nested->journal()->Record(fields);
+}
 
 std::wstring GetRegistryObjectName(HKEY root, const std::wstring& key_path) {
   if (root == HKEY_CLASSES_ROOT)

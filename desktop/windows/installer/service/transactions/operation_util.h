@@ -8,12 +8,18 @@
 #include <aclapi.h>
 
 #include <string>
+#include <vector>
 
 #include "base/files/file_path.h"
 
 namespace installer {
 
 class Transaction;
+
+// Writes |fields| (a line of journal_record.h) to the journal of the
+// transaction that |nested| belongs to, before the change it describes.
+void JournalChange(Transaction* nested,
+                   const std::vector<std::wstring>& fields);
 
 // Registry.
 
