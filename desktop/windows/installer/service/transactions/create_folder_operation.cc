@@ -53,13 +53,14 @@ bool CreateFolderOperation::Execute(Transaction* nested) {
 void CreateFolderOperation::Rollback() {
   if (existing_ancestor_.empty())
     return;
-  base::FilePath folder = path_;
-  while (folder != existing_ancestor_ &&
-         ::RemoveDirectoryW(folder.value().c_str())) {
-    base::FilePath parent = folder.DirName();
-    if (parent == folder)
-      break;
-    folder = parent;
+  // A creation that failed half-way made only the upper levels.
+  for (base::FilePath folder = path_;
+       existing_ancestor_.IsParentIgnoringCase(folder);
+       folder = folder.DirName()) {
+    if (base::DirectoryExists(folder) &&
+        !::RemoveDirectoryW(folder.value().c_str())) {
+      return;
+    }
   }
 }
 

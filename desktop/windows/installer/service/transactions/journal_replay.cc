@@ -209,14 +209,17 @@ class Replay {
     }
   }
 
-  // Only empty folders go: whatever another program put there stays.
+  // Only empty folders go: whatever another program put there stays. A
+  // run killed while it created the levels made only the upper ones.
   static void RemoveFolders(const base::FilePath& folder,
                             const base::FilePath& existing_ancestor) {
-    base::FilePath current = folder;
-    while (current != existing_ancestor &&
-           existing_ancestor.IsParentIgnoringCase(current) &&
-           ::RemoveDirectoryW(current.value().c_str())) {
-      current = current.DirName();
+    for (base::FilePath current = folder;
+         existing_ancestor.IsParentIgnoringCase(current);
+         current = current.DirName()) {
+      if (base::DirectoryExists(current) &&
+          !::RemoveDirectoryW(current.value().c_str())) {
+        return;
+      }
     }
   }
 

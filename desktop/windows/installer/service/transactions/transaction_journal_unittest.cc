@@ -156,6 +156,13 @@ TEST_F(TransactionJournalTest, CommitAndRollbackRemoveTheJournal) {
 
 TEST_F(TransactionJournalTest, ReplayUndoesAKilledRun) {
   const FilePath abandoned = RunAndAbandon(false);
+  // Killed while it created folders: the upper levels exist, the lower not.
+  ASSERT_TRUE(base::CreateDirectory(install_.Append(L"half\\way")));
+  const std::string line = journal::EncodeLine(
+      {L"folder", install_.Append(L"half\\way\\deep").value(),
+       install_.value()});
+  ASSERT_TRUE(base::AppendToFile(abandoned, line.data(),
+                                 static_cast<int>(line.size())));
   // The changes are there, as the killed run left them.
   ASSERT_EQ("new", ReadTextFile(install_.Append(L"replaced.txt")));
   ASSERT_FALSE(base::PathExists(install_.Append(L"deleted.txt")));
@@ -165,6 +172,7 @@ TEST_F(TransactionJournalTest, ReplayUndoesAKilledRun) {
   EXPECT_EQ("old", ReadTextFile(install_.Append(L"replaced.txt")));
   EXPECT_EQ("kept", ReadTextFile(install_.Append(L"deleted.txt")));
   EXPECT_FALSE(base::PathExists(install_.Append(L"sub")));
+  EXPECT_FALSE(base::PathExists(install_.Append(L"half")));
   EXPECT_FALSE(base::win::RegKey(HKEY_CURRENT_USER, key_.Append(L"Sub").c_str(),
                                  KEY_READ)
                    .Valid());
