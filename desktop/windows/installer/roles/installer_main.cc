@@ -133,7 +133,12 @@ bool IsInsidePackage(const StartFlags& flags,
   bool has_product_exe =
       base::PathExists(own_dir.AppendASCII(GetProductExeName()));
   if (flags.uninstall) {
-    if (!has_product_exe) {
+    // The uninstaller runs from the version subfolder, whose product
+    // executable may have been deleted by hand: the installation's log
+    // beside that folder says as much.
+    const bool in_version_folder =
+        base::PathExists(own_dir.DirName().AppendASCII(kInstallLogFileName));
+    if (!has_product_exe && !in_version_folder) {
       LOG(ERROR) << "Requested to uninstall, but we are not in a valid "
                     "installation folder";
       *valid = false;
