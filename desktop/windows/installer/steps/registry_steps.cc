@@ -40,9 +40,13 @@ namespace {
 constexpr char kUninstallEntryFailure[] =
     "Failed writing uninstallation information";
 
-// The first uninstall entry name under |root| that no key has yet; false
-// when every name tried is taken or cannot be looked at.
-bool FindFreeUninstallKey(HKEY root, std::wstring* name) {
+// The first uninstall entry name under |root| that no key has yet, or the
+// name of an entry of this version that already points at |folder| (a
+// folder is registered once); false when every name tried is taken or
+// cannot be looked at.
+bool FindFreeUninstallKey(HKEY root,
+                          const base::FilePath& folder,
+                          std::wstring* name) {
   for (int suffix = 0; suffix <= kMaxUninstallKeySuffix; ++suffix) {
     *name = UninstallKeyName(suffix ? base::NumberToString16(suffix)
                                     : std::wstring());
@@ -51,6 +55,16 @@ bool FindFreeUninstallKey(HKEY root, std::wstring* name) {
         key.Open(root, name->c_str(), KEY_READ | KEY_WOW64_32KEY);
     if (result == ERROR_FILE_NOT_FOUND)
       return true;
+    std::wstring location;
+    if (result == ERROR_SUCCESS &&
+        key.ReadValue(L"InstallLocation", &location) == ERROR_SUCCESS &&
+        base::FilePath::CompareEqualIgnoreCase(
+            base::FilePath(location).StripTrailingSeparators().value(),
+            folder.StripTrailingSeparators().value())) {
+      LOG(WARNING) << "Taking over the uninstall entry " << *name
+                   << ", which already points at " << folder;
+      return true;
+    }
     if (result != ERROR_SUCCESS) {
       LOG(WARNING) << "Cannot look at " << *name << ": "
                    << logging::SystemErrorCodeToString(result);
@@ -186,7 +200,7 @@ StepResult StepSetupRegistry(InstallRun* run) {
   const HKEY root = settings.GetOption(ALL_USERS_FLAG) ? HKEY_LOCAL_MACHINE
                                                        : HKEY_CURRENT_USER;
   std::wstring uninstall_key;
-  if (!FindFreeUninstallKey(root, &uninstall_key)) {
+  if (!FindFreeUninstallKey(root, run->install_folder(), &uninstall_key)) {
     return StepResult::Error(IDS_ERROR_INSTALL, std::wstring(),
                              kUninstallEntryFailure);
   }
