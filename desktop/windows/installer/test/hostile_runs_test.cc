@@ -1,14 +1,16 @@
-// Kills the backend process of a silent install, upgrade and uninstall at
-// many points of its transaction, as a user ending it or a crash would, and
-// checks the machine after the next run on the same folder: that run must
-// complete or undo what the killed one left (the journal it kept), leave no
-// debris and register the folder once.
+// Silent installs, upgrades and uninstalls under hostile conditions, each
+// a real run of installer.exe: the backend killed at many points of its
+// transaction, files of an installation deleted by hand, a damaged install
+// log, an install folder too long for the installer's own files.
 //
-// A kill point is a number of journal lines: the backend is killed as soon
-// as its journal holds that many, that is while it works on the changes
-// that follow. The points spread over the whole run, from the folder's
-// creation to the commit. Each point uses its own install folder, so that
-// the points need no clean-up between them.
+// The kill sweep kills the backend as a user ending it or a crash would,
+// then checks the machine after the next run on the same folder: that run
+// must complete or undo what the killed one left (the journal it kept),
+// leave no debris and register the folder once. A kill point is a number
+// of journal lines: the backend is killed as soon as its journal holds that
+// many, that is while it works on the changes that follow. The points
+// spread over the whole run, from the folder's creation to the commit.
+// Each point, and each test, uses an install folder of its own.
 
 #include <windows.h>
 
@@ -56,7 +58,7 @@ constexpr int kAtCommit = -1;
 
 enum class Operation { kInstall, kUpgrade, kUninstall };
 
-class KillSweepTest : public testing::Test {
+class HostileRunTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(com_.Succeeded());
@@ -157,6 +159,30 @@ class KillSweepTest : public testing::Test {
     if (run.exit_code != 0)
       PrintErrors();
     return run.exit_code;
+  }
+
+  // What |folder| holds and what the runs said about journals and errors,
+  // for a failure's message.
+  std::string Describe(const FilePath& folder) {
+    std::string text = "Files:\n";
+    base::FileEnumerator all(
+        folder, true,
+        base::FileEnumerator::FILES | base::FileEnumerator::DIRECTORIES);
+    for (FilePath path = all.Next(); !path.empty(); path = all.Next())
+      text += path.AsUTF8Unsafe() + "\n";
+    text += "Runs:\n";
+    for (const std::string& line :
+         base::SplitString(test::ReadInstallerLogs(temp_.GetPath()), "\n",
+                           base::KEEP_WHITESPACE, base::SPLIT_WANT_NONEMPTY)) {
+      if (line.find(":ERROR:") != std::string::npos ||
+          line.find("journal") != std::string::npos ||
+          line.find("Repair") != std::string::npos ||
+          line.find("Installation subfolder") != std::string::npos ||
+          line.find("Command line") != std::string::npos) {
+        text += line + "\n";
+      }
+    }
+    return text;
   }
 
   // The error lines of every run so far, for a failure's message.
@@ -347,7 +373,7 @@ class KillSweepTest : public testing::Test {
                                   base::FileEnumerator::FILES);
     for (FilePath path = old_logs.Next(); !path.empty(); path = old_logs.Next())
       ++preserved;
-    EXPECT_EQ(1 + preserved, version_folders);
+    EXPECT_EQ(1 + preserved, version_folders) << Describe(folder);
     EXPECT_TRUE(base::PathExists(folder.AppendASCII(kLauncherExeName)));
     EXPECT_EQ(1, CountUninstallEntries(folder));
     EXPECT_EQ(std::vector<std::wstring>(), FindDebris(folder));
@@ -376,7 +402,9 @@ class KillSweepTest : public testing::Test {
       if (operation != Operation::kInstall) {
         ASSERT_EQ(0, Run(Operation::kInstall, folder));
       }
-      const FilePath uninstaller = Program(Operation::kUninstall, folder);
+      const FilePath uninstaller = operation == Operation::kUninstall
+                                       ? Program(Operation::kUninstall, folder)
+                                       : FilePath();
       bool succeeded = false;
       kills += RunAndKill(operation, folder, point, &succeeded) ? 1 : 0;
       if (operation == Operation::kUninstall && succeeded) {
@@ -391,7 +419,8 @@ class KillSweepTest : public testing::Test {
       // Once the killed uninstall moved its own program aside, nothing is
       // left to start it by; the package's installer repairs then.
       const Operation run =
-          next == Operation::kUninstall && !base::PathExists(uninstaller)
+          next == Operation::kUninstall &&
+                  (uninstaller.empty() || !base::PathExists(uninstaller))
               ? Operation::kUpgrade
               : next;
       // The uninstall entry names the uninstaller, whatever the folder
@@ -420,19 +449,73 @@ class KillSweepTest : public testing::Test {
                                        L"Last developer Install Path"};
 };
 
-TEST_F(KillSweepTest, KilledInstallIsUndoneByTheNextInstall) {
+TEST_F(HostileRunTest, KilledInstallIsUndoneByTheNextInstall) {
   Sweep(Operation::kInstall, Operation::kInstall,
         {1, 3, 9, 20, 45, 70, kAtCommit});
 }
 
-TEST_F(KillSweepTest, KilledUpgradeIsUndoneByTheNextUpgrade) {
+TEST_F(HostileRunTest, KilledUpgradeIsUndoneByTheNextUpgrade) {
   Sweep(Operation::kUpgrade, Operation::kUpgrade,
         {2, 12, 30, 60, 90, kAtCommit});
 }
 
-TEST_F(KillSweepTest, KilledUninstallIsUndoneByTheNextUninstall) {
+TEST_F(HostileRunTest, KilledUninstallIsUndoneByTheNextUninstall) {
   Sweep(Operation::kUninstall, Operation::kUninstall,
         {1, 5, 15, 40, kAtCommit});
+}
+
+// An uninstall after a file of the installation was deleted by hand
+// removes what is left.
+TEST_F(HostileRunTest, UninstallAfterAFileWasDeletedByHand) {
+  for (bool launcher : {true, false}) {
+    SCOPED_TRACE(launcher ? "launcher.exe" : "kelvo.exe");
+    const FilePath folder = NewFolder();
+    ASSERT_EQ(0, Run(Operation::kInstall, folder));
+    const FilePath uninstaller = Program(Operation::kUninstall, folder);
+    const FilePath version = uninstaller.DirName();
+    ASSERT_TRUE(base::DeleteFile(launcher ? folder.AppendASCII(kLauncherExeName)
+                                          : version.Append(L"kelvo.exe"),
+                                 false));
+    EXPECT_EQ(0, Run(Operation::kUninstall, folder, uninstaller));
+    ExpectNoInstallation(folder);
+    EXPECT_FALSE(base::PathExists(version.AppendASCII(files_.back())));
+  }
+}
+
+// An installation whose log cannot be read is refused, not installed a
+// second time beside.
+TEST_F(HostileRunTest, DamagedInstallLogIsRefused) {
+  const FilePath folder = NewFolder();
+  ASSERT_EQ(0, Run(Operation::kInstall, folder));
+  const FilePath log_path = folder.AppendASCII(kInstallLogFileName);
+  const std::string damaged = "<?xml version=\"1.0\"?>\n<install_log";
+  test::WriteTextFile(log_path, damaged);
+  EXPECT_NE(0, Run(Operation::kUpgrade, folder));
+  EXPECT_NE(std::string::npos,
+            test::ReadInstallerLogs(temp_.GetPath()).find("cannot be read"));
+  EXPECT_EQ(damaged, test::ReadTextFile(log_path));
+  EXPECT_EQ(1, CountUninstallEntries(folder));
+  int version_folders = 0;
+  base::FileEnumerator subfolders(folder, false,
+                                  base::FileEnumerator::DIRECTORIES);
+  for (FilePath path = subfolders.Next(); !path.empty();
+       path = subfolders.Next()) {
+    ++version_folders;
+  }
+  EXPECT_EQ(1, version_folders);
+  EXPECT_EQ(std::vector<std::wstring>(), FindDebris(folder));
+}
+
+// A new installation in a folder too long for the installer's own deepest
+// path is refused before anything is made.
+TEST_F(HostileRunTest, FolderTooLongForTheInstallersOwnFilesIsRefused) {
+  FilePath folder = NewFolder();
+  while (folder.value().size() <= kMaxInstallFolderLength)
+    folder = folder.Append(L"kkkkkkkkkk");
+  folders_.back() = folder;
+  EXPECT_NE(0, Run(Operation::kInstall, folder));
+  EXPECT_FALSE(base::PathExists(folder));
+  EXPECT_EQ(0, CountUninstallEntries(folder));
 }
 
 }  // namespace
