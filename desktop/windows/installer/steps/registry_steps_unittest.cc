@@ -15,6 +15,7 @@
 #include "desktop/windows/installer/registry_record_check.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/template_resolver.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "gtest/gtest.h"
@@ -184,6 +185,36 @@ TEST_F(RegistryStepsTest, CleanupLeavesForgedRecordsAlone) {
       base::win::RegKey(HKEY_CURRENT_USER, own_key.c_str(), KEY_READ).Valid());
   run.DeleteValue(L"KelvoTestVictim");
   ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KelvoTestVictim");
+}
+
+// An entry of this version already pointing at the folder (left by a run
+// that could not finish) is taken over, not joined by a second one.
+TEST_F(RegistryStepsTest, FolderIsRegisteredOnce) {
+  std::unique_ptr<Settings> settings = MakeSettings();
+  const HKEY root = settings->GetOption(ALL_USERS_FLAG) ? HKEY_LOCAL_MACHINE
+                                                        : HKEY_CURRENT_USER;
+  const std::wstring entry = UninstallKeyName(L"");
+  const std::wstring second = UninstallKeyName(L"1");
+  base::win::RegKey orphan;
+  ASSERT_EQ(ERROR_SUCCESS, orphan.Create(root, entry.c_str(),
+                                         KEY_SET_VALUE | KEY_WOW64_32KEY));
+  ASSERT_EQ(ERROR_SUCCESS, orphan.WriteValue(L"InstallLocation",
+                                             install_folder().value().c_str()));
+  orphan.Close();
+  Installer installer;
+  test::InstallerEventRecorder events(&installer);
+  RunSteps(&installer, settings.get(), MakeSteps(Step(&StepSetupRegistry)));
+  EXPECT_EQ("success", events.events().back());
+  std::wstring location;
+  EXPECT_EQ(ERROR_SUCCESS,
+            base::win::RegKey(root, entry.c_str(), KEY_READ | KEY_WOW64_32KEY)
+                .ReadValue(L"DisplayIcon", &location));
+  EXPECT_FALSE(
+      base::win::RegKey(root, second.c_str(), KEY_READ | KEY_WOW64_32KEY)
+          .Valid());
+  for (const std::wstring& name : {entry, second}) {
+    ::RegDeleteKeyExW(root, name.c_str(), KEY_WOW64_32KEY, 0);
+  }
 }
 
 }  // namespace
