@@ -7,11 +7,13 @@
 #
 #   bench/silent_install_bench.sh [BUILD_DIR]     (default: out/main)
 #
-# Both read the package from the page cache (it is read once before), and
-# both write into the prefix's drive C:. The installation is removed again
-# by its own uninstaller.
+# The installer calls no update server (no statistics upload, no fetch of
+# pref default overrides). Both read the package from the page cache (it is
+# read once before), and both write into the prefix's drive C:. The
+# installation is removed again by its own uninstaller.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/bench/bench_lib.sh"
 out="${1:-${KELVO_BUILD_DIR:-$top/out/main}}"
 files=2000
 size=$((200 * 1024 * 1024 / files))
@@ -23,6 +25,8 @@ export WINEPREFIX="$out/wineprefix"
 trap '"$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
 . "$top/tools/wine_env.sh"
 
+no_update_server=(--enable-installer-stats=0
+  --with-feature:installer-pref-default-overrides-support=off)
 package="$out/bench/package"
 bench_dir='C:\kelvo_bench'
 unix_bench_dir="$WINEPREFIX/drive_c/kelvo_bench"
@@ -32,7 +36,8 @@ remove_installation() {
   for old in "$unix_bench_dir"/install/*/installer.exe; do
     [ -f "$old" ] || continue
     "$WINE" "$bench_dir\\install\\$(basename "$(dirname "$old")")\\installer.exe" \
-      --silent --uninstall || echo "(uninstall failed: exit code $?)"
+      --silent --uninstall "${no_update_server[@]}" ||
+      echo "(uninstall failed: exit code $?)"
   done
   # k.bat deletes what the uninstalling processes held once they ended.
   for _ in $(seq 60); do
@@ -67,7 +72,7 @@ time_install() {
   "$WINE" "$package/installer.exe" --silent \
     "--installfolder=$bench_dir\\install" --launchkelvo=0 \
     --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
-    --pintotaskbar=0 || return 1
+    --pintotaskbar=0 "${no_update_server[@]}" || return 1
   seconds_since "$start"
 }
 
@@ -86,9 +91,6 @@ for round in 1 2 3; do
 done
 installed=$(find "$unix_bench_dir/install" -type f -name '*.pak' | wc -l)
 remove_installation
-best() {
-  python3 -c "import sys; print(min(float(x) for x in sys.argv[1:]))" "$@"
-}
 echo "raw copy rounds (s):$raw"
 echo "silent install rounds (s):$install"
 raw=$(best $raw)
@@ -99,4 +101,4 @@ printf 'raw copy (CopyFileW loop): %6.2f s (best of 3)\n' "$raw"
 printf 'silent install:            %6.2f s (best of 3; %d data files installed)\n' \
   "$install" "$installed"
 printf 'ratio install / raw copy:  %6.2f (target <= 1.50)\n' \
-  "$(python3 -c "print($install / $raw)")"
+  "$(ratio "$install" "$raw")"

@@ -22,10 +22,11 @@ function(kelvo_add_tests group)
   set_property(GLOBAL APPEND PROPERTY kelvo_test_sources_${group} ${tests})
 endfunction()
 
-# kelvo_test_group(GROUP NAME [LIBS ...] [SOURCES ...])
+# kelvo_test_group(GROUP NAME [LIBS ...] [SOURCES ...] [FIXTURES ...])
 # The test executable NAME of everything kelvo_add_tests gave GROUP so far.
 function(kelvo_test_group group name)
-  cmake_parse_arguments(G "" "" "LIBS;SOURCES" ${ARGN})
+  cmake_parse_arguments(G "" "" "LIBS;SOURCES;FIXTURES" ${ARGN})
   get_property(tests GLOBAL PROPERTY kelvo_test_sources_${group})
-  kelvo_test(${name} SOURCES ${tests} ${G_SOURCES} LIBS ${G_LIBS})
+  kelvo_test(${name} SOURCES ${tests} ${G_SOURCES} LIBS ${G_LIBS}
+             FIXTURES ${G_FIXTURES})
 endfunction()

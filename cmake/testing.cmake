@@ -27,12 +27,15 @@ add_test(NAME http_test_server_stop
 set_tests_properties(http_test_server_stop PROPERTIES
   FIXTURES_CLEANUP http_test_server TIMEOUT 60)
 
-# kelvo_test(NAME SOURCES ... [LIBS ...] [TIMEOUT seconds] [FIXTURES ...])
+# kelvo_test(NAME SOURCES ... [LIBS ...] [TIMEOUT seconds] [FIXTURES ...]
+#            [RESOURCE_LOCK ...])
 # One executable per group of related tests: every launch under Wine costs
 # tens of milliseconds, so groups stay few and large. FIXTURES names further
-# fixtures the tests need besides the Wine prefix.
+# fixtures the tests need besides the Wine prefix; groups that share a
+# RESOURCE_LOCK name never run at the same time.
 function(kelvo_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;FIXTURES" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;FIXTURES;RESOURCE_LOCK"
+                        ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -47,4 +50,7 @@ function(kelvo_test name)
     FIXTURES_REQUIRED "wine;${T_FIXTURES}"
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "${environment}")
+  if(T_RESOURCE_LOCK)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+  endif()
 endfunction()

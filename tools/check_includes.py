@@ -69,7 +69,7 @@ LAYERS = {
     INSTALLER + '/service': _LEAVES,
     INSTALLER + '/service/transactions': _LEAVES + [INSTALLER + '/service'],
     INSTALLER + '/ipc': _BASE,
-    INSTALLER + '/wininet': _LEAVES + [INSTALLER + '/process'],
+    INSTALLER + '/wininet': _LEAVES + [INSTALLER + '/process', 'components/upload'],
     INSTALLER: _CORE,
     INSTALLER + '/package_fetcher':
         _CORE + [INSTALLER, 'components/sevenzip/**'],
@@ -87,8 +87,9 @@ LAYERS = {
         INSTALLER + '/ui',
         'desktop/windows/crash_reporter',
     ],
-    # Programs of the benchmarks.
-    'bench': _BASE,
+    # Programs of the benchmarks; the download benchmark runs the installer's
+    # downloader.
+    'bench': _BASE + [INSTALLER + '/wininet'],
 }
 
 # What the tests of a layer may include beyond it: the layer that drives

@@ -34,13 +34,19 @@ echo "== sample package"
 python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \
   --files 300 --components "$sample/components"
 
+# The sample runs call no update server: no statistics upload, no fetch of
+# pref default overrides.
+no_update_server=(--enable-installer-stats=0
+  --with-feature:installer-pref-default-overrides-support=off)
+
 # The installation of an earlier run goes first, through its own
 # uninstaller, so that this run installs afresh.
 for old in "$unix_install_dir"/*/installer.exe; do
   [ -f "$old" ] || continue
   version=$(basename "$(dirname "$old")")
   echo "== removing the sample installation of an earlier run ($version)"
-  "$WINE" "$install_dir\\$version\\installer.exe" --silent --uninstall ||
+  "$WINE" "$install_dir\\$version\\installer.exe" --silent --uninstall \
+    "${no_update_server[@]}" ||
     echo "(its uninstall failed: exit code $?)"
 done
 # The uninstall leaves k.bat behind to delete what the installer processes
@@ -58,7 +64,7 @@ echo "== $package/installer.exe --silent --installfolder=$install_dir" \
   "--components=suite:components"
 status=0
 "$WINE" "$package/installer.exe" --silent "--installfolder=$install_dir" \
-  --components=suite:components || status=$?
+  --components=suite:components "${no_update_server[@]}" || status=$?
 echo "exit code: $status"
 
 echo "== installed files in $install_dir"

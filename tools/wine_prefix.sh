@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # wine_prefix.sh start|stop PREFIX
-# start: creates the prefix once (Windows 10, crash debugger off) and starts
-#        one persistent wineserver for the run.
+# start: creates the prefix once (Windows 10, crash debugger and dialog off)
+#        and starts one persistent wineserver for the run.
 # stop:  ends every Wine process of the prefix.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,10 +22,23 @@ start)
     "$WINESERVER" -w
     touch "$WINEPREFIX/.kelvo-ready"
   fi
+  if [ ! -f "$WINEPREFIX/.kelvo-windows" ]; then
+    # Without a window manager (Xvfb) a managed window waits two seconds
+    # for a withdrawal nobody sends whenever it is destroyed.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
+      /d N /f </dev/null >/dev/null 2>&1
+    touch "$WINEPREFIX/.kelvo-windows"
+  fi
   # Detached from our pipes so that ctest does not wait for the server.
   setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
   # Start the prefix's services now, also detached, so no test inherits them.
   "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # A crash that no handler takes must never wait on a dialog: the crash
+  # tests end processes that way on purpose.
+  if ! grep -qs '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg"; then
+    "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+      /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
+  fi
   ;;
 stop)
   "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true

@@ -190,6 +190,14 @@ int64_t File::GetLength() const {
   return size.QuadPart;
 }
 
+bool File::SetLength(int64_t length) {
+  DCHECK(IsValid());
+  LARGE_INTEGER position;
+  position.QuadPart = length;
+  return ::SetFilePointerEx(file_.Get(), position, nullptr, FILE_BEGIN) &&
+         ::SetEndOfFile(file_.Get());
+}
+
 bool File::Flush() {
   DCHECK(IsValid());
   return ::FlushFileBuffers(file_.Get()) != FALSE;

@@ -106,6 +106,9 @@ class File {
 
   // Returns the size, or -1.
   int64_t GetLength() const;
+  // Cuts or extends the file to |length| bytes; the position moves to the
+  // new end.
+  bool SetLength(int64_t length);
   // Writes buffered data through to the disk.
   bool Flush();
   bool GetInfo(Info* info) const;

@@ -40,6 +40,13 @@ TEST_F(FileTest, OpenErrorsAndReadsAndWrites) {
   EXPECT_EQ(std::string("012345\0\0\0\0ab", 12), std::string(buffer, 12));
   EXPECT_EQ(0, file.Read(12, buffer, 4));
   EXPECT_EQ(-1, file.Read(0, buffer, -1));
+
+  // Cutting leaves the start and puts the position at the new end.
+  EXPECT_TRUE(file.SetLength(3));
+  EXPECT_EQ(3, file.GetLength());
+  EXPECT_EQ(1, file.WriteAtCurrentPos("x", 1));
+  EXPECT_EQ(4, file.Read(0, buffer, sizeof(buffer)));
+  EXPECT_EQ("012x", std::string(buffer, 4));
 }
 
 TEST_F(FileTest, SharingFlags) {

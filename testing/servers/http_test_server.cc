@@ -10,9 +10,9 @@
 #include "base/environment.h"
 #include "base/files/file_path.h"
 #include "base/files/file_util.h"
+#include "base/guid.h"
 #include "base/json/json_reader.h"
 #include "base/logging.h"
-#include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
@@ -235,8 +235,11 @@ bool HttpTestServer::Connect() {
 }
 
 std::string HttpTestServer::NewPathPrefix() {
+  // Process ids come back under Wine, and the server outlives a test
+  // process: a random tag keeps the paths of separate runs apart.
+  static const std::string tag = base::GenerateGUID().substr(0, 8);
   static std::atomic<int> counter{0};
-  return base::StringPrintf("/t%lu-%d", base::GetCurrentProcId(), ++counter);
+  return base::StringPrintf("/t%s-%d", tag.c_str(), ++counter);
 }
 
 std::string HttpTestServer::GetURL(const std::string& host,

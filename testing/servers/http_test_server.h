@@ -96,7 +96,8 @@ class HttpTestServer {
   // The one port of every loopback host.
   int port() const { return port_; }
 
-  // A path no other test process or earlier call uses, such as "/t42-3".
+  // A path no other test process or earlier call uses, such as
+  // "/t3f2a9c01-3".
   std::string NewPathPrefix();
 
   // "http://" + |host| (brackets added for "::1") + ":" + port + |path|.

@@ -36,7 +36,6 @@ const char kLauncherExeName[] = "launcher.exe";
 namespace {
 
 constexpr wchar_t kUserNamePlaceholder[] = L"<USERNAME>";
-constexpr char kChannelPlaceholder[] = "{InternalStream}";
 
 // Takes no task, so that a store bound to it never writes: the record reads
 // the installer's prefs but must not race the pref task pool's writes.
@@ -158,17 +157,8 @@ bool Installation::GetProfileDir(base::FilePath* path) {
 }
 
 bool Installation::GetDefaultUserDataDir(base::FilePath* path, int channel) {
-  if (profile_path_.empty()) {
-    base::FilePath app_data;
-    if (!base::PathService::Get(base::DIR_APP_DATA, &app_data))
-      return false;
-    std::string relative = GetDefaultProfilePathTemplate();
-    base::ReplaceSubstringsAfterOffset(&relative, 0, kChannelPlaceholder,
-                                       GetStreamName(channel));
-    std::replace(relative.begin(), relative.end(), '/', '\\');
-    *path = app_data.Append(base::UTF8ToWide(relative));
-    return true;
-  }
+  if (profile_path_.empty())
+    return GetBrandedUserDataDir(channel, path);
   std::wstring profile_path = profile_path_;
   size_t placeholder = profile_path.find(kUserNamePlaceholder);
   if (placeholder != std::wstring::npos) {

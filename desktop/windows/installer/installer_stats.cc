@@ -77,8 +77,9 @@ std::string GetCommandLineArguments() {
 
 }  // namespace
 
-InstallerStats::InstallerStats()
-    : root_node_(&root_, &lock_, base::TimeTicks::Now()) {
+InstallerStats::InstallerStats(UICallbackRunner* ui_callback_runner)
+    : root_node_(&root_, &lock_, base::TimeTicks::Now()),
+      sender_(ui_callback_runner, nullptr) {
   RecordInitialStats();
 }
 

@@ -61,6 +61,17 @@ void InstallerStatsNode::SetInteger(base::StringPiece key, int value) {
   dictionary_->SetInteger(key, value);
 }
 
+void InstallerStatsNode::SetInteger64(base::StringPiece key, int64_t value) {
+  base::AutoLock hold(*lock_);
+  if (value >= std::numeric_limits<int>::min() &&
+      value <= std::numeric_limits<int>::max()) {
+    dictionary_->SetInteger(key, static_cast<int>(value));
+  } else {
+    // Exact up to 2^53, far beyond any byte count the installer sees.
+    dictionary_->SetDouble(key, static_cast<double>(value));
+  }
+}
+
 void InstallerStatsNode::IncrementInteger(base::StringPiece key) {
   base::AutoLock hold(*lock_);
   int value = 0;

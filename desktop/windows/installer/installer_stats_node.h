@@ -10,6 +10,8 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_STATS_NODE_H_
 #define DESKTOP_WINDOWS_INSTALLER_INSTALLER_STATS_NODE_H_
 
+#include <stdint.h>
+
 #include <string>
 
 #include "base/strings/string16.h"
@@ -39,6 +41,9 @@ class InstallerStatsNode {
   // Each operation holds the lock for its whole duration.
   void SetString(base::StringPiece key, base::StringPiece value);
   void SetInteger(base::StringPiece key, int value);
+  // An integer beyond the 32-bit range (a byte count) is stored as a JSON
+  // number with a fraction-free double.
+  void SetInteger64(base::StringPiece key, int64_t value);
   // Stores the integer at |key| plus one; a missing key, or one holding
   // something else, counts as 0.
   void IncrementInteger(base::StringPiece key);

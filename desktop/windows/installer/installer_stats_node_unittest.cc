@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/strings/stringprintf.h"
 #include "base/synchronization/lock.h"
 #include "base/values.h"
 #include "gtest/gtest.h"
@@ -37,6 +38,15 @@ TEST_F(InstallerStatsNodeTest, DottedKeysCreateTheDictionariesOnTheWay) {
   EXPECT_EQ(1, Integer("choice.folder"));
 }
 
+TEST_F(InstallerStatsNodeTest, ByteCountsBeyond32BitsStayExact) {
+  Root().SetInteger64("small", 2147483647);
+  Root().SetInteger64("large", 3000000000LL);
+  EXPECT_EQ(2147483647, Integer("small"));
+  double large = 0;
+  EXPECT_TRUE(root_.GetDouble("large", &large));
+  EXPECT_EQ(3000000000.0, large);
+}
+
 TEST(FormatStatsTimeTest, WritesUtcWithMilliseconds) {
   base::Time::Exploded exploded;
   exploded.year = 2026;
@@ -63,14 +73,14 @@ TEST_F(InstallerStatsNodeTest, ConcurrentWritersLoseNothing) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([root, t]() mutable {
       for (int i = 0; i < kKeys; ++i)
-        root.SetInteger("t" + std::to_string(t) + ".k" + std::to_string(i), i);
+        root.SetInteger(base::StringPrintf("t%d.k%d", t, i), i);
     });
   }
   for (std::thread& thread : threads)
     thread.join();
   for (int t = 0; t < kThreads; ++t) {
     const base::DictionaryValue* keys = nullptr;
-    ASSERT_TRUE(root_.GetDictionary("t" + std::to_string(t), &keys));
+    ASSERT_TRUE(root_.GetDictionary(base::StringPrintf("t%d", t), &keys));
     EXPECT_EQ(static_cast<size_t>(kKeys), keys->size());
   }
 }

@@ -5,6 +5,7 @@
 
 #include "base/json/json_reader.h"
 #include "base/values.h"
+#include "desktop/windows/installer/test/download_test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -30,7 +31,8 @@ TEST(ComputeEndpointNameHashTest, HashesTheUtf16TextOfBothNames) {
 }
 
 TEST(InstallerStatsTest, RecordsTheStartAndWhatTheNodesWrote) {
-  InstallerStats stats;
+  test::RefusingUICallbackRunner ui_runner;
+  InstallerStats stats(&ui_runner);
   std::unique_ptr<base::DictionaryValue> start = Parse(stats.GetJson());
   ASSERT_TRUE(start);
   std::string text;

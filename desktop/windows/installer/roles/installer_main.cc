@@ -28,6 +28,8 @@
 #include "base/win/windows_version.h"
 #include "components/prefs/json_pref_store.h"
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
+#include "desktop/windows/crash_reporter/crash_reporter_client.h"
+#include "desktop/windows/crash_reporter/crash_reporter_main.h"
 #include "desktop/windows/installer/engine/abandoned_run_repair.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
@@ -45,6 +47,7 @@
 #include "desktop/windows/installer/roles/usage.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/ui/installer_ui_controller.h"
 #include "desktop/windows/installer/uninstall_batch.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
@@ -241,9 +244,6 @@ class InstallerEntry {
   // Destroys what lives for the whole run, before COM and the singletons go.
   void DestroyRunObjects();
 
-  // Roles whose code is not part of this build.
-  static bool RoleNotAvailable(const char* role);
-
   bool com_initialized_ = false;
   StartFlags flags_;
   base::FilePath current_installation_folder_;
@@ -289,14 +289,16 @@ void InstallerEntry::DestroyRunObjects() {
 }
 
 bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
-  if (command_line.HasSwitch(switches::kCrashReporterParentId))
-    return RoleNotAvailable("crash reporter");
   if (GetProductName().empty()) {
     // Every name the installer gives files, keys and objects comes from the
     // branding; without it nothing can be named safely.
     LOG(ERROR) << "No product name in the branding configuration";
     return false;
   }
+  // A reporter's own result reaches nobody: it served or it could not.
+  if (crash_reporter::RunCrashReporterRole(command_line))
+    return true;
+  crash_reporter::StartCrashReporterClient(command_line);
   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
   // The store shared with the browser follows the installation this
   // process runs from.
@@ -380,7 +382,9 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
   ApplyTrackingDataOptions();
   if (!flags_.silent) {
     LOG(INFO) << "Running UI controller";
-    return RoleNotAvailable("interactive front end");
+    InstallerUIController controller;
+    return controller.RunUI(settings_.get(), payload_reader_.get(),
+                            download_folder_, flags_.run_immediately);
   }
   LOG(INFO) << "Running silent controller";
   SilentInstallerController controller;
@@ -508,12 +512,6 @@ void InstallerEntry::ReadExperimentStates(
   }
   if (IsFeatureEnabled(kInstallerExperimentTest))
     LOG(INFO) << "Test experiment is enabled";
-}
-
-// static
-bool InstallerEntry::RoleNotAvailable(const char* role) {
-  LOG(ERROR) << "The " << role << " is not available in this build";
-  return false;
 }
 
 }  // namespace

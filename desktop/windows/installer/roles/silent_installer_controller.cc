@@ -9,6 +9,7 @@
 #include "base/win/windows_version.h"
 #include "desktop/windows/installer/installer_runner.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/package_fetcher/pref_default_overrides_fetcher.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/shell_integration.h"
 #include "desktop/windows/installer/status.h"
@@ -20,6 +21,7 @@ SilentInstallerController::SilentInstallerController() = default;
 SilentInstallerController::~SilentInstallerController() {
   if (settings_)
     settings_->RemoveObserver(this);
+  pref_overrides_fetcher_.reset();
   // The runner's destructor interrupts a backend that still runs.
   runner_.reset();
 }
@@ -48,13 +50,7 @@ bool SilentInstallerController::Run(Settings* settings,
 }
 
 bool SilentInstallerController::InitWithPayload(PayloadReader* payload_reader) {
-  const PayloadType type = payload_reader->payload_type();
-  stats_.root().SetString("payload_type", PayloadTypeToString(type));
-  if (type != PAYLOAD_TYPE_FULL_PACKAGE) {
-    tracking_data_ = payload_reader->GetPayloadData();
-    if (!tracking_data_.empty())
-      stats_.root().SetString("tracking_data", tracking_data_);
-  }
+  tracking_data_ = RecordPayloadStats(*payload_reader, stats_.root());
   VLOG(1) << "Initializing controller with fetcher.";
   LOG(ERROR) << "Cannot obtain the package: the package fetcher is not part "
                 "of this build. Run installer.exe from an unpacked package.";
@@ -71,6 +67,8 @@ bool SilentInstallerController::InitInsidePackage() {
   }
   runner_ = std::make_unique<InstallerRunner>(exe_dir, base::FilePath());
   package_ready_ = true;
+  pref_overrides_fetcher_ = std::make_unique<PrefDefaultOverridesFetcher>(
+      exe_dir, this, settings_->command_line());
   runner_->AddObserver(this);
   return true;
 }
@@ -129,14 +127,18 @@ void SilentInstallerController::HandleTrackingData() {
                                 ? settings_->GetStatus().tracking_data()
                                 : tracking_data_;
   stats_.root().SetString("tracking_data", data);
-  if (settings_->operation() != OPERATION_UNINSTALLING) {
-    LOG(INFO) << "Pref default overrides are not fetched: the fetch is not "
-                 "part of this build";
+  if (settings_->operation() == OPERATION_UNINSTALLING) {
+    OnTrackingDataDone();
+    return;
   }
-  OnTrackingDataDone();
+  pref_overrides_fetcher_->Fetch(
+      data, base::BindOnce(&SilentInstallerController::OnTrackingDataDone,
+                           weak_factory_.GetWeakPtr()));
 }
 
 void SilentInstallerController::OnTrackingDataDone() {
+  if (terminated_)
+    return;
   VLOG(2) << "Tracking data actions done: package complete.";
   runner_->OnPackageReady();
 }
@@ -179,6 +181,7 @@ void SilentInstallerController::OnInstallerTerminated(bool succeeded) {
   if (succeeded && error_reported_) {
     LOG(WARNING) << "Ignoring an error message: the installer backend "
                     "reported success and exited with 0";
+    stats_.root().Remove("failure_reason");
   }
   if (!succeeded && success_reported_)
     LOG(WARNING) << "The installer backend failed after a success message";
@@ -198,13 +201,24 @@ void SilentInstallerController::Terminate() {
   stats_.root().SetInteger("installation_success", result_ ? 1 : 0);
   if (settings_->GetOption(ENABLE_INSTALLER_STATS) &&
       !(settings_->GetOption(AUTOUPDATE) && result_)) {
-    LOG(INFO) << "Sending stats: the statistics upload is not part of this "
-                 "build; the statistics stay unsent";
-    VLOG(1) << "Installer statistics: " << stats_.GetJson();
+    LOG(INFO) << "Sending stats";
+    // The sending ends the run, however it goes.
+    if (!stats_.Send(settings_->command_line(), run_loop_.QuitClosure(),
+                     package_downloaded_)) {
+      run_loop_.Quit();
+    }
   } else {
     LOG(INFO) << "Not sending stats";
+    run_loop_.Quit();
   }
-  run_loop_.Quit();
+}
+
+void SilentInstallerController::RunUICallbackAndPostReply(
+    base::OnceCallback<int(HWND)> ui_callback,
+    scoped_refptr<base::SingleThreadTaskRunner> reply_task_runner,
+    base::OnceCallback<void(int)> reply) {
+  LOG(ERROR) << "Cannot display UI requested by fetcher when running silently";
+  reply_task_runner->PostTask(FROM_HERE, base::BindOnce(std::move(reply), 0));
 }
 
 }  // namespace installer

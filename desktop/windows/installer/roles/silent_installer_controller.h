@@ -15,6 +15,11 @@
 // installer process, and an error from any process that can write to the
 // mailslot.
 //
+// Before the package is handed to the backend, the pref default overrides
+// of the tracking data are fetched into it; at the end the statistics are
+// sent, unless the run was a successful autoupdate. Nobody can answer a
+// dialog, so every request for one (proxy credentials) is refused.
+//
 // This build installs from an unpacked package only (no payload reader: the
 // installer runs inside the package, which is ready at once). An installer
 // with a payload would download the package, which this build cannot do; it
@@ -34,21 +39,25 @@
 #include "desktop/windows/installer/installer_observer.h"
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/settings_observer.h"
+#include "desktop/windows/installer/wininet/ui_callback_runner.h"
 
 namespace installer {
 
 class InstallerRunner;
 class PayloadReader;
+class PrefDefaultOverridesFetcher;
 class Settings;
 
 class SilentInstallerController : public SettingsObserver,
+                                  public UICallbackRunner,
                                   public InstallerObserver {
  public:
   SilentInstallerController();
   SilentInstallerController(const SilentInstallerController&) = delete;
   SilentInstallerController& operator=(const SilentInstallerController&) =
       delete;
-  // Stops the runner, which interrupts a backend that still runs.
+  // Ends a pref overrides fetch and stops the runner, which interrupts a
+  // backend that still runs.
   ~SilentInstallerController() override;
 
   // Performs the whole installation of |settings|. |payload_reader| is null
@@ -62,6 +71,12 @@ class SilentInstallerController : public SettingsObserver,
   void OnOptionChanged() override {}
   void OnLanguageChanged() override {}
   void OnPathChanged() override;
+
+  // UICallbackRunner:
+  void RunUICallbackAndPostReply(
+      base::OnceCallback<int(HWND)> ui_callback,
+      scoped_refptr<base::SingleThreadTaskRunner> reply_task_runner,
+      base::OnceCallback<void(int)> reply) override;
 
   // InstallerObserver:
   void OnInstallFolderCreated() override;
@@ -89,6 +104,9 @@ class SilentInstallerController : public SettingsObserver,
   bool result_ = false;
   bool terminated_ = false;
   bool started_ = false;
+  // The package came from the network, which the statistics may then wait
+  // for longer.
+  bool package_downloaded_ = false;
   bool package_ready_ = false;
   // The backend reported an error; the run fails whatever it exits with.
   bool error_reported_ = false;
@@ -96,8 +114,9 @@ class SilentInstallerController : public SettingsObserver,
   // From the payload; empty when none.
   std::string tracking_data_;
   Settings* settings_ = nullptr;
-  InstallerStats stats_;
+  InstallerStats stats_{this};
   std::unique_ptr<InstallerRunner> runner_;
+  std::unique_ptr<PrefDefaultOverridesFetcher> pref_overrides_fetcher_;
 
   base::WeakPtrFactory<SilentInstallerController> weak_factory_{this};
 };

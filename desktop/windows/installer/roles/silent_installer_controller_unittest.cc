@@ -10,6 +10,7 @@
 #include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/json/json_reader.h"
 #include "base/run_loop.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
@@ -17,19 +18,25 @@
 #include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
 #include "base/threading/thread_task_runner_handle.h"
+#include "base/values.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/installer_runner.h"
+#include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/sample_package.h"
+#include "desktop/windows/installer/test/scoped_feature_state.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
+#include "testing/servers/http_test_server.h"
 
 namespace installer {
 namespace {
@@ -110,29 +117,41 @@ TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsOwnOutcome) {
   const FilePath backend = package_dir().Append(L"installer.exe");
   ASSERT_TRUE(
       base::CopyFile(bin_dir().Append(L"ipc_test_sender.exe"), backend));
+  // The statistics of each run go to the test server.
+  test_server::HttpTestServer server;
+  ASSERT_TRUE(server.Connect());
+  const std::string server_prefix = server.NewPathPrefix();
+  const std::string feedback = server_prefix + "/netinstaller/feedback";
+  ASSERT_TRUE(server.Script(feedback, R"([{"status": 200}])"));
+  auto branding = test::OverrideUpdateServer(
+      server.GetURL("127.0.0.1", server_prefix + "/"));
+  test::ScopedFeatureState no_overrides(kInstallerPrefDefaultOverridesSupport,
+                                        false);
   const struct {
     const char* script;
     bool succeeded;
     const char* log;
+    const char* failure_reason;
   } kCases[] = {
-      {"connect\nstep\nsuccess\nclose\nexit 0\n", true,
-       "\"installation_success\":1"},
+      {"connect\nstep\nsuccess\nclose\nexit 0\n", true, "Sending stats",
+       nullptr},
       // A nested installer's success does not outweigh the launched
       // backend's failure.
       {"connect\nsuccess\nclose\nexit 1\n", false,
-       "The installer backend failed after a success message"},
-      {"connect\nerror 37055 - 6E6F\nclose\nexit 0\n", false,
-       "\"failure_reason\":\"no\""},
-      {"crash\n", false, "exited with code -1073741819"},
+       "The installer backend failed after a success message", nullptr},
+      {"connect\nerror 37055 - 6E6F\nclose\nexit 0\n", false, "Sending stats",
+       "no"},
+      {"crash\n", false, "exited with code -1073741819", nullptr},
       // Killed before its end: under Wine such a process exits with 0.
       {"connect\ntotal 5\nstep\nclose\nexit 0\n", false,
-       "exited with 0 without reporting success"},
+       "exited with 0 without reporting success", nullptr},
       // An error message that any process could have written ends neither
       // the run nor the backend, which goes on and succeeds.
       {"connect\nerror 37055 - 6E6F\nsleep 300\nstep\nsuccess\nclose\n"
        "exit 0\n",
-       true, "Ignoring an error message"},
+       true, "Ignoring an error message", nullptr},
   };
+  size_t uploads = 0;
   for (const auto& test_case : kCases) {
     SCOPED_TRACE(test_case.script);
     WriteTextFile(FilePath(backend.value() + L".script"), test_case.script);
@@ -142,6 +161,20 @@ TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsOwnOutcome) {
     EXPECT_EQ(test_case.succeeded,
               controller.Run(settings.get(), nullptr, root()));
     EXPECT_TRUE(log.Contains(test_case.log));
+
+    std::vector<test_server::RecordedRequest> sent =
+        server.GetRequests(feedback);
+    ASSERT_EQ(++uploads, sent.size());
+    std::unique_ptr<base::DictionaryValue> stats =
+        base::DictionaryValue::From(base::JSONReader::Read(sent.back().body));
+    ASSERT_TRUE(stats);
+    int success = -1;
+    EXPECT_TRUE(stats->GetInteger("installation_success", &success));
+    EXPECT_EQ(test_case.succeeded ? 1 : 0, success);
+    std::string failure_reason;
+    stats->GetString("failure_reason", &failure_reason);
+    EXPECT_EQ(test_case.failure_reason ? test_case.failure_reason : "",
+              failure_reason);
   }
 }
 
@@ -151,58 +184,33 @@ class SilentInstallTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(com_.Succeeded());
+    ASSERT_TRUE(server_.Connect());
+    overrides_path_ = server_.NewPathPrefix() + "/prefs";
     ASSERT_TRUE(temp_.CreateUniqueTempDir());
     ASSERT_TRUE(dir_.CreateUniqueTempDir());
     package_ = dir_.GetPath().Append(L"package");
     ASSERT_TRUE(base::CreateDirectory(package_));
     folder_ = dir_.GetPath().Append(L"Programs").Append(L"KelvoE2E");
-    ASSERT_FALSE(test::CopyInstallerTo(package_).empty());
-    const FilePath stand_in = test::GetBuildBinDir().Append(L"stand_in.exe");
-    files_ = {"kelvo.exe", "installer.exe", "installer.dll"};
-    for (const wchar_t* name : {L"kelvo.exe", L"launcher.exe"})
-      ASSERT_TRUE(base::CopyFile(stand_in, package_.Append(name)));
-    ASSERT_TRUE(base::CreateDirectory(package_.Append(L"resources")));
-    for (int i = 0; i < 20; ++i) {
-      files_.push_back("resources\\data_" + base::IntToString(i) + ".pak");
-      WriteTextFile(package_.AppendASCII(files_.back()),
-                    std::string(i * 97, 'k'));
-    }
-    WriteTextFile(package_.Append(L"files_list"),
-                  base::JoinString(files_, "\r\n") + "\r\n");
+    files_ = test::MakeSamplePackage(package_);
   }
 
-  void TearDown() override {
-    // What the installation registered goes, as its uninstall would do it.
-    InstallLog log;
-    if (!base::PathExists(InstallLogPath()) ||
-        !InstallLogReader().Read(&log, InstallLogPath())) {
-      return;
-    }
-    for (const InstallLog::RegistryKey& key : log.hkcu_keys) {
-      std::wstring path = base::UTF8ToWide(key.key_path);
-      if (key.clean_level == 0) {
-        base::win::RegKey reg_key(HKEY_CURRENT_USER, path.c_str(),
-                                  KEY_SET_VALUE);
-        for (const InstallLog::RegistryValue& value : key.values)
-          reg_key.DeleteValue(base::UTF8ToWide(value.name).c_str());
-        continue;
-      }
-      // The current user's software keys have one view.
-      for (int level = 1; level < key.clean_level; ++level)
-        path.erase(path.rfind(L'\\'));
-      ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-    }
-  }
+  // What the installation registered goes, as its uninstall would do it.
+  void TearDown() override { test::RemoveRegisteredKeys(InstallLogPath()); }
 
   // |folder| goes unquoted, so that a trailing separator stays one (the
-  // test folders hold no blanks).
+  // test folders hold no blanks). The pref default overrides come from the
+  // test server; the statistics stay unsent (their local server has a fixed
+  // port).
   test::InstallerRunResult Install(const FilePath& folder) {
     return test::RunProgram(
         package_.Append(L"installer.exe"),
         L"--silent --allusers=0 --launchkelvo=0 --desktopshortcut=0 "
         L"--startmenushortcut=0 --quicklaunchshortcut=0 --pintotaskbar=0 "
-        L"--installfolder=" +
-            folder.value(),
+        L"--enable-installer-stats=0 "
+        L"--with-feature:installer-pref-default-overrides-support=on "
+        L"--local-pref-default-overrides-server=" +
+            server_.GetWideURL("127.0.0.1", overrides_path_) +
+            L" --installfolder=" + folder.value(),
         temp_.GetPath(), kRunLimit);
   }
   std::string Log() { return test::ReadInstallerLogs(temp_.GetPath()); }
@@ -211,6 +219,8 @@ class SilentInstallTest : public testing::Test {
   }
 
   base::win::ScopedCOMInitializer com_;
+  test_server::HttpTestServer server_;
+  std::string overrides_path_;
   base::ScopedTempDir temp_;
   base::ScopedTempDir dir_;
   FilePath package_;
@@ -222,6 +232,10 @@ class SilentInstallTest : public testing::Test {
 };
 
 TEST_F(SilentInstallTest, InstallsThePackage) {
+  const std::string overrides = R"({"homepage": "https://kelvo.example/"})";
+  ASSERT_TRUE(server_.Script(
+      overrides_path_,
+      R"([{"body": "{\"homepage\": \"https://kelvo.example/\"}"}])"));
   test::InstallerRunResult run = Install(folder_);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(0, run.exit_code);
@@ -250,7 +264,12 @@ TEST_F(SilentInstallTest, InstallsThePackage) {
   const std::string text = Log();
   EXPECT_TRUE(Contains(text, "IPC_MESSAGE_SUCCESS received"));
   EXPECT_TRUE(Contains(text, "The installer backend exited with code 0"));
-  EXPECT_TRUE(Contains(text, "\"installation_success\":1"));
+  // The overrides fetched into the package before the backend went on
+  // were installed.
+  EXPECT_TRUE(Contains(text, "Default prefs overrides fetched successfully"));
+  EXPECT_EQ(overrides,
+            test::ReadTextFile(folder_.Append(L"pref_default_overrides")));
+  EXPECT_EQ(1u, server_.GetRequests(overrides_path_).size());
 }
 
 TEST_F(SilentInstallTest, SecondFrontEndOnTheSameFolderIsRefused) {

@@ -802,6 +802,18 @@ std::string GetCurrentStreamName() {
   return GetStreamName(GetChannel());
 }
 
+bool GetBrandedUserDataDir(int channel, base::FilePath* path) {
+  base::FilePath app_data;
+  if (!base::PathService::Get(base::DIR_APP_DATA, &app_data))
+    return false;
+  std::string relative = GetDefaultProfilePathTemplate();
+  base::ReplaceSubstringsAfterOffset(&relative, 0, "{InternalStream}",
+                                     GetStreamName(channel));
+  std::replace(relative.begin(), relative.end(), '/', '\\');
+  *path = app_data.Append(base::UTF8ToWide(relative));
+  return true;
+}
+
 std::wstring GetProductRegistryKey() {
   // UTF-8 branding text: a company name beyond ASCII stays intact.
   return L"Software\\" + base::UTF8ToWide(GetCompanyName());

@@ -173,6 +173,10 @@ bool GetExecutableIs64Bit(const base::FilePath& path, bool* is_64_bit);
 std::string GetStreamName(int stream);
 // GetStreamName of this build's channel.
 std::string GetCurrentStreamName();
+// The browser's user-data folder of |channel| when nothing says otherwise:
+// the branding's profile template, with the stream name filled in, below
+// the roaming application data. False when that folder is unknown.
+bool GetBrandedUserDataDir(int channel, base::FilePath* path);
 // "Software\" followed by the branding's company name.
 std::wstring GetProductRegistryKey();
 // "Software\Microsoft\Windows\CurrentVersion\Uninstall"; callers append "\"

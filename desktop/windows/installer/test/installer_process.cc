@@ -18,6 +18,10 @@
 namespace installer {
 namespace test {
 
+const wchar_t kNoUpdateServerSwitches[] =
+    L"--enable-installer-stats=0 "
+    L"--with-feature:installer-pref-default-overrides-support=off";
+
 namespace {
 
 // Sets an environment variable for the children started while it lives.

@@ -18,6 +18,11 @@ namespace test {
 // test executables lie there together.
 base::FilePath GetBuildBinDir();
 
+// Switches that keep a front end from calling the update server (the
+// statistics upload and the pref default overrides fetch): tests and tools
+// reach nothing beyond their loopback servers.
+extern const wchar_t kNoUpdateServerSwitches[];
+
 struct InstallerRunResult {
   bool finished = false;  // Ended within the time limit.
   int exit_code = -1;

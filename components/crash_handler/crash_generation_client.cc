@@ -1,0 +1,118 @@
+#include "components/crash_handler/crash_generation_client.h"
+
+#include "base/logging.h"
+#include "components/crash_handler/registration_protocol.h"
+
+namespace crash_handler {
+
+namespace {
+
+// A busy pipe is waited for this long, this many times.
+constexpr DWORD kPipeBusyWaitMs = 2000;
+constexpr int kConnectAttempts = 3;
+// The server answers at once; a server that does not is not serving.
+constexpr DWORD kRegistrationTimeoutMs = 5000;
+
+uint64_t AddressOf(const void* pointer) {
+  return reinterpret_cast<uintptr_t>(pointer);
+}
+
+}  // namespace
+
+CrashGenerationClient::CrashGenerationClient(
+    const std::wstring& pipe_name,
+    MINIDUMP_TYPE dump_type,
+    const CustomClientInfo* custom_info,
+    DWORD* thread_id,
+    EXCEPTION_POINTERS** exception_pointers,
+    MDRawAssertionInfo* assertion_info)
+    : pipe_name_(pipe_name),
+      dump_type_(dump_type),
+      custom_info_(custom_info ? *custom_info : CustomClientInfo{nullptr, 0}),
+      thread_id_(thread_id),
+      exception_pointers_(exception_pointers),
+      assertion_info_(assertion_info) {
+  DCHECK(thread_id_ && exception_pointers_ && assertion_info_);
+}
+
+CrashGenerationClient::~CrashGenerationClient() = default;
+
+bool CrashGenerationClient::Register() {
+  base::win::ScopedHandle pipe = ConnectToPipe();
+  if (!pipe.IsValid())
+    return false;
+  DWORD mode = PIPE_READMODE_MESSAGE;
+  if (!::SetNamedPipeHandleState(pipe.Get(), &mode, nullptr, nullptr))
+    return false;
+
+  RegistrationMessage request = {};
+  request.tag = kRegistrationRequest;
+  request.pid = ::GetCurrentProcessId();
+  request.dump_type = dump_type_;
+  request.thread_id_address = AddressOf(thread_id_);
+  request.exception_pointers_address = AddressOf(exception_pointers_);
+  request.assertion_info_address = AddressOf(assertion_info_);
+  request.custom_info_address = AddressOf(custom_info_.entries);
+  request.custom_info_count = custom_info_.entries ? custom_info_.count : 0;
+  RegistrationMessage response = {};
+  if (!WriteRegistrationMessage(pipe.Get(), kRegistrationTimeoutMs, nullptr,
+                                request) ||
+      !ReadRegistrationMessage(pipe.Get(), kRegistrationTimeoutMs, nullptr,
+                               &response) ||
+      !AcceptResponse(response)) {
+    return false;
+  }
+  RegistrationMessage ack = {};
+  ack.tag = kRegistrationAck;
+  ack.pid = request.pid;
+  if (!WriteRegistrationMessage(pipe.Get(), kRegistrationTimeoutMs, nullptr,
+                                ack)) {
+    // The server closes the handles it gave us when no ack comes.
+    dump_request_.Close();
+    dump_done_.Close();
+    server_alive_.Close();
+    return false;
+  }
+  return true;
+}
+
+bool CrashGenerationClient::RequestDump(DWORD timeout_ms) {
+  if (!IsRegistered() || !::SetEvent(dump_request_.Get()))
+    return false;
+  HANDLE handles[] = {dump_done_.Get(), server_alive_.Get()};
+  return ::WaitForMultipleObjects(2, handles, FALSE, timeout_ms) ==
+         WAIT_OBJECT_0;
+}
+
+base::win::ScopedHandle CrashGenerationClient::ConnectToPipe() const {
+  for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+    // Identification only: the server may learn who we are, never act as
+    // us.
+    base::win::ScopedHandle pipe(::CreateFileW(
+        pipe_name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        OPEN_EXISTING,
+        FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+        nullptr));
+    if (pipe.IsValid() || ::GetLastError() != ERROR_PIPE_BUSY)
+      return pipe;
+    if (!::WaitNamedPipeW(pipe_name_.c_str(), kPipeBusyWaitMs))
+      break;
+  }
+  return base::win::ScopedHandle();
+}
+
+bool CrashGenerationClient::AcceptResponse(
+    const RegistrationMessage& response) {
+  if (response.tag != kRegistrationResponse ||
+      response.pid != ::GetCurrentProcessId() ||
+      !response.dump_request_handle || !response.dump_done_handle ||
+      !response.server_alive_handle) {
+    return false;
+  }
+  dump_request_.Set(reinterpret_cast<HANDLE>(response.dump_request_handle));
+  dump_done_.Set(reinterpret_cast<HANDLE>(response.dump_done_handle));
+  server_alive_.Set(reinterpret_cast<HANDLE>(response.server_alive_handle));
+  return true;
+}
+
+}  // namespace crash_handler

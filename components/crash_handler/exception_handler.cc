@@ -1,0 +1,258 @@
+#include "components/crash_handler/exception_handler.h"
+
+#include <signal.h>
+#include <string.h>
+#include <wchar.h>
+
+#include <atomic>
+#include <iterator>
+
+#include "base/logging.h"
+#include "components/crash_handler/crash_generation_client.h"
+
+namespace crash_handler {
+
+namespace {
+
+std::atomic<ExceptionHandler*> g_current_handler{nullptr};
+
+// One report at a time: a second crashing thread waits here until the first
+// report is done (and the process normally ends).
+SRWLOCK g_report_lock = SRWLOCK_INIT;
+// The thread inside the report, so that a crash of the report itself is
+// not reported again (it would wait on its own lock).
+std::atomic<DWORD> g_reporting_thread{0};
+
+// The runtime the process's C code calls; its hooks are looked up at run
+// time because not every runtime DLL has them (Wine's msvcrt has neither).
+#if defined(_UCRT)
+constexpr wchar_t kRuntimeModule[] = L"ucrtbase.dll";
+#else
+constexpr wchar_t kRuntimeModule[] = L"msvcrt.dll";
+#endif
+
+template <typename Function>
+Function FindRuntimeFunction(const char* name) {
+  HMODULE runtime = ::GetModuleHandleW(kRuntimeModule);
+  if (!runtime)
+    return nullptr;
+  return reinterpret_cast<Function>(::GetProcAddress(runtime, name));
+}
+
+bool IsDebugException(DWORD code) {
+  return code == EXCEPTION_BREAKPOINT || code == EXCEPTION_SINGLE_STEP ||
+         code == DBG_PRINTEXCEPTION_C;
+}
+
+// Copies at most 127 characters and terminates; null stays empty.
+void CopyAssertionText(const wchar_t* text, wchar_t (&field)[128]) {
+  if (!text)
+    return;
+  wcsncpy(field, text, std::size(field) - 1);
+  field[std::size(field) - 1] = L'\0';
+}
+
+}  // namespace
+
+ExceptionHandler::ExceptionHandler(const std::wstring& dump_path,
+                                   FilterCallback filter,
+                                   MinidumpCallback callback,
+                                   void* callback_context,
+                                   int handler_types,
+                                   MINIDUMP_TYPE dump_type,
+                                   const wchar_t* pipe_name,
+                                   const CustomClientInfo* custom_info)
+    : dump_path_(dump_path),
+      filter_(filter),
+      callback_(callback),
+      callback_context_(callback_context),
+      handler_types_(handler_types) {
+  if (!pipe_name)
+    return;
+  client_ = std::make_unique<CrashGenerationClient>(
+      pipe_name, dump_type, custom_info, &requesting_thread_id_,
+      &exception_info_, &assertion_info_);
+  // A handler that cannot reach its reporter takes over nothing: a crash
+  // then goes where it went before.
+  if (client_->Register())
+    InstallCrashEntries();
+}
+
+ExceptionHandler::~ExceptionHandler() {
+  if (installed_)
+    RestoreCrashEntries();
+}
+
+bool ExceptionHandler::IsOutOfProcess() const {
+  return client_ && client_->IsRegistered();
+}
+
+bool ExceptionHandler::WriteMinidumpForException(EXCEPTION_POINTERS* exinfo) {
+  return WriteMinidumpWithException(::GetCurrentThreadId(), exinfo, nullptr);
+}
+
+// static
+ExceptionHandler* ExceptionHandler::Current() {
+  return g_current_handler.load(std::memory_order_acquire);
+}
+
+void ExceptionHandler::InstallCrashEntries() {
+  DCHECK(!installed_);
+  installed_ = true;
+  previous_handler_ = g_current_handler.exchange(this);
+  if (handler_types_ & HANDLER_EXCEPTION) {
+    previous_filter_ = ::SetUnhandledExceptionFilter(&HandleException);
+    previous_terminate_handler_ = std::set_terminate(&HandleTerminate);
+    previous_abort_handler_ = ::signal(SIGABRT, &HandleAbortSignal);
+  }
+  if (handler_types_ & HANDLER_INVALID_PARAMETER) {
+    using Setter = InvalidParameterHandler(__cdecl*)(InvalidParameterHandler);
+    if (auto set =
+            FindRuntimeFunction<Setter>("_set_invalid_parameter_handler"))
+      previous_invalid_parameter_handler_ = set(&HandleInvalidParameter);
+  }
+  if (handler_types_ & HANDLER_PURECALL) {
+    // Compiled C++ code reaches HandlePureVirtualCall through
+    // __cxa_pure_virtual below; this covers code built for the runtime's
+    // own pure-call entry.
+    using Setter = PurecallHandler(__cdecl*)(PurecallHandler);
+    if (auto set = FindRuntimeFunction<Setter>("_set_purecall_handler"))
+      previous_purecall_handler_ = set(&HandlePureVirtualCall);
+  }
+}
+
+void ExceptionHandler::RestoreCrashEntries() {
+  DCHECK_EQ(Current(), this) << "crash handlers must go in reverse order";
+  if (handler_types_ & HANDLER_EXCEPTION) {
+    ::SetUnhandledExceptionFilter(previous_filter_);
+    std::set_terminate(previous_terminate_handler_);
+    ::signal(SIGABRT, previous_abort_handler_ == SIG_ERR
+                          ? SIG_DFL
+                          : previous_abort_handler_);
+  }
+  if (handler_types_ & HANDLER_INVALID_PARAMETER) {
+    using Setter = InvalidParameterHandler(__cdecl*)(InvalidParameterHandler);
+    if (auto set =
+            FindRuntimeFunction<Setter>("_set_invalid_parameter_handler"))
+      set(previous_invalid_parameter_handler_);
+  }
+  if (handler_types_ & HANDLER_PURECALL) {
+    using Setter = PurecallHandler(__cdecl*)(PurecallHandler);
+    if (auto set = FindRuntimeFunction<Setter>("_set_purecall_handler"))
+      set(previous_purecall_handler_);
+  }
+  g_current_handler.store(previous_handler_, std::memory_order_release);
+  installed_ = false;
+}
+
+bool ExceptionHandler::WriteMinidumpWithException(
+    DWORD thread_id,
+    EXCEPTION_POINTERS* exinfo,
+    MDRawAssertionInfo* assertion) {
+  if (g_reporting_thread.load() == thread_id)
+    return false;
+  if (filter_ && !filter_(callback_context_, exinfo, assertion))
+    return false;
+  ::AcquireSRWLockExclusive(&g_report_lock);
+  g_reporting_thread.store(thread_id);
+  requesting_thread_id_ = thread_id;
+  exception_info_ = exinfo;
+  if (assertion)
+    assertion_info_ = *assertion;
+  else
+    memset(&assertion_info_, 0, sizeof(assertion_info_));
+  bool succeeded =
+      client_ && client_->RequestDump(CrashGenerationClient::kDumpTimeoutMs);
+  g_reporting_thread.store(0);
+  ::ReleaseSRWLockExclusive(&g_report_lock);
+  if (!callback_)
+    return succeeded;
+  return callback_(dump_path_.c_str(), L"", callback_context_, exinfo,
+                   assertion, succeeded);
+}
+
+// static
+LONG WINAPI ExceptionHandler::HandleException(EXCEPTION_POINTERS* exinfo) {
+  ExceptionHandler* handler = Current();
+  if (!handler)
+    return EXCEPTION_CONTINUE_SEARCH;
+  DWORD code = exinfo->ExceptionRecord->ExceptionCode;
+  if (!IsDebugException(code) || handler->handle_debug_exceptions_) {
+    if (handler->WriteMinidumpWithException(::GetCurrentThreadId(), exinfo,
+                                            nullptr)) {
+      return EXCEPTION_EXECUTE_HANDLER;
+    }
+  }
+  if (handler->previous_filter_)
+    return handler->previous_filter_(exinfo);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// static
+void __cdecl ExceptionHandler::HandleInvalidParameter(const wchar_t* expression,
+                                                      const wchar_t* function,
+                                                      const wchar_t* file,
+                                                      unsigned int line,
+                                                      uintptr_t reserved) {
+  MDRawAssertionInfo assertion = {};
+  CopyAssertionText(expression, assertion.expression);
+  CopyAssertionText(function, assertion.function);
+  CopyAssertionText(file, assertion.file);
+  assertion.line = line;
+  assertion.type = kAssertionTypeInvalidParameter;
+  ReportAndTerminate(HANDLER_INVALID_PARAMETER, kInvalidParameterExceptionCode,
+                     &assertion);
+}
+
+// static
+void __cdecl ExceptionHandler::HandlePureVirtualCall() {
+  MDRawAssertionInfo assertion = {};
+  assertion.type = kAssertionTypePureVirtualCall;
+  ReportAndTerminate(HANDLER_PURECALL, kPureVirtualCallExceptionCode,
+                     &assertion);
+}
+
+// static
+void ExceptionHandler::HandleTerminate() {
+  ReportAndTerminate(HANDLER_EXCEPTION, kTerminateExceptionCode, nullptr);
+}
+
+// static
+void __cdecl ExceptionHandler::HandleAbortSignal(int) {
+  ReportAndTerminate(HANDLER_EXCEPTION, kAbortExceptionCode, nullptr);
+}
+
+// static
+void ExceptionHandler::ReportAndTerminate(HandlerType type,
+                                          uint32_t code,
+                                          MDRawAssertionInfo* assertion) {
+  ExceptionHandler* handler = Current();
+  if (handler && (handler->handler_types_ & type)) {
+    // The reporter reads both from this frame while it is alive.
+    CONTEXT context = {};
+    ::RtlCaptureContext(&context);
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = code;
+    record.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
+    EXCEPTION_POINTERS pointers = {&record, &context};
+    handler->WriteMinidumpWithException(::GetCurrentThreadId(), &pointers,
+                                        assertion);
+  }
+  // Never a normal exit: at-exit work would run beside the crashed state,
+  // and a parent must not read the crash as success.
+  ::TerminateProcess(::GetCurrentProcess(), code);
+  for (;;)
+    ::Sleep(INFINITE);
+}
+
+}  // namespace crash_handler
+
+// Pure virtual calls of code from this compiler come here instead of to the
+// runtime's _purecall.
+extern "C" void __cxa_pure_virtual() {
+  crash_handler::ExceptionHandler::HandlePureVirtualCall();
+}
+
+extern "C" void __cxa_deleted_virtual() {
+  crash_handler::ExceptionHandler::HandlePureVirtualCall();
+}

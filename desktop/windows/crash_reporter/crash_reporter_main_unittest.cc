@@ -1,0 +1,476 @@
+#include "desktop/windows/crash_reporter/crash_reporter_main.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/files/file_enumerator.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_environment_variable_override.h"
+#include "base/win/registry.h"
+#include "base/win/scoped_handle.h"
+#include "components/crash_handler/crash_handler_types.h"
+#include "components/crash_handler/test/raw_registration_client.h"
+#include "desktop/windows/crash_reporter/crash_files.h"
+#include "desktop/windows/crash_reporter/crash_reporter_client.h"
+#include "desktop/windows/crash_reporter/self_crash_reporter.h"
+#include "desktop/windows/installer/service/utils.h"
+#include "gtest/gtest.h"
+
+namespace crash_reporter {
+namespace {
+
+constexpr base::TimeDelta kProcessTimeout = base::TimeDelta::FromSeconds(30);
+constexpr char kConsent[] =
+    R"({"user_experience_metrics":{"reporting_enabled":true}})";
+
+std::wstring UniqueName(const wchar_t* prefix) {
+  static int counter = 0;
+  return prefix + base::NumberToString16(::GetCurrentProcessId()) + L"_" +
+         base::NumberToString16(++counter);
+}
+
+std::wstring HostPath() {
+  wchar_t self[MAX_PATH];
+  DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path(self, length);
+  return path.substr(0, path.rfind(L'\\') + 1) +
+         L"crash_reporter_test_host.exe";
+}
+
+// One run of the test host: an installer process with the client start-up,
+// which holds still after it until the test lets it act.
+class Host {
+ public:
+  explicit Host(const std::wstring& switches)
+      : go_name_(UniqueName(L"KelvoCrashReporterTestGo")),
+        go_(::CreateEventW(nullptr, TRUE, FALSE, go_name_.c_str())) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    HANDLE read_end = nullptr;
+    HANDLE write_end = nullptr;
+    EXPECT_TRUE(::CreatePipe(&read_end, &write_end, &inheritable, 0));
+    ::SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    output_.Set(read_end);
+    base::win::ScopedHandle write(write_end);
+    base::LaunchOptions options;
+    options.inherit_handles = true;
+    options.handles_to_inherit = {write.Get()};
+    options.stdout_handle = write.Get();
+    process_ = base::LaunchProcess(
+        L"\"" + HostPath() + L"\" " + switches + L" --test-event=" + go_name_,
+        options);
+    ReadStartLine();
+  }
+
+  // The reporter the host reports to (0 for none) and whether its crash
+  // handler is connected.
+  DWORD reporter_pid() const { return reporter_pid_; }
+  bool handler_installed() const { return handler_installed_; }
+  DWORD pid() const { return process_.Pid(); }
+
+  // Lets the host end normally, or crash in the way given at start.
+  void Go() { ::SetEvent(go_.Get()); }
+
+  int WaitForExit() {
+    int exit_code = -1;
+    if (!process_.WaitForExitWithTimeout(kProcessTimeout, &exit_code))
+      process_.Terminate(1, false);
+    return exit_code;
+  }
+
+ private:
+  void ReadStartLine() {
+    std::string line;
+    char c = 0;
+    DWORD read = 0;
+    while (::ReadFile(output_.Get(), &c, 1, &read, nullptr) && read == 1 &&
+           c != '\n') {
+      line += c;
+    }
+    std::istringstream fields(line);
+    int handler = 0;
+    fields >> reporter_pid_ >> handler;
+    handler_installed_ = handler == 1;
+  }
+
+  std::wstring go_name_;
+  base::win::ScopedHandle go_;
+  base::win::ScopedHandle output_;
+  base::Process process_;
+  DWORD reporter_pid_ = 0;
+  bool handler_installed_ = false;
+};
+
+class CrashReporterTest : public testing::Test {
+ protected:
+  // The client gives a new reporter 2 s to get ready; the first start of a
+  // program under Wine can take longer than the later ones.
+  static void SetUpTestSuite() {
+    std::string output;
+    int exit_code = -1;
+    base::GetAppOutputWithExitCode(
+        L"\"" + HostPath() + L"\" --test-action=count --test-count=0", &output,
+        &exit_code, kProcessTimeout);
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(temp_dir_.CreateUniqueTempDir());
+    crash_dir_ = temp_dir_.GetPath().Append(L"crash");
+    user_data_ = temp_dir_.GetPath().Append(L"User Data");
+    ASSERT_TRUE(base::CreateDirectory(user_data_));
+    crash_dir_override_ =
+        std::make_unique<base::ScopedEnvironmentVariableOverride>(
+            kCrashLogDirEnvVar, base::WideToUTF8(crash_dir_.value()));
+  }
+
+  void GiveConsent() {
+    ASSERT_EQ(static_cast<int>(strlen(kConsent)),
+              base::WriteFile(user_data_.Append(L"Local State"), kConsent,
+                              static_cast<int>(strlen(kConsent))));
+  }
+
+  std::wstring UserDataSwitch() const {
+    return L"\"--user-data-dir=" + user_data_.value() + L"\"";
+  }
+
+  // A host that crashes in the way named, or ends normally without one,
+  // once the test lets it go.
+  std::unique_ptr<Host> StartHost(const std::wstring& crash_kind,
+                                  const std::wstring& extra = L"") {
+    std::wstring switches = UserDataSwitch() + L" " + extra;
+    if (!crash_kind.empty())
+      switches += L" --test-crash=" + crash_kind;
+    return std::make_unique<Host>(switches);
+  }
+
+  std::vector<base::FilePath> CrashFiles() {
+    std::vector<base::FilePath> files;
+    base::FileEnumerator enumerator(crash_dir_, false,
+                                    base::FileEnumerator::FILES);
+    for (base::FilePath file = enumerator.Next(); !file.empty();
+         file = enumerator.Next()) {
+      files.push_back(file);
+    }
+    return files;
+  }
+
+  std::string ReadFile(const base::FilePath& path) {
+    std::string text;
+    EXPECT_TRUE(base::ReadFileToString(path, &text)) << path;
+    return text;
+  }
+
+  base::ScopedTempDir temp_dir_;
+  base::FilePath crash_dir_;
+  base::FilePath user_data_;
+  std::unique_ptr<base::ScopedEnvironmentVariableOverride> crash_dir_override_;
+};
+
+// Opens the reporter while it surely runs (its parent holds still).
+base::Process OpenReporter(const Host& host) {
+  return base::Process::OpenWithAccess(host.reporter_pid(),
+                                       SYNCHRONIZE | PROCESS_QUERY_INFORMATION);
+}
+
+TEST_F(CrashReporterTest, EachCrashLeavesItsLogAndEndsWithItsCode) {
+  GiveConsent();
+  struct {
+    const wchar_t* kind;
+    uint32_t code;
+    int exit_code;
+  } cases[] = {
+      {L"access-violation", EXCEPTION_ACCESS_VIOLATION},
+      {L"pure-call", crash_handler::kPureVirtualCallExceptionCode},
+      {L"invalid-parameter", crash_handler::kInvalidParameterExceptionCode},
+      {L"abort", crash_handler::kAbortExceptionCode},
+      {L"terminate", crash_handler::kTerminateExceptionCode},
+      {L"throw", crash_handler::kTerminateExceptionCode},
+      {L"throw-on-thread", crash_handler::kCppExceptionCode},
+      {L"breakpoint", EXCEPTION_BREAKPOINT},
+      {L"two-threads", EXCEPTION_ACCESS_VIOLATION},
+      // Reported by the window procedures' filter, which ends with 1.
+      {L"window-procedure", EXCEPTION_ACCESS_VIOLATION, 1},
+  };
+  int crashes = 0;
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.kind);
+    std::unique_ptr<Host> host = StartHost(test.kind);
+    ASSERT_NE(0u, host->reporter_pid());
+    ASSERT_TRUE(host->handler_installed());
+    base::Process reporter = OpenReporter(*host);
+    ASSERT_TRUE(reporter.IsValid());
+    host->Go();
+    EXPECT_EQ(test.exit_code ? test.exit_code : static_cast<int>(test.code),
+              host->WaitForExit());
+    // The reporter ends once its parent is gone and the report is done.
+    int reporter_exit = -1;
+    EXPECT_TRUE(
+        reporter.WaitForExitWithTimeout(kProcessTimeout, &reporter_exit));
+    ++crashes;
+
+    base::FilePath log = crash_dir_.AppendASCII(
+        "kelvo-crashlog-" + base::NumberToString(host->reporter_pid()) +
+        "-1.txt");
+    std::string text = ReadFile(log);
+    EXPECT_EQ(0u, text.find("KELVO-CRASHLOG V1 desktop 45.0.2531.0 816662 "
+                            "windows x64 release\r\n"));
+    char exception[64];
+    snprintf(exception, sizeof(exception), " caused exception %X at address ",
+             test.code);
+    EXPECT_NE(std::string::npos, text.find("crash_reporter_test_host.exe" +
+                                           std::string(exception)));
+    EXPECT_NE(std::string::npos,
+              text.find("\r\nmetadata:\r\nBuildID=\"20170312286388\"\r\n"
+                        "process_type=\"installer\"\r\n"));
+    EXPECT_EQ(std::string::npos, text.find("ptime"));
+  }
+  EXPECT_EQ(static_cast<size_t>(crashes), CrashFiles().size());
+  EXPECT_EQ("{\"installer\":" + base::NumberToString(crashes) + "}",
+            ReadFile(user_data_.Append(L"crash_counters.json")));
+}
+
+TEST_F(CrashReporterTest, ReportThatCannotBeReadLeavesTheClientRunning) {
+  GiveConsent();
+  // The reporter attaches to the client as its debugger and must detach
+  // even when it cannot read the crash, or the client stays frozen.
+  std::unique_ptr<Host> host = StartHost(L"unreadable-report");
+  ASSERT_TRUE(host->handler_installed());
+  base::Process reporter = OpenReporter(*host);
+  host->Go();
+  EXPECT_EQ(0, host->WaitForExit());
+  EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+  EXPECT_TRUE(CrashFiles().empty());
+}
+
+TEST_F(CrashReporterTest, ReporterEndsWithItsParentAndWritesNothing) {
+  GiveConsent();
+  std::unique_ptr<Host> host = StartHost(L"");
+  ASSERT_NE(0u, host->reporter_pid());
+  base::Process reporter = OpenReporter(*host);
+  ASSERT_TRUE(reporter.IsValid());
+  host->Go();
+  EXPECT_EQ(0, host->WaitForExit());
+  int reporter_exit = -1;
+  EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, &reporter_exit));
+  EXPECT_TRUE(CrashFiles().empty());
+  EXPECT_FALSE(base::PathExists(user_data_.Append(L"crash_counters.json")));
+}
+
+TEST_F(CrashReporterTest, WithoutConsentNoReporterServes) {
+  const char* prefs[] = {
+      nullptr, "{corrupt",
+      R"({"user_experience_metrics":{"reporting_enabled":false}})"};
+  for (const char* text : prefs) {
+    SCOPED_TRACE(text ? text : "no prefs file");
+    base::DeleteFile(user_data_.Append(L"Local State"), false);
+    if (text) {
+      base::WriteFile(user_data_.Append(L"Local State"), text,
+                      static_cast<int>(strlen(text)));
+    }
+    std::unique_ptr<Host> host = StartHost(L"access-violation");
+    EXPECT_EQ(0u, host->reporter_pid());
+    EXPECT_FALSE(host->handler_installed());
+    host->Go();
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
+              host->WaitForExit());
+  }
+  EXPECT_TRUE(CrashFiles().empty());
+}
+
+TEST_F(CrashReporterTest, ChildrenShareTheReporterThatRefusesLiars) {
+  GiveConsent();
+  std::unique_ptr<Host> parent = StartHost(L"");
+  DWORD reporter_pid = parent->reporter_pid();
+  ASSERT_NE(0u, reporter_pid);
+  base::Process reporter = OpenReporter(*parent);
+
+  // A process that claims to be the parent gets nothing.
+  {
+    crash_handler::RawRegistrationClient liar(
+        FormatCrashReporterObjectName(kCrashReporterPipePrefix, reporter_pid));
+    ASSERT_TRUE(liar.connected());
+    crash_handler::RegistrationMessage request =
+        crash_handler::RawRegistrationClient::ValidRequest();
+    request.pid = parent->pid();
+    EXPECT_FALSE(liar.Register(request, sizeof(request)));
+  }
+
+  // A child given the reporter starts none of its own and is served.
+  std::unique_ptr<Host> child =
+      StartHost(L"access-violation", L"--crash-reporter-pid=" +
+                                         base::NumberToString16(reporter_pid));
+  EXPECT_EQ(reporter_pid, child->reporter_pid());
+  EXPECT_TRUE(child->handler_installed());
+  child->Go();
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), child->WaitForExit());
+  EXPECT_EQ(1u, CrashFiles().size());
+
+  // The reporter outlives the child, not the parent.
+  EXPECT_FALSE(reporter.WaitForExitWithTimeout(base::TimeDelta(), nullptr));
+  parent->Go();
+  EXPECT_EQ(0, parent->WaitForExit());
+  EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+}
+
+TEST_F(CrashReporterTest, ReporterThatCannotBeReachedLeavesNoHandler) {
+  GiveConsent();
+  // No process has this id: the switch is kept and nothing is launched.
+  std::unique_ptr<Host> host =
+      StartHost(L"access-violation", L"--crash-reporter-pid=4294967292");
+  EXPECT_EQ(4294967292u, host->reporter_pid());
+  EXPECT_FALSE(host->handler_installed());
+  host->Go();
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), host->WaitForExit());
+  EXPECT_TRUE(CrashFiles().empty());
+}
+
+// How many processes ran in the job of an installer.exe started with
+// |arguments|: the installer and whatever it started.
+int CountInstallerProcesses(const std::wstring& arguments) {
+  std::wstring installer = HostPath();
+  installer =
+      installer.substr(0, installer.rfind(L'\\') + 1) + L"installer.exe";
+  std::wstring command = L"\"" + installer + L"\" " + arguments;
+  base::win::ScopedHandle job(::CreateJobObjectW(nullptr, nullptr));
+  STARTUPINFOW startup_info = {sizeof(startup_info)};
+  PROCESS_INFORMATION process_info = {};
+  if (!job.IsValid() ||
+      !::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED, nullptr, nullptr, &startup_info,
+                        &process_info)) {
+    return -1;
+  }
+  base::Process process(process_info.hProcess);
+  base::win::ScopedHandle thread(process_info.hThread);
+  if (!::AssignProcessToJobObject(job.Get(), process.Handle())) {
+    process.Terminate(1, false);
+    return -1;
+  }
+  ::ResumeThread(thread.Get());
+  process.WaitForExitWithTimeout(kProcessTimeout, nullptr);
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+  if (!::QueryInformationJobObject(job.Get(),
+                                   JobObjectBasicAccountingInformation, &info,
+                                   sizeof(info), nullptr)) {
+    return -1;
+  }
+  return static_cast<int>(info.TotalProcesses);
+}
+
+TEST_F(CrashReporterTest, InstallerProcessesStartOrJoinAReporter) {
+  GiveConsent();
+  EXPECT_EQ(2, CountInstallerProcesses(L"--help " + UserDataSwitch()));
+  // Without consent a reporter starts, finds none and ends.
+  base::DeleteFile(user_data_.Append(L"Local State"), false);
+  EXPECT_EQ(2, CountInstallerProcesses(L"--help " + UserDataSwitch()));
+  // A child of an installation joins the reporter it is given.
+  EXPECT_EQ(1, CountInstallerProcesses(
+                   L"--help --crash-reporter-pid=" +
+                   base::NumberToString16(::GetCurrentProcessId())));
+}
+
+// The registry value of the three-day rule, and its key, put back after
+// the test.
+class ScopedLastReporterCrash {
+ public:
+  ScopedLastReporterCrash() {
+    had_key_ =
+        base::win::RegKey().Open(HKEY_CURRENT_USER,
+                                 installer::GetProductRegistryKey().c_str(),
+                                 KEY_QUERY_VALUE) == ERROR_SUCCESS;
+    key_.Create(HKEY_CURRENT_USER, installer::GetProductRegistryKey().c_str(),
+                KEY_QUERY_VALUE | KEY_SET_VALUE);
+    had_value_ = key_.ReadInt64(kLastCrashReporterCrashValue, &old_value_) ==
+                 ERROR_SUCCESS;
+    key_.DeleteValue(kLastCrashReporterCrashValue);
+  }
+  ~ScopedLastReporterCrash() {
+    if (had_value_) {
+      key_.WriteValue(kLastCrashReporterCrashValue, &old_value_,
+                      sizeof(old_value_), REG_QWORD);
+    } else {
+      key_.DeleteValue(kLastCrashReporterCrashValue);
+    }
+    key_.Close();
+    if (!had_key_) {
+      // "Software\<company>": the company's key goes when empty.
+      std::wstring product_key = installer::GetProductRegistryKey();
+      base::win::RegKey(HKEY_CURRENT_USER, L"Software", KEY_ALL_ACCESS)
+          .DeleteEmptyKey(
+              product_key.substr(product_key.find(L'\\') + 1).c_str());
+    }
+  }
+  // An hour more, so that the clocks' rounding cannot make it a day less.
+  void SetDaysAgo(int64_t days) {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    int64_t value =
+        (static_cast<int64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) -
+        days * 864000000000LL - 36000000000LL;
+    key_.WriteValue(kLastCrashReporterCrashValue, &value, sizeof(value),
+                    REG_QWORD);
+  }
+
+ private:
+  base::win::RegKey key_;
+  bool had_key_ = false;
+  bool had_value_ = false;
+  int64_t old_value_ = 0;
+};
+
+TEST_F(CrashReporterTest, SecondReporterCountsAndReleasesTheCrashedOne) {
+  GiveConsent();
+  ScopedLastReporterCrash last_crash;
+  // A missing value counts from 1601: the first crash is reported.
+  int64_t days = 0;
+  ASSERT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
+  EXPECT_GT(days, 100000);
+  // This process plays the crashed reporter: it waits on its event.
+  DWORD crashed = ::GetCurrentProcessId();
+  base::win::ScopedHandle exception_event(::CreateEventW(
+      nullptr, TRUE, FALSE,
+      FormatCrashReporterObjectName(kCrashReporterExceptionEventPrefix, crashed)
+          .c_str()));
+  std::wstring command =
+      L"\"" + HostPath() + L"\" " + UserDataSwitch() +
+      L" --crash-reporter-parent-id=" + base::NumberToString16(crashed) +
+      L" --crash-reporter-exception-info=" +
+      base::NumberToString16(
+          reinterpret_cast<uintptr_t>(GetCrashReporterExceptionInfo()));
+  struct {
+    int64_t days_ago;
+    const char* counters;
+  } cases[] = {
+      {100, R"({"crash_reporter":1})"},
+      // Within three days of the last reported one, or after one from the
+      // future: released, not counted.
+      {2, R"({"crash_reporter":1})"},
+      {-1, R"({"crash_reporter":1})"},
+      {4, R"({"crash_reporter":2})"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.days_ago);
+    last_crash.SetDaysAgo(test.days_ago);
+    ::ResetEvent(exception_event.Get());
+    std::string output;
+    int exit_code = -1;
+    ASSERT_TRUE(base::GetAppOutputWithExitCode(command, &output, &exit_code,
+                                               kProcessTimeout));
+    EXPECT_EQ(0, exit_code);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0),
+              ::WaitForSingleObject(exception_event.Get(), 0));
+    EXPECT_EQ(test.counters,
+              ReadFile(user_data_.Append(L"crash_counters.json")));
+  }
+}
+
+}  // namespace
+}  // namespace crash_reporter

@@ -1,0 +1,93 @@
+// An installer process in miniature for the crash reporter tests. Started
+// with "crash-reporter-parent-id" it is a crash reporter, as RunInstaller
+// makes one; otherwise it runs the client start-up of every installer
+// process, writes "<reporter pid> <handler 0|1>" and a line end to standard
+// output, waits for the named event "test-event" when one is given (at
+// most 30 s, else exit code 3), and then crashes in the way "test-crash"
+// names (a kind of CauseCrash in crash_actions.cc; exit code 91 for one it
+// does not know) or, without it, ends with 0. "test-crash=unreadable-report"
+// registers once more by hand with exception pointers the reporter cannot
+// read, asks for a report and ends with 0 when the reporter answered
+// within 30 s (4 when not, 5 when it could not register).
+// With "test-action=count" it only counts: it adds "test-count" (a number)
+// to the counter "test-name" of the counter file "test-file" and ends with
+// 0 once the count is written.
+
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <string>
+
+#include "base/at_exit.h"
+#include "base/command_line.h"
+#include "base/strings/string_number_conversions.h"
+#include "components/crash_handler/test/crash_actions.h"
+#include "components/crash_handler/test/raw_registration_client.h"
+#include "desktop/windows/crash_reporter/crash_reporter_client.h"
+#include "desktop/windows/crash_reporter/crash_reporter_main.h"
+#include "desktop/windows/crash_reporter/named_counter_file.h"
+#include "desktop/windows/installer/process/crash_reporter_pid.h"
+
+namespace {
+
+constexpr int kUnknownAction = 91;
+constexpr DWORD kEventWaitMs = 30000;
+
+bool WaitForNamedEvent(const std::wstring& name) {
+  HANDLE event = ::OpenEventW(SYNCHRONIZE, FALSE, name.c_str());
+  return event && ::WaitForSingleObject(event, kEventWaitMs) == WAIT_OBJECT_0;
+}
+
+// A report the reporter must drop: it may not leave this process frozen.
+int ReportUnreadableCrash() {
+  crash_handler::RawRegistrationClient client(
+      crash_reporter::FormatCrashReporterObjectName(
+          crash_reporter::kCrashReporterPipePrefix,
+          installer::GetCrashReporterProcessId()));
+  if (!client.CompleteRegistration(
+          crash_handler::RawRegistrationClient::ValidRequest())) {
+    return 5;
+  }
+  return client.RequestDump(kEventWaitMs) ? 0 : 4;
+}
+
+int Count(const base::CommandLine& command_line) {
+  int count = 0;
+  base::StringToInt(command_line.GetSwitchValueASCII("test-count"), &count);
+  crash_reporter::NamedCounterFile counters(
+      command_line.GetSwitchValuePath("test-file"));
+  std::string name = command_line.GetSwitchValueASCII("test-name");
+  for (int i = 0; i < count; ++i)
+    counters.Add(name, 1, true);
+  return 0;
+}
+
+}  // namespace
+
+int wmain() {
+  base::AtExitManager at_exit;
+  base::CommandLine::Init(0, nullptr);
+  const base::CommandLine& command_line =
+      *base::CommandLine::ForCurrentProcess();
+  if (crash_reporter::RunCrashReporterRole(command_line))
+    return 0;
+  if (command_line.GetSwitchValueASCII("test-action") == "count")
+    return Count(command_line);
+
+  crash_reporter::StartCrashReporterClient(command_line);
+  printf("%u %d\n", installer::GetCrashReporterProcessId(),
+         crash_reporter::IsCrashHandlerInstalled() ? 1 : 0);
+  fflush(stdout);
+
+  std::wstring event_name = command_line.GetSwitchValueNative("test-event");
+  if (!event_name.empty() && !WaitForNamedEvent(event_name))
+    return 3;
+  std::wstring crash = command_line.GetSwitchValueNative("test-crash");
+  if (crash.empty())
+    return 0;
+  if (crash == L"unreadable-report")
+    return ReportUnreadableCrash();
+  crash_handler::CauseCrash(crash);
+  return kUnknownAction;
+}

@@ -1,0 +1,424 @@
+// WininetDownloader against the loopback test server, through the real
+// WinINet of the system.
+
+#include "desktop/windows/installer/wininet/wininet.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/bind.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/message_loop/message_loop.h"
+#include "base/run_loop.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/threading/thread_task_runner_handle.h"
+#include "desktop/windows/installer/test/download_test_util.h"
+#include "desktop/windows/installer/wininet/download_observer.h"
+#include "desktop/windows/installer/wininet/download_progress_delegate.h"
+#include "desktop/windows/installer/wininet/wininet_response_writer.h"
+#include "gtest/gtest.h"
+#include "testing/servers/http_test_server.h"
+
+namespace installer {
+namespace {
+
+using test_server::RecordedRequest;
+
+constexpr char kUserAgent[] = "Kelvo NetInstaller/45.0.2531.0";
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+void RunFor(base::TimeDelta time) {
+  base::RunLoop loop;
+  base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
+      FROM_HERE, loop.QuitClosure(), time);
+  loop.Run();
+}
+
+class RecordingProgress : public DownloadProgressDelegate {
+ public:
+  void SetTotalProgress(int total) override { this->total = total; }
+  void SetCurrentProgress(int current) override { this->current = current; }
+  void NotifyStalled(int error) override { stalled.push_back(error); }
+
+  int total = -1;
+  int current = -1;
+  std::vector<int> stalled;
+};
+
+// The chunk, status and retry events of a download: "start N", "status S",
+// "retry R" and "end N".
+class RecordingObserver : public DownloadObserver {
+ public:
+  explicit RecordingObserver(std::vector<std::string>* events)
+      : events_(events) {}
+
+  void OnChunkStart(int64_t bytes_received) override {
+    Add("start", bytes_received);
+  }
+  void OnHttpStatus(int status) override { Add("status", status); }
+  void OnRetry(int retry_count) override { Add("retry", retry_count); }
+  void OnChunkEnd(int64_t bytes_received) override {
+    Add("end", bytes_received);
+  }
+
+ private:
+  void Add(const std::string& event, int64_t value) {
+    events_->push_back(event + " " + base::Int64ToString(value));
+  }
+
+  std::vector<std::string>* const events_;
+};
+
+class WininetDownloaderTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Connect());
+    prefix_ = server_.NewPathPrefix();
+  }
+
+  std::string Path(const std::string& name) { return prefix_ + "/" + name; }
+  std::wstring Url(const std::string& name,
+                   const std::string& host = "127.0.0.1") {
+    return server_.GetWideURL(host, Path(name));
+  }
+  std::vector<RecordedRequest> Requests() {
+    return server_.GetRequests(prefix_ + "/");
+  }
+
+  // Downloads |url| into body_; the number of times the completion ran (0
+  // when Start refused).
+  int Download(const std::wstring& url,
+               const std::string& post_body = std::string(),
+               std::unique_ptr<DownloadObserver> observer =
+                   std::make_unique<DownloadObserver>()) {
+    return Download(url, post_body,
+                    std::make_unique<StringResponseWriter>(&body_),
+                    std::move(observer));
+  }
+  int Download(const std::wstring& url,
+               const std::string& post_body,
+               std::unique_ptr<ResponseWriter> writer,
+               std::unique_ptr<DownloadObserver> observer) {
+    return test::RunUntilCalled(base::BindOnce(
+        [](WininetDownloader* downloader, const std::wstring& url,
+           const std::string& post_body, std::unique_ptr<ResponseWriter> writer,
+           std::unique_ptr<DownloadObserver> observer,
+           base::OnceClosure completion) {
+          downloader->Start(url, post_body, std::move(completion),
+                            std::move(writer), std::move(observer));
+        },
+        &downloader_, url, post_body, std::move(writer), std::move(observer)));
+  }
+
+  base::MessageLoop loop_;
+  WininetDownloader::ScopedRetryDelayForTesting fast_retries_{
+      base::TimeDelta::FromMilliseconds(20)};
+  test_server::HttpTestServer server_;
+  std::string prefix_;
+  test::RefusingUICallbackRunner ui_runner_;
+  RecordingProgress progress_;
+  WininetDownloader downloader_{&ui_runner_, &progress_};
+  std::string body_;
+};
+
+TEST_F(WininetDownloaderTest, ResumesACutBodyIntoAnIdenticalFile) {
+  constexpr int kSize = 300000;
+  constexpr int kCut = 100000;
+  base::ScopedTempDir dir;
+  ASSERT_TRUE(dir.CreateUniqueTempDir());
+  const struct {
+    const char* second_answer;
+    int second_status;
+  } kCases[] = {
+      {R"({"pattern_size": 300000})", 206},
+      // A server that ignores the range sends everything again.
+      {R"({"pattern_size": 300000, "range": "ignore"})", 200},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.second_answer);
+    const std::string name =
+        "package" + base::IntToString(test_case.second_status);
+    ASSERT_TRUE(
+        server_.Script(Path(name), std::string(R"([{"pattern_size": 300000, )"
+                                               R"("close_after": 100000}, )") +
+                                       test_case.second_answer + "]"));
+    const base::FilePath file = dir.GetPath().AppendASCII(name);
+    auto writer = std::make_unique<FileResponseWriter>();
+    ASSERT_TRUE(writer->Open(file));
+    std::vector<std::string> events;
+    EXPECT_EQ(1, Download(Url(name), std::string(), std::move(writer),
+                          std::make_unique<RecordingObserver>(&events)));
+
+    EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state());
+    std::string content;
+    ASSERT_TRUE(base::ReadFileToString(file, &content));
+    EXPECT_TRUE(content == test_server::PatternBody(kSize))
+        << content.size() << " bytes";
+    std::vector<RecordedRequest> requests = server_.GetRequests(Path(name));
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_FALSE(requests[0].HasHeader("Range"));
+    EXPECT_EQ("bytes=" + base::IntToString(kCut) + "-",
+              requests[1].GetHeader("Range"));
+    EXPECT_EQ(kUserAgent, requests[1].GetHeader("User-Agent"));
+    EXPECT_EQ(kSize, progress_.total);
+    EXPECT_EQ(kSize, progress_.current);
+
+    // The resumed request is a chunk of its own, starting where the first
+    // ended.
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "start 0", "status 200", "end 100000", "start 100000", "retry 0",
+            "status " + base::IntToString(test_case.second_status),
+            "end 300000"}),
+        events);
+  }
+}
+
+TEST_F(WininetDownloaderTest, RefusesPartialAnswersThatDoNotContinueTheBody) {
+  ASSERT_TRUE(server_.Script(Path("shifted"),
+                             R"([{"pattern_size": 1000, "close_after": 400},
+          {"pattern_size": 1000, "range_shift": 1}])"));
+  EXPECT_EQ(1, Download(Url("shifted")));
+  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  EXPECT_TRUE(Contains(downloader_.GetErrorText(),
+                       "does not continue the 400 bytes received"))
+      << downloader_.GetErrorText();
+
+  // A body that ends before its announced length is resumed; a server that
+  // has nothing beyond it fails the download rather than leave it short.
+  ASSERT_TRUE(server_.Script(Path("short"),
+                             R"([{"body": "abc", "content_length": 10}])"));
+  EXPECT_EQ(1, Download(Url("short")));
+  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  EXPECT_TRUE(Contains(downloader_.GetErrorText(), "HTTP status 416"));
+}
+
+TEST_F(WininetDownloaderTest, RetriesOverloadedServersAndCountsFailuresInARow) {
+  ASSERT_TRUE(server_.Script(
+      Path("twice"), R"([{"status": 503, "repeat": 2}, {"body": "ok"}])"));
+  std::vector<std::string> events;
+  EXPECT_EQ(1, Download(Url("twice"), std::string(),
+                        std::make_unique<RecordingObserver>(&events)));
+  EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state());
+  EXPECT_EQ("ok", body_);
+  EXPECT_EQ(3u, server_.GetRequests(Path("twice")).size());
+  EXPECT_TRUE(progress_.stalled.empty());
+  // Each retry is a chunk, counting the failures so far; it asks for the
+  // range from the bytes received, here 0.
+  EXPECT_EQ(
+      (std::vector<std::string>{"start 0", "status 503", "end 0", "start 0",
+                                "retry 1", "status 503", "end 0", "start 0",
+                                "retry 2", "status 206", "end 2"}),
+      events);
+
+  // The third failure in a row is the first that stalls.
+  ASSERT_TRUE(server_.Script(
+      Path("thrice"),
+      R"([{"status": 502}, {"status": 504}, {"status": 503}, {"body": "ok"}])"));
+  EXPECT_EQ(1, Download(Url("thrice")));
+  EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state());
+  EXPECT_EQ(std::vector<int>{503}, progress_.stalled);
+  EXPECT_EQ(0, downloader_.retry_count());
+}
+
+TEST_F(WininetDownloaderTest, FailsWhenRetriesRunOutOrTheStatusIsFinal) {
+  const struct {
+    const char* name;
+    int max_retries;
+    size_t requests;
+    const char* error;
+  } kCases[] = {
+      // Even no retries allow one.
+      {"503", 0, 2, "Number of retries exceeded, last error: 503\n"},
+      {"404", 600, 1, "Request completed with an unexpected HTTP status 404\n"},
+      // Nobody can enter proxy credentials in a silent run.
+      {"407", 600, 1, "The user cancelled the prompt for proxy credentials\n"},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    ASSERT_TRUE(
+        server_.Script(Path(test_case.name),
+                       std::string(R"([{"status": )") + test_case.name + "}]"));
+    downloader_.set_max_retries(test_case.max_retries);
+    EXPECT_EQ(1, Download(Url(test_case.name)));
+    EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+    EXPECT_EQ(test_case.requests,
+              server_.GetRequests(Path(test_case.name)).size());
+    EXPECT_EQ(test_case.error, downloader_.GetErrorText());
+  }
+  EXPECT_EQ(1, ui_runner_.requests());
+}
+
+TEST_F(WininetDownloaderTest, EndsWithinTheBudgetWhenResumesBringNothing) {
+  // The server accepts every range and breaks off before sending a byte.
+  ASSERT_TRUE(server_.Script(Path("stuck"),
+                             R"([{"pattern_size": 1000, "close_after": 100},
+                         {"pattern_size": 1000, "close_after": 0}])"));
+  downloader_.set_max_retries(2);
+  EXPECT_EQ(1, Download(Url("stuck")));
+  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  EXPECT_TRUE(Contains(downloader_.GetErrorText(), "Number of retries"));
+  // The cut request, then max_retries + 2 that brought nothing.
+  EXPECT_EQ(5u, server_.GetRequests(Path("stuck")).size());
+}
+
+TEST_F(WininetDownloaderTest, FollowsRedirectsOnlyToAllowedHosts) {
+  downloader_.set_allowed_hosts({L"127.0.0.1", L"localhost"});
+  ASSERT_TRUE(server_.Script(
+      Path("moved"), R"([{"redirect": "{localhost})" + Path("new") + R"("}])"));
+  ASSERT_TRUE(server_.Script(Path("new"), R"([{"body": "here"}])"));
+  EXPECT_EQ(1, Download(Url("moved")));
+  EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state());
+  EXPECT_EQ("here", body_);
+
+  // 127.0.0.2 is not on the list: it sees no request, and the download
+  // ends once.
+  ASSERT_TRUE(server_.Script(
+      Path("away"), R"([{"redirect": "{alt})" + Path("new") + R"("}])"));
+  const size_t before = Requests().size();
+  EXPECT_EQ(1, Download(Url("away")));
+  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  EXPECT_TRUE(Contains(downloader_.GetErrorText(),
+                       "Redirect URL is disallowed http://127.0.0.2:"));
+  std::vector<RecordedRequest> requests = Requests();
+  ASSERT_EQ(before + 1, requests.size());
+  EXPECT_EQ(Path("away"), requests.back().target);
+  for (const RecordedRequest& request : requests)
+    EXPECT_NE("127.0.0.2", request.host);
+
+  ASSERT_TRUE(server_.Script(Path("loop"),
+                             R"([{"redirect": ")" + Path("loop") + R"("}])"));
+  EXPECT_EQ(1, Download(Url("loop")));
+  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  EXPECT_TRUE(Contains(downloader_.GetErrorText(), "Too many redirects"));
+  EXPECT_EQ(static_cast<size_t>(WininetDownloader::kMaxRedirects + 1),
+            server_.GetRequests(Path("loop")).size());
+}
+
+TEST_F(WininetDownloaderTest, RedirectedPostsKeepTheirBodyOnlyFor307And308) {
+  ASSERT_TRUE(server_.Script(Path("see"), R"([{"status": 303, "redirect": ")" +
+                                              Path("target") + R"("}])"));
+  ASSERT_TRUE(server_.Script(Path("temp"), R"([{"status": 307, "redirect": ")" +
+                                               Path("target") + R"("}])"));
+  ASSERT_TRUE(server_.Script(Path("target"), R"([{"body": "done"}])"));
+  EXPECT_EQ(1, Download(Url("see"), "data"));
+  EXPECT_EQ(1, Download(Url("temp"), "data"));
+  std::vector<RecordedRequest> requests = server_.GetRequests(Path("target"));
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("GET", requests[0].method);
+  EXPECT_EQ("", requests[0].body);
+  EXPECT_EQ("POST", requests[1].method);
+  EXPECT_EQ("data", requests[1].body);
+}
+
+TEST_F(WininetDownloaderTest, SendsTheAddressAndTheBodyUnchanged) {
+  const std::string query = "?sig=a%2Bb%2Fc%3Dd%26e&x=1";
+  ASSERT_TRUE(server_.Script(Path("signed"), R"([{"body": "ok"}])"));
+  EXPECT_EQ(1, Download(Url("signed" + query)));
+  EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state());
+
+  const std::string post_body("{\"a\":1}\0\xff\r\n tail", 16);
+  EXPECT_EQ(1, Download(Url("signed"), post_body));
+  std::vector<RecordedRequest> requests = server_.GetRequests(Path("signed"));
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ(Path("signed") + query, requests[0].target);
+  EXPECT_EQ("GET", requests[0].method);
+  EXPECT_EQ(kUserAgent, requests[0].GetHeader("User-Agent"));
+  EXPECT_EQ("POST", requests[1].method);
+  EXPECT_EQ(post_body, requests[1].body);
+  EXPECT_FALSE(requests[1].HasHeader("Content-Type"));
+  EXPECT_FALSE(requests[1].HasHeader("Range"));
+}
+
+TEST_F(WininetDownloaderTest, RefusedStartsSendNothing) {
+  downloader_.set_allowed_hosts({L"", L"localhost"});
+  const struct {
+    std::wstring url;
+    const char* error;
+  } kCases[] = {
+      {Url("a", "127.0.0.2"), "Domain disallowed 127.0.0.2"},
+      {L"http://evillocalhost:1/", "Domain disallowed evillocalhost"},
+      {L"http://local%68ost/", "Could not parse URL"},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.error);
+    bool completed = false;
+    EXPECT_FALSE(downloader_.Start(
+        test_case.url, std::string(),
+        base::BindOnce([](bool* completed) { *completed = true; }, &completed),
+        std::make_unique<ResponseWriter>(),
+        std::make_unique<DownloadObserver>()));
+    base::RunLoop().RunUntilIdle();
+    EXPECT_FALSE(completed);
+    EXPECT_TRUE(Contains(downloader_.GetErrorText(), test_case.error))
+        << downloader_.GetErrorText();
+  }
+  EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(WininetDownloaderTest, WriterFailuresEndTheDownload) {
+  // An endless reply stops at the cap of a string.
+  ASSERT_TRUE(server_.Script(Path("endless"), R"([{"endless": true}])"));
+  EXPECT_EQ(1, Download(Url("endless")));
+  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  EXPECT_LE(body_.size(), StringResponseWriter::kDefaultMaxSize);
+
+  // A file that could not be opened fails at its first byte.
+  ASSERT_TRUE(server_.Script(Path("big"), R"([{"pattern_size": 2000}])"));
+  base::ScopedTempDir dir;
+  ASSERT_TRUE(dir.CreateUniqueTempDir());
+  auto writer = std::make_unique<FileResponseWriter>();
+  EXPECT_FALSE(writer->Open(dir.GetPath().Append(L"missing\\file")));
+  EXPECT_EQ(1, Download(Url("big"), std::string(), std::move(writer),
+                        std::make_unique<DownloadObserver>()));
+  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  EXPECT_TRUE(Contains(downloader_.GetErrorText(),
+                       "Could not store the downloaded data"));
+}
+
+TEST_F(WininetDownloaderTest, TimeLimitEndsADownloadThatHangs) {
+  ASSERT_TRUE(server_.Script(Path("slow"), R"([{"delay": 2, "body": "x"}])"));
+  downloader_.set_time_limit(base::TimeDelta::FromMilliseconds(300));
+  const base::TimeTicks start = base::TimeTicks::Now();
+  EXPECT_EQ(1, Download(Url("slow")));
+  EXPECT_LT(base::TimeTicks::Now() - start, base::TimeDelta::FromSeconds(2));
+  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  EXPECT_TRUE(Contains(downloader_.GetErrorText(), "did not end within"));
+}
+
+TEST_F(WininetDownloaderTest, StopOrDeletionMidBodyRunsNoCompletion) {
+  ASSERT_TRUE(server_.Script(Path("endless"), R"([{"endless": true}])"));
+  for (bool delete_it : {false, true}) {
+    SCOPED_TRACE(delete_it ? "deleted" : "stopped");
+    auto downloader =
+        std::make_unique<WininetDownloader>(&ui_runner_, &progress_);
+    progress_.current = -1;
+    bool completed = false;
+    ASSERT_TRUE(downloader->Start(
+        Url("endless"), std::string(),
+        base::BindOnce([](bool* completed) { *completed = true; }, &completed),
+        std::make_unique<ResponseWriter>(),
+        std::make_unique<DownloadObserver>()));
+    const base::TimeTicks deadline =
+        base::TimeTicks::Now() + base::TimeDelta::FromSeconds(30);
+    while (progress_.current < 200000 && base::TimeTicks::Now() < deadline)
+      RunFor(base::TimeDelta::FromMilliseconds(5));
+    ASSERT_GE(progress_.current, 200000);
+    if (delete_it) {
+      downloader.reset();
+    } else {
+      downloader->Stop();
+      EXPECT_EQ(WininetDownloader::STATE_STOPPED, downloader->state());
+    }
+    RunFor(base::TimeDelta::FromMilliseconds(200));
+    EXPECT_FALSE(completed);
+  }
+}
+
+}  // namespace
+}  // namespace installer
