@@ -40,6 +40,7 @@
 #include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/sample_package.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
@@ -50,9 +51,12 @@ namespace {
 using base::FilePath;
 
 constexpr base::TimeDelta kRunLimit = base::TimeDelta::FromSeconds(60);
+// Nothing goes to the update server: no statistics, no pref overrides.
 constexpr wchar_t kCommonSwitches[] =
     L"--silent --allusers=0 --launchkelvo=0 --desktopshortcut=0 "
-    L"--startmenushortcut=1 --quicklaunchshortcut=0 --pintotaskbar=0";
+    L"--startmenushortcut=1 --quicklaunchshortcut=0 --pintotaskbar=0 "
+    L"--enable-installer-stats=0 "
+    L"--with-feature:installer-pref-default-overrides-support=off";
 // Kill at the commit of the transaction rather than at a count.
 constexpr int kAtCommit = -1;
 
@@ -66,57 +70,21 @@ class HostileRunTest : public testing::Test {
     ASSERT_TRUE(dir_.CreateUniqueTempDir());
     package_ = dir_.GetPath().Append(L"package");
     ASSERT_TRUE(base::CreateDirectory(package_));
-    ASSERT_FALSE(test::CopyInstallerTo(package_).empty());
-    const FilePath stand_in = test::GetBuildBinDir().Append(L"stand_in.exe");
-    files_ = {"kelvo.exe", "installer.exe", "installer.dll"};
-    for (const wchar_t* name : {L"kelvo.exe", L"launcher.exe"})
-      ASSERT_TRUE(base::CopyFile(stand_in, package_.Append(name)));
-    for (int i = 0; i < 12; ++i) {
-      files_.push_back("resources\\part_" + base::IntToString(i % 3) +
-                       "\\data_" + base::IntToString(i) + ".pak");
-      test::WriteTextFile(package_.AppendASCII(files_.back()),
-                          std::string(1000 + i * 331, 'k'));
-    }
+    files_ = test::MakeSamplePackage(package_);
+    // First, a file whose folders are made two levels at a time, so that
+    // an early kill can fall between the levels.
+    files_.insert(files_.begin(), "resources\\part\\deep\\data.pak");
+    test::WriteTextFile(package_.AppendASCII(files_.front()), "deep");
     test::WriteTextFile(package_.Append(L"files_list"),
                         base::JoinString(files_, "\r\n") + "\r\n");
   }
 
   void TearDown() override {
-    // The registrations the sweep left: one installation per folder.
-    for (const FilePath& folder : folders_) {
-      RemoveRecordedKeys(folder);
+    // What the installations the runs left registered.
+    for (const FilePath& folder : folders_)
+      test::RemoveRegisteredKeys(folder.AppendASCII(kInstallLogFileName));
+    for (const FilePath& folder : folders_)
       RemoveRegistration(folder);
-    }
-  }
-
-  // What the installation at |folder| recorded under the current user, as
-  // its uninstall would remove it.
-  static void RemoveRecordedKeys(const FilePath& folder) {
-    InstallLog log;
-    if (!InstallLogReader().Read(&log,
-                                 folder.AppendASCII(kInstallLogFileName))) {
-      return;
-    }
-    for (const InstallLog::RegistryKey& key : log.hkcu_keys) {
-      std::wstring path = base::UTF8ToWide(key.key_path);
-      const REGSAM view =
-          path.rfind(GetUninstallRegistryKey(), 0) == 0 ? KEY_WOW64_32KEY : 0;
-      if (key.clean_level == 0) {
-        base::win::RegKey reg_key(HKEY_CURRENT_USER, path.c_str(),
-                                  KEY_SET_VALUE | view);
-        for (const InstallLog::RegistryValue& value : key.values)
-          reg_key.DeleteValue(base::UTF8ToWide(value.name).c_str());
-        continue;
-      }
-      for (int level = 1; level < key.clean_level; ++level)
-        path.erase(path.rfind(L'\\'));
-      base::win::RegKey parent;
-      const size_t separator = path.rfind(L'\\');
-      if (parent.Open(HKEY_CURRENT_USER, path.substr(0, separator).c_str(),
-                      KEY_ALL_ACCESS | view) == ERROR_SUCCESS) {
-        ::RegDeleteTreeW(parent.Handle(), path.substr(separator + 1).c_str());
-      }
-    }
   }
 
   FilePath NewFolder() {
@@ -283,35 +251,13 @@ class HostileRunTest : public testing::Test {
     return killed;
   }
 
-  // The uninstall entries, in the 32-bit view, that point at |folder|.
-  static int CountUninstallEntries(const FilePath& folder) {
+  // The names of the uninstall entries, in the 32-bit view, that point at
+  // |folder|.
+  static std::vector<std::wstring> UninstallEntriesOf(const FilePath& folder) {
     base::win::RegKey uninstall(HKEY_CURRENT_USER,
                                 GetUninstallRegistryKey().c_str(),
                                 KEY_READ | KEY_WOW64_32KEY);
-    int count = 0;
-    for (DWORD i = 0;; ++i) {
-      wchar_t name[256];
-      DWORD length = 256;
-      if (::RegEnumKeyExW(uninstall.Handle(), i, name, &length, nullptr,
-                          nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-        break;
-      }
-      std::wstring location;
-      base::win::RegKey entry(uninstall.Handle(), name,
-                              KEY_READ | KEY_WOW64_32KEY);
-      if (entry.ReadValue(L"InstallLocation", &location) == ERROR_SUCCESS &&
-          base::FilePath::CompareEqualIgnoreCase(location, folder.value())) {
-        ++count;
-      }
-    }
-    return count;
-  }
-
-  static void RemoveRegistration(const FilePath& folder) {
-    base::win::RegKey uninstall(HKEY_CURRENT_USER,
-                                GetUninstallRegistryKey().c_str(),
-                                KEY_READ | KEY_WRITE | KEY_WOW64_32KEY);
-    std::vector<std::wstring> ours;
+    std::vector<std::wstring> entries;
     for (DWORD i = 0;; ++i) {
       wchar_t name[256];
       DWORD length = 256;
@@ -324,10 +270,21 @@ class HostileRunTest : public testing::Test {
                             KEY_READ | KEY_WOW64_32KEY)
                   .ReadValue(L"InstallLocation", &location) == ERROR_SUCCESS &&
           base::FilePath::CompareEqualIgnoreCase(location, folder.value())) {
-        ours.push_back(name);
+        entries.push_back(name);
       }
     }
-    for (const std::wstring& name : ours)
+    return entries;
+  }
+
+  static int CountUninstallEntries(const FilePath& folder) {
+    return static_cast<int>(UninstallEntriesOf(folder).size());
+  }
+
+  static void RemoveRegistration(const FilePath& folder) {
+    base::win::RegKey uninstall(HKEY_CURRENT_USER,
+                                GetUninstallRegistryKey().c_str(),
+                                KEY_WRITE | KEY_WOW64_32KEY);
+    for (const std::wstring& name : UninstallEntriesOf(folder))
       ::RegDeleteKeyExW(uninstall.Handle(), name.c_str(), KEY_WOW64_32KEY, 0);
   }
 

@@ -53,15 +53,7 @@ bool CreateFolderOperation::Execute(Transaction* nested) {
 void CreateFolderOperation::Rollback() {
   if (existing_ancestor_.empty())
     return;
-  // A creation that failed half-way made only the upper levels.
-  for (base::FilePath folder = path_;
-       existing_ancestor_.IsParentIgnoringCase(folder);
-       folder = folder.DirName()) {
-    if (base::DirectoryExists(folder) &&
-        !::RemoveDirectoryW(folder.value().c_str())) {
-      return;
-    }
-  }
+  RemoveCreatedFolders(path_, existing_ancestor_);
 }
 
 }  // namespace installer

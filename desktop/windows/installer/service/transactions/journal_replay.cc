@@ -180,7 +180,8 @@ class Replay {
         MoveBack(base::FilePath(fields[2]), base::FilePath(fields[1]));
     } else if (Is(fields, journal::kFolder, 3)) {
       // Only empty folders go: nothing of anybody's can be lost here.
-      RemoveFolders(base::FilePath(fields[1]), base::FilePath(fields[2]));
+      RemoveCreatedFolders(base::FilePath(fields[1]),
+                           base::FilePath(fields[2]));
     } else if (Is(fields, journal::kValue, 7)) {
       UndoValue(fields);
     } else if (Is(fields, journal::kKey, 5)) {
@@ -206,20 +207,6 @@ class Replay {
     if (!base::Move(from, to)) {
       PLOG(ERROR) << "Cannot move " << from << " back to " << to;
       failed_ = true;
-    }
-  }
-
-  // Only empty folders go: whatever another program put there stays. A
-  // run killed while it created the levels made only the upper ones.
-  static void RemoveFolders(const base::FilePath& folder,
-                            const base::FilePath& existing_ancestor) {
-    for (base::FilePath current = folder;
-         existing_ancestor.IsParentIgnoringCase(current);
-         current = current.DirName()) {
-      if (base::DirectoryExists(current) &&
-          !::RemoveDirectoryW(current.value().c_str())) {
-        return;
-      }
     }
   }
 

@@ -87,6 +87,18 @@ bool PrepareDestination(const base::FilePath& destination,
   return true;
 }
 
+void RemoveCreatedFolders(const base::FilePath& folder,
+                          const base::FilePath& existing_ancestor) {
+  for (base::FilePath current = folder;
+       existing_ancestor.IsParentIgnoringCase(current);
+       current = current.DirName()) {
+    if (base::DirectoryExists(current) &&
+        !::RemoveDirectoryW(current.value().c_str())) {
+      return;
+    }
+  }
+}
+
 bool ClearReadOnlyAttribute(const base::FilePath& path) {
   DWORD attributes = ::GetFileAttributesW(path.value().c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||

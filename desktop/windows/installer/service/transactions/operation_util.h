@@ -53,6 +53,13 @@ size_t CountKeyPathComponents(const std::wstring& key_path);
 // that fails.
 bool PrepareDestination(const base::FilePath& destination, Transaction* nested);
 
+// Removes the folders from |folder| up to, not including,
+// |existing_ancestor|, deepest first, each only while it is empty. Levels
+// that do not exist are passed over: a creation that failed or was killed
+// half-way made only the upper ones.
+void RemoveCreatedFolders(const base::FilePath& folder,
+                          const base::FilePath& existing_ancestor);
+
 // Clears the read-only attribute of |path| when it is set. True when it
 // was set and has been cleared; a failure to clear it is logged.
 bool ClearReadOnlyAttribute(const base::FilePath& path);
