@@ -126,6 +126,20 @@ base::FilePath MakeStandIn(const base::FilePath& dir,
   return program;
 }
 
+base::FilePath MakeScriptedBackend(const base::FilePath& dir,
+                                   const std::wstring& name,
+                                   int exit_code,
+                                   int wait_ms) {
+  const base::FilePath program = dir.Append(name);
+  EXPECT_TRUE(base::CopyFile(GetBuildBinDir().Append(L"ipc_test_sender.exe"),
+                             program));
+  WriteTextFile(base::FilePath(program.value() + L".script"),
+                "connect\nsleep " + base::IntToString(wait_ms) + "\n" +
+                    (exit_code == 0 ? "success\n" : "") + "close\nexit " +
+                    base::IntToString(exit_code) + "\n");
+  return program;
+}
+
 std::vector<std::string> StandInRuns(const base::FilePath& program) {
   std::string text;
   base::ReadFileToString(base::FilePath(program.value() + L".log"), &text);

@@ -58,6 +58,14 @@ base::FilePath MakeStandIn(const base::FilePath& dir,
                            const std::wstring& name,
                            int exit_code,
                            int wait_ms = 0);
+// Copies ipc_test_sender.exe to |dir|\|name| to play a backend that reports
+// success over the mailslot when |exit_code| is 0, after |wait_ms|, and
+// exits with |exit_code|; its runs are recorded as a stand-in's.
+base::FilePath MakeScriptedBackend(const base::FilePath& dir,
+                                   const std::wstring& name,
+                                   int exit_code,
+                                   int wait_ms = 0);
+
 // The command lines a stand-in recorded, one per run.
 std::vector<std::string> StandInRuns(const base::FilePath& program);
 
