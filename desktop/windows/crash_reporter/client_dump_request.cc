@@ -8,8 +8,11 @@
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
 #include "components/crash_handler/client_info.h"
+#include "components/crash_report/minidump_writer.h"
 #include "desktop/windows/crash_reporter/client_text_crash_log.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
+#include "desktop/windows/crash_reporter/crash_logger_capture.h"
+#include "desktop/windows/crash_reporter/crash_metadata.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
 #include "desktop/windows/crash_reporter/named_counter_file.h"
 #include "desktop/windows/crash_reporter/process_exit_waiter.h"
@@ -19,6 +22,9 @@ namespace crash_reporter {
 namespace {
 
 using crash_handler::CustomInfoEntry;
+
+// The largest minidump of a crashed installer process that is kept.
+constexpr uint64_t kClientMinidumpLimit = 3072000;
 
 // Holds one count of the waiter for its scope.
 class ScopedWaiterCount {
@@ -60,6 +66,7 @@ void OnClientDumpRequest(void* context,
                          const crash_handler::ClientInfo* client) {
   auto* dump_context = static_cast<DumpCallbackContext*>(context);
   ScopedWaiterCount count(dump_context->waiter);
+  CrashLoggerCapture capture;
   LOG(INFO) << "Crash report requested by process " << client->pid();
 
   crash_handler::CustomClientInfo keys = {};
@@ -81,12 +88,24 @@ void OnClientDumpRequest(void* context,
                << " dropped: no text log";
     return;
   }
+  base::FilePath dump;
   if (IsAlternativeCrashLoggingEnabled()) {
-    LOG(INFO) << "No minidump " << GetCrashDumpFileName(n) << " for process "
-              << client->pid() << ": this build writes none";
+    dump = folder.AppendASCII(GetCrashDumpFileName(n));
+    if (!crash_report::WriteMinidumpFromParts(
+            client->pid(), client->thread_id_address(),
+            client->exception_pointers_address(),
+            client->assertion_info_address(), GetMinidumpVersionText(), dump,
+            kClientMinidumpLimit)) {
+      LOG(ERROR) << "No minidump of process " << client->pid();
+      dump.clear();
+    }
   }
-  LOG(INFO) << "Crash log " << text_log
-            << " kept: this build requests no crash id and uploads nothing";
+  if (!capture.AppendToFile(text_log))
+    LOG(ERROR) << "Cannot add the report's log lines to " << text_log;
+  // The crash id and the uploads go here; until they exist the files stay
+  // in the crash directory.
+  LOG(INFO) << "Crash files of process " << client->pid()
+            << " kept: " << text_log << (dump.empty() ? "" : ", ") << dump;
 }
 
 }  // namespace crash_reporter

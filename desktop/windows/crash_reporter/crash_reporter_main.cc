@@ -8,12 +8,19 @@
 #include <string>
 
 #include "base/command_line.h"
+#include "base/files/file_path.h"
+#include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "components/crash_handler/crash_generation_server.h"
+#include "components/crash_report/crash_file_v1.h"
+#include "components/crash_report/crash_info.h"
+#include "components/crash_report/minidump_writer.h"
 #include "desktop/windows/crash_reporter/client_dump_request.h"
+#include "desktop/windows/crash_reporter/client_text_crash_log.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
+#include "desktop/windows/crash_reporter/crash_metadata.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_logging.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
@@ -31,6 +38,8 @@ namespace switches = installer::switches;
 
 // A crashed reporter is reported at most once in this many days.
 constexpr int64_t kDaysBetweenReporterReports = 3;
+// The largest minidump of a crashed reporter that is kept.
+constexpr uint64_t kCrashReporterMinidumpLimit = 512000;
 
 // The pipe's security: a low mandatory label, so that clients of low
 // integrity can connect too. Without a label the pipe gets the default.
@@ -80,6 +89,52 @@ bool SettleConsent(const base::CommandLine& command_line) {
     return true;
   LOG(INFO) << "No consent to crash reporting";
   return false;
+}
+
+// The report of a crashed reporter, in the temporary folder: a text log, or
+// for the third reporter a V1 crash file, and with
+// "alternative-crash-logging" a minidump. A path is empty when its file
+// could not be written.
+struct CrashReporterFiles {
+  base::FilePath text;
+  base::FilePath dump;
+};
+
+CrashReporterFiles WriteCrashReporterFiles(uint32_t pid,
+                                           uint64_t record_address,
+                                           bool third_reporter) {
+  CrashReporterFiles files;
+  base::FilePath temp;
+  uint32_t n = 0;
+  if (!base::GetTempDir(&temp) || !(n = ClaimCrashFileNumber(temp)))
+    return files;
+  files.text = temp.AppendASCII(GetCrashLogTextFileName(n));
+  bool written = false;
+  if (third_reporter) {
+    crash_report::CrashInfo info;
+    SetCrashReporterProcessType(&info);
+    written = crash_report::WriteCrashFileForProcess(
+        pid, record_address, info, GetMinidumpVersionText(), files.text,
+        kCrashReporterMinidumpLimit);
+  } else {
+    written = WriteCrashReporterTextCrashLog(pid, record_address, files.text);
+  }
+  if (!written) {
+    LOG(ERROR) << "No crash file of reporter " << pid;
+    base::DeleteFile(files.text, false);
+    files.text.clear();
+  }
+  // The V1 file holds a minidump already.
+  if (IsAlternativeCrashLoggingEnabled() && !third_reporter) {
+    files.dump = temp.AppendASCII(GetCrashDumpFileName(n));
+    if (!crash_report::WriteMinidumpForProcess(
+            pid, record_address, GetMinidumpVersionText(), files.dump,
+            kCrashReporterMinidumpLimit)) {
+      LOG(ERROR) << "No minidump of reporter " << pid;
+      files.dump.clear();
+    }
+  }
+  return files;
 }
 
 // Serves until the parent has ended and every report and upload is done.
@@ -137,6 +192,7 @@ int Serve(uint32_t parent_id) {
 bool RunCrashReporterRole(const base::CommandLine& command_line) {
   if (!command_line.HasSwitch(switches::kCrashReporterParentId))
     return false;
+  InstallCrashReporterExceptionFilter();
   if (command_line.HasSwitch(switches::kCrashReporterExceptionInfo))
     RunCrashReporterForCrashReporter(command_line);
   else
@@ -151,9 +207,11 @@ int RunCrashReporterServer(const base::CommandLine& command_line) {
   InitCrashReporterLogging();
   if (!InitCrashLogDirectories(command_line))
     return -1;
-  // Nothing is served before the user's consent is known.
+  // Nothing is served, and no crash of this reporter reported, before the
+  // user's consent is known.
   if (!SettleConsent(command_line))
     return -1;
+  PrepareSelfCrashReporter(false);
   return Serve(parent_id);
 }
 
@@ -169,6 +227,8 @@ void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
     SignalCrashReporterExceptionEvent(parent_id);
     return;
   }
+  // The third reporter, started by a crashed second one, keeps no log of
+  // its own and prepares no further reporter: its crash ends the chain.
   bool third_reporter =
       command_line.HasSwitch(switches::kCrashReporterMinidump);
   if (!third_reporter)
@@ -177,16 +237,23 @@ void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
     SignalCrashReporterExceptionEvent(parent_id);
     return;
   }
-  if (!third_reporter && !GetCrashCounterFilePath().empty()) {
-    // Destroyed at once, which writes the count.
-    NamedCounterFile counters(GetCrashCounterFilePath());
-    counters.Add("crash_reporter", 1, true);
+  if (!third_reporter) {
+    PrepareSelfCrashReporter(true);
+    if (!GetCrashCounterFilePath().empty()) {
+      // Destroyed at once, which writes the count.
+      NamedCounterFile counters(GetCrashCounterFilePath());
+      counters.Add("crash_reporter", 1, true);
+    }
   }
-  LOG(INFO) << "Crash of reporter " << parent_id << " (record at "
-            << record_address << "): this build writes no "
-            << (third_reporter ? "crash file" : "text log")
-            << " for it and uploads nothing";
+  CrashReporterFiles files =
+      WriteCrashReporterFiles(parent_id, record_address, third_reporter);
   SignalCrashReporterExceptionEvent(parent_id);
+  // The uploads go here, and after one succeeded the three-day rule's time
+  // (SetLastCrashReporterCrashTime); until they exist the files stay.
+  if (!files.text.empty() || !files.dump.empty()) {
+    LOG(INFO) << "Crash files of reporter " << parent_id
+              << " kept: " << files.text << " " << files.dump;
+  }
 }
 
 bool GetCrashReporterParentIdSwitch(const base::CommandLine& command_line,

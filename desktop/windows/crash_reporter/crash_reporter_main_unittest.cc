@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -19,6 +20,7 @@
 #include "base/win/scoped_handle.h"
 #include "components/crash_handler/crash_handler_types.h"
 #include "components/crash_handler/test/raw_registration_client.h"
+#include "components/crash_report/test/minidump_streams.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/self_crash_reporter.h"
@@ -31,6 +33,9 @@ namespace {
 constexpr base::TimeDelta kProcessTimeout = base::TimeDelta::FromSeconds(30);
 constexpr char kConsent[] =
     R"({"user_experience_metrics":{"reporting_enabled":true}})";
+// Minidumps take seconds under Wine: most tests go without.
+constexpr wchar_t kNoMinidump[] =
+    L"--with-feature:alternative-crash-logging=off";
 
 std::wstring UniqueName(const wchar_t* prefix) {
   static int counter = 0;
@@ -131,10 +136,12 @@ class CrashReporterTest : public testing::Test {
             kCrashLogDirEnvVar, base::WideToUTF8(crash_dir_.value()));
   }
 
-  void GiveConsent() {
-    ASSERT_EQ(static_cast<int>(strlen(kConsent)),
-              base::WriteFile(user_data_.Append(L"Local State"), kConsent,
-                              static_cast<int>(strlen(kConsent))));
+  void GiveConsent() { WritePrefs(kConsent); }
+
+  void WritePrefs(const char* text) {
+    ASSERT_EQ(static_cast<int>(strlen(text)),
+              base::WriteFile(user_data_.Append(L"Local State"), text,
+                              static_cast<int>(strlen(text))));
   }
 
   std::wstring UserDataSwitch() const {
@@ -202,7 +209,7 @@ TEST_F(CrashReporterTest, EachCrashLeavesItsLogAndEndsWithItsCode) {
   int crashes = 0;
   for (const auto& test : cases) {
     SCOPED_TRACE(test.kind);
-    std::unique_ptr<Host> host = StartHost(test.kind);
+    std::unique_ptr<Host> host = StartHost(test.kind, kNoMinidump);
     ASSERT_NE(0u, host->reporter_pid());
     ASSERT_TRUE(host->handler_installed());
     base::Process reporter = OpenReporter(*host);
@@ -287,7 +294,8 @@ TEST_F(CrashReporterTest, WithoutConsentNoReporterServes) {
 
 TEST_F(CrashReporterTest, ChildrenShareTheReporterThatRefusesLiars) {
   GiveConsent();
-  std::unique_ptr<Host> parent = StartHost(L"");
+  // The reporter reads its settings from its parent's command line.
+  std::unique_ptr<Host> parent = StartHost(L"", kNoMinidump);
   DWORD reporter_pid = parent->reporter_pid();
   ASSERT_NE(0u, reporter_pid);
   base::Process reporter = OpenReporter(*parent);
@@ -426,50 +434,221 @@ class ScopedLastReporterCrash {
   int64_t old_value_ = 0;
 };
 
-TEST_F(CrashReporterTest, SecondReporterCountsAndReleasesTheCrashedOne) {
+// A client's crash with the minidump on: the whole text log, the report's
+// own log lines at its end, and the dump.
+TEST_F(CrashReporterTest, AClientCrashLeavesTheFullLogAndAMinidump) {
   GiveConsent();
-  ScopedLastReporterCrash last_crash;
-  // A missing value counts from 1601: the first crash is reported.
-  int64_t days = 0;
-  ASSERT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
-  EXPECT_GT(days, 100000);
-  // This process plays the crashed reporter: it waits on its event.
-  DWORD crashed = ::GetCurrentProcessId();
-  base::win::ScopedHandle exception_event(::CreateEventW(
-      nullptr, TRUE, FALSE,
-      FormatCrashReporterObjectName(kCrashReporterExceptionEventPrefix, crashed)
-          .c_str()));
-  std::wstring command =
-      L"\"" + HostPath() + L"\" " + UserDataSwitch() +
-      L" --crash-reporter-parent-id=" + base::NumberToString16(crashed) +
-      L" --crash-reporter-exception-info=" +
-      base::NumberToString16(
-          reinterpret_cast<uintptr_t>(GetCrashReporterExceptionInfo()));
-  struct {
-    int64_t days_ago;
-    const char* counters;
-  } cases[] = {
-      {100, R"({"crash_reporter":1})"},
-      // Within three days of the last reported one, or after one from the
-      // future: released, not counted.
-      {2, R"({"crash_reporter":1})"},
-      {-1, R"({"crash_reporter":1})"},
-      {4, R"({"crash_reporter":2})"},
-  };
-  for (const auto& test : cases) {
-    SCOPED_TRACE(test.days_ago);
-    last_crash.SetDaysAgo(test.days_ago);
-    ::ResetEvent(exception_event.Get());
-    std::string output;
-    int exit_code = -1;
-    ASSERT_TRUE(base::GetAppOutputWithExitCode(command, &output, &exit_code,
-                                               kProcessTimeout));
-    EXPECT_EQ(0, exit_code);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0),
-              ::WaitForSingleObject(exception_event.Get(), 0));
-    EXPECT_EQ(test.counters,
-              ReadFile(user_data_.Append(L"crash_counters.json")));
+  std::unique_ptr<Host> host = StartHost(L"access-violation");
+  ASSERT_TRUE(host->handler_installed());
+  base::Process reporter = OpenReporter(*host);
+  host->Go();
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), host->WaitForExit());
+  EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+  std::string name =
+      "kelvo-crashlog-" + base::NumberToString(host->reporter_pid()) + "-1";
+  std::string text = ReadFile(crash_dir_.AppendASCII(name + ".txt"));
+  for (const char* part :
+       {"\r\nThread: ", "\r\nRegisters: ", "\r\nStack dump: ",
+        "\r\nUsed DLLs:\r\ncrash_reporter_test_host.exe ",
+        "\r\nMemory dumps:\r\n", "\r\nmem_working_set_size=\"",
+        "\r\nCrash Logger:\r\nclient_dump_request.cc:"}) {
+    EXPECT_NE(std::string::npos, text.find(part)) << part;
   }
+  EXPECT_EQ("45.0.2531.0 816662",
+            crash_report::ReadMinidumpStreams(
+                ReadFile(crash_dir_.AppendASCII(name + ".dmp")))[0x10000]);
+}
+
+// Reporters that crash on purpose (see crash_reporter_test_host_main.cc),
+// with a temporary folder, where their reports go, whose name lies outside
+// the ANSI code page.
+class CrashedReporterTest : public CrashReporterTest {
+ protected:
+  void SetUp() override {
+    CrashReporterTest::SetUp();
+    GiveConsent();
+    temp_ = temp_dir_.GetPath().Append(L"Temp \x65E5\x672C");
+    ASSERT_TRUE(base::CreateDirectory(temp_));
+    for (const char* name : {"TMP", "TEMP"}) {
+      temp_overrides_.push_back(
+          std::make_unique<base::ScopedEnvironmentVariableOverride>(
+              name, base::WideToUTF8(temp_.value())));
+    }
+  }
+
+  void CrashReporters(const char* serving, const char* second = nullptr) {
+    crash_overrides_.clear();
+    crash_overrides_.push_back(
+        std::make_unique<base::ScopedEnvironmentVariableOverride>(
+            "KELVO_TEST_SERVING_CRASH", serving));
+    if (second) {
+      crash_overrides_.push_back(
+          std::make_unique<base::ScopedEnvironmentVariableOverride>(
+              "KELVO_TEST_SECOND_CRASH", second));
+    }
+  }
+
+  // Runs a host whose serving reporter crashes once ready; the reporter's
+  // exit code, and how long it took to end after the host started.
+  int RunHostWithCrashingReporter(int64_t* milliseconds) {
+    ULONGLONG start = ::GetTickCount64();
+    std::unique_ptr<Host> host = StartHost(L"", kNoMinidump);
+    base::Process reporter = OpenReporter(*host);
+    EXPECT_TRUE(reporter.IsValid());
+    int exit_code = -1;
+    EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, &exit_code));
+    *milliseconds = static_cast<int64_t>(::GetTickCount64() - start);
+    host->Go();
+    EXPECT_EQ(0, host->WaitForExit());
+    return exit_code;
+  }
+
+  // The crash files in the temporary folder, by name.
+  std::map<std::string, std::string> ReportFiles() {
+    std::map<std::string, std::string> files;
+    base::FileEnumerator enumerator(temp_, false, base::FileEnumerator::FILES,
+                                    L"kelvo-crashlog-*");
+    for (base::FilePath file = enumerator.Next(); !file.empty();
+         file = enumerator.Next()) {
+      files[base::WideToUTF8(file.BaseName().value())] = ReadFile(file);
+    }
+    return files;
+  }
+
+  // Under Wine a minidump of a reporter comes out larger than the 512000
+  // bytes a crashed reporter's dump may have: Wine adds every module's
+  // import and export names, whatever the dump type. The second reporter's
+  // log says whether the dump of the first one fitted.
+  bool ReporterDumpsFit() {
+    std::string log;
+    base::ReadFileToString(temp_.Append(L"kelvo_crashreporter.log"), &log);
+    EXPECT_NE(std::string::npos, log.find("Crash files of reporter"));
+    return log.find("more than 512000") == std::string::npos;
+  }
+
+  base::FilePath temp_;
+  std::vector<std::unique_ptr<base::ScopedEnvironmentVariableOverride>>
+      temp_overrides_;
+  std::vector<std::unique_ptr<base::ScopedEnvironmentVariableOverride>>
+      crash_overrides_;
+  ScopedLastReporterCrash last_crash_;
+};
+
+// The second reporter writes a text log and a minidump of the crashed
+// one, then releases it. A crash that the runtime reports through a
+// handler ends the reporter with its crash code, as anywhere else.
+TEST_F(CrashedReporterTest, ACrashedReporterIsReportedByASecondOne) {
+  struct {
+    const char* kind;
+    uint32_t code;
+    bool minidump;
+  } cases[] = {
+      {"access-violation", EXCEPTION_ACCESS_VIOLATION, true},
+      // Minidumps take seconds under Wine: the second case goes without.
+      {"invalid-parameter", crash_handler::kInvalidParameterExceptionCode,
+       false},
+      {"pure-call", crash_handler::kPureVirtualCallExceptionCode, false},
+  };
+  int reports = 0;
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.kind);
+    CrashReporters(test.kind);
+    if (!test.minidump) {
+      WritePrefs(R"({"user_experience_metrics":{"reporting_enabled":true},)"
+                 R"("browser":{"flags":{"alternative-crash-logging":2}}})");
+    }
+    int64_t milliseconds = 0;
+    EXPECT_EQ(static_cast<int>(test.code),
+              RunHostWithCrashingReporter(&milliseconds));
+    ++reports;
+    auto files = ReportFiles();
+    bool dump_fits = test.minidump && ReporterDumpsFit();
+    ASSERT_EQ(dump_fits ? 2u : 1u, files.size());
+    const std::string& text = files.rbegin()->second;  // ".txt" after ".dmp"
+    char exception[64];
+    snprintf(exception, sizeof(exception), " caused exception %X at address ",
+             test.code);
+    EXPECT_NE(std::string::npos, text.find("\r\ncrash_reporter_test_host.exe" +
+                                           std::string(exception)));
+    EXPECT_NE(std::string::npos,
+              text.find("\r\n\r\nmetadata:\r\nprocess_type=\"crash_reporter\""
+                        "\r\n\r\nThread: "));
+    if (dump_fits) {
+      EXPECT_EQ("45.0.2531.0 816662", crash_report::ReadMinidumpStreams(
+                                          files.begin()->second)[0x10000]);
+    }
+    EXPECT_EQ("{\"crash_reporter\":" + base::NumberToString(reports) + "}",
+              ReadFile(user_data_.Append(L"crash_counters.json")));
+    for (const auto& [name, bytes] : files)
+      base::DeleteFile(temp_.AppendASCII(name), false);
+  }
+}
+
+// A second reporter that crashes in turn is reported by a third, in a V1
+// crash file, and released: the end of the chain.
+TEST_F(CrashedReporterTest, ACrashedSecondReporterIsReportedByAThird) {
+  CrashReporters("access-violation", "access-violation");
+  int64_t milliseconds = 0;
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
+            RunHostWithCrashingReporter(&milliseconds));
+  // The second reporter wrote its files before it released the first; it
+  // ends once the third has written its own.
+  auto files = ReportFiles();
+  ASSERT_FALSE(files.empty());
+  DWORD second_pid = 0;
+  ASSERT_EQ(1, sscanf(files.begin()->first.c_str(), "kelvo-crashlog-%lu-",
+                      &second_pid));
+  base::Process second = base::Process::OpenWithAccess(
+      second_pid, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION);
+  int exit_code = -1;
+  ASSERT_TRUE(second.WaitForExitWithTimeout(kProcessTimeout, &exit_code));
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), exit_code);
+
+  bool dump_fits = ReporterDumpsFit();
+  files = ReportFiles();
+  std::vector<std::string> v1_files;
+  for (const auto& [name, bytes] : files) {
+    if (name.find("kelvo-crashlog-" + base::NumberToString(second_pid)) != 0)
+      v1_files.push_back(bytes);
+  }
+  // The third reporter writes nothing but the V1 file, whose dump part has
+  // the same limit.
+  ASSERT_EQ(dump_fits ? 1u : 0u, v1_files.size());
+  if (dump_fits) {
+    EXPECT_EQ(0u, v1_files[0].find(
+                      "KELVO-CRASHLOG V1 desktop 45.0.2531.0 816662 windows "
+                      "x64 release\r\ncrash_reporter_test_host.exe caused "
+                      "exception C0000005 at address "));
+    EXPECT_NE(std::string::npos,
+              v1_files[0].find(" (BASE: 00000000)\r\n\r\nmetadata:\r\n"
+                               "process_type=\"crash_reporter\"\r\n\r\n"
+                               "minidump:\r\nMDMP"));
+  }
+  // Only the second reporter counts: the third keeps no settings.
+  EXPECT_EQ("{\"crash_reporter\":1}",
+            ReadFile(user_data_.Append(L"crash_counters.json")));
+}
+
+// Within three days of a reported crash of a reporter, or after one from
+// the future, the next is not reported: the crashed one is released at
+// once.
+TEST_F(CrashedReporterTest, AReporterCrashIsReportedAtMostOnceInThreeDays) {
+  CrashReporters("access-violation");
+  for (int64_t days_ago : {2, -1}) {
+    SCOPED_TRACE(days_ago);
+    last_crash_.SetDaysAgo(days_ago);
+    int64_t milliseconds = 0;
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
+              RunHostWithCrashingReporter(&milliseconds));
+    EXPECT_LT(milliseconds, 15000);
+    EXPECT_TRUE(ReportFiles().empty());
+    EXPECT_FALSE(base::PathExists(user_data_.Append(L"crash_counters.json")));
+  }
+  // Whole days count: three and an hour are three.
+  int64_t days = 0;
+  last_crash_.SetDaysAgo(3);
+  ASSERT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
+  EXPECT_EQ(3, days);
 }
 
 }  // namespace

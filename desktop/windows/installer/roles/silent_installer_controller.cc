@@ -161,9 +161,10 @@ void SilentInstallerController::OnError(int code,
   if (!error_reported_)
     stats_.root().SetString("failure_reason", message);
   error_reported_ = true;
+  VLOG(2) << "Installer error: terminating";
   // Any process that can open the mailslot can send this: the backend's own
   // end decides, and a backend that still works goes on.
-  VLOG(2) << "Installer error: waiting for the installer backend to end";
+  VLOG(2) << "Waiting for the installer backend to end";
 }
 
 void SilentInstallerController::OnSuccess() {
@@ -171,7 +172,8 @@ void SilentInstallerController::OnSuccess() {
     return;
   // Possibly from a nested installer process: only the launched backend's
   // end settles the outcome.
-  VLOG(2) << "Installer succeeded: waiting for the installer backend to end";
+  VLOG(2) << "Installer succeeded: terminating";
+  VLOG(2) << "Waiting for the installer backend to end";
   success_reported_ = true;
 }
 
