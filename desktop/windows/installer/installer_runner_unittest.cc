@@ -144,8 +144,9 @@ TEST_F(InstallerRunnerTest, PackageReadyFirstStartsThePackagesInstaller) {
     EXPECT_FALSE(settings->IsEditable());
     const std::string outcome = exit_code ? "terminated 0" : "terminated 1";
     ASSERT_TRUE(events.WaitFor(outcome));
-    EXPECT_EQ(exit_code ? Events{outcome} : Events{"success", outcome},
-              events.events);
+    const Events expected =
+        exit_code ? Events{outcome} : Events{"success", outcome};
+    EXPECT_EQ(expected, events.events);
 
     const std::vector<std::string> runs = test::StandInRuns(backend);
     ASSERT_EQ(1u, runs.size());
