@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bind.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/registry_entry.h"
@@ -17,7 +18,9 @@
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/template_resolver.h"
+#include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
+#include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -188,33 +191,42 @@ TEST_F(RegistryStepsTest, CleanupLeavesForgedRecordsAlone) {
 }
 
 // An entry of this version already pointing at the folder (left by a run
-// that could not finish) is taken over, not joined by a second one.
+// that could not finish) is taken over, not joined by a second one. The
+// run fails afterwards, which takes its rows back.
 TEST_F(RegistryStepsTest, FolderIsRegisteredOnce) {
   std::unique_ptr<Settings> settings = MakeSettings();
   const HKEY root = settings->GetOption(ALL_USERS_FLAG) ? HKEY_LOCAL_MACHINE
                                                         : HKEY_CURRENT_USER;
   const std::wstring entry = UninstallKeyName(L"");
   const std::wstring second = UninstallKeyName(L"1");
+  test::ScopedRegistryValue guard(root, entry, L"InstallLocation",
+                                  KEY_WOW64_32KEY);
   base::win::RegKey orphan;
   ASSERT_EQ(ERROR_SUCCESS, orphan.Create(root, entry.c_str(),
                                          KEY_SET_VALUE | KEY_WOW64_32KEY));
   ASSERT_EQ(ERROR_SUCCESS, orphan.WriteValue(L"InstallLocation",
                                              install_folder().value().c_str()));
   orphan.Close();
+  auto check = [](HKEY root, const std::wstring& entry,
+                  const std::wstring& second, InstallRun* run) {
+    EXPECT_EQ(entry, run->templates()->uninstall_key_name());
+    EXPECT_TRUE(
+        base::win::RegKey(root, entry.c_str(), KEY_READ | KEY_WOW64_32KEY)
+            .HasValue(L"DisplayIcon"));
+    EXPECT_FALSE(
+        base::win::RegKey(root, second.c_str(), KEY_READ | KEY_WOW64_32KEY)
+            .Valid());
+    return StepResult::Error(IDS_ERROR_INSTALL, "checked");
+  };
   Installer installer;
   test::InstallerEventRecorder events(&installer);
-  RunSteps(&installer, settings.get(), MakeSteps(Step(&StepSetupRegistry)));
-  EXPECT_EQ("success", events.events().back());
-  std::wstring location;
-  EXPECT_EQ(ERROR_SUCCESS,
-            base::win::RegKey(root, entry.c_str(), KEY_READ | KEY_WOW64_32KEY)
-                .ReadValue(L"DisplayIcon", &location));
+  RunSteps(&installer, settings.get(),
+           MakeSteps(Step(&StepSetupRegistry),
+                     Step(base::BindRepeating(check, root, entry, second))));
+  EXPECT_EQ("error 37055 checked", events.events()[events.events().size() - 2]);
   EXPECT_FALSE(
-      base::win::RegKey(root, second.c_str(), KEY_READ | KEY_WOW64_32KEY)
-          .Valid());
-  for (const std::wstring& name : {entry, second}) {
-    ::RegDeleteKeyExW(root, name.c_str(), KEY_WOW64_32KEY, 0);
-  }
+      base::win::RegKey(root, entry.c_str(), KEY_READ | KEY_WOW64_32KEY)
+          .HasValue(L"DisplayIcon"));
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,8 +39,11 @@
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/package_files.h"
+#include "desktop/windows/installer/registry_entry.h"
+#include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/template_resolver.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/sample_package.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
@@ -77,6 +82,10 @@ class HostileRunTest : public testing::Test {
     test::WriteTextFile(package_.AppendASCII(files_.front()), "deep");
     test::WriteTextFile(package_.Append(L"files_list"),
                         base::JoinString(files_, "\r\n") + "\r\n");
+    for (const std::wstring& key : TableKeys()) {
+      if (!base::win::RegKey(HKEY_CURRENT_USER, key.c_str(), KEY_READ).Valid())
+        new_keys_.push_back(key);
+    }
   }
 
   void TearDown() override {
@@ -85,6 +94,44 @@ class HostileRunTest : public testing::Test {
       test::RemoveRegisteredKeys(folder.AppendASCII(kInstallLogFileName));
     for (const FilePath& folder : folders_)
       RemoveRegistration(folder);
+    // Keys of values only stay when their values go: those the runs made
+    // go too, deepest first.
+    std::sort(new_keys_.begin(), new_keys_.end(),
+              [](const std::wstring& a, const std::wstring& b) {
+                return a.size() > b.size();
+              });
+    for (const std::wstring& key : new_keys_) {
+      base::win::RegKey reg_key(HKEY_CURRENT_USER, key.c_str(), KEY_READ);
+      DWORD subkeys = 0;
+      DWORD values = 0;
+      if (reg_key.Valid() &&
+          ::RegQueryInfoKeyW(reg_key.Handle(), nullptr, nullptr, nullptr,
+                             &subkeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+          subkeys == 0 && values == 0) {
+        reg_key.Close();
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+      }
+    }
+  }
+
+  // The keys of the tables' rows under the current user, with their
+  // ancestors below "Software".
+  static std::vector<std::wstring> TableKeys() {
+    RowTemplates templates{FilePath(L"C:\\Kelvo")};
+    std::set<std::wstring> keys;
+    std::vector<std::wstring> paths = {GetUninstallRegistryKey()};
+    for (const RegistryRow& row : GetMainRegistryTable())
+      paths.push_back(RegistryEntry(row, &templates).ExpandTemplate(row.key));
+    for (const std::wstring& key : paths) {
+      if (key.empty())
+        continue;
+      for (size_t end = key.size(); end > std::wcslen(L"Software");
+           end = key.rfind(L'\\', end - 1)) {
+        keys.insert(key.substr(0, end));
+      }
+    }
+    return std::vector<std::wstring>(keys.begin(), keys.end());
   }
 
   FilePath NewFolder() {
@@ -364,7 +411,8 @@ class HostileRunTest : public testing::Test {
                                        : FilePath();
       bool succeeded = false;
       kills += RunAndKill(operation, folder, point, &succeeded) ? 1 : 0;
-      if (operation == Operation::kUninstall && succeeded) {
+      if (operation == Operation::kUninstall &&
+          (succeeded || point == kAtCommit)) {
         // Killed while it deleted what it had moved aside: the uninstall is
         // done, and the next run only finishes the deleting.
         EXPECT_NE(0, Run(Operation::kUninstall, folder, uninstaller));
@@ -401,6 +449,8 @@ class HostileRunTest : public testing::Test {
   FilePath package_;
   std::vector<std::string> files_;
   std::vector<FilePath> folders_;
+  // Keys of the tables that did not exist before the test.
+  std::vector<std::wstring> new_keys_;
   test::ScopedRegistryValue last_path_{HKEY_CURRENT_USER,
                                        GetProductRegistryKey(),
                                        L"Last developer Install Path"};
@@ -445,6 +495,7 @@ TEST_F(HostileRunTest, DamagedInstallLogIsRefused) {
   const FilePath folder = NewFolder();
   ASSERT_EQ(0, Run(Operation::kInstall, folder));
   const FilePath log_path = folder.AppendASCII(kInstallLogFileName);
+  const std::string good_log = test::ReadTextFile(log_path);
   const std::string damaged = "<?xml version=\"1.0\"?>\n<install_log";
   test::WriteTextFile(log_path, damaged);
   EXPECT_NE(0, Run(Operation::kUpgrade, folder));
@@ -461,6 +512,10 @@ TEST_F(HostileRunTest, DamagedInstallLogIsRefused) {
   }
   EXPECT_EQ(1, version_folders);
   EXPECT_EQ(std::vector<std::wstring>(), FindDebris(folder));
+  // Readable again, for the clean-up of what the installation registered.
+  ASSERT_TRUE(base::WriteFile(log_path, good_log.data(),
+                              static_cast<int>(good_log.size())) ==
+              static_cast<int>(good_log.size()));
 }
 
 // A new installation in a folder too long for the installer's own deepest

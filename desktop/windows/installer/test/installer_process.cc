@@ -131,8 +131,9 @@ base::FilePath MakeScriptedBackend(const base::FilePath& dir,
                                    int exit_code,
                                    int wait_ms) {
   const base::FilePath program = dir.Append(name);
-  EXPECT_TRUE(base::CopyFile(GetBuildBinDir().Append(L"ipc_test_sender.exe"),
-                             program));
+  EXPECT_TRUE(base::CreateDirectory(dir));
+  EXPECT_TRUE(
+      base::CopyFile(GetBuildBinDir().Append(L"ipc_test_sender.exe"), program));
   WriteTextFile(base::FilePath(program.value() + L".script"),
                 "connect\nsleep " + base::IntToString(wait_ms) + "\n" +
                     (exit_code == 0 ? "success\n" : "") + "close\nexit " +

@@ -7,8 +7,8 @@
 // installer backend instead (a copy named installer.exe), it takes the
 // mailslot of its `installfolder` and the script beside itself, the file
 // named like the program followed by ".script", and appends its command
-// line to the file named like the program followed by ".log". FILE holds one command a
-// line:
+// line to the file named like the program followed by ".log". FILE holds one
+// command a line:
 //   connect                 opens the mailslot; prints "connect 1" or
 //                           "connect 0"
 //   starting 0|1, returned, folder, total N, step, success
