@@ -189,7 +189,9 @@ TEST_F(InstallerRunnerTest, StopKeepsTheMutexWhileTheBackendRuns) {
             ::WaitForSingleObject(interrupted.Get(), 0));
   EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT),
             WaitFromAnotherThread(mutex.Get()));
-  ASSERT_TRUE(events_.WaitFor("terminated 1"));
+  // Stopped, the front end no longer hears the backend: whatever it does
+  // after that, its end is no success of this installation.
+  ASSERT_TRUE(events_.WaitFor("terminated 0"));
   EXPECT_FALSE(runner.backend_running());
   // The backend was this installer, told to wait for the package.
   const std::vector<std::string> runs = test::StandInRuns(own);
