@@ -50,7 +50,7 @@ bench_setup() {
   export WINEPREFIX="$out/wineprefix"
   "$bench_top/tools/wine_prefix.sh" start "$WINEPREFIX"
   . "$bench_top/tools/wine_env.sh"
-  local top=$bench_top
+  top=${top:-$bench_top}
   . "$bench_top/tools/installer_story.sh"
   bench_ram=$(mktemp -d /dev/shm/kelvo-bench.XXXXXX)
   trap bench_cleanup EXIT
