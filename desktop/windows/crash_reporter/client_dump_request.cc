@@ -1,15 +1,16 @@
 #include "desktop/windows/crash_reporter/client_dump_request.h"
 
-#include <wchar.h>
-
 #include <string>
+#include <vector>
 
 #include "base/files/file_path.h"
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
 #include "components/crash_handler/client_info.h"
+#include "desktop/windows/crash_reporter/client_crash_report.h"
 #include "desktop/windows/crash_reporter/client_text_crash_log.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
+#include "desktop/windows/crash_reporter/crash_key_reader.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
 #include "desktop/windows/crash_reporter/named_counter_file.h"
 #include "desktop/windows/crash_reporter/process_exit_waiter.h"
@@ -17,8 +18,6 @@
 namespace crash_reporter {
 
 namespace {
-
-using crash_handler::CustomInfoEntry;
 
 // Holds one count of the waiter for its scope.
 class ScopedWaiterCount {
@@ -38,19 +37,6 @@ class ScopedWaiterCount {
   ProcessExitWaiter* const waiter_;
 };
 
-// The value of the first entry named |name|; empty when there is none.
-std::wstring GetKeyValue(const crash_handler::CustomClientInfo& keys,
-                         const wchar_t* name) {
-  for (size_t i = 0; i < keys.count; ++i) {
-    const CustomInfoEntry& entry = keys.entries[i];
-    if (!wcsncmp(entry.name, name, CustomInfoEntry::kNameMaxLength)) {
-      return std::wstring(
-          entry.value, wcsnlen(entry.value, CustomInfoEntry::kValueMaxLength));
-    }
-  }
-  return std::wstring();
-}
-
 }  // namespace
 
 DumpCallbackContext::DumpCallbackContext() = default;
@@ -62,31 +48,38 @@ void OnClientDumpRequest(void* context,
   ScopedWaiterCount count(dump_context->waiter);
   LOG(INFO) << "Crash report requested by process " << client->pid();
 
-  crash_handler::CustomClientInfo keys = {};
-  client->GetCustomInfo(&keys);
-  std::wstring process_type = GetKeyValue(keys, L"process_type");
-  if (!process_type.empty() && dump_context->counters)
+  // A copy: the client's table is read again while the log is written.
+  crash_handler::CustomClientInfo read_keys = {};
+  client->GetCustomInfo(&read_keys);
+  const std::vector<crash_handler::CustomInfoEntry> key_entries(
+      read_keys.entries, read_keys.entries + read_keys.count);
+  const crash_handler::CustomClientInfo keys = {key_entries.data(),
+                                                key_entries.size()};
+  std::wstring process_type;
+  if (GetCrashKeyValue(keys, L"process_type", &process_type) &&
+      !process_type.empty() && dump_context->counters) {
     dump_context->counters->Add(base::WideToUTF8(process_type), 1, true);
+  }
 
   const base::FilePath& folder = GetCrashLogDir();
-  uint32_t n = ClaimCrashFileNumber(folder);
-  if (!n) {
+  ClientCrashFiles files;
+  files.number = ClaimCrashFileNumber(folder);
+  if (!files.number) {
     LOG(ERROR) << "Report of process " << client->pid()
                << " dropped: no crash file";
     return;
   }
-  base::FilePath text_log = folder.AppendASCII(GetCrashLogTextFileName(n));
-  if (!WriteClientTextCrashLog(*client, text_log)) {
+  files.text_log = folder.AppendASCII(GetCrashLogTextFileName(files.number));
+  if (!WriteClientTextCrashLog(*client, files.text_log)) {
     LOG(ERROR) << "Report of process " << client->pid()
                << " dropped: no text log";
     return;
   }
   if (IsAlternativeCrashLoggingEnabled()) {
-    LOG(INFO) << "No minidump " << GetCrashDumpFileName(n) << " for process "
-              << client->pid() << ": this build writes none";
+    LOG(INFO) << "No minidump " << GetCrashDumpFileName(files.number)
+              << " for process " << client->pid() << ": this build writes none";
   }
-  LOG(INFO) << "Crash log " << text_log
-            << " kept: this build requests no crash id and uploads nothing";
+  SendClientCrashReport(*dump_context, client->process_handle(), keys, files);
 }
 
 }  // namespace crash_reporter

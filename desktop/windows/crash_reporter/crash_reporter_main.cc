@@ -17,6 +17,8 @@
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_logging.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
+#include "desktop/windows/crash_reporter/crash_server_urls.h"
+#include "desktop/windows/crash_reporter/crashed_reporter_report.h"
 #include "desktop/windows/crash_reporter/named_counter_file.h"
 #include "desktop/windows/crash_reporter/process_exit_waiter.h"
 #include "desktop/windows/crash_reporter/self_crash_reporter.h"
@@ -154,6 +156,7 @@ int RunCrashReporterServer(const base::CommandLine& command_line) {
   // Nothing is served before the user's consent is known.
   if (!SettleConsent(command_line))
     return -1;
+  InitCrashServerUrls();
   return Serve(parent_id);
 }
 
@@ -184,9 +187,8 @@ void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
   }
   LOG(INFO) << "Crash of reporter " << parent_id << " (record at "
             << record_address << "): this build writes no "
-            << (third_reporter ? "crash file" : "text log")
-            << " for it and uploads nothing";
-  SignalCrashReporterExceptionEvent(parent_id);
+            << (third_reporter ? "crash file" : "text log") << " for it";
+  SendCrashedReporterReport(parent_id, third_reporter, CrashedReporterFiles());
 }
 
 bool GetCrashReporterParentIdSwitch(const base::CommandLine& command_line,

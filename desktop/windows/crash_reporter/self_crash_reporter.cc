@@ -1,5 +1,6 @@
 #include "desktop/windows/crash_reporter/self_crash_reporter.h"
 
+#include "base/logging.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
@@ -61,6 +62,21 @@ bool GetDaysSinceLastCrashReporterCrash(int64_t* days) {
     return false;
   *days = (now_value - last) / kFileTimeUnitsPerDay;
   return true;
+}
+
+void SetLastCrashReporterCrashTime(const SYSTEMTIME& utc) {
+  FILETIME time;
+  base::win::RegKey key;
+  if (!::SystemTimeToFileTime(&utc, &time) ||
+      OpenProductKey(&key) != ERROR_SUCCESS) {
+    LOG(ERROR) << "Cannot record the time of the reporter's crash";
+    return;
+  }
+  int64_t value = FileTimeToInt64(time);
+  if (key.WriteValue(kLastCrashReporterCrashValue, &value, sizeof(value),
+                     REG_QWORD) != ERROR_SUCCESS) {
+    LOG(ERROR) << "Cannot record the time of the reporter's crash";
+  }
 }
 
 void SignalCrashReporterExceptionEvent(DWORD pid) {

@@ -41,6 +41,9 @@ CrashReporterExceptionInfo* GetCrashReporterExceptionInfo();
 // used or the stored time lies in the future.
 bool GetDaysSinceLastCrashReporterCrash(int64_t* days);
 
+// Records |utc| as the time of the last reported crash of a reporter.
+void SetLastCrashReporterCrashTime(const SYSTEMTIME& utc);
+
 // Releases a crashed reporter that waits for its report to be read.
 void SignalCrashReporterExceptionEvent(DWORD pid);
 
