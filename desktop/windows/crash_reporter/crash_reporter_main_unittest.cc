@@ -21,9 +21,13 @@
 #include "components/crash_handler/test/raw_registration_client.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
+#include "desktop/windows/crash_reporter/crash_server_urls.h"
+#include "desktop/windows/crash_reporter/crashed_reporter_report.h"
 #include "desktop/windows/crash_reporter/self_crash_reporter.h"
+#include "desktop/windows/crash_reporter/test/crash_upload_test_util.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "gtest/gtest.h"
+#include "testing/servers/http_test_server.h"
 
 namespace crash_reporter {
 namespace {
@@ -126,9 +130,34 @@ class CrashReporterTest : public testing::Test {
     crash_dir_ = temp_dir_.GetPath().Append(L"crash");
     user_data_ = temp_dir_.GetPath().Append(L"User Data");
     ASSERT_TRUE(base::CreateDirectory(user_data_));
-    crash_dir_override_ =
-        std::make_unique<base::ScopedEnvironmentVariableOverride>(
-            kCrashLogDirEnvVar, base::WideToUTF8(crash_dir_.value()));
+    SetVariable(kCrashLogDirEnvVar, base::WideToUTF8(crash_dir_.value()));
+    // Unless a test says otherwise the files stay, for the test to read.
+    SetVariable("KELVO_CRASH_KEEP_LOGS", "1");
+    ASSERT_TRUE(server_.Connect());
+    prefix_ = "/crash" + server_.NewPathPrefix();
+    UseCrashServer("id");
+  }
+
+  // Sets an environment variable of this process and so of the hosts and
+  // reporters it starts, until the test ends.
+  void SetVariable(const std::string& name, const std::string& value) {
+    variables_.push_back(
+        std::make_unique<base::ScopedEnvironmentVariableOverride>(name, value));
+  }
+
+  // The crash server behaves as |behaviour| says (see crash_server.py);
+  // the collector takes every well-formed upload.
+  void UseCrashServer(const std::string& behaviour) {
+    SetVariable(kCrashServerUrlEnvVar, CrashServerUrl(behaviour));
+    SetVariable(kCollectorUrlEnvVar, CrashServerUrl("collector"));
+  }
+
+  std::string CrashServerUrl(const std::string& behaviour) {
+    return server_.GetURL("127.0.0.1", prefix_ + "/" + behaviour);
+  }
+
+  std::vector<test_server::RecordedRequest> ServerRequests() {
+    return server_.GetRequests(prefix_);
   }
 
   void GiveConsent() {
@@ -151,10 +180,12 @@ class CrashReporterTest : public testing::Test {
     return std::make_unique<Host>(switches);
   }
 
-  std::vector<base::FilePath> CrashFiles() {
+  // The files in the crash directory, or those named "*<pattern>".
+  std::vector<base::FilePath> CrashFiles(const wchar_t* pattern = L"") {
     std::vector<base::FilePath> files;
     base::FileEnumerator enumerator(crash_dir_, false,
-                                    base::FileEnumerator::FILES);
+                                    base::FileEnumerator::FILES,
+                                    std::wstring(L"*") + pattern);
     for (base::FilePath file = enumerator.Next(); !file.empty();
          file = enumerator.Next()) {
       files.push_back(file);
@@ -168,10 +199,19 @@ class CrashReporterTest : public testing::Test {
     return text;
   }
 
+  base::FilePath CrashLogPath(DWORD reporter_pid, const char* extension) {
+    return crash_dir_.AppendASCII("kelvo-crashlog-" +
+                                  base::NumberToString(reporter_pid) + "-1" +
+                                  extension);
+  }
+
   base::ScopedTempDir temp_dir_;
   base::FilePath crash_dir_;
   base::FilePath user_data_;
-  std::unique_ptr<base::ScopedEnvironmentVariableOverride> crash_dir_override_;
+  test_server::HttpTestServer server_;
+  std::string prefix_;
+  std::vector<std::unique_ptr<base::ScopedEnvironmentVariableOverride>>
+      variables_;
 };
 
 // Opens the reporter while it surely runs (its parent holds still).
@@ -232,7 +272,11 @@ TEST_F(CrashReporterTest, EachCrashLeavesItsLogAndEndsWithItsCode) {
                         "process_type=\"installer\"\r\n"));
     EXPECT_EQ(std::string::npos, text.find("ptime"));
   }
-  EXPECT_EQ(static_cast<size_t>(crashes), CrashFiles().size());
+  EXPECT_EQ(static_cast<size_t>(crashes), CrashFiles(L"crashlog-*.txt").size());
+  // Every report asked for its id and sent its log.
+  EXPECT_EQ(static_cast<size_t>(crashes),
+            CrashFiles(L"last_crash_id-*.txt").size());
+  EXPECT_EQ(static_cast<size_t>(crashes * 2), ServerRequests().size());
   EXPECT_EQ("{\"installer\":" + base::NumberToString(crashes) + "}",
             ReadFile(user_data_.Append(L"crash_counters.json")));
 }
@@ -283,6 +327,7 @@ TEST_F(CrashReporterTest, WithoutConsentNoReporterServes) {
               host->WaitForExit());
   }
   EXPECT_TRUE(CrashFiles().empty());
+  EXPECT_TRUE(ServerRequests().empty());
 }
 
 TEST_F(CrashReporterTest, ChildrenShareTheReporterThatRefusesLiars) {
@@ -311,13 +356,146 @@ TEST_F(CrashReporterTest, ChildrenShareTheReporterThatRefusesLiars) {
   EXPECT_TRUE(child->handler_installed());
   child->Go();
   EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), child->WaitForExit());
-  EXPECT_EQ(1u, CrashFiles().size());
+  EXPECT_EQ(1u, CrashFiles(L"crashlog-*.txt").size());
 
   // The reporter outlives the child, not the parent.
   EXPECT_FALSE(reporter.WaitForExitWithTimeout(base::TimeDelta(), nullptr));
   parent->Go();
   EXPECT_EQ(0, parent->WaitForExit());
   EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+}
+
+// A crash of a host that the reporter serves, reported once the host has
+// ended and the reporter with it. Returns the reporter's id.
+DWORD CrashAndWaitForTheReporter(Host* host) {
+  EXPECT_TRUE(host->handler_installed());
+  base::Process reporter = OpenReporter(*host);
+  EXPECT_TRUE(reporter.IsValid());
+  host->Go();
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), host->WaitForExit());
+  EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+  return host->reporter_pid();
+}
+
+TEST_F(CrashReporterTest, CrashReachesTheCrashServerWithItsId) {
+  GiveConsent();
+  SetVariable("CRASH_ORIGIN", "Testrig");
+  SetVariable("KELVO_CRASH_EMAIL", "a+b&c@x.org");
+  const ULONGLONG start = ::GetTickCount64();
+  DWORD reporter_pid =
+      CrashAndWaitForTheReporter(StartHost(L"access-violation").get());
+  const ULONGLONG run_ms = ::GetTickCount64() - start;
+
+  std::vector<test_server::RecordedRequest> requests = ServerRequests();
+  ASSERT_EQ(2u, requests.size());
+  const test_server::RecordedRequest& get = requests[0];
+  const test_server::RecordedRequest& post = requests[1];
+  const std::string target = prefix_ + "/id?email=a%2Bb%26c%40x.org";
+  EXPECT_EQ("GET", get.method);
+  EXPECT_EQ(target, get.target);
+  EXPECT_EQ("Breakpad/1.0 (Windows) (Edition developer)",
+            get.GetHeader("User-Agent"));
+  EXPECT_EQ("Testrig", get.GetHeader("X-Origin"));
+  EXPECT_FALSE(get.HasHeader("X-Kelvo-Crash-URL"));
+
+  // The id the server gave is the record's and the log's.
+  std::string record;
+  ASSERT_TRUE(base::ReadFileToString(
+      crash_dir_.AppendASCII("last_crash_id-" +
+                             base::NumberToString(reporter_pid) + "-1.txt"),
+      &record));
+  const std::string location_prefix =
+      "0=http://127.0.0.1:" + base::NumberToString(server_.port()) +
+      "/crash/issued?id=";
+  ASSERT_EQ(0u, record.find(location_prefix)) << record;
+  const std::string crash_id = record.substr(
+      location_prefix.size(), record.find('&') - location_prefix.size());
+  EXPECT_FALSE(crash_id.empty());
+
+  EXPECT_EQ("POST", post.method);
+  EXPECT_EQ(target, post.target);
+  ASSERT_EQ("", post.form_error);
+  std::vector<std::pair<std::string, std::string>> fields = GetFormFields(post);
+  // The run time is sent from its first whole second on.
+  for (auto field = fields.begin(); field != fields.end(); ++field) {
+    if (field->first != "ptime")
+      continue;
+    uint64_t seconds = 0;
+    EXPECT_TRUE(base::StringToUint64(field->second, &seconds));
+    EXPECT_LE(seconds * 1000, run_ms);
+    fields.erase(field);
+    break;
+  }
+  EXPECT_EQ((std::vector<std::pair<std::string, std::string>>{
+                {"ProductName", "Kelvo"},
+                {"ReleaseChannel", "developer"},
+                {"Version", "45.0.2531.0"},
+                {"build_number", "816662"},
+                {"email", "a+b&c@x.org"},
+                {"origin", "Testrig"},
+                {"stacktraceId", crash_id}}),
+            fields);
+  std::vector<test_server::FormPart> files = GetFileParts(post);
+  ASSERT_EQ(1u, files.size());
+  EXPECT_EQ("file", files[0].name);
+  EXPECT_EQ(CrashLogPath(reporter_pid, ".zip").BaseName().AsUTF8Unsafe(),
+            files[0].filename);
+  std::string name, content;
+  ASSERT_TRUE(ReadSingleEntryZip(files[0].body, &name, &content));
+  EXPECT_EQ("crashlog.txt", name);
+  EXPECT_EQ(ReadFile(CrashLogPath(reporter_pid, ".txt")), content);
+  EXPECT_FALSE(base::PathExists(CrashLogPath(reporter_pid, ".zip")));
+}
+
+TEST_F(CrashReporterTest, BusyCrashServerGetsNoTextLog) {
+  GiveConsent();
+  UseCrashServer("busy");
+  for (bool keep_logs : {true, false}) {
+    SCOPED_TRACE(keep_logs);
+    SetVariable("KELVO_CRASH_KEEP_LOGS", keep_logs ? "1" : "0");
+    DWORD reporter_pid =
+        CrashAndWaitForTheReporter(StartHost(L"access-violation").get());
+    EXPECT_EQ(keep_logs, base::PathExists(CrashLogPath(reporter_pid, ".txt")));
+  }
+  // No id, so no record either.
+  EXPECT_EQ(1u, CrashFiles().size());
+  std::vector<test_server::RecordedRequest> requests = ServerRequests();
+  EXPECT_EQ(2u, requests.size());
+  EXPECT_TRUE(FilterRequests(requests, "POST").empty());
+}
+
+TEST_F(CrashReporterTest, ServersDownOrSilentCostBoundedTime) {
+  GiveConsent();
+  SetVariable("KELVO_CRASH_KEEP_LOGS", "0");
+  // Answers every request 30 s after it arrived.
+  ASSERT_TRUE(
+      server_.Script(prefix_ + "/silent", R"([{"delay": 30, "status": 200}])"));
+  const std::string closed =
+      "http://127.0.0.1:" + base::NumberToString(test_server::GetClosedPort()) +
+      "/crash";
+  const struct {
+    std::string crash_server;
+    size_t requests;
+  } cases[] = {
+      {closed, 0},
+      // The id request (3 s) and the log's upload (the host's 2 s) give up.
+      {CrashServerUrl("silent"), 2},
+      // No id: the log goes without one.
+      {CrashServerUrl("error"), 2},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.crash_server);
+    SetVariable(kCrashServerUrlEnvVar, test.crash_server);
+    SetVariable(kCollectorUrlEnvVar, test.crash_server);
+    const size_t before = ServerRequests().size();
+    const ULONGLONG start = ::GetTickCount64();
+    CrashAndWaitForTheReporter(
+        StartHost(L"access-violation", L"--test-upload-timeout-ms=2000").get());
+    EXPECT_LT(::GetTickCount64() - start, 12000u);
+    // Sent or not, the files are gone.
+    EXPECT_TRUE(CrashFiles().empty());
+    EXPECT_EQ(test.requests, ServerRequests().size() - before);
+  }
 }
 
 TEST_F(CrashReporterTest, ReporterThatCannotBeReachedLeavesNoHandler) {
@@ -469,6 +647,77 @@ TEST_F(CrashReporterTest, SecondReporterCountsAndReleasesTheCrashedOne) {
               ::WaitForSingleObject(exception_event.Get(), 0));
     EXPECT_EQ(test.counters,
               ReadFile(user_data_.Append(L"crash_counters.json")));
+  }
+}
+
+TEST_F(CrashReporterTest, CrashedReporterIsSentOnceReleased) {
+  ScopedLastReporterCrash last_crash;
+  DWORD crashed = ::GetCurrentProcessId();
+  base::win::ScopedHandle exception_event(::CreateEventW(
+      nullptr, TRUE, FALSE,
+      FormatCrashReporterObjectName(kCrashReporterExceptionEventPrefix, crashed)
+          .c_str()));
+  const struct {
+    bool third_reporter;
+    std::string crash_server;
+    bool sent;
+  } cases[] = {
+      {false, "id", true},
+      {true, "id", true},
+      {false, "error-after-post", false},
+  };
+  ASSERT_TRUE(
+      server_.Script(prefix_ + "/error-after-post", R"([{"status": 500}])"));
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.crash_server + (test.third_reporter ? " third" : ""));
+    last_crash.SetDaysAgo(100);
+    ::ResetEvent(exception_event.Get());
+    SetVariable(kCrashServerUrlEnvVar, CrashServerUrl(test.crash_server));
+    SetVariable(kCollectorUrlEnvVar, CrashServerUrl(test.crash_server));
+    base::FilePath text = temp_dir_.GetPath().Append(L"kelvo-crashlog-9-1.txt");
+    base::FilePath dump = temp_dir_.GetPath().Append(L"kelvo-crashlog-9-1.dmp");
+    ASSERT_EQ(3, base::WriteFile(text, "log", 3));
+    ASSERT_EQ(6, base::WriteFile(dump, "MDMP\0\1", 6));
+    const size_t before = ServerRequests().size();
+
+    SendCrashedReporterReport(crashed, test.third_reporter, {text, dump});
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0),
+              ::WaitForSingleObject(exception_event.Get(), 0));
+    EXPECT_FALSE(base::PathExists(text));
+    EXPECT_FALSE(base::PathExists(dump));
+    int64_t days = 0;
+    ASSERT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
+    EXPECT_EQ(test.sent ? 0 : 100, days);
+
+    std::vector<test_server::RecordedRequest> requests = ServerRequests();
+    ASSERT_EQ(before + 2, requests.size());
+    const test_server::RecordedRequest& log = requests[before];
+    const test_server::RecordedRequest& minidump = requests[before + 1];
+    // The log carries nothing but the address the user gave (none here).
+    EXPECT_TRUE(GetFormFields(log).empty());
+    std::vector<test_server::FormPart> log_files = GetFileParts(log);
+    ASSERT_EQ(1u, log_files.size());
+    if (test.third_reporter) {
+      EXPECT_EQ("kelvo-crashlog-9-1.txt", log_files[0].filename);
+      EXPECT_EQ("log", log_files[0].body);
+      EXPECT_FALSE(minidump.HasHeader("Content-Encoding"));
+    } else {
+      std::string name, content;
+      EXPECT_TRUE(ReadSingleEntryZip(log_files[0].body, &name, &content));
+      EXPECT_EQ("log", content);
+      EXPECT_EQ("gzip", minidump.GetHeader("Content-Encoding"));
+    }
+    std::vector<std::string> names;
+    for (const auto& field : GetFormFields(minidump))
+      names.push_back(field.first);
+    EXPECT_EQ((std::vector<std::string>{"BuildID", "CrashTime", "InstallTime",
+                                        "ProcessType", "ProductName",
+                                        "ReleaseChannel", "StartupTime", "UBN",
+                                        "Version", "symbols-package"}),
+              names);
+    std::vector<test_server::FormPart> dumps = GetFileParts(minidump);
+    ASSERT_EQ(1u, dumps.size());
+    EXPECT_EQ(std::string("MDMP\0\1", 6), dumps[0].body);
   }
 }
 

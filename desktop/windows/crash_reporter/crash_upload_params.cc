@@ -39,6 +39,14 @@ int64_t SaturatedAdd(int64_t a, int64_t b) {
                : std::numeric_limits<int64_t>::min();
 }
 
+int64_t SaturatedSub(int64_t a, int64_t b) {
+  int64_t difference = 0;
+  if (!__builtin_sub_overflow(a, b, &difference))
+    return difference;
+  return b < 0 ? std::numeric_limits<int64_t>::max()
+               : std::numeric_limits<int64_t>::min();
+}
+
 int64_t MillisecondsToMicroseconds(int64_t ms) {
   int64_t us = 0;
   if (!__builtin_mul_overflow(ms, int64_t{1000}, &us))
@@ -175,7 +183,7 @@ void AddCrashTimeParams(HANDLE process,
     crash = has_uptime ? SaturatedAdd(start, uptime) : NowUnixMicroseconds();
   } else {
     crash = NowUnixMicroseconds();
-    start = has_uptime ? SaturatedAdd(crash, -uptime) : crash;
+    start = has_uptime ? SaturatedSub(crash, uptime) : crash;
   }
   SetParam(params, L"StartupTime", FormatUnixSeconds(start));
   SetParam(params, L"CrashTime", FormatUnixSeconds(crash));
