@@ -8,8 +8,9 @@ packages=(
   g++-mingw-w64-x86-64-posix
   wine wine64
   libz-mingw-w64-dev lzma-dev nlohmann-json3-dev googletest
-  7zip osslsigncode openssl xxd unzip curl
+  7zip osslsigncode openssl xxd unzip curl lldb
   xvfb xauth
+  fonts-wqy-microhei fonts-dejavu-core
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace base {
@@ -11,17 +12,25 @@ namespace {
 
 // Offsets from the start of the file, then from the "PE\0\0" signature. The
 // optional header follows the 4-byte signature and the 20-byte file header;
-// its data directories start at 96 (PE32) or 112 (PE32+) bytes into it, and
-// the security directory is the fifth, 8 bytes each.
+// its data directories start at 96 (PE32) or 112 (PE32+) bytes into it, 8
+// bytes each, and the section table follows the optional header.
 constexpr uint64_t kPeOffsetField = 0x3C;
 constexpr uint64_t kMachine = 4;
-constexpr uint64_t kOptionalHeaderMagic = 24;
-constexpr uint64_t kPe32DirectoryCount = 24 + 92;
-constexpr uint64_t kPe32PlusDirectoryCount = 24 + 108;
-constexpr uint64_t kPe32SecurityDirectory = 24 + 96 + 4 * 8;
-constexpr uint64_t kPe32PlusSecurityDirectory = 24 + 112 + 4 * 8;
-constexpr uint32_t kSecurityDirectoryIndex = 4;
-static_assert(kPe32PlusSecurityDirectory + 4 == 0xAC);
+constexpr uint64_t kNumberOfSections = 6;
+constexpr uint64_t kTimeDateStamp = 8;
+constexpr uint64_t kSizeOfOptionalHeader = 20;
+constexpr uint64_t kOptionalHeader = 24;
+constexpr uint64_t kOptionalHeaderMagic = kOptionalHeader;
+constexpr uint64_t kSizeOfCode = kOptionalHeader + 4;
+constexpr uint64_t kBaseOfCode = kOptionalHeader + 20;
+constexpr uint64_t kPe32DirectoryCount = kOptionalHeader + 92;
+constexpr uint64_t kPe32PlusDirectoryCount = kOptionalHeader + 108;
+constexpr uint64_t kDirectoryEntrySize = 8;
+constexpr uint64_t kSectionHeaderSize = 40;
+constexpr uint64_t kSectionVirtualAddress = 12;
+constexpr uint64_t kSectionSizeOfRawData = 16;
+constexpr uint64_t kSectionPointerToRawData = 20;
+static_assert(kPe32PlusDirectoryCount + 4 + 4 * kDirectoryEntrySize == 0xA8);
 
 }  // namespace
 
@@ -40,23 +49,67 @@ bool PeImage::GetMachine(uint16_t* machine) const {
 }
 
 bool PeImage::GetSecurityDirectory(uint32_t* offset, uint32_t* size) const {
-  if (!valid_)
+  // The one directory that holds a file offset rather than an address.
+  return GetDataDirectory(IMAGE_DIRECTORY_ENTRY_SECURITY, offset, size);
+}
+
+bool PeImage::GetTimeDateStamp(uint32_t* time_date_stamp) const {
+  return valid_ && ReadUint32(pe_offset_ + kTimeDateStamp, time_date_stamp);
+}
+
+bool PeImage::GetCodeRange(uint32_t* base_of_code,
+                           uint32_t* size_of_code) const {
+  return valid_ && ReadUint32(pe_offset_ + kBaseOfCode, base_of_code) &&
+         ReadUint32(pe_offset_ + kSizeOfCode, size_of_code);
+}
+
+bool PeImage::GetDataDirectory(uint32_t index,
+                               uint32_t* rva,
+                               uint32_t* size) const {
+  uint64_t table = 0;
+  uint32_t count = 0;
+  if (!GetDirectoryTable(&table, &count) || index >= count)
     return false;
-  // The layout follows the optional header's own magic, not the machine.
-  uint16_t magic = 0;
-  if (!ReadUint16(pe_offset_ + kOptionalHeaderMagic, &magic))
-    return false;
-  const bool pe32 = magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
-  uint32_t directory_count = 0;
-  if (!ReadUint32(
-          pe_offset_ + (pe32 ? kPe32DirectoryCount : kPe32PlusDirectoryCount),
-          &directory_count) ||
-      directory_count <= kSecurityDirectoryIndex) {
+  const uint64_t entry = table + index * kDirectoryEntrySize;
+  return ReadUint32(entry, rva) && ReadUint32(entry + 4, size);
+}
+
+bool PeImage::RvaToOffset(uint32_t rva, uint64_t* offset) const {
+  uint16_t sections = 0;
+  uint16_t optional_header_size = 0;
+  if (!valid_ || !ReadUint16(pe_offset_ + kNumberOfSections, &sections) ||
+      !ReadUint16(pe_offset_ + kSizeOfOptionalHeader, &optional_header_size)) {
     return false;
   }
-  const uint64_t entry =
-      pe_offset_ + (pe32 ? kPe32SecurityDirectory : kPe32PlusSecurityDirectory);
-  return ReadUint32(entry, offset) && ReadUint32(entry + 4, size);
+  const uint64_t table = pe_offset_ + kOptionalHeader + optional_header_size;
+  for (uint16_t i = 0; i < sections; ++i) {
+    const uint64_t header = table + i * kSectionHeaderSize;
+    uint32_t address = 0;
+    uint32_t raw_size = 0;
+    uint32_t raw_offset = 0;
+    if (!ReadUint32(header + kSectionVirtualAddress, &address) ||
+        !ReadUint32(header + kSectionSizeOfRawData, &raw_size) ||
+        !ReadUint32(header + kSectionPointerToRawData, &raw_offset)) {
+      return false;
+    }
+    if (rva >= address && rva - address < raw_size) {
+      *offset = uint64_t{raw_offset} + (rva - address);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool PeImage::GetDirectoryTable(uint64_t* table, uint32_t* count) const {
+  uint16_t magic = 0;
+  if (!valid_ || !ReadUint16(pe_offset_ + kOptionalHeaderMagic, &magic))
+    return false;
+  const uint64_t count_field =
+      pe_offset_ + (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC
+                        ? kPe32DirectoryCount
+                        : kPe32PlusDirectoryCount);
+  *table = count_field + 4;
+  return ReadUint32(count_field, count);
 }
 
 bool PeImage::Contains(uint64_t offset, uint64_t size) const {
@@ -78,6 +131,18 @@ bool PeImage::ReadUint32(uint64_t offset, uint32_t* value) const {
   if (!Contains(offset, sizeof(*value)))
     return false;
   std::memcpy(value, data_ + offset, sizeof(*value));
+  return true;
+}
+
+bool PeImage::ReadString(uint64_t offset,
+                         size_t max_length,
+                         std::string* text) const {
+  if (offset >= length_)
+    return false;
+  const char* start = reinterpret_cast<const char*>(data_ + offset);
+  const size_t limit =
+      static_cast<size_t>(std::min<uint64_t>(max_length, length_ - offset));
+  text->assign(start, strnlen(start, limit));
   return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace base {
 namespace win {
@@ -28,15 +29,34 @@ class PeImage {
   // means the image is not signed.
   bool GetSecurityDirectory(uint32_t* offset, uint32_t* size) const;
 
+  // The file header's link time stamp.
+  bool GetTimeDateStamp(uint32_t* time_date_stamp) const;
+  // BaseOfCode and SizeOfCode of the optional header.
+  bool GetCodeRange(uint32_t* base_of_code, uint32_t* size_of_code) const;
+  // Data directory |index| (IMAGE_DIRECTORY_ENTRY_*): its relative virtual
+  // address and size. False when the image declares fewer directories.
+  bool GetDataDirectory(uint32_t index, uint32_t* rva, uint32_t* size) const;
+  // The file offset of a relative virtual address, through the section
+  // whose raw data holds it. False when no section does: the address has
+  // no bytes in the file.
+  bool RvaToOffset(uint32_t rva, uint64_t* offset) const;
+
   // Bounded reads at a file offset.
   bool Contains(uint64_t offset, uint64_t size) const;
   bool Matches(uint64_t offset, const void* bytes, size_t size) const;
   bool ReadUint16(uint64_t offset, uint16_t* value) const;
   bool ReadUint32(uint64_t offset, uint32_t* value) const;
+  // At most |max_length| bytes up to a NUL, never past the end; false when
+  // |offset| lies outside.
+  bool ReadString(uint64_t offset, size_t max_length, std::string* text) const;
 
  private:
   const uint8_t* const data_;
   const uint64_t length_;
+  // Where the optional header's data directories start and how many the
+  // image declares; found from the header's own magic, not the machine.
+  bool GetDirectoryTable(uint64_t* table, uint32_t* count) const;
+
   uint64_t pe_offset_ = 0;
   bool valid_ = false;
 };

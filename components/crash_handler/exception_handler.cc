@@ -2,19 +2,20 @@
 
 #include <signal.h>
 #include <string.h>
-#include <wchar.h>
 
 #include <atomic>
-#include <iterator>
 
 #include "base/logging.h"
 #include "components/crash_handler/crash_generation_client.h"
+#include "components/crash_handler/runtime_crash.h"
+#include "components/crash_handler/runtime_hooks.h"
 
 namespace crash_handler {
 
 namespace {
 
 std::atomic<ExceptionHandler*> g_current_handler{nullptr};
+std::atomic<PurecallHandler> g_pure_virtual_call_fallback{nullptr};
 
 // One report at a time: a second crashing thread waits here until the first
 // report is done (and the process normally ends).
@@ -23,33 +24,9 @@ SRWLOCK g_report_lock = SRWLOCK_INIT;
 // not reported again (it would wait on its own lock).
 std::atomic<DWORD> g_reporting_thread{0};
 
-// The runtime the process's C code calls; its hooks are looked up at run
-// time because not every runtime DLL has them (Wine's msvcrt has neither).
-#if defined(_UCRT)
-constexpr wchar_t kRuntimeModule[] = L"ucrtbase.dll";
-#else
-constexpr wchar_t kRuntimeModule[] = L"msvcrt.dll";
-#endif
-
-template <typename Function>
-Function FindRuntimeFunction(const char* name) {
-  HMODULE runtime = ::GetModuleHandleW(kRuntimeModule);
-  if (!runtime)
-    return nullptr;
-  return reinterpret_cast<Function>(::GetProcAddress(runtime, name));
-}
-
 bool IsDebugException(DWORD code) {
   return code == EXCEPTION_BREAKPOINT || code == EXCEPTION_SINGLE_STEP ||
          code == DBG_PRINTEXCEPTION_C;
-}
-
-// Copies at most 127 characters and terminates; null stays empty.
-void CopyAssertionText(const wchar_t* text, wchar_t (&field)[128]) {
-  if (!text)
-    return;
-  wcsncpy(field, text, std::size(field) - 1);
-  field[std::size(field) - 1] = L'\0';
 }
 
 }  // namespace
@@ -92,6 +69,11 @@ bool ExceptionHandler::WriteMinidumpForException(EXCEPTION_POINTERS* exinfo) {
 }
 
 // static
+void ExceptionHandler::SetPureVirtualCallFallback(PurecallHandler handler) {
+  g_pure_virtual_call_fallback.store(handler);
+}
+
+// static
 ExceptionHandler* ExceptionHandler::Current() {
   return g_current_handler.load(std::memory_order_acquire);
 }
@@ -106,18 +88,15 @@ void ExceptionHandler::InstallCrashEntries() {
     previous_abort_handler_ = ::signal(SIGABRT, &HandleAbortSignal);
   }
   if (handler_types_ & HANDLER_INVALID_PARAMETER) {
-    using Setter = InvalidParameterHandler(__cdecl*)(InvalidParameterHandler);
-    if (auto set =
-            FindRuntimeFunction<Setter>("_set_invalid_parameter_handler"))
-      previous_invalid_parameter_handler_ = set(&HandleInvalidParameter);
+    previous_invalid_parameter_handler_ =
+        SetRuntimeInvalidParameterHandler(&HandleInvalidParameter);
   }
   if (handler_types_ & HANDLER_PURECALL) {
     // Compiled C++ code reaches HandlePureVirtualCall through
     // __cxa_pure_virtual below; this covers code built for the runtime's
     // own pure-call entry.
-    using Setter = PurecallHandler(__cdecl*)(PurecallHandler);
-    if (auto set = FindRuntimeFunction<Setter>("_set_purecall_handler"))
-      previous_purecall_handler_ = set(&HandlePureVirtualCall);
+    previous_purecall_handler_ =
+        SetRuntimePurecallHandler(&HandlePureVirtualCall);
   }
 }
 
@@ -131,15 +110,10 @@ void ExceptionHandler::RestoreCrashEntries() {
                           : previous_abort_handler_);
   }
   if (handler_types_ & HANDLER_INVALID_PARAMETER) {
-    using Setter = InvalidParameterHandler(__cdecl*)(InvalidParameterHandler);
-    if (auto set =
-            FindRuntimeFunction<Setter>("_set_invalid_parameter_handler"))
-      set(previous_invalid_parameter_handler_);
+    SetRuntimeInvalidParameterHandler(previous_invalid_parameter_handler_);
   }
   if (handler_types_ & HANDLER_PURECALL) {
-    using Setter = PurecallHandler(__cdecl*)(PurecallHandler);
-    if (auto set = FindRuntimeFunction<Setter>("_set_purecall_handler"))
-      set(previous_purecall_handler_);
+    SetRuntimePurecallHandler(previous_purecall_handler_);
   }
   g_current_handler.store(previous_handler_, std::memory_order_release);
   installed_ = false;
@@ -194,18 +168,17 @@ void __cdecl ExceptionHandler::HandleInvalidParameter(const wchar_t* expression,
                                                       const wchar_t* file,
                                                       unsigned int line,
                                                       uintptr_t reserved) {
-  MDRawAssertionInfo assertion = {};
-  CopyAssertionText(expression, assertion.expression);
-  CopyAssertionText(function, assertion.function);
-  CopyAssertionText(file, assertion.file);
-  assertion.line = line;
-  assertion.type = kAssertionTypeInvalidParameter;
+  MDRawAssertionInfo assertion =
+      MakeInvalidParameterAssertion(expression, function, file, line);
   ReportAndTerminate(HANDLER_INVALID_PARAMETER, kInvalidParameterExceptionCode,
                      &assertion);
 }
 
 // static
 void __cdecl ExceptionHandler::HandlePureVirtualCall() {
+  PurecallHandler fallback = g_pure_virtual_call_fallback.load();
+  if (!Current() && fallback)
+    fallback();
   MDRawAssertionInfo assertion = {};
   assertion.type = kAssertionTypePureVirtualCall;
   ReportAndTerminate(HANDLER_PURECALL, kPureVirtualCallExceptionCode,
@@ -228,15 +201,10 @@ void ExceptionHandler::ReportAndTerminate(HandlerType type,
                                           MDRawAssertionInfo* assertion) {
   ExceptionHandler* handler = Current();
   if (handler && (handler->handler_types_ & type)) {
-    // The reporter reads both from this frame while it is alive.
-    CONTEXT context = {};
-    ::RtlCaptureContext(&context);
-    EXCEPTION_RECORD record = {};
-    record.ExceptionCode = code;
-    record.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
-    EXCEPTION_POINTERS pointers = {&record, &context};
-    handler->WriteMinidumpWithException(::GetCurrentThreadId(), &pointers,
-                                        assertion);
+    CapturedException exception;
+    CaptureException(code, &exception);
+    handler->WriteMinidumpWithException(::GetCurrentThreadId(),
+                                        &exception.pointers, assertion);
   }
   // Never a normal exit: at-exit work would run beside the crashed state,
   // and a parent must not read the crash as success.

@@ -30,6 +30,7 @@
 #include <string>
 
 #include "components/crash_handler/crash_handler_types.h"
+#include "components/crash_handler/runtime_hooks.h"
 
 namespace crash_handler {
 
@@ -101,15 +102,14 @@ class ExceptionHandler {
                                              uintptr_t reserved);
   static void __cdecl HandlePureVirtualCall();
   static void HandleTerminate();
+
+  // Where pure virtual calls go while no handler is installed, for a
+  // process that reports its own crashes another way (a crash reporter);
+  // without one they end the process with their crash code.
+  static void SetPureVirtualCallFallback(PurecallHandler handler);
   static void __cdecl HandleAbortSignal(int signal_number);
 
  private:
-  using InvalidParameterHandler = void(__cdecl*)(const wchar_t*,
-                                                 const wchar_t*,
-                                                 const wchar_t*,
-                                                 unsigned int,
-                                                 uintptr_t);
-  using PurecallHandler = void(__cdecl*)();
   using SignalHandler = void(__cdecl*)(int);
 
   // The handler the crash entries report to; null when none is installed.

@@ -7,10 +7,13 @@
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
 #include "components/crash_handler/client_info.h"
+#include "components/crash_report/minidump_writer.h"
 #include "desktop/windows/crash_reporter/client_crash_report.h"
 #include "desktop/windows/crash_reporter/client_text_crash_log.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
 #include "desktop/windows/crash_reporter/crash_key_reader.h"
+#include "desktop/windows/crash_reporter/crash_logger_capture.h"
+#include "desktop/windows/crash_reporter/crash_metadata.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
 #include "desktop/windows/crash_reporter/named_counter_file.h"
 #include "desktop/windows/crash_reporter/process_exit_waiter.h"
@@ -46,6 +49,7 @@ void OnClientDumpRequest(void* context,
                          const crash_handler::ClientInfo* client) {
   auto* dump_context = static_cast<DumpCallbackContext*>(context);
   ScopedWaiterCount count(dump_context->waiter);
+  CrashLoggerCapture capture;
   LOG(INFO) << "Crash report requested by process " << client->pid();
 
   // A copy: the client's table is read again while the log is written.
@@ -76,9 +80,18 @@ void OnClientDumpRequest(void* context,
     return;
   }
   if (IsAlternativeCrashLoggingEnabled()) {
-    LOG(INFO) << "No minidump " << GetCrashDumpFileName(files.number)
-              << " for process " << client->pid() << ": this build writes none";
+    files.minidump = folder.AppendASCII(GetCrashDumpFileName(files.number));
+    if (!crash_report::WriteMinidumpFromParts(
+            client->pid(), client->thread_id_address(),
+            client->exception_pointers_address(),
+            client->assertion_info_address(), GetMinidumpVersionText(),
+            files.minidump, kMaxClientMinidumpSize)) {
+      LOG(ERROR) << "No minidump of process " << client->pid();
+      files.minidump.clear();
+    }
   }
+  if (!capture.AppendToFile(files.text_log))
+    LOG(ERROR) << "Cannot add the report's log lines to " << files.text_log;
   SendClientCrashReport(*dump_context, client->process_handle(), keys, files);
 }
 

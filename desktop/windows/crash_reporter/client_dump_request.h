@@ -1,6 +1,8 @@
 // One report of a crashed client, run by the crash server while the client
 // waits: counts the crash by the client's process type, claims the report's
-// number and writes its text crash log in the crash directory.
+// number and writes its text crash log in the crash directory, with the
+// report's own log lines at its end, and, with "alternative-crash-logging",
+// its minidump.
 
 #ifndef DESKTOP_WINDOWS_CRASH_REPORTER_CLIENT_DUMP_REQUEST_H_
 #define DESKTOP_WINDOWS_CRASH_REPORTER_CLIENT_DUMP_REQUEST_H_

@@ -1,15 +1,12 @@
-// The text crash log of a crashed client: for now its header (the build,
-// the exception and the main module) and its crash keys as metadata. The
-// client's threads are held still while it is read.
+// The text crash logs the reporter writes: of a crashed client, read
+// through what the client registered, and of a crashed crash reporter, read
+// through its CrashReporterExceptionInfo. The crashed process's threads
+// are held still while it is read.
 
 #ifndef DESKTOP_WINDOWS_CRASH_REPORTER_CLIENT_TEXT_CRASH_LOG_H_
 #define DESKTOP_WINDOWS_CRASH_REPORTER_CLIENT_TEXT_CRASH_LOG_H_
 
-#include <string>
-#include <utility>
-#include <vector>
-
-#include "components/crash_handler/crash_handler_types.h"
+#include <stdint.h>
 
 namespace base {
 class FilePath;
@@ -27,13 +24,11 @@ namespace crash_reporter {
 bool WriteClientTextCrashLog(const crash_handler::ClientInfo& client,
                              const base::FilePath& path);
 
-// The metadata made from a table of crash keys: each name with a value,
-// pieces of a range joined, in the order the names first appear; names that
-// are not plain words (or without terminator) are left out, as are the
-// keys that go elsewhere (Version and build_number into the header; ptime,
-// URL, crash_guid and modules).
-std::vector<std::pair<std::string, std::string>> CrashKeysToMetadata(
-    const crash_handler::CustomClientInfo& keys);
+// The same for the crashed reporter |pid|, whose record is at
+// |record_address| in it.
+bool WriteCrashReporterTextCrashLog(uint32_t pid,
+                                    uint64_t record_address,
+                                    const base::FilePath& path);
 
 }  // namespace crash_reporter
 

@@ -5,6 +5,7 @@
 #include "base/logging.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/crash_reporter/crash_logger_capture.h"
 #include "desktop/windows/installer/product/version_info.h"
 
 namespace crash_reporter {
@@ -37,6 +38,7 @@ void InitCrashReporterLogging() {
   logging::InitLogging(settings);
   logging::SetLogItems(true, true, true, true);
   logging::SetMinLogLevel(logging::LOG_INFO);
+  logging::SetLogMessageHandler(&CrashLoggerCapture::HandleLogMessage);
 }
 
 }  // namespace crash_reporter

@@ -14,7 +14,8 @@ namespace crash_reporter {
 std::wstring GetCrashReporterLogPath();
 
 // Sends the process's log there (or to the system debug log when there is
-// no file), every line with process, thread, time and tick count.
+// no file), every line with process, thread, time and tick count; the
+// lines of a thread that runs a CrashLoggerCapture go to the capture.
 void InitCrashReporterLogging();
 
 }  // namespace crash_reporter

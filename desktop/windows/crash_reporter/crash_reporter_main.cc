@@ -8,12 +8,19 @@
 #include <string>
 
 #include "base/command_line.h"
+#include "base/files/file_path.h"
+#include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "components/crash_handler/crash_generation_server.h"
+#include "components/crash_report/crash_file_v1.h"
+#include "components/crash_report/crash_info.h"
+#include "components/crash_report/minidump_writer.h"
 #include "desktop/windows/crash_reporter/client_dump_request.h"
+#include "desktop/windows/crash_reporter/client_text_crash_log.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
+#include "desktop/windows/crash_reporter/crash_metadata.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_logging.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
@@ -84,6 +91,47 @@ bool SettleConsent(const base::CommandLine& command_line) {
   return false;
 }
 
+// The report of a crashed reporter, in the temporary folder: a text log, or
+// for the third reporter a V1 crash file, and with
+// "alternative-crash-logging" a minidump.
+CrashedReporterFiles WriteCrashReporterFiles(uint32_t pid,
+                                             uint64_t record_address,
+                                             bool third_reporter) {
+  CrashedReporterFiles files;
+  base::FilePath temp;
+  uint32_t n = 0;
+  if (!base::GetTempDir(&temp) || !(n = ClaimCrashFileNumber(temp)))
+    return files;
+  files.text_file = temp.AppendASCII(GetCrashLogTextFileName(n));
+  bool written = false;
+  if (third_reporter) {
+    crash_report::CrashInfo info;
+    SetCrashReporterProcessType(&info);
+    written = crash_report::WriteCrashFileForProcess(
+        pid, record_address, info, GetMinidumpVersionText(), files.text_file,
+        kMaxCrashReporterMinidumpSize);
+  } else {
+    written =
+        WriteCrashReporterTextCrashLog(pid, record_address, files.text_file);
+  }
+  if (!written) {
+    LOG(ERROR) << "No crash file of reporter " << pid;
+    base::DeleteFile(files.text_file, false);
+    files.text_file.clear();
+  }
+  // The V1 file holds a minidump already.
+  if (IsAlternativeCrashLoggingEnabled() && !third_reporter) {
+    files.minidump = temp.AppendASCII(GetCrashDumpFileName(n));
+    if (!crash_report::WriteMinidumpForProcess(
+            pid, record_address, GetMinidumpVersionText(), files.minidump,
+            kMaxCrashReporterMinidumpSize)) {
+      LOG(ERROR) << "No minidump of reporter " << pid;
+      files.minidump.clear();
+    }
+  }
+  return files;
+}
+
 // Serves until the parent has ended and every report and upload is done.
 int Serve(uint32_t parent_id) {
   ProcessExitWaiter* waiter = ProcessExitWaiter::GetInstance();
@@ -139,6 +187,7 @@ int Serve(uint32_t parent_id) {
 bool RunCrashReporterRole(const base::CommandLine& command_line) {
   if (!command_line.HasSwitch(switches::kCrashReporterParentId))
     return false;
+  InstallCrashReporterExceptionFilter();
   if (command_line.HasSwitch(switches::kCrashReporterExceptionInfo))
     RunCrashReporterForCrashReporter(command_line);
   else
@@ -153,9 +202,11 @@ int RunCrashReporterServer(const base::CommandLine& command_line) {
   InitCrashReporterLogging();
   if (!InitCrashLogDirectories(command_line))
     return -1;
-  // Nothing is served before the user's consent is known.
+  // Nothing is served, and no crash of this reporter reported, before the
+  // user's consent is known.
   if (!SettleConsent(command_line))
     return -1;
+  PrepareSelfCrashReporter(false);
   InitCrashServerUrls();
   return Serve(parent_id);
 }
@@ -172,6 +223,8 @@ void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
     SignalCrashReporterExceptionEvent(parent_id);
     return;
   }
+  // The third reporter, started by a crashed second one, keeps no log of
+  // its own and prepares no further reporter: its crash ends the chain.
   bool third_reporter =
       command_line.HasSwitch(switches::kCrashReporterMinidump);
   if (!third_reporter)
@@ -180,15 +233,17 @@ void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
     SignalCrashReporterExceptionEvent(parent_id);
     return;
   }
-  if (!third_reporter && !GetCrashCounterFilePath().empty()) {
-    // Destroyed at once, which writes the count.
-    NamedCounterFile counters(GetCrashCounterFilePath());
-    counters.Add("crash_reporter", 1, true);
+  if (!third_reporter) {
+    PrepareSelfCrashReporter(true);
+    if (!GetCrashCounterFilePath().empty()) {
+      // Destroyed at once, which writes the count.
+      NamedCounterFile counters(GetCrashCounterFilePath());
+      counters.Add("crash_reporter", 1, true);
+    }
   }
-  LOG(INFO) << "Crash of reporter " << parent_id << " (record at "
-            << record_address << "): this build writes no "
-            << (third_reporter ? "crash file" : "text log") << " for it";
-  SendCrashedReporterReport(parent_id, third_reporter, CrashedReporterFiles());
+  SendCrashedReporterReport(
+      parent_id, third_reporter,
+      WriteCrashReporterFiles(parent_id, record_address, third_reporter));
 }
 
 bool GetCrashReporterParentIdSwitch(const base::CommandLine& command_line,

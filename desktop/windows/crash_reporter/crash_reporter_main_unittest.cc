@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -19,6 +22,7 @@
 #include "base/win/scoped_handle.h"
 #include "components/crash_handler/crash_handler_types.h"
 #include "components/crash_handler/test/raw_registration_client.h"
+#include "components/crash_report/test/minidump_streams.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_server_urls.h"
@@ -35,6 +39,9 @@ namespace {
 constexpr base::TimeDelta kProcessTimeout = base::TimeDelta::FromSeconds(30);
 constexpr char kConsent[] =
     R"({"user_experience_metrics":{"reporting_enabled":true}})";
+// Minidumps take seconds under Wine: most tests go without.
+constexpr wchar_t kNoMinidump[] =
+    L"--with-feature:alternative-crash-logging=off";
 
 std::wstring UniqueName(const wchar_t* prefix) {
   static int counter = 0;
@@ -160,10 +167,12 @@ class CrashReporterTest : public testing::Test {
     return server_.GetRequests(prefix_);
   }
 
-  void GiveConsent() {
-    ASSERT_EQ(static_cast<int>(strlen(kConsent)),
-              base::WriteFile(user_data_.Append(L"Local State"), kConsent,
-                              static_cast<int>(strlen(kConsent))));
+  void GiveConsent() { WritePrefs(kConsent); }
+
+  void WritePrefs(const char* text) {
+    ASSERT_EQ(static_cast<int>(strlen(text)),
+              base::WriteFile(user_data_.Append(L"Local State"), text,
+                              static_cast<int>(strlen(text))));
   }
 
   std::wstring UserDataSwitch() const {
@@ -242,7 +251,7 @@ TEST_F(CrashReporterTest, EachCrashLeavesItsLogAndEndsWithItsCode) {
   int crashes = 0;
   for (const auto& test : cases) {
     SCOPED_TRACE(test.kind);
-    std::unique_ptr<Host> host = StartHost(test.kind);
+    std::unique_ptr<Host> host = StartHost(test.kind, kNoMinidump);
     ASSERT_NE(0u, host->reporter_pid());
     ASSERT_TRUE(host->handler_installed());
     base::Process reporter = OpenReporter(*host);
@@ -332,7 +341,8 @@ TEST_F(CrashReporterTest, WithoutConsentNoReporterServes) {
 
 TEST_F(CrashReporterTest, ChildrenShareTheReporterThatRefusesLiars) {
   GiveConsent();
-  std::unique_ptr<Host> parent = StartHost(L"");
+  // The reporter reads its settings from its parent's command line.
+  std::unique_ptr<Host> parent = StartHost(L"", kNoMinidump);
   DWORD reporter_pid = parent->reporter_pid();
   ASSERT_NE(0u, reporter_pid);
   base::Process reporter = OpenReporter(*parent);
@@ -377,7 +387,10 @@ DWORD CrashAndWaitForTheReporter(Host* host) {
   return host->reporter_pid();
 }
 
-TEST_F(CrashReporterTest, CrashReachesTheCrashServerWithItsId) {
+// A client's crash with the minidump on, sent to the crash servers: the id
+// request, the zipped whole text log with the report's own log lines at its
+// end, and the gzip-wrapped minidump.
+TEST_F(CrashReporterTest, CrashReachesTheCrashServersWithItsId) {
   GiveConsent();
   SetVariable("CRASH_ORIGIN", "Testrig");
   SetVariable("KELVO_CRASH_EMAIL", "a+b&c@x.org");
@@ -387,9 +400,8 @@ TEST_F(CrashReporterTest, CrashReachesTheCrashServerWithItsId) {
   const ULONGLONG run_ms = ::GetTickCount64() - start;
 
   std::vector<test_server::RecordedRequest> requests = ServerRequests();
-  ASSERT_EQ(2u, requests.size());
+  ASSERT_EQ(3u, requests.size());
   const test_server::RecordedRequest& get = requests[0];
-  const test_server::RecordedRequest& post = requests[1];
   const std::string target = prefix_ + "/id?email=a%2Bb%26c%40x.org";
   EXPECT_EQ("GET", get.method);
   EXPECT_EQ(target, get.target);
@@ -397,6 +409,14 @@ TEST_F(CrashReporterTest, CrashReachesTheCrashServerWithItsId) {
             get.GetHeader("User-Agent"));
   EXPECT_EQ("Testrig", get.GetHeader("X-Origin"));
   EXPECT_FALSE(get.HasHeader("X-Kelvo-Crash-URL"));
+  // The two uploads run side by side.
+  std::vector<test_server::RecordedRequest> posts =
+      FilterRequests(requests, "POST");
+  ASSERT_EQ(2u, posts.size());
+  if (posts[0].target != target)
+    std::swap(posts[0], posts[1]);
+  const test_server::RecordedRequest& log_post = posts[0];
+  const test_server::RecordedRequest& dump_post = posts[1];
 
   // The id the server gave is the record's and the log's.
   std::string record;
@@ -412,10 +432,10 @@ TEST_F(CrashReporterTest, CrashReachesTheCrashServerWithItsId) {
       location_prefix.size(), record.find('&') - location_prefix.size());
   EXPECT_FALSE(crash_id.empty());
 
-  EXPECT_EQ("POST", post.method);
-  EXPECT_EQ(target, post.target);
-  ASSERT_EQ("", post.form_error);
-  std::vector<std::pair<std::string, std::string>> fields = GetFormFields(post);
+  EXPECT_EQ(target, log_post.target);
+  ASSERT_EQ("", log_post.form_error);
+  std::vector<std::pair<std::string, std::string>> fields =
+      GetFormFields(log_post);
   // The run time is sent from its first whole second on.
   for (auto field = fields.begin(); field != fields.end(); ++field) {
     if (field->first != "ptime")
@@ -435,33 +455,102 @@ TEST_F(CrashReporterTest, CrashReachesTheCrashServerWithItsId) {
                 {"origin", "Testrig"},
                 {"stacktraceId", crash_id}}),
             fields);
-  std::vector<test_server::FormPart> files = GetFileParts(post);
+  std::vector<test_server::FormPart> files = GetFileParts(log_post);
   ASSERT_EQ(1u, files.size());
   EXPECT_EQ("file", files[0].name);
   EXPECT_EQ(CrashLogPath(reporter_pid, ".zip").BaseName().AsUTF8Unsafe(),
             files[0].filename);
-  std::string name, content;
-  ASSERT_TRUE(ReadSingleEntryZip(files[0].body, &name, &content));
+  std::string name, text;
+  ASSERT_TRUE(ReadSingleEntryZip(files[0].body, &name, &text));
   EXPECT_EQ("crashlog.txt", name);
-  EXPECT_EQ(ReadFile(CrashLogPath(reporter_pid, ".txt")), content);
+  EXPECT_EQ(ReadFile(CrashLogPath(reporter_pid, ".txt")), text);
   EXPECT_FALSE(base::PathExists(CrashLogPath(reporter_pid, ".zip")));
+  for (const char* part :
+       {"\r\nThread: ", "\r\nRegisters: ", "\r\nStack dump: ",
+        "\r\nUsed DLLs:\r\ncrash_reporter_test_host.exe ",
+        "\r\nMemory dumps:\r\n", "\r\nmem_working_set_size=\"",
+        "\r\nos_version=\"", "\r\ncpu_architecture=\"0x9\"",
+        "\r\nCrash Logger:\r\nclient_dump_request.cc:"}) {
+    EXPECT_NE(std::string::npos, text.find(part)) << part;
+  }
+
+  // The minidump's form, every field before the dump, empty ones too.
+  EXPECT_EQ(prefix_ + "/collector", dump_post.target);
+  EXPECT_EQ("gzip", dump_post.GetHeader("Content-Encoding"));
+  ASSERT_EQ("", dump_post.form_error);
+  std::map<std::string, std::string> dump_fields;
+  std::vector<std::string> names;
+  for (const auto& [field, value] : GetFormFields(dump_post)) {
+    names.push_back(field);
+    dump_fields[field] = value;
+  }
+  EXPECT_EQ((std::vector<std::string>{"BuildID",
+                                      "CrashTime",
+                                      "Email",
+                                      "InstallTime",
+                                      "Origin",
+                                      "ProcessType",
+                                      "ProductName",
+                                      "ReleaseChannel",
+                                      "StartupTime",
+                                      "UBN",
+                                      "URL",
+                                      "Version",
+                                      "ab_tests",
+                                      "blacklisted_extensions",
+                                      "disabled_extensions",
+                                      "enabled_extensions",
+                                      "gpu_device_id",
+                                      "gpu_driver_version",
+                                      "gpu_pixel_shader_version",
+                                      "gpu_vendor_id",
+                                      "gpu_vertex_shader_version",
+                                      "symbols-package",
+                                      "terminated_extensions",
+                                      "third_party_installs"}),
+            names);
+  EXPECT_EQ("installer", dump_fields["ProcessType"]);
+  EXPECT_EQ("KelvoDesktop", dump_fields["ProductName"]);
+  EXPECT_EQ("nightly", dump_fields["ReleaseChannel"]);
+  EXPECT_EQ("45.0.2531.0", dump_fields["Version"]);
+  EXPECT_EQ("816662", dump_fields["UBN"]);
+  EXPECT_EQ("a+b&c@x.org", dump_fields["Email"]);
+  EXPECT_EQ("Testrig", dump_fields["Origin"]);
+  EXPECT_EQ("", dump_fields["URL"]);
+  EXPECT_LE(std::stoll(dump_fields["StartupTime"]),
+            std::stoll(dump_fields["CrashTime"]));
+  std::vector<test_server::FormPart> dumps = GetFileParts(dump_post);
+  ASSERT_EQ(1u, dumps.size());
+  EXPECT_EQ("upload_file_minidump", dumps[0].name);
+  EXPECT_EQ(CrashLogPath(reporter_pid, ".dmp").BaseName().AsUTF8Unsafe(),
+            dumps[0].filename);
+  EXPECT_EQ(ReadFile(CrashLogPath(reporter_pid, ".dmp")), dumps[0].body);
+  EXPECT_EQ("45.0.2531.0 816662",
+            crash_report::ReadMinidumpStreams(dumps[0].body)[0x10000]);
 }
 
 TEST_F(CrashReporterTest, BusyCrashServerGetsNoTextLog) {
   GiveConsent();
   UseCrashServer("busy");
-  for (bool keep_logs : {true, false}) {
-    SCOPED_TRACE(keep_logs);
-    SetVariable("KELVO_CRASH_KEEP_LOGS", keep_logs ? "1" : "0");
-    DWORD reporter_pid =
-        CrashAndWaitForTheReporter(StartHost(L"access-violation").get());
-    EXPECT_EQ(keep_logs, base::PathExists(CrashLogPath(reporter_pid, ".txt")));
-  }
+  // Kept, the log stays; and the minidump still goes.
+  DWORD reporter_pid =
+      CrashAndWaitForTheReporter(StartHost(L"access-violation").get());
+  EXPECT_TRUE(base::PathExists(CrashLogPath(reporter_pid, ".txt")));
+  std::vector<test_server::RecordedRequest> posts =
+      FilterRequests(ServerRequests(), "POST");
+  ASSERT_EQ(1u, posts.size());
+  EXPECT_EQ(prefix_ + "/collector", posts[0].target);
+  ASSERT_EQ(1u, GetFileParts(posts[0]).size());
+  EXPECT_EQ(ReadFile(CrashLogPath(reporter_pid, ".dmp")),
+            GetFileParts(posts[0])[0].body);
+
+  SetVariable("KELVO_CRASH_KEEP_LOGS", "0");
+  reporter_pid = CrashAndWaitForTheReporter(
+      StartHost(L"access-violation", kNoMinidump).get());
+  EXPECT_FALSE(base::PathExists(CrashLogPath(reporter_pid, ".txt")));
   // No id, so no record either.
-  EXPECT_EQ(1u, CrashFiles().size());
-  std::vector<test_server::RecordedRequest> requests = ServerRequests();
-  EXPECT_EQ(2u, requests.size());
-  EXPECT_TRUE(FilterRequests(requests, "POST").empty());
+  EXPECT_EQ(2u, CrashFiles().size());
+  EXPECT_EQ(3u, ServerRequests().size());
 }
 
 TEST_F(CrashReporterTest, ServersDownOrSilentCostBoundedTime) {
@@ -475,23 +564,31 @@ TEST_F(CrashReporterTest, ServersDownOrSilentCostBoundedTime) {
       "/crash";
   const struct {
     std::string crash_server;
+    const wchar_t* switches;
     size_t requests;
   } cases[] = {
-      {closed, 0},
-      // The id request (3 s) and the log's upload (the host's 2 s) give up.
-      {CrashServerUrl("silent"), 2},
+      {closed, kNoMinidump, 0},
+      // The id request gives up after 3 s, the uploads after the host's 2 s.
+      {CrashServerUrl("silent"), L"", 3},
       // No id: the log goes without one.
-      {CrashServerUrl("error"), 2},
+      {CrashServerUrl("error"), kNoMinidump, 2},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.crash_server);
     SetVariable(kCrashServerUrlEnvVar, test.crash_server);
     SetVariable(kCollectorUrlEnvVar, test.crash_server);
     const size_t before = ServerRequests().size();
-    const ULONGLONG start = ::GetTickCount64();
-    CrashAndWaitForTheReporter(
-        StartHost(L"access-violation", L"--test-upload-timeout-ms=2000").get());
-    EXPECT_LT(::GetTickCount64() - start, 12000u);
+    std::unique_ptr<Host> host = StartHost(
+        L"access-violation",
+        test.switches + std::wstring(L" --test-upload-timeout-ms=2000"));
+    base::Process reporter = OpenReporter(*host);
+    host->Go();
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
+              host->WaitForExit());
+    // The uploads start when the crashed host is let go.
+    const ULONGLONG released = ::GetTickCount64();
+    EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+    EXPECT_LT(::GetTickCount64() - released, 6000u);
     // Sent or not, the files are gone.
     EXPECT_TRUE(CrashFiles().empty());
     EXPECT_EQ(test.requests, ServerRequests().size() - before);
@@ -604,50 +701,256 @@ class ScopedLastReporterCrash {
   int64_t old_value_ = 0;
 };
 
-TEST_F(CrashReporterTest, SecondReporterCountsAndReleasesTheCrashedOne) {
-  GiveConsent();
-  ScopedLastReporterCrash last_crash;
-  // A missing value counts from 1601: the first crash is reported.
-  int64_t days = 0;
-  ASSERT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
-  EXPECT_GT(days, 100000);
-  // This process plays the crashed reporter: it waits on its event.
-  DWORD crashed = ::GetCurrentProcessId();
-  base::win::ScopedHandle exception_event(::CreateEventW(
-      nullptr, TRUE, FALSE,
-      FormatCrashReporterObjectName(kCrashReporterExceptionEventPrefix, crashed)
-          .c_str()));
-  std::wstring command =
-      L"\"" + HostPath() + L"\" " + UserDataSwitch() +
-      L" --crash-reporter-parent-id=" + base::NumberToString16(crashed) +
-      L" --crash-reporter-exception-info=" +
-      base::NumberToString16(
-          reinterpret_cast<uintptr_t>(GetCrashReporterExceptionInfo()));
-  struct {
-    int64_t days_ago;
-    const char* counters;
-  } cases[] = {
-      {100, R"({"crash_reporter":1})"},
-      // Within three days of the last reported one, or after one from the
-      // future: released, not counted.
-      {2, R"({"crash_reporter":1})"},
-      {-1, R"({"crash_reporter":1})"},
-      {4, R"({"crash_reporter":2})"},
-  };
-  for (const auto& test : cases) {
-    SCOPED_TRACE(test.days_ago);
-    last_crash.SetDaysAgo(test.days_ago);
-    ::ResetEvent(exception_event.Get());
-    std::string output;
+// The processes that |parent| started and that still exist.
+std::vector<DWORD> GetChildProcesses(DWORD parent) {
+  std::vector<DWORD> children;
+  base::win::ScopedHandle snapshot(
+      ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {sizeof(entry)};
+  if (!snapshot.IsValid() || !::Process32FirstW(snapshot.Get(), &entry))
+    return children;
+  do {
+    if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent)
+      children.push_back(entry.th32ProcessID);
+  } while (::Process32NextW(snapshot.Get(), &entry));
+  return children;
+}
+
+// Waits for the reporters that report a crash of |reporter|, each started
+// by the one before; the ids and exit codes of those that still ran, in
+// that order. One that had ended already had done all its work.
+std::vector<std::pair<DWORD, int>> WaitForReportersBelow(DWORD reporter) {
+  std::vector<std::pair<DWORD, int>> chain;
+  std::vector<DWORD> waiting = GetChildProcesses(reporter);
+  while (!waiting.empty()) {
+    DWORD pid = waiting.front();
+    waiting.erase(waiting.begin());
+    base::Process process = base::Process::OpenWithAccess(
+        pid, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION);
     int exit_code = -1;
-    ASSERT_TRUE(base::GetAppOutputWithExitCode(command, &output, &exit_code,
-                                               kProcessTimeout));
-    EXPECT_EQ(0, exit_code);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0),
-              ::WaitForSingleObject(exception_event.Get(), 0));
-    EXPECT_EQ(test.counters,
+    if (!process.IsValid())
+      continue;  // Gone already, with all it did.
+    EXPECT_TRUE(process.WaitForExitWithTimeout(kProcessTimeout, &exit_code));
+    chain.emplace_back(pid, exit_code);
+    std::vector<DWORD> children = GetChildProcesses(pid);
+    waiting.insert(waiting.end(), children.begin(), children.end());
+  }
+  return chain;
+}
+
+// Reporters that crash on purpose (see crash_reporter_test_host_main.cc),
+// with a temporary folder, where their reports go, whose name lies outside
+// the ANSI code page.
+class CrashedReporterTest : public CrashReporterTest {
+ protected:
+  void SetUp() override {
+    CrashReporterTest::SetUp();
+    GiveConsent();
+    temp_ = temp_dir_.GetPath().Append(L"Temp \x65E5\x672C");
+    ASSERT_TRUE(base::CreateDirectory(temp_));
+    for (const char* name : {"TMP", "TEMP"}) {
+      temp_overrides_.push_back(
+          std::make_unique<base::ScopedEnvironmentVariableOverride>(
+              name, base::WideToUTF8(temp_.value())));
+    }
+  }
+
+  void CrashReporters(const char* serving, const char* second = nullptr) {
+    crash_overrides_.clear();
+    crash_overrides_.push_back(
+        std::make_unique<base::ScopedEnvironmentVariableOverride>(
+            "KELVO_TEST_SERVING_CRASH", serving));
+    if (second) {
+      crash_overrides_.push_back(
+          std::make_unique<base::ScopedEnvironmentVariableOverride>(
+              "KELVO_TEST_SECOND_CRASH", second));
+    }
+  }
+
+  // Runs a host whose serving reporter crashes once ready; the reporter's
+  // exit code, and how long it took to end after the host started. Returns
+  // once the reporters that report it have ended too (|chain|: their ids
+  // and exit codes, in the order they were started).
+  int RunHostWithCrashingReporter(
+      int64_t* milliseconds,
+      std::vector<std::pair<DWORD, int>>* chain = nullptr) {
+    ULONGLONG start = ::GetTickCount64();
+    std::unique_ptr<Host> host = StartHost(L"", kNoMinidump);
+    base::Process reporter = OpenReporter(*host);
+    EXPECT_TRUE(reporter.IsValid());
+    int exit_code = -1;
+    EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, &exit_code));
+    *milliseconds = static_cast<int64_t>(::GetTickCount64() - start);
+    std::vector<std::pair<DWORD, int>> reporters =
+        WaitForReportersBelow(host->reporter_pid());
+    if (chain)
+      *chain = reporters;
+    host->Go();
+    EXPECT_EQ(0, host->WaitForExit());
+    return exit_code;
+  }
+
+  // The crash files the crash servers received since the last call, by
+  // name: a zipped text log under its own name.
+  std::map<std::string, std::string> TakeSentReports() {
+    std::vector<test_server::RecordedRequest> requests = ServerRequests();
+    std::map<std::string, std::string> files;
+    for (size_t i = seen_requests_; i < requests.size(); ++i) {
+      for (const test_server::FormPart& part : GetFileParts(requests[i])) {
+        std::string name, content;
+        if (ReadSingleEntryZip(part.body, &name, &content)) {
+          files[part.filename.substr(0, part.filename.rfind('.')) + ".txt"] =
+              content;
+        } else {
+          files[part.filename] = part.body;
+        }
+      }
+    }
+    seen_requests_ = requests.size();
+    return files;
+  }
+
+  // Whether crash files are left in the temporary folder.
+  bool HasReportFiles() {
+    base::FileEnumerator enumerator(temp_, false, base::FileEnumerator::FILES,
+                                    L"kelvo-crashlog-*");
+    return !enumerator.Next().empty();
+  }
+
+  // Under Wine a minidump of a reporter comes out larger than the 512000
+  // bytes a crashed reporter's dump may have: Wine adds every module's
+  // import and export names, whatever the dump type. The second reporter's
+  // log says whether the dump of the first one fitted.
+  bool ReporterDumpsFit() {
+    std::string log;
+    base::ReadFileToString(temp_.Append(L"kelvo_crashreporter.log"), &log);
+    EXPECT_NE(std::string::npos, log.find("Report of the crashed reporter"));
+    return log.find("more than 512000") == std::string::npos;
+  }
+
+  base::FilePath temp_;
+  size_t seen_requests_ = 0;
+  std::vector<std::unique_ptr<base::ScopedEnvironmentVariableOverride>>
+      temp_overrides_;
+  std::vector<std::unique_ptr<base::ScopedEnvironmentVariableOverride>>
+      crash_overrides_;
+  ScopedLastReporterCrash last_crash_;
+};
+
+// The second reporter writes a text log and a minidump of the crashed
+// one, then releases it. A crash that the runtime reports through a
+// handler ends the reporter with its crash code, as anywhere else.
+TEST_F(CrashedReporterTest, ACrashedReporterIsReportedByASecondOne) {
+  struct {
+    const char* kind;
+    uint32_t code;
+    bool minidump;
+  } cases[] = {
+      {"access-violation", EXCEPTION_ACCESS_VIOLATION, true},
+      // Minidumps take seconds under Wine: the second case goes without.
+      {"invalid-parameter", crash_handler::kInvalidParameterExceptionCode,
+       false},
+      {"pure-call", crash_handler::kPureVirtualCallExceptionCode, false},
+  };
+  int reports = 0;
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.kind);
+    last_crash_.SetDaysAgo(100);
+    CrashReporters(test.kind);
+    if (!test.minidump) {
+      WritePrefs(R"({"user_experience_metrics":{"reporting_enabled":true},)"
+                 R"("browser":{"flags":{"alternative-crash-logging":2}}})");
+    }
+    int64_t milliseconds = 0;
+    EXPECT_EQ(static_cast<int>(test.code),
+              RunHostWithCrashingReporter(&milliseconds));
+    ++reports;
+    // Sent, and gone from the temporary folder; the three days begin.
+    auto files = TakeSentReports();
+    EXPECT_FALSE(HasReportFiles());
+    int64_t days = -1;
+    EXPECT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
+    EXPECT_EQ(0, days);
+    bool dump_fits = test.minidump && ReporterDumpsFit();
+    ASSERT_EQ(dump_fits ? 2u : 1u, files.size());
+    const std::string& text = files.rbegin()->second;  // ".txt" after ".dmp"
+    char exception[64];
+    snprintf(exception, sizeof(exception), " caused exception %X at address ",
+             test.code);
+    EXPECT_NE(std::string::npos, text.find("\r\ncrash_reporter_test_host.exe" +
+                                           std::string(exception)));
+    EXPECT_NE(std::string::npos,
+              text.find("\r\n\r\nmetadata:\r\nprocess_type=\"crash_reporter\""
+                        "\r\n\r\nThread: "));
+    if (dump_fits) {
+      EXPECT_EQ("45.0.2531.0 816662", crash_report::ReadMinidumpStreams(
+                                          files.begin()->second)[0x10000]);
+    }
+    EXPECT_EQ("{\"crash_reporter\":" + base::NumberToString(reports) + "}",
               ReadFile(user_data_.Append(L"crash_counters.json")));
   }
+}
+
+// A second reporter that crashes in turn is reported by a third, in a V1
+// crash file, and released: the end of the chain.
+TEST_F(CrashedReporterTest, ACrashedSecondReporterIsReportedByAThird) {
+  CrashReporters("access-violation", "access-violation");
+  int64_t milliseconds = 0;
+  std::vector<std::pair<DWORD, int>> chain;
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
+            RunHostWithCrashingReporter(&milliseconds, &chain));
+  // The second crashed and ended once the third had written its file; the
+  // third may have sent it and ended before the second was gone.
+  ASSERT_FALSE(chain.empty());
+  const DWORD second_pid = chain[0].first;
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), chain[0].second);
+  EXPECT_LE(chain.size(), 2u);
+
+  bool dump_fits = ReporterDumpsFit();
+  std::vector<std::string> v1_files;
+  for (const auto& [name, bytes] : TakeSentReports()) {
+    if (name.find("kelvo-crashlog-" + base::NumberToString(second_pid)) != 0)
+      v1_files.push_back(bytes);
+  }
+  // The third reporter writes nothing but the V1 file, whose dump part has
+  // the same limit.
+  ASSERT_EQ(dump_fits ? 1u : 0u, v1_files.size());
+  if (dump_fits) {
+    EXPECT_EQ(0u, v1_files[0].find(
+                      "KELVO-CRASHLOG V1 desktop 45.0.2531.0 816662 windows "
+                      "x64 release\r\ncrash_reporter_test_host.exe caused "
+                      "exception C0000005 at address "));
+    EXPECT_NE(std::string::npos,
+              v1_files[0].find(" (BASE: 00000000)\r\n\r\nmetadata:\r\n"
+                               "process_type=\"crash_reporter\"\r\n\r\n"
+                               "minidump:\r\nMDMP"));
+  }
+  // Only the second reporter counts: the third keeps no settings.
+  EXPECT_EQ("{\"crash_reporter\":1}",
+            ReadFile(user_data_.Append(L"crash_counters.json")));
+}
+
+// Within three days of a reported crash of a reporter, or after one from
+// the future, the next is not reported: the crashed one is released at
+// once.
+TEST_F(CrashedReporterTest, AReporterCrashIsReportedAtMostOnceInThreeDays) {
+  CrashReporters("access-violation");
+  for (int64_t days_ago : {2, -1}) {
+    SCOPED_TRACE(days_ago);
+    last_crash_.SetDaysAgo(days_ago);
+    int64_t milliseconds = 0;
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
+              RunHostWithCrashingReporter(&milliseconds));
+    EXPECT_LT(milliseconds, 15000);
+    EXPECT_TRUE(TakeSentReports().empty());
+    EXPECT_FALSE(HasReportFiles());
+    EXPECT_FALSE(base::PathExists(user_data_.Append(L"crash_counters.json")));
+  }
+  // Whole days count: three and an hour are three.
+  int64_t days = 0;
+  last_crash_.SetDaysAgo(3);
+  ASSERT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
+  EXPECT_EQ(3, days);
 }
 
 TEST_F(CrashReporterTest, CrashedReporterIsSentOnceReleased) {

@@ -18,6 +18,8 @@ void SendCrashedReporterReport(DWORD crashed_pid,
   UploadParams dump_params;
   BuildCrashReporterMinidumpParams(crashed_pid, &dump_params);
   SignalCrashReporterExceptionEvent(crashed_pid);
+  LOG(INFO) << "Report of the crashed reporter " << crashed_pid << ": "
+            << files.text_file << " " << files.minidump;
   if (files.text_file.empty() && files.minidump.empty()) {
     LOG(WARNING) << "Nothing to send of the crashed reporter " << crashed_pid;
     return;

@@ -1,34 +1,31 @@
-// What reports a crashed reporter: a second reporter (the same executable
-// started with "crash-reporter-exception-info") reads the fixed record the
-// crashing one filled, releases it through its exception event, and reports
-// a crashed reporter at most once in three days per user.
+// How a crash reporter's own crash gets reported. Every reporter prepares,
+// before its real work, a second reporter: the same executable, started
+// only when this one crashes, with "crash-reporter-exception-info" naming
+// the address of a fixed record that the crashing thread fills. The second
+// reporter reads that record and the crashed reporter's memory from
+// outside, writes the report and releases the crashed one through its
+// exception event. A second reporter prepares a third, which writes a V1
+// crash file instead; the third prepares nothing. A crashed reporter is
+// reported at most once in three days per user.
 
 #ifndef DESKTOP_WINDOWS_CRASH_REPORTER_SELF_CRASH_REPORTER_H_
 #define DESKTOP_WINDOWS_CRASH_REPORTER_SELF_CRASH_REPORTER_H_
 
 #include <windows.h>
 
-#include <stddef.h>
 #include <stdint.h>
 
 #include <string>
 
-#include "components/crash_handler/crash_handler_types.h"
+#include "components/crash_report/crash_reporter_exception_info.h"
+
+namespace base {
+class FilePath;
+}  // namespace base
 
 namespace crash_reporter {
 
-// Read out of the crashed reporter by the second one: the layout is fixed.
-struct CrashReporterExceptionInfo {
-  uint32_t thread_id;
-  uint32_t padding;
-  uint64_t exception_pointers;  // EXCEPTION_POINTERS* in the crashed process.
-  crash_handler::MDRawAssertionInfo assertion;
-};
-static_assert(offsetof(CrashReporterExceptionInfo, exception_pointers) == 8);
-static_assert(offsetof(CrashReporterExceptionInfo, assertion) == 16);
-static_assert(offsetof(CrashReporterExceptionInfo, assertion.line) == 784);
-static_assert(offsetof(CrashReporterExceptionInfo, assertion.type) == 788);
-static_assert(sizeof(CrashReporterExceptionInfo) == 792);
+using crash_report::CrashReporterExceptionInfo;
 
 extern const wchar_t kCrashReporterExceptionEventPrefix[];
 extern const wchar_t kLastCrashReporterCrashValue[];
@@ -36,13 +33,49 @@ extern const wchar_t kLastCrashReporterCrashValue[];
 // The process's record, zero until a crash fills it.
 CrashReporterExceptionInfo* GetCrashReporterExceptionInfo();
 
+// Takes over, once per process, the crash entries of a reporter: unhandled
+// exceptions, the runtime's invalid-parameter calls and pure virtual calls.
+void InstallCrashReporterExceptionFilter();
+
+// Makes, once per process, the exception event and the command line of the
+// second reporter (with "crash-reporter-minidump" when |with_minidump|, and
+// this process's "user-data-dir").
+// Unprepared when the executable's path or the event cannot be had: a
+// crash then ends the reporter unreported.
+void PrepareSelfCrashReporter(bool with_minidump);
+bool IsSelfCrashReporterPrepared();
+const std::wstring& GetSelfCrashReporterCommandLine();
+
+// Starts the prepared second reporter and waits, at most 20 s, until it
+// has read the record.
+void LaunchSelfCrashReporter();
+
+// The crash entries. The first crashing thread fills the record and
+// launches the second reporter; later ones stop where they are. The two
+// runtime handlers then end the process with their crash code.
+LONG WINAPI CrashReporterUnhandledExceptionFilter(EXCEPTION_POINTERS* pointers);
+void __cdecl CrashReporterInvalidParameterHandler(const wchar_t* expression,
+                                                  const wchar_t* function,
+                                                  const wchar_t* file,
+                                                  unsigned int line,
+                                                  uintptr_t reserved);
+void __cdecl CrashReporterPurecallHandler();
+
+// Fills |record| for a crash of the calling thread.
+void FillCrashReporterExceptionInfo(
+    EXCEPTION_POINTERS* pointers,
+    const crash_handler::MDRawAssertionInfo& assertion,
+    CrashReporterExceptionInfo* record);
+
+// The executable of this process.
+bool GetExecutablePath(base::FilePath* path);
+
 // Whole days since the last reported crash of a reporter (a missing value
 // is created as 0: a very long time). False when the registry cannot be
 // used or the stored time lies in the future.
 bool GetDaysSinceLastCrashReporterCrash(int64_t* days);
-
-// Records |utc| as the time of the last reported crash of a reporter.
-void SetLastCrashReporterCrashTime(const SYSTEMTIME& utc);
+// Stores |utc_time| as the last reported crash of a reporter.
+void SetLastCrashReporterCrashTime(const SYSTEMTIME& utc_time);
 
 // Releases a crashed reporter that waits for its report to be read.
 void SignalCrashReporterExceptionEvent(DWORD pid);

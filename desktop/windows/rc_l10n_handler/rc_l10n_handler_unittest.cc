@@ -1,5 +1,6 @@
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -63,8 +64,8 @@ TEST(LoadStringFromResourceTest, MissingStringsAreEmptyAndLogged) {
   EXPECT_EQ(L"", LoadStringFromResource(kEnglish, 37066, {}));
   EXPECT_TRUE(log.Contains("Failed to find string 37066 (language 1033)"));
   // A language without a table, and an id outside every block.
-  EXPECT_EQ(L"", LoadStringFromResource(1036, IDS_OK, {}));
-  EXPECT_TRUE(log.Contains("Failed to find string 37001 (language 1036): "));
+  EXPECT_EQ(L"", LoadStringFromResource(1025, IDS_OK, {}));
+  EXPECT_TRUE(log.Contains("Failed to find string 37001 (language 1025): "));
   EXPECT_EQ(L"", LoadStringFromResource(kEnglish, -1, {}));
 }
 
@@ -74,11 +75,16 @@ TEST(LoadStringFromResourceTest, MissingStringsAreEmptyAndLogged) {
 TEST(LoadStringFromResourceTest, EveryOfferedLanguageHasTheWholeTable) {
   std::vector<std::wstring> languages = LoadAvailableLanguages();
   ASSERT_FALSE(languages.empty());
+  std::vector<LANGID> seen;
   for (const std::wstring& language : languages) {
     if (language.empty())
       continue;
     const LANGID lcid = LanguageToLCID(language);
     ASSERT_NE(0, lcid) << language;
+    EXPECT_EQ(seen.end(), std::find(seen.begin(), seen.end(), lcid))
+        << language << " shares its table with another code";
+    seen.push_back(lcid);
+    int as_in_english = 0;
     for (int id = IDS_FIRST_INSTALLER_STRING; id <= IDS_LAST_INSTALLER_STRING;
          ++id) {
       const std::wstring text = LoadStringFromResource(lcid, id, {});
@@ -88,14 +94,27 @@ TEST(LoadStringFromResourceTest, EveryOfferedLanguageHasTheWholeTable) {
           << language << " " << id;
       EXPECT_EQ(CountOf(english, L"&"), CountOf(text, L"&"))
           << language << " " << id;
+      EXPECT_EQ(CountOf(english, L"<a href=\"tos\">"),
+                CountOf(text, L"<a href=\"tos\">"))
+          << language << " " << id;
+      as_in_english += text == english;
+    }
+    // The brand caption, "OK" and the like read the same in many
+    // languages; a table copied from English reads the same throughout.
+    if (PRIMARYLANGID(lcid) != LANG_ENGLISH) {
+      EXPECT_LE(as_in_english, 4) << language;
     }
   }
+  // The languages of the Windows language ids the installer ships.
+  EXPECT_EQ(57u, seen.size());
 }
 
 TEST(AvailableLanguagesTest, HostListKeepsItsEmptyLines) {
   // The list ends with a line end, so the last piece is empty.
-  EXPECT_EQ((std::vector<std::wstring>{L"en-US", L"de", L""}),
-            LoadAvailableLanguages());
+  const std::vector<std::wstring> languages = LoadAvailableLanguages();
+  ASSERT_EQ(58u, languages.size());
+  EXPECT_EQ(L"bg", languages.front());
+  EXPECT_EQ(L"", languages.back());
   EXPECT_TRUE(IsLanguageAvailable(L"EN-us"));
   EXPECT_FALSE(IsLanguageAvailable(L"en"));
   EXPECT_FALSE(IsLanguageAvailable(L""));

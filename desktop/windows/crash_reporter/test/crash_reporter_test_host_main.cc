@@ -14,6 +14,13 @@
 // With "test-action=count" it only counts: it adds "test-count" (a number)
 // to the counter "test-name" of the counter file "test-file" and ends with
 // 0 once the count is written.
+// Reporters crash on purpose when the environment says so, so that the
+// variables reach every reporter of a chain: with KELVO_TEST_SERVING_CRASH a
+// serving reporter crashes once it is ready for its parent, with
+// KELVO_TEST_SECOND_CRASH a second reporter once it has released the
+// crashed one. The value is the kind: "access-violation", "pure-call", or
+// "invalid-parameter", which enters the reporter's handler as the runtime
+// would, with a 200-character expression.
 
 #include <windows.h>
 
@@ -24,13 +31,18 @@
 #include "base/at_exit.h"
 #include "base/command_line.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/win/scoped_handle.h"
 #include "components/crash_handler/test/crash_actions.h"
 #include "components/crash_handler/test/raw_registration_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_main.h"
+#include "desktop/windows/crash_reporter/crash_reporter_settings.h"
 #include "desktop/windows/crash_reporter/named_counter_file.h"
+#include "desktop/windows/crash_reporter/self_crash_reporter.h"
 #include "desktop/windows/crash_reporter/upload_job.h"
 #include "desktop/windows/installer/process/crash_reporter_pid.h"
+#include "desktop/windows/installer/product/installer_switches.h"
 
 namespace {
 
@@ -53,6 +65,55 @@ int ReportUnreadableCrash() {
     return 5;
   }
   return client.RequestDump(kEventWaitMs) ? 0 : 4;
+}
+
+// Waits in a thread of its own until the named event is set, then crashes
+// the process in the way |kind| says.
+void CrashOnEvent(const std::wstring& event_name, const std::wstring& kind) {
+  struct Crash {
+    base::win::ScopedHandle event;
+    std::wstring kind;
+  };
+  auto* crash = new Crash{base::win::ScopedHandle(::OpenEventW(
+                              SYNCHRONIZE, FALSE, event_name.c_str())),
+                          kind};
+  auto body = [](void* parameter) -> DWORD {
+    auto* crash = static_cast<Crash*>(parameter);
+    if (::WaitForSingleObject(crash->event.Get(), kEventWaitMs) !=
+        WAIT_OBJECT_0) {
+      return 0;
+    }
+    if (crash->kind == L"invalid-parameter") {
+      crash_reporter::CrashReporterInvalidParameterHandler(
+          std::wstring(200, L'x').c_str(), L"strcpy_s", L"strcpy.c", 42, 0);
+    }
+    crash_handler::CauseCrash(crash->kind);
+    return 0;
+  };
+  ::CloseHandle(::CreateThread(nullptr, 0, body, crash, 0, nullptr));
+}
+
+// The planned crash of a reporter, if the environment asks for one; true
+// when one is planned.
+bool PlanReporterCrash(const base::CommandLine& command_line) {
+  uint32_t parent = 0;
+  if (!crash_reporter::GetCrashReporterParentIdSwitch(command_line, &parent))
+    return false;
+  bool serving =
+      !command_line.HasSwitch(installer::switches::kCrashReporterExceptionInfo);
+  bool second = !serving && !command_line.HasSwitch(
+                                installer::switches::kCrashReporterMinidump);
+  std::wstring kind =
+      base::UTF8ToWide(crash_reporter::GetEnvironmentVariableString(
+          serving ? "KELVO_TEST_SERVING_CRASH" : "KELVO_TEST_SECOND_CRASH"));
+  if (kind.empty() || (!serving && !second))
+    return false;
+  CrashOnEvent(crash_reporter::FormatCrashReporterObjectName(
+                   serving ? crash_reporter::kCrashReporterInitEventPrefix
+                           : crash_reporter::kCrashReporterExceptionEventPrefix,
+                   parent),
+               kind);
+  return true;
 }
 
 int Count(const base::CommandLine& command_line) {
@@ -79,8 +140,13 @@ int wmain() {
           &upload_timeout_ms)) {
     crash_reporter::UploadJob::SetTimeoutForTesting(upload_timeout_ms);
   }
-  if (crash_reporter::RunCrashReporterRole(command_line))
+  bool crash_planned = PlanReporterCrash(command_line);
+  if (crash_reporter::RunCrashReporterRole(command_line)) {
+    // The crash ends the process; an ordinary end would race with it.
+    if (crash_planned)
+      ::Sleep(2 * kEventWaitMs);
     return 0;
+  }
   if (command_line.GetSwitchValueASCII("test-action") == "count")
     return Count(command_line);
 

@@ -34,6 +34,18 @@ std::string PayloadTypeToString(PayloadType type) {
   return std::string();
 }
 
+std::string RecordPayloadStats(const PayloadReader& reader,
+                               InstallerStatsNode stats) {
+  const PayloadType type = reader.payload_type();
+  stats.SetString("payload_type", PayloadTypeToString(type));
+  if (type == PAYLOAD_TYPE_FULL_PACKAGE)
+    return std::string();
+  std::string tracking_data = reader.GetPayloadData();
+  if (!tracking_data.empty())
+    stats.SetString("tracking_data", tracking_data);
+  return tracking_data;
+}
+
 PayloadReader::PayloadReader(const base::FilePath& path) : path_(path) {
   ReadPayload();
 }

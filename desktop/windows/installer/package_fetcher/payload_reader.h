@@ -12,6 +12,7 @@
 
 #include "base/files/file_path.h"
 #include "base/files/memory_mapped_file.h"
+#include "desktop/windows/installer/installer_stats_node.h"
 
 namespace installer {
 
@@ -26,6 +27,14 @@ enum PayloadType {
 // "none", "tracking_data", "external_tracking_data", "full_package",
 // "corrupted"; empty for other values.
 std::string PayloadTypeToString(PayloadType type);
+
+class PayloadReader;
+
+// Records |reader|'s payload in the run's statistics: "payload_type" and,
+// unless the payload is a full package, its data as "tracking_data" when
+// there is any. Returns that tracking data (empty when none).
+std::string RecordPayloadStats(const PayloadReader& reader,
+                               InstallerStatsNode stats);
 
 class PayloadReader {
  public:

@@ -45,6 +45,7 @@
 #include "desktop/windows/installer/roles/usage.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/ui/installer_ui_controller.h"
 #include "desktop/windows/installer/uninstall_batch.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
@@ -233,9 +234,6 @@ class InstallerEntry {
   // Destroys what lives for the whole run, before COM and the singletons go.
   void DestroyRunObjects();
 
-  // Roles whose code is not part of this build.
-  static bool RoleNotAvailable(const char* role);
-
   bool com_initialized_ = false;
   StartFlags flags_;
   base::FilePath current_installation_folder_;
@@ -354,7 +352,9 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
   ApplyTrackingDataOptions();
   if (!flags_.silent) {
     LOG(INFO) << "Running UI controller";
-    return RoleNotAvailable("interactive front end");
+    InstallerUIController controller;
+    return controller.RunUI(settings_.get(), payload_reader_.get(),
+                            download_folder_, flags_.run_immediately);
   }
   LOG(INFO) << "Running silent controller";
   SilentInstallerController controller;
@@ -482,12 +482,6 @@ void InstallerEntry::ReadExperimentStates(
   }
   if (IsFeatureEnabled(kInstallerExperimentTest))
     LOG(INFO) << "Test experiment is enabled";
-}
-
-// static
-bool InstallerEntry::RoleNotAvailable(const char* role) {
-  LOG(ERROR) << "The " << role << " is not available in this build";
-  return false;
 }
 
 }  // namespace

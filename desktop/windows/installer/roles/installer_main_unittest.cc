@@ -1,5 +1,9 @@
 #include "desktop/windows/installer/roles/installer_main.h"
 
+#include <windows.h>
+
+#include <optional>
+
 #include "base/base64.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
@@ -7,8 +11,10 @@
 #include "base/path_service.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_path_override.h"
+#include "desktop/windows/installer/process/temp_folder.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/test_util.h"
+#include "desktop/windows/installer/ui/installer_ui_lock.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -47,8 +53,18 @@ class InstallerExeTest : public testing::Test {
                       temp_.GetPath());
   }
   std::string Log() { return ReadInstallerLogs(temp_.GetPath()); }
+  // Plays an installer window that already runs, so that an interactive
+  // run ends as soon as it has started.
+  void HoldUILock() {
+    const base::FilePath downloads =
+        temp_.GetPath().Append(GetInstallerTempFolderName());
+    ASSERT_TRUE(base::CreateDirectory(downloads));
+    ui_lock_.emplace();
+    ASSERT_EQ(::GetCurrentThreadId(), ui_lock_->Acquire(downloads));
+  }
 
   base::ScopedTempDir temp_;
+  std::optional<InstallerUILock> ui_lock_;
 };
 
 TEST_F(InstallerExeTest, InfoSwitchesPrintOneTextWithoutLogging) {
@@ -134,11 +150,13 @@ TEST_F(InstallerExeTest, TrackingDataSetsOptionsOnlyWithBothKeys) {
 }
 
 TEST_F(InstallerExeTest, InteractiveRunUsesTheUiLoop) {
+  HoldUILock();
   ASSERT_TRUE(Run(L"").finished);
   EXPECT_NE(std::string::npos, Log().find("Using UI message loop"));
 }
 
 TEST_F(InstallerExeTest, EmptyInstallFolderDuringAutoupdateIsRecovered) {
+  HoldUILock();
   test::InstallerRunResult run =
       Run(L"--installfolder= --autoupdate --silent C:\\Apps\\Kelvo");
   ASSERT_TRUE(run.finished);

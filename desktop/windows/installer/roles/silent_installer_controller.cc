@@ -50,13 +50,7 @@ bool SilentInstallerController::Run(Settings* settings,
 }
 
 bool SilentInstallerController::InitWithPayload(PayloadReader* payload_reader) {
-  const PayloadType type = payload_reader->payload_type();
-  stats_.root().SetString("payload_type", PayloadTypeToString(type));
-  if (type != PAYLOAD_TYPE_FULL_PACKAGE) {
-    tracking_data_ = payload_reader->GetPayloadData();
-    if (!tracking_data_.empty())
-      stats_.root().SetString("tracking_data", tracking_data_);
-  }
+  tracking_data_ = RecordPayloadStats(*payload_reader, stats_.root());
   VLOG(1) << "Initializing controller with fetcher.";
   LOG(ERROR) << "Cannot obtain the package: the package fetcher is not part "
                 "of this build. Run installer.exe from an unpacked package.";

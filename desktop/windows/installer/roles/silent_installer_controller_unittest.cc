@@ -31,6 +31,7 @@
 #include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/sample_package.h"
 #include "desktop/windows/installer/test/scoped_feature_state.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
@@ -182,43 +183,11 @@ class SilentInstallTest : public testing::Test {
     package_ = dir_.GetPath().Append(L"package");
     ASSERT_TRUE(base::CreateDirectory(package_));
     folder_ = dir_.GetPath().Append(L"Programs").Append(L"KelvoE2E");
-    ASSERT_FALSE(test::CopyInstallerTo(package_).empty());
-    const FilePath stand_in = test::GetBuildBinDir().Append(L"stand_in.exe");
-    files_ = {"kelvo.exe", "installer.exe", "installer.dll"};
-    for (const wchar_t* name : {L"kelvo.exe", L"launcher.exe"})
-      ASSERT_TRUE(base::CopyFile(stand_in, package_.Append(name)));
-    ASSERT_TRUE(base::CreateDirectory(package_.Append(L"resources")));
-    for (int i = 0; i < 20; ++i) {
-      files_.push_back("resources\\data_" + base::IntToString(i) + ".pak");
-      WriteTextFile(package_.AppendASCII(files_.back()),
-                    std::string(i * 97, 'k'));
-    }
-    WriteTextFile(package_.Append(L"files_list"),
-                  base::JoinString(files_, "\r\n") + "\r\n");
+    files_ = test::MakeSamplePackage(package_);
   }
 
-  void TearDown() override {
-    // What the installation registered goes, as its uninstall would do it.
-    InstallLog log;
-    if (!base::PathExists(InstallLogPath()) ||
-        !InstallLogReader().Read(&log, InstallLogPath())) {
-      return;
-    }
-    for (const InstallLog::RegistryKey& key : log.hkcu_keys) {
-      std::wstring path = base::UTF8ToWide(key.key_path);
-      if (key.clean_level == 0) {
-        base::win::RegKey reg_key(HKEY_CURRENT_USER, path.c_str(),
-                                  KEY_SET_VALUE);
-        for (const InstallLog::RegistryValue& value : key.values)
-          reg_key.DeleteValue(base::UTF8ToWide(value.name).c_str());
-        continue;
-      }
-      // The current user's software keys have one view.
-      for (int level = 1; level < key.clean_level; ++level)
-        path.erase(path.rfind(L'\\'));
-      ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-    }
-  }
+  // What the installation registered goes, as its uninstall would do it.
+  void TearDown() override { test::RemoveRegisteredKeys(InstallLogPath()); }
 
   // |folder| goes unquoted, so that a trailing separator stays one (the
   // test folders hold no blanks). The pref default overrides come from the
