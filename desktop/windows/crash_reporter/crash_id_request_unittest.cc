@@ -62,6 +62,10 @@ TEST_F(CrashIdRequestTest, OnlyA303WithAnIdGivesOne) {
        kCrashIdReceived, long_location},
       {R"([{"status": 303, "headers": {"Location": "/i?id=&"}}])",
        kCrashIdReceived, "/i?id=&"},
+      // No crash server sends a Location of this size.
+      {R"([{"status": 303, "headers": {"Location": "/i?id=)" +
+           std::string(9000, 'a') + R"(&"}}])",
+       kCrashIdFailed},
       {R"([{"status": 303, "headers": {"Location": "/i?id=ab"}}])",
        kCrashIdFailed},
       {R"([{"status": 303, "headers": {"Location": "/i?ab&"}}])",

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <time.h>
-#include <wchar.h>
 
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/crash_reporter/crash_key_reader.h"
+#include "desktop/windows/crash_reporter/test/test_crash_keys.h"
 #include "gtest/gtest.h"
 
 namespace crash_reporter {
@@ -19,21 +19,7 @@ namespace {
 using crash_handler::CustomClientInfo;
 using crash_handler::CustomInfoEntry;
 
-// A crash-key table as a client's memory holds it.
-class Keys {
- public:
-  Keys& Add(const wchar_t* name, const wchar_t* value) {
-    CustomInfoEntry entry = {};
-    wcsncpy(entry.name, name, CustomInfoEntry::kNameMaxLength);
-    wcsncpy(entry.value, value, CustomInfoEntry::kValueMaxLength);
-    entries_.push_back(entry);
-    return *this;
-  }
-  CustomClientInfo info() const { return {entries_.data(), entries_.size()}; }
-
- private:
-  std::vector<CustomInfoEntry> entries_;
-};
+using Keys = TestCrashKeys;
 
 int64_t Seconds(const UploadParams& params, const wchar_t* name) {
   int64_t value = 0;
@@ -136,7 +122,7 @@ TEST(CrashUploadParamsTest, MinidumpCarriesTheClientsKeysFirst) {
       .Add(L"process_type", L"installer")
       .Add(L"URL", L"")
       .Add(L"URL", L"")
-      .Add(unterminated.c_str(), L"9.9.9.9")
+      .Add(unterminated, L"9.9.9.9")
       .Add(L"ab_tests", L"a")
       .Add(L"ab_tests", L"b")
       .Add(L"is_wow64", L"0");
