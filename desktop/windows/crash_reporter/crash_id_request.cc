@@ -10,7 +10,7 @@
 #include "base/synchronization/waitable_event.h"
 #include "base/threading/platform_thread.h"
 #include "components/upload/http_url.h"
-#include "components/upload/scoped_internet_handle.h"
+#include "components/upload/wininet_request.h"
 #include "desktop/windows/crash_reporter/crash_server_urls.h"
 
 namespace crash_reporter {
@@ -71,22 +71,6 @@ bool AddHeader(HINTERNET request,
           HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_ADD_IF_NEW)) {
     PLOG(ERROR) << "Cannot add the header " << name;
     return false;
-  }
-  return true;
-}
-
-bool SetTimeouts(HINTERNET request, int timeout_ms) {
-  if (timeout_ms <= 0)
-    return true;
-  DWORD timeout = static_cast<DWORD>(timeout_ms);
-  for (DWORD option :
-       {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-        INTERNET_OPTION_RECEIVE_TIMEOUT,
-        INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
-    if (!::InternetSetOptionW(request, option, &timeout, sizeof(timeout))) {
-      PLOG(ERROR) << "Cannot set the time-out option " << option;
-      return false;
-    }
   }
   return true;
 }
@@ -162,42 +146,21 @@ CrashIdResult ReadReply(HINTERNET request, CrashIdExchange* exchange) {
 
 CrashIdResult SendRequest(CrashIdExchange* exchange) {
   upload::HttpURL cracked;
-  if (!upload::CrackHttpURL(exchange->url, &cracked))
-    return kCrashIdFailed;
-  ScopedWinINetHandle internet(::InternetOpenW(exchange->user_agent.c_str(),
-                                               INTERNET_OPEN_TYPE_PRECONFIG,
-                                               nullptr, nullptr, 0));
-  if (!internet) {
-    PLOG(ERROR) << "InternetOpen failed";
-    return kCrashIdFailed;
-  }
-  ScopedWinINetHandle connection(
-      ::InternetConnectW(internet.get(), cracked.host.c_str(), cracked.port,
-                         nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection) {
-    PLOG(ERROR) << "InternetConnect failed for the crash server";
+  upload::WinINetRequest request;
+  if (!upload::CrackHttpURL(exchange->url, &cracked) ||
+      !request.Open(cracked, exchange->user_agent, L"GET") ||
+      (exchange->timeout_ms > 0 &&
+       !request.SetTimeouts(static_cast<DWORD>(exchange->timeout_ms))) ||
+      !AddHeader(request.handle(), L"X-Kelvo-Crash-URL",
+                 exchange->url_header) ||
+      !AddHeader(request.handle(), L"X-Origin", exchange->origin)) {
     return kCrashIdFailed;
   }
-  const DWORD flags = INTERNET_FLAG_NO_COOKIES |
-                      INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI |
-                      (cracked.secure ? INTERNET_FLAG_SECURE : 0);
-  ScopedWinINetHandle request(::HttpOpenRequestW(connection.get(), L"GET",
-                                                 cracked.path.c_str(), nullptr,
-                                                 nullptr, nullptr, flags, 0));
-  if (!request) {
-    PLOG(ERROR) << "HttpOpenRequest failed for the crash server";
-    return kCrashIdFailed;
-  }
-  if (!SetTimeouts(request.get(), exchange->timeout_ms) ||
-      !AddHeader(request.get(), L"X-Kelvo-Crash-URL", exchange->url_header) ||
-      !AddHeader(request.get(), L"X-Origin", exchange->origin)) {
-    return kCrashIdFailed;
-  }
-  if (!::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) {
+  if (!::HttpSendRequestW(request.handle(), nullptr, 0, nullptr, 0)) {
     PLOG(ERROR) << "The crash id request failed";
     return kCrashIdFailed;
   }
-  return ReadReply(request.get(), exchange);
+  return ReadReply(request.handle(), exchange);
 }
 
 // Runs the request on a thread of its own: WinINet's time-outs bound each
