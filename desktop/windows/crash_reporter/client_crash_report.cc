@@ -29,11 +29,8 @@ void WriteCrashIdRecord(const crash_handler::CustomClientInfo& keys,
   base::FilePath record = GetCrashIdRecordPath(number);
   if (guid.empty() || record.empty())
     return;
-  std::string text = base::WideToUTF8(guid + L"=" + location);
-  if (base::WriteFile(record, text.data(), static_cast<int>(text.size())) !=
-      static_cast<int>(text.size())) {
+  if (!base::WriteFile(record, base::WideToUTF8(guid + L"=" + location)))
     LOG(ERROR) << "Cannot write the crash id record " << record;
-  }
 }
 
 }  // namespace

@@ -979,8 +979,8 @@ TEST_F(CrashReporterTest, CrashedReporterIsSentOnceReleased) {
     SetVariable(kCollectorUrlEnvVar, CrashServerUrl(test.crash_server));
     base::FilePath text = temp_dir_.GetPath().Append(L"kelvo-crashlog-9-1.txt");
     base::FilePath dump = temp_dir_.GetPath().Append(L"kelvo-crashlog-9-1.dmp");
-    ASSERT_EQ(3, base::WriteFile(text, "log", 3));
-    ASSERT_EQ(6, base::WriteFile(dump, "MDMP\0\1", 6));
+    ASSERT_TRUE(base::WriteFile(text, "log"));
+    ASSERT_TRUE(base::WriteFile(dump, std::string_view("MDMP\0\1", 6)));
     const size_t before = ServerRequests().size();
 
     SendCrashedReporterReport(crashed, test.third_reporter, {text, dump});

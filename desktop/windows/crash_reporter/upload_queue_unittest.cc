@@ -45,9 +45,7 @@ class UploadJobTest : public testing::Test {
 
   base::FilePath WriteFile(const wchar_t* name, const std::string& data) {
     const base::FilePath path = temp_dir_.GetPath().Append(name);
-    EXPECT_EQ(
-        static_cast<int>(data.size()),
-        base::WriteFile(path, data.data(), static_cast<int>(data.size())));
+    EXPECT_TRUE(base::WriteFile(path, data));
     return path;
   }
 
