@@ -953,6 +953,33 @@ TEST_F(CrashedReporterTest, AReporterCrashIsReportedAtMostOnceInThreeDays) {
   EXPECT_EQ(3, days);
 }
 
+// Consent is read before a crashed reporter is counted or reported: without
+// it the crashed one is only released.
+TEST_F(CrashReporterTest, WithoutConsentACrashedReporterIsOnlyReleased) {
+  ScopedLastReporterCrash last_crash;
+  last_crash.SetDaysAgo(100);
+  // This process plays the crashed reporter, with an empty record.
+  DWORD crashed = ::GetCurrentProcessId();
+  base::win::ScopedHandle exception_event(::CreateEventW(
+      nullptr, TRUE, FALSE,
+      FormatCrashReporterObjectName(kCrashReporterExceptionEventPrefix, crashed)
+          .c_str()));
+  std::string output;
+  int exit_code = -1;
+  ASSERT_TRUE(base::GetAppOutputWithExitCode(
+      L"\"" + HostPath() + L"\" " + UserDataSwitch() +
+          L" --crash-reporter-parent-id=" + base::NumberToString16(crashed) +
+          L" --crash-reporter-exception-info=" +
+          base::NumberToString16(
+              reinterpret_cast<uintptr_t>(GetCrashReporterExceptionInfo())),
+      &output, &exit_code, kProcessTimeout));
+  EXPECT_EQ(0, exit_code);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0),
+            ::WaitForSingleObject(exception_event.Get(), 0));
+  EXPECT_FALSE(base::PathExists(user_data_.Append(L"crash_counters.json")));
+  EXPECT_TRUE(ServerRequests().empty());
+}
+
 TEST_F(CrashReporterTest, CrashedReporterIsSentOnceReleased) {
   ScopedLastReporterCrash last_crash;
   DWORD crashed = ::GetCurrentProcessId();
