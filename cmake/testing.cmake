@@ -55,3 +55,9 @@ function(kelvo_test name)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
   endif()
 endfunction()
+
+# The Linux-side tools that run the installer by hand and tell what it did.
+add_test(NAME tools_unittests
+         COMMAND python3 -m unittest discover
+                 -s ${CMAKE_SOURCE_DIR}/tools/test -p *_test.py)
+set_tests_properties(tools_unittests PROPERTIES TIMEOUT 120)

@@ -14,6 +14,7 @@
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/steps/shortcut_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "desktop/windows/installer/uninstall_batch.h"
 #include "gtest/gtest.h"
@@ -133,6 +134,12 @@ TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
         L"Software\\Kelvo Software"}) {
     scope.keys.push_back({HKEY_CURRENT_USER, key});
   }
+  // The install remembers its folder for the next one and the uninstall
+  // keeps that; what a used prefix held there before comes back before the
+  // comparison.
+  auto last_install_path = std::make_unique<test::ScopedRegistryValue>(
+      HKEY_CURRENT_USER, GetProductRegistryKey(),
+      L"Last developer Install Path");
   const test::MachineSnapshot before = test::TakeSnapshot(scope);
   SetCommandLine(L"--allusers=0 --launchkelvo=0 --pintotaskbar=0");
   for (int run = 0; run < 2; ++run) {
@@ -163,11 +170,7 @@ TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
   EXPECT_TRUE(base::DeleteFile(
       install_folder().AppendASCII("installer_prefs.json"), false));
   EXPECT_TRUE(base::DeleteFile(install_folder(), false));
-  base::win::RegKey(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
-                    KEY_SET_VALUE)
-      .DeleteValue(L"Last developer Install Path");
-  base::win::RegKey(HKEY_CURRENT_USER, L"Software", KEY_ALL_ACCESS)
-      .DeleteEmptyKey(L"Kelvo Software");
+  last_install_path.reset();
   EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
 }
 
