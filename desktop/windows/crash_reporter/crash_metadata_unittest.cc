@@ -58,22 +58,7 @@ TEST(CrashMetadataTest, KeysInOrderThenRangesThenTheSystem) {
   EXPECT_EQ("1.2.3.4", info.version);
   // What the keys do not say is this build's.
   EXPECT_EQ("816662", info.build_number);
-
   EXPECT_EQ("0x9", CrashReportStaticInfo::GetInstance().cpu_architecture());
-  EXPECT_FALSE(CrashReportStaticInfo::GetInstance().os_version().empty());
-}
-
-TEST(CrashMetadataTest, CrashedReporterAndMemoryLines) {
-  crash_report::CrashInfo info;
-  SetCrashReporterProcessType(&info);
-  AddProcessMemoryMetadata(1, 18446744073709551615u, 0, &info);
-  EXPECT_EQ((Lines{{"process_type", "crash_reporter"},
-                   {"mem_working_set_size", "1"},
-                   {"mem_peak_working_set_size", "18446744073709551615"},
-                   {"mem_private_usage", "0"}}),
-            info.metadata);
-  EXPECT_EQ("45.0.2531.0", info.version);
-  EXPECT_EQ("816662", info.build_number);
 }
 
 }  // namespace
