@@ -78,6 +78,10 @@ class Host {
     process_ = base::LaunchProcess(
         L"\"" + HostPath() + L"\" " + switches + L" --test-event=" + go_name_,
         options);
+    // Only the host may hold the pipe open: a host that fails to start, or
+    // ends without a word, must end the read.
+    write.Close();
+    EXPECT_TRUE(process_.IsValid());
     ReadStartLine();
   }
 
