@@ -19,8 +19,6 @@ const wchar_t kCrashServerUserAgent[] = L"Breakpad/1.0 (Windows)";
 
 namespace {
 
-using ScopedWinINetHandle = upload::ScopedInternetHandle<::InternetCloseHandle>;
-
 // A Location header is a URL; one longer than this is no answer of a
 // crash server.
 constexpr DWORD kMaxLocationLength = 8192;

@@ -22,6 +22,8 @@ void RunUploadJob(std::unique_ptr<UploadJob> job, ProcessExitWaiter* waiter) {
 }  // namespace
 
 bool QueueUploadJob(std::unique_ptr<UploadJob> job, ProcessExitWaiter* waiter) {
+  DCHECK(job);
+  DCHECK(waiter);
   const base::FilePath path = job->file_path();
   waiter->AddRef();
   if (base::WorkerPool::PostTask(
