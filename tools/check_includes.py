@@ -3,9 +3,9 @@
 
 Every folder with sources has a layer below; a file may include the files of
 its own folder and of the folders its layer names, nothing else of the
-project. Tests (*_unittest.cc and the files of test-support folders) may also
-include the test-support folders and GoogleTest; product code may include
-neither. A folder that no layer covers fails too, so that a new folder states
+project. Tests (*_unittest.cc, fuzz targets *_fuzzer.cc and the files of
+test-support folders) may also include the test-support folders and
+GoogleTest; product code may include neither. A folder that no layer covers fails too, so that a new folder states
 its place before it lands.
 
   tools/check_includes.py [SOURCE_ROOT]
@@ -87,9 +87,9 @@ LAYERS = {
         INSTALLER + '/ui',
         'desktop/windows/crash_reporter',
     ],
-    # Programs of the benchmarks; the download benchmark runs the installer's
-    # downloader.
-    'bench': _BASE + [INSTALLER + '/wininet'],
+    # Programs of the benchmarks and what they time: the installer's
+    # downloader and Archive7z.
+    'bench': _BASE + [INSTALLER + '/wininet', INSTALLER + '/package_fetcher'],
 }
 
 # What the tests of a layer may include beyond it: the layer that drives
@@ -145,7 +145,9 @@ def is_test_support(folder):
 
 def is_test_file(path):
     folder = os.path.dirname(path)
-    return path.endswith('_unittest.cc') or is_test_support(folder)
+    # A fuzz target drives the code under test as a test does.
+    return (path.endswith('_unittest.cc') or path.endswith('_fuzzer.cc') or
+            is_test_support(folder))
 
 
 def may_include(layer_key, included_folder, test):

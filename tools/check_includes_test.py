@@ -71,14 +71,18 @@ class CheckIncludesTest(unittest.TestCase):
                    'base/files/file_util.h', 'testing/servers/server.h')
         self.write('desktop/windows/crash_reporter/test/crasher_main.cc',
                    INSTALLER + '/roles/installer_main.h')
+        self.write('components/sevenzip/fuzz/archive_fuzzer.cc',
+                   'components/sevenzip/test/memory_look_stream.h')
         self.assertEqual([], self.problems())
 
         self.write(INSTALLER + '/steps/install_steps.cc',
                    INSTALLER + '/engine/installer.h')
         self.write(INSTALLER + '/settings.cc', 'gtest/gtest.h')
         self.write(INSTALLER + '/status.cc', INSTALLER + '/test/test_util.h')
+        self.write('components/sevenzip/fuzz/seeds.cc',
+                   'components/sevenzip/test/memory_look_stream.h')
         problems = self.problems()
-        self.assertEqual(3, len(problems), problems)
+        self.assertEqual(4, len(problems), problems)
 
     def test_a_folder_without_a_layer_fails(self):
         self.write(INSTALLER + '/newroom/thing.cc', 'base/logging.h')

@@ -9,6 +9,7 @@ packages=(
   wine wine64
   libz-mingw-w64-dev lzma-dev nlohmann-json3-dev googletest
   7zip osslsigncode openssl xxd unzip curl lldb
+  clang libclang-rt-14-dev zlib1g-dev
   xvfb xauth
   fonts-wqy-microhei fonts-dejavu-core
 )
