@@ -695,7 +695,9 @@ std::vector<std::pair<DWORD, int>> WaitForReportersBelow(DWORD reporter) {
     int exit_code = -1;
     if (!process.IsValid())
       continue;  // Gone already, with all it did.
-    EXPECT_TRUE(process.WaitForExitWithTimeout(kProcessTimeout, &exit_code));
+    // Minidumps of a reporter take Wine tens of seconds on a busy machine.
+    EXPECT_TRUE(
+        process.WaitForExitWithTimeout(kProcessTimeout * 4, &exit_code));
     chain.emplace_back(pid, exit_code);
     std::vector<DWORD> children = GetChildProcesses(pid);
     waiting.insert(waiting.end(), children.begin(), children.end());
