@@ -9,10 +9,11 @@
 //   bool succeeded =
 //       controller.Run(&settings, payload_reader, download_folder);
 //
-// The outcome is the launched backend's exit code: a success message that a
-// nested installer process sends does not end the run while the launched
-// backend still works, and an error message ends it only once the backend
-// has ended too (or after kBackendExitTimeLimit).
+// The outcome is the launched backend's own: success when it reported
+// success and exited with 0 (see InstallerRunner). No message ends the run
+// while the launched backend still works: a success may come from a nested
+// installer process, and an error from any process that can write to the
+// mailslot.
 //
 // Before the package is handed to the backend, the pref default overrides
 // of the tracking data are fetched into it; at the end the statistics are
@@ -51,11 +52,6 @@ class SilentInstallerController : public SettingsObserver,
                                   public UICallbackRunner,
                                   public InstallerObserver {
  public:
-  // How long the run waits for the launched backend to end once it has
-  // reported an error.
-  static constexpr base::TimeDelta kBackendExitTimeLimit =
-      base::TimeDelta::FromSeconds(60);
-
   SilentInstallerController();
   SilentInstallerController(const SilentInstallerController&) = delete;
   SilentInstallerController& operator=(const SilentInstallerController&) =
