@@ -11,8 +11,14 @@
 //                   (so a test can see the program running or in use).
 // A component archive, "TYPE_sfx.exe", unpacks "TYPE_installer.exe" beside
 // itself (a copy of this program) when it exits with 0.
+//
+// Started with one switch, --SWITCH, it first prints the content of
+// SWITCH.answer from its folder, when there is one: a package's host asked
+// for "--internal-version" or "--stream" answers so, whatever its name.
 
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -62,6 +68,23 @@ void AppendLine(const std::wstring& path, const std::wstring& text) {
   }
 }
 
+// The answer file for a command line of one switch, or empty.
+std::wstring AnswerFileName() {
+  int argc = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  std::wstring name;
+  if (argv && argc == 2 && wcsncmp(argv[1], L"--", 2) == 0)
+    name = std::wstring(argv[1] + 2) + L".answer";
+  ::LocalFree(argv);
+  return name;
+}
+
+void PrintAnswer(const std::string& answer) {
+  DWORD written = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), answer.data(),
+              static_cast<DWORD>(answer.size()), &written, nullptr);
+}
+
 bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
   return text.size() >= suffix.size() &&
          _wcsicmp(text.c_str() + text.size() - suffix.size(), suffix.c_str()) ==
@@ -77,6 +100,9 @@ int wmain() {
   std::wstring name = self.substr(slash + 1);
 
   AppendLine(folder + name + L".log", ::GetCommandLineW());
+  const std::wstring answer = AnswerFileName();
+  if (!answer.empty())
+    PrintAnswer(ReadSmallFile(folder + answer));
 
   int exit_code =
       std::atoi(ReadSmallFile(folder + name + L".exit_code").c_str());
