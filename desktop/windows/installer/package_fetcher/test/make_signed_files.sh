@@ -66,9 +66,13 @@ sign other "$input" "$out/other.exe"
 sign expected "$out/other.exe" "$out/nested_expected.exe" -nest
 sign other "$out/other.exe" "$out/nested_other.exe" -nest
 
-# $1 with "KVX", the file $2 and its length appended, as $3.
+# $1 with "KVX", the file $2 and its length appended, as $3. Zeros before
+# "KVX" make the whole a multiple of 8 bytes, so that signing it adds no
+# padding between the payload's length and the certificate table.
 append_payload() {
   cp "$1" "$3"
+  local size=$(($(stat -c %s "$1") + 3 + $(stat -c %s "$2") + 4))
+  head -c $(((8 - size % 8) % 8)) /dev/zero >>"$3"
   printf 'KVX' >>"$3"
   cat "$2" >>"$3"
   python3 -c 'import os, struct, sys
