@@ -25,30 +25,14 @@ export WINEPREFIX="$out/wineprefix"
 trap '"$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
 . "$top/tools/wine_env.sh"
 
-no_update_server=(--enable-installer-stats=0
-  --with-feature:installer-pref-default-overrides-support=off)
 package="$out/bench/package"
 bench_dir='C:\kelvo_bench'
 unix_bench_dir="$WINEPREFIX/drive_c/kelvo_bench"
 
 # An installation of an earlier run goes through its own uninstaller.
 remove_installation() {
-  for old in "$unix_bench_dir"/install/*/installer.exe; do
-    [ -f "$old" ] || continue
-    "$WINE" "$bench_dir\\install\\$(basename "$(dirname "$old")")\\installer.exe" \
-      --silent --uninstall "${no_update_server[@]}" ||
-      echo "(uninstall failed: exit code $?)"
-  done
-  # k.bat deletes what the uninstalling processes held once they ended.
-  for _ in $(seq 60); do
-    [ -e "$unix_bench_dir/install/k.bat" ] || break
-    sleep 0.5
-  done
+  remove_installation_at "$bench_dir\\install" "$unix_bench_dir/install"
   rm -rf "$unix_bench_dir"
-}
-
-seconds_since() {
-  python3 -c "print($(date +%s.%N) - $1)"
 }
 
 python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \

@@ -14,8 +14,8 @@
 #include "desktop/windows/installer/download_stats_observer.h"
 #include "desktop/windows/installer/light_download_stats_observer.h"
 #include "desktop/windows/installer/package_fetcher/additional_files_fetcher.h"
-#include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
+#include "desktop/windows/installer/package_fetcher/hashing_file_writer.h"
 #include "desktop/windows/installer/package_fetcher/lzma_util.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_proxy.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
@@ -158,7 +158,7 @@ void PackageFetcher::Core::OnDownloadURLFetched() {
   attempt_stats_->SetString("download_url", reply_.installer);
   root_stats_.SetString("download_url", reply_.installer);
   LOG(INFO) << "Preparing to fetch the installer";
-  auto writer = std::make_unique<FileResponseWriter>();
+  auto writer = std::make_unique<HashingFileWriter>(&package_sha256_);
   if (!writer->Open(attempt_file_)) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Failed initializing the file to use as download destination");
@@ -186,7 +186,8 @@ void PackageFetcher::Core::OnPackageDownloaded(const std::string& checksum) {
     ReportFailure("Failed downloading the Kelvo package");
     return;
   }
-  if (!ChecksumChecker::Check(attempt_file_, checksum)) {
+  // No digest, or none to compare with, is no match.
+  if (package_sha256_.empty() || package_sha256_ != checksum) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Checksum incorrect for the downloaded package");
     return;

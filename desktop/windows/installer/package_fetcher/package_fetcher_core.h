@@ -120,6 +120,8 @@ class PackageFetcher::Core {
   std::unique_ptr<WininetDownloader> downloader_;
   std::string reply_text_;
   DownloadAddressReply reply_;
+  // Of the package as it was downloaded into the attempt file.
+  std::string package_sha256_;
   std::unique_ptr<AdditionalFilesFetcher> additional_files_;
 
   InstallerStatsNode root_stats_;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/at_exit.h"
 #include "base/base64.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
@@ -191,6 +192,8 @@ class PackageFetcherTest : public testing::Test {
     return value;
   }
 
+  // The pref files' pool that a welcome page starts goes with the test.
+  base::ShadowingAtExitManager at_exit_;
   base::MessageLoop loop_;
   WininetDownloader::ScopedRetryDelayForTesting fast_retries_{
       base::TimeDelta::FromMilliseconds(20)};
