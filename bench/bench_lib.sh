@@ -10,29 +10,19 @@ ratio() {
   python3 -c "import sys; print(float(sys.argv[1]) / float(sys.argv[2]))" "$1" "$2"
 }
 
-# The switches that keep an installer run away from the update server.
-no_update_server=(--enable-installer-stats=0
-  --with-feature:installer-pref-default-overrides-support=off)
-
-# The seconds since the date +%s.%N given.
-seconds_since() {
+# The seconds since $1, a time of date +%s.%N.
+seconds_taken() {
   python3 -c "print($(date +%s.%N) - $1)"
 }
 
-# Removes the installation in the Windows folder $1 (Unix path $2) through
-# its own uninstaller, then the folder. $WINE must be set.
-remove_installation_at() {
-  local old
-  for old in "$2"/*/installer.exe; do
-    [ -f "$old" ] || continue
-    "$WINE" "$1\\$(basename "$(dirname "$old")")\\installer.exe" \
-      --silent --uninstall "${no_update_server[@]}" ||
-      echo "(uninstall failed: exit code $?)"
-  done
-  # k.bat deletes what the uninstalling processes held once they ended.
-  for _ in $(seq 60); do
-    [ -e "$2/k.bat" ] || break
-    sleep 0.5
-  done
-  rm -rf "$2"
+# time_raw_copy FROM TO UNIX_TO: the seconds raw_copy.exe (one CopyFileW
+# per file, under Wine) takes to copy the folder FROM to TO, both Windows
+# paths; UNIX_TO is TO's Linux path, emptied first. $out and $WINE set.
+time_raw_copy() {
+  rm -rf "$3"
+  sync
+  local start
+  start=$(date +%s.%N)
+  "$WINE" "$out/bin/raw_copy.exe" "$1" "$2" >/dev/null
+  seconds_taken "$start"
 }

@@ -10,7 +10,9 @@
 # raw_copy.exe under Wine (the copy loop of silent_install_bench.sh). Best
 # of three alternating rounds each; the ratio's target is at most 1.3.
 #
-#   bench/net_install_bench.sh [BUILD_DIR]     (default: out/main)
+#   bench/net_install_bench.sh [BUILD_DIR]
+#
+# BUILD_DIR defaults to the folder the README commands share (out/test).
 #
 # The installer calls no server but the loopback one (no statistics, no
 # pref default overrides). Each installation is removed again by its own
@@ -18,8 +20,11 @@
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/bench/bench_lib.sh"
-out="${1:-${KELVO_BUILD_DIR:-$top/out/main}}"
-out=$(mkdir -p "$out" && cd "$out" && pwd)
+if [ $# -gt 0 ]; then
+  export KELVO_BUILD_DIR=$1
+fi
+. "$top/tools/build_folder.sh"
+hold_build_folder "$0" "$@"
 files=2000
 size=$((200 * 1024 * 1024 / files))
 
@@ -29,6 +34,7 @@ size=$((200 * 1024 * 1024 / files))
 export WINEPREFIX="$out/wineprefix"
 "$top/tools/wine_prefix.sh" start "$WINEPREFIX"
 . "$top/tools/wine_env.sh"
+. "$top/tools/installer_story.sh"
 
 work="$out/bench/net_install"
 package="$work/package"
@@ -39,7 +45,7 @@ unix_bench_dir="$WINEPREFIX/drive_c/kelvo_net_bench"
 cleanup() {
   python3 "$top/testing/servers/http_test_server.py" stop \
     --state-dir "$server_state"
-  remove_installation_at "$bench_dir\\install" "$unix_bench_dir/install"
+  remove_installation "$bench_dir\\install"
   rm -rf "$unix_bench_dir" "$work/curl.exe" "$work/unpacked"
   "$top/tools/wine_prefix.sh" stop "$WINEPREFIX"
 }
@@ -68,27 +74,19 @@ time_7zz() {
   sync
   local start=$(date +%s.%N)
   7zz x -mmt1 -y -o"$work/unpacked" "$net/package.7z" >/dev/null
-  seconds_since "$start"
-}
-
-time_raw_copy() {
-  rm -rf "$unix_bench_dir/raw"
-  sync
-  local start=$(date +%s.%N)
-  "$WINE" "$out/bin/raw_copy.exe" "$package_win" "$bench_dir\\raw" >/dev/null
-  seconds_since "$start"
+  seconds_taken "$start"
 }
 
 time_net_install() {
-  remove_installation_at "$bench_dir\\install" "$unix_bench_dir/install" >&2
+  remove_installation "$bench_dir\\install" >&2
   sync
   local start=$(date +%s.%N)
   "$WINE" "$net/kelvo_net_installer.exe" --silent \
     "--installfolder=$bench_dir\\install" --launchkelvo=0 \
     --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
     --pintotaskbar=0 "--internal-package-server=$address" \
-    "${no_update_server[@]}" >/dev/null || return 1
-  seconds_since "$start"
+    "${update_server_off[@]}" >/dev/null || return 1
+  seconds_taken "$start"
 }
 
 curl_times=""
@@ -98,7 +96,8 @@ install_times=""
 for round in 1 2 3; do
   curl_times="$curl_times $(time_curl)"
   unpack_times="$unpack_times $(time_7zz)"
-  copy_times="$copy_times $(time_raw_copy)"
+  copy_times="$copy_times $(time_raw_copy "$package_win" \
+    "$bench_dir\\raw" "$unix_bench_dir/raw")"
   if ! t=$(time_net_install); then
     echo "the net install failed" >&2
     exit 1

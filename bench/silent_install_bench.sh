@@ -5,7 +5,9 @@
 # files by raw_copy.exe (one CopyFileW each, also under Wine), and prints the
 # ratio. Target: the install takes at most 1.5 times the plain copy.
 #
-#   bench/silent_install_bench.sh [BUILD_DIR]     (default: out/main)
+#   bench/silent_install_bench.sh [BUILD_DIR]
+#
+# BUILD_DIR defaults to the folder the README commands share (out/test).
 #
 # The installer calls no update server (no statistics upload, no fetch of
 # pref default overrides). Both read the package from the page cache (it is
@@ -14,7 +16,11 @@
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/bench/bench_lib.sh"
-out="${1:-${KELVO_BUILD_DIR:-$top/out/main}}"
+if [ $# -gt 0 ]; then
+  export KELVO_BUILD_DIR=$1
+fi
+. "$top/tools/build_folder.sh"
+hold_build_folder "$0" "$@"
 files=2000
 size=$((200 * 1024 * 1024 / files))
 
@@ -24,40 +30,33 @@ export WINEPREFIX="$out/wineprefix"
 "$top/tools/wine_prefix.sh" start "$WINEPREFIX"
 trap '"$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
 . "$top/tools/wine_env.sh"
+. "$top/tools/installer_story.sh"
 
 package="$out/bench/package"
 bench_dir='C:\kelvo_bench'
 unix_bench_dir="$WINEPREFIX/drive_c/kelvo_bench"
 
 # An installation of an earlier run goes through its own uninstaller.
-remove_installation() {
-  remove_installation_at "$bench_dir\\install" "$unix_bench_dir/install"
+remove_installations() {
+  remove_installation "$bench_dir\\install"
   rm -rf "$unix_bench_dir"
 }
 
 python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \
   --files "$files" --size "$size"
-remove_installation
+remove_installations
 find "$package" -type f -exec cat {} + >/dev/null
 package_win=$("$WINE" winepath -w "$package" | tr -d '\r')
 
-time_raw_copy() {
-  rm -rf "$unix_bench_dir/raw"
-  sync
-  local start=$(date +%s.%N)
-  "$WINE" "$out/bin/raw_copy.exe" "$package_win" "$bench_dir\\raw" >/dev/null
-  seconds_since "$start"
-}
-
 time_install() {
-  remove_installation >&2
+  remove_installations >&2
   sync
   local start=$(date +%s.%N)
   "$WINE" "$package/installer.exe" --silent \
     "--installfolder=$bench_dir\\install" --launchkelvo=0 \
     --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
-    --pintotaskbar=0 "${no_update_server[@]}" || return 1
-  seconds_since "$start"
+    --pintotaskbar=0 "${update_server_off[@]}" || return 1
+  seconds_taken "$start"
 }
 
 # The best of three rounds of each, alternating, so that the load of other
@@ -65,16 +64,17 @@ time_install() {
 raw=""
 install=""
 for round in 1 2 3; do
-  raw="$raw $(time_raw_copy)"
+  raw="$raw $(time_raw_copy "$package_win" "$bench_dir\\raw" \
+    "$unix_bench_dir/raw")"
   if ! t=$(time_install); then
-    remove_installation
+    remove_installations
     echo "the silent install failed" >&2
     exit 1
   fi
   install="$install $t"
 done
 installed=$(find "$unix_bench_dir/install" -type f -name '*.pak' | wc -l)
-remove_installation
+remove_installations
 echo "raw copy rounds (s):$raw"
 echo "silent install rounds (s):$install"
 raw=$(best $raw)

@@ -119,7 +119,7 @@ PY
 time_7zz() {
   rm -rf "$bench/7zz_out"
   sync
-  measure 7zz x -mmt1 -y "-o$bench/7zz_out" "$bench/$1" | head -1
+  measure 7zz x -mmt1 -y "-o$bench/7zz_out" "$bench/$1" | sed -n 1p
 }
 
 # Prints the seconds of the extraction, its peak working set (MiB), the

@@ -31,8 +31,9 @@ set_tests_properties(http_test_server_stop PROPERTIES
 #            [RESOURCE_LOCK ...])
 # One executable per group of related tests: every launch under Wine costs
 # tens of milliseconds, so groups stay few and large. FIXTURES names further
-# fixtures the tests need besides the Wine prefix; groups that share a
-# RESOURCE_LOCK name never run at the same time.
+# fixtures the tests need besides the Wine prefix and the registry check
+# around the run ("registry_views", desktop/windows/installer/test); groups
+# that share a RESOURCE_LOCK name never run at the same time.
 function(kelvo_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;FIXTURES;RESOURCE_LOCK"
                         ${ARGN})
@@ -47,10 +48,16 @@ function(kelvo_test name)
     list(APPEND environment "KELVO_TEST_SERVER_INFO=${KELVO_TEST_SERVER_INFO}")
   endif()
   set_tests_properties(${name} PROPERTIES
-    FIXTURES_REQUIRED "wine;${T_FIXTURES}"
+    FIXTURES_REQUIRED "wine;registry_views;${T_FIXTURES}"
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "${environment}")
   if(T_RESOURCE_LOCK)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
   endif()
 endfunction()
+
+# The Linux-side tools that run the installer by hand and tell what it did.
+add_test(NAME tools_unittests
+         COMMAND python3 -m unittest discover
+                 -s ${CMAKE_SOURCE_DIR}/tools/test -p *_test.py)
+set_tests_properties(tools_unittests PROPERTIES TIMEOUT 120)

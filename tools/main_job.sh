@@ -1,179 +1,217 @@
 #!/usr/bin/env bash
-# The README's main-job command: installs what is needed, builds the
-# installer, builds a sample unpacked browser package and installs it
-# silently under Wine, as a user would: the package's own installer.exe,
-# started from the package folder with --silent. Then it shows what was
-# installed: the exit code, the install log (installation_status.xml), the
-# registry entries, and the installer's log file.
+# The README's main-job command. It installs what is needed, builds the
+# installer, makes a sample unpacked browser package and installs it
+# silently under Wine as a user would (the package's own installer.exe,
+# started with --silent), shows what the installation holds, uninstalls it
+# again the same way. Then the road of a real browser's net installer: the
+# loopback test server plays the update server and serves the same package
+# packed as the update server hands packages out, and a small net installer
+# (the installer carrying tracking data) fetches, unpacks and installs it
+# silently. It ends with a one-line verdict. The screen tells the
+# story; everything else (build output, the installer's logs, the install
+# log, the registry entries) goes to main_job.log in the build folder, which
+# it shares with the test command (out/test, or KELVO_BUILD_DIR).
 #
-# Then the road of a real browser's net installer: the loopback test server
-# plays the update server and serves the same package packed as it hands
-# packages out (the installer carrying the 7z archive); a small net
-# installer (the installer carrying tracking data) is run with --silent and
-# internal-package-server pointing at that server. It shows the requests
-# the server saw, the download and unpack steps of the installer's log, the
-# exit code, the installed files and the registry entries.
+# Each act is a function built from the story helpers below, so that
+# another act (another way to install) is one more function and one more
+# line at the end.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-out="${KELVO_BUILD_DIR:-$top/out/main}"
+. "$top/tools/build_folder.sh"
+hold_build_folder "$0" "$@"
 
-"$top/tools/setup.sh"
-"$top/tools/build.sh" "$out" installer_host installer_standalone stand_in
-
-export WINEPREFIX="$out/wineprefix"
-"$top/tools/wine_prefix.sh" start "$WINEPREFIX"
-trap '"$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
-. "$top/tools/wine_env.sh"
+full_log="$out/main_job.log"
+: >"$full_log"
+started=$(date +%s%N)
 
 sample="$out/sample"
 package="$sample/package"
 install_dir='C:\Kelvo Sample'
-unix_install_dir="$WINEPREFIX/drive_c/Kelvo Sample"
-log_dir="$WINEPREFIX/drive_c/users/$(id -un)/Temp/Kelvo Installer"
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-clients_key='HKLM\Software\Clients\StartMenuInternet'
 
-echo "== installer.exe --version"
-"$WINE" "$out/bin/installer.exe" --version; echo
-echo "== installer.exe --stream"
-"$WINE" "$out/bin/installer.exe" --stream; echo
+# Quiet runs, the installer runs and their outcome: tools/installer_story.sh.
+story_log="$full_log"
+. "$top/tools/installer_story.sh"
 
-echo "== sample package"
-python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \
-  --files 300 --components "$sample/components"
-
-# The sample runs call no update server: no statistics upload, no fetch of
-# pref default overrides.
-no_update_server=(--enable-installer-stats=0
-  --with-feature:installer-pref-default-overrides-support=off)
-
-# The installation of an earlier run in the Windows folder $1 (Unix path
-# $2) goes first, through its own uninstaller, so that this run installs
-# afresh.
-remove_earlier_installation() {
-  local old version
-  for old in "$2"/*/installer.exe; do
-    [ -f "$old" ] || continue
-    version=$(basename "$(dirname "$old")")
-    echo "== removing the installation of an earlier run in $1 ($version)"
-    "$WINE" "$1\\$version\\installer.exe" --silent --uninstall \
-      "${no_update_server[@]}" ||
-      echo "(its uninstall failed: exit code $?)"
-  done
-  # The uninstall leaves k.bat behind to delete what the installer
-  # processes held once they have ended; the folder is reused only when it
-  # is done.
-  for _ in $(seq 60); do
-    [ -e "$2/k.bat" ] || break
-    sleep 0.5
-  done
-  rm -rf "$2"
+# Build progress from ninja's "[n/total]" lines: one line rewritten on a
+# terminal, a line at every quarter otherwise.
+show_build_progress() {
+  awk -v tty="$1" '
+    /^\[[0-9]+\/[0-9]+\]/ {
+      split(substr($1, 2), n, "/")
+      percent = int(100 * n[1] / n[2])
+      if (tty) {
+        printf "\r    [%3d%%] %d of %d build steps", percent, n[1], n[2]
+        shown = 1
+      } else if (int(percent / 25) > quarter) {
+        quarter = int(percent / 25)
+        printf "    [%3d%%] %d of %d build steps\n", percent, n[1], n[2]
+      }
+      fflush()
+    }
+    /^ninja: no work to do/ {
+      if (shown) printf "\r\033[K"
+      shown = 0
+      print "    Nothing to build: up to date"
+    }
+    END { if (shown) printf "\n" }'
 }
-remove_earlier_installation "$install_dir" "$unix_install_dir"
 
-mkdir -p "$log_dir"
-marker=$(mktemp)
-trap 'rm -f "$marker"; "$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
-echo "== $package/installer.exe --silent --installfolder=$install_dir" \
-  "--components=suite:components"
-status=0
-"$WINE" "$package/installer.exe" --silent "--installfolder=$install_dir" \
-  --components=suite:components "${no_update_server[@]}" || status=$?
-echo "exit code: $status"
+# --- Acts ----------------------------------------------------------------
 
-echo "== installed files in $install_dir"
-if [ -d "$unix_install_dir" ]; then
-  (cd "$unix_install_dir" && find . -maxdepth 2 | sort | sed 's|^\./||' |
-    grep -v '^\.$')
-  echo "($(find "$unix_install_dir" -type f | wc -l) files in all)"
-fi
+build_act() {
+  act "1. Build"
+  say "    Debian packages for building and running under Wine: tools/setup.sh"
+  if ! quietly "$top/tools/setup.sh"; then
+    say "  ! tools/setup.sh failed; its output is in $full_log"
+    exit 1
+  fi
+  say "    Building installer.exe, installer.dll, installer_standalone.exe" \
+    "(the same without installer.dll) and the stand-in program in $out"
+  local tty=0
+  [ -t 1 ] && tty=1
+  "$top/tools/build.sh" "$out" installer_host installer_standalone \
+    stand_in 2>&1 |
+    tee -a "$full_log" | show_build_progress "$tty"
+  if [ "${PIPESTATUS[0]}" -ne 0 ]; then
+    say "  ! The build failed; its output is in $full_log"
+    exit 1
+  fi
+  export WINEPREFIX="$out/wineprefix"
+  if ! quietly "$top/tools/wine_prefix.sh" start "$WINEPREFIX"; then
+    say "  ! The Wine prefix $WINEPREFIX could not be made; see $full_log"
+    exit 1
+  fi
+  trap '"$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
+  . "$top/tools/wine_env.sh"
+  unix_install_dir=$(python3 "$top/tools/installation_report.py" path \
+    "$install_dir")
+  local version stream
+  version=$("$WINE" "$out/bin/installer.exe" --version)
+  stream=$("$WINE" "$out/bin/installer.exe" --stream)
+  say "    Built the installer of Kelvo $version, stream $stream" \
+    "(installer.exe --version, --stream)"
+  say "    Wine prefix (a Windows 10 of its own): $WINEPREFIX"
+  quietly python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \
+    --files 300 --components "$sample/components"
+  say "    Sample package: $package"
+  say "      the real installer.exe and installer.dll, stand-ins for the" \
+    "browser's programs, 300 data files, files_list, root_files_list;"
+  say "      the \"suite\" component's installer in $sample/components"
+}
 
-echo "== install log: $install_dir\\installation_status.xml"
-if [ -f "$unix_install_dir/installation_status.xml" ]; then
-  # The file list is long; its first entries stand for the rest.
-  awk '/<file>/ { if (++files > 8) { skip = 1; next } }
-       skip && /<\/file>/ { skip = 0; next }
-       skip { next }
-       /<\/files>/ && files > 8 { print "  ... " files - 8 " more files" }
-       { print }' "$unix_install_dir/installation_status.xml"
-fi
+install_act() {
+  act "2. Install: the package's installer.exe, silent, as a user would" \
+    "start it"
+  remove_installation "$install_dir"
+  run_installer "$WINE" "$package/installer.exe" --silent \
+    "--installfolder=$install_dir" --components=suite:components \
+    "${update_server_off[@]}"
+  if show_result "the install"; then
+    shown python3 "$top/tools/installation_report.py" installed \
+      "$install_dir" || fail "the installation is not what its install log says"
+  fi
+  show_logs "the install"
+  if [ -f "$unix_install_dir/installation_status.xml" ]; then
+    printf '\n== install log %s\\installation_status.xml\n' "$install_dir" \
+      >>"$full_log"
+    cat "$unix_install_dir/installation_status.xml" >>"$full_log"
+  fi
+  quietly "$WINE" reg query \
+    'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:32 ||
+    true
+  quietly "$WINE" reg query 'HKLM\Software\Clients\StartMenuInternet' /s ||
+    true
+}
 
-echo "== uninstall entry ($uninstall_key, 32-bit view)"
-"$WINE" reg query "$uninstall_key" /s /reg:32 2>/dev/null | tr -d '\r' |
-  awk '/^HKEY/ { show = /Kelvo/ } show'
-echo "== StartMenuInternet ($clients_key)"
-"$WINE" reg query "$clients_key" /s 2>/dev/null | tr -d '\r' |
-  awk '/^HKEY/ { show = /Kelvo/ } show'
+uninstall_act() {
+  act "3. Uninstall: silent, from the installation's version folder"
+  local subfolder
+  if ! subfolder=$(python3 "$top/tools/installation_report.py" subfolder \
+    "$install_dir" 2>&1); then
+    say "  ! Nothing to uninstall: $subfolder"
+    fail "there was no installation to uninstall"
+    return
+  fi
+  local saved_log="$out/main_job.installation_status.xml"
+  cp "$unix_install_dir/installation_status.xml" "$saved_log"
+  run_installer "$WINE" "$install_dir\\$subfolder\\installer.exe" --silent \
+    --uninstall "${update_server_off[@]}"
+  if show_result "the uninstall"; then
+    shown python3 "$top/tools/installation_report.py" removed \
+      "$install_dir" "$saved_log" ||
+      fail "the uninstall left parts of the installation"
+  fi
+  show_logs "the uninstall"
+}
 
-find "$log_dir" -name 'kelvo_installer_*.log' -newer "$marker" -print0 |
-  sort -z | while IFS= read -r -d '' log; do
-    echo "== log file: $log"
-    cat "$log"
-  done
-
-# --- The net install ------------------------------------------------------
-net="$sample/net"
-net_dir='C:\Kelvo Net'
-unix_net_dir="$WINEPREFIX/drive_c/Kelvo Net"
-server_state="$net/server"
-echo
-echo "== net install: the package packed as the update server hands it out"
-python3 "$top/tools/net_install.py" pack "$out/bin" "$package" "$net"
-ls -l "$net"/*.exe | awk '{ printf "  %-34s %10d bytes\n", $NF, $5 }' |
-  sed "s|$net/||"
-echo "  (kelvo_package.exe: installer_standalone.exe carrying the sample" \
-  "package as a 7z archive;"
-echo "   kelvo_net_installer.exe: installer_standalone.exe carrying the" \
-  "tracking data)"
-
-python3 "$top/testing/servers/http_test_server.py" start \
-  --state-dir "$server_state" >/dev/null
-stop_server() {
-  python3 "$top/testing/servers/http_test_server.py" stop \
+net_install_act() {
+  act "4. Net install: a small net installer fetches the package from the" \
+    "loopback update server and installs it, silent"
+  local net="$sample/net" net_dir='C:\Kelvo Net'
+  local server_state="$sample/net/server" address
+  quietly python3 "$top/tools/net_install.py" pack "$out/bin" "$package" \
+    "$net"
+  say "    What the update server hands out ($net):"
+  say "      kelvo_net_installer.exe: installer_standalone.exe carrying" \
+    "tracking data ($(du -m "$net/kelvo_net_installer.exe" | cut -f1) MB)"
+  say "      kelvo_package.exe:       installer_standalone.exe carrying the" \
+    "sample package as a 7z archive ($(du -m "$net/kelvo_package.exe" |
+      cut -f1) MB)"
+  if ! quietly python3 "$top/testing/servers/http_test_server.py" start \
+    --state-dir "$server_state"; then
+    say "  ! The loopback update server did not start; see $full_log"
+    fail "the loopback update server did not start"
+    return
+  fi
+  address=$(python3 "$top/tools/net_install.py" serve "$server_state" \
+    "$net/kelvo_package.exe")
+  say "    Loopback update server (testing/servers/http_test_server.py):" \
+    "$address"
+  remove_installation "$net_dir"
+  run_installer "$WINE" "$net/kelvo_net_installer.exe" --silent \
+    "--installfolder=$net_dir" "--internal-package-server=$address" \
+    "${update_server_off[@]}"
+  say "    Requests the update server saw:"
+  python3 "$top/tools/net_install.py" requests "$server_state" |
+    sed 's/^/      /' | tee -a "$full_log"
+  quietly python3 "$top/testing/servers/http_test_server.py" stop \
     --state-dir "$server_state"
+  if [ ${#run_logs[@]} -gt 0 ]; then
+    say "    The package fetcher's steps (from the installer's log):"
+    shown python3 "$top/tools/installer_log.py" fetch "${run_logs[@]}"
+  fi
+  if show_result "the net install"; then
+    shown python3 "$top/tools/installation_report.py" installed \
+      "$net_dir" || fail "the net installation is not what its install log says"
+  fi
+  show_logs "the net install"
+  # The next run starts afresh; this one leaves no installation behind.
+  remove_installation "$net_dir"
 }
-trap 'stop_server; rm -f "$marker"; "$top/tools/wine_prefix.sh" stop "$WINEPREFIX"' EXIT
-address=$(python3 "$top/tools/net_install.py" serve "$server_state" \
-  "$net/kelvo_package.exe")
-echo "== loopback update server: $address"
 
-remove_earlier_installation "$net_dir" "$unix_net_dir"
+verdict() {
+  say ""
+  if [ ${#failures[@]} -eq 0 ]; then
+    say "Verdict: OK - the sample package installed and uninstalled cleanly," \
+      "and installed from the loopback update server, under Wine in" \
+      "$(seconds_since "$started"); full output: $full_log"
+    say "Run the installer by hand: tools/kelvo.sh (README: \"Running the" \
+      "installer by hand\")"
+    return 0
+  fi
+  local reasons
+  reasons=$(printf '%s; ' "${failures[@]}")
+  say "Verdict: FAILED - ${reasons%; }; full output: $full_log"
+  return 1
+}
 
-touch "$marker"
-echo "== kelvo_net_installer.exe --silent --installfolder=$net_dir" \
-  "--internal-package-server=$address"
-net_status=0
-"$WINE" "$net/kelvo_net_installer.exe" --silent "--installfolder=$net_dir" \
-  "--internal-package-server=$address" "${no_update_server[@]}" ||
-  net_status=$?
-echo "exit code: $net_status"
-
-echo "== requests the update server saw"
-python3 "$top/tools/net_install.py" requests "$server_state"
-
-echo "== download and unpack steps (the front end's log)"
-front_log=$(find "$log_dir" -name 'kelvo_installer_*.log' -newer "$marker" |
-  sort | head -n 1)
-if [ -n "$front_log" ]; then
-  grep -E 'Starting the package fetcher|Fetching the download URL|'\
-'Starting download from|Download completed|Downloaded item|'\
-'Writing payload to file|Unpacking files from archive|Package ready|'\
-'launching installer backend|exited with code' "$front_log" |
-    sed -E 's/^\[[^]]*\] //'
-fi
-
-echo "== installed files in $net_dir"
-if [ -d "$unix_net_dir" ]; then
-  (cd "$unix_net_dir" && find . -maxdepth 2 | sort | sed 's|^\./||' |
-    grep -v '^\.$')
-  echo "($(find "$unix_net_dir" -type f | wc -l) files in all)"
-fi
-echo "== uninstall entry of $net_dir ($uninstall_key, 32-bit view)"
-"$WINE" reg query "$uninstall_key" /s /reg:32 2>/dev/null | tr -d '\r' |
-  awk '/^HKEY/ { block = ""; keep = 0 }
-       { block = block $0 "\n" }
-       /InstallLocation/ && /Kelvo Net/ { keep = 1 }
-       /^$/ && keep { printf "%s", block; keep = 0 }'
-
-[ "$status" -eq 0 ] || exit "$status"
-exit "$net_status"
+say "Kelvo installer: the main job"
+say "  Builds the installer, installs a sample browser package with it" \
+  "under Wine, shows the installation, uninstalls it; then installs the" \
+  "package as a net install from a loopback update server."
+say "  Full output (build, the installer's logs, registry): $full_log"
+build_act
+install_act
+uninstall_act
+net_install_act
+verdict

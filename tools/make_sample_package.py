@@ -17,7 +17,9 @@ package gets:
   root_files_list                the files to copy into the install folder
 With --components, DIR (a sibling of OUT_DIR, as a download lays them out)
 gets suite_installer.exe, the stand-in playing the installer of the "suite"
-component; install with --components=suite:NAME, NAME the base name of DIR.
+component: it installs itself into the component's folder of the
+installation, and that copy removes itself again when the installation is
+uninstalled. Install with --components=suite:NAME, NAME the base name of DIR.
 """
 
 import argparse
@@ -96,8 +98,9 @@ def main():
         if os.path.exists(args.components):
             shutil.rmtree(args.components)
         os.makedirs(args.components)
-        shutil.copyfile(os.path.join(args.bin_dir, "stand_in.exe"),
-                        os.path.join(args.components, "suite_installer.exe"))
+        installer = os.path.join(args.components, "suite_installer.exe")
+        shutil.copyfile(os.path.join(args.bin_dir, "stand_in.exe"), installer)
+        open(installer + ".installs_itself", "w").close()
     print("%d files in %s" % (len(files) + len(root_files), args.out_dir))
     return 0
 

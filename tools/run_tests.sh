@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The README's test command: installs what is needed, builds everything and
 # runs every test under Wine (windows need a display: Xvfb provides one).
-# Exits non-zero when anything fails.
+# It shares the main job's build folder (out/test, or KELVO_BUILD_DIR) and
+# so builds only what the main job has not. Exits non-zero when anything
+# fails.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-out="${KELVO_BUILD_DIR:-$top/out/test}"
+. "$top/tools/build_folder.sh"
+hold_build_folder "$0" "$@"
 
 "$top/tools/setup.sh"
 "$top/tools/build.sh" "$out"

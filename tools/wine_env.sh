@@ -12,6 +12,8 @@ unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ftp_proxy FTP_PROXY \
 # scratch folder beside the prefix, never in the user's real home.
 export HOME="${WINEPREFIX}.home"
 mkdir -p "$HOME"
+# Where the installer writes its log files: %TEMP%\Kelvo Installer.
+export KELVO_INSTALLER_LOG_DIR="$WINEPREFIX/drive_c/users/$(id -un)/Temp/Kelvo Installer"
 if [ -x /usr/lib/wine/wine64 ]; then
   WINE=/usr/lib/wine/wine64
 else

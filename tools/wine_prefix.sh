@@ -29,6 +29,14 @@ start)
       /d N /f </dev/null >/dev/null 2>&1
     touch "$WINEPREFIX/.kelvo-windows"
   fi
+  # Other names of one folder, as users have them: the drive S: maps the
+  # folder C:\kelvo_aliases\target (a substituted drive) and
+  # C:\kelvo_aliases\junction links to it (a junction). Wine keeps both as
+  # Unix symbolic links, which Windows programs cannot make here; the tests
+  # of folder identity use them.
+  mkdir -p "$WINEPREFIX/drive_c/kelvo_aliases/target"
+  ln -sfn target "$WINEPREFIX/drive_c/kelvo_aliases/junction"
+  ln -sfn ../drive_c/kelvo_aliases/target "$WINEPREFIX/dosdevices/s:"
   # Detached from our pipes so that ctest does not wait for the server.
   setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
   # Start the prefix's services now, also detached, so no test inherits them.

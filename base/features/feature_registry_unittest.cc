@@ -87,6 +87,14 @@ TEST_F(FeatureRegistryTest, SwitchValues) {
   EXPECT_EQ(expected, registry_.GetAllFeatureStates());
 }
 
+// Undocumented: a value that is not ASCII is no empty value (which would
+// mean on); it is warned about like any other value but "on" and "off".
+TEST_F(FeatureRegistryTest, NonAsciiValueLeavesTheDefault) {
+  ReadSwitches(L"--with-feature:installer-experiment-test=\u00f6n");
+  EXPECT_FALSE(registry_.IsEnabled(kInstallerExperimentTest));
+  EXPECT_TRUE(registry_.GetAllFeatureStates().empty());
+}
+
 TEST_F(FeatureRegistryTest, StateReadLastWins) {
   // A stored list first, the command line later (an upgrade).
   ReadList(

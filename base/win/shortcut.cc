@@ -8,6 +8,7 @@
 #include <wrl/client.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "base/logging.h"
 
@@ -124,6 +125,27 @@ bool ApplyProperties(IShellLinkW* link, const ShortcutProperties& properties) {
   return true;
 }
 
+// The target of |link| into |target|. The path text that IShellLinkW
+// gives can lose the letters outside the ANSI code page (Wine answers "?"
+// for them), which no path can hold; the link's item id list names the
+// target exactly then.
+bool GetTargetPath(IShellLinkW* link, wchar_t (&target)[MAX_PATH]) {
+  if (link->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY) == S_OK &&
+      target[0] != L'\0' && !std::wcschr(target, L'?')) {
+    return true;
+  }
+  PIDLIST_ABSOLUTE id_list = nullptr;
+  if (FAILED(link->GetIDList(&id_list)) || !id_list)
+    return false;
+  wchar_t from_id_list[MAX_PATH] = {};
+  const bool found =
+      ::SHGetPathFromIDListW(id_list, from_id_list) && from_id_list[0];
+  ::CoTaskMemFree(id_list);
+  if (found)
+    std::wcscpy(target, from_id_list);
+  return found;
+}
+
 }  // namespace
 
 ShortcutProperties::ShortcutProperties() = default;
@@ -210,10 +232,8 @@ bool ResolveShortcut(const FilePath& shortcut_path,
   // Resolve() is deliberately not called: it may search the disk or the
   // network for a moved target and change the link.
   wchar_t target[MAX_PATH] = {};
-  if (link->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY) != S_OK ||
-      target[0] == L'\0') {
+  if (!GetTargetPath(link.Get(), target))
     return false;
-  }
   std::wstring args;
   if (arguments) {
     wchar_t buffer[kArgumentsBufferLength] = {};

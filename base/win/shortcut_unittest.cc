@@ -82,6 +82,29 @@ TEST_F(ShortcutTest, CreateAlwaysWritesTheGivenPropertiesOnly) {
   EXPECT_EQ(L"", working_dir);
 }
 
+// Letters outside the ANSI code page, in the target's folder and name, come
+// back as they were written; a target that does not exist yet too.
+TEST_F(ShortcutTest, ResolvesTargetsBeyondTheAnsiCodePage) {
+  const FilePath folder = temp_dir_.GetPath().Append(L"Kelvo \u65e5\u672c");
+  ASSERT_TRUE(CreateDirectory(folder));
+  const FilePath existing =
+      folder.Append(L"\u0431\u0440\u0430\u0443\u0437\u0435\u0440.exe");
+  ASSERT_EQ(3, WriteFile(existing, "exe", 3));
+  for (const FilePath& target : {existing, folder.Append(L"later.exe")}) {
+    ShortcutProperties properties;
+    properties.set_target(target);
+    ASSERT_TRUE(
+        CreateOrUpdateShortcutLink(link_, properties, SHORTCUT_CREATE_ALWAYS));
+    FilePath resolved;
+    std::wstring arguments = L"untouched";
+    ASSERT_TRUE(ResolveShortcut(link_, &resolved, &arguments));
+    EXPECT_TRUE(
+        FilePath::CompareEqualIgnoreCase(target.value(), resolved.value()))
+        << resolved.value();
+    EXPECT_EQ(L"", arguments);
+  }
+}
+
 TEST_F(ShortcutTest, FailuresWriteNothing) {
   ShortcutProperties properties;
   properties.set_target(target_);

@@ -293,7 +293,7 @@ bool InstallLogReader::ReadShortcuts(InstallLog* log,
       return true;
     }
     if (move == XmlReader::kFailed)
-      return Fail("Failure while traversing shortcuts");
+      return Fail("Failure trying to proceed to the shortcut successor");
     if (!xml_.GetNodeName(name))
       return Fail("Failed getting the shortcut successor element name");
   }

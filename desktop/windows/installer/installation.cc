@@ -182,7 +182,7 @@ bool Installation::GetUserDataDirFor(base::FilePath* path,
   // An uninstall deletes the answer with everything below it. A
   // "<USERNAME>" in the last component names a folder shared by every
   // user's profile as the parent: only the user's own folder may go.
-  if (for_removal && !IsSafeForRemoval(result, folder_))
+  if (for_removal && !IsRemovableUserDataDir(result))
     return false;
   *path = result;
   return true;
@@ -219,17 +219,60 @@ constexpr int kSharedFolderKeys[] = {
     base::DIR_TEMP,
 };
 
+// Folders that belong to the current user alone: what lies below them is
+// the user's own, wherever the system put them.
+constexpr int kUserFolderKeys[] = {
+    base::DIR_HOME,
+    base::DIR_APP_DATA,
+    base::DIR_LOCAL_APP_DATA,
+};
+
 }  // namespace
 
-// static
-bool Installation::IsSafeForRemoval(const base::FilePath& path,
-                                    const base::FilePath& install_folder) {
+bool Installation::IsRemovableUserDataDir(const base::FilePath& path) {
   base::FilePath clean = path.StripTrailingSeparators();
   if (!clean.IsAbsolute() || clean.ReferencesParent() ||
       clean.DirName() == clean) {
     LOG(ERROR) << "User data folder not removable: " << path;
     return false;
   }
+  if (!IsCurrentUsersOwnFolder(clean)) {
+    LOG(ERROR) << "User data folder is not the current user's own: " << path;
+    return false;
+  }
+  return !HoldsSharedFolder(clean, folder_);
+}
+
+bool Installation::IsCurrentUsersOwnFolder(const base::FilePath& path) {
+  // A single profile lives inside the installation it belongs to.
+  if (IsSingleProfile())
+    return folder_.IsParentIgnoringCase(path);
+  for (int key : kUserFolderKeys) {
+    base::FilePath folder;
+    if (base::PathService::Get(key, &folder) &&
+        folder.IsParentIgnoringCase(path)) {
+      return true;
+    }
+  }
+  // A stored path names each user's folder through "<USERNAME>": the
+  // folder that the user's name completes is theirs, and what lies below.
+  const size_t placeholder = profile_path_.find(kUserNamePlaceholder);
+  std::wstring user_name;
+  if (placeholder == std::wstring::npos || !GetUserName(&user_name))
+    return false;
+  const size_t component_end = profile_path_.find_first_of(
+      L"\\/", placeholder + wcslen(kUserNamePlaceholder));
+  std::wstring own = profile_path_.substr(0, component_end);
+  own.replace(placeholder, wcslen(kUserNamePlaceholder), user_name);
+  const base::FilePath own_folder(own);
+  return base::FilePath::CompareEqualIgnoreCase(
+             own_folder.StripTrailingSeparators().value(), path.value()) ||
+         own_folder.IsParentIgnoringCase(path);
+}
+
+// static
+bool Installation::HoldsSharedFolder(const base::FilePath& clean,
+                                     const base::FilePath& install_folder) {
   std::vector<base::FilePath> shared_folders;
   for (int key : kSharedFolderKeys) {
     base::FilePath folder;
@@ -247,11 +290,11 @@ bool Installation::IsSafeForRemoval(const base::FilePath& path,
   for (const base::FilePath& folder : shared_folders) {
     if (IsAtOrAbove(clean, folder)) {
       LOG(ERROR) << "User data folder holds the shared folder " << folder
-                 << ": " << path;
-      return false;
+                 << ": " << clean;
+      return true;
     }
   }
-  return true;
+  return false;
 }
 
 bool Installation::GetUserCacheDir(const base::FilePath& profile_dir,

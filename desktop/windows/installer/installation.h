@@ -79,11 +79,14 @@ class Installation {
   // channel.
   bool GetUserDataDir(base::FilePath* path);
   // GetUserDataDir for |channel|. With |for_removal| the answer is what an
-  // uninstall may delete with everything below it: the current user's own
-  // folder, never one that may hold other users' profiles (a drive root,
-  // the users' folder, the user's home, a shared folder such as the
-  // application data, or anything above them, or a path climbing up with
-  // ".."); such a folder gives false.
+  // uninstall may delete with everything below it: only the current user's
+  // own folder (below the user's profile or application data, the folder
+  // that the user's name completes in a "<USERNAME>" path, or a single
+  // profile inside the installation), never one that may hold other users'
+  // profiles or other programs' data (a drive root, the users' folder,
+  // another user's home, the user's home itself, a shared folder such as
+  // the application data, or anything above them, or a path climbing up
+  // with ".."); such a folder gives false.
   bool GetUserDataDirFor(base::FilePath* path, bool for_removal, int channel);
   bool GetUserDataDirForRemoval(base::FilePath* path);
   // The cache folder of |profile_dir|: the same relative place below the
@@ -106,11 +109,14 @@ class Installation {
   // Reads the profile path and sets the registered name.
   void Load();
   // Whether an uninstall may delete |path| recursively (see
-  // GetUserDataDirFor): also never a folder of the user's or the system's
-  // that many programs share (application data, documents, desktop, program
-  // files, ...) or the install folder, nor one above them.
-  static bool IsSafeForRemoval(const base::FilePath& path,
-                               const base::FilePath& install_folder);
+  // GetUserDataDirFor).
+  bool IsRemovableUserDataDir(const base::FilePath& path);
+  bool IsCurrentUsersOwnFolder(const base::FilePath& path);
+  // Whether |clean| is, or lies above, a folder of the user's or the
+  // system's that many programs share (application data, documents,
+  // desktop, program files, ...) or the install folder.
+  static bool HoldsSharedFolder(const base::FilePath& clean,
+                                const base::FilePath& install_folder);
 
   scoped_refptr<JsonPrefStore> pref_store_;
   base::FilePath folder_;

@@ -102,14 +102,17 @@ TEST_F(InstallationTest, RemovalNeverReachesOtherUsersProfiles) {
     std::wstring profile_path;
     bool removable;
   } cases[] = {
-      {users.value() + L"\\<USERNAME>", false},  // The home folder itself.
-      {users.value(), false},                    // Every user's home.
-      {L"D:\\", false},                          // A drive root.
-      {L"D:\\Profiles\\..", false},              // Climbs to the root.
-      {L"<USERNAME>", false},                    // Relative.
-      {app_data.value(), false},                 // Every program's data.
-      {app_data.DirName().value(), false},       // Above that.
-      {folder_.value(), false},                  // The installation.
+      {users.value() + L"\\<USERNAME>", false},    // The home folder itself.
+      {users.value(), false},                      // Every user's home.
+      {users.value() + L"\\Other", false},         // Another user's home...
+      {users.value() + L"\\Other\\Kelvo", false},  // ...and what it holds.
+      {L"D:\\Profiles", false},                    // Nobody's own folder.
+      {L"D:\\", false},                            // A drive root.
+      {L"D:\\Profiles\\..", false},                // Climbs to the root.
+      {L"<USERNAME>", false},                      // Relative.
+      {app_data.value(), false},                   // Every program's data.
+      {app_data.DirName().value(), false},         // Above that.
+      {folder_.value(), false},                    // The installation.
       {app_data.value() + L"\\Kelvo", true},
       {users.value() + L"\\<USERNAME>\\Kelvo", true},
       {L"D:\\Profiles\\<USERNAME>\\", true},

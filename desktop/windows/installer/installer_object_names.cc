@@ -15,6 +15,8 @@ InstallerObjectNames InstallerObjectNames::ForFolder(
   InstallerObjectNames names;
   names.mutex =
       MakeKernelObjectName(install_folder, L"Kelvo/Installer", /*global=*/true);
+  names.folder_lock = MakeCaseBlindKernelObjectName(
+      install_folder, L"KelvoInstaller/FolderLock", /*global=*/true);
   const size_t mailslot_prefix_length =
       GetMailslotFullName(GetInstallerEndpointName(std::wstring())).size();
   names.mailslot_endpoint = GetInstallerEndpointName(

@@ -78,8 +78,13 @@ bool InstallerRunner::BeginInstallation(Settings* settings) {
   settings_ = settings;
   const base::FilePath folder = settings->GetStatus().folder();
   const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder);
-  if (!AcquireMutex(names.mutex))
+  // The lock keeps out this version's installers that spell the folder
+  // otherwise; the mutex those of other versions.
+  if (!AcquireMutex(names.folder_lock,
+                    "Installer folder lock name: ", &folder_lock_) ||
+      !AcquireMutex(names.mutex, "Installer mutex name: ", &mutex_)) {
     return false;
+  }
 
   VLOG(1) << "Installer mailslot name: " << names.mailslot_endpoint;
   if (!receiver_.Connect(names.mailslot_endpoint))
@@ -117,13 +122,16 @@ void InstallerRunner::Stop() {
     if (!::SetEvent(interrupted_event_.Get()))
       PLOG(ERROR) << "Cannot signal the installation interrupted event";
   }
-  if (mutex_.IsValid()) {
+  if (mutex_.IsValid())
     VLOG(1) << "Letting go of the installer mutex";
+  for (base::win::ScopedHandle* mutex : {&mutex_, &folder_lock_}) {
+    if (!mutex->IsValid())
+      continue;
     // While the backend runs this process keeps the mutex until it exits;
     // the next installer then finds it abandoned, which counts as free.
-    if (!backend_running_ && !::ReleaseMutex(mutex_.Get()))
+    if (!backend_running_ && !::ReleaseMutex(mutex->Get()))
       PLOG(ERROR) << "Cannot release the installer mutex";
-    mutex_.Close();
+    mutex->Close();
   }
   package_ready_event_.Close();
   interrupted_event_.Close();
@@ -138,25 +146,25 @@ bool InstallerRunner::Fail(int code, const std::string& detail) {
   return false;
 }
 
-bool InstallerRunner::AcquireMutex(const std::wstring& name) {
-  VLOG(1) << "Installer mutex name: " << name;
+bool InstallerRunner::AcquireMutex(const std::wstring& name,
+                                   const char* log_label,
+                                   base::win::ScopedHandle* mutex) {
+  VLOG(1) << log_label << name;
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, TRUE};
-  mutex_.Set(::CreateMutexW(&attributes, FALSE, name.c_str()));
-  if (!mutex_.IsValid()) {
+  mutex->Set(::CreateMutexW(&attributes, FALSE, name.c_str()));
+  if (!mutex->IsValid()) {
     PLOG(ERROR) << "CreateMutex failed";
     return Fail(IDS_ERROR_FOLDER_IN_USE, "Could not create installer mutex");
   }
-  const DWORD result = ::WaitForSingleObject(mutex_.Get(), 0);
+  const DWORD result = ::WaitForSingleObject(mutex->Get(), 0);
   if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
     return true;
-  if (result == WAIT_TIMEOUT) {
-    mutex_.Close();
+  mutex->Close();
+  if (result == WAIT_TIMEOUT)
     return Fail(IDS_ERROR_FOLDER_IN_USE, "Could not acquire installer mutex");
-  }
   // Not a sign of another installer: the wait itself broke.
   PLOG(ERROR) << "Waiting for the installer mutex failed (result " << result
               << ")";
-  mutex_.Close();
   return Fail(IDS_ERROR_INSTALL, "Could not wait for installer mutex");
 }
 
@@ -227,7 +235,8 @@ bool InstallerRunner::LaunchBackend(base::CommandLine command_line) {
               << command_line.GetCommandLineString();
     base::LaunchOptions options;
     options.inherit_handles = true;
-    options.handles_to_inherit = {own_process, mutex_.Get()};
+    options.handles_to_inherit = {own_process, mutex_.Get(),
+                                  folder_lock_.Get()};
     backend_process_ = base::LaunchProcess(command_line, options);
   }
   if (!backend_process_.IsValid())

@@ -84,7 +84,11 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   // Tells the observers OnError(|code|, "", |detail|), logs |detail| and
   // returns false.
   bool Fail(int code, const std::string& detail);
-  bool AcquireMutex(const std::wstring& name);
+  // Creates the mutex |name| (logged after |log_label|) into |*mutex| and
+  // takes it without waiting; false after Fail.
+  bool AcquireMutex(const std::wstring& name,
+                    const char* log_label,
+                    base::win::ScopedHandle* mutex);
   // Creates the manual-reset event |name|, unsignalled.
   base::win::ScopedHandle CreateFrontEndEvent(const std::wstring& name,
                                               const char* log_label);
@@ -105,6 +109,7 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   const base::FilePath package_folder_;
   base::Process backend_process_;
   base::win::ScopedHandle mutex_;
+  base::win::ScopedHandle folder_lock_;
   base::win::ObjectWatcher process_watcher_;
   base::win::ScopedHandle package_ready_event_;
   base::win::ScopedHandle interrupted_event_;

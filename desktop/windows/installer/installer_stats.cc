@@ -19,8 +19,7 @@ namespace installer {
 
 namespace {
 
-// A parent that has exited leaves its id free for reuse; a process that
-// started after us cannot be our parent.
+// Whether |process| started no later than this process.
 bool StartedBeforeUs(HANDLE process) {
   FILETIME created, self_created, unused1, unused2, unused3;
   if (!::GetProcessTimes(process, &created, &unused1, &unused2, &unused3) ||
@@ -29,22 +28,6 @@ bool StartedBeforeUs(HANDLE process) {
     return false;
   }
   return ::CompareFileTime(&created, &self_created) <= 0;
-}
-
-// The executable of the parent process, or an empty path when it is gone or
-// cannot be asked.
-base::FilePath GetParentProcessImagePath() {
-  base::ProcessId parent_id =
-      base::GetParentProcessId(base::GetCurrentProcessHandle());
-  base::Process parent =
-      base::Process::OpenWithAccess(parent_id, base::kBasicProcessAccess);
-  if (!parent.IsValid() || !StartedBeforeUs(parent.Handle()))
-    return base::FilePath();
-  wchar_t name[MAX_PATH];
-  DWORD size = MAX_PATH;
-  if (!::QueryFullProcessImageNameW(parent.Handle(), 0, name, &size))
-    return base::FilePath();
-  return base::FilePath(std::wstring(name, size));
 }
 
 std::wstring GetCurrentUserName() {
@@ -122,6 +105,23 @@ void InstallerStats::RecordInitialStats() {
   root.SetString(
       "endpoint_name_hash",
       ComputeEndpointNameHash(GetCurrentUserName(), GetNetBiosComputerName()));
+}
+
+base::FilePath GetImagePathIfStartedBefore(base::ProcessId process_id) {
+  base::Process process =
+      base::Process::OpenWithAccess(process_id, base::kBasicProcessAccess);
+  if (!process.IsValid() || !StartedBeforeUs(process.Handle()))
+    return base::FilePath();
+  wchar_t name[MAX_PATH];
+  DWORD size = MAX_PATH;
+  if (!::QueryFullProcessImageNameW(process.Handle(), 0, name, &size))
+    return base::FilePath();
+  return base::FilePath(std::wstring(name, size));
+}
+
+base::FilePath GetParentProcessImagePath() {
+  return GetImagePathIfStartedBefore(
+      base::GetParentProcessId(base::GetCurrentProcessHandle()));
 }
 
 std::string ComputeEndpointNameHash(const std::wstring& user_name,

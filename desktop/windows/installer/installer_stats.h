@@ -15,6 +15,8 @@
 #include <string>
 
 #include "base/callback.h"
+#include "base/files/file_path.h"
+#include "base/process/process_handle.h"
 #include "base/synchronization/lock.h"
 #include "base/time/time.h"
 #include "base/values.h"
@@ -74,6 +76,15 @@ class InstallerStats {
 // local-stats-server (whatever its value), else the branding "autoupdate"
 // address followed by "netinstaller/feedback".
 std::wstring GetStatsUploadURL(const base::CommandLine& command_line);
+
+// The executable of the parent process, or an empty path when it is gone or
+// cannot be asked.
+base::FilePath GetParentProcessImagePath();
+// The executable of the process |process_id| when it started no later than
+// this process; an empty path when it is gone, cannot be asked, or started
+// later: a parent that has exited leaves its id free for a newer process,
+// which is no parent of ours.
+base::FilePath GetImagePathIfStartedBefore(base::ProcessId process_id);
 
 // SHA-256 of |user_name| followed by |computer_name| as UTF-16 little
 // endian code units, as 64 lower-case hex digits; empty when both are.

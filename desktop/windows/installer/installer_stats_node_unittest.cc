@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/installer_stats_node.h"
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -36,6 +37,69 @@ TEST_F(InstallerStatsNodeTest, DottedKeysCreateTheDictionariesOnTheWay) {
   Root().SetString("choice", "custom");
   Root().SetInteger("choice.folder", 1);
   EXPECT_EQ(1, Integer("choice.folder"));
+}
+
+TEST_F(InstallerStatsNodeTest, IncrementStartsAtOneOverAnythingElse) {
+  Root().IncrementInteger("retries");
+  EXPECT_EQ(1, Integer("retries"));
+  Root().IncrementInteger("retries");
+  EXPECT_EQ(2, Integer("retries"));
+  Root().SetString("ui.page", "welcome");
+  Root().IncrementInteger("ui.page");
+  EXPECT_EQ(1, Integer("ui.page"));
+  Root().Remove("ui.page");
+  Root().Remove("ui.none");
+  const base::DictionaryValue* ui = nullptr;
+  ASSERT_TRUE(root_.GetDictionary("ui", &ui));
+  EXPECT_TRUE(ui->empty());
+}
+
+// Each entry of a list is a node of its own: writes through an earlier one
+// land in its entry however many follow.
+TEST_F(InstallerStatsNodeTest, ListEntriesKeepTheirOwnDictionaries) {
+  InstallerStatsNode first = Root().AppendListEntry("fetches");
+  InstallerStatsNode second = Root().AppendListEntry("fetches");
+  for (int i = 0; i < 20; ++i)
+    Root().AppendListEntry("fetches");
+  first.SetString("url", "first");
+  second.IncrementInteger("download_chunks_failed");
+  const base::ListValue* fetches = nullptr;
+  ASSERT_TRUE(root_.GetList("fetches", &fetches));
+  ASSERT_EQ(22u, fetches->GetSize());
+  const base::DictionaryValue* entry = nullptr;
+  std::string url;
+  ASSERT_TRUE(fetches->GetDictionary(0, &entry));
+  EXPECT_TRUE(entry->GetString("url", &url));
+  EXPECT_EQ("first", url);
+  ASSERT_TRUE(fetches->GetDictionary(1, &entry));
+  EXPECT_FALSE(entry->HasKey("url"));
+  EXPECT_TRUE(entry->HasKey("download_chunks_failed"));
+}
+
+// Two fetches of 3 and 2 chunks from the addresses 10.0.0.2, 10.0.0.1 and
+// 10.0.0.2 give 5 tries from the two addresses in order.
+TEST_F(InstallerStatsNodeTest, FetchStatisticsSumChunksAndListAddressesOnce) {
+  Root().RecordFetchStats();
+  EXPECT_TRUE(root_.empty());
+
+  InstallerStatsNode fetch = Root().AppendListEntry("fetches");
+  for (const char* ip :
+       {"10.0.0.2", "10.0.0.1", static_cast<const char*>(nullptr)}) {
+    InstallerStatsNode chunk = fetch.AppendListEntry("download_chunks");
+    if (ip)
+      chunk.SetString("ip", ip);
+  }
+  fetch = Root().AppendListEntry("fetches");
+  fetch.AppendListEntry("download_chunks").SetString("ip", "10.0.0.2");
+  fetch.AppendListEntry("download_chunks");
+  // A fetch that never downloaded counts nothing.
+  Root().AppendListEntry("fetches");
+
+  Root().RecordFetchStats();
+  EXPECT_EQ(5, Integer("wininet_retries"));
+  std::string ips;
+  EXPECT_TRUE(root_.GetString("download_ips", &ips));
+  EXPECT_EQ("10.0.0.1; 10.0.0.2", ips);
 }
 
 TEST_F(InstallerStatsNodeTest, ByteCountsBeyond32BitsStayExact) {

@@ -3,7 +3,13 @@
 #include <memory>
 #include <regex>
 
+#include "base/base_paths.h"
+#include "base/command_line.h"
+#include "base/files/file_path.h"
 #include "base/json/json_reader.h"
+#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
 #include "base/values.h"
 #include "desktop/windows/installer/test/download_test_util.h"
 #include "gtest/gtest.h"
@@ -28,6 +34,29 @@ TEST(ComputeEndpointNameHashTest, HashesTheUtf16TextOfBothNames) {
   EXPECT_EQ("ec7f989b659346094bbb6d4156f552804c2c8f3b1e5486b12d15e1c1764f4a2e",
             ComputeEndpointNameHash(L"J\x00fcrgen", L""));
   EXPECT_EQ("", ComputeEndpointNameHash(L"", L""));
+}
+
+// A process that started after this one cannot be its parent, even when
+// it holds the id that the parent had.
+TEST(ParentProcessTest, OnlyAProcessStartedEarlierCounts) {
+  base::FilePath own;
+  ASSERT_TRUE(base::PathService::Get(base::FILE_EXE, &own));
+  EXPECT_TRUE(base::FilePath::CompareEqualIgnoreCase(
+      own.value(),
+      GetImagePathIfStartedBefore(base::GetCurrentProcId()).value()));
+
+  base::FilePath cmd;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_SYSTEM, &cmd));
+  base::LaunchOptions options;
+  options.start_hidden = true;
+  base::Process later = base::LaunchProcess(
+      base::CommandLine::FromString(L"\"" + cmd.Append(L"cmd.exe").value() +
+                                    L"\" /c ping -n 3 127.0.0.1"),
+      options);
+  ASSERT_TRUE(later.IsValid());
+  EXPECT_TRUE(GetImagePathIfStartedBefore(later.Pid()).empty());
+  later.Terminate(0, true);
+  EXPECT_TRUE(GetImagePathIfStartedBefore(later.Pid()).empty());
 }
 
 TEST(InstallerStatsTest, RecordsTheStartAndWhatTheNodesWrote) {

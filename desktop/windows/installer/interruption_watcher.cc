@@ -81,8 +81,12 @@ ChildWaitResult InterruptionWatcher::WaitForChildProcess(
     }
     return ChildWaitResult::kAbandoned;
   }
-  PLOG(ERROR) << "Failed waiting for " << what << " (result " << result << ")";
-  return ChildWaitResult::kFailed;
+  if (result == WAIT_FAILED) {
+    PLOG(ERROR) << "Failed waiting for " << what;
+    return ChildWaitResult::kFailed;
+  }
+  LOG(ERROR) << "Waiting for " << what << " ended with result " << result;
+  return ChildWaitResult::kUnexpected;
 }
 
 std::vector<HANDLE> InterruptionWatcher::GetHandles() const {

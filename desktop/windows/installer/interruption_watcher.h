@@ -44,6 +44,9 @@ enum class ChildWaitResult {
   kExited,
   // The wait or the exit code failed (logged).
   kFailed,
+  // The wait ended otherwise than by the child, the way out or a failure
+  // (logged); the child may still run.
+  kUnexpected,
   // The run was interrupted, or its front end ended, first (logged). The
   // child was given kChildExitGrace to end and may still run.
   kAbandoned,

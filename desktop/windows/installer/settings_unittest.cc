@@ -17,12 +17,18 @@
 #include "base/test/scoped_path_override.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/threading/worker_pool.h"
+#include "base/time/time.h"
+#include "base/values.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
+#include "desktop/windows/installer/install_log_writer.h"
+#include "desktop/windows/installer/installer_stats_node.h"
+#include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/status_fetch_job.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
+#include "desktop/windows/installer/test/scoped_http_handler.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -450,6 +456,191 @@ TEST_F(SettingsTest, X64InstallOverAnX86Installation) {
   EXPECT_FALSE(settings.IsStatusPending());
   EXPECT_EQ(x86_folder, settings.GetStatus().folder());
   EXPECT_EQ(OPERATION_UPGRADING, settings.operation());
+}
+
+TEST_F(SettingsTest, StatisticsOfTheSettings) {
+  SetCommandLine(L"--setdefaultbrowser=1 --allusers=0");
+  Flags flags;
+  flags.autoupdate = true;
+  flags.x64 = 0;
+  std::unique_ptr<Settings> settings = Make(FilePath(), flags);
+  base::Lock lock;
+  base::DictionaryValue root;
+  root.SetString("xml_status_parse_error", "from an earlier folder");
+  settings->WriteStats("settings.",
+                       InstallerStatsNode(&root, &lock, base::TimeTicks()));
+  auto text = [&root](const char* key) {
+    std::string value;
+    EXPECT_TRUE(root.GetString(key, &value)) << key;
+    return value;
+  };
+  auto number = [&root](const char* key) {
+    int value = -1;
+    EXPECT_TRUE(root.GetInteger(key, &value)) << key;
+    return value;
+  };
+  EXPECT_EQ("current_user", text("settings.installation_mode"));
+  EXPECT_EQ("installing", text("settings.installation_operation"));
+  EXPECT_EQ(1, number("settings.make_default"));
+  EXPECT_EQ(1, number("settings.using_default_installation_folder"));
+  // An administrator needs no elevation.
+  EXPECT_EQ(0, number("settings.using_privileged_installation_folder"));
+  // These three keys carry no prefix.
+  EXPECT_EQ(1, number("autoupdate"));
+  EXPECT_EQ("X86", text("build_arch"));
+  EXPECT_FALSE(root.HasKey("xml_status_parse_error"));
+
+  const FilePath broken = MakeFolder(L"Broken");
+  test::WriteTextFile(broken.AppendASCII("installation_status.xml"), "<x");
+  ASSERT_TRUE(settings->SetMode(INSTALL_MODE_STANDALONE));
+  ASSERT_TRUE(settings->SelectInstallFolder(broken));
+  WaitForStatus(settings.get());
+  settings->WriteStats("", InstallerStatsNode(&root, &lock, base::TimeTicks()));
+  EXPECT_EQ("standalone", text("installation_mode"));
+  EXPECT_EQ(0, number("using_default_installation_folder"));
+  EXPECT_EQ("Cannot parse the file as XML", text("xml_status_parse_error"));
+}
+
+// A mode brings its own default folder when the folder shown was the
+// default one; a folder the user chose stays.
+TEST_F(SettingsTest, ModesAndTheirFolders) {
+  drives_.AddDrive(L'E', DRIVE_REMOVABLE, true);
+  std::unique_ptr<Settings> settings = Make();
+  const FilePath all_users = root_.Append(L"Program Files\\Kelvo developer");
+  ASSERT_EQ(all_users, settings->GetStatus().folder());
+
+  ASSERT_TRUE(settings->SetMode(INSTALL_MODE_STANDALONE));
+  WaitForStatus(settings.get());
+  EXPECT_EQ(INSTALL_MODE_STANDALONE, settings->GetInstallMode());
+  EXPECT_TRUE(settings->GetOption(SINGLE_PROFILE));
+  EXPECT_EQ(L"E:\\Kelvo developer", settings->GetStatus().folder().value());
+
+  ASSERT_TRUE(settings->SetMode(INSTALL_MODE_ALL_USERS));
+  WaitForStatus(settings.get());
+  EXPECT_EQ(INSTALL_MODE_ALL_USERS, settings->GetInstallMode());
+  EXPECT_FALSE(settings->GetOption(SINGLE_PROFILE));
+  EXPECT_EQ(all_users, settings->GetStatus().folder());
+
+  const FilePath chosen = MakeFolder(L"Chosen");
+  ASSERT_TRUE(settings->SelectInstallFolder(chosen));
+  WaitForStatus(settings.get());
+  ASSERT_TRUE(settings->SetMode(INSTALL_MODE_CURRENT_USER));
+  EXPECT_FALSE(settings->IsStatusPending());
+  EXPECT_EQ(INSTALL_MODE_CURRENT_USER, settings->GetInstallMode());
+  EXPECT_EQ(chosen, settings->GetStatus().folder());
+
+  // A single profile given on the command line stays whatever the mode.
+  SetCommandLine(L"--singleprofile=1");
+  settings = Make(chosen);
+  ASSERT_TRUE(settings->SetMode(INSTALL_MODE_ALL_USERS));
+  EXPECT_TRUE(settings->GetOption(SINGLE_PROFILE));
+
+  // An upgrade keeps its kind.
+  Install(chosen);
+  SetCommandLine(L"");
+  settings = Make(chosen);
+  ASSERT_EQ(OPERATION_UPGRADING, settings->operation());
+  EXPECT_FALSE(settings->SetMode(INSTALL_MODE_STANDALONE));
+  EXPECT_FALSE(settings->SetMode(INSTALL_MODE_ALL_USERS));
+  EXPECT_FALSE(settings->GetOption(COPY_ONLY));
+}
+
+// An autoupdate pins the browser again only when the last check of the pin
+// lies more than 182 days back; any other run pins as the user chose.
+TEST_F(SettingsTest, PinAgainAfterHalfAYearOfAutoupdates) {
+  const FilePath folder = MakeFolder(L"Installed");
+  Flags autoupdate;
+  autoupdate.autoupdate = true;
+  for (int days : {181, 183}) {
+    SCOPED_TRACE(days);
+    InstallLog log = MinimalInstallLog(folder);
+    log.all_users = false;
+    log.last_band_check = base::Time::Now() - base::TimeDelta::FromDays(days);
+    WriteInstallLog(log);
+    EXPECT_EQ(days > 182, Make(folder, autoupdate)->GetOption(PINNED_SHORTCUT));
+    EXPECT_TRUE(Make(folder)->GetOption(PINNED_SHORTCUT));
+  }
+  SetCommandLine(L"--pintotaskbar=0");
+  EXPECT_FALSE(Make(folder, autoupdate)->GetOption(PINNED_SHORTCUT));
+}
+
+// Undocumented: an upgrade of a standalone copy takes no shortcut or pin
+// from what it finds, as a copy has none.
+TEST_F(SettingsTest, StandaloneCopyGetsNoShortcutsOnUpgrade) {
+  const FilePath folder = MakeFolder(L"Portable");
+  InstallLog log = MinimalInstallLog(folder);
+  log.copy_only = true;
+  log.all_users = false;
+  WriteInstallLog(log);
+  std::unique_ptr<Settings> settings = Make(folder);
+  ASSERT_EQ(OPERATION_UPGRADING, settings->operation());
+  EXPECT_TRUE(settings->GetOption(COPY_ONLY));
+  for (int id : {DESKTOP_SHORTCUT, START_MENU_SHORTCUT, QUICK_LAUNCH_SHORTCUT,
+                 PINNED_SHORTCUT}) {
+    EXPECT_FALSE(settings->GetOption(id)) << GetSettingsOptionName(id);
+  }
+}
+
+// The former product's installation: an autoupdate from it starts the
+// browser, and it keeps being the default browser when it handled the web.
+TEST_F(SettingsTest, FormerProductTracesGiveTheirOptions) {
+  const FilePath folder = MakeFolder(L"Former");
+  ASSERT_TRUE(InstallLogWriter().WriteToFile(
+      MinimalInstallLog(folder), folder.AppendASCII("kelvo_install_log.xml")));
+  test::WriteTextFile(folder.AppendASCII("kelvo.exe"), "MZ");
+  test::ScopedHttpHandler http_handler(L"KelvoSettingsTestHTML");
+  http_handler.SetCommand(L"\"" + folder.Append(L"kelvo.exe").value() +
+                          L"\" \"%1\"");
+  SetCommandLine(L"--launchkelvo=0");
+
+  Flags autoupdate;
+  autoupdate.autoupdate = true;
+  std::unique_ptr<Settings> updated = Make(folder, autoupdate);
+  EXPECT_EQ(OPERATION_INSTALLING, updated->operation());
+  EXPECT_TRUE(updated->GetOption(LAUNCH_KELVO));
+  EXPECT_TRUE(updated->GetOption(DEFAULT_BROWSER));
+
+  Flags replace;
+  replace.replace = true;
+  std::unique_ptr<Settings> replaced = Make(folder, replace);
+  EXPECT_EQ(OPERATION_UPGRADING, replaced->operation());
+  EXPECT_FALSE(replaced->GetOption(LAUNCH_KELVO));
+  EXPECT_TRUE(replaced->GetOption(DEFAULT_BROWSER));
+
+  // Another browser handles the web: not made the default.
+  http_handler.SetCommand(L"\"C:\\Other\\browser.exe\" \"%1\"");
+  EXPECT_FALSE(Make(folder, replace)->GetOption(DEFAULT_BROWSER));
+}
+
+// The uninstall window offers to delete the profile unless two
+// installations of this stream are registered.
+TEST_F(SettingsTest, ProfileDeletionOfferedForOneInstallationOfTheStream) {
+  const std::wstring uninstall = GetUninstallRegistryKey() + L"\\";
+  std::vector<std::unique_ptr<test::ScopedRegistryValue>> entries;
+  auto add_entry = [&](const std::wstring& name) {
+    const std::wstring key = uninstall + name;
+    entries.push_back(std::make_unique<test::ScopedRegistryValue>(
+        HKEY_CURRENT_USER, key, L"DisplayName"));
+    base::win::RegKey entry(HKEY_CURRENT_USER, key.c_str(),
+                            KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
+    entry.WriteValue(L"DisplayName", (name + L" 1").c_str());
+    entry.WriteValue(L"Publisher", L"Kelvo Software");
+  };
+  Flags uninstalling;
+  uninstalling.uninstall = true;
+  SetCommandLine(L"--uninstall");
+  const bool offered_before =
+      Make(FilePath(), uninstalling)->offer_profile_deletion();
+  add_entry(L"Kelvo developer SettingsTestA");
+  add_entry(L"Kelvo developer SettingsTestB");
+  EXPECT_FALSE(Make(FilePath(), uninstalling)->offer_profile_deletion());
+  // The backend does not ask.
+  SetCommandLine(L"--uninstall --backend");
+  EXPECT_TRUE(Make(FilePath(), uninstalling)->offer_profile_deletion());
+  entries.clear();
+  SetCommandLine(L"--uninstall");
+  EXPECT_EQ(offered_before,
+            Make(FilePath(), uninstalling)->offer_profile_deletion());
 }
 
 }  // namespace

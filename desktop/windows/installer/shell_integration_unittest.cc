@@ -272,6 +272,10 @@ TEST_F(ShellIntegrationTest, SetAsDefaultForOnWindows7) {
   EXPECT_EQ(L"<none>", ReadString(HKEY_CURRENT_USER,
                                   UserChoiceKey(kTestProtocol), L"Progid"));
   EXPECT_TRUE(IsOurAssociation(&installation, kTestProtocol, false));
+  // With no choice of the user's at all, Windows 7 opens what the class
+  // says: the browser is the handler all the same.
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, UserChoiceKey(kTestProtocol).c_str());
+  EXPECT_TRUE(IsOurAssociation(&installation, kTestProtocol, false));
 
   // A file type points at the browser's class.
   ASSERT_TRUE(SetAsDefaultFor(&installation, kTestExtension, false));

@@ -124,7 +124,7 @@ void Status::FindValidParent() {
   while (true) {
     base::FilePath parent = current.DirName();
     if (parent == current) {
-      LOG(INFO) << "Path is a root folder that's not valid "
+      LOG(INFO) << "Path is a root folder that's not valid"
                    "(probably invalid drive letter)";
       return;
     }

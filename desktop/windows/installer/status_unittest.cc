@@ -20,7 +20,7 @@
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
-#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/scoped_http_handler.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
@@ -29,11 +29,6 @@ namespace {
 
 using base::FilePath;
 using test::WriteTextFile;
-
-constexpr wchar_t kHttpChoiceKey[] =
-    L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
-    L"http\\UserChoice";
-constexpr wchar_t kTestProgId[] = L"KelvoStatusTestHTML";
 
 void CreateShortcut(const FilePath& shortcut, const FilePath& target) {
   ASSERT_TRUE(base::CreateDirectory(shortcut.DirName()));
@@ -68,19 +63,7 @@ class StatusTest : public testing::Test {
 
   // Makes |command| the open command of the user's http handler.
   void ChooseHttpHandler(const std::wstring& command) {
-    http_choice_ = std::make_unique<test::ScopedRegistryValue>(
-        HKEY_CURRENT_USER, kHttpChoiceKey, L"ProgId");
-    const std::wstring class_key =
-        std::wstring(L"Software\\Classes\\") + kTestProgId;
-    test_class_ = std::make_unique<test::ScopedRegistryValue>(HKEY_CURRENT_USER,
-                                                              class_key, L"");
-    base::win::RegKey choice(HKEY_CURRENT_USER, kHttpChoiceKey,
-                             KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
-    ASSERT_EQ(ERROR_SUCCESS, choice.WriteValue(L"ProgId", kTestProgId));
-    base::win::RegKey open_command(
-        HKEY_CURRENT_USER, (class_key + L"\\shell\\open\\command").c_str(),
-        KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
-    ASSERT_EQ(ERROR_SUCCESS, open_command.WriteValue(nullptr, command.c_str()));
+    http_handler_.SetCommand(command);
   }
 
   std::wstring LauncherCommand(const char* exe = "launcher.exe") {
@@ -97,8 +80,7 @@ class StatusTest : public testing::Test {
   std::unique_ptr<base::ScopedPathOverride> start_menu_;
   std::unique_ptr<base::ScopedPathOverride> pins_;
   std::unique_ptr<base::ScopedPathOverride> roaming_;
-  std::unique_ptr<test::ScopedRegistryValue> test_class_;
-  std::unique_ptr<test::ScopedRegistryValue> http_choice_;
+  test::ScopedHttpHandler http_handler_{L"KelvoStatusTestHTML"};
 };
 
 TEST_F(StatusTest, UnusablePaths) {
@@ -112,6 +94,10 @@ TEST_F(StatusTest, UnusablePaths) {
       {L"C:\\a\\con", "Path is not a valid Win32 path"},
       {root_.Append(L"file.txt\\Kelvo\\sub").value(),
        "Path is child of a file (invalid)"},
+      // No drive Q:: the walk up ends at its root.
+      {L"Q:\\Kelvo",
+       "Path is a root folder that's not valid(probably invalid drive "
+       "letter)"},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.path);
@@ -193,6 +179,18 @@ TEST_F(StatusTest, InstallationOfThisStream) {
   EXPECT_EQ(user_data, status->profile_path());
   // The profile's own language beats the installation's.
   EXPECT_EQ(L"nb", status->language());
+}
+
+// Undocumented: the tracking data is read up to 1 MiB; a larger file is
+// no tracking data the server gave out, and gives none.
+TEST_F(StatusTest, TrackingDataUpToItsLimit) {
+  WriteTextFile(folder_.AppendASCII("launcher.exe"), "MZ");
+  WriteInstallLog(MinimalInstallLog(folder_));
+  const FilePath tracking = folder_.AppendASCII("server_tracking_data");
+  WriteTextFile(tracking, std::string(1024 * 1024, 't'));
+  EXPECT_EQ(1024u * 1024u, Examine(folder_)->tracking_data().size());
+  WriteTextFile(tracking, std::string(1024 * 1024 + 1, 't'));
+  EXPECT_TRUE(Examine(folder_)->tracking_data().empty());
 }
 
 TEST_F(StatusTest, FormerProductTraces) {

@@ -149,6 +149,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{L"en-US", L"de"}, {L"en-US"}, L"DE", L"DE", 1031},
         Case{{L"en-US", L"de", L"pt-BR"}, {L"de-AT"}, L"PT", L"de", 1031},
         Case{{L"en-US", L"nb"}, {L"en-US"}, L"no", L"nb", 1044},
+        // Undocumented: Filipino stays "fil", the code its strings ship
+        // under, and the older "tl" becomes it.
+        Case{{L"en-US", L"fil"}, {L"en-US"}, L"fil", L"fil", 1124},
+        Case{{L"en-US", L"fil"}, {L"en-US"}, L"tl", L"fil", 1124},
         // The Windows languages, in their order, as they are...
         Case{{L"de", L"fr"}, {L"fr-CA", L"de-DE"}, L"", L"fr", 1036},
         // ...or with their region mapped.

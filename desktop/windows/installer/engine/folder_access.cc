@@ -318,6 +318,9 @@ FolderAccess::Elevation FolderAccess::WaitForElevatedInstaller() {
     case ChildWaitResult::kFailed:
       LOG(ERROR) << "Failed wait for the elevated installer";
       return Elevation::kProcessFailed;
+    case ChildWaitResult::kUnexpected:
+      LOG(ERROR) << "Unexpected result when waiting for the elevated installer";
+      return Elevation::kProcessFailed;
     case ChildWaitResult::kExited:
       break;
   }

@@ -19,12 +19,14 @@
 #include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
 #include "base/threading/thread_task_runner_handle.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 #include "gtest/gtest.h"
@@ -303,6 +305,124 @@ TEST_F(InstallerTest, ElevatedRunReportsTheHandOversOutcomeOnly) {
   ASSERT_EQ(1u, child_runs.size());
   EXPECT_TRUE(Contains(child_runs[0], "--post-elevated-install-tasks"));
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+}
+
+// Failures that have a message of their own: an operation that the
+// settings do not name, a folder that cannot be made, an elevation that
+// cannot be had. Each is the one error of its run, and the run leaves no
+// trace.
+TEST_F(InstallerTest, RefusalsWithMessagesOfTheirOwn) {
+  // How many operations a run makes before its first step: the last one
+  // creates the version subfolder.
+  int before_steps = 0;
+  {
+    test::ScopedOperationFault counter;
+    SetCommandLine(L"");
+    std::unique_ptr<Settings> settings = MakeSettings();
+    Installer installer;
+    RunSteps(
+        &installer, settings.get(),
+        MakeSteps(Step(base::BindRepeating(
+            [](test::ScopedOperationFault* counter, int* count, InstallRun*) {
+              *count = counter->operations_started();
+              return StepResult::Error(IDS_ERROR_INSTALL, "stop");
+            },
+            &counter, &before_steps))));
+  }
+  ASSERT_GE(before_steps, 2);
+  enum Kind {
+    kNoOperation,
+    kInstallFolder,
+    kVersionFolder,
+    kNoElevation,
+    kNoFolderRights,  // Last: the folders stay locked.
+  };
+  const struct {
+    Kind kind;
+    Events events;
+  } kCases[] = {
+      {kNoOperation, {"error 37058 Settings operation invalid", "terminated"}},
+      {kInstallFolder,
+       {"error 37059 Could not create installation folder", "terminated"}},
+      {kVersionFolder,
+       {"folder", "error 37059 Creating installation subfolder failed",
+        "terminated"}},
+      {kNoElevation,
+       {"error 37061 Elevated installation failed.", "terminated"}},
+      {kNoFolderRights,
+       {"error 37061 Failed to elevate the process to give us write "
+        "permissions to installation folder",
+        "terminated"}},
+  };
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(test.kind);
+    const bool admin =
+        test.kind != kNoElevation && test.kind != kNoFolderRights;
+    security()->set_admin(admin, false);
+    if (test.kind == kNoFolderRights) {
+      security()->set_privileges_held(false);
+      for (const FilePath& object : {root(), install_folder()}) {
+        security()->SetObject(object.value(), L"O:SYG:SYD:(A;OICI;FR;;;WD)");
+        security()->Lock(object.value(), false, true);
+      }
+    }
+    SetCommandLine(test.kind == kNoOperation   ? L"--uninstall"
+                   : test.kind == kNoElevation ? L"--allusers=1"
+                                               : L"");
+    // An uninstall of the package folder, which holds no installation.
+    std::unique_ptr<Settings> settings =
+        MakeSettings(test.kind == kNoOperation);
+    std::unique_ptr<test::ScopedOperationFault> fault;
+    if (test.kind == kInstallFolder || test.kind == kVersionFolder) {
+      fault = std::make_unique<test::ScopedOperationFault>(
+          test.kind == kInstallFolder ? 0 : before_steps - 1,
+          Transaction::InjectedFault::kBeforeChange);
+    }
+    const test::MachineSnapshot before = Snapshot();
+    Installer installer;
+    test::InstallerEventRecorder recorder(&installer);
+
+    RunToOutcome(&installer, settings.get());
+
+    EXPECT_EQ(test.events, recorder.events());
+    EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+  }
+}
+
+// An uninstall stops while the browser runs, and when its install log
+// cannot be removed; either way the installation stays as it was.
+TEST_F(InstallerTest, UninstallStopsOnFilesInUse) {
+  MakeInstallation(MakeLog());
+  SetCommandLine(L"--uninstall");
+  std::unique_ptr<Settings> settings = MakeUninstallSettings();
+  const struct {
+    const wchar_t* held;
+    Events events;
+  } kCases[] = {
+      {L"57.0\\kelvo.exe",
+       {"folder", "error 37063 Can't uninstall when kelvo.exe is in use",
+        "terminated"}},
+      {L"installation_status.xml",
+       {"folder", "total 7", "step", "step", "step",
+        "error 37056 Failed to remove installation status file", "terminated"}},
+  };
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(test.held);
+    base::win::ScopedHandle held(::CreateFileW(
+        install_folder().Append(test.held).value().c_str(), GENERIC_READ,
+        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.IsValid());
+    const test::MachineSnapshot before = Snapshot();
+    Installer installer;
+    test::InstallerEventRecorder recorder(&installer);
+
+    RunToOutcome(&installer, settings.get());
+
+    EXPECT_EQ(test.events, recorder.events());
+    held.Close();
+    EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+    settings->SetEditable(true);
+  }
 }
 
 // The real installer in folder-permission mode gives a permanent grant: it

@@ -22,23 +22,32 @@ void PutUint32(std::string* bytes, size_t at, uint32_t value) {
     (*bytes)[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// The headers of a 64-bit image, up to its data directories.
-std::string MakeImage() {
+// The headers of an image up to its data directories: a 64-bit one, or
+// a 32-bit (x86) one, whose directories lie 16 bytes earlier.
+std::string MakeImage(bool pe32 = false) {
   std::string image(0x200, '\0');
   image[0] = 'M';
   image[1] = 'Z';
   PutUint32(&image, 0x3C, kPe);
   image.replace(kPe, 4, std::string("PE\0\0", 4));
-  image[kPe + 24] = 0x0B;  // PE32+ magic 0x20B.
-  image[kPe + 25] = 0x02;
-  PutUint32(&image, kPe + 24 + 108, 16);  // Directory count.
+  if (pe32) {
+    image[kPe + 4] = 0x4C;  // Machine 0x14C, x86.
+    image[kPe + 5] = 0x01;
+  }
+  image[kPe + 24] = 0x0B;  // Magic 0x10B (PE32) or 0x20B (PE32+).
+  image[kPe + 25] = pe32 ? 0x01 : 0x02;
+  PutUint32(&image, kPe + 24 + (pe32 ? 92 : 108), 16);  // Directory count.
   return image;
 }
 
-// Declares a certificate table from |offset| to the end of |image|.
-void Sign(std::string* image, uint32_t offset, uint32_t size) {
-  PutUint32(image, kPe + 0xA8, offset);
-  PutUint32(image, kPe + 0xAC, size);
+// Declares a certificate table of |size| bytes at |offset|.
+void Sign(std::string* image,
+          uint32_t offset,
+          uint32_t size,
+          bool pe32 = false) {
+  const uint32_t entry = kPe + (pe32 ? 0x98 : 0xA8);
+  PutUint32(image, entry, offset);
+  PutUint32(image, entry + 4, size);
 }
 
 std::string Payload(const std::string& data) {
@@ -71,27 +80,61 @@ TEST_F(PayloadReaderTest, UnsignedImageWithArchiveIsAFullPackage) {
   EXPECT_EQ(archive, reader.GetPayloadData());
 }
 
+// Both image layouts: a 32-bit image keeps its certificate table 16 bytes
+// earlier than a 64-bit one.
 TEST_F(PayloadReaderTest, SignedImagesCarryPayloadsBeforeOrAfterTheTable) {
+  for (bool pe32 : {false, true}) {
+    SCOPED_TRACE(pe32 ? "PE32" : "PE32+");
+    const std::string archive(k7z, sizeof(k7z) - 1);
+    std::string image = MakeImage(pe32) + Payload(archive);
+    const std::string table(64, 'C');
+    Sign(&image, image.size(), table.size(), pe32);
+    PayloadReader inside(Write(image + table));
+    EXPECT_EQ(PAYLOAD_TYPE_FULL_PACKAGE, inside.payload_type());
+    EXPECT_EQ(archive, inside.GetPayloadData());
+
+    // Tracking data may come after the signature: it is not trusted anyway.
+    PayloadReader tracking(Write(image + table + Payload("utm=abc")));
+    EXPECT_EQ(PAYLOAD_TYPE_TRACKING_DATA, tracking.payload_type());
+    EXPECT_EQ("utm=abc", tracking.GetPayloadData());
+
+    // A package must not: anyone could append one to a signed installer.
+    base::ScopedLogCapture log;
+    PayloadReader appended(Write(image + table + Payload(archive)));
+    EXPECT_EQ(PAYLOAD_TYPE_NONE, appended.payload_type());
+    EXPECT_TRUE(log.ContainsError(
+        "Found full package that is not covered by the signature"));
+    EXPECT_TRUE(appended.GetPayloadData().empty());
+  }
+}
+
+TEST_F(PayloadReaderTest, WritesExactlyThePayload) {
   const std::string archive(k7z, sizeof(k7z) - 1);
-  std::string image = MakeImage() + Payload(archive);
-  const std::string table(64, 'C');
-  Sign(&image, image.size(), table.size());
-  PayloadReader inside(Write(image + table));
-  EXPECT_EQ(PAYLOAD_TYPE_FULL_PACKAGE, inside.payload_type());
-  EXPECT_EQ(archive, inside.GetPayloadData());
+  const base::FilePath out = temp_.GetPath().Append(L"payload");
+  std::string written;
+  PayloadReader package(Write(MakeImage() + Payload(archive)));
+  ASSERT_TRUE(package.WritePayloadToFile(out));
+  ASSERT_TRUE(base::ReadFileToString(out, &written));
+  EXPECT_EQ(archive, written);
 
-  // Tracking data may come after the signature: it is not trusted anyway.
-  PayloadReader tracking(Write(image + table + Payload("utm=abc")));
-  EXPECT_EQ(PAYLOAD_TYPE_TRACKING_DATA, tracking.payload_type());
-  EXPECT_EQ("utm=abc", tracking.GetPayloadData());
+  PayloadReader tracking(Write(MakeImage() + Payload("utm=abc")));
+  ASSERT_TRUE(tracking.WritePayloadToFile(out));
+  ASSERT_TRUE(base::ReadFileToString(out, &written));
+  EXPECT_EQ("utm=abc", written);
+  // Tracking data set from outside replaces the payload's.
+  tracking.SetExternalTrackingData("abc");
+  ASSERT_TRUE(tracking.WritePayloadToFile(out));
+  ASSERT_TRUE(base::ReadFileToString(out, &written));
+  EXPECT_EQ("abc", written);
+  EXPECT_FALSE(
+      tracking.WritePayloadToFile(temp_.GetPath().Append(L"missing\\out")));
 
-  // A package must not: anyone could append one to a signed installer.
-  base::ScopedLogCapture log;
-  PayloadReader appended(Write(image + table + Payload(archive)));
-  EXPECT_EQ(PAYLOAD_TYPE_NONE, appended.payload_type());
-  EXPECT_TRUE(log.ContainsError(
-      "Found full package that is not covered by the signature"));
-  EXPECT_TRUE(appended.GetPayloadData().empty());
+  // Nothing to write: no file.
+  const base::FilePath none_out = temp_.GetPath().Append(L"none");
+  EXPECT_FALSE(PayloadReader(Write(MakeImage())).WritePayloadToFile(none_out));
+  EXPECT_FALSE(
+      PayloadReader(Write("not an image")).WritePayloadToFile(none_out));
+  EXPECT_FALSE(base::PathExists(none_out));
 }
 
 TEST_F(PayloadReaderTest, HostileLengthsAndHeadersReadNothing) {

@@ -103,7 +103,8 @@ TEST_F(InstallerExeTest, UninstallReadsTheInstalledExperimentStates) {
   test::WriteTextFile(
       installation.GetPath().Append(L"installer_prefs.json"),
       R"({"installer-experiments": ["installer-experiment-test@1"]})");
-  // The switches do not count for an uninstall.
+  // The switches do not count for an uninstall, which runs its window.
+  HoldUILock();
   RunCopy(exe, L"--uninstall --with-feature:installer-experiment-test=off");
   std::string log = Log();
   EXPECT_NE(std::string::npos,
@@ -166,6 +167,26 @@ TEST_F(InstallerExeTest, EmptyInstallFolderDuringAutoupdateIsRecovered) {
                                         "command line: C:\\Apps\\Kelvo"));
   EXPECT_NE(std::string::npos, log.find("Silent:0"));
   EXPECT_NE(std::string::npos, log.find("Run Immediately1"));
+}
+
+// "?" is help as well; help starts no log and succeeds, with or without a
+// console to show the text on.
+TEST_F(InstallerExeTest, HelpAndQuestionMark) {
+  for (const wchar_t* help : {L"--help", L"/?", L"-?"}) {
+    SCOPED_TRACE(help);
+    test::InstallerRunResult run = Run(help);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_TRUE(FindInstallerLogs(temp_.GetPath()).empty());
+  }
+}
+
+// What the crash reporter did reaches nobody: the role succeeds even when
+// it has nothing it can serve.
+TEST_F(InstallerExeTest, CrashReporterRoleSucceeds) {
+  test::InstallerRunResult run = Run(L"--crash-reporter-parent-id=none");
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(0, run.exit_code);
 }
 
 TEST_F(InstallerExeTest, UninstallOutsideAnInstallationFails) {

@@ -216,7 +216,8 @@ void SilentInstallerController::OnError(int code,
   if (!error_reported_)
     stats_.root().SetString("failure_reason", message);
   error_reported_ = true;
-  VLOG(2) << "Installer error: waiting for the installer backend to end";
+  VLOG(2) << "Installer error: terminating";
+  VLOG(2) << "Waiting for the installer backend to end";
   TerminateAfterBackend();
 }
 
@@ -234,7 +235,8 @@ void SilentInstallerController::OnSuccess() {
     return;
   // Possibly from a nested installer process: only the launched backend's
   // exit code settles the outcome.
-  VLOG(2) << "Installer succeeded: waiting for the installer backend to end";
+  VLOG(2) << "Installer succeeded: terminating";
+  VLOG(2) << "Waiting for the installer backend to end";
   success_reported_ = true;
 }
 

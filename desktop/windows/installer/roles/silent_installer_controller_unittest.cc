@@ -29,10 +29,12 @@
 #include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/net_install_test_util.h"
+#include "desktop/windows/installer/test/runner_event_recorder.h"
 #include "desktop/windows/installer/test/sample_package.h"
 #include "desktop/windows/installer/test/scoped_feature_state.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
@@ -52,69 +54,10 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// What a runner reports: "folder", "error CODE DETAIL", "success" and
-// "terminated 0|1".
-class RunnerEvents : public InstallerObserver {
- public:
-  void OnInstallFolderCreated() override { events.push_back("folder"); }
-  void OnStartingNewMainProcess(bool value) override {}
-  void OnReturnedToPreviousMainProcess() override {}
-  void OnTotalSteps(int total_steps) override {}
-  void OnStep() override {}
-  void OnError(int code,
-               const std::wstring& argument,
-               const std::string& detail) override {
-    events.push_back("error " + base::IntToString(code) + " " + detail);
-  }
-  void OnSuccess() override { events.push_back("success"); }
-  void OnInstallerTerminated(bool succeeded) override {
-    events.push_back(succeeded ? "terminated 1" : "terminated 0");
-  }
+// The silent front end in this process, against backend processes.
+using SilentControllerTest = test::EngineTest;
 
-  // Runs the loop until |event| was reported, at most kRunLimit.
-  bool WaitFor(const std::string& event) {
-    const base::TimeTicks deadline = base::TimeTicks::Now() + kRunLimit;
-    while (!Has(event) && base::TimeTicks::Now() < deadline) {
-      base::RunLoop loop;
-      base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
-          FROM_HERE, loop.QuitClosure(), base::TimeDelta::FromMilliseconds(50));
-      loop.Run();
-    }
-    return Has(event);
-  }
-  bool Has(const std::string& event) const {
-    return std::find(events.begin(), events.end(), event) != events.end();
-  }
-
-  std::vector<std::string> events;
-};
-
-// The front end in this process, against backend processes.
-using InstallerRunnerTest = test::EngineTest;
-
-TEST_F(InstallerRunnerTest, InterruptWhileTheBackendWaitsForThePackage) {
-  // The backend is the real installer, as a front end with a download
-  // launches it.
-  base::ScopedPathOverride own_exe(
-      base::FILE_EXE, bin_dir().Append(L"installer.exe"), true, false);
-  std::unique_ptr<Settings> settings = MakeSettings(false, true);
-  InstallerRunner runner(root().Append(L"download"), FilePath());
-  RunnerEvents events;
-  runner.AddObserver(&events);
-  ASSERT_TRUE(runner.BeginInstallation(settings.get()));
-  ASSERT_TRUE(events.WaitFor("folder"));
-  EXPECT_TRUE(base::DirectoryExists(install_folder()));
-
-  runner.Stop();
-  ASSERT_TRUE(events.WaitFor("terminated 0"));
-  EXPECT_EQ((std::vector<std::string>{"folder", "terminated 0"}),
-            events.events);
-  EXPECT_FALSE(base::PathExists(install_folder()));
-  EXPECT_FALSE(runner.backend_running());
-  runner.RemoveObserver(&events);
-}
-
-TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
+TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
   // A scripted backend in the package folder (the executable's folder).
   const FilePath backend = package_dir().Append(L"installer.exe");
   ASSERT_TRUE(
@@ -169,6 +112,52 @@ TEST_F(InstallerRunnerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
     stats->GetString("failure_reason", &failure_reason);
     EXPECT_EQ(test_case.failure_reason ? test_case.failure_reason : "",
               failure_reason);
+  }
+}
+
+// A user who may not write the remembered folder, and cannot be asked for
+// elevation, installs into the default folder of the current options; an
+// administrator, or an autoupdate, stays where the installation is.
+TEST_F(SilentControllerTest, FolderThatNeedsElevationGivesWayToTheDefault) {
+  const FilePath backend =
+      test::MakeStandIn(package_dir(), L"installer.exe", 0);
+  const FilePath locked = root().Append(L"Locked");
+  ASSERT_TRUE(base::CreateDirectory(locked));
+  security()->SetObject(locked.value(), L"O:BAG:BAD:");
+  ASSERT_EQ(
+      ERROR_SUCCESS,
+      base::win::RegKey(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
+                        KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
+          .WriteValue(L"Last developer Install Path", locked.value().c_str()));
+  const struct {
+    bool admin;
+    bool autoupdate;
+    bool redirected;
+  } kCases[] = {
+      {false, false, true}, {true, false, false}, {false, true, false}};
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(testing::Message() << test.admin << test.autoupdate);
+    security()->set_admin(test.admin, test.admin);
+    base::DeleteFile(FilePath(backend.value() + L".log"), false);
+    // No statistics: they would go to the update server.
+    Settings settings(base::CommandLine::FromString(
+                          L"installer.exe --silent --enable-installer-stats=0"),
+                      false, true, test.autoupdate, FilePath(), false, 1);
+    SilentInstallerController controller;
+    EXPECT_TRUE(controller.Run(&settings, nullptr, root()));
+    const FilePath expected =
+        test.redirected
+            ? settings.GetDefaultInstallFolder(INSTALL_FOLDER_COMMAND_LINE |
+                                               INSTALL_FOLDER_STANDARD)
+            : locked;
+    ASSERT_NE(locked,
+              settings.GetDefaultInstallFolder(INSTALL_FOLDER_COMMAND_LINE |
+                                               INSTALL_FOLDER_STANDARD));
+    EXPECT_EQ(expected, settings.GetStatus().folder());
+    const std::vector<std::string> runs = test::StandInRuns(backend);
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ(expected, base::CommandLine::FromString(base::UTF8ToWide(runs[0]))
+                            .GetSwitchValuePath("installfolder"));
   }
 }
 
@@ -236,6 +225,14 @@ class SilentInstallTest : public testing::Test {
     }
   }
   std::string Log() { return test::ReadInstallerLogs(temp_.GetPath()); }
+  // The run found the folder taken and started no backend.
+  void ExpectRefused(const test::InstallerRunResult& run) {
+    ASSERT_TRUE(run.finished);
+    EXPECT_NE(0, run.exit_code);
+    const std::string text = Log();
+    EXPECT_TRUE(Contains(text, "Could not acquire installer mutex"));
+    EXPECT_FALSE(Contains(text, "launching installer backend"));
+  }
   FilePath InstallLogPath() {
     return folder_.Append(L"installation_status.xml");
   }
@@ -354,20 +351,37 @@ TEST_F(SilentInstallTest, FullInstallerInstallsItsOwnPackage) {
 }
 
 TEST_F(SilentInstallTest, SecondFrontEndOnTheSameFolderIsRefused) {
-  // Held as by a first front end; the second one types the folder
-  // otherwise.
-  base::win::ScopedHandle mutex(::CreateMutexW(
-      nullptr, TRUE, InstallerObjectNames::ForFolder(folder_).mutex.c_str()));
+  // Held as by a first front end of this version, before the folder exists;
+  // the second one types the folder otherwise.
+  const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder_);
+  base::win::ScopedHandle mutex(
+      ::CreateMutexW(nullptr, TRUE, names.mutex.c_str()));
   ASSERT_TRUE(mutex.IsValid());
+  base::win::ScopedHandle lock(
+      ::CreateMutexW(nullptr, TRUE, names.folder_lock.c_str()));
+  ASSERT_TRUE(lock.IsValid());
   test::InstallerRunResult run =
       Install(FilePath(base::ToLowerASCII(folder_.value()) + L"\\"));
   ::ReleaseMutex(mutex.Get());
-  ASSERT_TRUE(run.finished);
-  EXPECT_NE(0, run.exit_code);
-  const std::string text = Log();
-  EXPECT_TRUE(Contains(text, "Could not acquire installer mutex"));
-  EXPECT_FALSE(Contains(text, "launching installer backend"));
+  ::ReleaseMutex(lock.Get());
+  ExpectRefused(run);
   EXPECT_FALSE(base::PathExists(folder_));
+}
+
+// An installer of another version holds the folder under the name that the
+// folder's own spelling gives; this one finds it taken, whatever the user
+// typed.
+TEST_F(SilentInstallTest, FolderHeldByAnotherVersionIsRefused) {
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  std::wstring peer_name = L"Global\\Kelvo/Installer/" + folder_.value();
+  std::replace(peer_name.begin() + 7, peer_name.end(), L'\\', L'/');
+  base::win::ScopedHandle mutex(
+      ::CreateMutexW(nullptr, TRUE, peer_name.c_str()));
+  ASSERT_TRUE(mutex.IsValid());
+  test::InstallerRunResult run =
+      Install(FilePath(base::ToUpperASCII(folder_.value())));
+  ::ReleaseMutex(mutex.Get());
+  ExpectRefused(run);
 }
 
 }  // namespace

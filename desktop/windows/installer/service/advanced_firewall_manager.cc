@@ -87,7 +87,7 @@ bool AdvancedFirewallManager::IsFirewallOn() {
   if (FAILED(hr)) {
     LOG(WARNING) << "Could not read the firewall's current profiles: "
                  << HResultText(hr);
-    return true;
+    return false;
   }
   for (NET_FW_PROFILE_TYPE2 profile : kProfiles) {
     if (!(current & profile))

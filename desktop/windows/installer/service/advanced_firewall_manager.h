@@ -52,8 +52,9 @@ class AdvancedFirewallManager : public FirewallManager {
                           base::FilePath application_path,
                           std::unique_ptr<FirewallPolicy> policy);
 
-  // Whether the firewall filters any profile in effect. One that cannot
-  // be asked counts as filtering.
+  // Whether the firewall filters any profile in effect. A profile that
+  // cannot be asked counts as filtering; when the profiles in effect cannot
+  // be read, the firewall counts as off.
   bool IsFirewallOn();
   // The rules of the application, in the collection's order.
   std::vector<std::unique_ptr<FirewallRule>> GetAllRules();

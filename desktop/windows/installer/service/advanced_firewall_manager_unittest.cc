@@ -113,5 +113,37 @@ TEST_F(AdvancedFirewallManagerTest, UnreadableRulesAreNotTheApplications) {
   }
 }
 
+// Local ports are reachable when no profile in effect filters, or when the
+// application has a rule; profiles that cannot be read count as off, a
+// profile that cannot be asked as filtering.
+TEST_F(AdvancedFirewallManagerTest, LocalPortsWithTheFirewallOffOrARule) {
+  constexpr LONG kPrivate = NET_FW_PROFILE2_PRIVATE;
+  constexpr LONG kPublic = NET_FW_PROFILE2_PUBLIC;
+  const struct {
+    bool profiles_readable;
+    LONG current;
+    LONG enabled;
+    LONG unreadable;
+    bool usable_without_rule;
+  } kCases[] = {
+      {false, 0, 0, 0, true},
+      {true, kPrivate, kPublic, 0, true},
+      {true, kPrivate | kPublic, kPublic, 0, false},
+      {true, kPrivate, 0, kPrivate, false},
+      {true, 0, NET_FW_PROFILE2_ALL, 0, true},
+  };
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(testing::Message() << test.current << " " << test.enabled);
+    manager_ = MakeManager(kBrowser);
+    if (test.profiles_readable)
+      policy_->SetProfiles(test.current, test.enabled, test.unreadable);
+    EXPECT_EQ(test.usable_without_rule, manager_->CanUseLocalPorts());
+    policy_->AddExistingRule(kRuleName, kOtherBrowser);
+    EXPECT_EQ(test.usable_without_rule, manager_->CanUseLocalPorts());
+    policy_->AddExistingRule(L"Any", kBrowser);
+    EXPECT_TRUE(manager_->CanUseLocalPorts());
+  }
+}
+
 }  // namespace
 }  // namespace installer

@@ -34,7 +34,8 @@ namespace installer {
 // A task to register, filled by the caller.
 struct TaskInfo {
   enum TriggerKind : int32_t {
-    // Runs right after registration; the Task Scheduler then deletes it.
+    // Runs right after registration, which starts it; its definition is
+    // deleted at once.
     kRunOnce = 0,
     kDaily = 1,
     // No time trigger: the task runs when started (and at start-up, with

@@ -17,7 +17,7 @@ namespace installer {
 namespace {
 
 // A run-once task expires this long after registration; its registration
-// trigger has started it by then, and the service deletes it.
+// trigger has started it by then.
 constexpr base::TimeDelta kRunOnceLifetime = base::TimeDelta::FromSeconds(30);
 // "PT0S": no limit where a duration limits, at once where it delays.
 constexpr wchar_t kZeroDuration[] = L"PT0S";
@@ -199,8 +199,10 @@ bool TaskSchedulerV2::CreateTask(const TaskInfo& info) {
     LOG_IF(ERROR, FAILED(hr))
         << "Failed setting SDDL: " << static_cast<int32_t>(hr);
   }
-  // A run-once task is left to expire: deleting it here could come before
-  // its registration trigger has started it.
+  // The registration trigger has started a run-once task; its definition
+  // goes at once (the service deletes it itself, should this fail).
+  if (info.trigger_kind == TaskInfo::kRunOnce)
+    DeleteTask(info.name);
   return true;
 }
 

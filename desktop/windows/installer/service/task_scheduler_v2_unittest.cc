@@ -122,10 +122,24 @@ TEST_F(TaskSchedulerV2Test, AllUsersAutoupdateTaskRunsAsSystem) {
   EXPECT_EQ(L"D:(A;;GRGX;;;AU)", task.sddl);
 }
 
-TEST_F(TaskSchedulerV2Test, RunOnceTaskExpiresInsteadOfBeingDeleted) {
+TEST_F(TaskSchedulerV2Test, RunOnceTaskIsDeletedOnceRegistered) {
   TaskInfo info = AutoupdateTaskInfo(true);
   info.trigger_kind = TaskInfo::kRunOnce;
   info.time_limit_seconds = 0;
+  ASSERT_TRUE(scheduler_->CreateTask(info));
+
+  // Registered, which starts it, and deleted right after.
+  EXPECT_EQ((std::vector<std::wstring>{std::wstring(L"register ") + kFullName,
+                                       std::wstring(L"sddl ") + kFullName,
+                                       std::wstring(L"delete ") + kFullName}),
+            service_->changes());
+  EXPECT_TRUE(service_->tasks().empty());
+}
+
+TEST_F(TaskSchedulerV2Test, RunOnceTaskExpiresShouldItsDeletionFail) {
+  TaskInfo info = AutoupdateTaskInfo(false);
+  info.trigger_kind = TaskInfo::kRunOnce;
+  service_->Fail(FakeTaskService::kDelete, E_ACCESSDENIED);
   const FakeTaskService::Task& task = Create(info);
 
   EXPECT_EQ(L"PT0S", task.definition.delete_expired_task_after);
@@ -134,8 +148,6 @@ TEST_F(TaskSchedulerV2Test, RunOnceTaskExpiresInsteadOfBeingDeleted) {
   const TaskTrigger& trigger = task.definition.triggers[0];
   EXPECT_EQ(TASK_TRIGGER_REGISTRATION, trigger.type);
   EXPECT_TRUE(IsBoundary(trigger.end_boundary)) << trigger.end_boundary;
-  // Still registered: the service deletes it once it has expired.
-  EXPECT_EQ(1u, service_->tasks().size());
 }
 
 TEST_F(TaskSchedulerV2Test, BrandingAndRightsShapeTheTask) {

@@ -393,9 +393,60 @@ std::wstring GetFullPathText(const std::wstring& text) {
   return base::FilePath(text).NormalizePathSeparators().value();
 }
 
-// |path| with the 8.3 names of its existing part expanded. The part that
-// does not exist yet (a folder before its install) is kept as written.
-base::FilePath ExpandShortNames(const base::FilePath& path) {
+// GetLongPathNameW of the existing |path|: 8.3 names expanded, the case
+// kept as written. |path| when that fails.
+base::FilePath GetLongPath(const base::FilePath& path) {
+  std::wstring long_form(MAX_PATH, L'\0');
+  DWORD length = ::GetLongPathNameW(path.value().c_str(), long_form.data(),
+                                    static_cast<DWORD>(long_form.size()));
+  if (length > long_form.size()) {
+    long_form.resize(length);
+    length = ::GetLongPathNameW(path.value().c_str(), long_form.data(),
+                                static_cast<DWORD>(long_form.size()));
+  }
+  if (length == 0 || length >= long_form.size())
+    return path;
+  long_form.resize(length);
+  return base::FilePath(long_form);
+}
+
+// The existing |path| as the file system names it: long names in their
+// stored case, with another drive letter for the same place, a substituted
+// drive and junctions resolved. Empty when it cannot be opened.
+base::FilePath GetFinalPath(const base::FilePath& path) {
+  // Backup semantics open a folder too; no access right is asked for.
+  base::win::ScopedHandle file(::CreateFileW(
+      path.value().c_str(), 0,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.IsValid())
+    return base::FilePath();
+  std::wstring text(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = ::GetFinalPathNameByHandleW(
+        file.Get(), text.data(), static_cast<DWORD>(text.size()),
+        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0)
+      return base::FilePath();
+    if (length < text.size()) {
+      text.resize(length);
+      break;
+    }
+    text.resize(length);
+  }
+  constexpr wchar_t kUncPrefix[] = L"\\\\?\\UNC\\";
+  constexpr wchar_t kLocalPrefix[] = L"\\\\?\\";
+  if (base::StartsWith(text, kUncPrefix, base::CompareCase::SENSITIVE))
+    return base::FilePath(L"\\\\" + text.substr(wcslen(kUncPrefix)));
+  if (base::StartsWith(text, kLocalPrefix, base::CompareCase::SENSITIVE))
+    return base::FilePath(text.substr(wcslen(kLocalPrefix)));
+  return base::FilePath(text);
+}
+
+// |path| in the spelling of the folder it names on disk (GetFinalPath) for
+// its existing part; the part that does not exist yet (a folder before its
+// install) is kept as written.
+base::FilePath ToOnDiskSpelling(const base::FilePath& path) {
   base::FilePath existing = path;
   std::vector<base::FilePath::StringType> missing;
   while (!base::PathExists(existing)) {
@@ -405,19 +456,9 @@ base::FilePath ExpandShortNames(const base::FilePath& path) {
     missing.push_back(existing.BaseName().value());
     existing = parent;
   }
-  std::wstring long_form(MAX_PATH, L'\0');
-  DWORD length = ::GetLongPathNameW(existing.value().c_str(), long_form.data(),
-                                    static_cast<DWORD>(long_form.size()));
-  if (length > long_form.size()) {
-    long_form.resize(length);
-    length = ::GetLongPathNameW(existing.value().c_str(), long_form.data(),
-                                static_cast<DWORD>(long_form.size()));
-  }
-  base::FilePath result = existing;
-  if (length > 0 && length < long_form.size()) {
-    long_form.resize(length);
-    result = base::FilePath(long_form);
-  }
+  base::FilePath result = GetFinalPath(existing);
+  if (result.empty())
+    result = GetLongPath(existing);
   for (auto name = missing.rbegin(); name != missing.rend(); ++name)
     result = result.Append(*name);
   return result;
@@ -748,12 +789,48 @@ bool IsValidWin32Path(const base::FilePath& path, bool is_folder) {
   return true;
 }
 
+namespace {
+
+// GetCanonicalPathText without its length limit.
+std::wstring GetFullCanonicalPathText(const base::FilePath& path) {
+  return ToOnDiskSpelling(base::FilePath(GetFullPathText(path.value())))
+      .StripTrailingSeparators()
+      .value();
+}
+
+// "Global\" or "Local\", |base_name|, "/" and the folder's text that
+// |folder_text| makes of its canonical text, cut to the length that
+// kernel-object names allow, with "/" for every "\".
+std::wstring MakeKernelObjectNameOf(
+    const base::FilePath& path,
+    const std::wstring& base_name,
+    bool global,
+    std::wstring (*folder_text)(const std::wstring& canonical)) {
+  std::wstring name = global ? L"Global\\" : L"Local\\";
+  const size_t used = name.size() + base_name.size() + 1;
+  DCHECK_LE(used + kMinCanonicalTextLength, kMaxKernelObjectNameLength)
+      << "Base name too long: " << base_name;
+  const size_t max_length =
+      std::max(kMinCanonicalTextLength, kMaxKernelObjectNameLength - used);
+  std::wstring folder = folder_text(GetFullCanonicalPathText(path));
+  if (folder.size() > max_length)
+    folder = ShortenWithHash(folder, max_length);
+  std::wstring text = base_name + L"/" + folder;
+  // A backslash after the namespace prefix would name a missing directory.
+  std::replace(text.begin(), text.end(), L'\\', L'/');
+  return name + text;
+}
+
+std::wstring AsSpelled(const std::wstring& canonical) {
+  return canonical;
+}
+
+}  // namespace
+
 std::wstring GetCanonicalPathText(const base::FilePath& path,
                                   size_t max_length) {
   DCHECK_GE(max_length, kMinCanonicalTextLength);
-  base::FilePath full(GetFullPathText(path.value()));
-  std::wstring text = ToFileSystemUpperCase(
-      ExpandShortNames(full).StripTrailingSeparators().value());
+  std::wstring text = GetFullCanonicalPathText(path);
   if (text.size() <= max_length)
     return text;
   return ShortenWithHash(text, max_length);
@@ -762,17 +839,14 @@ std::wstring GetCanonicalPathText(const base::FilePath& path,
 std::wstring MakeKernelObjectName(const base::FilePath& path,
                                   const std::wstring& base_name,
                                   bool global) {
-  std::wstring name = global ? L"Global\\" : L"Local\\";
-  const size_t used = name.size() + base_name.size() + 1;
-  DCHECK_LE(used + kMinCanonicalTextLength, kMaxKernelObjectNameLength)
-      << "Base name too long: " << base_name;
-  std::wstring text =
-      base_name + L"/" +
-      GetCanonicalPathText(path, std::max(kMinCanonicalTextLength,
-                                          kMaxKernelObjectNameLength - used));
-  // A backslash after the namespace prefix would name a missing directory.
-  std::replace(text.begin(), text.end(), L'\\', L'/');
-  return name + text;
+  return MakeKernelObjectNameOf(path, base_name, global, &AsSpelled);
+}
+
+std::wstring MakeCaseBlindKernelObjectName(const base::FilePath& path,
+                                           const std::wstring& base_name,
+                                           bool global) {
+  return MakeKernelObjectNameOf(path, base_name, global,
+                                &ToFileSystemUpperCase);
 }
 
 std::string GetProductExeName() {

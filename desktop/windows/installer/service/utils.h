@@ -140,13 +140,17 @@ void FindTaskbarPin(base::FilePath exe_path,
 bool IsValidWin32Path(const base::FilePath& path, bool is_folder);
 
 // The text by which a path takes part in the names of kernel objects and
-// mailslots, the same for every way of writing one path: made absolute,
-// "." and ".." resolved, 8.3 names of existing folders expanded, "/" turned
-// into "\", no trailing separator (a root keeps its own: "C:\"), and upper
-// case as Windows compares file names. "c:\apps\browser\" and
-// "C:/Apps/./Browser" both give "C:\APPS\BROWSER". A text longer than
-// |max_length| (at least 32) is cut and ends in "~" and 16 hexadecimal
-// digits of a hash of the whole text, so that it stays distinct.
+// mailslots, the same for every way of writing one folder: made absolute,
+// "." and ".." resolved, "/" turned into "\", and its existing part in the
+// spelling the file system keeps for it (long names in their stored case;
+// another drive letter for the same place, a substituted drive and a
+// junction resolved to the folder they reach); the part that does not exist
+// yet (a folder before its install) as written. No trailing separator (a
+// root keeps its own: "C:\"). For an existing C:\Apps\Browser,
+// "c:\APPS\browser\" and "C:/Apps/./Browser" both give "C:\Apps\Browser".
+// A text longer than |max_length| (at least 32) is cut and ends in "~" and
+// 16 hexadecimal digits of a hash of the whole text, so that it stays
+// distinct.
 //
 //   // A mailslot per install folder, its name within MAX_PATH:
 //   const std::wstring prefix = L"\\\\.\\mailslot\\kelvo_installer\\";
@@ -156,12 +160,20 @@ std::wstring GetCanonicalPathText(const base::FilePath& path,
                                   size_t max_length);
 // "Global\" (|global|) or "Local\", |base_name|, "/" and the canonical text
 // of |path| with "/" for every "\": base "KelvoInstaller/PackageReady" and
-// C:\Apps\Browser give "Global\KelvoInstaller/PackageReady/C:/APPS/BROWSER".
-// The whole name stays within the MAX_PATH characters that Windows accepts
-// for a kernel object; a longer path takes the hashed form above.
+// C:\Apps\Browser give "Global\KelvoInstaller/PackageReady/C:/Apps/Browser",
+// as installers of other versions and the browser name the object. The whole
+// name stays within the MAX_PATH characters that Windows accepts for a
+// kernel object; a longer path takes the hashed form above.
 std::wstring MakeKernelObjectName(const base::FilePath& path,
                                   const std::wstring& base_name,
                                   bool global);
+// MakeKernelObjectName with the folder's text in upper case as Windows
+// compares file names: one name for every spelling of a folder also while
+// the folder does not exist yet, where no spelling on disk decides. Only
+// for objects that this version alone names.
+std::wstring MakeCaseBlindKernelObjectName(const base::FilePath& path,
+                                           const std::wstring& base_name,
+                                           bool global);
 
 // The branding's file name base followed by ".exe".
 std::string GetProductExeName();

@@ -4,9 +4,15 @@
 
 #include <knownfolders.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
+#include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "gtest/gtest.h"
@@ -88,54 +94,122 @@ TEST(ServiceUtilsTest, ValidWin32Paths) {
 
 constexpr wchar_t kBase[] = L"KelvoInstaller/PackageReady";
 
-TEST(ServiceUtilsTest, KernelObjectNameForm) {
+// Installers of other versions and the browser name the objects of a folder
+// by its path as written; only the separators change.
+TEST(ServiceUtilsTest, KernelObjectNamesSpellTheFolderAsGiven) {
   EXPECT_EQ(
-      L"Local\\KelvoInstaller/PackageReady/C:/APPS/BROWSER",
+      L"Local\\KelvoInstaller/PackageReady/C:/Apps/Browser",
       MakeKernelObjectName(base::FilePath(L"C:\\Apps\\Browser"), kBase, false));
   // A root keeps its separator; only forward slashes after the prefix.
   EXPECT_EQ(L"Global\\KelvoInstaller/PackageReady/C:/",
             MakeKernelObjectName(base::FilePath(L"c:\\"), kBase, true));
-  EXPECT_EQ(L"Global\\Kelvo/Event/C:/APPS/SUB/BROWSER",
+  EXPECT_EQ(L"Global\\Kelvo/Event/C:/Apps/Sub/Browser",
             MakeKernelObjectName(base::FilePath(L"C:/Apps\\Sub/Browser"),
                                  L"Kelvo\\Event", true));
+  // The part still to be made keeps its case; the case-blind form does not.
+  EXPECT_EQ(L"Global\\Kelvo/Lock/C:/APPS/BROWSER",
+            MakeCaseBlindKernelObjectName(base::FilePath(L"c:\\apps\\Browser"),
+                                          L"Kelvo/Lock", true));
 }
 
-TEST(ServiceUtilsTest, OneFolderGivesOneName) {
-  base::ScopedTempDir temp_dir;
-  ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
-  const base::FilePath folder = temp_dir.GetPath().Append(L"Long Folder Name");
-  ASSERT_TRUE(base::CreateDirectory(folder));
-  wchar_t short_form[MAX_PATH] = {};
-  ASSERT_GT(::GetShortPathNameW(folder.value().c_str(), short_form, MAX_PATH),
-            0u);
-  ASSERT_NE(folder.value(), short_form) << "no 8.3 name to expand";
-
-  const std::wstring expected = MakeKernelObjectName(folder, kBase, true);
-  const std::wstring spellings[] = {
-      folder.value() + L"\\\\",
-      folder.Append(L"sub").value() + L"\\..",
-      short_form,
-  };
-  for (const std::wstring& spelling : spellings) {
-    EXPECT_EQ(expected,
-              MakeKernelObjectName(base::FilePath(spelling), kBase, true))
-        << spelling;
+class KernelObjectNameTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(temp_dir_.CreateUniqueTempDir());
+    folder_ = temp_dir_.GetPath().Append(L"Long Folder Name");
+    ASSERT_TRUE(base::CreateDirectory(folder_));
+    expected_ = MakeKernelObjectName(folder_, kBase, true);
   }
-  // A folder not made yet below an 8.3 name: the existing part expands.
-  EXPECT_EQ(
-      MakeKernelObjectName(folder.Append(L"Kelvo"), kBase, true),
-      MakeKernelObjectName(
-          base::FilePath(std::wstring(short_form) + L"\\kelvo"), kBase, true));
 
-  // Both names open one event.
-  base::win::ScopedHandle first(
-      ::CreateEventW(nullptr, TRUE, FALSE, expected.c_str()));
-  ASSERT_TRUE(first.IsValid()) << ::GetLastError();
-  HANDLE second = ::CreateEventW(
-      nullptr, TRUE, FALSE,
-      MakeKernelObjectName(base::FilePath(short_form), kBase, true).c_str());
-  EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), ::GetLastError());
-  base::win::ScopedHandle scoped_second(second);
+  // Every spelling gives the expected name, and opens the same event.
+  void ExpectOneName(const std::vector<std::wstring>& spellings) {
+    base::win::ScopedHandle first(
+        ::CreateEventW(nullptr, TRUE, FALSE, expected_.c_str()));
+    ASSERT_TRUE(first.IsValid()) << ::GetLastError();
+    for (const std::wstring& spelling : spellings) {
+      const std::wstring name =
+          MakeKernelObjectName(base::FilePath(spelling), kBase, true);
+      EXPECT_EQ(expected_, name) << spelling;
+      base::win::ScopedHandle second(
+          ::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+      EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), ::GetLastError())
+          << spelling;
+    }
+  }
+
+  base::ScopedTempDir temp_dir_;
+  base::FilePath folder_;
+  std::wstring expected_;
+};
+
+TEST_F(KernelObjectNameTest, OneFolderGivesOneNameInItsOwnSpelling) {
+  wchar_t short_form[MAX_PATH] = {};
+  ASSERT_GT(::GetShortPathNameW(folder_.value().c_str(), short_form, MAX_PATH),
+            0u);
+  ASSERT_NE(folder_.value(), short_form) << "no 8.3 name to expand";
+  // The folder's own spelling, not an upper-cased one.
+  EXPECT_NE(std::wstring::npos, expected_.find(L"/Long Folder Name"))
+      << expected_;
+  ExpectOneName({
+      folder_.value() + L"\\\\",
+      base::ToUpperASCII(folder_.value()),
+      base::ToLowerASCII(folder_.value()),
+      folder_.Append(L"sub").value() + L"\\..",
+      short_form,
+  });
+  // A folder not made yet below an 8.3 name: the existing part expands and
+  // the new part keeps its spelling.
+  EXPECT_EQ(
+      MakeKernelObjectName(folder_.Append(L"Kelvo"), kBase, true),
+      MakeKernelObjectName(
+          base::FilePath(std::wstring(short_form) + L"\\Kelvo"), kBase, true));
+  EXPECT_EQ(
+      MakeCaseBlindKernelObjectName(folder_.Append(L"Kelvo"), kBase, true),
+      MakeCaseBlindKernelObjectName(
+          base::FilePath(std::wstring(short_form) + L"\\KELVO"), kBase, true));
+}
+
+// The Unix path of |path| as Wine maps it below Z:, the drive of the Linux
+// root; empty off Wine.
+std::wstring GetZDriveSpelling(const base::FilePath& path) {
+  using GetUnixFileName = char* (*)(const wchar_t*);
+  auto get_unix_file_name = reinterpret_cast<GetUnixFileName>(::GetProcAddress(
+      ::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  char* unix_path =
+      get_unix_file_name ? get_unix_file_name(path.value().c_str()) : nullptr;
+  if (!unix_path)
+    return std::wstring();
+  std::wstring spelling = L"Z:" + base::UTF8ToWide(unix_path);
+  ::HeapFree(::GetProcessHeap(), 0, unix_path);
+  std::replace(spelling.begin(), spelling.end(), L'/', L'\\');
+  return spelling;
+}
+
+// The test prefix reaches C:\kelvo_aliases\target also as the drive S: (a
+// substituted drive) and through C:\kelvo_aliases\junction (a junction), and
+// every folder also below Z:, which maps the Linux root
+// (tools/wine_prefix.sh).
+TEST_F(KernelObjectNameTest, AliasesOfOneFolderGiveOneName) {
+  const base::FilePath target(L"C:\\kelvo_aliases\\target");
+  ASSERT_TRUE(base::DirectoryExists(target));
+  ASSERT_TRUE(base::DirectoryExists(base::FilePath(L"S:\\")));
+  base::ScopedTempDir aliased;
+  ASSERT_TRUE(aliased.CreateUniqueTempDirUnderPath(target));
+  folder_ = aliased.GetPath().Append(L"Kelvo");
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  expected_ = MakeKernelObjectName(folder_, kBase, true);
+  const std::wstring relative = folder_.value().substr(target.value().size());
+  const std::wstring z_drive = GetZDriveSpelling(folder_);
+  ASSERT_FALSE(z_drive.empty());
+  ExpectOneName({
+      L"S:" + relative,
+      L"C:\\kelvo_aliases\\junction" + relative,
+      z_drive,
+  });
+  const std::wstring guard =
+      MakeCaseBlindKernelObjectName(folder_, kBase, true);
+  EXPECT_EQ(guard, MakeCaseBlindKernelObjectName(
+                       base::FilePath(L"s:" + relative), kBase, true));
 }
 
 TEST(ServiceUtilsTest, LongFoldersGiveShortDistinctNames) {
@@ -148,7 +222,7 @@ TEST(ServiceUtilsTest, LongFoldersGiveShortDistinctNames) {
       MakeKernelObjectName(base::FilePath(deep + L"\\y"), base_name, true);
   EXPECT_EQ(static_cast<size_t>(MAX_PATH), name_a.size());
   EXPECT_NE(name_a, name_b);
-  EXPECT_EQ(0u, name_a.find(L"Global\\" + base_name + L"/C:/AAAA"));
+  EXPECT_EQ(0u, name_a.find(L"Global\\" + base_name + L"/C:/aaaa"));
   base::win::ScopedHandle event(
       ::CreateEventW(nullptr, TRUE, FALSE, name_a.c_str()));
   EXPECT_TRUE(event.IsValid()) << ::GetLastError();

@@ -82,6 +82,7 @@ bool RunComponentInstaller(InstallRun* run,
       *interrupted = true;
       return false;
     case ChildWaitResult::kFailed:
+    case ChildWaitResult::kUnexpected:
       return false;
     case ChildWaitResult::kExited:
       break;

@@ -19,10 +19,14 @@
 #include "base/win/registry.h"
 #include "desktop/windows/installer/engine/installer.h"
 #include "desktop/windows/installer/install_log_reader.h"
+#include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/registry_tables.h"
+#include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/steps/registry_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/registry_rows_check.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
@@ -136,14 +140,14 @@ class InstallStepsTest : public test::StepsTest {
     EXPECT_EQ(1u, log.root_files.size());
     EXPECT_TRUE(log.hklm_keys.empty());
     EXPECT_EQ(kPerUserRows, CountValues(log.hkcu_keys));
+    RowTemplates templates(install_folder());
     for (const InstallLog::RegistryKey& key : log.hkcu_keys) {
       const std::wstring path = base::UTF8ToWide(key.key_path);
-      const bool entry = path.rfind(GetUninstallRegistryKey(), 0) == 0;
-      base::win::RegKey reg_key(HKEY_CURRENT_USER, path.c_str(),
-                                KEY_READ | (entry ? KEY_WOW64_32KEY : 0));
-      for (const InstallLog::RegistryValue& value : key.values)
-        EXPECT_TRUE(reg_key.HasValue(base::UTF8ToWide(value.name).c_str()));
+      if (path.rfind(GetUninstallRegistryKey(), 0) == 0)
+        templates.set_uninstall_key_name(path);
     }
+    EXPECT_TRUE(test::RowsWritten(GetMainRegistryTable(), HKEY_CURRENT_USER,
+                                  &templates));
     EXPECT_EQ(1u, log.components.size());
     return log;
   }
@@ -183,8 +187,18 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
         "enable_stats"}) {
     EXPECT_TRUE(prefs->HasKey(key)) << key;
   }
-  EXPECT_EQ(L"Autoupdate " + base::UTF8ToWide(installed.app_id),
-            tasks_.created.at(0).name);
+  // The autoupdate task of a per-user install.
+  const TaskInfo& task = tasks_.created.at(0);
+  EXPECT_EQ(L"Autoupdate " + base::UTF8ToWide(installed.app_id), task.name);
+  EXPECT_EQ(folder.AppendASCII("launcher.exe"), task.command_line.GetProgram());
+  EXPECT_EQ(L"--scheduledautoupdate $(Arg0)",
+            task.command_line.GetArgumentsString());
+  EXPECT_EQ(L"Keeps Kelvo up to date.", task.description);
+  EXPECT_FALSE(task.run_as_system);
+  EXPECT_EQ(3600u, task.time_limit_seconds);
+  EXPECT_EQ(TaskInfo::kDaily, task.trigger_kind);
+  EXPECT_TRUE(task.start_up_trigger);
+  EXPECT_TRUE(task.network_required);
   EXPECT_EQ(L"AddFirewallRules " +
                 folder.Append(installed.subfolder).Append(L"kelvo.exe").value(),
             firewall_.calls.back());
@@ -265,13 +279,77 @@ TEST_F(InstallStepsTest, FailureIsHandledWhenErrorsAreNotLogged) {
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
 }
 
+using FinalizeStepTest = test::StepsTest;
+
+// For all users the autoupdate task runs as the system; a branding that
+// schedules no updates gives it no trigger but the explicit start.
+TEST_F(FinalizeStepTest, AutoupdateTaskOfAllUsersWithoutSchedule) {
+  BrandingConfig::ScopedOverrideForTesting branding(
+      R"({"product_name": "Kelvo", "company_name": "Kelvo Software",)"
+      R"( "file_name_base": "kelvo", "visible_product_name": "Kelvo",)"
+      R"( "user_agent_name": "KVX", "schedule_autoupdate_task": false})");
+  SetCommandLine(L"--allusers=1 --launchkelvo=0");
+  std::unique_ptr<Settings> settings = MakeSettings();
+  Installer installer;
+  RunSteps(&installer, settings.get(),
+           MakeSteps(Step(&StepFinalizeInstallation)));
+  ASSERT_TRUE(installer.succeeded());
+  ASSERT_EQ(1u, tasks_.created.size());
+  const TaskInfo& task = tasks_.created[0];
+  EXPECT_TRUE(task.run_as_system);
+  EXPECT_EQ(TaskInfo::kNoTimeTrigger, task.trigger_kind);
+  EXPECT_FALSE(task.start_up_trigger);
+  EXPECT_TRUE(task.network_required);
+}
+
+// A row whose write fails stays in the install log: the clean-up of a later
+// upgrade or uninstall removes what an earlier install left of it.
+TEST_F(FinalizeStepTest, FailedRegistryRowStaysRecorded) {
+  SetCommandLine(L"--allusers=0");
+  // The operations before the steps; the registry step's first is the
+  // write of the class's first row.
+  int first_row = 0;
+  {
+    test::ScopedOperationFault counter;
+    Installer installer;
+    RunSteps(
+        &installer, MakeSettings().get(),
+        MakeSteps(Step(base::BindRepeating(
+            [](test::ScopedOperationFault* counter, int* count, InstallRun*) {
+              *count = counter->operations_started();
+              return StepResult::Error(IDS_ERROR_INSTALL, "stop");
+            },
+            &counter, &first_row))));
+  }
+  test::ScopedOperationFault fault(first_row,
+                                   Transaction::InjectedFault::kBeforeChange);
+  InstallLog log;
+  Installer installer;
+  RunSteps(&installer, MakeSettings().get(),
+           MakeSteps(Step(&StepSetupRegistry),
+                     Step(base::BindRepeating(
+                         [](InstallLog* log, InstallRun* run) {
+                           *log = *run->install_log();
+                           return StepResult::Error(IDS_ERROR_INSTALL, "stop");
+                         },
+                         &log))));
+  EXPECT_TRUE(fault.fired());
+  ASSERT_FALSE(log.hkcu_keys.empty());
+  const InstallLog::RegistryKey& key = log.hkcu_keys[0];
+  EXPECT_EQ(base::WideToUTF8(kClassKey), key.key_path);
+  ASSERT_FALSE(key.values.empty());
+  EXPECT_EQ("FriendlyTypeName", key.values[0].name);
+  EXPECT_EQ("Kelvo Web Document", key.values[0].data);
+  EXPECT_EQ(kPerUserRows, CountValues(log.hkcu_keys));
+}
+
 // A step after the registry step of an all-users install.
 StepResult ExpectMachineTablesAndFail(InstallRun* run) {
   const std::wstring entry = UninstallKeyName(L"1");
   EXPECT_EQ(entry, run->templates()->uninstall_key_name());
-  EXPECT_TRUE(HasRegistryKey(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_32KEY));
+  EXPECT_TRUE(test::RowsWritten(GetMainRegistryTable(), HKEY_LOCAL_MACHINE,
+                                run->templates()));
   EXPECT_FALSE(HasRegistryKey(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY));
-  EXPECT_TRUE(HasRegistryKey(HKEY_LOCAL_MACHINE, kClassKey));
   // Without the rows of the users' own classes.
   EXPECT_TRUE(run->install_log()->hkcu_keys.empty());
   EXPECT_EQ(kPerUserRows - 3, CountValues(run->install_log()->hklm_keys));
@@ -282,11 +360,12 @@ StepResult ExpectMachineTablesAndFail(InstallRun* run) {
 // 32-bit view and there to the next free name; a failure takes it all back.
 TEST_F(InstallStepsTest, AllUsersTablesGoToTheMachine) {
   const std::wstring taken = UninstallKeyName(L"");
+  // The guard first: it removes only a key that did not exist before it.
+  test::ScopedRegistryValue taken_guard(HKEY_LOCAL_MACHINE, taken, L"",
+                                        KEY_WOW64_32KEY);
   ASSERT_EQ(ERROR_SUCCESS,
             base::win::RegKey().Create(HKEY_LOCAL_MACHINE, taken.c_str(),
                                        KEY_WRITE | KEY_WOW64_32KEY));
-  test::ScopedRegistryValue taken_guard(HKEY_LOCAL_MACHINE, taken, L"",
-                                        KEY_WOW64_32KEY);
   test::SnapshotScope scope;
   for (const wchar_t* key :
        {kClassKey, L"Software\\Classes\\.zex", L"Software\\Classes\\.htm",

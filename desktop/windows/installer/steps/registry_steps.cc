@@ -59,18 +59,16 @@ bool FindFreeUninstallKey(HKEY root, std::wstring* name) {
   return false;
 }
 
-// Writes |row| under |root|; false when it applies and fails. On failure
-// nothing of it stays recorded.
+// Writes |row| under |root|; false when it applies and fails. A value whose
+// write fails stays recorded: the record names what the installation may
+// have left behind (an earlier install's value, or part of a key tree), so
+// that a later clean-up removes it all the same.
 bool WriteRow(InstallRun* run, const RegistryRow& row, HKEY root) {
   RegistryEntry entry(row, run->templates());
   const std::wstring key = entry.ExpandTemplate(row.key);
   const std::wstring name = entry.ExpandTemplate(row.value_name);
   const std::string what =
       name.empty() ? "default value" : "value " + base::WideToUTF8(name);
-  std::vector<InstallLog::RegistryKey>* record =
-      run->templates()->GetRegistryRecord(root);
-  const std::vector<InstallLog::RegistryKey> saved_record =
-      record ? *record : std::vector<InstallLog::RegistryKey>();
   std::unique_ptr<Operation> operation;
   const bool converted = entry.CreateOperation(root, &operation);
   if (converted && !operation) {
@@ -83,8 +81,6 @@ bool WriteRow(InstallRun* run, const RegistryRow& row, HKEY root) {
     return true;
   }
   LOG(WARNING) << "Failed writing " << what << " to key " << key;
-  if (record)
-    *record = saved_record;
   return false;
 }
 

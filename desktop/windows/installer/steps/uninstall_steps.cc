@@ -180,7 +180,8 @@ void RestoreDefaultBrowser(InstallRun* run) {
     RunIeReinstallCommand(run);
   if (version == base::win::VERSION_WIN8) {
     // Windows 8 lets only the user choose, in its open-with dialog.
-    ShellIntegrationPlatform::GetInstance()->ShowOpenWithDialog(L"http");
+    if (ShellIntegrationPlatform::GetInstance()->ShowOpenWithDialog(L"http"))
+      ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
   } else {
     SetIeAsDefault();
   }

@@ -6,14 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "base/bind.h"
+#include "base/files/file_enumerator.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_tables.h"
+#include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/steps/shortcut_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/scoped_http_handler.h"
+#include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "desktop/windows/installer/uninstall_batch.h"
 #include "gtest/gtest.h"
@@ -32,6 +38,15 @@ class UninstallStepsTest : public test::StepsTest {
     return base::win::ScopedHandle(
         ::CreateFileW(path.value().c_str(), GENERIC_READ, FILE_SHARE_READ,
                       nullptr, OPEN_EXISTING, 0, nullptr));
+  }
+  void ExpectUninstallUndoesTheInstall();
+  // The files directly in |folder|.
+  static int CountFiles(const FilePath& folder) {
+    int count = 0;
+    base::FileEnumerator files(folder, false, base::FileEnumerator::FILES);
+    for (FilePath file = files.Next(); !file.empty(); file = files.Next())
+      ++count;
+    return count;
   }
   // Waits at most 30 s for |done|.
   template <typename Condition>
@@ -90,8 +105,9 @@ TEST_F(UninstallStepsTest, CleanupComponentsBatchAndProfile) {
 // An install, an upgrade that keeps the first version for later and the
 // uninstall leave the machine as it was, but for the install folder with
 // installer_prefs.json and the last install path, which the uninstall
-// keeps; the survey carries the version and the welcome page's query.
-TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
+// keeps; the survey carries the version and the welcome page's query. The
+// upgrade keeps the one set of shortcuts that the install made.
+void UninstallStepsTest::ExpectUninstallUndoesTheInstall() {
   const std::vector<std::string> root_files = {"root.xml"};
   WriteFilesList({"kelvo.exe", "resources\\a.pak"}, &root_files);
   for (const char* file : {"kelvo.exe", "resources\\a.pak", "root.xml",
@@ -133,6 +149,12 @@ TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
         L"Software\\Kelvo Software"}) {
     scope.keys.push_back({HKEY_CURRENT_USER, key});
   }
+  // The install remembers its folder for the next one and the uninstall
+  // keeps that; what a used prefix held there before comes back before the
+  // comparison.
+  auto last_install_path = std::make_unique<test::ScopedRegistryValue>(
+      HKEY_CURRENT_USER, GetProductRegistryKey(),
+      L"Last developer Install Path");
   const test::MachineSnapshot before = test::TakeSnapshot(scope);
   SetCommandLine(L"--allusers=0 --launchkelvo=0 --pintotaskbar=0");
   for (int run = 0; run < 2; ++run) {
@@ -141,7 +163,13 @@ TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
     RunToOutcome(&installer, settings.get());
     ASSERT_TRUE(installer.succeeded());
   }
-  ASSERT_TRUE(base::PathExists(desktop().Append(GetShortcutFileName(false))));
+  const FilePath shortcut = desktop().Append(GetShortcutFileName(false));
+  ASSERT_TRUE(base::PathExists(shortcut));
+  EXPECT_EQ(1, CountFiles(desktop()));
+  InstallLog upgraded;
+  ASSERT_TRUE(InstallLogReader().Read(
+      &upgraded, install_folder().AppendASCII(kInstallLogFileName)));
+  EXPECT_EQ(shortcut, upgraded.desktop_shortcut);
   ASSERT_TRUE(base::PathExists(install_folder().Append(L"old_status")));
 
   SetCommandLine(L"--uninstall");
@@ -163,12 +191,85 @@ TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
   EXPECT_TRUE(base::DeleteFile(
       install_folder().AppendASCII("installer_prefs.json"), false));
   EXPECT_TRUE(base::DeleteFile(install_folder(), false));
-  base::win::RegKey(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(),
-                    KEY_SET_VALUE)
-      .DeleteValue(L"Last developer Install Path");
-  base::win::RegKey(HKEY_CURRENT_USER, L"Software", KEY_ALL_ACCESS)
-      .DeleteEmptyKey(L"Kelvo Software");
+  last_install_path.reset();
   EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+}
+
+// The browser that handled the web gives it back: for all users through
+// Internet Explorer's own reinstall command, on Windows 8 through the
+// user's choice in the open-with dialog; a browser that did not handle it,
+// or a standalone copy, changes nothing.
+TEST_F(UninstallStepsTest, DefaultBrowserIsHandedBack) {
+  constexpr wchar_t kIeInstallInfo[] =
+      L"SOFTWARE\\Clients\\StartMenuInternet\\IEXPLORE.EXE\\InstallInfo";
+  test::ScopedRegistryValue reinstall(HKEY_LOCAL_MACHINE, kIeInstallInfo,
+                                      L"ReinstallCommand");
+  test::ScopedHttpHandler http_handler(L"KelvoUninstallTestHTML");
+  const FilePath ie = MakeStandIn(root().Append(L"ie"), L"ie.exe", 0);
+  ASSERT_EQ(ERROR_SUCCESS,
+            base::win::RegKey(HKEY_LOCAL_MACHINE, kIeInstallInfo,
+                              KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
+                .WriteValue(L"ReinstallCommand",
+                            (L"\"" + ie.value() + L"\" /reinstall").c_str()));
+  const struct {
+    const char* name;
+    bool all_users;
+    bool copy_only;
+    base::win::Version version;
+    bool handler;
+    bool reinstalled;
+    bool dialog;
+  } kCases[] = {
+      {"not the handler", true, false, base::win::VERSION_WIN10, false, false,
+       false},
+      {"copy", false, true, base::win::VERSION_WIN10, true, false, false},
+      {"all users", true, false, base::win::VERSION_WIN10, true, true, false},
+      {"windows 8", false, false, base::win::VERSION_WIN8, true, false, true},
+  };
+  size_t reinstalls = 0;
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(test.name);
+    platform_.version = test.version;
+    platform_.calls.clear();
+    http_handler.SetCommand(L"\"" + (test.handler ? launcher() : ie).value() +
+                            L"\" \"%1\"");
+    // The options of an uninstall are those the installation recorded.
+    InstallLog log = MakeLog();
+    log.all_users = test.all_users;
+    log.copy_only = test.copy_only;
+    MakeInstallation(log);
+    SetCommandLine(L"--uninstall --silent");
+    std::unique_ptr<Settings> settings = MakeUninstallSettings();
+    ASSERT_EQ(test.handler, settings->GetStatus().is_http_handler());
+    ASSERT_EQ(test.copy_only, settings->GetOption(COPY_ONLY));
+    Installer installer;
+    RunSteps(&installer, settings.get(),
+             MakeSteps(Step(base::BindRepeating([](InstallRun* run) {
+               RestoreDefaultBrowserAndSurvey(run, run->install_folder());
+               return StepResult::Succeeded();
+             }))));
+    ASSERT_TRUE(installer.succeeded());
+    if (test.reinstalled)
+      ++reinstalls;
+    ASSERT_EQ(reinstalls, StandInRuns(ie).size());
+    if (test.reinstalled) {
+      EXPECT_NE(std::string::npos, StandInRuns(ie).back().find(" /reinstall"));
+    }
+    EXPECT_EQ(test.dialog ? std::vector<std::wstring>{L"open-with http"}
+                          : std::vector<std::wstring>(),
+              platform_.calls);
+  }
+}
+
+TEST_F(UninstallStepsTest, UninstallUndoesTheInstall) {
+  ExpectUninstallUndoesTheInstall();
+}
+
+// Shortcuts into a folder named in letters outside the ANSI code page are
+// found again by the upgrade and the uninstall.
+TEST_F(UninstallStepsTest, UninstallUndoesTheInstallInANonAnsiFolder) {
+  set_install_folder(root().Append(L"Programs\\Kelvo \u65e5\u672c\u8a9e"));
+  ExpectUninstallUndoesTheInstall();
 }
 
 }  // namespace

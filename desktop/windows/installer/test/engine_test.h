@@ -136,6 +136,9 @@ class EngineTest : public testing::Test {
   }
   WindowsLikeSecurityAccess* security() { return &security_; }
   HANDLE interrupted_event() const { return interrupted_event_.Get(); }
+  // Lets go of the interrupted event, for a test whose own front end makes
+  // it.
+  void CloseInterruptedEvent() { interrupted_event_.Close(); }
 
  private:
   base::ShadowingAtExitManager at_exit_;

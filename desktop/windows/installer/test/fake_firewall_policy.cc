@@ -48,6 +48,30 @@ void FakeFirewallPolicy::Fail(Operation operation, HRESULT hr) {
   failures_[operation] = hr;
 }
 
+void FakeFirewallPolicy::SetProfiles(LONG current,
+                                     LONG enabled,
+                                     LONG unreadable) {
+  profiles_set_ = true;
+  current_profiles_ = current;
+  enabled_profiles_ = enabled;
+  unreadable_profiles_ = unreadable;
+}
+
+HRESULT FakeFirewallPolicy::GetCurrentProfileTypes(LONG* profile_types) {
+  if (!profiles_set_)
+    return E_NOTIMPL;
+  *profile_types = current_profiles_;
+  return S_OK;
+}
+
+HRESULT FakeFirewallPolicy::GetFirewallEnabled(NET_FW_PROFILE_TYPE2 profile,
+                                               bool* enabled) {
+  if (unreadable_profiles_ & profile)
+    return E_ACCESSDENIED;
+  *enabled = (enabled_profiles_ & profile) != 0;
+  return S_OK;
+}
+
 void FakeFirewallPolicy::AddExistingRule(const std::wstring& name,
                                          const std::wstring& application_name) {
   auto rule = std::make_shared<FirewallRuleProperties>();

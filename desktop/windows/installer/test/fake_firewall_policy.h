@@ -43,14 +43,15 @@ class FakeFirewallPolicy : public FirewallPolicy {
   // The rules of the collection, in order.
   std::vector<FirewallRuleProperties> rules() const;
 
-  // FirewallPolicy (the firewall's state is no test's concern: E_NOTIMPL):
-  HRESULT GetCurrentProfileTypes(LONG* profile_types) override {
-    return E_NOTIMPL;
-  }
+  // The profiles in effect (the firewall's profile types; unreadable, as
+  // under Wine, until set) and the profiles whose firewall is on (every
+  // one; a profile of |unreadable| cannot be asked).
+  void SetProfiles(LONG current, LONG enabled, LONG unreadable = 0);
+
+  // FirewallPolicy:
+  HRESULT GetCurrentProfileTypes(LONG* profile_types) override;
   HRESULT GetFirewallEnabled(NET_FW_PROFILE_TYPE2 profile,
-                             bool* enabled) override {
-    return E_NOTIMPL;
-  }
+                             bool* enabled) override;
   HRESULT AddRule(const FirewallRuleProperties& properties) override;
   HRESULT GetRules(std::vector<std::unique_ptr<FirewallRule>>* rules) override;
   HRESULT RemoveRule(const std::wstring& name) override;
@@ -64,6 +65,10 @@ class FakeFirewallPolicy : public FirewallPolicy {
   // collection.
   std::vector<std::shared_ptr<FirewallRuleProperties>> rules_;
   std::map<Operation, HRESULT> failures_;
+  bool profiles_set_ = false;
+  LONG current_profiles_ = 0;
+  LONG enabled_profiles_ = NET_FW_PROFILE2_ALL;
+  LONG unreadable_profiles_ = 0;
 };
 
 }  // namespace installer

@@ -11,6 +11,10 @@
 //                   (so a test can see the program running or in use).
 // A component archive, "TYPE_sfx.exe", unpacks "TYPE_installer.exe" beside
 // itself (a copy of this program) when it exits with 0.
+// A component installer with NAME.installs_itself beside it behaves like a
+// real one towards the installation: started with --installfolder=FOLDER it
+// copies itself into FOLDER, and that copy, started with --uninstall,
+// removes itself, its log and FOLDER once it has exited.
 //
 // Started with one switch, --SWITCH, it first prints the content of
 // SWITCH.answer from its folder, when there is one: a package's host asked
@@ -24,6 +28,8 @@
 #include <string>
 
 namespace {
+
+constexpr wchar_t kInstallsItself[] = L".installs_itself";
 
 std::wstring OwnPath() {
   wchar_t buffer[MAX_PATH * 2];
@@ -91,6 +97,66 @@ bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
              0;
 }
 
+// The value of --|name|= on |command_line|, quoted or not; empty if absent.
+std::wstring SwitchValue(const std::wstring& command_line,
+                         const std::wstring& name) {
+  const std::wstring prefix = L" --" + name + L"=";
+  size_t start = command_line.find(prefix);
+  if (start == std::wstring::npos)
+    return std::wstring();
+  start += prefix.size();
+  wchar_t end_mark = L' ';
+  if (start < command_line.size() && command_line[start] == L'"') {
+    end_mark = L'"';
+    ++start;
+  }
+  size_t end = command_line.find(end_mark, start);
+  return command_line.substr(
+      start, end == std::wstring::npos ? std::wstring::npos : end - start);
+}
+
+bool HasSwitch(const std::wstring& command_line, const std::wstring& name) {
+  return (command_line + L" ").find(L" --" + name + L" ") != std::wstring::npos;
+}
+
+// The program cannot delete its own file while it runs: a detached shell
+// does it a moment after the exit. |folder| ends with a separator.
+bool RemoveAfterExit(const std::wstring& folder, const std::wstring& name) {
+  const std::wstring file = folder + name;
+  std::wstring command = L"cmd.exe /c ping -n 2 127.0.0.1 >nul & del \"" +
+                         file + L"\" \"" + file + L".log\" \"" + file +
+                         kInstallsItself + L"\" & rmdir \"" +
+                         folder.substr(0, folder.size() - 1) + L"\"";
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION info = {};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
+                        DETACHED_PROCESS, nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  return true;
+}
+
+// Plays a component's installer; false when it could not do its part.
+bool PlayComponentInstaller(const std::wstring& self,
+                            const std::wstring& folder,
+                            const std::wstring& name) {
+  const std::wstring marker = folder + name + kInstallsItself;
+  if (::GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return true;
+  const std::wstring command_line = ::GetCommandLineW();
+  if (HasSwitch(command_line, L"uninstall"))
+    return RemoveAfterExit(folder, name);
+  const std::wstring target = SwitchValue(command_line, L"installfolder");
+  if (target.empty())
+    return true;
+  ::CreateDirectoryW(target.c_str(), nullptr);
+  const std::wstring copy = target + L"\\" + name;
+  return ::CopyFileW(self.c_str(), copy.c_str(), FALSE) &&
+         ::CopyFileW(marker.c_str(), (copy + kInstallsItself).c_str(), FALSE);
+}
+
 }  // namespace
 
 int wmain() {
@@ -117,6 +183,10 @@ int wmain() {
                      FALSE)) {
       return 1;
     }
+  }
+  if (exit_code == 0 && EndsWith(name, L"_installer.exe") &&
+      !PlayComponentInstaller(self, folder, name)) {
+    return 1;
   }
   return exit_code;
 }
