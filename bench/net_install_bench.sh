@@ -84,8 +84,8 @@ time_net_install() {
   "$WINE" "$net/kelvo_net_installer.exe" --silent \
     "--installfolder=$bench_dir\\install" --launchkelvo=0 \
     --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
-    --pintotaskbar=0 "--internal-package-server=$address" \
-    "${update_server_off[@]}" >/dev/null || return 1
+    --pintotaskbar=0 "${update_server_off[@]}" \
+    "--internal-package-server=$address" >/dev/null || return 1
   seconds_taken "$start"
 }
 

@@ -168,9 +168,10 @@ net_install_act() {
   say "    Loopback update server (testing/servers/http_test_server.py):" \
     "$address"
   remove_installation "$net_dir"
+  # The loopback server's address comes last: the last switch counts.
   run_installer "$WINE" "$net/kelvo_net_installer.exe" --silent \
-    "--installfolder=$net_dir" "--internal-package-server=$address" \
-    "${update_server_off[@]}"
+    "--installfolder=$net_dir" "${update_server_off[@]}" \
+    "--internal-package-server=$address"
   say "    Requests the update server saw:"
   python3 "$top/tools/net_install.py" requests "$server_state" |
     sed 's/^/      /' | tee -a "$full_log"
@@ -185,8 +186,8 @@ net_install_act() {
       "$net_dir" || fail "the net installation is not what its install log says"
   fi
   show_logs "the net install"
-  # The next run starts afresh; this one leaves no installation behind.
-  remove_installation "$net_dir"
+  # This run leaves no installation behind.
+  quietly remove_installation "$net_dir"
 }
 
 verdict() {

@@ -7,8 +7,8 @@
 
 #include "base/synchronization/lock.h"
 #include "base/synchronization/waitable_event.h"
-#include "base/threading/platform_thread.h"
 #include "base/test/test_child_process.h"
+#include "base/threading/platform_thread.h"
 #include "base/time/time.h"
 #include "base/win/scoped_handle.h"
 #include "gtest/gtest.h"
@@ -170,9 +170,9 @@ TEST(GetAppOutputTest, HoldsTheLaunchLockOnlyAroundTheChildsCreation) {
   bool finished = false;
   launch_lock.Acquire();
   std::thread runner([&] {
-    finished = GetAppOutputWithExitCode(
-        TestChildCommandLine(L"sleep 1500"), &output, &exit_code,
-        kChildTimeout, &launch_lock);
+    finished =
+        GetAppOutputWithExitCode(TestChildCommandLine(L"sleep 1500"), &output,
+                                 &exit_code, kChildTimeout, &launch_lock);
     done.Signal();
   });
   EXPECT_FALSE(done.TimedWait(TimeDelta::FromMilliseconds(300)));

@@ -10,11 +10,11 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "desktop/windows/installer/light_download_stats_observer.h"
-#include "desktop/windows/installer/package_files.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
 #include "desktop/windows/installer/package_fetcher/package_program.h"
 #include "desktop/windows/installer/package_fetcher/signature_checker.h"
+#include "desktop/windows/installer/package_files.h"
 #include "desktop/windows/installer/wininet/wininet.h"
 #include "desktop/windows/installer/wininet/wininet_response_writer.h"
 
@@ -147,8 +147,7 @@ bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
     LOG(ERROR) << "Could not create unpacking folder for additional file";
     return false;
   }
-  const base::FilePath archive =
-      folder.AppendASCII(file.type + kArchiveSuffix);
+  const base::FilePath archive = folder.AppendASCII(file.type + kArchiveSuffix);
   if (!base::Move(TempPath(), archive)) {
     LOG(ERROR) << "Failed moving additional component SFX into place";
     return false;
@@ -189,9 +188,8 @@ void AdditionalFilesFetcher::NextAdditionalFile() {
   }
   file_stats_ = attempt_stats_.AppendListEntry("addtional_files");
   base::ThreadTaskRunnerHandle::Get()->PostTask(
-      FROM_HERE,
-      base::BindOnce(&AdditionalFilesFetcher::DownloadAdditionalFile,
-                     weak_factory_.GetWeakPtr()));
+      FROM_HERE, base::BindOnce(&AdditionalFilesFetcher::DownloadAdditionalFile,
+                                weak_factory_.GetWeakPtr()));
 }
 
 void AdditionalFilesFetcher::AppendToFilesList() {

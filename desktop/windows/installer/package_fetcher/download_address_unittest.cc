@@ -27,8 +27,8 @@ TEST(DownloadAddressTest, SwitchValueIsUsedUnchanged) {
 
 TEST(DownloadAddressTest, ReplyNeedsBothStringsAndFiltersTheComponents) {
   DownloadAddressReply reply;
-  EXPECT_FALSE(ParseDownloadAddressReply(R"({"installer": "x"})", true,
-                                         &reply));
+  EXPECT_FALSE(
+      ParseDownloadAddressReply(R"({"installer": "x"})", true, &reply));
   EXPECT_FALSE(ParseDownloadAddressReply(
       R"({"installer": "x", "installer_checksum": 5})", true, &reply));
   EXPECT_FALSE(ParseDownloadAddressReply(R"(["installer"])", true, &reply));
@@ -60,12 +60,14 @@ TEST(DownloadAddressTest, ReplyNeedsBothStringsAndFiltersTheComponents) {
 }
 
 TEST(AdditionalFileTest, OnlyPlainFileNamesAreTaken) {
-  for (const char* name : {"partner.dat", "donn\xC3\xA9" "es.txt", "a b.x"})
+  for (const char* name : {"partner.dat",
+                           "donn\xC3\xA9"
+                           "es.txt",
+                           "a b.x"})
     EXPECT_TRUE(IsPlainFileName(name)) << name;
-  for (const char* name :
-       {"", ".", "..", "..\\x.txt", "../x.txt", "a/b", "a\\b", "C:x.txt",
-        "x.txt:stream", "CON", "nul.txt", "com1", "x.", "x ", "a\x01",
-        "\xFF\xFE"}) {
+  for (const char* name : {"", ".", "..", "..\\x.txt", "../x.txt", "a/b",
+                           "a\\b", "C:x.txt", "x.txt:stream", "CON", "nul.txt",
+                           "com1", "x.", "x ", "a\x01", "\xFF\xFE"}) {
     EXPECT_FALSE(IsPlainFileName(name)) << name;
   }
 }

@@ -133,13 +133,12 @@ void PackageFetcher::Core::FetchDownloadURL() {
   LOG(INFO) << "Fetching the download URL";
   attempt_stats_->RecordTime("fetch_download_url_start_time");
   // The tracking data goes back to the server: a POST, or a GET without.
-  if (!downloader_->Start(
-          download_address_url_, own_payload_->GetPayloadData(),
-          base::BindOnce(&Core::OnDownloadURLFetched,
-                         weak_factory_.GetWeakPtr()),
-          std::make_unique<StringResponseWriter>(&reply_text_),
-          std::make_unique<LightDownloadStatsObserver>(
-              *attempt_stats_, "fetch_download_url_"))) {
+  if (!downloader_->Start(download_address_url_, own_payload_->GetPayloadData(),
+                          base::BindOnce(&Core::OnDownloadURLFetched,
+                                         weak_factory_.GetWeakPtr()),
+                          std::make_unique<StringResponseWriter>(&reply_text_),
+                          std::make_unique<LightDownloadStatsObserver>(
+                              *attempt_stats_, "fetch_download_url_"))) {
     ReportFailure("Failed fetching the download URL");
   }
 }
@@ -169,13 +168,13 @@ void PackageFetcher::Core::OnDownloadURLFetched() {
   // The package and the additional files may come from any host, also
   // after redirects: their checksums come from the update server.
   downloader_->set_allowed_hosts({});
-  if (!downloader_->Start(base::UTF8ToWide(reply_.installer), std::string(),
-                          base::BindOnce(&Core::OnPackageDownloaded,
-                                         weak_factory_.GetWeakPtr(),
-                                         reply_.installer_checksum),
-                          std::move(writer),
-                          std::make_unique<DownloadStatsObserver>(
-                              *attempt_stats_, "download_chunks"))) {
+  if (!downloader_->Start(
+          base::UTF8ToWide(reply_.installer), std::string(),
+          base::BindOnce(&Core::OnPackageDownloaded, weak_factory_.GetWeakPtr(),
+                         reply_.installer_checksum),
+          std::move(writer),
+          std::make_unique<DownloadStatsObserver>(*attempt_stats_,
+                                                  "download_chunks"))) {
     ReportFailure("Failed downloading the Kelvo package");
   }
 }
@@ -255,8 +254,7 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
     LOG(WARNING) << "Failed saving tracking data to unpacked installer.";
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
-      FROM_HERE,
-      base::BindOnce(&Core::OnUnpacked, weak_factory_.GetWeakPtr()));
+      FROM_HERE, base::BindOnce(&Core::OnUnpacked, weak_factory_.GetWeakPtr()));
   base::DeleteFile(archive, false);
 }
 
@@ -295,8 +293,8 @@ void PackageFetcher::Core::OnPackageReady() {
   attempt_stats_->RecordTime("package_ready_time");
   LOG(INFO) << "Package ready.";
   root_stats_.RecordTimestamp("package_ready_time");
-  attempt_stats_->SetString("result",
-                            FetcherStatusToString(FETCHER_STATUS_PACKAGE_READY));
+  attempt_stats_->SetString(
+      "result", FetcherStatusToString(FETCHER_STATUS_PACKAGE_READY));
   attempt_running_ = false;
   NotifyStatus(FETCHER_STATUS_PACKAGE_READY);
 }

@@ -25,9 +25,9 @@ void PackageFetcherProxy::Detach() {
 }
 
 void PackageFetcherProxy::SetTotalProgress(int total) {
-  PostInOrder(FROM_HERE,
-              base::BindOnce(&PackageFetcherProxy::ForwardTotalProgress, this,
-                             total));
+  PostInOrder(
+      FROM_HERE,
+      base::BindOnce(&PackageFetcherProxy::ForwardTotalProgress, this, total));
 }
 
 void PackageFetcherProxy::SetCurrentProgress(int current) {
@@ -112,15 +112,14 @@ void PackageFetcherProxy::ForwardUICallback(
     base::OnceCallback<void(int)> reply) {
   if (ui_callback_runner_) {
     ui_callback_runner_->RunUICallbackAndPostReply(
-        std::move(ui_callback), std::move(reply_task_runner),
-        std::move(reply));
+        std::move(ui_callback), std::move(reply_task_runner), std::move(reply));
     return;
   }
   // The downloader that asked waits for an answer, whoever is left to give
   // it.
   VLOG(1) << "UI request of the package fetcher after its owner went";
-  reply_task_runner->PostTask(FROM_HERE,
-                              base::BindOnce(std::move(reply), ERROR_CANCELLED));
+  reply_task_runner->PostTask(
+      FROM_HERE, base::BindOnce(std::move(reply), ERROR_CANCELLED));
 }
 
 }  // namespace installer

@@ -46,15 +46,15 @@ class PackageFetcherProxyTest : public testing::Test {
     base::WaitableEvent done(base::WaitableEvent::ResetPolicy::MANUAL,
                              base::WaitableEvent::InitialState::NOT_SIGNALED);
     worker_.task_runner()->PostTask(
-        FROM_HERE, base::BindOnce(
-                       [](base::OnceCallback<void(PackageFetcherProxy*)> calls,
-                          PackageFetcherProxy* proxy,
-                          base::WaitableEvent* done) {
-                         std::move(calls).Run(proxy);
-                         done->Signal();
-                       },
-                       std::move(calls), base::Unretained(proxy_.get()),
-                       base::Unretained(&done)));
+        FROM_HERE,
+        base::BindOnce(
+            [](base::OnceCallback<void(PackageFetcherProxy*)> calls,
+               PackageFetcherProxy* proxy, base::WaitableEvent* done) {
+              std::move(calls).Run(proxy);
+              done->Signal();
+            },
+            std::move(calls), base::Unretained(proxy_.get()),
+            base::Unretained(&done)));
     done.Wait();
     base::RunLoop().RunUntilIdle();
   }

@@ -151,8 +151,8 @@ class PackageFetcherTest : public testing::Test {
       checksum = test::FileChecksum(package);
     Serve("/package.exe",
           "[{\"file\": \"" + test::UnixPathOf(package) + "\"}]");
-    ServeText("/address", test::DownloadAddressReply(Url("/package.exe"),
-                                                     checksum, extra));
+    ServeText("/address",
+              test::DownloadAddressReply(Url("/package.exe"), checksum, extra));
   }
   size_t Requests(const std::string& path) {
     return server_.GetRequests(prefix_ + path).size();
@@ -185,7 +185,8 @@ class PackageFetcherTest : public testing::Test {
   }
   std::string LastAttemptString(const std::string& key) {
     std::unique_ptr<base::DictionaryValue> stats = Stats();
-    const base::DictionaryValue* attempt = stats ? LastAttempt(*stats) : nullptr;
+    const base::DictionaryValue* attempt =
+        stats ? LastAttempt(*stats) : nullptr;
     std::string value;
     if (attempt)
       attempt->GetString(key, &value);
@@ -255,9 +256,8 @@ TEST_F(PackageFetcherTest, NetInstallUnpacksThePackageWithItsTrackingData) {
 TEST_F(PackageFetcherTest, EveryFailureEndsTheAttemptWithOneStatus) {
   const FilePath good =
       MakePackage(test::MakeArchiveOfTree(source_), L"good.exe");
-  const FilePath corrupt =
-      MakePackage(std::string("7z\xBC\xAF\x27\x1C", 6) + "broken header",
-                  L"corrupt.exe");
+  const FilePath corrupt = MakePackage(
+      std::string("7z\xBC\xAF\x27\x1C", 6) + "broken header", L"corrupt.exe");
   const std::string checksum = test::FileChecksum(good);
   const std::string older = base::IntToString(
       static_cast<int>(base::Version(GetInternalVersion()).components()[0]) -
@@ -272,8 +272,8 @@ TEST_F(PackageFetcherTest, EveryFailureEndsTheAttemptWithOneStatus) {
     int status;
     const char* reason;  // The start of the attempt's "failure_reason".
   } kCases[] = {
-      {"no checksum", R"({"installer": "http://127.0.0.1:1/x.exe"})", good,
-       "", GetInternalVersion(), GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
+      {"no checksum", R"({"installer": "http://127.0.0.1:1/x.exe"})", good, "",
+       GetInternalVersion(), GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
        "Failed parsing json reply"},
       {"no JSON", "<html>installer</html>", good, "", GetInternalVersion(),
        GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
@@ -306,7 +306,8 @@ TEST_F(PackageFetcherTest, EveryFailureEndsTheAttemptWithOneStatus) {
     const FilePath package_folder = fetcher->package_folder();
     fetcher.reset();
     EXPECT_TRUE(base::StartsWith(LastAttemptString("failure_reason"),
-                                 test_case.reason, base::CompareCase::SENSITIVE))
+                                 test_case.reason,
+                                 base::CompareCase::SENSITIVE))
         << LastAttemptString("failure_reason");
     // One result was counted, and what the attempt left is gone.
     int restarts = 0;
@@ -351,8 +352,8 @@ TEST_F(PackageFetcherTest, ThreeFailuresEndTheRetriesAndEveryAttemptFileGoes) {
   // last one.
   const FilePath last = fetcher->package_path().InsertBeforeExtension(L"_3");
   EXPECT_TRUE(base::PathExists(last));
-  EXPECT_FALSE(base::PathExists(
-      fetcher->package_path().InsertBeforeExtension(L"_2")));
+  EXPECT_FALSE(
+      base::PathExists(fetcher->package_path().InsertBeforeExtension(L"_2")));
   fetcher.reset();
   EXPECT_FALSE(base::PathExists(last));
 }
@@ -378,12 +379,11 @@ TEST_F(PackageFetcherTest, AdditionalFilesAreRetriedCheckedAndListed) {
           entry("partner_content", "/bad.dat", std::string(64, 'a'),
                 "bad.dat") +
           ", " +
-          entry("partner_content", "/escape.txt", partner_sum,
-                "..\\\\x.txt") +
-          ", " + entry("partner_content", "/partner.dat", partner_sum,
-                       "partner.dat") +
-          ", " + entry("toolbar", "/partner.dat", partner_sum, "t.dat") +
-          ", " + entry("suite", "/partner.dat", partner_sum, "s.dat") + "]");
+          entry("partner_content", "/escape.txt", partner_sum, "..\\\\x.txt") +
+          ", " +
+          entry("partner_content", "/partner.dat", partner_sum, "partner.dat") +
+          ", " + entry("toolbar", "/partner.dat", partner_sum, "t.dat") + ", " +
+          entry("suite", "/partner.dat", partner_sum, "s.dat") + "]");
   PayloadReader own(temp_.GetPath().Append(L"net.exe"));
   std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
   ASSERT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
@@ -443,9 +443,9 @@ TEST_F(PackageFetcherTest, SuiteArchiveRunsAndIsSkippedWhenItFails) {
     EXPECT_EQ(test_case.installed,
               !base::PathExists(suite.Append(L"suite_sfx.exe")));
     // The suite is not partner content: files_list gains no name.
-    EXPECT_EQ("kelvo.exe\r\nresources\\data.pak\r\n\r\n\r\n",
-              test::ReadTextFile(
-                  fetcher->package_folder().Append(L"files_list")));
+    EXPECT_EQ(
+        "kelvo.exe\r\nresources\\data.pak\r\n\r\n\r\n",
+        test::ReadTextFile(fetcher->package_folder().Append(L"files_list")));
     fetcher.reset();
     EXPECT_FALSE(base::PathExists(suite));
   }
@@ -502,8 +502,8 @@ TEST_F(PackageFetcherTest, FullInstallerUnpacksItsOwnPayloadWithoutTheNetwork) {
 
 TEST_F(PackageFetcherTest, DestroyedMidDownloadItEndsSoonAndReportsNothing) {
   Serve("/package.exe", R"([{"pattern_size": 50000000, "rate": 200000}])");
-  ServeText("/address", test::DownloadAddressReply(
-                            Url("/package.exe"), std::string(64, '0'), ""));
+  ServeText("/address", test::DownloadAddressReply(Url("/package.exe"),
+                                                   std::string(64, '0'), ""));
   PayloadReader own(temp_.GetPath().Append(L"net.exe"));
   std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
   fetcher->Start();

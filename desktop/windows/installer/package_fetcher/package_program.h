@@ -33,10 +33,10 @@ bool QueryPackageProgram(const base::FilePath& program,
                          std::string* output);
 
 enum class PackageProgramEnd {
-  kExited,      // Its exit code tells how it went.
+  kExited,  // Its exit code tells how it went.
   kNotStarted,
-  kTimedOut,    // Ended by us after kPackageArchiveTimeLimit.
-  kStopped,     // Ended by us when asked to stop.
+  kTimedOut,  // Ended by us after kPackageArchiveTimeLimit.
+  kStopped,   // Ended by us when asked to stop.
 };
 
 // Runs |program| without arguments and waits until it ends, at most

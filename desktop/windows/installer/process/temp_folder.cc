@@ -8,9 +8,9 @@
 #include "base/logging.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"
-#include "base/synchronization/lock.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/synchronization/lock.h"
 #include "base/time/time.h"
 #include "base/win/known_folder.h"
 #include "base/win/scoped_handle.h"
@@ -40,9 +40,9 @@ bool ProbeFolder(const base::FilePath& folder,
     // The answer goes nowhere: that the probe starts is what counts, and
     // its text must not reach whoever reads this process's output.
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    base::win::ScopedHandle no_output(::CreateFileW(
-        L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-        &inheritable, OPEN_EXISTING, 0, nullptr));
+    base::win::ScopedHandle no_output(
+        ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      &inheritable, OPEN_EXISTING, 0, nullptr));
     base::LaunchOptions options;
     options.start_hidden = true;
     if (no_output.IsValid()) {
@@ -50,9 +50,9 @@ bool ProbeFolder(const base::FilePath& folder,
       options.handles_to_inherit = {no_output.Get()};
       options.stdout_handle = no_output.Get();
     }
-    process = base::LaunchProcess(L"\"" + copy.value() + L"\" --" +
-                                      base::ASCIIToWide(switches::kVersion),
-                                  options);
+    process = base::LaunchProcess(
+        L"\"" + copy.value() + L"\" --" + base::ASCIIToWide(switches::kVersion),
+        options);
   }
   const bool started = process.IsValid();
   if (started)
@@ -97,8 +97,8 @@ bool FindUsableTempDir(const std::wstring& folder_name,
   }
   base_dir.clear();
   if (base::win::GetKnownFolderPath(FOLDERID_Downloads,
-                                     base::win::KnownFolderAccess::kCreate,
-                                     &base_dir) &&
+                                    base::win::KnownFolderAccess::kCreate,
+                                    &base_dir) &&
       TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
     return true;
   }

@@ -296,23 +296,22 @@ TEST_F(SilentInstallTest, NetInstallerFetchesThePackageAndInstallsIt) {
   const FilePath package =
       Standalone(test::MakeArchiveOfTree(package_), L"kelvo_package.exe");
   const std::string prefix = server_.NewPathPrefix();
-  ASSERT_TRUE(server_.Script(
-      prefix + "/package.exe",
-      "[{\"file\": \"" + test::UnixPathOf(package) + "\"}]"));
+  ASSERT_TRUE(
+      server_.Script(prefix + "/package.exe",
+                     "[{\"file\": \"" + test::UnixPathOf(package) + "\"}]"));
   std::string reply;
-  base::Base64Encode(
-      test::DownloadAddressReply(server_.GetURL("127.0.0.1",
-                                                prefix + "/package.exe"),
-                                 test::FileChecksum(package), std::string()),
-      &reply);
+  base::Base64Encode(test::DownloadAddressReply(
+                         server_.GetURL("127.0.0.1", prefix + "/package.exe"),
+                         test::FileChecksum(package), std::string()),
+                     &reply);
   ASSERT_TRUE(server_.Script(prefix + "/address",
                              "[{\"body_base64\": \"" + reply + "\"}]"));
   ASSERT_TRUE(server_.Script(overrides_path_, R"([{"body": "{}"}])"));
 
-  test::InstallerRunResult run = InstallWith(
-      net_installer, folder_,
-      L"--internal-package-server=" +
-          server_.GetWideURL("127.0.0.1", prefix + "/address"));
+  test::InstallerRunResult run =
+      InstallWith(net_installer, folder_,
+                  L"--internal-package-server=" +
+                      server_.GetWideURL("127.0.0.1", prefix + "/address"));
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(0, run.exit_code);
   ExpectInstalled();
@@ -330,8 +329,8 @@ TEST_F(SilentInstallTest, NetInstallerFetchesThePackageAndInstallsIt) {
   // Of the download folder only the logs stay: nothing of the package.
   for (const auto& entry :
        test::ReadFileTree(temp_.GetPath().Append(L"Kelvo Installer"))) {
-    EXPECT_TRUE(base::EndsWith(entry.first, L".log",
-                               base::CompareCase::SENSITIVE))
+    EXPECT_TRUE(
+        base::EndsWith(entry.first, L".log", base::CompareCase::SENSITIVE))
         << entry.first;
   }
 }
@@ -341,9 +340,8 @@ TEST_F(SilentInstallTest, FullInstallerInstallsItsOwnPackage) {
   const FilePath full_installer =
       Standalone(test::MakeArchiveOfTree(package_), L"kelvo_full.exe");
   ASSERT_TRUE(server_.Script(overrides_path_, R"([{"body": "{}"}])"));
-  test::InstallerRunResult run =
-      InstallWith(full_installer, folder_,
-                  L"--internal-package-server=no-server:");
+  test::InstallerRunResult run = InstallWith(
+      full_installer, folder_, L"--internal-package-server=no-server:");
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(0, run.exit_code);
   ExpectInstalled();
