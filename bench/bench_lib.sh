@@ -26,3 +26,14 @@ time_raw_copy() {
   "$WINE" "$out/bin/raw_copy.exe" "$1" "$2" >/dev/null
   seconds_taken "$start"
 }
+
+# hold_bench_build_folder "$@": the build folder the bench's first argument
+# names, else the one the README commands share (out/test), held for this
+# bench alone; sets $out (tools/build_folder.sh).
+hold_bench_build_folder() {
+  if [ $# -gt 0 ]; then
+    export KELVO_BUILD_DIR=$1
+  fi
+  . "$top/tools/build_folder.sh"
+  hold_build_folder "$0" "$@"
+}

@@ -16,11 +16,7 @@
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/bench/bench_lib.sh"
-if [ $# -gt 0 ]; then
-  export KELVO_BUILD_DIR=$1
-fi
-. "$top/tools/build_folder.sh"
-hold_build_folder "$0" "$@"
+hold_bench_build_folder "$@"
 files=2000
 size=$((200 * 1024 * 1024 / files))
 

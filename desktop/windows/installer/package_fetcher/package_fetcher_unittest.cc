@@ -149,8 +149,7 @@ class PackageFetcherTest : public testing::Test {
                     const std::string& extra = std::string()) {
     if (checksum.empty())
       checksum = test::FileChecksum(package);
-    Serve("/package.exe",
-          "[{\"file\": \"" + test::UnixPathOf(package) + "\"}]");
+    Serve("/package.exe", test::FileBodySteps(package));
     ServeText("/address",
               test::DownloadAddressReply(Url("/package.exe"), checksum, extra));
   }
@@ -264,7 +263,7 @@ TEST_F(PackageFetcherTest, EveryFailureEndsTheAttemptWithOneStatus) {
       1);
   const struct {
     const char* name;
-    const char* reply;  // Instead of the package's address; null for that.
+    std::string reply;  // Instead of the package's address; empty for that.
     FilePath package;
     std::string checksum;
     std::string version;
@@ -278,19 +277,23 @@ TEST_F(PackageFetcherTest, EveryFailureEndsTheAttemptWithOneStatus) {
       {"no JSON", "<html>installer</html>", good, "", GetInternalVersion(),
        GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
        "Failed parsing json reply"},
-      {"upper-case checksum", nullptr, good, base::ToUpperASCII(checksum),
+      {"empty checksum",
+       test::DownloadAddressReply(Url("/package.exe"), "", ""), good, "",
        GetInternalVersion(), GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
        "Checksum incorrect for the downloaded package"},
-      {"older version", nullptr, good, "", older, GetStream(),
+      {"upper-case checksum", "", good, base::ToUpperASCII(checksum),
+       GetInternalVersion(), GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Checksum incorrect for the downloaded package"},
+      {"older version", "", good, "", older, GetStream(),
        FETCHER_STATUS_DOWNLOAD_FAILED,
        "Downloaded package failed version check"},
-      {"another stream", nullptr, good, "", GetInternalVersion(), "stable",
+      {"another stream", "", good, "", GetInternalVersion(), "stable",
        FETCHER_STATUS_DOWNLOAD_FAILED,
        "Downloaded package failed version check"},
-      {"no payload", nullptr, StandIn(), "", GetInternalVersion(), GetStream(),
+      {"no payload", "", StandIn(), "", GetInternalVersion(), GetStream(),
        FETCHER_STATUS_DOWNLOAD_FAILED,
        "Could not find 7z payload in full package"},
-      {"corrupt 7z", nullptr, corrupt, "", GetInternalVersion(), GetStream(),
+      {"corrupt 7z", "", corrupt, "", GetInternalVersion(), GetStream(),
        FETCHER_STATUS_UNPACKING_FAILED, "Archive unpacking failed"},
   };
   PayloadReader own(temp_.GetPath().Append(L"net.exe"));
@@ -298,7 +301,7 @@ TEST_F(PackageFetcherTest, EveryFailureEndsTheAttemptWithOneStatus) {
     SCOPED_TRACE(test_case.name);
     Answer(download_, test_case.version, test_case.stream);
     ServePackage(test_case.package, test_case.checksum);
-    if (test_case.reply)
+    if (!test_case.reply.empty())
       ServeText("/address", test_case.reply);
     observer_.statuses.clear();
     std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
@@ -409,8 +412,7 @@ TEST_F(PackageFetcherTest, SuiteArchiveRunsAndIsSkippedWhenItFails) {
       base::TimeDelta::FromMilliseconds(1500));
   const FilePath package =
       MakePackage(test::MakeArchiveOfTree(source_), L"package.exe");
-  Serve("/suite_sfx.exe",
-        "[{\"file\": \"" + test::UnixPathOf(StandIn()) + "\"}]");
+  Serve("/suite_sfx.exe", test::FileBodySteps(StandIn()));
   const std::string components =
       "\"components\": [{\"type\": \"suite\", \"location\": \"" +
       Url("/suite_sfx.exe") + "\", \"archive\": 1, \"checksum\": \"" +
@@ -507,6 +509,12 @@ TEST_F(PackageFetcherTest, DestroyedMidDownloadItEndsSoonAndReportsNothing) {
   PayloadReader own(temp_.GetPath().Append(L"net.exe"));
   std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
   fetcher->Start();
+  // The package's own bytes, after those of the address request.
+  ASSERT_TRUE(RunUntil([&] {
+    return !observer_.statuses.empty() &&
+           observer_.statuses.back() == FETCHER_STATUS_DOWNLOADING;
+  }));
+  observer_.current_progress = 0;
   ASSERT_TRUE(RunUntil([&] { return observer_.current_progress > 0; }));
   const FilePath attempt_file =
       fetcher->package_path().InsertBeforeExtension(L"_0");

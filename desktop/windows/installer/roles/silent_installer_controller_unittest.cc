@@ -297,8 +297,7 @@ TEST_F(SilentInstallTest, NetInstallerFetchesThePackageAndInstallsIt) {
       Standalone(test::MakeArchiveOfTree(package_), L"kelvo_package.exe");
   const std::string prefix = server_.NewPathPrefix();
   ASSERT_TRUE(
-      server_.Script(prefix + "/package.exe",
-                     "[{\"file\": \"" + test::UnixPathOf(package) + "\"}]"));
+      server_.Script(prefix + "/package.exe", test::FileBodySteps(package)));
   std::string reply;
   base::Base64Encode(test::DownloadAddressReply(
                          server_.GetURL("127.0.0.1", prefix + "/package.exe"),
@@ -326,13 +325,25 @@ TEST_F(SilentInstallTest, NetInstallerFetchesThePackageAndInstallsIt) {
   const std::string text = Log();
   EXPECT_TRUE(Contains(text, "Package ready."));
   EXPECT_TRUE(Contains(text, "The installer backend exited with code 0"));
-  // Of the download folder only the logs stay: nothing of the package.
-  for (const auto& entry :
-       test::ReadFileTree(temp_.GetPath().Append(L"Kelvo Installer"))) {
-    EXPECT_TRUE(
-        base::EndsWith(entry.first, L".log", base::CompareCase::SENSITIVE))
-        << entry.first;
-  }
+  test::ExpectOnlyLogsIn(temp_.GetPath().Append(L"Kelvo Installer"));
+}
+
+// The update server fails every attempt: after the third the backend,
+// which waited for the package, is interrupted and leaves nothing.
+TEST_F(SilentInstallTest, NetInstallThatCannotFetchTheAddressFails) {
+  const FilePath net_installer =
+      Standalone("eyJ1dG0iOiB7fX0=", L"kelvo_net_installer.exe");
+  const std::string address = server_.NewPathPrefix() + "/address";
+  ASSERT_TRUE(server_.Script(address, R"([{"status": 404}])"));
+  test::InstallerRunResult run = InstallWith(
+      net_installer, folder_,
+      L"--internal-package-server=" +
+          server_.GetWideURL("127.0.0.1", address));
+  ASSERT_TRUE(run.finished);
+  EXPECT_NE(0, run.exit_code);
+  EXPECT_EQ(3u, server_.GetRequests(address).size());
+  EXPECT_TRUE(Contains(Log(), "Package fetcher failed."));
+  EXPECT_FALSE(base::PathExists(folder_));
 }
 
 // A full installer carries the package itself and asks no server for it.

@@ -8,9 +8,12 @@
 
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "components/sevenzip/test/test_archive_writer.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
+#include "desktop/windows/installer/test/test_util.h"
+#include "gtest/gtest.h"
 
 namespace installer {
 namespace test {
@@ -58,16 +61,8 @@ std::map<std::wstring, std::string> ReadFileTree(const base::FilePath& root) {
   return tree;
 }
 
-std::string UnixPathOf(const base::FilePath& path) {
-  using GetUnixName = char*(CDECL*)(const wchar_t*);
-  auto get_unix_name = reinterpret_cast<GetUnixName>(::GetProcAddress(
-      ::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-  char* name = get_unix_name ? get_unix_name(path.value().c_str()) : nullptr;
-  if (!name)
-    return std::string();
-  std::string unix_path(name);
-  ::HeapFree(::GetProcessHeap(), 0, name);
-  return unix_path;
+std::string FileBodySteps(const base::FilePath& path) {
+  return "[{\"file\": \"" + base::WideToUTF8(UnixPath(path)) + "\"}]";
 }
 
 std::string DownloadAddressReply(const std::string& installer,
@@ -82,6 +77,14 @@ std::string FileChecksum(const base::FilePath& path) {
   if (!base::ReadFileToString(path, &data))
     return std::string();
   return ComputeSha256Hex(data.data(), data.size());
+}
+
+void ExpectOnlyLogsIn(const base::FilePath& download_folder) {
+  for (const auto& entry : ReadFileTree(download_folder)) {
+    EXPECT_TRUE(base::EndsWith(entry.first, L".log",
+                               base::CompareCase::SENSITIVE))
+        << entry.first;
+  }
 }
 
 }  // namespace test

@@ -26,9 +26,8 @@ std::string MakeArchiveOfTree(const base::FilePath& root);
 // The files below |root| by relative path, with their bytes.
 std::map<std::wstring, std::string> ReadFileTree(const base::FilePath& root);
 
-// The Linux path of |path|, for the loopback server's "file" bodies; empty
-// when Wine does not tell it.
-std::string UnixPathOf(const base::FilePath& path);
+// The loopback test server's script that answers with the file at |path|.
+std::string FileBodySteps(const base::FilePath& path);
 
 // The update server's reply to the download-address request: |installer|
 // is the package's address, |checksum| its SHA-256, and |extra| further
@@ -40,6 +39,10 @@ std::string DownloadAddressReply(const std::string& installer,
 
 // The SHA-256 of the file at |path|, lower-case hex; empty when unreadable.
 std::string FileChecksum(const base::FilePath& path);
+
+// Fails the test when |download_folder| holds more than the installer's
+// logs: nothing a fetch downloaded or unpacked may stay once the run ends.
+void ExpectOnlyLogsIn(const base::FilePath& download_folder);
 
 }  // namespace test
 }  // namespace installer
