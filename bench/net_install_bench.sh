@@ -41,7 +41,7 @@ unix_bench_dir="$WINEPREFIX/drive_c/kelvo_net_bench"
 cleanup() {
   python3 "$top/testing/servers/http_test_server.py" stop \
     --state-dir "$server_state"
-  remove_installation "$bench_dir\\install"
+  remove_installation "$bench_dir\\install" >/dev/null
   rm -rf "$unix_bench_dir" "$work/curl.exe" "$work/unpacked"
   "$top/tools/wine_prefix.sh" stop "$WINEPREFIX"
 }
