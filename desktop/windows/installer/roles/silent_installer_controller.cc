@@ -217,24 +217,26 @@ void SilentInstallerController::OnError(int code,
     stats_.root().SetString("failure_reason", message);
   error_reported_ = true;
   VLOG(2) << "Installer error: terminating";
+  // Any process that can open the mailslot can send this: the backend's own
+  // end decides, and a backend that still works goes on.
   VLOG(2) << "Waiting for the installer backend to end";
-  TerminateAfterBackend();
 }
 
 void SilentInstallerController::TerminateAfterBackend() {
-  // The backend ends after an error; should it not, the run ends anyway.
+  // The interrupted backend ends soon after; should it not, the run ends
+  // anyway.
   base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
       FROM_HERE,
       base::BindOnce(&SilentInstallerController::Terminate,
                      weak_factory_.GetWeakPtr()),
-      kBackendExitTimeLimit);
+      kInterruptedBackendTimeLimit);
 }
 
 void SilentInstallerController::OnSuccess() {
   if (terminated_)
     return;
   // Possibly from a nested installer process: only the launched backend's
-  // exit code settles the outcome.
+  // end settles the outcome.
   VLOG(2) << "Installer succeeded: terminating";
   VLOG(2) << "Waiting for the installer backend to end";
   success_reported_ = true;
@@ -243,11 +245,14 @@ void SilentInstallerController::OnSuccess() {
 void SilentInstallerController::OnInstallerTerminated(bool succeeded) {
   if (terminated_)
     return;
-  if (succeeded && error_reported_)
-    LOG(WARNING) << "The installer backend exited with 0 after an error";
+  if (succeeded && error_reported_) {
+    LOG(WARNING) << "Ignoring an error message: the installer backend "
+                    "reported success and exited with 0";
+    stats_.root().Remove("failure_reason");
+  }
   if (!succeeded && success_reported_)
     LOG(WARNING) << "The installer backend failed after a success message";
-  result_ = succeeded && !error_reported_;
+  result_ = succeeded;
   VLOG(2) << "Installer ended. Success is " << result_ << ". terminating";
   // The runner reports the end after the backend's last message, so
   // nothing is left in flight.

@@ -9,10 +9,11 @@
 //   bool succeeded =
 //       controller.Run(&settings, payload_reader, download_folder);
 //
-// The outcome is the launched backend's exit code: a success message that a
-// nested installer process sends does not end the run while the launched
-// backend still works, and an error message ends it only once the backend
-// has ended too (or after kBackendExitTimeLimit).
+// The outcome is the launched backend's own: success when it reported
+// success and exited with 0 (see InstallerRunner). No message ends the run
+// while the launched backend still works: a success may come from a nested
+// installer process, and an error from any process that can write to the
+// mailslot.
 //
 // Inside an unpacked package (no payload reader) the package is ready at
 // once. Any other installer (a net installer with tracking data, one given
@@ -56,9 +57,9 @@ class SilentInstallerController : public SettingsObserver,
                                   public PackageFetcherObserver,
                                   public InstallerObserver {
  public:
-  // How long the run waits for the launched backend to end once it has
-  // reported an error.
-  static constexpr base::TimeDelta kBackendExitTimeLimit =
+  // How long the run waits for a backend it interrupted (the package could
+  // not be fetched) to end.
+  static constexpr base::TimeDelta kInterruptedBackendTimeLimit =
       base::TimeDelta::FromSeconds(60);
 
   SilentInstallerController();
@@ -114,7 +115,8 @@ class SilentInstallerController : public SettingsObserver,
   // The fetcher's retries are spent: the backend that waits for the
   // package is interrupted, and its end ends the run.
   void OnFetcherGaveUp();
-  // Ends the run once the backend has ended, or after kBackendExitTimeLimit.
+  // Ends the run once the interrupted backend has ended, or after
+  // kInterruptedBackendTimeLimit.
   void TerminateAfterBackend();
   void Start();
   void HandleTrackingData();

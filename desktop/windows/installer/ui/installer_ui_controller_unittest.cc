@@ -112,8 +112,8 @@ class InstallerUIControllerTest : public testing::Test {
 
   // The backend: a stand-in that exits with |exit_code| after |wait_ms|.
   void MakeBackend(int exit_code, int wait_ms = 0) {
-    backend_ =
-        test::MakeStandIn(package_, L"installer.exe", exit_code, wait_ms);
+    backend_ = test::MakeScriptedBackend(package_, L"installer.exe", exit_code,
+                                         wait_ms);
   }
   size_t BackendRuns() const { return test::StandInRuns(backend_).size(); }
 
