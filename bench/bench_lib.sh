@@ -18,31 +18,47 @@ ratio() {
   python3 -c "import sys; print(float(sys.argv[1]) / float(sys.argv[2]))" "$1" "$2"
 }
 
+# The seconds since $1, a time of date +%s.%N.
+seconds_taken() {
+  python3 -c "print($(date +%s.%N) - $1)"
+}
+
+# time_raw_copy FROM TO UNIX_TO: the seconds raw_copy.exe (one CopyFileW
+# per file, under Wine) takes to copy the folder FROM to TO, both Windows
+# paths; UNIX_TO is TO's Linux path, emptied first. $out and $WINE set.
+time_raw_copy() {
+  rm -rf "$3"
+  sync
+  local start
+  start=$(date +%s.%N)
+  "$WINE" "$out/bin/raw_copy.exe" "$1" "$2" >/dev/null
+  seconds_taken "$start"
+}
+
+# hold_bench_build_folder "$@": the build folder the bench's first argument
+# names, else the one the README commands share (out/test), held for this
+# bench alone; sets $out (tools/build_folder.sh).
+hold_bench_build_folder() {
+  if [ $# -gt 0 ]; then
+    export KELVO_BUILD_DIR=$1
+  fi
+  . "$top/tools/build_folder.sh"
+  hold_build_folder "$0" "$@"
+}
+
 # The install benchmarks. Both sides read the package from a RAM drive and
 # write to it: on a disk-backed target the page cache's writeback made the
 # same copy take from under 1 s to over 3 s from one round to the next,
 # which hid any difference the install makes.
 #
 # Use, with $out the build folder (tools/build_folder.sh): bench_setup;
-# make_bench_package FILES SIZE [FOLDERS]; then time_raw_copy, time_install
-# and remove_bench_installations. INSTALL_ARGS adds switches to the timed
+# make_bench_package FILES SIZE [FOLDERS]; then time_package_copy,
+# time_install and remove_bench_installations. INSTALL_ARGS adds switches to the timed
 # installs (--v=2 logs every copied file).
 
 bench_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bench_drive=t:
 bench_dir='T:\kelvo_bench'
-
-# bench_use_build_folder "$0" "$@": $out becomes the build folder given as
-# the script's first argument, or the one the README commands share
-# (out/test), and the script runs while no other command uses it.
-bench_use_build_folder() {
-  if [ $# -gt 1 ]; then
-    export KELVO_BUILD_DIR=$2
-  fi
-  top=$bench_top
-  . "$bench_top/tools/build_folder.sh"
-  hold_build_folder "$@"
-}
 
 bench_setup() {
   "$bench_top/tools/build.sh" "$out" installer_host stand_in raw_copy \
@@ -50,7 +66,6 @@ bench_setup() {
   export WINEPREFIX="$out/wineprefix"
   "$bench_top/tools/wine_prefix.sh" start "$WINEPREFIX"
   . "$bench_top/tools/wine_env.sh"
-  top=${top:-$bench_top}
   . "$bench_top/tools/installer_story.sh"
   bench_ram=$(mktemp -d /dev/shm/kelvo-bench.XXXXXX)
   trap bench_cleanup EXIT
@@ -78,19 +93,15 @@ make_bench_package() {
                  $(wc -l <"$bench_unix_dir/package/root_files_list")))
 }
 
-seconds_since_start() {
-  python3 -c "print('%.3f' % ($(date +%s.%N) - $1))"
-}
-
-# One plain copy of the package's files_list; its seconds in $elapsed, the
-# seconds of its copy loop alone in $loop.
-time_raw_copy() {
+# time_package_copy: one plain copy of the package's files_list; its
+# seconds in $elapsed, the seconds of its copy loop alone in $loop.
+time_package_copy() {
   rm -rf "$bench_unix_dir/raw"
   local start output
   start=$(date +%s.%N)
   output=$("$WINE" "$out/bin/raw_copy.exe" "$bench_dir\\package" \
     "$bench_dir\\raw") || return 1
-  elapsed=$(seconds_since_start "$start")
+  elapsed=$(seconds_taken "$start")
   loop=$(echo "$output" | sed -n 's/.* copied in \([0-9.]*\) s.*/\1/p')
   rm -rf "$bench_unix_dir/raw"
 }
@@ -125,7 +136,7 @@ time_install() {
     "--installfolder=$bench_dir\\install$bench_install_round" --launchkelvo=0 \
     --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
     --pintotaskbar=0 "${update_server_off[@]}" ${INSTALL_ARGS:-} || return 1
-  elapsed=$(seconds_since_start "$start")
+  elapsed=$(seconds_taken "$start")
   loop=$(cat "$KELVO_INSTALLER_LOG_DIR"/*.log | python3 -c "$copy_phase_script")
 }
 

@@ -20,8 +20,9 @@
 # BUILD_DIR defaults to the folder the README commands share (out/test).
 # Takes about a quarter of an hour; the packages need about 2 GB of memory.
 set -eu
-. "$(dirname "$0")/bench_lib.sh"
-bench_use_build_folder "$0" "$@"
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/bench/bench_lib.sh"
+hold_bench_build_folder "$@"
 
 bench_setup
 
@@ -52,12 +53,12 @@ for run in "${runs[@]}"; do
   else
     export BENCH_FAST_REMOVAL=0
     # Not timed: they fill the caches.
-    time_raw_copy
+    time_package_copy
     time_install
   fi
   raw="" raw_loop="" install="" install_loop=""
   for _ in $(seq "$rounds"); do
-    time_raw_copy
+    time_package_copy
     raw="$raw $elapsed" raw_loop="$raw_loop $loop"
     if ! time_install; then
       echo "the silent install of $files files failed" >&2

@@ -15,8 +15,9 @@
 # pref default overrides). Every installation is removed again by its own
 # uninstaller.
 set -eu
-. "$(dirname "$0")/bench_lib.sh"
-bench_use_build_folder "$0" "$@"
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/bench/bench_lib.sh"
+hold_bench_build_folder "$@"
 files="${FILES:-2000}"
 size="${SIZE:-$((200 * 1024 * 1024 / files))}"
 rounds="${ROUNDS:-5}"
@@ -26,13 +27,13 @@ make_bench_package "$files" "$size"
 
 # Not timed: the first install after the server starts also starts the
 # prefix's services, and the first copy fills the caches.
-time_raw_copy
+time_package_copy
 time_install
 
 raw=""
 install=""
 for _ in $(seq "$rounds"); do
-  time_raw_copy
+  time_package_copy
   raw="$raw $elapsed"
   if ! time_install; then
     echo "the silent install failed" >&2

@@ -20,7 +20,10 @@ namespace test {
 
 const wchar_t kNoUpdateServerSwitches[] =
     L"--enable-installer-stats=0 "
-    L"--with-feature:installer-pref-default-overrides-support=off";
+    L"--with-feature:installer-pref-default-overrides-support=off "
+    // An address the downloader refuses: a run outside a package fails its
+    // fetch at once, without sending anything.
+    L"--internal-package-server=no-server:";
 
 namespace {
 

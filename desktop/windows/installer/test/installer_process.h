@@ -19,8 +19,9 @@ namespace test {
 base::FilePath GetBuildBinDir();
 
 // Switches that keep a front end from calling the update server (the
-// statistics upload and the pref default overrides fetch): tests and tools
-// reach nothing beyond their loopback servers.
+// statistics upload, the pref default overrides fetch and the package
+// fetch, which fails at once): tests and tools reach nothing beyond their
+// loopback servers.
 extern const wchar_t kNoUpdateServerSwitches[];
 
 struct InstallerRunResult {
