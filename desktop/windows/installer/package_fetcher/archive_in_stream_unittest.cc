@@ -8,12 +8,20 @@
 namespace installer {
 namespace {
 
+// |bytes| in a new file of |dir|, opened for reading.
+base::File WriteAndOpen(const base::ScopedTempDir& dir,
+                        const std::string& bytes) {
+  const base::FilePath path = dir.GetPath().AppendASCII("archive.7z");
+  EXPECT_EQ(
+      static_cast<int>(bytes.size()),
+      base::WriteFile(path, bytes.data(), static_cast<int>(bytes.size())));
+  return base::File(path, base::File::FLAG_OPEN | base::File::FLAG_READ);
+}
+
 TEST(ArchiveInStreamTest, ReadsAndSeeksTheFile) {
   base::ScopedTempDir temp_dir;
   ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
-  const base::FilePath path = temp_dir.GetPath().AppendASCII("archive.7z");
-  ASSERT_EQ(10, base::WriteFile(path, "0123456789", 10));
-  base::File file(path, base::File::FLAG_OPEN | base::File::FLAG_READ);
+  base::File file = WriteAndOpen(temp_dir, "0123456789");
   ASSERT_TRUE(file.IsValid());
   ArchiveInStream stream(file.GetPlatformFile());
 
@@ -50,9 +58,7 @@ TEST(ArchiveInStreamTest, ReadsAndSeeksTheFile) {
 TEST(ArchiveInStreamTest, ReadsASpanOfTheFile) {
   base::ScopedTempDir temp_dir;
   ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
-  const base::FilePath path = temp_dir.GetPath().AppendASCII("package.exe");
-  ASSERT_EQ(14, base::WriteFile(path, "ab0123456789yz", 14));
-  base::File file(path, base::File::FLAG_OPEN | base::File::FLAG_READ);
+  base::File file = WriteAndOpen(temp_dir, "ab0123456789yz");
   ASSERT_TRUE(file.IsValid());
   ArchiveInStream stream(file.GetPlatformFile(), 2, 10);
 
