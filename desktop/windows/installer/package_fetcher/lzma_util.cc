@@ -56,15 +56,7 @@ Archive7z::~Archive7z() {
 }
 
 DWORD Archive7z::Open(const base::FilePath& path) {
-  return Open(path, 0, ArchiveInStream::kToFileEnd);
-}
-
-DWORD Archive7z::Open(const base::FilePath& path,
-                      uint64_t offset,
-                      uint64_t length) {
   Close();
-  archive_offset_ = offset;
-  archive_length_ = length;
   const HANDLE file =
       ::CreateFileW(path.value().c_str(), GENERIC_READ, FILE_SHARE_READ,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -105,8 +97,7 @@ DWORD Archive7z::Extract(const base::FilePath& output_folder,
     return kArchiveError;
   created_folders_.clear();
   // Exact mode: the reader asks the file for no byte it does not need.
-  ArchiveInStream in_stream(archive_file_.Get(), archive_offset_,
-                            archive_length_);
+  ArchiveInStream in_stream(archive_file_.Get());
   CLookToRead look_stream;
   LookToRead_CreateVTable(&look_stream, False);
   look_stream.realStream = &in_stream;

@@ -23,7 +23,6 @@
 
 #include <stddef.h>
 
-#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -72,10 +71,6 @@ class Archive7z {
   // Opens the archive for reading, closing one opened before. Returns 0 or
   // the Windows error (kinds 1 and 2).
   DWORD Open(const base::FilePath& path);
-  // The same for an archive that is the |length| bytes at |offset| of the
-  // file, such as the payload of a package executable: unpacked where it
-  // lies, without a copy of its own.
-  DWORD Open(const base::FilePath& path, uint64_t offset, uint64_t length);
 
   // Unpacks every entry below |output_folder|, giving |last_path| (may be
   // null) the path of each entry as it comes. Returns 0; kArchiveError
@@ -125,8 +120,6 @@ class Archive7z {
   DWORD FileFailure(ArchiveFileWriter::Failure failure, DWORD error);
 
   base::win::ScopedHandle archive_file_;
-  uint64_t archive_offset_ = 0;
-  uint64_t archive_length_ = 0;
   std::set<std::wstring> created_folders_;
   ErrorKind error_kind_ = kNoError;
   DWORD in_page_status_ = 0;

@@ -149,32 +149,6 @@ INSTANTIATE_TEST_SUITE_P(,
                                          "bcj2.7z",
                                          "blocks.7z"));
 
-// An archive that is the payload of a larger file unpacks where it lies,
-// and nothing of the file past its end is read as archive.
-TEST_F(Archive7zTest, UnpacksAnArchiveInsideAnotherFile) {
-  std::string archive;
-  ASSERT_TRUE(
-      base::ReadFileToString(TestFiles().AppendASCII("default.7z"), &archive));
-  const std::string before(4099, 'x');
-  const std::string after = "KVX and whatever follows the payload";
-  const base::FilePath path = temp().AppendASCII("package.exe");
-  ASSERT_TRUE(WriteArchive(path, before + archive + after));
-
-  Archive7z unpacker(nullptr);
-  ASSERT_EQ(0u, unpacker.Open(path, before.size(), archive.size()));
-  EXPECT_EQ(0u, unpacker.Extract(output_, nullptr));
-  EXPECT_TRUE(ReadTree(TestFiles().AppendASCII("tree")) == ReadTree(output_));
-
-  // Cut short by its span, though the file goes on, it is no archive.
-  ASSERT_TRUE(base::DeleteFile(output_, true));
-  base::ScopedLogCapture log;
-  ASSERT_EQ(0u, unpacker.Open(path, before.size(), archive.size() - 10));
-  EXPECT_EQ(Archive7z::kArchiveError, unpacker.Extract(output_, nullptr));
-  EXPECT_EQ(Archive7z::kArchiveReadFailed, unpacker.error_kind());
-  EXPECT_TRUE(log.ContainsError("Error returned by SzArchiveOpen: 6"));
-  EXPECT_FALSE(base::PathExists(output_));
-}
-
 TEST_F(Archive7zTest, OpenFailures) {
   Archive7z archive(nullptr);
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),

@@ -66,6 +66,7 @@ PackageFetcher::Core::~Core() {
   downloader_.reset();
   for (const base::FilePath& file : attempt_files_) {
     base::DeleteFile(file, false);
+    base::DeleteFile(file.ReplaceExtension(L"7z"), false);
   }
   base::DeleteFile(package_folder_, true);
   if (!suite_path_.empty())
@@ -93,6 +94,7 @@ void PackageFetcher::Core::Start() {
   if (!attempt_file_.empty()) {
     if (!base::DeleteFile(attempt_file_, false))
       LOG(WARNING) << "Unable to delete " << attempt_file_;
+    base::DeleteFile(ArchivePath(), false);
   }
   if (!base::DeleteFile(package_folder_, true)) {
     Fail(FETCHER_STATUS_INITIALIZATION_FAILED,
@@ -107,11 +109,11 @@ void PackageFetcher::Core::Start() {
   }
   if (own_payload_->payload_type() == PAYLOAD_TYPE_FULL_PACKAGE) {
     NotifyStatus(FETCHER_STATUS_UNPACKING);
+    // A missing archive fails the unpacking.
+    own_payload_->WritePayloadToFile(ArchivePath());
     base::ThreadTaskRunnerHandle::Get()->PostTask(
-        FROM_HERE,
-        base::BindOnce(&Core::UnpackArchive, weak_factory_.GetWeakPtr(),
-                       own_payload_->path(), own_payload_->payload_offset(),
-                       own_payload_->payload_length()));
+        FROM_HERE, base::BindOnce(&Core::UnpackArchive,
+                                  weak_factory_.GetWeakPtr(), ArchivePath()));
     return;
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
@@ -209,25 +211,28 @@ void PackageFetcher::Core::OnPackageDownloaded(const std::string& checksum) {
 void PackageFetcher::Core::ExtractArchive() {
   attempt_stats_->RecordTime("extract_start_time");
   NotifyStatus(FETCHER_STATUS_UNPACKING);
-  const PayloadReader package(attempt_file_);
-  if (package.payload_type() != PAYLOAD_TYPE_FULL_PACKAGE) {
-    Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
-         "Could not find 7z payload in full package");
+  bool written = false;
+  {
+    // Maps the package only while the archive is written out.
+    PayloadReader package(attempt_file_);
+    if (package.payload_type() != PAYLOAD_TYPE_FULL_PACKAGE) {
+      Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
+           "Could not find 7z payload in full package");
+      return;
+    }
+    written = package.WritePayloadToFile(ArchivePath());
+  }
+  if (!written) {
+    Fail(FETCHER_STATUS_UNPACKING_FAILED,
+         "Could not write out 7z archive from full package");
     return;
   }
-  // The archive is unpacked where it lies in the package: a copy of its
-  // hundreds of megabytes into a file of its own would cost a write and a
-  // read of each byte more.
   base::ThreadTaskRunnerHandle::Get()->PostTask(
-      FROM_HERE,
-      base::BindOnce(&Core::UnpackArchive, weak_factory_.GetWeakPtr(),
-                     attempt_file_, package.payload_offset(),
-                     package.payload_length()));
+      FROM_HERE, base::BindOnce(&Core::UnpackArchive,
+                                weak_factory_.GetWeakPtr(), ArchivePath()));
 }
 
-void PackageFetcher::Core::UnpackArchive(const base::FilePath& file,
-                                         uint64_t offset,
-                                         uint64_t length) {
+void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   LOG(INFO) << "Unpacking files from archive";
   attempt_stats_->RecordTime("unpack_start_time");
   root_stats_.RecordTimestamp("installation_start_unpacking_time");
@@ -236,7 +241,7 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& file,
     return;
   }
   Archive7z unpacker(proxy_.get());
-  if (unpacker.Open(file, offset, length) != 0 ||
+  if (unpacker.Open(archive) != 0 ||
       unpacker.Extract(package_folder_, nullptr) != 0) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED, "Archive unpacking failed");
     return;
@@ -250,6 +255,7 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& file,
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::OnUnpacked, weak_factory_.GetWeakPtr()));
+  base::DeleteFile(archive, false);
 }
 
 void PackageFetcher::Core::OnUnpacked() {
@@ -321,6 +327,10 @@ void PackageFetcher::Core::Fail(FetcherStatus status,
   LOG(ERROR) << message;
   attempt_stats_->SetString("failure_reason", message);
   ReportResult(status);
+}
+
+base::FilePath PackageFetcher::Core::ArchivePath() const {
+  return attempt_file_.ReplaceExtension(L"7z");
 }
 
 bool PackageFetcher::Core::MustCheckSignatures() const {

@@ -2,10 +2,10 @@
 // other, each from Start to exactly one final status. An attempt asks the
 // update server where the package is, downloads the package executable
 // into an attempt file of its own, checks its checksum, signer, version and
-// stream, finds the 7z archive in it and unpacks that where it lies into
-// the package folder, with the tracking data and the welcome page beside
-// it, fetches the additional files and reports the package ready. An installer
-// that carries the whole package skips the network and unpacks its own archive.
+// stream, takes the 7z archive out of it, unpacks that into the package
+// folder with the tracking data and the welcome page beside it, fetches the
+// additional files and reports the package ready. An installer that
+// carries the whole package skips the network and unpacks its own archive.
 //
 // Every step that waits for the network ends by starting the downloader
 // with a completion bound to the next step; every failing step reports its
@@ -16,7 +16,6 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PACKAGE_FETCHER_CORE_H_
 #define DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PACKAGE_FETCHER_CORE_H_
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,8 +62,8 @@ class PackageFetcher::Core {
        base::WaitableEvent* stop);
   Core(const Core&) = delete;
   Core& operator=(const Core&) = delete;
-  // Stops an attempt under way and deletes every attempt file, the package
-  // folder and the suite folder.
+  // Stops an attempt under way and deletes every attempt file, their
+  // archives, the package folder and the suite folder.
   ~Core();
 
   // Runs one attempt; it reports exactly one of the statuses 5 to 8.
@@ -78,10 +77,7 @@ class PackageFetcher::Core {
   void OnDownloadURLFetched();
   void OnPackageDownloaded(const std::string& checksum);
   void ExtractArchive();
-  // Unpacks the 7z archive that is the |length| bytes at |offset| of |file|.
-  void UnpackArchive(const base::FilePath& file,
-                     uint64_t offset,
-                     uint64_t length);
+  void UnpackArchive(const base::FilePath& archive);
   void OnUnpacked();
   // "welcome-url" of installer_prefs_include.json, on disk before the
   // package is reported ready: the backend reads it next.
@@ -97,6 +93,7 @@ class PackageFetcher::Core {
   // Ends the attempt with |status|, |message| being the "failure_reason".
   void Fail(FetcherStatus status, const std::string& message);
 
+  base::FilePath ArchivePath() const;
   // Downloads must be signed unless the running installer is a PE image
   // without a certificate table.
   bool MustCheckSignatures() const;

@@ -48,9 +48,6 @@ class PayloadReader {
   PayloadType payload_type() const { return payload_type_; }
   // The examined file.
   const base::FilePath& path() const { return path_; }
-  // Where the payload's bytes lie in the file; 0 for none and corrupted.
-  uint64_t payload_offset() const { return payload_offset_; }
-  uint64_t payload_length() const { return payload_length_; }
 
   // The external tracking data when set, else the payload's bytes (the 7z
   // archive for a full package); empty for none and corrupted.
