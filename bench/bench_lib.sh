@@ -54,7 +54,7 @@ hold_bench_build_folder() {
 # Use, with $out the build folder (tools/build_folder.sh): bench_setup;
 # make_bench_package FILES SIZE [FOLDERS]; then time_package_copy,
 # time_install and remove_bench_installations. INSTALL_ARGS adds switches to the timed
-# installs (--v=2 logs every copied file).
+# installs (--v=2 adds the engine's line for every copied file).
 
 bench_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bench_drive=t:

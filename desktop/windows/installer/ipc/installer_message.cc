@@ -137,7 +137,7 @@ void LogReceived(const InstallerMessage& message) {
               << ") received";
       return;
     case IPC_MESSAGE_STEP:
-      VLOG(kStepMessageLogLevel) << "IPC_MESSAGE_STEP received";
+      VLOG(1) << "IPC_MESSAGE_STEP received";
       return;
     case IPC_MESSAGE_ERROR:
       VLOG(1) << "IPC_MESSAGE_ERROR(" << message.error_code << ","
@@ -182,7 +182,7 @@ std::unique_ptr<base::Pickle> MakeTotalStepsMessage(int total_steps) {
 }
 
 std::unique_ptr<base::Pickle> MakeStepMessage() {
-  VLOG(kStepMessageLogLevel) << "Sending IPC_MESSAGE_STEP";
+  VLOG(1) << "Sending IPC_MESSAGE_STEP";
   return NewMessage(IPC_MESSAGE_STEP);
 }
 

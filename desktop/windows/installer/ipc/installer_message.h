@@ -49,14 +49,8 @@ extern const char kInstallerMessageSignature[];
 std::wstring GetInstallerEndpointName(
     const std::wstring& canonical_install_folder);
 
-// The verbose level of the lines about step messages: they come one per
-// copied file, and stay out of an ordinary run's log like the installer's
-// other lines of every file.
-constexpr int kStepMessageLogLevel = 2;
-
 // Builders of each message type. All but the folder-created message log
-// their "Sending ..." line at verbose level 1, the step message at
-// kStepMessageLogLevel.
+// their "Sending ..." line at verbose level 1.
 std::unique_ptr<base::Pickle> MakeStartingNewMainProcessMessage(bool value);
 std::unique_ptr<base::Pickle> MakeReturnedToPreviousMainProcessMessage();
 std::unique_ptr<base::Pickle> MakeInstallFolderCreatedMessage();
@@ -85,7 +79,7 @@ struct InstallerMessage {
 };
 
 // Decodes one received message into |*message|, logging what it received
-// (verbose 1, a step at kStepMessageLogLevel) or why it refuses the message
+// (verbose 1) or why it refuses the message
 // (warning or error). False when the message is to be dropped: no signature, no
 // type, a type out of range or fields that cannot be read.
 [[nodiscard]] bool DecodeInstallerMessage(const base::Pickle& pickle,

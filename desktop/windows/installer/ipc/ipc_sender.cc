@@ -31,7 +31,7 @@ bool IPCSender::Connect(const std::wstring& name) {
 void IPCSender::Send(std::unique_ptr<base::Pickle> message) {
   if (!thread_) {
     // Said once by Connect; this comes with every message.
-    VLOG(kStepMessageLogLevel) << "Dropping an installer message: no mailslot";
+    VLOG(2) << "Dropping an installer message: no mailslot";
     return;
   }
   batch_.push_back(std::move(message));
@@ -41,7 +41,7 @@ void IPCSender::Send(std::unique_ptr<base::Pickle> message) {
 void IPCSender::SendBatched(std::unique_ptr<base::Pickle> message) {
   if (!thread_) {
     // Said once by Connect; this comes with every message.
-    VLOG(kStepMessageLogLevel) << "Dropping an installer message: no mailslot";
+    VLOG(2) << "Dropping an installer message: no mailslot";
     return;
   }
   batch_.push_back(std::move(message));

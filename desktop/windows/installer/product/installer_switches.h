@@ -6,10 +6,10 @@
 
 namespace installer {
 
-// The verbose level (switch `v`) of the lines an install writes for every
-// file it copies, beyond the one that names the file: above a run's default
-// level (1), so that they stay out of an ordinary run's log and cost it
-// nothing. A failure still logs what it needs at severity ERROR.
+// The verbose level (switch `v`) of the engine's line for every further call
+// of a step that runs once per file: above a run's default level (1), so
+// that it stays out of an ordinary run's log. A step that ends the run
+// still logs which call it was.
 constexpr int kPerFileLogLevel = 2;
 
 namespace switches {

@@ -91,8 +91,8 @@ bool AnswerInfoSwitch(const base::CommandLine& command_line) {
 }
 
 // Progress of the installer is logged at verbose level 1 and belongs in the
-// log of every run; "v" can ask for more or less (2 adds the lines of every
-// copied file, kPerFileLogLevel).
+// log of every run; "v" can ask for more or less (2 adds the engine's line
+// for every call of a per-file step, kPerFileLogLevel).
 int VerboseLevel(const base::CommandLine& command_line) {
   int level = 1;
   if (command_line.HasSwitch(switches::kV))

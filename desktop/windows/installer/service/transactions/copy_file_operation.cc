@@ -6,7 +6,6 @@
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
-#include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 
@@ -21,7 +20,7 @@ CopyFileOperation::~CopyFileOperation() = default;
 bool CopyFileOperation::Execute(Transaction* nested) {
   if (!PrepareDestination(destination_, nested))
     return false;
-  VLOG(kPerFileLogLevel) << "Copying " << source_ << " to " << destination_;
+  VLOG(1) << "Copying " << source_ << " to " << destination_;
 
   // The source is only read: its read-only attribute is given back at once.
   const bool cleared_read_only = ClearReadOnlyAttribute(source_);
@@ -40,7 +39,7 @@ bool CopyFileOperation::Execute(Transaction* nested) {
   if (cleared_read_only)
     RestoreReadOnlyAttribute(source_);
   if (copied) {
-    VLOG(kPerFileLogLevel) << "File copied successfully";
+    VLOG(1) << "File copied successfully";
     return true;
   }
   // Whatever took the name meanwhile is not ours to remove.
