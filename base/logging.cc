@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwctype>
 #include <mutex>
 
 #include "base/strings/utf_string_conversions.h"
@@ -23,12 +24,17 @@ std::mutex& LogMutex() {
   return *mutex;
 }
 unsigned g_destination = LOG_TO_STDERR;
-// Opened for appending only: every line is one WriteFile, which the file
-// system appends whole at the end of the file even when other processes of
-// the run append to the same file at the same time. That makes a kernel
-// mutex around each write unnecessary; it cost a quarter of the time of
-// copying a file during an install.
 HANDLE g_log_file = INVALID_HANDLE_VALUE;
+// Where the next line of the file goes, shared with every process that
+// writes the same file (the front end and the backends of a run): each line
+// takes its range with one interlocked add and is written there. Appending
+// alone is not enough: under Wine a write to a file opened for appending
+// finds the end and writes there in two steps, so lines of two processes
+// overwrote and cut each other (measured: 4 processes appending 20,000
+// lines of 100 bytes each lost 7,500 lines). A kernel mutex around each
+// write made installs a quarter slower; the shared range costs no call.
+HANDLE g_log_end_mapping = nullptr;
+volatile LONG64* g_log_end = nullptr;
 bool g_log_process_id = true;
 bool g_log_thread_id = true;
 bool g_log_timestamp = true;
@@ -37,18 +43,87 @@ int g_min_log_level = LOG_INFO;
 int g_vlog_level = 0;
 LogMessageHandlerFunction g_message_handler = nullptr;
 
+// The name of the shared end of the log file |path|. Kernel object names
+// may not hold backslashes and are limited in length; the case of a path
+// does not matter on Windows.
+std::wstring LogEndMappingName(const std::wstring& path) {
+  std::wstring name;
+  for (wchar_t c : path) {
+    if (c == L'\\' || c == L'/' || c == L':')
+      c = L'!';
+    name.push_back(static_cast<wchar_t>(::towlower(c)));
+  }
+  if (name.size() > MAX_PATH)
+    name.erase(0, name.size() - MAX_PATH);
+  return L"Local\\kelvo_log_end!" + name;
+}
+
+// Maps the shared end of the open log file, which starts at the file's
+// size when this process is the first to write it.
+void MapLogEndLocked(const std::wstring& path) {
+  g_log_end_mapping =
+      ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                           sizeof(LONG64), LogEndMappingName(path).c_str());
+  if (!g_log_end_mapping)
+    return;
+  g_log_end = static_cast<volatile LONG64*>(
+      ::MapViewOfFile(g_log_end_mapping, FILE_MAP_WRITE, 0, 0, sizeof(LONG64)));
+  LARGE_INTEGER size = {};
+  if (!g_log_end || !::GetFileSizeEx(g_log_file, &size)) {
+    if (g_log_end)
+      ::UnmapViewOfFile(const_cast<LONG64*>(g_log_end));
+    g_log_end = nullptr;
+    ::CloseHandle(g_log_end_mapping);
+    g_log_end_mapping = nullptr;
+    return;
+  }
+  // A new mapping holds 0; one that others use already is left alone.
+  ::InterlockedCompareExchange64(g_log_end, size.QuadPart, 0);
+}
+
 void CloseLogFileLocked() {
+  if (g_log_end)
+    ::UnmapViewOfFile(const_cast<LONG64*>(g_log_end));
+  g_log_end = nullptr;
+  if (g_log_end_mapping)
+    ::CloseHandle(g_log_end_mapping);
+  g_log_end_mapping = nullptr;
   if (g_log_file != INVALID_HANDLE_VALUE)
     ::CloseHandle(g_log_file);
   g_log_file = INVALID_HANDLE_VALUE;
 }
 
+void WriteAt(LONG64 offset, const std::string& line) {
+  OVERLAPPED position = {};
+  position.Offset = static_cast<DWORD>(offset);
+  position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD written = 0;
+  ::WriteFile(g_log_file, line.data(), static_cast<DWORD>(line.size()),
+              &written, &position);
+}
+
 void WriteToFileLocked(const std::string& line) {
   if (g_log_file == INVALID_HANDLE_VALUE)
     return;
-  DWORD written = 0;
-  ::WriteFile(g_log_file, line.data(), static_cast<DWORD>(line.size()),
-              &written, nullptr);
+  if (g_log_end) {
+    WriteAt(
+        ::InterlockedExchangeAdd64(g_log_end, static_cast<LONG64>(line.size())),
+        line);
+    return;
+  }
+  // Without the shared end (no mapping could be made), a lock on a byte
+  // far beyond any end keeps the other writers out while this one finds
+  // the end and writes there.
+  OVERLAPPED lock_range = {};
+  lock_range.Offset = 0xFFFFFFFE;
+  lock_range.OffsetHigh = 0x7FFFFFFF;
+  const bool locked = ::LockFileEx(g_log_file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0,
+                                   &lock_range) != FALSE;
+  LARGE_INTEGER size = {};
+  if (::GetFileSizeEx(g_log_file, &size))
+    WriteAt(size.QuadPart, line);
+  if (locked)
+    ::UnlockFileEx(g_log_file, 0, 1, 0, &lock_range);
 }
 
 const char* BaseName(const char* file) {
@@ -74,13 +149,14 @@ bool InitLogging(const LoggingSettings& settings) {
     // never shared for deletion); this process then appends.
     ::DeleteFileW(settings.log_file.c_str());
   }
-  g_log_file = ::CreateFileW(settings.log_file.c_str(), FILE_APPEND_DATA,
+  g_log_file = ::CreateFileW(settings.log_file.c_str(), FILE_WRITE_DATA,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (g_log_file == INVALID_HANDLE_VALUE) {
     g_destination &= ~LOG_TO_FILE;
     return false;
   }
+  MapLogEndLocked(settings.log_file);
   return true;
 }
 

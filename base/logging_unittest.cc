@@ -2,11 +2,18 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/test/test_child_process.h"
+#include "base/time/time.h"
 #include "gtest/gtest.h"
 
 namespace logging {
@@ -100,6 +107,71 @@ TEST(LoggingFileTest, FileIsAppendedAndNotSharedForDelete) {
   EXPECT_NE(std::string::npos, text.find("] first line\n"));
   EXPECT_NE(std::string::npos, text.find(":WARNING:"));
   EXPECT_TRUE(::DeleteFileW(path.c_str()));
+}
+
+// The front end and the backends of a run write one file at the same time:
+// every line lands whole and none is lost, also lines longer than a page.
+TEST(LoggingFileTest, LinesOfConcurrentProcessesLandWhole) {
+  wchar_t dir[MAX_PATH];
+  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, dir));
+  const std::wstring path = std::wstring(dir) + L"kelvo_logging_shared_" +
+                            std::to_wstring(::GetCurrentProcessId()) + L".log";
+  ::DeleteFileW(path.c_str());
+  constexpr int kLines = 1500;
+  const wchar_t* const kTags[] = {L"A", L"B", L"C"};
+  std::vector<base::Process> writers;
+  for (const wchar_t* tag : kTags) {
+    writers.push_back(base::LaunchProcess(
+        base::TestChildCommandLine(L"log \"" + path + L"\" " + tag + L" " +
+                                   std::to_wstring(kLines)),
+        base::LaunchOptions()));
+    ASSERT_TRUE(writers.back().IsValid());
+  }
+  for (base::Process& writer : writers) {
+    int exit_code = -1;
+    ASSERT_TRUE(writer.WaitForExitWithTimeout(base::TimeDelta::FromSeconds(60),
+                                              &exit_code));
+    EXPECT_EQ(0, exit_code);
+  }
+
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)),
+                   std::istreambuf_iterator<char>());
+  in.close();
+  EXPECT_TRUE(::DeleteFileW(path.c_str()));
+  std::map<char, std::set<int>> seen;
+  size_t broken = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+      end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    // "[...] <TAG N RUN>", the run as long as the child makes it.
+    const size_t open = line.find("] <");
+    int index = -1;
+    char tag = 0;
+    char run[2] = {};
+    if (open == std::string::npos ||
+        std::sscanf(line.c_str() + open + 3, "%c %d %1c", &tag, &index, run) !=
+            3) {
+      ++broken;
+      continue;
+    }
+    std::string expected(1, '<');
+    expected.append(1, tag).append(" ").append(std::to_string(index));
+    expected.append(" ").append(200 + (index * 7919) % 7800, tag).append(">");
+    if (line.compare(open + 2, std::string::npos, expected) != 0) {
+      ++broken;
+      continue;
+    }
+    seen[tag].insert(index);
+  }
+  EXPECT_EQ(0u, broken);
+  for (const wchar_t* tag : kTags)
+    EXPECT_EQ(static_cast<size_t>(kLines),
+              seen[static_cast<char>(tag[0])].size());
 }
 
 TEST(LoggingFileTest, UnopenableFileFallsBack) {

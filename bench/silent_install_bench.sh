@@ -16,11 +16,7 @@
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/bench/bench_lib.sh"
-if [ $# -gt 0 ]; then
-  export KELVO_BUILD_DIR=$1
-fi
-. "$top/tools/build_folder.sh"
-hold_build_folder "$0" "$@"
+hold_bench_build_folder "$@"
 files=2000
 size=$((200 * 1024 * 1024 / files))
 
@@ -42,23 +38,11 @@ remove_installations() {
   rm -rf "$unix_bench_dir"
 }
 
-seconds_taken() {
-  python3 -c "print($(date +%s.%N) - $1)"
-}
-
 python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \
   --files "$files" --size "$size"
 remove_installations
 find "$package" -type f -exec cat {} + >/dev/null
 package_win=$("$WINE" winepath -w "$package" | tr -d '\r')
-
-time_raw_copy() {
-  rm -rf "$unix_bench_dir/raw"
-  sync
-  local start=$(date +%s.%N)
-  "$WINE" "$out/bin/raw_copy.exe" "$package_win" "$bench_dir\\raw" >/dev/null
-  seconds_taken "$start"
-}
 
 time_install() {
   remove_installations >&2
@@ -76,7 +60,8 @@ time_install() {
 raw=""
 install=""
 for round in 1 2 3; do
-  raw="$raw $(time_raw_copy)"
+  raw="$raw $(time_raw_copy "$package_win" "$bench_dir\\raw" \
+    "$unix_bench_dir/raw")"
   if ! t=$(time_install); then
     remove_installations
     echo "the silent install failed" >&2

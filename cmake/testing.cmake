@@ -12,13 +12,14 @@ set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 6
 
 # The loopback HTTP test server (testing/servers/http_test_server.py), for
 # the tests that name the fixture "http_test_server". They find it through
-# the state file that KELVO_TEST_SERVER_INFO names, as a Windows path.
+# the state file that KELVO_TEST_SERVER_INFO names, as a Windows path. The
+# crash server plugin answers under /crash/.
 set(KELVO_TEST_SERVER_DIR ${CMAKE_BINARY_DIR}/http_test_server)
 set(KELVO_TEST_SERVER_SCRIPT ${CMAKE_SOURCE_DIR}/testing/servers/http_test_server.py)
 string(REPLACE "/" "\\" KELVO_TEST_SERVER_INFO "Z:${KELVO_TEST_SERVER_DIR}/server.json")
 add_test(NAME http_test_server_start
          COMMAND python3 ${KELVO_TEST_SERVER_SCRIPT} start
-                 --state-dir ${KELVO_TEST_SERVER_DIR})
+                 --state-dir ${KELVO_TEST_SERVER_DIR} --plugin crash_server)
 set_tests_properties(http_test_server_start PROPERTIES
   FIXTURES_SETUP http_test_server TIMEOUT 60)
 add_test(NAME http_test_server_stop

@@ -14,6 +14,10 @@ installer_log.py errors [--count N] LOG...
     The last lines of the logs that tell why the run failed.
 installer_log.py folder LOG...
     The install folder the run settled on.
+installer_log.py fetch LOG...
+    The package fetcher's lines, with their times: the download-address
+    request, the package's download and checks, its unpacking, the
+    additional files, the package ready.
 """
 
 import argparse
@@ -336,6 +340,22 @@ def last_errors(lines, count):
     return [line for line in lines if tells(line)][-count:]
 
 
+# The fetcher's own files, and what it asks of the downloader and the
+# payload reader.
+FETCH_SOURCES = re.compile(
+    r"^(package_fetcher_core|additional_files_fetcher|"
+    r"downloaded_version_check)\.cc")
+FETCH_MESSAGES = re.compile(
+    r"^(Starting download from|Download completed|Writing payload to file)")
+
+
+def fetch_lines(lines):
+    return [line for line in lines
+            if FETCH_SOURCES.match(line.source) or
+            (line.source.startswith(("wininet.cc", "payload_reader.cc")) and
+             FETCH_MESSAGES.match(line.message))]
+
+
 def install_folder(lines):
     folders = [line.message[len(INSTALL_FOLDER_SET):] for line in lines
                if line.message.startswith(INSTALL_FOLDER_SET)]
@@ -358,6 +378,8 @@ def main():
     errors_parser.add_argument("logs", nargs="*")
     folder_parser = commands.add_parser("folder")
     folder_parser.add_argument("logs", nargs="*")
+    fetch_parser = commands.add_parser("fetch")
+    fetch_parser.add_argument("logs", nargs="*")
     args = parser.parse_args()
 
     if args.action == "follow":
@@ -365,6 +387,13 @@ def main():
     lines = read_lines(args.logs)
     if args.action == "explain":
         return print_explanations(lines)
+    if args.action == "fetch":
+        for line in fetch_lines(lines):
+            # HHMMSS.mmm of MMDD/HHMMSS.mmm.
+            clock = line.time[5:]
+            print("      %s:%s:%s  %s" % (clock[0:2], clock[2:4], clock[4:],
+                                         line.message))
+        return 0
     if args.action == "folder":
         folder = install_folder(lines)
         print(folder)

@@ -4,9 +4,13 @@
 # everything run quietly; failures collects what went wrong.
 failures=()
 # The scripts' runs of the installer call no update server: no upload of the
-# installation statistics, no fetch of the pref default overrides.
+# installation statistics, no fetch of the pref default overrides, and a run
+# outside an unpacked package fails its package fetch at once (the
+# downloader refuses the address) unless a later
+# --internal-package-server names a loopback server.
 update_server_off=(--enable-installer-stats=0
-  --with-feature:installer-pref-default-overrides-support=off)
+  --with-feature:installer-pref-default-overrides-support=off
+  --internal-package-server=no-server:)
 
 say() {
   if [ -n "${story_log:-}" ]; then

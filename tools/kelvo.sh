@@ -24,9 +24,10 @@ Usage: tools/kelvo.sh COMMAND [ARGUMENTS]
 
 SWITCHes go to the installer as they are, e.g. --desktopshortcut=0 or
 --components=suite:components (the sample's "suite" component). Every run
-also gets --enable-installer-stats=0 and
---with-feature:installer-pref-default-overrides-support=off, last, so that
-it calls no update server. On failure the installer's log is named and the
+also gets --enable-installer-stats=0,
+--with-feature:installer-pref-default-overrides-support=off and
+--internal-package-server=no-server:, last, so that it calls no update
+server. On failure the installer's log is named and the
 lines that tell why are shown. KELVO_PACKAGE names
 another unpacked package than the sample; KELVO_BUILD_DIR another build
 folder.

@@ -3,7 +3,11 @@
 # installer, makes a sample unpacked browser package and installs it
 # silently under Wine as a user would (the package's own installer.exe,
 # started with --silent), shows what the installation holds, uninstalls it
-# again the same way and ends with a one-line verdict. The screen tells the
+# again the same way. Then the road of a real browser's net installer: the
+# loopback test server plays the update server and serves the same package
+# packed as the update server hands packages out, and a small net installer
+# (the installer carrying tracking data) fetches, unpacks and installs it
+# silently. It ends with a one-line verdict. The screen tells the
 # story; everything else (build output, the installer's logs, the install
 # log, the registry entries) goes to main_job.log in the build folder, which
 # it shares with the test command (out/test, or KELVO_BUILD_DIR).
@@ -61,11 +65,12 @@ build_act() {
     say "  ! tools/setup.sh failed; its output is in $full_log"
     exit 1
   fi
-  say "    Building installer.exe, installer.dll and the stand-in program" \
-    "in $out"
+  say "    Building installer.exe, installer.dll, installer_standalone.exe" \
+    "(the same without installer.dll) and the stand-in program in $out"
   local tty=0
   [ -t 1 ] && tty=1
-  "$top/tools/build.sh" "$out" installer_host stand_in 2>&1 |
+  "$top/tools/build.sh" "$out" installer_host installer_standalone \
+    stand_in 2>&1 |
     tee -a "$full_log" | show_build_progress "$tty"
   if [ "${PIPESTATUS[0]}" -ne 0 ]; then
     say "  ! The build failed; its output is in $full_log"
@@ -139,11 +144,58 @@ uninstall_act() {
   show_logs "the uninstall"
 }
 
+net_install_act() {
+  act "4. Net install: a small net installer fetches the package from the" \
+    "loopback update server and installs it, silent"
+  local net="$sample/net" net_dir='C:\Kelvo Net'
+  local server_state="$sample/net/server" address
+  quietly python3 "$top/tools/net_install.py" pack "$out/bin" "$package" \
+    "$net"
+  say "    What the update server hands out ($net):"
+  say "      kelvo_net_installer.exe: installer_standalone.exe carrying" \
+    "tracking data ($(du -m "$net/kelvo_net_installer.exe" | cut -f1) MB)"
+  say "      kelvo_package.exe:       installer_standalone.exe carrying the" \
+    "sample package as a 7z archive ($(du -m "$net/kelvo_package.exe" |
+      cut -f1) MB)"
+  if ! quietly python3 "$top/testing/servers/http_test_server.py" start \
+    --state-dir "$server_state"; then
+    say "  ! The loopback update server did not start; see $full_log"
+    fail "the loopback update server did not start"
+    return
+  fi
+  address=$(python3 "$top/tools/net_install.py" serve "$server_state" \
+    "$net/kelvo_package.exe")
+  say "    Loopback update server (testing/servers/http_test_server.py):" \
+    "$address"
+  remove_installation "$net_dir"
+  # The loopback server's address comes last: the last switch counts.
+  run_installer "$WINE" "$net/kelvo_net_installer.exe" --silent \
+    "--installfolder=$net_dir" "${update_server_off[@]}" \
+    "--internal-package-server=$address"
+  say "    Requests the update server saw:"
+  python3 "$top/tools/net_install.py" requests "$server_state" |
+    sed 's/^/      /' | tee -a "$full_log"
+  quietly python3 "$top/testing/servers/http_test_server.py" stop \
+    --state-dir "$server_state"
+  if [ ${#run_logs[@]} -gt 0 ]; then
+    say "    The package fetcher's steps (from the installer's log):"
+    shown python3 "$top/tools/installer_log.py" fetch "${run_logs[@]}"
+  fi
+  if show_result "the net install"; then
+    shown python3 "$top/tools/installation_report.py" installed \
+      "$net_dir" || fail "the net installation is not what its install log says"
+  fi
+  show_logs "the net install"
+  # This run leaves no installation behind.
+  quietly remove_installation "$net_dir"
+}
+
 verdict() {
   say ""
   if [ ${#failures[@]} -eq 0 ]; then
-    say "Verdict: OK - the sample package installed and uninstalled cleanly" \
-      "under Wine in $(seconds_since "$started"); full output: $full_log"
+    say "Verdict: OK - the sample package installed and uninstalled cleanly," \
+      "and installed from the loopback update server, under Wine in" \
+      "$(seconds_since "$started"); full output: $full_log"
     say "Run the installer by hand: tools/kelvo.sh (README: \"Running the" \
       "installer by hand\")"
     return 0
@@ -156,9 +208,11 @@ verdict() {
 
 say "Kelvo installer: the main job"
 say "  Builds the installer, installs a sample browser package with it" \
-  "under Wine, shows the installation, uninstalls it."
+  "under Wine, shows the installation, uninstalls it; then installs the" \
+  "package as a net install from a loopback update server."
 say "  Full output (build, the installer's logs, registry): $full_log"
 build_act
 install_act
 uninstall_act
+net_install_act
 verdict

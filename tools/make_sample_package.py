@@ -2,7 +2,7 @@
 """Builds an unpacked sample browser package for trying the installer.
 
 make_sample_package.py BIN_DIR OUT_DIR [--files N] [--size BYTES]
-                       [--components DIR]
+                       [--incompressible] [--components DIR]
 
 BIN_DIR holds the built installer.exe, installer.dll and stand_in.exe. The
 package gets:
@@ -25,13 +25,17 @@ uninstalled. Install with --components=suite:NAME, NAME the base name of DIR.
 import argparse
 import hashlib
 import os
+import random
 import shutil
 import sys
 
 
-def data_for(index, size):
-    """Deterministic bytes, different for every file."""
+def data_for(index, size, incompressible=False):
+    """Deterministic bytes, different for every file; incompressible ones
+    do not shrink in an archive."""
     seed = hashlib.sha256(b"kelvo-sample-%d" % index).digest()
+    if incompressible:
+        return random.Random(seed).randbytes(size)
     repeats = size // len(seed) + 1
     return (seed * repeats)[:size]
 
@@ -43,6 +47,9 @@ def main():
     parser.add_argument("--files", type=int, default=300)
     parser.add_argument("--size", type=int, default=4096,
                         help="bytes per data file")
+    parser.add_argument("--incompressible", action="store_true",
+                        help="data files that do not shrink in an archive,"
+                        " so that a download is as large as the package")
     parser.add_argument("--components",
                         help="folder for the component installers")
     args = parser.parse_args()
@@ -73,7 +80,7 @@ def main():
         name = "%s\\data_%04d.pak" % (folder, i)
         with open(os.path.join(args.out_dir, name.replace("\\", os.sep)),
                   "wb") as f:
-            f.write(data_for(i, args.size))
+            f.write(data_for(i, args.size, args.incompressible))
         files.append(name)
 
     root_files = ["kelvo_visual_elements.xml"]

@@ -8,6 +8,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 # loopback test servers and nowhere else.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ftp_proxy FTP_PROXY \
   no_proxy NO_PROXY all_proxy ALL_PROXY
+# Crash reports go to a loopback port where nothing listens, unless a test
+# points them at its own server: never to the branding's crash servers.
+export KELVO_CRASH_SERVER_URL="${KELVO_CRASH_SERVER_URL:-http://127.0.0.1:9/crash}"
+export KELVO_ALTERNATIVE_CRASH_SERVER_URL="${KELVO_ALTERNATIVE_CRASH_SERVER_URL:-http://127.0.0.1:9/collector}"
 # The prefix links Desktop, Documents and Downloads to $HOME: keep them in a
 # scratch folder beside the prefix, never in the user's real home.
 export HOME="${WINEPREFIX}.home"

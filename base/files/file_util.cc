@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cwchar>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 #include "base/files/file_enumerator.h"
@@ -289,6 +290,13 @@ int WriteFile(const FilePath& path, const char* data, int size) {
     return -1;
   }
   return written;
+}
+
+bool WriteFile(const FilePath& path, std::string_view data) {
+  if (data.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+    return false;
+  const int size = static_cast<int>(data.size());
+  return WriteFile(path, data.data(), size) == size;
 }
 
 bool AppendToFile(const FilePath& path, const char* data, int size) {

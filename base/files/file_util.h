@@ -75,6 +75,8 @@ int ReadFile(const FilePath& path, char* data, int max_size);
 // Creates or truncates the file and writes |size| bytes. Returns |size| or
 // -1; a short write is -1.
 int WriteFile(const FilePath& path, const char* data, int size);
+// The same for the whole of |data|; true when all of it was written.
+bool WriteFile(const FilePath& path, std::string_view data);
 
 // Appends to an existing file (a missing file is failure).
 bool AppendToFile(const FilePath& path, const char* data, int size);

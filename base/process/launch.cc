@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 #include "base/logging.h"
 #include "base/process/kill.h"
+#include "base/synchronization/lock.h"
 #include "base/win/scoped_handle.h"
 
 namespace base {
@@ -244,25 +246,30 @@ bool GetAppOutput(const std::wstring& cmdline, std::string* output) {
 bool GetAppOutputWithExitCode(const std::wstring& cmdline,
                               std::string* output,
                               int* exit_code,
-                              TimeDelta timeout) {
+                              TimeDelta timeout,
+                              Lock* launch_lock) {
   DCHECK(output);
   DCHECK(exit_code);
   output->clear();
   const TimeTicks deadline = TimeTicks::Now() + timeout;
   win::ScopedHandle read_end;
-  win::ScopedHandle write_end;
-  if (!CreateOutputPipe(&read_end, &write_end))
-    return false;
-
-  LaunchOptions options;
-  options.start_hidden = true;
-  options.inherit_handles = true;
-  options.handles_to_inherit = {write_end.Get()};
-  options.stdout_handle = write_end.Get();
-  Process process = LaunchProcess(cmdline, options);
-  // Only the child may hold the write end now, so the pipe breaks when the
-  // child (and whatever it passed the handle to) is gone.
-  write_end.Close();
+  Process process;
+  {
+    std::optional<AutoLock> hold;
+    if (launch_lock)
+      hold.emplace(*launch_lock);
+    win::ScopedHandle write_end;
+    if (!CreateOutputPipe(&read_end, &write_end))
+      return false;
+    LaunchOptions options;
+    options.start_hidden = true;
+    options.inherit_handles = true;
+    options.handles_to_inherit = {write_end.Get()};
+    options.stdout_handle = write_end.Get();
+    process = LaunchProcess(cmdline, options);
+    // Only the child may hold the write end now, so the pipe breaks when
+    // the child (and whatever it passed the handle to) is gone.
+  }
   if (!process.IsValid())
     return false;
 

@@ -14,6 +14,7 @@
 namespace base {
 
 class CommandLine;
+class Lock;
 
 struct LaunchOptions {
   LaunchOptions();
@@ -64,11 +65,14 @@ bool GetAppOutput(const std::wstring& cmdline, std::string* output);
 // As GetAppOutput, with the limit |timeout|. True when the child ended in
 // time, whatever its exit code, which goes to |exit_code|. A child still
 // running at the limit is killed and the result is false; |output| then
-// holds what it wrote so far.
+// holds what it wrote so far. |launch_lock| (may be null) is held while the
+// inheritable end of the output pipe exists in this process, that is only
+// around the child's creation, never while it runs.
 bool GetAppOutputWithExitCode(const std::wstring& cmdline,
                               std::string* output,
                               int* exit_code,
-                              TimeDelta timeout);
+                              TimeDelta timeout,
+                              Lock* launch_lock = nullptr);
 
 }  // namespace base
 

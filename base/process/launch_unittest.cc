@@ -3,8 +3,12 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
+#include "base/synchronization/lock.h"
+#include "base/synchronization/waitable_event.h"
 #include "base/test/test_child_process.h"
+#include "base/threading/platform_thread.h"
 #include "base/time/time.h"
 #include "base/win/scoped_handle.h"
 #include "gtest/gtest.h"
@@ -152,6 +156,40 @@ TEST(GetAppOutputTest, CollectsOutputAndKillsAHangingChildAtTheLimit) {
   EXPECT_GE(elapsed, TimeDelta::FromMilliseconds(290));
   EXPECT_LT(elapsed, TimeDelta::FromSeconds(20));
   EXPECT_EQ(-1, exit_code);
+}
+
+// The launch lock keeps other children from inheriting the output pipe: it
+// is waited for before the child is created, and free again while the
+// child runs.
+TEST(GetAppOutputTest, HoldsTheLaunchLockOnlyAroundTheChildsCreation) {
+  Lock launch_lock;
+  WaitableEvent done(WaitableEvent::ResetPolicy::MANUAL,
+                     WaitableEvent::InitialState::NOT_SIGNALED);
+  std::string output;
+  int exit_code = -1;
+  bool finished = false;
+  launch_lock.Acquire();
+  std::thread runner([&] {
+    finished =
+        GetAppOutputWithExitCode(TestChildCommandLine(L"sleep 1500"), &output,
+                                 &exit_code, kChildTimeout, &launch_lock);
+    done.Signal();
+  });
+  EXPECT_FALSE(done.TimedWait(TimeDelta::FromMilliseconds(300)));
+  launch_lock.Release();
+  // Taken back while the child sleeps: the call no longer holds it.
+  bool free_while_running = false;
+  for (int i = 0; i < 100 && !free_while_running && !done.IsSignaled(); ++i) {
+    PlatformThread::Sleep(TimeDelta::FromMilliseconds(10));
+    if (launch_lock.Try()) {
+      free_while_running = !done.IsSignaled();
+      launch_lock.Release();
+    }
+  }
+  runner.join();
+  EXPECT_TRUE(free_while_running);
+  EXPECT_TRUE(finished);
+  EXPECT_EQ(0, exit_code);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 //   show-window       writes the show-window request of its start-up info
 //   reset-event HEX   resets the event whose handle value is HEX: exits with
 //                     0 when that handle is an event here, 3 when it is not
+//   log FILE TAG N    logs N lines to FILE (appended), line i holding TAG,
+//                     i and a run of TAG's first letter, 200 to 8,000 long
 // Unknown actions exit with 100.
 
 #include <windows.h>
@@ -12,6 +14,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <string>
+
+#include "base/logging.h"
 
 namespace {
 
@@ -26,6 +32,21 @@ int ResetEvent(const char* hex) {
   HANDLE event = reinterpret_cast<HANDLE>(
       static_cast<uintptr_t>(strtoull(hex, nullptr, 16)));
   return ::ResetEvent(event) ? 0 : 3;
+}
+
+int LogLines(const char* file, const char* tag, int count) {
+  logging::LoggingSettings settings;
+  settings.logging_dest = logging::LOG_TO_FILE;
+  std::string path(file);
+  settings.log_file.assign(path.begin(), path.end());
+  if (!logging::InitLogging(settings))
+    return 4;
+  for (int i = 0; i < count; ++i) {
+    LOG(INFO) << "<" << tag << " " << i << " "
+              << std::string(200 + (i * 7919) % 7800, tag[0]) << ">";
+  }
+  logging::CloseLogFile();
+  return 0;
 }
 
 }  // namespace
@@ -47,5 +68,7 @@ int main(int argc, char** argv) {
     return PrintShowWindow();
   if (!strcmp(action, "reset-event"))
     return ResetEvent(argument);
+  if (!strcmp(action, "log") && argc == 5)
+    return LogLines(argv[2], argv[3], atoi(argv[4]));
   return 100;
 }

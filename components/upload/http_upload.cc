@@ -11,15 +11,13 @@
 #include "components/upload/http_body_stream.h"
 #include "components/upload/http_multipart_builder.h"
 #include "components/upload/http_url.h"
-#include "components/upload/scoped_internet_handle.h"
+#include "components/upload/wininet_request.h"
 
 namespace upload {
 
 namespace {
 
 constexpr wchar_t kUserAgent[] = L"Breakpad/1.0 (Windows)";
-
-using ScopedWinINetHandle = ScopedInternetHandle<::InternetCloseHandle>;
 
 // The crash server reads the names as they are; one with a quote or a line
 // break would end the part's header early.
@@ -53,19 +51,6 @@ bool BuildBody(const std::map<std::wstring, std::wstring>& parameters,
     return false;
   *content_type_header =
       base::UTF8ToWide("Content-Type: " + builder.GetContentType() + "\r\n");
-  return true;
-}
-
-bool SetTimeouts(HINTERNET request, DWORD timeout_ms) {
-  for (DWORD option :
-       {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-        INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-    if (!::InternetSetOptionW(request, option, &timeout_ms,
-                              sizeof(timeout_ms))) {
-      PLOG(ERROR) << "Cannot set the time-out option " << option;
-      return false;
-    }
-  }
   return true;
 }
 
@@ -151,32 +136,10 @@ bool HTTPUpload::SendRequest(
     return false;
   }
 
-  const std::wstring user_agent = kUserAgent + user_agent_suffix;
-  ScopedWinINetHandle internet(::InternetOpenW(
-      user_agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!internet) {
-    PLOG(ERROR) << "InternetOpen failed";
-    return false;
-  }
-  ScopedWinINetHandle connection(
-      ::InternetConnectW(internet.get(), cracked.host.c_str(), cracked.port,
-                         nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection) {
-    PLOG(ERROR) << "InternetConnect failed for " << base::WideToUTF8(url);
-    return false;
-  }
-  const DWORD flags = INTERNET_FLAG_NO_COOKIES |
-                      INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI |
-                      (cracked.secure ? INTERNET_FLAG_SECURE : 0);
-  ScopedWinINetHandle request(::HttpOpenRequestW(connection.get(), L"POST",
-                                                 cracked.path.c_str(), nullptr,
-                                                 nullptr, nullptr, flags, 0));
-  if (!request) {
-    PLOG(ERROR) << "HttpOpenRequest failed for " << base::WideToUTF8(url);
-    return false;
-  }
-  return SetTimeouts(request.get(), timeout) &&
-         Post(request.get(), headers, &body, deadline, response_body,
+  WinINetRequest request;
+  return request.Open(cracked, kUserAgent + user_agent_suffix, L"POST") &&
+         request.SetTimeouts(timeout) &&
+         Post(request.handle(), headers, &body, deadline, response_body,
               response_code);
 }
 

@@ -13,6 +13,7 @@
 #include "base/guid.h"
 #include "base/json/json_reader.h"
 #include "base/logging.h"
+#include "base/strings/escape.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
@@ -29,20 +30,6 @@ namespace {
 constexpr DWORD kControlTimeoutMs = 20000;
 // Recorded requests of one test stay far below this.
 constexpr size_t kMaxControlReply = 256 * 1024 * 1024;
-
-// Percent-encodes |text| for a query value.
-std::string EscapeQueryValue(const std::string& text) {
-  std::string escaped;
-  for (unsigned char c : text) {
-    if (base::IsAsciiAlpha(c) || base::IsAsciiDigit(c) || c == '-' ||
-        c == '_' || c == '.' || c == '/') {
-      escaped += static_cast<char>(c);
-    } else {
-      escaped += base::StringPrintf("%%%02X", c);
-    }
-  }
-  return escaped;
-}
 
 bool EnsureWinsock() {
   static const bool started = [] {
@@ -257,15 +244,15 @@ std::wstring HttpTestServer::GetWideURL(const std::string& host,
 bool HttpTestServer::Script(const std::string& path,
                             const std::string& steps_json) {
   std::string reply;
-  return Control("POST", "/script?path=" + EscapeQueryValue(path), steps_json,
-                 &reply);
+  return Control("POST", "/script?path=" + base::EscapeQueryParamValue(path),
+                 steps_json, &reply);
 }
 
 std::vector<RecordedRequest> HttpTestServer::GetRequests(
     const std::string& prefix) {
   std::vector<RecordedRequest> requests;
   std::string reply;
-  if (!Control("GET", "/requests?prefix=" + EscapeQueryValue(prefix),
+  if (!Control("GET", "/requests?prefix=" + base::EscapeQueryParamValue(prefix),
                std::string(), &reply)) {
     return requests;
   }

@@ -54,6 +54,7 @@ A step is an object; every key is optional:
   "content_length"  the Content-Length to announce instead of the true
                     one; the connection closes after the body.
   "chunked"         true: the body goes in chunks of "chunk_size" (4096).
+  "rate"            N: the body trickles at about N bytes per second.
   "drop"            true: the connection closes without an answer.
 Texts in "redirect", "headers" and "body" may name the server:
 "{v4}" is http://127.0.0.1:PORT, "{v6}" http://[::1]:PORT, "{alt}"
@@ -243,7 +244,7 @@ class Responder:
 
     def send(self, status, headers=(), body=None, close_after=None,
              content_length=None, chunked=False, chunk_size=4096,
-             start=0, count=None):
+             start=0, count=None, rate=None):
         """Sends the status, |headers| and |count| bytes of |body| from
         |start| (everything to its end when None)."""
         h = self._handler
@@ -273,22 +274,28 @@ class Responder:
         if close_after is not None:
             limit = close_after if limit is None else min(limit, close_after)
         if (body.path and not chunked and close_after is None and
-                limit is not None):
+                limit is not None and rate is None):
             h.wfile.flush()
             with open(body.path, "rb") as f:
                 h.connection.sendfile(f, start, limit)
         else:
-            self._write_body(body, start, limit, chunked, chunk_size)
+            self._write_body(body, start, limit, chunked, chunk_size, rate)
         if close_after is not None:
             self.abort()
             return
         self._finish(chunked, close)
 
-    def _write_body(self, body, start, limit, chunked, chunk_size):
+    def _write_body(self, body, start, limit, chunked, chunk_size, rate):
         h = self._handler
         sent = 0
         piece = chunk_size if chunked else 1024 * 1024
+        if rate:
+            # Ten pieces a second.
+            piece = max(1, int(rate) // 10)
         while limit is None or sent < limit:
+            if rate and sent:
+                h.wfile.flush()
+                time.sleep(0.1)
             want = piece if limit is None else min(piece, limit - sent)
             data = body.read(start + sent, want)
             if not data:
@@ -355,7 +362,7 @@ class ScriptRunner:
                        content_length=step.get("content_length"),
                        chunked=bool(step.get("chunked")),
                        chunk_size=int(step.get("chunk_size", 4096)),
-                       start=start, count=count)
+                       start=start, count=count, rate=step.get("rate"))
 
     def _body(self, step):
         if "body" in step:

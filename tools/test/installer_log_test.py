@@ -139,6 +139,23 @@ class ExplainTest(unittest.TestCase):
         self.assertEqual("", installer_log.install_folder(lines[1:4]))
 
 
+class FetchTest(unittest.TestCase):
+    def test_the_fetchers_lines_and_the_downloads_it_asked_for(self):
+        lines = parsed(
+            line(5, "Starting the package fetcher", source="package_fetcher_core.cc(82)"),
+            line(5, "Starting download from http://127.0.0.1:1/a", source="wininet.cc(230)"),
+            line(5, "Initial request completion", source="wininet.cc(474)"),
+            line(5, "Downloaded item version: 2531.0", "VERBOSE1",
+                 "downloaded_version_check.cc(46)"),
+            line(5, "Writing payload to file C:\\x.7z", source="payload_reader.cc(142)"),
+            line(5, "Reading Payload", source="payload_reader.cc(56)"),
+            line(6, "Copying file kelvo.exe", source="install_steps.cc(81)"))
+        self.assertEqual(
+            ["Starting the package fetcher", "Starting download from http://127.0.0.1:1/a",
+             "Downloaded item version: 2531.0", "Writing payload to file C:\\x.7z"],
+            [l.message for l in installer_log.fetch_lines(lines)])
+
+
 class FollowTest(unittest.TestCase):
     # The command plays an installer: it writes its log over a while.
     WRITER = """

@@ -1,16 +1,17 @@
 #include "desktop/windows/crash_reporter/client_dump_request.h"
 
-#include <wchar.h>
-
 #include <string>
+#include <vector>
 
 #include "base/files/file_path.h"
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
 #include "components/crash_handler/client_info.h"
 #include "components/crash_report/minidump_writer.h"
+#include "desktop/windows/crash_reporter/client_crash_report.h"
 #include "desktop/windows/crash_reporter/client_text_crash_log.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
+#include "desktop/windows/crash_reporter/crash_key_reader.h"
 #include "desktop/windows/crash_reporter/crash_logger_capture.h"
 #include "desktop/windows/crash_reporter/crash_metadata.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
@@ -20,11 +21,6 @@
 namespace crash_reporter {
 
 namespace {
-
-using crash_handler::CustomInfoEntry;
-
-// The largest minidump of a crashed installer process that is kept.
-constexpr uint64_t kClientMinidumpLimit = 3072000;
 
 // Holds one count of the waiter for its scope.
 class ScopedWaiterCount {
@@ -44,19 +40,6 @@ class ScopedWaiterCount {
   ProcessExitWaiter* const waiter_;
 };
 
-// The value of the first entry named |name|; empty when there is none.
-std::wstring GetKeyValue(const crash_handler::CustomClientInfo& keys,
-                         const wchar_t* name) {
-  for (size_t i = 0; i < keys.count; ++i) {
-    const CustomInfoEntry& entry = keys.entries[i];
-    if (!wcsncmp(entry.name, name, CustomInfoEntry::kNameMaxLength)) {
-      return std::wstring(
-          entry.value, wcsnlen(entry.value, CustomInfoEntry::kValueMaxLength));
-    }
-  }
-  return std::wstring();
-}
-
 }  // namespace
 
 DumpCallbackContext::DumpCallbackContext() = default;
@@ -69,43 +52,47 @@ void OnClientDumpRequest(void* context,
   CrashLoggerCapture capture;
   LOG(INFO) << "Crash report requested by process " << client->pid();
 
-  crash_handler::CustomClientInfo keys = {};
-  client->GetCustomInfo(&keys);
-  std::wstring process_type = GetKeyValue(keys, L"process_type");
-  if (!process_type.empty() && dump_context->counters)
+  // A copy: the client's table is read again while the log is written.
+  crash_handler::CustomClientInfo read_keys = {};
+  client->GetCustomInfo(&read_keys);
+  const std::vector<crash_handler::CustomInfoEntry> key_entries(
+      read_keys.entries, read_keys.entries + read_keys.count);
+  const crash_handler::CustomClientInfo keys = {key_entries.data(),
+                                                key_entries.size()};
+  std::wstring process_type;
+  if (GetCrashKeyValue(keys, L"process_type", &process_type) &&
+      !process_type.empty() && dump_context->counters) {
     dump_context->counters->Add(base::WideToUTF8(process_type), 1, true);
+  }
 
   const base::FilePath& folder = GetCrashLogDir();
-  uint32_t n = ClaimCrashFileNumber(folder);
-  if (!n) {
+  ClientCrashFiles files;
+  files.number = ClaimCrashFileNumber(folder);
+  if (!files.number) {
     LOG(ERROR) << "Report of process " << client->pid()
                << " dropped: no crash file";
     return;
   }
-  base::FilePath text_log = folder.AppendASCII(GetCrashLogTextFileName(n));
-  if (!WriteClientTextCrashLog(*client, text_log)) {
+  files.text_log = folder.AppendASCII(GetCrashLogTextFileName(files.number));
+  if (!WriteClientTextCrashLog(*client, files.text_log)) {
     LOG(ERROR) << "Report of process " << client->pid()
                << " dropped: no text log";
     return;
   }
-  base::FilePath dump;
   if (IsAlternativeCrashLoggingEnabled()) {
-    dump = folder.AppendASCII(GetCrashDumpFileName(n));
+    files.minidump = folder.AppendASCII(GetCrashDumpFileName(files.number));
     if (!crash_report::WriteMinidumpFromParts(
             client->pid(), client->thread_id_address(),
             client->exception_pointers_address(),
-            client->assertion_info_address(), GetMinidumpVersionText(), dump,
-            kClientMinidumpLimit)) {
+            client->assertion_info_address(), GetMinidumpVersionText(),
+            files.minidump, kMaxClientMinidumpSize)) {
       LOG(ERROR) << "No minidump of process " << client->pid();
-      dump.clear();
+      files.minidump.clear();
     }
   }
-  if (!capture.AppendToFile(text_log))
-    LOG(ERROR) << "Cannot add the report's log lines to " << text_log;
-  // The crash id and the uploads go here; until they exist the files stay
-  // in the crash directory.
-  LOG(INFO) << "Crash files of process " << client->pid()
-            << " kept: " << text_log << (dump.empty() ? "" : ", ") << dump;
+  if (!capture.AppendToFile(files.text_log))
+    LOG(ERROR) << "Cannot add the report's log lines to " << files.text_log;
+  SendClientCrashReport(*dump_context, client->process_handle(), keys, files);
 }
 
 }  // namespace crash_reporter

@@ -2,7 +2,8 @@
 // waits: counts the crash by the client's process type, claims the report's
 // number and writes its text crash log in the crash directory, with the
 // report's own log lines at its end, and, with "alternative-crash-logging",
-// its minidump.
+// its minidump; then asks the crash server for the crash's id and queues
+// the files' uploads, which outlive the client's wait.
 
 #ifndef DESKTOP_WINDOWS_CRASH_REPORTER_CLIENT_DUMP_REQUEST_H_
 #define DESKTOP_WINDOWS_CRASH_REPORTER_CLIENT_DUMP_REQUEST_H_

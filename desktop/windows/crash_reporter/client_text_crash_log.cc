@@ -14,6 +14,7 @@
 #include "components/crash_report/module_list.h"
 #include "components/crash_report/process_state_impl.h"
 #include "components/crash_report/text_crash_log.h"
+#include "desktop/windows/crash_reporter/crash_key_reader.h"
 #include "desktop/windows/crash_reporter/crash_metadata.h"
 #include "desktop/windows/crash_reporter/debugger_attachment.h"
 
@@ -37,11 +38,12 @@ bool WriteClientTextCrashLog(const crash_handler::ClientInfo& client,
   DebuggerAttachment attachment(client.pid());
   crash_handler::CustomClientInfo keys = {};
   client.GetCustomInfo(&keys);
+  std::wstring modules;
+  GetJoinedCrashKeyValue(keys, L"modules", &modules);
   crash_report::ProcessStateImpl state;
   if (!state.Init(client.pid(), client.exception_pointers_address(),
                   client.thread_id_address(),
-                  crash_report::ParseModuleList(
-                      GetJoinedCrashKeyValue(keys, L"modules")))) {
+                  crash_report::ParseModuleList(modules))) {
     LOG(ERROR) << "Cannot read the crash of process " << client.pid();
     base::DeleteFile(path, false);
     return false;

@@ -38,6 +38,11 @@ extern const wchar_t kCrashReporterPrefsFileName[];
 // The crash directory's environment variable.
 extern const char kCrashLogDirEnvVar[];
 
+// The largest minidump of a crashed client, and of a crashed reporter, that
+// is written and sent.
+constexpr uint64_t kMaxClientMinidumpSize = 3072000;
+constexpr uint64_t kMaxCrashReporterMinidumpSize = 512000;
+
 // Sets up everything below, once per reporter, before any report: false
 // only when no crash directory can be found at all.
 bool InitCrashLogDirectories(const base::CommandLine& command_line);

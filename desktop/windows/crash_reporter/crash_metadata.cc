@@ -2,13 +2,15 @@
 
 #include <wchar.h>
 
-#include <map>
-#include <vector>
+#include <algorithm>
+#include <iterator>
 
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "components/crash_report/crash_info.h"
+#include "desktop/windows/crash_reporter/crash_key_reader.h"
+#include "desktop/windows/crash_reporter/crash_report_static_info.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/version_info.h"
 
@@ -18,22 +20,26 @@ namespace {
 
 using crash_handler::CustomInfoEntry;
 
-// Keys that are no metadata: the header shows the first two, the others go
-// into uploads and records.
-const wchar_t* const kNonMetadataKeys[] = {
-    L"Version", L"build_number", L"ptime", L"URL", L"crash_guid", L"modules"};
+// Keys that are no metadata: they go into uploads and records.
+const wchar_t* const kNonMetadataKeys[] = {L"ptime", L"URL", L"crash_guid",
+                                           L"modules"};
 
-// The text of a fixed array that may lack its terminator.
-std::wstring ArrayText(const wchar_t* text, size_t size) {
-  return std::wstring(text, wcsnlen(text, size));
-}
+// Keys spread over a range of entries, rejoined and listed after the
+// others, in this order.
+const wchar_t* const kJoinedKeys[] = {L"testrig_test",
+                                      L"enabled_extensions",
+                                      L"disabled_extensions",
+                                      L"blacklisted_extensions",
+                                      L"terminated_extensions",
+                                      L"third_party_installs",
+                                      L"ab_tests"};
 
-bool IsPlainName(const wchar_t* name) {
-  size_t length = wcsnlen(name, CustomInfoEntry::kNameMaxLength);
+bool IsPlainName(const CustomInfoEntry& entry) {
+  size_t length = wcsnlen(entry.name, CustomInfoEntry::kNameMaxLength);
   if (length == 0 || length == CustomInfoEntry::kNameMaxLength)
     return false;
   for (size_t i = 0; i < length; ++i) {
-    wchar_t c = name[i];
+    wchar_t c = entry.name[i];
     if (!base::IsAsciiAlpha(c) && !base::IsAsciiDigit(c) && c != L'.' &&
         c != L'-' && c != L'_') {
       return false;
@@ -42,15 +48,18 @@ bool IsPlainName(const wchar_t* name) {
   return true;
 }
 
-bool IsMetadataKey(const std::wstring& name) {
-  for (const wchar_t* key : kNonMetadataKeys) {
-    if (name == key)
-      return false;
+bool IsOneOf(const std::wstring& name,
+             const wchar_t* const* names,
+             size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (name == names[i])
+      return true;
   }
-  return true;
+  return false;
 }
 
-// A client's text on one line of the log.
+// A client's text on one line of the log: control characters would let it
+// forge lines of its own.
 std::string OneLine(const std::wstring& text) {
   std::string utf8 = base::WideToUTF8(text);
   for (char& c : utf8) {
@@ -64,30 +73,40 @@ std::string OneLine(const std::wstring& text) {
 
 void FillCrashInfoFromCrashKeys(const crash_handler::CustomClientInfo& keys,
                                 crash_report::CrashInfo* info) {
-  std::vector<std::wstring> order;
-  std::map<std::wstring, std::wstring> values;
+  std::wstring joined[std::size(kJoinedKeys)];
   for (size_t i = 0; i < keys.count; ++i) {
     const CustomInfoEntry& entry = keys.entries[i];
-    if (!IsPlainName(entry.name))
+    if (!IsPlainName(entry))
       continue;
-    std::wstring name = entry.name;
-    std::wstring value =
-        ArrayText(entry.value, CustomInfoEntry::kValueMaxLength);
-    if (name == L"Version" && info->version.empty()) {
+    const std::wstring name = GetCrashKeyName(entry);
+    const std::wstring value = GetCrashKeyText(entry);
+    if (IsOneOf(name, kNonMetadataKeys, std::size(kNonMetadataKeys)))
+      continue;
+    auto* joined_key =
+        std::find(std::begin(kJoinedKeys), std::end(kJoinedKeys), name);
+    if (joined_key != std::end(kJoinedKeys)) {
+      joined[joined_key - std::begin(kJoinedKeys)] += value;
+    } else if (name == L"Version") {
       info->version = OneLine(value);
-    } else if (name == L"build_number" && info->build_number.empty()) {
+    } else if (name == L"build_number") {
       info->build_number = OneLine(value);
-    } else if (IsMetadataKey(name)) {
-      if (!values.count(name))
-        order.push_back(name);
-      values[name] += value;
+    } else if (!value.empty()) {
+      info->metadata.emplace_back(base::WideToUTF8(name), OneLine(value));
     }
   }
-  for (const std::wstring& name : order) {
-    if (!values[name].empty())
-      info->metadata.emplace_back(base::WideToUTF8(name),
-                                  OneLine(values[name]));
+  for (size_t i = 0; i < std::size(kJoinedKeys); ++i) {
+    if (!joined[i].empty()) {
+      info->metadata.emplace_back(base::WideToUTF8(kJoinedKeys[i]),
+                                  OneLine(joined[i]));
+    }
   }
+  const CrashReportStaticInfo& system = CrashReportStaticInfo::GetInstance();
+  info->metadata.emplace_back("os_version", system.os_version());
+  info->metadata.emplace_back("os_service_pack_version",
+                              system.os_service_pack_version());
+  info->metadata.emplace_back("cpu_architecture", system.cpu_architecture());
+  info->metadata.emplace_back("cpu_level", system.cpu_level());
+  info->metadata.emplace_back("cpu_revision", system.cpu_revision());
   FillCrashInfoHeader(info);
 }
 
@@ -120,17 +139,6 @@ void FillCrashInfoHeader(crash_report::CrashInfo* info) {
 std::string GetMinidumpVersionText() {
   return installer::GetProductVersion() + " " +
          base::NumberToString(installer::GetBuildNumber());
-}
-
-std::wstring GetJoinedCrashKeyValue(const crash_handler::CustomClientInfo& keys,
-                                    const wchar_t* name) {
-  std::wstring joined;
-  for (size_t i = 0; i < keys.count; ++i) {
-    const CustomInfoEntry& entry = keys.entries[i];
-    if (!wcsncmp(entry.name, name, CustomInfoEntry::kNameMaxLength))
-      joined += ArrayText(entry.value, CustomInfoEntry::kValueMaxLength);
-  }
-  return joined;
 }
 
 }  // namespace crash_reporter

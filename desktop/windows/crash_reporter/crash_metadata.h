@@ -18,12 +18,13 @@ struct CrashInfo;
 namespace crash_reporter {
 
 // The client's keys: Version and build_number into the header; every other
-// key with a value as a metadata line, pieces of a range joined, in the
-// order the names first appear. Names that are not plain words (or lack
-// their terminator) are left out, as are the keys that go elsewhere
-// (ptime, URL, crash_guid and modules); control characters of a value
-// become '?', so that no value can forge lines of its own. Then the
-// header's gaps are filled.
+// key with a value as a metadata line in entry order, then the keys spread
+// over ranges (testrig_test, the extension lists, third_party_installs,
+// ab_tests) rejoined, then the system's version and processor. Names that
+// are not plain words (or lack their terminator) are left out, as are the
+// keys that go elsewhere (ptime, URL, crash_guid and modules); control
+// characters of a value become '?', so that no value can forge lines of its
+// own. Then the header's gaps are filled.
 void FillCrashInfoFromCrashKeys(const crash_handler::CustomClientInfo& keys,
                                 crash_report::CrashInfo* info);
 
@@ -43,10 +44,6 @@ void FillCrashInfoHeader(crash_report::CrashInfo* info);
 
 // The text of every minidump's version stream: "<version> <build number>".
 std::string GetMinidumpVersionText();
-
-// The joined value of every key named |name|; empty when there is none.
-std::wstring GetJoinedCrashKeyValue(const crash_handler::CustomClientInfo& keys,
-                                    const wchar_t* name);
 
 }  // namespace crash_reporter
 

@@ -24,6 +24,8 @@
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_logging.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
+#include "desktop/windows/crash_reporter/crash_server_urls.h"
+#include "desktop/windows/crash_reporter/crashed_reporter_report.h"
 #include "desktop/windows/crash_reporter/named_counter_file.h"
 #include "desktop/windows/crash_reporter/process_exit_waiter.h"
 #include "desktop/windows/crash_reporter/self_crash_reporter.h"
@@ -38,8 +40,6 @@ namespace switches = installer::switches;
 
 // A crashed reporter is reported at most once in this many days.
 constexpr int64_t kDaysBetweenReporterReports = 3;
-// The largest minidump of a crashed reporter that is kept.
-constexpr uint64_t kCrashReporterMinidumpLimit = 512000;
 
 // The pipe's security: a low mandatory label, so that clients of low
 // integrity can connect too. Without a label the pipe gets the default.
@@ -93,45 +93,40 @@ bool SettleConsent(const base::CommandLine& command_line) {
 
 // The report of a crashed reporter, in the temporary folder: a text log, or
 // for the third reporter a V1 crash file, and with
-// "alternative-crash-logging" a minidump. A path is empty when its file
-// could not be written.
-struct CrashReporterFiles {
-  base::FilePath text;
-  base::FilePath dump;
-};
-
-CrashReporterFiles WriteCrashReporterFiles(uint32_t pid,
-                                           uint64_t record_address,
-                                           bool third_reporter) {
-  CrashReporterFiles files;
+// "alternative-crash-logging" a minidump.
+CrashedReporterFiles WriteCrashReporterFiles(uint32_t pid,
+                                             uint64_t record_address,
+                                             bool third_reporter) {
+  CrashedReporterFiles files;
   base::FilePath temp;
   uint32_t n = 0;
   if (!base::GetTempDir(&temp) || !(n = ClaimCrashFileNumber(temp)))
     return files;
-  files.text = temp.AppendASCII(GetCrashLogTextFileName(n));
+  files.text_file = temp.AppendASCII(GetCrashLogTextFileName(n));
   bool written = false;
   if (third_reporter) {
     crash_report::CrashInfo info;
     SetCrashReporterProcessType(&info);
     written = crash_report::WriteCrashFileForProcess(
-        pid, record_address, info, GetMinidumpVersionText(), files.text,
-        kCrashReporterMinidumpLimit);
+        pid, record_address, info, GetMinidumpVersionText(), files.text_file,
+        kMaxCrashReporterMinidumpSize);
   } else {
-    written = WriteCrashReporterTextCrashLog(pid, record_address, files.text);
+    written =
+        WriteCrashReporterTextCrashLog(pid, record_address, files.text_file);
   }
   if (!written) {
     LOG(ERROR) << "No crash file of reporter " << pid;
-    base::DeleteFile(files.text, false);
-    files.text.clear();
+    base::DeleteFile(files.text_file, false);
+    files.text_file.clear();
   }
   // The V1 file holds a minidump already.
   if (IsAlternativeCrashLoggingEnabled() && !third_reporter) {
-    files.dump = temp.AppendASCII(GetCrashDumpFileName(n));
+    files.minidump = temp.AppendASCII(GetCrashDumpFileName(n));
     if (!crash_report::WriteMinidumpForProcess(
-            pid, record_address, GetMinidumpVersionText(), files.dump,
-            kCrashReporterMinidumpLimit)) {
+            pid, record_address, GetMinidumpVersionText(), files.minidump,
+            kMaxCrashReporterMinidumpSize)) {
       LOG(ERROR) << "No minidump of reporter " << pid;
-      files.dump.clear();
+      files.minidump.clear();
     }
   }
   return files;
@@ -212,6 +207,7 @@ int RunCrashReporterServer(const base::CommandLine& command_line) {
   if (!SettleConsent(command_line))
     return -1;
   PrepareSelfCrashReporter(false);
+  InitCrashServerUrls();
   return Serve(parent_id);
 }
 
@@ -245,15 +241,9 @@ void RunCrashReporterForCrashReporter(const base::CommandLine& command_line) {
       counters.Add("crash_reporter", 1, true);
     }
   }
-  CrashReporterFiles files =
-      WriteCrashReporterFiles(parent_id, record_address, third_reporter);
-  SignalCrashReporterExceptionEvent(parent_id);
-  // The uploads go here, and after one succeeded the three-day rule's time
-  // (SetLastCrashReporterCrashTime); until they exist the files stay.
-  if (!files.text.empty() || !files.dump.empty()) {
-    LOG(INFO) << "Crash files of reporter " << parent_id
-              << " kept: " << files.text << " " << files.dump;
-  }
+  SendCrashedReporterReport(
+      parent_id, third_reporter,
+      WriteCrashReporterFiles(parent_id, record_address, third_reporter));
 }
 
 bool GetCrashReporterParentIdSwitch(const base::CommandLine& command_line,

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <map>
 #include <memory>
 #include <sstream>
@@ -23,9 +25,13 @@
 #include "components/crash_report/test/minidump_streams.h"
 #include "desktop/windows/crash_reporter/crash_files.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
+#include "desktop/windows/crash_reporter/crash_server_urls.h"
+#include "desktop/windows/crash_reporter/crashed_reporter_report.h"
 #include "desktop/windows/crash_reporter/self_crash_reporter.h"
+#include "desktop/windows/crash_reporter/test/crash_upload_test_util.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "gtest/gtest.h"
+#include "testing/servers/http_test_server.h"
 
 namespace crash_reporter {
 namespace {
@@ -72,6 +78,10 @@ class Host {
     process_ = base::LaunchProcess(
         L"\"" + HostPath() + L"\" " + switches + L" --test-event=" + go_name_,
         options);
+    // Only the host may hold the pipe open: a host that fails to start, or
+    // ends without a word, must end the read.
+    write.Close();
+    EXPECT_TRUE(process_.IsValid());
     ReadStartLine();
   }
 
@@ -131,9 +141,34 @@ class CrashReporterTest : public testing::Test {
     crash_dir_ = temp_dir_.GetPath().Append(L"crash");
     user_data_ = temp_dir_.GetPath().Append(L"User Data");
     ASSERT_TRUE(base::CreateDirectory(user_data_));
-    crash_dir_override_ =
-        std::make_unique<base::ScopedEnvironmentVariableOverride>(
-            kCrashLogDirEnvVar, base::WideToUTF8(crash_dir_.value()));
+    SetVariable(kCrashLogDirEnvVar, base::WideToUTF8(crash_dir_.value()));
+    // Unless a test says otherwise the files stay, for the test to read.
+    SetVariable("KELVO_CRASH_KEEP_LOGS", "1");
+    ASSERT_TRUE(server_.Connect());
+    prefix_ = "/crash" + server_.NewPathPrefix();
+    UseCrashServer("id");
+  }
+
+  // Sets an environment variable of this process and so of the hosts and
+  // reporters it starts, until the test ends.
+  void SetVariable(const std::string& name, const std::string& value) {
+    variables_.push_back(
+        std::make_unique<base::ScopedEnvironmentVariableOverride>(name, value));
+  }
+
+  // The crash server behaves as |behaviour| says (see crash_server.py);
+  // the collector takes every well-formed upload.
+  void UseCrashServer(const std::string& behaviour) {
+    SetVariable(kCrashServerUrlEnvVar, CrashServerUrl(behaviour));
+    SetVariable(kCollectorUrlEnvVar, CrashServerUrl("collector"));
+  }
+
+  std::string CrashServerUrl(const std::string& behaviour) {
+    return server_.GetURL("127.0.0.1", prefix_ + "/" + behaviour);
+  }
+
+  std::vector<test_server::RecordedRequest> ServerRequests() {
+    return server_.GetRequests(prefix_);
   }
 
   void GiveConsent() { WritePrefs(kConsent); }
@@ -158,10 +193,12 @@ class CrashReporterTest : public testing::Test {
     return std::make_unique<Host>(switches);
   }
 
-  std::vector<base::FilePath> CrashFiles() {
+  // The files in the crash directory, or those named "*<pattern>".
+  std::vector<base::FilePath> CrashFiles(const wchar_t* pattern = L"") {
     std::vector<base::FilePath> files;
     base::FileEnumerator enumerator(crash_dir_, false,
-                                    base::FileEnumerator::FILES);
+                                    base::FileEnumerator::FILES,
+                                    std::wstring(L"*") + pattern);
     for (base::FilePath file = enumerator.Next(); !file.empty();
          file = enumerator.Next()) {
       files.push_back(file);
@@ -175,10 +212,19 @@ class CrashReporterTest : public testing::Test {
     return text;
   }
 
+  base::FilePath CrashLogPath(DWORD reporter_pid, const char* extension) {
+    return crash_dir_.AppendASCII("kelvo-crashlog-" +
+                                  base::NumberToString(reporter_pid) + "-1" +
+                                  extension);
+  }
+
   base::ScopedTempDir temp_dir_;
   base::FilePath crash_dir_;
   base::FilePath user_data_;
-  std::unique_ptr<base::ScopedEnvironmentVariableOverride> crash_dir_override_;
+  test_server::HttpTestServer server_;
+  std::string prefix_;
+  std::vector<std::unique_ptr<base::ScopedEnvironmentVariableOverride>>
+      variables_;
 };
 
 // Opens the reporter while it surely runs (its parent holds still).
@@ -239,7 +285,11 @@ TEST_F(CrashReporterTest, EachCrashLeavesItsLogAndEndsWithItsCode) {
                         "process_type=\"installer\"\r\n"));
     EXPECT_EQ(std::string::npos, text.find("ptime"));
   }
-  EXPECT_EQ(static_cast<size_t>(crashes), CrashFiles().size());
+  EXPECT_EQ(static_cast<size_t>(crashes), CrashFiles(L"crashlog-*.txt").size());
+  // Every report asked for its id and sent its log.
+  EXPECT_EQ(static_cast<size_t>(crashes),
+            CrashFiles(L"last_crash_id-*.txt").size());
+  EXPECT_EQ(static_cast<size_t>(crashes * 2), ServerRequests().size());
   EXPECT_EQ("{\"installer\":" + base::NumberToString(crashes) + "}",
             ReadFile(user_data_.Append(L"crash_counters.json")));
 }
@@ -290,6 +340,7 @@ TEST_F(CrashReporterTest, WithoutConsentNoReporterServes) {
               host->WaitForExit());
   }
   EXPECT_TRUE(CrashFiles().empty());
+  EXPECT_TRUE(ServerRequests().empty());
 }
 
 TEST_F(CrashReporterTest, ChildrenShareTheReporterThatRefusesLiars) {
@@ -319,13 +370,194 @@ TEST_F(CrashReporterTest, ChildrenShareTheReporterThatRefusesLiars) {
   EXPECT_TRUE(child->handler_installed());
   child->Go();
   EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), child->WaitForExit());
-  EXPECT_EQ(1u, CrashFiles().size());
+  EXPECT_EQ(1u, CrashFiles(L"crashlog-*.txt").size());
 
   // The reporter outlives the child, not the parent.
   EXPECT_FALSE(reporter.WaitForExitWithTimeout(base::TimeDelta(), nullptr));
   parent->Go();
   EXPECT_EQ(0, parent->WaitForExit());
   EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+}
+
+// A crash of a host that the reporter serves, reported once the host has
+// ended and the reporter with it. Returns the reporter's id.
+DWORD CrashAndWaitForTheReporter(Host* host) {
+  EXPECT_TRUE(host->handler_installed());
+  base::Process reporter = OpenReporter(*host);
+  EXPECT_TRUE(reporter.IsValid());
+  host->Go();
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), host->WaitForExit());
+  EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+  return host->reporter_pid();
+}
+
+// A client's crash with the minidump on, sent to the crash servers: the id
+// request, the zipped whole text log with the report's own log lines at its
+// end, and the gzip-wrapped minidump.
+TEST_F(CrashReporterTest, CrashReachesTheCrashServersWithItsId) {
+  GiveConsent();
+  SetVariable("CRASH_ORIGIN", "Testrig");
+  SetVariable("KELVO_CRASH_EMAIL", "a+b&c@x.org");
+  DWORD reporter_pid =
+      CrashAndWaitForTheReporter(StartHost(L"access-violation").get());
+
+  std::vector<test_server::RecordedRequest> requests = ServerRequests();
+  ASSERT_EQ(3u, requests.size());
+  const test_server::RecordedRequest& get = requests[0];
+  const std::string target = prefix_ + "/id?email=a%2Bb%26c%40x.org";
+  EXPECT_EQ("GET", get.method);
+  EXPECT_EQ(target, get.target);
+  EXPECT_EQ("Breakpad/1.0 (Windows) (Edition developer)",
+            get.GetHeader("User-Agent"));
+  EXPECT_EQ("Testrig", get.GetHeader("X-Origin"));
+  EXPECT_FALSE(get.HasHeader("X-Kelvo-Crash-URL"));
+  // The two uploads run side by side.
+  std::vector<test_server::RecordedRequest> posts =
+      FilterRequests(requests, "POST");
+  ASSERT_EQ(2u, posts.size());
+  if (posts[0].target != target)
+    std::swap(posts[0], posts[1]);
+
+  // The id the server gave is the record's and the log's.
+  const std::string record = ReadFile(crash_dir_.AppendASCII(
+      "last_crash_id-" + base::NumberToString(reporter_pid) + "-1.txt"));
+  const std::string location_prefix =
+      "0=http://127.0.0.1:" + base::NumberToString(server_.port()) +
+      "/crash/issued?id=";
+  ASSERT_EQ(0u, record.find(location_prefix)) << record;
+  const std::string crash_id = record.substr(
+      location_prefix.size(), record.find('&') - location_prefix.size());
+
+  // The log's fields in name order (the run time from its first second
+  // on), and the log zipped.
+  std::vector<std::pair<std::string, std::string>> fields =
+      GetFormFields(posts[0]);
+  std::erase_if(fields, [](const auto& field) {
+    return field.first == "ptime" &&
+           field.second.find_first_not_of("0123456789") == std::string::npos;
+  });
+  EXPECT_EQ((std::vector<std::pair<std::string, std::string>>{
+                {"ProductName", "Kelvo"},
+                {"ReleaseChannel", "developer"},
+                {"Version", "45.0.2531.0"},
+                {"build_number", "816662"},
+                {"email", "a+b&c@x.org"},
+                {"origin", "Testrig"},
+                {"stacktraceId", crash_id}}),
+            fields);
+  std::vector<test_server::FormPart> files = GetFileParts(posts[0]);
+  ASSERT_EQ(1u, files.size());
+  EXPECT_EQ("file", files[0].name);
+  EXPECT_EQ(CrashLogPath(reporter_pid, ".zip").BaseName().AsUTF8Unsafe(),
+            files[0].filename);
+  std::string name, text;
+  ASSERT_TRUE(ReadSingleEntryZip(files[0].body, &name, &text));
+  EXPECT_EQ("crashlog.txt", name);
+  EXPECT_EQ(ReadFile(CrashLogPath(reporter_pid, ".txt")), text);
+  EXPECT_FALSE(base::PathExists(CrashLogPath(reporter_pid, ".zip")));
+  for (const char* part :
+       {"\r\nThread: ", "\r\nRegisters: ", "\r\nStack dump: ",
+        "\r\nUsed DLLs:\r\ncrash_reporter_test_host.exe ",
+        "\r\nMemory dumps:\r\n", "\r\nmem_working_set_size=\"",
+        "\r\ncpu_architecture=\"0x9\"",
+        "\r\nCrash Logger:\r\nclient_dump_request.cc:"}) {
+    EXPECT_NE(std::string::npos, text.find(part)) << part;
+  }
+
+  // The minidump's form, gzip-encoded: every field, empty ones too, before
+  // the dump.
+  EXPECT_EQ(prefix_ + "/collector", posts[1].target);
+  EXPECT_EQ("gzip", posts[1].GetHeader("Content-Encoding"));
+  std::string names;
+  std::map<std::string, std::string> values;
+  for (const auto& [field, value] : GetFormFields(posts[1])) {
+    names += field + " ";
+    values[field] = value;
+  }
+  EXPECT_EQ(
+      "BuildID CrashTime Email InstallTime Origin ProcessType ProductName "
+      "ReleaseChannel StartupTime UBN URL Version ab_tests "
+      "blacklisted_extensions disabled_extensions enabled_extensions "
+      "gpu_device_id gpu_driver_version gpu_pixel_shader_version "
+      "gpu_vendor_id gpu_vertex_shader_version symbols-package "
+      "terminated_extensions third_party_installs ",
+      names);
+  EXPECT_EQ("installer", values["ProcessType"]);
+  EXPECT_EQ("a+b&c@x.org", values["Email"]);
+  EXPECT_EQ("Testrig", values["Origin"]);
+  EXPECT_LE(std::stoll(values["StartupTime"]), std::stoll(values["CrashTime"]));
+  std::vector<test_server::FormPart> dumps = GetFileParts(posts[1]);
+  ASSERT_EQ(1u, dumps.size());
+  EXPECT_EQ("upload_file_minidump", dumps[0].name);
+  EXPECT_EQ(ReadFile(CrashLogPath(reporter_pid, ".dmp")), dumps[0].body);
+  EXPECT_EQ("45.0.2531.0 816662",
+            crash_report::ReadMinidumpStreams(dumps[0].body)[0x10000]);
+}
+
+TEST_F(CrashReporterTest, BusyCrashServerGetsNoTextLog) {
+  GiveConsent();
+  UseCrashServer("busy");
+  // Kept, the log stays; and the minidump still goes.
+  DWORD reporter_pid =
+      CrashAndWaitForTheReporter(StartHost(L"access-violation").get());
+  EXPECT_TRUE(base::PathExists(CrashLogPath(reporter_pid, ".txt")));
+  std::vector<test_server::RecordedRequest> posts =
+      FilterRequests(ServerRequests(), "POST");
+  ASSERT_EQ(1u, posts.size());
+  EXPECT_EQ(prefix_ + "/collector", posts[0].target);
+  ASSERT_EQ(1u, GetFileParts(posts[0]).size());
+  EXPECT_EQ(ReadFile(CrashLogPath(reporter_pid, ".dmp")),
+            GetFileParts(posts[0])[0].body);
+
+  SetVariable("KELVO_CRASH_KEEP_LOGS", "0");
+  reporter_pid = CrashAndWaitForTheReporter(
+      StartHost(L"access-violation", kNoMinidump).get());
+  EXPECT_FALSE(base::PathExists(CrashLogPath(reporter_pid, ".txt")));
+  // No id, so no record either.
+  EXPECT_EQ(2u, CrashFiles().size());
+  EXPECT_EQ(3u, ServerRequests().size());
+}
+
+TEST_F(CrashReporterTest, ServersDownOrSilentCostBoundedTime) {
+  GiveConsent();
+  SetVariable("KELVO_CRASH_KEEP_LOGS", "0");
+  // Answers every request 30 s after it arrived.
+  ASSERT_TRUE(
+      server_.Script(prefix_ + "/silent", R"([{"delay": 30, "status": 200}])"));
+  const std::string closed =
+      "http://127.0.0.1:" + base::NumberToString(test_server::GetClosedPort()) +
+      "/crash";
+  const struct {
+    std::string crash_server;
+    const wchar_t* switches;
+    size_t requests;
+  } cases[] = {
+      {closed, kNoMinidump, 0},
+      // The id request gives up after 3 s, the uploads after the host's 2 s.
+      {CrashServerUrl("silent"), L"", 3},
+      // No id: the log goes without one.
+      {CrashServerUrl("error"), kNoMinidump, 2},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.crash_server);
+    SetVariable(kCrashServerUrlEnvVar, test.crash_server);
+    SetVariable(kCollectorUrlEnvVar, test.crash_server);
+    const size_t before = ServerRequests().size();
+    std::unique_ptr<Host> host = StartHost(
+        L"access-violation",
+        test.switches + std::wstring(L" --test-upload-timeout-ms=2000"));
+    base::Process reporter = OpenReporter(*host);
+    host->Go();
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
+              host->WaitForExit());
+    // The uploads start when the crashed host is let go.
+    const ULONGLONG released = ::GetTickCount64();
+    EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
+    EXPECT_LT(::GetTickCount64() - released, 6000u);
+    // Sent or not, the files are gone.
+    EXPECT_TRUE(CrashFiles().empty());
+    EXPECT_EQ(test.requests, ServerRequests().size() - before);
+  }
 }
 
 TEST_F(CrashReporterTest, ReporterThatCannotBeReachedLeavesNoHandler) {
@@ -440,29 +672,43 @@ class ScopedLastReporterCrash {
   int64_t old_value_ = 0;
 };
 
-// A client's crash with the minidump on: the whole text log, the report's
-// own log lines at its end, and the dump.
-TEST_F(CrashReporterTest, AClientCrashLeavesTheFullLogAndAMinidump) {
-  GiveConsent();
-  std::unique_ptr<Host> host = StartHost(L"access-violation");
-  ASSERT_TRUE(host->handler_installed());
-  base::Process reporter = OpenReporter(*host);
-  host->Go();
-  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), host->WaitForExit());
-  EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
-  std::string name =
-      "kelvo-crashlog-" + base::NumberToString(host->reporter_pid()) + "-1";
-  std::string text = ReadFile(crash_dir_.AppendASCII(name + ".txt"));
-  for (const char* part :
-       {"\r\nThread: ", "\r\nRegisters: ", "\r\nStack dump: ",
-        "\r\nUsed DLLs:\r\ncrash_reporter_test_host.exe ",
-        "\r\nMemory dumps:\r\n", "\r\nmem_working_set_size=\"",
-        "\r\nCrash Logger:\r\nclient_dump_request.cc:"}) {
-    EXPECT_NE(std::string::npos, text.find(part)) << part;
+// The processes that |parent| started and that still exist.
+std::vector<DWORD> GetChildProcesses(DWORD parent) {
+  std::vector<DWORD> children;
+  base::win::ScopedHandle snapshot(
+      ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {sizeof(entry)};
+  if (!snapshot.IsValid() || !::Process32FirstW(snapshot.Get(), &entry))
+    return children;
+  do {
+    if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent)
+      children.push_back(entry.th32ProcessID);
+  } while (::Process32NextW(snapshot.Get(), &entry));
+  return children;
+}
+
+// Waits for the reporters that report a crash of |reporter|, each started
+// by the one before; the ids and exit codes of those that still ran, in
+// that order. One that had ended already had done all its work.
+std::vector<std::pair<DWORD, int>> WaitForReportersBelow(DWORD reporter) {
+  std::vector<std::pair<DWORD, int>> chain;
+  std::vector<DWORD> waiting = GetChildProcesses(reporter);
+  while (!waiting.empty()) {
+    DWORD pid = waiting.front();
+    waiting.erase(waiting.begin());
+    base::Process process = base::Process::OpenWithAccess(
+        pid, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION);
+    int exit_code = -1;
+    if (!process.IsValid())
+      continue;  // Gone already, with all it did.
+    // Minidumps of a reporter take Wine tens of seconds on a busy machine.
+    EXPECT_TRUE(
+        process.WaitForExitWithTimeout(kProcessTimeout * 4, &exit_code));
+    chain.emplace_back(pid, exit_code);
+    std::vector<DWORD> children = GetChildProcesses(pid);
+    waiting.insert(waiting.end(), children.begin(), children.end());
   }
-  EXPECT_EQ("45.0.2531.0 816662",
-            crash_report::ReadMinidumpStreams(
-                ReadFile(crash_dir_.AppendASCII(name + ".dmp")))[0x10000]);
+  return chain;
 }
 
 // Reporters that crash on purpose (see crash_reporter_test_host_main.cc),
@@ -495,8 +741,12 @@ class CrashedReporterTest : public CrashReporterTest {
   }
 
   // Runs a host whose serving reporter crashes once ready; the reporter's
-  // exit code, and how long it took to end after the host started.
-  int RunHostWithCrashingReporter(int64_t* milliseconds) {
+  // exit code, and how long it took to end after the host started. Returns
+  // once the reporters that report it have ended too (|chain|: their ids
+  // and exit codes, in the order they were started).
+  int RunHostWithCrashingReporter(
+      int64_t* milliseconds,
+      std::vector<std::pair<DWORD, int>>* chain = nullptr) {
     ULONGLONG start = ::GetTickCount64();
     std::unique_ptr<Host> host = StartHost(L"", kNoMinidump);
     base::Process reporter = OpenReporter(*host);
@@ -506,56 +756,56 @@ class CrashedReporterTest : public CrashReporterTest {
     *milliseconds = static_cast<int64_t>(::GetTickCount64() - start);
     host->Go();
     EXPECT_EQ(0, host->WaitForExit());
+    std::vector<std::pair<DWORD, int>> reporters =
+        WaitForReportersBelow(host->reporter_pid());
+    if (chain)
+      *chain = reporters;
     return exit_code;
   }
 
-  // The crash files in the temporary folder, by name.
-  std::map<std::string, std::string> ReportFiles() {
+  // The crash files the crash servers received since the last call, by
+  // name: a zipped text log under its own name.
+  std::map<std::string, std::string> TakeSentReports() {
+    std::vector<test_server::RecordedRequest> requests = ServerRequests();
     std::map<std::string, std::string> files;
-    base::FileEnumerator enumerator(temp_, false, base::FileEnumerator::FILES,
-                                    L"kelvo-crashlog-*");
-    for (base::FilePath file = enumerator.Next(); !file.empty();
-         file = enumerator.Next()) {
-      files[base::WideToUTF8(file.BaseName().value())] = ReadFile(file);
+    for (size_t i = seen_requests_; i < requests.size(); ++i) {
+      for (const test_server::FormPart& part : GetFileParts(requests[i])) {
+        std::string name, content;
+        if (ReadSingleEntryZip(part.body, &name, &content)) {
+          files[part.filename.substr(0, part.filename.rfind('.')) + ".txt"] =
+              content;
+        } else {
+          files[part.filename] = part.body;
+        }
+      }
     }
+    seen_requests_ = requests.size();
     return files;
   }
 
-  // Waits until the reporter that wrote the crash file |name|
-  // ("kelvo-crashlog-<pid>-<n>...") has ended: it releases the crashed
-  // reporter before it logs what it kept, and holds its log open until it
-  // ends. Its exit code, or -1 when it cannot be waited for.
-  int WaitForWriterOf(const std::string& name) {
-    DWORD pid = 0;
-    if (sscanf(name.c_str(), "kelvo-crashlog-%lu-", &pid) != 1)
-      return -1;
-    base::Process writer = base::Process::OpenWithAccess(
-        pid, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION);
-    int exit_code = -1;
-    if (!writer.IsValid() ||
-        !writer.WaitForExitWithTimeout(kProcessTimeout, &exit_code)) {
-      return -1;
-    }
-    return exit_code;
+  // Whether crash files are left in the temporary folder.
+  bool HasReportFiles() {
+    base::FileEnumerator enumerator(temp_, false, base::FileEnumerator::FILES,
+                                    L"kelvo-crashlog-*");
+    return !enumerator.Next().empty();
   }
 
-  std::string ReporterLog() {
+  // Under Wine a minidump of a reporter comes out larger than the 512000
+  // bytes a crashed reporter's dump may have: Wine adds every module's
+  // import and export names, whatever the dump type. On a busy machine the
+  // crashed reporter may also stop waiting and end while it is dumped; such
+  // a dump is not kept either. The second reporter's log says whether the
+  // dump of the first one was kept.
+  bool ReporterDumpsFit() {
     std::string log;
     base::ReadFileToString(temp_.Append(L"kelvo_crashreporter.log"), &log);
-    return log;
-  }
-
-  // Under Wine a minidump of a reporter can come out larger than the 512000
-  // bytes a crashed reporter's dump may have in every dump type (Wine adds
-  // every module's import and export names), and how large depends on the
-  // threads the crashed reporter had running. The second reporter's log
-  // says, before it releases the first one, whether the first one's dump
-  // fitted.
-  bool ReporterDumpsFit() {
-    return ReporterLog().find("No minidump of reporter") == std::string::npos;
+    EXPECT_NE(std::string::npos, log.find("Report of the crashed reporter"));
+    return log.find("more than 512000") == std::string::npos &&
+           log.find("ended while it was dumped") == std::string::npos;
   }
 
   base::FilePath temp_;
+  size_t seen_requests_ = 0;
   std::vector<std::unique_ptr<base::ScopedEnvironmentVariableOverride>>
       temp_overrides_;
   std::vector<std::unique_ptr<base::ScopedEnvironmentVariableOverride>>
@@ -581,6 +831,7 @@ TEST_F(CrashedReporterTest, ACrashedReporterIsReportedByASecondOne) {
   int reports = 0;
   for (const auto& test : cases) {
     SCOPED_TRACE(test.kind);
+    last_crash_.SetDaysAgo(100);
     CrashReporters(test.kind);
     if (!test.minidump) {
       WritePrefs(R"({"user_experience_metrics":{"reporting_enabled":true},)"
@@ -590,11 +841,12 @@ TEST_F(CrashedReporterTest, ACrashedReporterIsReportedByASecondOne) {
     EXPECT_EQ(static_cast<int>(test.code),
               RunHostWithCrashingReporter(&milliseconds));
     ++reports;
-    auto files = ReportFiles();
-    ASSERT_FALSE(files.empty());
-    EXPECT_EQ(0, WaitForWriterOf(files.begin()->first));
-    files = ReportFiles();
-    EXPECT_NE(std::string::npos, ReporterLog().find("Crash files of reporter"));
+    // Sent, and gone from the temporary folder; the three days begin.
+    auto files = TakeSentReports();
+    EXPECT_FALSE(HasReportFiles());
+    int64_t days = -1;
+    EXPECT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
+    EXPECT_EQ(0, days);
     bool dump_fits = test.minidump && ReporterDumpsFit();
     ASSERT_EQ(dump_fits ? 2u : 1u, files.size());
     const std::string& text = files.rbegin()->second;  // ".txt" after ".dmp"
@@ -612,8 +864,6 @@ TEST_F(CrashedReporterTest, ACrashedReporterIsReportedByASecondOne) {
     }
     EXPECT_EQ("{\"crash_reporter\":" + base::NumberToString(reports) + "}",
               ReadFile(user_data_.Append(L"crash_counters.json")));
-    for (const auto& [name, bytes] : files)
-      base::DeleteFile(temp_.AppendASCII(name), false);
   }
 }
 
@@ -622,22 +872,19 @@ TEST_F(CrashedReporterTest, ACrashedReporterIsReportedByASecondOne) {
 TEST_F(CrashedReporterTest, ACrashedSecondReporterIsReportedByAThird) {
   CrashReporters("access-violation", "access-violation");
   int64_t milliseconds = 0;
+  std::vector<std::pair<DWORD, int>> chain;
   EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
-            RunHostWithCrashingReporter(&milliseconds));
-  // The second reporter wrote its files before it released the first; it
-  // ends once the third has written its own.
-  auto files = ReportFiles();
-  ASSERT_FALSE(files.empty());
-  DWORD second_pid = 0;
-  ASSERT_EQ(1, sscanf(files.begin()->first.c_str(), "kelvo-crashlog-%lu-",
-                      &second_pid));
-  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
-            WaitForWriterOf(files.begin()->first));
+            RunHostWithCrashingReporter(&milliseconds, &chain));
+  // The second crashed and ended once the third had written its file; the
+  // third may have sent it and ended before the second was gone.
+  ASSERT_FALSE(chain.empty());
+  const DWORD second_pid = chain[0].first;
+  EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), chain[0].second);
+  EXPECT_LE(chain.size(), 2u);
 
   bool dump_fits = ReporterDumpsFit();
-  files = ReportFiles();
   std::vector<std::string> v1_files;
-  for (const auto& [name, bytes] : files) {
+  for (const auto& [name, bytes] : TakeSentReports()) {
     if (name.find("kelvo-crashlog-" + base::NumberToString(second_pid)) != 0)
       v1_files.push_back(bytes);
   }
@@ -671,7 +918,8 @@ TEST_F(CrashedReporterTest, AReporterCrashIsReportedAtMostOnceInThreeDays) {
     EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
               RunHostWithCrashingReporter(&milliseconds));
     EXPECT_LT(milliseconds, 15000);
-    EXPECT_TRUE(ReportFiles().empty());
+    EXPECT_TRUE(TakeSentReports().empty());
+    EXPECT_FALSE(HasReportFiles());
     EXPECT_FALSE(base::PathExists(user_data_.Append(L"crash_counters.json")));
   }
   // Whole days count: three and an hour are three.
@@ -679,6 +927,78 @@ TEST_F(CrashedReporterTest, AReporterCrashIsReportedAtMostOnceInThreeDays) {
   last_crash_.SetDaysAgo(3);
   ASSERT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
   EXPECT_EQ(3, days);
+}
+
+// Consent is read before a crashed reporter is counted or reported: without
+// it the crashed one is only released.
+TEST_F(CrashReporterTest, WithoutConsentACrashedReporterIsOnlyReleased) {
+  ScopedLastReporterCrash last_crash;
+  last_crash.SetDaysAgo(100);
+  // This process plays the crashed reporter, with an empty record.
+  DWORD crashed = ::GetCurrentProcessId();
+  base::win::ScopedHandle exception_event(::CreateEventW(
+      nullptr, TRUE, FALSE,
+      FormatCrashReporterObjectName(kCrashReporterExceptionEventPrefix, crashed)
+          .c_str()));
+  std::string output;
+  int exit_code = -1;
+  ASSERT_TRUE(base::GetAppOutputWithExitCode(
+      L"\"" + HostPath() + L"\" " + UserDataSwitch() +
+          L" --crash-reporter-parent-id=" + base::NumberToString16(crashed) +
+          L" --crash-reporter-exception-info=" +
+          base::NumberToString16(
+              reinterpret_cast<uintptr_t>(GetCrashReporterExceptionInfo())),
+      &output, &exit_code, kProcessTimeout));
+  EXPECT_EQ(0, exit_code);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0),
+            ::WaitForSingleObject(exception_event.Get(), 0));
+  EXPECT_FALSE(base::PathExists(user_data_.Append(L"crash_counters.json")));
+  EXPECT_TRUE(ServerRequests().empty());
+}
+
+// The files of a crashed reporter as a third reporter leaves them: sent as
+// they are, and deleted, but a crash the servers refused does not start the
+// three days without reports.
+TEST_F(CrashReporterTest, CrashedReporterSentAsItIsOrRefused) {
+  ScopedLastReporterCrash last_crash;
+  const DWORD crashed = ::GetCurrentProcessId();
+  const base::FilePath text =
+      temp_dir_.GetPath().Append(L"kelvo-crashlog-9-1.txt");
+  const base::FilePath dump =
+      temp_dir_.GetPath().Append(L"kelvo-crashlog-9-1.dmp");
+  ASSERT_TRUE(server_.Script(prefix_ + "/refuse", R"([{"status": 500}])"));
+  for (const char* server : {"id", "refuse"}) {
+    SCOPED_TRACE(server);
+    last_crash.SetDaysAgo(100);
+    UseCrashServer(server);
+    SetVariable(kCollectorUrlEnvVar, CrashServerUrl(server));
+    ASSERT_TRUE(base::WriteFile(text, "V1 file"));
+    ASSERT_TRUE(base::WriteFile(dump, "MDMP"));
+    const size_t before = ServerRequests().size();
+    SendCrashedReporterReport(crashed, true, {text, dump});
+    EXPECT_FALSE(base::PathExists(text));
+    EXPECT_FALSE(base::PathExists(dump));
+    int64_t days = 0;
+    ASSERT_TRUE(GetDaysSinceLastCrashReporterCrash(&days));
+    EXPECT_EQ(server == std::string("id") ? 0 : 100, days);
+
+    std::vector<test_server::RecordedRequest> requests = ServerRequests();
+    ASSERT_EQ(before + 2, requests.size());
+    // The log carries no field but the user's address (none here).
+    EXPECT_TRUE(GetFormFields(requests[before]).empty());
+    ASSERT_EQ(1u, GetFileParts(requests[before]).size());
+    EXPECT_EQ("kelvo-crashlog-9-1.txt",
+              GetFileParts(requests[before])[0].filename);
+    EXPECT_EQ("V1 file", GetFileParts(requests[before])[0].body);
+    EXPECT_FALSE(requests[before + 1].HasHeader("Content-Encoding"));
+    std::map<std::string, std::string> fields;
+    for (const auto& [name, value] : GetFormFields(requests[before + 1]))
+      fields[name] = value;
+    EXPECT_EQ(10u, fields.size());
+    EXPECT_EQ("crash_reporter", fields["ProcessType"]);
+    EXPECT_EQ("KelvoDesktop", fields["ProductName"]);
+    EXPECT_EQ(1u, fields.count("InstallTime"));
+  }
 }
 
 }  // namespace

@@ -164,4 +164,22 @@ std::wstring FormatCrashBuildId(const std::string& timestamp,
   return base::ASCIIToWide(date + digits);
 }
 
+std::wstring GetCrashReleaseChannel() {
+  return FormatCrashReleaseChannel(installer::GetChannel(),
+                                   installer::GetStream());
+}
+
+std::wstring FormatCrashReleaseChannel(int channel, const std::string& stream) {
+  // The collector's names, which do not follow the channels' own.
+  if (channel == installer::CHANNEL_DEVELOPER)
+    return L"nightly";
+  if (channel == installer::CHANNEL_STABLE)
+    return L"release";
+  return base::UTF8ToWide(stream);
+}
+
+std::wstring GetSymbolsPackageName(const std::wstring& process_type) {
+  return process_type == L"browser_tests" ? L"tests-syms" : L"browser-syms";
+}
+
 }  // namespace crash_reporter

@@ -59,6 +59,16 @@ std::wstring GetCrashBuildId();
 std::wstring FormatCrashBuildId(const std::string& timestamp,
                                 uint32_t revision);
 
+// The channel as the crash-statistics collector names it: "nightly" for
+// channel 2, "release" for channel 4, else the stream's name. The first
+// form is this build's.
+std::wstring GetCrashReleaseChannel();
+std::wstring FormatCrashReleaseChannel(int channel, const std::string& stream);
+
+// The symbols that resolve a crash of |process_type|: "tests-syms" for
+// "browser_tests", else "browser-syms".
+std::wstring GetSymbolsPackageName(const std::wstring& process_type);
+
 }  // namespace crash_reporter
 
 #endif  // DESKTOP_WINDOWS_CRASH_REPORTER_CRASH_REPORTER_SETTINGS_H_

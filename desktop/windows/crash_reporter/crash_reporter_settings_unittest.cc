@@ -117,5 +117,18 @@ TEST_F(CrashReporterSettingsTest, BuildIdTakesTheDateAndSixRevisionDigits) {
   EXPECT_EQ(L"20170000000001", FormatCrashBuildId("2017", 1));
 }
 
+TEST_F(CrashReporterSettingsTest, CollectorNamesOfChannelsAndSymbols) {
+  // The collector's names cross the channels' own: 2 ("Developer") is its
+  // "nightly", and 1 ("Nightly") keeps the stream's name.
+  EXPECT_EQ(L"nightly", GetCrashReleaseChannel());
+  EXPECT_EQ(L"developer", FormatCrashReleaseChannel(1, "developer"));
+  EXPECT_EQ(L"nightly", FormatCrashReleaseChannel(2, "developer"));
+  EXPECT_EQ(L"next", FormatCrashReleaseChannel(3, "next"));
+  EXPECT_EQ(L"release", FormatCrashReleaseChannel(4, "stable"));
+  EXPECT_EQ(L"tests-syms", GetSymbolsPackageName(L"browser_tests"));
+  EXPECT_EQ(L"browser-syms", GetSymbolsPackageName(L"Browser_tests"));
+  EXPECT_EQ(L"browser-syms", GetSymbolsPackageName(L""));
+}
+
 }  // namespace
 }  // namespace crash_reporter

@@ -247,11 +247,14 @@ void SetLastCrashReporterCrashTime(const SYSTEMTIME& utc_time) {
   base::win::RegKey key;
   if (!::SystemTimeToFileTime(&utc_time, &time) ||
       OpenProductKey(&key) != ERROR_SUCCESS) {
+    LOG(ERROR) << "Cannot record the time of the reporter's crash";
     return;
   }
   int64_t value = FileTimeToInt64(time);
-  key.WriteValue(kLastCrashReporterCrashValue, &value, sizeof(value),
-                 REG_QWORD);
+  if (key.WriteValue(kLastCrashReporterCrashValue, &value, sizeof(value),
+                     REG_QWORD) != ERROR_SUCCESS) {
+    LOG(ERROR) << "Cannot record the time of the reporter's crash";
+  }
 }
 
 void SignalCrashReporterExceptionEvent(DWORD pid) {

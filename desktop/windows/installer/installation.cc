@@ -25,6 +25,12 @@
 namespace installer {
 
 const char kInstallLogFileName[] = "installation_status.xml";
+// Seconds since 1970 have 10 digits until the year 2286; the counters that
+// keep names apart stay below 100.
+const size_t kMaxInstallFolderLength =
+    MAX_PATH - 1 -
+    (sizeof("\\old_status\\installation_status.xml.") - 1 + 10 + sizeof(".99") -
+     1 + sizeof(".") - 1 + 10 + sizeof(".99") - 1 + sizeof(".old") - 1);
 const char kLauncherExeName[] = "launcher.exe";
 
 namespace {
@@ -59,11 +65,14 @@ base::FilePath GetExecutableInstallFolder() {
     LOG(ERROR) << "Cannot find the folder of the running executable";
     return base::FilePath();
   }
-  // The installer of an update runs from the version subfolder.
+  // The installer of an update runs from the version subfolder. The install
+  // log marks the installation too: its launcher.exe may have been deleted
+  // by hand, and the uninstall must still find it.
   base::FilePath parent = exe_dir.DirName();
   if (!base::PathExists(exe_dir.AppendASCII(kLauncherExeName)) &&
       parent != exe_dir &&
-      base::PathExists(parent.AppendASCII(kLauncherExeName))) {
+      (base::PathExists(parent.AppendASCII(kLauncherExeName)) ||
+       base::PathExists(parent.AppendASCII(kInstallLogFileName)))) {
     return parent;
   }
   return exe_dir;

@@ -28,6 +28,14 @@ namespace installer {
 extern const char kInstallLogFileName[];
 extern const char kLauncherExeName[];
 
+// The longest install folder of a new installation, in characters. The
+// deepest path the installer makes itself is an older version's install log
+// moved aside for deletion,
+// "old_status\installation_status.xml.<seconds>.<n>.<seconds>.<n>.old"; it
+// must stay below MAX_PATH, or an upgrade could not preserve the log, and
+// the previous version would stay for ever.
+extern const size_t kMaxInstallFolderLength;
+
 class Installation {
  public:
   // The installation of the running executable: its folder, or the parent

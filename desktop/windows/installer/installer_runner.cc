@@ -244,6 +244,7 @@ bool InstallerRunner::LaunchBackend(base::CommandLine command_line) {
                 "Could not launch installer backend process");
 
   backend_running_ = true;
+  success_reported_ = false;
   ::AllowSetForegroundWindow(backend_process_.Pid());
   VLOG(2) << "Installer backend started.";
   if (!process_watcher_.StartWatchingOnce(backend_process_.Handle(), this)) {
@@ -270,14 +271,23 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
   }
   // Cleared first: an observer that stops the runner lets go of the mutex.
   backend_running_ = false;
-  const bool success = exited && exit_code == 0;
+  const bool exited_with_zero = exited && exit_code == 0;
   // Everything the backend wrote is in the mailslot now; its end is told
   // after its last message, never before.
-  receiver_.DeliverPendingThen(base::BindOnce(
-      &InstallerRunner::NotifyTerminated, weak_factory_.GetWeakPtr(), success));
+  receiver_.DeliverPendingThen(
+      base::BindOnce(&InstallerRunner::NotifyTerminated,
+                     weak_factory_.GetWeakPtr(), exited_with_zero));
 }
 
-void InstallerRunner::NotifyTerminated(bool success) {
+void InstallerRunner::NotifyTerminated(bool exited_with_zero) {
+  // A killed process may exit with 0 (always so under Wine): only a
+  // backend that also said it succeeded did.
+  const bool success = exited_with_zero && success_reported_;
+  if (exited_with_zero && !success_reported_) {
+    LOG(ERROR) << "The installer backend exited with 0 without reporting "
+                  "success: it was ended before it finished; the "
+                  "installation failed";
+  }
   for (InstallerObserver& observer : observers_)
     observer.OnInstallerTerminated(success);
 }
@@ -286,6 +296,8 @@ void InstallerRunner::OnMessageReceived(const base::Pickle& pickle) {
   InstallerMessage message;
   if (!DecodeInstallerMessage(pickle, &message))
     return;
+  if (message.type == IPC_MESSAGE_SUCCESS)
+    success_reported_ = true;
   for (InstallerObserver& observer : observers_)
     ReplayInstallerMessage(message, &observer);
 }

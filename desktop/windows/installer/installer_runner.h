@@ -6,7 +6,8 @@
 // with the Settings as switches and watches it. Each mailslot message is
 // replayed to the observers as its InstallerObserver call, and the end of
 // the backend process as OnInstallerTerminated, successful exactly when the
-// process exited with 0.
+// process reported success over the mailslot and exited with 0: a killed
+// process may exit with 0 too.
 //
 //   InstallerRunner runner(package_folder, base::FilePath());
 //   runner.AddObserver(this);
@@ -100,7 +101,7 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
 
   // base::win::ObjectWatcher::Delegate:
   void OnObjectSignaled(HANDLE object) override;
-  void NotifyTerminated(bool success);
+  void NotifyTerminated(bool exited_with_zero);
   // IPCReceiver::Delegate:
   void OnMessageReceived(const base::Pickle& message) override;
 
@@ -117,6 +118,8 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   Settings* settings_ = nullptr;
   bool package_ready_ = false;
   bool backend_running_ = false;
+  // Whether a success message arrived since the backend was launched.
+  bool success_reported_ = false;
   base::ObserverList<InstallerObserver> observers_;
 
   base::WeakPtrFactory<InstallerRunner> weak_factory_{this};

@@ -109,6 +109,12 @@ bool Status::CheckPath(const base::FilePath& path) {
     verdict = "Path is not a valid Win32 path";
   } else if (base::PathExists(path) && !base::DirectoryExists(path)) {
     verdict = "Path is a file path";
+  } else if (path.StripTrailingSeparators().value().size() >
+                 kMaxInstallFolderLength &&
+             !base::PathExists(path.AppendASCII(kInstallLogFileName)) &&
+             !base::PathExists(path.AppendASCII(kFormerInstallLogFileName))) {
+    // An installation there already may still be upgraded and removed.
+    verdict = "Path is too long for the files the installer keeps in it";
   } else if (!CanAddFiles(path) &&
              DriveAccess::GetInstance()->GetDriveTypeOf(
                  path.value().substr(0, 3)) == DRIVE_CDROM) {

@@ -15,6 +15,7 @@
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/shortcut.h"
 #include "desktop/windows/installer/install_log_writer.h"
+#include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
@@ -106,6 +107,47 @@ TEST_F(StatusTest, UnusablePaths) {
     EXPECT_FALSE(status->valid_install_path());
     EXPECT_TRUE(log.Contains(test.verdict));
   }
+}
+
+// A path of |length| characters below |root|.
+FilePath PathOfLength(const FilePath& root, size_t length) {
+  const std::wstring base = root.value() + L"\\";
+  EXPECT_LT(base.size() + 2, length);
+  std::wstring rest(length - base.size(), L'k');
+  // Components of at most 100 characters.
+  for (size_t i = 100; i < rest.size(); i += 101)
+    rest[i] = L'\\';
+  if (rest.back() == L'\\')
+    rest.back() = L'k';
+  return FilePath(base + rest);
+}
+
+// The installer's own deepest path in the folder stays below MAX_PATH for
+// new installations; an installation that exists already in a longer
+// folder may still be upgraded and removed.
+TEST_F(StatusTest, LongFoldersAreRefusedForNewInstallations) {
+  EXPECT_EQ(192u, kMaxInstallFolderLength);
+  const FilePath longest = PathOfLength(root_, kMaxInstallFolderLength);
+  const FilePath too_long = PathOfLength(root_, kMaxInstallFolderLength + 1);
+  EXPECT_TRUE(Examine(longest)->valid_install_path());
+  base::ScopedLogCapture log;
+  EXPECT_FALSE(Examine(too_long)->valid_install_path());
+  EXPECT_TRUE(log.Contains("Path is too long for the files"));
+  // An existing folder with a trailing separator counts without it.
+  ASSERT_TRUE(base::CreateDirectory(longest));
+  EXPECT_TRUE(Examine(FilePath(longest.value() + L"\\"))->valid_install_path());
+
+  const FilePath installed = PathOfLength(root_, 230);
+  InstallLog log_file;
+  log_file.install_path = installed;
+  log_file.version = "57.0.1.0";
+  log_file.files.push_back(FilePath(L"kelvo.exe"));
+  ASSERT_TRUE(base::CreateDirectory(installed));
+  ASSERT_TRUE(InstallLogWriter().WriteToFile(
+      log_file, installed.AppendASCII(kInstallLogFileName)));
+  std::unique_ptr<Status> status = Examine(installed);
+  EXPECT_TRUE(status->valid_install_path());
+  EXPECT_TRUE(status->existing_installation());
 }
 
 TEST_F(StatusTest, MissingFolderIsCheckedOnItsNearestAncestor) {

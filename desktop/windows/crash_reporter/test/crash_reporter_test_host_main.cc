@@ -9,6 +9,8 @@
 // registers once more by hand with exception pointers the reporter cannot
 // read, asks for a report and ends with 0 when the reporter answered
 // within 30 s (4 when not, 5 when it could not register).
+// "test-upload-timeout-ms" bounds each step of the reporter's uploads, for
+// the tests of servers that never answer.
 // With "test-action=count" it only counts: it adds "test-count" (a number)
 // to the counter "test-name" of the counter file "test-file" and ends with
 // 0 once the count is written.
@@ -38,6 +40,7 @@
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
 #include "desktop/windows/crash_reporter/named_counter_file.h"
 #include "desktop/windows/crash_reporter/self_crash_reporter.h"
+#include "desktop/windows/crash_reporter/upload_job.h"
 #include "desktop/windows/installer/process/crash_reporter_pid.h"
 #include "desktop/windows/installer/product/installer_switches.h"
 
@@ -131,6 +134,12 @@ int wmain() {
   base::CommandLine::Init(0, nullptr);
   const base::CommandLine& command_line =
       *base::CommandLine::ForCurrentProcess();
+  int upload_timeout_ms = 0;
+  if (base::StringToInt(
+          command_line.GetSwitchValueASCII("test-upload-timeout-ms"),
+          &upload_timeout_ms)) {
+    crash_reporter::UploadJob::SetTimeoutForTesting(upload_timeout_ms);
+  }
   bool crash_planned = PlanReporterCrash(command_line);
   if (crash_reporter::RunCrashReporterRole(command_line)) {
     // The crash ends the process; an ordinary end would race with it.

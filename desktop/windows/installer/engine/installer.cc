@@ -5,14 +5,18 @@
 #include "base/base_paths.h"
 #include "base/bind.h"
 #include "base/command_line.h"
+#include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/path_service.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
+#include "desktop/windows/installer/engine/abandoned_run_repair.h"
 #include "desktop/windows/installer/engine/folder_access.h"
 #include "desktop/windows/installer/engine/package_hand_over.h"
 #include "desktop/windows/installer/install_run.h"
+#include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/product/installer_switches.h"
+#include "desktop/windows/installer/service/transactions/transaction_journal.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/steps/post_elevation_tasks.h"
@@ -108,6 +112,11 @@ void Installer::Run() {
 }
 
 StepResult Installer::Begin() {
+  // Before the first change of the run, which may come from any part.
+  transaction_.set_journal(nullptr);
+  journal_ = std::make_unique<TransactionJournal>(GetTransactionJournalFolder(),
+                                                  run_->install_folder());
+  transaction_.set_journal(journal_.get());
   const SettingsOperation operation = run_->settings()->operation();
   if (operation == OPERATION_REGISTERING_PROTOCOL_HANDLER) {
     // Registers an existing installation: none of the checks apply.
@@ -155,6 +164,19 @@ StepResult Installer::Begin() {
 StepResult Installer::CheckOperation() const {
   const Settings& settings = *run_->settings();
   const SettingsOperation operation = settings.operation();
+  // An installation whose log cannot be read is still an installation:
+  // installing beside it would register the folder twice, and nothing
+  // could remove either.
+  const std::string& damage = run_->status().install_log_parse_error();
+  if (!damage.empty() &&
+      !base::DirectoryExists(
+          run_->install_folder().AppendASCII(kInstallLogFileName))) {
+    return StepResult::Error(IDS_ERROR_BAD_LOCATION,
+                             "The install log of the installation in " +
+                                 run_->install_folder().AsUTF8Unsafe() +
+                                 " cannot be read (" + damage +
+                                 "); refusing to change it");
+  }
   if (operation != OPERATION_UPGRADING &&
       !run_->status().tavrel_installation() && settings.GetOption(AUTOUPDATE)) {
     return StepResult::Error(IDS_ERROR_INSTALL,

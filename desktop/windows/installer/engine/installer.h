@@ -46,6 +46,7 @@ class FolderAccess;
 class InstallRun;
 class PackageHandOver;
 class Settings;
+class TransactionJournal;
 
 class Installer : private RunEvents {
  public:
@@ -101,6 +102,9 @@ class Installer : private RunEvents {
   void Finish();
 
   scoped_refptr<base::SingleThreadTaskRunner> task_runner_;
+  // Where the transaction keeps its undo for the next run should this
+  // process be killed; outlives the transaction.
+  std::unique_ptr<TransactionJournal> journal_;
   // Goes after the rest of the run's state; destroying it commits what it
   // still holds.
   Transaction transaction_;

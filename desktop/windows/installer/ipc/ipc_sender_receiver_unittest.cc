@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +26,8 @@
 #include "desktop/windows/installer/ipc/ipc_receiver.h"
 #include "desktop/windows/installer/ipc/ipc_sender.h"
 #include "desktop/windows/installer/ipc/ipc_util.h"
+#include "desktop/windows/installer/ipc/mailslot_reader.h"
+#include "desktop/windows/installer/ipc/mailslot_security.h"
 #include "desktop/windows/installer/ipc/mailslot_writer.h"
 #include "desktop/windows/installer/test/installer_message_test_util.h"
 #include "desktop/windows/installer/test/installer_process.h"
@@ -263,6 +268,38 @@ TEST_F(IPCTest, ReceiverClosedWhileABackendStillWrites) {
   // The name is free for the next front end.
   IPCReceiver next(collector.get());
   EXPECT_TRUE(next.Connect(name));
+}
+
+// The mailslot's name is predictable: its descriptor must keep other users'
+// processes from writing messages into it.
+TEST(MailslotSecurityTest, OnlyTheUserAndAdministratorsMayOpenTheMailslot) {
+  const std::wstring user = test::CurrentUserSid();
+  ASSERT_FALSE(user.empty());
+  EXPECT_EQ(L"D:P(A;;GA;;;" + user + L")(A;;GA;;;BA)",
+            MailslotSecurity::GetDescriptorText());
+
+  base::win::ScopedHandle slot =
+      MailslotReader::CreateMailslot(GetMailslotFullName(UniqueEndpointName()));
+  ASSERT_TRUE(slot.IsValid());
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  ASSERT_EQ(
+      static_cast<DWORD>(ERROR_SUCCESS),
+      ::GetSecurityInfo(slot.Get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
+                        nullptr, nullptr, &dacl, nullptr, &descriptor));
+  wchar_t* text = nullptr;
+  ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+      descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
+  const std::wstring sddl(text);
+  ::LocalFree(text);
+  ::LocalFree(descriptor);
+  // Everyone, the world and other users' groups are not admitted.
+  ASSERT_NE(nullptr, dacl);
+  EXPECT_EQ(2u, dacl->AceCount) << sddl;
+  EXPECT_NE(std::wstring::npos, sddl.find(L";;;" + user + L")")) << sddl;
+  EXPECT_NE(std::wstring::npos, sddl.find(L";;;BA)")) << sddl;
+  EXPECT_EQ(std::wstring::npos, sddl.find(L";;;WD)")) << sddl;
+  EXPECT_EQ(std::wstring::npos, sddl.find(L";;;BU)")) << sddl;
 }
 
 }  // namespace

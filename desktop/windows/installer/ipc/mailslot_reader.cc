@@ -6,6 +6,7 @@
 #include "base/logging.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
+#include "desktop/windows/installer/ipc/mailslot_security.h"
 
 namespace installer {
 
@@ -25,8 +26,14 @@ constexpr int kMaxConsecutiveReadErrors = 10;
 base::win::ScopedHandle MailslotReader::CreateMailslot(
     const std::wstring& full_name) {
   VLOG(1) << "Creating mailslot " << full_name;
-  base::win::ScopedHandle mailslot(::CreateMailslotW(
-      full_name.c_str(), kMaxInstallerMessageSize, kReadTimeoutMs, nullptr));
+  MailslotSecurity security;
+  if (!security.attributes()) {
+    LOG(ERROR) << "Not creating " << full_name << " open to everyone";
+    return base::win::ScopedHandle();
+  }
+  base::win::ScopedHandle mailslot(
+      ::CreateMailslotW(full_name.c_str(), kMaxInstallerMessageSize,
+                        kReadTimeoutMs, security.attributes()));
   if (!mailslot.IsValid()) {
     LOG(ERROR) << "Failed creating " << full_name << ": "
                << logging::SystemErrorCodeToString(::GetLastError());

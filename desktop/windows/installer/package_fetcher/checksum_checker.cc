@@ -16,6 +16,10 @@ std::string ComputeSha256Hex(const void* data, size_t size) {
   if (!hash)
     return std::string();
   hash->Update(data, size);
+  return FinishSha256Hex(hash.get());
+}
+
+std::string FinishSha256Hex(crypto::SecureHash* hash) {
   uint8_t digest[crypto::kSHA256Length];
   hash->Finish(digest, sizeof(digest));
 

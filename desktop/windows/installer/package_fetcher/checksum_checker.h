@@ -9,11 +9,19 @@
 
 #include "base/files/file_path.h"
 
+namespace crypto {
+class SecureHash;
+}
+
 namespace installer {
 
 // The SHA-256 of |size| bytes at |data| as 64 lower-case hexadecimal
 // characters; empty only when the system offers no SHA-256.
 std::string ComputeSha256Hex(const void* data, size_t size);
+
+// Finishes |hash| (a SHA-256) and gives its digest as ComputeSha256Hex
+// does.
+std::string FinishSha256Hex(crypto::SecureHash* hash);
 
 class ChecksumChecker {
  public:

@@ -17,6 +17,7 @@
 #include "components/sevenzip/header_parser.h"
 #include "components/sevenzip/test/test_archive_writer.h"
 #include "desktop/windows/installer/package_fetcher/lzma_file_allocator.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/installer/wininet/download_progress_delegate.h"
 #include "gtest/gtest.h"
 
@@ -298,25 +299,12 @@ bool RunUnixCommand(const std::wstring& command_line,
   return IsListed(path) == listed;
 }
 
-// The Unix name of |path| under Wine; empty elsewhere.
-std::wstring UnixPath(const base::FilePath& path) {
-  using GetUnixName = char*(CDECL*)(const wchar_t*);
-  auto get_unix_name = reinterpret_cast<GetUnixName>(::GetProcAddress(
-      ::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-  char* name = get_unix_name ? get_unix_name(path.value().c_str()) : nullptr;
-  if (!name)
-    return std::wstring();
-  std::wstring unix_path = base::UTF8ToWide(name);
-  ::HeapFree(::GetProcessHeap(), 0, name);
-  return unix_path;
-}
-
 // Under Wine, a link to /dev/full is a file on a full disk: every write to
 // it fails. Windows calls cannot delete it, so the test does.
 TEST_F(Archive7zTest, FailedWriteIsNeverSuccess) {
   ASSERT_TRUE(base::CreateDirectory(output_));
   const base::FilePath full = output_.AppendASCII("full");
-  const std::wstring unix_full = UnixPath(full);
+  const std::wstring unix_full = test::UnixPath(full);
   if (unix_full.empty() ||
       !RunUnixCommand(L"Z:\\bin\\ln -s /dev/full \"" + unix_full + L"\"", full,
                       true)) {

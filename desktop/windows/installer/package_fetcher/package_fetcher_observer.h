@@ -4,6 +4,8 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PACKAGE_FETCHER_OBSERVER_H_
 #define DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PACKAGE_FETCHER_OBSERVER_H_
 
+#include <string>
+
 #include "desktop/windows/installer/wininet/download_progress_delegate.h"
 
 namespace installer {
@@ -19,6 +21,12 @@ enum FetcherStatus : int {
   FETCHER_STATUS_DOWNLOAD_FAILED = 7,
   FETCHER_STATUS_UNPACKING_FAILED = 8,
 };
+
+// The name that the statistics record as an attempt's "result":
+// "package_ready", "initialization_failed", "download_failed",
+// "unpacking_failed"; "invalid" for the statuses of an attempt under way and
+// anything else.
+std::string FetcherStatusToString(int status);
 
 class PackageFetcherObserver : public DownloadProgressDelegate {
  public:

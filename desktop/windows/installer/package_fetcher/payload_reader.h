@@ -46,6 +46,8 @@ class PayloadReader {
   ~PayloadReader();
 
   PayloadType payload_type() const { return payload_type_; }
+  // The examined file.
+  const base::FilePath& path() const { return path_; }
 
   // The external tracking data when set, else the payload's bytes (the 7z
   // archive for a full package); empty for none and corrupted.

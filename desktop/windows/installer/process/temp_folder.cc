@@ -10,8 +10,11 @@
 #include "base/process/launch.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/synchronization/lock.h"
 #include "base/time/time.h"
 #include "base/win/known_folder.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/process/launch_lock.h"
 #include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/product/version_info.h"
 
@@ -22,7 +25,6 @@ namespace {
 // How long the probe copy of the installer may take to answer "--version".
 constexpr base::TimeDelta kProbeTimeout = base::TimeDelta::FromSeconds(30);
 
-
 // Shows that programs can be started from |folder|: a copy of |probe_exe|
 // placed there must start and answer "--version".
 bool ProbeFolder(const base::FilePath& folder,
@@ -32,18 +34,33 @@ bool ProbeFolder(const base::FilePath& folder,
     PLOG(WARNING) << "Cannot copy the probe to " << folder;
     return false;
   }
-  base::LaunchOptions options;
-  options.wait = true;
-  options.wait_timeout = kProbeTimeout;
-  options.start_hidden = true;
-  base::Process process = base::LaunchProcess(
-      L"\"" + copy.value() + L"\" --" + base::ASCIIToWide(switches::kVersion),
-      options);
-  bool started = process.IsValid();
-  if (!started)
+  base::Process process;
+  {
+    base::AutoLock hold(GetProcessLaunchLock());
+    // The answer goes nowhere: that the probe starts is what counts, and
+    // its text must not reach whoever reads this process's output.
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    base::win::ScopedHandle no_output(
+        ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      &inheritable, OPEN_EXISTING, 0, nullptr));
+    base::LaunchOptions options;
+    options.start_hidden = true;
+    if (no_output.IsValid()) {
+      options.inherit_handles = true;
+      options.handles_to_inherit = {no_output.Get()};
+      options.stdout_handle = no_output.Get();
+    }
+    process = base::LaunchProcess(
+        L"\"" + copy.value() + L"\" --" + base::ASCIIToWide(switches::kVersion),
+        options);
+  }
+  const bool started = process.IsValid();
+  if (started)
+    process.WaitForExitWithTimeout(kProbeTimeout, nullptr);
+  else
     PLOG(WARNING) << "Cannot start a program in " << folder;
-  // A probe still running at the limit keeps its file; it is tiny and the
-  // folder stays ours.
+  // A probe still running at the limit keeps its file; the folder stays
+  // ours.
   process.Close();
   base::DeleteFile(copy, false);
   return started;
@@ -80,8 +97,8 @@ bool FindUsableTempDir(const std::wstring& folder_name,
   }
   base_dir.clear();
   if (base::win::GetKnownFolderPath(FOLDERID_Downloads,
-                                     base::win::KnownFolderAccess::kCreate,
-                                     &base_dir) &&
+                                    base::win::KnownFolderAccess::kCreate,
+                                    &base_dir) &&
       TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
     return true;
   }

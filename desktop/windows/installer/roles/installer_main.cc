@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "base/at_exit.h"
 #include "base/bind.h"
@@ -29,6 +30,7 @@
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_main.h"
+#include "desktop/windows/installer/engine/abandoned_run_repair.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_files.h"
@@ -134,7 +136,12 @@ bool IsInsidePackage(const StartFlags& flags,
   bool has_product_exe =
       base::PathExists(own_dir.AppendASCII(GetProductExeName()));
   if (flags.uninstall) {
-    if (!has_product_exe) {
+    // The uninstaller runs from the version subfolder, whose product
+    // executable may have been deleted by hand: the installation's log
+    // beside that folder says as much.
+    const bool in_version_folder =
+        base::PathExists(own_dir.DirName().AppendASCII(kInstallLogFileName));
+    if (!has_product_exe && !in_version_folder) {
       LOG(ERROR) << "Requested to uninstall, but we are not in a valid "
                     "installation folder";
       *valid = false;
@@ -212,6 +219,9 @@ class InstallerEntry {
   // The steps after COM is up; the result of the run.
   bool RunRoles(const base::CommandLine& command_line);
   bool RunAfterLogging(const base::CommandLine& command_line);
+  // Completes or undoes what killed runs left in the folders this run may
+  // work on.
+  void RepairKilledRuns(const base::CommandLine& command_line);
 
   // The loop on which every role posts its work: the UI type only for the
   // interactive front end.
@@ -290,7 +300,6 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
     return true;
   crash_reporter::StartCrashReporterClient(command_line);
   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
-  current_installation_folder_ = Installation::GetCurrent()->folder();
   // The store shared with the browser follows the installation this
   // process runs from.
   GlobalStorageWin::Configure(GetProductRegistryKey(), base::BindRepeating([] {
@@ -305,12 +314,33 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
     // Whatever the mode achieved, its caller learns it from the events.
     RunFolderPermissionMode(command_line);
     if (command_line.HasSwitch(switches::kRunUninstallBat))
-      RunUninstallBatch(current_installation_folder_);
+      RunUninstallBatch(Installation::GetCurrent()->folder());
     return true;
   }
 
   StartLogging(command_line);
+  // Before anything looks at the folders: what a killed run left there
+  // would look like an installation, or hide one.
+  RepairKilledRuns(command_line);
+  current_installation_folder_ = Installation::GetCurrent()->folder();
   return RunAfterLogging(command_line);
+}
+
+void InstallerEntry::RepairKilledRuns(const base::CommandLine& command_line) {
+  std::vector<base::FilePath> folders;
+  if (command_line.HasSwitch(switches::kInstallfolder))
+    folders.push_back(
+        command_line.GetSwitchValuePath(switches::kInstallfolder));
+  // An uninstaller or an update runs from the version subfolder.
+  base::FilePath exe_dir;
+  if (base::PathService::Get(base::DIR_EXE, &exe_dir)) {
+    folders.push_back(exe_dir);
+    folders.push_back(exe_dir.DirName());
+  }
+  for (const base::FilePath& folder : folders) {
+    if (RepairAbandonedRuns(folder) > 0)
+      LOG(INFO) << "Repaired what killed installer runs left in " << folder;
+  }
 }
 
 bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {

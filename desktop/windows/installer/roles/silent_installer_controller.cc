@@ -8,6 +8,7 @@
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/win/windows_version.h"
 #include "desktop/windows/installer/installer_runner.h"
+#include "desktop/windows/installer/package_fetcher/package_fetcher.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_fetcher/pref_default_overrides_fetcher.h"
 #include "desktop/windows/installer/settings.h"
@@ -24,6 +25,7 @@ SilentInstallerController::~SilentInstallerController() {
   pref_overrides_fetcher_.reset();
   // The runner's destructor interrupts a backend that still runs.
   runner_.reset();
+  package_fetcher_.reset();
 }
 
 bool SilentInstallerController::Run(Settings* settings,
@@ -31,8 +33,9 @@ bool SilentInstallerController::Run(Settings* settings,
                                     const base::FilePath& download_folder) {
   settings_ = settings;
   settings_->AddObserver(this);
-  const bool ready =
-      payload_reader ? InitWithPayload(payload_reader) : InitInsidePackage();
+  const bool ready = payload_reader
+                         ? InitWithPayload(payload_reader, download_folder)
+                         : InitInsidePackage();
   if (!ready) {
     Terminate();
   } else if (!settings_->IsStatusPending()) {
@@ -49,13 +52,22 @@ bool SilentInstallerController::Run(Settings* settings,
   return result_;
 }
 
-bool SilentInstallerController::InitWithPayload(PayloadReader* payload_reader) {
+bool SilentInstallerController::InitWithPayload(
+    PayloadReader* payload_reader,
+    const base::FilePath& download_folder) {
   tracking_data_ = RecordPayloadStats(*payload_reader, stats_.root());
   VLOG(1) << "Initializing controller with fetcher.";
-  LOG(ERROR) << "Cannot obtain the package: the package fetcher is not part "
-                "of this build. Run installer.exe from an unpacked package.";
-  stats_.root().SetString("failure_reason", "Fetcher error");
-  return false;
+  package_fetcher_ = std::make_unique<PackageFetcher>(
+      download_folder, stats_.root(), this, this, payload_reader,
+      settings_->x64_download(), settings_->GetOption(INSTALL_ASSISTANT),
+      settings_->command_line());
+  package_fetcher_->Start();
+  runner_ = std::make_unique<InstallerRunner>(
+      package_fetcher_->package_folder(), package_fetcher_->suite_folder());
+  pref_overrides_fetcher_ = std::make_unique<PrefDefaultOverridesFetcher>(
+      package_fetcher_->package_folder(), this, settings_->command_line());
+  runner_->AddObserver(this);
+  return true;
 }
 
 bool SilentInstallerController::InitInsidePackage() {
@@ -143,6 +155,49 @@ void SilentInstallerController::OnTrackingDataDone() {
   runner_->OnPackageReady();
 }
 
+void SilentInstallerController::NotifyStatusChanged(int status) {
+  if (terminated_)
+    return;
+  switch (status) {
+    case FETCHER_STATUS_FETCHING_ADDRESS:
+      VLOG(2) << "Package will be downloaded.";
+      package_downloaded_ = true;
+      return;
+    case FETCHER_STATUS_PACKAGE_READY:
+      VLOG(1) << "Package fetched successfully.";
+      package_ready_ = true;
+      // Before Start (the status may still be computed) Start takes the
+      // package as it is.
+      if (!started_)
+        return;
+      VLOG(2) << "Got tracking data from status.";
+      HandleTrackingData();
+      return;
+    case FETCHER_STATUS_INITIALIZATION_FAILED:
+    case FETCHER_STATUS_DOWNLOAD_FAILED:
+    case FETCHER_STATUS_UNPACKING_FAILED:
+      if (!package_fetcher_->Retry())
+        OnFetcherGaveUp();
+      return;
+    default:
+      return;
+  }
+}
+
+void SilentInstallerController::OnFetcherGaveUp() {
+  VLOG(1) << "Package fetcher failed.";
+  if (!error_reported_)
+    stats_.root().SetString("failure_reason", "Fetcher error");
+  error_reported_ = true;
+  if (runner_->backend_running()) {
+    // Its transaction is rolled back before the run ends.
+    runner_->Stop();
+    TerminateAfterBackend();
+    return;
+  }
+  Terminate();
+}
+
 void SilentInstallerController::OnInstallFolderCreated() {}
 
 void SilentInstallerController::OnStartingNewMainProcess(bool value) {}
@@ -162,20 +217,26 @@ void SilentInstallerController::OnError(int code,
     stats_.root().SetString("failure_reason", message);
   error_reported_ = true;
   VLOG(2) << "Installer error: terminating";
+  // Any process that can open the mailslot can send this: the backend's own
+  // end decides, and a backend that still works goes on.
   VLOG(2) << "Waiting for the installer backend to end";
-  // The backend ends after its error; should it not, the run ends anyway.
+}
+
+void SilentInstallerController::TerminateAfterBackend() {
+  // The interrupted backend ends soon after; should it not, the run ends
+  // anyway.
   base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
       FROM_HERE,
       base::BindOnce(&SilentInstallerController::Terminate,
                      weak_factory_.GetWeakPtr()),
-      kBackendExitTimeLimit);
+      kInterruptedBackendTimeLimit);
 }
 
 void SilentInstallerController::OnSuccess() {
   if (terminated_)
     return;
   // Possibly from a nested installer process: only the launched backend's
-  // exit code settles the outcome.
+  // end settles the outcome.
   VLOG(2) << "Installer succeeded: terminating";
   VLOG(2) << "Waiting for the installer backend to end";
   success_reported_ = true;
@@ -184,11 +245,14 @@ void SilentInstallerController::OnSuccess() {
 void SilentInstallerController::OnInstallerTerminated(bool succeeded) {
   if (terminated_)
     return;
-  if (succeeded && error_reported_)
-    LOG(WARNING) << "The installer backend exited with 0 after an error";
+  if (succeeded && error_reported_) {
+    LOG(WARNING) << "Ignoring an error message: the installer backend "
+                    "reported success and exited with 0";
+    stats_.root().Remove("failure_reason");
+  }
   if (!succeeded && success_reported_)
     LOG(WARNING) << "The installer backend failed after a success message";
-  result_ = succeeded && !error_reported_;
+  result_ = succeeded;
   VLOG(2) << "Installer ended. Success is " << result_ << ". terminating";
   // The runner reports the end after the backend's last message, so
   // nothing is left in flight.

@@ -9,21 +9,24 @@
 //   bool succeeded =
 //       controller.Run(&settings, payload_reader, download_folder);
 //
-// The outcome is the launched backend's exit code: a success message that a
-// nested installer process sends does not end the run while the launched
-// backend still works, and an error message ends it only once the backend
-// has ended too (or after kBackendExitTimeLimit).
+// The outcome is the launched backend's own: success when it reported
+// success and exited with 0 (see InstallerRunner). No message ends the run
+// while the launched backend still works: a success may come from a nested
+// installer process, and an error from any process that can write to the
+// mailslot.
+//
+// Inside an unpacked package (no payload reader) the package is ready at
+// once. Any other installer (a net installer with tracking data, one given
+// "server-tracking-blob", a full installer) obtains it through a
+// PackageFetcher, started at once: the backend is launched meanwhile and
+// waits for the package; a fetcher that gives up after its retries ends
+// the run with failure.
 //
 // Before the package is handed to the backend, the pref default overrides
 // of the tracking data are fetched into it; at the end the statistics are
 // sent, unless the run was a successful autoupdate. Nobody can answer a
 // dialog, so every request for one (proxy credentials) is refused.
-//
-// This build installs from an unpacked package only (no payload reader: the
-// installer runs inside the package, which is ready at once). An installer
-// with a payload would download the package, which this build cannot do; it
-// fails with an error log line. Everything runs on the calling thread, which
-// must have a message loop.
+// Everything runs on the calling thread, which must have a message loop.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_ROLES_SILENT_INSTALLER_CONTROLLER_H_
 #define DESKTOP_WINDOWS_INSTALLER_ROLES_SILENT_INSTALLER_CONTROLLER_H_
@@ -37,31 +40,35 @@
 #include "base/time/time.h"
 #include "desktop/windows/installer/installer_observer.h"
 #include "desktop/windows/installer/installer_stats.h"
+#include "desktop/windows/installer/package_fetcher/package_fetcher_observer.h"
 #include "desktop/windows/installer/settings_observer.h"
 #include "desktop/windows/installer/wininet/ui_callback_runner.h"
 
 namespace installer {
 
 class InstallerRunner;
+class PackageFetcher;
 class PayloadReader;
 class PrefDefaultOverridesFetcher;
 class Settings;
 
 class SilentInstallerController : public SettingsObserver,
                                   public UICallbackRunner,
+                                  public PackageFetcherObserver,
                                   public InstallerObserver {
  public:
-  // How long the run waits for the launched backend to end once it has
-  // reported an error.
-  static constexpr base::TimeDelta kBackendExitTimeLimit =
+  // How long the run waits for a backend it interrupted (the package could
+  // not be fetched) to end.
+  static constexpr base::TimeDelta kInterruptedBackendTimeLimit =
       base::TimeDelta::FromSeconds(60);
 
   SilentInstallerController();
   SilentInstallerController(const SilentInstallerController&) = delete;
   SilentInstallerController& operator=(const SilentInstallerController&) =
       delete;
-  // Ends a pref overrides fetch and stops the runner, which interrupts a
-  // backend that still runs.
+  // Ends a pref overrides fetch, stops the runner, which interrupts a
+  // backend that still runs, and then the package fetcher, which deletes
+  // what it downloaded.
   ~SilentInstallerController() override;
 
   // Performs the whole installation of |settings|. |payload_reader| is null
@@ -82,6 +89,12 @@ class SilentInstallerController : public SettingsObserver,
       scoped_refptr<base::SingleThreadTaskRunner> reply_task_runner,
       base::OnceCallback<void(int)> reply) override;
 
+  // PackageFetcherObserver:
+  void SetTotalProgress(int total) override {}
+  void SetCurrentProgress(int current) override {}
+  void NotifyStalled(int error) override {}
+  void NotifyStatusChanged(int status) override;
+
   // InstallerObserver:
   void OnInstallFolderCreated() override;
   void OnStartingNewMainProcess(bool value) override;
@@ -96,8 +109,15 @@ class SilentInstallerController : public SettingsObserver,
 
  private:
   // False (logged) when the run cannot go on.
-  bool InitWithPayload(PayloadReader* payload_reader);
+  bool InitWithPayload(PayloadReader* payload_reader,
+                       const base::FilePath& download_folder);
   bool InitInsidePackage();
+  // The fetcher's retries are spent: the backend that waits for the
+  // package is interrupted, and its end ends the run.
+  void OnFetcherGaveUp();
+  // Ends the run once the interrupted backend has ended, or after
+  // kInterruptedBackendTimeLimit.
+  void TerminateAfterBackend();
   void Start();
   void HandleTrackingData();
   void OnTrackingDataDone();
@@ -119,6 +139,7 @@ class SilentInstallerController : public SettingsObserver,
   std::string tracking_data_;
   Settings* settings_ = nullptr;
   InstallerStats stats_{this};
+  std::unique_ptr<PackageFetcher> package_fetcher_;
   std::unique_ptr<InstallerRunner> runner_;
   std::unique_ptr<PrefDefaultOverridesFetcher> pref_overrides_fetcher_;
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/base64.h"
 #include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
@@ -32,6 +33,7 @@
 #include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/net_install_test_util.h"
 #include "desktop/windows/installer/test/runner_event_recorder.h"
 #include "desktop/windows/installer/test/sample_package.h"
 #include "desktop/windows/installer/test/scoped_feature_state.h"
@@ -55,7 +57,7 @@ bool Contains(const std::string& text, const std::string& part) {
 // The silent front end in this process, against backend processes.
 using SilentControllerTest = test::EngineTest;
 
-TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
+TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsOwnOutcome) {
   // A scripted backend in the package folder (the executable's folder).
   const FilePath backend = package_dir().Append(L"installer.exe");
   ASSERT_TRUE(
@@ -85,6 +87,14 @@ TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
       {"connect\nerror 37055 - 6E6F\nclose\nexit 0\n", false, "Sending stats",
        "no"},
       {"crash\n", false, "exited with code -1073741819", nullptr},
+      // Killed before its end: under Wine such a process exits with 0.
+      {"connect\ntotal 5\nstep\nclose\nexit 0\n", false,
+       "exited with 0 without reporting success", nullptr},
+      // An error message that any process could have written ends neither
+      // the run nor the backend, which goes on and succeeds.
+      {"connect\nerror 37055 - 6E6F\nsleep 300\nstep\nsuccess\nclose\n"
+       "exit 0\n",
+       true, "Ignoring an error message", nullptr},
   };
   size_t uploads = 0;
   for (const auto& test_case : kCases) {
@@ -118,7 +128,7 @@ TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsExitAsOutcome) {
 // administrator, or an autoupdate, stays where the installation is.
 TEST_F(SilentControllerTest, FolderThatNeedsElevationGivesWayToTheDefault) {
   const FilePath backend =
-      test::MakeStandIn(package_dir(), L"installer.exe", 0);
+      test::MakeScriptedBackend(package_dir(), L"installer.exe", 0);
   const FilePath locked = root().Append(L"Locked");
   ASSERT_TRUE(base::CreateDirectory(locked));
   security()->SetObject(locked.value(), L"O:BAG:BAD:");
@@ -183,16 +193,44 @@ class SilentInstallTest : public testing::Test {
   // test server; the statistics stay unsent (their local server has a fixed
   // port).
   test::InstallerRunResult Install(const FilePath& folder) {
+    return InstallWith(package_.Append(L"installer.exe"), folder,
+                       std::wstring());
+  }
+  test::InstallerRunResult InstallWith(const FilePath& installer,
+                                       const FilePath& folder,
+                                       const std::wstring& switches) {
     return test::RunProgram(
-        package_.Append(L"installer.exe"),
+        installer,
         L"--silent --allusers=0 --launchkelvo=0 --desktopshortcut=0 "
         L"--startmenushortcut=0 --quicklaunchshortcut=0 --pintotaskbar=0 "
         L"--enable-installer-stats=0 "
         L"--with-feature:installer-pref-default-overrides-support=on "
         L"--local-pref-default-overrides-server=" +
             server_.GetWideURL("127.0.0.1", overrides_path_) +
-            L" --installfolder=" + folder.value(),
+            L" --installfolder=" + folder.value() + L" " + switches,
         temp_.GetPath(), kRunLimit);
+  }
+  // What the update server hands out: the installer that needs no
+  // installer.dll, carrying |payload|.
+  FilePath Standalone(const std::string& payload, const wchar_t* name) {
+    const FilePath exe = dir_.GetPath().Append(name);
+    EXPECT_TRUE(test::CopyWithPayload(
+        test::GetBuildBinDir().Append(L"installer_standalone.exe"), payload,
+        exe));
+    return exe;
+  }
+  // Every file of files_list is in the installation as in the package.
+  void ExpectInstalled() {
+    InstallLog log;
+    ASSERT_TRUE(InstallLogReader().Read(&log, InstallLogPath()));
+    for (const std::string& file : files_) {
+      std::string expected, installed;
+      ASSERT_TRUE(
+          base::ReadFileToString(package_.AppendASCII(file), &expected));
+      EXPECT_TRUE(base::ReadFileToString(
+          folder_.Append(log.subfolder).AppendASCII(file), &installed));
+      EXPECT_EQ(expected, installed) << file;
+    }
   }
   std::string Log() { return test::ReadInstallerLogs(temp_.GetPath()); }
   // The run found the folder taken and started no backend.
@@ -228,15 +266,9 @@ TEST_F(SilentInstallTest, InstallsThePackage) {
   test::InstallerRunResult run = Install(folder_);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(0, run.exit_code);
+  ExpectInstalled();
   InstallLog log;
   ASSERT_TRUE(InstallLogReader().Read(&log, InstallLogPath()));
-  for (const std::string& file : files_) {
-    std::string expected, installed;
-    ASSERT_TRUE(base::ReadFileToString(package_.AppendASCII(file), &expected));
-    EXPECT_TRUE(base::ReadFileToString(
-        folder_.Append(log.subfolder).AppendASCII(file), &installed));
-    EXPECT_EQ(expected, installed) << file;
-  }
   // The uninstall entry, in the 32-bit view, points at the installation.
   bool uninstall_entry = false;
   for (const InstallLog::RegistryKey& key : log.hkcu_keys) {
@@ -259,6 +291,80 @@ TEST_F(SilentInstallTest, InstallsThePackage) {
   EXPECT_EQ(overrides,
             test::ReadTextFile(folder_.Append(L"pref_default_overrides")));
   EXPECT_EQ(1u, server_.GetRequests(overrides_path_).size());
+}
+
+// A net installer: the installer with tracking data, run from a folder of
+// its own. It fetches the package from the loopback server, the backend it
+// launched meanwhile waits for it and hands over to the package's own
+// installer.exe.
+TEST_F(SilentInstallTest, NetInstallerFetchesThePackageAndInstallsIt) {
+  const std::string tracking_data = "eyJ1dG0iOiB7fX0=";
+  const FilePath net_installer =
+      Standalone(tracking_data, L"kelvo_net_installer.exe");
+  const FilePath package =
+      Standalone(test::MakeArchiveOfTree(package_), L"kelvo_package.exe");
+  const std::string prefix = server_.NewPathPrefix();
+  ASSERT_TRUE(
+      server_.Script(prefix + "/package.exe", test::FileBodySteps(package)));
+  std::string reply;
+  base::Base64Encode(test::DownloadAddressReply(
+                         server_.GetURL("127.0.0.1", prefix + "/package.exe"),
+                         test::FileChecksum(package), std::string()),
+                     &reply);
+  ASSERT_TRUE(server_.Script(prefix + "/address",
+                             "[{\"body_base64\": \"" + reply + "\"}]"));
+  ASSERT_TRUE(server_.Script(overrides_path_, R"([{"body": "{}"}])"));
+
+  test::InstallerRunResult run =
+      InstallWith(net_installer, folder_,
+                  L"--internal-package-server=" +
+                      server_.GetWideURL("127.0.0.1", prefix + "/address"));
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(0, run.exit_code);
+  ExpectInstalled();
+  std::vector<test_server::RecordedRequest> requests =
+      server_.GetRequests(prefix);
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("POST", requests[0].method);
+  EXPECT_EQ(tracking_data, requests[0].body);
+  EXPECT_EQ(prefix + "/package.exe", requests[1].target);
+  // The overrides were fetched into the fetched package.
+  EXPECT_EQ(1u, server_.GetRequests(overrides_path_).size());
+  const std::string text = Log();
+  EXPECT_TRUE(Contains(text, "Package ready."));
+  EXPECT_TRUE(Contains(text, "The installer backend exited with code 0"));
+  test::ExpectOnlyLogsIn(temp_.GetPath().Append(L"Kelvo Installer"));
+}
+
+// The update server fails every attempt: after the third the backend,
+// which waited for the package, is interrupted and leaves nothing.
+TEST_F(SilentInstallTest, NetInstallThatCannotFetchTheAddressFails) {
+  const FilePath net_installer =
+      Standalone("eyJ1dG0iOiB7fX0=", L"kelvo_net_installer.exe");
+  const std::string address = server_.NewPathPrefix() + "/address";
+  ASSERT_TRUE(server_.Script(address, R"([{"status": 404}])"));
+  test::InstallerRunResult run = InstallWith(
+      net_installer, folder_,
+      L"--internal-package-server=" +
+          server_.GetWideURL("127.0.0.1", address));
+  ASSERT_TRUE(run.finished);
+  EXPECT_NE(0, run.exit_code);
+  EXPECT_EQ(3u, server_.GetRequests(address).size());
+  EXPECT_TRUE(Contains(Log(), "Package fetcher failed."));
+  EXPECT_FALSE(base::PathExists(folder_));
+}
+
+// A full installer carries the package itself and asks no server for it.
+TEST_F(SilentInstallTest, FullInstallerInstallsItsOwnPackage) {
+  const FilePath full_installer =
+      Standalone(test::MakeArchiveOfTree(package_), L"kelvo_full.exe");
+  ASSERT_TRUE(server_.Script(overrides_path_, R"([{"body": "{}"}])"));
+  test::InstallerRunResult run = InstallWith(
+      full_installer, folder_, L"--internal-package-server=no-server:");
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(0, run.exit_code);
+  ExpectInstalled();
+  EXPECT_TRUE(Contains(Log(), "Found full package"));
 }
 
 TEST_F(SilentInstallTest, SecondFrontEndOnTheSameFolderIsRefused) {

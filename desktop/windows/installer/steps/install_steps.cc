@@ -228,16 +228,24 @@ void SetInstallerPrefs(InstallRun* run, JsonPrefStore* prefs) {
                                       settings.GetOption(ENABLE_KELVO_STATS)));
 }
 
+// A new file outside the install folder, in which a file is made before
+// the transaction copies it into place; |what| names it in the log.
+bool CreateStagingFile(const char* what, base::FilePath* staging) {
+  base::FilePath temp_dir;
+  if (!base::GetTempDir(&temp_dir) ||
+      !base::CreateTemporaryFileInDir(temp_dir, staging)) {
+    LOG(ERROR) << "Cannot create a file for the " << what;
+    return false;
+  }
+  return true;
+}
+
 // Writes the prefs into a copy of the current file outside the install
 // folder, which then replaces the file through the transaction.
 bool WriteInstallerPrefs(InstallRun* run, const base::FilePath& target) {
-  base::FilePath temp_dir;
   base::FilePath staging;
-  if (!base::GetTempDir(&temp_dir) ||
-      !base::CreateTemporaryFileInDir(temp_dir, &staging)) {
-    LOG(ERROR) << "Cannot create a file for the installer prefs";
+  if (!CreateStagingFile("installer prefs", &staging))
     return false;
-  }
   bool written = false;
   if (base::PathExists(target) ? base::CopyFile(target, staging)
                                : base::DeleteFile(staging, false)) {
@@ -248,6 +256,27 @@ bool WriteInstallerPrefs(InstallRun* run, const base::FilePath& target) {
               run->transaction()->Execute(
                   std::make_unique<CopyFileOperation>(staging, target));
   }
+  base::DeleteFile(staging, false);
+  return written;
+}
+
+// Writes the install log outside the install folder and puts it in place
+// through the transaction: a run that fails or is killed afterwards takes
+// it away with everything it records.
+bool WriteInstallLog(InstallRun* run) {
+  const base::FilePath target =
+      run->install_folder().AppendASCII(kInstallLogFileName);
+  if (base::DirectoryExists(target)) {
+    LOG(ERROR) << "A folder is in the place of the install log " << target;
+    return false;
+  }
+  base::FilePath staging;
+  if (!CreateStagingFile("install log", &staging))
+    return false;
+  const bool written =
+      InstallLogWriter().WriteToFile(*run->install_log(), staging) &&
+      run->transaction()->Execute(
+          std::make_unique<CopyFileOperation>(staging, target));
   base::DeleteFile(staging, false);
   return written;
 }
@@ -408,9 +437,7 @@ StepResult StepWriteInstallerPrefs(InstallRun* run) {
 StepResult StepFinalizeInstallation(InstallRun* run) {
   LOG(INFO) << "Finalizing the installation";
   const Settings& settings = *run->settings();
-  if (!InstallLogWriter().WriteToFile(
-          *run->install_log(),
-          run->install_folder().AppendASCII(kInstallLogFileName))) {
+  if (!WriteInstallLog(run)) {
     return StepResult::Error(IDS_ERROR_INSTALL, std::wstring(),
                              "Failed saving the installation "
                              "status");

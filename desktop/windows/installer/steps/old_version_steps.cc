@@ -29,6 +29,7 @@
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/step_result.h"
 #include "desktop/windows/installer/steps/install_steps.h"
+#include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 
 namespace installer {
 
@@ -174,16 +175,21 @@ StepResult StepPreservePreviousStatus(InstallRun* run) {
     LOG(INFO) << "Creating folder for ald status files.";
     if (!transaction->Execute(
             std::make_unique<CreateFolderOperation>(old_status))) {
-      LOG(ERROR) << "Could not create " << old_status;
-      return StepResult::Next();
+      return StepResult::Error(IDS_ERROR_INSTALL,
+                               "Could not create " + old_status.AsUTF8Unsafe());
     }
   }
   LOG(INFO) << "Moving old status file.";
   const base::FilePath preserved =
       GetPreservedStatusPath(old_status, base::Time::Now());
+  // Only the preserved log leads the next upgrade to the previous version's
+  // files: without it they would stay for ever. The upgrade is undone
+  // instead, and the installation stays as it was.
   if (!transaction->Execute(
           std::make_unique<MoveFileOperation>(previous, preserved))) {
-    LOG(ERROR) << "Could not preserve " << previous << " as " << preserved;
+    return StepResult::Error(IDS_ERROR_INSTALL,
+                             "Could not preserve " + previous.AsUTF8Unsafe() +
+                                 " as " + preserved.AsUTF8Unsafe());
   }
   return StepResult::Next();
 }

@@ -66,5 +66,34 @@ TEST_F(OldVersionStepsTest, PreservedVersionWithAFileInUse) {
   }
 }
 
+// An installation in a folder too long for the preserved log's name: the
+// upgrade cannot preserve the log, and is undone rather than leaving the
+// previous version without anything that leads to its files.
+TEST_F(OldVersionStepsTest, UpgradeThatCannotPreserveTheLogIsUndone) {
+  // Long enough for the preserved name to reach MAX_PATH, short enough for
+  // the installation's own files.
+  FilePath folder = root();
+  while (folder.value().size() < 216)
+    folder = folder.Append(std::wstring(10, L'v'));
+  ASSERT_LT(folder.value().size(), 230u);
+  set_install_folder(folder);
+  SetCommandLine(L"");
+  MakeInstallation(MakeLog());
+  const FilePath log_path = install_folder().AppendASCII(kInstallLogFileName);
+  std::unique_ptr<Settings> settings = MakeSettings();
+  ASSERT_EQ(OPERATION_UPGRADING, settings->operation());
+  Installer installer;
+  test::InstallerEventRecorder events(&installer);
+  RunSteps(&installer, settings.get(),
+           MakeSteps(Step(&StepPreservePreviousStatus)));
+  ASSERT_GE(events.events().size(), 2u);
+  EXPECT_EQ(0u, events.events()[events.events().size() - 2].rfind(
+                    "error 37055 Could not preserve", 0));
+  EXPECT_EQ("terminated", events.events().back());
+  EXPECT_TRUE(base::PathExists(log_path));
+  EXPECT_FALSE(base::PathExists(install_folder().Append(kOldStatusFolderName)));
+  ASSERT_TRUE(base::DeleteFile(install_folder(), true));
+}
+
 }  // namespace
 }  // namespace installer

@@ -21,6 +21,7 @@
 #include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_entry.h"
+#include "desktop/windows/installer/registry_record_check.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/change_reg_value_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_reg_key_operation.h"
@@ -39,9 +40,13 @@ namespace {
 constexpr char kUninstallEntryFailure[] =
     "Failed writing uninstallation information";
 
-// The first uninstall entry name under |root| that no key has yet; false
-// when every name tried is taken or cannot be looked at.
-bool FindFreeUninstallKey(HKEY root, std::wstring* name) {
+// The first uninstall entry name under |root| that no key has yet, or the
+// name of an entry of this version that already points at |folder| (a
+// folder is registered once); false when every name tried is taken or
+// cannot be looked at.
+bool FindFreeUninstallKey(HKEY root,
+                          const base::FilePath& folder,
+                          std::wstring* name) {
   for (int suffix = 0; suffix <= kMaxUninstallKeySuffix; ++suffix) {
     *name = UninstallKeyName(suffix ? base::NumberToString16(suffix)
                                     : std::wstring());
@@ -50,6 +55,16 @@ bool FindFreeUninstallKey(HKEY root, std::wstring* name) {
         key.Open(root, name->c_str(), KEY_READ | KEY_WOW64_32KEY);
     if (result == ERROR_FILE_NOT_FOUND)
       return true;
+    std::wstring location;
+    if (result == ERROR_SUCCESS &&
+        key.ReadValue(L"InstallLocation", &location) == ERROR_SUCCESS &&
+        base::FilePath::CompareEqualIgnoreCase(
+            base::FilePath(location).StripTrailingSeparators().value(),
+            folder.StripTrailingSeparators().value())) {
+      LOG(WARNING) << "Taking over the uninstall entry " << *name
+                   << ", which already points at " << folder;
+      return true;
+    }
     if (result != ERROR_SUCCESS) {
       LOG(WARNING) << "Cannot look at " << *name << ": "
                    << logging::SystemErrorCodeToString(result);
@@ -151,6 +166,15 @@ void RemoveOwnKeysLeftEmpty(InstallRun* run,
   }
 }
 
+// The texts the former product's records have for "{Stream}", which
+// ExpandProductVariables fills in.
+std::vector<std::wstring> OldStreamNames(const Status& status) {
+  if (!status.tavrel_installation())
+    return {};
+  const std::wstring stream = ExpandProductVariables(status, L"{Product}");
+  return {stream, L" " + stream};
+}
+
 void CleanUpKey(InstallRun* run,
                 HKEY root,
                 const InstallLog::RegistryKey& record) {
@@ -162,6 +186,17 @@ void CleanUpKey(InstallRun* run,
   // The log comes from the install folder, which the user may write.
   if (!IsSafeRegistryKeyRecord(base::WideToUTF8(path), level)) {
     LOG(ERROR) << "Refusing to clean up " << path << " with depth " << level;
+    return;
+  }
+  std::vector<std::wstring> value_names;
+  for (const InstallLog::RegistryValue& value : record.values) {
+    value_names.push_back(
+        ExpandProductVariables(status, base::UTF8ToWide(value.name)));
+  }
+  if (!RegistryRecordCheck(run->templates(), OldStreamNames(status))
+           .FilterRecord(path, level, &value_names)) {
+    LOG(ERROR) << "Refusing to clean up " << path << " with depth " << level
+               << ": the installer does not write such a key";
     return;
   }
   const bool uninstall_key = base::StartsWith(
@@ -176,9 +211,7 @@ void CleanUpKey(InstallRun* run,
                      root, RemoveLastComponents(path, level - 1), view));
     return;
   }
-  for (const InstallLog::RegistryValue& value : record.values) {
-    const std::wstring name =
-        ExpandProductVariables(status, base::UTF8ToWide(value.name));
+  for (const std::wstring& name : value_names) {
     Execute(run, std::make_unique<ChangeRegValueOperation>(
                      root, path, name, nullptr, kRemoveValueType, 0, view));
   }
@@ -196,7 +229,7 @@ StepResult StepSetupRegistry(InstallRun* run) {
   const HKEY root = settings.GetOption(ALL_USERS_FLAG) ? HKEY_LOCAL_MACHINE
                                                        : HKEY_CURRENT_USER;
   std::wstring uninstall_key;
-  if (!FindFreeUninstallKey(root, &uninstall_key)) {
+  if (!FindFreeUninstallKey(root, run->install_folder(), &uninstall_key)) {
     return StepResult::Error(IDS_ERROR_INSTALL, std::wstring(),
                              kUninstallEntryFailure);
   }

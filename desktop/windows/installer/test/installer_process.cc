@@ -20,7 +20,10 @@ namespace test {
 
 const wchar_t kNoUpdateServerSwitches[] =
     L"--enable-installer-stats=0 "
-    L"--with-feature:installer-pref-default-overrides-support=off";
+    L"--with-feature:installer-pref-default-overrides-support=off "
+    // An address the downloader refuses: a run outside a package fails its
+    // fetch at once, without sending anything.
+    L"--internal-package-server=no-server:";
 
 namespace {
 
@@ -54,6 +57,16 @@ base::FilePath GetBuildBinDir() {
   wchar_t path[MAX_PATH];
   const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
   return base::FilePath(std::wstring(path, length)).DirName();
+}
+
+base::Process StartProgram(const base::FilePath& exe,
+                           const std::wstring& arguments,
+                           const base::FilePath& temp_dir) {
+  std::string temp = temp_dir.AsUTF8Unsafe();
+  ScopedEnvironmentVariable tmp("TMP", temp);
+  ScopedEnvironmentVariable temp_var("TEMP", temp);
+  return base::LaunchProcess(L"\"" + exe.value() + L"\" " + arguments,
+                             base::LaunchOptions());
 }
 
 InstallerRunResult RunProgram(const base::FilePath& exe,
@@ -113,6 +126,21 @@ base::FilePath MakeStandIn(const base::FilePath& dir,
   WriteTextFile(dir.Append(name + L".wait_ms"), base::IntToString(wait_ms));
   EXPECT_TRUE(
       base::CopyFile(GetBuildBinDir().Append(L"stand_in.exe"), program));
+  return program;
+}
+
+base::FilePath MakeScriptedBackend(const base::FilePath& dir,
+                                   const std::wstring& name,
+                                   int exit_code,
+                                   int wait_ms) {
+  const base::FilePath program = dir.Append(name);
+  EXPECT_TRUE(base::CreateDirectory(dir));
+  EXPECT_TRUE(
+      base::CopyFile(GetBuildBinDir().Append(L"ipc_test_sender.exe"), program));
+  WriteTextFile(base::FilePath(program.value() + L".script"),
+                "connect\nsleep " + base::IntToString(wait_ms) + "\n" +
+                    (exit_code == 0 ? "success\n" : "") + "close\nexit " +
+                    base::IntToString(exit_code) + "\n");
   return program;
 }
 

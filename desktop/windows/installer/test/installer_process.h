@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/files/file_path.h"
+#include "base/process/process.h"
 #include "base/time/time.h"
 
 namespace installer {
@@ -18,8 +19,9 @@ namespace test {
 base::FilePath GetBuildBinDir();
 
 // Switches that keep a front end from calling the update server (the
-// statistics upload and the pref default overrides fetch): tests and tools
-// reach nothing beyond their loopback servers.
+// statistics upload, the pref default overrides fetch and the package
+// fetch, which fails at once): tests and tools reach nothing beyond their
+// loopback servers.
 extern const wchar_t kNoUpdateServerSwitches[];
 
 struct InstallerRunResult {
@@ -35,6 +37,11 @@ InstallerRunResult RunProgram(
     const std::wstring& arguments,
     const base::FilePath& temp_dir,
     base::TimeDelta timeout = base::TimeDelta::FromSeconds(60));
+
+// Starts |exe| as RunProgram does, without waiting for it.
+base::Process StartProgram(const base::FilePath& exe,
+                           const std::wstring& arguments,
+                           const base::FilePath& temp_dir);
 
 // Copies installer.exe and installer.dll into |dir|; the path of the copy of
 // installer.exe, or empty on failure.
@@ -52,6 +59,14 @@ base::FilePath MakeStandIn(const base::FilePath& dir,
                            const std::wstring& name,
                            int exit_code,
                            int wait_ms = 0);
+// Copies ipc_test_sender.exe to |dir|\|name| to play a backend that reports
+// success over the mailslot when |exit_code| is 0, after |wait_ms|, and
+// exits with |exit_code|; its runs are recorded as a stand-in's.
+base::FilePath MakeScriptedBackend(const base::FilePath& dir,
+                                   const std::wstring& name,
+                                   int exit_code,
+                                   int wait_ms = 0);
+
 // The command lines a stand-in recorded, one per run.
 std::vector<std::string> StandInRuns(const base::FilePath& program);
 

@@ -6,8 +6,9 @@
 // NAME is the endpoint name (what follows "\\.\mailslot\"). Launched as an
 // installer backend instead (a copy named installer.exe), it takes the
 // mailslot of its `installfolder` and the script beside itself, the file
-// named like the program followed by ".script". FILE holds one command a
-// line:
+// named like the program followed by ".script", and appends its command
+// line to the file named like the program followed by ".log". FILE holds one
+// command a line:
 //   connect                 opens the mailslot; prints "connect 1" or
 //                           "connect 0"
 //   starting 0|1, returned, folder, total N, step, success
@@ -217,8 +218,17 @@ int RunScript() {
   }
   base::FilePath script_path = command_line.GetSwitchValuePath("script");
   base::FilePath own_exe;
-  if (script_path.empty() && base::PathService::Get(base::FILE_EXE, &own_exe))
+  if (script_path.empty() && base::PathService::Get(base::FILE_EXE, &own_exe)) {
     script_path = base::FilePath(own_exe.value() + L".script");
+    // Played as a backend, it records its runs as the stand-in does.
+    const std::string run = base::WideToUTF8(::GetCommandLineW()) + "\n";
+    const base::FilePath log(own_exe.value() + L".log");
+    const int size = static_cast<int>(run.size());
+    if (base::PathExists(log))
+      base::AppendToFile(log, run.data(), size);
+    else
+      base::WriteFile(log, run.data(), size);
+  }
   std::string script;
   if (name.empty() || !base::ReadFileToString(script_path, &script)) {
     fprintf(stderr, "usage: --mailslot=NAME --script=FILE [--direct]\n");

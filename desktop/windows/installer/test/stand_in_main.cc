@@ -15,8 +15,14 @@
 // real one towards the installation: started with --installfolder=FOLDER it
 // copies itself into FOLDER, and that copy, started with --uninstall,
 // removes itself, its log and FOLDER once it has exited.
+//
+// Started with one switch, --SWITCH, it first prints the content of
+// SWITCH.answer from its folder, when there is one: a package's host asked
+// for "--internal-version" or "--stream" answers so, whatever its name.
 
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -66,6 +72,23 @@ void AppendLine(const std::wstring& path, const std::wstring& text) {
     }
     ::Sleep(20);
   }
+}
+
+// The answer file for a command line of one switch, or empty.
+std::wstring AnswerFileName() {
+  int argc = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  std::wstring name;
+  if (argv && argc == 2 && wcsncmp(argv[1], L"--", 2) == 0)
+    name = std::wstring(argv[1] + 2) + L".answer";
+  ::LocalFree(argv);
+  return name;
+}
+
+void PrintAnswer(const std::string& answer) {
+  DWORD written = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), answer.data(),
+              static_cast<DWORD>(answer.size()), &written, nullptr);
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
@@ -143,6 +166,9 @@ int wmain() {
   std::wstring name = self.substr(slash + 1);
 
   AppendLine(folder + name + L".log", ::GetCommandLineW());
+  const std::wstring answer = AnswerFileName();
+  if (!answer.empty())
+    PrintAnswer(ReadSmallFile(folder + answer));
 
   int exit_code =
       std::atoi(ReadSmallFile(folder + name + L".exit_code").c_str());

@@ -5,6 +5,7 @@
 #include <sddl.h>
 
 #include "base/files/file_util.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "gtest/gtest.h"
 
@@ -38,6 +39,18 @@ std::wstring CurrentUserSid() {
   std::wstring sid = text;
   ::LocalFree(text);
   return sid;
+}
+
+std::wstring UnixPath(const base::FilePath& path) {
+  using GetUnixName = char*(CDECL*)(const wchar_t*);
+  auto get_unix_name = reinterpret_cast<GetUnixName>(::GetProcAddress(
+      ::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  char* name = get_unix_name ? get_unix_name(path.value().c_str()) : nullptr;
+  if (!name)
+    return std::wstring();
+  std::wstring unix_path = base::UTF8ToWide(name);
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return unix_path;
 }
 
 }  // namespace test

@@ -20,6 +20,10 @@ std::string ReadTextFile(const base::FilePath& path);
 // The SID of the account the test runs as, in its string form.
 std::wstring CurrentUserSid();
 
+// The Unix name of |path| under Wine (what a Linux program, such as the
+// loopback test server, opens); empty elsewhere.
+std::wstring UnixPath(const base::FilePath& path);
+
 }  // namespace test
 }  // namespace installer
 

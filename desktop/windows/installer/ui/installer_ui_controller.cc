@@ -16,7 +16,9 @@
 #include "base/win/windows_version.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installer_runner.h"
+#include "desktop/windows/installer/package_fetcher/package_fetcher.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/package_fetcher/pref_default_overrides_fetcher.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/settings.h"
@@ -57,7 +59,10 @@ InstallerUIController::~InstallerUIController() {
   if (runner_)
     runner_->RemoveObserver(this);
   ObserveSettings(false);
+  pref_overrides_fetcher_.reset();
+  // Interrupts a backend that still runs, before the package goes.
   runner_.reset();
+  package_fetcher_.reset();
   window_.reset();
 }
 
@@ -85,8 +90,11 @@ bool InstallerUIController::RunUI(Settings* settings,
     if (!base::PathService::Get(base::DIR_EXE, &package_folder_))
       LOG(ERROR) << "Cannot find the folder of the installer executable";
   }
-  runner_ =
-      std::make_unique<InstallerRunner>(package_folder_, base::FilePath());
+  runner_ = std::make_unique<InstallerRunner>(
+      package_folder_,
+      package_fetcher_ ? package_fetcher_->suite_folder() : base::FilePath());
+  pref_overrides_fetcher_ = std::make_unique<PrefDefaultOverridesFetcher>(
+      package_folder_, this, settings_->command_line());
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE,
       base::BindOnce(&InstallerUIController::Init, weak_factory_.GetWeakPtr()));
@@ -575,30 +583,26 @@ void InstallerUIController::Terminate() {
 void InstallerUIController::CreatePackageFetcher(
     PayloadReader* payload_reader,
     const base::FilePath& download_folder) {
-  LOG(ERROR) << "The package fetcher is not part of this build: the package "
-                "cannot be downloaded. Run installer.exe from an unpacked "
-                "package.";
-  package_folder_ = download_folder;
+  package_fetcher_ = std::make_unique<PackageFetcher>(
+      download_folder, stats_.root(), this, this, payload_reader,
+      settings_->x64_download(), settings_->GetOption(INSTALL_ASSISTANT),
+      settings_->command_line());
+  package_folder_ = package_fetcher_->package_folder();
 }
 
 void InstallerUIController::StartPackageFetcher() {
-  // What a fetcher that cannot start reports, on its way back to this
-  // thread.
-  base::ThreadTaskRunnerHandle::Get()->PostTask(
-      FROM_HERE, base::BindOnce(&InstallerUIController::NotifyStatusChanged,
-                                weak_factory_.GetWeakPtr(),
-                                FETCHER_STATUS_INITIALIZATION_FAILED));
+  package_fetcher_->Start();
 }
 
 bool InstallerUIController::RetryPackageFetcher() {
-  return false;
+  return package_fetcher_->Retry();
 }
 
 void InstallerUIController::FetchPrefDefaultOverrides(
     const std::string& tracking_data) {
-  LOG(INFO) << "Pref default overrides are not fetched: the fetch is not "
-               "part of this build";
-  OnTrackingDataDone();
+  pref_overrides_fetcher_->Fetch(
+      tracking_data, base::BindOnce(&InstallerUIController::OnTrackingDataDone,
+                                    weak_factory_.GetWeakPtr()));
 }
 
 bool InstallerUIController::SendStats() {

@@ -42,7 +42,9 @@ namespace installer {
 
 class InstallerRunner;
 class InstallerWindow;
+class PackageFetcher;
 class PayloadReader;
+class PrefDefaultOverridesFetcher;
 class Settings;
 
 class InstallerUIController : public SettingsObserver,
@@ -146,9 +148,8 @@ class InstallerUIController : public SettingsObserver,
   // statistics are sent, the loop quits.
   void Terminate();
 
-  // The package fetcher of a run outside an unpacked package. It is not
-  // part of this build: the fetcher reports a failed attempt and cannot
-  // retry, so such a run shows the download error.
+  // The package fetcher of a run outside an unpacked package; it fetches
+  // into |download_folder| and unpacks into the package folder.
   void CreatePackageFetcher(PayloadReader* payload_reader,
                             const base::FilePath& download_folder);
   void StartPackageFetcher();
@@ -182,7 +183,9 @@ class InstallerUIController : public SettingsObserver,
   InstallerUILock ui_lock_;
   InstallerStats stats_;
   std::unique_ptr<InstallerWindow> window_;
+  std::unique_ptr<PackageFetcher> package_fetcher_;
   std::unique_ptr<InstallerRunner> runner_;
+  std::unique_ptr<PrefDefaultOverridesFetcher> pref_overrides_fetcher_;
 
   base::WeakPtrFactory<InstallerUIController> weak_factory_{this};
 };

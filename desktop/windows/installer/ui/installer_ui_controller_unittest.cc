@@ -35,6 +35,7 @@
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/installer_window_driver.h"
+#include "desktop/windows/installer/test/net_install_test_util.h"
 #include "desktop/windows/installer/test/sample_package.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
@@ -111,8 +112,8 @@ class InstallerUIControllerTest : public testing::Test {
 
   // The backend: a stand-in that exits with |exit_code| after |wait_ms|.
   void MakeBackend(int exit_code, int wait_ms = 0) {
-    backend_ =
-        test::MakeStandIn(package_, L"installer.exe", exit_code, wait_ms);
+    backend_ = test::MakeScriptedBackend(package_, L"installer.exe", exit_code,
+                                         wait_ms);
   }
   size_t BackendRuns() const { return test::StandInRuns(backend_).size(); }
 
@@ -549,6 +550,30 @@ TEST_F(InteractiveInstallTest, AcceptInstallsThroughTheBackend) {
   int run_immediately = -1;
   EXPECT_TRUE(root->GetInteger("run_immediately", &run_immediately));
   EXPECT_EQ(0, run_immediately);
+}
+
+// A full installer with a window: the package fetcher unpacks the
+// installer's own payload while the window is up, and run-immediately
+// installs it without a click.
+TEST_F(InteractiveInstallTest, FullInstallerUnpacksAndInstallsItsPackage) {
+  const FilePath full_installer = dir_.GetPath().Append(L"kelvo_full.exe");
+  ASSERT_TRUE(test::CopyWithPayload(
+      test::GetBuildBinDir().Append(L"installer_standalone.exe"),
+      test::MakeArchiveOfTree(package_), full_installer));
+  test::InstallerRunResult run = test::RunProgram(
+      full_installer,
+      L"--runimmediately --allusers=0 --launchkelvo=0 --desktopshortcut=0 "
+      L"--startmenushortcut=0 --quicklaunchshortcut=0 --pintotaskbar=0 " +
+          std::wstring(test::kNoUpdateServerSwitches) + L" --installfolder=" +
+          folder_.value(),
+      temp_.GetPath());
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(0, run.exit_code);
+  EXPECT_TRUE(base::PathExists(folder_.Append(L"installation_status.xml")));
+  const std::string log = test::ReadInstallerLogs(temp_.GetPath());
+  EXPECT_TRUE(Contains(log, "Running UI controller"));
+  EXPECT_TRUE(Contains(log, "Package ready."));
+  test::ExpectOnlyLogsIn(temp_.GetPath().Append(GetInstallerTempFolderName()));
 }
 
 TEST_F(InteractiveInstallTest, SecondInstanceBringsTheFirstToTheFront) {

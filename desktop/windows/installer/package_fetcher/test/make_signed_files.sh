@@ -11,6 +11,15 @@
 #   expected.sha1, root.sha1
 #                         SHA-1 of the leaf and root certificates, upper-case
 #                         hexadecimal, as the chain report writes them
+# and, for the package fetcher's tests, hosts with a payload ("KVX", the
+# payload, its length as 32-bit little-endian) appended before signing:
+#   package_tree/         a small unpacked package
+#   package_unsigned.exe  INPUT_EXE carrying package_tree as a 7z archive
+#   package_expected.exe  the same, signed by "Kelvo Software AS"
+#   package_other.exe     the same, signed by "Other Company AS"
+#   tracking_expected.exe INPUT_EXE carrying tracking data, signed by
+#                         "Kelvo Software AS": a running installer with a
+#                         certificate table
 set -eu
 input=$1
 out=$2
@@ -56,6 +65,32 @@ sign expected "$input" "$out/expected.exe"
 sign other "$input" "$out/other.exe"
 sign expected "$out/other.exe" "$out/nested_expected.exe" -nest
 sign other "$out/other.exe" "$out/nested_other.exe" -nest
+
+# $1 with "KVX", the file $2 and its length appended, as $3. Zeros before
+# "KVX" make the whole a multiple of 8 bytes, so that signing it adds no
+# padding between the payload's length and the certificate table.
+append_payload() {
+  cp "$1" "$3"
+  local size=$(($(stat -c %s "$1") + 3 + $(stat -c %s "$2") + 4))
+  head -c $(((8 - size % 8) % 8)) /dev/zero >>"$3"
+  printf 'KVX' >>"$3"
+  cat "$2" >>"$3"
+  python3 -c 'import os, struct, sys
+sys.stdout.buffer.write(struct.pack("<I", os.path.getsize(sys.argv[1])))' \
+    "$2" >>"$3"
+}
+tree=$out/package_tree
+mkdir -p "$tree/resources"
+printf 'kelvo.exe\r\nresources\\data.pak\r\n' >"$tree/files_list"
+printf 'browser' >"$tree/kelvo.exe"
+head -c 3000 "$input" >"$tree/resources/data.pak"
+(cd "$tree" && 7zz a -t7z "$keys/package.7z" . >/dev/null)
+append_payload "$input" "$keys/package.7z" "$out/package_unsigned.exe"
+sign expected "$out/package_unsigned.exe" "$out/package_expected.exe"
+sign other "$out/package_unsigned.exe" "$out/package_other.exe"
+printf 'dHJhY2tpbmcgZGF0YQ==' >"$keys/tracking"
+append_payload "$input" "$keys/tracking" "$keys/tracking.exe"
+sign expected "$keys/tracking.exe" "$out/tracking_expected.exe"
 
 # One byte inside the first section: the digest no longer matches, while
 # the signature itself still parses.

@@ -3,7 +3,11 @@
 #include <utility>
 
 #include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/service/transactions/create_reg_key_operation.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/operation_util.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/utils.h"
 
@@ -66,6 +70,13 @@ bool ChangeRegValueOperation::Execute(Transaction* nested) {
     return true;
   if (!ReadOldValue())
     return false;
+  JournalChange(
+      nested,
+      {base::ASCIIToWide(journal::kValue), journal::RootName(root_),
+       base::NumberToString16(view_flags_), key_path_, value_name_,
+       old_type_ == kRemoveValueType ? base::ASCIIToWide(journal::kAbsent)
+                                     : base::NumberToString16(old_type_),
+       journal::HexEncode(old_data_.data(), old_data_.size())});
 
   const std::wstring object_name = GetRegistryObjectName(root_, key_path_);
   if (new_type_ != kRemoveValueType) {

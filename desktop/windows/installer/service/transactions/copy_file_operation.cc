@@ -4,6 +4,9 @@
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 
 namespace installer {
@@ -21,6 +24,13 @@ bool CopyFileOperation::Execute(Transaction* nested) {
 
   // The source is only read: its read-only attribute is given back at once.
   const bool cleared_read_only = ClearReadOnlyAttribute(source_);
+  // Owned before the attempt: nothing was at the destination, and a copy
+  // that fails half-way (a full disk) leaves a partial file there, which
+  // the rollback that follows a failure must take away with the folders
+  // made for it.
+  destination_written_ = true;
+  JournalChange(nested,
+                {base::ASCIIToWide(journal::kCopied), destination_.value()});
   const bool copied = base::CopyFile(source_, destination_);
   const DWORD error = ::GetLastError();
   if (cleared_read_only)
@@ -31,12 +41,12 @@ bool CopyFileOperation::Execute(Transaction* nested) {
     return false;
   }
   VLOG(1) << "File copied successfully";
-  copied_ = true;
   return true;
 }
 
 void CopyFileOperation::Rollback() {
-  if (copied_ && !base::DeleteFile(destination_, /*recursive=*/false))
+  if (destination_written_ &&
+      !base::DeleteFile(destination_, /*recursive=*/false))
     PLOG(ERROR) << "Cannot remove the copy " << destination_;
 }
 

@@ -1,6 +1,7 @@
 // Copies a file. A missing destination folder is created and a file already
 // at the destination is moved aside first, both as prerequisites; a rollback
-// deletes the copy, after which those prerequisites are undone too.
+// deletes the copy, after which those prerequisites are undone too. A copy
+// that fails removes what it wrote before its prerequisites are undone.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_COPY_FILE_OPERATION_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_COPY_FILE_OPERATION_H_
@@ -23,7 +24,8 @@ class CopyFileOperation : public Operation {
  private:
   const base::FilePath source_;
   const base::FilePath destination_;
-  bool copied_ = false;
+  // Set once the destination may hold anything of the copy.
+  bool destination_written_ = false;
 };
 
 }  // namespace installer

@@ -4,6 +4,10 @@
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/operation_util.h"
 
 namespace installer {
 
@@ -36,6 +40,8 @@ bool CreateFolderOperation::Execute(Transaction* nested) {
   // Remembered before the attempt: a creation that fails half-way leaves
   // levels that the rollback must remove.
   existing_ancestor_ = candidate;
+  JournalChange(nested, {base::ASCIIToWide(journal::kFolder), path_.value(),
+                         existing_ancestor_.value()});
   if (!base::CreateDirectory(path_)) {
     LOG(ERROR) << "Failed folder creation";
     return false;
@@ -47,14 +53,7 @@ bool CreateFolderOperation::Execute(Transaction* nested) {
 void CreateFolderOperation::Rollback() {
   if (existing_ancestor_.empty())
     return;
-  base::FilePath folder = path_;
-  while (folder != existing_ancestor_ &&
-         ::RemoveDirectoryW(folder.value().c_str())) {
-    base::FilePath parent = folder.DirName();
-    if (parent == folder)
-      break;
-    folder = parent;
-  }
+  RemoveCreatedFolders(path_, existing_ancestor_);
 }
 
 }  // namespace installer

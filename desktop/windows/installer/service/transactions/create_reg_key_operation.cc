@@ -1,7 +1,10 @@
 #include "desktop/windows/installer/service/transactions/create_reg_key_operation.h"
 
 #include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 #include "desktop/windows/installer/service/utils.h"
 
@@ -57,6 +60,10 @@ bool CreateRegKeyOperation::Execute(Transaction* nested) {
   // Remembered before the attempt, so that levels made by a creation that
   // fails half-way are removed too.
   created_top_key_ = created_top;
+  JournalChange(
+      nested,
+      {base::ASCIIToWide(journal::kKey), journal::RootName(root_),
+       base::NumberToString16(view_flags_), created_top_key_, key_path_});
   key = nullptr;
   result = ::RegCreateKeyExW(
       root_, key_path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,

@@ -8,7 +8,10 @@
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/time/time.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/operation_util.h"
 #include "desktop/windows/installer/service/utils.h"
 
 namespace installer {
@@ -67,6 +70,10 @@ bool DeleteFileOperation::Execute(Transaction* nested) {
   }
   if (!ChooseAsidePath() || !EnsureDeleteAccess())
     return false;
+  JournalChange(
+      nested, {base::ASCIIToWide(journal::kMovedAside), path_.value(),
+               aside_path_.value(),
+               remove_empty_parents_ ? stop_folder_.value() : std::wstring()});
   if (!base::Move(path_, aside_path_)) {
     LOG(ERROR) << "File removal failed";
     return false;

@@ -5,7 +5,10 @@
 
 #include "base/files/file_path.h"
 #include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 #include "desktop/windows/installer/service/utils.h"
 
@@ -139,7 +142,10 @@ bool DeleteRegKeyOperation::Execute(Transaction* nested) {
   }
   if (result == ERROR_SUCCESS)
     ::RegCloseKey(key);
-  return DeleteAndSaveRecursive(key_path_, object_name);
+  nested_ = nested;
+  const bool deleted = DeleteAndSaveRecursive(key_path_, object_name);
+  nested_ = nullptr;
+  return deleted;
 }
 
 void DeleteRegKeyOperation::Rollback() {
@@ -169,6 +175,20 @@ void DeleteRegKeyOperation::Rollback() {
   saved_keys_.clear();
 }
 
+void DeleteRegKeyOperation::JournalSavedKey(const SavedKey& saved) {
+  // Before any key of the tree goes: a killed run's tree comes back from
+  // these lines.
+  std::vector<std::wstring> fields = {
+      base::ASCIIToWide(journal::kDeletedKey), journal::RootName(root_),
+      base::NumberToString16(view_flags_), saved.key_path};
+  for (const SavedValue& value : saved.values) {
+    fields.push_back(value.name);
+    fields.push_back(base::NumberToString16(value.type));
+    fields.push_back(journal::HexEncode(value.data.data(), value.data.size()));
+  }
+  JournalChange(nested_, fields);
+}
+
 bool DeleteRegKeyOperation::DeleteAndSaveRecursive(
     const std::wstring& key_path,
     const std::wstring& object_name) {
@@ -186,6 +206,7 @@ bool DeleteRegKeyOperation::DeleteAndSaveRecursive(
   }
   if (!SaveValues(key.Handle(), object_name, &saved.values))
     return false;
+  JournalSavedKey(saved);
   saved_keys_.push_back(std::move(saved));
 
   if (!DeleteSubkeys(key.Handle(), key_path, object_name))

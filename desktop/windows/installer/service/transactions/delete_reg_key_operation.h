@@ -75,12 +75,15 @@ class DeleteRegKeyOperation : public Operation {
   // Creates the key of |saved| below |parent| (a handle or the root) as
   // |name|; with its values when it did not exist. Null on failure.
   HKEY RestoreKey(HKEY parent, const std::wstring& name, const SavedKey& saved);
+  void JournalSavedKey(const SavedKey& saved);
 
   const std::wstring key_path_;
   const HKEY root_;
   // Every key deleted or about to be, parents before their children.
   std::vector<SavedKey> saved_keys_;
   const REGSAM view_flags_;
+  // The nested transaction of the running Execute.
+  Transaction* nested_ = nullptr;
 };
 
 }  // namespace installer

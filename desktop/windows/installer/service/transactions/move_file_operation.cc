@@ -2,6 +2,9 @@
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 
 namespace installer {
@@ -19,6 +22,8 @@ bool MoveFileOperation::Execute(Transaction* nested) {
   // attribute would prevent.
   cleared_read_only_ = ClearReadOnlyAttribute(source_);
   VLOG(1) << "Moving " << source_ << "to" << destination_;
+  JournalChange(nested, {base::ASCIIToWide(journal::kMoved), source_.value(),
+                         destination_.value()});
   if (!base::Move(source_, destination_)) {
     LOG(ERROR) << "File copy failed";
     return false;

@@ -8,8 +8,15 @@
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/service/transactions/transaction_journal.h"
 
 namespace installer {
+
+void JournalChange(Transaction* nested,
+                   const std::vector<std::wstring>& fields) {
+  if (nested && nested->journal())
+    nested->journal()->Record(fields);
+}
 
 std::wstring GetRegistryObjectName(HKEY root, const std::wstring& key_path) {
   if (root == HKEY_CLASSES_ROOT)
@@ -78,6 +85,18 @@ bool PrepareDestination(const base::FilePath& destination,
         destination, /*check_in_use=*/false, /*remove_empty_parents=*/false));
   }
   return true;
+}
+
+void RemoveCreatedFolders(const base::FilePath& folder,
+                          const base::FilePath& existing_ancestor) {
+  for (base::FilePath current = folder;
+       existing_ancestor.IsParentIgnoringCase(current);
+       current = current.DirName()) {
+    if (base::DirectoryExists(current) &&
+        !::RemoveDirectoryW(current.value().c_str())) {
+      return;
+    }
+  }
 }
 
 bool ClearReadOnlyAttribute(const base::FilePath& path) {

@@ -8,12 +8,18 @@
 #include <aclapi.h>
 
 #include <string>
+#include <vector>
 
 #include "base/files/file_path.h"
 
 namespace installer {
 
 class Transaction;
+
+// Writes |fields| (a line of journal_record.h) to the journal of the
+// transaction that |nested| belongs to, before the change it describes.
+void JournalChange(Transaction* nested,
+                   const std::vector<std::wstring>& fields);
 
 // Registry.
 
@@ -46,6 +52,13 @@ size_t CountKeyPathComponents(const std::wstring& key_path);
 // missing parent folder, or moves a file already there aside. False when
 // that fails.
 bool PrepareDestination(const base::FilePath& destination, Transaction* nested);
+
+// Removes the folders from |folder| up to, not including,
+// |existing_ancestor|, deepest first, each only while it is empty. Levels
+// that do not exist are passed over: a creation that failed or was killed
+// half-way made only the upper ones.
+void RemoveCreatedFolders(const base::FilePath& folder,
+                          const base::FilePath& existing_ancestor);
 
 // Clears the read-only attribute of |path| when it is set. True when it
 // was set and has been cleared; a failure to clear it is logged.

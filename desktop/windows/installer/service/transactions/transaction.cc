@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/logging.h"
+#include "desktop/windows/installer/service/transactions/transaction_journal.h"
 
 namespace installer {
 
@@ -28,6 +29,7 @@ bool Transaction::Execute(std::unique_ptr<Operation> operation) {
   DCHECK(operation);
   const InjectedFault fault = AskFaultInjector();
   Transaction nested;
+  nested.journal_ = journal_;
   bool succeeded = false;
   if (fault == InjectedFault::kBeforeChange) {
     LOG(ERROR) << "Injected failure before the operation";
@@ -60,10 +62,17 @@ void Transaction::Rollback() {
 }
 
 void Transaction::Commit() {
+  const bool journaled = journal_ && owns_journal_;
+  // From here a killed run is completed, not undone: what is left to do is
+  // deleting what was moved aside.
+  if (journaled && !operations_.empty())
+    journal_->MarkCommitting();
   // Oldest first: a vector's clear() gives no order of destruction.
   for (std::unique_ptr<Operation>& operation : operations_)
     operation.reset();
   operations_.clear();
+  if (journaled)
+    journal_->Clear();
 }
 
 // static

@@ -21,6 +21,8 @@
 
 namespace installer {
 
+class TransactionJournal;
+
 class Transaction {
  public:
   // Where a fault injected by a test strikes an operation.
@@ -63,6 +65,18 @@ class Transaction {
 
   bool empty() const { return operations_.empty(); }
 
+  // Makes every operation of this transaction, prerequisites included,
+  // write how to undo its change to |journal| before making it; the journal
+  // is cleared when the transaction ends. |journal| must outlive the
+  // transaction, or be set to null before it goes.
+  void set_journal(TransactionJournal* journal) {
+    journal_ = journal;
+    owns_journal_ = journal != nullptr;
+  }
+  // Where an operation running through this transaction writes its undo;
+  // null when none.
+  TransactionJournal* journal() const { return journal_; }
+
   // Makes every Execute on the calling thread consult |injector| until it is
   // set to null again. |injector| must outlive that time.
   static void SetFaultInjectorForTesting(FaultInjector* injector);
@@ -71,6 +85,10 @@ class Transaction {
   // Every operation here executed successfully and has been neither rolled
   // back nor committed; the prerequisites of an operation stand before it.
   std::vector<std::unique_ptr<Operation>> operations_;
+  TransactionJournal* journal_ = nullptr;
+  // False for the nested transaction of an operation: its end is not the
+  // end of the journal's transaction.
+  bool owns_journal_ = false;
 };
 
 }  // namespace installer

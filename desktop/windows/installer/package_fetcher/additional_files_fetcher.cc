@@ -1,0 +1,212 @@
+#include "desktop/windows/installer/package_fetcher/additional_files_fetcher.h"
+
+#include <memory>
+#include <utility>
+
+#include "base/bind.h"
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/threading/thread_task_runner_handle.h"
+#include "desktop/windows/installer/light_download_stats_observer.h"
+#include "desktop/windows/installer/package_fetcher/checksum_checker.h"
+#include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
+#include "desktop/windows/installer/package_fetcher/package_program.h"
+#include "desktop/windows/installer/package_fetcher/signature_checker.h"
+#include "desktop/windows/installer/package_files.h"
+#include "desktop/windows/installer/wininet/wininet.h"
+#include "desktop/windows/installer/wininet/wininet_response_writer.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kTempFileName[] = L"additional_file.tmp";
+constexpr char kArchiveSuffix[] = "_sfx.exe";
+constexpr char kInstallerSuffix[] = "_installer.exe";
+// The suite's archive may unpack the installer under this name instead.
+constexpr char kSuiteInstallerAlternative[] = "assistant";
+
+}  // namespace
+
+AdditionalFilesFetcher::AdditionalFilesFetcher(
+    WininetDownloader* downloader,
+    std::vector<AdditionalFile> files,
+    const Folders& folders,
+    bool check_signatures,
+    const InstallerStatsNode& attempt_stats,
+    base::WaitableEvent* stop)
+    : downloader_(downloader),
+      files_(std::move(files)),
+      folders_(folders),
+      check_signatures_(check_signatures),
+      attempt_stats_(attempt_stats),
+      stop_(stop) {}
+
+AdditionalFilesFetcher::~AdditionalFilesFetcher() = default;
+
+void AdditionalFilesFetcher::Start(base::OnceClosure done) {
+  done_ = std::move(done);
+  index_ = 0;
+  try_count_ = 0;
+  if (files_.empty()) {
+    AppendToFilesList();
+    Finish();
+    return;
+  }
+  file_stats_ = attempt_stats_.AppendListEntry("addtional_files");
+  DownloadAdditionalFile();
+}
+
+base::FilePath AdditionalFilesFetcher::TempPath() const {
+  return folders_.download_folder.Append(kTempFileName);
+}
+
+void AdditionalFilesFetcher::DownloadAdditionalFile() {
+  LOG(INFO) << "Preparing to download an additional file";
+  const AdditionalFile& file = current();
+  if (!file.well_formed) {
+    LOG(ERROR) << "Failed parsing additional file part of JSON reply";
+    NextAdditionalFile();
+    return;
+  }
+  file_stats_->SetString("download_url", file.location);
+  file_stats_->SetInteger("download_succeeded", 0);
+  try_stats_ = file_stats_->AppendListEntry("download_tries");
+  try_stats_->RecordTime("download_start_time");
+  try_stats_->SetInteger("try_number", try_count_);
+  auto writer = std::make_unique<FileResponseWriter>();
+  if (!writer->Open(TempPath())) {
+    // The download folder itself fails: the other files would fail alike.
+    LOG(ERROR) << "Failed initializing the file to use as download "
+                  "destination";
+    Finish();
+    return;
+  }
+  if (!downloader_->Start(
+          base::UTF8ToWide(file.location), std::string(),
+          base::BindOnce(&AdditionalFilesFetcher::OnAdditionalFileDownloaded,
+                         weak_factory_.GetWeakPtr()),
+          std::move(writer),
+          std::make_unique<LightDownloadStatsObserver>(*try_stats_,
+                                                       std::string()))) {
+    LOG(ERROR) << "Failed downloading additional file";
+    NextAdditionalFile();
+  }
+}
+
+void AdditionalFilesFetcher::OnAdditionalFileDownloaded() {
+  try_stats_->RecordTime("download_end_time");
+  const AdditionalFile& file = current();
+  if (downloader_->state() != WininetDownloader::STATE_COMPLETED ||
+      !ChecksumChecker::Check(TempPath(), file.checksum)) {
+    LOG(ERROR) << "Failed downloading partner content";
+    base::DeleteFile(TempPath(), false);
+    const int tries_before = try_count_++;
+    // The downloader retried this download itself already: the server
+    // would fail the next one alike.
+    if (tries_before >= kMaxTries - 1 || downloader_->retry_count() != 0) {
+      LOG(INFO) << "Giving up downloading this file";
+      NextAdditionalFile();
+      return;
+    }
+    LOG(INFO) << "Retrying additional file download";
+    DownloadAdditionalFile();
+    return;
+  }
+  const base::FilePath& folder = file.type == kPartnerContentType
+                                     ? folders_.package_folder
+                                     : folders_.suite_folder;
+  if (file.archive ? RunArchive(folder) : MoveIntoPlace(folder)) {
+    file_stats_->SetInteger("download_succeeded", 1);
+    if (file.type == kPartnerContentType && !file.archive)
+      partner_content_names_.push_back(file.filename);
+  }
+  NextAdditionalFile();
+}
+
+bool AdditionalFilesFetcher::MoveIntoPlace(const base::FilePath& folder) {
+  if (!base::CreateDirectory(folder) ||
+      !base::Move(TempPath(),
+                  folder.Append(base::UTF8ToWide(current().filename)))) {
+    LOG(ERROR) << "Failed moving additional file into place";
+    return false;
+  }
+  return true;
+}
+
+bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
+  const AdditionalFile& file = current();
+  if (check_signatures_ && !VerifyFileSignature(TempPath(), nullptr)) {
+    LOG(WARNING) << "The " << file.type << " archive is not signed by the "
+                 << "expected signer: skipping it";
+    return false;
+  }
+  if (!base::CreateDirectory(folder)) {
+    LOG(ERROR) << "Could not create unpacking folder for additional file";
+    return false;
+  }
+  const base::FilePath archive = folder.AppendASCII(file.type + kArchiveSuffix);
+  if (!base::Move(TempPath(), archive)) {
+    LOG(ERROR) << "Failed moving additional component SFX into place";
+    return false;
+  }
+  int exit_code = -1;
+  const PackageProgramEnd end = RunPackageProgram(archive, stop_, &exit_code);
+  if (end == PackageProgramEnd::kNotStarted) {
+    LOG(ERROR) << "Failed starting SFX archive";
+    return false;
+  }
+  if (end != PackageProgramEnd::kExited || exit_code != 0) {
+    LOG(ERROR) << "Failed extracting SFX archive (exit code " << exit_code
+               << ")";
+    return false;
+  }
+  base::FilePath installer = folder.AppendASCII(file.type + kInstallerSuffix);
+  if (file.type == kSuiteType && !base::PathExists(installer)) {
+    installer = folder.AppendASCII(std::string(kSuiteInstallerAlternative) +
+                                   kInstallerSuffix);
+  }
+  if (!CheckDownloadedVersion(installer, false, *file_stats_)) {
+    LOG(ERROR) << "Component version didn't pass check";
+    return false;
+  }
+  base::DeleteFile(archive, false);
+  return true;
+}
+
+void AdditionalFilesFetcher::NextAdditionalFile() {
+  // What a skipped file left.
+  base::DeleteFile(TempPath(), false);
+  // Every file gets its own tries.
+  try_count_ = 0;
+  if (++index_ >= files_.size()) {
+    AppendToFilesList();
+    Finish();
+    return;
+  }
+  file_stats_ = attempt_stats_.AppendListEntry("addtional_files");
+  base::ThreadTaskRunnerHandle::Get()->PostTask(
+      FROM_HERE, base::BindOnce(&AdditionalFilesFetcher::DownloadAdditionalFile,
+                                weak_factory_.GetWeakPtr()));
+}
+
+void AdditionalFilesFetcher::AppendToFilesList() {
+  // The list may lack its last line break: the names start on a line of
+  // their own, and the empty lines this can leave are skipped by readers.
+  const std::string text =
+      "\r\n" + base::JoinString(partner_content_names_, "\r\n") + "\r\n";
+  if (!base::AppendToFile(folders_.package_folder.AppendASCII(kFilesListName),
+                          text.data(), static_cast<int>(text.size()))) {
+    LOG(WARNING) << "Could not append the additional files to "
+                 << kFilesListName;
+  }
+}
+
+void AdditionalFilesFetcher::Finish() {
+  base::DeleteFile(TempPath(), false);
+  std::move(done_).Run();
+}
+
+}  // namespace installer

@@ -1,0 +1,41 @@
+#include "desktop/windows/installer/package_fetcher/hashing_file_writer.h"
+
+#include <string>
+
+#include "base/files/scoped_temp_dir.h"
+#include "desktop/windows/installer/package_fetcher/checksum_checker.h"
+#include "desktop/windows/installer/test/test_util.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+// The digest is that of what the file holds, also when the body started
+// over after a resumed request was answered in full.
+TEST(HashingFileWriterTest, DigestIsThatOfTheFinishedFile) {
+  base::ScopedTempDir dir;
+  ASSERT_TRUE(dir.CreateUniqueTempDir());
+  const base::FilePath path = dir.GetPath().Append(L"package.exe");
+  std::string digest = "stale";
+  {
+    HashingFileWriter writer(&digest);
+    EXPECT_TRUE(digest.empty());
+    ASSERT_TRUE(writer.Open(path));
+    EXPECT_TRUE(writer.Write("par", 3));
+    EXPECT_TRUE(writer.Restart());
+    EXPECT_TRUE(writer.Write("pay", 3));
+    EXPECT_TRUE(writer.Write("load", 4));
+    EXPECT_TRUE(digest.empty());
+    writer.Finish();
+    writer.Finish();
+  }
+  EXPECT_EQ("payload", test::ReadTextFile(path));
+  EXPECT_EQ(ComputeSha256Hex("payload", 7), digest);
+
+  // A writer that could not open fails at once and gives no digest.
+  HashingFileWriter unopened(&digest);
+  EXPECT_FALSE(unopened.Write("x", 1));
+}
+
+}  // namespace
+}  // namespace installer

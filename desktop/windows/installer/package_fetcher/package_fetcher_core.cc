@@ -1,0 +1,342 @@
+#include "desktop/windows/installer/package_fetcher/package_fetcher_core.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "base/bind.h"
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/strings/stringprintf.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/threading/thread_task_runner_handle.h"
+#include "base/values.h"
+#include "components/prefs/json_pref_store.h"
+#include "desktop/windows/installer/download_stats_observer.h"
+#include "desktop/windows/installer/light_download_stats_observer.h"
+#include "desktop/windows/installer/package_fetcher/additional_files_fetcher.h"
+#include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
+#include "desktop/windows/installer/package_fetcher/hashing_file_writer.h"
+#include "desktop/windows/installer/package_fetcher/lzma_util.h"
+#include "desktop/windows/installer/package_fetcher/package_fetcher_proxy.h"
+#include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/package_fetcher/signature_checker.h"
+#include "desktop/windows/installer/prefs_task_pool.h"
+#include "desktop/windows/installer/wininet/host_allow_list.h"
+#include "desktop/windows/installer/wininet/wininet.h"
+#include "desktop/windows/installer/wininet/wininet_response_writer.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kTrackingDataFileName[] = L"server_tracking_data";
+constexpr char kWelcomeUrlPref[] = "welcome-url";
+// The backend reads the pref once the package is ready: its write may not
+// be left behind.
+constexpr base::TimeDelta kPrefWriteTimeLimit =
+    base::TimeDelta::FromSeconds(10);
+
+}  // namespace
+
+PackageFetcher::Core::Core(scoped_refptr<PackageFetcherProxy> proxy,
+                           const PayloadReader* own_payload,
+                           const Paths& paths,
+                           const InstallerStatsNode& stats,
+                           const std::wstring& download_address_url,
+                           bool want_suite,
+                           base::WaitableEvent* stop)
+    : proxy_(std::move(proxy)),
+      own_payload_(own_payload),
+      download_folder_(paths.download_folder),
+      package_path_(paths.package_path),
+      package_folder_(paths.package_path.RemoveExtension()),
+      suite_path_(paths.suite_path),
+      download_address_url_(download_address_url),
+      want_suite_(want_suite),
+      stop_(stop),
+      downloader_(
+          std::make_unique<WininetDownloader>(proxy_.get(), proxy_.get())),
+      root_stats_(stats) {}
+
+PackageFetcher::Core::~Core() {
+  LOG(INFO) << "Terminating the package fetcher";
+  weak_factory_.InvalidateWeakPtrs();
+  additional_files_.reset();
+  // Ends a download under way, within the downloader's time limit.
+  downloader_.reset();
+  for (const base::FilePath& file : attempt_files_) {
+    base::DeleteFile(file, false);
+    base::DeleteFile(file.ReplaceExtension(L"7z"), false);
+  }
+  base::DeleteFile(package_folder_, true);
+  if (!suite_path_.empty())
+    base::DeleteFile(suite_path_.RemoveExtension(), true);
+}
+
+void PackageFetcher::Core::Start() {
+  if (attempt_running_) {
+    LOG(WARNING) << "A fetch attempt is under way already";
+    return;
+  }
+  attempt_running_ = true;
+  LOG(INFO) << "Starting the package fetcher";
+  int try_number = 0;
+  {
+    base::AutoLock hold(lock_);
+    try_number = result_count_;
+  }
+  attempt_stats_ = root_stats_.AppendListEntry("fetches");
+  attempt_stats_->SetInteger("try_number", try_number);
+  attempt_stats_->RecordTime("start_time");
+  NotifyStatus(FETCHER_STATUS_ATTEMPT_STARTED);
+  additional_files_.reset();
+  reply_ = DownloadAddressReply();
+  if (!attempt_file_.empty()) {
+    if (!base::DeleteFile(attempt_file_, false))
+      LOG(WARNING) << "Unable to delete " << attempt_file_;
+    base::DeleteFile(ArchivePath(), false);
+  }
+  if (!base::DeleteFile(package_folder_, true)) {
+    Fail(FETCHER_STATUS_INITIALIZATION_FAILED,
+         "Unable to remove the package folder");
+    return;
+  }
+  attempt_file_ = package_path_.InsertBeforeExtensionASCII(
+      base::StringPrintf("_%d", try_number));
+  if (std::find(attempt_files_.begin(), attempt_files_.end(), attempt_file_) ==
+      attempt_files_.end()) {
+    attempt_files_.push_back(attempt_file_);
+  }
+  if (own_payload_->payload_type() == PAYLOAD_TYPE_FULL_PACKAGE) {
+    NotifyStatus(FETCHER_STATUS_UNPACKING);
+    // A missing archive fails the unpacking.
+    own_payload_->WritePayloadToFile(ArchivePath());
+    base::ThreadTaskRunnerHandle::Get()->PostTask(
+        FROM_HERE, base::BindOnce(&Core::UnpackArchive,
+                                  weak_factory_.GetWeakPtr(), ArchivePath()));
+    return;
+  }
+  base::ThreadTaskRunnerHandle::Get()->PostTask(
+      FROM_HERE,
+      base::BindOnce(&Core::FetchDownloadURL, weak_factory_.GetWeakPtr()));
+}
+
+bool PackageFetcher::Core::CanRetry() const {
+  base::AutoLock hold(lock_);
+  return result_count_ < kMaxFailedAttempts;
+}
+
+void PackageFetcher::Core::FetchDownloadURL() {
+  LOG(INFO) << "Preparing to fetch the download URL";
+  NotifyStatus(FETCHER_STATUS_FETCHING_ADDRESS);
+  downloader_->set_allowed_hosts(AllowedServerHosts());
+  LOG(INFO) << "Fetching the download URL";
+  attempt_stats_->RecordTime("fetch_download_url_start_time");
+  // The tracking data goes back to the server: a POST, or a GET without.
+  if (!downloader_->Start(download_address_url_, own_payload_->GetPayloadData(),
+                          base::BindOnce(&Core::OnDownloadURLFetched,
+                                         weak_factory_.GetWeakPtr()),
+                          std::make_unique<StringResponseWriter>(&reply_text_),
+                          std::make_unique<LightDownloadStatsObserver>(
+                              *attempt_stats_, "fetch_download_url_"))) {
+    ReportFailure("Failed fetching the download URL");
+  }
+}
+
+void PackageFetcher::Core::OnDownloadURLFetched() {
+  if (downloader_->state() != WininetDownloader::STATE_COMPLETED) {
+    ReportFailure("Failed fetching the download URL");
+    return;
+  }
+  NotifyStatus(FETCHER_STATUS_DOWNLOADING);
+  VLOG(1) << "Parsing the fetched URL";
+  if (!ParseDownloadAddressReply(reply_text_, want_suite_, &reply_)) {
+    Fail(FETCHER_STATUS_DOWNLOAD_FAILED, "Failed parsing json reply");
+    return;
+  }
+  attempt_stats_->SetString("download_url", reply_.installer);
+  root_stats_.SetString("download_url", reply_.installer);
+  LOG(INFO) << "Preparing to fetch the installer";
+  auto writer = std::make_unique<HashingFileWriter>(&package_sha256_);
+  if (!writer->Open(attempt_file_)) {
+    Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
+         "Failed initializing the file to use as download destination");
+    return;
+  }
+  attempt_stats_->RecordTime("download_start_time");
+  root_stats_.RecordTimestamp("installation_start_download_time");
+  // The package and the additional files may come from any host, also
+  // after redirects: their checksums come from the update server.
+  downloader_->set_allowed_hosts({});
+  if (!downloader_->Start(
+          base::UTF8ToWide(reply_.installer), std::string(),
+          base::BindOnce(&Core::OnPackageDownloaded, weak_factory_.GetWeakPtr(),
+                         reply_.installer_checksum),
+          std::move(writer),
+          std::make_unique<DownloadStatsObserver>(*attempt_stats_,
+                                                  "download_chunks"))) {
+    ReportFailure("Failed downloading the Kelvo package");
+  }
+}
+
+void PackageFetcher::Core::OnPackageDownloaded(const std::string& checksum) {
+  attempt_stats_->RecordTime("download_end_time");
+  if (downloader_->state() != WininetDownloader::STATE_COMPLETED) {
+    ReportFailure("Failed downloading the Kelvo package");
+    return;
+  }
+  // No digest, or none to compare with, is no match.
+  if (package_sha256_.empty() || package_sha256_ != checksum) {
+    Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
+         "Checksum incorrect for the downloaded package");
+    return;
+  }
+  if (MustCheckSignatures()) {
+    std::string error;
+    if (!VerifyFileSignature(attempt_file_, &error)) {
+      attempt_stats_->SetString("signature_check_error", error);
+      Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
+           "Signature incorrect for the downloaded package");
+      return;
+    }
+  }
+  if (!CheckDownloadedVersion(attempt_file_, true, *attempt_stats_)) {
+    Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
+         "Downloaded package failed version check");
+    return;
+  }
+  ExtractArchive();
+}
+
+void PackageFetcher::Core::ExtractArchive() {
+  attempt_stats_->RecordTime("extract_start_time");
+  NotifyStatus(FETCHER_STATUS_UNPACKING);
+  bool written = false;
+  {
+    // Maps the package only while the archive is written out.
+    PayloadReader package(attempt_file_);
+    if (package.payload_type() != PAYLOAD_TYPE_FULL_PACKAGE) {
+      Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
+           "Could not find 7z payload in full package");
+      return;
+    }
+    written = package.WritePayloadToFile(ArchivePath());
+  }
+  if (!written) {
+    Fail(FETCHER_STATUS_UNPACKING_FAILED,
+         "Could not write out 7z archive from full package");
+    return;
+  }
+  base::ThreadTaskRunnerHandle::Get()->PostTask(
+      FROM_HERE, base::BindOnce(&Core::UnpackArchive,
+                                weak_factory_.GetWeakPtr(), ArchivePath()));
+}
+
+void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
+  LOG(INFO) << "Unpacking files from archive";
+  attempt_stats_->RecordTime("unpack_start_time");
+  root_stats_.RecordTimestamp("installation_start_unpacking_time");
+  if (!base::CreateDirectory(package_folder_)) {
+    Fail(FETCHER_STATUS_UNPACKING_FAILED, "Could not create unpacking folder");
+    return;
+  }
+  Archive7z unpacker(proxy_.get());
+  if (unpacker.Open(archive) != 0 ||
+      unpacker.Extract(package_folder_, nullptr) != 0) {
+    Fail(FETCHER_STATUS_UNPACKING_FAILED, "Archive unpacking failed");
+    return;
+  }
+  unpacker.Close();
+  if (own_payload_->payload_type() != PAYLOAD_TYPE_FULL_PACKAGE &&
+      !own_payload_->GetPayloadData().empty() &&
+      !own_payload_->WritePayloadToFile(
+          package_folder_.Append(kTrackingDataFileName))) {
+    LOG(WARNING) << "Failed saving tracking data to unpacked installer.";
+  }
+  base::ThreadTaskRunnerHandle::Get()->PostTask(
+      FROM_HERE, base::BindOnce(&Core::OnUnpacked, weak_factory_.GetWeakPtr()));
+  base::DeleteFile(archive, false);
+}
+
+void PackageFetcher::Core::OnUnpacked() {
+  attempt_stats_->RecordTime("unpack_end_time");
+  root_stats_.RecordTimestamp("installation_unpack_complete_time");
+  if (!reply_.welcome_url.empty())
+    WriteWelcomeUrl();
+  if (reply_.additional_files.empty()) {
+    OnPackageReady();
+    return;
+  }
+  LOG(INFO) << "We have additional content";
+  NotifyStatus(FETCHER_STATUS_DOWNLOADING_ADDITIONAL_FILES);
+  additional_files_ = std::make_unique<AdditionalFilesFetcher>(
+      downloader_.get(), reply_.additional_files,
+      AdditionalFilesFetcher::Folders{download_folder_, package_folder_,
+                                      suite_path_.RemoveExtension()},
+      MustCheckSignatures(), *attempt_stats_, stop_);
+  additional_files_->Start(
+      base::BindOnce(&Core::OnPackageReady, weak_factory_.GetWeakPtr()));
+}
+
+void PackageFetcher::Core::WriteWelcomeUrl() {
+  VLOG(1) << "Writing welcome page url pref";
+  scoped_refptr<JsonPrefStore> prefs = OpenJsonPrefStore(
+      GetPrefsTaskPool(),
+      package_folder_.AppendASCII(kInstallerPrefsIncludeFileName));
+  prefs->SetValue(kWelcomeUrlPref,
+                  std::make_unique<base::StringValue>(reply_.welcome_url));
+  if (!prefs->CommitPendingWriteAndWait(kPrefWriteTimeLimit))
+    LOG(ERROR) << "Could not write the welcome page url pref";
+}
+
+void PackageFetcher::Core::OnPackageReady() {
+  attempt_stats_->RecordTime("package_ready_time");
+  LOG(INFO) << "Package ready.";
+  root_stats_.RecordTimestamp("package_ready_time");
+  attempt_stats_->SetString(
+      "result", FetcherStatusToString(FETCHER_STATUS_PACKAGE_READY));
+  attempt_running_ = false;
+  NotifyStatus(FETCHER_STATUS_PACKAGE_READY);
+}
+
+void PackageFetcher::Core::NotifyStatus(FetcherStatus status) {
+  proxy_->NotifyStatusChanged(status);
+}
+
+void PackageFetcher::Core::ReportResult(FetcherStatus status) {
+  int count = 0;
+  {
+    base::AutoLock hold(lock_);
+    count = ++result_count_;
+  }
+  root_stats_.SetInteger("fetcher_restarts", count);
+  attempt_stats_->SetString("result", FetcherStatusToString(status));
+  attempt_running_ = false;
+  NotifyStatus(status);
+}
+
+void PackageFetcher::Core::ReportFailure(const std::string& message) {
+  const std::string text = message + "\n" + downloader_->GetErrorText();
+  LOG(ERROR) << text;
+  attempt_stats_->SetString("failure_reason", text);
+  ReportResult(FETCHER_STATUS_DOWNLOAD_FAILED);
+}
+
+void PackageFetcher::Core::Fail(FetcherStatus status,
+                                const std::string& message) {
+  LOG(ERROR) << message;
+  attempt_stats_->SetString("failure_reason", message);
+  ReportResult(status);
+}
+
+base::FilePath PackageFetcher::Core::ArchivePath() const {
+  return attempt_file_.ReplaceExtension(L"7z");
+}
+
+bool PackageFetcher::Core::MustCheckSignatures() const {
+  bool has_certificate_table = false;
+  return !IsPEFile(own_payload_->path(), &has_certificate_table) ||
+         has_certificate_table;
+}
+
+}  // namespace installer

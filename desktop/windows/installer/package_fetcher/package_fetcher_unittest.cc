@@ -1,0 +1,538 @@
+#include "desktop/windows/installer/package_fetcher/package_fetcher.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/at_exit.h"
+#include "base/base64.h"
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/json/json_reader.h"
+#include "base/message_loop/message_loop.h"
+#include "base/run_loop.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_log_capture.h"
+#include "base/threading/thread_task_runner_handle.h"
+#include "base/values.h"
+#include "base/version.h"
+#include "desktop/windows/installer/installer_stats.h"
+#include "desktop/windows/installer/package_fetcher/checksum_checker.h"
+#include "desktop/windows/installer/package_fetcher/package_fetcher_observer.h"
+#include "desktop/windows/installer/package_fetcher/package_program.h"
+#include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/test/download_test_util.h"
+#include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/net_install_test_util.h"
+#include "desktop/windows/installer/test/test_util.h"
+#include "desktop/windows/installer/wininet/wininet.h"
+#include "gtest/gtest.h"
+#include "testing/servers/http_test_server.h"
+
+namespace installer {
+namespace {
+
+using base::FilePath;
+using test::WriteTextFile;
+
+constexpr base::TimeDelta kLimit = base::TimeDelta::FromSeconds(60);
+constexpr char kTrackingData[] = "eyJ1dG0iOiB7InNvdXJjZSI6ICJ0ZXN0In19";
+
+// Runs the current loop until |condition| holds, at most kLimit.
+bool RunUntil(std::function<bool()> condition) {
+  const base::TimeTicks deadline = base::TimeTicks::Now() + kLimit;
+  while (!condition() && base::TimeTicks::Now() < deadline) {
+    base::RunLoop loop;
+    base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
+        FROM_HERE, loop.QuitClosure(), base::TimeDelta::FromMilliseconds(10));
+    loop.Run();
+  }
+  return condition();
+}
+
+// What the fetcher told its owner, in order.
+class RecordingObserver : public PackageFetcherObserver {
+ public:
+  void SetTotalProgress(int total) override { ++reports; }
+  void SetCurrentProgress(int current) override {
+    ++reports;
+    current_progress = current;
+  }
+  void NotifyStalled(int error) override { ++reports; }
+  void NotifyStatusChanged(int status) override {
+    ++reports;
+    statuses.push_back(status);
+  }
+
+  // Waits for the attempt under way to end: its status, or -1.
+  int WaitForResult() {
+    const size_t seen = statuses.size();
+    auto ended = [&] {
+      for (size_t i = seen; i < statuses.size(); ++i) {
+        if (statuses[i] >= FETCHER_STATUS_PACKAGE_READY)
+          return true;
+      }
+      return false;
+    };
+    return RunUntil(ended) ? statuses.back() : -1;
+  }
+
+  std::vector<int> statuses;
+  int reports = 0;
+  int current_progress = 0;
+};
+
+// The fetcher in this process against the loopback server. Packages are
+// stand-ins carrying a 7z archive; the stand-ins of the download folder
+// answer --internal-version and --stream as this installer would.
+class PackageFetcherTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Connect());
+    prefix_ = server_.NewPathPrefix();
+    ASSERT_TRUE(temp_.CreateUniqueTempDir());
+    download_ = temp_.GetPath().Append(L"download");
+    source_ = temp_.GetPath().Append(L"source");
+    ASSERT_TRUE(base::CreateDirectory(download_));
+    WriteTextFile(source_.Append(L"files_list"),
+                  "kelvo.exe\r\nresources\\data.pak\r\n");
+    WriteTextFile(source_.Append(L"kelvo.exe"), "browser");
+    WriteTextFile(source_.Append(L"resources").Append(L"data.pak"),
+                  std::string(5000, 'd'));
+    Answer(download_, GetInternalVersion(), GetStream());
+    ASSERT_TRUE(test::CopyWithPayload(StandIn(), kTrackingData,
+                                      temp_.GetPath().Append(L"net.exe")));
+  }
+
+  static FilePath StandIn() {
+    return test::GetBuildBinDir().Append(L"stand_in.exe");
+  }
+  static FilePath SignedFile(const wchar_t* name) {
+    return test::GetBuildBinDir().Append(L"signature_test_files").Append(name);
+  }
+  // How the stand-ins in |folder| answer --internal-version and --stream.
+  static void Answer(const FilePath& folder,
+                     const std::string& version,
+                     const std::string& stream) {
+    WriteTextFile(folder.Append(L"internal-version.answer"), version);
+    WriteTextFile(folder.Append(L"stream.answer"), stream);
+  }
+
+  // The stand-in carrying |payload|.
+  FilePath MakePackage(const std::string& payload, const wchar_t* name) {
+    const FilePath package = temp_.GetPath().Append(name);
+    EXPECT_TRUE(test::CopyWithPayload(StandIn(), payload, package));
+    return package;
+  }
+
+  std::string Url(const std::string& path) const {
+    return server_.GetURL("127.0.0.1", prefix_ + path);
+  }
+  void Serve(const std::string& path, const std::string& steps) {
+    ASSERT_TRUE(server_.Script(prefix_ + path, steps));
+  }
+  void ServeText(const std::string& path, const std::string& body) {
+    std::string encoded;
+    base::Base64Encode(body, &encoded);
+    Serve(path, "[{\"body_base64\": \"" + encoded + "\"}]");
+  }
+  // The download address names |package| with |checksum| (its own when
+  // empty) and |extra| members.
+  void ServePackage(const FilePath& package,
+                    std::string checksum = std::string(),
+                    const std::string& extra = std::string()) {
+    if (checksum.empty())
+      checksum = test::FileChecksum(package);
+    Serve("/package.exe", test::FileBodySteps(package));
+    ServeText("/address",
+              test::DownloadAddressReply(Url("/package.exe"), checksum, extra));
+  }
+  size_t Requests(const std::string& path) {
+    return server_.GetRequests(prefix_ + path).size();
+  }
+
+  std::unique_ptr<PackageFetcher> MakeFetcher(const PayloadReader* own,
+                                              bool want_suite = false) {
+    return std::make_unique<PackageFetcher>(
+        download_, stats_.root(), &ui_runner_, &observer_, own, 0, want_suite,
+        base::CommandLine::FromString(
+            L"installer.exe --internal-package-server=" +
+            server_.GetWideURL("127.0.0.1", prefix_ + "/address")));
+  }
+  int Fetch(PackageFetcher* fetcher) {
+    fetcher->Start();
+    return observer_.WaitForResult();
+  }
+
+  std::unique_ptr<base::DictionaryValue> Stats() {
+    return base::DictionaryValue::From(
+        base::JSONReader::Read(stats_.GetJson()));
+  }
+  // The last attempt's statistics.
+  const base::DictionaryValue* LastAttempt(const base::DictionaryValue& stats) {
+    const base::ListValue* fetches = nullptr;
+    const base::DictionaryValue* attempt = nullptr;
+    if (stats.GetList("fetches", &fetches))
+      fetches->GetDictionary(fetches->GetSize() - 1, &attempt);
+    return attempt;
+  }
+  std::string LastAttemptString(const std::string& key) {
+    std::unique_ptr<base::DictionaryValue> stats = Stats();
+    const base::DictionaryValue* attempt =
+        stats ? LastAttempt(*stats) : nullptr;
+    std::string value;
+    if (attempt)
+      attempt->GetString(key, &value);
+    return value;
+  }
+
+  // The pref files' pool that a welcome page starts goes with the test.
+  base::ShadowingAtExitManager at_exit_;
+  base::MessageLoop loop_;
+  WininetDownloader::ScopedRetryDelayForTesting fast_retries_{
+      base::TimeDelta::FromMilliseconds(20)};
+  test_server::HttpTestServer server_;
+  std::string prefix_;
+  base::ScopedTempDir temp_;
+  FilePath download_;
+  FilePath source_;
+  test::RefusingUICallbackRunner ui_runner_;
+  InstallerStats stats_{&ui_runner_};
+  RecordingObserver observer_;
+};
+
+TEST_F(PackageFetcherTest, NetInstallUnpacksThePackageWithItsTrackingData) {
+  ServePackage(MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"),
+               std::string(), "\"url_welcome\": \"https://kelvo.example/hi\"");
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  ASSERT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+  EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 5}), observer_.statuses);
+
+  std::map<std::wstring, std::string> tree =
+      test::ReadFileTree(fetcher->package_folder());
+  EXPECT_EQ(kTrackingData, tree[L"server_tracking_data"]);
+  std::unique_ptr<base::DictionaryValue> prefs = base::DictionaryValue::From(
+      base::JSONReader::Read(tree[L"installer_prefs_include.json"]));
+  std::string welcome;
+  ASSERT_TRUE(prefs && prefs->GetString("welcome-url", &welcome));
+  EXPECT_EQ("https://kelvo.example/hi", welcome);
+  tree.erase(L"server_tracking_data");
+  tree.erase(L"installer_prefs_include.json");
+  EXPECT_EQ(test::ReadFileTree(source_), tree);
+
+  // The tracking data went back to the server with the address request.
+  std::vector<test_server::RecordedRequest> requests =
+      server_.GetRequests(prefix_);
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("POST", requests[0].method);
+  EXPECT_EQ(kTrackingData, requests[0].body);
+  EXPECT_EQ("GET", requests[1].method);
+  EXPECT_EQ(prefix_ + "/package.exe", requests[1].target);
+
+  EXPECT_EQ("package_ready", LastAttemptString("result"));
+  EXPECT_EQ(GetInternalVersion(), LastAttemptString("internal_version"));
+  EXPECT_EQ(Url("/package.exe"), LastAttemptString("download_url"));
+  EXPECT_FALSE(Stats()->HasKey("fetcher_restarts"));
+
+  // What the attempt downloaded stays until the fetcher goes.
+  const FilePath attempt_file =
+      fetcher->package_path().InsertBeforeExtension(L"_0");
+  EXPECT_TRUE(base::PathExists(attempt_file));
+  EXPECT_FALSE(base::PathExists(attempt_file.ReplaceExtension(L"7z")));
+  const FilePath package_folder = fetcher->package_folder();
+  fetcher.reset();
+  EXPECT_FALSE(base::PathExists(attempt_file));
+  EXPECT_FALSE(base::PathExists(package_folder));
+}
+
+TEST_F(PackageFetcherTest, EveryFailureEndsTheAttemptWithOneStatus) {
+  const FilePath good =
+      MakePackage(test::MakeArchiveOfTree(source_), L"good.exe");
+  const FilePath corrupt = MakePackage(
+      std::string("7z\xBC\xAF\x27\x1C", 6) + "broken header", L"corrupt.exe");
+  const std::string checksum = test::FileChecksum(good);
+  const std::string older = base::IntToString(
+      static_cast<int>(base::Version(GetInternalVersion()).components()[0]) -
+      1);
+  const struct {
+    const char* name;
+    std::string reply;  // Instead of the package's address; empty for that.
+    FilePath package;
+    std::string checksum;
+    std::string version;
+    std::string stream;
+    int status;
+    const char* reason;  // The start of the attempt's "failure_reason".
+  } kCases[] = {
+      {"no checksum", R"({"installer": "http://127.0.0.1:1/x.exe"})", good, "",
+       GetInternalVersion(), GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Failed parsing json reply"},
+      {"no JSON", "<html>installer</html>", good, "", GetInternalVersion(),
+       GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Failed parsing json reply"},
+      {"empty checksum",
+       test::DownloadAddressReply(Url("/package.exe"), "", ""), good, "",
+       GetInternalVersion(), GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Checksum incorrect for the downloaded package"},
+      {"upper-case checksum", "", good, base::ToUpperASCII(checksum),
+       GetInternalVersion(), GetStream(), FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Checksum incorrect for the downloaded package"},
+      {"older version", "", good, "", older, GetStream(),
+       FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Downloaded package failed version check"},
+      {"another stream", "", good, "", GetInternalVersion(), "stable",
+       FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Downloaded package failed version check"},
+      {"no payload", "", StandIn(), "", GetInternalVersion(), GetStream(),
+       FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Could not find 7z payload in full package"},
+      {"corrupt 7z", "", corrupt, "", GetInternalVersion(), GetStream(),
+       FETCHER_STATUS_UNPACKING_FAILED, "Archive unpacking failed"},
+  };
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    Answer(download_, test_case.version, test_case.stream);
+    ServePackage(test_case.package, test_case.checksum);
+    if (!test_case.reply.empty())
+      ServeText("/address", test_case.reply);
+    observer_.statuses.clear();
+    std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+    EXPECT_EQ(test_case.status, Fetch(fetcher.get()));
+    const FilePath package_folder = fetcher->package_folder();
+    fetcher.reset();
+    EXPECT_TRUE(base::StartsWith(LastAttemptString("failure_reason"),
+                                 test_case.reason,
+                                 base::CompareCase::SENSITIVE))
+        << LastAttemptString("failure_reason");
+    // One result was counted, and what the attempt left is gone.
+    int restarts = 0;
+    EXPECT_TRUE(Stats()->GetInteger("fetcher_restarts", &restarts));
+    EXPECT_EQ(1, restarts);
+    EXPECT_FALSE(base::PathExists(package_folder));
+    if (test_case.version == older) {
+      EXPECT_EQ(older, LastAttemptString("internal_version"));
+    }
+  }
+}
+
+TEST_F(PackageFetcherTest, ThreeFailuresEndTheRetriesAndEveryAttemptFileGoes) {
+  // The package arrives whole and fails its checksum every time.
+  ServePackage(MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"),
+               std::string(64, '0'));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  EXPECT_EQ(FETCHER_STATUS_DOWNLOAD_FAILED, Fetch(fetcher.get()));
+  for (int retry = 1; retry < PackageFetcher::kMaxFailedAttempts; ++retry) {
+    ASSERT_TRUE(fetcher->Retry());
+    EXPECT_EQ(FETCHER_STATUS_DOWNLOAD_FAILED, observer_.WaitForResult());
+  }
+  EXPECT_FALSE(fetcher->Retry());
+  EXPECT_EQ(3u, Requests("/package.exe"));
+
+  // Started again after giving up, as the window does on Accept: a fourth
+  // attempt file, and still no retry.
+  EXPECT_EQ(FETCHER_STATUS_DOWNLOAD_FAILED, Fetch(fetcher.get()));
+  EXPECT_FALSE(fetcher->Retry());
+  std::unique_ptr<base::DictionaryValue> stats = Stats();
+  const base::ListValue* fetches = nullptr;
+  ASSERT_TRUE(stats->GetList("fetches", &fetches));
+  ASSERT_EQ(4u, fetches->GetSize());
+  const base::DictionaryValue* attempt = nullptr;
+  int try_number = -1;
+  ASSERT_TRUE(fetches->GetDictionary(3, &attempt));
+  EXPECT_TRUE(attempt->GetInteger("try_number", &try_number));
+  EXPECT_EQ(3, try_number);
+
+  // Each attempt deleted its predecessor's file; the fetcher deletes the
+  // last one.
+  const FilePath last = fetcher->package_path().InsertBeforeExtension(L"_3");
+  EXPECT_TRUE(base::PathExists(last));
+  EXPECT_FALSE(
+      base::PathExists(fetcher->package_path().InsertBeforeExtension(L"_2")));
+  fetcher.reset();
+  EXPECT_FALSE(base::PathExists(last));
+}
+
+TEST_F(PackageFetcherTest, AdditionalFilesAreRetriedCheckedAndListed) {
+  // A files_list without its last line break keeps its last entry.
+  WriteTextFile(source_.Append(L"files_list"),
+                "kelvo.exe\r\nresources\\data.pak");
+  ServeText("/bad.dat", "never matches");
+  ServeText("/escape.txt", "outside");
+  ServeText("/partner.dat", "partner");
+  const std::string partner_sum = ComputeSha256Hex("partner", 7);
+  auto entry = [&](const std::string& type, const std::string& path,
+                   const std::string& checksum, const std::string& filename) {
+    return "{\"type\": \"" + type + "\", \"location\": \"" + Url(path) +
+           "\", \"archive\": 0, \"checksum\": \"" + checksum +
+           "\", \"filename\": \"" + filename + "\"}";
+  };
+  ServePackage(
+      MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"),
+      std::string(),
+      "\"components\": [" +
+          entry("partner_content", "/bad.dat", std::string(64, 'a'),
+                "bad.dat") +
+          ", " +
+          entry("partner_content", "/escape.txt", partner_sum, "..\\\\x.txt") +
+          ", " +
+          entry("partner_content", "/partner.dat", partner_sum, "partner.dat") +
+          ", " + entry("toolbar", "/partner.dat", partner_sum, "t.dat") + ", " +
+          entry("suite", "/partner.dat", partner_sum, "s.dat") + "]");
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  ASSERT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+  EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5}), observer_.statuses);
+
+  EXPECT_EQ(4u, Requests("/bad.dat"));
+  // Neither the unsafe name nor the types not wanted were fetched.
+  EXPECT_EQ(0u, Requests("/escape.txt"));
+  EXPECT_EQ(1u, Requests("/partner.dat"));
+  const FilePath package = fetcher->package_folder();
+  EXPECT_EQ("partner", test::ReadTextFile(package.Append(L"partner.dat")));
+  EXPECT_FALSE(base::PathExists(package.DirName().Append(L"x.txt")));
+  EXPECT_FALSE(base::PathExists(package.Append(L"bad.dat")));
+  EXPECT_EQ("kelvo.exe\r\nresources\\data.pak\r\npartner.dat\r\n",
+            test::ReadTextFile(package.Append(L"files_list")));
+  EXPECT_FALSE(base::PathExists(download_.Append(L"additional_file.tmp")));
+}
+
+// The suite's self-extracting archive (a stand-in, which copies itself to
+// suite_installer.exe when it exits with 0) is run and waited for.
+TEST_F(PackageFetcherTest, SuiteArchiveRunsAndIsSkippedWhenItFails) {
+  ScopedPackageProgramTimeLimitForTesting short_limit(
+      base::TimeDelta::FromMilliseconds(1500));
+  const FilePath package =
+      MakePackage(test::MakeArchiveOfTree(source_), L"package.exe");
+  Serve("/suite_sfx.exe", test::FileBodySteps(StandIn()));
+  const std::string components =
+      "\"components\": [{\"type\": \"suite\", \"location\": \"" +
+      Url("/suite_sfx.exe") + "\", \"archive\": 1, \"checksum\": \"" +
+      test::FileChecksum(StandIn()) + "\"}]";
+  const struct {
+    const char* name;
+    const char* exit_code;
+    const char* wait_ms;
+    bool installed;
+  } kCases[] = {
+      {"unpacks", "0", "0", true},
+      {"exits with 1", "1", "0", false},
+      {"hangs", "0", "60000", false},
+  };
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    ServePackage(package, std::string(), components);
+    std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own, true);
+    const FilePath suite = fetcher->suite_folder();
+    Answer(suite, GetInternalVersion(), GetStream());
+    WriteTextFile(suite.Append(L"suite_sfx.exe.exit_code"),
+                  test_case.exit_code);
+    WriteTextFile(suite.Append(L"suite_sfx.exe.wait_ms"), test_case.wait_ms);
+    const base::TimeTicks start = base::TimeTicks::Now();
+    EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+    EXPECT_LT(base::TimeTicks::Now() - start, base::TimeDelta::FromSeconds(30));
+    EXPECT_EQ(test_case.installed,
+              base::PathExists(suite.Append(L"suite_installer.exe")));
+    EXPECT_EQ(test_case.installed,
+              !base::PathExists(suite.Append(L"suite_sfx.exe")));
+    // The suite is not partner content: files_list gains no name.
+    EXPECT_EQ(
+        "kelvo.exe\r\nresources\\data.pak\r\n\r\n\r\n",
+        test::ReadTextFile(fetcher->package_folder().Append(L"files_list")));
+    fetcher.reset();
+    EXPECT_FALSE(base::PathExists(suite));
+  }
+}
+
+// A running installer that carries a certificate table takes only packages
+// signed by the expected signer. Under Wine every chain is trusted, so the
+// signer's name decides.
+TEST_F(PackageFetcherTest, SignedInstallerTakesOnlyTheExpectedSigner) {
+  PayloadReader own(SignedFile(L"tracking_expected.exe"));
+  ASSERT_EQ(PAYLOAD_TYPE_TRACKING_DATA, own.payload_type());
+  const struct {
+    const wchar_t* package;
+    int status;
+    const char* signature_error;
+  } kCases[] = {
+      {L"package_expected.exe", FETCHER_STATUS_PACKAGE_READY, ""},
+      {L"package_other.exe", FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Level 0: Tried signer Other Company AS\n"},
+      {L"package_unsigned.exe", FETCHER_STATUS_DOWNLOAD_FAILED,
+       "Cannot WinVerifyTrust: "},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.package);
+    ServePackage(SignedFile(test_case.package));
+    std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+    EXPECT_EQ(test_case.status, Fetch(fetcher.get()));
+    const std::string error = LastAttemptString("signature_check_error");
+    EXPECT_NE(std::string::npos, error.find(test_case.signature_error))
+        << error;
+    if (test_case.status == FETCHER_STATUS_PACKAGE_READY) {
+      std::map<std::wstring, std::string> tree =
+          test::ReadFileTree(fetcher->package_folder());
+      tree.erase(L"server_tracking_data");
+      EXPECT_EQ(test::ReadFileTree(SignedFile(L"package_tree")), tree);
+    } else {
+      EXPECT_EQ("Signature incorrect for the downloaded package",
+                LastAttemptString("failure_reason"));
+    }
+  }
+}
+
+TEST_F(PackageFetcherTest, FullInstallerUnpacksItsOwnPayloadWithoutTheNetwork) {
+  PayloadReader own(
+      MakePackage(test::MakeArchiveOfTree(source_), L"full_installer.exe"));
+  ASSERT_EQ(PAYLOAD_TYPE_FULL_PACKAGE, own.payload_type());
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  ASSERT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+  EXPECT_EQ((std::vector<int>{0, 3, 5}), observer_.statuses);
+  EXPECT_EQ(test::ReadFileTree(source_),
+            test::ReadFileTree(fetcher->package_folder()));
+  EXPECT_EQ(0u, server_.GetRequests(prefix_).size());
+}
+
+TEST_F(PackageFetcherTest, DestroyedMidDownloadItEndsSoonAndReportsNothing) {
+  Serve("/package.exe", R"([{"pattern_size": 50000000, "rate": 200000}])");
+  ServeText("/address", test::DownloadAddressReply(Url("/package.exe"),
+                                                   std::string(64, '0'), ""));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  fetcher->Start();
+  // The package's own bytes, after those of the address request.
+  ASSERT_TRUE(RunUntil([&] {
+    return !observer_.statuses.empty() &&
+           observer_.statuses.back() == FETCHER_STATUS_DOWNLOADING;
+  }));
+  observer_.current_progress = 0;
+  ASSERT_TRUE(RunUntil([&] { return observer_.current_progress > 0; }));
+  const FilePath attempt_file =
+      fetcher->package_path().InsertBeforeExtension(L"_0");
+  EXPECT_TRUE(base::PathExists(attempt_file));
+
+  const base::TimeTicks start = base::TimeTicks::Now();
+  fetcher.reset();
+  EXPECT_LT(base::TimeTicks::Now() - start,
+            WininetDownloader::kTerminationTimeLimit +
+                base::TimeDelta::FromSeconds(2));
+  const int reports = observer_.reports;
+  base::RunLoop settle;
+  base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
+      FROM_HERE, settle.QuitClosure(), base::TimeDelta::FromMilliseconds(300));
+  settle.Run();
+  EXPECT_EQ(reports, observer_.reports);
+  EXPECT_FALSE(base::PathExists(attempt_file));
+}
+
+}  // namespace
+}  // namespace installer
