@@ -41,14 +41,6 @@ class ScopedLibrary {
   const HMODULE module_;
 };
 
-// A crashed process waits for its report only so long: one that ended
-// while MiniDumpWriteDump read it leaves a dump of whatever was still
-// there, without the crash.
-bool HasEnded(HANDLE process) {
-  DWORD exit_code = 0;
-  return ::GetExitCodeProcess(process, &exit_code) && exit_code != STILL_ACTIVE;
-}
-
 bool TruncateFile(HANDLE file) {
   LARGE_INTEGER zero = {};
   return ::SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) &&
@@ -97,10 +89,6 @@ bool WriteMinidumpWithFallback(HANDLE process,
   for (MINIDUMP_TYPE type : kDumpTypes) {
     if (write_dump(process, pid, file, type, &exception, &user_streams,
                    nullptr)) {
-      if (HasEnded(process)) {
-        LOG(ERROR) << "Process " << pid << " ended while it was dumped";
-        return false;
-      }
       LARGE_INTEGER size = {};
       if (!::GetFileSizeEx(file, &size)) {
         PLOG(ERROR) << "Cannot measure the minidump of process " << pid;

@@ -2,8 +2,7 @@
 // MiniDumpWriteDump (loaded when needed). Every dump carries the product's
 // version stream, and the assertion record when the crash was an invalid
 // parameter. A dump that comes out larger than its limit is written again
-// with less memory; one that still does not fit is not kept, nor is one of
-// a process that ended before its dump was complete.
+// with less memory; one that still does not fit is not kept.
 //
 //   if (!WriteMinidumpForProcess(pid, record_address, version_text,
 //                                dump_path, 512000))

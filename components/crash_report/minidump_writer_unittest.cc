@@ -2,14 +2,11 @@
 
 #include <string.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/test/scoped_log_capture.h"
-#include "base/win/scoped_handle.h"
 #include "components/crash_report/crash_file_v1.h"
 #include "components/crash_report/crash_info.h"
 #include "components/crash_report/crash_reporter_exception_info.h"
@@ -95,36 +92,6 @@ TEST_F(MinidumpWriterTest, KeepsNoDumpAboveTheLimit) {
   EXPECT_FALSE(WriteMinidumpForProcess(child.pid(), kFaultAddress, kVersionText,
                                        Path("bad.dmp"), kNoLimit));
   EXPECT_FALSE(base::PathExists(Path("bad.dmp")));
-}
-
-// A crashed process ends on its own once the writer has taken too long:
-// what MiniDumpWriteDump gets of it then is no dump of the crash. Dumps
-// take seconds under Wine; the process ends a moment after the writer
-// started.
-TEST_F(MinidumpWriterTest, KeepsNoDumpOfAProcessThatEndedMeanwhile) {
-  CrashedChild child;
-  ASSERT_TRUE(child.Start(1));
-  base::win::ScopedHandle process(::OpenProcess(
-      PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE,
-      child.pid()));
-  ASSERT_TRUE(process.IsValid());
-  CrashReporterExceptionInfo record = {};
-  ASSERT_TRUE(ReadCrashReporterExceptionInfo(process.Get(),
-                                             child.record_address(), &record));
-  std::atomic<bool> writing{true};
-  std::atomic<bool> ended_while_writing{false};
-  std::thread ender([&] {
-    ::Sleep(300);
-    ended_while_writing = writing && ::TerminateProcess(process.Get(), 3);
-  });
-  const bool written =
-      WriteMinidumpToFile(process.Get(), child.pid(), record, kVersionText,
-                          Path("ended.dmp"), kNoLimit);
-  writing = false;
-  ender.join();
-  ASSERT_TRUE(ended_while_writing) << "the dump was done before the end";
-  EXPECT_FALSE(written);
-  EXPECT_FALSE(base::PathExists(Path("ended.dmp")));
 }
 
 }  // namespace
