@@ -66,8 +66,11 @@ void CPU::Initialize() {
     const bool osxsave = Bit(r.ecx, 27);
     has_avx_ = Bit(r.ecx, 28) && osxsave && (ReadXCR0() & 6) == 6;
   }
-  if (max_leaf >= 7)
-    has_avx2_ = has_avx_ && Bit(Cpuid(7).ebx, 5);
+  if (max_leaf >= 7) {
+    const Registers leaf7 = Cpuid(7);
+    has_avx2_ = has_avx_ && Bit(leaf7.ebx, 5);
+    has_sha_ = Bit(leaf7.ebx, 29);
+  }
 
   const uint32_t max_extended = Cpuid(0x80000000).eax;
   if (max_extended >= 0x80000004) {

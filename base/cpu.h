@@ -34,6 +34,8 @@ class CPU {
   bool has_avx() const { return has_avx_; }
   bool has_avx2() const { return has_avx2_; }
   bool has_aesni() const { return has_aesni_; }
+  // The SHA-1 and SHA-256 instructions (SHA extensions).
+  bool has_sha() const { return has_sha_; }
 
  private:
   void Initialize();
@@ -54,6 +56,7 @@ class CPU {
   bool has_avx_ = false;
   bool has_avx2_ = false;
   bool has_aesni_ = false;
+  bool has_sha_ = false;
 };
 
 }  // namespace base

@@ -2,11 +2,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -80,12 +79,28 @@ TEST(LoggingDeathTest, FailedCheckNamesTheValues) {
   EXPECT_DEATH(CHECK_EQ(2, 1 + 2) << "tail", "2 vs. 3");
 }
 
-TEST(LoggingFileTest, FileIsAppendedAndNotSharedForDelete) {
+// A log file of this process in the temporary folder, deleted beforehand.
+std::wstring TempLogPath(const wchar_t* name) {
   wchar_t dir[MAX_PATH];
-  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, dir));
-  std::wstring path = std::wstring(dir) + L"kelvo_logging_test_" +
+  EXPECT_NE(0u, ::GetTempPathW(MAX_PATH, dir));
+  std::wstring path = std::wstring(dir) + name +
                       std::to_wstring(::GetCurrentProcessId()) + L".log";
   ::DeleteFileW(path.c_str());
+  return path;
+}
+
+// The file's text; the file is deleted after.
+std::string ReadAndDelete(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)),
+                   std::istreambuf_iterator<char>());
+  in.close();
+  EXPECT_TRUE(::DeleteFileW(path.c_str()));
+  return text;
+}
+
+TEST(LoggingFileTest, FileIsAppendedAndNotSharedForDelete) {
+  const std::wstring path = TempLogPath(L"kelvo_logging_test_");
 
   LoggingSettings settings;
   settings.logging_dest = LOG_TO_FILE;
@@ -99,24 +114,16 @@ TEST(LoggingFileTest, FileIsAppendedAndNotSharedForDelete) {
   CloseLogFile();
   InitLogging(LoggingSettings());
 
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)),
-                   std::istreambuf_iterator<char>());
-  in.close();
+  const std::string text = ReadAndDelete(path);
   EXPECT_NE(std::string::npos, text.find(":INFO:logging_unittest.cc("));
   EXPECT_NE(std::string::npos, text.find("] first line\n"));
   EXPECT_NE(std::string::npos, text.find(":WARNING:"));
-  EXPECT_TRUE(::DeleteFileW(path.c_str()));
 }
 
 // The front end and the backends of a run write one file at the same time:
 // every line lands whole and none is lost, also lines longer than a page.
 TEST(LoggingFileTest, LinesOfConcurrentProcessesLandWhole) {
-  wchar_t dir[MAX_PATH];
-  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, dir));
-  const std::wstring path = std::wstring(dir) + L"kelvo_logging_shared_" +
-                            std::to_wstring(::GetCurrentProcessId()) + L".log";
-  ::DeleteFileW(path.c_str());
+  const std::wstring path = TempLogPath(L"kelvo_logging_shared_");
   constexpr int kLines = 1500;
   const wchar_t* const kTags[] = {L"A", L"B", L"C"};
   std::vector<base::Process> writers;
@@ -133,45 +140,25 @@ TEST(LoggingFileTest, LinesOfConcurrentProcessesLandWhole) {
                                               &exit_code));
     EXPECT_EQ(0, exit_code);
   }
-
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)),
-                   std::istreambuf_iterator<char>());
-  in.close();
-  EXPECT_TRUE(::DeleteFileW(path.c_str()));
-  std::map<char, std::set<int>> seen;
+  const std::string text = ReadAndDelete(path);
+  // Each line "[...] <TAG N RUN>", RUN as long as the child makes it, once.
+  std::set<std::string> expected;
+  for (const wchar_t* tag : kTags) {
+    const char letter = static_cast<char>(tag[0]);
+    for (int i = 0; i < kLines; ++i) {
+      expected.insert(std::string("<") + letter + " " + std::to_string(i) +
+                      " " + std::string(200 + (i * 7919) % 7800, letter) + ">");
+    }
+  }
   size_t broken = 0;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    // "[...] <TAG N RUN>", the run as long as the child makes it.
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
     const size_t open = line.find("] <");
-    int index = -1;
-    char tag = 0;
-    char run[2] = {};
-    if (open == std::string::npos ||
-        std::sscanf(line.c_str() + open + 3, "%c %d %1c", &tag, &index, run) !=
-            3) {
+    if (open == std::string::npos || !expected.erase(line.substr(open + 2)))
       ++broken;
-      continue;
-    }
-    std::string expected(1, '<');
-    expected.append(1, tag).append(" ").append(std::to_string(index));
-    expected.append(" ").append(200 + (index * 7919) % 7800, tag).append(">");
-    if (line.compare(open + 2, std::string::npos, expected) != 0) {
-      ++broken;
-      continue;
-    }
-    seen[tag].insert(index);
   }
   EXPECT_EQ(0u, broken);
-  for (const wchar_t* tag : kTags)
-    EXPECT_EQ(static_cast<size_t>(kLines),
-              seen[static_cast<char>(tag[0])].size());
+  EXPECT_TRUE(expected.empty()) << expected.size() << " lines lost";
 }
 
 TEST(LoggingFileTest, UnopenableFileFallsBack) {

@@ -51,10 +51,6 @@ TEST(PathServiceTest, KnownFoldersAreAbsoluteAndDistinct) {
   }
   // A 64-bit process: its own program files are the 64-bit ones.
   EXPECT_EQ(Get(DIR_PROGRAM_FILES), Get(DIR_PROGRAM_FILES6432));
-  EXPECT_EQ(Get(DIR_APP_DATA)
-                .Append(L"Microsoft\\Internet Explorer\\Quick Launch\\User "
-                        L"Pinned\\TaskBar"),
-            Get(DIR_TASKBAR_PINS));
 }
 
 TEST(PathServiceTest, UnknownKeysHaveNoAnswer) {

@@ -5,6 +5,12 @@ best() {
   python3 -c "import sys; print(min(float(x) for x in sys.argv[1:]))" "$@"
 }
 
+# The median of the numbers given.
+median() {
+  python3 -c "import statistics, sys
+print(statistics.median(float(x) for x in sys.argv[1:]))" "$@"
+}
+
 # $1 / $2.
 ratio() {
   python3 -c "import sys; print(float(sys.argv[1]) / float(sys.argv[2]))" "$1" "$2"

@@ -29,16 +29,6 @@ class JSONFileValueDeserializerTest : public testing::Test {
   ScopedTempDir temp_;
 };
 
-TEST_F(JSONFileValueDeserializerTest, ReadsAValidFile) {
-  JSONFileValueDeserializer deserializer(
-      Write(L"good.json", "\xEF\xBB\xBF{\"a\": {\"b\": [1, 2]}}\r\n"));
-  std::unique_ptr<DictionaryValue> root =
-      DictionaryValue::From(deserializer.Deserialize(nullptr, nullptr));
-  ASSERT_TRUE(root);
-  const ListValue* list = nullptr;
-  EXPECT_TRUE(root->GetList("a.b", &list));
-}
-
 TEST_F(JSONFileValueDeserializerTest, FileErrorsAreToldApart) {
   int code = 0;
   std::string message;
@@ -68,6 +58,14 @@ TEST_F(JSONFileValueDeserializerTest, FileErrorsAreToldApart) {
 }
 
 TEST_F(JSONFileValueDeserializerTest, ParseErrorsComeFromTheReader) {
+  JSONFileValueDeserializer good(
+      Write(L"good.json", "\xEF\xBB\xBF{\"a\": {\"b\": [1, 2]}}\r\n"));
+  std::unique_ptr<DictionaryValue> root =
+      DictionaryValue::From(good.Deserialize(nullptr, nullptr));
+  ASSERT_TRUE(root);
+  const ListValue* list = nullptr;
+  EXPECT_TRUE(root->GetList("a.b", &list));
+
   int code = 0;
   std::string message;
   JSONFileValueDeserializer empty(Write(L"empty.json", ""));

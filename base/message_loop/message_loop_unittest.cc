@@ -118,33 +118,7 @@ TEST(MessageLoopTest, DelayedTasksRunInTimeOrderAndNotEarly) {
 TEST(MessageLoopTest, QuitVariants) {
   MessageLoop loop;
   scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
-  {
-    // Quit before Run: Run returns at once and runs nothing.
-    std::vector<int> order;
-    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
-    RunLoop run_loop;
-    run_loop.Quit();
-    run_loop.Run();
-    EXPECT_TRUE(order.empty());
-    RunLoop().RunUntilIdle();
-    EXPECT_EQ(std::vector<int>{1}, order);
-  }
-  {
-    // QuitWhenIdle runs everything ready and leaves delayed tasks that are
-    // not due.
-    std::vector<int> order;
-    RunLoop run_loop;
-    runner->PostTask(FROM_HERE, run_loop.QuitWhenIdleClosure());
-    runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
-    runner->PostDelayedTask(FROM_HERE, BindOnce(&Append, &order, 3),
-                            TimeDelta::FromSeconds(10));
-    run_loop.Run();
-    EXPECT_EQ(std::vector<int>{1}, order);
-  }
-}
-
-TEST(MessageLoopTest, QuitClosureWorksFromAnotherThread) {
-  MessageLoop loop;
+  // A quit closure run from another thread.
   for (int iteration = 0; iteration < 100; ++iteration) {
     RunLoop run_loop;
     RepeatingClosure quit = run_loop.QuitClosure();
@@ -159,7 +133,23 @@ TEST(MessageLoopTest, QuitClosureWorksFromAnotherThread) {
     stale = run_loop.QuitClosure();
   }
   stale.Run();
+  std::vector<int> order;
+  // Quit before Run: Run returns at once and runs nothing.
+  runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 1));
+  RunLoop quit_first;
+  quit_first.Quit();
+  quit_first.Run();
+  EXPECT_TRUE(order.empty());
   RunLoop().RunUntilIdle();
+  EXPECT_EQ(std::vector<int>{1}, order);
+  // QuitWhenIdle runs everything ready and leaves delayed tasks not due.
+  RunLoop run_loop;
+  runner->PostTask(FROM_HERE, run_loop.QuitWhenIdleClosure());
+  runner->PostTask(FROM_HERE, BindOnce(&Append, &order, 2));
+  runner->PostDelayedTask(FROM_HERE, BindOnce(&Append, &order, 3),
+                          TimeDelta::FromSeconds(10));
+  run_loop.Run();
+  EXPECT_EQ((std::vector<int>{1, 2}), order);
 }
 
 TEST(MessageLoopTest, NestedRunLoops) {

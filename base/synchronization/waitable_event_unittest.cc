@@ -1,7 +1,5 @@
 #include "base/synchronization/waitable_event.h"
 
-#include <thread>
-
 #include "gtest/gtest.h"
 
 namespace base {
@@ -30,16 +28,6 @@ TEST(WaitableEventTest, TimedWaitWaitsAtLeastItsTime) {
   EXPECT_FALSE(event.TimedWait(TimeDelta::FromMilliseconds(30)));
   // Windows waits may end up to a tick early on the monotonic clock.
   EXPECT_GE(TimeTicks::Now() - start, TimeDelta::FromMilliseconds(25));
-}
-
-TEST(WaitableEventTest, SignalFromAnotherThreadEndsTheWait) {
-  for (int iteration = 0; iteration < 100; ++iteration) {
-    WaitableEvent event(WaitableEvent::ResetPolicy::AUTOMATIC,
-                        WaitableEvent::InitialState::NOT_SIGNALED);
-    std::thread signaller([&] { event.Signal(); });
-    ASSERT_TRUE(event.TimedWait(TimeDelta::FromSeconds(10)));
-    signaller.join();
-  }
 }
 
 }  // namespace

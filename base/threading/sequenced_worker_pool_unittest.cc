@@ -70,50 +70,35 @@ TEST(SequencedWorkerPoolTest, ASequenceRunsInOrderAcrossBothThreads) {
   }
 }
 
-TEST(SequencedWorkerPoolTest, TwoSequencesRunAtOnce) {
+TEST(SequencedWorkerPoolTest, TwoSequencesRunAtOnceEachKnowingItsOwn) {
   scoped_refptr<SequencedWorkerPool> pool =
       MakeRefCounted<SequencedWorkerPool>(2, "ParallelTest");
-  WaitableEvent first_inside(WaitableEvent::ResetPolicy::MANUAL,
-                             WaitableEvent::InitialState::NOT_SIGNALED);
-  WaitableEvent second_inside(WaitableEvent::ResetPolicy::MANUAL,
-                              WaitableEvent::InitialState::NOT_SIGNALED);
+  scoped_refptr<SequencedTaskRunner> x = Runner(pool.get(), "x");
+  scoped_refptr<SequencedTaskRunner> y = Runner(pool.get(), "y");
+  EXPECT_FALSE(x->RunsTasksOnCurrentThread());
+  WaitableEvent x_inside(WaitableEvent::ResetPolicy::MANUAL,
+                         WaitableEvent::InitialState::NOT_SIGNALED);
+  WaitableEvent y_inside(WaitableEvent::ResetPolicy::MANUAL,
+                         WaitableEvent::InitialState::NOT_SIGNALED);
   // Each waits for the other: only two threads at once can finish them.
-  auto meet = [](WaitableEvent* mine, WaitableEvent* other, bool* met) {
+  auto meet = [](SequencedTaskRunner* own, SequencedTaskRunner* other,
+                 WaitableEvent* mine, WaitableEvent* theirs, bool* ok) {
     mine->Signal();
-    *met = other->TimedWait(TimeDelta::FromSeconds(10));
+    *ok = own->RunsTasksOnCurrentThread() &&
+          !other->RunsTasksOnCurrentThread() &&
+          theirs->TimedWait(TimeDelta::FromSeconds(10));
   };
-  bool first_met = false;
-  bool second_met = false;
-  Runner(pool.get(), "x")
-      ->PostTask(FROM_HERE,
-                 BindOnce(meet, &first_inside, &second_inside, &first_met));
-  Runner(pool.get(), "y")
-      ->PostTask(FROM_HERE,
-                 BindOnce(meet, &second_inside, &first_inside, &second_met));
+  bool x_ok = false;
+  bool y_ok = false;
+  x->PostTask(FROM_HERE,
+              BindOnce(meet, Unretained(x.get()), Unretained(y.get()),
+                       &x_inside, &y_inside, &x_ok));
+  y->PostTask(FROM_HERE,
+              BindOnce(meet, Unretained(y.get()), Unretained(x.get()),
+                       &y_inside, &x_inside, &y_ok));
   ASSERT_TRUE(pool->Shutdown());
-  EXPECT_TRUE(first_met);
-  EXPECT_TRUE(second_met);
-}
-
-TEST(SequencedWorkerPoolTest, RunnersKnowTheirSequence) {
-  scoped_refptr<SequencedWorkerPool> pool =
-      MakeRefCounted<SequencedWorkerPool>(2, "TokenTest");
-  scoped_refptr<SequencedTaskRunner> runner = Runner(pool.get(), "x");
-  scoped_refptr<SequencedTaskRunner> other = Runner(pool.get(), "y");
-  EXPECT_FALSE(runner->RunsTasksOnCurrentThread());
-  bool in_own = false, in_other = true;
-  runner->PostTask(
-      FROM_HERE, BindOnce(
-                     [](SequencedTaskRunner* own, SequencedTaskRunner* other,
-                        bool* in_own, bool* in_other) {
-                       *in_own = own->RunsTasksOnCurrentThread();
-                       *in_other = other->RunsTasksOnCurrentThread();
-                     },
-                     Unretained(runner.get()), Unretained(other.get()), &in_own,
-                     &in_other));
-  ASSERT_TRUE(pool->Shutdown());
-  EXPECT_TRUE(in_own);
-  EXPECT_FALSE(in_other);
+  EXPECT_TRUE(x_ok);
+  EXPECT_TRUE(y_ok);
 }
 
 TEST(SequencedWorkerPoolTest, ShutdownRunsQueuedWorkAndRefusesNewWork) {

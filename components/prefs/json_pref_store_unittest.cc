@@ -75,9 +75,6 @@ class JsonPrefStoreTest : public testing::Test {
       ++count;
     return count;
   }
-  std::unique_ptr<base::DictionaryValue> ReadJson() {
-    return base::DictionaryValue::From(base::JSONReader::Read(ReadText()));
-  }
 
   base::ScopedTempDir temp_dir_;
   base::FilePath path_;
@@ -167,7 +164,8 @@ TEST_F(JsonPrefStoreTest, ConcurrentStoresOnOnePoolLoseNoKey) {
   for (auto& thread : threads)
     thread->Stop();
   ASSERT_TRUE(Open()->CommitPendingWriteAndWait(kMaxWait));
-  std::unique_ptr<base::DictionaryValue> contents = ReadJson();
+  std::unique_ptr<base::DictionaryValue> contents =
+      base::DictionaryValue::From(base::JSONReader::Read(ReadText()));
   ASSERT_TRUE(contents);
   for (int i = 0; i < kThreads; ++i) {
     for (int key = 0; key < kKeys; ++key) {

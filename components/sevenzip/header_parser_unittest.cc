@@ -66,11 +66,17 @@ void WriteFiles(HeaderWriter* w, UInt64 count) {
   w->Number(kIdEnd);
 }
 
-HeaderWriter OneCopyEntry(UInt64 packed, UInt64 unpacked) {
+// A header of one folder over one packed stream of |packed| bytes, and
+// |files| entries with data.
+HeaderWriter OneFolder(UInt64 packed,
+                       const std::vector<UInt64>& unpack_sizes,
+                       UInt64 files = 1,
+                       UInt64 num_coders = 1,
+                       const std::string& coders = kCopyCoder) {
   HeaderWriter w;
   w.Number(kIdHeader);
-  WriteStreams(&w, {packed}, 1, kCopyCoder, {unpacked});
-  WriteFiles(&w, 1);
+  WriteStreams(&w, {packed}, num_coders, coders, unpack_sizes);
+  WriteFiles(&w, files);
   w.Number(kIdEnd);
   return w;
 }
@@ -100,12 +106,12 @@ TEST(SzArExOpenTest, RefusesForeignAndIncompleteFiles) {
 }
 
 TEST(SzArExOpenTest, BoundsCountsAndSizesByTheFile) {
-  EXPECT_EQ(SZ_OK, OpenHeader("hello", OneCopyEntry(5, 5)));
+  EXPECT_EQ(SZ_OK, OpenHeader("hello", OneFolder(5, {5})));
   // A packed stream that reaches into the header.
-  EXPECT_EQ(SZ_ERROR_ARCHIVE, OpenHeader("hello", OneCopyEntry(6, 5)));
+  EXPECT_EQ(SZ_ERROR_ARCHIVE, OpenHeader("hello", OneFolder(6, {5})));
   // An output size no package comes near.
   EXPECT_EQ(SZ_ERROR_UNSUPPORTED,
-            OpenHeader("hello", OneCopyEntry(5, UInt64{1} << 41)));
+            OpenHeader("hello", OneFolder(5, {UInt64{1} << 41})));
 
   // A million entries in a header of a few bytes.
   HeaderWriter files;
@@ -120,12 +126,7 @@ TEST(SzArExOpenTest, BoundsCountsAndSizesByTheFile) {
   EXPECT_EQ(SZ_ERROR_ARCHIVE, OpenHeader("", packs));
 
   // Two entries' data in a folder of one stream.
-  HeaderWriter entries;
-  entries.Number(kIdHeader);
-  WriteStreams(&entries, {5}, 1, kCopyCoder, {5});
-  WriteFiles(&entries, 2);
-  entries.Number(kIdEnd);
-  EXPECT_EQ(SZ_ERROR_ARCHIVE, OpenHeader("hello", entries));
+  EXPECT_EQ(SZ_ERROR_ARCHIVE, OpenHeader("hello", OneFolder(5, {5}, 2)));
 
   // Substreams larger than their folder.
   HeaderWriter sub;
@@ -151,49 +152,32 @@ TEST(SzArExOpenTest, BoundsCountsAndSizesByTheFile) {
 }
 
 TEST(SzArExOpenTest, RefusesWhatItCannotDecode) {
+  const std::string three_copies = kCopyCoder + kCopyCoder + kCopyCoder;
   struct {
+    const char* what;
     UInt64 num_coders;
     std::string coders;
-    std::vector<UInt64> unpack_sizes;
     SRes expected;
   } cases[] = {
-      // AES-256 encryption.
-      {1,
-       std::string("\x24\x06\xF1\x07\x01\x01\x00", 7),
-       {5},
+      {"AES-256", 1, std::string("\x24\x06\xF1\x07\x01\x01\x00", 7),
        SZ_ERROR_UNSUPPORTED},
-      // PPMd.
-      {1,
-       std::string("\x23\x03\x04\x01\x01\x00", 6),
-       {5},
+      {"PPMd", 1, std::string("\x23\x03\x04\x01\x01\x00", 6),
        SZ_ERROR_UNSUPPORTED},
-      // LZMA without its properties.
-      {1, std::string("\x03\x03\x01\x01", 4), {5}, SZ_ERROR_UNSUPPORTED},
-      // Five coders.
-      {5,
-       kCopyCoder + kCopyCoder + kCopyCoder + kCopyCoder + kCopyCoder,
-       {5, 5, 5, 5, 5},
+      {"LZMA without its properties", 1, std::string("\x03\x03\x01\x01", 4),
        SZ_ERROR_UNSUPPORTED},
-      // Two coders feeding each other, apart from the third.
-      {3,
-       kCopyCoder + kCopyCoder + kCopyCoder +
-           std::string("\x00\x01\x01\x00", 4),
-       {5, 5, 5},
-       SZ_ERROR_ARCHIVE},
-      // One output read twice.
-      {3,
-       kCopyCoder + kCopyCoder + kCopyCoder +
-           std::string("\x00\x01\x01\x01", 4),
-       {5, 5, 5},
-       SZ_ERROR_ARCHIVE},
+      {"five coders", 5, three_copies + kCopyCoder + kCopyCoder,
+       SZ_ERROR_UNSUPPORTED},
+      {"two coders feeding each other, apart from the third", 3,
+       three_copies + std::string("\x00\x01\x01\x00", 4), SZ_ERROR_ARCHIVE},
+      {"one output read twice", 3,
+       three_copies + std::string("\x00\x01\x01\x01", 4), SZ_ERROR_ARCHIVE},
   };
   for (const auto& c : cases) {
-    HeaderWriter w;
-    w.Number(kIdHeader);
-    WriteStreams(&w, {5}, c.num_coders, c.coders, c.unpack_sizes);
-    WriteFiles(&w, 1);
-    w.Number(kIdEnd);
-    EXPECT_EQ(c.expected, OpenHeader("hello", w)) << c.coders.size();
+    SCOPED_TRACE(c.what);
+    const std::vector<UInt64> unpack_sizes(c.num_coders, 5);
+    EXPECT_EQ(c.expected,
+              OpenHeader("hello", OneFolder(5, unpack_sizes, 1, c.num_coders,
+                                            c.coders)));
   }
 
   HeaderWriter additional;
@@ -227,7 +211,7 @@ TEST(SzArExOpenTest, SkipsUnknownPropertiesBySize) {
   std::vector<test::ExtractedEntry> entries;
   ASSERT_EQ(SZ_OK, test::ExtractAll(MakeArchive("hello", w.data()), &entries));
   ASSERT_EQ(1u, entries.size());
-  EXPECT_EQ("a", entries[0].name);
+  EXPECT_EQ(u"a", entries[0].name);
   EXPECT_EQ("hello", entries[0].data);
 }
 

@@ -1,5 +1,7 @@
 #include "components/sevenzip/sz_archive.h"
 
+#include <string.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -43,14 +45,6 @@ bool UsesMethod(const std::string& archive, UInt64 method) {
   return found;
 }
 
-std::map<std::string, ExtractedEntry> ByName(
-    const std::vector<ExtractedEntry>& entries) {
-  std::map<std::string, ExtractedEntry> by_name;
-  for (const ExtractedEntry& entry : entries)
-    by_name[entry.name] = entry;
-  return by_name;
-}
-
 struct ArchiveCase {
   const char* file;
   UInt64 method;
@@ -68,25 +62,28 @@ TEST_P(SevenZipArchiveTest, ExtractsTheTree) {
     std::vector<ExtractedEntry> entries;
     ASSERT_EQ(SZ_OK, ExtractAll(archive, &entries, nullptr, lookahead));
     ASSERT_EQ(12u, entries.size());
-    auto by_name = ByName(entries);
-    for (const char* dir : {"app", "app/lib", "app/resources",
-                            "app/resources/données", "empty folder"}) {
-      EXPECT_TRUE(by_name[dir].is_dir) << dir;
+    std::map<std::u16string, ExtractedEntry> by_name;
+    for (const ExtractedEntry& entry : entries) {
+      EXPECT_TRUE(entry.mtime_defined) << testing::PrintToString(entry.name);
+      by_name[entry.name] = entry;
+    }
+    for (const char16_t* dir : {u"app", u"app/lib", u"app/resources",
+                                u"app/resources/données", u"empty folder"}) {
+      EXPECT_TRUE(by_name[dir].is_dir) << testing::PrintToString(dir);
     }
     for (const char* file :
          {"app/kelvo.exe", "app/lib/helper.dll", "app/resources/readme.txt"}) {
-      EXPECT_FALSE(by_name[file].is_dir) << file;
-      EXPECT_EQ(ReadTestFile(kTestFiles + "tree/" + file), by_name[file].data)
-          << file;
+      const ExtractedEntry& entry =
+          by_name[std::u16string(file, file + strlen(file))];
+      EXPECT_FALSE(entry.is_dir) << file;
+      EXPECT_EQ(ReadTestFile(kTestFiles + "tree/" + file), entry.data) << file;
     }
-    EXPECT_EQ(300000u, by_name["app/resources/日本語.pak"].data.size());
+    EXPECT_EQ(300000u, by_name[u"app/resources/日本語.pak"].data.size());
     EXPECT_EQ(6600u,
-              by_name["app/resources/données/übersicht.txt"].data.size());
-    EXPECT_FALSE(by_name["app/empty.txt"].is_dir);
-    EXPECT_EQ("", by_name["app/empty.txt"].data);
-    EXPECT_EQ("x", by_name["one byte"].data);
-    for (const ExtractedEntry& entry : entries)
-      EXPECT_TRUE(entry.mtime_defined) << entry.name;
+              by_name[u"app/resources/données/übersicht.txt"].data.size());
+    EXPECT_FALSE(by_name[u"app/empty.txt"].is_dir);
+    EXPECT_EQ("", by_name[u"app/empty.txt"].data);
+    EXPECT_EQ("x", by_name[u"one byte"].data);
   }
 }
 

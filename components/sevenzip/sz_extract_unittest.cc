@@ -65,7 +65,7 @@ TEST(SzArExExtractTest, DamagedDataFailsItsCrc) {
   entries.clear();
   EXPECT_EQ(SZ_ERROR_CRC, ExtractAll(archive, &entries));
   ASSERT_EQ(1u, entries.size());
-  EXPECT_EQ("first", entries[0].name);
+  EXPECT_EQ(u"first", entries[0].name);
 }
 
 // Chunks of stored data are enough to check the chunk rules.

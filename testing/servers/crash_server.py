@@ -7,7 +7,6 @@ names the behaviour; what comes before it is the test's own prefix:
 
   GET .../id       303 with Location "<server>/crash/issued?id=<id>&via=test":
                    a crash id, new for every request.
-  GET .../noamp    303 whose Location has "?id=<id>" but no "&" after it.
   GET .../busy     503: the server wants no text log of this crash.
   GET .../error    500.
   POST (any)       200 when the body, its Content-Encoding undone, is a
@@ -40,11 +39,9 @@ def _text(body):
 
 def _answer_get(server, request, responder):
     behaviour = request.path.rstrip("/").rsplit("/", 1)[-1]
-    if behaviour in ("id", "noamp"):
-        location = "%s/crash/issued?id=%s" % (server.expand("{v4}"),
-                                              _new_crash_id())
-        if behaviour == "id":
-            location += "&via=test"
+    if behaviour == "id":
+        location = "%s/crash/issued?id=%s&via=test" % (server.expand("{v4}"),
+                                                       _new_crash_id())
         responder.send(303, [("Location", location)], _text("see other\n"))
     elif behaviour == "busy":
         responder.send(503, [("Retry-After", "60")], _text("busy\n"))

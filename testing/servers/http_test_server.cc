@@ -96,13 +96,6 @@ bool ParseFormPart(const base::DictionaryValue& value, FormPart* part) {
 // The optional results of the server's decoding of the body.
 bool ParseDecodedBody(const base::DictionaryValue& value,
                       RecordedRequest* request) {
-  std::string decoded_base64;
-  if (value.GetString("decoded_body_base64", &decoded_base64)) {
-    if (!base::Base64Decode(decoded_base64, &request->decoded_body))
-      return false;
-  } else {
-    request->decoded_body = request->body;
-  }
   value.GetString("form_error", &request->form_error);
   const base::ListValue* parts = nullptr;
   if (!value.GetList("form_parts", &parts))
@@ -148,7 +141,7 @@ bool ParseRecordedRequest(const base::DictionaryValue& value,
 std::string PatternBody(size_t size) {
   std::string body(size, '\0');
   for (size_t i = 0; i < size; ++i)
-    body[i] = PatternByte(i);
+    body[i] = static_cast<char>(i % 251);
   return body;
 }
 

@@ -17,8 +17,6 @@
 #ifndef TESTING_SERVERS_HTTP_TEST_SERVER_H_
 #define TESTING_SERVERS_HTTP_TEST_SERVER_H_
 
-#include <stdint.h>
-
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,11 +26,7 @@ namespace test_server {
 // The environment variable that names the server's state file.
 extern const char kServerInfoVariable[];
 
-// The byte at |offset| of a "pattern_size" or "endless" body.
-inline char PatternByte(int64_t offset) {
-  return static_cast<char>(offset % 251);
-}
-// The first |size| bytes of such a body.
+// The first |size| bytes of a "pattern_size" or "endless" body.
 std::string PatternBody(size_t size);
 
 // A loopback port on 127.0.0.1 that nothing listens on (just now), for
@@ -70,11 +64,10 @@ struct RecordedRequest {
   // Path and query exactly as sent.
   std::string target;
   std::vector<std::pair<std::string, std::string>> headers;
-  // As received, and with its Content-Encoding (gzip) undone; the two are
-  // the same for a body without an encoding.
+  // As received.
   std::string body;
-  std::string decoded_body;
-  // The parts of a multipart/form-data body, in order, checked strictly by
+  // The parts of a multipart/form-data body (its Content-Encoding, gzip,
+  // undone), in order, checked strictly by
   // the server (CRLF delimiters, the closing delimiter, a form-data name on
   // every part). |form_error| says what is wrong when the body cannot be
   // decoded or is not such a form; it is empty otherwise.

@@ -23,15 +23,13 @@ Control requests (on the control port; bodies and replies are JSON):
   GET  /requests?prefix=X
                         the requests whose raw target starts with X, in
                         arrival order: {"host", "method", "target",
-                        "headers": [[name, value]...], "body_base64"}, and
-                        for bodies sent with "Content-Encoding: gzip"
-                        "decoded_body_base64"; for multipart/form-data
-                        bodies (after decoding) "form_parts": [{"name",
+                        "headers": [[name, value]...], "body_base64"}; for
+                        multipart/form-data bodies (after undoing a
+                        "Content-Encoding: gzip") "form_parts": [{"name",
                         "filename" (null for a text field),
                         "content_type" (or null), "body_base64"}...]; and
                         "form_error" saying why a body could not be
                         decoded or is not a well-formed form.
-  POST /reset?prefix=X  forgets the scripts and requests under X.
   GET  /info            what server.json holds.
 
 A step is an object; every key is optional:
@@ -53,12 +51,10 @@ A step is an object; every key is optional:
   "close_after"     K: the connection closes after K bytes of body.
   "content_length"  the Content-Length to announce instead of the true
                     one; the connection closes after the body.
-  "chunked"         true: the body goes in chunks of "chunk_size" (4096).
   "rate"            N: the body trickles at about N bytes per second.
-  "drop"            true: the connection closes without an answer.
 Texts in "redirect", "headers" and "body" may name the server:
-"{v4}" is http://127.0.0.1:PORT, "{v6}" http://[::1]:PORT, "{alt}"
-http://127.0.0.2:PORT and "{localhost}" http://localhost:PORT.
+"{v4}" is http://127.0.0.1:PORT, "{alt}" http://127.0.0.2:PORT and
+"{localhost}" http://localhost:PORT.
 
 Plugins (--plugin NAME loads NAME.py beside this file) call
 server.add_route(prefix, handler) from their register(server): a request
@@ -123,10 +119,8 @@ class Request:
             "body_base64": base64.b64encode(self.body).decode("ascii"),
         }
         try:
-            content = self.decoded_body()
-            if content is not self.body:
-                out["decoded_body_base64"] = b64(content)
-            parts = form_parts(content, self.header("Content-Type"))
+            parts = form_parts(self.decoded_body(),
+                               self.header("Content-Type"))
             if parts is not None:
                 out["form_parts"] = parts
         except ValueError as error:
@@ -243,20 +237,17 @@ class Responder:
         self.closed = False
 
     def send(self, status, headers=(), body=None, close_after=None,
-             content_length=None, chunked=False, chunk_size=4096,
-             start=0, count=None, rate=None):
-        """Sends the status, |headers| and |count| bytes of |body| from
-        |start| (everything to its end when None)."""
+             content_length=None, start=0, rate=None):
+        """Sends the status, |headers| and |body| from |start| to its end."""
         h = self._handler
-        if body is not None and count is None and body.size is not None:
+        count = None
+        if body is not None and body.size is not None:
             count = body.size - start
         h.send_response(status)
         for name, value in headers:
             h.send_header(name, value)
         close = close_after is not None
-        if chunked:
-            h.send_header("Transfer-Encoding", "chunked")
-        elif content_length is not None:
+        if content_length is not None:
             h.send_header("Content-Length", str(content_length))
             close = True
         elif count is not None:
@@ -268,27 +259,27 @@ class Responder:
             h.close_connection = True
         h.end_headers()
         if h.command == "HEAD" or body is None:
-            self._finish(chunked, close)
+            self._finish(close)
             return
         limit = count
         if close_after is not None:
             limit = close_after if limit is None else min(limit, close_after)
-        if (body.path and not chunked and close_after is None and
-                limit is not None and rate is None):
+        if (body.path and close_after is None and limit is not None and
+                rate is None):
             h.wfile.flush()
             with open(body.path, "rb") as f:
                 h.connection.sendfile(f, start, limit)
         else:
-            self._write_body(body, start, limit, chunked, chunk_size, rate)
+            self._write_body(body, start, limit, rate)
         if close_after is not None:
             self.abort()
             return
-        self._finish(chunked, close)
+        self._finish(close)
 
-    def _write_body(self, body, start, limit, chunked, chunk_size, rate):
+    def _write_body(self, body, start, limit, rate):
         h = self._handler
         sent = 0
-        piece = chunk_size if chunked else 1024 * 1024
+        piece = 1024 * 1024
         if rate:
             # Ten pieces a second.
             piece = max(1, int(rate) // 10)
@@ -300,16 +291,11 @@ class Responder:
             data = body.read(start + sent, want)
             if not data:
                 break
-            if chunked:
-                h.wfile.write(b"%x\r\n%s\r\n" % (len(data), data))
-            else:
-                h.wfile.write(data)
+            h.wfile.write(data)
             sent += len(data)
 
-    def _finish(self, chunked, close):
+    def _finish(self, close):
         h = self._handler
-        if chunked:
-            h.wfile.write(b"0\r\n\r\n")
         h.wfile.flush()
         if close:
             self.abort()
@@ -335,16 +321,13 @@ class ScriptRunner:
     def run(self, step, request, responder):
         if step.get("delay"):
             time.sleep(float(step["delay"]))
-        if step.get("drop"):
-            responder.abort()
-            return
         status = int(step.get("status", 302 if "redirect" in step else 200))
         headers = [(k, self._server.expand(str(v)))
                    for k, v in step.get("headers", {}).items()]
         if "redirect" in step:
             headers.append(("Location", self._server.expand(step["redirect"])))
         body = self._body(step)
-        start, count = 0, None
+        start = 0
         range_start = self._range_start(request)
         if (body is not None and range_start is not None and
                 step.get("range", "honor") == "honor" and
@@ -360,9 +343,7 @@ class ScriptRunner:
         responder.send(status, headers, body,
                        close_after=step.get("close_after"),
                        content_length=step.get("content_length"),
-                       chunked=bool(step.get("chunked")),
-                       chunk_size=int(step.get("chunk_size", 4096)),
-                       start=start, count=count, rate=step.get("rate"))
+                       start=start, rate=step.get("rate"))
 
     def _body(self, step):
         if "body" in step:
@@ -405,8 +386,8 @@ class TestServer:
             self._routes.sort(key=lambda route: -len(route[0]))
 
     def expand(self, text):
-        for name, host in (("{v4}", "127.0.0.1"), ("{v6}", "[::1]"),
-                           ("{alt}", "127.0.0.2"), ("{localhost}", "localhost")):
+        for name, host in (("{v4}", "127.0.0.1"), ("{alt}", "127.0.0.2"),
+                           ("{localhost}", "localhost")):
             text = text.replace(name, "http://%s:%d" % (host, self.port))
         return text
 
@@ -415,13 +396,6 @@ class TestServer:
             raise ValueError("a script is a non-empty list of steps")
         with self._lock:
             self._scripts[path] = [steps, 0, 0]
-
-    def reset(self, prefix):
-        with self._lock:
-            self._scripts = {p: s for p, s in self._scripts.items()
-                             if not p.startswith(prefix)}
-            self._records = [r for r in self._records
-                             if not r.target.startswith(prefix)]
 
     def requests(self, prefix):
         with self._lock:
@@ -523,9 +497,6 @@ class Control:
                 reply = {}
             elif request.method == "GET" and request.path == "/requests":
                 reply = self._server.requests(arg("prefix"))
-            elif request.method == "POST" and request.path == "/reset":
-                self._server.reset(arg("prefix"))
-                reply = {}
             elif request.method == "GET" and request.path == "/info":
                 reply = self._info
             else:

@@ -80,19 +80,16 @@ class CrashFilesTest(unittest.TestCase):
                 modules[match.group(1).lower()] = int(match.group(2), 16)
         return modules
 
-    def test_lldb_sees_the_crashed_thread_and_every_thread(self):
+    def test_lldb_sees_the_crashed_thread_every_thread_and_the_modules(self):
         crashed = re.search(
             r"\* thread #1: tid = 0x0*%x, 0x0*dead, stop reason = "
             r"Exception 0xc0000005" % self.tid, self.lldb)
         self.assertIsNotNone(crashed, self.lldb)
         self.assertEqual(1 + EXTRA_THREADS, len(self.lldb_threads()))
-
-    def test_lldb_sees_the_modules(self):
-        images = self.lldb_images()
         for name in ("crash_report_test_child.exe",
                      "crash_report_test_module.dll", "kernel32.dll",
                      "ntdll.dll"):
-            self.assertIn(name, images, self.lldb)
+            self.assertIn(name, self.lldb_images(), self.lldb)
 
     def test_the_text_log_agrees_with_lldb(self):
         self.assertEqual(

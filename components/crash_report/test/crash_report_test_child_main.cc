@@ -1,16 +1,12 @@
-// A process that crashes in a known way and then holds still, as a crashed
-// installer process does in its crash handler, so that tests can read it
-// from outside:
+// A process that crashes in a known way and holds still, as a crashed
+// installer process does in its crash handler, for tests that read it:
 //
 //   crash_report_test_child.exe REPORT EVENT THREADS [ASSERTION_TYPE]
 //
-// It loads crash_report_test_module.dll, starts THREADS threads that wait
-// for ever, and calls kFaultAddress with R12, R13 and RBX set to known
-// values (RBX points to g_marker). Its unhandled-exception filter keeps the
-// crash where a crash handler would (the exception pointers, the crashed
-// thread's id and a CrashReporterExceptionInfo with ASSERTION_TYPE), writes
-// their addresses to the file REPORT as "name=value" lines (hexadecimal),
-// sets the named event EVENT and sleeps until it is killed.
+// Loads crash_report_test_module.dll, starts THREADS idle threads and calls
+// kFaultAddress with R12, R13 and RBX (pointing to g_marker) set. Its filter
+// writes the addresses of what a crash handler keeps to REPORT as
+// "name=value" lines (hexadecimal), sets EVENT and sleeps until killed.
 
 #include <windows.h>
 

@@ -4,9 +4,6 @@
 
 namespace crash_report {
 
-FakeMemory::FakeMemory() = default;
-FakeMemory::~FakeMemory() = default;
-
 void FakeMemory::Map(uint64_t start, std::vector<uint8_t> bytes) {
   regions_[start] = std::move(bytes);
 }
@@ -60,9 +57,6 @@ FakeThread::FakeThread(uint32_t id, bool crashed) : id(id), crashed(crashed) {}
 
 FakeModule::FakeModule(std::string name, uint64_t base, uint32_t size)
     : name(std::move(name)), base(base), size(size) {}
-
-FakeProcessState::FakeProcessState() = default;
-FakeProcessState::~FakeProcessState() = default;
 
 FakeThread* FakeProcessState::AddThread(uint32_t id, bool crashed) {
   threads_.push_back(std::make_unique<FakeThread>(id, crashed));

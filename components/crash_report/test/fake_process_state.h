@@ -20,9 +20,6 @@ namespace crash_report {
 // Readable regions of a made-up address space; everything else is not.
 class FakeMemory {
  public:
-  FakeMemory();
-  ~FakeMemory();
-
   // Makes [start, start + bytes.size()) readable with these contents.
   void Map(uint64_t start, std::vector<uint8_t> bytes);
   void MapZeros(uint64_t start, uint64_t size);
@@ -87,9 +84,6 @@ class FakeModule : public ModuleInfo {
 
 class FakeProcessState : public ProcessState {
  public:
-  FakeProcessState();
-  ~FakeProcessState() override;
-
   FakeThread* AddThread(uint32_t id, bool crashed);
   FakeModule* AddModule(std::string name, uint64_t base, uint32_t size);
 

@@ -14,7 +14,6 @@ constexpr uint64_t kTestR13 = 0x1313131313131313;
 
 // Loaded by the child; its version resource says what the tests expect.
 constexpr wchar_t kTestModuleName[] = L"crash_report_test_module.dll";
-constexpr char kTestModuleOriginalName[] = "kelvo_test_module.dll";
 constexpr char kTestModuleVersion[] = "7.6.5.4";
 
 }  // namespace crash_report

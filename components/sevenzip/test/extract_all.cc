@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
+
 #include "components/sevenzip/sz_archive.h"
 #include "components/sevenzip/sz_extract.h"
 #include "components/sevenzip/test/memory_look_stream.h"
@@ -22,32 +24,6 @@ void HeapFree(void*, void* address) {
 
 ISzAlloc g_heap = {HeapAlloc, HeapFree};
 
-std::string Utf16ToUtf8(const std::vector<UInt16>& name) {
-  std::string utf8;
-  for (size_t i = 0; i < name.size() && name[i]; ++i) {
-    UInt32 c = name[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < name.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      utf8 += static_cast<char>(c);
-    } else if (c < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (c >> 6));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      utf8 += static_cast<char>(0xE0 | (c >> 12));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xF0 | (c >> 18));
-      utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return utf8;
-}
-
 SRes ExtractEntry(const CSzArEx& db,
                   ILookInStream* stream,
                   UInt32 index,
@@ -57,7 +33,7 @@ SRes ExtractEntry(const CSzArEx& db,
   ExtractedEntry entry;
   std::vector<UInt16> name(SzArEx_GetFileNameUtf16(&db, index, nullptr));
   SzArEx_GetFileNameUtf16(&db, index, name.data());
-  entry.name = Utf16ToUtf8(name);
+  entry.name.assign(name.begin(), std::find(name.begin(), name.end(), 0));
   entry.is_dir = db.Files[index].IsDir;
   entry.mtime_defined = db.Files[index].MTimeDefined;
   RINOK(SzArEx_Extract(&db, stream, index, cache, alloc, alloc));

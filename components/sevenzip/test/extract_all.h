@@ -12,7 +12,7 @@ namespace sevenzip {
 namespace test {
 
 struct ExtractedEntry {
-  std::string name;  // UTF-8.
+  std::u16string name;
   bool is_dir = false;
   bool mtime_defined = false;
   std::string data;

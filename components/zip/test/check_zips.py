@@ -68,7 +68,7 @@ class ZipCompatibilityTest(unittest.TestCase):
     def zip_path(self, name):
         return os.path.join(self.dir, name + ".zip")
 
-    def test_zipfile_reads_one_deflated_entry_with_a_good_crc(self):
+    def test_zipfile_and_unzip_read_one_deflated_entry(self):
         for name, data in self.SOURCES.items():
             with self.subTest(name), zipfile.ZipFile(self.zip_path(name)) as z:
                 self.assertIsNone(z.testzip())
@@ -77,10 +77,6 @@ class ZipCompatibilityTest(unittest.TestCase):
                 self.assertEqual(zipfile.ZIP_DEFLATED, info.compress_type)
                 self.assertEqual(len(data), info.file_size)
                 self.assertEqual(data, z.read(info))
-
-    def test_unzip_tests_and_extracts(self):
-        for name, data in self.SOURCES.items():
-            with self.subTest(name):
                 test = subprocess.run(["unzip", "-t", self.zip_path(name)],
                                       capture_output=True, text=True)
                 self.assertEqual(0, test.returncode, test.stdout + test.stderr)

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/files/file_path.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/ipc/ipc_util.h"
 #include "gtest/gtest.h"
 
@@ -43,7 +44,12 @@ TEST(InstallerObjectNamesTest, DeepFoldersStayWithinTheLimitAndApart) {
             GetMailslotFullName(x.mailslot_endpoint).size());
   for (const std::wstring* name :
        {&x.mutex, &x.folder_lock, &x.give_permission_undo_event})
-    EXPECT_GE(static_cast<size_t>(MAX_PATH), name->size());
+    EXPECT_EQ(static_cast<size_t>(MAX_PATH), name->size());
+  EXPECT_EQ(0u, x.mutex.find(L"Global\\Kelvo/Installer/C:/aaaa"));
+  // Windows takes a name of that length.
+  base::win::ScopedHandle event(
+      ::CreateEventW(nullptr, TRUE, FALSE, x.mutex.c_str()));
+  EXPECT_TRUE(event.IsValid()) << ::GetLastError();
   EXPECT_NE(x.mailslot_endpoint, y.mailslot_endpoint);
   EXPECT_NE(x.mutex, y.mutex);
   EXPECT_NE(x.folder_lock, y.folder_lock);

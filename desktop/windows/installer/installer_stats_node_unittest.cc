@@ -27,19 +27,17 @@ class InstallerStatsNodeTest : public testing::Test {
   base::DictionaryValue root_;
 };
 
-TEST_F(InstallerStatsNodeTest, DottedKeysCreateTheDictionariesOnTheWay) {
+// Dotted keys make the dictionaries on the way; a value in the way of a
+// deeper key, or of an increment, gives way.
+TEST_F(InstallerStatsNodeTest, DottedKeysIncrementsAndRemovals) {
   Root().SetInteger("os.version.major", 10);
   Root().SetInteger("os.version.minor", 0);
   EXPECT_EQ(10, Integer("os.version.major"));
   EXPECT_EQ(0, Integer("os.version.minor"));
-
-  // A value in the way of a deeper key gives way to a dictionary.
   Root().SetString("choice", "custom");
   Root().SetInteger("choice.folder", 1);
   EXPECT_EQ(1, Integer("choice.folder"));
-}
 
-TEST_F(InstallerStatsNodeTest, IncrementStartsAtOneOverAnythingElse) {
   Root().IncrementInteger("retries");
   EXPECT_EQ(1, Integer("retries"));
   Root().IncrementInteger("retries");
@@ -100,15 +98,6 @@ TEST_F(InstallerStatsNodeTest, FetchStatisticsSumChunksAndListAddressesOnce) {
   std::string ips;
   EXPECT_TRUE(root_.GetString("download_ips", &ips));
   EXPECT_EQ("10.0.0.1; 10.0.0.2", ips);
-}
-
-TEST_F(InstallerStatsNodeTest, ByteCountsBeyond32BitsStayExact) {
-  Root().SetInteger64("small", 2147483647);
-  Root().SetInteger64("large", 3000000000LL);
-  EXPECT_EQ(2147483647, Integer("small"));
-  double large = 0;
-  EXPECT_TRUE(root_.GetDouble("large", &large));
-  EXPECT_EQ(3000000000.0, large);
 }
 
 TEST(FormatStatsTimeTest, WritesUtcWithMilliseconds) {

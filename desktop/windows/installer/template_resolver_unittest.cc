@@ -28,16 +28,5 @@ TEST(RowTemplatesTest, NamesOfTheInstallationAndOfOneTable) {
   EXPECT_EQ(L"Software\\Uninstall\\Kelvo", templates.Lookup(L"Uninstall"));
 }
 
-TEST(RowTemplatesTest, RecordsOnlyWhileALogIsSet) {
-  RowTemplates templates(base::FilePath(L"C:\\Apps\\Kelvo"));
-  EXPECT_EQ(nullptr, templates.GetRegistryRecord(HKEY_CURRENT_USER));
-  InstallLog log;
-  templates.set_record(&log);
-  EXPECT_EQ(&log.hklm_keys, templates.GetRegistryRecord(HKEY_LOCAL_MACHINE));
-  EXPECT_EQ(&log.hkcu_keys, templates.GetRegistryRecord(HKEY_CURRENT_USER));
-  templates.set_record(nullptr);
-  EXPECT_EQ(nullptr, templates.GetRegistryRecord(HKEY_LOCAL_MACHINE));
-}
-
 }  // namespace
 }  // namespace installer

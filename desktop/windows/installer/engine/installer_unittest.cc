@@ -1,7 +1,5 @@
-// The engine's step machinery, the checks of a run, the elevation and
-// folder-permission branches and the wait for the package, with real files,
-// registry, named events and child processes; the elevation decision and
-// file ACLs come from a fake.
+// The engine's runs with real files, registry, events and child processes;
+// the elevation decision and file ACLs come from a fake.
 
 #include "desktop/windows/installer/engine/installer.h"
 

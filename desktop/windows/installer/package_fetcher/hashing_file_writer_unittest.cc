@@ -37,5 +37,27 @@ TEST(HashingFileWriterTest, DigestIsThatOfTheFinishedFile) {
   EXPECT_FALSE(unopened.Write("x", 1));
 }
 
+// A body of many more pieces than are hashed at a time, restarted midway:
+// the writer waits for the hash instead of dropping or reordering pieces.
+TEST(HashingFileWriterTest, ManyPiecesAreHashedInOrder) {
+  base::ScopedTempDir dir;
+  ASSERT_TRUE(dir.CreateUniqueTempDir());
+  const base::FilePath path = dir.GetPath().Append(L"package.exe");
+  std::string body;
+  for (int i = 0; i < 20000; ++i)
+    body += std::to_string(i) + ",";
+  std::string digest;
+  HashingFileWriter writer(&digest);
+  ASSERT_TRUE(writer.Open(path));
+  ASSERT_TRUE(writer.Write(body.data(), 1000));
+  ASSERT_TRUE(writer.Restart());
+  for (size_t at = 0; at < body.size(); at += 7)
+    ASSERT_TRUE(
+        writer.Write(body.data() + at, std::min<size_t>(7, body.size() - at)));
+  writer.Finish();
+  EXPECT_EQ(body, test::ReadTextFile(path));
+  EXPECT_EQ(ComputeSha256Hex(body.data(), body.size()), digest);
+}
+
 }  // namespace
 }  // namespace installer

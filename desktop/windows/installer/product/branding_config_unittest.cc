@@ -32,14 +32,12 @@ TEST(BrandingConfigTest, MissingAndMistypedValuesGiveDefaults) {
             BrandingConfig::GetString(BrandingConfig::GetInstance(), "a.b"));
 }
 
+// Only objects parse; a malformed document behaves as an empty one.
 TEST(BrandingConfigTest, ParseAcceptsOnlyObjects) {
   EXPECT_TRUE(BrandingConfig::Parse("\xEF\xBB\xBF{\"product_name\": \"X\"}"));
   EXPECT_FALSE(BrandingConfig::Parse("[1, 2]"));
   EXPECT_FALSE(BrandingConfig::Parse("{\"product_name\": "));
   EXPECT_FALSE(BrandingConfig::Parse("{} {}"));
-}
-
-TEST(BrandingConfigTest, MalformedDocumentBehavesAsEmpty) {
   BrandingConfig::ScopedOverrideForTesting branding("{not json");
   EXPECT_EQ("", GetBrandingProductName());
   EXPECT_EQ(0, GetScheduledAutoupdateDelayMin());

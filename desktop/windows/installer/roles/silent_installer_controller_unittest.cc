@@ -345,8 +345,7 @@ TEST_F(SilentInstallTest, NetInstallThatCannotFetchTheAddressFails) {
   ASSERT_TRUE(server_.Script(address, R"([{"status": 404}])"));
   test::InstallerRunResult run = InstallWith(
       net_installer, folder_,
-      L"--internal-package-server=" +
-          server_.GetWideURL("127.0.0.1", address));
+      L"--internal-package-server=" + server_.GetWideURL("127.0.0.1", address));
   ASSERT_TRUE(run.finished);
   EXPECT_NE(0, run.exit_code);
   EXPECT_EQ(3u, server_.GetRequests(address).size());
@@ -367,28 +366,28 @@ TEST_F(SilentInstallTest, FullInstallerInstallsItsOwnPackage) {
   EXPECT_TRUE(Contains(Log(), "Found full package"));
 }
 
-TEST_F(SilentInstallTest, SecondFrontEndOnTheSameFolderIsRefused) {
-  // Held as by a first front end of this version, before the folder exists;
-  // the second one types the folder otherwise.
-  const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder_);
-  base::win::ScopedHandle mutex(
-      ::CreateMutexW(nullptr, TRUE, names.mutex.c_str()));
-  ASSERT_TRUE(mutex.IsValid());
-  base::win::ScopedHandle lock(
-      ::CreateMutexW(nullptr, TRUE, names.folder_lock.c_str()));
-  ASSERT_TRUE(lock.IsValid());
-  test::InstallerRunResult run =
-      Install(FilePath(base::ToLowerASCII(folder_.value()) + L"\\"));
-  ::ReleaseMutex(mutex.Get());
-  ::ReleaseMutex(lock.Get());
-  ExpectRefused(run);
-  EXPECT_FALSE(base::PathExists(folder_));
-}
-
-// An installer of another version holds the folder under the name that the
-// folder's own spelling gives; this one finds it taken, whatever the user
-// typed.
-TEST_F(SilentInstallTest, FolderHeldByAnotherVersionIsRefused) {
+// A front end of this version holds the folder before it exists, then an
+// installer of another version under the name of the folder's own spelling:
+// either way the folder is taken, however the user typed it.
+TEST_F(SilentInstallTest, FolderHeldByAnotherFrontEndIsRefused) {
+  {
+    const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder_);
+    base::win::ScopedHandle mutex(
+        ::CreateMutexW(nullptr, TRUE, names.mutex.c_str()));
+    ASSERT_TRUE(mutex.IsValid());
+    base::win::ScopedHandle lock(
+        ::CreateMutexW(nullptr, TRUE, names.folder_lock.c_str()));
+    ASSERT_TRUE(lock.IsValid());
+    test::InstallerRunResult run =
+        Install(FilePath(base::ToLowerASCII(folder_.value()) + L"\\"));
+    ::ReleaseMutex(mutex.Get());
+    ::ReleaseMutex(lock.Get());
+    ExpectRefused(run);
+    EXPECT_FALSE(base::PathExists(folder_));
+  }
+  // The second run's log alone.
+  ASSERT_TRUE(
+      base::DeleteFile(temp_.GetPath().Append(L"Kelvo Installer"), true));
   ASSERT_TRUE(base::CreateDirectory(folder_));
   std::wstring peer_name = L"Global\\Kelvo/Installer/" + folder_.value();
   std::replace(peer_name.begin() + 7, peer_name.end(), L'\\', L'/');

@@ -1,9 +1,8 @@
-// The choice of scheduler and the names of the product's tasks.
+// The choice of scheduler by Windows version.
 
 #include "desktop/windows/installer/service/task_scheduler.h"
 
 #include "base/test/scoped_log_capture.h"
-#include "desktop/windows/installer/product/branding_config.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -16,14 +15,6 @@ TEST(TaskSchedulerTest, TaskScheduler2FromVista) {
                            "Task Scheduler 1.0 (before Windows Vista) is not "
                            "supported"));
   EXPECT_TRUE(CreateTaskSchedulerForVersion(base::win::VERSION_VISTA));
-}
-
-TEST(TaskSchedulerTest, FullNamesCarryTheProductName) {
-  EXPECT_EQ(L"Kelvo scheduled Autoupdate 1234",
-            GetScheduledTaskName(L"Autoupdate 1234"));
-  BrandingConfig::ScopedOverrideForTesting branding(
-      R"({"product_name": "Acme"})");
-  EXPECT_EQ(L"Acme scheduled X", GetScheduledTaskName(L"X"));
 }
 
 }  // namespace

@@ -212,22 +212,6 @@ TEST_F(KernelObjectNameTest, AliasesOfOneFolderGiveOneName) {
                        base::FilePath(L"s:" + relative), kBase, true));
 }
 
-TEST(ServiceUtilsTest, LongFoldersGiveShortDistinctNames) {
-  const std::wstring deep =
-      L"C:\\" + std::wstring(120, L'a') + L"\\" + std::wstring(120, L'b');
-  const std::wstring base_name = L"KelvoInstaller/GiveInstallPermission/Undo";
-  std::wstring name_a =
-      MakeKernelObjectName(base::FilePath(deep + L"\\x"), base_name, true);
-  std::wstring name_b =
-      MakeKernelObjectName(base::FilePath(deep + L"\\y"), base_name, true);
-  EXPECT_EQ(static_cast<size_t>(MAX_PATH), name_a.size());
-  EXPECT_NE(name_a, name_b);
-  EXPECT_EQ(0u, name_a.find(L"Global\\" + base_name + L"/C:/aaaa"));
-  base::win::ScopedHandle event(
-      ::CreateEventW(nullptr, TRUE, FALSE, name_a.c_str()));
-  EXPECT_TRUE(event.IsValid()) << ::GetLastError();
-}
-
 TEST(ServiceUtilsTest, StreamAndProductNames) {
   // Unknown channels fall back to the build's stream.
   EXPECT_EQ("developer", GetStreamName(5));

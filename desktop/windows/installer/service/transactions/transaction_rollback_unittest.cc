@@ -1,9 +1,5 @@
-// The promise of the transaction on real files and both registry views: one
-// that fails at any point leaves the machine exactly as it was; one that is
-// committed leaves no aside file behind and each view with its own changes.
-// Then what that sweep does not reach: aside names, files in use, a name
-// taken meanwhile, refused grants, unusual values, restrictive key trees and
-// the keys that must never go.
+// Transactions on real files and both registry views: a failure at any point
+// leaves the machine as it was, a commit leaves no aside file behind.
 
 #include <windows.h>
 
