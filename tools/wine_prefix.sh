@@ -29,6 +29,29 @@ start)
       /d N /f </dev/null >/dev/null 2>&1
     touch "$WINEPREFIX/.kelvo-windows"
   fi
+  if [ ! -f "$WINEPREFIX/.kelvo-used-profile" ]; then
+    # Keys that a used Windows profile has, which other programs share with
+    # the browser: an uninstall takes its own values out of them and leaves
+    # the keys, so they must be there before the registry check around the
+    # test run saves the registry, as they are on users' machines.
+    profile_keys="$WINEPREFIX/.kelvo-used-profile.reg"
+    {
+      echo 'Windows Registry Editor Version 5.00'
+      for type in .htm .html .pdf .shtml .xht .xhtml; do
+        echo "[HKEY_CURRENT_USER\\Software\\Classes\\$type\\OpenWithProgIDs]"
+      done
+      echo '[HKEY_CURRENT_USER\Software\Clients\StartMenuInternet]'
+      echo '[HKEY_CURRENT_USER\Software\RegisteredApplications]'
+      echo '[HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Compatibility Assistant\Persisted]'
+      echo '[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall]'
+      # The machine's uninstall entries of 32-bit programs.
+      echo '[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall]'
+    } >"$profile_keys"
+    if "$WINE" reg import "Z:${profile_keys//\//\\}" </dev/null >/dev/null 2>&1; then
+      touch "$WINEPREFIX/.kelvo-used-profile"
+    fi
+    rm -f "$profile_keys"
+  fi
   # Other names of one folder, as users have them: the drive S: maps the
   # folder C:\kelvo_aliases\target (a substituted drive) and
   # C:\kelvo_aliases\junction links to it (a junction). Wine keeps both as

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "base/test/test_registry_root.h"
 #include "gtest/gtest.h"
 
 namespace base {
@@ -21,7 +22,7 @@ class RegistryTest : public testing::Test {
     const testing::TestInfo* info =
         testing::UnitTest::GetInstance()->current_test_info();
     std::string name = info->name();
-    path_ = L"Software\\KelvoTest\\registry_" +
+    path_ = std::wstring(kTestRegistryRoot) + L"\\registry_" +
             std::to_wstring(::GetCurrentProcessId()) + L"_" +
             std::wstring(name.begin(), name.end());
     CleanUp();
@@ -32,13 +33,14 @@ class RegistryTest : public testing::Test {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
       for (REGSAM view : {k32, k64}) {
         HKEY key = nullptr;
-        if (::RegOpenKeyExW(root, L"Software\\KelvoTest", 0,
-                            KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
+        if (::RegOpenKeyExW(root, kTestRegistryRoot, 0, KEY_ALL_ACCESS | view,
+                            &key) == ERROR_SUCCESS) {
           std::wstring leaf = path_.substr(path_.rfind(L'\\') + 1);
           ::RegDeleteTreeW(key, leaf.c_str());
           ::RegCloseKey(key);
         }
       }
+      DeleteTestRegistryRootIfEmpty(root);
     }
   }
 

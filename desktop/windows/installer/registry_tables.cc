@@ -9,7 +9,10 @@
 
 namespace installer {
 
+#define OWN_FILE_TYPE_KEY L"Software\\Classes\\.kvdownload"
+
 const wchar_t kUninstallKeyTemplate[] = L"{Uninstall}";
+const wchar_t kOwnFileTypeKey[] = OWN_FILE_TYPE_KEY;
 
 namespace {
 
@@ -59,7 +62,7 @@ const RegistryRow kMainTableAfterUrlClass[] = {
      REG_SZ, {.text = L"{Product}{Stream}.Extension"}, kXP, kAny, 0, 1, 0},
     {L"Software\\Classes\\.zex\\OpenWithProgIDs", L"{Product}{Stream}",
      REG_NONE, {}, kXP, kAny, 0, 1, 0},
-    {L"Software\\Classes\\.kvdownload\\OpenWithProgIDs", L"{Product}{Stream}",
+    {OWN_FILE_TYPE_KEY L"\\OpenWithProgIDs", L"{Product}{Stream}",
      REG_NONE, {}, kXP, kAny, 0, 0, 0},
     {L"Software\\Classes\\.htm\\OpenWithProgIDs", L"{Product}{Stream}",
      REG_NONE, {}, kXP, kAny, 0, 0, 0},
@@ -219,6 +222,7 @@ const RegistryRow kStartMenuInternetRows[] = {
 #undef LAUNCHER
 #undef QUOTED_LAUNCHER
 #undef PROTOCOL_OPEN_COMMAND
+#undef OWN_FILE_TYPE_KEY
 
 // clang-format on
 

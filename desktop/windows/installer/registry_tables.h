@@ -15,6 +15,11 @@ namespace installer {
 
 // The key template of the uninstall entry's rows.
 extern const wchar_t kUninstallKeyTemplate[];
+// The class key of the file type that is the browser's alone, its unfinished
+// downloads. Its row takes out only the browser's own value again, as
+// another stream of the browser may keep one beside it; the keys below it
+// go once they are empty, as no other program uses them.
+extern const wchar_t kOwnFileTypeKey[];
 
 // The rows an install or upgrade writes, in order; they begin with the URL
 // class.

@@ -1,6 +1,9 @@
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
+#include <windows.h>
+
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,14 @@ namespace {
 
 constexpr LANGID kEnglish = 1033;
 constexpr LANGID kGerman = 1031;
+// The Windows language ids of the string tables the installer ships, in
+// order; none of them is written right to left.
+constexpr LANGID kShippedLanguages[] = {
+    1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1035, 1036, 1038, 1040,
+    1041, 1042, 1043, 1044, 1045, 1046, 1048, 1049, 1050, 1051, 1053, 1054,
+    1055, 1057, 1058, 1059, 1062, 1063, 1066, 1068, 1071, 1077, 1078, 1081,
+    1086, 1087, 1089, 1091, 1093, 1094, 1097, 1098, 1122, 1124, 1169, 2052,
+    2057, 2058, 2068, 2070, 2074, 3082, 3084, 3098};
 
 using base::ScopedLogCapture;
 
@@ -105,14 +116,39 @@ TEST(LoadStringFromResourceTest, EveryOfferedLanguageHasTheWholeTable) {
       EXPECT_LE(as_in_english, 4) << language;
     }
   }
-  // The languages of the Windows language ids the installer ships.
-  EXPECT_EQ(57u, seen.size());
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(std::vector<LANGID>(std::begin(kShippedLanguages),
+                                std::end(kShippedLanguages)),
+            seen);
+}
+
+BOOL CALLBACK
+AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
+  reinterpret_cast<std::vector<LANGID>*>(languages)->push_back(language);
+  return TRUE;
+}
+
+// Lookups made before the first selection use the neutral language, for
+// which Windows picks the table of the thread's language: a table that the
+// list does not offer could show up that way, so none may ship.
+TEST(LoadStringFromResourceTest, NoTableBeyondTheOfferedLanguages) {
+  for (int id : {IDS_FIRST_INSTALLER_STRING, IDS_LAST_INSTALLER_STRING}) {
+    std::vector<LANGID> tables;
+    ASSERT_TRUE(::EnumResourceLanguagesW(
+        ::GetModuleHandleW(nullptr), RT_STRING, MAKEINTRESOURCEW(id / 16 + 1),
+        &AddLanguage, reinterpret_cast<LONG_PTR>(&tables)));
+    std::sort(tables.begin(), tables.end());
+    EXPECT_EQ(std::vector<LANGID>(std::begin(kShippedLanguages),
+                                  std::end(kShippedLanguages)),
+              tables)
+        << id;
+  }
 }
 
 TEST(AvailableLanguagesTest, HostListKeepsItsEmptyLines) {
   // The list ends with a line end, so the last piece is empty.
   const std::vector<std::wstring> languages = LoadAvailableLanguages();
-  ASSERT_EQ(58u, languages.size());
+  ASSERT_EQ(57u, languages.size());
   EXPECT_EQ(L"bg", languages.front());
   EXPECT_EQ(L"", languages.back());
   EXPECT_TRUE(IsLanguageAvailable(L"EN-us"));

@@ -11,6 +11,7 @@
 #include "base/files/scoped_temp_dir.h"
 #include "base/synchronization/waitable_event.h"
 #include "base/test/scoped_log_capture.h"
+#include "base/test/test_registry_root.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
 #include "gtest/gtest.h"
@@ -55,6 +56,7 @@ class GlobalStorageWinTest : public testing::Test {
     ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     root_.Close();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kTestRoot);
+    base::DeleteTestRegistryRootIfEmpty(HKEY_CURRENT_USER);
   }
 
   base::FilePath fallback_file() const {

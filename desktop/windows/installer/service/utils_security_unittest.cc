@@ -7,6 +7,7 @@
 
 #include <sddl.h>
 
+#include "base/test/test_registry_root.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/service/win32_security_access.h"
@@ -245,8 +246,10 @@ class SecurityRealTest : public testing::Test {
   void TearDown() override {
     // Whatever the test left, the user gets the key back to delete it.
     SetKeyDacl(L"D:(A;OICI;KA;;;" + me_ + L")");
-    base::win::RegKey(HKEY_CURRENT_USER, L"Software\\KelvoTest", KEY_ALL_ACCESS)
+    base::win::RegKey(HKEY_CURRENT_USER, base::kTestRegistryRoot,
+                      KEY_ALL_ACCESS)
         .DeleteKey(L"ServiceUtils");
+    base::DeleteTestRegistryRootIfEmpty(HKEY_CURRENT_USER);
   }
 
   void SetKeyDacl(const std::wstring& sddl) {

@@ -134,6 +134,38 @@ void RemoveDefaultViewUninstallKey(InstallRun* run,
   Execute(run, std::make_unique<DeleteRegKeyOperation>(root, path, 0));
 }
 
+bool IsEmptyKey(HKEY root, const std::wstring& path, REGSAM view) {
+  base::win::RegKey key;
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  return key.Open(root, path.c_str(), KEY_QUERY_VALUE | view) ==
+             ERROR_SUCCESS &&
+         ::RegQueryInfoKeyW(key.Handle(), nullptr, nullptr, nullptr, &subkeys,
+                            nullptr, nullptr, &values, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS &&
+         subkeys == 0 && values == 0;
+}
+
+// The browser's own file type keeps nothing of other programs: once its
+// keys are empty they go, up to the file type's class key. Keys that
+// others share stay, empty or not.
+void RemoveOwnKeysLeftEmpty(InstallRun* run,
+                            HKEY root,
+                            const std::wstring& path,
+                            REGSAM view) {
+  const std::wstring top = kOwnFileTypeKey;
+  if (!base::EqualsCaseInsensitiveASCII(path, top) &&
+      !base::StartsWith(path, top + L"\\",
+                        base::CompareCase::INSENSITIVE_ASCII)) {
+    return;
+  }
+  for (std::wstring key = path;
+       key.size() >= top.size() && IsEmptyKey(root, key, view);
+       key.erase(key.rfind(L'\\'))) {
+    Execute(run, std::make_unique<DeleteRegKeyOperation>(root, key, view));
+  }
+}
+
 // The texts the former product's records have for "{Stream}", which
 // ExpandProductVariables fills in.
 std::vector<std::wstring> OldStreamNames(const Status& status) {
@@ -183,6 +215,7 @@ void CleanUpKey(InstallRun* run,
     Execute(run, std::make_unique<ChangeRegValueOperation>(
                      root, path, name, nullptr, kRemoveValueType, 0, view));
   }
+  RemoveOwnKeysLeftEmpty(run, root, path, view);
 }
 
 }  // namespace

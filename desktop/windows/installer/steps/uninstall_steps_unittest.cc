@@ -16,6 +16,7 @@
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/status.h"
+#include "desktop/windows/installer/steps/registry_steps.h"
 #include "desktop/windows/installer/steps/shortcut_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_http_handler.h"
@@ -120,25 +121,26 @@ void UninstallStepsTest::ExpectUninstallUndoesTheInstall() {
   ASSERT_TRUE(base::PathService::Get(base::DIR_APP_DATA, &roaming));
   ASSERT_TRUE(base::CreateDirectory(
       roaming.Append(L"Microsoft\\Internet Explorer\\Quick Launch")));
-  // Keys that other programs share (the rows of clean level 0, and their
-  // parents) stay after an uninstall; on a used profile they exist before
-  // the install anyway.
+  // Keys that other programs share (the rows of clean level 0 but the
+  // browser's own file type, and their parents) stay after an uninstall; a
+  // used profile has them before the install, and so does the test prefix
+  // (tools/wine_prefix.sh). The own file type's keys go.
+  const std::wstring own_file_type = kOwnFileTypeKey;
+  std::vector<std::wstring> shared_keys = {
+      L"Software\\Clients\\StartMenuInternet",
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"};
   for (const RegistryRow& row : GetMainRegistryTable()) {
-    std::wstring key = row.key;
-    if (row.clean_level == 0 && key.find(L'{') == std::wstring::npos) {
-      ASSERT_EQ(ERROR_SUCCESS, base::win::RegKey().Create(
-                                   HKEY_CURRENT_USER, key.c_str(), KEY_READ));
+    const std::wstring key = row.key;
+    if (row.clean_level == 0 && key.find(L'{') == std::wstring::npos &&
+        key.rfind(own_file_type, 0) != 0) {
+      shared_keys.push_back(key);
     }
   }
-  ASSERT_EQ(ERROR_SUCCESS,
-            base::win::RegKey().Create(HKEY_CURRENT_USER,
-                                       L"Software\\Clients\\StartMenuInternet",
-                                       KEY_READ));
-  ASSERT_EQ(ERROR_SUCCESS,
-            base::win::RegKey().Create(
-                HKEY_CURRENT_USER,
-                L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                KEY_READ));
+  for (const std::wstring& key : shared_keys) {
+    ASSERT_TRUE(
+        base::win::RegKey(HKEY_CURRENT_USER, key.c_str(), KEY_READ).Valid())
+        << key;
+  }
   test::SnapshotScope scope;
   scope.folders = {install_folder(), desktop(), start_menu(), roaming};
   for (const wchar_t* key :
@@ -258,6 +260,62 @@ TEST_F(UninstallStepsTest, DefaultBrowserIsHandedBack) {
     EXPECT_EQ(test.dialog ? std::vector<std::wstring>{L"open-with http"}
                           : std::vector<std::wstring>(),
               platform_.calls);
+  }
+}
+
+// The clean-up takes the browser's value out of its own file type's keys
+// and the keys with it once they are empty; another stream's value keeps
+// them. Keys that other programs share stay even when empty.
+TEST_F(UninstallStepsTest, OwnFileTypeKeysGoWithTheLastValue) {
+  const std::wstring own_key =
+      std::wstring(kOwnFileTypeKey) + L"\\OpenWithProgIDs";
+  const std::wstring shared_key = L"Software\\Classes\\.htm\\OpenWithProgIDs";
+  constexpr wchar_t kOurs[] = L"Kelvodeveloper";
+  constexpr wchar_t kOtherStream[] = L"Kelvostable";
+  test::ScopedRegistryValue own_keys(HKEY_CURRENT_USER, kOwnFileTypeKey, L"");
+  test::ScopedRegistryValue shared_value(HKEY_CURRENT_USER, shared_key, kOurs);
+  InstallLog log = MakeLog();
+  for (const std::wstring& key : {own_key, shared_key}) {
+    log.hkcu_keys.push_back({0,
+                             base::WideToUTF8(key),
+                             {{"REG_NONE", base::WideToUTF8(kOurs), ""}}});
+  }
+  MakeInstallation(log);
+  SetCommandLine(L"--uninstall");
+  for (bool other_stream : {true, false}) {
+    SCOPED_TRACE(other_stream ? "beside another stream" : "alone");
+    for (const std::wstring& key : {own_key, shared_key}) {
+      ASSERT_EQ(ERROR_SUCCESS,
+                base::win::RegKey(HKEY_CURRENT_USER, key.c_str(),
+                                  KEY_SET_VALUE | KEY_CREATE_SUB_KEY)
+                    .WriteValue(kOurs, nullptr, 0, REG_NONE));
+    }
+    if (other_stream) {
+      ASSERT_EQ(
+          ERROR_SUCCESS,
+          base::win::RegKey(HKEY_CURRENT_USER, own_key.c_str(), KEY_SET_VALUE)
+              .WriteValue(kOtherStream, nullptr, 0, REG_NONE));
+    }
+    std::unique_ptr<Settings> settings = MakeUninstallSettings();
+    Installer installer;
+    RunSteps(&installer, settings.get(), MakeSteps(Step(&StepCleanupRegistry)));
+    ASSERT_TRUE(installer.succeeded());
+
+    base::win::RegKey shared(HKEY_CURRENT_USER, shared_key.c_str(), KEY_READ);
+    EXPECT_TRUE(shared.Valid());
+    EXPECT_FALSE(shared.HasValue(kOurs));
+    base::win::RegKey own(HKEY_CURRENT_USER, own_key.c_str(),
+                          KEY_READ | KEY_SET_VALUE);
+    EXPECT_EQ(other_stream, own.Valid());
+    EXPECT_FALSE(own.HasValue(kOurs));
+    if (other_stream) {
+      EXPECT_TRUE(own.HasValue(kOtherStream));
+      own.DeleteValue(kOtherStream);
+    } else {
+      EXPECT_FALSE(
+          base::win::RegKey(HKEY_CURRENT_USER, kOwnFileTypeKey, KEY_READ)
+              .Valid());
+    }
   }
 }
 

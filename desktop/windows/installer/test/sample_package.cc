@@ -9,6 +9,7 @@
 #include "base/win/registry.h"
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/install_log_reader.h"
+#include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
@@ -33,6 +34,26 @@ std::vector<std::string> MakeSamplePackage(const base::FilePath& package) {
   return files;
 }
 
+namespace {
+
+// The keys of the browser's own file type go once empty.
+void RemoveOwnKeysLeftEmpty(std::wstring path) {
+  const std::wstring top = kOwnFileTypeKey;
+  if (!base::StartsWith(path, top, base::CompareCase::INSENSITIVE_ASCII))
+    return;
+  while (path.size() >= top.size()) {
+    const size_t end = path.rfind(L'\\');
+    if (base::win::RegKey(HKEY_CURRENT_USER, path.substr(0, end).c_str(),
+                          KEY_READ)
+            .DeleteEmptyKey(path.substr(end + 1).c_str()) != ERROR_SUCCESS) {
+      return;
+    }
+    path.erase(end);
+  }
+}
+
+}  // namespace
+
 void RemoveRegisteredKeys(const base::FilePath& install_log_path) {
   InstallLog log;
   if (!base::PathExists(install_log_path) ||
@@ -45,6 +66,8 @@ void RemoveRegisteredKeys(const base::FilePath& install_log_path) {
       base::win::RegKey reg_key(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE);
       for (const InstallLog::RegistryValue& value : key.values)
         reg_key.DeleteValue(base::UTF8ToWide(value.name).c_str());
+      reg_key.Close();
+      RemoveOwnKeysLeftEmpty(path);
       continue;
     }
     // The current user's software keys have one view.

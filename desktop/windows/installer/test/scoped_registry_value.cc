@@ -14,8 +14,10 @@ ScopedRegistryValue::ScopedRegistryValue(HKEY root,
   base::win::RegKey key;
   key_existed_ = key.Open(root_, key_path_.c_str(), KEY_QUERY_VALUE | view_) ==
                  ERROR_SUCCESS;
-  if (!key_existed_)
+  if (!key_existed_) {
+    FindMissingParents();
     return;
+  }
   DWORD size = 0;
   if (key.ReadValue(value_name_.c_str(), nullptr, &size, &type_) !=
       ERROR_SUCCESS) {
@@ -30,6 +32,7 @@ ScopedRegistryValue::ScopedRegistryValue(HKEY root,
 ScopedRegistryValue::~ScopedRegistryValue() {
   if (!key_existed_) {
     DeleteKey();
+    DeleteMissingParents();
     return;
   }
   base::win::RegKey key;
@@ -63,6 +66,32 @@ void ScopedRegistryValue::DeleteKey() {
   ::RegDeleteTreeW(key.Handle(), nullptr);
   key.Close();
   ::RegDeleteKeyExW(root_, key_path_.c_str(), view_, 0);
+}
+
+void ScopedRegistryValue::FindMissingParents() {
+  for (size_t end = key_path_.rfind(L'\\'); end != std::wstring::npos;
+       end = key_path_.rfind(L'\\', end - 1)) {
+    const std::wstring parent = key_path_.substr(0, end);
+    base::win::RegKey key;
+    if (key.Open(root_, parent.c_str(), KEY_QUERY_VALUE | view_) !=
+        ERROR_FILE_NOT_FOUND) {
+      return;
+    }
+    missing_parents_.push_back(parent);
+    if (end == 0)
+      return;
+  }
+}
+
+void ScopedRegistryValue::DeleteMissingParents() {
+  for (const std::wstring& parent : missing_parents_) {
+    const size_t end = parent.rfind(L'\\');
+    const std::wstring grandparent =
+        end == std::wstring::npos ? std::wstring() : parent.substr(0, end);
+    base::win::RegKey key(root_, grandparent.c_str(), KEY_READ | view_);
+    if (key.DeleteEmptyKey(parent.substr(end + 1).c_str()) != ERROR_SUCCESS)
+      return;
+  }
 }
 
 }  // namespace test

@@ -28,7 +28,8 @@ class ScopedRegistryValue {
   ScopedRegistryValue(const ScopedRegistryValue&) = delete;
   ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
   // Writes the saved value back, or deletes the value; a key that did not
-  // exist is deleted with everything below it.
+  // exist is deleted with everything below it, and so are the parents it
+  // lacked, unless something else is in them by then.
   ~ScopedRegistryValue();
 
   // Removes the value now (it comes back at the end).
@@ -37,11 +38,16 @@ class ScopedRegistryValue {
   void DeleteKey();
 
  private:
+  void FindMissingParents();
+  void DeleteMissingParents();
+
   const HKEY root_;
   const std::wstring key_path_;
   const std::wstring value_name_;
   const REGSAM view_;
   bool key_existed_ = false;
+  // The key's parents that did not exist, the nearest first.
+  std::vector<std::wstring> missing_parents_;
   bool value_existed_ = false;
   DWORD type_ = REG_NONE;
   std::vector<BYTE> data_;

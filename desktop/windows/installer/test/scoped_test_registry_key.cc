@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/test_registry_root.h"
 #include "base/win/registry.h"
 #include "gtest/gtest.h"
 
@@ -13,8 +14,6 @@ namespace installer {
 namespace test {
 
 namespace {
-
-constexpr wchar_t kTestKeysParent[] = L"Software\\KelvoTest";
 
 std::wstring CurrentTestKeyName() {
   const testing::TestInfo* info =
@@ -59,9 +58,9 @@ void UnlockTree(HKEY root, const std::wstring& path, REGSAM view) {
 }
 
 void DeleteInView(HKEY root, const std::wstring& name, REGSAM view) {
-  UnlockTree(root, std::wstring(kTestKeysParent) + L"\\" + name, view);
+  UnlockTree(root, std::wstring(base::kTestRegistryRoot) + L"\\" + name, view);
   base::win::RegKey parent;
-  if (parent.Open(root, kTestKeysParent, view | KEY_CREATE_SUB_KEY) ==
+  if (parent.Open(root, base::kTestRegistryRoot, view | KEY_CREATE_SUB_KEY) ==
       ERROR_SUCCESS) {
     parent.DeleteKey(name.c_str());
   }
@@ -71,7 +70,8 @@ void DeleteInView(HKEY root, const std::wstring& name, REGSAM view) {
 
 ScopedTestRegistryKey::ScopedTestRegistryKey(HKEY root)
     : root_(root),
-      path_(std::wstring(kTestKeysParent) + L"\\" + CurrentTestKeyName()) {
+      path_(std::wstring(base::kTestRegistryRoot) + L"\\" +
+            CurrentTestKeyName()) {
   const std::wstring name = CurrentTestKeyName();
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
     // Whatever an earlier, interrupted run left goes first.
@@ -86,6 +86,7 @@ ScopedTestRegistryKey::~ScopedTestRegistryKey() {
   const std::wstring name = CurrentTestKeyName();
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
     DeleteInView(root_, name, view);
+  base::DeleteTestRegistryRootIfEmpty(root_);
 }
 
 void ScopedTestRegistryKey::Clear() {

@@ -1,6 +1,7 @@
 // A registry key that belongs to one test, "Software\KelvoTest\" followed by
 // the running test's suite and name, created under a root in both registry
-// views and deleted with everything below it when the object goes away.
+// views and deleted with everything below it when the object goes away
+// ("Software\KelvoTest" too, when no other test's key is left there).
 // Tests share one registry, so each needs keys of its own.
 //
 //   ScopedTestRegistryKey key(HKEY_LOCAL_MACHINE);

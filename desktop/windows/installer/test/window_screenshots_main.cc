@@ -12,9 +12,14 @@
 // fonts of a system set up for that language: Wine's rich edit draws only
 // with the font it is given, so CJK texts need a CJK font as the dialog
 // font itself, as on a CJK system.
+//
+// The installer ships no right-to-left language; Hebrew's table is the
+// tool's own (window_screenshot_strings.rc), offered beside the host's
+// languages only in this tool's processes.
 
 #include <windows.h>
 
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -122,6 +127,8 @@ void ShootLanguage(const std::wstring& language,
 }
 
 constexpr char kOneLanguageSwitch[] = "one-language";
+// The languages whose tables only this tool carries.
+const wchar_t* const kToolOnlyLanguages[] = {L"he"};
 constexpr wchar_t kFontSubstitutesKey[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes";
 const wchar_t* const kDialogFontNames[] = {L"MS Shell Dlg", L"MS Shell Dlg 2",
@@ -216,9 +223,21 @@ int Run() {
   base::ScopedTempDir temp;
   if (!temp.CreateUniqueTempDir())
     return 1;
+  std::vector<std::wstring> available = l10n::LoadAvailableLanguages();
+  available.insert(available.end(), std::begin(kToolOnlyLanguages),
+                   std::end(kToolOnlyLanguages));
+  l10n::ScopedLanguagesForTesting languages(
+      available, l10n::GetSystemPreferredUILanguages());
+  const std::wstring language =
+      command_line.GetSwitchValueNative(kOneLanguageSwitch);
   ScreenshotTaker taker(folder);
-  ShootLanguage(command_line.GetSwitchValueNative(kOneLanguageSwitch),
-                temp.GetPath().Append(L"Kelvo"), &taker);
+  ShootLanguage(language, temp.GetPath().Append(L"Kelvo"), &taker);
+  // A language without a table falls back to another one: pictures of
+  // that would be saved under the wrong name.
+  if (*l10n::GetCurrentLanguageId() != l10n::LanguageToLCID(language)) {
+    LOG(ERROR) << "No string table for " << language;
+    return 1;
+  }
   return taker.ok() ? 0 : 1;
 }
 
