@@ -116,9 +116,29 @@ remove_bench_installations() {
     [ -d "$folder" ] || continue
     if [ "${BENCH_FAST_REMOVAL:-0}" = 1 ]; then
       rm -rf "$folder"
+      forget_uninstall_entries "$bench_dir\\$(basename "$folder")"
     else
       remove_installation "$bench_dir\\$(basename "$folder")" >/dev/null
     fi
+  done
+}
+
+# forget_uninstall_entries FOLDER: deletes the uninstall entries (32-bit
+# view, machine and user) that name the Windows folder FOLDER, whose files
+# were removed without its uninstaller; else every later install in the
+# prefix would take the next free entry name.
+forget_uninstall_entries() {
+  local root key location
+  for root in HKLM HKCU; do
+    "$WINE" reg query "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" \
+      /reg:32 2>/dev/null | tr -d '\r' | grep -i '\\Uninstall\\Kelvo' |
+      while IFS= read -r key; do
+        location=$("$WINE" reg query "$key" /v InstallLocation /reg:32 \
+          2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+        if [ "${location,,}" = "${1,,}" ]; then
+          "$WINE" reg delete "$key" /f /reg:32 >/dev/null 2>&1 || true
+        fi
+      done
   done
 }
 
