@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <memory>
 
-#include "base/environment.h"
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/process/launch.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_environment_variable_override.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
@@ -25,32 +25,6 @@ const wchar_t kNoUpdateServerSwitches[] =
     // fetch at once, without sending anything.
     L"--internal-package-server=no-server:";
 
-namespace {
-
-// Sets an environment variable for the children started while it lives.
-class ScopedEnvironmentVariable {
- public:
-  ScopedEnvironmentVariable(const char* name, const std::string& value)
-      : env_(base::Environment::Create()), name_(name) {
-    had_value_ = env_->GetVar(name_, &old_value_);
-    env_->SetVar(name_, value);
-  }
-  ~ScopedEnvironmentVariable() {
-    if (had_value_)
-      env_->SetVar(name_, old_value_);
-    else
-      env_->UnSetVar(name_);
-  }
-
- private:
-  std::unique_ptr<base::Environment> env_;
-  std::string name_;
-  std::string old_value_;
-  bool had_value_ = false;
-};
-
-}  // namespace
-
 base::FilePath GetBuildBinDir() {
   // From the module itself: tests override the executable's path service
   // keys.
@@ -63,8 +37,8 @@ base::Process StartProgram(const base::FilePath& exe,
                            const std::wstring& arguments,
                            const base::FilePath& temp_dir) {
   std::string temp = temp_dir.AsUTF8Unsafe();
-  ScopedEnvironmentVariable tmp("TMP", temp);
-  ScopedEnvironmentVariable temp_var("TEMP", temp);
+  base::ScopedEnvironmentVariableOverride tmp("TMP", temp);
+  base::ScopedEnvironmentVariableOverride temp_var("TEMP", temp);
   return base::LaunchProcess(L"\"" + exe.value() + L"\" " + arguments,
                              base::LaunchOptions());
 }
@@ -74,8 +48,8 @@ InstallerRunResult RunProgram(const base::FilePath& exe,
                               const base::FilePath& temp_dir,
                               base::TimeDelta timeout) {
   std::string temp = temp_dir.AsUTF8Unsafe();
-  ScopedEnvironmentVariable tmp("TMP", temp);
-  ScopedEnvironmentVariable temp_var("TEMP", temp);
+  base::ScopedEnvironmentVariableOverride tmp("TMP", temp);
+  base::ScopedEnvironmentVariableOverride temp_var("TEMP", temp);
   InstallerRunResult result;
   std::wstring command = L"\"" + exe.value() + L"\"";
   if (!arguments.empty())
