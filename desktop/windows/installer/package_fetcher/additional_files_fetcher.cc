@@ -1,11 +1,15 @@
 #include "desktop/windows/installer/package_fetcher/additional_files_fetcher.h"
 
+#include <windows.h>
+
+#include <algorithm>
 #include <memory>
 #include <utility>
 
 #include "base/bind.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
+#include "base/strings/string_split.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
@@ -127,13 +131,57 @@ void AdditionalFilesFetcher::OnAdditionalFileDownloaded() {
 }
 
 bool AdditionalFilesFetcher::MoveIntoPlace(const base::FilePath& folder) {
+  const base::FilePath target =
+      folder.Append(base::UTF8ToWide(current().filename));
+  if (IsPackageFile(folder, target.BaseName())) {
+    // The package passed its own checks: partner content must not
+    // replace what the backend installs or runs as part of it.
+    LOG(ERROR) << "Refusing the additional file \"" << current().filename
+               << "\": the package has a file of that name";
+    return false;
+  }
+  // Never replacing: the name may still come to stand for an existing
+  // file, through its short name or another file of this list.
   if (!base::CreateDirectory(folder) ||
-      !base::Move(TempPath(),
-                  folder.Append(base::UTF8ToWide(current().filename)))) {
-    LOG(ERROR) << "Failed moving additional file into place";
+      !::MoveFileExW(TempPath().value().c_str(), target.value().c_str(),
+                     MOVEFILE_COPY_ALLOWED)) {
+    PLOG(ERROR) << "Failed moving additional file into place";
     return false;
   }
   return true;
+}
+
+bool AdditionalFilesFetcher::IsPackageFile(const base::FilePath& folder,
+                                           const base::FilePath& name) {
+  if (base::PathExists(folder.Append(name)))
+    return true;
+  if (folder != folders_.package_folder)
+    return false;
+  if (!package_files_) {
+    package_files_.emplace();
+    std::string text;
+    // A package without a readable list has nothing to compare with: its
+    // files on disk were checked above.
+    if (base::ReadFileToString(
+            folders_.package_folder.AppendASCII(kFilesListName), &text)) {
+      for (const std::string& entry :
+           base::SplitString(text, "\r\n", base::TRIM_WHITESPACE,
+                             base::SPLIT_WANT_NONEMPTY)) {
+        // A name in the folder is taken by a file there, and by a folder
+        // that holds files of the package.
+        const std::vector<std::wstring> components =
+            base::FilePath::FromUTF8Unsafe(entry).GetComponents();
+        if (!components.empty())
+          package_files_->push_back(components.front());
+      }
+    }
+  }
+  // Windows compares file names without regard to case.
+  return std::any_of(package_files_->begin(), package_files_->end(),
+                     [&name](const std::wstring& entry) {
+                       return base::FilePath::CompareEqualIgnoreCase(
+                           entry, name.value());
+                     });
 }
 
 bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {

@@ -1,7 +1,8 @@
 // The additional files of one fetch attempt, one after the other. Each is
 // downloaded into "additional_file.tmp" of the download folder, up to
 // kMaxTries times while its checksum does not match, then moved into its
-// folder (partner content into the package folder, the suite beside it);
+// folder (partner content into the package folder, the suite beside it)
+// under a name that no file of the package has, and never replacing one;
 // a self-extracting archive is run there instead and the version of the
 // component installer it unpacks is checked. A file that fails is skipped:
 // none fails the attempt. At the end the names of the partner content that
@@ -75,6 +76,9 @@ class AdditionalFilesFetcher {
   // Put the downloaded file where it belongs; false (logged) when they
   // cannot.
   bool MoveIntoPlace(const base::FilePath& folder);
+  // Whether |name| in |folder| is taken: by a file there or, in the package
+  // folder, by an entry of its files_list (read once).
+  bool IsPackageFile(const base::FilePath& folder, const base::FilePath& name);
   bool RunArchive(const base::FilePath& folder);
   void NextAdditionalFile();
   // Appends the partner content's names to files_list.
@@ -92,6 +96,9 @@ class AdditionalFilesFetcher {
   std::optional<InstallerStatsNode> file_stats_;
   std::optional<InstallerStatsNode> try_stats_;
   std::vector<std::string> partner_content_names_;
+  // The first component of every entry of the package's files_list, as
+  // the attempt unpacked it.
+  std::optional<std::vector<std::wstring>> package_files_;
   base::OnceClosure done_;
 
   base::WeakPtrFactory<AdditionalFilesFetcher> weak_factory_{this};

@@ -23,6 +23,7 @@
 
 namespace installer {
 
+class AuthenticodeDigests;
 class SignatureLog;
 
 // Signatures nested deeper than this are not searched: real files nest
@@ -41,19 +42,24 @@ bool IsPEFile(const base::FilePath& path, bool* has_certificate_table);
 // Whether the system trusts the Authenticode signature of the file at |path|
 // (through TrustVerifier) and one of its signers, or of the signatures
 // nested in theirs, has the branding's "expected_signer" as its simple
-// display name, compared exactly. With |error|, every reason for a failure
-// is appended to it, together with the signers tried and their trust
-// chains; the signers are searched even when the system's verdict already
-// failed, so that the report is complete. Without |error|, a failed verdict
-// ends the check at once.
+// display name, compared exactly. Any signer but the file's own first one,
+// which the system's verdict covers, counts only when it signs this very
+// file: its signed digest is the file's Authenticode digest, its signature
+// verifies and its certificate chains to a trusted root. With |error|, every
+// reason for a failure is appended to it, together with the signers tried and
+// their trust chains; the signers are searched even when the system's verdict
+// already failed, so that the report is complete. Without |error|, a failed
+// verdict ends the check at once.
 bool VerifyFileSignature(const base::FilePath& path, std::string* error);
 
 // The search of VerifyFileSignature over the signers of |message|, whose
 // certificates are in |store|, at nesting |level| (0 for the file's own
-// signature). Every line written to |log| starts with "Level <level>: ".
+// signature); |digests| are those of the file. Every line written to |log|
+// starts with "Level <level>: ".
 bool FindViableSigner(HCERTSTORE store,
                       HCRYPTMSG message,
                       DWORD encoding,
+                      AuthenticodeDigests* digests,
                       SignatureLog* log,
                       int level);
 

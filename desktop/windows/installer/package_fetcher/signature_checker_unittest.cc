@@ -2,14 +2,17 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
+#include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "desktop/windows/installer/package_fetcher/trust_verifier.h"
+#include "desktop/windows/installer/package_fetcher/win_trust_verifier.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gmock/gmock.h"
@@ -53,21 +56,6 @@ TEST(VerifyFileSignatureTest, ExpectedSignerPassesWithItsChainReported) {
   EXPECT_THAT(report, Not(HasSubstr("Tried signer")));
 }
 
-TEST(VerifyFileSignatureTest, OtherSignersFailUnlessTheExpectedOneIsNested) {
-  std::string report;
-  EXPECT_FALSE(Verify("other.exe", &report));
-  EXPECT_THAT(report, HasSubstr("Level 0: Tried signer Other Company AS\n"
-                                "Level 0: Cannot find any viable signers\n"));
-
-  EXPECT_TRUE(Verify("nested_expected.exe", &report));
-  EXPECT_THAT(report, HasSubstr("Level 0: Tried signer Other Company AS\n"
-                                "Level 1: Trust chain:\n"));
-
-  EXPECT_FALSE(Verify("nested_other.exe", &report));
-  EXPECT_THAT(report, HasSubstr("Level 1: Cannot find any viable signers\n"
-                                "Level 0: Cannot find any viable signers\n"));
-}
-
 TEST(VerifyFileSignatureTest, UnsignedAndTamperedFilesFail) {
   std::string report;
   EXPECT_FALSE(Verify("unsigned.exe", &report));
@@ -87,6 +75,10 @@ class UntrustedRootVerifier : public TrustVerifier {
  public:
   LONG Verify(const base::FilePath& path) const override {
     ++calls;
+    return CERT_E_UNTRUSTEDROOT;
+  }
+  LONG VerifyCertificateChain(PCCERT_CONTEXT certificate,
+                              HCERTSTORE store) const override {
     return CERT_E_UNTRUSTEDROOT;
   }
   mutable int calls = 0;
@@ -111,6 +103,114 @@ TEST(VerifyFileSignatureTest, ExpectedSignerIsTheBrandingsExactly) {
   BrandingConfig::ScopedOverrideForTesting other_case(
       R"({"expected_signer": "kelvo software as"})");
   EXPECT_FALSE(Verify("expected.exe", &report));
+}
+
+// The machine's verdicts, except that it trusts the tests' root as well:
+// Wine can trust no root but the host's. The chains are still built and
+// judged by the system; only an untrusted test root passes.
+class TestRootTrustVerifier : public TrustVerifier {
+ public:
+  LONG Verify(const base::FilePath& path) const override {
+    return system_.Verify(path);
+  }
+  LONG VerifyCertificateChain(PCCERT_CONTEXT certificate,
+                              HCERTSTORE store) const override {
+    const LONG verdict = system_.VerifyCertificateChain(certificate, store);
+    return verdict == CERT_E_UNTRUSTEDROOT &&
+                   GetRootSha1(certificate, store) == Fingerprint("root.sha1")
+               ? ERROR_SUCCESS
+               : verdict;
+  }
+
+ private:
+  static std::string GetRootSha1(PCCERT_CONTEXT certificate, HCERTSTORE store) {
+    CERT_CHAIN_PARA parameters = {};
+    parameters.cbSize = sizeof(parameters);
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    if (!::CertGetCertificateChain(nullptr, certificate, nullptr, store,
+                                   &parameters, 0, nullptr, &chain)) {
+      return std::string();
+    }
+    const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
+    PCCERT_CONTEXT root =
+        simple->rgpElement[simple->cElement - 1]->pCertContext;
+    uint8_t hash[20];
+    DWORD size = sizeof(hash);
+    std::string hex;
+    if (::CertGetCertificateContextProperty(root, CERT_SHA1_HASH_PROP_ID, hash,
+                                            &size)) {
+      hex = base::HexEncode(hash, size);
+    }
+    ::CertFreeCertificateChain(chain);
+    return hex;
+  }
+
+  WinTrustVerifier system_;
+};
+
+class NestedSignatureTest : public testing::Test {
+ protected:
+  TestRootTrustVerifier verifier_;
+  TrustVerifier::ScopedOverrideForTesting trust_test_root_{&verifier_};
+};
+
+TEST_F(NestedSignatureTest, OtherSignersFailUnlessTheExpectedOneIsNested) {
+  std::string report;
+  EXPECT_FALSE(Verify("other.exe", &report));
+  EXPECT_THAT(report, HasSubstr("Level 0: Tried signer Other Company AS\n"
+                                "Level 0: Cannot find any viable signers\n"));
+
+  EXPECT_TRUE(Verify("nested_expected.exe", &report));
+  EXPECT_THAT(report, HasSubstr("Level 0: Tried signer Other Company AS\n"
+                                "Level 1: Trust chain:\n"));
+  EXPECT_THAT(report, Not(HasSubstr("Level 1: Tried signer")));
+
+  EXPECT_FALSE(Verify("nested_other.exe", &report));
+  EXPECT_THAT(report, HasSubstr("Level 1: Cannot find any viable signers\n"
+                                "Level 0: Cannot find any viable signers\n"));
+}
+
+// The expected signer's name in a nested signature proves nothing by
+// itself: the signature must be of this file and its certificate trusted.
+TEST_F(NestedSignatureTest, NestedSignerMustSignThisFileWithATrustedChain) {
+  std::string report;
+  // Named right, on a certificate that only vouches for itself.
+  EXPECT_FALSE(Verify("nested_self_signed.exe", &report));
+  EXPECT_THAT(
+      report,
+      HasSubstr("Level 1: The signer's certificate is not trusted: " +
+                base::NumberToString(static_cast<LONG>(CERT_E_UNTRUSTEDROOT)) +
+                "\nLevel 1: Tried signer Kelvo Software AS\n"));
+  EXPECT_THAT(report, HasSubstr("Level 0: Cannot find any viable signers\n"));
+
+  // A genuine signature of the expected signer, made for another file.
+  EXPECT_FALSE(Verify("nested_foreign.exe", &report));
+  EXPECT_THAT(report, HasSubstr("Level 1: The signature is of another file\n"
+                                "Level 1: Tried signer Kelvo Software AS\n"));
+  EXPECT_THAT(report, HasSubstr("Level 0: Cannot find any viable signers\n"));
+
+  // The same, with this file's digest written over the other file's: the
+  // signed attributes still hold the digest of what was signed.
+  EXPECT_FALSE(Verify("nested_swapped.exe", &report));
+  EXPECT_THAT(report,
+              HasSubstr("Level 1: The signature does not cover its content\n"
+                        "Level 1: Tried signer Kelvo Software AS\n"));
+}
+
+// Without a root of its own the machine trusts no test chain: the
+// system's chain engine judges nested signers, not the file's verdict,
+// which Wine gives to every signed file.
+TEST(VerifyFileSignatureTest, NestedSignerNeedsTheMachinesTrust) {
+  std::string report;
+  EXPECT_FALSE(Verify("nested_expected.exe", &report));
+  EXPECT_THAT(report, Not(HasSubstr("Cannot WinVerifyTrust")));
+  EXPECT_THAT(
+      report,
+      HasSubstr("Level 1: The signer's certificate is not trusted: " +
+                base::NumberToString(static_cast<LONG>(CERT_E_UNTRUSTEDROOT)) +
+                "\n"));
+  // The file's own first signer is the system's to judge.
+  EXPECT_TRUE(Verify("expected.exe", &report));
 }
 
 class IsPEFileTest : public testing::Test {

@@ -1,4 +1,4 @@
-// TrustVerifier over WinVerifyTrust.
+// TrustVerifier over WinVerifyTrust and the system's chain engine.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_WIN_TRUST_VERIFIER_H_
 #define DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_WIN_TRUST_VERIFIER_H_
@@ -19,6 +19,9 @@ class WinTrustVerifier : public TrustVerifier {
   // the network is usable, and a revocation server that cannot be reached
   // must not fail the install.
   LONG Verify(const base::FilePath& path) const override;
+  // The current user's chain engine, also without revocation checks.
+  LONG VerifyCertificateChain(PCCERT_CONTEXT certificate,
+                              HCERTSTORE store) const override;
 };
 
 }  // namespace installer

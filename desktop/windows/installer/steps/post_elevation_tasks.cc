@@ -23,6 +23,7 @@
 #include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/step_result.h"
 #include "desktop/windows/installer/steps/install_steps.h"
+#include "desktop/windows/installer/steps/run_preparation.h"
 
 namespace installer {
 
@@ -45,17 +46,25 @@ void RegisterForCurrentUser(const Settings& settings,
   }
 }
 
-// The components as the install log on disk records them: an elevated
-// install wrote it after this process computed its Status. An uninstall
-// has removed it; the Status still has the components then.
-std::vector<InstallLog::Component> GetComponents(InstallRun* run,
-                                                 Installation* installation) {
-  if (base::PathExists(
+// Whether the install log on disk was loaded into |installation|: an
+// elevated install wrote it after this process computed its Status. An
+// uninstall has removed it.
+bool LoadInstalledLog(InstallRun* run, Installation* installation) {
+  if (!base::PathExists(
           run->install_folder().AppendASCII(kInstallLogFileName))) {
-    installation->LoadInstallLog();
-    if (!installation->install_log().components.empty())
-      return installation->install_log().components;
+    return false;
   }
+  installation->LoadInstallLog();
+  return true;
+}
+
+// The components of the installation as it is now; the Status still has
+// those of an uninstalled one.
+std::vector<InstallLog::Component> GetComponents(InstallRun* run,
+                                                 bool installed_log_loaded,
+                                                 Installation* installation) {
+  if (installed_log_loaded && !installation->install_log().components.empty())
+    return installation->install_log().components;
   return run->status().install_log().components;
 }
 
@@ -122,18 +131,27 @@ void RunPostElevationTasks(InstallRun* run) {
        !(settings.GetOption(SILENT) || run->status().is_http_handler()))) {
     RegisterForCurrentUser(settings, &installation);
   }
+  const bool installed_log_loaded = LoadInstalledLog(run, &installation);
   for (const InstallLog::Component& component :
-       GetComponents(run, &installation)) {
+       GetComponents(run, installed_log_loaded, &installation)) {
     base::CommandLine switches(base::CommandLine::NO_PROGRAM);
     switches.AppendSwitch(switches::kPostElevatedInstallTasks);
     switches.AppendSwitchPath(switches::kInstallfolder, component.path);
     StartComponentInstaller(component, run->install_folder(), switches);
   }
-  if (!uninstalling)
-    FinalizeSuccessfulInstallation(run);
+  if (uninstalling)
+    return;
+  // The profile's partner content comes from the version just installed,
+  // not from the one the Status saw before the elevated run replaced it.
+  const base::FilePath& subfolder = installation.install_log().subfolder;
+  if (installed_log_loaded && !subfolder.empty())
+    run->install_log()->subfolder = subfolder;
+  FinalizeSuccessfulInstallation(run);
 }
 
 StepResult StepRegisterAsProtocolHandler(InstallRun* run) {
+  // The prefs are written again after this step.
+  ReadExperimentsOfInstallation(run);
   if (run->status().existing_installation())
     RegisterProtocol(run);
   else

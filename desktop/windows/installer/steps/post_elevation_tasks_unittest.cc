@@ -7,10 +7,14 @@
 
 #include "base/bind.h"
 #include "base/files/file_util.h"
+#include "base/json/json_reader.h"
+#include "base/values.h"
 #include "base/win/registry.h"
+#include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/steps/install_step.h"
 #include "desktop/windows/installer/steps/install_steps.h"
+#include "desktop/windows/installer/test/scoped_feature_state.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "gtest/gtest.h"
@@ -83,6 +87,52 @@ TEST_F(PostElevationTasksTest, ProtocolOnlyWithARecordedMachineKey) {
     EXPECT_EQ(recorded ? L"Kelvodeveloper" : L"", data);
     EXPECT_EQ(recorded ? 1u : 0u, platform_.calls.size());
   }
+}
+
+// Registering a protocol rewrites installer_prefs.json: the experiment
+// states the installation was made with stay, and switches apply over
+// them, so that its upgrade and uninstall see the same states.
+TEST_F(PostElevationTasksTest, ProtocolRegistrationKeepsStoredExperiments) {
+  // The states this process started with.
+  test::ScopedFeatureState test_experiment(kInstallerExperimentTest, false);
+  test::ScopedFeatureState hidden(kInstallerHideFromProgramAndFeatures, false);
+  test::ScopedFeatureState overrides(kInstallerPrefDefaultOverridesSupport,
+                                     true);
+  test::ScopedFeatureState x64(kInstallerSupportX64Download, true);
+  MakeInstallation(MakeLog());
+  WriteFile(install_folder().AppendASCII("installer_prefs.json"),
+            R"({"installer-experiments": ["installer-experiment-test@1",
+                  "installer-pref-default-overrides-support@2"],
+                "kept": 1})");
+  SetCommandLine(
+      L"--register-kelvo-as-protocol-handler=kelvotest "
+      L"--with-feature:installer-pref-default-overrides-support=on "
+      L"--with-feature:installer-support-x64-download=off");
+  std::unique_ptr<Settings> settings = MakeSettings();
+  ASSERT_EQ(OPERATION_REGISTERING_PROTOCOL_HANDLER, settings->operation());
+  Installer installer;
+  RunToOutcome(&installer, settings.get());
+  ASSERT_TRUE(installer.succeeded());
+
+  std::unique_ptr<base::DictionaryValue> prefs =
+      base::DictionaryValue::From(base::JSONReader::Read(test::ReadTextFile(
+          install_folder().AppendASCII("installer_prefs.json"))));
+  ASSERT_TRUE(prefs);
+  const base::ListValue* changed = nullptr;
+  const base::ListValue* all = nullptr;
+  ASSERT_TRUE(prefs->GetList("installer-experiments", &changed));
+  ASSERT_TRUE(prefs->GetList("all-installer-experiments", &all));
+  base::ListValue expected_changed;
+  expected_changed.AppendString("installer-experiment-test@1");
+  expected_changed.AppendString("installer-support-x64-download@2");
+  EXPECT_TRUE(changed->Equals(&expected_changed));
+  base::ListValue expected_all;
+  expected_all.AppendString("installer-experiment-test@1");
+  expected_all.AppendString("installer-hide-from-program-and-features@2");
+  expected_all.AppendString("installer-pref-default-overrides-support@1");
+  expected_all.AppendString("installer-support-x64-download@2");
+  EXPECT_TRUE(all->Equals(&expected_all));
+  EXPECT_TRUE(prefs->HasKey("kept"));
 }
 
 // What an elevated install leaves to the user's own process: the browser
@@ -194,6 +244,38 @@ TEST_F(PostElevationTasksTest, PartnerContentComesFromTheNewVersion) {
     EXPECT_TRUE(
         WaitForText(profile.AppendASCII("Local State"), "\"updated\":true"));
   }
+}
+
+// After an elevated upgrade, this process's Status still describes the
+// version that the upgrade replaced; the profile's partner content comes
+// from the version installed.
+TEST_F(PostElevationTasksTest, PartnerContentAfterAnElevatedUpgrade) {
+  const FilePath profile =
+      root().Append(L"Roaming\\Kelvo Software\\Kelvo Developer");
+  const FilePath partner = profile.AppendASCII("custom_partner_content.json");
+  const FilePath old_resources = install_folder().Append(L"57.0\\resources");
+  WriteFile(old_resources.AppendASCII("custom_partner_content.json"), "old");
+  MakeInstallation(MakeLog());
+  WriteFile(install_folder().AppendASCII("installer_prefs.json"), "{}");
+  WriteFile(profile.AppendASCII("Local State"), "{}");
+  // Silent: the browser is not registered for the user again.
+  SetCommandLine(L"--post-elevated-install-tasks --allusers=0 --launchkelvo=0");
+  std::unique_ptr<Settings> settings = MakeSettings(false, true);
+  ASSERT_EQ(OPERATION_UPGRADING, settings->operation());
+
+  // What the elevated copy installed meanwhile.
+  InstallLog upgraded = MakeLog();
+  upgraded.subfolder = FilePath(L"58.0");
+  MakeInstallation(upgraded);
+  WriteFile(install_folder()
+                .Append(L"58.0\\resources")
+                .AppendASCII("custom_partner_content.json"),
+            "new");
+
+  Installer installer;
+  RunToOutcome(&installer, settings.get());
+  ASSERT_TRUE(installer.succeeded());
+  EXPECT_EQ("new", test::ReadTextFile(partner));
 }
 
 }  // namespace

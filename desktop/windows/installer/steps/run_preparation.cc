@@ -144,6 +144,17 @@ StepResult MoveBrowserExecutableAside(InstallRun* run) {
   return StepResult::Next();
 }
 
+void ReadLauncherBitness(InstallRun* run) {
+  bool is_64_bit = false;
+  const bool known = GetExecutableIs64Bit(
+      run->install_folder().AppendASCII(kLauncherExeName), &is_64_bit);
+  run->set_launcher_bitness(known, is_64_bit);
+  if (known)
+    LOG(INFO) << "Installed launcher is 64-bit: " << is_64_bit;
+}
+
+}  // namespace
+
 void ReadExperimentsOfInstallation(InstallRun* run) {
   scoped_refptr<JsonPrefStore> prefs = OpenJsonPrefStore(
       PrefsTaskPool::GetInstance(),
@@ -164,17 +175,6 @@ void ReadExperimentsOfInstallation(InstallRun* run) {
     LOG(INFO) << "Changing the status of the test experiment.";
   }
 }
-
-void ReadLauncherBitness(InstallRun* run) {
-  bool is_64_bit = false;
-  const bool known = GetExecutableIs64Bit(
-      run->install_folder().AppendASCII(kLauncherExeName), &is_64_bit);
-  run->set_launcher_bitness(known, is_64_bit);
-  if (known)
-    LOG(INFO) << "Installed launcher is 64-bit: " << is_64_bit;
-}
-
-}  // namespace
 
 StepResult PrepareRun(InstallRun* run) {
   const SettingsOperation operation = run->settings()->operation();

@@ -16,6 +16,12 @@ class InstallRun;
 // StepResult::Next() when the steps may begin.
 StepResult PrepareRun(InstallRun* run);
 
+// Applies the experiment states stored in the installer_prefs.json of the
+// install folder to the process's features, and the command line's
+// switches over them: a run that rewrites the file keeps the states the
+// installation was made with unless a switch changes one.
+void ReadExperimentsOfInstallation(InstallRun* run);
+
 }  // namespace installer
 
 #endif  // DESKTOP_WINDOWS_INSTALLER_STEPS_RUN_PREPARATION_H_

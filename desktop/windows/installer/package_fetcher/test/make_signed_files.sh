@@ -7,10 +7,21 @@
 #   other.exe             signed by "Other Company AS"
 #   nested_expected.exe   other.exe with a nested "Kelvo Software AS" signature
 #   nested_other.exe      other.exe with a nested "Other Company AS" signature
+#   nested_self_signed.exe
+#                         other.exe with a nested signature by a self-signed
+#                         certificate named "Kelvo Software AS"
+#   nested_foreign.exe    other.exe with a nested "Kelvo Software AS"
+#                         signature taken from another file
+#   nested_swapped.exe    nested_foreign.exe with this file's digest written
+#                         over the other file's in the nested signature,
+#                         which its signed attributes then no longer match
 #   tampered.exe          expected.exe with one code byte flipped
 #   expected.sha1, root.sha1
 #                         SHA-1 of the leaf and root certificates, upper-case
 #                         hexadecimal, as the chain report writes them
+#   expected.digest, package_expected.digest
+#                         the SHA-256 file digest that the file's signature
+#                         signs, as osslsigncode reads it, upper-case hex
 # and, for the package fetcher's tests, hosts with a payload ("KVX", the
 # payload, its length as 32-bit little-endian) appended before signing:
 #   package_tree/         a small unpacked package
@@ -66,6 +77,15 @@ sign other "$input" "$out/other.exe"
 sign expected "$out/other.exe" "$out/nested_expected.exe" -nest
 sign other "$out/other.exe" "$out/nested_other.exe" -nest
 
+# The expected signer's name on a certificate that no root vouches for.
+openssl req -x509 -newkey rsa:2048 -nodes -days 30 \
+  -keyout "$keys/self_signed.key" -out "$keys/self_signed.chain.pem" \
+  -subj "/CN=Kelvo Software AS/O=Kelvo Software AS/C=NO" \
+  -addext "basicConstraints=critical,CA:FALSE" \
+  -addext "keyUsage=critical,digitalSignature" \
+  -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+sign self_signed "$out/other.exe" "$out/nested_self_signed.exe" -nest
+
 # $1 with "KVX", the file $2 and its length appended, as $3. Zeros before
 # "KVX" make the whole a multiple of 8 bytes, so that signing it adds no
 # padding between the payload's length and the certificate table.
@@ -88,9 +108,32 @@ head -c 3000 "$input" >"$tree/resources/data.pak"
 append_payload "$input" "$keys/package.7z" "$out/package_unsigned.exe"
 sign expected "$out/package_unsigned.exe" "$out/package_expected.exe"
 sign other "$out/package_unsigned.exe" "$out/package_other.exe"
+# A genuine signature of the expected signer, but of package_expected.exe:
+# osslsigncode attaches it, reports the digest mismatch and fails.
+osslsigncode extract-signature -in "$out/package_expected.exe" \
+  -out "$keys/foreign.p7" >/dev/null
+osslsigncode attach-signature -sigin "$keys/foreign.p7" -nest \
+  -in "$out/other.exe" -out "$out/nested_foreign.exe" >/dev/null 2>&1 || true
+test -s "$out/nested_foreign.exe"
 printf 'dHJhY2tpbmcgZGF0YQ==' >"$keys/tracking"
 append_payload "$input" "$keys/tracking" "$keys/tracking.exe"
 sign expected "$keys/tracking.exe" "$out/tracking_expected.exe"
+
+signed_digest() {
+  osslsigncode verify -in "$1" 2>/dev/null |
+    sed -n 's/^Current message digest *: *\([0-9A-F]*\).*/\1/p' | head -n 1
+}
+signed_digest "$out/expected.exe" >"$out/expected.digest"
+signed_digest "$out/package_expected.exe" >"$out/package_expected.digest"
+test -s "$out/expected.digest" && test -s "$out/package_expected.digest"
+python3 - "$out/nested_foreign.exe" "$(cat "$out/package_expected.digest")" \
+  "$(signed_digest "$out/other.exe")" "$out/nested_swapped.exe" <<'EOF'
+import sys
+data = open(sys.argv[1], "rb").read()
+old, new = bytes.fromhex(sys.argv[2]), bytes.fromhex(sys.argv[3])
+assert data.count(old) == 1 and len(old) == len(new)
+open(sys.argv[4], "wb").write(data.replace(old, new))
+EOF
 
 # One byte inside the first section: the digest no longer matches, while
 # the signature itself still parses.
