@@ -368,12 +368,14 @@ TEST_F(IPCTest, ResultIsGivenUpWithoutAFrontEndToReadIt) {
   const std::wstring full_name = GetMailslotFullName(UniqueEndpointName());
   {
     base::ScopedLogCapture log;
-    MailslotWriter writer(full_name, base::win::ScopedHandle(), {});
-    const base::TimeTicks start = base::TimeTicks::Now();
-    EXPECT_FALSE(writer.WriteResult(MakeSuccessMessage()));
-    EXPECT_LT(base::TimeTicks::Now() - start,
-              MailslotWriter::kResultTimeLimit / 2);
-    EXPECT_TRUE(log.ContainsError("Failed opening"));
+    {
+      MailslotWriter writer(full_name, base::win::ScopedHandle(), {});
+      const base::TimeTicks start = base::TimeTicks::Now();
+      EXPECT_FALSE(writer.WriteResult(MakeSuccessMessage()));
+      EXPECT_LT(base::TimeTicks::Now() - start,
+                MailslotWriter::kResultTimeLimit / 2);
+    }
+    EXPECT_TRUE(log.Contains("Messages unsent: 1"));
   }
   {
     std::vector<base::win::ScopedHandle> front_end;
