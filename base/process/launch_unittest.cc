@@ -6,9 +6,7 @@
 #include <thread>
 
 #include "base/synchronization/lock.h"
-#include "base/synchronization/waitable_event.h"
 #include "base/test/test_child_process.h"
-#include "base/threading/platform_thread.h"
 #include "base/time/time.h"
 #include "base/win/scoped_handle.h"
 #include "gtest/gtest.h"
@@ -162,30 +160,38 @@ TEST(GetAppOutputTest, CollectsOutputAndKillsAHangingChildAtTheLimit) {
 // is waited for before the child is created, and free again while the
 // child runs.
 TEST(GetAppOutputTest, HoldsTheLaunchLockOnlyAroundTheChildsCreation) {
+  const std::wstring suffix = std::to_wstring(::GetCurrentProcessId());
+  const std::wstring started_name = L"launch_test_started_" + suffix;
+  const std::wstring go_name = L"launch_test_go_" + suffix;
+  win::ScopedHandle started(
+      ::CreateEventW(nullptr, TRUE, FALSE, started_name.c_str()));
+  win::ScopedHandle go(::CreateEventW(nullptr, TRUE, FALSE, go_name.c_str()));
+  ASSERT_TRUE(started.IsValid() && go.IsValid());
   Lock launch_lock;
-  WaitableEvent done(WaitableEvent::ResetPolicy::MANUAL,
-                     WaitableEvent::InitialState::NOT_SIGNALED);
   std::string output;
   int exit_code = -1;
   bool finished = false;
   launch_lock.Acquire();
   std::thread runner([&] {
-    finished =
-        GetAppOutputWithExitCode(TestChildCommandLine(L"sleep 1500"), &output,
-                                 &exit_code, kChildTimeout, &launch_lock);
-    done.Signal();
+    finished = GetAppOutputWithExitCode(
+        TestChildCommandLine(L"signal-and-wait " + started_name + L" " +
+                             go_name),
+        &output, &exit_code, kChildTimeout, &launch_lock);
   });
-  EXPECT_FALSE(done.TimedWait(TimeDelta::FromMilliseconds(300)));
+  // No child while the lock is held.
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT),
+            ::WaitForSingleObject(started.Get(), 300));
   launch_lock.Release();
-  // Taken back while the child sleeps: the call no longer holds it.
-  bool free_while_running = false;
-  for (int i = 0; i < 100 && !free_while_running && !done.IsSignaled(); ++i) {
-    PlatformThread::Sleep(TimeDelta::FromMilliseconds(10));
-    if (launch_lock.Try()) {
-      free_while_running = !done.IsSignaled();
-      launch_lock.Release();
-    }
-  }
+  // The child runs, and waits for this thread: the call is still under way.
+  const bool child_started =
+      ::WaitForSingleObject(
+          started.Get(), static_cast<DWORD>(kChildTimeout.InMilliseconds())) ==
+      WAIT_OBJECT_0;
+  EXPECT_TRUE(child_started);
+  const bool free_while_running = child_started && launch_lock.Try();
+  if (free_while_running)
+    launch_lock.Release();
+  ::SetEvent(go.Get());
   runner.join();
   EXPECT_TRUE(free_while_running);
   EXPECT_TRUE(finished);

@@ -5,6 +5,10 @@
 //   show-window       writes the show-window request of its start-up info
 //   reset-event HEX   resets the event whose handle value is HEX: exits with
 //                     0 when that handle is an event here, 3 when it is not
+//   signal-and-wait STARTED GO
+//                     sets the named event STARTED, then waits for the
+//                     named event GO (both made when missing), at most a
+//                     minute: exits with 0 when GO came, 5 when not
 //   log FILE TAG N    logs N lines to FILE (appended), line i holding TAG,
 //                     i and a run of TAG's first letter, 200 to 8,000 long
 // Unknown actions exit with 100.
@@ -32,6 +36,18 @@ int ResetEvent(const char* hex) {
   HANDLE event = reinterpret_cast<HANDLE>(
       static_cast<uintptr_t>(strtoull(hex, nullptr, 16)));
   return ::ResetEvent(event) ? 0 : 3;
+}
+
+int SignalAndWait(const char* started_name, const char* go_name) {
+  HANDLE started = ::CreateEventA(nullptr, TRUE, FALSE, started_name);
+  HANDLE go = ::CreateEventA(nullptr, TRUE, FALSE, go_name);
+  if (!started || !go)
+    return 5;
+  ::SetEvent(started);
+  const bool came = ::WaitForSingleObject(go, 60000) == WAIT_OBJECT_0;
+  ::CloseHandle(started);
+  ::CloseHandle(go);
+  return came ? 0 : 5;
 }
 
 int LogLines(const char* file, const char* tag, int count) {
@@ -68,6 +84,8 @@ int main(int argc, char** argv) {
     return PrintShowWindow();
   if (!strcmp(action, "reset-event"))
     return ResetEvent(argument);
+  if (!strcmp(action, "signal-and-wait") && argc == 4)
+    return SignalAndWait(argv[2], argv[3]);
   if (!strcmp(action, "log") && argc == 5)
     return LogLines(argv[2], argv[3], atoi(argv[4]));
   return 100;

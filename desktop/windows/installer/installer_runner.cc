@@ -33,6 +33,8 @@ namespace {
 constexpr char kServerTrackingDataFile[] = "server_tracking_data";
 constexpr char kComponentsPrefix[] = "suite:";
 
+bool g_fail_own_handle_duplication = false;
+
 }  // namespace
 
 InstallerRunner::InstallerRunner(const base::FilePath& package_folder,
@@ -51,6 +53,11 @@ std::string InstallerRunner::EncodeHandleValue(HANDLE handle) {
   uint8_t bytes[sizeof(value)];
   memcpy(bytes, &value, sizeof(value));
   return base::HexEncode(bytes, sizeof(bytes));
+}
+
+// static
+void InstallerRunner::SetOwnHandleDuplicationFailsForTesting(bool fails) {
+  g_fail_own_handle_duplication = fails;
 }
 
 void InstallerRunner::AddObserver(InstallerObserver* observer) {
@@ -216,35 +223,12 @@ bool InstallerRunner::PrepareBackend(const InstallerObjectNames& names,
 }
 
 bool InstallerRunner::LaunchBackend(base::CommandLine command_line) {
-  {
-    // No other child may start while the handles meant for this one are
-    // inheritable; the explicit list keeps every other inheritable handle
-    // of this process from the backend.
-    base::AutoLock launch_lock(GetProcessLaunchLock());
-    HANDLE own_process = nullptr;
-    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(),
-                           ::GetCurrentProcess(), &own_process, SYNCHRONIZE,
-                           TRUE, 0)) {
-      PLOG(ERROR) << "DuplicateHandle failed";
-      return Fail(IDS_ERROR_INSTALL, "Could not duplicate own process handle");
-    }
-    base::win::ScopedHandle own_process_handle(own_process);
-    command_line.AppendSwitchASCII(switches::kInitialProcHandle,
-                                   EncodeHandleValue(own_process));
-    LOG(INFO) << "launching installer backend: "
-              << command_line.GetCommandLineString();
-    base::LaunchOptions options;
-    options.inherit_handles = true;
-    options.handles_to_inherit = {own_process, mutex_.Get(),
-                                  folder_lock_.Get()};
-    backend_process_ = base::LaunchProcess(command_line, options);
-  }
-  if (!backend_process_.IsValid())
-    return Fail(IDS_ERROR_INSTALL,
-                "Could not launch installer backend process");
+  const char* failure = LaunchUnderLock(&command_line);
+  if (failure)
+    return Fail(IDS_ERROR_INSTALL, failure);
 
   backend_running_ = true;
-  success_reported_ = false;
+  outcome_.Reset();
   ::AllowSetForegroundWindow(backend_process_.Pid());
   VLOG(2) << "Installer backend started.";
   if (!process_watcher_.StartWatchingOnce(backend_process_.Handle(), this)) {
@@ -256,6 +240,36 @@ bool InstallerRunner::LaunchBackend(base::CommandLine command_line) {
     return false;
   }
   return true;
+}
+
+const char* InstallerRunner::LaunchUnderLock(base::CommandLine* command_line) {
+  // No other child may start while the handles meant for this one are
+  // inheritable; the explicit list keeps every other inheritable handle of
+  // this process from the backend.
+  base::AutoLock launch_lock(GetProcessLaunchLock());
+  HANDLE own_process = nullptr;
+  if (g_fail_own_handle_duplication) {
+    LOG(ERROR) << "DuplicateHandle failed (for a test)";
+    return "Could not duplicate own process handle";
+  }
+  if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(),
+                         ::GetCurrentProcess(), &own_process, SYNCHRONIZE, TRUE,
+                         0)) {
+    PLOG(ERROR) << "DuplicateHandle failed";
+    return "Could not duplicate own process handle";
+  }
+  base::win::ScopedHandle own_process_handle(own_process);
+  command_line->AppendSwitchASCII(switches::kInitialProcHandle,
+                                  EncodeHandleValue(own_process));
+  LOG(INFO) << "launching installer backend: "
+            << command_line->GetCommandLineString();
+  base::LaunchOptions options;
+  options.inherit_handles = true;
+  options.handles_to_inherit = {own_process, mutex_.Get(), folder_lock_.Get()};
+  backend_process_ = base::LaunchProcess(*command_line, options);
+  if (!backend_process_.IsValid())
+    return "Could not launch installer backend process";
+  return nullptr;
 }
 
 void InstallerRunner::OnObjectSignaled(HANDLE object) {
@@ -271,23 +285,15 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
   }
   // Cleared first: an observer that stops the runner lets go of the mutex.
   backend_running_ = false;
-  const bool exited_with_zero = exited && exit_code == 0;
   // Everything the backend wrote is in the mailslot now; its end is told
   // after its last message, never before.
   receiver_.DeliverPendingThen(
       base::BindOnce(&InstallerRunner::NotifyTerminated,
-                     weak_factory_.GetWeakPtr(), exited_with_zero));
+                     weak_factory_.GetWeakPtr(), exited, exit_code));
 }
 
-void InstallerRunner::NotifyTerminated(bool exited_with_zero) {
-  // A killed process may exit with 0 (always so under Wine): only a
-  // backend that also said it succeeded did.
-  const bool success = exited_with_zero && success_reported_;
-  if (exited_with_zero && !success_reported_) {
-    LOG(ERROR) << "The installer backend exited with 0 without reporting "
-                  "success: it was ended before it finished; the "
-                  "installation failed";
-  }
+void InstallerRunner::NotifyTerminated(bool exit_code_read, int exit_code) {
+  const bool success = outcome_.Decide(exit_code_read, exit_code);
   for (InstallerObserver& observer : observers_)
     observer.OnInstallerTerminated(success);
 }
@@ -296,8 +302,7 @@ void InstallerRunner::OnMessageReceived(const base::Pickle& pickle) {
   InstallerMessage message;
   if (!DecodeInstallerMessage(pickle, &message))
     return;
-  if (message.type == IPC_MESSAGE_SUCCESS)
-    success_reported_ = true;
+  outcome_.OnResultMessage(message.type);
   for (InstallerObserver& observer : observers_)
     ReplayInstallerMessage(message, &observer);
 }

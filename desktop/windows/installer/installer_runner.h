@@ -5,9 +5,9 @@
 // package is ready; the installation is interrupted), launches the backend
 // with the Settings as switches and watches it. Each mailslot message is
 // replayed to the observers as its InstallerObserver call, and the end of
-// the backend process as OnInstallerTerminated, successful exactly when the
-// process reported success over the mailslot and exited with 0: a killed
-// process may exit with 0 too.
+// the backend process as OnInstallerTerminated, whose verdict is the one
+// both front ends go by (InstallerOutcome): success and no error reported
+// over the mailslot, and an exit code of 0.
 //
 //   InstallerRunner runner(package_folder, base::FilePath());
 //   runner.AddObserver(this);
@@ -36,6 +36,7 @@
 #include "base/win/object_watcher.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer_observer.h"
+#include "desktop/windows/installer/installer_outcome.h"
 #include "desktop/windows/installer/ipc/ipc_receiver.h"
 
 namespace installer {
@@ -81,6 +82,10 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
 
   bool backend_running() const { return backend_running_; }
 
+  // Makes the duplication of this process's handle for the backend fail,
+  // as when the process has run out of handles.
+  static void SetOwnHandleDuplicationFailsForTesting(bool fails);
+
  private:
   // Tells the observers OnError(|code|, "", |detail|), logs |detail| and
   // returns false.
@@ -98,10 +103,15 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   bool PrepareBackend(const InstallerObjectNames& names,
                       base::CommandLine* command_line);
   bool LaunchBackend(base::CommandLine command_line);
+  // Under the launch lock: duplicates this process's handle for the
+  // backend, names it in |*command_line| and launches. The error to report
+  // when no process was launched; observers are told after the lock is
+  // released, since one may start a process itself.
+  const char* LaunchUnderLock(base::CommandLine* command_line);
 
   // base::win::ObjectWatcher::Delegate:
   void OnObjectSignaled(HANDLE object) override;
-  void NotifyTerminated(bool exited_with_zero);
+  void NotifyTerminated(bool exit_code_read, int exit_code);
   // IPCReceiver::Delegate:
   void OnMessageReceived(const base::Pickle& message) override;
 
@@ -118,8 +128,8 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   Settings* settings_ = nullptr;
   bool package_ready_ = false;
   bool backend_running_ = false;
-  // Whether a success message arrived since the backend was launched.
-  bool success_reported_ = false;
+  // What the backends of the installation reported since the launch.
+  InstallerOutcome outcome_;
   base::ObserverList<InstallerObserver> observers_;
 
   base::WeakPtrFactory<InstallerRunner> weak_factory_{this};

@@ -15,13 +15,16 @@
 #include "base/files/file_util.h"
 #include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/synchronization/lock.h"
 #include "base/test/scoped_path_override.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer_object_names.h"
+#include "desktop/windows/installer/process/launch_lock.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/test/engine_test.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/runner_event_recorder.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -123,6 +126,73 @@ TEST_F(InstallerRunnerTest, FailuresToStartTheBackend) {
     runner.Stop();
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0),
               WaitFromAnotherThread(mutex.Get()));
+    runner.RemoveObserver(&events);
+  }
+}
+
+// An observer told of a failure to start the backend may start a process
+// itself, which takes the launch lock: the runner holds it no longer then.
+TEST_F(InstallerRunnerTest, ObserversAreToldAfterTheLaunchLockIsReleased) {
+  class LockTaker : public test::RunnerEventRecorder {
+   public:
+    void OnError(int code,
+                 const std::wstring& argument,
+                 const std::string& detail) override {
+      RunnerEventRecorder::OnError(code, argument, detail);
+      lock_was_free = GetProcessLaunchLock().Try();
+      if (lock_was_free)
+        GetProcessLaunchLock().Release();
+    }
+    bool lock_was_free = false;
+  };
+  test::MakeScriptedBackend(package_dir(), L"installer.exe", 0);
+  std::unique_ptr<Settings> settings = MakeSettings();
+  InstallerRunner runner(package_dir(), FilePath());
+  runner.OnPackageReady();
+  LockTaker observer;
+  runner.AddObserver(&observer);
+  InstallerRunner::SetOwnHandleDuplicationFailsForTesting(true);
+  EXPECT_FALSE(runner.BeginInstallation(settings.get()));
+  InstallerRunner::SetOwnHandleDuplicationFailsForTesting(false);
+  EXPECT_EQ((Events{"error 37055 Could not duplicate own process handle"}),
+            observer.events);
+  EXPECT_TRUE(observer.lock_was_free);
+  EXPECT_FALSE(runner.backend_running());
+  runner.Stop();
+  runner.RemoveObserver(&observer);
+}
+
+// The one verdict of both front ends: a backend that reported an error has
+// failed whatever follows; one that exits with 0 has succeeded only when it
+// said so.
+TEST_F(InstallerRunnerTest, VerdictNeedsSuccessNoErrorAndExitCodeZero) {
+  const FilePath backend =
+      test::MakeScriptedBackend(package_dir(), L"installer.exe", 0);
+  const struct {
+    const char* script;
+    const char* outcome;
+  } kCases[] = {
+      {"connect\nsuccess\nclose\nexit 0\n", "terminated 1"},
+      {"connect\nerror 37055 - 6E6F\nsuccess\nclose\nexit 0\n", "terminated 0"},
+      {"connect\nsuccess\nerror 37055 - 6E6F\nclose\nexit 0\n", "terminated 0"},
+      {"connect\nsuccess\nclose\nexit 1\n", "terminated 0"},
+      {"connect\nstep\nclose\nexit 0\n", "terminated 0"},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.script);
+    test::WriteTextFile(FilePath(backend.value() + L".script"),
+                        test_case.script);
+    std::unique_ptr<Settings> settings = MakeSettings();
+    InstallerRunner runner(package_dir(), FilePath());
+    runner.OnPackageReady();
+    test::RunnerEventRecorder events;
+    runner.AddObserver(&events);
+    ASSERT_TRUE(runner.BeginInstallation(settings.get()));
+    // A wrong verdict costs the wait's limit, then fails.
+    EXPECT_TRUE(events.WaitFor(test_case.outcome));
+    ASSERT_FALSE(events.events.empty());
+    EXPECT_EQ(test_case.outcome, events.events.back());
+    runner.Stop();
     runner.RemoveObserver(&events);
   }
 }

@@ -9,6 +9,7 @@
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/synchronization/waitable_event.h"
 #include "base/test/scoped_log_capture.h"
 #include "base/threading/thread.h"
 #include "base/time/time.h"
@@ -18,6 +19,9 @@
 
 namespace installer {
 namespace {
+
+// How long a held store waits to be released before it lets go anyway.
+constexpr base::TimeDelta kReleaseLimit = base::TimeDelta::FromSeconds(60);
 
 std::string Encode(const std::string& text) {
   std::string encoded;
@@ -69,21 +73,26 @@ class PrefsTaskPoolTest : public testing::Test {
     return text;
   }
 
-  // Keeps |store| on another thread for |hold|, then sets "late" in it and
-  // lets it go.
+  // Keeps |store| on another thread until |release| is signalled, then
+  // sets "late" in it, notes the time in |*released_at| and lets it go.
   void HoldOnThread(base::Thread* thread,
                     scoped_refptr<JsonPrefStore> store,
-                    base::TimeDelta hold) {
+                    base::WaitableEvent* release,
+                    base::TimeTicks* released_at) {
     ASSERT_TRUE(thread->Start());
     thread->task_runner()->PostTask(
         FROM_HERE,
         base::BindOnce(
-            [](scoped_refptr<JsonPrefStore> store, base::TimeDelta hold) {
-              base::PlatformThread::Sleep(hold);
+            [](scoped_refptr<JsonPrefStore> store, base::WaitableEvent* release,
+               base::TimeTicks* released_at) {
+              EXPECT_TRUE(release->TimedWait(kReleaseLimit));
               store->SetValue("late",
                               std::make_unique<base::FundamentalValue>(true));
+              // Before the release: a Shutdown that waited returns after it.
+              *released_at = base::TimeTicks::Now();
+              store = nullptr;
             },
-            std::move(store), hold));
+            std::move(store), release, released_at));
   }
 
   base::ScopedTempDir temp_dir_;
@@ -111,13 +120,25 @@ TEST_F(PrefsTaskPoolTest, ShutdownWaitsUntilStoresAreReleased) {
   PrefsTaskPool pool;
   pool.set_wait_on_shutdown(true);
   base::Thread holder("holder");
-  HoldOnThread(&holder, OpenJsonPrefStore(&pool, path_),
-               base::TimeDelta::FromMilliseconds(300));
+  base::WaitableEvent release(base::WaitableEvent::ResetPolicy::MANUAL,
+                              base::WaitableEvent::InitialState::NOT_SIGNALED);
+  base::TimeTicks released_at;
+  HoldOnThread(&holder, OpenJsonPrefStore(&pool, path_), &release,
+               &released_at);
+  // Released while Shutdown waits, unless Shutdown did not wait.
+  base::Thread releaser("releaser");
+  ASSERT_TRUE(releaser.Start());
+  releaser.task_runner()->PostDelayedTask(
+      FROM_HERE,
+      base::BindOnce(&base::WaitableEvent::Signal, base::Unretained(&release)),
+      base::TimeDelta::FromMilliseconds(300));
 
-  base::TimeTicks start = base::TimeTicks::Now();
   EXPECT_TRUE(pool.Shutdown());
-  EXPECT_GE(base::TimeTicks::Now() - start,
-            base::TimeDelta::FromMilliseconds(250));
+  const base::TimeTicks shut_down_at = base::TimeTicks::Now();
+  holder.Stop();
+  releaser.Stop();
+  ASSERT_FALSE(released_at.is_null());
+  EXPECT_GE(shut_down_at, released_at);
   EXPECT_FALSE(pool.pool());
   EXPECT_EQ("{\"late\":true}", ReadText());
 }
@@ -126,16 +147,19 @@ TEST_F(PrefsTaskPoolTest, ShutdownGivesUpOnAStoreHeldTooLong) {
   PrefsTaskPool pool;
   pool.set_wait_on_shutdown(true);
   base::Thread holder("holder");
-  HoldOnThread(&holder, OpenJsonPrefStore(&pool, path_),
-               base::TimeDelta::FromMilliseconds(1000));
+  base::WaitableEvent release(base::WaitableEvent::ResetPolicy::MANUAL,
+                              base::WaitableEvent::InitialState::NOT_SIGNALED);
+  base::TimeTicks released_at;
+  HoldOnThread(&holder, OpenJsonPrefStore(&pool, path_), &release,
+               &released_at);
 
   base::ScopedLogCapture log;
-  base::TimeTicks start = base::TimeTicks::Now();
+  // The store is held until after Shutdown returns: only giving up ends it.
   EXPECT_FALSE(pool.Shutdown(base::TimeDelta::FromMilliseconds(200)));
-  EXPECT_LT(base::TimeTicks::Now() - start,
-            base::TimeDelta::FromMilliseconds(900));
   EXPECT_TRUE(log.Contains(logging::LOG_ERROR, "Pref stores still open"));
+  release.Signal();
   holder.Stop();
+  EXPECT_FALSE(released_at.is_null());
   // The pool was closed before the late change.
   EXPECT_FALSE(base::PathExists(path_));
 }

@@ -138,16 +138,18 @@ StepResult FolderAccess::Prepare() {
 }
 
 void FolderAccess::Release(bool child_still_runs) {
-  if (child_still_runs) {
-    saved_folder_security_.reset();
-  } else if (saved_folder_security_ &&
-             !RestoreSecurity(&saved_folder_security_)) {
+  // A child abandoned after an interruption works for a run that is over:
+  // it loses the rights with the run rather than keep them for good.
+  if (child_still_runs &&
+      (saved_folder_security_ || completion_event_.IsValid()))
+    LOG(WARNING) << "Taking the temporary folder rights back from a child "
+                    "process that still runs";
+  if (saved_folder_security_ && !RestoreSecurity(&saved_folder_security_))
     LOG(ERROR) << "Could not restore the security of the installation folder";
-  }
-  if (completion_event_.IsValid() && !child_still_runs &&
-      !::SetEvent(completion_event_.Get())) {
+  saved_folder_security_.reset();
+  if (completion_event_.IsValid() && !::SetEvent(completion_event_.Get()))
     PLOG(ERROR) << "Could not release the folder-permission process";
-  }
+  completion_event_.Close();
 }
 
 bool FolderAccess::CanWriteFromStatus(bool* has_write, StepResult* result) {

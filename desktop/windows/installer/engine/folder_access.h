@@ -41,8 +41,8 @@ class FolderAccess {
   StepResult Prepare();
 
   // Gives back the folder rights the run took for a while and releases the
-  // folder-permission process; with |child_still_runs| a child process of
-  // the run still works under them, and they stay.
+  // folder-permission process, also when |child_still_runs|: a child process
+  // abandoned by the run still works under them.
   void Release(bool child_still_runs);
 
  private:

@@ -320,8 +320,7 @@ void Installer::Finish() {
   const bool child_runs = run_->interruption()->AbandonedChildRuns();
   if (child_runs) {
     LOG(WARNING) << "Process " << run_->interruption()->abandoned_child_pid()
-                 << " still works in the installation folder; keeping the "
-                 << "folder rights it works with";
+                 << " still works in the installation folder";
   }
   folder_access_->Release(child_runs);
   hand_over_->Stop();

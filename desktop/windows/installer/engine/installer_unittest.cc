@@ -423,6 +423,53 @@ TEST_F(InstallerTest, UninstallStopsOnFilesInUse) {
   }
 }
 
+// The run grants itself write access to a folder it may not write; a
+// child it abandons after an interruption still runs when the run ends,
+// and the folder gets its access list back all the same.
+TEST_F(InstallerTest, TemporaryGrantIsUndoneWhileAnAbandonedChildRuns) {
+  ASSERT_TRUE(base::CreateDirectory(install_folder()));
+  security()->SetObject(install_folder().value(),
+                        L"O:SYG:SYD:(A;OICI;FR;;;WD)");
+  const std::wstring before = security()->GetSddl(install_folder().value());
+  // Ends long after the run has given up on it.
+  const FilePath child = MakeStandIn(root().Append(L"child"), L"child.exe", 0,
+                                     /*wait_ms=*/120000);
+  SetCommandLine(L"");
+  std::unique_ptr<Settings> settings = MakeSettings();
+  Installer installer;
+  test::InstallerEventRecorder recorder(&installer);
+  base::Process process;
+  std::wstring during;
+  base::ScopedLogCapture log;
+
+  RunSteps(&installer, settings.get(),
+           MakeSteps(Step(base::BindRepeating(
+               [](FakeSecurityAccess* security, HANDLE interrupted,
+                  const FilePath& child, base::Process* process,
+                  std::wstring* during, InstallRun* run) {
+                 *during = security->GetSddl(run->install_folder().value());
+                 *process = base::LaunchProcess(base::CommandLine(child),
+                                                base::LaunchOptions());
+                 ::SetEvent(interrupted);
+                 int exit_code = 0;
+                 EXPECT_EQ(ChildWaitResult::kAbandoned,
+                           run->WaitForChildProcess(*process, "the child",
+                                                    &exit_code));
+                 return StepResult::Cancelled();
+               },
+               security(), interrupted_event(), child, &process, &during))));
+
+  ASSERT_TRUE(process.IsValid());
+  EXPECT_FALSE(process.WaitForExitWithTimeout(base::TimeDelta(), nullptr))
+      << "the child ended before the run did";
+  EXPECT_NE(before, during) << "the run had no grant to undo";
+  EXPECT_EQ(before, security()->GetSddl(install_folder().value()));
+  EXPECT_TRUE(log.Contains("still works in the installation folder"));
+  ASSERT_FALSE(recorder.events().empty());
+  EXPECT_EQ("terminated", recorder.events().back());
+  process.Terminate(1, true);
+}
+
 // The real installer in folder-permission mode gives a permanent grant: it
 // sets the grant event and ends at once. That is a grant, not a failure;
 // the fake's ACL of the folder then still denies writing.

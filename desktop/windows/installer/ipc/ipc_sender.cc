@@ -16,16 +16,27 @@ IPCSender::~IPCSender() {
   Close();
 }
 
-bool IPCSender::Connect(const std::wstring& name) {
+bool IPCSender::Connect(const std::wstring& name,
+                        const std::vector<HANDLE>& front_end) {
   DCHECK(!thread_) << "IPCSender connected twice";
   VLOG(1) << "Preparing to send IPC on " << name;
-  base::win::ScopedHandle mailslot =
-      MailslotWriter::OpenMailslot(GetMailslotFullName(name));
-  if (!mailslot.IsValid())
-    return false;
-  thread_ = StartIPCThread(base::BindOnce(
-      &IPCSender::StartWriter, base::Unretained(this), std::move(mailslot)));
-  return thread_ != nullptr;
+  std::vector<base::win::ScopedHandle> front_end_copies;
+  for (HANDLE handle : front_end) {
+    HANDLE copy = nullptr;
+    if (::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(),
+                          &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      front_end_copies.emplace_back(copy);
+    } else {
+      PLOG(ERROR) << "Cannot keep a handle of the front end";
+    }
+  }
+  const std::wstring full_name = GetMailslotFullName(name);
+  base::win::ScopedHandle mailslot = MailslotWriter::OpenMailslot(full_name);
+  const bool opened = mailslot.IsValid();
+  thread_ = StartIPCThread(
+      base::BindOnce(&IPCSender::StartWriter, base::Unretained(this), full_name,
+                     std::move(mailslot), std::move(front_end_copies)));
+  return opened && thread_;
 }
 
 void IPCSender::Send(std::unique_ptr<base::Pickle> message) {
@@ -36,6 +47,18 @@ void IPCSender::Send(std::unique_ptr<base::Pickle> message) {
   }
   batch_.push_back(std::move(message));
   Flush();
+}
+
+void IPCSender::SendResult(std::unique_ptr<base::Pickle> message) {
+  if (!thread_) {
+    LOG(ERROR) << "Dropping a result message: no IPC thread";
+    return;
+  }
+  // Behind everything sent before it.
+  Flush();
+  thread_->task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&IPCSender::WriteResult, base::Unretained(this),
+                                std::move(message)));
 }
 
 void IPCSender::SendBatched(std::unique_ptr<base::Pickle> message) {
@@ -72,14 +95,21 @@ void IPCSender::Close() {
                                                    base::Unretained(this)));
 }
 
-void IPCSender::StartWriter(base::win::ScopedHandle mailslot) {
+void IPCSender::StartWriter(const std::wstring& full_name,
+                            base::win::ScopedHandle mailslot,
+                            std::vector<base::win::ScopedHandle> front_end) {
   DCHECK(!writer_);
-  writer_ = std::make_unique<MailslotWriter>(std::move(mailslot));
+  writer_ = std::make_unique<MailslotWriter>(full_name, std::move(mailslot),
+                                             std::move(front_end));
 }
 
 void IPCSender::WriteMessages(Messages messages) {
   for (std::unique_ptr<base::Pickle>& message : messages)
     writer_->Write(std::move(message));
+}
+
+void IPCSender::WriteResult(std::unique_ptr<base::Pickle> message) {
+  writer_->WriteResult(std::move(message));
 }
 
 void IPCSender::CloseWriter() {

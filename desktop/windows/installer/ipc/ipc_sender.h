@@ -4,9 +4,10 @@
 // so that Send never blocks the caller.
 //
 //   IPCSender sender;
-//   sender.Connect(GetInstallerEndpointName(canonical_folder));
+//   sender.Connect(GetInstallerEndpointName(canonical_folder),
+//                  {front_end_process, interrupted_event});
 //   sender.SendBatched(MakeStepMessage());  // one per copied file
-//   sender.Send(MakeSuccessMessage());      // goes behind the steps
+//   sender.SendResult(MakeSuccessMessage());  // goes behind the steps
 //   ...
 //   sender.Close();  // writes what was sent before it
 //
@@ -15,9 +16,10 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_IPC_IPC_SENDER_H_
 #define DESKTOP_WINDOWS_INSTALLER_IPC_IPC_SENDER_H_
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
-
 #include <vector>
 
 #include "base/pickle.h"
@@ -47,11 +49,15 @@ class IPCSender {
   ~IPCSender();
 
   // Opens the mailslot "\\.\mailslot\" + |name| (|name| from
-  // GetInstallerEndpointName) and starts the thread that writes to it. False
-  // when the mailslot cannot be opened (no front end listens) or the thread
-  // cannot start; every message sent until the next Connect is then
-  // dropped, and the caller may go on without a front end.
-  bool Connect(const std::wstring& name);
+  // GetInstallerEndpointName) and starts the thread that writes to it.
+  // |front_end| are handles (duplicated here) signalled once the front end
+  // no longer reads: its process, its interruption event; a result message
+  // is kept trying until then (MailslotWriter::WriteResult). Whether the
+  // mailslot is open now; when it is not, each later message tries to open
+  // it again, and without the thread every message is dropped: the caller
+  // may go on without a front end either way.
+  bool Connect(const std::wstring& name,
+               const std::vector<HANDLE>& front_end = {});
 
   // Queues |message| for writing, behind every message sent before it
   // (batched ones too), and hands it to the I/O thread now. A message that
@@ -59,6 +65,11 @@ class IPCSender {
   // mailslot) is logged and dropped; the messages after it are still
   // written.
   void Send(std::unique_ptr<base::Pickle> message);
+
+  // Like Send, for a message that settles the installation's outcome
+  // (success or error): it is not dropped while the front end may still
+  // read it, up to MailslotWriter::kResultTimeLimit.
+  void SendResult(std::unique_ptr<base::Pickle> message);
 
   // Like Send, but |message| may wait up to kBatchWindow to be handed to
   // the I/O thread together with the messages sent after it. Each message
@@ -68,8 +79,9 @@ class IPCSender {
   // Writes every message sent before (batched ones too), closes the
   // mailslot and ends the thread. Each write waits at most
   // MailslotWriter::kWriteTimeLimit, and after a time-out the rest is dropped
-  // at once, so Close ends soon even when the front end reads nothing. Connect
-  // may follow.
+  // at once, so Close ends soon even when the front end reads nothing; only
+  // a result message may hold it up to MailslotWriter::kResultTimeLimit, and
+  // only while the front end lives and has not given up. Connect may follow.
   void Close();
 
  private:
@@ -79,8 +91,11 @@ class IPCSender {
   void Flush();
 
   // On the I/O thread.
-  void StartWriter(base::win::ScopedHandle mailslot);
+  void StartWriter(const std::wstring& full_name,
+                   base::win::ScopedHandle mailslot,
+                   std::vector<base::win::ScopedHandle> front_end);
   void WriteMessages(Messages messages);
+  void WriteResult(std::unique_ptr<base::Pickle> message);
   void CloseWriter();
 
   // Runs from Connect to Close.

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/command_line.h"
@@ -19,6 +20,7 @@
 #include "base/run_loop.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_log_capture.h"
+#include "base/threading/platform_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/time/time.h"
 #include "base/win/scoped_handle.h"
@@ -289,8 +291,122 @@ TEST_F(IPCTest, CloseIsBoundedWhenNobodyReads) {
   sender.Close();
   EXPECT_LT(base::TimeTicks::Now() - start,
             MailslotWriter::kWriteTimeLimit + base::TimeDelta::FromSeconds(3));
-  // Once the mailslot is full (Wine's fills up), one wait, then no more.
-  EXPECT_LE(log.Count("not waiting for the next ones"), 1u);
+  // Wine's mailslot fills up: one wait, then no more.
+  EXPECT_EQ(1u, log.Count("not waiting for the next ones"));
+  EXPECT_TRUE(log.Contains("Messages unsent: "));
+}
+
+// Reads |slot| (made with a short read time-out) until a success message
+// arrives, at most |time_limit|; other messages are skipped.
+bool ReadUntilSuccess(HANDLE slot, base::TimeDelta time_limit) {
+  const base::TimeTicks end = base::TimeTicks::Now() + time_limit;
+  std::vector<char> buffer(2 * kMaxInstallerMessageSize);
+  while (base::TimeTicks::Now() < end) {
+    DWORD size = 0;
+    if (!::ReadFile(slot, buffer.data(), static_cast<DWORD>(buffer.size()),
+                    &size, nullptr) ||
+        size == 0) {
+      continue;
+    }
+    InstallerMessage message;
+    if (DecodeInstallerMessage(
+            base::Pickle(buffer.data(), static_cast<int>(size)), &message) &&
+        message.type == IPC_MESSAGE_SUCCESS) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The result of an installation is not dropped while its front end lives:
+// not when the front end reads late, not when its mailslot is not there
+// for a while.
+TEST_F(IPCTest, ResultOutlastsAFullMailslotThatIsReadLate) {
+  const std::wstring name = UniqueEndpointName();
+  base::win::ScopedHandle slot(
+      ::CreateMailslotW(GetMailslotFullName(name).c_str(),
+                        kMaxInstallerMessageSize, 20, nullptr));
+  ASSERT_TRUE(slot.IsValid());
+  base::win::ScopedHandle front_end(
+      ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  base::ScopedLogCapture log;
+  IPCSender sender;
+  ASSERT_TRUE(sender.Connect(name, {front_end.Get()}));
+  for (int i = 0; i < 200; ++i)
+    sender.Send(MakeErrorMessage(37055, L"", std::string(1990, 'e')));
+  sender.SendResult(MakeSuccessMessage());
+  // Nothing is read for well beyond the time an ordinary message waits.
+  base::PlatformThread::Sleep(MailslotWriter::kWriteTimeLimit * 3);
+  EXPECT_EQ(1u, log.Count("not waiting for the next ones"))
+      << "the mailslot never filled up";
+  EXPECT_TRUE(ReadUntilSuccess(slot.Get(), kDeliveryTimeLimit));
+  sender.Close();
+}
+
+TEST_F(IPCTest, ResultWaitsForTheMailslotToAppear) {
+  const std::wstring name = UniqueEndpointName();
+  base::win::ScopedHandle front_end(
+      ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  IPCSender sender;
+  EXPECT_FALSE(sender.Connect(name, {front_end.Get()}));
+  sender.Send(MakeTotalStepsMessage(3));
+  sender.SendResult(MakeSuccessMessage());
+  base::PlatformThread::Sleep(MailslotWriter::kWriteTimeLimit * 2);
+
+  MessageCollector collector;
+  IPCReceiver receiver(&collector);
+  ASSERT_TRUE(receiver.Connect(name));
+  // The step count went while nobody listened; the result did not.
+  EXPECT_TRUE(collector.WaitForCalls(1));
+  EXPECT_EQ(Calls({"success"}), collector.calls());
+  sender.Close();
+}
+
+// Without a front end to wait for, a result is tried once; once the front
+// end has gone, or at the time limit, it is given up.
+TEST_F(IPCTest, ResultIsGivenUpWithoutAFrontEndToReadIt) {
+  const std::wstring full_name = GetMailslotFullName(UniqueEndpointName());
+  {
+    base::ScopedLogCapture log;
+    {
+      MailslotWriter writer(full_name, base::win::ScopedHandle(), {});
+      const base::TimeTicks start = base::TimeTicks::Now();
+      EXPECT_FALSE(writer.WriteResult(MakeSuccessMessage()));
+      EXPECT_LT(base::TimeTicks::Now() - start,
+                MailslotWriter::kResultTimeLimit / 2);
+    }
+    EXPECT_TRUE(log.Contains("Messages unsent: 1"));
+  }
+  {
+    std::vector<base::win::ScopedHandle> front_end;
+    front_end.emplace_back(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HANDLE gone = front_end[0].Get();
+    MailslotWriter writer(full_name, base::win::ScopedHandle(),
+                          std::move(front_end));
+    std::thread front_end_ends([gone] {
+      ::Sleep(300);
+      ::SetEvent(gone);
+    });
+    base::ScopedLogCapture log;
+    const base::TimeTicks start = base::TimeTicks::Now();
+    EXPECT_FALSE(writer.WriteResult(MakeSuccessMessage()));
+    front_end_ends.join();
+    EXPECT_LT(base::TimeTicks::Now() - start,
+              MailslotWriter::kResultTimeLimit / 2);
+    EXPECT_TRUE(log.Contains("no longer reads"));
+  }
+  {
+    std::vector<base::win::ScopedHandle> front_end;
+    front_end.emplace_back(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    MailslotWriter writer(full_name, base::win::ScopedHandle(),
+                          std::move(front_end));
+    base::ScopedLogCapture log;
+    const base::TimeDelta limit = base::TimeDelta::FromMilliseconds(500);
+    const base::TimeTicks start = base::TimeTicks::Now();
+    EXPECT_FALSE(writer.WriteResult(MakeSuccessMessage(), limit));
+    EXPECT_GE(base::TimeTicks::Now() - start, limit);
+    EXPECT_TRUE(log.ContainsError("Cannot write the result message"));
+  }
 }
 
 TEST_F(IPCTest, ReceiverClosedWhileABackendStillWrites) {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <string>
 #include <vector>
 
@@ -373,22 +375,47 @@ TEST_F(FolderPermissionWaitTest, EndsWithoutStartWhenInterruptedOrIncomplete) {
   EXPECT_TRUE(InstallerRuns().empty());
 }
 
-TEST_F(FolderPermissionWaitTest, StopsWaitingForTheInstallerWithTheInitial) {
-  test::MakeStandIn(package_, L"installer.exe", 0, 3000);
-  base::ProcessId initial = StartServedProcess(300);
-  ASSERT_TRUE(::SetEvent(ready_.Get()));
-  base::TimeTicks start = base::TimeTicks::Now();
-  RunFolderPermissionMode(WaitCommandLine(base::NumberToString16(initial)),
-                          kUndoDelay);
-  EXPECT_LT(base::TimeTicks::Now() - start,
-            base::TimeDelta::FromMilliseconds(2500));
-  EXPECT_EQ(1u, InstallerRuns().size());
-  EXPECT_TRUE(Logged("ended while the package's installer runs"));
+// Ends this process's children named |name|; how many there were.
+int EndChildrenNamed(const std::wstring& name) {
+  base::win::ScopedHandle snapshot(
+      ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.IsValid())
+    return -1;
+  int ended = 0;
+  PROCESSENTRY32W entry = {sizeof(entry)};
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (entry.th32ParentProcessID != ::GetCurrentProcessId() ||
+        _wcsicmp(entry.szExeFile, name.c_str()) != 0) {
+      continue;
+    }
+    base::Process child = base::Process::OpenWithAccess(
+        entry.th32ProcessID, PROCESS_TERMINATE | SYNCHRONIZE);
+    if (child.IsValid() && child.Terminate(1, true))
+      ++ended;
+  }
+  return ended;
+}
 
-  // Let the package's installer end before its folder is deleted.
-  base::FilePath exe = package_.Append(L"installer.exe");
-  for (int i = 0; i < 100 && !base::DeleteFile(exe, false); ++i)
-    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(100));
+TEST_F(FolderPermissionWaitTest, StopsWaitingForTheInstallerWithTheInitial) {
+  // Both run until the test ends them.
+  test::MakeStandIn(package_, L"installer.exe", 0, 120000);
+  base::ProcessId initial = StartServedProcess(120000);
+  ASSERT_TRUE(::SetEvent(ready_.Get()));
+  ModeThread mode(WaitCommandLine(base::NumberToString16(initial)), kUndoDelay,
+                  ready_.Get());
+  mode.Start();
+  const base::TimeTicks deadline = base::TimeTicks::Now() + kPromptly * 4;
+  while (InstallerRuns().empty() && base::TimeTicks::Now() < deadline)
+    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(50));
+  ASSERT_EQ(1u, InstallerRuns().size());
+
+  processes_.back().Terminate(0, true);
+  EXPECT_TRUE(mode.WaitUntilDone(kPromptly * 4))
+      << "the mode waits for the package's installer";
+  EXPECT_TRUE(Logged("ended while the package's installer runs"));
+  // Still running: ending it also lets a mode that waits for it go.
+  EXPECT_EQ(1, EndChildrenNamed(L"installer.exe"));
 }
 
 }  // namespace

@@ -104,11 +104,23 @@ bool InstallerRunnerBackend::WatchInitialProcess(
 
 void InstallerRunnerBackend::StartInstallation() {
   VLOG(2) << "Starting installation";
+  const InstallerObjectNames names =
+      InstallerObjectNames::ForFolder(settings_->GetStatus().folder());
+  // The result message is kept trying while the front end may read it:
+  // until its process ends or it interrupts the installation, which it
+  // does when it stops listening.
+  std::vector<HANDLE> front_end;
+  base::win::ScopedHandle interrupted;
+  if (initial_process_.IsValid()) {
+    front_end.push_back(initial_process_.Get());
+    interrupted.Set(
+        ::OpenEventW(SYNCHRONIZE, FALSE, names.interrupted_event.c_str()));
+    if (interrupted.IsValid())
+      front_end.push_back(interrupted.Get());
+  }
   // Without a front end the messages are dropped and the installation goes
   // on.
-  sender_.Connect(
-      InstallerObjectNames::ForFolder(settings_->GetStatus().folder())
-          .mailslot_endpoint);
+  sender_.Connect(names.mailslot_endpoint, front_end);
   installer_.Start(settings_);
 }
 
@@ -145,12 +157,12 @@ void InstallerRunnerBackend::OnStep() {
 void InstallerRunnerBackend::OnError(int code,
                                      const std::wstring& argument,
                                      const std::string& message) {
-  sender_.Send(MakeErrorMessage(code, argument, message));
+  sender_.SendResult(MakeErrorMessage(code, argument, message));
   run_loop_.Quit();
 }
 
 void InstallerRunnerBackend::OnSuccess() {
-  sender_.Send(MakeSuccessMessage());
+  sender_.SendResult(MakeSuccessMessage());
   run_loop_.Quit();
 }
 

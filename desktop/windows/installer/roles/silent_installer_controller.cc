@@ -217,8 +217,8 @@ void SilentInstallerController::OnError(int code,
     stats_.root().SetString("failure_reason", message);
   error_reported_ = true;
   VLOG(2) << "Installer error: terminating";
-  // Any process that can open the mailslot can send this: the backend's own
-  // end decides, and a backend that still works goes on.
+  // The run fails (the runner's verdict counts the error); it ends with the
+  // launched backend, which rolls back first.
   VLOG(2) << "Waiting for the installer backend to end";
 }
 
@@ -245,11 +245,6 @@ void SilentInstallerController::OnSuccess() {
 void SilentInstallerController::OnInstallerTerminated(bool succeeded) {
   if (terminated_)
     return;
-  if (succeeded && error_reported_) {
-    LOG(WARNING) << "Ignoring an error message: the installer backend "
-                    "reported success and exited with 0";
-    stats_.root().Remove("failure_reason");
-  }
   if (!succeeded && success_reported_)
     LOG(WARNING) << "The installer backend failed after a success message";
   result_ = succeeded;

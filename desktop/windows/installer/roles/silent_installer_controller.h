@@ -9,11 +9,11 @@
 //   bool succeeded =
 //       controller.Run(&settings, payload_reader, download_folder);
 //
-// The outcome is the launched backend's own: success when it reported
-// success and exited with 0 (see InstallerRunner). No message ends the run
-// while the launched backend still works: a success may come from a nested
-// installer process, and an error from any process that can write to the
-// mailslot.
+// The outcome is the runner's verdict at the launched backend's end, the
+// one the window goes by too (InstallerOutcome): success reported, no error
+// reported, exit code 0. No message ends the run while the launched backend
+// still works: a success may come from a nested installer process, which
+// its parent may still undo.
 //
 // Inside an unpacked package (no payload reader) the package is ready at
 // once. Any other installer (a net installer with tracking data, one given
@@ -132,7 +132,7 @@ class SilentInstallerController : public SettingsObserver,
   // for longer.
   bool package_downloaded_ = false;
   bool package_ready_ = false;
-  // The backend reported an error; the run fails whatever it exits with.
+  // A failure reason is recorded; the first one stays.
   bool error_reported_ = false;
   bool success_reported_ = false;
   // From the payload; empty when none.

@@ -87,14 +87,15 @@ TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsOwnOutcome) {
       {"connect\nerror 37055 - 6E6F\nclose\nexit 0\n", false, "Sending stats",
        "no"},
       {"crash\n", false, "exited with code -1073741819", nullptr},
-      // Killed before its end: under Wine such a process exits with 0.
+      // Ended from outside before its end: under Wine a process killed by
+      // a signal exits with 0.
       {"connect\ntotal 5\nstep\nclose\nexit 0\n", false,
        "exited with 0 without reporting success", nullptr},
-      // An error message that any process could have written ends neither
-      // the run nor the backend, which goes on and succeeds.
+      // An error ends the run as a failure, also when a success and the
+      // exit code 0 follow: the window decides the same (InstallerOutcome).
       {"connect\nerror 37055 - 6E6F\nsleep 300\nstep\nsuccess\nclose\n"
        "exit 0\n",
-       true, "Ignoring an error message", nullptr},
+       false, "an installer process reported an error", "no"},
   };
   size_t uploads = 0;
   for (const auto& test_case : kCases) {

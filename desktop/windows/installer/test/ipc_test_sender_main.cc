@@ -23,9 +23,9 @@
 //   close                   closes
 //   exit N                  ends the process with exit code N
 //   crash                   ends the process with an access violation
-// The messages go through IPCSender. With --direct each is written at once
-// with WriteFile from this thread, unchecked, so that a test can send what
-// IPCSender refuses.
+// The messages go through IPCSender, success and error as results. With
+// --direct each is written at once with WriteFile from this thread,
+// unchecked, so that a test can send what IPCSender refuses.
 //
 // Exits with 0 when every line ran, 2 on a bad command line or script line.
 
@@ -144,7 +144,10 @@ bool ScriptRunner::RunMessage(const std::string& command,
     message = MakeBig(arguments);
   if (!message)
     return false;
-  Send(std::move(message));
+  if (!direct_ && (command == "success" || command == "error"))
+    sender_.SendResult(std::move(message));
+  else
+    Send(std::move(message));
   return true;
 }
 

@@ -375,10 +375,15 @@ void InstallerUIController::OnInstallerTerminated(bool succeeded) {
     VLOG(2) << "UI already terminated";
     return;
   }
-  // An error the backend reported outweighs its exit code.
-  if (succeeded && pending_error_)
-    LOG(WARNING) << "The installer backend exited with 0 after an error";
-  success_ = succeeded && !pending_error_;
+  // The runner's verdict, the silent front end's too: an error the backend
+  // reported has made it a failure already. A pending error that is left
+  // came from the package fetcher after the backend had finished.
+  if (succeeded && pending_error_) {
+    LOG(WARNING) << "Dropping error " << pending_error_->code
+                 << ": the installation succeeded";
+    pending_error_.reset();
+  }
+  success_ = succeeded;
   if (success_) {
     VLOG(1) << "Installer terminated successfully. Finishing.";
     progress_.Complete();

@@ -200,6 +200,32 @@ TEST_F(InstallerUIControllerTest, FailedBackendShowsItsErrorThenTryAgain) {
   EXPECT_TRUE(Contains(test::StandInRuns(backend_)[0], "--backend"));
 }
 
+// A backend that reports an error and then success, exiting with 0, has
+// failed: the window shows the error, as the silent front end fails.
+TEST_F(InstallerUIControllerTest, ErrorThenExitCodeZeroIsShownAsTheError) {
+  MakeBackend(0);
+  test::WriteTextFile(FilePath(backend_.value() + L".script"),
+                      "connect\nerror 37055 - 6E6F\nsleep 300\nsuccess\nclose\n"
+                      "exit 0\n");
+  std::unique_ptr<test::MessageBoxAnswerer> answerer;
+  RunWhen([&] { return OnPage(InstallerWindow::PAGE_WELCOME); },
+          [&] { PostCommand(window()->hwnd(), IDC_ACCEPT_BUTTON); });
+  RunWhen([&] { return OnPage(InstallerWindow::PAGE_ERROR); },
+          [&] {
+            EXPECT_EQ(l10n::GetLocalizedString(IDS_ERROR_INSTALL),
+                      test::GetControlText(window()->hwnd(), IDC_STATUS_TEXT));
+            answerer = std::make_unique<test::MessageBoxAnswerer>(
+                window()->hwnd(), IDYES);
+            ::PostMessageW(window()->hwnd(), WM_CLOSE, 0, 0);
+          });
+  EXPECT_FALSE(RunUI());
+  ASSERT_TRUE(answerer && answerer->Wait());
+  EXPECT_EQ(1u, BackendRuns());
+  const std::string json = Json();
+  EXPECT_TRUE(Contains(json, "\"installation_success\":0"));
+  EXPECT_TRUE(Contains(json, "\"failure_reason\":\"no\""));
+}
+
 TEST_F(InstallerUIControllerTest, CancelWhileTheErrorWaitsEndsTheRun) {
   RunWhen([&] { return OnPage(InstallerWindow::PAGE_WELCOME); },
           [&] {
