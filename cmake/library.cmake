@@ -16,10 +16,17 @@ endfunction()
 
 # kelvo_add_tests(GROUP)
 # Adds the calling folder's *_unittest.cc files to the test executable of
-# GROUP (see kelvo_test_group).
+# GROUP (see kelvo_test_group), and its *_pre_vista_unittest.cc files, the
+# tests of the branches for Windows before Vista, to that of the group
+# GROUP_pre_vista.
 function(kelvo_add_tests group)
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_unittest.cc)
+  set(pre_vista_tests ${tests})
+  list(FILTER tests EXCLUDE REGEX "_pre_vista_unittest\\.cc$")
+  list(FILTER pre_vista_tests INCLUDE REGEX "_pre_vista_unittest\\.cc$")
   set_property(GLOBAL APPEND PROPERTY kelvo_test_sources_${group} ${tests})
+  set_property(GLOBAL APPEND PROPERTY kelvo_test_sources_${group}_pre_vista
+               ${pre_vista_tests})
 endfunction()
 
 # kelvo_test_group(GROUP NAME [LIBS ...] [SOURCES ...] [FIXTURES ...])

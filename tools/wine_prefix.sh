@@ -64,6 +64,14 @@ start)
   setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
   # Start the prefix's services now, also detached, so no test inherits them.
   "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # Task Scheduler 1.0 works only while the prefix's Schedule service runs:
+  # started here once per wineserver rather than left to the first call.
+  # "Already running" is no failure.
+  "$WINE" net start Schedule </dev/null >/dev/null 2>&1 || true
+  # The tests of the branches for Windows before Vista run in a program to
+  # which the prefix presents Windows XP x64; they check that it does.
+  "$WINE" reg add 'HKCU\Software\Wine\AppDefaults\installer_pre_vista_unittests.exe' \
+    /v Version /t REG_SZ /d winxp64 /f </dev/null >/dev/null 2>&1 || true
   # A crash that no handler takes must never wait on a dialog: the crash
   # tests end processes that way on purpose.
   if ! grep -qs '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg"; then

@@ -12,6 +12,7 @@
 #include "base/process/process.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/win/registry.h"
+#include "base/win/windows_version.h"
 #include "desktop/windows/installer/engine/package_hand_over.h"
 #include "desktop/windows/installer/engine/run_events.h"
 #include "desktop/windows/installer/install_run.h"
@@ -380,6 +381,13 @@ FolderAccess::Elevation FolderAccess::RunElevatedForFolderPermissions(
                 << "elevated process";
     return Elevation::kSetupFailed;
   }
+  // Before Vista "runas" starts the process as another account, an
+  // administrator's, which the user's default DACL of the events keeps out.
+  if (base::win::GetVersion() < base::win::VERSION_VISTA &&
+      (!FixEventACL(grant.Get()) || !FixEventACL(undo.Get()))) {
+    LOG(ERROR) << "Failed to open the events to the elevated process";
+    return Elevation::kSetupFailed;
+  }
 
   base::Process process = LaunchElevated(exe, command_line);
   if (!process.IsValid())
@@ -420,7 +428,9 @@ FolderAccess::Elevation FolderAccess::RunElevatedForFolderPermissions(
 
 // static
 bool FolderAccess::IsUACEnabled() {
-  if (IsUserAdmin(true))
+  // Before Vista "runas" asks for an administrator's account, which needs
+  // no UAC.
+  if (IsUserAdmin(true) || base::win::GetVersion() < base::win::VERSION_VISTA)
     return true;
   base::win::RegKey key;
   DWORD enable_lua = 1;

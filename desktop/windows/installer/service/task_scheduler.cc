@@ -1,10 +1,14 @@
 #include "desktop/windows/installer/service/task_scheduler.h"
 
+#include <shlwapi.h>
+
 #include <utility>
 
 #include "base/logging.h"
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/service/task_scheduler_v1.h"
 #include "desktop/windows/installer/service/task_scheduler_v2.h"
 #include "desktop/windows/installer/service/win32_task_service.h"
 
@@ -31,19 +35,57 @@ std::unique_ptr<TaskScheduler> CreateTaskScheduler() {
 
 std::unique_ptr<TaskScheduler> CreateTaskSchedulerForVersion(
     base::win::Version version) {
-  // Windows before Vista has only Task Scheduler 1.0, and this build does
-  // not run there.
-  if (version < base::win::VERSION_VISTA) {
-    LOG(ERROR) << "No task scheduler: Task Scheduler 1.0 (before Windows "
-                  "Vista) is not supported";
-    return nullptr;
-  }
+  if (version < base::win::VERSION_VISTA)
+    return std::make_unique<TaskSchedulerV1>();
   return std::make_unique<TaskSchedulerV2>(
       std::make_unique<Win32TaskService>());
 }
 
 std::wstring GetScheduledTaskName(const std::wstring& short_name) {
   return base::UTF8ToWide(GetProductName()) + L" scheduled " + short_name;
+}
+
+bool IsProductTaskName(const std::wstring& name) {
+  return base::StartsWith(name, GetScheduledTaskName(std::wstring()),
+                          base::CompareCase::INSENSITIVE_ASCII);
+}
+
+bool IsTaskProgramGone(const std::wstring& path) {
+  // The stored text may run on past a NUL; the path ends there.
+  const std::wstring program(path.c_str(), wcsnlen(path.c_str(), path.size()));
+  if (program.empty())
+    return false;
+  wchar_t expanded[MAX_PATH * 2];
+  DWORD length = ::ExpandEnvironmentStringsW(program.c_str(), expanded,
+                                             ARRAYSIZE(expanded));
+  if (length == 0 || length > ARRAYSIZE(expanded))
+    return false;
+  if (::GetFileAttributesW(expanded) != INVALID_FILE_ATTRIBUTES)
+    return false;
+  DWORD error = ::GetLastError();
+  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+    return false;
+  wchar_t root[ARRAYSIZE(expanded)];
+  wcscpy_s(root, expanded);
+  if (!::PathStripToRootW(root))
+    return false;
+  return ::GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES;
+}
+
+base::Time TimeFromLocalFields(const SYSTEMTIME& fields) {
+  base::Time::Exploded exploded;
+  exploded.year = fields.wYear;
+  exploded.month = fields.wMonth;
+  exploded.day_of_week = fields.wDayOfWeek;
+  exploded.day_of_month = fields.wDay;
+  exploded.hour = fields.wHour;
+  exploded.minute = fields.wMinute;
+  exploded.second = fields.wSecond;
+  exploded.millisecond = fields.wMilliseconds;
+  base::Time time;
+  if (!base::Time::FromLocalExploded(exploded, &time))
+    return base::Time();
+  return time;
 }
 
 ScopedTaskSchedulerFactoryForTesting::ScopedTaskSchedulerFactoryForTesting(

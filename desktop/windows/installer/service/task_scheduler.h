@@ -18,6 +18,8 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TASK_SCHEDULER_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TASK_SCHEDULER_H_
 
+#include <windows.h>
+
 #include <stdint.h>
 
 #include <memory>
@@ -112,9 +114,9 @@ class TaskScheduler {
   TaskScheduler() = default;
 };
 
-// The scheduler for this Windows: Task Scheduler 2.0. Null (logged) before
-// Windows Vista, whose Task Scheduler 1.0 this build does not support.
-// Tests replace the result with ScopedTaskSchedulerFactoryForTesting.
+// The scheduler for this Windows: Task Scheduler 2.0 from Windows Vista on,
+// Task Scheduler 1.0 before. Tests replace the result with
+// ScopedTaskSchedulerFactoryForTesting.
 std::unique_ptr<TaskScheduler> CreateTaskScheduler();
 // CreateTaskScheduler as it decides for |version|, without the override.
 std::unique_ptr<TaskScheduler> CreateTaskSchedulerForVersion(
@@ -123,6 +125,21 @@ std::unique_ptr<TaskScheduler> CreateTaskSchedulerForVersion(
 // The product name, " scheduled " and |short_name|: the name under which
 // the Task Scheduler holds a task of this product.
 std::wstring GetScheduledTaskName(const std::wstring& short_name);
+
+// What both schedulers decide alike.
+
+// Whether the Task Scheduler holds the task |name| for this product: the
+// name is GetScheduledTaskName of some short name, ASCII letters compared
+// in any case.
+bool IsProductTaskName(const std::wstring& name);
+// Whether nothing is left at |path|, a task's program as the service stores
+// it (cut at its first NUL, environment variables expanded). A path whose
+// volume is not there (a removable or network drive) or that cannot be
+// looked at does not count: the program may come back with it.
+bool IsTaskProgramGone(const std::wstring& path);
+// The local wall-clock time |fields|, as the services report a task's last
+// run; null when the fields are no valid time (a task that has not run).
+base::Time TimeFromLocalFields(const SYSTEMTIME& fields);
 
 // Makes CreateTaskScheduler return what |factory| makes while the object
 // lives, so that the engine's tests can hand in a fake. Not nestable; set

@@ -2,19 +2,28 @@
 
 #include "desktop/windows/installer/service/task_scheduler.h"
 
-#include "base/test/scoped_log_capture.h"
+#include <memory>
+
+#include "desktop/windows/installer/service/task_scheduler_v1.h"
+#include "desktop/windows/installer/service/task_scheduler_v2.h"
 #include "gtest/gtest.h"
 
 namespace installer {
 namespace {
 
-TEST(TaskSchedulerTest, TaskScheduler2FromVista) {
-  base::ScopedLogCapture log;
-  EXPECT_FALSE(CreateTaskSchedulerForVersion(base::win::VERSION_SERVER_2003));
-  EXPECT_TRUE(log.Contains(logging::LOG_ERROR,
-                           "Task Scheduler 1.0 (before Windows Vista) is not "
-                           "supported"));
-  EXPECT_TRUE(CreateTaskSchedulerForVersion(base::win::VERSION_VISTA));
+TEST(TaskSchedulerTest, TaskScheduler1BeforeVistaAnd2From) {
+  for (base::win::Version version :
+       {base::win::VERSION_XP, base::win::VERSION_SERVER_2003}) {
+    std::unique_ptr<TaskScheduler> scheduler =
+        CreateTaskSchedulerForVersion(version);
+    EXPECT_TRUE(dynamic_cast<TaskSchedulerV1*>(scheduler.get())) << version;
+  }
+  for (base::win::Version version :
+       {base::win::VERSION_VISTA, base::win::VERSION_WIN10_TH2}) {
+    std::unique_ptr<TaskScheduler> scheduler =
+        CreateTaskSchedulerForVersion(version);
+    EXPECT_TRUE(dynamic_cast<TaskSchedulerV2*>(scheduler.get())) << version;
+  }
 }
 
 }  // namespace

@@ -2,12 +2,9 @@
 
 #include <windows.h>
 
-#include <shlwapi.h>
-
 #include <utility>
 
 #include "base/logging.h"
-#include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -112,29 +109,6 @@ TaskDefinition BuildDefinition(const TaskInfo& info,
   return definition;
 }
 
-// Whether nothing is left at |path|. A path whose volume is not there (a
-// removable or network drive) or that cannot be looked at does not count:
-// the program may come back with it.
-bool ProgramIsGone(const std::wstring& path) {
-  if (path.empty())
-    return false;
-  wchar_t expanded[MAX_PATH * 2];
-  DWORD length =
-      ::ExpandEnvironmentStringsW(path.c_str(), expanded, ARRAYSIZE(expanded));
-  if (length == 0 || length > ARRAYSIZE(expanded))
-    return false;
-  if (::GetFileAttributesW(expanded) != INVALID_FILE_ATTRIBUTES)
-    return false;
-  DWORD error = ::GetLastError();
-  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-    return false;
-  wchar_t root[ARRAYSIZE(expanded)];
-  wcscpy_s(root, expanded);
-  if (!::PathStripToRootW(root))
-    return false;
-  return ::GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES;
-}
-
 }  // namespace
 
 TaskSchedulerV2::TaskSchedulerV2(std::unique_ptr<TaskService> service)
@@ -229,11 +203,8 @@ void TaskSchedulerV2::DeleteOrphanedTasks() {
 
 std::wstring TaskSchedulerV2::GetOrphanedTaskName(RegisteredTask* task) {
   std::wstring name;
-  if (FAILED(task->GetName(&name)) ||
-      !base::StartsWith(name, GetScheduledTaskName(std::wstring()),
-                        base::CompareCase::INSENSITIVE_ASCII)) {
+  if (FAILED(task->GetName(&name)) || !IsProductTaskName(name))
     return std::wstring();
-  }
   bool enabled = false;
   std::vector<TaskAction> actions;
   if (FAILED(task->GetEnabled(&enabled)) || !enabled ||
@@ -241,10 +212,7 @@ std::wstring TaskSchedulerV2::GetOrphanedTaskName(RegisteredTask* task) {
       actions[0].type != TASK_ACTION_EXEC) {
     return std::wstring();
   }
-  // The stored text may run on past a NUL; the path ends there.
-  std::wstring path = actions[0].path;
-  path.resize(wcsnlen(path.c_str(), path.size()));
-  return ProgramIsGone(path) ? name : std::wstring();
+  return IsTaskProgramGone(actions[0].path) ? name : std::wstring();
 }
 
 void TaskSchedulerV2::DeleteTask(const std::wstring& name) {
@@ -334,20 +302,7 @@ base::Time TaskSchedulerV2::GetLastRunTime(const std::wstring& name) {
       !::VariantTimeToSystemTime(date, &fields)) {
     return base::Time();
   }
-  // The service reports local wall-clock time.
-  base::Time::Exploded exploded;
-  exploded.year = fields.wYear;
-  exploded.month = fields.wMonth;
-  exploded.day_of_week = fields.wDayOfWeek;
-  exploded.day_of_month = fields.wDay;
-  exploded.hour = fields.wHour;
-  exploded.minute = fields.wMinute;
-  exploded.second = fields.wSecond;
-  exploded.millisecond = fields.wMilliseconds;
-  base::Time time;
-  if (!base::Time::FromLocalExploded(exploded, &time))
-    return base::Time();
-  return time;
+  return TimeFromLocalFields(fields);
 }
 
 std::unique_ptr<RegisteredTask> TaskSchedulerV2::GetRegisteredTask(

@@ -30,6 +30,10 @@ namespace {
 using ScopedExplicitAccess =
     std::unique_ptr<EXPLICIT_ACCESSW, LocalFreeDeleter>;
 
+struct FreeSidDeleter {
+  void operator()(void* sid) const { ::FreeSid(sid); }
+};
+
 // Folder paths must be shorter than this, file paths than MAX_PATH: the
 // Win32 folder functions leave room for an 8.3 file name.
 constexpr size_t kMaxFolderPathLength = 248;
@@ -704,6 +708,54 @@ bool RestoreSecurity(std::unique_ptr<SavedSecurityInfo>* saved) {
   if (record->old_owner)
     RestoreOwner(*record);
   return error == ERROR_SUCCESS;
+}
+
+bool FixEventACL(HANDLE event) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  DWORD error =
+      ::GetSecurityInfo(event, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
+                        nullptr, nullptr, &dacl, nullptr, &descriptor);
+  if (error != ERROR_SUCCESS) {
+    LOG(ERROR) << "FixEventACL: failed to GetSecurityInfo: "
+               << logging::SystemErrorCodeToString(error);
+    return false;
+  }
+  ScopedSecurityDescriptor scoped_descriptor(descriptor);
+  if (!dacl)
+    return true;
+  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+  PSID admins = nullptr;
+  if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &admins)) {
+    PLOG(ERROR) << "FixEventACL: failed to AllocateAndInitializeSid";
+    return false;
+  }
+  std::unique_ptr<void, FreeSidDeleter> scoped_admins(admins);
+  EXPLICIT_ACCESSW entry = {};
+  entry.grfAccessPermissions = GENERIC_ALL;
+  entry.grfAccessMode = GRANT_ACCESS;
+  entry.grfInheritance = NO_INHERITANCE;
+  entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+  entry.Trustee.ptstrName = static_cast<LPWSTR>(admins);
+  PACL new_dacl = nullptr;
+  error = ::SetEntriesInAclW(1, &entry, dacl, &new_dacl);
+  if (error != ERROR_SUCCESS) {
+    LOG(ERROR) << "FixEventACL: failed to SetEntriesInAcl: "
+               << logging::SystemErrorCodeToString(error);
+    return false;
+  }
+  ScopedAcl scoped_new_dacl(new_dacl);
+  error = ::SetSecurityInfo(event, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, new_dacl, nullptr);
+  if (error != ERROR_SUCCESS) {
+    LOG(ERROR) << "FixEventACL: failed to SetSecurityInfo: "
+               << logging::SystemErrorCodeToString(error);
+    return false;
+  }
+  return true;
 }
 
 // ------------------------------------------------------------------------

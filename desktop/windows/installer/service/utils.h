@@ -109,6 +109,13 @@ bool GrantAccess(const std::wstring& object_path,
 // taken) and destroys the record. False when there is no record or the DACL
 // cannot be written.
 bool RestoreSecurity(std::unique_ptr<SavedSecurityInfo>* saved);
+// Adds an entry granting BUILTIN\Administrators GENERIC_ALL to the DACL of
+// the kernel object |event| (a handle with READ_CONTROL and WRITE_DAC),
+// through the handle itself: before Windows Vista an elevated process runs
+// as another account, which the user's default DACL of a new object does
+// not admit. An object with a null DACL admits everyone already and is left
+// alone. False (logged) on failure.
+bool FixEventACL(HANDLE event);
 
 // Shortcuts and pins. COM must be initialised on the thread.
 

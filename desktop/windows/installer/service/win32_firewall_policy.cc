@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "base/bind.h"
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
@@ -76,6 +77,13 @@ class Win32FirewallRule : public FirewallRule {
   ComPtr<INetFwRule> rule_;
 };
 
+// A NetFwRule object.
+HRESULT CreateRule(ComPtr<INetFwRule>* rule) {
+  return ::CoCreateInstance(
+      kClsidNetFwRule, nullptr, CLSCTX_ALL, kIidINetFwRule,
+      reinterpret_cast<void**>(rule->ReleaseAndGetAddressOf()));
+}
+
 // The rule in |element|, when it is one.
 ComPtr<INetFwRule> RuleOf(const VARIANT& element) {
   ComPtr<INetFwRule> rule;
@@ -104,13 +112,28 @@ std::unique_ptr<Win32FirewallPolicy> Win32FirewallPolicy::Create() {
     LOG(ERROR) << "Could not get the firewall rules: " << HResultText(hr);
     return nullptr;
   }
-  return std::unique_ptr<Win32FirewallPolicy>(
-      new Win32FirewallPolicy(std::move(policy), std::move(rules)));
+  return std::unique_ptr<Win32FirewallPolicy>(new Win32FirewallPolicy(
+      std::move(policy), std::move(rules), base::BindRepeating(&CreateRule)));
+}
+
+// static
+std::unique_ptr<Win32FirewallPolicy> Win32FirewallPolicy::CreateForTesting(
+    ComPtr<INetFwPolicy2> policy,
+    ComPtr<INetFwRules> rules,
+    RuleFactory rule_factory) {
+  return std::unique_ptr<Win32FirewallPolicy>(new Win32FirewallPolicy(
+      std::move(policy), std::move(rules), std::move(rule_factory)));
 }
 
 Win32FirewallPolicy::Win32FirewallPolicy(ComPtr<INetFwPolicy2> policy,
-                                         ComPtr<INetFwRules> rules)
-    : policy_(std::move(policy)), rules_(std::move(rules)) {}
+                                         ComPtr<INetFwRules> rules,
+                                         RuleFactory rule_factory)
+    : policy_(std::move(policy)),
+      rules_(std::move(rules)),
+      rule_factory_(std::move(rule_factory)) {
+  DCHECK(rules_);
+  DCHECK(rule_factory_);
+}
 
 Win32FirewallPolicy::~Win32FirewallPolicy() = default;
 
@@ -129,9 +152,9 @@ HRESULT Win32FirewallPolicy::GetFirewallEnabled(NET_FW_PROFILE_TYPE2 profile,
 
 HRESULT Win32FirewallPolicy::AddRule(const FirewallRuleProperties& properties) {
   ComPtr<INetFwRule> rule;
-  HRESULT hr =
-      ::CoCreateInstance(kClsidNetFwRule, nullptr, CLSCTX_ALL, kIidINetFwRule,
-                         reinterpret_cast<void**>(rule.GetAddressOf()));
+  HRESULT hr = rule_factory_.Run(&rule);
+  if (SUCCEEDED(hr) && !rule)
+    hr = E_POINTER;
   if (FAILED(hr)) {
     LOG(ERROR) << "Could not create a firewall rule: " << HResultText(hr);
     return hr;

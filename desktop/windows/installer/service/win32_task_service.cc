@@ -7,6 +7,7 @@
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
+#include "desktop/windows/installer/service/win32_task_triggers.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -24,39 +25,11 @@ constexpr IID kIidITaskService = {
     0x4da9,
     0x4013,
     {0x96, 0x97, 0x20, 0xcc, 0x3f, 0xd4, 0x0f, 0x85}};
-constexpr IID kIidIDailyTrigger = {
-    0x126c5cd8,
-    0xb288,
-    0x41d5,
-    {0x8d, 0xbf, 0xe4, 0x91, 0x44, 0x6a, 0xdc, 0x5c}};
-constexpr IID kIidILogonTrigger = {
-    0x72dade38,
-    0xfae4,
-    0x4b3e,
-    {0xba, 0xf4, 0x5d, 0x00, 0x9a, 0xf0, 0x2b, 0x1c}};
-constexpr IID kIidIBootTrigger = {
-    0x2a9c35da,
-    0xd357,
-    0x41f4,
-    {0xbb, 0xc1, 0x20, 0x7a, 0xc1, 0xb1, 0xf3, 0xcb}};
 constexpr IID kIidIExecAction = {
     0x4c3d624d,
     0xfd6b,
     0x49a3,
     {0xb9, 0xb7, 0x09, 0xcb, 0x3c, 0xd3, 0xf0, 0x47}};
-
-// The logon and boot triggers, which mingw-w64's taskschd.h leaves out; the
-// methods follow ITrigger's in the order of Windows' own declaration.
-struct ILogonTrigger : public ITrigger {
-  virtual HRESULT STDMETHODCALLTYPE get_Delay(BSTR* delay) = 0;
-  virtual HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_UserId(BSTR* user) = 0;
-  virtual HRESULT STDMETHODCALLTYPE put_UserId(BSTR user) = 0;
-};
-struct IBootTrigger : public ITrigger {
-  virtual HRESULT STDMETHODCALLTYPE get_Delay(BSTR* delay) = 0;
-  virtual HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) = 0;
-};
 
 template <typename Interface>
 HRESULT QueryFor(IUnknown* object, REFIID iid, ComPtr<Interface>& result) {
@@ -135,68 +108,6 @@ HRESULT ApplySettings(ITaskDefinition* task, const TaskDefinition& definition) {
     return hr;
   }
   return S_OK;
-}
-
-// The members of one trigger kind beyond ITrigger's.
-HRESULT ApplyTriggerKind(ITrigger* trigger, const TaskTrigger& data) {
-  HRESULT hr = S_OK;
-  switch (data.type) {
-    case TASK_TRIGGER_DAILY: {
-      ComPtr<IDailyTrigger> daily;
-      if (!Step(QueryFor(trigger, kIidIDailyTrigger, daily), "IDailyTrigger",
-                &hr) ||
-          !Step(daily->put_DaysInterval(data.days_interval), "put_DaysInterval",
-                &hr)) {
-        return hr;
-      }
-      return S_OK;
-    }
-    case TASK_TRIGGER_LOGON: {
-      ComPtr<ILogonTrigger> logon;
-      if (!Step(QueryFor(trigger, kIidILogonTrigger, logon), "ILogonTrigger",
-                &hr) ||
-          !Step(logon->put_Delay(base::win::ScopedBstr(data.delay)),
-                "put_Delay", &hr) ||
-          !Step(logon->put_UserId(base::win::ScopedBstr(data.user_id)),
-                "put_UserId", &hr)) {
-        return hr;
-      }
-      return S_OK;
-    }
-    case TASK_TRIGGER_BOOT: {
-      ComPtr<IBootTrigger> boot;
-      if (!Step(QueryFor(trigger, kIidIBootTrigger, boot), "IBootTrigger",
-                &hr) ||
-          !Step(boot->put_Delay(base::win::ScopedBstr(data.delay)), "put_Delay",
-                &hr)) {
-        return hr;
-      }
-      return S_OK;
-    }
-    default:
-      return S_OK;
-  }
-}
-
-HRESULT AddTrigger(ITriggerCollection* triggers, const TaskTrigger& data) {
-  HRESULT hr;
-  ComPtr<ITrigger> trigger;
-  if (!Step(triggers->Create(data.type, &trigger), "creating a trigger", &hr) ||
-      !Step(trigger->put_Id(base::win::ScopedBstr(data.id)), "put_Id", &hr)) {
-    return hr;
-  }
-  if (!data.start_boundary.empty() &&
-      !Step(trigger->put_StartBoundary(
-                base::win::ScopedBstr(data.start_boundary)),
-            "put_StartBoundary", &hr)) {
-    return hr;
-  }
-  if (!data.end_boundary.empty() &&
-      !Step(trigger->put_EndBoundary(base::win::ScopedBstr(data.end_boundary)),
-            "put_EndBoundary", &hr)) {
-    return hr;
-  }
-  return ApplyTriggerKind(trigger.Get(), data);
 }
 
 HRESULT AddExecAction(IActionCollection* actions, const TaskAction& data) {
@@ -407,51 +318,30 @@ HRESULT Win32RegisteredTask::GetTriggerCollection(
 HRESULT Win32RegisteredTask::GetTriggers(std::vector<TaskTrigger>* triggers) {
   ComPtr<ITaskDefinition> definition;
   ComPtr<ITriggerCollection> collection;
-  LONG count = 0;
   HRESULT hr = GetTriggerCollection(&definition, &collection);
   if (SUCCEEDED(hr))
-    hr = collection->get_Count(&count);
-  if (FAILED(hr))
-    return hr;
-  triggers->clear();
-  for (LONG i = 1; i <= count; ++i) {
-    ComPtr<ITrigger> trigger;
-    TaskTrigger data;
-    hr = collection->get_Item(i, &trigger);
-    if (SUCCEEDED(hr))
-      hr = trigger->get_Type(&data.type);
-    if (FAILED(hr))
-      return hr;
-    base::win::ScopedBstr id;
-    if (SUCCEEDED(trigger->get_Id(id.Receive())))
-      data.id = ToString(id);
-    ComPtr<IDailyTrigger> daily;
-    if (data.type == TASK_TRIGGER_DAILY &&
-        SUCCEEDED(QueryFor(trigger.Get(), kIidIDailyTrigger, daily))) {
-      daily->get_DaysInterval(&data.days_interval);
-    }
-    triggers->push_back(std::move(data));
-  }
-  return S_OK;
+    hr = ReadTriggers(collection.Get(), triggers);
+  return hr;
 }
 
 HRESULT Win32RegisteredTask::UpdateDailyInterval(size_t index, short days) {
   ComPtr<ITaskDefinition> definition;
   ComPtr<ITriggerCollection> collection;
   ComPtr<ITrigger> trigger;
-  ComPtr<IDailyTrigger> daily;
+  TaskTrigger daily;
+  daily.type = TASK_TRIGGER_DAILY;
+  daily.days_interval = days;
   base::win::ScopedBstr name;
   HRESULT hr;
   if (!Step(GetTriggerCollection(&definition, &collection), "get_Triggers",
             &hr) ||
       !Step(collection->get_Item(static_cast<LONG>(index) + 1, &trigger),
-            "get_Item", &hr) ||
-      !Step(QueryFor(trigger.Get(), kIidIDailyTrigger, daily), "IDailyTrigger",
-            &hr) ||
-      !Step(daily->put_DaysInterval(days), "put_DaysInterval", &hr) ||
-      !Step(task_->get_Name(name.Receive()), "get_Name", &hr)) {
+            "get_Item", &hr)) {
     return hr;
   }
+  hr = ApplyTriggerKind(trigger.Get(), daily);
+  if (FAILED(hr) || !Step(task_->get_Name(name.Receive()), "get_Name", &hr))
+    return hr;
   ComPtr<IRegisteredTask> updated;
   return Register(folder_.Get(), ToString(name), definition.Get(), TASK_UPDATE,
                   TaskLogon(), &updated);
