@@ -46,7 +46,9 @@ class CrashedReporterFileTest(unittest.TestCase):
             env=dict(os.environ, KELVO_TEST_V1_FILE_COPY=windows_path(copy)),
             capture_output=True, text=True, errors="replace", timeout=240,
             stdin=subprocess.DEVNULL)
-        if run.returncode != 0 or not os.path.exists(copy):
+        cls.chain = run
+        cls.lldb = ""
+        if not os.path.exists(copy):
             raise RuntimeError("the chain of reporters left no V1 file:\n" +
                                run.stdout[-4000:] + run.stderr[-4000:])
         with open(copy, "rb") as f:
@@ -69,6 +71,10 @@ class CrashedReporterFileTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         shutil.rmtree(cls.dir)
+
+    def test_the_chain_of_reporters_passed_its_own_checks(self):
+        self.assertEqual(0, self.chain.returncode,
+                         self.chain.stdout[-4000:] + self.chain.stderr[-4000:])
 
     def test_header_and_one_metadata_line_before_the_minidump(self):
         self.assertIsNotNone(self.match, self.file[:400])
