@@ -10,6 +10,10 @@ namespace {
 // A busy pipe is waited for this long, this many times.
 constexpr DWORD kPipeBusyWaitMs = 2000;
 constexpr int kConnectAttempts = 3;
+// Instances of the name that another process serves are passed over at
+// once, this many: each one closed stops listening, so the next open
+// reaches another instance, normally the server's own.
+constexpr int kForeignInstancesPassed = 3;
 // The server answers at once; a server that does not is not serving.
 constexpr DWORD kRegistrationTimeoutMs = 5000;
 
@@ -21,12 +25,14 @@ uint64_t AddressOf(const void* pointer) {
 
 CrashGenerationClient::CrashGenerationClient(
     const std::wstring& pipe_name,
+    DWORD server_pid,
     MINIDUMP_TYPE dump_type,
     const CustomClientInfo* custom_info,
     DWORD* thread_id,
     EXCEPTION_POINTERS** exception_pointers,
     MDRawAssertionInfo* assertion_info)
     : pipe_name_(pipe_name),
+      server_pid_(server_pid),
       dump_type_(dump_type),
       custom_info_(custom_info ? *custom_info : CustomClientInfo{nullptr, 0}),
       thread_id_(thread_id),
@@ -85,7 +91,10 @@ bool CrashGenerationClient::RequestDump(DWORD timeout_ms) {
 }
 
 base::win::ScopedHandle CrashGenerationClient::ConnectToPipe() const {
-  for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+  int busy_waits = 0;
+  int foreign_instances = 0;
+  while (busy_waits < kConnectAttempts &&
+         foreign_instances < kForeignInstancesPassed) {
     // Identification only: the server may learn who we are, never act as
     // us.
     base::win::ScopedHandle pipe(::CreateFileW(
@@ -93,12 +102,40 @@ base::win::ScopedHandle CrashGenerationClient::ConnectToPipe() const {
         OPEN_EXISTING,
         FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
         nullptr));
-    if (pipe.IsValid() || ::GetLastError() != ERROR_PIPE_BUSY)
+    if (pipe.IsValid()) {
+      // The registration tells where this process keeps its crash keys and
+      // state: it goes to the expected server or to nobody.
+      if (IsExpectedServer(pipe.Get()))
+        return pipe;
+      ++foreign_instances;
+      continue;
+    }
+    if (::GetLastError() != ERROR_PIPE_BUSY) {
+      PLOG(WARNING) << "Cannot open the crash pipe " << pipe_name_;
       return pipe;
+    }
+    ++busy_waits;
     if (!::WaitNamedPipeW(pipe_name_.c_str(), kPipeBusyWaitMs))
       break;
   }
+  LOG(WARNING) << "The crash reporter " << server_pid_
+               << " cannot be reached on " << pipe_name_;
   return base::win::ScopedHandle();
+}
+
+bool CrashGenerationClient::IsExpectedServer(HANDLE pipe) const {
+  ULONG server_pid = 0;
+  if (!::GetNamedPipeServerProcessId(pipe, &server_pid)) {
+    PLOG(WARNING) << "Cannot tell which process serves the crash pipe "
+                  << pipe_name_;
+    return false;
+  }
+  if (server_pid == server_pid_)
+    return true;
+  LOG(WARNING) << "The crash pipe " << pipe_name_ << " reached process "
+               << server_pid << ", not the crash reporter " << server_pid_
+               << ": nothing sent";
+  return false;
 }
 
 bool CrashGenerationClient::AcceptResponse(

@@ -2,8 +2,9 @@
 // for a report when the process crashes and waits, within a limit, until
 // the server has read what it needs.
 //
-//   CrashGenerationClient client(pipe_name, MiniDumpNormal, &keys,
-//                                &thread_id, &exception_pointers, &assertion);
+//   CrashGenerationClient client(pipe_name, reporter_pid, MiniDumpNormal,
+//                                &keys, &thread_id, &exception_pointers,
+//                                &assertion);
 //   if (client.Register()) ...
 //   // On a crash, after storing the three values:
 //   bool reported = client.RequestDump();
@@ -28,8 +29,11 @@ class CrashGenerationClient {
  public:
   // The addresses are where the crash path stores the crashed thread's id,
   // its exception pointers and the assertion record; they must stay valid
-  // while the client is registered. |custom_info| may be null.
+  // while the client is registered. |custom_info| may be null. Only an
+  // instance of the pipe that process |server_pid| serves is spoken to:
+  // whoever else holds one of the name's instances learns nothing.
   CrashGenerationClient(const std::wstring& pipe_name,
+                        DWORD server_pid,
                         MINIDUMP_TYPE dump_type,
                         const CustomClientInfo* custom_info,
                         DWORD* thread_id,
@@ -39,8 +43,9 @@ class CrashGenerationClient {
   CrashGenerationClient& operator=(const CrashGenerationClient&) = delete;
   ~CrashGenerationClient();
 
-  // Connects and registers; false when the server cannot be reached, does
-  // not answer in time or answers wrongly.
+  // Connects and registers; false when the server cannot be reached, is
+  // another process than the one expected, does not answer in time or
+  // answers wrongly.
   bool Register();
   bool IsRegistered() const { return dump_done_.IsValid(); }
 
@@ -54,12 +59,16 @@ class CrashGenerationClient {
   static constexpr DWORD kDumpTimeoutMs = 60000;
 
  private:
-  // Opens the pipe, waiting a little while every instance is busy.
+  // Opens an instance of the pipe that the expected server serves, waiting
+  // a little while every instance is busy.
   base::win::ScopedHandle ConnectToPipe() const;
+  // Whether |pipe| is served by the expected server.
+  bool IsExpectedServer(HANDLE pipe) const;
   // Checks the server's answer and takes its handles.
   bool AcceptResponse(const RegistrationMessage& response);
 
   const std::wstring pipe_name_;
+  const DWORD server_pid_;
   const MINIDUMP_TYPE dump_type_;
   const CustomClientInfo custom_info_;
   DWORD* const thread_id_;

@@ -130,14 +130,17 @@ class CrashGenerationServerTest : public testing::Test {
     ASSERT_TRUE(server_->Start());
   }
 
+  // The child expects the server in |server_pid|, by default this process.
   base::Process StartChild(const std::wstring& action,
-                           const std::wstring& event_name = L"") {
+                           const std::wstring& event_name = L"",
+                           DWORD server_pid = ::GetCurrentProcessId()) {
     wchar_t self[MAX_PATH];
     DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring dir(self, length);
     dir.resize(dir.rfind(L'\\') + 1);
-    std::wstring command = L"\"" + dir + L"crash_handler_test_child.exe\" " +
-                           pipe_name_ + L" " + action + L" " + event_name;
+    std::wstring command =
+        L"\"" + dir + L"crash_handler_test_child.exe\" " + pipe_name_ + L" " +
+        base::NumberToString16(server_pid) + L" " + action + L" " + event_name;
     return base::LaunchProcess(command, base::LaunchOptions());
   }
 
@@ -305,6 +308,25 @@ TEST_F(CrashGenerationServerTest, RefusesHostileClientsAndKeepsServing) {
   std::vector<Report> reports = recorder_.reports();
   ASSERT_EQ(1u, reports.size());
   EXPECT_NE(victim.Pid(), reports[0].pid);
+}
+
+// A client registers only with the process it takes for its server: one
+// that expects another process behind the pipe's name tells this server
+// nothing.
+TEST_F(CrashGenerationServerTest, ClientsRegisterOnlyWithTheServerTheyExpect) {
+  NamedEvent go;
+  base::Process other = StartChild(L"wait", go.name());
+  ASSERT_TRUE(other.IsValid());
+  constexpr int kNotRegistered = 90;
+  base::Process client = StartChild(L"write-dump", L"", other.Pid());
+  EXPECT_EQ(kNotRegistered, WaitForExit(client));
+  go.Signal();
+  EXPECT_EQ(0, WaitForExit(other));
+  EXPECT_TRUE(ReportsOf(client.Pid()).empty());
+  // The server took no harm: the next client is served.
+  base::Process served = StartChild(L"write-dump");
+  EXPECT_EQ(1, WaitForExit(served));
+  EXPECT_EQ(1u, ReportsOf(served.Pid()).size());
 }
 
 TEST(RegistrationRequestTest, BoundsAndAddresses) {

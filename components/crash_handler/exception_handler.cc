@@ -38,6 +38,7 @@ ExceptionHandler::ExceptionHandler(const std::wstring& dump_path,
                                    int handler_types,
                                    MINIDUMP_TYPE dump_type,
                                    const wchar_t* pipe_name,
+                                   DWORD reporter_pid,
                                    const CustomClientInfo* custom_info)
     : dump_path_(dump_path),
       filter_(filter),
@@ -47,7 +48,7 @@ ExceptionHandler::ExceptionHandler(const std::wstring& dump_path,
   if (!pipe_name)
     return;
   client_ = std::make_unique<CrashGenerationClient>(
-      pipe_name, dump_type, custom_info, &requesting_thread_id_,
+      pipe_name, reporter_pid, dump_type, custom_info, &requesting_thread_id_,
       &exception_info_, &assertion_info_);
   // A handler that cannot reach its reporter takes over nothing: a crash
   // then goes where it went before.

@@ -9,7 +9,8 @@
 //
 //   auto handler = std::make_unique<ExceptionHandler>(
 //       L"", FilterCallback, MinidumpCallback, nullptr,
-//       ExceptionHandler::HANDLER_ALL, MiniDumpNormal, pipe_name, &keys);
+//       ExceptionHandler::HANDLER_ALL, MiniDumpNormal, pipe_name,
+//       reporter_pid, &keys);
 //   if (!handler->IsOutOfProcess())
 //     handler.reset();  // Not registered: the process has no crash handler.
 //
@@ -62,7 +63,8 @@ class ExceptionHandler {
                                     bool succeeded);
 
   // |dump_path| is kept for the callbacks only: the reporter writes every
-  // file. The callbacks and |custom_info| may be null.
+  // file. The callbacks and |custom_info| may be null. The reporter is
+  // process |reporter_pid|, serving |pipe_name|.
   ExceptionHandler(const std::wstring& dump_path,
                    FilterCallback filter,
                    MinidumpCallback callback,
@@ -70,6 +72,7 @@ class ExceptionHandler {
                    int handler_types,
                    MINIDUMP_TYPE dump_type,
                    const wchar_t* pipe_name,
+                   DWORD reporter_pid,
                    const CustomClientInfo* custom_info);
   ExceptionHandler(const ExceptionHandler&) = delete;
   ExceptionHandler& operator=(const ExceptionHandler&) = delete;

@@ -46,8 +46,12 @@ TEST_F(MinidumpWriterTest, WritesTheCrashWithTheVersionStream) {
   ASSERT_TRUE(child.Start(2, 2));
   ASSERT_TRUE(WriteMinidumpForProcess(child.pid(), child.record_address(),
                                       kVersionText, Path("a.dmp"), kNoLimit));
-  auto streams = ReadMinidumpStreams(Read(Path("a.dmp")));
+  const std::string dump = Read(Path("a.dmp"));
+  auto streams = ReadMinidumpStreams(dump);
   EXPECT_EQ(kVersionText, streams[kVersionStreamType]);
+  // Everything it points to is in it: a byte less, and something is not.
+  EXPECT_TRUE(IsWholeMinidump(dump));
+  EXPECT_FALSE(IsWholeMinidump(dump.substr(0, dump.size() - 1)));
   EXPECT_EQ(0u, streams.count(kAssertionStreamType));
   // The exception stream: the thread id, then the exception record.
   const std::string& exception = streams[kExceptionStreamType];

@@ -1,9 +1,10 @@
 // A client of a crash server for the crash handler tests:
 //
-//   crash_handler_test_child.exe PIPE ACTION [EVENT]
+//   crash_handler_test_child.exe PIPE SERVER_PID ACTION [EVENT]
 //
-// registers with the server on PIPE (exit code 90 when it cannot), with the
-// crash keys process_type=crash-test and child=1, then:
+// registers with the server on PIPE that process SERVER_PID (decimal)
+// serves (exit code 90 when it cannot), with the crash keys
+// process_type=crash-test and child=1, then:
 //   any crash of CauseCrash (crash_actions.cc); a breakpoint there is not
 //                       handled as a crash
 //   breakpoint-handled  a breakpoint, debug exceptions handled
@@ -57,10 +58,11 @@ int WriteDumpAndExit(crash_handler::ExceptionHandler* handler) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 3)
+  if (argc < 4)
     return kUnknownAction;
-  std::wstring action = argv[2];
-  const wchar_t* event_name = argc > 3 ? argv[3] : L"";
+  const DWORD server_pid = wcstoul(argv[2], nullptr, 10);
+  std::wstring action = argv[3];
+  const wchar_t* event_name = argc > 4 ? argv[4] : L"";
   SetKey(&g_keys[0], L"process_type", L"crash-test");
   SetKey(&g_keys[1], L"child", L"1");
   crash_handler::CustomClientInfo keys = {g_keys, 2};
@@ -68,7 +70,7 @@ int wmain(int argc, wchar_t** argv) {
   auto* handler = new crash_handler::ExceptionHandler(
       L"", nullptr, nullptr, nullptr,
       crash_handler::ExceptionHandler::HANDLER_ALL, MiniDumpNormal, argv[1],
-      &keys);
+      server_pid, &keys);
   if (!handler->IsOutOfProcess())
     return kNotRegistered;
 

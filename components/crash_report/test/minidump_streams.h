@@ -15,6 +15,10 @@ namespace crash_report {
 // minidump. A stream that reaches past the end is left out.
 std::map<uint32_t, std::string> ReadMinidumpStreams(const std::string& dump);
 
+// Whether |dump| is a minidump that holds everything its directory and its
+// memory list point to: false for one cut short.
+bool IsWholeMinidump(const std::string& dump);
+
 }  // namespace crash_report
 
 #endif  // COMPONENTS_CRASH_REPORT_TEST_MINIDUMP_STREAMS_H_

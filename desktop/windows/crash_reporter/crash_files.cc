@@ -43,6 +43,8 @@ CrashFileState& State() {
 }
 
 std::atomic<uint32_t> g_last_crash_file_number{0};
+std::atomic<uint64_t> g_max_crash_reporter_minidump_size{
+    kMaxCrashReporterMinidumpSize};
 
 bool CrashPathProvider(int key, base::FilePath* result) {
   if (key == DIR_USER_DATA)
@@ -139,6 +141,14 @@ bool IsCrashLogDirOverridden() {
 
 uint32_t NextCrashFileNumber() {
   return ++g_last_crash_file_number;
+}
+
+uint64_t GetMaxCrashReporterMinidumpSize() {
+  return g_max_crash_reporter_minidump_size;
+}
+
+void SetMaxCrashReporterMinidumpSizeForTesting(uint64_t max_size) {
+  g_max_crash_reporter_minidump_size = max_size;
 }
 
 std::string FormatCrashFileName(uint32_t n, const char* extension) {

@@ -43,6 +43,13 @@ extern const char kCrashLogDirEnvVar[];
 constexpr uint64_t kMaxClientMinidumpSize = 3072000;
 constexpr uint64_t kMaxCrashReporterMinidumpSize = 512000;
 
+// The limit a reporter applies to a crashed reporter's minidump, alone or as
+// the dump part of a V1 crash file: kMaxCrashReporterMinidumpSize unless a
+// test raised it. Under Wine every reporter's dump is larger, and the tests
+// must still see those files written and sent.
+uint64_t GetMaxCrashReporterMinidumpSize();
+void SetMaxCrashReporterMinidumpSizeForTesting(uint64_t max_size);
+
 // Sets up everything below, once per reporter, before any report: false
 // only when no crash directory can be found at all.
 bool InitCrashLogDirectories(const base::CommandLine& command_line);

@@ -135,7 +135,7 @@ void InstallCrashHandler() {
   auto handler = std::make_unique<crash_handler::ExceptionHandler>(
       L"", &CrashFilterCallback, &CrashMinidumpCallback, nullptr,
       crash_handler::ExceptionHandler::HANDLER_ALL, MiniDumpNormal,
-      pipe_name.c_str(), &custom_info);
+      pipe_name.c_str(), pid, &custom_info);
   if (!handler->IsOutOfProcess())
     return;
   handler->set_handle_debug_exceptions(true);

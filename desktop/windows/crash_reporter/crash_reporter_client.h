@@ -61,8 +61,9 @@ std::unique_ptr<base::CommandLine> MakeCrashReporterCommandLine(
 uint32_t GetCrashReporterPidSwitch(const base::CommandLine& command_line);
 
 // Connects the crash handler to the stored reporter; without a reporter,
-// or when the reporter's pipe cannot be reached, the process goes on with
-// no crash handler.
+// or when no instance of its pipe that the reporter itself serves can be
+// reached (another process may hold instances of the name), the process
+// goes on with no crash handler.
 void InstallCrashHandler();
 
 // Whether a crash handler is connected.

@@ -109,7 +109,7 @@ CrashedReporterFiles WriteCrashReporterFiles(uint32_t pid,
     SetCrashReporterProcessType(&info);
     written = crash_report::WriteCrashFileForProcess(
         pid, record_address, info, GetMinidumpVersionText(), files.text_file,
-        kMaxCrashReporterMinidumpSize);
+        GetMaxCrashReporterMinidumpSize());
   } else {
     written =
         WriteCrashReporterTextCrashLog(pid, record_address, files.text_file);
@@ -124,7 +124,7 @@ CrashedReporterFiles WriteCrashReporterFiles(uint32_t pid,
     files.minidump = temp.AppendASCII(GetCrashDumpFileName(n));
     if (!crash_report::WriteMinidumpForProcess(
             pid, record_address, GetMinidumpVersionText(), files.minidump,
-            kMaxCrashReporterMinidumpSize)) {
+            GetMaxCrashReporterMinidumpSize())) {
       LOG(ERROR) << "No minidump of reporter " << pid;
       files.minidump.clear();
     }

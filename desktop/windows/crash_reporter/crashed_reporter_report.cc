@@ -32,7 +32,7 @@ void SendCrashedReporterReport(DWORD crashed_pid,
   }
   if (!files.minidump.empty()) {
     sent |= UploadMinidumpNow(files.minidump, std::move(dump_params), compress,
-                              kMaxCrashReporterMinidumpSize);
+                              GetMaxCrashReporterMinidumpSize());
   }
   if (!sent)
     return;

@@ -10,7 +10,10 @@
 // read, asks for a report and ends with 0 when the reporter answered
 // within 30 s (4 when not, 5 when it could not register).
 // "test-upload-timeout-ms" bounds each step of the reporter's uploads, for
-// the tests of servers that never answer.
+// the tests of servers that never answer. KELVO_TEST_REPORTER_DUMP_LIMIT (a
+// number of bytes) replaces the limit of a crashed reporter's minidump and
+// V1 file in every reporter of a chain: the crashed reporter starts the
+// next one with a command line of its own, which no test switch reaches.
 // With "test-action=count" it only counts: it adds "test-count" (a number)
 // to the counter "test-name" of the counter file "test-file" and ends with
 // 0 once the count is written.
@@ -35,6 +38,7 @@
 #include "base/win/scoped_handle.h"
 #include "components/crash_handler/test/crash_actions.h"
 #include "components/crash_handler/test/raw_registration_client.h"
+#include "desktop/windows/crash_reporter/crash_files.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_main.h"
 #include "desktop/windows/crash_reporter/crash_reporter_settings.h"
@@ -116,6 +120,21 @@ bool PlanReporterCrash(const base::CommandLine& command_line) {
   return true;
 }
 
+void ApplyTestLimits(const base::CommandLine& command_line) {
+  int upload_timeout_ms = 0;
+  if (base::StringToInt(
+          command_line.GetSwitchValueASCII("test-upload-timeout-ms"),
+          &upload_timeout_ms)) {
+    crash_reporter::UploadJob::SetTimeoutForTesting(upload_timeout_ms);
+  }
+  uint64_t dump_limit = 0;
+  if (base::StringToUint64(crash_reporter::GetEnvironmentVariableString(
+                               "KELVO_TEST_REPORTER_DUMP_LIMIT"),
+                           &dump_limit)) {
+    crash_reporter::SetMaxCrashReporterMinidumpSizeForTesting(dump_limit);
+  }
+}
+
 int Count(const base::CommandLine& command_line) {
   int count = 0;
   base::StringToInt(command_line.GetSwitchValueASCII("test-count"), &count);
@@ -134,12 +153,7 @@ int wmain() {
   base::CommandLine::Init(0, nullptr);
   const base::CommandLine& command_line =
       *base::CommandLine::ForCurrentProcess();
-  int upload_timeout_ms = 0;
-  if (base::StringToInt(
-          command_line.GetSwitchValueASCII("test-upload-timeout-ms"),
-          &upload_timeout_ms)) {
-    crash_reporter::UploadJob::SetTimeoutForTesting(upload_timeout_ms);
-  }
+  ApplyTestLimits(command_line);
   bool crash_planned = PlanReporterCrash(command_line);
   if (crash_reporter::RunCrashReporterRole(command_line)) {
     // The crash ends the process; an ordinary end would race with it.
