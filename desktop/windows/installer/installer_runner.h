@@ -7,7 +7,8 @@
 // replayed to the observers as its InstallerObserver call, and the end of
 // the backend process as OnInstallerTerminated, successful exactly when the
 // process reported success over the mailslot and exited with 0: a killed
-// process may exit with 0 too.
+// process may exit with 0 too. A backend that ended otherwise has its
+// journals replayed (RepairAbandonedRuns) before its end is told.
 //
 //   InstallerRunner runner(package_folder, base::FilePath());
 //   runner.AddObserver(this);
@@ -118,6 +119,9 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   Settings* settings_ = nullptr;
   bool package_ready_ = false;
   bool backend_running_ = false;
+  // The folder of the installation begun, whose journals are replayed when
+  // its backend ends without success.
+  base::FilePath install_folder_;
   // Whether a success message arrived since the backend was launched.
   bool success_reported_ = false;
   base::ObserverList<InstallerObserver> observers_;
