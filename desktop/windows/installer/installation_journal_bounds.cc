@@ -1,5 +1,7 @@
 #include "desktop/windows/installer/installation_journal_bounds.h"
 
+#include <windows.h>
+
 #include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
@@ -7,7 +9,6 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/product/branding_config.h"
-#include "desktop/windows/installer/service/utils.h"
 
 namespace installer {
 
@@ -132,22 +133,19 @@ bool InstallationJournalBounds::IsInDeletedTree(
 bool IsReachedWithoutLinks(const base::FilePath& folder,
                            const base::FilePath& path) {
   DCHECK(folder.IsParentIgnoringCase(path));
-  base::FilePath existing = path;
-  while (!IsSamePath(existing, folder) && !base::PathExists(existing))
-    existing = existing.DirName();
-  if (IsSamePath(existing, folder))
-    return true;
-  // What lies below the folder on disk must be where its name says: the
-  // folder's own name on disk followed by the same components.
-  const base::FilePath folder_on_disk = GetOnDiskPath(folder);
-  const base::FilePath existing_on_disk = GetOnDiskPath(existing);
-  base::FilePath expected = folder_on_disk;
-  const std::vector<std::wstring> components = existing.GetComponents();
-  for (size_t i = folder.GetComponents().size(); i < components.size(); ++i)
-    expected = expected.Append(components[i]);
-  if (folder_on_disk.empty() || !IsSamePath(expected, existing_on_disk)) {
-    LOG(WARNING) << existing << " leads elsewhere: " << existing_on_disk;
-    return false;
+  // Each level below the folder, from the top: a junction or link there
+  // (a reparse point) may lead anywhere.
+  const std::vector<std::wstring> components = path.GetComponents();
+  base::FilePath level = folder;
+  for (size_t i = folder.GetComponents().size(); i < components.size(); ++i) {
+    level = level.Append(components[i]);
+    const DWORD attributes = ::GetFileAttributesW(level.value().c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+      return true;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      LOG(WARNING) << level << " is a link or junction";
+      return false;
+    }
   }
   return true;
 }

@@ -49,8 +49,8 @@ class InstallationJournalBounds : public JournalBounds {
 };
 
 // Whether the existing part of |path|, which lies below |folder|, is
-// reached from |folder| without a link, junction or other name of another
-// place on the way, |path| itself included when it exists.
+// reached from |folder| without a link or junction on the way, |path|
+// itself included when it exists.
 bool IsReachedWithoutLinks(const base::FilePath& folder,
                            const base::FilePath& path);
 

@@ -505,10 +505,6 @@ std::wstring ShortenWithHash(const std::wstring& text, size_t max_length) {
 
 }  // namespace
 
-base::FilePath GetOnDiskPath(const base::FilePath& path) {
-  return GetFinalPath(path);
-}
-
 // ------------------------------------------------------------------------
 // User and token.
 

@@ -158,10 +158,6 @@ bool IsValidWin32Path(const base::FilePath& path, bool is_folder);
 //       prefix + GetCanonicalPathText(folder, MAX_PATH - prefix.size());
 std::wstring GetCanonicalPathText(const base::FilePath& path,
                                   size_t max_length);
-// The existing |path| as the file system names it, with every link,
-// junction and substituted drive on the way resolved; empty when it cannot
-// be opened.
-base::FilePath GetOnDiskPath(const base::FilePath& path);
 // "Global\" (|global|) or "Local\", |base_name|, "/" and the canonical text
 // of |path| with "/" for every "\": base "KelvoInstaller/PackageReady" and
 // C:\Apps\Browser give "Global\KelvoInstaller/PackageReady/C:/Apps/Browser",

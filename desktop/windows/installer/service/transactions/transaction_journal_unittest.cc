@@ -87,16 +87,21 @@ TEST(JournalRecordTest, EveryKindOfEntryReadsBackAsWritten) {
     EXPECT_EQ(line + "\n", journal::EncodeEntry(parsed));
     EXPECT_EQ(entry.index(), parsed.index()) << line;
   }
+  // A line without its "\n", as the replay reads it.
+  auto line_of = [](const journal::Entry& entry) {
+    std::string line = journal::EncodeEntry(entry);
+    line.pop_back();
+    return line;
+  };
   journal::Entry parsed;
-  ASSERT_TRUE(journal::ParseEntry(journal::EncodeEntry(changed), &parsed));
+  ASSERT_TRUE(journal::ParseEntry(line_of(changed), &parsed));
   const auto& value = std::get<journal::ChangedValue>(parsed);
   EXPECT_EQ(HKEY_LOCAL_MACHINE, value.key.root);
   EXPECT_EQ(static_cast<REGSAM>(KEY_WOW64_32KEY), value.key.view);
   ASSERT_TRUE(value.old_value);
   EXPECT_EQ(std::vector<BYTE>({0, 0xFF}), value.old_value->data);
   ASSERT_TRUE(journal::ParseEntry(
-      journal::EncodeEntry(journal::CreatedKeys{key, L"Software\\Kelvo"}),
-      &parsed));
+      line_of(journal::CreatedKeys{key, L"Software\\Kelvo"}), &parsed));
   EXPECT_EQ(L"Software\\Kelvo", std::get<journal::CreatedKeys>(parsed).top);
   EXPECT_EQ(key.path, std::get<journal::CreatedKeys>(parsed).key.path);
 }
@@ -139,7 +144,7 @@ TEST(JournalEffectTest, OnlyPlainAbsolutePathsPass) {
   for (const wchar_t* path :
        {L"C:\\", L"C:\\Kelvo", L"c:\\Program Files\\Kelvo\\45.0\\a.dll",
         L"C:\\Kelvo\\", L"\\\\server\\share", L"\\\\server\\share\\Kelvo",
-        L"C:\\Kelvo\\con.d\\x", L"C:\\Kelvo\\COM10", L"C:\\a..b"}) {
+        L"C:\\Kelvo\\COM10", L"C:\\Kelvo\\nullable", L"C:\\a..b"}) {
     EXPECT_TRUE(IsPlainPath(FilePath(path))) << path;
   }
   for (const wchar_t* path :
@@ -147,7 +152,7 @@ TEST(JournalEffectTest, OnlyPlainAbsolutePathsPass) {
         L"C:\\KJ\\..\\victim.txt", L"C:\\KJ\\.\\a", L"C:\\KJ\\..",
         L"C:\\KJ\\\\a", L"C:\\KJ\\a.txt:stream", L"C:\\KJ\\a.txt::$DATA",
         L"C:\\KJ\\NUL", L"C:\\KJ\\nul.txt", L"C:\\KJ\\Com1", L"C:\\KJ\\lpt9.lnk",
-        L"C:\\KJ\\CON \\a", L"C:\\KJ\\conout$", L"C:\\KJ\\a.", L"C:\\KJ\\a ",
+        L"C:\\KJ\\CON \\a", L"C:\\KJ\\con.d\\x", L"C:\\KJ\\conout$", L"C:\\KJ\\a.", L"C:\\KJ\\a ",
         L"C:\\KJ\\*", L"C:\\KJ\\a?", L"C:\\KJ/../x", L"\\\\?\\C:\\KJ",
         L"\\\\.\\C:\\KJ", L"\\\\.\\pipe\\x", L"C:\\KJ\\a\tb"}) {
     EXPECT_FALSE(IsPlainPath(FilePath(path))) << path;
@@ -397,8 +402,8 @@ TEST_F(TransactionJournalTest, AKillAfterARollbackKeepsWhatItCouldNotPutBack) {
     DeleteFileOperation* removal = remove.get();
     ASSERT_TRUE(transaction.Execute(std::move(remove)));
     const FilePath aside = removal->aside_path();
-    // Something takes the file's place: the rollback keeps it aside.
-    WriteTextFile(user_file, "squatter");
+    // A folder takes the file's place: the rollback keeps it aside.
+    WriteTextFile(user_file.Append(L"x"), "squatter");
     transaction.Rollback();
     ASSERT_EQ("mine", ReadTextFile(aside));
     EXPECT_EQ(std::string::npos, at_end.find("\ncommit\n")) << at_end;
@@ -406,7 +411,7 @@ TEST_F(TransactionJournalTest, AKillAfterARollbackKeepsWhatItCouldNotPutBack) {
     Abandon(at_end);
     EXPECT_EQ(1, Replay());
     EXPECT_EQ("mine", ReadTextFile(aside));
-    EXPECT_EQ("squatter", ReadTextFile(user_file));
+    EXPECT_EQ("squatter", ReadTextFile(user_file.Append(L"x")));
   }
 }
 
