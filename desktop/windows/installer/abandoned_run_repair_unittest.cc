@@ -81,8 +81,8 @@ class AbandonedRunRepairTest : public testing::Test {
     for (const journal::Entry& entry : entries)
       text += journal::EncodeEntry(entry);
     ASSERT_TRUE(base::CreateDirectory(journal_folder));
-    WriteTextFile(journal_folder.Append(journal::FileNamePrefix(folder) +
-                                        name + L".journal"),
+    WriteTextFile(journal_folder.Append(journal::FileNamePrefix(folder) + name +
+                                        L".journal"),
                   text);
   }
 
@@ -121,8 +121,7 @@ TEST_F(AbandonedRunRepairTest, AnUndoneRunStaysInsideTheInstallation) {
                               KEY_SET_VALUE | KEY_QUERY_VALUE);
   ASSERT_TRUE(persisted.Valid());
   const std::wstring own_value = install_.Append(L"Launcher.exe").value();
-  const std::wstring other_value =
-      root_.Append(L"Other\\Launcher.exe").value();
+  const std::wstring other_value = root_.Append(L"Other\\Launcher.exe").value();
   ASSERT_EQ(ERROR_SUCCESS, persisted.WriteValue(own_value.c_str(), 32));
   ASSERT_EQ(ERROR_SUCCESS, persisted.WriteValue(other_value.c_str(), 32));
   const journal::RegistryKey registered{HKEY_CURRENT_USER, 0,
@@ -177,26 +176,25 @@ TEST_F(AbandonedRunRepairTest, ACommittingRunDeletesOnlyItsOwnAsideFiles) {
   WriteTextFile(other_shortcut, "other");
   WriteTextFile(Desktop().Append(L"Other.lnk.17.old"), "other aside");
   WriteTextFile(own_aside, "old launcher");
-  Forge(journals_, install_,
-        {
-            journal::MovedAside{install_.Append(L"launcher.exe"), own_aside,
-                                FilePath()},
-            journal::MovedAside{install_.Append(L"x"),
-                                install_.Append(L"..\\victim_tree"),
-                                FilePath()},
-            journal::MovedAside{Desktop().Append(ShortcutName()),
-                                other_shortcut, FilePath()},
-            // Another program's shortcut under a name this one moves aside.
-            journal::MovedAside{other_shortcut,
-                                Desktop().Append(L"Other.lnk.17.old"),
-                                FilePath()},
-            // Empty parents removed up to a folder that is not the
-            // installation's.
-            journal::MovedAside{root_.Append(L"Other\\a\\b.txt"),
-                                root_.Append(L"Other\\a\\b.txt.1.old"),
-                                root_},
-            journal::CommitMarker(),
-        });
+  Forge(
+      journals_, install_,
+      {
+          journal::MovedAside{install_.Append(L"launcher.exe"), own_aside,
+                              FilePath()},
+          journal::MovedAside{install_.Append(L"x"),
+                              install_.Append(L"..\\victim_tree"), FilePath()},
+          journal::MovedAside{Desktop().Append(ShortcutName()), other_shortcut,
+                              FilePath()},
+          // Another program's shortcut under a name this one moves aside.
+          journal::MovedAside{other_shortcut,
+                              Desktop().Append(L"Other.lnk.17.old"),
+                              FilePath()},
+          // Empty parents removed up to a folder that is not the
+          // installation's.
+          journal::MovedAside{root_.Append(L"Other\\a\\b.txt"),
+                              root_.Append(L"Other\\a\\b.txt.1.old"), root_},
+          journal::CommitMarker(),
+      });
   ASSERT_TRUE(base::CreateDirectory(root_.Append(L"Other\\a")));
   EXPECT_EQ(1, Replay(install_));
   EXPECT_FALSE(base::PathExists(own_aside));

@@ -30,8 +30,7 @@ bool IsSamePath(const base::FilePath& a, const base::FilePath& b) {
 // "Kelvo 45.lnk", with the branding's suffix before ".lnk".
 bool IsShortcutFileName(const std::wstring& name) {
   const std::wstring product = base::UTF8ToWide(GetBrandingProductName());
-  const std::wstring ending =
-      base::UTF8ToWide(GetShortcutSuffix()) + L".lnk";
+  const std::wstring ending = base::UTF8ToWide(GetShortcutSuffix()) + L".lnk";
   if (product.empty() || name.size() < product.size() + ending.size() ||
       !base::FilePath::CompareEqualIgnoreCase(name.substr(0, product.size()),
                                               product) ||
@@ -39,8 +38,8 @@ bool IsShortcutFileName(const std::wstring& name) {
           name.substr(name.size() - ending.size()), ending)) {
     return false;
   }
-  const std::wstring version = name.substr(
-      product.size(), name.size() - product.size() - ending.size());
+  const std::wstring version =
+      name.substr(product.size(), name.size() - product.size() - ending.size());
   if (version.empty())
     return true;
   if (version.size() < 2 || version[0] != L' ')

@@ -556,11 +556,11 @@ TEST_F(HostileRunTest, OnlyTheJournalsOfTheRunsFolderAreReplayed) {
     const FilePath document = folder.Append(L"document.txt");
     test::WriteTextFile(document, "document");
     ASSERT_TRUE(base::CreateDirectory(journals));
-    forged.push_back(journals.Append(journal::FileNamePrefix(folder) +
-                                     L"0.journal"));
-    test::WriteTextFile(forged.back(),
-                        journal::EncodeHeader({0, 0, folder}) +
-                            journal::EncodeEntry(journal::CopiedFile{document}));
+    forged.push_back(
+        journals.Append(journal::FileNamePrefix(folder) + L"0.journal"));
+    test::WriteTextFile(
+        forged.back(), journal::EncodeHeader({0, 0, folder}) +
+                           journal::EncodeEntry(journal::CopiedFile{document}));
   }
   const FilePath folder = NewFolder();
   EXPECT_EQ(0, Run(Operation::kInstall, folder));

@@ -72,7 +72,8 @@ bool ChangeRegValueOperation::Execute(Transaction* nested) {
     return false;
   journal::ChangedValue change{{root_, view_flags_, key_path_}, value_name_};
   if (old_type_ != kRemoveValueType)
-    change.old_value = journal::RegistryValue{value_name_, old_type_, old_data_};
+    change.old_value =
+        journal::RegistryValue{value_name_, old_type_, old_data_};
   JournalChange(nested, change);
 
   const std::wstring object_name = GetRegistryObjectName(root_, key_path_);

@@ -55,7 +55,8 @@ struct UndoOf {
     return {KeyEffect(JournalEffectKind::kRemoveCreatedKeys, e.key, e.top)};
   }
   std::vector<JournalEffect> operator()(const journal::DeletedKey& e) const {
-    JournalEffect effect = KeyEffect(JournalEffectKind::kRestoreDeletedKey, e.key);
+    JournalEffect effect =
+        KeyEffect(JournalEffectKind::kRestoreDeletedKey, e.key);
     effect.values = e.values;
     return {effect};
   }
@@ -85,8 +86,8 @@ bool IsPlainComponent(std::wstring_view component) {
   if (component.empty() || component == L"." || component == L"..")
     return false;
   for (wchar_t c : component) {
-    if (c < 32 || std::wstring_view(L"<>:\"/|?*").find(c) !=
-                      std::wstring_view::npos) {
+    if (c < 32 ||
+        std::wstring_view(L"<>:\"/|?*").find(c) != std::wstring_view::npos) {
       return false;
     }
   }

@@ -101,7 +101,8 @@ bool ParseKey(const Fields& fields, size_t index, RegistryKey* key) {
 // Name, type and hex data from |fields| at |index|.
 bool ParseValue(const Fields& fields, size_t index, RegistryValue* value) {
   unsigned type = 0;
-  if (fields.size() < index + 3 || !base::StringToUint(fields[index + 1], &type))
+  if (fields.size() < index + 3 ||
+      !base::StringToUint(fields[index + 1], &type))
     return false;
   value->name = fields[index];
   value->type = type;

@@ -33,8 +33,8 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_JOURNAL_RECORD_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_JOURNAL_RECORD_H_
 
-#include <windows.h>
 #include <stdint.h>
+#include <windows.h>
 
 #include <optional>
 #include <string>

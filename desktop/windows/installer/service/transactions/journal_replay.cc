@@ -77,8 +77,8 @@ class Replay {
         LOG(WARNING) << "Skipping a broken line of " << path;
         continue;
       }
-      committing_ = committing_ ||
-                    std::holds_alternative<journal::CommitMarker>(entry);
+      committing_ =
+          committing_ || std::holds_alternative<journal::CommitMarker>(entry);
       entries_.push_back(std::move(entry));
     }
     return true;
@@ -213,10 +213,10 @@ class Replay {
                          const std::wstring& name,
                          const journal::RegistryValue& value) {
     static const BYTE kNoData = 0;
-    return ::RegSetValueExW(
-               key, name.c_str(), 0, value.type,
-               value.data.empty() ? &kNoData : value.data.data(),
-               static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+    return ::RegSetValueExW(key, name.c_str(), 0, value.type,
+                            value.data.empty() ? &kNoData : value.data.data(),
+                            static_cast<DWORD>(value.data.size())) ==
+           ERROR_SUCCESS;
   }
 
   // Removes the keys created from the top down to the key, deepest first,

@@ -84,10 +84,9 @@ bool TransactionJournal::Open() {
   // Readable by the next run while this one still writes; never shared for
   // deletion, so that nobody removes the journal of a live run.
   // Written at its end only, and cut back by a rollback.
-  file_.Set(::CreateFileW(path_.value().c_str(),
-                          FILE_WRITE_DATA | FILE_APPEND_DATA,
-                          FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  file_.Set(::CreateFileW(
+      path_.value().c_str(), FILE_WRITE_DATA | FILE_APPEND_DATA,
+      FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file_.IsValid()) {
     PLOG(ERROR) << "Cannot write the transaction journal " << path_
                 << "; a kill of this run would not be repaired";

@@ -70,8 +70,8 @@ TEST(JournalRecordTest, EveryKindOfEntryReadsBackAsWritten) {
       journal::MovedFile{FilePath(L"C:\\K\\a"), FilePath(L"C:\\K\\b")});
   entries.push_back(journal::MovedAside{
       FilePath(L"C:\\K\\a"), FilePath(L"C:\\K\\a.1.old"), FilePath()});
-  entries.push_back(journal::CreatedFolders{FilePath(L"C:\\K\\x\\y"),
-                                            FilePath(L"C:\\")});
+  entries.push_back(
+      journal::CreatedFolders{FilePath(L"C:\\K\\x\\y"), FilePath(L"C:\\")});
   entries.push_back(absent);
   entries.push_back(changed);
   entries.push_back(journal::CreatedKeys{key, L"Software\\Kelvo"});
@@ -133,8 +133,8 @@ TEST(JournalRecordTest, MalformedEntriesAreRefused) {
                                     &header));
   EXPECT_FALSE(journal::ParseHeader("kelvo-transaction-journal\t1\tx\t1\tC:\\K",
                                     &header));
-  ASSERT_TRUE(journal::ParseHeader("kelvo-transaction-journal\t1\t12\t34\tC:\\K",
-                                   &header));
+  ASSERT_TRUE(journal::ParseHeader(
+      "kelvo-transaction-journal\t1\t12\t34\tC:\\K", &header));
   EXPECT_EQ(12u, header.pid);
   EXPECT_EQ(34u, header.creation_time);
   EXPECT_EQ(FilePath(L"C:\\K"), header.install_folder);
@@ -147,21 +147,41 @@ TEST(JournalEffectTest, OnlyPlainAbsolutePathsPass) {
         L"C:\\Kelvo\\COM10", L"C:\\Kelvo\\nullable", L"C:\\a..b"}) {
     EXPECT_TRUE(IsPlainPath(FilePath(path))) << path;
   }
-  for (const wchar_t* path :
-       {L"", L"Kelvo", L"C:Kelvo", L"\\Kelvo", L"\\\\server",
-        L"C:\\KJ\\..\\victim.txt", L"C:\\KJ\\.\\a", L"C:\\KJ\\..",
-        L"C:\\KJ\\\\a", L"C:\\KJ\\a.txt:stream", L"C:\\KJ\\a.txt::$DATA",
-        L"C:\\KJ\\NUL", L"C:\\KJ\\nul.txt", L"C:\\KJ\\Com1", L"C:\\KJ\\lpt9.lnk",
-        L"C:\\KJ\\CON \\a", L"C:\\KJ\\con.d\\x", L"C:\\KJ\\conout$", L"C:\\KJ\\a.", L"C:\\KJ\\a ",
-        L"C:\\KJ\\*", L"C:\\KJ\\a?", L"C:\\KJ/../x", L"\\\\?\\C:\\KJ",
-        L"\\\\.\\C:\\KJ", L"\\\\.\\pipe\\x", L"C:\\KJ\\a\tb"}) {
+  for (const wchar_t* path : {L"",
+                              L"Kelvo",
+                              L"C:Kelvo",
+                              L"\\Kelvo",
+                              L"\\\\server",
+                              L"C:\\KJ\\..\\victim.txt",
+                              L"C:\\KJ\\.\\a",
+                              L"C:\\KJ\\..",
+                              L"C:\\KJ\\\\a",
+                              L"C:\\KJ\\a.txt:stream",
+                              L"C:\\KJ\\a.txt::$DATA",
+                              L"C:\\KJ\\NUL",
+                              L"C:\\KJ\\nul.txt",
+                              L"C:\\KJ\\Com1",
+                              L"C:\\KJ\\lpt9.lnk",
+                              L"C:\\KJ\\CON \\a",
+                              L"C:\\KJ\\con.d\\x",
+                              L"C:\\KJ\\conout$",
+                              L"C:\\KJ\\a.",
+                              L"C:\\KJ\\a ",
+                              L"C:\\KJ\\*",
+                              L"C:\\KJ\\a?",
+                              L"C:\\KJ/../x",
+                              L"\\\\?\\C:\\KJ",
+                              L"\\\\.\\C:\\KJ",
+                              L"\\\\.\\pipe\\x",
+                              L"C:\\KJ\\a\tb"}) {
     EXPECT_FALSE(IsPlainPath(FilePath(path))) << path;
   }
 }
 
 TEST(JournalEffectTest, AsideNamesAreTheDeletesOwn) {
   const FilePath file(L"C:\\K\\kelvo.exe");
-  EXPECT_TRUE(IsAsideNameOf(FilePath(L"C:\\K\\kelvo.exe.1700000000.old"), file));
+  EXPECT_TRUE(
+      IsAsideNameOf(FilePath(L"C:\\K\\kelvo.exe.1700000000.old"), file));
   EXPECT_TRUE(IsAsideNameOf(FilePath(L"c:\\k\\KELVO.EXE.17.3.OLD"), file));
   for (const wchar_t* aside :
        {L"C:\\K\\kelvo.exe", L"C:\\K\\kelvo.exe.old", L"C:\\K\\kelvo.exe..old",
@@ -251,8 +271,8 @@ class TransactionJournalTest : public testing::Test {
     header.pid = 0;
     const FilePath abandoned =
         journals_.Append(journal::FileNamePrefix(install_) + L"0.journal");
-    WriteTextFile(abandoned, journal::EncodeHeader(header) +
-                                 text.substr(header_end + 1));
+    WriteTextFile(abandoned,
+                  journal::EncodeHeader(header) + text.substr(header_end + 1));
     return abandoned;
   }
 
@@ -396,9 +416,10 @@ TEST_F(TransactionJournalTest, AKillAfterARollbackKeepsWhatItCouldNotPutBack) {
     TransactionJournal journal(journals_, install_);
     Transaction transaction;
     transaction.set_journal(&journal);
-    ASSERT_TRUE(transaction.Execute(
-        std::make_unique<JournalProbe>(&journal, &at_end)));
-    auto remove = std::make_unique<DeleteFileOperation>(user_file, false, false);
+    ASSERT_TRUE(
+        transaction.Execute(std::make_unique<JournalProbe>(&journal, &at_end)));
+    auto remove =
+        std::make_unique<DeleteFileOperation>(user_file, false, false);
     DeleteFileOperation* removal = remove.get();
     ASSERT_TRUE(transaction.Execute(std::move(remove)));
     const FilePath aside = removal->aside_path();
@@ -425,7 +446,8 @@ TEST_F(TransactionJournalTest, AFailedOperationIsNotUndoneAgainByTheReplay) {
   transaction->set_journal(&journal);
   {
     // The copy replaces the file, then fails: it is undone at once.
-    test::ScopedOperationFault fault(0, Transaction::InjectedFault::kAfterChange);
+    test::ScopedOperationFault fault(0,
+                                     Transaction::InjectedFault::kAfterChange);
     EXPECT_FALSE(transaction->Execute(std::make_unique<CopyFileOperation>(
         temp_.GetPath().Append(L"a.txt"), file)));
   }
