@@ -521,11 +521,16 @@ TEST_F(HostileRunTest, KilledRollbackLeavesTheInstallationAsItWas) {
   const FilePath broken = dir_.GetPath().Append(L"broken");
   ASSERT_TRUE(base::CreateDirectory(broken));
   std::vector<std::string> files = test::MakeSamplePackage(broken);
+  // Enough files for a rollback long enough to be killed at each point.
+  for (int i = 0; i < 120; ++i) {
+    files.push_back("resources\\extra_" + base::IntToString(i) + ".pak");
+    test::WriteTextFile(broken.AppendASCII(files.back()), "extra");
+  }
   files.push_back("resources\\missing.pak");
   test::WriteTextFile(broken.Append(L"files_list"),
                       base::JoinString(files, "\r\n") + "\r\n");
   int kills = 0;
-  const std::vector<int> points = {1, 40, 150, kRolledBack};
+  const std::vector<int> points = {1, 40, 100, kRolledBack};
   for (int point : points) {
     SCOPED_TRACE("rollback kill point " + base::IntToString(point));
     const FilePath folder = NewFolder();
