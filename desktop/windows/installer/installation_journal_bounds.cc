@@ -56,8 +56,10 @@ base::FilePath WithoutAsideName(const base::FilePath& path) {
   const std::wstring name = path.BaseName().value();
   for (size_t dot = name.find(L'.'); dot != std::wstring::npos;
        dot = name.find(L'.', dot + 1)) {
+    if (dot == 0)
+      continue;
     const base::FilePath candidate = path.DirName().Append(name.substr(0, dot));
-    if (dot > 0 && IsAsideNameOf(path, candidate))
+    if (IsAsideNameOf(path, candidate))
       return candidate;
   }
   return path;
