@@ -14,6 +14,7 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/synchronization/lock.h"
+#include "desktop/windows/installer/abandoned_run_repair.h"
 #include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/ipc_util.h"
@@ -84,6 +85,7 @@ bool InstallerRunner::BeginInstallation(Settings* settings) {
   settings->SetEditable(false);
   settings_ = settings;
   const base::FilePath folder = settings->GetStatus().folder();
+  install_folder_ = folder;
   const InstallerObjectNames names = InstallerObjectNames::ForFolder(folder);
   // The lock keeps out this version's installers that spell the folder
   // otherwise; the mutex those of other versions.
@@ -294,6 +296,13 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
 
 void InstallerRunner::NotifyTerminated(bool exit_code_read, int exit_code) {
   const bool success = outcome_.Decide(exit_code_read, exit_code);
+  if (!success) {
+    // This process still holds the folder's lock: what the backend left
+    // half-done is undone now, not at some later run on the folder.
+    LOG(INFO) << "Repairing what the installer backend left in "
+              << install_folder_;
+    RepairAbandonedRuns(install_folder_);
+  }
   for (InstallerObserver& observer : observers_)
     observer.OnInstallerTerminated(success);
 }

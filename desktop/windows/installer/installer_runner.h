@@ -7,7 +7,8 @@
 // replayed to the observers as its InstallerObserver call, and the end of
 // the backend process as OnInstallerTerminated, whose verdict is the one
 // both front ends go by (InstallerOutcome): success and no error reported
-// over the mailslot, and an exit code of 0.
+// over the mailslot, and an exit code of 0. A backend that ended otherwise
+// has its journals replayed (RepairAbandonedRuns) before its end is told.
 //
 //   InstallerRunner runner(package_folder, base::FilePath());
 //   runner.AddObserver(this);
@@ -130,6 +131,9 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   bool backend_running_ = false;
   // What the backends of the installation reported since the launch.
   InstallerOutcome outcome_;
+  // The folder of the installation begun, whose journals are replayed when
+  // its backend ends without success.
+  base::FilePath install_folder_;
   base::ObserverList<InstallerObserver> observers_;
 
   base::WeakPtrFactory<InstallerRunner> weak_factory_{this};

@@ -50,6 +50,18 @@ std::wstring_view DropLastComponents(std::wstring_view pattern, int count) {
   return pattern;
 }
 
+// Every row a run executes: those whose records a log can hold, the rows
+// that delete, and the install folder remembered for the next install.
+std::vector<const RegistryRow*> ExecutedRows() {
+  std::vector<const RegistryRow*> rows;
+  for (const RegistryRow& row : GetMainRegistryTable())
+    rows.push_back(&row);
+  rows.push_back(&GetHideFromProgramsRow());
+  rows.push_back(&GetLastInstallPathRow());
+  rows.push_back(&GetLegacyX64LastInstallPathRow());
+  return rows;
+}
+
 }  // namespace
 
 RegistryRecordCheck::RegistryRecordCheck(const TemplateResolver* resolver,
@@ -98,34 +110,58 @@ bool RegistryRecordCheck::FilterRecord(
   return clean_level > 0 || !value_names->empty();
 }
 
-bool RegistryRecordCheck::IsKeyOfTables(const std::wstring& key_path) const {
+bool RegistryRecordCheck::IsWrittenValue(const std::wstring& key_path,
+                                         const std::wstring& name) const {
+  for (const RegistryRow* row : ExecutedRows()) {
+    if (row->type != kRegistryRowDeleteKey && Matches(row->key, key_path) &&
+        Matches(row->value_name ? row->value_name : L"", name)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool RegistryRecordCheck::IsWrittenKeyOrAncestor(
+    const std::wstring& key_path) const {
+  for (const RegistryRow* row : ExecutedRows()) {
+    if (row->type == kRegistryRowDeleteKey ||
+        row->type == kRegistryRowRemoveValue) {
+      continue;
+    }
+    for (int dropped = 0;; ++dropped) {
+      const std::wstring_view pattern = DropLastComponents(row->key, dropped);
+      if (pattern.empty())
+        break;
+      if (Matches(pattern, key_path))
+        return true;
+    }
+  }
+  return false;
+}
+
+bool RegistryRecordCheck::IsInDeletedTree(const std::wstring& key_path) const {
   // The key and each of its ancestors.
   std::vector<std::wstring_view> keys = {key_path};
   for (size_t i = 0; i < key_path.size(); ++i) {
     if (key_path[i] == L'\\')
       keys.push_back(std::wstring_view(key_path).substr(0, i));
   }
-  for (const RegistryRow* row : RecordedRows()) {
-    const int levels = std::max(1, static_cast<int>(row->clean_level)) - 1;
-    for (int dropped = 0; dropped <= levels; ++dropped) {
-      const std::wstring_view pattern = DropLastComponents(row->key, dropped);
-      for (std::wstring_view key : keys) {
-        if (!pattern.empty() && Matches(pattern, key))
-          return true;
-      }
+  std::vector<std::wstring_view> roots = {kOwnFileTypeKey};
+  for (const RegistryRow* row : ExecutedRows()) {
+    if (row->type == kRegistryRowDeleteKey)
+      roots.push_back(row->key);
+    if (row->type == kRegistryRowDeleteKey ||
+        row->type == kRegistryRowRemoveValue || row->clean_level < 1) {
+      continue;
+    }
+    for (int dropped = 0; dropped < static_cast<int>(row->clean_level);
+         ++dropped) {
+      roots.push_back(DropLastComponents(row->key, dropped));
     }
   }
-  return false;
-}
-
-bool RegistryRecordCheck::IsKeyOrAncestorOfTables(
-    const std::wstring& key_path) const {
-  for (const RegistryRow* row : RecordedRows()) {
-    for (int dropped = 0;; ++dropped) {
-      const std::wstring_view pattern = DropLastComponents(row->key, dropped);
-      if (pattern.empty())
-        break;
-      if (Matches(pattern, key_path))
+  for (std::wstring_view root : roots) {
+    for (std::wstring_view key : keys) {
+      if (!root.empty() && Matches(root, key))
         return true;
     }
   }

@@ -44,12 +44,20 @@ class RegistryRecordCheck {
                     int32_t clean_level,
                     std::vector<std::wstring>* value_names) const;
 
-  // Whether |key_path| is, or lies below, a key that a row writes or that
-  // the clean-up of a row's record removes (the row's key with up to its
-  // clean level less one of its last components dropped).
-  bool IsKeyOfTables(const std::wstring& key_path) const;
-  // Whether |key_path| is the key of a row or one of its ancestors.
-  bool IsKeyOrAncestorOfTables(const std::wstring& key_path) const;
+  // The questions of a journal's replay, over every row a run executes:
+  // the tables, the rows appended to them, the install folder remembered,
+  // and the rows that delete.
+  //
+  // Whether a row writes or removes the value |name| of |key_path|.
+  bool IsWrittenValue(const std::wstring& key_path,
+                      const std::wstring& name) const;
+  // Whether |key_path| is the key of a row that writes, or an ancestor of
+  // one: a key that a run may create.
+  bool IsWrittenKeyOrAncestor(const std::wstring& key_path) const;
+  // Whether |key_path| lies in a tree that a run deletes whole: below a
+  // row's key with up to its clean level less one of its last components
+  // dropped, a key that a row deletes, or the browser's own file type.
+  bool IsInDeletedTree(const std::wstring& key_path) const;
 
  private:
   // Whether |text| is what |pattern| (a row's template) can expand to.

@@ -10,7 +10,7 @@
 #include "base/path_service.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
-#include "desktop/windows/installer/engine/abandoned_run_repair.h"
+#include "desktop/windows/installer/abandoned_run_repair.h"
 #include "desktop/windows/installer/engine/folder_access.h"
 #include "desktop/windows/installer/engine/package_hand_over.h"
 #include "desktop/windows/installer/install_run.h"

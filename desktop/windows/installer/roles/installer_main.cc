@@ -30,7 +30,7 @@
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
 #include "desktop/windows/crash_reporter/crash_reporter_client.h"
 #include "desktop/windows/crash_reporter/crash_reporter_main.h"
-#include "desktop/windows/installer/engine/abandoned_run_repair.h"
+#include "desktop/windows/installer/abandoned_run_repair.h"
 #include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_files.h"
@@ -328,20 +328,19 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
 }
 
 void InstallerEntry::RepairKilledRuns(const base::CommandLine& command_line) {
-  std::vector<base::FilePath> folders;
-  if (command_line.HasSwitch(switches::kInstallfolder))
-    folders.push_back(
-        command_line.GetSwitchValuePath(switches::kInstallfolder));
-  // An uninstaller or an update runs from the version subfolder.
-  base::FilePath exe_dir;
-  if (base::PathService::Get(base::DIR_EXE, &exe_dir)) {
-    folders.push_back(exe_dir);
-    folders.push_back(exe_dir.DirName());
+  // Only the folder this run works on: the folder of a package run from a
+  // download folder, or that folder's parent, is no installation.
+  base::FilePath folder;
+  if (command_line.HasSwitch(switches::kInstallfolder)) {
+    folder = command_line.GetSwitchValuePath(switches::kInstallfolder);
+  } else if (command_line.HasSwitch(switches::kUninstall)) {
+    // An uninstaller runs from the version subfolder of its installation.
+    base::FilePath exe_dir;
+    if (base::PathService::Get(base::DIR_EXE, &exe_dir))
+      folder = exe_dir.DirName();
   }
-  for (const base::FilePath& folder : folders) {
-    if (RepairAbandonedRuns(folder) > 0)
-      LOG(INFO) << "Repaired what killed installer runs left in " << folder;
-  }
+  if (!folder.empty() && RepairAbandonedRuns(folder) > 0)
+    LOG(INFO) << "Repaired what killed installer runs left in " << folder;
 }
 
 bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {

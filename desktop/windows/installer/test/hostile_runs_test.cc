@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,7 +35,7 @@
 #include "base/time/time.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
-#include "desktop/windows/installer/engine/abandoned_run_repair.h"
+#include "desktop/windows/installer/abandoned_run_repair.h"
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/installation.h"
@@ -64,6 +65,9 @@ constexpr wchar_t kCommonSwitches[] =
     L"--with-feature:installer-pref-default-overrides-support=off";
 // Kill at the commit of the transaction rather than at a count.
 constexpr int kAtCommit = -1;
+// Kill a failing run during its rollback once its journal has lost that
+// many lines, or, with kRolledBack, once only its header is left.
+constexpr int kRolledBack = 0;
 
 enum class Operation { kInstall, kUpgrade, kUninstall };
 
@@ -216,20 +220,30 @@ class HostileRunTest : public testing::Test {
   bool RunAndKill(Operation operation,
                   const FilePath& folder,
                   int lines,
-                  bool* succeeded) {
-    base::Process front_end =
-        test::StartProgram(Program(operation, folder),
-                           Arguments(operation, folder), temp_.GetPath());
+                  bool* succeeded,
+                  FilePath program = FilePath(),
+                  bool in_rollback = false) {
+    if (program.empty())
+      program = Program(operation, folder);
+    base::Process front_end = test::StartProgram(
+        program, Arguments(operation, folder), temp_.GetPath());
     EXPECT_TRUE(front_end.IsValid());
     const base::TimeTicks deadline = base::TimeTicks::Now() + kRunLimit;
     bool killed = false;
     int exit_code = -1;
+    int most = 0;
     while (!killed && base::TimeTicks::Now() < deadline &&
            !front_end.WaitForExitWithTimeout(base::TimeDelta(), &exit_code)) {
       FilePath journal;
       const int count = CountJournalLines(folder, &journal);
-      if (count >= (lines == kAtCommit ? 1 : lines) &&
-          (lines != kAtCommit || HasCommitLine(journal))) {
+      most = std::max(most, count);
+      const bool reached =
+          in_rollback
+              ? count > 0 && (lines == kRolledBack ? count == 1 && most > 1
+                                                   : most - count >= lines)
+              : count >= (lines == kAtCommit ? 1 : lines) &&
+                    (lines != kAtCommit || HasCommitLine(journal));
+      if (reached) {
         killed = KillOwner(journal);
       } else {
         base::PlatformThread::YieldCurrentThread();
@@ -244,6 +258,24 @@ class HostileRunTest : public testing::Test {
       EXPECT_NE(0, exit_code) << "A killed run reported success";
     }
     return killed;
+  }
+
+  // Every file below |folder| with its content, except the installer's
+  // prefs, which a run rewrites outside its transaction.
+  static std::map<std::wstring, std::string> Snapshot(const FilePath& folder) {
+    std::map<std::wstring, std::string> files;
+    base::FileEnumerator all(
+        folder, true,
+        base::FileEnumerator::FILES | base::FileEnumerator::DIRECTORIES);
+    for (FilePath path = all.Next(); !path.empty(); path = all.Next()) {
+      if (path.BaseName().value() == L"installer_prefs.json")
+        continue;
+      std::string content;
+      if (!base::DirectoryExists(path))
+        base::ReadFileToString(path, &content);
+      files[path.value()] = content;
+    }
+    return files;
   }
 
   // The lines of the journal of |folder|'s run; its path in |journal|.
@@ -410,7 +442,17 @@ class HostileRunTest : public testing::Test {
                                        ? Program(Operation::kUninstall, folder)
                                        : FilePath();
       bool succeeded = false;
-      kills += RunAndKill(operation, folder, point, &succeeded) ? 1 : 0;
+      const bool killed = RunAndKill(operation, folder, point, &succeeded);
+      kills += killed ? 1 : 0;
+      if (killed && !succeeded && point != kAtCommit) {
+        // The front end outlived its backend and undid its work at once.
+        SCOPED_TRACE("right after the killed run");
+        ExpectNoJournal(folder);
+        if (operation == Operation::kInstall)
+          ExpectNoInstallation(folder);
+        else if (operation == Operation::kUpgrade)
+          ExpectOneInstallation(folder);
+      }
       if (operation == Operation::kUninstall &&
           (succeeded || point == kAtCommit)) {
         // Killed while it deleted what it had moved aside: the uninstall is
@@ -469,6 +511,72 @@ TEST_F(HostileRunTest, KilledUpgradeIsUndoneByTheNextUpgrade) {
 TEST_F(HostileRunTest, KilledUninstallIsUndoneByTheNextUninstall) {
   Sweep(Operation::kUninstall, Operation::kUninstall,
         {1, 5, 15, 40, kAtCommit});
+}
+
+// An upgrade whose package lacks its last file fails and rolls back; killed
+// at points of that rollback, the front end finishes it, and the
+// installation is as it was before the upgrade, the files a kill found
+// put back included.
+TEST_F(HostileRunTest, KilledRollbackLeavesTheInstallationAsItWas) {
+  const FilePath broken = dir_.GetPath().Append(L"broken");
+  ASSERT_TRUE(base::CreateDirectory(broken));
+  std::vector<std::string> files = test::MakeSamplePackage(broken);
+  // Enough files for a rollback long enough to be killed at each point.
+  for (int i = 0; i < 120; ++i) {
+    files.push_back("resources\\extra_" + base::IntToString(i) + ".pak");
+    test::WriteTextFile(broken.AppendASCII(files.back()), "extra");
+  }
+  files.push_back("resources\\missing.pak");
+  test::WriteTextFile(broken.Append(L"files_list"),
+                      base::JoinString(files, "\r\n") + "\r\n");
+  int kills = 0;
+  const std::vector<int> points = {1, 40, 100, kRolledBack};
+  for (int point : points) {
+    SCOPED_TRACE("rollback kill point " + base::IntToString(point));
+    const FilePath folder = NewFolder();
+    ASSERT_EQ(0, Run(Operation::kInstall, folder));
+    const std::map<std::wstring, std::string> before = Snapshot(folder);
+    bool succeeded = true;
+    kills += RunAndKill(Operation::kUpgrade, folder, point, &succeeded,
+                        broken.Append(L"installer.exe"), /*in_rollback=*/true)
+                 ? 1
+                 : 0;
+    EXPECT_FALSE(succeeded);
+    ExpectNoJournal(folder);
+    EXPECT_TRUE(before == Snapshot(folder)) << Describe(folder);
+    EXPECT_EQ(1, CountUninstallEntries(folder));
+    EXPECT_EQ(0, Run(Operation::kUpgrade, folder));
+    ExpectOneInstallation(folder);
+    ExpectNoJournal(folder);
+  }
+  EXPECT_GE(kills, static_cast<int>(points.size()) - 1);
+}
+
+// A journal of the folder a package runs from, or of that folder's parent,
+// is no journal of the installation the run makes: it stays untouched.
+TEST_F(HostileRunTest, OnlyTheJournalsOfTheRunsFolderAreReplayed) {
+  const FilePath journals = GetTransactionJournalFolder();
+  std::vector<FilePath> forged;
+  for (const FilePath& folder : {package_, dir_.GetPath()}) {
+    const FilePath document = folder.Append(L"document.txt");
+    test::WriteTextFile(document, "document");
+    ASSERT_TRUE(base::CreateDirectory(journals));
+    forged.push_back(
+        journals.Append(journal::FileNamePrefix(folder) + L"0.journal"));
+    test::WriteTextFile(
+        forged.back(), journal::EncodeHeader({0, 0, folder}) +
+                           journal::EncodeEntry(journal::CopiedFile{document}));
+  }
+  const FilePath folder = NewFolder();
+  EXPECT_EQ(0, Run(Operation::kInstall, folder));
+  for (const FilePath& path : forged) {
+    EXPECT_TRUE(base::PathExists(path)) << path.value();
+    base::DeleteFile(path, false);
+  }
+  EXPECT_EQ("document", test::ReadTextFile(package_.Append(L"document.txt")));
+  EXPECT_EQ("document",
+            test::ReadTextFile(dir_.GetPath().Append(L"document.txt")));
+  ExpectOneInstallation(folder);
 }
 
 // An uninstall after a file of the installation was deleted by hand

@@ -70,13 +70,11 @@ bool ChangeRegValueOperation::Execute(Transaction* nested) {
     return true;
   if (!ReadOldValue())
     return false;
-  JournalChange(
-      nested,
-      {base::ASCIIToWide(journal::kValue), journal::RootName(root_),
-       base::NumberToString16(view_flags_), key_path_, value_name_,
-       old_type_ == kRemoveValueType ? base::ASCIIToWide(journal::kAbsent)
-                                     : base::NumberToString16(old_type_),
-       journal::HexEncode(old_data_.data(), old_data_.size())});
+  journal::ChangedValue change{{root_, view_flags_, key_path_}, value_name_};
+  if (old_type_ != kRemoveValueType)
+    change.old_value =
+        journal::RegistryValue{value_name_, old_type_, old_data_};
+  JournalChange(nested, change);
 
   const std::wstring object_name = GetRegistryObjectName(root_, key_path_);
   if (new_type_ != kRemoveValueType) {

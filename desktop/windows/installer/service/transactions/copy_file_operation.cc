@@ -29,8 +29,7 @@ bool CopyFileOperation::Execute(Transaction* nested) {
   // the rollback that follows a failure must take away with the folders
   // made for it.
   destination_written_ = true;
-  JournalChange(nested,
-                {base::ASCIIToWide(journal::kCopied), destination_.value()});
+  JournalChange(nested, journal::CopiedFile{destination_});
   // To a new path: the destination was made free above, and a copy that
   // may replace a file makes Wine look its name up in the whole folder
   // twice, which grew with every file already copied there.

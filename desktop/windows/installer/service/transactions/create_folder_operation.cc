@@ -40,8 +40,7 @@ bool CreateFolderOperation::Execute(Transaction* nested) {
   // Remembered before the attempt: a creation that fails half-way leaves
   // levels that the rollback must remove.
   existing_ancestor_ = candidate;
-  JournalChange(nested, {base::ASCIIToWide(journal::kFolder), path_.value(),
-                         existing_ancestor_.value()});
+  JournalChange(nested, journal::CreatedFolders{path_, existing_ancestor_});
   if (!base::CreateDirectory(path_)) {
     LOG(ERROR) << "Failed folder creation";
     return false;

@@ -60,10 +60,8 @@ bool CreateRegKeyOperation::Execute(Transaction* nested) {
   // Remembered before the attempt, so that levels made by a creation that
   // fails half-way are removed too.
   created_top_key_ = created_top;
-  JournalChange(
-      nested,
-      {base::ASCIIToWide(journal::kKey), journal::RootName(root_),
-       base::NumberToString16(view_flags_), created_top_key_, key_path_});
+  JournalChange(nested, journal::CreatedKeys{{root_, view_flags_, key_path_},
+                                             created_top_key_});
   key = nullptr;
   result = ::RegCreateKeyExW(
       root_, key_path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,

@@ -70,10 +70,10 @@ bool DeleteFileOperation::Execute(Transaction* nested) {
   }
   if (!ChooseAsidePath() || !EnsureDeleteAccess())
     return false;
-  JournalChange(
-      nested, {base::ASCIIToWide(journal::kMovedAside), path_.value(),
-               aside_path_.value(),
-               remove_empty_parents_ ? stop_folder_.value() : std::wstring()});
+  JournalChange(nested,
+                journal::MovedAside{
+                    path_, aside_path_,
+                    remove_empty_parents_ ? stop_folder_ : base::FilePath()});
   if (!base::Move(path_, aside_path_)) {
     LOG(ERROR) << "File removal failed";
     return false;

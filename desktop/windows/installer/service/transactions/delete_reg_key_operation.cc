@@ -178,15 +178,10 @@ void DeleteRegKeyOperation::Rollback() {
 void DeleteRegKeyOperation::JournalSavedKey(const SavedKey& saved) {
   // Before any key of the tree goes: a killed run's tree comes back from
   // these lines.
-  std::vector<std::wstring> fields = {
-      base::ASCIIToWide(journal::kDeletedKey), journal::RootName(root_),
-      base::NumberToString16(view_flags_), saved.key_path};
-  for (const SavedValue& value : saved.values) {
-    fields.push_back(value.name);
-    fields.push_back(base::NumberToString16(value.type));
-    fields.push_back(journal::HexEncode(value.data.data(), value.data.size()));
-  }
-  JournalChange(nested_, fields);
+  journal::DeletedKey entry{{root_, view_flags_, saved.key_path}};
+  for (const SavedValue& value : saved.values)
+    entry.values.push_back({value.name, value.type, value.data});
+  JournalChange(nested_, entry);
 }
 
 bool DeleteRegKeyOperation::DeleteAndSaveRecursive(

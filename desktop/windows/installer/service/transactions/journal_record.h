@@ -26,14 +26,20 @@
 //                                         final: what remains is to delete
 //                                         what was moved aside
 // <root> is HKLM or HKCU, <view> the registry view flags in decimal.
+//
+// Operations write and the replay reads these lines only as the typed
+// entries below, so that the format lives here alone.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_JOURNAL_RECORD_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_JOURNAL_RECORD_H_
 
+#include <stdint.h>
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "base/files/file_path.h"
@@ -43,27 +49,101 @@ namespace installer {
 namespace journal {
 
 extern const char kHeader[];
-extern const char kCopied[];
-extern const char kMoved[];
-extern const char kMovedAside[];
-extern const char kFolder[];
-extern const char kValue[];
-extern const char kKey[];
-extern const char kDeletedKey[];
 extern const char kCommit[];
-extern const char kAbsent[];
 
-// One line, with its "\n".
+// The first line: who writes the journal, for which install folder.
+struct Header {
+  uint32_t pid = 0;
+  // The writer's creation time as a FILETIME count: a later process that
+  // reuses the id is not the writer.
+  uint64_t creation_time = 0;
+  base::FilePath install_folder;
+};
+
+// A key of a registry view.
+struct RegistryKey {
+  HKEY root = nullptr;
+  REGSAM view = 0;
+  std::wstring path;
+};
+
+struct RegistryValue {
+  std::wstring name;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+};
+
+// "copied": a new file; gone again when undone.
+struct CopiedFile {
+  base::FilePath file;
+};
+
+// "moved": |from| moved to |to|; moved back when undone.
+struct MovedFile {
+  base::FilePath from;
+  base::FilePath to;
+};
+
+// "moved-aside": |file| moved to |aside| to be deleted at the commit, with
+// its empty parents below |stop| when that is not empty.
+struct MovedAside {
+  base::FilePath file;
+  base::FilePath aside;
+  base::FilePath stop;
+};
+
+// "folder": the folders from |folder| up to, not including,
+// |existing_ancestor| created.
+struct CreatedFolders {
+  base::FilePath folder;
+  base::FilePath existing_ancestor;
+};
+
+// "value": a value set or removed; |old_value| is what it held before, or
+// nothing when it did not exist.
+struct ChangedValue {
+  RegistryKey key;
+  std::wstring name;
+  std::optional<RegistryValue> old_value;
+};
+
+// "key": the keys from |top| down to |key| created.
+struct CreatedKeys {
+  RegistryKey key;
+  std::wstring top;
+};
+
+// "deleted-key": one key of a deleted tree with its values.
+struct DeletedKey {
+  RegistryKey key;
+  std::vector<RegistryValue> values;
+};
+
+// "commit": what remains is to delete what was moved aside.
+struct CommitMarker {};
+
+using Entry = std::variant<CopiedFile,
+                           MovedFile,
+                           MovedAside,
+                           CreatedFolders,
+                           ChangedValue,
+                           CreatedKeys,
+                           DeletedKey,
+                           CommitMarker>;
+
+// One line each, with its "\n".
+std::string EncodeHeader(const Header& header);
+std::string EncodeEntry(const Entry& entry);
+
+// A line without its "\n". False for another format or a broken line; an
+// entry line also fails for an unknown kind or a missing or malformed
+// field, and for a root other than HKLM and HKCU or a view that is none.
+bool ParseHeader(std::string_view line, Header* header);
+bool ParseEntry(std::string_view line, Entry* entry);
+
+// The fields of lines, with the escapes of the format.
 std::string EncodeLine(const std::vector<std::wstring>& fields);
-// The fields of a line without its "\n"; false when an escape is broken.
 bool DecodeLine(std::string_view line, std::vector<std::wstring>* fields);
-
-// "HKLM", "HKCU" or empty for other roots; and back, null when unknown.
-std::wstring RootName(HKEY root);
-HKEY RootFromName(const std::wstring& name);
-
-std::wstring HexEncode(const void* data, size_t size);
-bool HexDecode(const std::wstring& text, std::vector<BYTE>* data);
 
 // The file name prefix of the journals of runs on |install_folder|; a
 // journal's name is the prefix, its process id and ".journal".

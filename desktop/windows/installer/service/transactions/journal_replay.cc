@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "base/files/file_enumerator.h"
@@ -13,6 +14,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/service/transactions/journal_effect.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 
@@ -20,14 +22,8 @@ namespace installer {
 
 namespace {
 
-using Fields = std::vector<std::wstring>;
-
 // A journal is the record of one run; a longer file is no journal of ours.
 constexpr int64_t kMaxJournalSize = 256 * 1024 * 1024;
-
-bool Is(const Fields& fields, const char* kind, size_t min_size) {
-  return fields.size() >= min_size && fields[0] == base::ASCIIToWide(kind);
-}
 
 bool IsProcessAlive(uint32_t pid, uint64_t creation_time) {
   if (pid == ::GetCurrentProcessId())
@@ -51,8 +47,8 @@ bool IsProcessAlive(uint32_t pid, uint64_t creation_time) {
 
 class Replay {
  public:
-  Replay(const base::FilePath& install_folder, const JournalScope& scope)
-      : install_folder_(install_folder), scope_(scope) {}
+  Replay(const base::FilePath& install_folder, const JournalBounds& bounds)
+      : install_folder_(install_folder), bounds_(bounds) {}
 
   // False when |path| is no journal that may be replayed now.
   bool Read(const base::FilePath& path) {
@@ -66,134 +62,104 @@ class Replay {
     // A line cut short by the kill was never acted on.
     const size_t end = text.rfind('\n');
     text.resize(end == std::string::npos ? 0 : end);
-    for (std::string_view line : base::SplitStringPiece(
-             text, "\n", base::KEEP_WHITESPACE, base::SPLIT_WANT_ALL)) {
-      Fields fields;
-      if (!journal::DecodeLine(line, &fields)) {
+    std::vector<std::string_view> lines = base::SplitStringPiece(
+        text, "\n", base::KEEP_WHITESPACE, base::SPLIT_WANT_ALL);
+    journal::Header header;
+    if (lines.empty() || !journal::ParseHeader(lines[0], &header)) {
+      LOG(WARNING) << "Not a transaction journal: " << path;
+      return false;
+    }
+    if (!IsOfInstallFolder(header, path))
+      return false;
+    for (size_t i = 1; i < lines.size(); ++i) {
+      journal::Entry entry;
+      if (!journal::ParseEntry(lines[i], &entry)) {
         LOG(WARNING) << "Skipping a broken line of " << path;
         continue;
       }
-      lines_.push_back(std::move(fields));
+      committing_ =
+          committing_ || std::holds_alternative<journal::CommitMarker>(entry);
+      entries_.push_back(std::move(entry));
     }
-    return CheckHeader(path);
+    return true;
   }
 
   // False when some change could not be completed or undone (a run without
   // the rights it needs): the journal then stays for a later run.
   bool Run() {
-    bool committing = false;
-    for (const Fields& fields : lines_)
-      committing = committing || Is(fields, journal::kCommit, 1);
-    if (committing) {
+    if (committing_) {
       LOG(INFO) << "Completing the commit of an ended run";
-      for (const Fields& fields : lines_)
-        FinishCommit(fields);
-      return !failed_;
+      for (const journal::Entry& entry : entries_)
+        PerformAll(CommitEffects(entry));
+    } else {
+      LOG(INFO) << "Undoing the changes of an ended run";
+      for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
+        PerformAll(UndoEffects(*it));
     }
-    LOG(INFO) << "Undoing the changes of an ended run";
-    for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
-      Undo(*it);
     return !failed_;
   }
 
  private:
-  bool CheckHeader(const base::FilePath& path) {
-    uint32_t pid = 0;
-    uint64_t creation_time = 0;
-    if (lines_.empty() || !Is(lines_[0], journal::kHeader, 5) ||
-        lines_[0][1] != L"1" || !base::StringToUint(lines_[0][2], &pid) ||
-        !base::StringToUint64(lines_[0][3], &creation_time)) {
-      LOG(WARNING) << "Not a transaction journal: " << path;
-      return false;
-    }
+  bool IsOfInstallFolder(const journal::Header& header,
+                         const base::FilePath& path) const {
     if (!base::FilePath::CompareEqualIgnoreCase(
-            base::FilePath(lines_[0][4]).StripTrailingSeparators().value(),
+            header.install_folder.StripTrailingSeparators().value(),
             install_folder_.StripTrailingSeparators().value())) {
       LOG(WARNING) << "The journal " << path << " is of another folder";
       return false;
     }
-    if (IsProcessAlive(pid, creation_time)) {
-      LOG(INFO) << "Process " << pid << " still runs the journal " << path;
+    if (IsProcessAlive(header.pid, header.creation_time)) {
+      LOG(INFO) << "Process " << header.pid << " still runs the journal "
+                << path;
       return false;
     }
-    lines_.erase(lines_.begin());
     return true;
   }
 
-  bool AllowsFiles(std::initializer_list<const std::wstring*> paths) const {
-    for (const std::wstring* path : paths) {
-      if (!path->empty() && !scope_.AllowsFile(base::FilePath(*path))) {
-        LOG(ERROR) << "Journal: not touching " << *path
-                   << ", which is not the installation's";
-        return false;
+  void PerformAll(const std::vector<JournalEffect>& effects) {
+    for (const JournalEffect& effect : effects) {
+      if (MayPerform(effect, bounds_)) {
+        Perform(effect);
+        continue;
       }
-    }
-    return true;
-  }
-
-  // The root of a registry line, when the scope allows its key.
-  HKEY AllowedRoot(const Fields& fields,
-                   JournalScope::KeyUse use,
-                   REGSAM* view) const {
-    const HKEY root = journal::RootFromName(fields[1]);
-    unsigned view_flags = 0;
-    if (!root || !base::StringToUint(fields[2], &view_flags) ||
-        (view_flags & ~(KEY_WOW64_32KEY | KEY_WOW64_64KEY)) ||
-        !scope_.AllowsKey(root, fields[3], use)) {
-      LOG(ERROR) << "Journal: not touching the registry key " << fields[3]
-                 << ", which is not the installation's";
-      return nullptr;
-    }
-    *view = view_flags;
-    return root;
-  }
-
-  void FinishCommit(const Fields& fields) {
-    if (!Is(fields, journal::kMovedAside, 4) ||
-        !AllowsFiles({&fields[1], &fields[2], &fields[3]})) {
-      return;
-    }
-    const base::FilePath aside(fields[2]);
-    if (base::PathExists(aside) && !base::DeleteFile(aside, true)) {
-      PLOG(ERROR) << "Cannot delete " << aside;
-      failed_ = true;
-    }
-    if (fields[3].empty())
-      return;
-    const base::FilePath stop(fields[3]);
-    base::FilePath folder = base::FilePath(fields[1]).DirName();
-    while (stop.IsParentIgnoringCase(folder) &&
-           ::RemoveDirectoryW(folder.value().c_str())) {
-      folder = folder.DirName();
+      LOG(ERROR) << "Journal: refusing to " << JournalEffectName(effect.kind)
+                 << " " << Describe(effect)
+                 << ", which is nothing the installation can have made";
     }
   }
 
-  void Undo(const Fields& fields) {
-    if (Is(fields, journal::kCopied, 2)) {
-      if (AllowsFiles({&fields[1]}))
-        UndoCopy(base::FilePath(fields[1]));
-    } else if (Is(fields, journal::kMoved, 3)) {
-      if (AllowsFiles({&fields[1], &fields[2]}))
-        MoveBack(base::FilePath(fields[2]), base::FilePath(fields[1]));
-    } else if (Is(fields, journal::kMovedAside, 4)) {
-      if (AllowsFiles({&fields[1], &fields[2], &fields[3]}))
-        MoveBack(base::FilePath(fields[2]), base::FilePath(fields[1]));
-    } else if (Is(fields, journal::kFolder, 3)) {
-      // Only empty folders go: nothing of anybody's can be lost here.
-      RemoveCreatedFolders(base::FilePath(fields[1]),
-                           base::FilePath(fields[2]));
-    } else if (Is(fields, journal::kValue, 7)) {
-      UndoValue(fields);
-    } else if (Is(fields, journal::kKey, 5)) {
-      UndoKeyCreation(fields);
-    } else if (Is(fields, journal::kDeletedKey, 4)) {
-      RestoreKey(fields);
-    } else {
-      LOG(WARNING) << "Journal: skipping an unknown line";
+  static std::wstring Describe(const JournalEffect& effect) {
+    if (!effect.path.empty())
+      return effect.path.value() + L" (" + effect.other.value() + L")";
+    const wchar_t* root =
+        effect.key.root == HKEY_LOCAL_MACHINE ? L"HKLM\\" : L"HKCU\\";
+    return root + effect.key.path + L" (" + effect.name + L")";
+  }
+
+  void Perform(const JournalEffect& effect) {
+    switch (effect.kind) {
+      case JournalEffectKind::kRemoveCopy:
+        return RemoveFile(effect.path);
+      case JournalEffectKind::kMoveBack:
+      case JournalEffectKind::kPutBack:
+        return MoveBack(effect.path, effect.other);
+      case JournalEffectKind::kDeleteAside:
+        return DeleteAside(effect.path);
+      case JournalEffectKind::kRemoveEmptyParents:
+        return RemoveEmptyParents(effect.path, effect.other);
+      case JournalEffectKind::kRemoveCreatedFolders:
+        // Only empty folders go: nothing of anybody's can be lost here.
+        return RemoveCreatedFolders(effect.path, effect.other);
+      case JournalEffectKind::kSetValueBack:
+        return SetValueBack(effect);
+      case JournalEffectKind::kRemoveCreatedKeys:
+        return RemoveCreatedKeys(effect.key, effect.name);
+      case JournalEffectKind::kRestoreDeletedKey:
+        return RestoreKey(effect);
     }
   }
 
-  void UndoCopy(const base::FilePath& file) {
+  void RemoveFile(const base::FilePath& file) {
     if (base::PathExists(file) && !base::DeleteFile(file, false)) {
       PLOG(ERROR) << "Cannot remove " << file;
       failed_ = true;
@@ -210,58 +176,58 @@ class Replay {
     }
   }
 
-  void UndoValue(const Fields& fields) {
-    REGSAM view = 0;
-    const HKEY root =
-        AllowedRoot(fields, JournalScope::KeyUse::kValuesAndTrees, &view);
-    if (!root)
-      return;
-    base::win::RegKey key;
-    if (key.Open(root, fields[3].c_str(), view | KEY_SET_VALUE) !=
-        ERROR_SUCCESS) {
-      return;
-    }
-    if (fields[5] == base::ASCIIToWide(journal::kAbsent)) {
-      ::RegDeleteValueW(key.Handle(), fields[4].c_str());
-      return;
-    }
-    unsigned type = 0;
-    std::vector<BYTE> data;
-    if (!base::StringToUint(fields[5], &type) ||
-        !journal::HexDecode(fields[6], &data)) {
-      return;
-    }
-    if (::RegSetValueExW(key.Handle(), fields[4].c_str(), 0, type, data.data(),
-                         static_cast<DWORD>(data.size())) != ERROR_SUCCESS) {
-      LOG(ERROR) << "Cannot restore the value " << fields[4] << " of "
-                 << fields[3];
+  void DeleteAside(const base::FilePath& aside) {
+    if (base::PathExists(aside) && !base::DeleteFile(aside, true)) {
+      PLOG(ERROR) << "Cannot delete " << aside;
       failed_ = true;
     }
   }
 
-  // Removes the keys created from the top down to the key, deepest first,
-  // each only when it holds no value and no subkey any more.
-  void UndoKeyCreation(const Fields& fields) {
-    REGSAM view = 0;
-    const HKEY root =
-        AllowedRoot(fields, JournalScope::KeyUse::kCreatedKeys, &view);
-    const std::wstring& top = fields[3];
-    std::wstring path = fields[4];
-    if (!root || CountKeyPathComponents(top) < 2 ||
-        !(path == top || StartsWithKey(path, top))) {
-      return;
-    }
-    while (RemoveEmptyKey(root, view, path) && path != top) {
-      if (!GetParentKeyPath(path, &path))
-        return;
+  static void RemoveEmptyParents(const base::FilePath& file,
+                                 const base::FilePath& stop) {
+    base::FilePath folder = file.DirName();
+    while (stop.IsParentIgnoringCase(folder) &&
+           ::RemoveDirectoryW(folder.value().c_str())) {
+      folder = folder.DirName();
     }
   }
 
-  static bool StartsWithKey(const std::wstring& path,
-                            const std::wstring& ancestor) {
-    return path.size() > ancestor.size() && path[ancestor.size()] == L'\\' &&
-           base::FilePath::CompareEqualIgnoreCase(
-               path.substr(0, ancestor.size()), ancestor);
+  void SetValueBack(const JournalEffect& effect) {
+    base::win::RegKey key;
+    if (key.Open(effect.key.root, effect.key.path.c_str(),
+                 effect.key.view | KEY_SET_VALUE) != ERROR_SUCCESS) {
+      return;
+    }
+    if (!effect.value) {
+      ::RegDeleteValueW(key.Handle(), effect.name.c_str());
+      return;
+    }
+    if (!WriteValue(key.Handle(), effect.name, *effect.value)) {
+      LOG(ERROR) << "Cannot restore the value " << effect.name << " of "
+                 << effect.key.path;
+      failed_ = true;
+    }
+  }
+
+  static bool WriteValue(HKEY key,
+                         const std::wstring& name,
+                         const journal::RegistryValue& value) {
+    static const BYTE kNoData = 0;
+    return ::RegSetValueExW(key, name.c_str(), 0, value.type,
+                            value.data.empty() ? &kNoData : value.data.data(),
+                            static_cast<DWORD>(value.data.size())) ==
+           ERROR_SUCCESS;
+  }
+
+  // Removes the keys created from the top down to the key, deepest first,
+  // each only when it holds no value and no subkey any more.
+  static void RemoveCreatedKeys(const journal::RegistryKey& key,
+                                const std::wstring& top) {
+    std::wstring path = key.path;
+    while (RemoveEmptyKey(key.root, key.view, path) && path != top) {
+      if (!GetParentKeyPath(path, &path))
+        return;
+    }
   }
 
   // False when the key is there and cannot go.
@@ -282,33 +248,22 @@ class Replay {
     return ::RegDeleteKeyExW(root, path.c_str(), view, 0) == ERROR_SUCCESS;
   }
 
-  void RestoreKey(const Fields& fields) {
-    REGSAM view = 0;
-    const HKEY root =
-        AllowedRoot(fields, JournalScope::KeyUse::kValuesAndTrees, &view);
-    if (!root || (fields.size() - 4) % 3)
-      return;
+  void RestoreKey(const JournalEffect& effect) {
     base::win::RegKey key;
-    if (key.Create(root, fields[3].c_str(), view | KEY_SET_VALUE) !=
-        ERROR_SUCCESS) {
-      LOG(ERROR) << "Cannot restore the registry key " << fields[3];
+    if (key.Create(effect.key.root, effect.key.path.c_str(),
+                   effect.key.view | KEY_SET_VALUE) != ERROR_SUCCESS) {
+      LOG(ERROR) << "Cannot restore the registry key " << effect.key.path;
       failed_ = true;
       return;
     }
-    for (size_t i = 4; i + 2 < fields.size(); i += 3) {
-      unsigned type = 0;
-      std::vector<BYTE> data;
-      if (base::StringToUint(fields[i + 1], &type) &&
-          journal::HexDecode(fields[i + 2], &data)) {
-        ::RegSetValueExW(key.Handle(), fields[i].c_str(), 0, type, data.data(),
-                         static_cast<DWORD>(data.size()));
-      }
-    }
+    for (const journal::RegistryValue& value : effect.values)
+      WriteValue(key.Handle(), value.name, value);
   }
 
   const base::FilePath install_folder_;
-  const JournalScope& scope_;
-  std::vector<Fields> lines_;
+  const JournalBounds& bounds_;
+  std::vector<journal::Entry> entries_;
+  bool committing_ = false;
   bool failed_ = false;
 };
 
@@ -316,7 +271,7 @@ class Replay {
 
 int ReplayAbandonedJournals(const base::FilePath& journal_folder,
                             const base::FilePath& install_folder,
-                            const JournalScope& scope) {
+                            const JournalBounds& bounds) {
   if (!base::DirectoryExists(journal_folder))
     return 0;
   std::vector<base::FilePath> journals;
@@ -327,7 +282,7 @@ int ReplayAbandonedJournals(const base::FilePath& journal_folder,
     journals.push_back(path);
   int replayed = 0;
   for (const base::FilePath& path : journals) {
-    Replay replay(install_folder, scope);
+    Replay replay(install_folder, bounds);
     if (!replay.Read(path))
       continue;
     LOG(INFO) << "Repairing what an ended installer run left: " << path;

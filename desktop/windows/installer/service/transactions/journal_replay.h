@@ -8,45 +8,29 @@
 // changes were never made, or a replay that was itself killed, replays
 // again safely.
 //
-//   class Scope : public JournalScope { ... };  // What a journal may touch.
-//   ReplayAbandonedJournals(journal_folder, install_folder, scope);
+// Every effect of a replay passes MayPerform (journal_effect.h) with the
+// bounds of the installation at the folder; what it refuses is logged and
+// skipped.
+//
+//   ReplayAbandonedJournals(journal_folder, install_folder, bounds);
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_JOURNAL_REPLAY_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_JOURNAL_REPLAY_H_
-
-#include <windows.h>
-
-#include <string>
 
 #include "base/files/file_path.h"
 
 namespace installer {
 
-// A journal lies in a folder that other programs of the user can write: the
-// replay acts only on the files and keys the installation can have.
-class JournalScope {
- public:
-  enum class KeyUse {
-    // Keys the run created, which go again only when they are empty.
-    kCreatedKeys,
-    // Values set back or removed, and deleted trees created again.
-    kValuesAndTrees,
-  };
-
-  virtual ~JournalScope() = default;
-  virtual bool AllowsFile(const base::FilePath& path) const = 0;
-  virtual bool AllowsKey(HKEY root,
-                         const std::wstring& key_path,
-                         KeyUse use) const = 0;
-};
+class JournalBounds;
 
 // Replays the journals in |journal_folder| of runs on |install_folder|
-// whose processes have ended, then removes them; lines |scope| refuses are
-// skipped and logged. Journals of live processes stay. Returns how many
-// journals were replayed.
+// whose processes have ended, then removes them; effects |bounds| refuses
+// are skipped and logged. Journals of live processes stay, and so do those
+// whose replay could not do everything (a process without the rights the
+// run had). Returns how many journals were replayed.
 int ReplayAbandonedJournals(const base::FilePath& journal_folder,
                             const base::FilePath& install_folder,
-                            const JournalScope& scope);
+                            const JournalBounds& bounds);
 
 }  // namespace installer
 

@@ -22,8 +22,7 @@ bool MoveFileOperation::Execute(Transaction* nested) {
   // attribute would prevent.
   cleared_read_only_ = ClearReadOnlyAttribute(source_);
   VLOG(1) << "Moving " << source_ << "to" << destination_;
-  JournalChange(nested, {base::ASCIIToWide(journal::kMoved), source_.value(),
-                         destination_.value()});
+  JournalChange(nested, journal::MovedFile{source_, destination_});
   if (!base::Move(source_, destination_)) {
     LOG(ERROR) << "File copy failed";
     return false;

@@ -12,10 +12,9 @@
 
 namespace installer {
 
-void JournalChange(Transaction* nested,
-                   const std::vector<std::wstring>& fields) {
+void JournalChange(Transaction* nested, const journal::Entry& entry) {
   if (nested && nested->journal())
-    nested->journal()->Record(fields);
+    nested->journal()->Record(entry);
 }
 
 std::wstring GetRegistryObjectName(HKEY root, const std::wstring& key_path) {

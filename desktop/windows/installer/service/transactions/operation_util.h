@@ -11,15 +11,15 @@
 #include <vector>
 
 #include "base/files/file_path.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
 
 namespace installer {
 
 class Transaction;
 
-// Writes |fields| (a line of journal_record.h) to the journal of the
-// transaction that |nested| belongs to, before the change it describes.
-void JournalChange(Transaction* nested,
-                   const std::vector<std::wstring>& fields);
+// Writes |entry| to the journal of the transaction that |nested| belongs
+// to, before the change it describes.
+void JournalChange(Transaction* nested, const journal::Entry& entry);
 
 // Registry.
 

@@ -28,6 +28,7 @@ Transaction::~Transaction() {
 bool Transaction::Execute(std::unique_ptr<Operation> operation) {
   DCHECK(operation);
   const InjectedFault fault = AskFaultInjector();
+  const int64_t mark = JournalSize();
   Transaction nested;
   nested.journal_ = journal_;
   bool succeeded = false;
@@ -46,31 +47,55 @@ bool Transaction::Execute(std::unique_ptr<Operation> operation) {
     operation->Rollback();
     nested.Rollback();
     operation.reset();
+    // A replay must not undo again what is undone now: a later operation
+    // may have made something new at the same place.
+    CutJournalBackTo(mark);
     return false;
   }
-  for (std::unique_ptr<Operation>& prerequisite : nested.operations_)
-    operations_.push_back(std::move(prerequisite));
+  for (size_t i = 0; i < nested.operations_.size(); ++i) {
+    operations_.push_back(std::move(nested.operations_[i]));
+    journal_marks_.push_back(nested.journal_marks_[i]);
+  }
   nested.operations_.clear();
+  nested.journal_marks_.clear();
   operations_.push_back(std::move(operation));
+  journal_marks_.push_back(mark);
   return true;
 }
 
 void Transaction::Rollback() {
-  for (auto it = operations_.rbegin(); it != operations_.rend(); ++it)
-    (*it)->Rollback();
-  Commit();
+  DCHECK_EQ(operations_.size(), journal_marks_.size());
+  for (size_t i = operations_.size(); i-- > 0;) {
+    operations_[i]->Rollback();
+    CutJournalBackTo(journal_marks_[i]);
+  }
+  Finish(/*committing=*/false);
 }
 
 void Transaction::Commit() {
+  Finish(/*committing=*/true);
+}
+
+int64_t Transaction::JournalSize() const {
+  return journal_ ? journal_->size() : 0;
+}
+
+void Transaction::CutJournalBackTo(int64_t mark) {
+  if (journal_)
+    journal_->CutBackTo(mark);
+}
+
+void Transaction::Finish(bool committing) {
   const bool journaled = journal_ && owns_journal_;
   // From here a killed run is completed, not undone: what is left to do is
   // deleting what was moved aside.
-  if (journaled && !operations_.empty())
+  if (committing && journaled && !operations_.empty())
     journal_->MarkCommitting();
   // Oldest first: a vector's clear() gives no order of destruction.
   for (std::unique_ptr<Operation>& operation : operations_)
     operation.reset();
   operations_.clear();
+  journal_marks_.clear();
   if (journaled)
     journal_->Clear();
 }

@@ -14,6 +14,8 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_TRANSACTION_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_TRANSACTION_H_
 
+#include <stdint.h>
+
 #include <memory>
 #include <vector>
 
@@ -56,7 +58,8 @@ class Transaction {
   bool Execute(std::unique_ptr<Operation> operation);
 
   // Undoes every held operation, newest first, then destroys them all. The
-  // transaction is empty afterwards and can be used again.
+  // transaction is empty afterwards and can be used again. Never marks the
+  // journal committing: what could not be put back stays where it is.
   void Rollback();
 
   // Destroys every held operation, oldest first, which makes their changes
@@ -82,9 +85,20 @@ class Transaction {
   static void SetFaultInjectorForTesting(FaultInjector* injector);
 
  private:
+  int64_t JournalSize() const;
+  // Cuts the journal back to |mark| after the operations written since
+  // were undone.
+  void CutJournalBackTo(int64_t mark);
+  // Destroys the operations oldest first and clears the journal;
+  // |committing| marks it so first.
+  void Finish(bool committing);
+
   // Every operation here executed successfully and has been neither rolled
   // back nor committed; the prerequisites of an operation stand before it.
   std::vector<std::unique_ptr<Operation>> operations_;
+  // For each operation, the journal's size before it began: once it is
+  // undone, its lines go.
+  std::vector<int64_t> journal_marks_;
   TransactionJournal* journal_ = nullptr;
   // False for the nested transaction of an operation: its end is not the
   // end of the journal's transaction.

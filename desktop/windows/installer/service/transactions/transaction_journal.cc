@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
@@ -14,13 +16,11 @@ namespace {
 
 // This process's creation time, which tells it from a later process that
 // reuses its id.
-std::wstring OwnCreationTime() {
+uint64_t OwnCreationTime() {
   FILETIME creation = {}, exit = {}, kernel = {}, user = {};
   ::GetProcessTimes(::GetCurrentProcess(), &creation, &exit, &kernel, &user);
-  const uint64_t value =
-      (static_cast<uint64_t>(creation.dwHighDateTime) << 32) |
-      creation.dwLowDateTime;
-  return base::NumberToString16(value);
+  return (static_cast<uint64_t>(creation.dwHighDateTime) << 32) |
+         creation.dwLowDateTime;
 }
 
 }  // namespace
@@ -36,14 +36,30 @@ TransactionJournal::~TransactionJournal() {
   Clear();
 }
 
-void TransactionJournal::Record(const std::vector<std::wstring>& fields) {
+void TransactionJournal::Record(const journal::Entry& entry) {
   if (Open())
-    Write(journal::EncodeLine(fields));
+    Write(journal::EncodeEntry(entry));
 }
 
 void TransactionJournal::MarkCommitting() {
   if (file_.IsValid())
-    Write(journal::EncodeLine({base::ASCIIToWide(journal::kCommit)}));
+    Write(journal::EncodeEntry(journal::CommitMarker()));
+}
+
+void TransactionJournal::CutBackTo(int64_t size) {
+  size = std::max(size, header_size_);
+  if (!file_.IsValid() || size >= size_)
+    return;
+  LARGE_INTEGER position = {};
+  position.QuadPart = size;
+  if (!::SetFilePointerEx(file_.Get(), position, nullptr, FILE_BEGIN) ||
+      !::SetEndOfFile(file_.Get())) {
+    // The lines stay: a replay undoes them once more, which for the
+    // newest operation alone finds nothing left to undo.
+    PLOG(ERROR) << "Cannot cut back the transaction journal " << path_;
+    return;
+  }
+  size_ = size;
 }
 
 void TransactionJournal::Clear() {
@@ -67,18 +83,20 @@ bool TransactionJournal::Open() {
   }
   // Readable by the next run while this one still writes; never shared for
   // deletion, so that nobody removes the journal of a live run.
-  file_.Set(::CreateFileW(path_.value().c_str(), FILE_APPEND_DATA,
-                          FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Written at its end only, and cut back by a rollback.
+  file_.Set(::CreateFileW(
+      path_.value().c_str(), FILE_WRITE_DATA | FILE_APPEND_DATA,
+      FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file_.IsValid()) {
     PLOG(ERROR) << "Cannot write the transaction journal " << path_
                 << "; a kill of this run would not be repaired";
     failed_ = true;
     return false;
   }
-  Write(journal::EncodeLine({base::ASCIIToWide(journal::kHeader), L"1",
-                             base::NumberToString16(::GetCurrentProcessId()),
-                             OwnCreationTime(), install_folder_.value()}));
+  size_ = 0;
+  Write(journal::EncodeHeader(
+      {::GetCurrentProcessId(), OwnCreationTime(), install_folder_}));
+  header_size_ = size_;
   return true;
 }
 
@@ -91,6 +109,7 @@ void TransactionJournal::Write(const std::string& line) {
       written != line.size()) {
     PLOG(ERROR) << "Cannot write the transaction journal " << path_;
   }
+  size_ += written;
 }
 
 }  // namespace installer

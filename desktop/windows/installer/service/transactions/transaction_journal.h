@@ -3,7 +3,9 @@
 // change is undone, so that the next run on the same install folder can
 // finish what a killed process left half-done (ReplayAbandonedJournals).
 // The file goes when the transaction ends: rolled back, or committed once
-// what the commit deletes is gone.
+// what the commit deletes is gone. A rollback cuts the file back as it
+// undoes each operation, so that a replay after a kill never undoes again
+// what the rollback already put right.
 //
 //   TransactionJournal journal(journal_folder, install_folder);
 //   transaction.set_journal(&journal);
@@ -14,11 +16,11 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_TRANSACTION_JOURNAL_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_TRANSACTION_JOURNAL_H_
 
-#include <string>
-#include <vector>
+#include <stdint.h>
 
 #include "base/files/file_path.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
 
 namespace installer {
 
@@ -33,11 +35,14 @@ class TransactionJournal {
   // Removes the file.
   ~TransactionJournal();
 
-  // Appends one line (journal_record.h) that an operation writes before
-  // it makes its change.
-  void Record(const std::vector<std::wstring>& fields);
+  // Appends the entry that an operation writes before it makes its change.
+  void Record(const journal::Entry& entry);
   // The transaction begins to make its changes final.
   void MarkCommitting();
+  // How long the file is: a mark to cut it back to.
+  int64_t size() const { return size_; }
+  // Drops every line written since the file was |size| long.
+  void CutBackTo(int64_t size);
   // The transaction holds nothing any more: the file goes.
   void Clear();
 
@@ -50,6 +55,10 @@ class TransactionJournal {
   const base::FilePath path_;
   const base::FilePath install_folder_;
   base::win::ScopedHandle file_;
+  int64_t size_ = 0;
+  // The header's length: a mark taken before the file was made cuts back
+  // to it.
+  int64_t header_size_ = 0;
   // Set once the file could not be made; logged once.
   bool failed_ = false;
 };

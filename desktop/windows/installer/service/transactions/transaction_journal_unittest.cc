@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,9 +19,11 @@
 #include "desktop/windows/installer/service/transactions/change_reg_value_operation.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
+#include "desktop/windows/installer/service/transactions/journal_effect.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/journal_replay.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/test/scoped_operation_fault.h"
 #include "desktop/windows/installer/test/scoped_test_registry_key.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
@@ -51,21 +54,173 @@ TEST(JournalRecordTest, FieldsSurviveEscapingAndBrokenLinesAreRefused) {
             journal::FileNamePrefix(FilePath(L"C:\\Apps\\Kelvo2")));
 }
 
+TEST(JournalRecordTest, EveryKindOfEntryReadsBackAsWritten) {
+  journal::RegistryKey key{HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY,
+                           L"Software\\Kelvo\\Sub"};
+  journal::ChangedValue changed{key, L"Name"};
+  changed.old_value = journal::RegistryValue{L"Name", REG_BINARY, {0, 0xFF}};
+  journal::ChangedValue absent;
+  absent.key = {HKEY_CURRENT_USER, 0, L"Software\\K"};
+  journal::DeletedKey deleted;
+  deleted.key = key;
+  deleted.values = {{L"", REG_SZ, {}}, {L"V", REG_DWORD, {7, 0, 0, 0}}};
+  std::vector<journal::Entry> entries;
+  entries.push_back(journal::CopiedFile{FilePath(L"C:\\K\\a\tb")});
+  entries.push_back(
+      journal::MovedFile{FilePath(L"C:\\K\\a"), FilePath(L"C:\\K\\b")});
+  entries.push_back(journal::MovedAside{
+      FilePath(L"C:\\K\\a"), FilePath(L"C:\\K\\a.1.old"), FilePath()});
+  entries.push_back(
+      journal::CreatedFolders{FilePath(L"C:\\K\\x\\y"), FilePath(L"C:\\")});
+  entries.push_back(absent);
+  entries.push_back(changed);
+  entries.push_back(journal::CreatedKeys{key, L"Software\\Kelvo"});
+  entries.push_back(deleted);
+  entries.push_back(journal::CommitMarker());
+  for (const journal::Entry& entry : entries) {
+    std::string line = journal::EncodeEntry(entry);
+    ASSERT_EQ('\n', line.back());
+    line.pop_back();
+    journal::Entry parsed;
+    ASSERT_TRUE(journal::ParseEntry(line, &parsed)) << line;
+    // Written again, the entry gives the same line.
+    EXPECT_EQ(line + "\n", journal::EncodeEntry(parsed));
+    EXPECT_EQ(entry.index(), parsed.index()) << line;
+  }
+  // A line without its "\n", as the replay reads it.
+  auto line_of = [](const journal::Entry& entry) {
+    std::string line = journal::EncodeEntry(entry);
+    line.pop_back();
+    return line;
+  };
+  journal::Entry parsed;
+  ASSERT_TRUE(journal::ParseEntry(line_of(changed), &parsed));
+  const auto& value = std::get<journal::ChangedValue>(parsed);
+  EXPECT_EQ(HKEY_LOCAL_MACHINE, value.key.root);
+  EXPECT_EQ(static_cast<REGSAM>(KEY_WOW64_32KEY), value.key.view);
+  ASSERT_TRUE(value.old_value);
+  EXPECT_EQ(std::vector<BYTE>({0, 0xFF}), value.old_value->data);
+  ASSERT_TRUE(journal::ParseEntry(
+      line_of(journal::CreatedKeys{key, L"Software\\Kelvo"}), &parsed));
+  EXPECT_EQ(L"Software\\Kelvo", std::get<journal::CreatedKeys>(parsed).top);
+  EXPECT_EQ(key.path, std::get<journal::CreatedKeys>(parsed).key.path);
+}
+
+TEST(JournalRecordTest, MalformedEntriesAreRefused) {
+  for (const std::vector<std::wstring>& fields :
+       std::vector<std::vector<std::wstring>>{
+           {L"deleted-everything", L"C:\\"},
+           {L"copied"},
+           {L"copied", L""},
+           {L"copied", L"C:\\a", L"C:\\b"},
+           {L"moved", L"C:\\a"},
+           {L"value", L"HKCR", L"0", L"Software\\K", L"N", L"absent", L""},
+           {L"value", L"HKCU", L"768", L"Software\\K", L"N", L"absent", L""},
+           {L"value", L"HKCU", L"1", L"Software\\K", L"N", L"absent", L""},
+           {L"value", L"HKCU", L"0", L"Software\\K", L"N", L"1", L"ABC"},
+           {L"value", L"HKCU", L"0", L"Software\\K", L"N", L"absent"},
+           {L"key", L"HKCU", L"0", L"", L"Software\\K"},
+           {L"deleted-key", L"HKCU", L"0", L"Software\\K", L"V", L"1"},
+           {L"commit", L"now"},
+       }) {
+    std::string line = journal::EncodeLine(fields);
+    line.pop_back();
+    journal::Entry entry;
+    EXPECT_FALSE(journal::ParseEntry(line, &entry)) << line;
+  }
+  journal::Header header;
+  EXPECT_FALSE(journal::ParseHeader("kelvo-transaction-journal\t2\t1\t1\tC:\\K",
+                                    &header));
+  EXPECT_FALSE(journal::ParseHeader("kelvo-transaction-journal\t1\tx\t1\tC:\\K",
+                                    &header));
+  ASSERT_TRUE(journal::ParseHeader(
+      "kelvo-transaction-journal\t1\t12\t34\tC:\\K", &header));
+  EXPECT_EQ(12u, header.pid);
+  EXPECT_EQ(34u, header.creation_time);
+  EXPECT_EQ(FilePath(L"C:\\K"), header.install_folder);
+}
+
+TEST(JournalEffectTest, OnlyPlainAbsolutePathsPass) {
+  for (const wchar_t* path :
+       {L"C:\\", L"C:\\Kelvo", L"c:\\Program Files\\Kelvo\\45.0\\a.dll",
+        L"C:\\Kelvo\\", L"\\\\server\\share", L"\\\\server\\share\\Kelvo",
+        L"C:\\Kelvo\\COM10", L"C:\\Kelvo\\nullable", L"C:\\a..b"}) {
+    EXPECT_TRUE(IsPlainPath(FilePath(path))) << path;
+  }
+  for (const wchar_t* path : {L"",
+                              L"Kelvo",
+                              L"C:Kelvo",
+                              L"\\Kelvo",
+                              L"\\\\server",
+                              L"C:\\KJ\\..\\victim.txt",
+                              L"C:\\KJ\\.\\a",
+                              L"C:\\KJ\\..",
+                              L"C:\\KJ\\\\a",
+                              L"C:\\KJ\\a.txt:stream",
+                              L"C:\\KJ\\a.txt::$DATA",
+                              L"C:\\KJ\\NUL",
+                              L"C:\\KJ\\nul.txt",
+                              L"C:\\KJ\\Com1",
+                              L"C:\\KJ\\lpt9.lnk",
+                              L"C:\\KJ\\CON \\a",
+                              L"C:\\KJ\\con.d\\x",
+                              L"C:\\KJ\\conout$",
+                              L"C:\\KJ\\a.",
+                              L"C:\\KJ\\a ",
+                              L"C:\\KJ\\*",
+                              L"C:\\KJ\\a?",
+                              L"C:\\KJ/../x",
+                              L"\\\\?\\C:\\KJ",
+                              L"\\\\.\\C:\\KJ",
+                              L"\\\\.\\pipe\\x",
+                              L"C:\\KJ\\a\tb"}) {
+    EXPECT_FALSE(IsPlainPath(FilePath(path))) << path;
+  }
+}
+
+TEST(JournalEffectTest, AsideNamesAreTheDeletesOwn) {
+  const FilePath file(L"C:\\K\\kelvo.exe");
+  EXPECT_TRUE(
+      IsAsideNameOf(FilePath(L"C:\\K\\kelvo.exe.1700000000.old"), file));
+  EXPECT_TRUE(IsAsideNameOf(FilePath(L"c:\\k\\KELVO.EXE.17.3.OLD"), file));
+  for (const wchar_t* aside :
+       {L"C:\\K\\kelvo.exe", L"C:\\K\\kelvo.exe.old", L"C:\\K\\kelvo.exe..old",
+        L"C:\\K\\kelvo.exe.1.2.3.old", L"C:\\K\\kelvo.exe.1a.old",
+        L"C:\\K\\kelvo.exe.1.tmp", L"C:\\K\\kelvo.exe2.1.old",
+        L"C:\\Other\\kelvo.exe.1.old", L"C:\\K\\..\\victim.1.old",
+        L"C:\\K\\sub\\kelvo.exe.1.old"}) {
+    EXPECT_FALSE(IsAsideNameOf(FilePath(aside), file)) << aside;
+  }
+}
+
 // Everything below the test folder and the test key.
-class TestScope : public JournalScope {
+class TestBounds : public JournalBounds {
  public:
-  TestScope(const FilePath& folder, const std::wstring& key)
+  TestBounds(const FilePath& folder, const std::wstring& key)
       : folder_(folder), key_(key) {}
-  bool AllowsFile(const FilePath& path) const override {
+  bool IsInstallFolder(const FilePath& path) const override {
+    return path == folder_;
+  }
+  bool IsInInstallation(const FilePath& path) const override {
     return folder_.IsParentIgnoringCase(path);
   }
-  bool AllowsKey(HKEY root,
-                 const std::wstring& key,
-                 KeyUse use) const override {
-    return key.rfind(key_, 0) == 0;
+  bool IsOwnShortcut(const FilePath& path) const override { return false; }
+  bool IsTableValue(const journal::RegistryKey& key,
+                    const std::wstring& name) const override {
+    return IsTestKey(key);
+  }
+  bool IsTableKeyOrAncestor(const journal::RegistryKey& key) const override {
+    return IsTestKey(key);
+  }
+  bool IsInDeletedTree(const journal::RegistryKey& key) const override {
+    return IsTestKey(key);
   }
 
  private:
+  bool IsTestKey(const journal::RegistryKey& key) const {
+    return key.path.rfind(key_, 0) == 0;
+  }
+
   const FilePath folder_;
   const std::wstring key_;
 };
@@ -102,22 +257,36 @@ class TransactionJournalTest : public testing::Test {
         reinterpret_cast<const BYTE*>(&value), REG_DWORD, sizeof(value), 0)));
     if (committing)
       journal.MarkCommitting();
-    // Under the name of process 0, which is never a journal's.
-    std::string text = ReadTextFile(journal.path());
+    const FilePath abandoned = Abandon(ReadTextFile(journal.path()));
+    Kill(std::move(transaction));
+    return abandoned;
+  }
+
+  // Writes |text|, a journal of this process, as the journal of a process
+  // that has ended: process 0, which is never a journal's.
+  FilePath Abandon(const std::string& text) {
     const size_t header_end = text.find('\n');
-    std::vector<std::wstring> header;
-    EXPECT_TRUE(journal::DecodeLine(text.substr(0, header_end), &header));
-    header[2] = L"0";
+    journal::Header header;
+    EXPECT_TRUE(journal::ParseHeader(text.substr(0, header_end), &header));
+    header.pid = 0;
     const FilePath abandoned =
         journals_.Append(journal::FileNamePrefix(install_) + L"0.journal");
     WriteTextFile(abandoned,
-                  journal::EncodeLine(header) + text.substr(header_end + 1));
-    // A killed process neither commits nor rolls back: its operations
-    // stay as they are.
+                  journal::EncodeHeader(header) + text.substr(header_end + 1));
+    return abandoned;
+  }
+
+  // A killed process neither commits nor rolls back: its operations stay
+  // as they are.
+  static void Kill(std::unique_ptr<Transaction> transaction) {
     transaction->set_journal(nullptr);
     Transaction* killed = transaction.release();
     (void)killed;
-    return abandoned;
+  }
+
+  int Replay() {
+    return ReplayAbandonedJournals(journals_, install_,
+                                   TestBounds(install_, key_.path()));
   }
 
   bool HasAsideFiles() const {
@@ -168,7 +337,7 @@ TEST_F(TransactionJournalTest, ReplayUndoesAKilledRun) {
   ASSERT_FALSE(base::PathExists(install_.Append(L"deleted.txt")));
 
   EXPECT_EQ(1, ReplayAbandonedJournals(journals_, install_,
-                                       TestScope(install_, key_.path())));
+                                       TestBounds(install_, key_.path())));
   EXPECT_EQ("old", ReadTextFile(install_.Append(L"replaced.txt")));
   EXPECT_EQ("kept", ReadTextFile(install_.Append(L"deleted.txt")));
   EXPECT_FALSE(base::PathExists(install_.Append(L"sub")));
@@ -184,7 +353,7 @@ TEST_F(TransactionJournalTest, ReplayCompletesACommittingRun) {
   const FilePath abandoned = RunAndAbandon(true);
   ASSERT_TRUE(HasAsideFiles());
   EXPECT_EQ(1, ReplayAbandonedJournals(journals_, install_,
-                                       TestScope(install_, key_.path())));
+                                       TestBounds(install_, key_.path())));
   EXPECT_EQ("new", ReadTextFile(install_.Append(L"replaced.txt")));
   EXPECT_FALSE(base::PathExists(install_.Append(L"deleted.txt")));
   EXPECT_EQ("new", ReadTextFile(install_.Append(L"sub\\added.txt")));
@@ -195,7 +364,7 @@ TEST_F(TransactionJournalTest, ReplayCompletesACommittingRun) {
 TEST_F(TransactionJournalTest, LiveOtherFolderAndOutOfScopeJournalsAreLeft) {
   // A journal of this, living, process.
   TransactionJournal live(journals_, install_);
-  live.Record({L"copied", install_.Append(L"x").value()});
+  live.Record(journal::CopiedFile{install_.Append(L"x")});
   WriteTextFile(install_.Append(L"x"), "x");
   // An abandoned one whose lines lead out of the installation.
   const FilePath outside = temp_.GetPath().Append(L"victim.txt");
@@ -215,12 +384,103 @@ TEST_F(TransactionJournalTest, LiveOtherFolderAndOutOfScopeJournalsAreLeft) {
                                             L"0", L"0", L"C:\\Elsewhere"}));
 
   EXPECT_EQ(1, ReplayAbandonedJournals(journals_, install_,
-                                       TestScope(install_, key_.path())));
+                                       TestBounds(install_, key_.path())));
   EXPECT_TRUE(base::PathExists(install_.Append(L"x")));
   EXPECT_TRUE(base::PathExists(live.path()));
   EXPECT_EQ("victim", ReadTextFile(outside));
   EXPECT_FALSE(base::PathExists(forged));
   EXPECT_TRUE(base::PathExists(other));
+}
+
+// Copies the journal as it stands when the transaction destroys its
+// operations: what a kill after the last undo, before the journal goes,
+// leaves for the next run.
+class JournalProbe : public Operation {
+ public:
+  JournalProbe(const TransactionJournal* journal, std::string* text)
+      : journal_(journal), text_(text) {}
+  ~JournalProbe() override { *text_ = ReadTextFile(journal_->path()); }
+  bool Execute(Transaction* nested) override { return true; }
+  void Rollback() override {}
+
+ private:
+  const TransactionJournal* const journal_;
+  std::string* const text_;
+};
+
+TEST_F(TransactionJournalTest, AKillAfterARollbackKeepsWhatItCouldNotPutBack) {
+  const FilePath user_file = install_.Append(L"user.txt");
+  WriteTextFile(user_file, "mine");
+  std::string at_end;
+  {
+    TransactionJournal journal(journals_, install_);
+    Transaction transaction;
+    transaction.set_journal(&journal);
+    ASSERT_TRUE(
+        transaction.Execute(std::make_unique<JournalProbe>(&journal, &at_end)));
+    auto remove =
+        std::make_unique<DeleteFileOperation>(user_file, false, false);
+    DeleteFileOperation* removal = remove.get();
+    ASSERT_TRUE(transaction.Execute(std::move(remove)));
+    const FilePath aside = removal->aside_path();
+    // A folder takes the file's place: the rollback keeps it aside.
+    WriteTextFile(user_file.Append(L"x"), "squatter");
+    transaction.Rollback();
+    ASSERT_EQ("mine", ReadTextFile(aside));
+    EXPECT_EQ(std::string::npos, at_end.find("\ncommit\n")) << at_end;
+
+    Abandon(at_end);
+    EXPECT_EQ(1, Replay());
+    EXPECT_EQ("mine", ReadTextFile(aside));
+    EXPECT_EQ("squatter", ReadTextFile(user_file.Append(L"x")));
+  }
+}
+
+TEST_F(TransactionJournalTest, AFailedOperationIsNotUndoneAgainByTheReplay) {
+  const FilePath file = install_.Append(L"x.txt");
+  WriteTextFile(file, "orig");
+  WriteTextFile(temp_.GetPath().Append(L"a.txt"), "a");
+  WriteTextFile(temp_.GetPath().Append(L"b.txt"), "b");
+  TransactionJournal journal(journals_, install_);
+  auto transaction = std::make_unique<Transaction>();
+  transaction->set_journal(&journal);
+  {
+    // The copy replaces the file, then fails: it is undone at once.
+    test::ScopedOperationFault fault(0,
+                                     Transaction::InjectedFault::kAfterChange);
+    EXPECT_FALSE(transaction->Execute(std::make_unique<CopyFileOperation>(
+        temp_.GetPath().Append(L"a.txt"), file)));
+  }
+  ASSERT_EQ("orig", ReadTextFile(file));
+  EXPECT_TRUE(transaction->Execute(std::make_unique<CopyFileOperation>(
+      temp_.GetPath().Append(L"b.txt"), file)));
+  ASSERT_EQ("b", ReadTextFile(file));
+  Abandon(ReadTextFile(journal.path()));
+  Kill(std::move(transaction));
+
+  EXPECT_EQ(1, Replay());
+  EXPECT_EQ("orig", ReadTextFile(file));
+  EXPECT_FALSE(HasAsideFiles());
+}
+
+TEST_F(TransactionJournalTest, ARollbackCutsTheJournalBackAsItGoes) {
+  WriteTextFile(temp_.GetPath().Append(L"a.txt"), "a");
+  TransactionJournal journal(journals_, install_);
+  Transaction transaction;
+  transaction.set_journal(&journal);
+  std::string at_end;
+  ASSERT_TRUE(
+      transaction.Execute(std::make_unique<JournalProbe>(&journal, &at_end)));
+  const int64_t before = journal.size();
+  ASSERT_TRUE(transaction.Execute(std::make_unique<CopyFileOperation>(
+      temp_.GetPath().Append(L"a.txt"), install_.Append(L"sub\\a.txt"))));
+  EXPECT_GT(journal.size(), before);
+  transaction.Rollback();
+  EXPECT_FALSE(base::PathExists(install_.Append(L"sub")));
+  // Only the header was left when the operations went.
+  EXPECT_EQ(1, std::count(at_end.begin(), at_end.end(), '\n')) << at_end;
+  EXPECT_EQ(0u, at_end.find("kelvo-transaction-journal\t"));
+  EXPECT_FALSE(base::PathExists(journal.path()));
 }
 
 }  // namespace

@@ -1,0 +1,277 @@
+// Forged journals replayed for an installation, with real files, links and
+// registry keys: nothing the installation at the folder cannot have made is
+// touched, and what it can have made is still repaired.
+
+#include "desktop/windows/installer/abandoned_run_repair.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/base_paths.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_path_override.h"
+#include "base/win/registry.h"
+#include "desktop/windows/installer/installation_journal_bounds.h"
+#include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/service/security_access.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/journal_replay.h"
+#include "desktop/windows/installer/test/fake_security_access.h"
+#include "desktop/windows/installer/test/test_util.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using base::FilePath;
+using test::ReadTextFile;
+using test::WriteTextFile;
+
+constexpr wchar_t kPersistedKey[] =
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags"
+    L"\\Compatibility Assistant\\Persisted";
+
+// Assigned field by field: braces around a variant's alternative make the
+// compiler see a member used before it is set.
+journal::ChangedValue ValueChange(const journal::RegistryKey& key,
+                                  const std::wstring& name) {
+  journal::ChangedValue change;
+  change.key = key;
+  change.name = name;
+  return change;
+}
+
+std::wstring ShortcutName() {
+  return base::UTF8ToWide(GetBrandingProductName() + GetShortcutSuffix() +
+                          ".lnk");
+}
+
+class AbandonedRunRepairTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(temp_.CreateUniqueTempDir());
+    root_ = temp_.GetPath();
+    journals_ = root_.Append(L"journals");
+    install_ = root_.Append(L"KJ");
+    ASSERT_TRUE(base::CreateDirectory(install_));
+    desktop_ = std::make_unique<base::ScopedPathOverride>(
+        base::DIR_USER_DESKTOP, root_.Append(L"Desktop"));
+  }
+
+  void TearDown() override {
+    base::win::RegKey key(HKEY_CURRENT_USER, kPersistedKey, KEY_SET_VALUE);
+    for (const FilePath& folder : {install_, root_.Append(L"Other")})
+      key.DeleteValue(folder.Append(L"Launcher.exe").value().c_str());
+    base::win::RegKey(HKEY_CURRENT_USER, L"Software\\RegisteredApplications",
+                      KEY_SET_VALUE)
+        .DeleteValue(kForeignValue);
+  }
+
+  // Writes a journal of an ended process on |folder| with |entries|.
+  void Forge(const FilePath& journal_folder,
+             const FilePath& folder,
+             const std::vector<journal::Entry>& entries,
+             const wchar_t* name = L"0") {
+    std::string text = journal::EncodeHeader({0, 0, folder});
+    for (const journal::Entry& entry : entries)
+      text += journal::EncodeEntry(entry);
+    ASSERT_TRUE(base::CreateDirectory(journal_folder));
+    WriteTextFile(journal_folder.Append(journal::FileNamePrefix(folder) + name +
+                                        L".journal"),
+                  text);
+  }
+
+  int Replay(const FilePath& folder) {
+    return ReplayAbandonedJournals(journals_, folder,
+                                   InstallationJournalBounds(folder));
+  }
+
+  FilePath Desktop() const { return root_.Append(L"Desktop"); }
+
+  static constexpr wchar_t kForeignValue[] = L"KelvoTestOtherBrowser";
+
+  base::ScopedTempDir temp_;
+  FilePath root_;
+  FilePath journals_;
+  FilePath install_;
+  std::unique_ptr<base::ScopedPathOverride> desktop_;
+};
+
+TEST_F(AbandonedRunRepairTest, AnUndoneRunStaysInsideTheInstallation) {
+  const FilePath victim = root_.Append(L"victim.txt");
+  const FilePath report = root_.Append(L"data\\report.lnk.txt");
+  const FilePath startup = root_.Append(L"Startup");
+  const FilePath own_copy = install_.Append(L"45.0\\kelvo.exe");
+  const FilePath own_shortcut = Desktop().Append(ShortcutName());
+  const FilePath user_shortcut = Desktop().Append(L"mine.lnk");
+  const FilePath other_folders = root_.Append(L"Other\\empty\\sub");
+  WriteTextFile(victim, "victim");
+  WriteTextFile(report, "report");
+  WriteTextFile(own_copy, "copy");
+  WriteTextFile(user_shortcut, "mine");
+  WriteTextFile(own_shortcut.AddExtension(L".1700000000.old"), "own");
+  ASSERT_TRUE(base::CreateDirectory(startup));
+  ASSERT_TRUE(base::CreateDirectory(other_folders));
+  base::win::RegKey persisted(HKEY_CURRENT_USER, kPersistedKey,
+                              KEY_SET_VALUE | KEY_QUERY_VALUE);
+  ASSERT_TRUE(persisted.Valid());
+  const std::wstring own_value = install_.Append(L"Launcher.exe").value();
+  const std::wstring other_value = root_.Append(L"Other\\Launcher.exe").value();
+  ASSERT_EQ(ERROR_SUCCESS, persisted.WriteValue(own_value.c_str(), 32));
+  ASSERT_EQ(ERROR_SUCCESS, persisted.WriteValue(other_value.c_str(), 32));
+  const journal::RegistryKey registered{HKEY_CURRENT_USER, 0,
+                                        L"Software\\RegisteredApplications"};
+  journal::ChangedValue foreign = ValueChange(registered, kForeignValue);
+  foreign.old_value = journal::RegistryValue{kForeignValue, REG_SZ, {'x', 0}};
+
+  Forge(journals_, install_,
+        {
+            journal::CopiedFile{own_copy},
+            journal::MovedAside{own_shortcut,
+                                own_shortcut.AddExtension(L".1700000000.old"),
+                                FilePath()},
+            ValueChange({HKEY_CURRENT_USER, 0, kPersistedKey}, own_value),
+            // Out of the installation through "..".
+            journal::CopiedFile{install_.Append(L"..\\victim.txt")},
+            // A name that merely holds ".lnk", outside any shortcut folder.
+            journal::CopiedFile{report},
+            // The user's own shortcut into the Startup folder.
+            journal::MovedFile{startup.Append(L"evil.lnk"), user_shortcut},
+            // Another program's folders.
+            journal::CreatedFolders{other_folders, root_.Append(L"Other")},
+            // A value of a table's key that no row writes, and one of a
+            // row's value names for another folder.
+            foreign,
+            ValueChange({HKEY_CURRENT_USER, 0, kPersistedKey}, other_value),
+        });
+  EXPECT_EQ(1, Replay(install_));
+
+  // What the installation made is repaired.
+  EXPECT_FALSE(base::PathExists(own_copy));
+  EXPECT_EQ("own", ReadTextFile(own_shortcut));
+  DWORD data = 0;
+  EXPECT_NE(ERROR_SUCCESS, persisted.ReadValueDW(own_value.c_str(), &data));
+  // Nothing else is touched.
+  EXPECT_EQ("victim", ReadTextFile(victim));
+  EXPECT_EQ("report", ReadTextFile(report));
+  EXPECT_EQ("mine", ReadTextFile(user_shortcut));
+  EXPECT_FALSE(base::PathExists(startup.Append(L"evil.lnk")));
+  EXPECT_TRUE(base::DirectoryExists(other_folders));
+  EXPECT_EQ(ERROR_SUCCESS, persisted.ReadValueDW(other_value.c_str(), &data));
+  EXPECT_FALSE(base::win::RegKey(HKEY_CURRENT_USER, registered.path.c_str(),
+                                 KEY_QUERY_VALUE)
+                   .HasValue(kForeignValue));
+}
+
+TEST_F(AbandonedRunRepairTest, ACommittingRunDeletesOnlyItsOwnAsideFiles) {
+  const FilePath tree = root_.Append(L"victim_tree");
+  const FilePath other_shortcut = Desktop().Append(L"Other.lnk");
+  const FilePath own_aside = install_.Append(L"launcher.exe.17.old");
+  WriteTextFile(tree.Append(L"a.txt"), "a");
+  WriteTextFile(other_shortcut, "other");
+  WriteTextFile(Desktop().Append(L"Other.lnk.17.old"), "other aside");
+  WriteTextFile(own_aside, "old launcher");
+  Forge(
+      journals_, install_,
+      {
+          journal::MovedAside{install_.Append(L"launcher.exe"), own_aside,
+                              FilePath()},
+          journal::MovedAside{install_.Append(L"x"),
+                              install_.Append(L"..\\victim_tree"), FilePath()},
+          journal::MovedAside{Desktop().Append(ShortcutName()), other_shortcut,
+                              FilePath()},
+          // Another program's shortcut under a name this one moves aside.
+          journal::MovedAside{other_shortcut,
+                              Desktop().Append(L"Other.lnk.17.old"),
+                              FilePath()},
+          // Empty parents removed up to a folder that is not the
+          // installation's.
+          journal::MovedAside{root_.Append(L"Other\\a\\b.txt"),
+                              root_.Append(L"Other\\a\\b.txt.1.old"), root_},
+          journal::CommitMarker(),
+      });
+  ASSERT_TRUE(base::CreateDirectory(root_.Append(L"Other\\a")));
+  EXPECT_EQ(1, Replay(install_));
+  EXPECT_FALSE(base::PathExists(own_aside));
+  EXPECT_EQ("a", ReadTextFile(tree.Append(L"a.txt")));
+  EXPECT_EQ("other", ReadTextFile(other_shortcut));
+  EXPECT_EQ("other aside", ReadTextFile(Desktop().Append(L"Other.lnk.17.old")));
+  EXPECT_TRUE(base::DirectoryExists(root_.Append(L"Other\\a")));
+}
+
+// The test prefix links C:\kelvo_aliases\junction to C:\kelvo_aliases\target
+// (tools/wine_prefix.sh): a journal of C:\kelvo_aliases reaches the same
+// files through the link and without it.
+TEST_F(AbandonedRunRepairTest, NoEffectFollowsALinkInsideTheInstallFolder) {
+  const FilePath aliases(L"C:\\kelvo_aliases");
+  ASSERT_TRUE(base::DirectoryExists(aliases.Append(L"junction")));
+  base::ScopedTempDir files;
+  ASSERT_TRUE(files.CreateUniqueTempDirUnderPath(aliases.Append(L"target")));
+  const std::wstring name = files.GetPath().BaseName().value();
+  WriteTextFile(files.GetPath().Append(L"victim.txt"), "victim");
+  WriteTextFile(files.GetPath().Append(L"own.txt"), "own");
+  const FilePath through_link = aliases.Append(L"junction").Append(name);
+  ASSERT_EQ("victim", ReadTextFile(through_link.Append(L"victim.txt")));
+  EXPECT_FALSE(IsReachedWithoutLinks(aliases, through_link));
+  EXPECT_TRUE(IsReachedWithoutLinks(aliases, files.GetPath()));
+
+  Forge(journals_, aliases,
+        {journal::CopiedFile{files.GetPath().Append(L"own.txt")},
+         journal::CopiedFile{through_link.Append(L"victim.txt")},
+         journal::MovedAside{through_link.Append(L"gone.txt"),
+                             through_link.Append(L"victim.txt"), FilePath()}});
+  EXPECT_EQ(1, Replay(aliases));
+  EXPECT_FALSE(base::PathExists(files.GetPath().Append(L"own.txt")));
+  EXPECT_EQ("victim", ReadTextFile(files.GetPath().Append(L"victim.txt")));
+  EXPECT_FALSE(base::PathExists(files.GetPath().Append(L"gone.txt")));
+}
+
+// An elevated process never replays what a program without its rights
+// could have written; a process without them leaves an elevated run's
+// journal to the next elevated run.
+TEST_F(AbandonedRunRepairTest, JournalsAreReplayedOnlyByTheirOwnRights) {
+  base::ScopedPathOverride local(base::DIR_LOCAL_APP_DATA,
+                                 root_.Append(L"Local"));
+  base::ScopedPathOverride program_files(base::DIR_PROGRAM_FILES,
+                                         root_.Append(L"Program Files"));
+  FakeSecurityAccess fake;
+  SecurityAccess::ScopedOverrideForTesting override(&fake);
+  ASSERT_NE(GetUserJournalFolder(), GetMachineJournalFolder());
+  const FilePath user_copy = install_.Append(L"user.dll");
+  const FilePath machine_copy = install_.Append(L"machine.dll");
+  WriteTextFile(user_copy, "user");
+  WriteTextFile(machine_copy, "machine");
+  Forge(GetUserJournalFolder(), install_, {journal::CopiedFile{user_copy}});
+  Forge(GetMachineJournalFolder(), install_,
+        {journal::CopiedFile{machine_copy}});
+
+  fake.set_admin(/*elevated=*/true, /*user_is_admin=*/true);
+  EXPECT_EQ(GetMachineJournalFolder(), GetTransactionJournalFolder());
+  EXPECT_EQ(1, RepairAbandonedRuns(install_));
+  EXPECT_FALSE(base::PathExists(machine_copy));
+  EXPECT_EQ("user", ReadTextFile(user_copy));
+
+  Forge(GetMachineJournalFolder(), install_,
+        {journal::CopiedFile{machine_copy}});
+  WriteTextFile(machine_copy, "machine");
+  fake.set_admin(/*elevated=*/false, /*user_is_admin=*/true);
+  EXPECT_EQ(GetUserJournalFolder(), GetTransactionJournalFolder());
+  EXPECT_EQ(1, RepairAbandonedRuns(install_));
+  EXPECT_FALSE(base::PathExists(user_copy));
+  EXPECT_EQ("machine", ReadTextFile(machine_copy));
+
+  // A folder given with ".." is no folder to repair.
+  WriteTextFile(user_copy, "user");
+  const FilePath dotted = install_.Append(L"..\\KJ");
+  Forge(GetUserJournalFolder(), dotted, {journal::CopiedFile{user_copy}});
+  EXPECT_EQ(0, RepairAbandonedRuns(dotted));
+  EXPECT_EQ("user", ReadTextFile(user_copy));
+}
+
+}  // namespace
+}  // namespace installer
