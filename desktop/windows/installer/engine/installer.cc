@@ -170,12 +170,17 @@ StepResult Installer::CheckOperation() const {
   const Settings& settings = *run_->settings();
   const SettingsOperation operation = settings.operation();
   // An installation whose log cannot be read is still an installation:
-  // installing beside it would register the folder twice, and nothing
-  // could remove either.
+  // installing beside it would register the folder twice. Only an
+  // uninstall goes on, with what the folder and the registry show of it.
   const std::string& damage = run_->status().install_log_parse_error();
-  if (!damage.empty() &&
-      !base::DirectoryExists(
-          run_->install_folder().AppendASCII(kInstallLogFileName))) {
+  if (!damage.empty() && operation == OPERATION_UNINSTALLING &&
+      run_->status().install_log_recovered()) {
+    LOG(WARNING) << "The install log of the installation in "
+                 << run_->install_folder() << " cannot be read (" << damage
+                 << "); removing what the folder and the registry show of it";
+  } else if (!damage.empty() &&
+             !base::DirectoryExists(
+                 run_->install_folder().AppendASCII(kInstallLogFileName))) {
     return StepResult::Error(IDS_ERROR_BAD_LOCATION,
                              "The install log of the installation in " +
                                  run_->install_folder().AsUTF8Unsafe() +
