@@ -251,7 +251,7 @@ bool MakeDirectoryLink(const FilePath& link, const FilePath& target) {
   if (wine.available()) {
     const std::string unix_target = wine.FileName(target);
     const std::string unix_folder = wine.FileName(link.DirName());
-    const std::wstring& name = link.BaseName().value();
+    const std::wstring name = link.BaseName().value();
     if (!unix_target.empty() && !unix_folder.empty()) {
       wine.Run({"/bin/ln", "-s", unix_target,
                 unix_folder + "/" + std::string(name.begin(), name.end())});

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>

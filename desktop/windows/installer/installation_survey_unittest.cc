@@ -45,6 +45,14 @@ TEST(VersionFolderNameTest, FourNumbersAndAnOptionalSuffix) {
 
 class InstallationSurveyTest : public test::StepsTest {
  protected:
+  // The values come back in the reverse order of their saving: a key that
+  // the first saving found missing goes last.
+  void TearDown() override {
+    while (!saved_.empty())
+      saved_.pop_back();
+    StepsTest::TearDown();
+  }
+
   // A value written for the test, restored when the test ends.
   void Write(const std::wstring& key,
              const std::wstring& name,
