@@ -214,10 +214,12 @@ TEST_F(FileUtilTest, RecursiveDeleteRemovesTreeWithReadOnlyEntries) {
 class WineUnix {
  public:
   WineUnix()
-      : file_name_(reinterpret_cast<FileNameFunction>(::GetProcAddress(
-            ::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"))),
-        spawn_(reinterpret_cast<SpawnFunction>(::GetProcAddress(
-            ::GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp"))) {}
+      : file_name_(reinterpret_cast<FileNameFunction>(
+            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
+                             "wine_get_unix_file_name"))),
+        spawn_(reinterpret_cast<SpawnFunction>(
+            ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"),
+                             "__wine_unix_spawnvp"))) {}
 
   bool available() const { return file_name_ && spawn_; }
 

@@ -331,10 +331,10 @@ TEST_F(InstallLogTest, MalformedFilesFailWithTheirTextAndLeaveTheLog) {
 // reaching the next node, or passing the text and comments before the next
 // element.
 TEST_F(InstallLogTest, FailedMovesPastAShortcutAreTold) {
-  WriteText(WithBody(
-      " <shortcut type=\"SC_DEST_DESKTOP\">C:\\a.lnk</shortcut>\n"
-      " <!-- menu -->\n"
-      " <shortcut type=\"SC_DEST_MENU\">C:\\b.lnk</shortcut>\n"));
+  WriteText(
+      WithBody(" <shortcut type=\"SC_DEST_DESKTOP\">C:\\a.lnk</shortcut>\n"
+               " <!-- menu -->\n"
+               " <shortcut type=\"SC_DEST_MENU\">C:\\b.lnk</shortcut>\n"));
   const struct {
     XmlReader::SiblingFailure failure;
     const char* error;

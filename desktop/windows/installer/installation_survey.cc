@@ -117,8 +117,8 @@ class RegistrySurvey {
     rows.push_back(&GetHideFromProgramsRow());
     for (const std::wstring& name : names) {
       templates_.set_uninstall_key_name(uninstall + L"\\" + name);
-      const bool ours = std::any_of(
-          rows.begin(), rows.end(), [this](const RegistryRow* row) {
+      const bool ours =
+          std::any_of(rows.begin(), rows.end(), [this](const RegistryRow* row) {
             return NamesInstallFolder(*row) && Holds(*row);
           });
       if (!ours)
@@ -279,8 +279,7 @@ base::FilePath FindShortcut(const base::FilePath& folder,
 
 bool IsVersionFolderName(const std::wstring& name) {
   const size_t suffix = name.find(L'_');
-  if (suffix != std::wstring::npos &&
-      !IsNumber(name.substr(suffix + 1))) {
+  if (suffix != std::wstring::npos && !IsNumber(name.substr(suffix + 1))) {
     return false;
   }
   const std::vector<std::wstring> parts =
@@ -301,8 +300,8 @@ void SurveyInstallation(const base::FilePath& folder,
   SurveyVersionFolders(folder, log, version_folders);
   RegistrySurvey(folder, HKEY_CURRENT_USER, &log->hkcu_keys).Run();
   RegistrySurvey(folder, HKEY_LOCAL_MACHINE, &log->hklm_keys).Run();
-  log->desktop_shortcut = FindShortcut(
-      folder, {base::DIR_USER_DESKTOP, base::DIR_COMMON_DESKTOP});
+  log->desktop_shortcut =
+      FindShortcut(folder, {base::DIR_USER_DESKTOP, base::DIR_COMMON_DESKTOP});
   log->start_menu_shortcut =
       FindShortcut(folder, {base::DIR_START_MENU, base::DIR_COMMON_START_MENU});
   log->quick_launch_shortcut =

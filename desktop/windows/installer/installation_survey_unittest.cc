@@ -148,10 +148,10 @@ TEST_F(InstallationSurveyTest, RegistryRowsOfThisFolderOnly) {
   saved_.push_back(std::make_unique<test::ScopedRegistryValue>(
       HKEY_CURRENT_USER, kCompatibilityKey,
       folder.value() + L"\\Launcher.exe"));
-  ASSERT_EQ(ERROR_SUCCESS,
-            base::win::RegKey(HKEY_CURRENT_USER, kCompatibilityKey,
-                              KEY_SET_VALUE)
-                .WriteValue((folder.value() + L"\\Launcher.exe").c_str(), 32));
+  ASSERT_EQ(
+      ERROR_SUCCESS,
+      base::win::RegKey(HKEY_CURRENT_USER, kCompatibilityKey, KEY_SET_VALUE)
+          .WriteValue((folder.value() + L"\\Launcher.exe").c_str(), 32));
 
   for (bool owned : {true, false}) {
     SCOPED_TRACE(owned ? "class of this folder" : "class of another folder");
@@ -183,8 +183,7 @@ TEST_F(InstallationSurveyTest, RegistryRowsOfThisFolderOnly) {
       EXPECT_EQ(2, command->clean_level);
     }
     // Rows whose values the registry does not hold are left out.
-    EXPECT_FALSE(
-        FindKey(log, std::wstring(kClassKey) + L"\\DefaultIcon"));
+    EXPECT_FALSE(FindKey(log, std::wstring(kClassKey) + L"\\DefaultIcon"));
   }
 }
 
@@ -200,8 +199,8 @@ TEST_F(InstallationSurveyTest, ShortcutsOfFixedNamesIntoTheFolder) {
   ASSERT_TRUE(base::CreateDirectory(desktop()));
   ASSERT_TRUE(base::CreateDirectory(start_menu()));
   FilePath public_desktop;
-  ASSERT_TRUE(base::PathService::Get(base::DIR_COMMON_DESKTOP,
-                                     &public_desktop));
+  ASSERT_TRUE(
+      base::PathService::Get(base::DIR_COMMON_DESKTOP, &public_desktop));
   ASSERT_TRUE(base::CreateDirectory(public_desktop));
   // The user's desktop: a fixed name into another folder, another name
   // into this one; the public desktop: the versioned name into this one.

@@ -628,9 +628,9 @@ class ProfileDeletionOfferTest : public SettingsTest {
     SettingsTest::SetUp();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
     const std::wstring root = kRoot;
-    ASSERT_EQ(ERROR_SUCCESS, machine_.Create(HKEY_CURRENT_USER,
-                                             (root + L"\\machine").c_str(),
-                                             KEY_ALL_ACCESS));
+    ASSERT_EQ(ERROR_SUCCESS,
+              machine_.Create(HKEY_CURRENT_USER, (root + L"\\machine").c_str(),
+                              KEY_ALL_ACCESS));
     ASSERT_EQ(ERROR_SUCCESS,
               user_.Create(HKEY_CURRENT_USER, (root + L"\\user").c_str(),
                            KEY_ALL_ACCESS));

@@ -64,10 +64,9 @@ XmlReader::MoveResult XmlReader::NextSiblingElement(SiblingFailure* failure) {
     *failure = SiblingFailure::kNextNode;
     return kFailed;
   }
-  const MoveResult result =
-      IsSiblingFaultInjected(SiblingFailure::kSkipping)
-          ? kFailed
-          : MoveToElementFrom(std::move(sibling));
+  const MoveResult result = IsSiblingFaultInjected(SiblingFailure::kSkipping)
+                                ? kFailed
+                                : MoveToElementFrom(std::move(sibling));
   if (result == kFailed)
     *failure = SiblingFailure::kSkipping;
   return result;

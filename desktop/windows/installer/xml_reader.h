@@ -43,8 +43,7 @@ class XmlReader {
    public:
     ScopedSiblingFaultForTesting(std::string element_name,
                                  SiblingFailure failure);
-    ScopedSiblingFaultForTesting(const ScopedSiblingFaultForTesting&) =
-        delete;
+    ScopedSiblingFaultForTesting(const ScopedSiblingFaultForTesting&) = delete;
     ScopedSiblingFaultForTesting& operator=(
         const ScopedSiblingFaultForTesting&) = delete;
     ~ScopedSiblingFaultForTesting();

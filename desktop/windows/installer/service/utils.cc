@@ -799,7 +799,8 @@ void FindTaskbarPinsInFolder(const base::FilePath& folder,
                              std::vector<base::FilePath>* pinned_paths) {
   FindTaskbarPins(
       [&folder](const base::FilePath& target) {
-        return !target.ReferencesParent() && folder.IsParentIgnoringCase(target);
+        return !target.ReferencesParent() &&
+               folder.IsParentIgnoringCase(target);
       },
       pinned_paths);
 }

@@ -356,9 +356,9 @@ void RestoreDefaultBrowserAndSurvey(InstallRun* run,
     if (status.install_log_recovered())
       version_folders = status.recovered_version_folders();
     for (const base::FilePath& version_folder : version_folders) {
-      UpdateFirewallRules(
-          install_folder.Append(version_folder).AppendASCII(GetProductExeName()),
-          true);
+      UpdateFirewallRules(install_folder.Append(version_folder)
+                              .AppendASCII(GetProductExeName()),
+                          true);
     }
   }
   ShowSurvey(run, install_folder);

@@ -144,10 +144,11 @@ int PlayTasklist(const std::vector<std::wstring>& arguments) {
     Print("INFO: No tasks are running which match the specified criteria.\r\n");
     return 0;
   }
-  Print("\r\nImage Name                     PID Session Name        Session#"
-        "    Mem Usage\r\n========================= ======== ================"
-        " =========== ============\r\n" +
-        image + "  " + std::to_string(pid) + " Console  1  1,000 K\r\n");
+  Print(
+      "\r\nImage Name                     PID Session Name        Session#"
+      "    Mem Usage\r\n========================= ======== ================"
+      " =========== ============\r\n" +
+      image + "  " + std::to_string(pid) + " Console  1  1,000 K\r\n");
   return 0;
 }
 

@@ -19,12 +19,14 @@
 #include <cwchar>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/files/file_enumerator.h"
 #include "base/files/file_path.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/path_service.h"
 #include "base/process/process.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_split.h"
@@ -43,6 +45,7 @@
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/shortcut_file_name.h"
 #include "desktop/windows/installer/template_resolver.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/sample_package.h"
@@ -499,6 +502,31 @@ TEST_F(HostileRunTest, UninstallAfterAFileWasDeletedByHand) {
 // shortcut go. The user's files in the folder and an installation of the
 // same stream elsewhere, which took the stream's registration over, stay.
 TEST_F(HostileRunTest, DamagedInstallLogIsUninstalledFromWhatRemains) {
+  // The shared Start menu may hold the shortcut names from other runs'
+  // installations, which would make these two share one name: they are put
+  // aside meanwhile.
+  FilePath start_menu;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_START_MENU, &start_menu));
+  base::ScopedTempDir aside;
+  ASSERT_TRUE(aside.CreateUniqueTempDir());
+  std::vector<std::pair<FilePath, FilePath>> moved;
+  for (bool with_version : {false, true}) {
+    const FilePath shortcut =
+        start_menu.Append(GetShortcutFileName(with_version));
+    const FilePath kept = aside.GetPath().Append(shortcut.BaseName());
+    if (base::PathExists(shortcut)) {
+      ASSERT_TRUE(base::Move(shortcut, kept));
+      moved.emplace_back(kept, shortcut);
+    }
+  }
+  struct PutBack {
+    ~PutBack() {
+      for (const auto& [from, to] : *moved)
+        base::Move(from, to);
+    }
+    std::vector<std::pair<FilePath, FilePath>>* moved;
+  } put_back{&moved};
+
   const FilePath folder = NewFolder();
   ASSERT_EQ(0, Run(Operation::kInstall, folder));
   const FilePath other = NewFolder();
@@ -507,8 +535,8 @@ TEST_F(HostileRunTest, DamagedInstallLogIsUninstalledFromWhatRemains) {
   InstallLog other_log;
   ASSERT_TRUE(
       InstallLogReader().Read(&log, folder.AppendASCII(kInstallLogFileName)));
-  ASSERT_TRUE(InstallLogReader().Read(
-      &other_log, other.AppendASCII(kInstallLogFileName)));
+  ASSERT_TRUE(InstallLogReader().Read(&other_log,
+                                      other.AppendASCII(kInstallLogFileName)));
   ASSERT_TRUE(base::PathExists(log.start_menu_shortcut));
   ASSERT_TRUE(base::PathExists(other_log.start_menu_shortcut));
   ASSERT_NE(log.start_menu_shortcut, other_log.start_menu_shortcut);
@@ -533,12 +561,13 @@ TEST_F(HostileRunTest, DamagedInstallLogIsUninstalledFromWhatRemains) {
   ExpectOneInstallation(other);
   EXPECT_TRUE(base::PathExists(other_log.start_menu_shortcut));
   std::wstring command;
-  EXPECT_EQ(ERROR_SUCCESS,
-            base::win::RegKey(HKEY_CURRENT_USER,
-                              L"Software\\Classes\\Kelvodeveloper\\shell\\open\\"
-                              L"command",
-                              KEY_READ)
-                .ReadValue(L"", &command));
+  EXPECT_EQ(
+      ERROR_SUCCESS,
+      base::win::RegKey(HKEY_CURRENT_USER,
+                        L"Software\\Classes\\Kelvodeveloper\\shell\\open\\"
+                        L"command",
+                        KEY_READ)
+          .ReadValue(L"", &command));
   EXPECT_NE(std::wstring::npos, command.find(other.value()));
   EXPECT_EQ(0, Run(Operation::kUninstall, other));
   ExpectNoInstallation(other);
