@@ -287,11 +287,14 @@ bool InstallLogReader::ReadShortcuts(InstallLog* log,
   while (*name == "shortcut") {
     if (!ReadShortcut(log))
       return false;
-    XmlReader::MoveResult move = xml_.NextSiblingElement();
+    XmlReader::SiblingFailure failure = XmlReader::SiblingFailure::kNone;
+    XmlReader::MoveResult move = xml_.NextSiblingElement(&failure);
     if (move == XmlReader::kNoElement) {
       *at_end = true;
       return true;
     }
+    if (failure == XmlReader::SiblingFailure::kNextNode)
+      return Fail("Failure while traversing shortcuts");
     if (move == XmlReader::kFailed)
       return Fail("Failure trying to proceed to the shortcut successor");
     if (!xml_.GetNodeName(name))

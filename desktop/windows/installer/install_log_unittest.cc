@@ -11,6 +11,7 @@
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/install_log_writer.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
+#include "desktop/windows/installer/xml_reader.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -324,6 +325,39 @@ TEST_F(InstallLogTest, MalformedFilesFailWithTheirTextAndLeaveTheLog) {
     EXPECT_TRUE(InstallLogsEqual(FullLog(), log));
   }
   EXPECT_TRUE(log_.Contains("Cannot read install log"));
+}
+
+// A move past a shortcut that fails is told by the point where it failed:
+// reaching the next node, or passing the text and comments before the next
+// element.
+TEST_F(InstallLogTest, FailedMovesPastAShortcutAreTold) {
+  WriteText(
+      WithBody(" <shortcut type=\"SC_DEST_DESKTOP\">C:\\a.lnk</shortcut>\n"
+               " <!-- menu -->\n"
+               " <shortcut type=\"SC_DEST_MENU\">C:\\b.lnk</shortcut>\n"));
+  const struct {
+    XmlReader::SiblingFailure failure;
+    const char* error;
+  } kCases[] = {
+      {XmlReader::SiblingFailure::kNextNode,
+       "Failure while traversing shortcuts"},
+      {XmlReader::SiblingFailure::kSkipping,
+       "Failure trying to proceed to the shortcut successor"},
+  };
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(test.error);
+    XmlReader::ScopedSiblingFaultForTesting fault("shortcut", test.failure);
+    InstallLog log = FullLog();
+    InstallLogReader reader;
+    EXPECT_FALSE(reader.Read(&log, path_));
+    EXPECT_EQ(test.error, reader.error());
+    EXPECT_TRUE(InstallLogsEqual(FullLog(), log));
+  }
+  InstallLog log;
+  InstallLogReader reader;
+  ASSERT_TRUE(reader.Read(&log, path_)) << reader.error();
+  EXPECT_EQ(FilePath(L"C:\\a.lnk"), log.desktop_shortcut);
+  EXPECT_EQ(FilePath(L"C:\\b.lnk"), log.start_menu_shortcut);
 }
 
 }  // namespace

@@ -384,7 +384,11 @@ void Settings::OnStatusFetched(std::unique_ptr<Status> status) {
   const SettingsOperation previous_operation = operation_;
   operation_ = OPERATION_NONE;
   LOG(INFO) << "Install folder set: " << status_->folder();
-  const bool existing = status_->existing_installation();
+  // An uninstall also removes an installation whose install log cannot be
+  // read, from what the folder and the registry show of it.
+  const bool existing =
+      status_->existing_installation() ||
+      (options_[UNINSTALL_FLAG] && status_->install_log_recovered());
   if (!status_->valid_install_path() ||
       (options_[UNINSTALL_FLAG] && !existing)) {
     LOG(INFO) << "Invalid install folder";

@@ -616,35 +616,78 @@ TEST_F(SettingsTest, FormerProductTracesGiveTheirOptions) {
   EXPECT_FALSE(Make(folder, replace)->GetOption(DEFAULT_BROWSER));
 }
 
+// The machine's and the user's registry are keys of the test's own, empty
+// at first, whatever the shared prefix holds: the uninstall entries that
+// count are those the test writes. The user's key has one view, so the
+// entries go there.
+class ProfileDeletionOfferTest : public SettingsTest {
+ protected:
+  static constexpr wchar_t kRoot[] = L"Software\\KelvoProfileDeletionOffer";
+
+  void SetUp() override {
+    SettingsTest::SetUp();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+    const std::wstring root = kRoot;
+    ASSERT_EQ(ERROR_SUCCESS,
+              machine_.Create(HKEY_CURRENT_USER, (root + L"\\machine").c_str(),
+                              KEY_ALL_ACCESS));
+    ASSERT_EQ(ERROR_SUCCESS,
+              user_.Create(HKEY_CURRENT_USER, (root + L"\\user").c_str(),
+                           KEY_ALL_ACCESS));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_.Handle()));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegOverridePredefKey(HKEY_CURRENT_USER, user_.Handle()));
+    overridden_ = true;
+  }
+
+  void TearDown() override {
+    if (overridden_) {
+      ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+      ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    }
+    machine_.Close();
+    user_.Close();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+    SettingsTest::TearDown();
+  }
+
+  void AddEntry(const std::wstring& name, const std::wstring& display_name) {
+    base::win::RegKey entry;
+    ASSERT_EQ(ERROR_SUCCESS,
+              entry.Create(HKEY_CURRENT_USER,
+                           (GetUninstallRegistryKey() + L"\\" + name).c_str(),
+                           KEY_SET_VALUE));
+    ASSERT_EQ(ERROR_SUCCESS,
+              entry.WriteValue(L"DisplayName", display_name.c_str()));
+    ASSERT_EQ(ERROR_SUCCESS, entry.WriteValue(L"Publisher", L"Kelvo Software"));
+  }
+
+  bool Offered(const wchar_t* command_line) {
+    SetCommandLine(command_line);
+    Flags uninstalling;
+    uninstalling.uninstall = true;
+    return Make(FilePath(), uninstalling)->offer_profile_deletion();
+  }
+
+ private:
+  base::win::RegKey machine_;
+  base::win::RegKey user_;
+  bool overridden_ = false;
+};
+
 // The uninstall window offers to delete the profile unless two
-// installations of this stream are registered.
-TEST_F(SettingsTest, ProfileDeletionOfferedForOneInstallationOfTheStream) {
-  const std::wstring uninstall = GetUninstallRegistryKey() + L"\\";
-  std::vector<std::unique_ptr<test::ScopedRegistryValue>> entries;
-  auto add_entry = [&](const std::wstring& name) {
-    const std::wstring key = uninstall + name;
-    entries.push_back(std::make_unique<test::ScopedRegistryValue>(
-        HKEY_CURRENT_USER, key, L"DisplayName"));
-    base::win::RegKey entry(HKEY_CURRENT_USER, key.c_str(),
-                            KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
-    entry.WriteValue(L"DisplayName", (name + L" 1").c_str());
-    entry.WriteValue(L"Publisher", L"Kelvo Software");
-  };
-  Flags uninstalling;
-  uninstalling.uninstall = true;
-  SetCommandLine(L"--uninstall");
-  const bool offered_before =
-      Make(FilePath(), uninstalling)->offer_profile_deletion();
-  add_entry(L"Kelvo developer SettingsTestA");
-  add_entry(L"Kelvo developer SettingsTestB");
-  EXPECT_FALSE(Make(FilePath(), uninstalling)->offer_profile_deletion());
-  // The backend does not ask.
-  SetCommandLine(L"--uninstall --backend");
-  EXPECT_TRUE(Make(FilePath(), uninstalling)->offer_profile_deletion());
-  entries.clear();
-  SetCommandLine(L"--uninstall");
-  EXPECT_EQ(offered_before,
-            Make(FilePath(), uninstalling)->offer_profile_deletion());
+// installations of this stream are registered; the backend does not ask.
+TEST_F(ProfileDeletionOfferTest, OfferedUnlessTwoInstallationsOfTheStream) {
+  EXPECT_TRUE(Offered(L"--uninstall"));
+  AddEntry(L"Kelvo 45.0.2531.0", L"Kelvo developer 45.0.2531.0");
+  EXPECT_TRUE(Offered(L"--uninstall"));
+  // Another stream's installation is no second one of this stream.
+  AddEntry(L"Kelvo 44.0.1.0", L"Kelvo Stable 44.0.1.0");
+  EXPECT_TRUE(Offered(L"--uninstall"));
+  AddEntry(L"Kelvo 45.0.2531.01", L"Kelvo developer 45.0.2531.0");
+  EXPECT_FALSE(Offered(L"--uninstall"));
+  EXPECT_TRUE(Offered(L"--uninstall --backend"));
 }
 
 }  // namespace

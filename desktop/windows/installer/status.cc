@@ -15,6 +15,7 @@
 #include "desktop/windows/installer/drive_access.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/installation.h"
+#include "desktop/windows/installer/installation_survey.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/installer_features.h"
@@ -71,6 +72,8 @@ void Status::InitForPath(const base::FilePath& path) {
   existing_installation_ = false;
   existing_installation_traces_ = false;
   tavrel_installation_ = false;
+  install_log_recovered_ = false;
+  recovered_version_folders_.clear();
   if (!CheckPath(path))
     return;
 
@@ -89,6 +92,12 @@ void Status::InitForPath(const base::FilePath& path) {
     // The former product's traces count only when it is to be replaced.
     if (existing_installation_traces_)
       existing_installation_ = replace_former_product_;
+    return;
+  }
+  if (install_log_recovered_) {
+    LOG(INFO) << "Path is an installation whose install log cannot be read";
+    NormalizeInstallLogFlags();
+    Read();
     return;
   }
   LOG(INFO) << "Path is not an existing installation";
@@ -162,6 +171,11 @@ void Status::ReadInstallLogs() {
   if (!reader.Read(&install_log_, log_path)) {
     install_log_parse_error_ =
         reader.error().empty() ? "Malformed install log" : reader.error();
+    // The former product's installations are left alone.
+    if (!traces && !base::DirectoryExists(log_path)) {
+      SurveyInstallation(folder_, &install_log_, &recovered_version_folders_);
+      install_log_recovered_ = true;
+    }
     return;
   }
   install_log_parse_error_.clear();
@@ -181,19 +195,23 @@ void Status::NormalizeInstallLogFlags() {
 }
 
 void Status::Read() {
-  if (existing_installation_) {
+  const bool installation = existing_installation_ || install_log_recovered_;
+  if (installation) {
     LOG(INFO) << "Testing shortcuts";
     TestShortcuts();
-    FindTemporaryShortcutFolder();
   }
+  // The company's Start menu folder may hold other products' shortcuts: only
+  // a readable log proves the product's installation.
+  if (existing_installation_)
+    FindTemporaryShortcutFolder();
   if (valid_install_path_) {
     LOG(INFO) << "Determining write access";
     DetermineWriteAccess();
   }
   bool prefs_read = false;
-  if (existing_installation_) {
-    TargetInstallation installation(folder_);
-    prefs_read = ReadInstallationData(&installation);
+  if (installation) {
+    TargetInstallation target(folder_);
+    prefs_read = ReadInstallationData(&target);
   }
   if (prefs_read && !existing_installation_traces_)
     return;
@@ -207,6 +225,34 @@ void Status::TestShortcuts() {
   if (!install_log_.subfolder.empty()) {
     TestShortcutsAgainst(
         folder_.Append(install_log_.subfolder).AppendASCII(product_exe), false);
+  }
+  TestShortcutsIntoFolder();
+}
+
+void Status::TestShortcutsIntoFolder() {
+  const base::FilePath launcher = folder_.AppendASCII(kLauncherExeName);
+  auto test = [&](const base::FilePath& shortcut, bool* exists,
+                  bool* recreate) {
+    base::FilePath target;
+    if (*exists || !GetShortcutTargetInFolder(shortcut, folder_, &target))
+      return;
+    LOG(INFO) << "Shortcut into the folder: " << shortcut;
+    *exists = true;
+    // Only a shortcut to the launcher may stay as it is.
+    if (!base::FilePath::CompareEqualIgnoreCase(target.value(),
+                                                launcher.value())) {
+      *recreate = true;
+    }
+  };
+  test(install_log_.desktop_shortcut, &desktop_shortcut_exists_,
+       &recreate_desktop_shortcut_);
+  test(install_log_.start_menu_shortcut, &start_menu_shortcut_exists_,
+       &recreate_start_menu_shortcut_);
+  test(install_log_.quick_launch_shortcut, &quick_launch_shortcut_exists_,
+       &recreate_quick_launch_shortcut_);
+  if (pinned_shortcut_paths_.empty()) {
+    FindTaskbarPinsInFolder(folder_, &pinned_shortcut_paths_);
+    recreate_pinned_shortcut_ = !pinned_shortcut_paths_.empty();
   }
 }
 
@@ -407,6 +453,7 @@ void Status::Log() const {
   LOG(INFO) << "existing_installation_traces: "
             << BoolText(existing_installation_traces_);
   LOG(INFO) << "tavrel_installation: " << BoolText(tavrel_installation_);
+  LOG(INFO) << "install_log_recovered: " << BoolText(install_log_recovered_);
 }
 
 }  // namespace installer

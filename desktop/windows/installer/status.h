@@ -114,6 +114,15 @@ class Status {
   }
   // The folder holds the launcher but no install log.
   bool tavrel_installation() const { return tavrel_installation_; }
+  // The install log cannot be read: install_log() holds what the folder
+  // and the registry show of the installation instead (SurveyInstallation),
+  // which only an uninstall uses.
+  bool install_log_recovered() const { return install_log_recovered_; }
+  // With a recovered install log, the installation's version folders,
+  // relative to the folder.
+  const std::vector<base::FilePath>& recovered_version_folders() const {
+    return recovered_version_folders_;
+  }
   bool replace_former_product() const { return replace_former_product_; }
 
  private:
@@ -131,6 +140,9 @@ class Status {
   void Read();
   void TestShortcuts();
   void TestShortcutsAgainst(const base::FilePath& target, bool is_launcher);
+  // The shortcuts and pins whose stored target lies in the folder, whatever
+  // became of the target.
+  void TestShortcutsIntoFolder();
   void FindTemporaryShortcutFolder();
   void DetermineWriteAccess();
   // The steps that need an installation; false when the folder has no
@@ -170,6 +182,8 @@ class Status {
   bool existing_installation_ = false;
   bool existing_installation_traces_ = false;
   bool tavrel_installation_ = false;
+  bool install_log_recovered_ = false;
+  std::vector<base::FilePath> recovered_version_folders_;
   const bool replace_former_product_;
 };
 

@@ -223,6 +223,64 @@ TEST_F(StatusTest, InstallationOfThisStream) {
   EXPECT_EQ(L"nb", status->language());
 }
 
+// Shortcuts and pins whose stored target lies in the folder belong to the
+// installation whatever became of the target; those into other folders do
+// not, even when the log records them.
+TEST_F(StatusTest, ShortcutsIntoTheFolderWhoseTargetIsGone) {
+  const FilePath launcher = folder_.AppendASCII("launcher.exe");
+  const FilePath old_exe = folder_.Append(L"45.0.2531.0\\kelvo.exe");
+  const FilePath elsewhere = root_.Append(L"Kelvo developer Old\\launcher.exe");
+  for (const FilePath& target : {launcher, old_exe, elsewhere})
+    WriteTextFile(target, "MZ");
+  InstallLog log = MinimalInstallLog(folder_);
+  log.desktop_shortcut = root_.Append(L"Desktop\\Kelvo.lnk");
+  log.start_menu_shortcut = root_.Append(L"Programs\\Kelvo.lnk");
+  log.quick_launch_shortcut = root_.Append(L"Quick Launch\\Kelvo.lnk");
+  WriteInstallLog(log);
+  CreateShortcut(log.desktop_shortcut, launcher);
+  CreateShortcut(log.start_menu_shortcut, old_exe);
+  CreateShortcut(log.quick_launch_shortcut, elsewhere);
+  CreateShortcut(root_.Append(L"Pins\\Kelvo.lnk"), launcher);
+  CreateShortcut(root_.Append(L"Pins\\Other.lnk"), elsewhere);
+  for (const FilePath& target : {launcher, old_exe, elsewhere})
+    ASSERT_TRUE(base::DeleteFile(target, false));
+
+  std::unique_ptr<Status> status = Examine(folder_);
+  ASSERT_TRUE(status->existing_installation());
+  EXPECT_TRUE(status->desktop_shortcut_exists());
+  EXPECT_FALSE(status->recreate_desktop_shortcut());
+  EXPECT_TRUE(status->start_menu_shortcut_exists());
+  EXPECT_TRUE(status->recreate_start_menu_shortcut());
+  EXPECT_FALSE(status->quick_launch_shortcut_exists());
+  EXPECT_EQ(std::vector<FilePath>{root_.Append(L"Pins\\Kelvo.lnk")},
+            status->pinned_shortcut_paths());
+}
+
+// A log that cannot be read gives no installation, but what the folder
+// shows of it for an uninstall; the former product's log gives nothing.
+TEST_F(StatusTest, DamagedInstallLogIsRecoveredFromTheFolder) {
+  WriteTextFile(folder_.AppendASCII("launcher.exe"), "MZ");
+  WriteTextFile(folder_.Append(L"45.0.2531.0\\kelvo.exe"), "MZ");
+  WriteTextFile(folder_.AppendASCII("installation_status.xml"),
+                "<?xml version=\"1.0\"?>\n<install_log");
+  std::unique_ptr<Status> status = Examine(folder_);
+  EXPECT_FALSE(status->existing_installation());
+  EXPECT_FALSE(status->install_log_parse_error().empty());
+  EXPECT_TRUE(status->install_log_recovered());
+  EXPECT_EQ(std::vector<FilePath>{FilePath(L"45.0.2531.0")},
+            status->recovered_version_folders());
+  EXPECT_EQ(std::vector<FilePath>{FilePath(L"45.0.2531.0\\kelvo.exe")},
+            status->install_log().files);
+  EXPECT_TRUE(status->install_log().copy_only);
+
+  ASSERT_TRUE(base::Move(folder_.AppendASCII("installation_status.xml"),
+                         folder_.AppendASCII("kelvo_install_log.xml")));
+  status = Examine(folder_);
+  EXPECT_FALSE(status->install_log_parse_error().empty());
+  EXPECT_FALSE(status->install_log_recovered());
+  EXPECT_TRUE(status->install_log().files.empty());
+}
+
 // Undocumented: the tracking data is read up to 1 MiB; a larger file is
 // no tracking data the server gave out, and gives none.
 TEST_F(StatusTest, TrackingDataUpToItsLimit) {

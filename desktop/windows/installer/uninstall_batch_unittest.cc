@@ -3,13 +3,18 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/process/launch.h"
 #include "base/test/scoped_log_capture.h"
 #include "base/threading/platform_thread.h"
 #include "base/time/time.h"
+#include "desktop/windows/installer/test/installer_process.h"
+#include "desktop/windows/installer/test/scoped_batch_tools.h"
+#include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -64,6 +69,72 @@ TEST(UninstallBatchTest, CmdDeletesNonAsciiPaths) {
   EXPECT_FALSE(base::PathExists(version));
   EXPECT_FALSE(base::PathExists(folder.Append(L"100%")));
   EXPECT_TRUE(base::DirectoryExists(folder));
+}
+
+// Started under cmd.exe with working tasklist and find programs, the batch
+// deletes nothing while any process it waits for runs, stops asking about
+// each one once it has ended, and then deletes the files, their folders
+// and itself.
+TEST(UninstallBatchTest, WaitsUntilEveryProcessHasEnded) {
+  test::ScopedBatchTools tools;
+  ASSERT_TRUE(tools.ready());
+  base::ScopedTempDir temp;
+  ASSERT_TRUE(temp.CreateUniqueTempDir());
+  // Each stays until it is ended.
+  const base::FilePath program = test::MakeStandIn(
+      temp.GetPath().Append(L"programs"), L"waiting.exe", 0, 600000);
+  base::LaunchOptions hidden;
+  hidden.start_hidden = true;
+  base::Process first = base::LaunchProcess(base::CommandLine(program), hidden);
+  base::Process second =
+      base::LaunchProcess(base::CommandLine(program), hidden);
+  ASSERT_TRUE(first.IsValid() && second.IsValid());
+  const uint32_t first_pid = first.Pid();
+  const uint32_t second_pid = second.Pid();
+
+  const base::FilePath folder = temp.GetPath().Append(L"Kelvo");
+  const base::FilePath file = folder.Append(L"58.0\\sub\\in use.dll");
+  ASSERT_TRUE(base::CreateDirectory(file.DirName()));
+  test::WriteTextFile(file, "x");
+  UninstallBatch batch(folder);
+  batch.AddProcess(1, first_pid);
+  batch.AddProcess(3, second_pid);
+  batch.AddFile(file);
+  ASSERT_TRUE(batch.Write());
+  base::Process cmd = base::LaunchProcess(
+      L"cmd.exe /c \"" + batch.path().value() + L"\"", hidden);
+  ASSERT_TRUE(cmd.IsValid());
+
+  EXPECT_TRUE(tools.WaitForAnswers(first_pid, 2));
+  EXPECT_TRUE(tools.WaitForAnswers(second_pid, 2));
+  EXPECT_TRUE(base::PathExists(file));
+  EXPECT_TRUE(base::PathExists(batch.path()));
+
+  EXPECT_TRUE(first.Terminate(0, true));
+  // Two more rounds, the first of which learns that the first one ended.
+  const size_t asked = tools.Answers(second_pid).size();
+  EXPECT_TRUE(tools.WaitForAnswers(second_pid, asked + 2));
+  EXPECT_TRUE(base::PathExists(file));
+
+  EXPECT_TRUE(second.Terminate(0, true));
+  int exit_code = -1;
+  const bool batch_ended =
+      cmd.WaitForExitWithTimeout(base::TimeDelta::FromSeconds(60), &exit_code);
+  EXPECT_TRUE(batch_ended);
+  EXPECT_FALSE(base::PathExists(file));
+  EXPECT_FALSE(base::PathExists(folder.Append(L"58.0")));
+  EXPECT_FALSE(base::PathExists(batch.path()));
+  EXPECT_TRUE(base::DirectoryExists(folder));
+  for (uint32_t pid : {first_pid, second_pid}) {
+    // Asked while it ran, and once after.
+    std::vector<bool> answers = tools.Answers(pid);
+    ASSERT_LE(3u, answers.size());
+    EXPECT_FALSE(answers.back());
+    answers.pop_back();
+    EXPECT_EQ(std::vector<bool>(answers.size(), true), answers);
+  }
+  if (!batch_ended)
+    cmd.Terminate(1, true);
 }
 
 TEST(RunUninstallBatchTest, StartsTheBatchWhenPresentWithoutWaiting) {

@@ -21,7 +21,21 @@ bool IsElement(IXMLDOMNode* node, bool* is_element) {
   return true;
 }
 
+XmlReader::ScopedSiblingFaultForTesting* g_sibling_fault = nullptr;
+
 }  // namespace
+
+XmlReader::ScopedSiblingFaultForTesting::ScopedSiblingFaultForTesting(
+    std::string element_name,
+    SiblingFailure failure)
+    : element_name_(std::move(element_name)), failure_(failure) {
+  DCHECK(!g_sibling_fault);
+  g_sibling_fault = this;
+}
+
+XmlReader::ScopedSiblingFaultForTesting::~ScopedSiblingFaultForTesting() {
+  g_sibling_fault = nullptr;
+}
 
 XmlReader::XmlReader(XmlDocument* document) : document_(document) {
   DCHECK(document_);
@@ -38,14 +52,24 @@ XmlReader::MoveResult XmlReader::FirstChildElement() {
   return MoveToElementFrom(std::move(child));
 }
 
-XmlReader::MoveResult XmlReader::NextSiblingElement() {
+XmlReader::MoveResult XmlReader::NextSiblingElement(SiblingFailure* failure) {
+  SiblingFailure unused;
+  if (!failure)
+    failure = &unused;
+  *failure = SiblingFailure::kNone;
   IXMLDOMNode* current = document_->current_node();
-  if (!current)
-    return kFailed;
   ComPtr<IXMLDOMNode> sibling;
-  if (FAILED(current->get_nextSibling(sibling.GetAddressOf())))
+  if (!current || IsSiblingFaultInjected(SiblingFailure::kNextNode) ||
+      FAILED(current->get_nextSibling(sibling.GetAddressOf()))) {
+    *failure = SiblingFailure::kNextNode;
     return kFailed;
-  return MoveToElementFrom(std::move(sibling));
+  }
+  const MoveResult result = IsSiblingFaultInjected(SiblingFailure::kSkipping)
+                                ? kFailed
+                                : MoveToElementFrom(std::move(sibling));
+  if (result == kFailed)
+    *failure = SiblingFailure::kSkipping;
+  return result;
 }
 
 XmlReader::MoveResult XmlReader::Parent() {
@@ -106,6 +130,12 @@ bool XmlReader::GetAttribute(std::string_view name, std::string* value) const {
   }
   *value = BstrToUtf8(V_BSTR(attribute.ptr()));
   return true;
+}
+
+bool XmlReader::IsSiblingFaultInjected(SiblingFailure failure) const {
+  std::string name;
+  return g_sibling_fault && g_sibling_fault->failure_ == failure &&
+         GetNodeName(&name) && name == g_sibling_fault->element_name_;
 }
 
 XmlReader::MoveResult XmlReader::MoveToElementFrom(ComPtr<IXMLDOMNode> node) {

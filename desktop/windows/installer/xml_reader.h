@@ -27,8 +27,32 @@ class XmlReader {
   // Moves to the first child element, skipping text, comments and other
   // nodes.
   MoveResult FirstChildElement();
-  // Moves to the next sibling element, skipping other nodes.
-  MoveResult NextSiblingElement();
+  // Where a move to the next sibling element failed.
+  enum class SiblingFailure {
+    kNone,
+    kNextNode,  // Reaching the node after the cursor.
+    kSkipping,  // Passing over the nodes that are no elements.
+  };
+  // Moves to the next sibling element, skipping other nodes. |failure|,
+  // when given, tells where a kFailed move failed.
+  MoveResult NextSiblingElement(SiblingFailure* failure = nullptr);
+
+  // Makes every move to the next sibling from an element named
+  // |element_name| fail at |failure| while alive. Tests only.
+  class ScopedSiblingFaultForTesting {
+   public:
+    ScopedSiblingFaultForTesting(std::string element_name,
+                                 SiblingFailure failure);
+    ScopedSiblingFaultForTesting(const ScopedSiblingFaultForTesting&) = delete;
+    ScopedSiblingFaultForTesting& operator=(
+        const ScopedSiblingFaultForTesting&) = delete;
+    ~ScopedSiblingFaultForTesting();
+
+   private:
+    friend class XmlReader;
+    const std::string element_name_;
+    const SiblingFailure failure_;
+  };
   // Moves to the parent when it is an element: from the root element there
   // is no way up to the document node.
   MoveResult Parent();
@@ -43,6 +67,8 @@ class XmlReader {
   // Makes |node|, or else its first following sibling that is an element,
   // the cursor.
   MoveResult MoveToElementFrom(Microsoft::WRL::ComPtr<IXMLDOMNode> node);
+  // Whether a test makes the move from the cursor fail at |failure|.
+  bool IsSiblingFaultInjected(SiblingFailure failure) const;
 
   XmlDocument* const document_;
 };

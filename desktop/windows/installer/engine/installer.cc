@@ -26,7 +26,12 @@
 
 namespace installer {
 
-Installer::Installer() : task_runner_(base::ThreadTaskRunnerHandle::Get()) {}
+Installer::Installer() : Installer(base::ThreadTaskRunnerHandle::Get()) {}
+
+Installer::Installer(scoped_refptr<base::SingleThreadTaskRunner> task_runner)
+    : task_runner_(std::move(task_runner)) {
+  DCHECK(task_runner_->BelongsToCurrentThread());
+}
 
 Installer::~Installer() {
   if (running_)
@@ -165,12 +170,17 @@ StepResult Installer::CheckOperation() const {
   const Settings& settings = *run_->settings();
   const SettingsOperation operation = settings.operation();
   // An installation whose log cannot be read is still an installation:
-  // installing beside it would register the folder twice, and nothing
-  // could remove either.
+  // installing beside it would register the folder twice. Only an
+  // uninstall goes on, with what the folder and the registry show of it.
   const std::string& damage = run_->status().install_log_parse_error();
-  if (!damage.empty() &&
-      !base::DirectoryExists(
-          run_->install_folder().AppendASCII(kInstallLogFileName))) {
+  if (!damage.empty() && operation == OPERATION_UNINSTALLING &&
+      run_->status().install_log_recovered()) {
+    LOG(WARNING) << "The install log of the installation in "
+                 << run_->install_folder() << " cannot be read (" << damage
+                 << "); removing what the folder and the registry show of it";
+  } else if (!damage.empty() &&
+             !base::DirectoryExists(
+                 run_->install_folder().AppendASCII(kInstallLogFileName))) {
     return StepResult::Error(IDS_ERROR_BAD_LOCATION,
                              "The install log of the installation in " +
                                  run_->install_folder().AsUTF8Unsafe() +
@@ -214,13 +224,13 @@ StepResult Installer::StartSteps() {
   }
   cursor_ = 0;
   call_ = 0;
-  PostStep();
+  PostStep(FROM_HERE_WITH_EXPLICIT_FUNCTION("RunStep"));
   return StepResult::Later();
 }
 
-void Installer::PostStep() {
+void Installer::PostStep(const base::Location& from_here) {
   task_runner_->PostTask(
-      FROM_HERE_WITH_EXPLICIT_FUNCTION("RunStep"),
+      from_here,
       base::BindOnce(&Installer::RunStep, weak_factory_.GetWeakPtr(), run_id_));
   for (InstallerObserver& observer : observers_)
     observer.OnStep();
@@ -251,12 +261,13 @@ void Installer::RunStep(int run_id) {
   if (!running_ || run_id != run_id_)
     return;
   if (++call_ < calls) {
-    PostStep();
+    // The steps over a list copy one file per call.
+    PostStep(FROM_HERE_WITH_EXPLICIT_FUNCTION("CopyFileW"));
     return;
   }
   call_ = 0;
   if (++cursor_ < steps_.size()) {
-    PostStep();
+    PostStep(FROM_HERE_WITH_EXPLICIT_FUNCTION("RunStep"));
     return;
   }
   // One more step comes before the outcome.

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "base/location.h"
 #include "base/memory/scoped_refptr.h"
 #include "base/memory/weak_ptr.h"
 #include "base/observer_list.h"
@@ -51,6 +52,9 @@ class TransactionJournal;
 class Installer : private RunEvents {
  public:
   Installer();
+  // Posts the run's tasks to |task_runner|, which runs them on the creating
+  // thread.
+  explicit Installer(scoped_refptr<base::SingleThreadTaskRunner> task_runner);
   Installer(const Installer&) = delete;
   Installer& operator=(const Installer&) = delete;
   // Cancels a running run, then commits what the transaction still holds.
@@ -90,7 +94,8 @@ class Installer : private RunEvents {
   StepResult StartSteps();
   // Posts the current call of the current step, then tells the observers
   // OnStep.
-  void PostStep();
+  // Posts the next call of a step; |from_here| names what it does.
+  void PostStep(const base::Location& from_here);
   void RunStep(int run_id);
   // Reports a result that ends the run; the next step's result goes on.
   void EndWith(const StepResult& result);

@@ -793,9 +793,25 @@ bool IsOurShortcut(const base::FilePath& shortcut_path,
   return TargetIsExecutable(target, exe_path, exe_identity);
 }
 
-void FindTaskbarPin(base::FilePath exe_path,
-                    const BY_HANDLE_FILE_INFORMATION* exe_identity,
-                    std::vector<base::FilePath>* pinned_paths) {
+bool GetShortcutTargetInFolder(const base::FilePath& shortcut_path,
+                               const base::FilePath& folder,
+                               base::FilePath* target) {
+  base::FilePath resolved;
+  if (shortcut_path.empty() || folder.empty() ||
+      !base::win::ResolveShortcut(shortcut_path, &resolved, nullptr) ||
+      resolved.ReferencesParent() || !folder.IsParentIgnoringCase(resolved)) {
+    return false;
+  }
+  *target = resolved;
+  return true;
+}
+
+namespace {
+
+// Appends every taskbar pin whose target |is_ours| tells.
+template <typename Predicate>
+void FindTaskbarPins(Predicate is_ours,
+                     std::vector<base::FilePath>* pinned_paths) {
   // Taskbar pins came with Windows 7.
   if (base::win::GetVersion() < base::win::VERSION_WIN7)
     return;
@@ -814,9 +830,31 @@ void FindTaskbarPin(base::FilePath exe_path,
       LOG(ERROR) << "Couldn't resolve shortcut at " << shortcut;
       continue;
     }
-    if (TargetIsExecutable(target, exe_path, exe_identity))
+    if (is_ours(target))
       pinned_paths->push_back(shortcut);
   }
+}
+
+}  // namespace
+
+void FindTaskbarPin(base::FilePath exe_path,
+                    const BY_HANDLE_FILE_INFORMATION* exe_identity,
+                    std::vector<base::FilePath>* pinned_paths) {
+  FindTaskbarPins(
+      [&](const base::FilePath& target) {
+        return TargetIsExecutable(target, exe_path, exe_identity);
+      },
+      pinned_paths);
+}
+
+void FindTaskbarPinsInFolder(const base::FilePath& folder,
+                             std::vector<base::FilePath>* pinned_paths) {
+  FindTaskbarPins(
+      [&folder](const base::FilePath& target) {
+        return !target.ReferencesParent() &&
+               folder.IsParentIgnoringCase(target);
+      },
+      pinned_paths);
 }
 
 // ------------------------------------------------------------------------

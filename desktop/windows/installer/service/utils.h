@@ -134,6 +134,16 @@ bool IsOurShortcut(const base::FilePath& shortcut_path,
 void FindTaskbarPin(base::FilePath exe_path,
                     const BY_HANDLE_FILE_INFORMATION* exe_identity,
                     std::vector<base::FilePath>* pinned_paths);
+// The target stored in the shortcut |shortcut_path|, read through its item
+// id list where the stored path text lost letters, when it lies below
+// |folder|, whether or not it exists; false otherwise.
+bool GetShortcutTargetInFolder(const base::FilePath& shortcut_path,
+                               const base::FilePath& folder,
+                               base::FilePath* target);
+// Appends to |pinned_paths| every taskbar pin whose stored target lies below
+// |folder|, whether or not it exists.
+void FindTaskbarPinsInFolder(const base::FilePath& folder,
+                             std::vector<base::FilePath>* pinned_paths);
 
 // Names, paths and keys.
 

@@ -11,10 +11,14 @@
 
 #include "base/files/file_util.h"
 #include "base/json/json_reader.h"
+#include "base/location.h"
 #include "base/logging.h"
+#include "base/memory/ref_counted.h"
+#include "base/single_thread_task_runner.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/threading/thread_task_runner_handle.h"
 #include "base/values.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/engine/installer.h"
@@ -277,6 +281,84 @@ TEST_F(InstallStepsTest, FailureIsHandledWhenErrorsAreNotLogged) {
                     "error 37062 Failed copying resources\\", 0));
   EXPECT_EQ("terminated", events.back());
   EXPECT_TRUE(test::SnapshotsEqual(before, Snapshot()));
+}
+
+// Forwards every task to the thread's own runner and keeps the name each
+// was posted under.
+class NamingTaskRunner : public base::SingleThreadTaskRunner {
+ public:
+  NamingTaskRunner() : target_(base::ThreadTaskRunnerHandle::Get()) {}
+
+  bool PostDelayedTask(const base::Location& from_here,
+                       base::OnceClosure task,
+                       base::TimeDelta delay) override {
+    names_.push_back(from_here.function_name());
+    return target_->PostDelayedTask(from_here, std::move(task), delay);
+  }
+  bool PostNonNestableDelayedTask(const base::Location& from_here,
+                                  base::OnceClosure task,
+                                  base::TimeDelta delay) override {
+    names_.push_back(from_here.function_name());
+    return target_->PostNonNestableDelayedTask(from_here, std::move(task),
+                                               delay);
+  }
+  bool RunsTasksOnCurrentThread() const override {
+    return target_->RunsTasksOnCurrentThread();
+  }
+
+  size_t Count(const std::string& name) const {
+    return std::count(names_.begin(), names_.end(), name);
+  }
+
+ private:
+  ~NamingTaskRunner() override = default;
+
+  const scoped_refptr<base::SingleThreadTaskRunner> target_;
+  std::vector<std::string> names_;
+};
+
+using CopyStepsTest = test::StepsTest;
+
+// Every file after the first of each list is copied in a task of its own,
+// posted as "CopyFileW"; a list of one file, or none, posts no such task.
+TEST_F(CopyStepsTest, EachFurtherFileIsATaskOfItsOwn) {
+  const struct {
+    size_t files;
+    size_t root_files;
+    size_t copy_tasks;
+  } kCases[] = {{4, 2, 4}, {1, 0, 0}, {1, 1, 0}, {3, 0, 2}};
+  for (const auto& test : kCases) {
+    const std::string name = base::NumberToString(test.files) + "_" +
+                             base::NumberToString(test.root_files);
+    SCOPED_TRACE("files_root files " + name);
+    set_install_folder(root().AppendASCII("Copy" + name));
+    std::vector<std::string> files;
+    std::vector<std::string> root_files;
+    for (size_t i = 0; i < test.files; ++i)
+      files.push_back("sub\\file" + base::NumberToString(i) + ".pak");
+    for (size_t i = 0; i < test.root_files; ++i)
+      root_files.push_back("root" + base::NumberToString(i) + ".xml");
+    for (const std::string& file : files)
+      WriteFile(package_dir().AppendASCII(file), file);
+    for (const std::string& file : root_files)
+      WriteFile(package_dir().AppendASCII(file), file);
+    WriteFilesList(files, &root_files);
+    SetCommandLine(L"--allusers=0 --launchkelvo=0");
+    std::unique_ptr<Settings> settings = MakeSettings();
+    auto runner = base::MakeRefCounted<NamingTaskRunner>();
+    Installer installer(runner);
+    RunSteps(&installer, settings.get(),
+             MakeSteps(InstallStep::ForEachEntry("StepCopyFile", &StepCopyFile,
+                                                 &InstallRun::files),
+                       InstallStep::ForEachEntry("StepCopyRootFile",
+                                                 &StepCopyRootFile,
+                                                 &InstallRun::root_files)));
+    ASSERT_TRUE(installer.succeeded());
+    EXPECT_EQ(test.copy_tasks, runner->Count("CopyFileW"));
+    EXPECT_EQ(2u, runner->Count("RunStep"));
+    for (const std::string& file : root_files)
+      EXPECT_TRUE(base::PathExists(install_folder().AppendASCII(file)));
+  }
 }
 
 using FinalizeStepTest = test::StepsTest;

@@ -133,13 +133,23 @@ StepResult CreateVersionSubfolder(InstallRun* run) {
 StepResult MoveBrowserExecutableAside(InstallRun* run) {
   const std::string exe_name = GetProductExeName();
   const base::FilePath& install_folder = run->install_folder();
-  const base::FilePath exe =
-      install_folder.Append(run->status().install_log().subfolder)
-          .AppendASCII(exe_name);
-  if (!run->transaction()->Execute(std::make_unique<DeleteFileOperation>(
-          exe, true, true, install_folder))) {
-    return StepResult::Error(IDS_ERROR_BROWSER_RUNNING,
-                             "Can't uninstall when " + exe_name + " is in use");
+  const Status& status = run->status();
+  // Without a readable log, the browser of every version folder may run.
+  std::vector<base::FilePath> version_folders = {
+      status.install_log().subfolder};
+  if (status.install_log_recovered())
+    version_folders = status.recovered_version_folders();
+  for (const base::FilePath& version_folder : version_folders) {
+    const base::FilePath exe =
+        install_folder.Append(version_folder).AppendASCII(exe_name);
+    if (status.install_log_recovered() && !base::PathExists(exe))
+      continue;
+    if (!run->transaction()->Execute(std::make_unique<DeleteFileOperation>(
+            exe, true, true, install_folder))) {
+      return StepResult::Error(
+          IDS_ERROR_BROWSER_RUNNING,
+          "Can't uninstall when " + exe_name + " is in use");
+    }
   }
   return StepResult::Next();
 }

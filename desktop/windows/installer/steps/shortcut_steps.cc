@@ -236,13 +236,6 @@ base::FilePath GetLauncherPath(InstallRun* run) {
 
 }  // namespace
 
-std::wstring GetShortcutFileName(bool with_version) {
-  std::string name = GetBrandingProductName();
-  if (with_version)
-    name += ' ' + base::IntToString(GetProductMajorVersion());
-  return base::UTF8ToWide(name + GetShortcutSuffix() + ".lnk");
-}
-
 bool CreateMasterShortcut(InstallRun* run,
                           const std::vector<ShortcutDestination>& destinations,
                           bool pin,

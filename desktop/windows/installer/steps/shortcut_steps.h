@@ -13,6 +13,7 @@
 
 #include "base/files/file_path.h"
 #include "desktop/windows/installer/install_log.h"
+#include "desktop/windows/installer/shortcut_file_name.h"
 #include "desktop/windows/installer/step_result.h"
 
 namespace installer {
@@ -31,10 +32,6 @@ struct ShortcutDestination {
   base::FilePath folder;
   base::FilePath InstallLog::*record;
 };
-
-// The branding's product name, with |with_version| a blank and the product
-// major version, then the branding's shortcut suffix and ".lnk".
-std::wstring GetShortcutFileName(bool with_version);
 
 // Makes the master shortcut to |target| beside the running installer, pins
 // it when |pin|, and copies it into every destination. A file of the plain

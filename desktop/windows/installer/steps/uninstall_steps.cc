@@ -350,10 +350,16 @@ void RestoreDefaultBrowserAndSurvey(InstallRun* run,
   if (!run->settings()->GetOption(COPY_ONLY))
     RestoreDefaultBrowser(run);
   if (run->is_admin()) {
-    UpdateFirewallRules(
-        install_folder.Append(run->status().install_log().subfolder)
-            .AppendASCII(GetProductExeName()),
-        true);
+    const Status& status = run->status();
+    std::vector<base::FilePath> version_folders = {
+        status.install_log().subfolder};
+    if (status.install_log_recovered())
+      version_folders = status.recovered_version_folders();
+    for (const base::FilePath& version_folder : version_folders) {
+      UpdateFirewallRules(install_folder.Append(version_folder)
+                              .AppendASCII(GetProductExeName()),
+                          true);
+    }
   }
   ShowSurvey(run, install_folder);
 }

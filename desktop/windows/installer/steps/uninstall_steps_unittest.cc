@@ -19,6 +19,7 @@
 #include "desktop/windows/installer/steps/registry_steps.h"
 #include "desktop/windows/installer/steps/shortcut_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
+#include "desktop/windows/installer/test/scoped_batch_tools.h"
 #include "desktop/windows/installer/test/scoped_http_handler.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/steps_test.h"
@@ -48,6 +49,18 @@ class UninstallStepsTest : public test::StepsTest {
     for (FilePath file = files.Next(); !file.empty(); file = files.Next())
       ++count;
     return count;
+  }
+  // The batch that the uninstall started waits for the installer, this
+  // process, and leaves |kept| alone meanwhile; this process then stands
+  // for one that has ended.
+  void ExpectBatchWaitsForThisProcess(test::ScopedBatchTools* tools,
+                                      const FilePath& kept) {
+    const uint32_t self = ::GetCurrentProcessId();
+    EXPECT_TRUE(tools->WaitForAnswers(self, 2));
+    EXPECT_TRUE(base::PathExists(kept));
+    EXPECT_EQ(std::vector<bool>(tools->Answers(self).size(), true),
+              tools->Answers(self));
+    tools->EndProcess(self);
   }
   // Waits at most 30 s for |done|.
   template <typename Condition>
@@ -82,6 +95,8 @@ TEST_F(UninstallStepsTest, CleanupComponentsBatchAndProfile) {
             "{\"profile_path\": \"" + profile_path + "\"}");
   const FilePath held_file = install_folder().Append(L"57.0\\sub\\b.dll");
   base::win::ScopedHandle held = Hold(held_file);
+  test::ScopedBatchTools tools;
+  ASSERT_TRUE(tools.ready());
   SetCommandLine(L"--uninstall --deleteuserprofile=1");
   std::unique_ptr<Settings> settings = MakeUninstallSettings();
   Installer installer;
@@ -89,6 +104,7 @@ TEST_F(UninstallStepsTest, CleanupComponentsBatchAndProfile) {
            MakeSteps(Step(&StepUninstallComponents),
                      Step(&StepCleanupAfterUninstall)));
   held.Close();
+  ExpectBatchWaitsForThisProcess(&tools, held_file);
 
   EXPECT_TRUE(installer.succeeded());
   EXPECT_FALSE(base::PathExists(profiles.Append(user)));
@@ -174,11 +190,15 @@ void UninstallStepsTest::ExpectUninstallUndoesTheInstall() {
   EXPECT_EQ(shortcut, upgraded.desktop_shortcut);
   ASSERT_TRUE(base::PathExists(install_folder().Append(L"old_status")));
 
+  test::ScopedBatchTools tools;
+  ASSERT_TRUE(tools.ready());
   SetCommandLine(L"--uninstall");
   std::unique_ptr<Settings> settings = MakeUninstallSettings();
   Installer uninstaller;
   RunToOutcome(&uninstaller, settings.get());
   ASSERT_TRUE(uninstaller.succeeded());
+  ExpectBatchWaitsForThisProcess(
+      &tools, install_folder().Append(kUninstallBatchFileName));
   EXPECT_TRUE(WaitFor([&] {
     return !base::PathExists(install_folder().Append(kUninstallBatchFileName));
   }));

@@ -20,12 +20,14 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/files/file_enumerator.h"
 #include "base/files/file_path.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/path_service.h"
 #include "base/process/process.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_split.h"
@@ -44,6 +46,7 @@
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/shortcut_file_name.h"
 #include "desktop/windows/installer/template_resolver.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/sample_package.h"
@@ -580,12 +583,16 @@ TEST_F(HostileRunTest, OnlyTheJournalsOfTheRunsFolderAreReplayed) {
 }
 
 // An uninstall after a file of the installation was deleted by hand
-// removes what is left.
+// removes what is left, the shortcuts to the missing launcher too.
 TEST_F(HostileRunTest, UninstallAfterAFileWasDeletedByHand) {
   for (bool launcher : {true, false}) {
     SCOPED_TRACE(launcher ? "launcher.exe" : "kelvo.exe");
     const FilePath folder = NewFolder();
     ASSERT_EQ(0, Run(Operation::kInstall, folder));
+    InstallLog log;
+    ASSERT_TRUE(
+        InstallLogReader().Read(&log, folder.AppendASCII(kInstallLogFileName)));
+    ASSERT_TRUE(base::PathExists(log.start_menu_shortcut));
     const FilePath uninstaller = Program(Operation::kUninstall, folder);
     const FilePath version = uninstaller.DirName();
     ASSERT_TRUE(base::DeleteFile(launcher ? folder.AppendASCII(kLauncherExeName)
@@ -594,7 +601,84 @@ TEST_F(HostileRunTest, UninstallAfterAFileWasDeletedByHand) {
     EXPECT_EQ(0, Run(Operation::kUninstall, folder, uninstaller));
     ExpectNoInstallation(folder);
     EXPECT_FALSE(base::PathExists(version.AppendASCII(files_.back())));
+    EXPECT_FALSE(base::PathExists(log.start_menu_shortcut));
   }
+}
+
+// An installation whose log was damaged is removed from what its folder
+// and the registry show: its version folder, launcher, uninstall entry and
+// shortcut go. The user's files in the folder and an installation of the
+// same stream elsewhere, which took the stream's registration over, stay.
+TEST_F(HostileRunTest, DamagedInstallLogIsUninstalledFromWhatRemains) {
+  // The shared Start menu may hold the shortcut names from other runs'
+  // installations, which would make these two share one name: they are put
+  // aside meanwhile.
+  FilePath start_menu;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_START_MENU, &start_menu));
+  base::ScopedTempDir aside;
+  ASSERT_TRUE(aside.CreateUniqueTempDir());
+  std::vector<std::pair<FilePath, FilePath>> moved;
+  for (bool with_version : {false, true}) {
+    const FilePath shortcut =
+        start_menu.Append(GetShortcutFileName(with_version));
+    const FilePath kept = aside.GetPath().Append(shortcut.BaseName());
+    if (base::PathExists(shortcut)) {
+      ASSERT_TRUE(base::Move(shortcut, kept));
+      moved.emplace_back(kept, shortcut);
+    }
+  }
+  struct PutBack {
+    ~PutBack() {
+      for (const auto& [from, to] : *moved)
+        base::Move(from, to);
+    }
+    std::vector<std::pair<FilePath, FilePath>>* moved;
+  } put_back{&moved};
+
+  const FilePath folder = NewFolder();
+  ASSERT_EQ(0, Run(Operation::kInstall, folder));
+  const FilePath other = NewFolder();
+  ASSERT_EQ(0, Run(Operation::kInstall, other));
+  InstallLog log;
+  InstallLog other_log;
+  ASSERT_TRUE(
+      InstallLogReader().Read(&log, folder.AppendASCII(kInstallLogFileName)));
+  ASSERT_TRUE(InstallLogReader().Read(&other_log,
+                                      other.AppendASCII(kInstallLogFileName)));
+  ASSERT_TRUE(base::PathExists(log.start_menu_shortcut));
+  ASSERT_TRUE(base::PathExists(other_log.start_menu_shortcut));
+  ASSERT_NE(log.start_menu_shortcut, other_log.start_menu_shortcut);
+  const FilePath uninstaller = Program(Operation::kUninstall, folder);
+  const FilePath notes = folder.Append(L"My notes.txt");
+  const FilePath backup = folder.Append(L"Backup\\kelvo.exe");
+  test::WriteTextFile(notes, "mine");
+  test::WriteTextFile(backup, "mine");
+  const std::string damaged = "<?xml version=\"1.0\"?>\n<install_log";
+  test::WriteTextFile(folder.AppendASCII(kInstallLogFileName), damaged);
+
+  EXPECT_EQ(0, Run(Operation::kUninstall, folder, uninstaller));
+  ExpectNoInstallation(folder);
+  EXPECT_FALSE(base::PathExists(log.start_menu_shortcut));
+  const FilePath version = folder.Append(log.subfolder);
+  EXPECT_FALSE(base::PathExists(version.AppendASCII(files_.back())))
+      << Describe(folder);
+  EXPECT_FALSE(base::PathExists(version.Append(L"kelvo.exe")));
+  EXPECT_EQ("mine", test::ReadTextFile(notes));
+  EXPECT_EQ("mine", test::ReadTextFile(backup));
+
+  ExpectOneInstallation(other);
+  EXPECT_TRUE(base::PathExists(other_log.start_menu_shortcut));
+  std::wstring command;
+  EXPECT_EQ(
+      ERROR_SUCCESS,
+      base::win::RegKey(HKEY_CURRENT_USER,
+                        L"Software\\Classes\\Kelvodeveloper\\shell\\open\\"
+                        L"command",
+                        KEY_READ)
+          .ReadValue(L"", &command));
+  EXPECT_NE(std::wstring::npos, command.find(other.value()));
+  EXPECT_EQ(0, Run(Operation::kUninstall, other));
+  ExpectNoInstallation(other);
 }
 
 // An installation whose log cannot be read is refused, not installed a
