@@ -25,6 +25,7 @@
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_log_capture.h"
+#include "base/threading/platform_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/values.h"
 #include "base/version.h"
@@ -560,6 +561,17 @@ TEST_F(PackageFetcherTest, DestroyedMidDownloadItEndsSoonAndReportsNothing) {
   const FilePath attempt_file =
       fetcher->package_path().InsertBeforeExtension(L"_0");
   EXPECT_TRUE(base::PathExists(attempt_file));
+  // The worker goes on while this thread does not run its loop: once the
+  // file has grown, reports of that progress wait in the loop's queue.
+  const int64_t seen = observer_.current_progress;
+  const base::TimeTicks grown_by =
+      base::TimeTicks::Now() + base::TimeDelta::FromSeconds(30);
+  int64_t size = 0;
+  while ((!base::GetFileSize(attempt_file, &size) || size < seen + 100000) &&
+         base::TimeTicks::Now() < grown_by) {
+    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(10));
+  }
+  ASSERT_GE(size, seen + 100000);
 
   const base::TimeTicks start = base::TimeTicks::Now();
   fetcher.reset();
