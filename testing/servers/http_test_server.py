@@ -50,8 +50,13 @@ A step is an object; every key is optional:
                     (its Content-Range says so).
   "close_after"     K: the connection closes after K bytes of body.
   "content_length"  the Content-Length to announce instead of the true
-                    one; the connection closes after the body.
-  "rate"            N: the body trickles at about N bytes per second.
+                    one (with "endless", the body still has no end); the
+                    connection closes after the body.
+  "rate"            N: the body trickles at about N bytes per second; below
+                    10, one byte every 1/N seconds (0.05: one every 20 s).
+  "silent"          true: the request is read and never answered; the
+                    connection stays open until the client closes it (at
+                    most SILENT_SECONDS).
 Texts in "redirect", "headers" and "body" may name the server:
 "{v4}" is http://127.0.0.1:PORT, "{alt}" http://127.0.0.2:PORT and
 "{localhost}" http://localhost:PORT.
@@ -83,6 +88,8 @@ CONTROL_HOST = "127.0.0.1"
 # A request body larger than this is refused: nothing the installer sends
 # comes near it.
 MAX_REQUEST_BODY = 64 * 1024 * 1024
+# A silent answer holds its connection no longer than this.
+SILENT_SECONDS = 600
 PATTERN_PERIOD = 251
 PATTERN_BLOCK = bytes(range(PATTERN_PERIOD)) * 4096
 # Without requests for this long the server ends on its own, so that a run
@@ -280,13 +287,15 @@ class Responder:
         h = self._handler
         sent = 0
         piece = 1024 * 1024
+        interval = 0
         if rate:
-            # Ten pieces a second.
+            # Ten pieces a second, or single bytes further apart.
             piece = max(1, int(rate) // 10)
+            interval = piece / float(rate)
         while limit is None or sent < limit:
             if rate and sent:
                 h.wfile.flush()
-                time.sleep(0.1)
+                time.sleep(interval)
             want = piece if limit is None else min(piece, limit - sent)
             data = body.read(start + sent, want)
             if not data:
@@ -299,6 +308,20 @@ class Responder:
         h.wfile.flush()
         if close:
             self.abort()
+
+    def hold(self):
+        """Answers nothing and waits, bounded, for the client to close."""
+        h = self._handler
+        h.close_connection = True
+        deadline = time.monotonic() + SILENT_SECONDS
+        try:
+            while time.monotonic() < deadline:
+                h.connection.settimeout(max(0.1, deadline - time.monotonic()))
+                if not h.connection.recv(4096):
+                    break
+        except OSError:
+            pass
+        self.closed = True
 
     def abort(self):
         """Closes the connection at once, whatever was promised."""
@@ -321,6 +344,9 @@ class ScriptRunner:
     def run(self, step, request, responder):
         if step.get("delay"):
             time.sleep(float(step["delay"]))
+        if step.get("silent"):
+            responder.hold()
+            return
         status = int(step.get("status", 302 if "redirect" in step else 200))
         headers = [(k, self._server.expand(str(v)))
                    for k, v in step.get("headers", {}).items()]

@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -69,21 +70,43 @@ TEST_F(DownloadedVersionCheckTest, ThisVersionOrNewerOfThisStreamPasses) {
 // A program that hangs is ended at the limit, and the launch lock is free
 // while it runs: no other launch waits for it.
 TEST_F(DownloadedVersionCheckTest, HangingProgramFailsAtTheLimit) {
-  ScopedPackageProgramTimeLimitForTesting limit(
-      base::TimeDelta::FromMilliseconds(800));
+  // Long enough for a loaded machine to start the program and probe the
+  // lock while the check still waits for it.
+  constexpr base::TimeDelta kLimit = base::TimeDelta::FromSeconds(8);
+  ScopedPackageProgramTimeLimitForTesting limit(kLimit, kLimit);
   test::WriteTextFile(program_.AddExtension(L"wait_ms"), "60000");
-  bool lock_free = false;
-  const base::TimeTicks start = base::TimeTicks::Now();
+  std::atomic<bool> check_ended{false};
+  bool lock_free_while_waiting = false;
   std::thread prober([&] {
-    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(400));
-    lock_free = GetProcessLaunchLock().Try();
-    if (lock_free)
-      GetProcessLaunchLock().Release();
+    // The program records its run once started: the check has launched it
+    // and waits for it from then on.
+    const base::TimeTicks deadline =
+        base::TimeTicks::Now() + base::TimeDelta::FromSeconds(60);
+    while (!check_ended && test::StandInRuns(program_).empty() &&
+           base::TimeTicks::Now() < deadline) {
+      base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(20));
+    }
+    // The launch lets go of the lock as soon as it has created the process.
+    while (!check_ended && base::TimeTicks::Now() < deadline) {
+      if (GetProcessLaunchLock().Try()) {
+        lock_free_while_waiting = !check_ended;
+        GetProcessLaunchLock().Release();
+        return;
+      }
+      base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(20));
+    }
   });
+  const base::TimeTicks start = base::TimeTicks::Now();
   EXPECT_FALSE(Check(GetInternalVersion(), GetStream()));
+  const base::TimeDelta took = base::TimeTicks::Now() - start;
+  check_ended = true;
   prober.join();
-  EXPECT_LT(base::TimeTicks::Now() - start, base::TimeDelta::FromSeconds(10));
-  EXPECT_TRUE(lock_free);
+  EXPECT_TRUE(lock_free_while_waiting);
+  // Asked for its version and its stream at once; both hung.
+  EXPECT_EQ(2u, test::StandInRuns(program_).size());
+  // Ended at the limit, not when the program would have exited.
+  EXPECT_GE(took, kLimit);
+  EXPECT_LT(took, base::TimeDelta::FromSeconds(50));
 }
 
 }  // namespace

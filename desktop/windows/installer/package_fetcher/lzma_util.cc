@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <utility>
 
 #include "base/bind.h"
@@ -32,6 +33,15 @@ void HeapFree(void*, void* address) {
 }
 
 ISzAlloc g_heap_alloc = {HeapAllocate, HeapFree};
+
+// The form under which Windows finds |relative|: names are compared without
+// regard to case.
+std::wstring FoldedName(const base::FilePath& relative) {
+  std::wstring folded = relative.value();
+  if (!folded.empty())
+    ::CharUpperBuffW(&folded[0], static_cast<DWORD>(folded.size()));
+  return folded;
+}
 
 }  // namespace
 
@@ -170,7 +180,11 @@ bool Archive7z::GetEntryPaths(const CSzArEx& db,
                               const base::FilePath& output_folder,
                               std::vector<base::FilePath>* paths) {
   // All names are checked before anything is written: an archive with one
-  // unsafe name is refused as a whole.
+  // unsafe name is refused as a whole. So is one where two entries land on
+  // the same path of a Windows folder, such as "files_list" and
+  // "FILES_LIST": the later would silently replace the earlier. Only two
+  // folders may share a path.
+  std::map<std::wstring, bool> is_dir_by_name;
   for (UInt32 i = 0; i < db.NumFiles; ++i) {
     const size_t length = SzArEx_GetFileNameUtf16(&db, i, nullptr);
     if (length == 0) {
@@ -185,6 +199,14 @@ bool Archive7z::GetEntryPaths(const CSzArEx& db,
     if (!ArchiveEntryNameToRelativePath(name, &relative)) {
       LOG(ERROR) << "Refusing the archive: entry " << i
                  << " has a name that is not a plain relative path";
+      error_kind_ = kEntryNameFailed;
+      return false;
+    }
+    const bool is_dir = db.Files[i].IsDir != 0;
+    const auto inserted = is_dir_by_name.emplace(FoldedName(relative), is_dir);
+    if (!inserted.second && !(is_dir && inserted.first->second)) {
+      LOG(ERROR) << "Refusing the archive: entry " << i << " (" << relative
+                 << ") has the path of an earlier entry";
       error_kind_ = kEntryNameFailed;
       return false;
     }

@@ -242,6 +242,53 @@ TEST_F(Archive7zTest, RefusesUnsafeNamesAndWritesNothing) {
   EXPECT_TRUE(log.ContainsError("Couldn't get file name"));
 }
 
+// Windows finds names regardless of case: two entries on one path would
+// leave only the later one, so such an archive is refused before anything
+// is written. Folders named twice only merge.
+TEST_F(Archive7zTest, RefusesEntriesThatShareAPathAndWritesNothing) {
+  using sevenzip::test::TestEntry;
+  const struct {
+    const char* name;
+    std::vector<TestEntry> entries;
+  } kCases[] = {
+      {"case of a file",
+       {{u"files_list", "a\r\nb\r\n"},
+        {u"kelvo.exe", "x"},
+        {u"FILES_LIST", ""}}},
+      {"case of a folder in the path",
+       {{u"app/data.pak", "1"}, {u"App/Data.pak", "2"}}},
+      {"non-ASCII case",
+       {{u"\u00e9t\u00e9.txt", "1"}, {u"\u00c9T\u00c9.txt", "2"}}},
+      {"same name twice", {{u"a.txt", "1"}, {u"a.txt", "2"}}},
+      {"file then folder", {{u"app", "file"}, {u"APP", "", /*is_dir=*/true}}},
+      {"folder then file", {{u"app", "", /*is_dir=*/true}, {u"app", "file"}}},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    base::ScopedLogCapture log;
+    Archive7z unpacker(nullptr);
+    EXPECT_EQ(Archive7z::kArchiveError,
+              Unpack(MakeCopyArchive(test_case.entries), &unpacker));
+    EXPECT_EQ(Archive7z::kEntryNameFailed, unpacker.error_kind());
+    EXPECT_TRUE(log.ContainsError("has the path of an earlier entry"));
+    EXPECT_FALSE(base::PathExists(output_));
+  }
+
+  // The same folder named twice, in two cases, is one folder holding both
+  // files.
+  Archive7z unpacker(nullptr);
+  ASSERT_EQ(0u, Unpack(MakeCopyArchive({{u"app", "", /*is_dir=*/true},
+                                        {u"APP", "", /*is_dir=*/true},
+                                        {u"app/a.txt", "1"},
+                                        {u"App/b.txt", "2"}}),
+                       &unpacker));
+  std::map<std::wstring, TreeEntry> tree = ReadTree(output_);
+  ASSERT_EQ(3u, tree.size());
+  EXPECT_TRUE(tree[L"app"].is_dir);
+  EXPECT_EQ("1", tree[L"app\\a.txt"].data);
+  EXPECT_EQ("2", tree[L"app\\b.txt"].data);
+}
+
 TEST_F(Archive7zTest, CreateFailures) {
   // A folder stands where the archive has a file; it stays, and nothing
   // after it is written.

@@ -17,12 +17,15 @@
 //
 // The network and disk work runs on the worker thread "Package fetcher
 // worker" (PackageFetcher::Core); reports and requests for dialogs come back
-// through a PackageFetcherProxy. Destroying the fetcher stops an attempt
-// under way, deletes everything the attempts downloaded and unpacked, and
-// no observer call follows.
+// through a PackageFetcherProxy. A failed attempt deletes what it
+// downloaded and unpacked at once; destroying the fetcher stops an attempt
+// under way, deletes everything the attempts left, and no observer call
+// follows.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PACKAGE_FETCHER_H_
 #define DESKTOP_WINDOWS_INSTALLER_PACKAGE_FETCHER_PACKAGE_FETCHER_H_
+
+#include <stdint.h>
 
 #include <memory>
 
@@ -30,6 +33,7 @@
 #include "base/memory/scoped_refptr.h"
 #include "base/synchronization/waitable_event.h"
 #include "base/threading/thread.h"
+#include "base/time/time.h"
 #include "desktop/windows/installer/installer_stats_node.h"
 
 namespace base {
@@ -47,6 +51,31 @@ class PackageFetcher {
  public:
   // Every attempt after the third failure is refused by Retry.
   static constexpr int kMaxFailedAttempts = 3;
+  // The download-address request and the package download of one attempt
+  // together end within this, however the server behaves: a package comes
+  // in this time over about 1 Mbit/s. Each additional file gets as long.
+  static constexpr base::TimeDelta kDownloadTimeLimit =
+      base::TimeDelta::FromMinutes(30);
+  // The largest package taken, whatever the server announces: several
+  // times the browser's package, so that a body without end cannot fill
+  // the disk. The same holds for each additional file.
+  static constexpr int64_t kMaxPackageSize = int64_t{1} << 30;
+
+  // Every fetcher of the process takes |download_time_limit| and
+  // |max_package_size| instead of the constants above while this lives
+  // (tests only).
+  class ScopedLimitsForTesting {
+   public:
+    ScopedLimitsForTesting(base::TimeDelta download_time_limit,
+                           int64_t max_package_size);
+    ScopedLimitsForTesting(const ScopedLimitsForTesting&) = delete;
+    ScopedLimitsForTesting& operator=(const ScopedLimitsForTesting&) = delete;
+    ~ScopedLimitsForTesting();
+
+   private:
+    const base::TimeDelta previous_time_limit_;
+    const int64_t previous_max_size_;
+  };
 
   class Core;
 
@@ -79,7 +108,10 @@ class PackageFetcher {
   bool Retry();
 
   // "kelvo_installer_YYYYMMDDhhmmss.exe" in the download folder (local time
-  // at construction); the package folder is this path without extension.
+  // at construction), with "_" and the process id (and "_N" after that)
+  // added when another run took that name: the fetcher holds it as an
+  // empty file until it goes. The package folder is this path without
+  // extension.
   const base::FilePath& package_path() const { return package_path_; }
   base::FilePath package_folder() const;
   // The same with "suite" instead of "kelvo_installer" when the suite is

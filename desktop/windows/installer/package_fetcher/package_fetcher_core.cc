@@ -36,7 +36,24 @@ constexpr char kWelcomeUrlPref[] = "welcome-url";
 constexpr base::TimeDelta kPrefWriteTimeLimit =
     base::TimeDelta::FromSeconds(10);
 
+base::TimeDelta g_download_time_limit = PackageFetcher::kDownloadTimeLimit;
+int64_t g_max_package_size = PackageFetcher::kMaxPackageSize;
+
 }  // namespace
+
+PackageFetcher::ScopedLimitsForTesting::ScopedLimitsForTesting(
+    base::TimeDelta download_time_limit,
+    int64_t max_package_size)
+    : previous_time_limit_(g_download_time_limit),
+      previous_max_size_(g_max_package_size) {
+  g_download_time_limit = download_time_limit;
+  g_max_package_size = max_package_size;
+}
+
+PackageFetcher::ScopedLimitsForTesting::~ScopedLimitsForTesting() {
+  g_download_time_limit = previous_time_limit_;
+  g_max_package_size = previous_max_size_;
+}
 
 PackageFetcher::Core::Core(scoped_refptr<PackageFetcherProxy> proxy,
                            const PayloadReader* own_payload,
@@ -56,7 +73,9 @@ PackageFetcher::Core::Core(scoped_refptr<PackageFetcherProxy> proxy,
       stop_(stop),
       downloader_(
           std::make_unique<WininetDownloader>(proxy_.get(), proxy_.get())),
-      root_stats_(stats) {}
+      root_stats_(stats) {
+  downloader_->set_max_body_size(g_max_package_size);
+}
 
 PackageFetcher::Core::~Core() {
   LOG(INFO) << "Terminating the package fetcher";
@@ -71,6 +90,8 @@ PackageFetcher::Core::~Core() {
   base::DeleteFile(package_folder_, true);
   if (!suite_path_.empty())
     base::DeleteFile(suite_path_.RemoveExtension(), true);
+  // Last: while it stays, no other run takes these names.
+  base::DeleteFile(package_path_, false);
 }
 
 void PackageFetcher::Core::Start() {
@@ -130,6 +151,8 @@ void PackageFetcher::Core::FetchDownloadURL() {
   LOG(INFO) << "Preparing to fetch the download URL";
   NotifyStatus(FETCHER_STATUS_FETCHING_ADDRESS);
   downloader_->set_allowed_hosts(AllowedServerHosts());
+  download_deadline_ = base::TimeTicks::Now() + g_download_time_limit;
+  downloader_->set_time_limit(g_download_time_limit);
   LOG(INFO) << "Fetching the download URL";
   attempt_stats_->RecordTime("fetch_download_url_start_time");
   // The tracking data goes back to the server: a POST, or a GET without.
@@ -168,6 +191,10 @@ void PackageFetcher::Core::OnDownloadURLFetched() {
   // The package and the additional files may come from any host, also
   // after redirects: their checksums come from the update server.
   downloader_->set_allowed_hosts({});
+  // What the address request left; a zero limit would be none.
+  downloader_->set_time_limit(
+      std::max(download_deadline_ - base::TimeTicks::Now(),
+               base::TimeDelta::FromMilliseconds(1)));
   if (!downloader_->Start(
           base::UTF8ToWide(reply_.installer), std::string(),
           base::BindOnce(&Core::OnPackageDownloaded, weak_factory_.GetWeakPtr(),
@@ -269,6 +296,7 @@ void PackageFetcher::Core::OnUnpacked() {
   }
   LOG(INFO) << "We have additional content";
   NotifyStatus(FETCHER_STATUS_DOWNLOADING_ADDITIONAL_FILES);
+  downloader_->set_time_limit(g_download_time_limit);
   additional_files_ = std::make_unique<AdditionalFilesFetcher>(
       downloader_.get(), reply_.additional_files,
       AdditionalFilesFetcher::Folders{download_folder_, package_folder_,
@@ -312,6 +340,14 @@ void PackageFetcher::Core::ReportResult(FetcherStatus status) {
   root_stats_.SetInteger("fetcher_restarts", count);
   attempt_stats_->SetString("result", FetcherStatusToString(status));
   attempt_running_ = false;
+  // A failed download may be as large as the downloader allows: it does
+  // not wait for the next attempt, which may never come.
+  if (!attempt_file_.empty()) {
+    if (!base::DeleteFile(attempt_file_, false))
+      LOG(WARNING) << "Unable to delete " << attempt_file_;
+    base::DeleteFile(ArchivePath(), false);
+  }
+  base::DeleteFile(package_folder_, true);
   NotifyStatus(status);
 }
 

@@ -25,6 +25,7 @@
 #include "base/memory/scoped_refptr.h"
 #include "base/memory/weak_ptr.h"
 #include "base/synchronization/lock.h"
+#include "base/time/time.h"
 #include "desktop/windows/installer/installer_stats_node.h"
 #include "desktop/windows/installer/package_fetcher/download_address.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher.h"
@@ -85,7 +86,8 @@ class PackageFetcher::Core {
   void OnPackageReady();
 
   void NotifyStatus(FetcherStatus status);
-  // Ends the attempt with |status| (6 to 8).
+  // Ends the attempt with |status| (6 to 8) and deletes what it downloaded
+  // and unpacked.
   void ReportResult(FetcherStatus status);
   // Ends the attempt with status 7; the downloader's error text follows
   // |message| in the "failure_reason".
@@ -114,6 +116,9 @@ class PackageFetcher::Core {
   base::WaitableEvent* const stop_;
 
   bool attempt_running_ = false;
+  // When the current attempt's download-address request and package
+  // download must have ended.
+  base::TimeTicks download_deadline_;
   // The current attempt's file, and every one used (deleted at the end).
   base::FilePath attempt_file_;
   std::vector<base::FilePath> attempt_files_;

@@ -1,14 +1,20 @@
 #include "desktop/windows/installer/package_fetcher/package_fetcher.h"
 
+#include <string.h>
+
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/at_exit.h"
 #include "base/base64.h"
 #include "base/command_line.h"
+#include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/json/json_reader.h"
@@ -16,8 +22,10 @@
 #include "base/run_loop.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
+#include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_log_capture.h"
+#include "base/threading/platform_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/values.h"
 #include "base/version.h"
@@ -152,6 +160,20 @@ class PackageFetcherTest : public testing::Test {
     Serve("/package.exe", test::FileBodySteps(package));
     ServeText("/address",
               test::DownloadAddressReply(Url("/package.exe"), checksum, extra));
+  }
+  // What the download folder holds, but the stand-ins' answers and records
+  // of their runs.
+  std::vector<FilePath> DownloadFolderFiles() {
+    std::vector<FilePath> files;
+    base::FileEnumerator enumerator(
+        download_, false,
+        base::FileEnumerator::FILES | base::FileEnumerator::DIRECTORIES);
+    for (FilePath path = enumerator.Next(); !path.empty();
+         path = enumerator.Next()) {
+      if (path.Extension() != L".answer" && path.Extension() != L".log")
+        files.push_back(path);
+    }
+    return files;
   }
   size_t Requests(const std::string& path) {
     return server_.GetRequests(prefix_ + path).size();
@@ -351,14 +373,12 @@ TEST_F(PackageFetcherTest, ThreeFailuresEndTheRetriesAndEveryAttemptFileGoes) {
   EXPECT_TRUE(attempt->GetInteger("try_number", &try_number));
   EXPECT_EQ(3, try_number);
 
-  // Each attempt deleted its predecessor's file; the fetcher deletes the
-  // last one.
-  const FilePath last = fetcher->package_path().InsertBeforeExtension(L"_3");
-  EXPECT_TRUE(base::PathExists(last));
-  EXPECT_FALSE(
-      base::PathExists(fetcher->package_path().InsertBeforeExtension(L"_2")));
+  // Each failed attempt deleted its file at once; the fetcher's name
+  // stays reserved until it goes.
+  EXPECT_EQ(std::vector<FilePath>{fetcher->package_path()},
+            DownloadFolderFiles());
   fetcher.reset();
-  EXPECT_FALSE(base::PathExists(last));
+  EXPECT_TRUE(DownloadFolderFiles().empty());
 }
 
 TEST_F(PackageFetcherTest, AdditionalFilesAreRetriedCheckedAndListed) {
@@ -408,8 +428,6 @@ TEST_F(PackageFetcherTest, AdditionalFilesAreRetriedCheckedAndListed) {
 // The suite's self-extracting archive (a stand-in, which copies itself to
 // suite_installer.exe when it exits with 0) is run and waited for.
 TEST_F(PackageFetcherTest, SuiteArchiveRunsAndIsSkippedWhenItFails) {
-  ScopedPackageProgramTimeLimitForTesting short_limit(
-      base::TimeDelta::FromMilliseconds(1500));
   const FilePath package =
       MakePackage(test::MakeArchiveOfTree(source_), L"package.exe");
   Serve("/suite_sfx.exe", test::FileBodySteps(StandIn()));
@@ -430,6 +448,15 @@ TEST_F(PackageFetcherTest, SuiteArchiveRunsAndIsSkippedWhenItFails) {
   PayloadReader own(temp_.GetPath().Append(L"net.exe"));
   for (const auto& test_case : kCases) {
     SCOPED_TRACE(test_case.name);
+    // Only the archive that hangs meets a short limit: the programs that
+    // answer, each a process start of their own, have the real limits,
+    // which a loaded machine never reaches.
+    const bool hangs = std::string(test_case.wait_ms) != "0";
+    std::optional<ScopedPackageProgramTimeLimitForTesting> short_limit;
+    if (hangs) {
+      short_limit.emplace(kPackageQueryTimeLimit,
+                          base::TimeDelta::FromSeconds(2));
+    }
     ServePackage(package, std::string(), components);
     std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own, true);
     const FilePath suite = fetcher->suite_folder();
@@ -439,7 +466,12 @@ TEST_F(PackageFetcherTest, SuiteArchiveRunsAndIsSkippedWhenItFails) {
     WriteTextFile(suite.Append(L"suite_sfx.exe.wait_ms"), test_case.wait_ms);
     const base::TimeTicks start = base::TimeTicks::Now();
     EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
-    EXPECT_LT(base::TimeTicks::Now() - start, base::TimeDelta::FromSeconds(30));
+    // The hanging archive was ended at its limit, long before it would
+    // have exited.
+    if (hangs) {
+      EXPECT_LT(base::TimeTicks::Now() - start,
+                base::TimeDelta::FromSeconds(50));
+    }
     EXPECT_EQ(test_case.installed,
               base::PathExists(suite.Append(L"suite_installer.exe")));
     EXPECT_EQ(test_case.installed,
@@ -462,9 +494,9 @@ TEST_F(PackageFetcherTest, SignedInstallerTakesOnlyTheExpectedSigner) {
   const struct {
     const wchar_t* package;
     int status;
-    const char* signature_error;
+    const char* signature_error;  // Null: none is recorded.
   } kCases[] = {
-      {L"package_expected.exe", FETCHER_STATUS_PACKAGE_READY, ""},
+      {L"package_expected.exe", FETCHER_STATUS_PACKAGE_READY, nullptr},
       {L"package_other.exe", FETCHER_STATUS_DOWNLOAD_FAILED,
        "Level 0: Tried signer Other Company AS\n"},
       {L"package_unsigned.exe", FETCHER_STATUS_DOWNLOAD_FAILED,
@@ -475,9 +507,19 @@ TEST_F(PackageFetcherTest, SignedInstallerTakesOnlyTheExpectedSigner) {
     ServePackage(SignedFile(test_case.package));
     std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
     EXPECT_EQ(test_case.status, Fetch(fetcher.get()));
-    const std::string error = LastAttemptString("signature_check_error");
-    EXPECT_NE(std::string::npos, error.find(test_case.signature_error))
-        << error;
+    std::unique_ptr<base::DictionaryValue> stats = Stats();
+    const base::DictionaryValue* attempt =
+        stats ? LastAttempt(*stats) : nullptr;
+    ASSERT_TRUE(attempt);
+    std::string error;
+    if (test_case.signature_error) {
+      EXPECT_TRUE(attempt->GetString("signature_check_error", &error));
+      EXPECT_NE(std::string::npos, error.find(test_case.signature_error))
+          << error;
+    } else {
+      EXPECT_FALSE(attempt->HasKey("signature_check_error"));
+      EXPECT_FALSE(attempt->HasKey("failure_reason"));
+    }
     if (test_case.status == FETCHER_STATUS_PACKAGE_READY) {
       std::map<std::wstring, std::string> tree =
           test::ReadFileTree(fetcher->package_folder());
@@ -519,19 +561,163 @@ TEST_F(PackageFetcherTest, DestroyedMidDownloadItEndsSoonAndReportsNothing) {
   const FilePath attempt_file =
       fetcher->package_path().InsertBeforeExtension(L"_0");
   EXPECT_TRUE(base::PathExists(attempt_file));
+  // The worker goes on while this thread does not run its loop: once the
+  // file has grown, reports of that progress wait in the loop's queue.
+  const int64_t seen = observer_.current_progress;
+  const base::TimeTicks grown_by =
+      base::TimeTicks::Now() + base::TimeDelta::FromSeconds(30);
+  int64_t size = 0;
+  while ((!base::GetFileSize(attempt_file, &size) || size < seen + 100000) &&
+         base::TimeTicks::Now() < grown_by) {
+    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(10));
+  }
+  ASSERT_GE(size, seen + 100000);
 
   const base::TimeTicks start = base::TimeTicks::Now();
   fetcher.reset();
   EXPECT_LT(base::TimeTicks::Now() - start,
             WininetDownloader::kTerminationTimeLimit +
                 base::TimeDelta::FromSeconds(2));
+  // The worker is gone, so nothing can be posted any more; what it posted
+  // before is queued here and must be dropped.
   const int reports = observer_.reports;
-  base::RunLoop settle;
-  base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
-      FROM_HERE, settle.QuitClosure(), base::TimeDelta::FromMilliseconds(300));
-  settle.Run();
+  base::RunLoop().RunUntilIdle();
   EXPECT_EQ(reports, observer_.reports);
   EXPECT_FALSE(base::PathExists(attempt_file));
+}
+
+// A hostile update server ends the attempt with "download failed" within
+// the fetcher's limits (here made short), and what the attempt downloaded
+// is deleted at once, before the next attempt or the fetcher's end.
+TEST_F(PackageFetcherTest, HostileServersFailTheAttemptInTimeAndLeaveNothing) {
+  constexpr base::TimeDelta kTimeLimit = base::TimeDelta::FromSeconds(15);
+  constexpr base::TimeDelta kStall = base::TimeDelta::FromSeconds(2);
+  WininetDownloader::ScopedStallTimeLimitForTesting stall(kStall);
+  PackageFetcher::ScopedLimitsForTesting limits(kTimeLimit, 8 << 20);
+  const FilePath package =
+      MakePackage(test::MakeArchiveOfTree(source_), L"package.exe");
+  const std::string file_steps = test::FileBodySteps(package);
+  // The steps of the package's answer with |extra| members.
+  auto package_steps = [&](const std::string& extra) {
+    return file_steps.substr(0, file_steps.rfind('}')) + ", " + extra + "}]";
+  };
+  const struct {
+    const char* name;
+    std::string address_steps;  // Empty: the package's address.
+    std::string package_steps;
+    const char* reason;                  // In the attempt's "failure_reason".
+    const char* other_reason = nullptr;  // Or this one, when not null.
+  } kCases[] = {
+      {"announces a terabyte", "",
+       package_steps(R"("content_length": 1000000000000)"),
+       "The server announces 1000000000000 bytes, more than the 8388608 "
+       "allowed"},
+      {"endless past its length", "",
+       R"([{"endless": true, "content_length": 200000}])",
+       "The body is longer than the 200000 bytes announced",
+       // WinINet may also stop at the announced length by itself.
+       "Checksum incorrect for the downloaded package"},
+      {"endless", "", R"([{"endless": true}])",
+       "The body is longer than the 8388608 bytes allowed"},
+      {"drips a byte every 20 s", "",
+       R"([{"pattern_size": 100000, "rate": 0.05}])", "The server stalled 3"},
+      {"never answers the address", R"([{"silent": true}])", "",
+       "The server stalled 3"},
+      // Fast enough for the stall timer, too slow for the time limit.
+      {"too slow for the time limit", "",
+       R"([{"pattern_size": 6000000, "rate": 300000}])",
+       "The download did not end within"},
+  };
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    ServePackage(package);
+    if (!test_case.package_steps.empty())
+      Serve("/package.exe", test_case.package_steps);
+    if (!test_case.address_steps.empty())
+      Serve("/address", test_case.address_steps);
+    std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+    const base::TimeTicks start = base::TimeTicks::Now();
+    EXPECT_EQ(FETCHER_STATUS_DOWNLOAD_FAILED, Fetch(fetcher.get()));
+    EXPECT_LT(base::TimeTicks::Now() - start,
+              kTimeLimit + base::TimeDelta::FromSeconds(20));
+    const std::string reason = LastAttemptString("failure_reason");
+    EXPECT_TRUE(reason.find(test_case.reason) != std::string::npos ||
+                (test_case.other_reason &&
+                 reason.find(test_case.other_reason) != std::string::npos))
+        << reason;
+    EXPECT_EQ(std::vector<FilePath>{fetcher->package_path()},
+              DownloadFolderFiles());
+    fetcher.reset();
+    EXPECT_TRUE(DownloadFolderFiles().empty());
+  }
+}
+
+// Installers started in the same second share the download folder: each
+// fetcher takes names of its own (the stamp, then the process id and a
+// counter), so that they neither share nor delete each other's files.
+TEST_F(PackageFetcherTest, FetchersOfOneSecondTakeNamesOfTheirOwn) {
+  // Another run holds the plain names of the coming seconds, and a folder
+  // left behind one more.
+  std::vector<FilePath> others;
+  const base::Time now = base::Time::Now();
+  for (int second = 0; second < 30; ++second) {
+    base::Time::Exploded at;
+    (now + base::TimeDelta::FromSeconds(second)).LocalExplode(&at);
+    const std::string stamp =
+        base::StringPrintf("%04d%02d%02d%02d%02d%02d", at.year, at.month,
+                           at.day_of_month, at.hour, at.minute, at.second);
+    others.push_back(
+        download_.AppendASCII("kelvo_installer_" + stamp + ".exe"));
+    WriteTextFile(others.back(), "");
+    others.push_back(
+        download_.AppendASCII("kelvo_installer_" + stamp + "_" +
+                              base::NumberToString(::GetCurrentProcessId())));
+    ASSERT_TRUE(base::CreateDirectory(others.back()));
+  }
+  ServePackage(MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::vector<std::unique_ptr<PackageFetcher>> fetchers;
+  for (int i = 0; i < 3; ++i)
+    fetchers.push_back(MakeFetcher(&own, /*want_suite=*/true));
+  const std::wstring first = fetchers[0]->package_path().BaseName().value();
+  // The plain name and the one with the process id are taken.
+  EXPECT_TRUE(base::EndsWith(
+      first, L"_" + base::NumberToString16(::GetCurrentProcessId()) + L"_1.exe",
+      base::CompareCase::SENSITIVE))
+      << first;
+  std::set<FilePath> names;
+  for (const auto& fetcher : fetchers) {
+    names.insert(fetcher->package_path());
+    EXPECT_TRUE(base::PathExists(fetcher->package_path()));
+    // The suite shares the package's stamp.
+    EXPECT_EQ(fetcher->package_path().BaseName().value().substr(
+                  strlen("kelvo_installer")),
+              fetcher->suite_path().BaseName().value().substr(strlen("suite")));
+  }
+  EXPECT_EQ(3u, names.size());
+
+  // All three fetch at once, each into its own folder.
+  for (const auto& fetcher : fetchers)
+    fetcher->Start();
+  ASSERT_TRUE(RunUntil([&] {
+    return std::count_if(observer_.statuses.begin(), observer_.statuses.end(),
+                         [](int status) {
+                           return status >= FETCHER_STATUS_PACKAGE_READY;
+                         }) == 3;
+  }));
+  for (const auto& fetcher : fetchers) {
+    std::map<std::wstring, std::string> tree =
+        test::ReadFileTree(fetcher->package_folder());
+    EXPECT_EQ(kTrackingData, tree[L"server_tracking_data"]);
+    tree.erase(L"server_tracking_data");
+    EXPECT_EQ(test::ReadFileTree(source_), tree);
+  }
+  fetchers.clear();
+  std::vector<FilePath> left = DownloadFolderFiles();
+  std::sort(left.begin(), left.end());
+  std::sort(others.begin(), others.end());
+  EXPECT_EQ(others, left);
 }
 
 }  // namespace

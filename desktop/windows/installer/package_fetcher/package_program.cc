@@ -17,10 +17,12 @@ namespace installer {
 namespace {
 
 // Microseconds; 0 keeps the real limits.
-std::atomic<int64_t> g_limit_for_testing{0};
+std::atomic<int64_t> g_query_limit_for_testing{0};
+std::atomic<int64_t> g_archive_limit_for_testing{0};
 
-base::TimeDelta Limit(base::TimeDelta limit) {
-  const int64_t testing = g_limit_for_testing.load();
+base::TimeDelta Limit(const std::atomic<int64_t>& for_testing,
+                      base::TimeDelta limit) {
+  const int64_t testing = for_testing.load();
   return testing ? base::TimeDelta::FromMicroseconds(testing) : limit;
 }
 
@@ -34,7 +36,8 @@ bool QueryPackageProgram(const base::FilePath& program,
   int exit_code = 0;
   if (!base::GetAppOutputWithExitCode(
           command_line.GetCommandLineString(), output, &exit_code,
-          Limit(kPackageQueryTimeLimit), &GetProcessLaunchLock())) {
+          Limit(g_query_limit_for_testing, kPackageQueryTimeLimit),
+          &GetProcessLaunchLock())) {
     LOG(ERROR) << "No answer from " << command_line.GetCommandLineString();
     return false;
   }
@@ -60,7 +63,8 @@ PackageProgramEnd RunPackageProgram(const base::FilePath& program,
                             stop ? stop->handle() : process.Handle()};
   const DWORD waited = ::WaitForMultipleObjects(
       stop ? 2 : 1, handles, FALSE,
-      Limit(kPackageArchiveTimeLimit).InMillisecondsForWait());
+      Limit(g_archive_limit_for_testing, kPackageArchiveTimeLimit)
+          .InMillisecondsForWait());
   if (waited == WAIT_OBJECT_0 &&
       process.WaitForExitWithTimeout(base::TimeDelta(), exit_code)) {
     return PackageProgramEnd::kExited;
@@ -76,13 +80,16 @@ PackageProgramEnd RunPackageProgram(const base::FilePath& program,
 }
 
 ScopedPackageProgramTimeLimitForTesting::
-    ScopedPackageProgramTimeLimitForTesting(base::TimeDelta limit) {
-  g_limit_for_testing.store(limit.InMicroseconds());
+    ScopedPackageProgramTimeLimitForTesting(base::TimeDelta query_limit,
+                                            base::TimeDelta archive_limit) {
+  g_query_limit_for_testing.store(query_limit.InMicroseconds());
+  g_archive_limit_for_testing.store(archive_limit.InMicroseconds());
 }
 
 ScopedPackageProgramTimeLimitForTesting::
     ~ScopedPackageProgramTimeLimitForTesting() {
-  g_limit_for_testing.store(0);
+  g_query_limit_for_testing.store(0);
+  g_archive_limit_for_testing.store(0);
 }
 
 }  // namespace installer

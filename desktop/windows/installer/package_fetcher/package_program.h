@@ -46,10 +46,12 @@ PackageProgramEnd RunPackageProgram(const base::FilePath& program,
                                     base::WaitableEvent* stop,
                                     int* exit_code);
 
-// Both limits are |limit| while this lives (tests only).
+// The limits are |query_limit| and |archive_limit| while this lives (tests
+// only).
 class ScopedPackageProgramTimeLimitForTesting {
  public:
-  explicit ScopedPackageProgramTimeLimitForTesting(base::TimeDelta limit);
+  ScopedPackageProgramTimeLimitForTesting(base::TimeDelta query_limit,
+                                          base::TimeDelta archive_limit);
   ScopedPackageProgramTimeLimitForTesting(
       const ScopedPackageProgramTimeLimitForTesting&) = delete;
   ScopedPackageProgramTimeLimitForTesting& operator=(

@@ -354,6 +354,54 @@ TEST_F(SilentInstallTest, NetInstallThatCannotFetchTheAddressFails) {
   EXPECT_FALSE(base::PathExists(folder_));
 }
 
+// An update server that lies about the package's length fails each of the
+// three attempts at once, with the product's own limits: the run ends with
+// an error well within its time limit and leaves no download behind.
+TEST_F(SilentInstallTest, NetInstallFromALyingServerFailsAndLeavesNothing) {
+  const FilePath net_installer =
+      Standalone("eyJ1dG0iOiB7fX0=", L"kelvo_net_installer.exe");
+  const FilePath package =
+      Standalone(test::MakeArchiveOfTree(package_), L"kelvo_package.exe");
+  const std::string file_steps = test::FileBodySteps(package);
+  const struct {
+    const char* name;
+    std::string steps;
+  } kCases[] = {
+      // Its real bytes, then the connection closes.
+      {"announces a terabyte", file_steps.substr(0, file_steps.rfind('}')) +
+                                   R"(, "content_length": 1000000000000}])"},
+      {"endless past its length",
+       R"([{"endless": true, "content_length": 300000}])"},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    // This case's log alone.
+    ASSERT_TRUE(
+        base::DeleteFile(temp_.GetPath().Append(L"Kelvo Installer"), true));
+    const std::string prefix = server_.NewPathPrefix();
+    ASSERT_TRUE(server_.Script(prefix + "/package.exe", test_case.steps));
+    std::string reply;
+    base::Base64Encode(test::DownloadAddressReply(
+                           server_.GetURL("127.0.0.1", prefix + "/package.exe"),
+                           test::FileChecksum(package), std::string()),
+                       &reply);
+    ASSERT_TRUE(server_.Script(prefix + "/address",
+                               "[{\"body_base64\": \"" + reply + "\"}]"));
+    const base::TimeTicks start = base::TimeTicks::Now();
+    test::InstallerRunResult run =
+        InstallWith(net_installer, folder_,
+                    L"--internal-package-server=" +
+                        server_.GetWideURL("127.0.0.1", prefix + "/address"));
+    ASSERT_TRUE(run.finished);
+    EXPECT_NE(0, run.exit_code);
+    EXPECT_LT(base::TimeTicks::Now() - start, base::TimeDelta::FromSeconds(45));
+    EXPECT_EQ(3u, server_.GetRequests(prefix + "/package.exe").size());
+    EXPECT_TRUE(Contains(Log(), "Package fetcher failed."));
+    EXPECT_FALSE(base::PathExists(folder_));
+    test::ExpectOnlyLogsIn(temp_.GetPath().Append(L"Kelvo Installer"));
+  }
+}
+
 // A full installer carries the package itself and asks no server for it.
 TEST_F(SilentInstallTest, FullInstallerInstallsItsOwnPackage) {
   const FilePath full_installer =

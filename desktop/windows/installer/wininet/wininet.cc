@@ -37,13 +37,15 @@ constexpr DWORD kReadBufferSize = 256 * 1024;
 // A fast server fills the buffer at every read: after this many reads the
 // loop lets the owner's other tasks (a Stop, say) run.
 constexpr int kReadsPerTask = 16;
-// A server that stops answering must not hold a download for ever.
+// A server that stops answering must not hold a download for ever. Wine
+// does not honour these: the stall timer is what ends such a request there.
 constexpr DWORD kConnectTimeoutMs = 30 * 1000;
 constexpr DWORD kSendReceiveTimeoutMs = 60 * 1000;
 // A hostile server's header is not read beyond this.
 constexpr DWORD kMaxHeaderBytes = 64 * 1024;
 
 base::TimeDelta g_retry_delay = WininetDownloader::kRetryDelay;
+base::TimeDelta g_stall_time_limit = WininetDownloader::kStallTimeLimit;
 
 bool IsConnectivityError(DWORD error) {
   switch (error) {
@@ -149,6 +151,8 @@ struct WininetDownloader::Session
   // WinINet reads a POST body while the request is under way.
   const std::string body;
   base::AtomicFlag cancelled;
+  // The cancellation is logged once, by the first callback that sees it.
+  std::atomic<bool> cancellation_seen{false};
   std::atomic<int> open_handles{0};
   base::WaitableEvent handles_closed{
       base::WaitableEvent::ResetPolicy::MANUAL,
@@ -207,6 +211,17 @@ WininetDownloader::ScopedRetryDelayForTesting::~ScopedRetryDelayForTesting() {
   g_retry_delay = previous_;
 }
 
+WininetDownloader::ScopedStallTimeLimitForTesting::
+    ScopedStallTimeLimitForTesting(base::TimeDelta limit)
+    : previous_(g_stall_time_limit) {
+  g_stall_time_limit = limit;
+}
+
+WininetDownloader::ScopedStallTimeLimitForTesting::
+    ~ScopedStallTimeLimitForTesting() {
+  g_stall_time_limit = previous_;
+}
+
 WininetDownloader::WininetDownloader(
     UICallbackRunner* ui_callback_runner,
     DownloadProgressDelegate* progress_delegate)
@@ -240,6 +255,7 @@ bool WininetDownloader::Start(const std::wstring& url,
   post_ = !body.empty();
   redirect_count_ = 0;
   retry_count_ = 0;
+  stall_count_ = 0;
 
   upload::HttpURL parsed;
   if (!ParseDownloadUrl(url, &parsed)) {
@@ -252,6 +268,7 @@ bool WininetDownloader::Start(const std::wstring& url,
   }
   JoinTerminationThread();
   expected_size_ = 0;
+  size_announced_ = false;
   bytes_received_ = 0;
 
   const std::wstring user_agent =
@@ -317,15 +334,20 @@ void CALLBACK WininetDownloader::InternetStatusCallback(HINTERNET handle,
   if (!context)
     return;
   VLOG(2) << "InternatStatusCallback called with code " << status;
+  Session* session = context->session.get();
+  const bool cancelled = session->cancelled.IsSet();
+  if (cancelled && !session->cancellation_seen.exchange(true)) {
+    VLOG(1) << "Wininet request cancelled: its further callbacks only let go "
+               "of its handles.";
+  }
   if (status == INTERNET_STATUS_HANDLE_CLOSING) {
     // WinINet's last word on this handle.
-    scoped_refptr<Session> session = context->session;
+    scoped_refptr<Session> owned_session = context->session;
     delete context;
-    session->HandleClosed();
+    owned_session->HandleClosed();
     return;
   }
-  Session* session = context->session.get();
-  if (session->cancelled.IsSet() || !context->generation)
+  if (cancelled || !context->generation)
     return;
   if (status == INTERNET_STATUS_CONNECTED_TO_SERVER) {
     session->owner->PostTask(
@@ -397,7 +419,6 @@ bool WininetDownloader::OpenRequest(const upload::HttpURL& url,
   }
   request_ = request;
   request_context_ = context.release();
-  request_advanced_ = false;
   VLOG(1) << (post_ ? "Sending POST request" : "Sending GET request");
   const std::string& body = session_->body;
   const std::wstring& request_headers = request_context_->headers;
@@ -410,10 +431,12 @@ bool WininetDownloader::OpenRequest(const upload::HttpURL& url,
     SetError("HttpSendRequest failed for " + error_context);
     return false;
   }
+  WatchForStall();
   return true;
 }
 
 void WininetDownloader::CloseRequest() {
+  stall_timer_.Stop();
   if (!request_)
     return;
   // Its context goes when WinINet reports the handle closed.
@@ -459,10 +482,7 @@ void WininetDownloader::OnRequestComplete(int generation, DWORD error) {
     LOG(WARNING) << "Request completed with an error indicating "
                     "connectivity issues: "
                  << error;
-    if (state_ == STATE_RECEIVING)
-      ResumeAfterInterruption(static_cast<int>(error));
-    else
-      CheckRetriesAndResume(static_cast<int>(error));
+    CheckRetriesAndResume(static_cast<int>(error));
     return;
   }
   SetError(base::StringPrintf("Request completed with an unexpected error: %lu",
@@ -497,6 +517,9 @@ bool WininetDownloader::HandleInitialCompletion() {
     FollowRedirect(static_cast<int>(status));
   } else if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
     LOG(WARNING) << "Request completed with a proxy authentication request";
+    // The user may take their time: the request waits for them, not for
+    // the server.
+    stall_timer_.Stop();
     ui_callback_runner_->RunUICallbackAndPostReply(
         base::BindOnce(&ShowProxyCredentialsDialog, request_), owner_,
         base::BindOnce(&WininetDownloader::OnProxyCredentialsResult,
@@ -524,10 +547,20 @@ bool WininetDownloader::AcceptFullContent() {
     bytes_received_ = 0;
   }
   expected_size_ = 0;
+  size_announced_ = false;
   int64_t length = 0;
   const std::wstring length_text = QueryRawHeader(L"Content-Length");
   if (base::StringToInt64(length_text, &length) && length >= 0) {
+    if (length > max_body_size_) {
+      SetError(base::StringPrintf(
+          "The server announces %lld bytes, more than the %lld allowed",
+          static_cast<long long>(length),
+          static_cast<long long>(max_body_size_)));
+      OnFailed();
+      return false;
+    }
     expected_size_ = length;
+    size_announced_ = true;
     VLOG(1) << "Expected total size: " << expected_size_;
   } else {
     LOG(INFO) << "Could not get Content-Length from response";
@@ -550,8 +583,17 @@ bool WininetDownloader::AcceptPartialContent() {
     OnFailed();
     return false;
   }
-  if (total >= 0)
+  if (total > max_body_size_) {
+    SetError(base::StringPrintf(
+        "The server announces %lld bytes, more than the %lld allowed",
+        static_cast<long long>(total), static_cast<long long>(max_body_size_)));
+    OnFailed();
+    return false;
+  }
+  if (total >= 0) {
     expected_size_ = total;
+    size_announced_ = true;
+  }
   return true;
 }
 
@@ -601,7 +643,7 @@ void WininetDownloader::ReadBody() {
         read_pending_ = true;
       } else if (IsConnectivityError(error)) {
         LOG(ERROR) << "Download interrupted by loss of connectivity: " << error;
-        ResumeAfterInterruption(static_cast<int>(error));
+        CheckRetriesAndResume(static_cast<int>(error));
       } else {
         SetError(base::StringPrintf(
             "Download interrupted for unknown reason: %lu", error));
@@ -629,13 +671,21 @@ void WininetDownloader::ContinueReading(int generation) {
 }
 
 bool WininetDownloader::ConsumeRead(DWORD bytes) {
+  const int64_t limit = size_announced_ ? expected_size_ : max_body_size_;
+  if (bytes > limit - bytes_received_) {
+    SetError(base::StringPrintf(
+        size_announced_ ? "The body is longer than the %lld bytes announced"
+                        : "The body is longer than the %lld bytes allowed",
+        static_cast<long long>(limit)));
+    OnFailed();
+    return false;
+  }
   if (!writer_->Write(request_context_->buffer.get(), bytes)) {
     SetError("Could not store the downloaded data");
     OnFailed();
     return false;
   }
   bytes_received_ += bytes;
-  request_advanced_ = true;
   VLOG(2) << "Downloaded size: " << bytes_received_;
   if (progress_delegate_)
     progress_delegate_->SetCurrentProgress(ClampToInt(bytes_received_));
@@ -646,24 +696,10 @@ void WininetDownloader::OnEndOfBody() {
   VLOG(1) << "Done reading from Internet";
   if (bytes_received_ < expected_size_) {
     LOG(WARNING) << "Download completed, but we are below response size";
-    ResumeAfterInterruption(ERROR_INTERNET_CONNECTION_ABORTED);
+    CheckRetriesAndResume(ERROR_INTERNET_CONNECTION_ABORTED);
     return;
   }
   OnCompleted();
-}
-
-void WininetDownloader::ResumeAfterInterruption(int error) {
-  if (!request_advanced_) {
-    // Nothing new came: a failure like any other, or a server that keeps
-    // accepting the range and breaking off would be asked again at once,
-    // for ever.
-    CheckRetriesAndResume(error);
-    return;
-  }
-  retry_count_ = 0;
-  CloseRequest();
-  owner_->PostTask(FROM_HERE, base::BindOnce(&WininetDownloader::Resume,
-                                             weak_factory_.GetWeakPtr()));
 }
 
 void WininetDownloader::CheckRetriesAndResume(int error) {
@@ -682,6 +718,40 @@ void WininetDownloader::CheckRetriesAndResume(int error) {
       FROM_HERE,
       base::BindOnce(&WininetDownloader::Resume, weak_factory_.GetWeakPtr()),
       g_retry_delay);
+}
+
+void WininetDownloader::WatchForStall() {
+  stall_mark_ = bytes_received_;
+  stall_timer_.Start(
+      FROM_HERE, g_stall_time_limit,
+      base::BindOnce(&WininetDownloader::OnStallCheck, base::Unretained(this)));
+}
+
+void WininetDownloader::OnStallCheck() {
+  if (!request_ ||
+      (state_ != STATE_REQUEST_SENT && state_ != STATE_RECEIVING)) {
+    return;
+  }
+  const int64_t brought = bytes_received_ - stall_mark_;
+  if (brought >= kStallMinBytes) {
+    WatchForStall();
+    return;
+  }
+  ++stall_count_;
+  LOG(WARNING) << "The request brought " << brought << " bytes in "
+               << g_stall_time_limit.InSeconds() << " s: stalled ("
+               << stall_count_ << " of " << kMaxStalls << ")";
+  if (stall_count_ >= kMaxStalls) {
+    SetError(base::StringPrintf(
+        "The server stalled %d times, bringing fewer than %lld bytes in %lld "
+        "ms each time",
+        stall_count_, static_cast<long long>(kStallMinBytes),
+        static_cast<long long>(g_stall_time_limit.InMilliseconds())));
+    OnFailed();
+    return;
+  }
+  // What WinINet reports when its own time-out strikes.
+  CheckRetriesAndResume(ERROR_INTERNET_TIMEOUT);
 }
 
 void WininetDownloader::Resume() {

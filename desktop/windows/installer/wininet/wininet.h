@@ -9,10 +9,16 @@
 //   ... OnDone: downloader.state() is STATE_COMPLETED or STATE_FAILED ...
 //
 // Connectivity errors and overloaded servers (502, 503, 504) are retried
-// after a delay, up to max_retries() failures in a row; an interrupted body
-// is resumed with a byte range; redirects are followed by hand, each hop
-// checked against the allowed hosts; a proxy that asks for credentials gets
-// them through the UICallbackRunner.
+// after a delay, up to max_retries() failures in a download; an interrupted
+// body is resumed with a byte range after the same delay, and counts as a
+// failure too, so that a server that keeps breaking off cannot hold the
+// download for ever. A request that brings (almost) nothing for
+// kStallTimeLimit is ended by the downloader's own stall timer and counts
+// as a failure (WinINet's time-outs are set as well, but Wine does not
+// honour them); kMaxStalls stalls end the download. A body never grows past
+// the size the server announced, nor past max_body_size(). Redirects are
+// followed by hand, each hop checked against the allowed hosts; a proxy
+// that asks for credentials gets them through the UICallbackRunner.
 //
 // Threads: Start, Stop and the destructor are called on one thread with a
 // message loop (the owner). WinINet's status callbacks only post to that
@@ -64,6 +70,24 @@ class WininetDownloader {
   static constexpr base::TimeDelta kRetryDelay =
       base::TimeDelta::FromSeconds(6);
   static constexpr int kMaxRedirects = 10;
+  // A request that brings fewer than kStallMinBytes of body in
+  // kStallTimeLimit (from its sending, or from the last such check) is
+  // stalled: the limit ends a server that never answers, and one that
+  // drips its body. WinINet hands the body over a read buffer at a time
+  // (or at its end), so a body slower than a buffer per kStallTimeLimit
+  // (about 8 KB/s) is taken for stalled too; at that rate no package would
+  // come within the package fetcher's time limit anyway.
+  static constexpr base::TimeDelta kStallTimeLimit =
+      base::TimeDelta::FromSeconds(30);
+  static constexpr int64_t kStallMinBytes = 1024;
+  // Stalled requests that end a download: a server that stops answering
+  // has not woken up after this many.
+  static constexpr int kMaxStalls = 3;
+  // The largest body a download takes when the server announces no size
+  // (or a larger one): several times the largest package, and far beyond
+  // any reply of the update server, so that a body without end cannot fill
+  // the disk.
+  static constexpr int64_t kDefaultMaxBodySize = int64_t{1} << 30;
   // How long closing waits for WinINet to let go of a download's handles.
   static constexpr base::TimeDelta kTerminationTimeLimit =
       base::TimeDelta::FromSeconds(10);
@@ -77,6 +101,21 @@ class WininetDownloader {
     ScopedRetryDelayForTesting& operator=(const ScopedRetryDelayForTesting&) =
         delete;
     ~ScopedRetryDelayForTesting();
+
+   private:
+    const base::TimeDelta previous_;
+  };
+
+  // Every downloader of the process takes |limit| instead of
+  // kStallTimeLimit while this lives (tests only).
+  class ScopedStallTimeLimitForTesting {
+   public:
+    explicit ScopedStallTimeLimitForTesting(base::TimeDelta limit);
+    ScopedStallTimeLimitForTesting(const ScopedStallTimeLimitForTesting&) =
+        delete;
+    ScopedStallTimeLimitForTesting& operator=(
+        const ScopedStallTimeLimitForTesting&) = delete;
+    ~ScopedStallTimeLimitForTesting();
 
    private:
     const base::TimeDelta previous_;
@@ -111,7 +150,8 @@ class WininetDownloader {
   std::string GetErrorText() const;
 
   State state() const { return state_; }
-  // Failures in a row since the body last advanced.
+  // Failures since the download started, the resumes of an interrupted
+  // body included.
   int retry_count() const { return retry_count_; }
 
   // An empty list allows every host.
@@ -122,14 +162,18 @@ class WininetDownloader {
     allowed_hosts_ = hosts;
   }
 
-  // Failures in a row that are retried: one more failure ends the
-  // download.
+  // Failures in a download that are retried: one more failure ends it.
   int max_retries() const { return max_retries_; }
   void set_max_retries(int max_retries) { max_retries_ = max_retries; }
 
   // A download that has not ended |limit| after its Start fails; zero (the
   // default) sets no limit.
   void set_time_limit(base::TimeDelta limit) { time_limit_ = limit; }
+
+  // The largest body taken when the server announces no size; an announced
+  // size beyond it fails the download at once.
+  int64_t max_body_size() const { return max_body_size_; }
+  void set_max_body_size(int64_t size) { max_body_size_ = size; }
 
  private:
   struct Session;
@@ -167,10 +211,12 @@ class WininetDownloader {
   void ContinueReading(int generation);
   bool ConsumeRead(DWORD bytes);
   void OnEndOfBody();
-  // The connection broke off or the body ended short: resume at once when
-  // this request brought new bytes, else count a failure.
-  void ResumeAfterInterruption(int error);
+  // Counts a failure and, unless there were too many, resumes after the
+  // retry delay.
   void CheckRetriesAndResume(int error);
+  // The stall timer of the request just sent.
+  void WatchForStall();
+  void OnStallCheck();
   void Resume();
   void OnProxyCredentialsResult(int generation, int result);
   void OnTimeLimit();
@@ -218,7 +264,10 @@ class WininetDownloader {
   // 0 while the size is unknown.
   int64_t expected_size_ = 0;
   int64_t bytes_received_ = 0;
-  bool request_advanced_ = false;
+  // Whether expected_size_ is the server's word (a Content-Length or the
+  // total of a Content-Range).
+  bool size_announced_ = false;
+  int64_t max_body_size_ = kDefaultMaxBodySize;
   bool read_pending_ = false;
   bool chunk_open_ = false;
 
@@ -226,6 +275,10 @@ class WininetDownloader {
   std::unique_ptr<TerminationThread> termination_thread_;
   base::OneShotTimer time_limit_timer_;
   base::TimeDelta time_limit_;
+  base::OneShotTimer stall_timer_;
+  // The bytes received when the stall timer last started.
+  int64_t stall_mark_ = 0;
+  int stall_count_ = 0;
 
   mutable base::Lock error_lock_;
   std::string error_text_;

@@ -13,6 +13,7 @@
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/wininet/download_observer.h"
@@ -169,10 +170,10 @@ TEST_F(WininetDownloaderTest, ResumesACutBodyIntoAnIdenticalFile) {
     EXPECT_EQ(kSize, progress_.current);
 
     // The resumed request is a chunk of its own, starting where the first
-    // ended.
+    // ended; the cut counts as a failure.
     EXPECT_EQ(
         (std::vector<std::string>{
-            "start 0", "status 200", "end 100000", "start 100000", "retry 0",
+            "start 0", "status 200", "end 100000", "start 100000", "retry 1",
             "status " + base::IntToString(test_case.second_status),
             "end 300000"}),
         events);
@@ -263,8 +264,130 @@ TEST_F(WininetDownloaderTest, EndsWithinTheBudgetWhenResumesBringNothing) {
   EXPECT_EQ(1, Download(Url("stuck")));
   EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
   EXPECT_TRUE(Contains(downloader_.GetErrorText(), "Number of retries"));
-  // The cut request, then max_retries + 2 that brought nothing.
-  EXPECT_EQ(5u, server_.GetRequests(Path("stuck")).size());
+  // The cut request is the first failure; max_retries + 1 resumes follow.
+  EXPECT_EQ(4u, server_.GetRequests(Path("stuck")).size());
+}
+
+// A server that claims more than it sends and breaks off, answering every
+// resume with the whole body again, used to be asked again at once and for
+// ever: each resume now counts as a failure and waits the retry delay.
+TEST_F(WininetDownloaderTest, ResumesOfABodyThatKeepsBreakingOffAreCounted) {
+  constexpr base::TimeDelta kDelay = base::TimeDelta::FromMilliseconds(150);
+  WininetDownloader::ScopedRetryDelayForTesting delay(kDelay);
+  ASSERT_TRUE(server_.Script(
+      Path("liar"),
+      R"([{"pattern_size": 3000, "content_length": 9000, "range": "ignore"}])"));
+  downloader_.set_max_retries(3);
+  const base::TimeTicks start = base::TimeTicks::Now();
+  EXPECT_EQ(1, Download(Url("liar")));
+  EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+  EXPECT_TRUE(Contains(downloader_.GetErrorText(), "Number of retries"))
+      << downloader_.GetErrorText();
+  // The first request and max_retries + 1 resumes, each after the delay.
+  EXPECT_EQ(5u, server_.GetRequests(Path("liar")).size());
+  EXPECT_GE(base::TimeTicks::Now() - start, kDelay * 4);
+  EXPECT_LE(body_.size(), 9000u);
+}
+
+// What a server announces, or else max_body_size(), bounds the body: a
+// hostile server can neither fill the disk nor have an impossible size
+// waited for.
+TEST_F(WininetDownloaderTest, BodiesNeverGrowPastWhatIsAnnouncedOrAllowed) {
+  downloader_.set_max_body_size(100000);
+  const struct {
+    const char* name;
+    const char* steps;
+    const char* error;  // Empty: the download completes.
+  } kCases[] = {
+      {"announces too much",
+       R"([{"pattern_size": 5000, "content_length": 1000000000000}])",
+       "The server announces 1000000000000 bytes, more than the 100000 "
+       "allowed\n"},
+      {"endless without a length", R"([{"endless": true}])",
+       "The body is longer than the 100000 bytes allowed\n"},
+      {"exactly the maximum", R"([{"pattern_size": 100000}])", ""},
+      {"exactly the maximum, unannounced",
+       R"([{"endless": true, "close_after": 100000}])", ""},
+  };
+  int index = 0;
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    const std::string name = "bounded" + base::NumberToString(++index);
+    ASSERT_TRUE(server_.Script(Path(name), test_case.steps));
+    EXPECT_EQ(1, Download(Url(name)));
+    EXPECT_EQ(test_case.error, downloader_.GetErrorText());
+    // Not retried: another request would bring the same.
+    EXPECT_EQ(1u, server_.GetRequests(Path(name)).size());
+    if (*test_case.error) {
+      EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+      EXPECT_LE(body_.size(), 100000u);
+    } else {
+      EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state());
+      EXPECT_TRUE(test_server::PatternBody(100000) == body_) << body_.size();
+    }
+  }
+
+  // A body that goes on past its Content-Length is never taken beyond it.
+  // WinINet under Wine hands over what it has read past the length, or
+  // stops there by itself, depending on what has arrived.
+  ASSERT_TRUE(server_.Script(Path("longer"),
+                             R"([{"endless": true, "content_length": 2000}])"));
+  for (int run = 0; run < 5; ++run) {
+    SCOPED_TRACE(run);
+    EXPECT_EQ(1, Download(Url("longer")));
+    if (downloader_.state() == WininetDownloader::STATE_COMPLETED) {
+      EXPECT_TRUE(test_server::PatternBody(2000) == body_) << body_.size();
+    } else {
+      EXPECT_EQ("The body is longer than the 2000 bytes announced\n",
+                downloader_.GetErrorText());
+      EXPECT_LE(body_.size(), 2000u);
+    }
+  }
+  EXPECT_EQ(5u, server_.GetRequests(Path("longer")).size());
+}
+
+// WinINet's own time-outs never strike under Wine: the stall timer ends a
+// request that brings (almost) nothing, counts it as a failure and gives up
+// after kMaxStalls of them. A slow body that keeps coming is no stall.
+TEST_F(WininetDownloaderTest, StallTimerEndsSilentAndDrippingServers) {
+  constexpr base::TimeDelta kStall = base::TimeDelta::FromSeconds(1);
+  WininetDownloader::ScopedStallTimeLimitForTesting stall(kStall);
+  const struct {
+    const char* name;
+    const char* steps;
+  } kCases[] = {
+      {"silent", R"([{"silent": true}])"},
+      // One byte every 20 s; each resume brings the next.
+      {"drip", R"([{"pattern_size": 100000, "rate": 0.05}])"},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    ASSERT_TRUE(server_.Script(Path(test_case.name), test_case.steps));
+    const base::TimeTicks start = base::TimeTicks::Now();
+    EXPECT_EQ(1, Download(Url(test_case.name)));
+    const base::TimeDelta took = base::TimeTicks::Now() - start;
+    EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+    EXPECT_TRUE(Contains(downloader_.GetErrorText(),
+                         "The server stalled 3 times, bringing fewer than "
+                         "1024 bytes in 1000 ms each time"))
+        << downloader_.GetErrorText();
+    EXPECT_EQ(static_cast<size_t>(WininetDownloader::kMaxStalls),
+              server_.GetRequests(Path(test_case.name)).size());
+    EXPECT_GE(took, kStall * WininetDownloader::kMaxStalls);
+    EXPECT_LT(took, base::TimeDelta::FromSeconds(40));
+    EXPECT_LE(body_.size(), 3u);
+  }
+
+  // A read ends when its buffer is full: the body comes in steps of that
+  // size, here several within each stall period, over about four periods.
+  ASSERT_TRUE(server_.Script(Path("slow"),
+                             R"([{"pattern_size": 3000000, "rate": 800000}])"));
+  EXPECT_EQ(1, Download(Url("slow"), std::string(),
+                        std::make_unique<ResponseWriter>(),
+                        std::make_unique<DownloadObserver>()));
+  EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state());
+  EXPECT_EQ(3000000, progress_.current);
+  EXPECT_EQ(1u, server_.GetRequests(Path("slow")).size());
 }
 
 TEST_F(WininetDownloaderTest, FollowsRedirectsOnlyToAllowedHosts) {
@@ -409,14 +532,20 @@ TEST_F(WininetDownloaderTest, StopOrDeletionMidBodyRunsNoCompletion) {
     while (progress_.current < 200000 && base::TimeTicks::Now() < deadline)
       RunFor(base::TimeDelta::FromMilliseconds(5));
     ASSERT_GE(progress_.current, 200000);
-    if (delete_it) {
-      downloader.reset();
-    } else {
+    base::ScopedLogCapture log;
+    if (!delete_it) {
       downloader->Stop();
       EXPECT_EQ(WininetDownloader::STATE_STOPPED, downloader->state());
+      // What WinINet still does for the stopped download is done on its
+      // own threads; the loop may run meanwhile.
+      base::RunLoop().RunUntilIdle();
     }
-    RunFor(base::TimeDelta::FromMilliseconds(200));
+    // The deletion waits until WinINet has let go of every handle: no
+    // callback comes later, and whatever the earlier ones posted is queued.
+    downloader.reset();
+    base::RunLoop().RunUntilIdle();
     EXPECT_FALSE(completed);
+    EXPECT_TRUE(log.Contains("Wininet request cancelled"));
   }
 }
 
