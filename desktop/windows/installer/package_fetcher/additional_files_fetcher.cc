@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "base/bind.h"
@@ -13,6 +14,7 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/light_download_stats_observer.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
@@ -26,11 +28,33 @@ namespace installer {
 
 namespace {
 
-constexpr wchar_t kTempFileName[] = L"additional_file.tmp";
+constexpr wchar_t kTempFileStem[] = L"additional_file";
+constexpr int kMaxTempFileNames = 16;
 constexpr char kArchiveSuffix[] = "_sfx.exe";
 constexpr char kInstallerSuffix[] = "_installer.exe";
 // The suite's archive may unpack the installer under this name instead.
 constexpr char kSuiteInstallerAlternative[] = "assistant";
+
+// Runs that start together share the download folder: a name is taken by
+// creating its file, so no other run writes into it, nor deletes it, while
+// this one downloads. The plain name first, then with this process's id.
+base::FilePath ReserveTempPath(const base::FilePath& folder) {
+  const std::wstring pid = std::to_wstring(::GetCurrentProcessId());
+  for (int i = 0; i < kMaxTempFileNames; ++i) {
+    std::wstring stem = kTempFileStem;
+    if (i > 0)
+      stem += L"_" + pid;
+    if (i > 1)
+      stem += L"_" + std::to_wstring(i - 1);
+    const base::FilePath path = folder.Append(stem + L".tmp");
+    base::win::ScopedHandle file(
+        ::CreateFileW(path.value().c_str(), GENERIC_WRITE, 0, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsValid())
+      return path;
+  }
+  return base::FilePath();
+}
 
 }  // namespace
 
@@ -63,8 +87,11 @@ void AdditionalFilesFetcher::Start(base::OnceClosure done) {
   DownloadAdditionalFile();
 }
 
-base::FilePath AdditionalFilesFetcher::TempPath() const {
-  return folders_.download_folder.Append(kTempFileName);
+void AdditionalFilesFetcher::DeleteTempFile() {
+  // Once moved away the name may belong to another run already.
+  if (!temp_path_.empty())
+    base::DeleteFile(temp_path_, false);
+  temp_path_.clear();
 }
 
 void AdditionalFilesFetcher::DownloadAdditionalFile() {
@@ -80,8 +107,9 @@ void AdditionalFilesFetcher::DownloadAdditionalFile() {
   try_stats_ = file_stats_->AppendListEntry("download_tries");
   try_stats_->RecordTime("download_start_time");
   try_stats_->SetInteger("try_number", try_count_);
+  temp_path_ = ReserveTempPath(folders_.download_folder);
   auto writer = std::make_unique<FileResponseWriter>();
-  if (!writer->Open(TempPath())) {
+  if (temp_path_.empty() || !writer->Open(temp_path_)) {
     // The download folder itself fails: the other files would fail alike.
     LOG(ERROR) << "Failed initializing the file to use as download "
                   "destination";
@@ -104,9 +132,9 @@ void AdditionalFilesFetcher::OnAdditionalFileDownloaded() {
   try_stats_->RecordTime("download_end_time");
   const AdditionalFile& file = current();
   if (downloader_->state() != WininetDownloader::STATE_COMPLETED ||
-      !ChecksumChecker::Check(TempPath(), file.checksum)) {
+      !ChecksumChecker::Check(temp_path_, file.checksum)) {
     LOG(ERROR) << "Failed downloading partner content";
-    base::DeleteFile(TempPath(), false);
+    DeleteTempFile();
     const int tries_before = try_count_++;
     // The downloader retried this download itself already: the server
     // would fail the next one alike.
@@ -143,11 +171,12 @@ bool AdditionalFilesFetcher::MoveIntoPlace(const base::FilePath& folder) {
   // Never replacing: the name may still come to stand for an existing
   // file, through its short name or another file of this list.
   if (!base::CreateDirectory(folder) ||
-      !::MoveFileExW(TempPath().value().c_str(), target.value().c_str(),
+      !::MoveFileExW(temp_path_.value().c_str(), target.value().c_str(),
                      MOVEFILE_COPY_ALLOWED)) {
     PLOG(ERROR) << "Failed moving additional file into place";
     return false;
   }
+  temp_path_.clear();
   return true;
 }
 
@@ -186,7 +215,7 @@ bool AdditionalFilesFetcher::IsPackageFile(const base::FilePath& folder,
 
 bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
   const AdditionalFile& file = current();
-  if (check_signatures_ && !VerifyFileSignature(TempPath(), nullptr)) {
+  if (check_signatures_ && !VerifyFileSignature(temp_path_, nullptr)) {
     LOG(WARNING) << "The " << file.type << " archive is not signed by the "
                  << "expected signer: skipping it";
     return false;
@@ -196,10 +225,11 @@ bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
     return false;
   }
   const base::FilePath archive = folder.AppendASCII(file.type + kArchiveSuffix);
-  if (!base::Move(TempPath(), archive)) {
+  if (!base::Move(temp_path_, archive)) {
     LOG(ERROR) << "Failed moving additional component SFX into place";
     return false;
   }
+  temp_path_.clear();
   int exit_code = -1;
   const PackageProgramEnd end = RunPackageProgram(archive, stop_, &exit_code);
   if (end == PackageProgramEnd::kNotStarted) {
@@ -226,7 +256,7 @@ bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
 
 void AdditionalFilesFetcher::NextAdditionalFile() {
   // What a skipped file left.
-  base::DeleteFile(TempPath(), false);
+  DeleteTempFile();
   // Every file gets its own tries.
   try_count_ = 0;
   if (++index_ >= files_.size()) {
@@ -253,7 +283,7 @@ void AdditionalFilesFetcher::AppendToFilesList() {
 }
 
 void AdditionalFilesFetcher::Finish() {
-  base::DeleteFile(TempPath(), false);
+  DeleteTempFile();
   std::move(done_).Run();
 }
 

@@ -1,5 +1,6 @@
 // The additional files of one fetch attempt, one after the other. Each is
-// downloaded into "additional_file.tmp" of the download folder, up to
+// downloaded into "additional_file.tmp" of the download folder (a name of
+// its own when another run holds that one), up to
 // kMaxTries times while its checksum does not match, then moved into its
 // folder (partner content into the package folder, the suite beside it)
 // under a name that no file of the package has, and never replacing one;
@@ -69,7 +70,7 @@ class AdditionalFilesFetcher {
 
  private:
   const AdditionalFile& current() const { return files_[index_]; }
-  base::FilePath TempPath() const;
+  void DeleteTempFile();
 
   void DownloadAdditionalFile();
   void OnAdditionalFileDownloaded();
@@ -96,6 +97,8 @@ class AdditionalFilesFetcher {
   std::optional<InstallerStatsNode> file_stats_;
   std::optional<InstallerStatsNode> try_stats_;
   std::vector<std::string> partner_content_names_;
+  // The file the current download goes to while this fetcher owns it.
+  base::FilePath temp_path_;
   // The first component of every entry of the package's files_list, as
   // the attempt unpacked it.
   std::optional<std::vector<std::wstring>> package_files_;

@@ -6,6 +6,8 @@
 
 #include "base/base64.h"
 #include "base/bind.h"
+#include "base/files/file.h"
+#include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/json/json_reader.h"
@@ -146,6 +148,32 @@ TEST_F(AdditionalFilesFetcherTest, FilesOnDiskAreKeptWithoutAFilesList) {
   EXPECT_EQ("browser", ReadTextFile(package(L"kelvo.exe")));
   EXPECT_EQ("partner", ReadTextFile(package(L"missing.dll")));
   EXPECT_EQ((std::vector<int>{0, 1}), Succeeded());
+}
+
+// Another run that started at the same time holds "additional_file.tmp" of
+// the shared download folder, open while it downloads: this run downloads
+// beside it and leaves it as it was.
+TEST_F(AdditionalFilesFetcherTest, AnotherRunsDownloadIsLeftAlone) {
+  const FilePath other = temp_.GetPath().Append(L"additional_file.tmp");
+  WriteTextFile(other, "another run's download");
+  AddPartnerFile("partner.dat", "partner");
+  AddPartnerFile("second.dat", "second");
+  {
+    base::File held(other, base::File::FLAG_OPEN | base::File::FLAG_READ |
+                               base::File::FLAG_EXCLUSIVE_READ |
+                               base::File::FLAG_EXCLUSIVE_WRITE);
+    ASSERT_TRUE(held.IsValid());
+    ASSERT_TRUE(Fetch());
+  }
+  EXPECT_EQ("partner", ReadTextFile(package(L"partner.dat")));
+  EXPECT_EQ("second", ReadTextFile(package(L"second.dat")));
+  EXPECT_EQ((std::vector<int>{1, 1}), Succeeded());
+  EXPECT_EQ("another run's download", ReadTextFile(other));
+  // Nothing of this run's stays beside it.
+  base::FileEnumerator files(temp_.GetPath(), false,
+                            base::FileEnumerator::FILES);
+  EXPECT_EQ(other, files.Next());
+  EXPECT_EQ(FilePath(), files.Next());
 }
 
 }  // namespace

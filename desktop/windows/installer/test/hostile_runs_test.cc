@@ -704,10 +704,12 @@ TEST_F(HostileRunTest, DamagedInstallLogIsRefused) {
   }
   EXPECT_EQ(1, version_folders);
   EXPECT_EQ(std::vector<std::wstring>(), FindDebris(folder));
-  // Readable again, for the clean-up of what the installation registered.
+  // Readable again, the installation goes whole, its shortcuts included.
   ASSERT_TRUE(base::WriteFile(log_path, good_log.data(),
                               static_cast<int>(good_log.size())) ==
               static_cast<int>(good_log.size()));
+  EXPECT_EQ(0, Run(Operation::kUninstall, folder));
+  ExpectNoInstallation(folder);
 }
 
 // A new installation in a folder too long for the installer's own deepest
