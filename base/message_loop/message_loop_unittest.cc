@@ -10,6 +10,7 @@
 #include "base/run_loop.h"
 #include "base/threading/platform_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
+#include "base/win/wrapped_window_proc.h"
 #include "gtest/gtest.h"
 
 namespace base {
@@ -333,6 +334,46 @@ TEST(MessageLoopUITest, ANativeModalLoopInATaskRunsNoOtherTask) {
   RunLoop().RunUntilIdle();
   EXPECT_FALSE(ran_inside);
   EXPECT_TRUE(other_ran);
+}
+
+bool g_task_fault_filtered = false;
+
+int FilterTaskFault(EXCEPTION_POINTERS* info) {
+  g_task_fault_filtered =
+      info->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION;
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+int* volatile g_null_pointer = nullptr;
+
+// A task that opens a native modal loop, as a message box that a window
+// message opened lets tasks run, with a faulting task waiting.
+void RunFaultInsideANativeModalLoop(
+    scoped_refptr<SingleThreadTaskRunner> runner) {
+  MessageLoop::ScopedNestableTaskAllower allow(MessageLoop::current());
+  runner->PostTask(FROM_HERE, BindOnce([] { *g_null_pointer = 1; }));
+  RunNativeModalLoop(&g_task_fault_filtered, TimeDelta::FromSeconds(20));
+}
+
+// Tasks that a native modal loop runs run inside the loop's window
+// procedure, which the system calls: a fault there goes to the process's
+// window-procedure filter (the crash reporter's in the installer).
+TEST(MessageLoopUITest, TaskFaultInsideANativeModalLoopGoesToTheFilter) {
+  MessageLoopForUI loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  g_task_fault_filtered = false;
+  win::WinProcExceptionFilter previous =
+      win::SetWinProcExceptionFilter(&FilterTaskFault);
+  runner->PostTask(FROM_HERE,
+                   BindOnce(&RunFaultInsideANativeModalLoop, runner));
+  RunLoop().RunUntilIdle();
+  win::SetWinProcExceptionFilter(previous);
+  EXPECT_TRUE(g_task_fault_filtered);
+  // The loop goes on.
+  bool ran = false;
+  runner->PostTask(FROM_HERE, BindOnce([](bool* ran) { *ran = true; }, &ran));
+  RunLoop().RunUntilIdle();
+  EXPECT_TRUE(ran);
 }
 
 // I/O loop -----------------------------------------------------------------

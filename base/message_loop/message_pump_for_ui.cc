@@ -2,6 +2,7 @@
 
 #include "base/logging.h"
 #include "base/message_loop/message_pump_dispatcher.h"
+#include "base/win/wrapped_window_proc.h"
 
 namespace base {
 
@@ -27,7 +28,9 @@ MessagePumpForUI::MessagePumpForUI() {
   static const ATOM window_class = [] {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &MessagePumpForUI::WndProcThunk;
+    // Tasks run inside this procedure: their crashes go to the process's
+    // window-procedure filter, not to the system's callback guard.
+    wc.lpfnWndProc = &win::WrappedWindowProc<&MessagePumpForUI::WndProcThunk>;
     wc.hInstance = GetCurrentModule();
     wc.lpszClassName = kWindowClassName;
     ATOM atom = ::RegisterClassExW(&wc);

@@ -5,6 +5,8 @@
 //
 //   base::win::SetWinProcExceptionFilter(&DumpAndTerminate);
 //   window_class.lpfnWndProc = base::win::WrappedWindowProc<MyWindowProc>;
+//   ::CreateDialogParamW(..., base::win::WrappedDialogProc<MyDialogProc>, ...);
+//   ::SetWindowSubclass(control, base::win::WrappedSubclassProc<MyProc>, ...);
 //
 // A filter that answers EXCEPTION_EXECUTE_HANDLER makes the message's
 // result 0; EXCEPTION_CONTINUE_SEARCH lets the exception go on outwards.
@@ -13,6 +15,8 @@
 #define BASE_WIN_WRAPPED_WINDOW_PROC_H_
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 namespace base {
 namespace win {
@@ -26,6 +30,11 @@ WinProcExceptionFilter SetWinProcExceptionFilter(WinProcExceptionFilter filter);
 // The filter's answer, or EXCEPTION_CONTINUE_SEARCH without one.
 int CallExceptionFilter(EXCEPTION_POINTERS* info);
 
+// Calls |function| with |argument| under the filter; 0 when the filter
+// handled an exception.
+LRESULT CallWithExceptionFilter(LRESULT (*function)(void* argument),
+                                void* argument);
+
 // Calls |proc| under the filter.
 LRESULT CallWindowProcWithExceptionFilter(WNDPROC proc,
                                           HWND hwnd,
@@ -33,10 +42,54 @@ LRESULT CallWindowProcWithExceptionFilter(WNDPROC proc,
                                           WPARAM wparam,
                                           LPARAM lparam);
 
+namespace internal {
+
+// The arguments of one call of a window, dialog or subclass procedure.
+struct WindowProcCall {
+  HWND hwnd;
+  UINT message;
+  WPARAM wparam;
+  LPARAM lparam;
+  UINT_PTR subclass_id;
+  DWORD_PTR subclass_data;
+};
+
+}  // namespace internal
+
 template <WNDPROC proc>
 LRESULT CALLBACK
 WrappedWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   return CallWindowProcWithExceptionFilter(proc, hwnd, message, wparam, lparam);
+}
+
+template <DLGPROC proc>
+INT_PTR CALLBACK
+WrappedDialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  internal::WindowProcCall call = {hwnd, message, wparam, lparam, 0, 0};
+  return CallWithExceptionFilter(
+      [](void* argument) -> LRESULT {
+        auto* c = static_cast<internal::WindowProcCall*>(argument);
+        return proc(c->hwnd, c->message, c->wparam, c->lparam);
+      },
+      &call);
+}
+
+template <SUBCLASSPROC proc>
+LRESULT CALLBACK WrappedSubclassProc(HWND hwnd,
+                                     UINT message,
+                                     WPARAM wparam,
+                                     LPARAM lparam,
+                                     UINT_PTR subclass_id,
+                                     DWORD_PTR subclass_data) {
+  internal::WindowProcCall call = {hwnd,   message,     wparam,
+                                   lparam, subclass_id, subclass_data};
+  return CallWithExceptionFilter(
+      [](void* argument) -> LRESULT {
+        auto* c = static_cast<internal::WindowProcCall*>(argument);
+        return proc(c->hwnd, c->message, c->wparam, c->lparam, c->subclass_id,
+                    c->subclass_data);
+      },
+      &call);
 }
 
 }  // namespace win

@@ -212,6 +212,10 @@ bool GetAssociationCommand(const std::wstring& association,
 bool IsOurAssociation(Installation* installation,
                       std::wstring association,
                       bool use_product_exe) {
+  // Without a folder the match would be on the file name alone: any
+  // program called so, anywhere, would count as ours.
+  if (installation->folder().empty())
+    return false;
   std::wstring command;
   if (!GetAssociationCommand(association, false, &command))
     return false;

@@ -35,7 +35,7 @@ bool IsDefaultBrowser(Installation* installation);
 
 // Whether the open command of |association| names the installation's
 // launcher (or, with |use_product_exe|, its product executable), ignoring
-// ASCII case.
+// ASCII case. Never for an installation without a folder.
 bool IsOurAssociation(Installation* installation,
                       std::wstring association,
                       bool use_product_exe);

@@ -150,6 +150,10 @@ TEST_F(ShellIntegrationTest, AssociationCommandFromTheUsersChoice) {
   EXPECT_FALSE(IsOurAssociation(&ours, kTestProtocol, true));
   TargetInstallation other(FilePath(L"C:\\Apps\\Browser2"));
   EXPECT_FALSE(IsOurAssociation(&other, kTestProtocol, false));
+  // A folder not known yet (a status still computed) is no installation:
+  // the launcher's name alone does not make the handler ours.
+  TargetInstallation unknown{FilePath()};
+  EXPECT_FALSE(IsOurAssociation(&unknown, kTestProtocol, false));
 
   // Environment strings of an expandable command are filled in.
   WriteString(HKEY_CURRENT_USER,
@@ -325,9 +329,22 @@ TEST_F(ShellIntegrationTest, SetAsDefaultBrowserOnWindows10OpensSettings) {
       KeyExists(HKEY_CURRENT_USER, kClasses + std::wstring(kBrowserClass)));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + std::wstring(L"http")));
 
+  // The Settings app's answer is the result.
+  platform_.calls.clear();
+  EXPECT_FALSE(SetAsDefaultFor(&installation, L"mailto", false));
+  platform_.settings_result = true;
+  EXPECT_TRUE(SetAsDefaultFor(&installation, L"mailto", false));
+  EXPECT_EQ(
+      (std::vector<std::wstring>{L"settings SystemSettings_DefaultApps_Email",
+                                 L"settings SystemSettings_DefaultApps_Email"}),
+      platform_.calls);
+  // No Settings app for all users.
+  platform_.calls.clear();
+  EXPECT_FALSE(SetAsDefaultFor(&installation, L"http", true));
+  EXPECT_TRUE(platform_.calls.empty());
+
   // Already the handler: nothing to show.
   ChooseClass(L"http", LauncherCommand());
-  platform_.calls.clear();
   EXPECT_FALSE(SetAsDefaultFor(&installation, L"http", false));
   EXPECT_TRUE(platform_.calls.empty());
 }

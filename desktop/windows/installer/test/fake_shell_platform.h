@@ -1,6 +1,8 @@
 // A ShellIntegrationPlatform of a chosen Windows version that records the
-// dialog and the Settings pages it is asked to show, installed while it
-// lives.
+// dialog and the Settings pages it is asked to show and answers as the test
+// says, installed while it lives. Windows versions other than the running
+// one, and the user's answers, exist only here: under Wine the real dialog
+// and Settings app are missing.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_SHELL_PLATFORM_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_SHELL_PLATFORM_H_
@@ -22,11 +24,14 @@ class FakeShellPlatform : public ShellIntegrationPlatform {
   }
   bool OpenDefaultAppsSettings(const std::wstring& target) override {
     calls.push_back(L"settings " + target);
-    return true;
+    return settings_result;
   }
 
   base::win::Version version = base::win::VERSION_WIN10_TH2;
+  // What the dialog and the Settings app answer: both fail by default, as
+  // the real ones do under Wine.
   bool dialog_result = false;
+  bool settings_result = false;
   // "open-with ASSOCIATION" and "settings TARGET", in order.
   std::vector<std::wstring> calls;
 

@@ -85,6 +85,12 @@ void ClickTermsLink(HWND dialog, long position) {
                  reinterpret_cast<LPARAM>(&link));
 }
 
+HWND FindMessageBox(HWND owner) {
+  BoxSearch search = {owner, nullptr};
+  ::EnumWindows(&FindOwnedBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 bool HasVisibleStyle(HWND dialog, int id) {
   HWND control = ::GetDlgItem(dialog, id);
   return control && (::GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE);
@@ -151,9 +157,8 @@ void MessageBoxAnswerer::Run(HWND owner, int button, base::TimeDelta delay) {
   while (!stop_ && base::TimeTicks::Now() < start)
     ::Sleep(10);
   while (!stop_) {
-    BoxSearch search = {owner, nullptr};
-    ::EnumWindows(&FindOwnedBox, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) {
+    const HWND box = FindMessageBox(owner);
+    if (!box) {
       ::Sleep(10);
       continue;
     }
@@ -164,17 +169,17 @@ void MessageBoxAnswerer::Run(HWND owner, int button, base::TimeDelta delay) {
       const wchar_t* name;
     } kButtons[] = {{IDYES, L"YES"}, {IDNO, L"NO"}, {IDOK, L"OK"}};
     for (const auto& entry : kButtons) {
-      if (::GetDlgItem(search.found, entry.id)) {
+      if (::GetDlgItem(box, entry.id)) {
         buttons_ += std::wstring(entry.name) + L"=" +
-                    GetControlText(search.found, entry.id) + L";";
+                    GetControlText(box, entry.id) + L";";
       }
     }
     wchar_t text[1024] = {};
     // The static that holds a message box's text.
-    ::GetDlgItemTextW(search.found, 0xFFFF, text, 1024);
+    ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
     text_ = text;
     answered_ = true;
-    ::SendMessageW(::GetDlgItem(search.found, button), BM_CLICK, 0, 0);
+    ::SendMessageW(::GetDlgItem(box, button), BM_CLICK, 0, 0);
     return;
   }
 }

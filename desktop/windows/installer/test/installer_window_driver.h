@@ -27,6 +27,8 @@ void SelectComboItem(HWND dialog, int id, int index);
 // The terms line's link (or the character |position| when not -1) is
 // clicked.
 void ClickTermsLink(HWND dialog, long position = -1);
+// The visible message box (a dialog) that |owner| owns, or null.
+HWND FindMessageBox(HWND owner);
 // Whether control |id| of |dialog| has the visible style (its own flag,
 // whatever its parent's state).
 bool HasVisibleStyle(HWND dialog, int id);

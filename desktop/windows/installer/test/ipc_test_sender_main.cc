@@ -20,6 +20,8 @@
 //   raw HEX                 these bytes as one message, "-" for none
 //                           (--direct only)
 //   sleep MS                waits
+//   wait-event NAME MS      waits until the named event is set; ends the
+//                           process with 3 when MS pass first
 //   close                   closes
 //   exit N                  ends the process with exit code N
 //   crash                   ends the process with an access violation
@@ -67,6 +69,17 @@ bool DecodeHexText(const std::string& hex, std::string* text) {
   return true;
 }
 
+constexpr int kEventNotSet = 3;
+
+void WaitForEvent(const std::wstring& name, DWORD ms) {
+  base::win::ScopedHandle event(::OpenEventW(SYNCHRONIZE, FALSE, name.c_str()));
+  if (!event.IsValid() ||
+      ::WaitForSingleObject(event.Get(), ms) != WAIT_OBJECT_0) {
+    fprintf(stderr, "event %ls not set\n", name.c_str());
+    ::ExitProcess(kEventNotSet);
+  }
+}
+
 class ScriptRunner {
  public:
   ScriptRunner(const std::wstring& name, bool direct)
@@ -104,6 +117,12 @@ bool ScriptRunner::Run(const std::string& line) {
     if (!(arguments >> ms))
       return false;
     ::Sleep(ms);
+  } else if (command == "wait-event") {
+    std::string name;
+    DWORD ms = 0;
+    if (!(arguments >> name >> ms))
+      return false;
+    WaitForEvent(base::UTF8ToWide(name), ms);
   } else if (command == "exit") {
     int code = 0;
     if (!(arguments >> code))

@@ -4,22 +4,17 @@
 //   installer_window_screenshots.exe OUTPUT_FOLDER [LANGUAGE...]
 //
 // writes OUTPUT_FOLDER\LANGUAGE_PAGE.png for the pages welcome, options,
-// terms, progress, error and uninstall. Without languages: en-US, he and
-// zh-CN (left to right, right to left, and CJK). Needs a display. Exits
-// with 0 when every picture was saved.
+// terms, progress, error and uninstall. Without languages: en-US and zh-CN
+// (a Latin and a CJK script). Needs a display. Exits with 0 when every
+// picture was saved.
 //
 // Each language is shot by a process of its own, started with the dialog
 // fonts of a system set up for that language: Wine's rich edit draws only
 // with the font it is given, so CJK texts need a CJK font as the dialog
 // font itself, as on a CJK system.
-//
-// The installer ships no right-to-left language; Hebrew's table is the
-// tool's own (window_screenshot_strings.rc), offered beside the host's
-// languages only in this tool's processes.
 
 #include <windows.h>
 
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -127,8 +122,6 @@ void ShootLanguage(const std::wstring& language,
 }
 
 constexpr char kOneLanguageSwitch[] = "one-language";
-// The languages whose tables only this tool carries.
-const wchar_t* const kToolOnlyLanguages[] = {L"he"};
 constexpr wchar_t kFontSubstitutesKey[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes";
 const wchar_t* const kDialogFontNames[] = {L"MS Shell Dlg", L"MS Shell Dlg 2",
@@ -206,7 +199,7 @@ int Run() {
     base::CreateDirectory(folder);
     std::vector<std::wstring> languages(args.begin() + 1, args.end());
     if (languages.empty())
-      languages = {L"en-US", L"he", L"zh-CN"};
+      languages = {L"en-US", L"zh-CN"};
     bool all_saved = true;
     for (const std::wstring& language : languages) {
       if (!ShootInChild(folder, language)) {
@@ -223,11 +216,8 @@ int Run() {
   base::ScopedTempDir temp;
   if (!temp.CreateUniqueTempDir())
     return 1;
-  std::vector<std::wstring> available = l10n::LoadAvailableLanguages();
-  available.insert(available.end(), std::begin(kToolOnlyLanguages),
-                   std::end(kToolOnlyLanguages));
   l10n::ScopedLanguagesForTesting languages(
-      available, l10n::GetSystemPreferredUILanguages());
+      l10n::LoadAvailableLanguages(), l10n::GetSystemPreferredUILanguages());
   const std::wstring language =
       command_line.GetSwitchValueNative(kOneLanguageSwitch);
   ScreenshotTaker taker(folder);

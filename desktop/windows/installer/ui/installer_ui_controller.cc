@@ -35,6 +35,23 @@ namespace {
 constexpr int kInstallingPhase = 5;
 constexpr int kPackageReadyPhase = 4;
 constexpr char kFetcherError[] = "Fetcher error";
+constexpr wchar_t kInternetExplorerPath[] =
+    L"%ProgramFiles%\\Internet Explorer\\iexplore.exe";
+
+// |text| with its environment variables expanded; as it is when that fails.
+std::wstring ExpandEnvironmentVariables(const std::wstring& text) {
+  const DWORD size = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+  std::wstring expanded(size, L'\0');
+  const DWORD written =
+      size ? ::ExpandEnvironmentStringsW(text.c_str(), expanded.data(), size)
+           : 0;
+  if (written == 0 || written > size) {
+    PLOG(WARNING) << "Cannot expand " << text;
+    return text;
+  }
+  expanded.resize(written - 1);
+  return expanded;
+}
 
 // A button's text as a sentence quotes it: "Get &full installer" and
 // "完整安装程序(&F)" lose their accelerators.
@@ -505,23 +522,16 @@ void InstallerUIController::OpenFullInstallerPage() {
   }
   std::wstring file = base::UTF8ToWide(address);
   std::wstring parameters;
-  // A browser at the install folder that handles web links may be the very
-  // installation that just failed: the page opens in the machine's own
-  // handler instead.
+  // The browser at the install folder that handles web links may be the
+  // very installation that just failed: the page opens in the browser
+  // every Windows has.
   TargetInstallation installation(settings_->GetStatus().folder());
-  std::wstring machine_command;
-  if ((IsOurAssociation(&installation, L"http", false) ||
-       IsOurAssociation(&installation, L"http", true)) &&
-      GetAssociationCommand(L"http", true, &machine_command) &&
-      !IsOurAssociation(&installation, L"http", true)) {
-    VLOG(1) << "Downloading full package with the machine's browser";
-    int argc = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(machine_command.c_str(), &argc);
-    if (argv && argc > 0) {
-      parameters = L"\"" + file + L"\"";
-      file = argv[0];
-    }
-    ::LocalFree(argv);
+  if (IsOurAssociation(&installation, L"http", false) ||
+      IsOurAssociation(&installation, L"http", true)) {
+    VLOG(1) << "Downloading full package with IE";
+    // One argument, whatever the branding's address holds.
+    parameters = L"\"" + file + L"\"";
+    file = ExpandEnvironmentVariables(kInternetExplorerPath);
   } else {
     VLOG(1) << "Downloading full package with default browser";
   }
@@ -533,7 +543,7 @@ void InstallerUIController::OpenFullInstallerPage() {
   info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
   info.nShow = SW_SHOWNORMAL;
   if (!::ShellExecuteExW(&info))
-    PLOG(ERROR) << "Could not open the full installer page";
+    PLOG(ERROR) << "Could not open the full installer page with " << file;
 }
 
 void InstallerUIController::DeleteWindow() {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,7 +19,9 @@
 #include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
+#include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_environment_variable_override.h"
 #include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
 #include "base/threading/thread_task_runner_handle.h"
@@ -37,6 +40,7 @@
 #include "desktop/windows/installer/test/installer_window_driver.h"
 #include "desktop/windows/installer/test/net_install_test_util.h"
 #include "desktop/windows/installer/test/sample_package.h"
+#include "desktop/windows/installer/test/scoped_http_handler.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/installer/ui/install_progress.h"
@@ -245,15 +249,43 @@ TEST_F(InstallerUIControllerTest, CancelWhileTheErrorWaitsEndsTheRun) {
 }
 
 TEST_F(InstallerUIControllerTest, BackendEndsWhileTheCancelBoxIsUp) {
-  MakeBackend(0, 1500);
+  // The backend reports its success only once the box is up; a thread of
+  // the test looks for the box, as a user sees it.
+  const std::wstring box_up_name =
+      L"KelvoUITestBoxUp" + base::NumberToString16(::GetCurrentProcessId());
+  base::win::ScopedHandle box_up(
+      ::CreateEventW(nullptr, TRUE, FALSE, box_up_name.c_str()));
+  ASSERT_TRUE(box_up.IsValid());
+  backend_ = test::MakeScriptedBackend(package_, L"installer.exe", 0, 0);
+  test::WriteTextFile(FilePath(backend_.value() + L".script"),
+                      "connect\nwait-event " + base::WideToUTF8(box_up_name) +
+                          " 120000\nsuccess\nclose\nexit 0\n");
+  std::atomic<HWND> dialog{nullptr};
+  HWND box = nullptr;
+  std::thread watcher([&] {
+    // Without a box the backend ends all the same, and the test fails.
+    const base::TimeTicks deadline = base::TimeTicks::Now() + kLimit;
+    while (!box && base::TimeTicks::Now() < deadline) {
+      ::Sleep(10);
+      if (dialog.load())
+        box = test::FindMessageBox(dialog.load());
+    }
+    ::SetEvent(box_up.Get());
+  });
   RunWhen([&] { return OnPage(InstallerWindow::PAGE_WELCOME); },
           [&] { PostCommand(window()->hwnd(), IDC_ACCEPT_BUTTON); });
+  RunWhen([&] { return BackendRuns() == 1; },
+          [&] {
+            dialog = window()->hwnd();
+            ::PostMessageW(dialog.load(), WM_CLOSE, 0, 0);
+          });
   // The box stays up until the backend's success ends the run, which
   // closes it with the window.
-  RunWhen([&] { return BackendRuns() == 1; },
-          [&] { ::PostMessageW(window()->hwnd(), WM_CLOSE, 0, 0); });
   EXPECT_TRUE(RunUI());
+  watcher.join();
   RunFor(InstallerUIController::kPendingErrorDelay * 3);
+  ASSERT_TRUE(box);
+  EXPECT_FALSE(::IsWindow(box));
   EXPECT_EQ(1u, BackendRuns());
   EXPECT_FALSE(window());
   const std::string json = Json();
@@ -382,10 +414,17 @@ TEST_F(InstallerUIControllerTest, FullInstallerPageOpensBeforeTheRunEnds) {
   BrandingConfig::ScopedOverrideForTesting branding(
       "{\"product_name\": \"Kelvo\", \"urls\": {\"download_full_windows\": "
       "\"kelvotestpage://full/?opsys=windows\"}}");
-  RunWhen([&] { return OnPage(InstallerWindow::PAGE_WELCOME); },
-          [&] { controller_.OnFullPackage(); });
+  base::ScopedLogCapture log;
+  // Once the status tells the folder whose browser may handle web links.
+  RunWhen(
+      [&] {
+        return OnPage(InstallerWindow::PAGE_WELCOME) &&
+               !settings_->IsStatusPending();
+      },
+      [&] { controller_.OnFullPackage(); });
   EXPECT_FALSE(RunUI());
   ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, scheme_key.c_str());
+  EXPECT_TRUE(log.Contains("Downloading full package with default browser"));
   EXPECT_TRUE(Contains(Json(), "\"installation_cancelled\":2"));
   // Started before ShellExecuteEx returned; its record follows shortly.
   std::vector<std::string> runs;
@@ -397,6 +436,43 @@ TEST_F(InstallerUIControllerTest, FullInstallerPageOpensBeforeTheRunEnds) {
   EXPECT_TRUE(Contains(runs[0],
                        "kelvotestpage://full/?opsys=windows&product=Kelvo%"
                        "20developer"));
+}
+
+TEST_F(InstallerUIControllerTest, FullInstallerPageOpensInIEWhenWeHandleWeb) {
+  // The browser at the install folder handles web links: the page goes to
+  // Internet Explorer, a stand-in in the program files folder of this test.
+  test::ScopedHttpHandler http_handler(L"KelvoUIControllerTestHTML");
+  http_handler.SetCommand(L"\"" + folder_.Append(L"launcher.exe").value() +
+                          L"\" -- \"%1\"");
+  const FilePath program_files = temp_.GetPath().Append(L"Program Files");
+  const FilePath ie = test::MakeStandIn(
+      program_files.Append(L"Internet Explorer"), L"iexplore.exe", 0);
+  base::ScopedEnvironmentVariableOverride program_files_variable(
+      "ProgramFiles", base::WideToUTF8(program_files.value()));
+  BrandingConfig::ScopedOverrideForTesting branding(
+      "{\"product_name\": \"Kelvo\", \"urls\": {\"download_full_windows\": "
+      "\"kelvotestpage://full/?opsys=windows\"}}");
+  base::ScopedLogCapture log;
+  // Once the status tells the folder whose browser may handle web links.
+  RunWhen(
+      [&] {
+        return OnPage(InstallerWindow::PAGE_WELCOME) &&
+               !settings_->IsStatusPending();
+      },
+      [&] { controller_.OnFullPackage(); });
+  EXPECT_FALSE(RunUI());
+  EXPECT_TRUE(log.Contains("Downloading full package with IE"));
+  EXPECT_TRUE(Contains(Json(), "\"installation_cancelled\":2"));
+  std::vector<std::string> runs;
+  for (int i = 0; i < 100 && runs.empty(); ++i) {
+    ::Sleep(50);
+    runs = test::StandInRuns(ie);
+  }
+  ASSERT_EQ(1u, runs.size());
+  // The address is one argument; no scheme handler of the machine took it.
+  EXPECT_TRUE(Contains(runs[0],
+                       "\"kelvotestpage://full/"
+                       "?opsys=windows&product=Kelvo%20developer\""));
 }
 
 TEST_F(InstallerUIControllerTest, WithoutAWindowTheRunEndsWithFailure) {

@@ -14,6 +14,7 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/windows_version.h"
+#include "base/win/wrapped_window_proc.h"
 #include "desktop/windows/installer/host/resource_ids.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
@@ -24,6 +25,13 @@
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 
 namespace installer {
+
+struct InstallerWindow::PathBox {
+  int combo;
+  int browse;
+  const char* changed_counter;
+  const char* edited_counter;
+};
 
 namespace {
 
@@ -68,8 +76,8 @@ const int kPageControls[] = {
 
 const PageRow& GetPageRow(InstallerWindow::Page page) {
   static const PageRow kRows[] = {
-      {{IDC_BANNER, IDC_HEADLINE, IDC_TERMS_LINE, IDC_OPTIONS_BUTTON,
-        IDC_ACCEPT_BUTTON},
+      {{IDC_BANNER, IDC_HEADLINE, IDC_TERMS_LINE, IDC_MAIN_PATH_COMBO,
+        IDC_MAIN_BROWSE_BUTTON, IDC_OPTIONS_BUTTON, IDC_ACCEPT_BUTTON},
        IDC_ACCEPT_BUTTON},
       {{IDC_BANNER, IDC_CANCEL_BUTTON, IDC_UNINSTALL_BUTTON,
         IDC_DELETE_PROFILE_CHECK, IDC_UNINSTALL_QUESTION},
@@ -98,6 +106,7 @@ constexpr ControlText kInstallTexts[] = {
     {IDC_INSTALL_MODE_LABEL, IDS_INSTALL_FOR},
     {IDC_PATH_LABEL, IDS_INSTALL_PATH},
     {IDC_BROWSE_BUTTON, IDS_CHANGE},
+    {IDC_MAIN_BROWSE_BUTTON, IDS_CHANGE},
     {IDC_INVALID_PATH_NOTE, IDS_INVALID_INSTALL_PATH},
     {IDC_DEFAULT_BROWSER_CHECK, IDS_MAKE_DEFAULT_BROWSER},
     {IDC_IMPORT_CHECK, IDS_IMPORT_FROM_DEFAULT_BROWSER},
@@ -200,16 +209,40 @@ std::wstring LoadTermsOfService() {
   return base::UTF8ToWide(text);
 }
 
-bool IsRightToLeftLanguage(LANGID language) {
-  switch (PRIMARYLANGID(language)) {
-    case LANG_ARABIC:
-    case LANG_HEBREW:
-    case LANG_FARSI:
-    case LANG_URDU:
-      return true;
-    default:
-      return false;
+using PathBox = InstallerWindow::PathBox;
+
+// The path boxes: the options panel's, and the one a template may put on
+// the main screen, whose changes the statistics count apart.
+const PathBox kPathBoxes[] = {
+    {IDC_PATH_COMBO, IDC_BROWSE_BUTTON, "changed_install_path",
+     "edited_install_path"},
+    {IDC_MAIN_PATH_COMBO, IDC_MAIN_BROWSE_BUTTON,
+     "changed_install_path_from_main_screen",
+     "edited_install_path_from_main_screen"},
+};
+
+// The path box whose combo box or browse button is |id|, or null.
+const PathBox* FindPathBox(int id) {
+  for (const PathBox& box : kPathBoxes) {
+    if (box.combo == id || box.browse == id)
+      return &box;
   }
+  return nullptr;
+}
+
+// Where |control| lies in its parent's client area.
+RECT GetControlRect(HWND control) {
+  RECT rect = {0, 0, 0, 0};
+  if (control && ::GetWindowRect(control, &rect)) {
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(control),
+                      reinterpret_cast<POINT*>(&rect), 2);
+  }
+  return rect;
+}
+
+void MoveControl(HWND control, const RECT& rect) {
+  ::SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::wstring GetUserNameForDisplay() {
@@ -325,16 +358,21 @@ INT_PTR CALLBACK InstallerWindow::DialogProc(HWND dialog,
 
 bool InstallerWindow::Create() {
   HINSTANCE module = ::GetModuleHandleW(nullptr);
-  ::CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_INSTALLER_MAIN), nullptr,
-                       &DialogProc<&InstallerWindow::InitMainDialog,
-                                   &InstallerWindow::OnMainMessage>,
-                       reinterpret_cast<LPARAM>(this));
+  // The procedures run under the process's window-procedure filter: a
+  // crash in them is reported like any other instead of being swallowed
+  // by the system's callback guard.
+  ::CreateDialogParamW(
+      module, MAKEINTRESOURCEW(IDD_INSTALLER_MAIN), nullptr,
+      &base::win::WrappedDialogProc<&DialogProc<
+          &InstallerWindow::InitMainDialog, &InstallerWindow::OnMainMessage>>,
+      reinterpret_cast<LPARAM>(this));
   if (!main_dialog_)
     return false;
   ::CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_INSTALLER_OPTIONS),
                        main_dialog_,
-                       &DialogProc<&InstallerWindow::InitOptionsDialog,
-                                   &InstallerWindow::OnOptionsMessage>,
+                       &base::win::WrappedDialogProc<
+                           &DialogProc<&InstallerWindow::InitOptionsDialog,
+                                       &InstallerWindow::OnOptionsMessage>>,
                        reinterpret_cast<LPARAM>(this));
   if (!options_dialog_)
     return false;
@@ -358,6 +396,11 @@ void InstallerWindow::RemoveObserver(InstallerWindowDelegate* delegate) {
   delegates_.RemoveObserver(delegate);
 }
 
+const SUBCLASSPROC InstallerWindow::kWrappedBannerProc =
+    &base::win::WrappedSubclassProc<&InstallerWindow::BannerProc>;
+const SUBCLASSPROC InstallerWindow::kWrappedNoCaretProc =
+    &base::win::WrappedSubclassProc<&InstallerWindow::NoCaretProc>;
+
 // static
 LRESULT CALLBACK InstallerWindow::BannerProc(HWND control,
                                              UINT message,
@@ -372,7 +415,7 @@ LRESULT CALLBACK InstallerWindow::BannerProc(HWND control,
   if (message == WM_ERASEBKGND)
     return 1;
   if (message == WM_NCDESTROY)
-    ::RemoveWindowSubclass(control, &InstallerWindow::BannerProc, id);
+    ::RemoveWindowSubclass(control, kWrappedBannerProc, id);
   return ::DefSubclassProc(control, message, wparam, lparam);
 }
 
@@ -384,7 +427,7 @@ LRESULT CALLBACK InstallerWindow::NoCaretProc(HWND control,
                                               UINT_PTR id,
                                               DWORD_PTR data) {
   if (message == WM_NCDESTROY)
-    ::RemoveWindowSubclass(control, &InstallerWindow::NoCaretProc, id);
+    ::RemoveWindowSubclass(control, kWrappedNoCaretProc, id);
   const LRESULT result = ::DefSubclassProc(control, message, wparam, lparam);
   // The headline and the terms line read like labels, not like fields.
   if (message == WM_SETFOCUS)
@@ -405,7 +448,6 @@ void InstallerWindow::CreateFonts() {
 
 void InstallerWindow::InitMainDialog(HWND dialog) {
   main_dialog_ = dialog;
-  main_layout_.Capture(main_dialog_);
   StartGdiplus();
   logo_ = ResourceImage::Load(L"PNG", IDR_LOGO_IMAGE);
   error_badge_ = ResourceImage::Load(L"PNG", IDR_ERROR_BADGE_IMAGE);
@@ -424,7 +466,7 @@ void InstallerWindow::InitMainDialog(HWND dialog) {
   ComposeBackground();
 
   if (HWND banner = GetControl(IDC_BANNER)) {
-    ::SetWindowSubclass(banner, &InstallerWindow::BannerProc, kBannerSubclass,
+    ::SetWindowSubclass(banner, kWrappedBannerProc, kBannerSubclass,
                         reinterpret_cast<DWORD_PTR>(this));
   }
   SetFont(GetControl(IDC_UNINSTALL_QUESTION), fonts_.bold.get());
@@ -432,22 +474,23 @@ void InstallerWindow::InitMainDialog(HWND dialog) {
     ::SendMessageW(terms_line, EM_SETEVENTMASK, 0, ENM_LINK);
     ::SendMessageW(terms_line, EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
     SetFont(terms_line, fonts_.normal.get());
-    ::SetWindowSubclass(terms_line, &InstallerWindow::NoCaretProc,
-                        kNoCaretSubclass, reinterpret_cast<DWORD_PTR>(this));
+    ::SetWindowSubclass(terms_line, kWrappedNoCaretProc, kNoCaretSubclass,
+                        reinterpret_cast<DWORD_PTR>(this));
   }
   for (int id :
        {IDC_PROGRESS_HEADING, IDC_ERROR_HEADING, IDC_UNINSTALL_ERROR_HEADING})
     SetFont(GetControl(id), fonts_.heading.get());
   if (HWND headline = GetControl(IDC_HEADLINE)) {
     ::SendMessageW(headline, EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
-    ::SetWindowSubclass(headline, &InstallerWindow::NoCaretProc,
-                        kNoCaretSubclass, reinterpret_cast<DWORD_PTR>(this));
+    ::SetWindowSubclass(headline, kWrappedNoCaretProc, kNoCaretSubclass,
+                        reinterpret_cast<DWORD_PTR>(this));
     SetFont(headline, fonts_.headline.get());
   }
 
   if (run_immediately_) {
     SetPage(PAGE_PROGRESS);
   } else if (!uninstalling()) {
+    AlignBrowseButton(kPathBoxes[1]);
     SetFont(GetControl(IDC_TERMS_TEXT), fonts_.normal.get());
     const std::wstring terms = LoadTermsOfService();
     if (HWND text = GetControl(IDC_TERMS_TEXT))
@@ -455,26 +498,31 @@ void InstallerWindow::InitMainDialog(HWND dialog) {
   }
 }
 
+void InstallerWindow::AlignBrowseButton(const PathBox& box) {
+  HWND path = GetControl(box.combo);
+  HWND browse = GetControl(box.browse);
+  if (!path || !browse)
+    return;
+  // The combo box's window is as tall as its closed box only: its template
+  // height includes the drop-down list.
+  const RECT path_rect = GetControlRect(path);
+  RECT combo_rect;
+  ::GetWindowRect(path, &combo_rect);
+  RECT rect = GetControlRect(browse);
+  rect.top = path_rect.top;
+  rect.bottom = path_rect.top + (combo_rect.bottom - combo_rect.top);
+  MoveControl(browse, rect);
+}
+
 void InstallerWindow::InitOptionsDialog(HWND dialog) {
   options_dialog_ = dialog;
-  options_layout_.Capture(dialog);
   // Run-immediately mode never shows the options.
   if (run_immediately_)
     return;
   ShowControl(IDC_DEFAULT_BROWSER_CHECK,
               base::win::GetVersion() < base::win::VERSION_WIN8);
   SetFont(GetControl(IDC_INVALID_PATH_NOTE), fonts_.bold.get());
-  HWND path = GetControl(IDC_PATH_COMBO);
-  HWND browse = GetControl(IDC_BROWSE_BUTTON);
-  if (path && browse) {
-    RECT path_rect = options_layout_.GetLogicalRect(path);
-    RECT combo_rect;
-    ::GetWindowRect(path, &combo_rect);
-    RECT rect = options_layout_.GetLogicalRect(browse);
-    rect.top = path_rect.top;
-    rect.bottom = path_rect.top + (combo_rect.bottom - combo_rect.top);
-    options_layout_.Move(browse, rect);
-  }
+  AlignBrowseButton(kPathBoxes[0]);
   HWND mode = GetControl(IDC_INSTALL_MODE_COMBO);
   tooltip_ = ::CreateWindowExW(
       WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -523,8 +571,6 @@ INT_PTR InstallerWindow::OnMainMessage(UINT message,
         HDC dc = reinterpret_cast<HDC>(wparam);
         HDC source = ::CreateCompatibleDC(dc);
         HGDIOBJ old = ::SelectObject(source, composed_background_.get());
-        if (right_to_left_)
-          ::SetLayout(dc, LAYOUT_RTL | LAYOUT_BITMAPORIENTATIONPRESERVED);
         ::BitBlt(dc, 0, 0, composed_size_.cx, composed_size_.cy, source, 0, 0,
                  SRCCOPY);
         ::SelectObject(source, old);
@@ -596,6 +642,10 @@ void InstallerWindow::OnMainCommand(int id, int code) {
       if (code == BN_CLICKED)
         OnCheckBoxClicked(id);
       return;
+    case IDC_MAIN_PATH_COMBO:
+    case IDC_MAIN_BROWSE_BUTTON:
+      OnPathBoxCommand(*FindPathBox(id), id, code);
+      return;
     case IDC_TERMS_TEXT:
       // Nothing of the terms is ever shown selected.
       if (code == EN_SETFOCUS)
@@ -625,16 +675,25 @@ void InstallerWindow::OnOptionsCommand(int id, int code) {
         OnLanguageSelected();
       return;
     case IDC_PATH_COMBO:
-      if (code == CBN_SELCHANGE || code == CBN_EDITCHANGE)
-        OnPathChosen(code == CBN_EDITCHANGE);
-      return;
     case IDC_BROWSE_BUTTON:
-      if (code == BN_CLICKED)
-        BrowseForFolder();
+      OnPathBoxCommand(*FindPathBox(id), id, code);
       return;
     default:
       return;
   }
+}
+
+void InstallerWindow::OnPathBoxCommand(const PathBox& box, int id, int code) {
+  // The window's own refills are not the user's choice.
+  if (filling_list_)
+    return;
+  if (id == box.browse) {
+    if (code == BN_CLICKED)
+      BrowseForFolder(box);
+    return;
+  }
+  if (code == CBN_SELCHANGE || code == CBN_EDITCHANGE)
+    OnPathChosen(box, code == CBN_EDITCHANGE);
 }
 
 bool InstallerWindow::OnMainNotify(const NMHDR* header) {
@@ -796,7 +855,6 @@ void InstallerWindow::OnPathChanged() {
 }
 
 void InstallerWindow::Retext() {
-  ApplyReadingDirection();
   const bool uninstall = uninstalling();
   const ControlText* table = uninstall ? kUninstallTexts : kInstallTexts;
   const size_t count =
@@ -821,34 +879,6 @@ void InstallerWindow::Retext() {
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-void InstallerWindow::ApplyReadingDirection() {
-  right_to_left_ = IsRightToLeftLanguage(*l10n::GetCurrentLanguageId());
-  main_layout_.Apply(right_to_left_);
-  options_layout_.Apply(right_to_left_);
-  // Paths, and the terms that the host carries in English only, read left
-  // to right in every language.
-  for (int id : {IDC_PATH_COMBO, IDC_TERMS_TEXT}) {
-    HWND control = GetControl(id);
-    if (!control)
-      continue;
-    const LONG_PTR style = ::GetWindowLongPtrW(control, GWL_EXSTYLE);
-    ::SetWindowLongPtrW(control, GWL_EXSTYLE,
-                        style & ~(WS_EX_LAYOUTRTL | WS_EX_RTLREADING));
-  }
-}
-
-void InstallerWindow::SetParagraphDirection(HWND rich_edit) {
-  // After the text: setting a rich edit's text resets its paragraphs.
-  PARAFORMAT2 paragraph = {};
-  paragraph.cbSize = sizeof(paragraph);
-  paragraph.dwMask = PFM_RTLPARA;
-  paragraph.wEffects = right_to_left_ ? PFE_RTLPARA : 0;
-  ::SendMessageW(rich_edit, EM_SETSEL, 0, -1);
-  ::SendMessageW(rich_edit, EM_SETPARAFORMAT, 0,
-                 reinterpret_cast<LPARAM>(&paragraph));
-  ClearSelection(rich_edit);
-}
-
 void InstallerWindow::SetHeadline() {
   HWND headline = GetControl(IDC_HEADLINE);
   if (!headline)
@@ -864,7 +894,6 @@ void InstallerWindow::SetHeadline() {
     SetCharFormat(headline, start, start + static_cast<long>(caption.size()),
                   CFM_COLOR, 0, RGB(0, 0, 0));
   }
-  SetParagraphDirection(headline);
 }
 
 void InstallerWindow::SetTermsLine(const std::wstring& accept_text) {
@@ -881,7 +910,6 @@ void InstallerWindow::SetTermsLine(const std::wstring& accept_text) {
                   CFM_LINK | CFM_UNDERLINE | CFM_COLOR,
                   CFE_LINK | CFE_UNDERLINE, kLinkColor);
   }
-  SetParagraphDirection(terms_line);
 }
 
 void InstallerWindow::FillLanguageList() {
@@ -980,19 +1008,18 @@ void InstallerWindow::WidenFullInstallerButton() {
                           &extent);
   ::SelectObject(dc, old);
   ::ReleaseDC(button, dc);
-  RECT rect = main_layout_.GetLogicalRect(button);
-  const RECT try_again_rect = main_layout_.GetLogicalRect(try_again);
+  RECT rect = GetControlRect(button);
+  const RECT try_again_rect = GetControlRect(try_again);
   LONG width = std::max(extent.cx + kFullInstallerPadding,
                         try_again_rect.right - try_again_rect.left);
   // Wider than the room beside Back, the text is cut rather than the
   // buttons overlapping.
   if (HWND back = GetControl(IDC_BACK_BUTTON)) {
-    const LONG room =
-        rect.right - main_layout_.GetLogicalRect(back).right - kButtonGap;
+    const LONG room = rect.right - GetControlRect(back).right - kButtonGap;
     width = std::min(width, room);
   }
   rect.left = rect.right - width;
-  main_layout_.Move(button, rect);
+  MoveControl(button, rect);
 }
 
 void InstallerWindow::RefreshTexts() {
@@ -1041,19 +1068,19 @@ void InstallerWindow::RefreshTexts() {
   SetCheck(IDC_IMPORT_CHECK, settings_->GetOption(IMPORT_BROWSER_DATA));
   SetCheck(IDC_STATS_CHECK, settings_->GetOption(ENABLE_KELVO_STATS) ||
                                 settings_->GetOption(ENABLE_INSTALLER_STATS));
-  FillPathList();
+  for (const PathBox& box : kPathBoxes)
+    FillPathList(box);
   EnableControl(IDC_ACCEPT_BUTTON, valid);
   EnableControl(IDC_BACK_BUTTON, valid);
   ShowControl(IDC_INVALID_PATH_NOTE, !valid);
 }
 
-void InstallerWindow::FillPathList() {
-  HWND combo = GetControl(IDC_PATH_COMBO);
+void InstallerWindow::FillPathList(const PathBox& box) {
+  HWND combo = GetControl(box.combo);
   if (!combo)
     return;
   const base::FilePath& folder = settings_->GetStatus().folder();
   filling_list_ = true;
-  const std::wstring typed = GetText(combo);
   ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   LRESULT selection = CB_ERR;
   for (const base::FilePath& candidate :
@@ -1071,11 +1098,10 @@ void InstallerWindow::FillPathList() {
   } else {
     ::SetWindowTextW(combo, folder.value().c_str());
   }
-  // A user typing the folder keeps the caret where it was.
-  if (typed == GetText(combo)) {
-    const LPARAM end = static_cast<LPARAM>(typed.size());
-    ::SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(end, end));
-  }
+  // The caret at the end and nothing selected: a user typing the folder
+  // types on, and a box without the focus shows no selection.
+  const LPARAM end = static_cast<LPARAM>(GetText(combo).size());
+  ::SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(end, end));
   filling_list_ = false;
 }
 
@@ -1146,13 +1172,13 @@ void InstallerWindow::OnLanguageSelected() {
   RefreshTexts();
 }
 
-void InstallerWindow::OnPathChosen(bool edited) {
+void InstallerWindow::OnPathChosen(const PathBox& box, bool edited) {
   if (!settings_->IsEditable()) {
     RefreshTexts();
     return;
   }
-  IncrementCounter(edited ? "edited_install_path" : "changed_install_path");
-  HWND combo = GetControl(IDC_PATH_COMBO);
+  IncrementCounter(edited ? box.edited_counter : box.changed_counter);
+  HWND combo = GetControl(box.combo);
   std::wstring text;
   const LRESULT selection =
       edited ? CB_ERR : ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
@@ -1193,8 +1219,8 @@ std::wstring GetFolderPath(LPITEMIDLIST pidl) {
 
 }  // namespace
 
-void InstallerWindow::BrowseForFolder() {
-  HWND combo = GetControl(IDC_PATH_COMBO);
+void InstallerWindow::BrowseForFolder(const PathBox& box) {
+  HWND combo = GetControl(box.combo);
   const std::wstring start = GetText(combo);
   const std::wstring title = l10n::GetLocalizedString(IDS_BROWSE_FOR_FOLDER);
   BROWSEINFOW info = {};
@@ -1215,7 +1241,7 @@ void InstallerWindow::BrowseForFolder() {
   filling_list_ = true;
   ::SetWindowTextW(combo, path.c_str());
   filling_list_ = false;
-  OnPathChosen(true);
+  OnPathChosen(box, true);
 }
 
 void InstallerWindow::ConfirmCancel() {
@@ -1262,7 +1288,7 @@ void InstallerWindow::ComposeBackground() {
   if (::IsThemeActive() && ::IsAppThemed()) {
     HWND check = GetControl(IDC_DELETE_PROFILE_CHECK);
     if (check) {
-      RECT rect = main_layout_.GetLogicalRect(check);
+      RECT rect = GetControlRect(check);
       HDC piece_dc = ::CreateCompatibleDC(screen);
       HBITMAP piece = ::CreateCompatibleBitmap(screen, rect.right - rect.left,
                                                rect.bottom - rect.top);
@@ -1283,12 +1309,10 @@ void InstallerWindow::ComposeBackground() {
 void InstallerWindow::PaintBanner(HWND banner) {
   PAINTSTRUCT paint;
   HDC dc = ::BeginPaint(banner, &paint);
-  if (right_to_left_)
-    ::SetLayout(dc, LAYOUT_RTL | LAYOUT_BITMAPORIENTATIONPRESERVED);
   RECT client;
   ::GetClientRect(banner, &client);
   if (composed_background_) {
-    const RECT place = main_layout_.GetLogicalRect(banner);
+    const RECT place = GetControlRect(banner);
     HDC source = ::CreateCompatibleDC(dc);
     HGDIOBJ old = ::SelectObject(source, composed_background_.get());
     ::BitBlt(dc, 0, 0, client.right, client.bottom, source, place.left,

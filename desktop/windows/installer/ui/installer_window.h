@@ -2,9 +2,10 @@
 // of the host executable) with the options panel (template 138) laid over
 // it. It shows one page at a time (welcome, uninstall, terms, options,
 // progress, error), lets the user change the Settings (language, install
-// mode, folder, options), and tells its delegates when the user accepts,
-// cancels or asks for the full installer. Every page change is recorded in
-// the statistics as the page sequence.
+// mode, folder, options; the folder also on the welcome page, when the
+// template puts a path box there), and tells its delegates when the user
+// accepts, cancels or asks for the full installer. Every page change is
+// recorded in the statistics as the page sequence.
 //
 //   std::unique_ptr<InstallerWindow> window =
 //       InstallerWindow::Init(&settings, stats.root(), run_immediately);
@@ -23,6 +24,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -34,7 +37,6 @@
 #include "desktop/windows/installer/installer_stats_node.h"
 #include "desktop/windows/installer/settings_observer.h"
 #include "desktop/windows/installer/ui/installer_window_delegate.h"
-#include "desktop/windows/installer/ui/layout_mirror.h"
 #include "desktop/windows/installer/ui/resource_image.h"
 #include "desktop/windows/installer/ui/rich_text_links.h"
 #include "desktop/windows/installer/ui/scoped_gdi_object.h"
@@ -54,6 +56,9 @@ class InstallerWindow : public SettingsObserver {
     PAGE_ERROR = 5,
     PAGE_NONE = 6,
   };
+
+  // A path box with its browse button (defined with the window's code).
+  struct PathBox;
 
   // The name a page has in the statistics; "invalid" for any other value.
   static const char* GetPageName(int page);
@@ -132,10 +137,16 @@ class InstallerWindow : public SettingsObserver {
                                       LPARAM lparam,
                                       UINT_PTR id,
                                       DWORD_PTR data);
+  // The subclass procedures as they are installed: under the process's
+  // window-procedure filter.
+  static const SUBCLASSPROC kWrappedBannerProc;
+  static const SUBCLASSPROC kWrappedNoCaretProc;
   INT_PTR OnMainMessage(UINT message, WPARAM wparam, LPARAM lparam);
   INT_PTR OnOptionsMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void InitMainDialog(HWND dialog);
   void InitOptionsDialog(HWND dialog);
+  // Makes the browse button of |box| as tall as its path box.
+  void AlignBrowseButton(const PathBox& box);
   void CreateFonts();
   void OnMainCommand(int id, int code);
   void OnOptionsCommand(int id, int code);
@@ -154,18 +165,17 @@ class InstallerWindow : public SettingsObserver {
   void SetTermsLine(const std::wstring& accept_text);
   void FillLanguageList();
   void FillInstallModeList();
-  void FillPathList();
+  void FillPathList(const PathBox& box);
   void UpdateTooltip();
   void WidenFullInstallerButton();
-  void ApplyReadingDirection();
-  void SetParagraphDirection(HWND rich_edit);
 
   // The user's changes.
   void OnCheckBoxClicked(int id);
   void OnInstallModeSelected();
   void OnLanguageSelected();
-  void OnPathChosen(bool edited);
-  void BrowseForFolder();
+  void OnPathBoxCommand(const PathBox& box, int id, int code);
+  void OnPathChosen(const PathBox& box, bool edited);
+  void BrowseForFolder(const PathBox& box);
   void ConfirmCancel();
   void NotifyAccept();
   void NotifyCancel();
@@ -208,9 +218,6 @@ class InstallerWindow : public SettingsObserver {
   // Set while the window fills a list itself: the list's notifications are
   // not the user's.
   bool filling_list_ = false;
-  LayoutMirror main_layout_;
-  LayoutMirror options_layout_;
-  bool right_to_left_ = false;
   InstallerStatsNode stats_;
   std::optional<InstallerStatsNode> page_node_;
 

@@ -22,6 +22,7 @@
 #include "desktop/windows/installer/host/resource_ids.h"
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/status.h"
 #include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/installer_window_driver.h"
 #include "desktop/windows/installer/test/window_capture.h"
@@ -63,6 +64,8 @@ class InstallerWindowTest : public testing::Test {
   }
 
   void MakeWindow(bool uninstall = false, bool run_immediately = false) {
+    // The window observes the settings it was made with.
+    window_.reset();
     settings_ = std::make_unique<Settings>(command_line_, uninstall, false,
                                            false, folder_, false, 1);
     WaitForStatus();
@@ -103,6 +106,38 @@ class InstallerWindowTest : public testing::Test {
 
   int FocusedId() const { return ::GetDlgCtrlID(::GetFocus()); }
 
+  // From tasks of the UI loop: once |dialog| shows a message box (or after
+  // a limit), records whether it did, deletes the window and makes a new
+  // one; then runs |replaced_| when set.
+  void ReplaceWindowOnceItsBoxIsUp(HWND dialog, bool* box_was_up) {
+    ReplaceWhenBoxIsUp(
+        dialog, box_was_up,
+        base::TimeTicks::Now() + base::TimeDelta::FromSeconds(20));
+  }
+
+  void ReplaceWhenBoxIsUp(HWND dialog,
+                          bool* box_was_up,
+                          base::TimeTicks deadline) {
+    const HWND box = test::FindMessageBox(dialog);
+    if (!box && base::TimeTicks::Now() < deadline) {
+      base::MessageLoop::current()->task_runner()->PostDelayedTask(
+          FROM_HERE,
+          base::BindOnce(&InstallerWindowTest::ReplaceWhenBoxIsUp,
+                         base::Unretained(this), dialog, box_was_up, deadline),
+          base::TimeDelta::FromMilliseconds(20));
+      return;
+    }
+    *box_was_up = box && ::IsWindowVisible(box);
+    window_.reset();
+    // Of the same settings, whose status is in: nothing to wait for inside
+    // the box's loop.
+    window_ = InstallerWindow::Init(settings_.get(), stats_.root(), false);
+    ASSERT_TRUE(window_);
+    window_->AddObserver(&delegate_);
+    if (replaced_)
+      std::move(replaced_).Run();
+  }
+
   base::ShadowingAtExitManager at_exit_;
   base::win::ScopedCOMInitializer com_;
   base::MessageLoopForUI loop_;
@@ -113,6 +148,7 @@ class InstallerWindowTest : public testing::Test {
   test::RefusingUICallbackRunner no_ui_;
   InstallerStats stats_{&no_ui_};
   DelegateRecorder delegate_;
+  base::OnceClosure replaced_;
   std::unique_ptr<Settings> settings_;
   std::unique_ptr<InstallerWindow> window_;
 };
@@ -121,7 +157,8 @@ TEST_F(InstallerWindowTest, EachInstallPageShowsItsControlsAndFocus) {
   MakeWindow();
   EXPECT_EQ(InstallerWindow::PAGE_WELCOME, window_->current_page());
   EXPECT_EQ((std::vector<int>{IDC_BANNER, IDC_OPTIONS_BUTTON, IDC_ACCEPT_BUTTON,
-                              IDC_HEADLINE, IDC_TERMS_LINE}),
+                              IDC_HEADLINE, IDC_TERMS_LINE, IDC_MAIN_PATH_COMBO,
+                              IDC_MAIN_BROWSE_BUTTON}),
             Shown());
   EXPECT_EQ(IDC_ACCEPT_BUTTON, FocusedId());
   EXPECT_FALSE(::IsWindowVisible(options()));
@@ -247,6 +284,81 @@ TEST_F(InstallerWindowTest, InvalidPathDisablesAcceptAndBack) {
   EXPECT_FALSE(HasVisibleStyle(options(), IDC_INVALID_PATH_NOTE));
 }
 
+// Where |id| lies in |dialog|'s client area.
+RECT ControlRect(HWND dialog, int id) {
+  RECT rect = {};
+  ::GetWindowRect(::GetDlgItem(dialog, id), &rect);
+  ::MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+TEST_F(InstallerWindowTest, MainScreenPathBoxSitsBetweenTermsAndButtons) {
+  MakeWindow();
+  const RECT terms = ControlRect(main(), IDC_TERMS_LINE);
+  const RECT path = ControlRect(main(), IDC_MAIN_PATH_COMBO);
+  const RECT browse = ControlRect(main(), IDC_MAIN_BROWSE_BUTTON);
+  const RECT accept = ControlRect(main(), IDC_ACCEPT_BUTTON);
+  const RECT options_button = ControlRect(main(), IDC_OPTIONS_BUTTON);
+  EXPECT_GE(path.top, terms.bottom);
+  EXPECT_LE(path.bottom, accept.top);
+  EXPECT_LE(path.bottom, options_button.top);
+  // The browse button beside the box, as tall as the box itself.
+  EXPECT_GT(browse.left, path.right);
+  EXPECT_EQ(path.top, browse.top);
+  EXPECT_EQ(path.bottom, browse.bottom);
+  RECT client;
+  ::GetClientRect(main(), &client);
+  EXPECT_GE(path.left, 0);
+  EXPECT_LE(browse.right, client.right);
+  EXPECT_EQ(l10n::GetLocalizedString(IDS_CHANGE),
+            GetControlText(main(), IDC_MAIN_BROWSE_BUTTON));
+}
+
+TEST_F(InstallerWindowTest, MainScreenPathBoxChoosesTheFolder) {
+  MakeWindow();
+  EXPECT_EQ(folder_.value(), GetControlText(main(), IDC_MAIN_PATH_COMBO));
+  const base::FilePath other = temp_.GetPath().Append(L"Elsewhere");
+  HWND path = ::GetDlgItem(main(), IDC_MAIN_PATH_COMBO);
+  ::SetWindowTextW(path, other.value().c_str());
+  ::SendMessageW(main(), WM_COMMAND,
+                 MAKEWPARAM(IDC_MAIN_PATH_COMBO, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(path));
+  WaitForStatus();
+  EXPECT_EQ(other, settings_->GetStatus().folder());
+  EXPECT_EQ("1", test::GetPageValue(&stats_, -1,
+                                    "edited_install_path_from_main_screen"));
+  EXPECT_EQ("", test::GetPageValue(&stats_, -1, "edited_install_path"));
+  // The options panel shows the folder chosen on the main screen.
+  EXPECT_EQ(other.value(), GetControlText(options(), IDC_PATH_COMBO));
+
+  const int candidates =
+      static_cast<int>(::SendMessageW(path, CB_GETCOUNT, 0, 0));
+  ASSERT_GT(candidates, 0);
+  wchar_t first[MAX_PATH] = {};
+  ::SendMessageW(path, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
+  test::SelectComboItem(main(), IDC_MAIN_PATH_COMBO, 0);
+  WaitForStatus();
+  EXPECT_TRUE(base::FilePath::CompareEqualIgnoreCase(
+      first, settings_->GetStatus().folder().value()));
+  EXPECT_EQ("1", test::GetPageValue(&stats_, -1,
+                                    "changed_install_path_from_main_screen"));
+  EXPECT_EQ("", test::GetPageValue(&stats_, -1, "changed_install_path"));
+
+  // Once the installation began, the box shows the folder it runs for.
+  settings_->SetEditable(false);
+  const base::FilePath chosen = settings_->GetStatus().folder();
+  ::SetWindowTextW(path, other.value().c_str());
+  ::SendMessageW(main(), WM_COMMAND,
+                 MAKEWPARAM(IDC_MAIN_PATH_COMBO, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(path));
+  EXPECT_FALSE(settings_->IsStatusPending());
+  EXPECT_EQ(chosen, settings_->GetStatus().folder());
+  EXPECT_TRUE(base::FilePath::CompareEqualIgnoreCase(
+      chosen.value(), GetControlText(main(), IDC_MAIN_PATH_COMBO)));
+  EXPECT_EQ("1", test::GetPageValue(&stats_, -1,
+                                    "edited_install_path_from_main_screen"));
+}
+
 TEST_F(InstallerWindowTest, LanguageSkippedInTheListKeepsTheOthersMapped) {
   // "xx" has no string table: its entry cannot be shown.
   SetLanguages({L"en-US", L"xx", L"de"});
@@ -335,29 +447,47 @@ class DestroyingDelegate : public InstallerWindowDelegate {
 };
 
 TEST_F(InstallerWindowTest, WindowDeletedWhileItsMessageBoxIsUp) {
-  MakeWindow();
-  window_->RemoveObserver(&delegate_);
-  // Deleted by a task that the UI loop runs inside the box's modal loop,
-  // the box opened from a window message as a user's click opens it. The
-  // box is never answered: deleting its owner closes it.
-  {
+  // Each box of the window: the cancel confirmation, opened from a window
+  // message as a user's click opens it, and the error box the controller
+  // opens. A task that the UI loop runs inside the box's modal loop deletes
+  // the window, as the end of a run does, and at once makes a new one with
+  // the same delegate, which is likely to take the old one's memory: code
+  // of the old window that went on after its box would reach the delegate
+  // through it. Deleting the box's owner closes the box unanswered.
+  enum class Box { kCancelConfirmation, kError };
+  for (Box box : {Box::kCancelConfirmation, Box::kError}) {
+    SCOPED_TRACE(box == Box::kError ? "error box" : "cancel confirmation");
+    MakeWindow();
+    const HWND old_dialog = main();
+    bool box_was_up = false;
     base::RunLoop loop;
-    auto delete_window = [](std::unique_ptr<InstallerWindow>* window,
-                            base::RepeatingClosure quit) {
-      window->reset();
-      quit.Run();
-    };
-    base::MessageLoop::current()->task_runner()->PostDelayedTask(
-        FROM_HERE, base::BindOnce(delete_window, &window_, loop.QuitClosure()),
-        base::TimeDelta::FromMilliseconds(300));
-    ::PostMessageW(main(), WM_COMMAND, MAKEWPARAM(IDC_CANCEL_BUTTON, 0), 0);
+    replaced_ = loop.QuitClosure();
+    ReplaceWindowOnceItsBoxIsUp(old_dialog, &box_was_up);
+    if (box == Box::kError) {
+      // Opened by a task, as the controller opens it; the UI loop's tasks
+      // run inside it as they do inside a box that a window message opened.
+      base::MessageLoop::current()->task_runner()->PostTask(
+          FROM_HERE, base::BindOnce(
+                         [](InstallerWindow* window) {
+                           base::MessageLoop::ScopedNestableTaskAllower allow(
+                               base::MessageLoop::current());
+                           window->ShowErrorMessageBox(L"Kaputt");
+                         },
+                         base::Unretained(window_.get())));
+    } else {
+      ::PostMessageW(old_dialog, WM_COMMAND,
+                     MAKEWPARAM(IDC_CANCEL_BUTTON, BN_CLICKED), 0);
+    }
     loop.Run();
+    EXPECT_TRUE(box_was_up);
+    EXPECT_FALSE(::IsWindow(old_dialog));
+    ASSERT_TRUE(window_);
+    EXPECT_NE(old_dialog, main());
+    EXPECT_EQ(0, delegate_.cancels);
+    EXPECT_EQ(InstallerWindow::PAGE_WELCOME, window_->current_page());
   }
-  EXPECT_FALSE(window_);
-  EXPECT_EQ(0, delegate_.cancels);
-  // And by the delegate that the box's answer calls.
-  MakeWindow();
-  window_->RemoveObserver(&delegate_);
+
+  // And deleted by the delegate that the box's answer calls.
   DestroyingDelegate destroying(&window_);
   window_->AddObserver(&destroying);
   HWND dialog = main();
@@ -368,6 +498,7 @@ TEST_F(InstallerWindowTest, WindowDeletedWhileItsMessageBoxIsUp) {
   }
   EXPECT_FALSE(window_);
   EXPECT_FALSE(::IsWindow(dialog));
+  EXPECT_EQ(1, delegate_.cancels);
 }
 
 TEST_F(InstallerWindowTest, TermsLinkShowsTheTerms) {
