@@ -10,22 +10,12 @@
 
 namespace installer {
 
-namespace {
-
 // IApplicationActivationManager exists from Windows 8 on; the SDK headers
-// of a Windows 7 build do not declare it.
-constexpr CLSID kClsidApplicationActivationManager = {
-    0x45ba127d,
-    0x10a8,
-    0x46ea,
-    {0x8a, 0xb7, 0x56, 0xea, 0x90, 0x78, 0x94, 0x3c}};
-constexpr IID kIidApplicationActivationManager = {
-    0x2e941141,
-    0x7f97,
-    0x4756,
-    {0xba, 0x1d, 0x9d, 0xec, 0xde, 0x89, 0x4a, 0x3d}};
-constexpr int kActivateOptionsNone = 0;
-
+// of a Windows 7 build do not declare it. Its methods follow Windows' own
+// declaration. Declared outside the anonymous namespace: a type that no
+// other file can see is one that, as the compiler may conclude, no object
+// implements, and it then turns every call through it into a pure virtual
+// call.
 struct ApplicationActivationManager : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE
   ActivateApplication(LPCWSTR app_user_model_id,
@@ -41,6 +31,20 @@ struct ApplicationActivationManager : public IUnknown {
                       IUnknown* items,
                       DWORD* process_id) = 0;
 };
+
+namespace {
+
+constexpr CLSID kClsidApplicationActivationManager = {
+    0x45ba127d,
+    0x10a8,
+    0x46ea,
+    {0x8a, 0xb7, 0x56, 0xea, 0x90, 0x78, 0x94, 0x3c}};
+constexpr IID kIidApplicationActivationManager = {
+    0x2e941141,
+    0x7f97,
+    0x4756,
+    {0xba, 0x1d, 0x9d, 0xec, 0xde, 0x89, 0x4a, 0x3d}};
+constexpr int kActivateOptionsNone = 0;
 
 constexpr wchar_t kSettingsAppId[] =
     L"windows.immersivecontrolpanel_cw5n1h2txyewy"
