@@ -11,6 +11,8 @@
 // within 30 s (4 when not, 5 when it could not register).
 // "test-upload-timeout-ms" bounds each step of the reporter's uploads, for
 // the tests of servers that never answer.
+// With "test-busy-ms" the client start-up is split in its two halves with
+// that many milliseconds between them.
 // With "test-action=count" it only counts: it adds "test-count" (a number)
 // to the counter "test-name" of the counter file "test-file" and ends with
 // 0 once the count is written.
@@ -150,7 +152,17 @@ int wmain() {
   if (command_line.GetSwitchValueASCII("test-action") == "count")
     return Count(command_line);
 
-  crash_reporter::StartCrashReporterClient(command_line);
+  // "test-busy-ms": the client start-up in its two halves, this long apart,
+  // as a process that starts up while its reporter gets ready.
+  int busy_ms = 0;
+  if (base::StringToInt(command_line.GetSwitchValueASCII("test-busy-ms"),
+                        &busy_ms)) {
+    crash_reporter::BeginCrashReporterClient(command_line);
+    ::Sleep(busy_ms);
+    crash_reporter::CompleteCrashReporterClient();
+  } else {
+    crash_reporter::StartCrashReporterClient(command_line);
+  }
   printf("%u %d\n", installer::GetCrashReporterProcessId(),
          crash_reporter::IsCrashHandlerInstalled() ? 1 : 0);
   fflush(stdout);
