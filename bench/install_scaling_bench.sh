@@ -10,8 +10,9 @@
 #    alternating rounds on a RAM drive (bench_lib.sh). Per file it compares
 #    the install's copy steps (from its log) with the plain copy loop, and
 #    per package the whole install with the whole copy. Targets: the
-#    install's time per file within 1.3 times from the smallest package to
-#    the largest, and the whole install within 1.2 times the copy.
+#    install's copy steps within 1.1 times the plain copy loop per small
+#    file, their time per file within 1.3 times from the smallest package
+#    to the largest, and the whole install within 1.2 times the copy.
 #    The data files lie in folders of 125, as in a browser package: under
 #    Wine, creating a file looks its name up in every name of its folder,
 #    so a plain copy slows down as its folders fill. The last row, 100,000
