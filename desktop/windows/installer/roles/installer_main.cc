@@ -246,13 +246,14 @@ class InstallerEntry {
   // Destroys what lives for the whole run, before COM and the singletons go.
   void DestroyRunObjects();
 
-  // The second half of the crash-reporting start-up: waits for the reporter
-  // begun in RunRoles and connects the crash handler. Called before a role
-  // starts its work or a child process; once.
+  // The second half of the crash-reporting start-up begun in RunRoles:
+  // waits for the reporter and connects the crash handler. Called before a
+  // role starts its work or a child process; does nothing when nothing was
+  // begun or it is done already.
   void CompleteCrashReporting();
 
   bool com_initialized_ = false;
-  bool crash_reporting_complete_ = false;
+  bool crash_reporting_pending_ = false;
   StartFlags flags_;
   base::FilePath current_installation_folder_;
   base::FilePath own_dir_;
@@ -290,9 +291,9 @@ bool InstallerEntry::Run() {
 }
 
 void InstallerEntry::CompleteCrashReporting() {
-  if (crash_reporting_complete_)
+  if (!crash_reporting_pending_)
     return;
-  crash_reporting_complete_ = true;
+  crash_reporting_pending_ = false;
   crash_reporter::CompleteCrashReporterClient();
 }
 
@@ -320,6 +321,7 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
   // The reporter gets ready while this process starts up; every role waits
   // for it before its own work (CompleteCrashReporting).
   crash_reporter::BeginCrashReporterClient(command_line);
+  crash_reporting_pending_ = true;
   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
   // The store shared with the browser follows the installation this
   // process runs from.
