@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <algorithm>
 
 #include "base/logging.h"
@@ -283,22 +281,7 @@ void CommandLine::AppendArguments(const CommandLine& other,
 }
 
 void CommandLine::ParseFromString(StringPieceType command_line) {
-  StringType text(command_line);
-  // CommandLineToArgvW answers an empty line with this executable's path.
-  if (text.find_first_not_of(L" \t\r\n") == StringType::npos) {
-    InitFromArgv(StringVector());
-    return;
-  }
-  int count = 0;
-  wchar_t** args = ::CommandLineToArgvW(text.c_str(), &count);
-  if (!args) {
-    PLOG(ERROR) << "CommandLineToArgvW failed on: " << text;
-    InitFromArgv(StringVector());
-    return;
-  }
-  StringVector argv(args, args + count);
-  ::LocalFree(args);
-  InitFromArgv(argv);
+  InitFromArgv(SplitCommandLineString(command_line));
 }
 
 void CommandLine::InitFromArgv(const StringVector& argv) {
@@ -321,6 +304,91 @@ void CommandLine::InitFromArgv(const StringVector& argv) {
     else
       AppendArgNative(arg);
   }
+}
+
+namespace {
+
+bool IsBlank(wchar_t c) {
+  return c == L' ' || c == L'\t';
+}
+
+// The program: up to the next quote when it starts with one, with no
+// escapes, else up to the next blank. Returns the position after it.
+size_t SplitProgram(StringPieceType text, StringType* program) {
+  size_t i = 0;
+  if (text[0] == L'"') {
+    const size_t end = text.find(L'"', 1);
+    *program = StringType(text.substr(1, end - 1));
+    return end == StringPieceType::npos ? text.size() : end + 1;
+  }
+  while (i < text.size() && !IsBlank(text[i]))
+    ++i;
+  *program = StringType(text.substr(0, i));
+  return i;
+}
+
+}  // namespace
+
+CommandLine::StringVector SplitCommandLineString(
+    CommandLine::StringPieceType text) {
+  CommandLine::StringVector argv;
+  if (text.find_first_not_of(L" \t\r\n") == StringPieceType::npos)
+    return argv;
+  StringType program;
+  size_t i = SplitProgram(text, &program);
+  argv.push_back(program);
+  while (i < text.size() && IsBlank(text[i]))
+    ++i;
+  if (i == text.size())
+    return argv;
+  StringType arg;
+  size_t backslashes = 0;
+  // Quotes seen in the current quoted run: 1 inside a quoted part.
+  int quotes = 0;
+  while (i < text.size()) {
+    const wchar_t c = text[i];
+    if (IsBlank(c) && quotes == 0) {
+      argv.push_back(arg);
+      arg.clear();
+      backslashes = 0;
+      while (i < text.size() && IsBlank(text[i]))
+        ++i;
+      if (i == text.size())
+        return argv;
+      continue;
+    }
+    if (c == L'\\') {
+      arg.push_back(c);
+      ++backslashes;
+      ++i;
+      continue;
+    }
+    if (c != L'"') {
+      arg.push_back(c);
+      backslashes = 0;
+      ++i;
+      continue;
+    }
+    // A quote: the backslashes before it are halved; an odd one out makes
+    // the quote literal.
+    arg.resize(arg.size() - backslashes / 2);
+    if (backslashes % 2 == 1)
+      arg.back() = L'"';
+    else
+      ++quotes;
+    backslashes = 0;
+    ++i;
+    for (; i < text.size() && text[i] == L'"'; ++i) {
+      if (++quotes == 3) {
+        arg.push_back(L'"');
+        quotes = 0;
+      }
+    }
+    if (quotes == 2)
+      quotes = 0;
+  }
+  argv.push_back(arg);
+  return argv;
 }
 
 }  // namespace base

@@ -1,5 +1,9 @@
 #include "base/command_line.h"
 
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <string>
 #include <vector>
 
@@ -109,6 +113,52 @@ TEST(CommandLineTest, EverySwitchValueAndArgumentRoundTrips) {
   EXPECT_EQ(original.GetArgs(), parsed.GetArgs()) << written;
   // Writing what was read gives the same text again.
   EXPECT_EQ(written, parsed.GetCommandLineString());
+}
+
+// What CommandLineToArgvW makes of |text|.
+Args SplitByShell(const std::wstring& text) {
+  int count = 0;
+  wchar_t** argv = ::CommandLineToArgvW(text.c_str(), &count);
+  if (!argv)
+    return Args();
+  Args args(argv, argv + count);
+  ::LocalFree(argv);
+  return args;
+}
+
+TEST(CommandLineTest, SplitsAsTheShellDoes) {
+  const wchar_t* const kTexts[] = {
+      L"installer.exe",
+      L"installer.exe --version",
+      L"\"C:\\Program Files\\Kelvo\\installer.exe\" --silent  \t arg ",
+      L"\"C:\\no closing quote\\installer.exe --silent",
+      L"\"C:\\quoted\"glued --x",
+      L"C:\\dir\\installer.exe\"with quote\" --x",
+      L"  leading.exe blanks",
+      L"p.exe \"\"",
+      L"p.exe \"\" \"\" last",
+      L"p.exe a\\\\b c\\\\\\d",
+      L"p.exe \"a\\\\\" b",
+      L"p.exe a\\\"b \"c\\\\\\\"d\"",
+      L"p.exe \\\\\\\\\"quoted part\" tail\\",
+      L"p.exe \"\"\"three\"\"\" \"\"\"\" \"\"\"\"\"\"",
+      L"p.exe a\"\"b \"in \"\" side\" x\"y z\"w",
+      L"p.exe --installfolder=\"C:\\Program Files\\Kelvo\" --v=2",
+      L"p.exe \"--name=va lue\" -- /x \"-y\"",
+      L"p.exe trailing\\\\ \"end\\\\\"",
+  };
+  for (const wchar_t* text : kTexts)
+    EXPECT_EQ(SplitByShell(text), SplitCommandLineString(text)) << text;
+  for (const wchar_t* text : kAwkwardTexts) {
+    std::wstring line = std::wstring(L"p.exe ") + text + L" \"" + text + L"\"";
+    EXPECT_EQ(SplitByShell(line), SplitCommandLineString(line)) << line;
+  }
+}
+
+TEST(CommandLineTest, BlankTextHasNoProgram) {
+  EXPECT_TRUE(SplitCommandLineString(L"").empty());
+  EXPECT_TRUE(SplitCommandLineString(L" \t\r\n").empty());
+  EXPECT_TRUE(CommandLine::FromString(L"  ").GetProgram().empty());
 }
 
 TEST(CommandLineTest, ProcessCommandLineIsReadOnce) {

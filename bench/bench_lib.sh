@@ -144,20 +144,24 @@ forget_uninstall_entries() {
 
 # One silent install of the package into a new folder, front end start to
 # exit; its seconds in $elapsed, the seconds of its copy steps (from the
-# first file to the last, as its log tells) in $loop. The installations of
-# earlier rounds are removed first.
+# first file to the last, as its log tells) in $loop, and its phases
+# (bench/install_phases.py) in $phases. The installations of earlier rounds
+# are removed first.
 time_install() {
   remove_bench_installations
   rm -f "$KELVO_INSTALLER_LOG_DIR"/*.log
   bench_install_round=$((bench_install_round + 1))
-  local start
+  local start end
   start=$(date +%s.%N)
   "$WINE" "$bench_unix_dir/package/installer.exe" --silent \
     "--installfolder=$bench_dir\\install$bench_install_round" --launchkelvo=0 \
     --desktopshortcut=0 --startmenushortcut=0 --quicklaunchshortcut=0 \
     --pintotaskbar=0 "${update_server_off[@]}" ${INSTALL_ARGS:-} || return 1
-  elapsed=$(seconds_taken "$start")
+  end=$(date +%s.%N)
+  elapsed=$(python3 -c "print($end - $start)")
   loop=$(cat "$KELVO_INSTALLER_LOG_DIR"/*.log | python3 -c "$copy_phase_script")
+  phases=$(python3 "$bench_top/bench/install_phases.py" "$start" "$end" \
+    "$KELVO_INSTALLER_LOG_DIR"/*.log)
 }
 
 # The seconds from the line of the first file copied to "Done copying

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Benchmark, not a test: how the silent install scales with its package.
 #
+# 0. The fixed cost: a tiny package (20 data files, 26 files in all), whose
+#    install is almost all process start-up and the steps around the copy.
+#    Prints its best and median and the phases of its best round, from the
+#    log time stamps (bench/install_phases.py). Target: at most 0.3 s.
 # 1. Packages of 200, 2,000, 20,000 and 100,000 files of 4 KB and one of 20
 #    files of 50 MB, each installed silently and copied by raw_copy.exe, in
 #    alternating rounds on a RAM drive (bench_lib.sh). Per file it compares
 #    the install's copy steps (from its log) with the plain copy loop, and
 #    per package the whole install with the whole copy. Targets: the
-#    install's time per file within 1.3 times from the smallest package to
-#    the largest, and the whole install within 1.2 times the copy.
+#    install's copy steps within 1.1 times the plain copy loop per small
+#    file, their time per file within 1.3 times from the smallest package
+#    to the largest, and the whole install within 1.2 times the copy.
 #    The data files lie in folders of 125, as in a browser package: under
 #    Wine, creating a file looks its name up in every name of its folder,
 #    so a plain copy slows down as its folders fill. The last row, 100,000
@@ -16,6 +21,7 @@
 #    1 to 80 MB): time per MB and peak memory against the file's size.
 #
 #   bench/install_scaling_bench.sh [BUILD_DIR]
+#   TINY_ONLY=1 bench/install_scaling_bench.sh   # part 0 alone
 #
 # BUILD_DIR defaults to the folder the README commands share (out/test).
 # Takes about a quarter of an hour; the packages need about 2 GB of memory.
@@ -25,6 +31,30 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 hold_bench_build_folder "$@"
 
 bench_setup
+
+# 0. The fixed cost.
+make_bench_package 20 4096 2
+time_install  # Not timed: fills the caches.
+tiny=""
+tiny_best=""
+for _ in $(seq "${TINY_ROUNDS:-9}"); do
+  if ! time_install; then
+    echo "the silent install of the tiny package failed" >&2
+    exit 1
+  fi
+  tiny="$tiny $elapsed"
+  if [ -z "$tiny_best" ] || python3 -c "import sys; sys.exit(not $elapsed < $tiny_best)"; then
+    tiny_best=$elapsed
+    tiny_phases=$phases
+  fi
+done
+tiny_row=$(printf 'tiny install (%d files): best %.3f s, median %.3f s (target <= 0.300)' \
+  "$bench_files" "$(best $tiny)" "$(median $tiny)")
+echo "$tiny_row"
+echo "$tiny_phases"
+if [ "${TINY_ONLY:-0}" = 1 ]; then
+  exit 0
+fi
 
 # The runs: files, bytes per file, folders, rounds, and whether the run
 # counts for the flatness of the time per small file.
@@ -114,6 +144,9 @@ for files in 20000 200000 1600000; do
 done
 
 echo
+echo "$tiny_row"
+echo "phases of its best round:"
+echo "$tiny_phases"
 echo "package                          raw s  install s  ratio  ms/file: raw  install  ratio"
 printf '%s\n' "${rows[@]}"
 echo "install log (memory: peak above the start, against the file's size):"

@@ -148,12 +148,15 @@ namespace {
 
 bool CopyFileAndClearReadOnly(const FilePath& from_path,
                               const FilePath& to_path,
-                              bool fail_if_exists) {
+                              bool fail_if_exists,
+                              bool source_writable = false) {
   if (!IsAcceptableForCopyOrMove(from_path, to_path))
     return false;
   const wchar_t* dest = to_path.value().c_str();
   if (!::CopyFileW(from_path.value().c_str(), dest, fail_if_exists))
     return false;
+  if (source_writable)
+    return true;
   // The copy takes the source's attributes; a read-only copy would block
   // the next update of the file.
   DWORD attributes = ::GetFileAttributesW(dest);
@@ -175,6 +178,12 @@ bool CopyFile(const FilePath& from_path, const FilePath& to_path) {
 
 bool CopyFileToNewPath(const FilePath& from_path, const FilePath& to_path) {
   return CopyFileAndClearReadOnly(from_path, to_path, /*fail_if_exists=*/true);
+}
+
+bool CopyWritableFileToNewPath(const FilePath& from_path,
+                               const FilePath& to_path) {
+  return CopyFileAndClearReadOnly(from_path, to_path, /*fail_if_exists=*/true,
+                                  /*source_writable=*/true);
 }
 
 bool Move(const FilePath& from_path, const FilePath& to_path) {

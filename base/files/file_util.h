@@ -46,6 +46,13 @@ bool CopyFile(const FilePath& from_path, const FilePath& to_path);
 // there untouched.
 bool CopyFileToNewPath(const FilePath& from_path, const FilePath& to_path);
 
+// CopyFileToNewPath for a caller that has just seen |from_path| writable:
+// the copy takes the source's attributes, so it is writable too and is not
+// looked at again (under Wine each look costs a path walk, once per file of
+// an install).
+bool CopyWritableFileToNewPath(const FilePath& from_path,
+                               const FilePath& to_path);
+
 // Moves or renames a file or folder, replacing an existing target file;
 // a file may move to another volume. Same refusals as CopyFile.
 bool Move(const FilePath& from_path, const FilePath& to_path);

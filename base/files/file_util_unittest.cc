@@ -139,6 +139,26 @@ TEST_F(FileUtilTest, CopyFileToNewPathLeavesWhatIsThere) {
   EXPECT_FALSE(PathExists(Path(L"missing")));
 }
 
+TEST_F(FileUtilTest, CopyWritableFileToNewPathKeepsToNewPaths) {
+  FilePath source = Path(L"source");
+  Write(source, "new");
+  FilePath target = Path(L"target");
+  EXPECT_TRUE(CopyWritableFileToNewPath(source, target));
+  EXPECT_EQ("new", Read(target));
+  EXPECT_FALSE(IsReadOnly(target));
+
+  FilePath old_file = Path(L"old");
+  Write(old_file, "old contents");
+  EXPECT_FALSE(CopyWritableFileToNewPath(source, Path(L"OLD")));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), ::GetLastError());
+  EXPECT_EQ("old contents", Read(old_file));
+  EXPECT_FALSE(CopyWritableFileToNewPath(source, Path(L"missing\\target")));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), ::GetLastError());
+  EXPECT_FALSE(CopyWritableFileToNewPath(
+      source, temp_dir_.GetPath().Append(L"..").Append(L"escaped")));
+  EXPECT_FALSE(PathExists(temp_dir_.GetPath().DirName().Append(L"escaped")));
+}
+
 TEST_F(FileUtilTest, CopyAndMoveRefuseParentReferencesAndLongPaths) {
   FilePath source = Path(L"source");
   Write(source, "x");

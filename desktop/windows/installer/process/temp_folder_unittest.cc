@@ -5,6 +5,7 @@
 #include "base/path_service.h"
 #include "base/test/scoped_path_override.h"
 #include "desktop/windows/installer/process/log_file.h"
+#include "desktop/windows/installer/process/temp_folder_probe.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "gtest/gtest.h"
 
@@ -50,6 +51,42 @@ TEST(TempFolderTest, FindUsableTempDirProbesWithTheInstaller) {
   base::ScopedPathOverride exe_dir(base::DIR_EXE);
   EXPECT_FALSE(FindUsableTempDir(L"Probe Fails", not_a_program, &folder));
   EXPECT_FALSE(base::PathExists(temp_dir.Append(L"Probe Fails")));
+}
+
+// A caller that takes the probe goes on while it runs; the copy stays
+// until the probe is finished, and a probe given up on still goes at its
+// destruction.
+TEST(TempFolderTest, HandedOverProbeIsDeletedWhenFinished) {
+  base::ScopedPathOverride temp(base::DIR_TEMP);
+  base::FilePath temp_dir;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp_dir));
+  const base::FilePath installer =
+      test::GetBuildBinDir().Append(L"installer.exe");
+  base::FilePath folder;
+  std::unique_ptr<TempFolderProbe> probe;
+  ASSERT_TRUE(FindUsableTempDir(L"Probe Handed Over", installer, &folder,
+                                &probe));
+  EXPECT_EQ(temp_dir.Append(L"Probe Handed Over"), folder);
+  ASSERT_TRUE(probe);
+  EXPECT_EQ(folder.Append(L"installer.exe"), probe->copy());
+  EXPECT_TRUE(base::PathExists(probe->copy()));
+  probe->Finish();
+  EXPECT_FALSE(base::PathExists(probe->copy()));
+  probe->Finish();  // Nothing more to do.
+
+  probe = TempFolderProbe::Start(folder, installer);
+  ASSERT_TRUE(probe);
+  const base::FilePath copy = probe->copy();
+  probe.reset();
+  EXPECT_FALSE(base::PathExists(copy));
+
+  // A copy that cannot start is no probe, and leaves no file.
+  base::FilePath not_a_program = folder.Append(L"source").Append(L"bad.exe");
+  ASSERT_TRUE(base::CreateDirectory(not_a_program.DirName()));
+  ASSERT_TRUE(base::WriteFile(not_a_program, "MZ nothing", 10));
+  EXPECT_FALSE(TempFolderProbe::Start(folder, not_a_program));
+  EXPECT_FALSE(base::PathExists(folder.Append(L"bad.exe")));
+  EXPECT_TRUE(base::DeleteFile(folder, true));
 }
 
 }  // namespace

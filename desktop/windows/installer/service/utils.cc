@@ -572,7 +572,10 @@ bool GetKnownFolderPath(REFKNOWNFOLDERID folder_id,
                         int csidl,
                         base::FilePath* path,
                         bool create) {
+  // Delay-loaded: shell32 need not be in the process yet.
   HMODULE shell32 = ::GetModuleHandleW(L"shell32.dll");
+  if (!shell32)
+    shell32 = ::LoadLibraryW(L"shell32.dll");
   if (!shell32 || !::GetProcAddress(shell32, "SHGetKnownFolderPath")) {
     std::wstring text;
     if (!GetFolderPathByCsidl(csidl, create, &text))

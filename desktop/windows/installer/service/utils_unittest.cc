@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <knownfolders.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <string>
@@ -15,6 +16,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/test/installer_process.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -221,6 +223,26 @@ TEST(ServiceUtilsTest, StreamAndProductNames) {
       "\\u00c5S\"}");
   EXPECT_EQ("other.exe", GetProductExeName());
   EXPECT_EQ(L"Software\\K\u00e9lvo \u00c5S", GetProductRegistryKey());
+}
+
+// A process whose first use of shell32 is a known folder (installer.dll
+// delay-loads it) finds the same folder as one that loaded shell32 at its
+// start: the lookup of SHGetKnownFolderPath loads the library rather than
+// fall back to the older folder functions, which know no per-user program
+// folder.
+TEST(ServiceUtilsTest, KnownFolderFoundBeforeShell32IsLoaded) {
+  base::ScopedTempDir temp;
+  ASSERT_TRUE(temp.CreateUniqueTempDir());
+  base::FilePath expected;
+  ASSERT_TRUE(GetKnownFolderPath(FOLDERID_UserProgramFiles,
+                                 CSIDL_LOCAL_APPDATA, &expected, false));
+  const base::FilePath log = temp.GetPath().Append(L"host.log");
+  test::InstallerRunResult result = test::RunProgram(
+      test::GetBuildBinDir().Append(L"delay_load_test_host.exe"),
+      L"\"" + log.value() + L"\" user-program-files", temp.GetPath());
+  ASSERT_TRUE(result.finished);
+  ASSERT_EQ(0, result.exit_code);
+  EXPECT_EQ(base::WideToUTF8(expected.value()), result.output);
 }
 
 }  // namespace

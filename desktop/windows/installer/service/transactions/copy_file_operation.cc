@@ -23,7 +23,9 @@ bool CopyFileOperation::Execute(Transaction* nested) {
   VLOG(1) << "Copying " << source_ << " to " << destination_;
 
   // The source is only read: its read-only attribute is given back at once.
-  const bool cleared_read_only = ClearReadOnlyAttribute(source_);
+  bool source_writable = false;
+  const bool cleared_read_only =
+      ClearReadOnlyAttribute(source_, &source_writable);
   // Owned before the attempt: nothing was at the destination, and a copy
   // that fails half-way (a full disk) leaves a partial file there, which
   // the rollback that follows a failure must take away with the folders
@@ -33,7 +35,11 @@ bool CopyFileOperation::Execute(Transaction* nested) {
   // To a new path: the destination was made free above, and a copy that
   // may replace a file makes Wine look its name up in the whole folder
   // twice, which grew with every file already copied there.
-  const bool copied = base::CopyFileToNewPath(source_, destination_);
+  // A copy of a writable source is writable: only a source that stayed
+  // read-only makes the copy need a look.
+  const bool copied =
+      source_writable ? base::CopyWritableFileToNewPath(source_, destination_)
+                      : base::CopyFileToNewPath(source_, destination_);
   const DWORD error = ::GetLastError();
   if (cleared_read_only)
     RestoreReadOnlyAttribute(source_);

@@ -98,10 +98,15 @@ void RemoveCreatedFolders(const base::FilePath& folder,
   }
 }
 
-bool ClearReadOnlyAttribute(const base::FilePath& path) {
+bool ClearReadOnlyAttribute(const base::FilePath& path, bool* writable) {
+  if (writable)
+    *writable = false;
   DWORD attributes = ::GetFileAttributesW(path.value().c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      !(attributes & FILE_ATTRIBUTE_READONLY)) {
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return false;
+  if (!(attributes & FILE_ATTRIBUTE_READONLY)) {
+    if (writable)
+      *writable = true;
     return false;
   }
   if (!::SetFileAttributesW(path.value().c_str(),
@@ -109,6 +114,8 @@ bool ClearReadOnlyAttribute(const base::FilePath& path) {
     LOG(ERROR) << "Couldn't clear RO attribute of " << path;
     return false;
   }
+  if (writable)
+    *writable = true;
   return true;
 }
 

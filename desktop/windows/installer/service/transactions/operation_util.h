@@ -61,8 +61,11 @@ void RemoveCreatedFolders(const base::FilePath& folder,
                           const base::FilePath& existing_ancestor);
 
 // Clears the read-only attribute of |path| when it is set. True when it
-// was set and has been cleared; a failure to clear it is logged.
-bool ClearReadOnlyAttribute(const base::FilePath& path);
+// was set and has been cleared; a failure to clear it is logged. With
+// |writable|, whether |path| is now known to be writable: its attributes
+// were read and it is not, or no longer, read-only.
+bool ClearReadOnlyAttribute(const base::FilePath& path,
+                            bool* writable = nullptr);
 
 // Sets the read-only attribute of |path| again.
 void RestoreReadOnlyAttribute(const base::FilePath& path);
