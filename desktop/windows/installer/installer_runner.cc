@@ -142,10 +142,17 @@ void InstallerRunner::Stop() {
       PLOG(ERROR) << "Cannot release the installer mutex";
     mutex->Close();
   }
-  package_ready_event_.Close();
-  interrupted_event_.Close();
+  // A backend that has not opened the events yet must still find them, the
+  // interruption signalled: they go once it has ended.
+  if (!backend_running_)
+    CloseEvents();
   receiver_.Close();
   settings_ = nullptr;
+}
+
+void InstallerRunner::CloseEvents() {
+  package_ready_event_.Close();
+  interrupted_event_.Close();
 }
 
 bool InstallerRunner::Fail(int code, const std::string& detail) {
@@ -287,6 +294,7 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
   }
   // Cleared first: an observer that stops the runner lets go of the mutex.
   backend_running_ = false;
+  CloseEvents();
   // Everything the backend wrote is in the mailslot now; its end is told
   // after its last message, never before.
   receiver_.DeliverPendingThen(

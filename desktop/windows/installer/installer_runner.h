@@ -96,6 +96,8 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   bool AcquireMutex(const std::wstring& name,
                     const char* log_label,
                     base::win::ScopedHandle* mutex);
+  // Lets go of the package-ready and interruption events.
+  void CloseEvents();
   // Creates the manual-reset event |name|, unsignalled.
   base::win::ScopedHandle CreateFrontEndEvent(const std::wstring& name,
                                               const char* log_label);

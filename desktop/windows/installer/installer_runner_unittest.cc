@@ -15,6 +15,7 @@
 #include "base/files/file_util.h"
 #include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/synchronization/lock.h"
 #include "base/test/scoped_path_override.h"
 #include "base/win/scoped_handle.h"
@@ -267,6 +268,28 @@ TEST_F(InstallerRunnerTest, StopKeepsTheMutexWhileTheBackendRuns) {
   const std::vector<std::string> runs = test::StandInRuns(own);
   ASSERT_EQ(1u, runs.size());
   EXPECT_TRUE(Contains(runs[0], "--wait-for-package=")) << runs[0];
+  runner.RemoveObserver(&events_);
+}
+
+// A backend that opens the front end's events only after Stop still finds
+// the interruption: the events stay until the backend has ended, else it
+// would wait for a package or a reader that never come.
+TEST_F(InstallerRunnerTest, BackendStartingAfterStopStillFindsTheInterruption) {
+  const FilePath own = test::MakeScriptedBackend(root().Append(L"own"),
+                                                 L"installer.exe", 1);
+  const FilePath reached = root().Append(L"reached");
+  test::WriteTextFile(
+      FilePath(own.value() + L".script"),
+      "sleep 200\nwait-event " + base::WideToUTF8(names_->interrupted_event) +
+          " 0\ntouch " + base::WideToUTF8(reached.value()) + "\nexit 1\n");
+  base::ScopedPathOverride own_exe(base::FILE_EXE, own, true, false);
+  std::unique_ptr<Settings> settings = MakeSettings();
+  InstallerRunner runner(root().Append(L"download"), FilePath());
+  runner.AddObserver(&events_);
+  ASSERT_TRUE(runner.BeginInstallation(settings.get()));
+  runner.Stop();
+  ASSERT_TRUE(events_.WaitFor("terminated 0"));
+  EXPECT_TRUE(base::PathExists(reached));
   runner.RemoveObserver(&events_);
 }
 

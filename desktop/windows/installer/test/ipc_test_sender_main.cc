@@ -21,8 +21,12 @@
 //                           (--direct only)
 //   sleep MS                waits
 //   wait-event NAME MS      waits until the named event is set; ends the
-//                           process with 3 when MS pass first
+//                           process with 3 when MS pass first (NAME may
+//                           hold blanks)
 //   close                   closes
+//   touch PATH              creates the empty file PATH (the rest of the
+//                           line), for a test to see
+//                           that the script got there
 //   exit N                  ends the process with exit code N
 //   crash                   ends the process with an access violation
 // The messages go through IPCSender, success and error as results. With
@@ -118,11 +122,22 @@ bool ScriptRunner::Run(const std::string& line) {
       return false;
     ::Sleep(ms);
   } else if (command == "wait-event") {
-    std::string name;
-    DWORD ms = 0;
-    if (!(arguments >> name >> ms))
+    // The name may hold blanks (a folder's): the time is the last word.
+    std::string rest;
+    std::getline(arguments >> std::ws, rest);
+    const size_t blank = rest.rfind(' ');
+    unsigned ms = 0;
+    if (blank == std::string::npos ||
+        !base::StringToUint(rest.substr(blank + 1), &ms)) {
       return false;
-    WaitForEvent(base::UTF8ToWide(name), ms);
+    }
+    WaitForEvent(base::UTF8ToWide(rest.substr(0, blank)), ms);
+  } else if (command == "touch") {
+    std::string path;
+    std::getline(arguments >> std::ws, path);
+    if (path.empty())
+      return false;
+    base::WriteFile(base::FilePath(base::UTF8ToWide(path)), "", 0);
   } else if (command == "exit") {
     int code = 0;
     if (!(arguments >> code))
