@@ -41,10 +41,6 @@ std::string HResultText(HRESULT hr) {
   return logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
 }
 
-std::wstring ToString(const base::win::ScopedBstr& bstr) {
-  return bstr.Get() ? std::wstring(bstr.Get(), bstr.Length()) : std::wstring();
-}
-
 class Win32FirewallRule : public FirewallRule {
  public:
   explicit Win32FirewallRule(ComPtr<INetFwRule> rule)
@@ -57,7 +53,7 @@ class Win32FirewallRule : public FirewallRule {
     base::win::ScopedBstr bstr;
     HRESULT hr = rule_->get_Name(bstr.Receive());
     if (SUCCEEDED(hr))
-      *name = ToString(bstr);
+      *name = base::win::BstrToString(bstr);
     return hr;
   }
 
@@ -69,7 +65,7 @@ class Win32FirewallRule : public FirewallRule {
     base::win::ScopedBstr bstr;
     HRESULT hr = rule_->get_ApplicationName(bstr.Receive());
     if (SUCCEEDED(hr))
-      *path = ToString(bstr);
+      *path = base::win::BstrToString(bstr);
     return hr;
   }
 

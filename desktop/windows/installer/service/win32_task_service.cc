@@ -51,11 +51,6 @@ VARIANT_BOOL ToVariantBool(bool value) {
   return value ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
-// The whole BSTR, embedded NULs included.
-std::wstring ToString(const base::win::ScopedBstr& bstr) {
-  return bstr.Get() ? std::wstring(bstr.Get(), bstr.Length()) : std::wstring();
-}
-
 // A string variant, or an empty one for an empty |text|.
 void SetOptionalText(const std::wstring& text,
                      base::win::ScopedVariant* variant) {
@@ -219,7 +214,7 @@ class Win32RegisteredTask : public RegisteredTask {
     base::win::ScopedBstr bstr;
     HRESULT hr = task_->get_Name(bstr.Receive());
     if (SUCCEEDED(hr))
-      *name = ToString(bstr);
+      *name = base::win::BstrToString(bstr);
     return hr;
   }
 
@@ -297,9 +292,9 @@ HRESULT Win32RegisteredTask::GetActions(std::vector<TaskAction>* actions) {
       base::win::ScopedBstr path;
       base::win::ScopedBstr arguments;
       if (SUCCEEDED(exec->get_Path(path.Receive())))
-        data.path = ToString(path);
+        data.path = base::win::BstrToString(path);
       if (SUCCEEDED(exec->get_Arguments(arguments.Receive())))
-        data.arguments = ToString(arguments);
+        data.arguments = base::win::BstrToString(arguments);
     }
     actions->push_back(std::move(data));
   }
@@ -343,7 +338,7 @@ HRESULT Win32RegisteredTask::UpdateDailyInterval(size_t index, short days) {
   if (FAILED(hr) || !Step(task_->get_Name(name.Receive()), "get_Name", &hr))
     return hr;
   ComPtr<IRegisteredTask> updated;
-  return Register(folder_.Get(), ToString(name), definition.Get(), TASK_UPDATE,
+  return Register(folder_.Get(), base::win::BstrToString(name), definition.Get(), TASK_UPDATE,
                   TaskLogon(), &updated);
 }
 

@@ -45,11 +45,6 @@ bool Step(HRESULT hr, const char* what, HRESULT* result) {
   return SUCCEEDED(hr);
 }
 
-// The whole BSTR, embedded NULs included.
-std::wstring ToString(const base::win::ScopedBstr& bstr) {
-  return bstr.Get() ? std::wstring(bstr.Get(), bstr.Length()) : std::wstring();
-}
-
 }  // namespace
 
 HRESULT AddTrigger(ITriggerCollection* triggers, const TaskTrigger& data) {
@@ -130,7 +125,7 @@ HRESULT ReadTriggers(ITriggerCollection* triggers,
       return hr;
     base::win::ScopedBstr id;
     if (SUCCEEDED(trigger->get_Id(id.Receive())))
-      data.id = ToString(id);
+      data.id = base::win::BstrToString(id);
     ComPtr<IDailyTrigger> daily;
     if (data.type == TASK_TRIGGER_DAILY &&
         SUCCEEDED(QueryFor(trigger.Get(), kIidIDailyTrigger, daily))) {
