@@ -8,6 +8,7 @@
 
 #include "base/logging.h"
 #include "base/strings/string_util.h"
+#include "desktop/windows/installer/service/com_util.h"
 #include "desktop/windows/installer/service/security_access.h"
 #include "desktop/windows/installer/service/utils.h"
 
@@ -33,10 +34,6 @@ struct CoTaskMemFreeDeleter {
   void operator()(void* memory) const { ::CoTaskMemFree(memory); }
 };
 using ScopedCoTaskMemString = std::unique_ptr<wchar_t, CoTaskMemFreeDeleter>;
-
-std::string HResultText(HRESULT hr) {
-  return logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
-}
 
 bool IsNotFound(HRESULT hr) {
   return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||

@@ -7,6 +7,7 @@
 #include "base/logging.h"
 #include "base/strings/stringprintf.h"
 #include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/service/com_util.h"
 #include "desktop/windows/installer/service/utils.h"
 
 namespace installer {
@@ -21,10 +22,6 @@ constexpr wchar_t kZeroDuration[] = L"PT0S";
 // The principal of system tasks.
 constexpr wchar_t kSystemUser[] = L"SYSTEM";
 constexpr int kMaxDailyInterval = 365;
-
-std::string HResultText(HRESULT hr) {
-  return logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
-}
 
 bool IsNotFound(HRESULT hr) {
   return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||

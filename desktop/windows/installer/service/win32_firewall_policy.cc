@@ -8,6 +8,7 @@
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
+#include "desktop/windows/installer/service/com_util.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -36,10 +37,6 @@ constexpr IID kIidINetFwRule = {
     0xbaba,
     0x4e42,
     {0xac, 0xed, 0xf5, 0x24, 0xf2, 0x2c, 0xfc, 0xe2}};
-
-std::string HResultText(HRESULT hr) {
-  return logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
-}
 
 class Win32FirewallRule : public FirewallRule {
  public:

@@ -7,6 +7,7 @@
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
+#include "desktop/windows/installer/service/com_util.h"
 #include "desktop/windows/installer/service/win32_task_triggers.h"
 
 using Microsoft::WRL::ComPtr;
@@ -30,12 +31,6 @@ constexpr IID kIidIExecAction = {
     0xfd6b,
     0x49a3,
     {0xb9, 0xb7, 0x09, 0xcb, 0x3c, 0xd3, 0xf0, 0x47}};
-
-template <typename Interface>
-HRESULT QueryFor(IUnknown* object, REFIID iid, ComPtr<Interface>& result) {
-  return object->QueryInterface(
-      iid, reinterpret_cast<void**>(result.ReleaseAndGetAddressOf()));
-}
 
 // Logs a failing step of building or changing a task; true when |hr|
 // succeeded. |*result| receives |hr| either way.

@@ -6,6 +6,7 @@
 
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
+#include "desktop/windows/installer/service/com_util.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -28,12 +29,6 @@ constexpr IID kIidIBootTrigger = {
     0xd357,
     0x41f4,
     {0xbb, 0xc1, 0x20, 0x7a, 0xc1, 0xb1, 0xf3, 0xcb}};
-
-template <typename Interface>
-HRESULT QueryFor(IUnknown* object, REFIID iid, ComPtr<Interface>& result) {
-  return object->QueryInterface(
-      iid, reinterpret_cast<void**>(result.ReleaseAndGetAddressOf()));
-}
 
 // Logs a failing step of making a trigger; true when |hr| succeeded.
 // |*result| receives |hr| either way.
