@@ -188,21 +188,14 @@ ScopedAcl AddGrant(PSECURITY_DESCRIPTOR descriptor,
     *unchanged = true;
     return nullptr;
   }
-  EXPLICIT_ACCESSW entry = {};
-  entry.grfAccessPermissions = access;
-  entry.grfAccessMode = GRANT_ACCESS;
-  entry.grfInheritance = NO_INHERITANCE;
-  entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-  entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-  entry.Trustee.ptstrName = static_cast<LPWSTR>(sid);
-  PACL new_dacl = nullptr;
-  DWORD error = ::SetEntriesInAclW(1, &entry, dacl, &new_dacl);
+  ScopedAcl new_dacl;
+  const DWORD error = AddGroupGrant(dacl, sid, access, &new_dacl);
   if (error != ERROR_SUCCESS) {
     LOG(ERROR) << "Could not add to the job file's DACL: "
                << logging::SystemErrorCodeToString(error);
     return nullptr;
   }
-  return ScopedAcl(new_dacl);
+  return new_dacl;
 }
 
 }  // namespace
