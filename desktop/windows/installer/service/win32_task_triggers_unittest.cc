@@ -36,6 +36,8 @@ using base::win::BstrToString;
 using test::FakeComObject;
 using test::FakeDispatch;
 
+// Windows' class and interface ids, written out independently of the
+// product's: a wrong id there finds no stand-in here.
 constexpr CLSID kClsidTaskScheduler = {
     0x0f87369f,
     0xa4e5,
