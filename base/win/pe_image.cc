@@ -23,6 +23,7 @@ constexpr uint64_t kOptionalHeader = 24;
 constexpr uint64_t kOptionalHeaderMagic = kOptionalHeader;
 constexpr uint64_t kSizeOfCode = kOptionalHeader + 4;
 constexpr uint64_t kBaseOfCode = kOptionalHeader + 20;
+constexpr uint64_t kCheckSum = kOptionalHeader + 64;
 constexpr uint64_t kPe32DirectoryCount = kOptionalHeader + 92;
 constexpr uint64_t kPe32PlusDirectoryCount = kOptionalHeader + 108;
 constexpr uint64_t kDirectoryEntrySize = 8;
@@ -53,6 +54,26 @@ bool PeImage::GetSecurityDirectory(uint32_t* offset, uint32_t* size) const {
   return GetDataDirectory(IMAGE_DIRECTORY_ENTRY_SECURITY, offset, size);
 }
 
+bool PeImage::GetOptionalHeaderMagic(uint16_t* magic) const {
+  return valid_ && ReadUint16(pe_offset_ + kOptionalHeaderMagic, magic);
+}
+
+bool PeImage::GetChecksumOffset(uint64_t* offset) const {
+  if (!valid_ || !Contains(pe_offset_ + kCheckSum, sizeof(uint32_t)))
+    return false;
+  *offset = pe_offset_ + kCheckSum;
+  return true;
+}
+
+bool PeImage::GetDataDirectoryOffset(uint32_t index, uint64_t* offset) const {
+  uint64_t table = 0;
+  uint32_t count = 0;
+  if (!GetDirectoryTable(&table, &count) || index >= count)
+    return false;
+  *offset = table + index * kDirectoryEntrySize;
+  return true;
+}
+
 bool PeImage::GetTimeDateStamp(uint32_t* time_date_stamp) const {
   return valid_ && ReadUint32(pe_offset_ + kTimeDateStamp, time_date_stamp);
 }
@@ -66,12 +87,9 @@ bool PeImage::GetCodeRange(uint32_t* base_of_code,
 bool PeImage::GetDataDirectory(uint32_t index,
                                uint32_t* rva,
                                uint32_t* size) const {
-  uint64_t table = 0;
-  uint32_t count = 0;
-  if (!GetDirectoryTable(&table, &count) || index >= count)
-    return false;
-  const uint64_t entry = table + index * kDirectoryEntrySize;
-  return ReadUint32(entry, rva) && ReadUint32(entry + 4, size);
+  uint64_t entry = 0;
+  return GetDataDirectoryOffset(index, &entry) && ReadUint32(entry, rva) &&
+         ReadUint32(entry + 4, size);
 }
 
 bool PeImage::RvaToOffset(uint32_t rva, uint64_t* offset) const {
@@ -102,7 +120,7 @@ bool PeImage::RvaToOffset(uint32_t rva, uint64_t* offset) const {
 
 bool PeImage::GetDirectoryTable(uint64_t* table, uint32_t* count) const {
   uint16_t magic = 0;
-  if (!valid_ || !ReadUint16(pe_offset_ + kOptionalHeaderMagic, &magic))
+  if (!GetOptionalHeaderMagic(&magic))
     return false;
   const uint64_t count_field =
       pe_offset_ + (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC

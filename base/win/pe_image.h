@@ -29,6 +29,16 @@ class PeImage {
   // means the image is not signed.
   bool GetSecurityDirectory(uint32_t* offset, uint32_t* size) const;
 
+  // The optional header's magic: IMAGE_NT_OPTIONAL_HDR32_MAGIC (PE32),
+  // IMAGE_NT_OPTIONAL_HDR64_MAGIC (PE32+), or whatever else the bytes say.
+  bool GetOptionalHeaderMagic(uint16_t* magic) const;
+  // The file offset of the optional header's CheckSum field; false when the
+  // field lies past the bytes.
+  bool GetChecksumOffset(uint64_t* offset) const;
+  // The file offset of data directory |index|'s entry (an address and a
+  // size, 4 bytes each); false when the image declares fewer directories.
+  bool GetDataDirectoryOffset(uint32_t index, uint64_t* offset) const;
+
   // The file header's link time stamp.
   bool GetTimeDateStamp(uint32_t* time_date_stamp) const;
   // BaseOfCode and SizeOfCode of the optional header.

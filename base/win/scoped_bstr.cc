@@ -53,5 +53,9 @@ size_t ScopedBstr::ByteLength() const {
   return ::SysStringByteLen(bstr_);
 }
 
+std::wstring BstrToString(BSTR bstr) {
+  return bstr ? std::wstring(bstr, ::SysStringLen(bstr)) : std::wstring();
+}
+
 }  // namespace win
 }  // namespace base

@@ -8,6 +8,8 @@
 #include <oleauto.h>
 #include <stddef.h>
 
+#include <string>
+
 #include "base/strings/string16.h"
 
 namespace base {
@@ -45,6 +47,10 @@ class ScopedBstr {
  private:
   BSTR bstr_ = nullptr;
 };
+
+// The whole text of |bstr|, embedded NULs included; empty for a null BSTR.
+// COM objects hand out their strings as BSTRs, owned or not.
+std::wstring BstrToString(BSTR bstr);
 
 }  // namespace win
 }  // namespace base

@@ -27,6 +27,18 @@ TEST(ScopedBstrTest, KeepsEmbeddedNullsAndOwnsWhatItReceives) {
   EXPECT_STREQ(L"42", bstr.Get());
 }
 
+// The text runs to the length the BSTR records, past embedded NULs; no
+// BSTR and an empty one are both no text.
+TEST(ScopedBstrTest, TextOfABstrToItsRecordedLength) {
+  const std::wstring text(L"a\0b", 3);
+  ScopedBstr bstr(text);
+  EXPECT_EQ(text, BstrToString(bstr));
+  EXPECT_EQ(std::wstring(), BstrToString(nullptr));
+  ScopedBstr empty(std::wstring{});
+  ASSERT_NE(nullptr, empty.Get());
+  EXPECT_EQ(std::wstring(), BstrToString(empty));
+}
+
 }  // namespace
 }  // namespace win
 }  // namespace base

@@ -18,13 +18,11 @@ import tempfile
 import unittest
 import zipfile
 
+from minidump_lldb import (images, read_minidump, require_programs,
+                           thread_ids, windows_path)
+
 WINE_RUN = TOOL = None
 EXTRA_THREADS = 3
-
-
-def windows_path(path):
-    # Wine maps the Unix root to drive Z:.
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 class CrashFilesTest(unittest.TestCase):
@@ -40,14 +38,7 @@ class CrashFilesTest(unittest.TestCase):
                                run.stderr)
         match = re.search(r"pid=(\d+) tid=(\d+)", run.stdout)
         cls.pid, cls.tid = int(match.group(1)), int(match.group(2))
-        lldb = subprocess.run(
-            ["lldb", "--batch", "-c", cls.path("crash.dmp"),
-             "-o", "thread list", "-o", "image list"],
-            capture_output=True, text=True, timeout=120,
-            stdin=subprocess.DEVNULL)
-        # Without lldb's Python module it prints tracebacks around its
-        # answers; the answers are still there.
-        cls.lldb = lldb.stdout
+        cls.lldb = read_minidump(cls.path("crash.dmp"))
         with open(cls.path("crash.txt"), "rb") as f:
             cls.log_bytes = f.read()
         cls.log = cls.log_bytes.decode("latin-1").split("\r\n")
@@ -59,17 +50,6 @@ class CrashFilesTest(unittest.TestCase):
     @classmethod
     def path(cls, name):
         return os.path.join(cls.dir, name)
-
-    def lldb_threads(self):
-        return re.findall(r"thread #\d+: tid = 0x([0-9a-f]+), .*", self.lldb)
-
-    def lldb_images(self):
-        """Module file name (lower case) to base address."""
-        images = {}
-        for base, path in re.findall(r"\[\s*\d+\]\s+0x([0-9a-f]+) (\S.*?)\s*$",
-                                     self.lldb, re.M):
-            images[path.split("\\")[-1].lower()] = int(base, 16)
-        return images
 
     def log_modules(self):
         modules = {}
@@ -85,23 +65,23 @@ class CrashFilesTest(unittest.TestCase):
             r"\* thread #1: tid = 0x0*%x, 0x0*dead, stop reason = "
             r"Exception 0xc0000005" % self.tid, self.lldb)
         self.assertIsNotNone(crashed, self.lldb)
-        self.assertEqual(1 + EXTRA_THREADS, len(self.lldb_threads()))
+        self.assertEqual(1 + EXTRA_THREADS, len(thread_ids(self.lldb)))
         for name in ("crash_report_test_child.exe",
                      "crash_report_test_module.dll", "kernel32.dll",
                      "ntdll.dll"):
-            self.assertIn(name, self.lldb_images(), self.lldb)
+            self.assertIn(name, images(self.lldb), self.lldb)
 
     def test_the_text_log_agrees_with_lldb(self):
         self.assertEqual(
             "crash_report_test_child.exe caused exception C0000005 at "
             "address 00000000DEAD (Base: %012X)" %
-            self.lldb_images()["crash_report_test_child.exe"], self.log[1])
+            images(self.lldb)["crash_report_test_child.exe"], self.log[1])
         log_threads = [int(line[len("Thread: "):], 16) for line in self.log
                        if line.startswith("Thread: ")]
         self.assertEqual(self.tid, log_threads[0])
-        self.assertEqual(sorted(int(t, 16) for t in self.lldb_threads()),
+        self.assertEqual(sorted(int(t, 16) for t in thread_ids(self.lldb)),
                          sorted(log_threads))
-        self.assertEqual(self.lldb_images(), self.log_modules())
+        self.assertEqual(images(self.lldb), self.log_modules())
         # RBX points to the marker: its memory is dumped.
         self.assertTrue(any(line.endswith(" KELVO-TEST-MARKE")
                             for line in self.log), "no dump of RBX's memory")
@@ -120,7 +100,5 @@ class CrashFilesTest(unittest.TestCase):
 
 if __name__ == "__main__":
     WINE_RUN, TOOL = sys.argv[1], sys.argv[2]
-    for program in ("lldb", "unzip"):
-        if not shutil.which(program):
-            sys.exit(program + " is missing: run tools/setup.sh")
+    require_programs("lldb", "unzip")
     unittest.main(argv=sys.argv[:1], verbosity=1)

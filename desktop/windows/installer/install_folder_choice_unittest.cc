@@ -10,7 +10,7 @@
 #include "desktop/windows/installer/drive_access.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/test/fake_drive_access.h"
-#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/scoped_registry_values.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -63,9 +63,7 @@ class LastInstallPathTest : public testing::Test {
     for (const wchar_t* name :
          {L"Last developer Install Path x64", L"Last developer Install Path",
           L"Last Stable Install Path", L"Last install path"}) {
-      values_.push_back(std::make_unique<test::ScopedRegistryValue>(
-          HKEY_CURRENT_USER, kProductKey, name));
-      values_.back()->Delete();
+      values_.Keep(HKEY_CURRENT_USER, kProductKey, name)->Delete();
     }
   }
 
@@ -82,7 +80,7 @@ class LastInstallPathTest : public testing::Test {
   }
 
   base::ScopedTempDir temp_dir_;
-  std::vector<std::unique_ptr<test::ScopedRegistryValue>> values_;
+  test::ScopedRegistryValues values_;
 };
 
 TEST_F(LastInstallPathTest, ValuesInOrderAndPerChannel) {
@@ -101,7 +99,7 @@ TEST_F(LastInstallPathTest, ValuesInOrderAndPerChannel) {
   EXPECT_TRUE(ReadLastInstallPath(0, CHANNEL_DEVELOPER).empty());
 
   // The oldest builds' value belongs to the Stable channel only.
-  values_[1]->Delete();
+  values_.at(1)->Delete();
   const FilePath next = MakeFolder(L"stable");
   const FilePath oldest = MakeFolder(L"oldest");
   Store(L"Last install path", oldest.value());
@@ -120,8 +118,7 @@ class UninstallEntriesTest : public testing::Test {
                 const wchar_t* publisher,
                 const wchar_t* display_name) {
     const std::wstring path = kUninstallKey + name;
-    entries_.push_back(std::make_unique<test::ScopedRegistryValue>(
-        root, path, L"DisplayName", view));
+    entries_.Keep(root, path, L"DisplayName", view);
     base::win::RegKey key;
     ASSERT_EQ(ERROR_SUCCESS,
               key.Create(root, path.c_str(), KEY_SET_VALUE | view));
@@ -129,7 +126,7 @@ class UninstallEntriesTest : public testing::Test {
     ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"DisplayName", display_name));
   }
 
-  std::vector<std::unique_ptr<test::ScopedRegistryValue>> entries_;
+  test::ScopedRegistryValues entries_;
 };
 
 TEST_F(UninstallEntriesTest, CountsEntriesOfTheChannel) {

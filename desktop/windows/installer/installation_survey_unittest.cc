@@ -14,7 +14,7 @@
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/shortcut_file_name.h"
-#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/scoped_registry_values.h"
 #include "desktop/windows/installer/test/steps_test.h"
 #include "gtest/gtest.h"
 
@@ -45,11 +45,8 @@ TEST(VersionFolderNameTest, FourNumbersAndAnOptionalSuffix) {
 
 class InstallationSurveyTest : public test::StepsTest {
  protected:
-  // The values come back in the reverse order of their saving: a key that
-  // the first saving found missing goes last.
   void TearDown() override {
-    while (!saved_.empty())
-      saved_.pop_back();
+    saved_.Restore();
     StepsTest::TearDown();
   }
 
@@ -58,8 +55,7 @@ class InstallationSurveyTest : public test::StepsTest {
              const std::wstring& name,
              const std::wstring& data,
              REGSAM view = 0) {
-    saved_.push_back(std::make_unique<test::ScopedRegistryValue>(
-        HKEY_CURRENT_USER, key, name, view));
+    saved_.Keep(HKEY_CURRENT_USER, key, name, view);
     base::win::RegKey reg_key;
     ASSERT_EQ(ERROR_SUCCESS, reg_key.Create(HKEY_CURRENT_USER, key.c_str(),
                                             KEY_SET_VALUE | view));
@@ -98,7 +94,7 @@ class InstallationSurveyTest : public test::StepsTest {
     return key == log.hkcu_keys.end() ? nullptr : &*key;
   }
 
-  std::vector<std::unique_ptr<test::ScopedRegistryValue>> saved_;
+  test::ScopedRegistryValues saved_;
 };
 
 // The version folders with the product executable and all their files are
@@ -145,9 +141,8 @@ TEST_F(InstallationSurveyTest, RegistryRowsOfThisFolderOnly) {
   WriteUninstallEntry(theirs, other);
   // A name that is not the product's.
   WriteUninstallEntry(L"Kelvox 1.0.0.0", folder);
-  saved_.push_back(std::make_unique<test::ScopedRegistryValue>(
-      HKEY_CURRENT_USER, kCompatibilityKey,
-      folder.value() + L"\\Launcher.exe"));
+  saved_.Keep(HKEY_CURRENT_USER, kCompatibilityKey,
+              folder.value() + L"\\Launcher.exe");
   ASSERT_EQ(
       ERROR_SUCCESS,
       base::win::RegKey(HKEY_CURRENT_USER, kCompatibilityKey, KEY_SET_VALUE)

@@ -29,7 +29,7 @@
 #include "desktop/windows/installer/test/fake_drive_access.h"
 #include "desktop/windows/installer/test/install_log_test_util.h"
 #include "desktop/windows/installer/test/scoped_http_handler.h"
-#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/scoped_registry_values.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "gtest/gtest.h"
@@ -123,9 +123,7 @@ class SettingsTest : public testing::Test {
     for (const wchar_t* name :
          {L"Last developer Install Path x64", L"Last developer Install Path",
           L"Last Developer Install Path"}) {
-      registry_.push_back(std::make_unique<test::ScopedRegistryValue>(
-          HKEY_CURRENT_USER, kProductKey, name));
-      registry_.back()->Delete();
+      registry_.Keep(HKEY_CURRENT_USER, kProductKey, name)->Delete();
     }
     SetCommandLine(L"");
   }
@@ -136,8 +134,7 @@ class SettingsTest : public testing::Test {
     base::RunLoop().RunUntilIdle();
     // Newest first: the registry ignores case, so two of the names are one
     // value, and the first one saved what the machine held.
-    while (!registry_.empty())
-      registry_.pop_back();
+    registry_.Restore();
   }
 
   void SetCommandLine(const std::wstring& arguments) {
@@ -227,7 +224,7 @@ class SettingsTest : public testing::Test {
   l10n::ScopedLanguagesForTesting languages_{{L"en", L"de", L"nb"}, {L"en-US"}};
   test::FakeDriveAccess drives_;
   std::vector<std::unique_ptr<base::ScopedPathOverride>> overrides_;
-  std::vector<std::unique_ptr<test::ScopedRegistryValue>> registry_;
+  test::ScopedRegistryValues registry_;
   base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
 };
 

@@ -17,7 +17,7 @@
 #include "desktop/windows/installer/test/install_log_test_util.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
-#include "desktop/windows/installer/test/scoped_registry_value.h"
+#include "desktop/windows/installer/test/scoped_registry_values.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
@@ -100,14 +100,10 @@ class ShellIntegrationTest : public testing::Test {
     Keep(HKEY_CURRENT_USER, UserChoiceKey(kTestExtension), L"ProgId");
   }
 
-  void TearDown() override {
-    while (!kept_.empty())
-      kept_.pop_back();
-  }
+  void TearDown() override { kept_.Restore(); }
 
   void Keep(HKEY root, const std::wstring& key_path, const wchar_t* value) {
-    kept_.push_back(
-        std::make_unique<test::ScopedRegistryValue>(root, key_path, value));
+    kept_.Keep(root, key_path, value);
   }
 
   static std::wstring UserChoiceKey(const std::wstring& association) {
@@ -135,7 +131,7 @@ class ShellIntegrationTest : public testing::Test {
   test::FakeShellPlatform platform_;
   base::ScopedTempDir temp_dir_;
   FilePath folder_;
-  std::vector<std::unique_ptr<test::ScopedRegistryValue>> kept_;
+  test::ScopedRegistryValues kept_;
 };
 
 TEST_F(ShellIntegrationTest, AssociationCommandFromTheUsersChoice) {

@@ -106,6 +106,12 @@ void Status::InitForPath(const base::FilePath& path) {
   Read();
 }
 
+std::vector<base::FilePath> Status::InstalledVersionFolders() const {
+  if (install_log_recovered_)
+    return recovered_version_folders_;
+  return {install_log_.subfolder};
+}
+
 bool Status::CheckPath(const base::FilePath& path) {
   const char* verdict = nullptr;
   if (path.empty()) {

@@ -123,6 +123,10 @@ class Status {
   const std::vector<base::FilePath>& recovered_version_folders() const {
     return recovered_version_folders_;
   }
+  // The version folders the installation's browser may run from, relative
+  // to the folder: the install log's subfolder, or with a recovered log
+  // every recovered one.
+  std::vector<base::FilePath> InstalledVersionFolders() const;
   bool replace_former_product() const { return replace_former_product_; }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -208,6 +209,8 @@ TEST_F(StatusTest, InstallationOfThisStream) {
   std::unique_ptr<Status> status = Examine(folder_);
   EXPECT_TRUE(status->existing_installation());
   EXPECT_FALSE(status->tavrel_installation());
+  EXPECT_EQ(std::vector<FilePath>{FilePath(L"45.0.2531.0")},
+            status->InstalledVersionFolders());
   EXPECT_TRUE(status->desktop_shortcut_exists());
   EXPECT_FALSE(status->recreate_desktop_shortcut());
   EXPECT_TRUE(status->recreate_start_menu_shortcut());
@@ -272,6 +275,14 @@ TEST_F(StatusTest, DamagedInstallLogIsRecoveredFromTheFolder) {
   EXPECT_EQ(std::vector<FilePath>{FilePath(L"45.0.2531.0\\kelvo.exe")},
             status->install_log().files);
   EXPECT_TRUE(status->install_log().copy_only);
+  // Every version folder that holds the browser may run it.
+  WriteTextFile(folder_.Append(L"44.0.1.0_1\\kelvo.exe"), "MZ");
+  status = Examine(folder_);
+  std::vector<FilePath> version_folders = status->InstalledVersionFolders();
+  std::sort(version_folders.begin(), version_folders.end());
+  EXPECT_EQ((std::vector<FilePath>{FilePath(L"44.0.1.0_1"),
+                                   FilePath(L"45.0.2531.0")}),
+            version_folders);
 
   ASSERT_TRUE(base::Move(folder_.AppendASCII("installation_status.xml"),
                          folder_.AppendASCII("kelvo_install_log.xml")));

@@ -10,6 +10,7 @@
 #include "base/win/scoped_variant.h"
 #include "desktop/windows/installer/dom_sax_events.h"
 #include "desktop/windows/installer/msxml_ids.h"
+#include "desktop/windows/installer/service/com_util.h"
 #include "desktop/windows/installer/string_output_stream.h"
 #include "desktop/windows/installer/xml_text.h"
 
@@ -20,12 +21,6 @@ namespace installer {
 namespace {
 
 constexpr char kXmlDeclaration[] = "<?xml version=\"1.0\"?>\n";
-
-template <typename Interface>
-HRESULT QueryFor(IUnknown* object, REFIID iid, ComPtr<Interface>& result) {
-  return object->QueryInterface(
-      iid, reinterpret_cast<void**>(result.ReleaseAndGetAddressOf()));
-}
 
 template <typename Interface>
 HRESULT CreateInProc(REFCLSID clsid, REFIID iid, ComPtr<Interface>& result) {

@@ -19,6 +19,12 @@ import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "..",
+    "components", "crash_report", "test"))
+from minidump_lldb import (images, read_minidump, require_programs,
+                           thread_ids, windows_path)
+
 WINE_RUN = UNITTESTS = None
 TEST = "CrashedReporterTest.ACrashedSecondReporterIsReportedByAThird"
 HEADER = re.compile(
@@ -29,11 +35,6 @@ HEADER = re.compile(
     rb"\r\nmetadata:\r\n"
     rb"(.*?)"
     rb"\r\nminidump:\r\n", re.S)
-
-
-def windows_path(path):
-    # Wine maps the Unix root to drive Z:.
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 class CrashedReporterFileTest(unittest.TestCase):
@@ -59,14 +60,7 @@ class CrashedReporterFileTest(unittest.TestCase):
         dump = os.path.join(cls.dir, "crash.dmp")
         with open(dump, "wb") as f:
             f.write(cls.file[cls.match.end():])
-        lldb = subprocess.run(
-            ["lldb", "--batch", "-c", dump, "-o", "thread list",
-             "-o", "image list"],
-            capture_output=True, text=True, errors="replace", timeout=120,
-            stdin=subprocess.DEVNULL)
-        # Without lldb's Python module it prints tracebacks around its
-        # answers; the answers are still there.
-        cls.lldb = lldb.stdout
+        cls.lldb = read_minidump(dump)
 
     @classmethod
     def tearDownClass(cls):
@@ -92,20 +86,16 @@ class CrashedReporterFileTest(unittest.TestCase):
             r"crash_reporter_test_host\.exe.*stop reason = "
             r"Exception 0xc0000005" % address, self.lldb, re.M)
         self.assertIsNotNone(crashed, self.lldb)
-        self.assertGreaterEqual(
-            len(re.findall(r"^[ *] thread #\d+: tid = ", self.lldb, re.M)), 2)
+        self.assertGreaterEqual(len(thread_ids(self.lldb)), 2)
 
     def test_lldb_sees_the_reporters_modules(self):
         self.assertIsNotNone(self.match)
-        images = [path.split("\\")[-1].lower() for path in re.findall(
-            r"^\[\s*\d+\]\s+0x[0-9a-f]+ (\S.*?)\s*$", self.lldb, re.M)]
         for name in ("crash_reporter_test_host.exe", "ntdll.dll",
                      "kernel32.dll", "wininet.dll"):
-            self.assertIn(name, images, self.lldb)
+            self.assertIn(name, images(self.lldb), self.lldb)
 
 
 if __name__ == "__main__":
     WINE_RUN, UNITTESTS = sys.argv[1], sys.argv[2]
-    if not shutil.which("lldb"):
-        sys.exit("lldb is missing: run tools/setup.sh")
+    require_programs("lldb")
     unittest.main(argv=sys.argv[:1], verbosity=1)

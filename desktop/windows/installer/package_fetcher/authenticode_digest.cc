@@ -12,16 +12,10 @@ namespace installer {
 
 namespace {
 
-// Offsets in the optional header.
-constexpr uint64_t kChecksumOffset = 64;
-constexpr uint16_t kPe32Magic = 0x10b;
-constexpr uint16_t kPe32PlusMagic = 0x20b;
-constexpr uint64_t kPe32DirectoryCount = 92;
-constexpr uint64_t kPe32PlusDirectoryCount = 108;
-constexpr uint32_t kSecurityDirectory = 4;
+// The security directory entry: the table's file offset and size.
 constexpr uint64_t kDirectoryEntrySize = 8;
-// The optional header follows the PE signature and the file header.
-constexpr uint64_t kOptionalHeaderOffset = 24;
+// The optional header's CheckSum field.
+constexpr uint64_t kChecksumSize = 4;
 
 // A hash object and the provider it belongs to.
 struct ScopedHash {
@@ -97,31 +91,16 @@ bool GetExcludedRanges(const base::win::PeImage& image,
                        uint64_t* directory_entry,
                        uint64_t* table,
                        uint64_t* table_size) {
-  uint32_t pe_offset = 0;
   uint16_t magic = 0;
-  if (!image.ReadUint32(0x3C, &pe_offset))
-    return false;
-  const uint64_t optional_header = pe_offset + kOptionalHeaderOffset;
-  if (!image.ReadUint16(optional_header, &magic) ||
-      (magic != kPe32Magic && magic != kPe32PlusMagic)) {
-    return false;
-  }
-  const uint64_t count_offset =
-      optional_header +
-      (magic == kPe32Magic ? kPe32DirectoryCount : kPe32PlusDirectoryCount);
-  uint32_t directory_count = 0;
-  if (!image.ReadUint32(count_offset, &directory_count) ||
-      directory_count <= kSecurityDirectory) {
-    return false;
-  }
-  *checksum = optional_header + kChecksumOffset;
-  *directory_entry =
-      count_offset + 4 + kSecurityDirectory * kDirectoryEntrySize;
   uint32_t offset = 0;
   uint32_t size = 0;
-  if (!image.Contains(*checksum, 4) ||
-      !image.ReadUint32(*directory_entry, &offset) ||
-      !image.ReadUint32(*directory_entry + 4, &size)) {
+  if (!image.GetOptionalHeaderMagic(&magic) ||
+      (magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC &&
+       magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) ||
+      !image.GetChecksumOffset(checksum) ||
+      !image.GetDataDirectoryOffset(IMAGE_DIRECTORY_ENTRY_SECURITY,
+                                    directory_entry) ||
+      !image.GetSecurityDirectory(&offset, &size)) {
     return false;
   }
   if (size == 0) {
@@ -155,7 +134,7 @@ std::string ComputeAuthenticodeDigest(const uint8_t* data,
   // [begin, end) pairs of what is hashed, in file order.
   const std::vector<Range> ranges = {
       {0, checksum},
-      {checksum + 4, directory_entry},
+      {checksum + kChecksumSize, directory_entry},
       {directory_entry + kDirectoryEntrySize, table},
       {table + table_size, length},
   };

@@ -133,6 +133,12 @@ TEST(AuthenticodeDigestTest, HostileHeadersGiveNoDigest) {
   std::string few = image;
   Put(&few, Get(image, 0x3C) + 24 + 108, 4);
   EXPECT_TRUE(Digest(few, CALG_SHA_256).empty());
+
+  // An optional header of neither PE32 nor PE32+ (a ROM image's).
+  std::string rom = image;
+  const uint16_t rom_magic = IMAGE_ROM_OPTIONAL_HDR_MAGIC;
+  memcpy(&rom[Get(image, 0x3C) + 24], &rom_magic, sizeof(rom_magic));
+  EXPECT_TRUE(Digest(rom, CALG_SHA_256).empty());
 }
 
 }  // namespace

@@ -220,6 +220,26 @@ class SilentInstallTest : public testing::Test {
         exe));
     return exe;
   }
+  // Scripts the update server's download-address reply at |prefix|
+  // "/address": the package executable |package|, at |prefix|
+  // "/package.exe", with its checksum.
+  void ScriptAddressReply(const std::string& prefix, const FilePath& package) {
+    std::string reply;
+    base::Base64Encode(test::DownloadAddressReply(
+                           server_.GetURL("127.0.0.1", prefix + "/package.exe"),
+                           test::FileChecksum(package), std::string()),
+                       &reply);
+    ASSERT_TRUE(server_.Script(prefix + "/address",
+                               "[{\"body_base64\": \"" + reply + "\"}]"));
+  }
+  // Runs |net_installer| against the update server whose download-address
+  // requests go to |address|.
+  test::InstallerRunResult NetInstall(const FilePath& net_installer,
+                                      const std::string& address) {
+    return InstallWith(net_installer, folder_,
+                       L"--internal-package-server=" +
+                           server_.GetWideURL("127.0.0.1", address));
+  }
   // Every file of files_list is in the installation as in the package.
   void ExpectInstalled() {
     InstallLog log;
@@ -307,19 +327,10 @@ TEST_F(SilentInstallTest, NetInstallerFetchesThePackageAndInstallsIt) {
   const std::string prefix = server_.NewPathPrefix();
   ASSERT_TRUE(
       server_.Script(prefix + "/package.exe", test::FileBodySteps(package)));
-  std::string reply;
-  base::Base64Encode(test::DownloadAddressReply(
-                         server_.GetURL("127.0.0.1", prefix + "/package.exe"),
-                         test::FileChecksum(package), std::string()),
-                     &reply);
-  ASSERT_TRUE(server_.Script(prefix + "/address",
-                             "[{\"body_base64\": \"" + reply + "\"}]"));
+  ASSERT_NO_FATAL_FAILURE(ScriptAddressReply(prefix, package));
   ASSERT_TRUE(server_.Script(overrides_path_, R"([{"body": "{}"}])"));
 
-  test::InstallerRunResult run =
-      InstallWith(net_installer, folder_,
-                  L"--internal-package-server=" +
-                      server_.GetWideURL("127.0.0.1", prefix + "/address"));
+  test::InstallerRunResult run = NetInstall(net_installer, prefix + "/address");
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(0, run.exit_code);
   ExpectInstalled();
@@ -344,9 +355,7 @@ TEST_F(SilentInstallTest, NetInstallThatCannotFetchTheAddressFails) {
       Standalone("eyJ1dG0iOiB7fX0=", L"kelvo_net_installer.exe");
   const std::string address = server_.NewPathPrefix() + "/address";
   ASSERT_TRUE(server_.Script(address, R"([{"status": 404}])"));
-  test::InstallerRunResult run = InstallWith(
-      net_installer, folder_,
-      L"--internal-package-server=" + server_.GetWideURL("127.0.0.1", address));
+  test::InstallerRunResult run = NetInstall(net_installer, address);
   ASSERT_TRUE(run.finished);
   EXPECT_NE(0, run.exit_code);
   EXPECT_EQ(3u, server_.GetRequests(address).size());
@@ -380,18 +389,10 @@ TEST_F(SilentInstallTest, NetInstallFromALyingServerFailsAndLeavesNothing) {
         base::DeleteFile(temp_.GetPath().Append(L"Kelvo Installer"), true));
     const std::string prefix = server_.NewPathPrefix();
     ASSERT_TRUE(server_.Script(prefix + "/package.exe", test_case.steps));
-    std::string reply;
-    base::Base64Encode(test::DownloadAddressReply(
-                           server_.GetURL("127.0.0.1", prefix + "/package.exe"),
-                           test::FileChecksum(package), std::string()),
-                       &reply);
-    ASSERT_TRUE(server_.Script(prefix + "/address",
-                               "[{\"body_base64\": \"" + reply + "\"}]"));
+    ASSERT_NO_FATAL_FAILURE(ScriptAddressReply(prefix, package));
     const base::TimeTicks start = base::TimeTicks::Now();
     test::InstallerRunResult run =
-        InstallWith(net_installer, folder_,
-                    L"--internal-package-server=" +
-                        server_.GetWideURL("127.0.0.1", prefix + "/address"));
+        NetInstall(net_installer, prefix + "/address");
     ASSERT_TRUE(run.finished);
     EXPECT_NE(0, run.exit_code);
     EXPECT_LT(base::TimeTicks::Now() - start, base::TimeDelta::FromSeconds(45));

@@ -6,6 +6,7 @@
 #include "base/logging.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/com_util.h"
 #include "desktop/windows/installer/service/product_naming.h"
 
 namespace installer {
@@ -19,10 +20,6 @@ constexpr wchar_t kMdnsRuleDescription[] =
 // The profiles whose firewall is asked about, in this order.
 constexpr NET_FW_PROFILE_TYPE2 kProfiles[] = {
     NET_FW_PROFILE2_PUBLIC, NET_FW_PROFILE2_PRIVATE, NET_FW_PROFILE2_DOMAIN};
-
-std::string HResultText(HRESULT hr) {
-  return logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
-}
 
 }  // namespace
 

@@ -8,8 +8,10 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/service/com_util.h"
 #include "desktop/windows/installer/service/task_scheduler_v1.h"
 #include "desktop/windows/installer/service/task_scheduler_v2.h"
+#include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/service/win32_task_service.h"
 
 namespace installer {
@@ -17,6 +19,8 @@ namespace installer {
 namespace {
 
 ScopedTaskSchedulerFactoryForTesting::Factory* g_factory_for_testing = nullptr;
+
+constexpr int kMaxDailyInterval = 365;
 
 }  // namespace
 
@@ -86,6 +90,32 @@ base::Time TimeFromLocalFields(const SYSTEMTIME& fields) {
   if (!base::Time::FromLocalExploded(exploded, &time))
     return base::Time();
   return time;
+}
+
+bool IsTaskNotFound(HRESULT hr) {
+  return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+         hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+bool IsValidDailyInterval(int days) {
+  if (days >= 1 && days <= kMaxDailyInterval)
+    return true;
+  LOG(ERROR) << "Invalid daily interval " << days;
+  return false;
+}
+
+bool GetTaskAccount(std::wstring* account) {
+  if (GetUserNameEx(account, NameSamCompatible))
+    return true;
+  LOG(ERROR) << "Could not read the account name of the task's user";
+  return false;
+}
+
+bool TaskStep(HRESULT hr, const char* what, HRESULT* result) {
+  *result = hr;
+  LOG_IF(ERROR, FAILED(hr))
+      << "Task Scheduler: " << what << " failed: " << HResultText(hr);
+  return SUCCEEDED(hr);
 }
 
 ScopedTaskSchedulerFactoryForTesting::ScopedTaskSchedulerFactoryForTesting(

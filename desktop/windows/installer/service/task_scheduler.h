@@ -140,6 +140,18 @@ bool IsTaskProgramGone(const std::wstring& path);
 // The local wall-clock time |fields|, as the services report a task's last
 // run; null when the fields are no valid time (a task that has not run).
 base::Time TimeFromLocalFields(const SYSTEMTIME& fields);
+// Whether |hr| is the services' answer for a task that does not exist.
+bool IsTaskNotFound(HRESULT hr);
+// Whether a daily trigger may fire every |days| days (1 to 365); another
+// interval is logged as an error.
+bool IsValidDailyInterval(int days);
+// The account that registers tasks, as the services take it
+// ("DOMAIN\user"); false, logged, when it cannot be read.
+bool GetTaskAccount(std::wstring* account);
+// One call of building or changing a task on either service: a failing
+// |hr| is logged as the failure of |what|. True when |hr| succeeded;
+// |*result| receives |hr| either way.
+bool TaskStep(HRESULT hr, const char* what, HRESULT* result);
 
 // Makes CreateTaskScheduler return what |factory| makes while the object
 // lives, so that the engine's tests can hand in a fake. Not nestable; set

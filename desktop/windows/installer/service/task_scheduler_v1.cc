@@ -8,6 +8,7 @@
 
 #include "base/logging.h"
 #include "base/strings/string_util.h"
+#include "desktop/windows/installer/service/com_util.h"
 #include "desktop/windows/installer/service/security_access.h"
 #include "desktop/windows/installer/service/utils.h"
 
@@ -19,7 +20,6 @@ namespace {
 
 // The enumeration names work items by their job files.
 constexpr wchar_t kJobFileExtension[] = L".job";
-constexpr int kMaxDailyInterval = 365;
 // What Authenticated Users may do with a system task.
 constexpr ACCESS_MASK kSystemTaskUsersAccess = GENERIC_READ | GENERIC_EXECUTE;
 
@@ -34,15 +34,6 @@ struct CoTaskMemFreeDeleter {
 };
 using ScopedCoTaskMemString = std::unique_ptr<wchar_t, CoTaskMemFreeDeleter>;
 
-std::string HResultText(HRESULT hr) {
-  return logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
-}
-
-bool IsNotFound(HRESULT hr) {
-  return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
-         hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-}
-
 template <typename Call>
 HRESULT RetryWhileInUse(Call call) {
   HRESULT hr = call();
@@ -53,15 +44,6 @@ HRESULT RetryWhileInUse(Call call) {
     hr = call();
   }
   return hr;
-}
-
-// Logs a failing step of making a work item; true when |hr| succeeded.
-// |*result| receives |hr| either way.
-bool Step(HRESULT hr, const char* what, HRESULT* result) {
-  *result = hr;
-  LOG_IF(ERROR, FAILED(hr))
-      << "Task Scheduler: " << what << " failed: " << HResultText(hr);
-  return SUCCEEDED(hr);
 }
 
 // The work item's maximum run time: INFINITE for no limit, and for limits
@@ -93,8 +75,8 @@ HRESULT AddTrigger(ITask* task, TASK_TRIGGER data, const char* what) {
   HRESULT hr;
   WORD index = 0;
   ComPtr<ITaskTrigger> trigger;
-  if (!Step(task->CreateTrigger(&index, &trigger), what, &hr) ||
-      !Step(trigger->SetTrigger(&data), what, &hr)) {
+  if (!TaskStep(task->CreateTrigger(&index, &trigger), what, &hr) ||
+      !TaskStep(trigger->SetTrigger(&data), what, &hr)) {
     return hr;
   }
   return S_OK;
@@ -147,17 +129,18 @@ HRESULT Configure(ITask* task,
   HRESULT hr;
   // The flags first: an account without a password is accepted for a work
   // item that runs only while its user is logged on.
-  if (!Step(task->SetFlags(flags), "SetFlags", &hr) ||
-      !Step(task->SetAccountInformation(run_as.c_str(), nullptr),
-            "SetAccountInformation", &hr) ||
-      !Step(task->SetApplicationName(program.c_str()), "SetApplicationName",
-            &hr) ||
-      !Step(task->SetParameters(arguments.c_str()), "SetParameters", &hr) ||
-      !Step(task->SetComment(info.description.c_str()), "SetComment", &hr) ||
-      !Step(task->SetCreator(account.c_str()), "SetCreator", &hr) ||
-      !Step(task->SetMaxRunTime(MaxRunTimeMs(info.time_limit_seconds)),
-            "SetMaxRunTime", &hr) ||
-      !Step(DeleteTriggers(task), "removing the former triggers", &hr)) {
+  if (!TaskStep(task->SetFlags(flags), "SetFlags", &hr) ||
+      !TaskStep(task->SetAccountInformation(run_as.c_str(), nullptr),
+                "SetAccountInformation", &hr) ||
+      !TaskStep(task->SetApplicationName(program.c_str()), "SetApplicationName",
+                &hr) ||
+      !TaskStep(task->SetParameters(arguments.c_str()), "SetParameters", &hr) ||
+      !TaskStep(task->SetComment(info.description.c_str()), "SetComment",
+                &hr) ||
+      !TaskStep(task->SetCreator(account.c_str()), "SetCreator", &hr) ||
+      !TaskStep(task->SetMaxRunTime(MaxRunTimeMs(info.time_limit_seconds)),
+                "SetMaxRunTime", &hr) ||
+      !TaskStep(DeleteTriggers(task), "removing the former triggers", &hr)) {
     return hr;
   }
   return AddTriggers(task, info);
@@ -205,21 +188,14 @@ ScopedAcl AddGrant(PSECURITY_DESCRIPTOR descriptor,
     *unchanged = true;
     return nullptr;
   }
-  EXPLICIT_ACCESSW entry = {};
-  entry.grfAccessPermissions = access;
-  entry.grfAccessMode = GRANT_ACCESS;
-  entry.grfInheritance = NO_INHERITANCE;
-  entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-  entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-  entry.Trustee.ptstrName = static_cast<LPWSTR>(sid);
-  PACL new_dacl = nullptr;
-  DWORD error = ::SetEntriesInAclW(1, &entry, dacl, &new_dacl);
+  ScopedAcl new_dacl;
+  const DWORD error = AddGroupGrant(dacl, sid, access, &new_dacl);
   if (error != ERROR_SUCCESS) {
     LOG(ERROR) << "Could not add to the job file's DACL: "
                << logging::SystemErrorCodeToString(error);
     return nullptr;
   }
-  return ScopedAcl(new_dacl);
+  return new_dacl;
 }
 
 }  // namespace
@@ -265,17 +241,15 @@ bool TaskSchedulerV1::CreateTask(const TaskInfo& info) {
   if (!scheduler_)
     return false;
   std::wstring account;
-  if (!GetUserNameEx(&account, NameSamCompatible)) {
-    LOG(ERROR) << "Could not read the account name of the task's user";
+  if (!GetTaskAccount(&account))
     return false;
-  }
   const std::wstring full_name = GetScheduledTaskName(info.name);
   // An existing work item is made anew in place and written only when it
   // is complete: a task that cannot be made must not cost the browser the
   // update task it had.
   ComPtr<ITask> task;
   HRESULT hr = OpenWorkItem(full_name, &task);
-  if (IsNotFound(hr)) {
+  if (IsTaskNotFound(hr)) {
     hr = scheduler_->NewWorkItem(
         full_name.c_str(), CLSID_CTask, IID_ITask,
         reinterpret_cast<IUnknown**>(task.ReleaseAndGetAddressOf()));
@@ -393,15 +367,13 @@ void TaskSchedulerV1::DeleteTask(const std::wstring& name) {
   if (!scheduler_)
     return;
   HRESULT hr = DeleteWorkItem(scheduler_.Get(), GetScheduledTaskName(name));
-  LOG_IF(WARNING, FAILED(hr) && !IsNotFound(hr))
+  LOG_IF(WARNING, FAILED(hr) && !IsTaskNotFound(hr))
       << "Could not delete the task " << name << ": " << HResultText(hr);
 }
 
 void TaskSchedulerV1::SetDailyInterval(const std::wstring& name, int days) {
-  if (days < 1 || days > kMaxDailyInterval) {
-    LOG(ERROR) << "Invalid daily interval " << days;
+  if (!IsValidDailyInterval(days))
     return;
-  }
   ComPtr<ITask> task = GetWorkItem(name);
   WORD count = 0;
   if (!task || FAILED(task->GetTriggerCount(&count)))
@@ -474,7 +446,7 @@ TaskScheduler::TaskState TaskSchedulerV1::GetTaskState(
     return kTaskMissing;
   ComPtr<ITask> task;
   HRESULT hr = OpenWorkItem(GetScheduledTaskName(name), &task);
-  if (IsNotFound(hr))
+  if (IsTaskNotFound(hr))
     return kTaskMissing;
   HRESULT status = S_OK;
   if (FAILED(hr) || FAILED(task->GetStatus(&status))) {
@@ -507,7 +479,7 @@ ComPtr<ITask> TaskSchedulerV1::GetWorkItem(const std::wstring& name) {
   ComPtr<ITask> task;
   HRESULT hr = OpenWorkItem(GetScheduledTaskName(name), &task);
   if (FAILED(hr)) {
-    LOG_IF(WARNING, !IsNotFound(hr))
+    LOG_IF(WARNING, !IsTaskNotFound(hr))
         << "Could not open the task " << name << ": " << HResultText(hr);
     return nullptr;
   }

@@ -7,6 +7,7 @@
 #include "base/logging.h"
 #include "base/strings/stringprintf.h"
 #include "desktop/windows/installer/product/branding_config.h"
+#include "desktop/windows/installer/service/com_util.h"
 #include "desktop/windows/installer/service/utils.h"
 
 namespace installer {
@@ -20,16 +21,6 @@ constexpr base::TimeDelta kRunOnceLifetime = base::TimeDelta::FromSeconds(30);
 constexpr wchar_t kZeroDuration[] = L"PT0S";
 // The principal of system tasks.
 constexpr wchar_t kSystemUser[] = L"SYSTEM";
-constexpr int kMaxDailyInterval = 365;
-
-std::string HResultText(HRESULT hr) {
-  return logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
-}
-
-bool IsNotFound(HRESULT hr) {
-  return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
-         hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-}
 
 // The time trigger of |info|'s kind; none for kNoTimeTrigger.
 void AddTimeTrigger(const TaskInfo& info,
@@ -143,10 +134,8 @@ bool TaskSchedulerV2::CreateTask(const TaskInfo& info) {
   if (!connected_)
     return false;
   std::wstring account;
-  if (!GetUserNameEx(&account, NameSamCompatible)) {
-    LOG(ERROR) << "Could not read the account name of the task's user";
+  if (!GetTaskAccount(&account))
     return false;
-  }
   // The task is registered as an update of the existing one, not deleted
   // first: a registration that fails must not leave the browser without
   // its update task.
@@ -220,15 +209,13 @@ void TaskSchedulerV2::DeleteTask(const std::wstring& name) {
   if (!connected_)
     return;
   HRESULT hr = service_->DeleteTask(GetScheduledTaskName(name));
-  LOG_IF(WARNING, FAILED(hr) && !IsNotFound(hr))
+  LOG_IF(WARNING, FAILED(hr) && !IsTaskNotFound(hr))
       << "Could not delete the task " << name << ": " << HResultText(hr);
 }
 
 void TaskSchedulerV2::SetDailyInterval(const std::wstring& name, int days) {
-  if (days < 1 || days > kMaxDailyInterval) {
-    LOG(ERROR) << "Invalid daily interval " << days;
+  if (!IsValidDailyInterval(days))
     return;
-  }
   std::unique_ptr<RegisteredTask> task = GetRegisteredTask(name);
   std::vector<TaskTrigger> triggers;
   if (!task || FAILED(task->GetTriggers(&triggers)))
@@ -313,7 +300,7 @@ std::unique_ptr<RegisteredTask> TaskSchedulerV2::GetRegisteredTask(
   std::unique_ptr<RegisteredTask> task;
   HRESULT hr = service_->GetTask(GetScheduledTaskName(name), &task);
   if (FAILED(hr)) {
-    LOG_IF(WARNING, !IsNotFound(hr))
+    LOG_IF(WARNING, !IsTaskNotFound(hr))
         << "Could not open the task " << name << ": " << HResultText(hr);
     return nullptr;
   }

@@ -736,29 +736,39 @@ bool FixEventACL(HANDLE event) {
     return false;
   }
   std::unique_ptr<void, FreeSidDeleter> scoped_admins(admins);
-  EXPLICIT_ACCESSW entry = {};
-  entry.grfAccessPermissions = GENERIC_ALL;
-  entry.grfAccessMode = GRANT_ACCESS;
-  entry.grfInheritance = NO_INHERITANCE;
-  entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-  entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-  entry.Trustee.ptstrName = static_cast<LPWSTR>(admins);
-  PACL new_dacl = nullptr;
-  error = ::SetEntriesInAclW(1, &entry, dacl, &new_dacl);
+  ScopedAcl new_dacl;
+  error = AddGroupGrant(dacl, admins, GENERIC_ALL, &new_dacl);
   if (error != ERROR_SUCCESS) {
     LOG(ERROR) << "FixEventACL: failed to SetEntriesInAcl: "
                << logging::SystemErrorCodeToString(error);
     return false;
   }
-  ScopedAcl scoped_new_dacl(new_dacl);
   error = ::SetSecurityInfo(event, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, new_dacl, nullptr);
+                            nullptr, nullptr, new_dacl.get(), nullptr);
   if (error != ERROR_SUCCESS) {
     LOG(ERROR) << "FixEventACL: failed to SetSecurityInfo: "
                << logging::SystemErrorCodeToString(error);
     return false;
   }
   return true;
+}
+
+DWORD AddGroupGrant(PACL dacl,
+                    PSID group,
+                    ACCESS_MASK access,
+                    ScopedAcl* result) {
+  EXPLICIT_ACCESSW entry = {};
+  entry.grfAccessPermissions = access;
+  entry.grfAccessMode = GRANT_ACCESS;
+  entry.grfInheritance = NO_INHERITANCE;
+  entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+  entry.Trustee.ptstrName = static_cast<LPWSTR>(group);
+  PACL new_dacl = nullptr;
+  const DWORD error = ::SetEntriesInAclW(1, &entry, dacl, &new_dacl);
+  if (error == ERROR_SUCCESS)
+    result->reset(new_dacl);
+  return error;
 }
 
 // ------------------------------------------------------------------------

@@ -116,6 +116,13 @@ bool RestoreSecurity(std::unique_ptr<SavedSecurityInfo>* saved);
 // not admit. An object with a null DACL admits everyone already and is left
 // alone. False (logged) on failure.
 bool FixEventACL(HANDLE event);
+// |dacl| with an entry more that grants |access| to the well-known group
+// |group|, inherited by nothing, into |*result|: the Win32 error of
+// SetEntriesInAclW, |*result| left alone unless ERROR_SUCCESS.
+DWORD AddGroupGrant(PACL dacl,
+                    PSID group,
+                    ACCESS_MASK access,
+                    ScopedAcl* result);
 
 // Shortcuts and pins. COM must be initialised on the thread.
 

@@ -7,6 +7,9 @@
 
 #include <sddl.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "base/test/test_registry_root.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -234,6 +237,67 @@ TEST_F(SecurityFakeTest, NothingToReadOrRestoreFails) {
   saved->object_type = SE_FILE_OBJECT;
   EXPECT_FALSE(RestoreSecurity(&saved));
   EXPECT_FALSE(saved);
+}
+
+// The ACEs of |dacl|, in order.
+std::vector<Ace> AcesOfAcl(PACL dacl) {
+  SECURITY_DESCRIPTOR descriptor;
+  wchar_t* sddl = nullptr;
+  if (!::InitializeSecurityDescriptor(&descriptor,
+                                      SECURITY_DESCRIPTOR_REVISION) ||
+      !::SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE) ||
+      !::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          &descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl,
+          nullptr)) {
+    ADD_FAILURE() << "Unreadable DACL";
+    return {};
+  }
+  ScopedSecurityDescriptor scoped_sddl(sddl);
+  return AcesOf(sddl);
+}
+
+// The grant goes after the entries there, for the group alone and for
+// nothing below; to a null DACL it is the only entry. A SID that is none
+// fails and leaves the result alone.
+TEST(AddGroupGrantTest, AppendsOneUninheritedGrant) {
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"D:(A;OICI;FR;;;WD)(D;;FW;;;BG)", SDDL_REVISION_1, &raw, nullptr));
+  ScopedSecurityDescriptor descriptor(raw);
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(raw, &present, &dacl, &defaulted));
+  BYTE users[SECURITY_MAX_SID_SIZE];
+  DWORD users_size = sizeof(users);
+  ASSERT_TRUE(::CreateWellKnownSid(WinAuthenticatedUserSid, nullptr, users,
+                                   &users_size));
+  const Ace grant = {ACCESS_ALLOWED_ACE_TYPE, 0, GENERIC_READ | GENERIC_EXECUTE,
+                     L"S-1-5-11"};
+
+  ScopedAcl granted;
+  ASSERT_EQ(
+      static_cast<DWORD>(ERROR_SUCCESS),
+      AddGroupGrant(dacl, users, GENERIC_READ | GENERIC_EXECUTE, &granted));
+  std::vector<Ace> expected = AcesOfAcl(dacl);
+  ASSERT_EQ(2u, expected.size());
+  expected.push_back(grant);
+  std::vector<Ace> aces = AcesOfAcl(granted.get());
+  std::sort(aces.begin(), aces.end(),
+            [](const Ace& a, const Ace& b) { return a.sid < b.sid; });
+  std::sort(expected.begin(), expected.end(),
+            [](const Ace& a, const Ace& b) { return a.sid < b.sid; });
+  EXPECT_EQ(expected, aces);
+
+  ScopedAcl only;
+  ASSERT_EQ(
+      static_cast<DWORD>(ERROR_SUCCESS),
+      AddGroupGrant(nullptr, users, GENERIC_READ | GENERIC_EXECUTE, &only));
+  EXPECT_EQ(std::vector<Ace>{grant}, AcesOfAcl(only.get()));
+
+  BYTE no_sid[SECURITY_MAX_SID_SIZE] = {};
+  EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS),
+            AddGroupGrant(dacl, no_sid, GENERIC_ALL, &only));
+  EXPECT_EQ(std::vector<Ace>{grant}, AcesOfAcl(only.get()));
 }
 
 class SecurityRealTest : public testing::Test {

@@ -8,6 +8,7 @@
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
+#include "desktop/windows/installer/service/com_util.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -37,14 +38,6 @@ constexpr IID kIidINetFwRule = {
     0x4e42,
     {0xac, 0xed, 0xf5, 0x24, 0xf2, 0x2c, 0xfc, 0xe2}};
 
-std::string HResultText(HRESULT hr) {
-  return logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
-}
-
-std::wstring ToString(const base::win::ScopedBstr& bstr) {
-  return bstr.Get() ? std::wstring(bstr.Get(), bstr.Length()) : std::wstring();
-}
-
 class Win32FirewallRule : public FirewallRule {
  public:
   explicit Win32FirewallRule(ComPtr<INetFwRule> rule)
@@ -57,7 +50,7 @@ class Win32FirewallRule : public FirewallRule {
     base::win::ScopedBstr bstr;
     HRESULT hr = rule_->get_Name(bstr.Receive());
     if (SUCCEEDED(hr))
-      *name = ToString(bstr);
+      *name = base::win::BstrToString(bstr);
     return hr;
   }
 
@@ -69,7 +62,7 @@ class Win32FirewallRule : public FirewallRule {
     base::win::ScopedBstr bstr;
     HRESULT hr = rule_->get_ApplicationName(bstr.Receive());
     if (SUCCEEDED(hr))
-      *path = ToString(bstr);
+      *path = base::win::BstrToString(bstr);
     return hr;
   }
 

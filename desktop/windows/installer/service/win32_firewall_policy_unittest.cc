@@ -34,6 +34,7 @@ using Microsoft::WRL::ComPtr;
 namespace installer {
 namespace {
 
+using base::win::BstrToString;
 using test::FakeComObject;
 using test::FakeDispatch;
 
@@ -46,10 +47,6 @@ constexpr IID kIidINetFwRule = {
     {0xac, 0xed, 0xf5, 0x24, 0xf2, 0x2c, 0xfc, 0xe2}};
 
 constexpr wchar_t kBrowser[] = L"C:\\Kelvo Smoke\\kelvo.exe";
-
-std::wstring ToString(BSTR text) {
-  return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
-}
 
 // A dispatch object that is no rule.
 class OtherObject : public FakeDispatch<IDispatch> {};
@@ -86,9 +83,9 @@ class FakeRule : public FakeDispatch<INetFwRule> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE put_Name(BSTR name) override {
-    HRESULT hr = Record(L"Name", ToString(name));
+    HRESULT hr = Record(L"Name", BstrToString(name));
     if (SUCCEEDED(hr))
-      name_ = ToString(name);
+      name_ = BstrToString(name);
     return hr;
   }
   HRESULT STDMETHODCALLTYPE get_ApplicationName(BSTR* path) override {
@@ -98,18 +95,18 @@ class FakeRule : public FakeDispatch<INetFwRule> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE put_ApplicationName(BSTR path) override {
-    return Record(L"ApplicationName", ToString(path));
+    return Record(L"ApplicationName", BstrToString(path));
   }
-  RECORDED_RULE_PROPERTY(Description, BSTR, ToString(value))
+  RECORDED_RULE_PROPERTY(Description, BSTR, BstrToString(value))
   RECORDED_RULE_PROPERTY(Protocol, LONG, base::NumberToString16(value))
-  RECORDED_RULE_PROPERTY(LocalPorts, BSTR, ToString(value))
+  RECORDED_RULE_PROPERTY(LocalPorts, BSTR, BstrToString(value))
   RECORDED_RULE_PROPERTY(Direction,
                          NET_FW_RULE_DIRECTION,
                          base::NumberToString16(static_cast<int>(value)))
   RECORDED_RULE_PROPERTY(Enabled,
                          VARIANT_BOOL,
                          base::NumberToString16(static_cast<int>(value)))
-  RECORDED_RULE_PROPERTY(Grouping, BSTR, ToString(value))
+  RECORDED_RULE_PROPERTY(Grouping, BSTR, BstrToString(value))
   RECORDED_RULE_PROPERTY(Profiles, LONG, base::NumberToString16(value))
   RECORDED_RULE_PROPERTY(Action,
                          NET_FW_ACTION,
@@ -200,11 +197,11 @@ class FakeRules : public FakeDispatch<INetFwRules> {
   HRESULT STDMETHODCALLTYPE Add(INetFwRule* rule) override {
     base::win::ScopedBstr name;
     rule->get_Name(name.Receive());
-    calls_.push_back(L"Add " + ToString(name.Get()));
+    calls_.push_back(L"Add " + BstrToString(name.Get()));
     return ResultOf(L"Add");
   }
   HRESULT STDMETHODCALLTYPE Remove(BSTR name) override {
-    calls_.push_back(L"Remove " + ToString(name));
+    calls_.push_back(L"Remove " + BstrToString(name));
     return ResultOf(L"Remove");
   }
   HRESULT STDMETHODCALLTYPE Item(BSTR, INetFwRule**) override {

@@ -7,6 +7,8 @@
 #include "base/logging.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
+#include "desktop/windows/installer/service/com_util.h"
+#include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/win32_task_triggers.h"
 
 using Microsoft::WRL::ComPtr;
@@ -31,29 +33,8 @@ constexpr IID kIidIExecAction = {
     0x49a3,
     {0xb9, 0xb7, 0x09, 0xcb, 0x3c, 0xd3, 0xf0, 0x47}};
 
-template <typename Interface>
-HRESULT QueryFor(IUnknown* object, REFIID iid, ComPtr<Interface>& result) {
-  return object->QueryInterface(
-      iid, reinterpret_cast<void**>(result.ReleaseAndGetAddressOf()));
-}
-
-// Logs a failing step of building or changing a task; true when |hr|
-// succeeded. |*result| receives |hr| either way.
-bool Step(HRESULT hr, const char* what, HRESULT* result) {
-  *result = hr;
-  LOG_IF(ERROR, FAILED(hr))
-      << "Task Scheduler: " << what << " failed: "
-      << logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
-  return SUCCEEDED(hr);
-}
-
 VARIANT_BOOL ToVariantBool(bool value) {
   return value ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-// The whole BSTR, embedded NULs included.
-std::wstring ToString(const base::win::ScopedBstr& bstr) {
-  return bstr.Get() ? std::wstring(bstr.Get(), bstr.Length()) : std::wstring();
 }
 
 // A string variant, or an empty one for an empty |text|.
@@ -67,10 +48,11 @@ HRESULT ApplyRegistrationInfo(ITaskDefinition* task,
                               const TaskDefinition& definition) {
   HRESULT hr;
   ComPtr<IRegistrationInfo> info;
-  if (!Step(task->get_RegistrationInfo(&info), "get_RegistrationInfo", &hr) ||
-      !Step(info->put_Author(base::win::ScopedBstr(definition.author)),
-            "put_Author", &hr) ||
-      !Step(
+  if (!TaskStep(task->get_RegistrationInfo(&info), "get_RegistrationInfo",
+                &hr) ||
+      !TaskStep(info->put_Author(base::win::ScopedBstr(definition.author)),
+                "put_Author", &hr) ||
+      !TaskStep(
           info->put_Description(base::win::ScopedBstr(definition.description)),
           "put_Description", &hr)) {
     return hr;
@@ -81,30 +63,30 @@ HRESULT ApplyRegistrationInfo(ITaskDefinition* task,
 HRESULT ApplySettings(ITaskDefinition* task, const TaskDefinition& definition) {
   HRESULT hr;
   ComPtr<ITaskSettings> settings;
-  if (!Step(task->get_Settings(&settings), "get_Settings", &hr) ||
-      !Step(settings->put_ExecutionTimeLimit(
-                base::win::ScopedBstr(definition.execution_time_limit)),
-            "put_ExecutionTimeLimit", &hr) ||
-      !Step(settings->put_MultipleInstances(definition.multiple_instances),
-            "put_MultipleInstances", &hr) ||
-      !Step(settings->put_RunOnlyIfNetworkAvailable(
-                ToVariantBool(definition.run_only_if_network_available)),
-            "put_RunOnlyIfNetworkAvailable", &hr) ||
-      !Step(settings->put_StopIfGoingOnBatteries(
-                ToVariantBool(definition.stop_if_going_on_batteries)),
-            "put_StopIfGoingOnBatteries", &hr) ||
-      !Step(settings->put_DisallowStartIfOnBatteries(
-                ToVariantBool(definition.disallow_start_if_on_batteries)),
-            "put_DisallowStartIfOnBatteries", &hr) ||
-      !Step(settings->put_StartWhenAvailable(
-                ToVariantBool(definition.start_when_available)),
-            "put_StartWhenAvailable", &hr)) {
+  if (!TaskStep(task->get_Settings(&settings), "get_Settings", &hr) ||
+      !TaskStep(settings->put_ExecutionTimeLimit(
+                    base::win::ScopedBstr(definition.execution_time_limit)),
+                "put_ExecutionTimeLimit", &hr) ||
+      !TaskStep(settings->put_MultipleInstances(definition.multiple_instances),
+                "put_MultipleInstances", &hr) ||
+      !TaskStep(settings->put_RunOnlyIfNetworkAvailable(
+                    ToVariantBool(definition.run_only_if_network_available)),
+                "put_RunOnlyIfNetworkAvailable", &hr) ||
+      !TaskStep(settings->put_StopIfGoingOnBatteries(
+                    ToVariantBool(definition.stop_if_going_on_batteries)),
+                "put_StopIfGoingOnBatteries", &hr) ||
+      !TaskStep(settings->put_DisallowStartIfOnBatteries(
+                    ToVariantBool(definition.disallow_start_if_on_batteries)),
+                "put_DisallowStartIfOnBatteries", &hr) ||
+      !TaskStep(settings->put_StartWhenAvailable(
+                    ToVariantBool(definition.start_when_available)),
+                "put_StartWhenAvailable", &hr)) {
     return hr;
   }
   if (!definition.delete_expired_task_after.empty() &&
-      !Step(settings->put_DeleteExpiredTaskAfter(
-                base::win::ScopedBstr(definition.delete_expired_task_after)),
-            "put_DeleteExpiredTaskAfter", &hr)) {
+      !TaskStep(settings->put_DeleteExpiredTaskAfter(base::win::ScopedBstr(
+                    definition.delete_expired_task_after)),
+                "put_DeleteExpiredTaskAfter", &hr)) {
     return hr;
   }
   return S_OK;
@@ -115,14 +97,14 @@ HRESULT AddExecAction(IActionCollection* actions, const TaskAction& data) {
   HRESULT hr;
   ComPtr<IAction> action;
   ComPtr<IExecAction> exec;
-  if (!Step(actions->Create(TASK_ACTION_EXEC, &action), "creating an action",
-            &hr) ||
-      !Step(QueryFor(action.Get(), kIidIExecAction, exec), "IExecAction",
-            &hr) ||
-      !Step(exec->put_Path(base::win::ScopedBstr(data.path)), "put_Path",
-            &hr) ||
-      !Step(exec->put_Arguments(base::win::ScopedBstr(data.arguments)),
-            "put_Arguments", &hr)) {
+  if (!TaskStep(actions->Create(TASK_ACTION_EXEC, &action),
+                "creating an action", &hr) ||
+      !TaskStep(QueryFor(action.Get(), kIidIExecAction, exec), "IExecAction",
+                &hr) ||
+      !TaskStep(exec->put_Path(base::win::ScopedBstr(data.path)), "put_Path",
+                &hr) ||
+      !TaskStep(exec->put_Arguments(base::win::ScopedBstr(data.arguments)),
+                "put_Arguments", &hr)) {
     return hr;
   }
   return S_OK;
@@ -132,7 +114,7 @@ HRESULT ApplyTriggersAndActions(ITaskDefinition* task,
                                 const TaskDefinition& definition) {
   HRESULT hr;
   ComPtr<ITriggerCollection> triggers;
-  if (!Step(task->get_Triggers(&triggers), "get_Triggers", &hr))
+  if (!TaskStep(task->get_Triggers(&triggers), "get_Triggers", &hr))
     return hr;
   for (const TaskTrigger& trigger : definition.triggers) {
     hr = AddTrigger(triggers.Get(), trigger);
@@ -140,7 +122,7 @@ HRESULT ApplyTriggersAndActions(ITaskDefinition* task,
       return hr;
   }
   ComPtr<IActionCollection> actions;
-  if (!Step(task->get_Actions(&actions), "get_Actions", &hr))
+  if (!TaskStep(task->get_Actions(&actions), "get_Actions", &hr))
     return hr;
   for (const TaskAction& action : definition.actions) {
     hr = AddExecAction(actions.Get(), action);
@@ -156,9 +138,9 @@ HRESULT ApplyPrincipal(ITaskDefinition* task,
     return S_OK;
   HRESULT hr;
   ComPtr<IPrincipal> principal;
-  if (!Step(task->get_Principal(&principal), "get_Principal", &hr) ||
-      !Step(principal->put_RunLevel(*definition.run_level), "put_RunLevel",
-            &hr)) {
+  if (!TaskStep(task->get_Principal(&principal), "get_Principal", &hr) ||
+      !TaskStep(principal->put_RunLevel(*definition.run_level), "put_RunLevel",
+                &hr)) {
     return hr;
   }
   return S_OK;
@@ -177,11 +159,11 @@ HRESULT Register(ITaskFolder* folder,
   base::win::ScopedVariant password;
   base::win::ScopedVariant sddl(L"");
   HRESULT hr;
-  Step(folder->RegisterTaskDefinition(base::win::ScopedBstr(name), task, flags,
-                                      *user.AsInput(), *password.AsInput(),
-                                      logon.logon_type, *sddl.AsInput(),
-                                      registered->ReleaseAndGetAddressOf()),
-       "registering the task", &hr);
+  TaskStep(folder->RegisterTaskDefinition(
+               base::win::ScopedBstr(name), task, flags, *user.AsInput(),
+               *password.AsInput(), logon.logon_type, *sddl.AsInput(),
+               registered->ReleaseAndGetAddressOf()),
+           "registering the task", &hr);
   return hr;
 }
 
@@ -219,7 +201,7 @@ class Win32RegisteredTask : public RegisteredTask {
     base::win::ScopedBstr bstr;
     HRESULT hr = task_->get_Name(bstr.Receive());
     if (SUCCEEDED(hr))
-      *name = ToString(bstr);
+      *name = base::win::BstrToString(bstr);
     return hr;
   }
 
@@ -297,9 +279,9 @@ HRESULT Win32RegisteredTask::GetActions(std::vector<TaskAction>* actions) {
       base::win::ScopedBstr path;
       base::win::ScopedBstr arguments;
       if (SUCCEEDED(exec->get_Path(path.Receive())))
-        data.path = ToString(path);
+        data.path = base::win::BstrToString(path);
       if (SUCCEEDED(exec->get_Arguments(arguments.Receive())))
-        data.arguments = ToString(arguments);
+        data.arguments = base::win::BstrToString(arguments);
     }
     actions->push_back(std::move(data));
   }
@@ -333,17 +315,17 @@ HRESULT Win32RegisteredTask::UpdateDailyInterval(size_t index, short days) {
   daily.days_interval = days;
   base::win::ScopedBstr name;
   HRESULT hr;
-  if (!Step(GetTriggerCollection(&definition, &collection), "get_Triggers",
-            &hr) ||
-      !Step(collection->get_Item(static_cast<LONG>(index) + 1, &trigger),
-            "get_Item", &hr)) {
+  if (!TaskStep(GetTriggerCollection(&definition, &collection), "get_Triggers",
+                &hr) ||
+      !TaskStep(collection->get_Item(static_cast<LONG>(index) + 1, &trigger),
+                "get_Item", &hr)) {
     return hr;
   }
   hr = ApplyTriggerKind(trigger.Get(), daily);
-  if (FAILED(hr) || !Step(task_->get_Name(name.Receive()), "get_Name", &hr))
+  if (FAILED(hr) || !TaskStep(task_->get_Name(name.Receive()), "get_Name", &hr))
     return hr;
   ComPtr<IRegisteredTask> updated;
-  return Register(folder_.Get(), ToString(name), definition.Get(), TASK_UPDATE,
+  return Register(folder_.Get(), base::win::BstrToString(name), definition.Get(), TASK_UPDATE,
                   TaskLogon(), &updated);
 }
 
@@ -356,17 +338,17 @@ Win32TaskService::~Win32TaskService() = default;
 HRESULT Win32TaskService::Connect() {
   HRESULT hr;
   base::win::ScopedVariant empty;
-  if (!Step(::CoCreateInstance(
-                kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                kIidITaskService,
-                reinterpret_cast<void**>(service_.ReleaseAndGetAddressOf())),
-            "creating the service object", &hr) ||
-      !Step(service_->Connect(*empty.AsInput(), *empty.AsInput(),
-                              *empty.AsInput(), *empty.AsInput()),
-            "Connect", &hr) ||
-      !Step(service_->GetFolder(base::win::ScopedBstr(L"\\"),
-                                root_folder_.ReleaseAndGetAddressOf()),
-            "opening the root folder", &hr)) {
+  if (!TaskStep(::CoCreateInstance(kClsidTaskScheduler, nullptr,
+                                   CLSCTX_INPROC_SERVER, kIidITaskService,
+                                   reinterpret_cast<void**>(
+                                       service_.ReleaseAndGetAddressOf())),
+                "creating the service object", &hr) ||
+      !TaskStep(service_->Connect(*empty.AsInput(), *empty.AsInput(),
+                                  *empty.AsInput(), *empty.AsInput()),
+                "Connect", &hr) ||
+      !TaskStep(service_->GetFolder(base::win::ScopedBstr(L"\\"),
+                                    root_folder_.ReleaseAndGetAddressOf()),
+                "opening the root folder", &hr)) {
     service_.Reset();
     root_folder_.Reset();
     return hr;
@@ -382,7 +364,7 @@ HRESULT Win32TaskService::RegisterTask(const std::wstring& name,
   DCHECK(root_folder_) << "Connect first";
   ComPtr<ITaskDefinition> new_task;
   HRESULT hr;
-  if (!Step(service_->NewTask(0, &new_task), "NewTask", &hr))
+  if (!TaskStep(service_->NewTask(0, &new_task), "NewTask", &hr))
     return hr;
   hr = ApplyRegistrationInfo(new_task.Get(), definition);
   if (SUCCEEDED(hr))

@@ -4,8 +4,9 @@
 
 #include <utility>
 
-#include "base/logging.h"
 #include "base/win/scoped_bstr.h"
+#include "desktop/windows/installer/service/com_util.h"
+#include "desktop/windows/installer/service/task_scheduler.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -29,45 +30,27 @@ constexpr IID kIidIBootTrigger = {
     0x41f4,
     {0xbb, 0xc1, 0x20, 0x7a, 0xc1, 0xb1, 0xf3, 0xcb}};
 
-template <typename Interface>
-HRESULT QueryFor(IUnknown* object, REFIID iid, ComPtr<Interface>& result) {
-  return object->QueryInterface(
-      iid, reinterpret_cast<void**>(result.ReleaseAndGetAddressOf()));
-}
-
-// Logs a failing step of making a trigger; true when |hr| succeeded.
-// |*result| receives |hr| either way.
-bool Step(HRESULT hr, const char* what, HRESULT* result) {
-  *result = hr;
-  LOG_IF(ERROR, FAILED(hr))
-      << "Task Scheduler: " << what << " failed: "
-      << logging::SystemErrorCodeToString(static_cast<DWORD>(hr));
-  return SUCCEEDED(hr);
-}
-
-// The whole BSTR, embedded NULs included.
-std::wstring ToString(const base::win::ScopedBstr& bstr) {
-  return bstr.Get() ? std::wstring(bstr.Get(), bstr.Length()) : std::wstring();
-}
-
 }  // namespace
 
 HRESULT AddTrigger(ITriggerCollection* triggers, const TaskTrigger& data) {
   HRESULT hr;
   ComPtr<ITrigger> trigger;
-  if (!Step(triggers->Create(data.type, &trigger), "creating a trigger", &hr) ||
-      !Step(trigger->put_Id(base::win::ScopedBstr(data.id)), "put_Id", &hr)) {
+  if (!TaskStep(triggers->Create(data.type, &trigger), "creating a trigger",
+                &hr) ||
+      !TaskStep(trigger->put_Id(base::win::ScopedBstr(data.id)), "put_Id",
+                &hr)) {
     return hr;
   }
   if (!data.start_boundary.empty() &&
-      !Step(trigger->put_StartBoundary(
-                base::win::ScopedBstr(data.start_boundary)),
-            "put_StartBoundary", &hr)) {
+      !TaskStep(trigger->put_StartBoundary(
+                    base::win::ScopedBstr(data.start_boundary)),
+                "put_StartBoundary", &hr)) {
     return hr;
   }
   if (!data.end_boundary.empty() &&
-      !Step(trigger->put_EndBoundary(base::win::ScopedBstr(data.end_boundary)),
-            "put_EndBoundary", &hr)) {
+      !TaskStep(
+          trigger->put_EndBoundary(base::win::ScopedBstr(data.end_boundary)),
+          "put_EndBoundary", &hr)) {
     return hr;
   }
   return ApplyTriggerKind(trigger.Get(), data);
@@ -78,32 +61,32 @@ HRESULT ApplyTriggerKind(ITrigger* trigger, const TaskTrigger& data) {
   switch (data.type) {
     case TASK_TRIGGER_DAILY: {
       ComPtr<IDailyTrigger> daily;
-      if (!Step(QueryFor(trigger, kIidIDailyTrigger, daily), "IDailyTrigger",
-                &hr) ||
-          !Step(daily->put_DaysInterval(data.days_interval), "put_DaysInterval",
-                &hr)) {
+      if (!TaskStep(QueryFor(trigger, kIidIDailyTrigger, daily),
+                    "IDailyTrigger", &hr) ||
+          !TaskStep(daily->put_DaysInterval(data.days_interval),
+                    "put_DaysInterval", &hr)) {
         return hr;
       }
       return S_OK;
     }
     case TASK_TRIGGER_LOGON: {
       ComPtr<ILogonTrigger> logon;
-      if (!Step(QueryFor(trigger, kIidILogonTrigger, logon), "ILogonTrigger",
-                &hr) ||
-          !Step(logon->put_Delay(base::win::ScopedBstr(data.delay)),
-                "put_Delay", &hr) ||
-          !Step(logon->put_UserId(base::win::ScopedBstr(data.user_id)),
-                "put_UserId", &hr)) {
+      if (!TaskStep(QueryFor(trigger, kIidILogonTrigger, logon),
+                    "ILogonTrigger", &hr) ||
+          !TaskStep(logon->put_Delay(base::win::ScopedBstr(data.delay)),
+                    "put_Delay", &hr) ||
+          !TaskStep(logon->put_UserId(base::win::ScopedBstr(data.user_id)),
+                    "put_UserId", &hr)) {
         return hr;
       }
       return S_OK;
     }
     case TASK_TRIGGER_BOOT: {
       ComPtr<IBootTrigger> boot;
-      if (!Step(QueryFor(trigger, kIidIBootTrigger, boot), "IBootTrigger",
-                &hr) ||
-          !Step(boot->put_Delay(base::win::ScopedBstr(data.delay)), "put_Delay",
-                &hr)) {
+      if (!TaskStep(QueryFor(trigger, kIidIBootTrigger, boot), "IBootTrigger",
+                    &hr) ||
+          !TaskStep(boot->put_Delay(base::win::ScopedBstr(data.delay)),
+                    "put_Delay", &hr)) {
         return hr;
       }
       return S_OK;
@@ -130,7 +113,7 @@ HRESULT ReadTriggers(ITriggerCollection* triggers,
       return hr;
     base::win::ScopedBstr id;
     if (SUCCEEDED(trigger->get_Id(id.Receive())))
-      data.id = ToString(id);
+      data.id = base::win::BstrToString(id);
     ComPtr<IDailyTrigger> daily;
     if (data.type == TASK_TRIGGER_DAILY &&
         SUCCEEDED(QueryFor(trigger.Get(), kIidIDailyTrigger, daily))) {

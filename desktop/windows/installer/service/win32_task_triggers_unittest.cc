@@ -21,6 +21,7 @@
 
 #include "base/strings/string_number_conversions.h"
 #include "base/test/scoped_log_capture.h"
+#include "base/win/scoped_bstr.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_variant.h"
 #include "desktop/windows/installer/test/fake_com_object.h"
@@ -31,9 +32,12 @@ using Microsoft::WRL::ComPtr;
 namespace installer {
 namespace {
 
+using base::win::BstrToString;
 using test::FakeComObject;
 using test::FakeDispatch;
 
+// Windows' class and interface ids, written out independently of the
+// product's: a wrong id there finds no stand-in here.
 constexpr CLSID kClsidTaskScheduler = {
     0x0f87369f,
     0xa4e5,
@@ -74,10 +78,6 @@ struct WindowsBootTrigger : public ITrigger {
 
 using Calls = std::vector<std::wstring>;
 
-std::wstring ToString(BSTR text) {
-  return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
-}
-
 // ITrigger's methods for a trigger of |type| that records what is set on
 // it ("Id=...") into |calls| and refuses the member named |refused|.
 template <typename Interface>
@@ -97,7 +97,7 @@ class FakeTrigger : public FakeDispatch<Interface> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE put_Id(BSTR id) override {
-    return Record(L"Id", ToString(id));
+    return Record(L"Id", BstrToString(id));
   }
   HRESULT STDMETHODCALLTYPE get_Repetition(IRepetitionPattern**) override {
     return E_NOTIMPL;
@@ -109,19 +109,19 @@ class FakeTrigger : public FakeDispatch<Interface> {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE put_ExecutionTimeLimit(BSTR limit) override {
-    return Record(L"ExecutionTimeLimit", ToString(limit));
+    return Record(L"ExecutionTimeLimit", BstrToString(limit));
   }
   HRESULT STDMETHODCALLTYPE get_StartBoundary(BSTR*) override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE put_StartBoundary(BSTR start) override {
-    return Record(L"StartBoundary", ToString(start));
+    return Record(L"StartBoundary", BstrToString(start));
   }
   HRESULT STDMETHODCALLTYPE get_EndBoundary(BSTR*) override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE put_EndBoundary(BSTR end) override {
-    return Record(L"EndBoundary", ToString(end));
+    return Record(L"EndBoundary", BstrToString(end));
   }
   HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL*) override {
     return E_NOTIMPL;
@@ -168,7 +168,7 @@ class FakeDailyTrigger : public FakeTrigger<IDailyTrigger> {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE put_RandomDelay(BSTR delay) override {
-    return Record(L"RandomDelay", ToString(delay));
+    return Record(L"RandomDelay", BstrToString(delay));
   }
 
  protected:
@@ -186,11 +186,11 @@ class FakeLogonTrigger : public FakeTrigger<WindowsLogonTrigger> {
 
   HRESULT STDMETHODCALLTYPE get_Delay(BSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) override {
-    return Record(L"Delay", ToString(delay));
+    return Record(L"Delay", BstrToString(delay));
   }
   HRESULT STDMETHODCALLTYPE get_UserId(BSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_UserId(BSTR user) override {
-    return Record(L"UserId", ToString(user));
+    return Record(L"UserId", BstrToString(user));
   }
 
  protected:
@@ -205,7 +205,7 @@ class FakeBootTrigger : public FakeTrigger<WindowsBootTrigger> {
 
   HRESULT STDMETHODCALLTYPE get_Delay(BSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) override {
-    return Record(L"Delay", ToString(delay));
+    return Record(L"Delay", BstrToString(delay));
   }
 
  protected:

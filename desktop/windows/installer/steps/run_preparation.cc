@@ -135,11 +135,8 @@ StepResult MoveBrowserExecutableAside(InstallRun* run) {
   const base::FilePath& install_folder = run->install_folder();
   const Status& status = run->status();
   // Without a readable log, the browser of every version folder may run.
-  std::vector<base::FilePath> version_folders = {
-      status.install_log().subfolder};
-  if (status.install_log_recovered())
-    version_folders = status.recovered_version_folders();
-  for (const base::FilePath& version_folder : version_folders) {
+  for (const base::FilePath& version_folder :
+       status.InstalledVersionFolders()) {
     const base::FilePath exe =
         install_folder.Append(version_folder).AppendASCII(exe_name);
     if (status.install_log_recovered() && !base::PathExists(exe))

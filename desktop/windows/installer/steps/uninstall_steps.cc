@@ -350,12 +350,8 @@ void RestoreDefaultBrowserAndSurvey(InstallRun* run,
   if (!run->settings()->GetOption(COPY_ONLY))
     RestoreDefaultBrowser(run);
   if (run->is_admin()) {
-    const Status& status = run->status();
-    std::vector<base::FilePath> version_folders = {
-        status.install_log().subfolder};
-    if (status.install_log_recovered())
-      version_folders = status.recovered_version_folders();
-    for (const base::FilePath& version_folder : version_folders) {
+    for (const base::FilePath& version_folder :
+         run->status().InstalledVersionFolders()) {
       UpdateFirewallRules(install_folder.Append(version_folder)
                               .AppendASCII(GetProductExeName()),
                           true);
