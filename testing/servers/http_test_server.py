@@ -56,7 +56,8 @@ A step is an object; every key is optional:
                     10, one byte every 1/N seconds (0.05: one every 20 s).
   "silent"          true: the request is read and never answered; the
                     connection stays open until the client closes it (at
-                    most SILENT_SECONDS).
+                    most SILENT_SECONDS, or the number of seconds given
+                    instead of true).
 Texts in "redirect", "headers" and "body" may name the server:
 "{v4}" is http://127.0.0.1:PORT, "{alt}" http://127.0.0.2:PORT and
 "{localhost}" http://localhost:PORT.
@@ -309,11 +310,11 @@ class Responder:
         if close:
             self.abort()
 
-    def hold(self):
+    def hold(self, seconds=SILENT_SECONDS):
         """Answers nothing and waits, bounded, for the client to close."""
         h = self._handler
         h.close_connection = True
-        deadline = time.monotonic() + SILENT_SECONDS
+        deadline = time.monotonic() + seconds
         try:
             while time.monotonic() < deadline:
                 h.connection.settimeout(max(0.1, deadline - time.monotonic()))
@@ -344,8 +345,12 @@ class ScriptRunner:
     def run(self, step, request, responder):
         if step.get("delay"):
             time.sleep(float(step["delay"]))
-        if step.get("silent"):
-            responder.hold()
+        silent = step.get("silent")
+        if silent:
+            # A number bounds the wait: a client that never lets go of a
+            # connection nobody answers (WinINet under Wine) holds its
+            # next request back until the server closes.
+            responder.hold(SILENT_SECONDS if silent is True else float(silent))
             return
         status = int(step.get("status", 302 if "redirect" in step else 200))
         headers = [(k, self._server.expand(str(v)))
