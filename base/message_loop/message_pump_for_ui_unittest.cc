@@ -180,6 +180,11 @@ TEST_F(MessagePumpForUITimerTest, KilledOnlyWhenNoDelayedWorkRemains) {
   EXPECT_EQ(1, g_kill_timer_calls);
   delegate.RunPasses(kPasses, TimeTicks());
   EXPECT_EQ(1, g_kill_timer_calls);
+  // The same time again, as when a task that did not allow nestable tasks
+  // ends: the loop reports nothing delayed while such a task runs.
+  delegate.RunPasses(kPasses, next);
+  EXPECT_EQ(2, g_set_timer_calls);
+  EXPECT_EQ(1, g_kill_timer_calls);
 }
 
 // Pumps messages as a native modal loop does, until |until| or the time is
