@@ -376,6 +376,132 @@ TEST(MessageLoopUITest, TaskFaultInsideANativeModalLoopGoesToTheFilter) {
   EXPECT_TRUE(ran);
 }
 
+// A native modal loop that stays up until a window's polls, queued as
+// delayed tasks before the loop started, are done, as a window polls for
+// something while its message box is up.
+struct ModalRun {
+  static constexpr int kPolls = 5;
+  static constexpr TimeDelta kLimit = TimeDelta::FromSeconds(10);
+
+  RepeatingClosure quit;
+  bool open = false;
+  bool done = false;
+  int polls = 0;
+  int polls_inside = 0;
+  TimeTicks first_poll;
+  TimeDelta open_time;
+};
+
+void RunModalLoop(ModalRun* run) {
+  const TimeTicks opened = TimeTicks::Now();
+  run->open = true;
+  RunNativeModalLoop(&run->done, ModalRun::kLimit);
+  run->open = false;
+  run->open_time = TimeTicks::Now() - opened;
+  run->quit.Run();
+}
+
+void RunModalLoopFromATask(ModalRun* run) {
+  MessageLoop::ScopedNestableTaskAllower allow(MessageLoop::current());
+  RunModalLoop(run);
+}
+
+void Poll(ModalRun* run, scoped_refptr<SingleThreadTaskRunner> runner) {
+  if (!run->polls)
+    run->first_poll = TimeTicks::Now();
+  ++run->polls;
+  if (run->open)
+    ++run->polls_inside;
+  if (run->polls == ModalRun::kPolls) {
+    run->done = true;
+    return;
+  }
+  runner->PostDelayedTask(FROM_HERE, BindOnce(&Poll, run, runner),
+                          TimeDelta::FromMilliseconds(20));
+}
+
+constexpr UINT kOpenModalMessage = WM_APP + 8;
+ModalRun* g_modal_run = nullptr;
+
+LRESULT CALLBACK ModalWindowProc(HWND hwnd,
+                                 UINT message,
+                                 WPARAM wparam,
+                                 LPARAM lparam) {
+  if (message != kOpenModalMessage || !g_modal_run)
+    return ::DefWindowProcW(hwnd, message, wparam, lparam);
+  RunModalLoop(g_modal_run);
+  return 0;
+}
+
+// Opens the modal loop from the dispatcher, before the window sees the
+// message.
+class ModalDispatcher : public MessagePumpDispatcher {
+ public:
+  explicit ModalDispatcher(ModalRun* run) : run_(run) {}
+  uint32_t Dispatch(const MSG& msg) override {
+    if (msg.message != kOpenModalMessage)
+      return POST_DISPATCH_PERFORM_DEFAULT;
+    RunModalLoop(run_);
+    return POST_DISPATCH_NONE;
+  }
+
+ private:
+  ModalRun* run_;
+};
+
+TEST(MessageLoopUITest, DelayedTasksQueuedEarlierRunInsideANativeModalLoop) {
+  MessageLoopForUI loop;
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  WNDCLASSEXW wc = {sizeof(wc)};
+  wc.lpfnWndProc = &ModalWindowProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"base_unittests_ModalWindow";
+  ::RegisterClassExW(&wc);
+  HWND window = ::CreateWindowExW(0, wc.lpszClassName, nullptr, 0, 0, 0, 0, 0,
+                                  HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  ASSERT_TRUE(window);
+  // Where a message box comes from: a task that allows nestable tasks; a
+  // window procedure or a dialog's dispatcher, which run outside any task.
+  enum Entry { kTask, kWindowProcedure, kDispatcher };
+  // Each its own: polls left over when a case fails still run later.
+  ModalRun runs[3];
+  for (Entry entry : {kTask, kWindowProcedure, kDispatcher}) {
+    SCOPED_TRACE(testing::Message() << "entry " << entry);
+    ModalRun& run = runs[entry];
+    g_modal_run = entry == kWindowProcedure ? &run : nullptr;
+    ModalDispatcher dispatcher(&run);
+    RunLoop run_loop(entry == kDispatcher ? &dispatcher : nullptr);
+    run.quit = run_loop.QuitClosure();
+    // An earlier delayed task: the loop's own wait takes its timer, as it
+    // takes those of a window's earlier polls.
+    runner->PostDelayedTask(FROM_HERE, BindOnce([] {}),
+                            TimeDelta::FromMilliseconds(10));
+    if (entry == kTask) {
+      runner->PostDelayedTask(FROM_HERE, BindOnce(&RunModalLoopFromATask, &run),
+                              TimeDelta::FromMilliseconds(150));
+    } else {
+      runner->PostDelayedTask(FROM_HERE,
+                              BindOnce(
+                                  [](HWND window) {
+                                    ::PostMessageW(window, kOpenModalMessage, 0,
+                                                   0);
+                                  },
+                                  window),
+                              TimeDelta::FromMilliseconds(150));
+    }
+    const TimeTicks queued = TimeTicks::Now();
+    runner->PostDelayedTask(FROM_HERE, BindOnce(&Poll, &run, runner),
+                            TimeDelta::FromMilliseconds(300));
+    run_loop.Run();
+    EXPECT_EQ(ModalRun::kPolls, run.polls_inside);
+    EXPECT_TRUE(run.done);
+    EXPECT_LT(run.open_time, ModalRun::kLimit);
+    EXPECT_GE(run.first_poll - queued, TimeDelta::FromMilliseconds(300));
+  }
+  g_modal_run = nullptr;
+  ::DestroyWindow(window);
+}
+
 // I/O loop -----------------------------------------------------------------
 
 class PipeReader : public MessageLoopForIO::IOHandler {

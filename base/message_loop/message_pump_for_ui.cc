@@ -69,14 +69,8 @@ void MessagePumpForUI::ScheduleWork() {
 void MessagePumpForUI::ScheduleDelayedWork(const TimeTicks& delayed_work_time) {
   delayed_work_time_ = delayed_work_time;
   // Our own loop waits with the right time-out anyway; the timer is for
-  // modal loops that are not ours.
-  DWORD delay_ms = GetCurrentDelay();
-  if (delay_ms == INFINITE)
-    return;
-  if (delay_ms < USER_TIMER_MINIMUM)
-    delay_ms = USER_TIMER_MINIMUM;
-  ::SetTimer(message_hwnd_, reinterpret_cast<UINT_PTR>(this), delay_ms,
-             nullptr);
+  // modal loops that are not ours, which the caller may enter next.
+  UpdateTimer();
 }
 
 // static
@@ -107,9 +101,7 @@ void MessagePumpForUI::DoRunLoop() {
       break;
     more_work_is_plausible |=
         state_->delegate->DoDelayedWork(&delayed_work_time_);
-    // With no delayed work left, a pending timer would only wake us.
-    if (more_work_is_plausible && delayed_work_time_.is_null())
-      ::KillTimer(message_hwnd_, reinterpret_cast<UINT_PTR>(this));
+    UpdateTimer();
     if (state_->should_quit)
       break;
     if (more_work_is_plausible)
@@ -143,17 +135,52 @@ void MessagePumpForUI::HandleWorkMessage() {
   if (state_->delegate->DoWork())
     ScheduleWork();
   state_->delegate->DoDelayedWork(&delayed_work_time_);
-  if (!delayed_work_time_.is_null())
-    ScheduleDelayedWork(delayed_work_time_);
+  UpdateTimer();
 }
 
 void MessagePumpForUI::HandleTimerMessage() {
-  ::KillTimer(message_hwnd_, reinterpret_cast<UINT_PTR>(this));
-  if (!state_)
+  timer_time_ = TimeTicks();
+  if (!state_) {
+    // No task can run outside Run; Run arms the timer again.
+    KillTimerIfArmed();
     return;
+  }
   state_->delegate->DoDelayedWork(&delayed_work_time_);
-  if (!delayed_work_time_.is_null())
-    ScheduleDelayedWork(delayed_work_time_);
+  UpdateTimer();
+}
+
+void MessagePumpForUI::UpdateTimer() {
+  if (delayed_work_time_.is_null()) {
+    // With no delayed work left, the timer would only wake us.
+    KillTimerIfArmed();
+    return;
+  }
+  if (timer_time_ == delayed_work_time_)
+    return;
+  timer_time_ = delayed_work_time_;
+  DWORD delay_ms = GetCurrentDelay();
+  if (delay_ms < USER_TIMER_MINIMUM)
+    delay_ms = USER_TIMER_MINIMUM;
+  if (delay_ms > USER_TIMER_MAXIMUM)
+    delay_ms = USER_TIMER_MAXIMUM;
+  // Setting it again replaces the timer of the same id.
+  if (!::SetTimer(message_hwnd_, reinterpret_cast<UINT_PTR>(this), delay_ms,
+                  nullptr)) {
+    // Our own loop still runs the task on time; only modal loops miss it.
+    // Try again when the time changes, not on every pass.
+    LOG(ERROR) << "SetTimer failed: "
+               << logging::SystemErrorCodeToString(::GetLastError());
+    return;
+  }
+  timer_armed_ = true;
+}
+
+void MessagePumpForUI::KillTimerIfArmed() {
+  timer_time_ = TimeTicks();
+  if (!timer_armed_)
+    return;
+  timer_armed_ = false;
+  ::KillTimer(message_hwnd_, reinterpret_cast<UINT_PTR>(this));
 }
 
 bool MessagePumpForUI::ProcessNextWindowsMessage() {
@@ -178,8 +205,12 @@ bool MessagePumpForUI::ProcessMessageHelper(const MSG& msg) {
     }
     if (msg.message == WM_TIMER &&
         msg.wParam == reinterpret_cast<WPARAM>(this)) {
-      ::KillTimer(message_hwnd_, reinterpret_cast<UINT_PTR>(this));
-      return true;  // DoDelayedWork comes next.
+      // Its next tick is a whole period away: DoDelayedWork, which comes
+      // next, sets it for the next task. A task that DoWork runs first
+      // only runs tasks in a modal loop after allowing nestable tasks,
+      // which wakes the pump (HandleWorkMessage) to set it there.
+      timer_time_ = TimeTicks();
+      return true;
     }
   }
 

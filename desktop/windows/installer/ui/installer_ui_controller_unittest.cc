@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -249,8 +248,9 @@ TEST_F(InstallerUIControllerTest, CancelWhileTheErrorWaitsEndsTheRun) {
 }
 
 TEST_F(InstallerUIControllerTest, BackendEndsWhileTheCancelBoxIsUp) {
-  // The backend reports its success only once the box is up; a thread of
-  // the test looks for the box, as a user sees it.
+  // The backend reports its success only once the box is up, which a poll
+  // of the loop sees: a delayed task queued before the box opened, as the
+  // controller's own are, that runs inside the box's modal loop.
   const std::wstring box_up_name =
       L"KelvoUITestBoxUp" + base::NumberToString16(::GetCurrentProcessId());
   base::win::ScopedHandle box_up(
@@ -260,29 +260,28 @@ TEST_F(InstallerUIControllerTest, BackendEndsWhileTheCancelBoxIsUp) {
   test::WriteTextFile(FilePath(backend_.value() + L".script"),
                       "connect\nwait-event " + base::WideToUTF8(box_up_name) +
                           " 120000\nsuccess\nclose\nexit 0\n");
-  std::atomic<HWND> dialog{nullptr};
   HWND box = nullptr;
-  std::thread watcher([&] {
-    // Without a box the backend ends all the same, and the test fails.
-    const base::TimeTicks deadline = base::TimeTicks::Now() + kLimit;
-    while (!box && base::TimeTicks::Now() < deadline) {
-      ::Sleep(10);
-      if (dialog.load())
-        box = test::FindMessageBox(dialog.load());
-    }
-    ::SetEvent(box_up.Get());
-  });
+  RunWhen(
+      [&] {
+        box = window() ? test::FindMessageBox(window()->hwnd()) : nullptr;
+        return box != nullptr;
+      },
+      [&] { ::SetEvent(box_up.Get()); });
+  // The way out when the loop never sees the box: confirming the cancel
+  // ends the run, and the test fails.
+  std::unique_ptr<test::MessageBoxAnswerer> way_out;
   RunWhen([&] { return OnPage(InstallerWindow::PAGE_WELCOME); },
           [&] { PostCommand(window()->hwnd(), IDC_ACCEPT_BUTTON); });
   RunWhen([&] { return BackendRuns() == 1; },
           [&] {
-            dialog = window()->hwnd();
-            ::PostMessageW(dialog.load(), WM_CLOSE, 0, 0);
+            way_out = std::make_unique<test::MessageBoxAnswerer>(
+                window()->hwnd(), IDYES, kLimit);
+            ::PostMessageW(window()->hwnd(), WM_CLOSE, 0, 0);
           });
   // The box stays up until the backend's success ends the run, which
   // closes it with the window.
   EXPECT_TRUE(RunUI());
-  watcher.join();
+  way_out.reset();
   RunFor(InstallerUIController::kPendingErrorDelay * 3);
   ASSERT_TRUE(box);
   EXPECT_FALSE(::IsWindow(box));
