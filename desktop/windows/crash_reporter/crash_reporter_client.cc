@@ -20,14 +20,6 @@ namespace crash_reporter {
 const wchar_t kCrashReporterInitEventPrefix[] = L"KelvoCrashReporterInitEvent";
 const wchar_t kCrashReporterPipePrefix[] = L"\\\\.\\pipe\\KelvoCrashReporter";
 
-// A reporter started and not yet waited for.
-struct ReporterLaunch {
-  base::win::ScopedHandle ready;
-  base::win::ScopedHandle process;
-  uint32_t pid = 0;
-  ULONGLONG started_ms = 0;
-};
-
 namespace {
 
 // The size of the name buffers, terminator included.
@@ -39,9 +31,6 @@ constexpr DWORD kProcessCallbackFilterEnabled = 0x1;
 // Never deleted once installed: crashes may come until the process ends.
 crash_handler::ExceptionHandler* g_crash_handler = nullptr;
 std::atomic<int> g_first_crash{0};
-// The reporter BeginCrashReporterClient started, until
-// CompleteCrashReporterClient waits for it.
-ReporterLaunch* g_pending_launch = nullptr;
 
 }  // namespace
 
@@ -52,29 +41,8 @@ std::wstring FormatCrashReporterObjectName(const wchar_t* prefix,
 }
 
 void StartCrashReporterClient(const base::CommandLine& command_line) {
-  BeginCrashReporterClient(command_line);
-  CompleteCrashReporterClient();
-}
-
-void BeginCrashReporterClient(const base::CommandLine& command_line) {
   DisableUserModeCallbackExceptionFilter();
-  DCHECK(!g_pending_launch);
-  if (installer::GetBuildNumber() < 0)
-    return;
-  if (uint32_t pid = GetCrashReporterPidSwitch(command_line)) {
-    installer::SetCrashReporterProcessId(pid);
-    return;
-  }
-  g_pending_launch = StartCrashReporter(command_line).release();
-}
-
-void CompleteCrashReporterClient() {
-  if (g_pending_launch) {
-    std::unique_ptr<ReporterLaunch> launch(g_pending_launch);
-    g_pending_launch = nullptr;
-    installer::SetCrashReporterProcessId(WaitForCrashReporter(launch.get()));
-  }
-  if (installer::GetCrashReporterProcessId())
+  if (InitCrashReporterProcess(command_line))
     InstallCrashHandler();
   SetInstallerCrashKeys();
 }
@@ -105,22 +73,16 @@ bool InitCrashReporterProcess(const base::CommandLine& command_line) {
 }
 
 uint32_t LaunchCrashReporter(const base::CommandLine& command_line) {
-  std::unique_ptr<ReporterLaunch> launch = StartCrashReporter(command_line);
-  return launch ? WaitForCrashReporter(launch.get()) : 0;
-}
-
-std::unique_ptr<ReporterLaunch> StartCrashReporter(
-    const base::CommandLine& command_line) {
   std::unique_ptr<base::CommandLine> reporter_command_line =
       MakeCrashReporterCommandLine(command_line);
   std::wstring event_name = FormatCrashReporterObjectName(
       kCrashReporterInitEventPrefix, ::GetCurrentProcessId());
   if (event_name.empty())
-    return nullptr;
-  auto launch = std::make_unique<ReporterLaunch>();
-  launch->ready.Set(::CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
-  if (!launch->ready.IsValid())
-    return nullptr;
+    return 0;
+  base::win::ScopedHandle ready(
+      ::CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
+  if (!ready.IsValid())
+    return 0;
   // CreateProcessW may write into the command line.
   std::wstring command = reporter_command_line->GetCommandLineString();
   STARTUPINFOW startup_info = {};
@@ -128,27 +90,16 @@ std::unique_ptr<ReporterLaunch> StartCrashReporter(
   PROCESS_INFORMATION process_info = {};
   if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
                         nullptr, nullptr, &startup_info, &process_info)) {
-    return nullptr;
+    return 0;
   }
-  launch->started_ms = ::GetTickCount64();
-  launch->process.Set(process_info.hProcess);
+  base::win::ScopedHandle process(process_info.hProcess);
   base::win::ScopedHandle thread(process_info.hThread);
-  launch->pid = process_info.dwProcessId;
-  return launch;
-}
-
-uint32_t WaitForCrashReporter(ReporterLaunch* launch) {
-  // The reporter's time counts from its launch, whatever the client did
-  // meanwhile. A reporter without consent ends without signalling: its end
-  // answers at once. One that is late keeps running and serves nobody.
-  const ULONGLONG waited = ::GetTickCount64() - launch->started_ms;
-  const DWORD limit =
-      waited < kReporterReadyTimeoutMs
-          ? static_cast<DWORD>(kReporterReadyTimeoutMs - waited)
-          : 0;
-  HANDLE handles[] = {launch->ready.Get(), launch->process.Get()};
-  DWORD wait = ::WaitForMultipleObjects(2, handles, FALSE, limit);
-  return wait == WAIT_OBJECT_0 ? launch->pid : 0;
+  // A reporter without consent ends without signalling: its end answers at
+  // once. One that is late keeps running and serves nobody.
+  HANDLE handles[] = {ready.Get(), process.Get()};
+  DWORD wait =
+      ::WaitForMultipleObjects(2, handles, FALSE, kReporterReadyTimeoutMs);
+  return wait == WAIT_OBJECT_0 ? process_info.dwProcessId : 0;
 }
 
 std::unique_ptr<base::CommandLine> MakeCrashReporterCommandLine(

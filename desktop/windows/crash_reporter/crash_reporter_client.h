@@ -41,16 +41,6 @@ std::wstring FormatCrashReporterObjectName(const wchar_t* prefix, uint32_t pid);
 // the crash handler, the installer's crash keys.
 void StartCrashReporterClient(const base::CommandLine& command_line);
 
-// The same in two halves, so that a process goes on with its own start-up
-// while the reporter it starts gets ready. Begin sets the callback filter
-// and takes the launcher's reporter or starts one; Complete waits for a
-// started one (its 2 s count from its launch), stores the id, connects the
-// crash handler and sets the crash keys. Complete must run before the
-// process starts a child that is told the reporter's id, and before it
-// does anything whose crash should be reported.
-void BeginCrashReporterClient(const base::CommandLine& command_line);
-void CompleteCrashReporterClient();
-
 // Lets exceptions inside window procedures called by the system reach the
 // crash handler instead of being swallowed (where the system can be told).
 void DisableUserModeCallbackExceptionFilter();
@@ -61,14 +51,6 @@ bool InitCrashReporterProcess(const base::CommandLine& command_line);
 
 // Starts a reporter and waits, at most 2 s, until it is ready; its id, or 0.
 uint32_t LaunchCrashReporter(const base::CommandLine& command_line);
-
-// The two halves of LaunchCrashReporter: the start (null when the reporter
-// could not be started) and the wait for its ready event or its end, which
-// gives its id or 0.
-struct ReporterLaunch;
-std::unique_ptr<ReporterLaunch> StartCrashReporter(
-    const base::CommandLine& command_line);
-uint32_t WaitForCrashReporter(ReporterLaunch* launch);
 
 // This process's command line, program included, with the switch
 // "crash-reporter-parent-id" set to this process's id.

@@ -348,38 +348,6 @@ TEST_F(CrashReporterTest, WithoutConsentNoReporterServes) {
   EXPECT_TRUE(ServerRequests().empty());
 }
 
-// A process that goes on with its start-up while its reporter gets ready
-// still takes the reporter, even past the 2 s the reporter is given from
-// its launch, and reports through it; without consent it has none.
-TEST_F(CrashReporterTest, ClientBusyWhileItsReporterStartsStillUsesIt) {
-  for (const wchar_t* busy : {L"0", L"2500"}) {
-    SCOPED_TRACE(busy);
-    base::DeleteFile(user_data_.Append(L"Local State"), false);
-    const std::wstring switches =
-        std::wstring(kNoMinidump) + L" --test-busy-ms=" + busy;
-    std::unique_ptr<Host> host = StartHost(L"access-violation", switches);
-    EXPECT_EQ(0u, host->reporter_pid());
-    EXPECT_FALSE(host->handler_installed());
-    host->Go();
-    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
-              host->WaitForExit());
-
-    GiveConsent();
-    host = StartHost(L"access-violation", switches);
-    ASSERT_NE(0u, host->reporter_pid());
-    EXPECT_TRUE(host->handler_installed());
-    base::Process reporter = OpenReporter(*host);
-    host->Go();
-    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
-              host->WaitForExit());
-    EXPECT_TRUE(reporter.WaitForExitWithTimeout(kProcessTimeout, nullptr));
-    // The crash keys were set in the second half.
-    EXPECT_NE(std::string::npos,
-              ReadFile(CrashLogPath(host->reporter_pid(), ".txt"))
-                  .find("process_type=\"installer\""));
-  }
-}
-
 TEST_F(CrashReporterTest, ChildrenShareTheReporterThatRefusesLiars) {
   GiveConsent();
   // The reporter reads its settings from its parent's command line.

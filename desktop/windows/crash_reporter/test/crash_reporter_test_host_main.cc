@@ -14,8 +14,6 @@
 // number of bytes) replaces the limit of a crashed reporter's minidump and
 // V1 file in every reporter of a chain: the crashed reporter starts the
 // next one with a command line of its own, which no test switch reaches.
-// With "test-busy-ms" the client start-up is split in its two halves with
-// that many milliseconds between them.
 // With "test-action=count" it only counts: it adds "test-count" (a number)
 // to the counter "test-name" of the counter file "test-file" and ends with
 // 0 once the count is written.
@@ -166,17 +164,7 @@ int wmain() {
   if (command_line.GetSwitchValueASCII("test-action") == "count")
     return Count(command_line);
 
-  // "test-busy-ms": the client start-up in its two halves, this long apart,
-  // as a process that starts up while its reporter gets ready.
-  int busy_ms = 0;
-  if (base::StringToInt(command_line.GetSwitchValueASCII("test-busy-ms"),
-                        &busy_ms)) {
-    crash_reporter::BeginCrashReporterClient(command_line);
-    ::Sleep(busy_ms);
-    crash_reporter::CompleteCrashReporterClient();
-  } else {
-    crash_reporter::StartCrashReporterClient(command_line);
-  }
+  crash_reporter::StartCrashReporterClient(command_line);
   printf("%u %d\n", installer::GetCrashReporterProcessId(),
          crash_reporter::IsCrashHandlerInstalled() ? 1 : 0);
   fflush(stdout);

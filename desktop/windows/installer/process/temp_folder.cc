@@ -21,8 +21,7 @@ namespace {
 bool TryTempDirBase(const base::FilePath& base_dir,
                     const std::wstring& folder_name,
                     const base::FilePath& probe_exe,
-                    base::FilePath* folder,
-                    std::unique_ptr<TempFolderProbe>* started_probe) {
+                    base::FilePath* folder) {
   if (base_dir.empty())
     return false;
   base::FilePath candidate = base_dir.Append(folder_name);
@@ -37,8 +36,7 @@ bool TryTempDirBase(const base::FilePath& base_dir,
         base::DeleteFile(candidate, false);  // Only when empty.
       return false;
     }
-    if (started_probe)
-      *started_probe = std::move(probe);
+    probe->Finish();
   }
   *folder = candidate;
   return true;
@@ -48,27 +46,23 @@ bool TryTempDirBase(const base::FilePath& base_dir,
 
 bool FindUsableTempDir(const std::wstring& folder_name,
                        const base::FilePath& probe_exe,
-                       base::FilePath* folder,
-                       std::unique_ptr<TempFolderProbe>* started_probe) {
+                       base::FilePath* folder) {
   base::FilePath base_dir;
   if (base::PathService::Get(base::DIR_TEMP, &base_dir) &&
-      TryTempDirBase(base_dir, folder_name, probe_exe, folder,
-                     started_probe)) {
+      TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
     return true;
   }
   base_dir.clear();
   if (base::win::GetKnownFolderPath(FOLDERID_Downloads,
                                     base::win::KnownFolderAccess::kCreate,
                                     &base_dir) &&
-      TryTempDirBase(base_dir, folder_name, probe_exe, folder,
-                     started_probe)) {
+      TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
     return true;
   }
   for (int key : {base::DIR_HOME, base::DIR_EXE}) {
     base_dir.clear();
     if (base::PathService::Get(key, &base_dir) &&
-        TryTempDirBase(base_dir, folder_name, probe_exe, folder,
-                     started_probe)) {
+        TryTempDirBase(base_dir, folder_name, probe_exe, folder)) {
       return true;
     }
   }

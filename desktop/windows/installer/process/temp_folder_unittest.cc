@@ -53,27 +53,20 @@ TEST(TempFolderTest, FindUsableTempDirProbesWithTheInstaller) {
   EXPECT_FALSE(base::PathExists(temp_dir.Append(L"Probe Fails")));
 }
 
-// A caller that takes the probe goes on while it runs; the copy stays
-// until the probe is finished, and a probe given up on still goes at its
-// destruction.
-TEST(TempFolderTest, HandedOverProbeIsDeletedWhenFinished) {
+// The probe's copy goes once the probe has ended, also when the probe is
+// dropped before; a copy that cannot start is no probe and leaves no file.
+TEST(TempFolderTest, ProbeCopyIsDeletedOnceItHasEnded) {
   base::ScopedPathOverride temp(base::DIR_TEMP);
   base::FilePath temp_dir;
   ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp_dir));
   const base::FilePath installer =
       test::GetBuildBinDir().Append(L"installer.exe");
   base::FilePath folder;
-  std::unique_ptr<TempFolderProbe> probe;
-  ASSERT_TRUE(FindUsableTempDir(L"Probe Handed Over", installer, &folder,
-                                &probe));
-  EXPECT_EQ(temp_dir.Append(L"Probe Handed Over"), folder);
-  ASSERT_TRUE(probe);
-  EXPECT_EQ(folder.Append(L"installer.exe"), probe->copy());
-  EXPECT_TRUE(base::PathExists(probe->copy()));
-  probe->Finish();
-  EXPECT_FALSE(base::PathExists(probe->copy()));
-  probe->Finish();  // Nothing more to do.
+  ASSERT_TRUE(FindUsableTempDir(L"Probe Copy", installer, &folder));
+  EXPECT_EQ(temp_dir.Append(L"Probe Copy"), folder);
+  EXPECT_FALSE(base::PathExists(folder.Append(L"installer.exe")));
 
+  std::unique_ptr<TempFolderProbe> probe;
   probe = TempFolderProbe::Start(folder, installer);
   ASSERT_TRUE(probe);
   const base::FilePath copy = probe->copy();

@@ -37,7 +37,6 @@
 #include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/process/log_file.h"
 #include "desktop/windows/installer/process/temp_folder.h"
-#include "desktop/windows/installer/process/temp_folder_probe.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/product/installer_switches.h"
@@ -246,14 +245,7 @@ class InstallerEntry {
   // Destroys what lives for the whole run, before COM and the singletons go.
   void DestroyRunObjects();
 
-  // The second half of the crash-reporting start-up begun in RunRoles:
-  // waits for the reporter and connects the crash handler. Called before a
-  // role starts its work or a child process; does nothing when nothing was
-  // begun or it is done already.
-  void CompleteCrashReporting();
-
   bool com_initialized_ = false;
-  bool crash_reporting_pending_ = false;
   StartFlags flags_;
   base::FilePath current_installation_folder_;
   base::FilePath own_dir_;
@@ -263,8 +255,6 @@ class InstallerEntry {
 
   bool x64_download_ = false;
   base::FilePath download_folder_;
-  // The probe that showed the download folder usable, still running.
-  std::unique_ptr<TempFolderProbe> download_folder_probe_;
 
   // Owned for the whole run; destroyed by DestroyRunObjects.
   std::unique_ptr<base::MessageLoop> message_loop_;
@@ -290,16 +280,7 @@ bool InstallerEntry::Run() {
   return result;
 }
 
-void InstallerEntry::CompleteCrashReporting() {
-  if (!crash_reporting_pending_)
-    return;
-  crash_reporting_pending_ = false;
-  crash_reporter::CompleteCrashReporterClient();
-}
-
 void InstallerEntry::DestroyRunObjects() {
-  CompleteCrashReporting();
-  download_folder_probe_.reset();
   // Only the folder itself, when empty: files left in it stay.
   if (!download_folder_.empty())
     base::DeleteFile(download_folder_, false);
@@ -318,10 +299,7 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
   // A reporter's own result reaches nobody: it served or it could not.
   if (crash_reporter::RunCrashReporterRole(command_line))
     return true;
-  // The reporter gets ready while this process starts up; every role waits
-  // for it before its own work (CompleteCrashReporting).
-  crash_reporter::BeginCrashReporterClient(command_line);
-  crash_reporting_pending_ = true;
+  crash_reporter::StartCrashReporterClient(command_line);
   RegisterInstallerFeatures(FeatureRegistry::GetInstance());
   // The store shared with the browser follows the installation this
   // process runs from.
@@ -330,12 +308,10 @@ bool InstallerEntry::RunRoles(const base::CommandLine& command_line) {
                               }));
   if (command_line.HasSwitch(switches::kHelp) ||
       command_line.HasSwitch(switches::kQuestionMark)) {
-    CompleteCrashReporting();
     PrintUsage(l10n::LoadAvailableLanguages());
     return true;
   }
   if (command_line.HasSwitch(switches::kSetFolderPermission)) {
-    CompleteCrashReporting();
     // Whatever the mode achieved, its caller learns it from the events.
     RunFolderPermissionMode(command_line);
     if (command_line.HasSwitch(switches::kRunUninstallBat))
@@ -398,16 +374,11 @@ bool InstallerEntry::RunAfterLogging(const base::CommandLine& command_line) {
   if (command_line.HasSwitch(switches::kRegisterKelvoAsProtocolHandler) ||
       flags_.backend) {
     LOG(INFO) << "Running backend";
-    CompleteCrashReporting();
     InstallerRunnerBackend backend;
     return backend.Run(settings_.get());
   }
   if (!PrepareDownloadFolder(command_line))
     return false;
-  // The probe and the reporter run side by side; the probe's copy goes
-  // before the front end starts its work.
-  CompleteCrashReporting();
-  download_folder_probe_.reset();
   ApplyTrackingDataOptions();
   if (!flags_.silent) {
     LOG(INFO) << "Running UI controller";
@@ -469,7 +440,7 @@ bool InstallerEntry::PrepareDownloadFolder(
       return false;
     }
   } else if (!FindUsableTempDir(GetInstallerTempFolderName(), own_file_,
-                                &download_folder_, &download_folder_probe_)) {
+                                &download_folder_)) {
     LOG(ERROR) << "Could not obtain temporary installer folder";
     download_folder_.clear();
     return false;
