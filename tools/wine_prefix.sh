@@ -22,6 +22,17 @@ start)
     "$WINESERVER" -w
     touch "$WINEPREFIX/.kelvo-ready"
   fi
+  # One persistent server for the whole run, started before any other Wine
+  # command of this script: a command that finds no server starts one of its
+  # own that ends after a quiet moment, and the next test's Wine process then
+  # starts another one, with the prefix's services, all holding that test's
+  # output pipe until ctest's time-out. The server detaches itself once it
+  # holds the prefix; its error output must not be ours either. A server
+  # left by an earlier command ends within seconds; then ours takes over.
+  if ! "$WINESERVER" -p </dev/null >/dev/null 2>&1; then
+    timeout 30 "$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
+  fi
   if [ ! -f "$WINEPREFIX/.kelvo-windows" ]; then
     # Without a window manager (Xvfb) a managed window waits two seconds
     # for a withdrawal nobody sends whenever it is destroyed.
@@ -60,8 +71,6 @@ start)
   mkdir -p "$WINEPREFIX/drive_c/kelvo_aliases/target"
   ln -sfn target "$WINEPREFIX/drive_c/kelvo_aliases/junction"
   ln -sfn ../drive_c/kelvo_aliases/target "$WINEPREFIX/dosdevices/s:"
-  # Detached from our pipes so that ctest does not wait for the server.
-  setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
   # Start the prefix's services now, also detached, so no test inherits them.
   "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
   # Task Scheduler 1.0 works only while the prefix's Schedule service runs:
