@@ -361,13 +361,23 @@ FilePath FilePath::StripTrailingSeparators() const {
 }
 
 bool FilePath::ReferencesParent() const {
-  for (const StringType& component : GetComponents()) {
+  // The components between the separators, looked at in place: every file
+  // copy asks this of both its paths, and GetComponents builds a string per
+  // level, several times over.
+  StringPieceType rest(path_);
+  const size_t letter = FindDriveLetter(rest);
+  if (letter != npos)
+    rest.remove_prefix(letter + 1);
+  while (!rest.empty()) {
+    const size_t end = std::min(rest.find_first_of(kSeparators), rest.size());
+    const StringPieceType component = rest.substr(0, end);
     // Windows resolves components made only of dots and blanks oddly, so
     // any ".." among them counts.
     if (component.find_first_not_of(L". \n\r\t") == npos &&
         component.find(kParentDirectory) != npos) {
       return true;
     }
+    rest.remove_prefix(std::min(end + 1, rest.size()));
   }
   return false;
 }

@@ -159,10 +159,12 @@ TEST(FilePathTest, GetComponentsAndParents) {
 TEST(FilePathTest, ReferencesParent) {
   // Windows treats dot-and-blank names as the parent too.
   for (const wchar_t* path :
-       {L"a\\..\\b", L"..", L"C:\\a\\..", L"a\\...\\b", L"a\\.. \\b"}) {
+       {L"a\\..\\b", L"..", L"C:\\a\\..", L"a\\...\\b", L"a\\.. \\b", L"C:..",
+        L"a/../b", L"\\\\server\\share\\..\\x", L"a\\b\\..\\"}) {
     EXPECT_TRUE(FilePath(path).ReferencesParent()) << path;
   }
-  for (const wchar_t* path : {L"a\\..b\\c", L"a..b", L"a\\.\\b"})
+  for (const wchar_t* path : {L"a\\..b\\c", L"a..b", L"a\\.\\b", L"", L"C:",
+                              L"C:\\", L"\\\\server\\share", L"a\\b..\\.c"})
     EXPECT_FALSE(FilePath(path).ReferencesParent()) << path;
 }
 

@@ -8,6 +8,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
 
 namespace installer {
 
@@ -45,6 +46,7 @@ bool CreateFolderOperation::Execute(Transaction* nested) {
     LOG(ERROR) << "Failed folder creation";
     return false;
   }
+  nested->AddCreatedFolders(path_, existing_ancestor_);
   VLOG(1) << "Folder created successfully";
   return true;
 }

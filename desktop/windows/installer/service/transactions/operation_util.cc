@@ -17,6 +17,15 @@ void JournalChange(Transaction* nested, const journal::Entry& entry) {
     nested->journal()->Record(entry);
 }
 
+int64_t JournalSize(Transaction* nested) {
+  return nested && nested->journal() ? nested->journal()->size() : 0;
+}
+
+void CutJournalBack(Transaction* nested, int64_t mark) {
+  if (nested && nested->journal())
+    nested->journal()->CutBackTo(mark);
+}
+
 std::wstring GetRegistryObjectName(HKEY root, const std::wstring& key_path) {
   if (root == HKEY_CLASSES_ROOT)
     return L"CLASSES_ROOT\\" + key_path;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <aclapi.h>
+#include <stdint.h>
 
 #include <string>
 #include <vector>
@@ -20,6 +21,13 @@ class Transaction;
 // Writes |entry| to the journal of the transaction that |nested| belongs
 // to, before the change it describes.
 void JournalChange(Transaction* nested, const journal::Entry& entry);
+
+// The size of that journal, 0 without one: a mark for CutJournalBack.
+int64_t JournalSize(Transaction* nested);
+
+// Drops the journal's lines written since it was |mark| long, for a change
+// that turned out not to have been made.
+void CutJournalBack(Transaction* nested, int64_t mark);
 
 // Registry.
 

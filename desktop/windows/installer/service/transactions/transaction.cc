@@ -31,6 +31,7 @@ bool Transaction::Execute(std::unique_ptr<Operation> operation) {
   const int64_t mark = JournalSize();
   Transaction nested;
   nested.journal_ = journal_;
+  nested.root_ = root_;
   bool succeeded = false;
   if (fault == InjectedFault::kBeforeChange) {
     LOG(ERROR) << "Injected failure before the operation";
@@ -65,6 +66,9 @@ bool Transaction::Execute(std::unique_ptr<Operation> operation) {
 
 void Transaction::Rollback() {
   DCHECK_EQ(operations_.size(), journal_marks_.size());
+  // Whatever is undone, the folders may go with it. Rare enough to forget
+  // them all.
+  root_->created_folders_.clear();
   for (size_t i = operations_.size(); i-- > 0;) {
     operations_[i]->Rollback();
     CutJournalBackTo(journal_marks_[i]);
@@ -73,7 +77,23 @@ void Transaction::Rollback() {
 }
 
 void Transaction::Commit() {
+  // A nested transaction commits when its operation has taken over its
+  // prerequisites: the root still holds them.
+  if (root_ == this)
+    created_folders_.clear();
   Finish(/*committing=*/true);
+}
+
+void Transaction::AddCreatedFolders(const base::FilePath& folder,
+                                    const base::FilePath& existing_ancestor) {
+  for (base::FilePath level = folder;
+       existing_ancestor.IsParentIgnoringCase(level); level = level.DirName()) {
+    root_->created_folders_.insert(level);
+  }
+}
+
+bool Transaction::IsCreatedFolder(const base::FilePath& folder) const {
+  return root_->created_folders_.count(folder) != 0;
 }
 
 int64_t Transaction::JournalSize() const {

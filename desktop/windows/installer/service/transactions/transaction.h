@@ -17,8 +17,10 @@
 #include <stdint.h>
 
 #include <memory>
+#include <set>
 #include <vector>
 
+#include "base/files/file_path.h"
 #include "desktop/windows/installer/service/transactions/operation.h"
 
 namespace installer {
@@ -80,6 +82,17 @@ class Transaction {
   // null when none.
   TransactionJournal* journal() const { return journal_; }
 
+  // Records that an operation of this transaction created the folders from
+  // |folder| up to, not including, |existing_ancestor|. Shared with the
+  // nested transactions, like the journal.
+  void AddCreatedFolders(const base::FilePath& folder,
+                         const base::FilePath& existing_ancestor);
+  // Whether |folder| (as written, not merely the same folder under another
+  // spelling) is one that this transaction created and still holds: no file
+  // was put in it but by this transaction, unless another program wrote
+  // there meanwhile. Forgotten at any rollback, and at the commit.
+  bool IsCreatedFolder(const base::FilePath& folder) const;
+
   // Makes every Execute on the calling thread consult |injector| until it is
   // set to null again. |injector| must outlive that time.
   static void SetFaultInjectorForTesting(FaultInjector* injector);
@@ -100,6 +113,11 @@ class Transaction {
   // undone, its lines go.
   std::vector<int64_t> journal_marks_;
   TransactionJournal* journal_ = nullptr;
+  // The transaction whose operations this one's join: itself unless it is
+  // the nested transaction of an operation.
+  Transaction* root_ = this;
+  // The root's alone: the folders its held operations created.
+  std::set<base::FilePath> created_folders_;
   // False for the nested transaction of an operation: its end is not the
   // end of the journal's transaction.
   bool owns_journal_ = false;

@@ -463,6 +463,31 @@ TEST_F(TransactionJournalTest, AFailedOperationIsNotUndoneAgainByTheReplay) {
   EXPECT_FALSE(HasAsideFiles());
 }
 
+// A file that another program put into a folder of the run meanwhile was
+// moved aside for the copy: the replay gives it back rather than taking it
+// for the copy.
+TEST_F(TransactionJournalTest, ReplayKeepsAFileThatAppearedInAFolderOfTheRun) {
+  const FilePath source = temp_.GetPath().Append(L"new.txt");
+  WriteTextFile(source, "new");
+  TransactionJournal journal(journals_, install_);
+  auto transaction = std::make_unique<Transaction>();
+  transaction->set_journal(&journal);
+  const FilePath folder = install_.Append(L"sub");
+  ASSERT_TRUE(transaction->Execute(
+      std::make_unique<CopyFileOperation>(source, folder.Append(L"a.txt"))));
+  WriteTextFile(folder.Append(L"b.txt"), "theirs");
+  ASSERT_TRUE(transaction->Execute(
+      std::make_unique<CopyFileOperation>(source, folder.Append(L"b.txt"))));
+  ASSERT_EQ("new", ReadTextFile(folder.Append(L"b.txt")));
+  Abandon(ReadTextFile(journal.path()));
+  Kill(std::move(transaction));
+
+  EXPECT_EQ(1, Replay());
+  EXPECT_EQ("theirs", ReadTextFile(folder.Append(L"b.txt")));
+  EXPECT_FALSE(base::PathExists(folder.Append(L"a.txt")));
+  EXPECT_FALSE(HasAsideFiles());
+}
+
 TEST_F(TransactionJournalTest, ARollbackCutsTheJournalBackAsItGoes) {
   WriteTextFile(temp_.GetPath().Append(L"a.txt"), "a");
   TransactionJournal journal(journals_, install_);
