@@ -120,6 +120,29 @@ class InstallerUIControllerTest : public testing::Test {
   }
   size_t BackendRuns() const { return test::StandInRuns(backend_).size(); }
 
+  // Clicks the full package's link once the status tells the folder whose
+  // browser may handle web links, and runs the window to its end.
+  void AskForTheFullPackage() {
+    RunWhen(
+        [&] {
+          return OnPage(InstallerWindow::PAGE_WELCOME) &&
+                 !settings_->IsStatusPending();
+        },
+        [&] { controller_.OnFullPackage(); });
+    EXPECT_FALSE(RunUI());
+  }
+
+  // The runs of a stand-in that may have been started before the call that
+  // started it returned: its record follows shortly, within 5 s.
+  static std::vector<std::string> WaitForRuns(const FilePath& stand_in) {
+    std::vector<std::string> runs;
+    for (int i = 0; i < 100 && runs.empty(); ++i) {
+      ::Sleep(50);
+      runs = test::StandInRuns(stand_in);
+    }
+    return runs;
+  }
+
   bool RunUI(bool run_immediately = false) {
     if (!settings_)
       MakeSettings();
@@ -414,23 +437,11 @@ TEST_F(InstallerUIControllerTest, FullInstallerPageOpensBeforeTheRunEnds) {
       "{\"product_name\": \"Kelvo\", \"urls\": {\"download_full_windows\": "
       "\"kelvotestpage://full/?opsys=windows\"}}");
   base::ScopedLogCapture log;
-  // Once the status tells the folder whose browser may handle web links.
-  RunWhen(
-      [&] {
-        return OnPage(InstallerWindow::PAGE_WELCOME) &&
-               !settings_->IsStatusPending();
-      },
-      [&] { controller_.OnFullPackage(); });
-  EXPECT_FALSE(RunUI());
+  AskForTheFullPackage();
   ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, scheme_key.c_str());
   EXPECT_TRUE(log.Contains("Downloading full package with default browser"));
   EXPECT_TRUE(Contains(Json(), "\"installation_cancelled\":2"));
-  // Started before ShellExecuteEx returned; its record follows shortly.
-  std::vector<std::string> runs;
-  for (int i = 0; i < 100 && runs.empty(); ++i) {
-    ::Sleep(50);
-    runs = test::StandInRuns(handler);
-  }
+  const std::vector<std::string> runs = WaitForRuns(handler);
   ASSERT_EQ(1u, runs.size());
   EXPECT_TRUE(Contains(runs[0],
                        "kelvotestpage://full/?opsys=windows&product=Kelvo%"
@@ -452,21 +463,10 @@ TEST_F(InstallerUIControllerTest, FullInstallerPageOpensInIEWhenWeHandleWeb) {
       "{\"product_name\": \"Kelvo\", \"urls\": {\"download_full_windows\": "
       "\"kelvotestpage://full/?opsys=windows\"}}");
   base::ScopedLogCapture log;
-  // Once the status tells the folder whose browser may handle web links.
-  RunWhen(
-      [&] {
-        return OnPage(InstallerWindow::PAGE_WELCOME) &&
-               !settings_->IsStatusPending();
-      },
-      [&] { controller_.OnFullPackage(); });
-  EXPECT_FALSE(RunUI());
+  AskForTheFullPackage();
   EXPECT_TRUE(log.Contains("Downloading full package with IE"));
   EXPECT_TRUE(Contains(Json(), "\"installation_cancelled\":2"));
-  std::vector<std::string> runs;
-  for (int i = 0; i < 100 && runs.empty(); ++i) {
-    ::Sleep(50);
-    runs = test::StandInRuns(ie);
-  }
+  const std::vector<std::string> runs = WaitForRuns(ie);
   ASSERT_EQ(1u, runs.size());
   // The address is one argument; no scheme handler of the machine took it.
   EXPECT_TRUE(Contains(runs[0],
