@@ -296,7 +296,7 @@ TaskTrigger LogonRun() {
 TaskTrigger BootRun() {
   TaskTrigger trigger;
   trigger.type = TASK_TRIGGER_BOOT;
-  trigger.id = L"Logon run";
+  trigger.id = L"Boot run";
   trigger.start_boundary = L"2024-05-06T07:08:09";
   trigger.delay = L"PT5M";
   return trigger;
@@ -324,7 +324,7 @@ TEST(Win32TaskTriggersTest, AddsEachKindWithItsMembers) {
        {L"Create 9", L"Id=Logon run", L"StartBoundary=2024-05-06T07:08:09",
         L"Delay=PT5M", L"UserId=WORKGROUP\\user"}},
       {BootRun(),
-       {L"Create 8", L"Id=Logon run", L"StartBoundary=2024-05-06T07:08:09",
+       {L"Create 8", L"Id=Boot run", L"StartBoundary=2024-05-06T07:08:09",
         L"Delay=PT5M"}},
       {RunOnce(),
        {L"Create 7", L"Id=Run once", L"EndBoundary=2024-05-06T07:08:39"}},
