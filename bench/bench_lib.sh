@@ -62,7 +62,7 @@ bench_dir='T:\kelvo_bench'
 
 bench_setup() {
   "$bench_top/tools/build.sh" "$out" installer_host stand_in raw_copy \
-    install_log_bench >/dev/null
+    install_log_bench process_chain >/dev/null
   export WINEPREFIX="$out/wineprefix"
   "$bench_top/tools/wine_prefix.sh" start "$WINEPREFIX"
   . "$bench_top/tools/wine_env.sh"
@@ -140,6 +140,16 @@ forget_uninstall_entries() {
         fi
       done
   done
+}
+
+# time_process_chain: the processes a silent install starts, empty
+# (bench/process_chain_main.cc), from the first start to the last exit;
+# its seconds in $elapsed.
+time_process_chain() {
+  local start
+  start=$(date +%s.%N)
+  "$WINE" "$out/bin/process_chain.exe" || return 1
+  elapsed=$(seconds_taken "$start")
 }
 
 # One silent install of the package into a new folder, front end start to

@@ -5,6 +5,9 @@
 #    install is almost all process start-up and the steps around the copy.
 #    Prints its best and median and the phases of its best round, from the
 #    log time stamps (bench/install_phases.py). Target: at most 0.3 s.
+#    Beside it, in alternating rounds, the same processes with nothing in
+#    them (process_chain.exe): what Wine takes to start, run and end them
+#    is a floor that no change inside the installer can go below.
 # 1. Packages of 200, 2,000, 20,000 and 100,000 files of 4 KB and one of 20
 #    files of 50 MB, each installed silently and copied by raw_copy.exe, in
 #    alternating rounds on a RAM drive (bench_lib.sh). Per file it compares
@@ -35,9 +38,16 @@ bench_setup
 # 0. The fixed cost.
 make_bench_package 20 4096 2
 time_install  # Not timed: fills the caches.
+time_process_chain
 tiny=""
 tiny_best=""
+chain=""
 for _ in $(seq "${TINY_ROUNDS:-9}"); do
+  if ! time_process_chain; then
+    echo "the process chain failed" >&2
+    exit 1
+  fi
+  chain="$chain $elapsed"
   if ! time_install; then
     echo "the silent install of the tiny package failed" >&2
     exit 1
@@ -48,8 +58,15 @@ for _ in $(seq "${TINY_ROUNDS:-9}"); do
     tiny_phases=$phases
   fi
 done
-tiny_row=$(printf 'tiny install (%d files): best %.3f s, median %.3f s (target <= 0.300)' \
-  "$bench_files" "$(best $tiny)" "$(median $tiny)")
+tiny_row=$(printf '%s\n%s\n%s' \
+  "$(printf 'tiny install (%d files): best %.3f s, median %.3f s (target <= 0.300)' \
+    "$bench_files" "$(best $tiny)" "$(median $tiny)")" \
+  "$(printf 'its processes alone (process_chain.exe): best %.3f s, median %.3f s' \
+    "$(best $chain)" "$(median $chain)")" \
+  "$(printf 'ratio install / processes alone: best %.2f, median %.2f; the install'"'"'s own work %.0f ms (best against best)' \
+    "$(ratio "$(best $tiny)" "$(best $chain)")" \
+    "$(ratio "$(median $tiny)" "$(median $chain)")" \
+    "$(python3 -c "print(1000 * ($(best $tiny) - $(best $chain)))")")")
 echo "$tiny_row"
 echo "$tiny_phases"
 if [ "${TINY_ONLY:-0}" = 1 ]; then
