@@ -11,7 +11,7 @@
 //             (the backend waited for until it ends)
 //
 // Like installer.exe it is a windows program that loads COM only when it
-// enters the apartment, so the probe loads no more than the probe does.
+// enters the apartment, so its probe loads no more than the installer's.
 // Exit code 0 when every process could be started and ended in time.
 
 #include <windows.h>
