@@ -148,7 +148,10 @@ forget_uninstall_entries() {
 time_process_chain() {
   local start
   start=$(date +%s.%N)
-  "$WINE" "$out/bin/process_chain.exe" || return 1
+  if ! "$WINE" "$out/bin/process_chain.exe"; then
+    echo "process_chain.exe could not start or end its processes in time" >&2
+    return 1
+  fi
   elapsed=$(seconds_taken "$start")
 }
 
