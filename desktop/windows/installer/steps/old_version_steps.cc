@@ -15,6 +15,7 @@
 #include "base/path_service.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/abandoned_run_repair.h"
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/install_log_checks.h"
 #include "desktop/windows/installer/install_log_reader.h"
@@ -24,6 +25,7 @@
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/move_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/service/transactions/transaction_journal.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/status.h"
@@ -67,8 +69,13 @@ void RemovePreservedVersion(InstallRun* run,
   const base::FilePath version_folder = install_folder.Append(log.subfolder);
   const bool upgrading = run->settings()->operation() == OPERATION_UPGRADING;
   // Final when it goes out of scope: removing older versions is not undone
-  // by a later failure of the run.
+  // by a later failure of the run. Until then its files lie aside: a kill
+  // would leave them there for good but for a journal of their own, which
+  // the next run completes or undoes, as it does the run's.
+  TransactionJournal journal(GetTransactionJournalFolder(), install_folder,
+                             L"old_version");
   Transaction transaction;
+  transaction.set_journal(&journal);
   bool keep = false;
   for (const base::FilePath& file : log.files) {
     if (!IsSafeRelativePath(file)) {

@@ -10,14 +10,19 @@
 // of journal lines: the backend is killed as soon as its journal holds that
 // many, that is while it works on the changes that follow. The points
 // spread over the whole run, from the folder's creation to the commit.
-// Each point, and each test, uses an install folder of its own.
+// Where a point must be met exactly (in a rollback, in the removal of an
+// older version), the test runs the installer as its debugger and holds
+// the backend at each operation its transaction tells a debugger of.
+// Each test, and each point of a sweep, uses an install folder of its own.
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -45,6 +50,7 @@
 #include "desktop/windows/installer/registry_entry.h"
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/shortcut_file_name.h"
 #include "desktop/windows/installer/template_resolver.h"
@@ -76,6 +82,20 @@ enum class Operation { kInstall, kUpgrade, kUninstall };
 
 class HostileRunTest : public testing::Test {
  protected:
+  static void SetUpTestSuite() {
+    // Whatever the tests start ends with this program at the latest: a
+    // process left behind would hold the program's output open. The job
+    // goes with the program's last handle.
+    HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    ASSERT_TRUE(
+        job && ::SetInformationJobObject(job, JobObjectExtendedLimitInformation,
+                                         &limits, sizeof(limits)));
+    ASSERT_TRUE(::AssignProcessToJobObject(job, ::GetCurrentProcess()));
+  }
+
   void SetUp() override {
     ASSERT_TRUE(com_.Succeeded());
     ASSERT_TRUE(temp_.CreateUniqueTempDir());
@@ -223,29 +243,20 @@ class HostileRunTest : public testing::Test {
   bool RunAndKill(Operation operation,
                   const FilePath& folder,
                   int lines,
-                  bool* succeeded,
-                  FilePath program = FilePath(),
-                  bool in_rollback = false) {
-    if (program.empty())
-      program = Program(operation, folder);
-    base::Process front_end = test::StartProgram(
-        program, Arguments(operation, folder), temp_.GetPath());
+                  bool* succeeded) {
+    base::Process front_end =
+        test::StartProgram(Program(operation, folder),
+                           Arguments(operation, folder), temp_.GetPath());
     EXPECT_TRUE(front_end.IsValid());
     const base::TimeTicks deadline = base::TimeTicks::Now() + kRunLimit;
     bool killed = false;
     int exit_code = -1;
-    int most = 0;
     while (!killed && base::TimeTicks::Now() < deadline &&
            !front_end.WaitForExitWithTimeout(base::TimeDelta(), &exit_code)) {
       FilePath journal;
       const int count = CountJournalLines(folder, &journal);
-      most = std::max(most, count);
-      const bool reached =
-          in_rollback
-              ? count > 0 && (lines == kRolledBack ? count == 1 && most > 1
-                                                   : most - count >= lines)
-              : count >= (lines == kAtCommit ? 1 : lines) &&
-                    (lines != kAtCommit || HasCommitLine(journal));
+      const bool reached = count >= (lines == kAtCommit ? 1 : lines) &&
+                           (lines != kAtCommit || HasCommitLine(journal));
       if (reached) {
         killed = KillOwner(journal);
       } else {
@@ -261,6 +272,44 @@ class HostileRunTest : public testing::Test {
       EXPECT_NE(0, exit_code) << "A killed run reported success";
     }
     return killed;
+  }
+
+  // Runs |program| for |operation| on |folder| as its debugger, which holds
+  // the backend at each notice of its transaction and asks |kill_here|
+  // there whether to kill it. True when it did; |*succeeded| tells whether
+  // the run reported success.
+  bool RunAndKillWhere(Operation operation,
+                       const FilePath& folder,
+                       const FilePath& program,
+                       const std::function<bool(const std::string&)>& kill_here,
+                       bool* succeeded) {
+    bool killed = false;
+    const test::InstallerRunResult run = test::RunUnderDebugger(
+        program, Arguments(operation, folder), temp_.GetPath(), kRunLimit,
+        [&](const std::string& notice) {
+          if (killed || !kill_here(notice))
+            return false;
+          return killed = true;
+        });
+    EXPECT_TRUE(run.finished);
+    *succeeded = run.exit_code == 0;
+    return killed;
+  }
+
+  // A kill point of a rollback: once the journal of |folder|'s run has
+  // lost |lines| lines to the undo, or with kRolledBack when only its
+  // header is left.
+  std::function<bool(const std::string&)> InRollback(const FilePath& folder,
+                                                     int lines) {
+    auto most = std::make_shared<int>(0);
+    return [this, folder, lines, most](const std::string& notice) {
+      FilePath journal;
+      const int count = CountJournalLines(folder, &journal);
+      *most = std::max(*most, count);
+      return notice == Transaction::kUndoneNotice && count > 0 &&
+             (lines == kRolledBack ? count == 1 && *most > 1
+                                   : *most - count >= lines);
+    };
   }
 
   // Every file below |folder| with its content, except the installer's
@@ -281,12 +330,18 @@ class HostileRunTest : public testing::Test {
     return files;
   }
 
-  // The lines of the journal of |folder|'s run; its path in |journal|.
+  // The lines of the main journal of |folder|'s run, the one named by its
+  // process alone; its path in |journal|.
   int CountJournalLines(const FilePath& folder, FilePath* journal) const {
     base::FileEnumerator files(GetTransactionJournalFolder(), false,
                                base::FileEnumerator::FILES,
                                journal::FileNamePrefix(folder) + L"*.journal");
-    *journal = files.Next();
+    do {
+      *journal = files.Next();
+    } while (!journal->empty() &&
+             base::SplitString(journal->BaseName().value(), L".",
+                               base::KEEP_WHITESPACE, base::SPLIT_WANT_ALL)
+                     .size() != 3);
     std::string text;
     if (journal->empty() || !ReadShared(*journal, &text))
       return 0;
@@ -425,8 +480,10 @@ class HostileRunTest : public testing::Test {
   }
 
   void ExpectNoJournal(const FilePath& folder) {
-    FilePath journal;
-    EXPECT_EQ(0, CountJournalLines(folder, &journal)) << journal.value();
+    base::FileEnumerator files(GetTransactionJournalFolder(), false,
+                               base::FileEnumerator::FILES,
+                               journal::FileNamePrefix(folder) + L"*.journal");
+    EXPECT_EQ(FilePath(), files.Next());
   }
 
   // Kills |operation| at each of |points| on a folder of its own, then runs
@@ -516,10 +573,13 @@ TEST_F(HostileRunTest, KilledUninstallIsUndoneByTheNextUninstall) {
         {1, 5, 15, 40, kAtCommit});
 }
 
-// An upgrade whose package lacks its last file fails and rolls back; killed
-// at points of that rollback, the front end finishes it, and the
-// installation is as it was before the upgrade, the files a kill found
-// put back included.
+// A failing upgrade rolls back; the backend is killed at points of that
+// rollback, and the front end finishes it: the installation is as it was
+// before the upgrade, every time. An upgrade whose package lacks its last
+// file fails while it copies; one that finds a file where it preserves the
+// install log fails after it replaced the launcher, whose old file it had
+// moved aside, and is killed once the copy is undone and before the old
+// file is back.
 TEST_F(HostileRunTest, KilledRollbackLeavesTheInstallationAsItWas) {
   const FilePath broken = dir_.GetPath().Append(L"broken");
   ASSERT_TRUE(base::CreateDirectory(broken));
@@ -532,27 +592,72 @@ TEST_F(HostileRunTest, KilledRollbackLeavesTheInstallationAsItWas) {
   files.push_back("resources\\missing.pak");
   test::WriteTextFile(broken.Append(L"files_list"),
                       base::JoinString(files, "\r\n") + "\r\n");
-  int kills = 0;
-  const std::vector<int> points = {1, 40, 100, kRolledBack};
-  for (int point : points) {
+  const FilePath folder = NewFolder();
+  ASSERT_EQ(0, Run(Operation::kInstall, folder));
+  const FilePath launcher = folder.AppendASCII(kLauncherExeName);
+  const FilePath blocker = folder.Append(L"old_status");
+  test::WriteTextFile(blocker, "no folder");
+  const std::map<std::wstring, std::string> before = Snapshot(folder);
+  constexpr int kLauncherCopyUndone = -2;
+  for (int point : {1, 40, 100, kRolledBack, kLauncherCopyUndone}) {
     SCOPED_TRACE("rollback kill point " + base::IntToString(point));
-    const FilePath folder = NewFolder();
-    ASSERT_EQ(0, Run(Operation::kInstall, folder));
-    const std::map<std::wstring, std::string> before = Snapshot(folder);
+    const bool late = point == kLauncherCopyUndone;
     bool succeeded = true;
-    kills += RunAndKill(Operation::kUpgrade, folder, point, &succeeded,
-                        broken.Append(L"installer.exe"), /*in_rollback=*/true)
-                 ? 1
-                 : 0;
+    EXPECT_TRUE(RunAndKillWhere(
+        Operation::kUpgrade, folder,
+        (late ? package_ : broken).Append(L"installer.exe"),
+        late ? std::function<bool(const std::string&)>(
+                   [&launcher](const std::string& notice) {
+                     return notice == Transaction::kUndoneNotice &&
+                            !base::PathExists(launcher);
+                   })
+             : InRollback(folder, point),
+        &succeeded));
     EXPECT_FALSE(succeeded);
     ExpectNoJournal(folder);
     EXPECT_TRUE(before == Snapshot(folder)) << Describe(folder);
     EXPECT_EQ(1, CountUninstallEntries(folder));
-    EXPECT_EQ(0, Run(Operation::kUpgrade, folder));
-    ExpectOneInstallation(folder);
-    ExpectNoJournal(folder);
   }
-  EXPECT_GE(kills, static_cast<int>(points.size()) - 1);
+  ASSERT_TRUE(base::DeleteFile(blocker, false));
+  EXPECT_EQ(0, Run(Operation::kUpgrade, folder));
+  ExpectOneInstallation(folder);
+  ExpectNoJournal(folder);
+}
+
+// An upgrade removes the files of the version that the upgrade before it
+// preserved: it moves them all aside, then deletes them. Killed while they
+// lie aside, the version is put back whole; killed while they are deleted,
+// the deleting is finished. Nothing stays aside for good, and the next
+// upgrade leaves nothing of the version.
+TEST_F(HostileRunTest, KilledRemovalOfAnOlderVersionIsRepaired) {
+  const FilePath folder = NewFolder();
+  ASSERT_EQ(0, Run(Operation::kInstall, folder));
+  InstallLog first;
+  ASSERT_TRUE(
+      InstallLogReader().Read(&first, folder.AppendASCII(kInstallLogFileName)));
+  ASSERT_EQ(0, Run(Operation::kUpgrade, folder));
+  const FilePath old_version = folder.Append(first.subfolder);
+  for (bool deleting : {false, true}) {
+    SCOPED_TRACE(deleting ? "killed while deleting" : "killed while moving");
+    bool succeeded = true;
+    EXPECT_TRUE(RunAndKillWhere(
+        Operation::kUpgrade, folder, package_.Append(L"installer.exe"),
+        [&](const std::string& notice) {
+          const size_t aside = FindDebris(old_version).size();
+          return deleting ? notice == Transaction::kCommittedNotice && aside > 0
+                          : notice == Transaction::kExecutedNotice &&
+                                aside >= files_.size() / 2;
+        },
+        &succeeded));
+    EXPECT_FALSE(succeeded);
+    ExpectNoJournal(folder);
+    EXPECT_EQ(std::vector<std::wstring>(), FindDebris(folder))
+        << Describe(folder);
+    EXPECT_EQ(!deleting,
+              base::PathExists(old_version.AppendASCII(files_.back())));
+  }
+  EXPECT_EQ(0, Run(Operation::kUpgrade, folder));
+  ExpectOneInstallation(folder);
 }
 
 // A journal of the folder a package runs from, or of that folder's parent,

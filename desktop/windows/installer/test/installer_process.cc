@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 #include "base/files/file_enumerator.h"
@@ -12,6 +13,7 @@
 #include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_environment_variable_override.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
 
@@ -56,6 +58,89 @@ InstallerRunResult RunProgram(const base::FilePath& exe,
     command += L" " + arguments;
   result.finished = base::GetAppOutputWithExitCode(command, &result.output,
                                                    &result.exit_code, timeout);
+  return result;
+}
+
+namespace {
+
+std::string ReadDebugText(HANDLE process,
+                          const OUTPUT_DEBUG_STRING_INFO& info) {
+  std::string text(std::min<size_t>(info.nDebugStringLength, 4096), '\0');
+  SIZE_T read = 0;
+  if (info.fUnicode || !::ReadProcessMemory(process, info.lpDebugStringData,
+                                            &text[0], text.size(), &read)) {
+    return std::string();
+  }
+  text.resize(std::min<size_t>(read, text.find('\0')));
+  return text;
+}
+
+}  // namespace
+
+InstallerRunResult RunUnderDebugger(const base::FilePath& exe,
+                                    const std::wstring& arguments,
+                                    const base::FilePath& temp_dir,
+                                    base::TimeDelta timeout,
+                                    const DebugTextCallback& on_text) {
+  std::string temp = temp_dir.AsUTF8Unsafe();
+  base::ScopedEnvironmentVariableOverride tmp("TMP", temp);
+  base::ScopedEnvironmentVariableOverride temp_var("TEMP", temp);
+  std::wstring command = L"\"" + exe.value() + L"\" " + arguments;
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION info = {};
+  InstallerRunResult result;
+  if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE,
+                        DEBUG_PROCESS, nullptr, nullptr, &startup, &info)) {
+    ADD_FAILURE() << "Cannot start " << exe.value() << ": " << ::GetLastError();
+    return result;
+  }
+  base::win::ScopedHandle(info.hThread).Close();
+  base::win::ScopedHandle program(info.hProcess);
+  // The handles of the debug events, which the system closes.
+  std::map<DWORD, HANDLE> processes;
+  const base::TimeTicks deadline = base::TimeTicks::Now() + timeout;
+  while (!result.finished && base::TimeTicks::Now() < deadline) {
+    DEBUG_EVENT event = {};
+    if (!::WaitForDebugEvent(&event, 100))
+      continue;
+    DWORD status = DBG_CONTINUE;
+    switch (event.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT:
+        processes[event.dwProcessId] = event.u.CreateProcessInfo.hProcess;
+        base::win::ScopedHandle(event.u.CreateProcessInfo.hFile).Close();
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        base::win::ScopedHandle(event.u.LoadDll.hFile).Close();
+        break;
+      case EXCEPTION_DEBUG_EVENT:
+        // Each process's first breakpoint is the debugger's; every other
+        // exception is the program's own to handle.
+        if (event.u.Exception.ExceptionRecord.ExceptionCode !=
+            EXCEPTION_BREAKPOINT) {
+          status = DBG_EXCEPTION_NOT_HANDLED;
+        }
+        break;
+      case OUTPUT_DEBUG_STRING_EVENT: {
+        const HANDLE process = processes[event.dwProcessId];
+        if (on_text(ReadDebugText(process, event.u.DebugString)))
+          ::TerminateProcess(process, 0);
+        break;
+      }
+      case EXIT_PROCESS_DEBUG_EVENT:
+        processes.erase(event.dwProcessId);
+        if (event.dwProcessId == info.dwProcessId) {
+          result.finished = true;
+          result.exit_code = static_cast<int>(event.u.ExitProcess.dwExitCode);
+        }
+        break;
+    }
+    ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+  }
+  for (const auto& [pid, process] : processes) {
+    if (!result.finished)
+      ::TerminateProcess(process, 1);
+    ::DebugActiveProcessStop(pid);
+  }
   return result;
 }
 

@@ -4,6 +4,7 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_PROCESS_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_PROCESS_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,21 @@ InstallerRunResult RunProgram(
 base::Process StartProgram(const base::FilePath& exe,
                            const std::wstring& arguments,
                            const base::FilePath& temp_dir);
+
+// Asked, with the process that wrote it stopped, for each text that a
+// process of a debugged run wrote to its debugger (OutputDebugString):
+// true ends that process there, as a kill from outside would.
+using DebugTextCallback = std::function<bool(const std::string& text)>;
+
+// Runs |exe| with the temporary folder |temp_dir| as the debugger of it and
+// of every process it starts, so that |on_text| can hold them at each text
+// they tell a debugger. What is left of them when |exe| ends goes on
+// undebugged; after |timeout| all of them are ended.
+InstallerRunResult RunUnderDebugger(const base::FilePath& exe,
+                                    const std::wstring& arguments,
+                                    const base::FilePath& temp_dir,
+                                    base::TimeDelta timeout,
+                                    const DebugTextCallback& on_text);
 
 // Copies installer.exe and installer.dll into |dir|; the path of the copy of
 // installer.exe, or empty on failure.

@@ -146,7 +146,8 @@ std::string EncodeLine(const std::vector<std::wstring>& fields);
 bool DecodeLine(std::string_view line, std::vector<std::wstring>* fields);
 
 // The file name prefix of the journals of runs on |install_folder|; a
-// journal's name is the prefix, its process id and ".journal".
+// journal's name is the prefix, its process id, "." and a name of its own
+// when it is not the run's main journal, and ".journal".
 std::wstring FileNamePrefix(const base::FilePath& install_folder);
 
 }  // namespace journal

@@ -1,5 +1,7 @@
 #include "desktop/windows/installer/service/transactions/transaction.h"
 
+#include <windows.h>
+
 #include <utility>
 
 #include "base/logging.h"
@@ -17,7 +19,17 @@ Transaction::InjectedFault AskFaultInjector() {
                           : Transaction::InjectedFault::kNone;
 }
 
+// Without a debugger this costs nothing: no exception is raised.
+void TellDebugger(const char* notice) {
+  if (::IsDebuggerPresent())
+    ::OutputDebugStringA(notice);
+}
+
 }  // namespace
+
+const char Transaction::kExecutedNotice[] = "Transaction: operation executed";
+const char Transaction::kUndoneNotice[] = "Transaction: operation undone";
+const char Transaction::kCommittedNotice[] = "Transaction: operation committed";
 
 Transaction::Transaction() = default;
 
@@ -53,6 +65,8 @@ bool Transaction::Execute(std::unique_ptr<Operation> operation) {
     CutJournalBackTo(mark);
     return false;
   }
+  if (operations_.empty())
+    journal_start_ = mark;
   for (size_t i = 0; i < nested.operations_.size(); ++i) {
     operations_.push_back(std::move(nested.operations_[i]));
     journal_marks_.push_back(nested.journal_marks_[i]);
@@ -60,7 +74,8 @@ bool Transaction::Execute(std::unique_ptr<Operation> operation) {
   nested.operations_.clear();
   nested.journal_marks_.clear();
   operations_.push_back(std::move(operation));
-  journal_marks_.push_back(mark);
+  journal_marks_.push_back(JournalSize());
+  TellDebugger(kExecutedNotice);
   return true;
 }
 
@@ -71,7 +86,11 @@ void Transaction::Rollback() {
   root_->created_folders_.clear();
   for (size_t i = operations_.size(); i-- > 0;) {
     operations_[i]->Rollback();
-    CutJournalBackTo(journal_marks_[i]);
+    // Only down to the lines of the operations before it: among them are
+    // the prerequisites it needed (a file it moved aside to make room), and
+    // a kill before they are undone must leave the next run their undo.
+    CutJournalBackTo(i > 0 ? journal_marks_[i - 1] : journal_start_);
+    TellDebugger(kUndoneNotice);
   }
   Finish(/*committing=*/false);
 }
@@ -112,8 +131,11 @@ void Transaction::Finish(bool committing) {
   if (committing && journaled && !operations_.empty())
     journal_->MarkCommitting();
   // Oldest first: a vector's clear() gives no order of destruction.
-  for (std::unique_ptr<Operation>& operation : operations_)
+  for (std::unique_ptr<Operation>& operation : operations_) {
     operation.reset();
+    if (committing)
+      TellDebugger(kCommittedNotice);
+  }
   operations_.clear();
   journal_marks_.clear();
   if (journaled)

@@ -97,6 +97,15 @@ class Transaction {
   // set to null again. |injector| must outlive that time.
   static void SetFaultInjectorForTesting(FaultInjector* injector);
 
+  // What a transaction tells an attached debugger (OutputDebugString) once
+  // an operation is executed, undone or made final, its journal already
+  // saying so. The debugger stops the process at each until it goes on:
+  // the one way to hold a run from outside at an exact point, and to end
+  // it there as a kill would.
+  static const char kExecutedNotice[];
+  static const char kUndoneNotice[];
+  static const char kCommittedNotice[];
+
  private:
   int64_t JournalSize() const;
   // Cuts the journal back to |mark| after the operations written since
@@ -109,9 +118,13 @@ class Transaction {
   // Every operation here executed successfully and has been neither rolled
   // back nor committed; the prerequisites of an operation stand before it.
   std::vector<std::unique_ptr<Operation>> operations_;
-  // For each operation, the journal's size before it began: once it is
-  // undone, its lines go.
+  // For each operation, the journal's size once it and its prerequisites
+  // had written their lines. The lines of an operation lie after the mark
+  // of the one before it, which stays until that one, a prerequisite
+  // perhaps, is undone too.
   std::vector<int64_t> journal_marks_;
+  // The journal's size before the first operation here began.
+  int64_t journal_start_ = 0;
   TransactionJournal* journal_ = nullptr;
   // The transaction whose operations this one's join: itself unless it is
   // the nested transaction of an operation.

@@ -26,10 +26,11 @@ uint64_t OwnCreationTime() {
 }  // namespace
 
 TransactionJournal::TransactionJournal(const base::FilePath& folder,
-                                       const base::FilePath& install_folder)
+                                       const base::FilePath& install_folder,
+                                       const std::wstring& name)
     : path_(folder.Append(journal::FileNamePrefix(install_folder) +
                           base::NumberToString16(::GetCurrentProcessId()) +
-                          L".journal")),
+                          (name.empty() ? L"" : L"." + name) + L".journal")),
       install_folder_(install_folder) {}
 
 TransactionJournal::~TransactionJournal() {

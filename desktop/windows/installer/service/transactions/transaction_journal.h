@@ -18,6 +18,8 @@
 
 #include <stdint.h>
 
+#include <string>
+
 #include "base/files/file_path.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
@@ -27,9 +29,12 @@ namespace installer {
 class TransactionJournal {
  public:
   // The journal of this process for runs on |install_folder|, a file in
-  // |folder|, made at the first record.
+  // |folder|, made at the first record. A transaction that ends apart from
+  // the run's own, while that one goes on, keeps its journal in a file of
+  // its own: |name| tells the two apart.
   TransactionJournal(const base::FilePath& folder,
-                     const base::FilePath& install_folder);
+                     const base::FilePath& install_folder,
+                     const std::wstring& name = std::wstring());
   TransactionJournal(const TransactionJournal&) = delete;
   TransactionJournal& operator=(const TransactionJournal&) = delete;
   // Removes the file.
