@@ -100,7 +100,7 @@ std::vector<HANDLE> InterruptionWatcher::GetHandles() const {
 
 std::string InterruptionWatcher::Describe(HANDLE handle) const {
   if (handle == interrupted_event_.Get())
-    return "The installation was interrupted";
+    return "Installation was interrupted";
   return "The front end's process ended";
 }
 
@@ -121,7 +121,7 @@ bool InterruptionWatcher::AbandonedChildRuns() const {
 
 void InterruptionWatcher::OnObjectSignaled(HANDLE object) {
   const std::string why = Describe(object);
-  LOG(WARNING) << why << "; cancelling the installation";
+  LOG(WARNING) << why;
   if (on_interrupted_)
     std::move(on_interrupted_).Run(why);
 }

@@ -242,10 +242,16 @@ TEST_F(InstallerTest, WaitForPackageEndsOnEitherEventAndTheFrontEndsExit) {
     const test::MachineSnapshot before = Snapshot();
     Installer installer;
     test::InstallerEventRecorder recorder(&installer);
+    base::ScopedLogCapture log;
 
     RunToOutcome(&installer, settings.get());
     front_end.Terminate(0, true);
 
+    // The log says what ended the wait.
+    EXPECT_EQ(end == End::kInterrupted || end == End::kInterruptedReadyEventGone,
+              log.Contains(logging::LOG_WARNING, "Installation was interrupted"));
+    EXPECT_EQ(end == End::kFrontEnd,
+              log.Contains(logging::LOG_WARNING, "The front end's process ended"));
     const std::vector<std::string> runs = StandInRuns(child);
     ASSERT_EQ(package_ready ? 1u : 0u, runs.size());
     if (end == End::kChildSucceeds) {

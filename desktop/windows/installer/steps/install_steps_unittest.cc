@@ -355,7 +355,7 @@ TEST_F(CopyStepsTest, EachFurtherFileIsATaskOfItsOwn) {
                                                  &InstallRun::root_files)));
     ASSERT_TRUE(installer.succeeded());
     EXPECT_EQ(test.copy_tasks, runner->Count("CopyFileW"));
-    EXPECT_EQ(2u, runner->Count("RunStep"));
+    EXPECT_EQ(2u, runner->Count("ScheduleNextStep"));
     for (const std::string& file : root_files)
       EXPECT_TRUE(base::PathExists(install_folder().AppendASCII(file)));
   }
