@@ -19,6 +19,7 @@
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer_object_names.h"
+#include "desktop/windows/installer/interruption_watcher.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/status.h"
@@ -437,7 +438,10 @@ TEST_F(InstallerTest, TemporaryGrantIsUndoneWhileAnAbandonedChildRuns) {
   security()->SetObject(install_folder().value(),
                         L"O:SYG:SYD:(A;OICI;FR;;;WD)");
   const std::wstring before = security()->GetSddl(install_folder().value());
-  // Ends long after the run has given up on it.
+  // Ends long after the run has given up on it; the run gives it less time
+  // than a real one would, which changes nothing but the wait.
+  InterruptionWatcher::ScopedChildExitGraceForTesting grace(
+      base::TimeDelta::FromSeconds(1));
   const FilePath child = MakeStandIn(root().Append(L"child"), L"child.exe", 0,
                                      /*wait_ms=*/120000);
   SetCommandLine(L"");
