@@ -9,6 +9,31 @@
 
 namespace installer {
 
+namespace {
+
+// Set by ScopedChildExitGraceForTesting; zero when none is.
+base::TimeDelta g_child_exit_grace_for_testing;
+
+base::TimeDelta ChildExitGrace() {
+  return g_child_exit_grace_for_testing.is_zero()
+             ? InterruptionWatcher::kChildExitGrace
+             : g_child_exit_grace_for_testing;
+}
+
+}  // namespace
+
+InterruptionWatcher::ScopedChildExitGraceForTesting::
+    ScopedChildExitGraceForTesting(base::TimeDelta grace) {
+  DCHECK(!grace.is_zero());
+  DCHECK(g_child_exit_grace_for_testing.is_zero()) << "Nested override";
+  g_child_exit_grace_for_testing = grace;
+}
+
+InterruptionWatcher::ScopedChildExitGraceForTesting::
+    ~ScopedChildExitGraceForTesting() {
+  g_child_exit_grace_for_testing = base::TimeDelta();
+}
+
 InterruptionWatcher::InterruptionWatcher() = default;
 
 InterruptionWatcher::~InterruptionWatcher() {
@@ -74,7 +99,7 @@ ChildWaitResult InterruptionWatcher::WaitForChildProcess(
     LOG(WARNING) << Describe(handles[result - WAIT_OBJECT_0])
                  << " while waiting for " << what;
     // The child watches the same event and process and ends by itself.
-    if (!child.WaitForExitWithTimeout(kChildExitGrace, nullptr)) {
+    if (!child.WaitForExitWithTimeout(ChildExitGrace(), nullptr)) {
       LOG(ERROR) << what << " (process " << child.Pid()
                  << ") still runs; not waiting for it any longer";
       abandoned_child_ = child.Duplicate();
@@ -100,7 +125,7 @@ std::vector<HANDLE> InterruptionWatcher::GetHandles() const {
 
 std::string InterruptionWatcher::Describe(HANDLE handle) const {
   if (handle == interrupted_event_.Get())
-    return "The installation was interrupted";
+    return "Installation was interrupted";
   return "The front end's process ended";
 }
 
@@ -121,7 +146,7 @@ bool InterruptionWatcher::AbandonedChildRuns() const {
 
 void InterruptionWatcher::OnObjectSignaled(HANDLE object) {
   const std::string why = Describe(object);
-  LOG(WARNING) << why << "; cancelling the installation";
+  LOG(WARNING) << why;
   if (on_interrupted_)
     std::move(on_interrupted_).Run(why);
 }

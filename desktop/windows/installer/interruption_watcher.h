@@ -62,6 +62,18 @@ class InterruptionWatcher : public base::win::ObjectWatcher::Delegate {
 
   using InterruptedCallback = base::OnceCallback<void(const std::string& why)>;
 
+  // Makes every watcher give a child |grace| in place of kChildExitGrace
+  // while it lives. Not thread-safe: set before the code under test runs.
+  class ScopedChildExitGraceForTesting {
+   public:
+    explicit ScopedChildExitGraceForTesting(base::TimeDelta grace);
+    ScopedChildExitGraceForTesting(const ScopedChildExitGraceForTesting&) =
+        delete;
+    ScopedChildExitGraceForTesting& operator=(
+        const ScopedChildExitGraceForTesting&) = delete;
+    ~ScopedChildExitGraceForTesting();
+  };
+
   InterruptionWatcher();
   InterruptionWatcher(const InterruptionWatcher&) = delete;
   InterruptionWatcher& operator=(const InterruptionWatcher&) = delete;
@@ -76,7 +88,7 @@ class InterruptionWatcher : public base::win::ObjectWatcher::Delegate {
                    InterruptedCallback on_interrupted);
 
   // Waits for |child| to end, or for an interruption (then abandoned, after
-  // kChildExitGrace). |what| names the child in log lines. On kExited
+  // kChildExitGrace, or the grace a test set). |what| names the child in log lines. On kExited
   // |*exit_code| holds its exit code.
   ChildWaitResult WaitForChildProcess(const base::Process& child,
                                       const std::string& what,

@@ -6,6 +6,9 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
+#include <utility>
+
+#include "base/bind.h"
 #include "base/logging.h"
 
 namespace installer {
@@ -54,9 +57,23 @@ constexpr wchar_t kDefaultAppsPage[] = L"page=SettingsPageAppsDefaults";
 // OAIF_REGISTER_EXT | OAIF_FORCE_REGISTRATION | OAIF_URL_PROTOCOL.
 constexpr int kOpenWithFlags = 0x4a;
 
+HRESULT CallOpenWithDialog(HWND owner, const OPENASINFO* info) {
+  return ::SHOpenWithDialog(owner, info);
+}
+
+void CallChangeNotify(LONG event,
+                      UINT flags,
+                      const void* item1,
+                      const void* item2) {
+  ::SHChangeNotify(event, flags, item1, item2);
+}
+
 class Win32ShellIntegrationPlatform : public ShellIntegrationPlatform {
  public:
-  Win32ShellIntegrationPlatform() = default;
+  Win32ShellIntegrationPlatform(OpenWithDialog open_with_dialog,
+                                ChangeNotify change_notify)
+      : open_with_dialog_(std::move(open_with_dialog)),
+        change_notify_(std::move(change_notify)) {}
 
   base::win::Version GetWindowsVersion() override {
     return base::win::GetVersion();
@@ -67,13 +84,13 @@ class Win32ShellIntegrationPlatform : public ShellIntegrationPlatform {
     info.pcszFile = association.c_str();
     info.pcszClass = nullptr;
     info.oaifInFlags = kOpenWithFlags;
-    HRESULT result = ::SHOpenWithDialog(nullptr, &info);
+    HRESULT result = open_with_dialog_.Run(nullptr, &info);
     if (FAILED(result)) {
       VLOG(1) << "Open-with dialog for " << association << " failed: 0x"
               << std::hex << result;
       return false;
     }
-    ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    change_notify_.Run(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     return true;
   }
 
@@ -103,6 +120,10 @@ class Win32ShellIntegrationPlatform : public ShellIntegrationPlatform {
     }
     return SUCCEEDED(result);
   }
+
+ private:
+  const OpenWithDialog open_with_dialog_;
+  const ChangeNotify change_notify_;
 };
 
 }  // namespace
@@ -117,8 +138,18 @@ ShellIntegrationPlatform* ShellIntegrationPlatform::GetInstance() {
   // Stateless and used from worker threads: never destroyed, so that no
   // at-exit order can pull it from under a running task.
   static ShellIntegrationPlatform* const instance =
-      new Win32ShellIntegrationPlatform();
+      new Win32ShellIntegrationPlatform(
+          base::BindRepeating(&CallOpenWithDialog),
+          base::BindRepeating(&CallChangeNotify));
   return instance;
+}
+
+// static
+std::unique_ptr<ShellIntegrationPlatform>
+ShellIntegrationPlatform::CreateWin32ForTesting(OpenWithDialog open_with_dialog,
+                                                ChangeNotify change_notify) {
+  return std::make_unique<Win32ShellIntegrationPlatform>(
+      std::move(open_with_dialog), std::move(change_notify));
 }
 
 }  // namespace installer

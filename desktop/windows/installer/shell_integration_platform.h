@@ -13,8 +13,14 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_SHELL_INTEGRATION_PLATFORM_H_
 #define DESKTOP_WINDOWS_INSTALLER_SHELL_INTEGRATION_PLATFORM_H_
 
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <memory>
 #include <string>
 
+#include "base/callback.h"
 #include "base/instance_override.h"
 #include "base/win/windows_version.h"
 
@@ -28,6 +34,19 @@ class ShellIntegrationPlatform {
 
   // The Win32 one unless a test replaced it. Never destroyed.
   static ShellIntegrationPlatform* GetInstance();
+
+  // The shell functions behind the open-with dialog, as SHOpenWithDialog
+  // and SHChangeNotify take their arguments.
+  using OpenWithDialog =
+      base::RepeatingCallback<HRESULT(HWND owner, const OPENASINFO* info)>;
+  using ChangeNotify = base::RepeatingCallback<
+      void(LONG event, UINT flags, const void* item1, const void* item2)>;
+  // The Win32 platform calling |open_with_dialog| and |change_notify| in
+  // place of the shell's functions, which Wine lacks: for tests that stand
+  // in for the dialog. The Settings app is reached through COM as always.
+  static std::unique_ptr<ShellIntegrationPlatform> CreateWin32ForTesting(
+      OpenWithDialog open_with_dialog,
+      ChangeNotify change_notify);
 
   // The version whose rules apply (base::win::GetVersion).
   virtual base::win::Version GetWindowsVersion() = 0;

@@ -1,5 +1,7 @@
 #include "desktop/windows/installer/xml_document.h"
 
+#include <shlwapi.h>
+
 #include <memory>
 #include <utility>
 
@@ -8,8 +10,8 @@
 #include "base/strings/string_util.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_variant.h"
-#include "desktop/windows/installer/dom_sax_events.h"
 #include "desktop/windows/installer/msxml_ids.h"
+#include "desktop/windows/installer/sax_content_forwarder.h"
 #include "desktop/windows/installer/service/com_util.h"
 #include "desktop/windows/installer/string_output_stream.h"
 #include "desktop/windows/installer/xml_text.h"
@@ -29,14 +31,32 @@ HRESULT CreateInProc(REFCLSID clsid, REFIID iid, ComPtr<Interface>& result) {
       reinterpret_cast<void**>(result.ReleaseAndGetAddressOf()));
 }
 
+constexpr wchar_t kLexicalHandlerProperty[] =
+    L"http://xml.org/sax/properties/lexical-handler";
+constexpr wchar_t kDeclarationHandlerProperty[] =
+    L"http://xml.org/sax/properties/declaration-handler";
+
+// A writer that writes UTF-8 into a stream, with the handler interfaces the
+// SAX reader feeds.
+struct SaxWriter {
+  ComPtr<IMXWriter> writer;
+  ComPtr<ISAXContentHandler> content_handler;
+  ComPtr<ISAXErrorHandler> error_handler;
+  ComPtr<ISAXDTDHandler> dtd_handler;
+};
+
 // Creates a writer that writes UTF-8 into |output|, indented.
-bool CreateSaxWriter(IStream* output,
-                     ComPtr<IMXWriter>& writer,
-                     ComPtr<ISAXContentHandler>& handler) {
-  if (FAILED(CreateInProc(kClsidMXXMLWriter30, kIidIMXWriter, writer)) ||
-      FAILED(QueryFor(writer.Get(), kIidISAXContentHandler, handler))) {
+bool CreateSaxWriter(IStream* output, SaxWriter* sax) {
+  if (FAILED(CreateInProc(kClsidMXXMLWriter30, kIidIMXWriter, sax->writer)) ||
+      FAILED(QueryFor(sax->writer.Get(), kIidISAXContentHandler,
+                      sax->content_handler)) ||
+      FAILED(QueryFor(sax->writer.Get(), kIidISAXErrorHandler,
+                      sax->error_handler)) ||
+      FAILED(
+          QueryFor(sax->writer.Get(), kIidISAXDTDHandler, sax->dtd_handler))) {
     return false;
   }
+  IMXWriter* const writer = sax->writer.Get();
   // Not the writer's own string output: Wine's garbles it where a write
   // crosses one of its 2048-character buffers (a tag "</file>" comes out
   // as "</fifi>"), so longer documents could not be read back.
@@ -47,6 +67,47 @@ bool CreateSaxWriter(IStream* output,
          SUCCEEDED(writer->put_indent(VARIANT_TRUE)) &&
          SUCCEEDED(writer->put_encoding(encoding.Get())) &&
          SUCCEEDED(writer->put_output(stream_output));
+}
+
+// A SAX reader that reports what it parses to |sax|'s writer, refusing
+// elements nested deeper than |max_depth|.
+bool ConnectSaxReader(const SaxWriter& sax,
+                      int max_depth,
+                      ComPtr<ISAXXMLReader>& reader) {
+  if (FAILED(CreateInProc(kClsidSAXXMLReader30, kIidISAXXMLReader, reader)))
+    return false;
+  ComPtr<ISAXContentHandler> forwarder;
+  forwarder.Attach(new SaxContentForwarder(sax.content_handler, max_depth));
+  base::win::ScopedVariant writer(static_cast<IUnknown*>(sax.writer.Get()));
+  return SUCCEEDED(reader->putContentHandler(forwarder.Get())) &&
+         SUCCEEDED(reader->putErrorHandler(sax.error_handler.Get())) &&
+         SUCCEEDED(reader->putDTDHandler(sax.dtd_handler.Get())) &&
+         SUCCEEDED(reader->putProperty(kLexicalHandlerProperty, writer)) &&
+         SUCCEEDED(reader->putProperty(kDeclarationHandlerProperty, writer));
+}
+
+// The text of |document| as a stream for the reader to parse. Given the
+// document itself, Wine's reader serialises it into one string and parses
+// that, in time that grows with the square of the document's size (57 s
+// for the log of 1.6 million files, 80 MB); from a stream it parses the
+// same text in pieces, in time linear in its size. Null on failure.
+ComPtr<IStream> SaveToStream(IXMLDOMDocument* document) {
+  ComPtr<StringOutputStream> saved;
+  saved.Attach(new StringOutputStream());
+  base::win::ScopedVariant target(static_cast<IUnknown*>(saved.Get()));
+  if (FAILED(document->save(target)))
+    return nullptr;
+  // Our files have no carriage returns, and Wine's reader would report one
+  // of a text as a line feed: they go before the parse, written out or as
+  // character references.
+  std::string text;
+  base::RemoveChars(saved->text(), "\r", &text);
+  for (const char* reference : {"&#13;", "&#xD;", "&#xd;"})
+    base::ReplaceSubstringsAfterOffset(&text, 0, reference, "");
+  ComPtr<IStream> stream;
+  stream.Attach(::SHCreateMemStream(reinterpret_cast<const BYTE*>(text.data()),
+                                    static_cast<UINT>(text.size())));
+  return stream;
 }
 
 // The writer indents with tabs and ends lines with CR LF; our files use one
@@ -149,18 +210,19 @@ bool XmlDocument::SaveIndented(std::string* output) const {
     return false;
   ComPtr<StringOutputStream> stream;
   stream.Attach(new StringOutputStream());
-  ComPtr<IMXWriter> writer;
-  ComPtr<ISAXContentHandler> handler;
-  ComPtr<IMXAttributes> attributes;
-  ComPtr<IXMLDOMNode> document_node;
-  if (FAILED(QueryFor(document_.Get(), kIidIXMLDOMNode, document_node)) ||
-      !CreateSaxWriter(stream.Get(), writer, handler) ||
-      FAILED(
-          CreateInProc(kClsidSAXAttributes30, kIidIMXAttributes, attributes)) ||
-      !ReportDomToSax(document_node.Get(), handler.Get(), attributes.Get()) ||
-      FAILED(writer->flush())) {
+  SaxWriter sax;
+  ComPtr<ISAXXMLReader> reader;
+  if (!CreateSaxWriter(stream.Get(), &sax) ||
+      !ConnectSaxReader(sax, kMaxDepth, reader)) {
     return false;
   }
+  // The reader parses the document and the writer prints what it reports.
+  ComPtr<IStream> text = SaveToStream(document_.Get());
+  if (!text)
+    return false;
+  base::win::ScopedVariant source(static_cast<IUnknown*>(text.Get()));
+  if (FAILED(reader->parse(source)) || FAILED(sax.writer->flush()))
+    return false;
   *output = FinishSerialisation(stream->text());
   return true;
 }

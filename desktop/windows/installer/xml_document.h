@@ -34,10 +34,14 @@ class XmlDocument {
   // the document node. A missing or malformed file fails.
   bool Load(const base::FilePath& path);
 
+  // SaveIndented refuses documents whose elements nest deeper.
+  static constexpr int kMaxDepth = 256;
+
   // The document as UTF-8 text: an XML declaration line, then the elements
   // indented by one blank per level, lines ended by a line feed, and a
   // final line feed. Tabs in the serialisation become blanks and carriage
-  // returns are dropped, inside texts and attribute values as well.
+  // returns are dropped, inside texts and attribute values as well. The
+  // MSXML SAX reader parses the document for the SAX writer to print.
   bool SaveIndented(std::string* output) const;
 
   // For XmlReader and XmlWriter.

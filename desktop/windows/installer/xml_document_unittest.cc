@@ -6,7 +6,6 @@
 #include "base/files/scoped_temp_dir.h"
 #include "base/strings/string_util.h"
 #include "base/win/scoped_com_initializer.h"
-#include "desktop/windows/installer/dom_sax_events.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/installer/xml_reader.h"
 #include "desktop/windows/installer/xml_writer.h"
@@ -89,6 +88,7 @@ TEST_F(XmlDocumentTest, SaveIndentedPrintsWhatWasBuilt) {
   ASSERT_TRUE(writer.SetAttribute("a", "<&\"\xC3\xA9>"));
   ASSERT_TRUE(writer.SetAttribute("z", "set again"));
   ASSERT_TRUE(writer.StartElement("item"));
+  ASSERT_TRUE(writer.SetAttribute("b", "tab\there, cr\rgone"));
   ASSERT_TRUE(writer.SetText("x\ty\r\nz <&> \xE6\x97\xA5"));
   ASSERT_TRUE(writer.EndElement());
   ASSERT_TRUE(writer.StartElement("empty"));
@@ -112,17 +112,21 @@ TEST_F(XmlDocumentTest, SaveIndentedPrintsWhatWasBuilt) {
   ASSERT_EQ(XmlReader::kMoved, reader.FirstChildElement());
   EXPECT_EQ("x y\nz <&> \xE6\x97\xA5",
             base::TrimWhitespaceASCII(Text(reader), base::TRIM_ALL));
+  std::string value;
+  ASSERT_TRUE(reader.GetAttribute("b", &value));
+  EXPECT_EQ("tab here, crgone", value);
 }
 
 TEST_F(XmlDocumentTest, SaveIndentedRefusesNestingBeyondTheLimit) {
-  for (int depth : {kMaxDomDepth, kMaxDomDepth + 1}) {
+  for (int depth : {XmlDocument::kMaxDepth, XmlDocument::kMaxDepth + 1}) {
     XmlDocument document;
     ASSERT_TRUE(document.Create());
     XmlWriter writer(&document);
     for (int i = 0; i < depth; ++i)
       ASSERT_TRUE(writer.StartElement("e"));
     std::string text;
-    EXPECT_EQ(depth == kMaxDomDepth, document.SaveIndented(&text)) << depth;
+    EXPECT_EQ(depth == XmlDocument::kMaxDepth, document.SaveIndented(&text))
+        << depth;
   }
 }
 

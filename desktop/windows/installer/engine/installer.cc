@@ -224,8 +224,12 @@ StepResult Installer::StartSteps() {
   }
   cursor_ = 0;
   call_ = 0;
-  PostStep(FROM_HERE_WITH_EXPLICIT_FUNCTION("RunStep"));
+  ScheduleNextStep();
   return StepResult::Later();
+}
+
+void Installer::ScheduleNextStep() {
+  PostStep(FROM_HERE_WITH_EXPLICIT_FUNCTION("ScheduleNextStep"));
 }
 
 void Installer::PostStep(const base::Location& from_here) {
@@ -267,7 +271,7 @@ void Installer::RunStep(int run_id) {
   }
   call_ = 0;
   if (++cursor_ < steps_.size()) {
-    PostStep(FROM_HERE_WITH_EXPLICIT_FUNCTION("RunStep"));
+    ScheduleNextStep();
     return;
   }
   // One more step comes before the outcome.

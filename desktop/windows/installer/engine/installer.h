@@ -92,9 +92,11 @@ class Installer : private RunEvents {
   StepResult CheckOperation() const;
   StepResult FindPackageFolder();
   StepResult StartSteps();
+  // Posts the first call of the step under the cursor, then tells the
+  // observers OnStep.
+  void ScheduleNextStep();
   // Posts the current call of the current step, then tells the observers
-  // OnStep.
-  // Posts the next call of a step; |from_here| names what it does.
+  // OnStep; |from_here| names what the call does.
   void PostStep(const base::Location& from_here);
   void RunStep(int run_id);
   // Reports a result that ends the run; the next step's result goes on.

@@ -19,6 +19,7 @@
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer_object_names.h"
+#include "desktop/windows/installer/interruption_watcher.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/status.h"
@@ -242,10 +243,16 @@ TEST_F(InstallerTest, WaitForPackageEndsOnEitherEventAndTheFrontEndsExit) {
     const test::MachineSnapshot before = Snapshot();
     Installer installer;
     test::InstallerEventRecorder recorder(&installer);
+    base::ScopedLogCapture log;
 
     RunToOutcome(&installer, settings.get());
     front_end.Terminate(0, true);
 
+    // The log says what ended the wait.
+    EXPECT_EQ(end == End::kInterrupted || end == End::kInterruptedReadyEventGone,
+              log.Contains(logging::LOG_WARNING, "Installation was interrupted"));
+    EXPECT_EQ(end == End::kFrontEnd,
+              log.Contains(logging::LOG_WARNING, "The front end's process ended"));
     const std::vector<std::string> runs = StandInRuns(child);
     ASSERT_EQ(package_ready ? 1u : 0u, runs.size());
     if (end == End::kChildSucceeds) {
@@ -431,7 +438,10 @@ TEST_F(InstallerTest, TemporaryGrantIsUndoneWhileAnAbandonedChildRuns) {
   security()->SetObject(install_folder().value(),
                         L"O:SYG:SYD:(A;OICI;FR;;;WD)");
   const std::wstring before = security()->GetSddl(install_folder().value());
-  // Ends long after the run has given up on it.
+  // Ends long after the run has given up on it; the run gives it less time
+  // than a real one would, which changes nothing but the wait.
+  InterruptionWatcher::ScopedChildExitGraceForTesting grace(
+      base::TimeDelta::FromSeconds(1));
   const FilePath child = MakeStandIn(root().Append(L"child"), L"child.exe", 0,
                                      /*wait_ms=*/120000);
   SetCommandLine(L"");

@@ -532,6 +532,47 @@ TEST_F(PackageFetcherTest, SignedInstallerTakesOnlyTheExpectedSigner) {
   }
 }
 
+// A running installer that carries a certificate table runs only component
+// archives of the expected signer: an unsigned archive, or another
+// signer's, is skipped without being started, and the package is ready all
+// the same.
+TEST_F(PackageFetcherTest, SignedInstallerRunsOnlyArchivesOfTheExpectedSigner) {
+  PayloadReader own(SignedFile(L"tracking_expected.exe"));
+  const struct {
+    const wchar_t* archive;
+    bool runs;
+  } kCases[] = {
+      {L"unsigned.exe", false},
+      {L"other.exe", false},
+      {L"expected.exe", true},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.archive);
+    const FilePath archive = SignedFile(test_case.archive);
+    Serve("/suite_sfx.exe", test::FileBodySteps(archive));
+    ServePackage(SignedFile(L"package_expected.exe"), std::string(),
+                 "\"components\": [{\"type\": \"suite\", \"location\": \"" +
+                     Url("/suite_sfx.exe") +
+                     "\", \"archive\": 1, \"checksum\": \"" +
+                     test::FileChecksum(archive) + "\"}]");
+    std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own, true);
+    const FilePath suite = fetcher->suite_folder();
+    Answer(suite, GetInternalVersion(), GetStream());
+    base::ScopedLogCapture log;
+    const size_t requests = Requests("/suite_sfx.exe");
+    EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+    EXPECT_EQ(requests + 1, Requests("/suite_sfx.exe"));
+    EXPECT_EQ(test_case.runs ? 1u : 0u,
+              test::StandInRuns(suite.Append(L"suite_sfx.exe")).size());
+    EXPECT_EQ(test_case.runs,
+              base::PathExists(suite.Append(L"suite_installer.exe")));
+    EXPECT_EQ(!test_case.runs,
+              log.Contains(logging::LOG_WARNING,
+                           "archive is not signed by the expected signer"));
+    fetcher.reset();
+  }
+}
+
 TEST_F(PackageFetcherTest, FullInstallerUnpacksItsOwnPayloadWithoutTheNetwork) {
   PayloadReader own(
       MakePackage(test::MakeArchiveOfTree(source_), L"full_installer.exe"));

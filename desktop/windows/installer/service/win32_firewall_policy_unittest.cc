@@ -12,6 +12,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -240,6 +241,101 @@ class FakeRules : public FakeDispatch<INetFwRules> {
   bool enumerator_answers_ = true;
 };
 
+#define UNUSED_POLICY_METHOD(Name, ...)                          \
+  HRESULT STDMETHODCALLTYPE Name(__VA_ARGS__) override {         \
+    calls_.push_back(L"unexpected " #Name);                      \
+    return E_NOTIMPL;                                            \
+  }
+
+// A policy whose profiles in effect and firewall states the test sets; it
+// records the profiles it is asked about ("FirewallEnabled N"). Answers
+// |failure| to the query named by Fail.
+class FakePolicy : public FakeDispatch<INetFwPolicy2> {
+ public:
+  const std::vector<std::wstring>& calls() const { return calls_; }
+  void set_current(LONG current) { current_ = current; }
+  // The value get_FirewallEnabled hands out for |profile|.
+  void SetEnabled(NET_FW_PROFILE_TYPE2 profile, VARIANT_BOOL value) {
+    enabled_[profile] = value;
+  }
+  void Fail(const std::wstring& query, HRESULT failure) {
+    failing_query_ = query;
+    failure_ = failure;
+  }
+
+  HRESULT STDMETHODCALLTYPE get_CurrentProfileTypes(LONG* profiles) override {
+    calls_.push_back(L"CurrentProfileTypes");
+    if (failing_query_ == L"CurrentProfileTypes")
+      return failure_;
+    *profiles = current_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_FirewallEnabled(NET_FW_PROFILE_TYPE2 profile,
+                                                VARIANT_BOOL* enabled) override {
+    calls_.push_back(L"FirewallEnabled " +
+                     base::NumberToString16(static_cast<int>(profile)));
+    if (failing_query_ == L"FirewallEnabled")
+      return failure_;
+    const auto value = enabled_.find(profile);
+    if (value == enabled_.end())
+      return E_INVALIDARG;
+    *enabled = value->second;
+    return S_OK;
+  }
+  UNUSED_POLICY_METHOD(put_FirewallEnabled, NET_FW_PROFILE_TYPE2, VARIANT_BOOL)
+  UNUSED_POLICY_METHOD(get_ExcludedInterfaces, NET_FW_PROFILE_TYPE2, VARIANT*)
+  UNUSED_POLICY_METHOD(put_ExcludedInterfaces, NET_FW_PROFILE_TYPE2, VARIANT)
+  UNUSED_POLICY_METHOD(get_BlockAllInboundTraffic,
+                       NET_FW_PROFILE_TYPE2,
+                       VARIANT_BOOL*)
+  UNUSED_POLICY_METHOD(put_BlockAllInboundTraffic,
+                       NET_FW_PROFILE_TYPE2,
+                       VARIANT_BOOL)
+  UNUSED_POLICY_METHOD(get_NotificationsDisabled,
+                       NET_FW_PROFILE_TYPE2,
+                       VARIANT_BOOL*)
+  UNUSED_POLICY_METHOD(put_NotificationsDisabled,
+                       NET_FW_PROFILE_TYPE2,
+                       VARIANT_BOOL)
+  UNUSED_POLICY_METHOD(get_UnicastResponsesToMulticastBroadcastDisabled,
+                       NET_FW_PROFILE_TYPE2,
+                       VARIANT_BOOL*)
+  UNUSED_POLICY_METHOD(put_UnicastResponsesToMulticastBroadcastDisabled,
+                       NET_FW_PROFILE_TYPE2,
+                       VARIANT_BOOL)
+  UNUSED_POLICY_METHOD(get_Rules, INetFwRules**)
+  UNUSED_POLICY_METHOD(get_ServiceRestriction, INetFwServiceRestriction**)
+  UNUSED_POLICY_METHOD(EnableRuleGroup, LONG, BSTR, VARIANT_BOOL)
+  UNUSED_POLICY_METHOD(IsRuleGroupEnabled, LONG, BSTR, VARIANT_BOOL*)
+  UNUSED_POLICY_METHOD(RestoreLocalFirewallDefaults)
+  UNUSED_POLICY_METHOD(get_DefaultInboundAction,
+                       NET_FW_PROFILE_TYPE2,
+                       NET_FW_ACTION*)
+  UNUSED_POLICY_METHOD(put_DefaultInboundAction,
+                       NET_FW_PROFILE_TYPE2,
+                       NET_FW_ACTION)
+  UNUSED_POLICY_METHOD(get_DefaultOutboundAction,
+                       NET_FW_PROFILE_TYPE2,
+                       NET_FW_ACTION*)
+  UNUSED_POLICY_METHOD(put_DefaultOutboundAction,
+                       NET_FW_PROFILE_TYPE2,
+                       NET_FW_ACTION)
+  UNUSED_POLICY_METHOD(get_IsRuleGroupCurrentlyEnabled, BSTR, VARIANT_BOOL*)
+  UNUSED_POLICY_METHOD(get_LocalPolicyModifyState, NET_FW_MODIFY_STATE*)
+
+ protected:
+  bool Answers(REFIID iid) override { return FakeDispatch::Answers(iid); }
+
+ private:
+  std::vector<std::wstring> calls_;
+  LONG current_ = 0;
+  std::map<NET_FW_PROFILE_TYPE2, VARIANT_BOOL> enabled_;
+  std::wstring failing_query_;
+  HRESULT failure_ = S_OK;
+};
+
+#undef UNUSED_POLICY_METHOD
+
 VARIANT DispatchElement(IDispatch* object) {
   VARIANT element;
   ::VariantInit(&element);
@@ -252,10 +348,14 @@ VARIANT DispatchElement(IDispatch* object) {
 
 class Win32FirewallPolicyFakeTest : public testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { MakePolicy(); }
+
+  // A policy over new stand-ins of the firewall's objects.
+  void MakePolicy() {
     rules_ = new FakeRules();
+    fake_policy_ = new FakePolicy();
     policy_ = Win32FirewallPolicy::CreateForTesting(
-        nullptr, ComPtr<INetFwRules>(rules_),
+        ComPtr<INetFwPolicy2>(fake_policy_.Get()), ComPtr<INetFwRules>(rules_),
         base::BindRepeating(&Win32FirewallPolicyFakeTest::MakeRule,
                             base::Unretained(this)));
   }
@@ -287,6 +387,7 @@ class Win32FirewallPolicyFakeTest : public testing::Test {
 
   // Owned by |policy_|.
   FakeRules* rules_ = nullptr;
+  ComPtr<FakePolicy> fake_policy_;
   std::unique_ptr<Win32FirewallPolicy> policy_;
   ComPtr<FakeRule> new_rule_;
   HRESULT make_rule_result_ = S_OK;
@@ -398,6 +499,79 @@ TEST_F(Win32FirewallPolicyFakeTest, RemovesByName) {
   EXPECT_TRUE(foreign->calls().empty());
   manager.reset();
   rules->Release();
+}
+
+// The firewall's answers come through as they are: the profiles in effect,
+// and for each profile asked, whether its firewall is on (any true value of
+// a VARIANT_BOOL), or the query's failure.
+TEST_F(Win32FirewallPolicyFakeTest, ReadsTheProfilesAndTheirFirewallStates) {
+  fake_policy_->set_current(NET_FW_PROFILE2_PRIVATE | NET_FW_PROFILE2_PUBLIC);
+  fake_policy_->SetEnabled(NET_FW_PROFILE2_PUBLIC, VARIANT_TRUE);
+  fake_policy_->SetEnabled(NET_FW_PROFILE2_PRIVATE, VARIANT_FALSE);
+  fake_policy_->SetEnabled(NET_FW_PROFILE2_DOMAIN, 1);
+  LONG profiles = 0;
+  ASSERT_HRESULT_SUCCEEDED(policy_->GetCurrentProfileTypes(&profiles));
+  EXPECT_EQ(NET_FW_PROFILE2_PRIVATE | NET_FW_PROFILE2_PUBLIC, profiles);
+  bool enabled = false;
+  ASSERT_HRESULT_SUCCEEDED(
+      policy_->GetFirewallEnabled(NET_FW_PROFILE2_PUBLIC, &enabled));
+  EXPECT_TRUE(enabled);
+  ASSERT_HRESULT_SUCCEEDED(
+      policy_->GetFirewallEnabled(NET_FW_PROFILE2_PRIVATE, &enabled));
+  EXPECT_FALSE(enabled);
+  ASSERT_HRESULT_SUCCEEDED(
+      policy_->GetFirewallEnabled(NET_FW_PROFILE2_DOMAIN, &enabled));
+  EXPECT_TRUE(enabled);
+  EXPECT_EQ((std::vector<std::wstring>{L"CurrentProfileTypes",
+                                       L"FirewallEnabled 4",
+                                       L"FirewallEnabled 2",
+                                       L"FirewallEnabled 1"}),
+            fake_policy_->calls());
+
+  fake_policy_->Fail(L"FirewallEnabled", E_ACCESSDENIED);
+  EXPECT_EQ(E_ACCESSDENIED,
+            policy_->GetFirewallEnabled(NET_FW_PROFILE2_PUBLIC, &enabled));
+  fake_policy_->Fail(L"CurrentProfileTypes", E_NOTIMPL);
+  EXPECT_EQ(E_NOTIMPL, policy_->GetCurrentProfileTypes(&profiles));
+}
+
+// Through the manager, the firewall's own objects decide whether local
+// ports are reachable without a rule of the application: only a firewall
+// that is on for a profile in effect filters them.
+TEST_F(Win32FirewallPolicyFakeTest, FirewallStatesDecideTheLocalPorts) {
+  const struct {
+    LONG current;
+    VARIANT_BOOL public_on;
+    VARIANT_BOOL private_on;
+    bool reachable;
+  } kCases[] = {
+      {NET_FW_PROFILE2_PUBLIC, VARIANT_FALSE, VARIANT_TRUE, true},
+      {NET_FW_PROFILE2_PUBLIC, VARIANT_TRUE, VARIANT_FALSE, false},
+      {NET_FW_PROFILE2_PRIVATE, VARIANT_TRUE, VARIANT_FALSE, true},
+      {NET_FW_PROFILE2_PRIVATE | NET_FW_PROFILE2_PUBLIC, VARIANT_FALSE,
+       VARIANT_TRUE, false},
+      {NET_FW_PROFILE2_PRIVATE | NET_FW_PROFILE2_PUBLIC, VARIANT_FALSE,
+       VARIANT_FALSE, true},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(testing::Message()
+                 << test_case.current << " " << test_case.public_on << " "
+                 << test_case.private_on);
+    MakePolicy();
+    fake_policy_->set_current(test_case.current);
+    fake_policy_->SetEnabled(NET_FW_PROFILE2_PUBLIC, test_case.public_on);
+    fake_policy_->SetEnabled(NET_FW_PROFILE2_PRIVATE, test_case.private_on);
+    // The application has no rule yet.
+    rules_->AddElement(DispatchElement(
+        ComPtr<FakeRule>(new FakeRule(L"Other", L"C:\\Other\\other.exe"))
+            .Get()));
+    std::unique_ptr<AdvancedFirewallManager> manager =
+        AdvancedFirewallManager::Create(*ProductNaming::GetInstance(),
+                                        base::FilePath(kBrowser),
+                                        std::move(policy_));
+    ASSERT_TRUE(manager);
+    EXPECT_EQ(test_case.reachable, manager->CanUseLocalPorts());
+  }
 }
 
 // Wine's firewall: rules are taken and removals accepted, while listing

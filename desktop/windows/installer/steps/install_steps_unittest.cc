@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/json/json_reader.h"
 #include "base/location.h"
@@ -18,6 +19,7 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_path_override.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/values.h"
 #include "base/win/registry.h"
@@ -28,6 +30,7 @@
 #include "desktop/windows/installer/registry_tables.h"
 #include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/utils.h"
+#include "desktop/windows/installer/steps/install_components_step.h"
 #include "desktop/windows/installer/steps/registry_steps.h"
 #include "desktop/windows/installer/test/machine_snapshot.h"
 #include "desktop/windows/installer/test/registry_rows_check.h"
@@ -355,7 +358,7 @@ TEST_F(CopyStepsTest, EachFurtherFileIsATaskOfItsOwn) {
                                                  &InstallRun::root_files)));
     ASSERT_TRUE(installer.succeeded());
     EXPECT_EQ(test.copy_tasks, runner->Count("CopyFileW"));
-    EXPECT_EQ(2u, runner->Count("RunStep"));
+    EXPECT_EQ(2u, runner->Count("ScheduleNextStep"));
     for (const std::string& file : root_files)
       EXPECT_TRUE(base::PathExists(install_folder().AppendASCII(file)));
   }
@@ -465,6 +468,49 @@ TEST_F(InstallStepsTest, AllUsersTablesGoToTheMachine) {
       MakeSteps(Step(&StepSetupRegistry), Step(&ExpectMachineTablesAndFail)));
 
   EXPECT_TRUE(test::SnapshotsEqual(before, test::TakeSnapshot(scope)));
+}
+
+using ComponentStepTest = test::StepsTest;
+
+// A signed installer runs only component installers of the expected signer:
+// an unsigned one, or another signer's, is neither started nor recorded.
+TEST_F(ComponentStepTest, SignedInstallerRunsOnlySignedComponentInstallers) {
+  const FilePath signed_files =
+      test::GetBuildBinDir().Append(L"signature_test_files");
+  base::ScopedPathOverride own_exe(
+      base::FILE_EXE, signed_files.Append(L"expected.exe"), true, false);
+  const FilePath component =
+      package_dir().DirName().Append(L"suite").Append(L"suite_installer.exe");
+  ASSERT_TRUE(base::CreateDirectory(component.DirName()));
+  const struct {
+    const wchar_t* file;
+    bool runs;
+  } kCases[] = {
+      {L"unsigned.exe", false},
+      {L"other.exe", false},
+      {L"expected.exe", true},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.file);
+    ASSERT_TRUE(base::CopyFile(signed_files.Append(test_case.file), component));
+    base::DeleteFile(component.AddExtension(L"log"), false);
+    SetCommandLine(L"--allusers=0 --components=suite:suite");
+    std::unique_ptr<Settings> settings = MakeSettings();
+    std::vector<std::string> recorded;
+    auto check = [](std::vector<std::string>* recorded, InstallRun* run) {
+      for (const InstallLog::Component& entry : run->install_log()->components)
+        recorded->push_back(entry.name);
+      return StepResult::Error(IDS_ERROR_INSTALL, "checked");
+    };
+    Installer installer;
+    RunSteps(&installer, settings.get(),
+             MakeSteps(Step(&StepInstallComponents),
+                       Step(base::BindRepeating(check, &recorded))));
+    EXPECT_EQ(test_case.runs ? 1u : 0u, StandInRuns(component).size());
+    EXPECT_EQ(test_case.runs ? std::vector<std::string>{"suite"}
+                             : std::vector<std::string>(),
+              recorded);
+  }
 }
 
 }  // namespace

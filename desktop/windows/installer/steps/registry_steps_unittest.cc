@@ -7,14 +7,17 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/bind.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/scoped_log_capture.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/registry_entry.h"
 #include "desktop/windows/installer/registry_record_check.h"
 #include "desktop/windows/installer/registry_tables.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/template_resolver.h"
@@ -227,6 +230,107 @@ TEST_F(RegistryStepsTest, FolderIsRegisteredOnce) {
   EXPECT_FALSE(
       base::win::RegKey(root, entry.c_str(), KEY_READ | KEY_WOW64_32KEY)
           .HasValue(L"DisplayIcon"));
+}
+
+// Fails the first operation that starts after a log line holding |text|.
+class FailAfterLogLine : public Transaction::FaultInjector {
+ public:
+  FailAfterLogLine(const base::ScopedLogCapture* log, std::string text)
+      : log_(log), text_(std::move(text)) {
+    Transaction::SetFaultInjectorForTesting(this);
+  }
+  FailAfterLogLine(const FailAfterLogLine&) = delete;
+  FailAfterLogLine& operator=(const FailAfterLogLine&) = delete;
+  ~FailAfterLogLine() override {
+    Transaction::SetFaultInjectorForTesting(nullptr);
+  }
+
+  bool fired() const { return fired_; }
+
+  Transaction::InjectedFault OnExecute() override {
+    if (fired_ || !log_->Contains(text_))
+      return Transaction::InjectedFault::kNone;
+    fired_ = true;
+    return Transaction::InjectedFault::kBeforeChange;
+  }
+
+ private:
+  const base::ScopedLogCapture* const log_;
+  const std::string text_;
+  bool fired_ = false;
+};
+
+// Only a row of the uninstall entry that cannot be written ends the run,
+// with the install error; a failing row of any other key is logged and the
+// rows after it are written all the same.
+TEST_F(RegistryStepsTest, OnlyAFailingUninstallEntryRowEndsTheRun) {
+  const struct {
+    const char* value;
+    const wchar_t* key;  // Null: the uninstall entry.
+    bool ends_the_run;
+  } kCases[] = {
+      {"FriendlyTypeName", L"Software\\Classes\\Kelvodeveloper", false},
+      {"mailto",
+       L"Software\\Clients\\StartMenuInternet\\Kelvodeveloper\\"
+       L"Capabilities\\UrlAssociations",
+       false},
+      // The first row of the entry, which creates its key, and the last.
+      {"DisplayName", nullptr, true},
+      {"URLUpdateInfo", nullptr, true},
+  };
+  std::unique_ptr<Settings> settings = MakeSettings();
+  const HKEY root = settings->GetOption(ALL_USERS_FLAG) ? HKEY_LOCAL_MACHINE
+                                                        : HKEY_CURRENT_USER;
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.value);
+    // What the rows wrote, seen before the run is taken back.
+    struct Seen {
+      std::wstring entry;
+      bool failed_value_written = true;
+      bool last_value_written = false;
+    } seen;
+    auto check = [](HKEY root, const std::wstring& failed,
+                    const std::wstring& failed_key, Seen* seen,
+                    InstallRun* run) {
+      seen->entry = run->templates()->uninstall_key_name();
+      base::win::RegKey entry(root, seen->entry.c_str(),
+                              KEY_READ | KEY_WOW64_32KEY);
+      seen->last_value_written = entry.HasValue(L"URLUpdateInfo");
+      seen->failed_value_written =
+          base::win::RegKey(root, failed_key.c_str(), KEY_READ)
+              .HasValue(failed.c_str());
+      return StepResult::Error(IDS_ERROR_INSTALL, "checked");
+    };
+    base::ScopedLogCapture log;
+    FailAfterLogLine fault(
+        &log, std::string("Writing value ") + test_case.value + " to key ");
+    Installer installer;
+    test::InstallerEventRecorder events(&installer);
+    RunSteps(&installer, settings.get(),
+             MakeSteps(Step(&StepSetupRegistry),
+                       Step(base::BindRepeating(
+                           check, root, base::ASCIIToWide(test_case.value),
+                           std::wstring(test_case.key ? test_case.key : L""),
+                           &seen))));
+    ASSERT_TRUE(fault.fired());
+    ASSERT_GE(events.events().size(), 2u);
+    const std::string error = events.events()[events.events().size() - 2];
+    if (test_case.ends_the_run) {
+      EXPECT_EQ("error 37055 Failed writing uninstallation information", error);
+      EXPECT_TRUE(seen.entry.empty()) << "a step ran after the failure";
+      EXPECT_TRUE(log.ContainsError("Failed writing uninstallation "
+                                    "information"));
+    } else {
+      EXPECT_EQ("error 37055 checked", error);
+      EXPECT_FALSE(seen.failed_value_written);
+      EXPECT_TRUE(seen.last_value_written);
+    }
+    EXPECT_EQ("terminated", events.events().back());
+    // Taken back either way.
+    EXPECT_FALSE(base::win::RegKey(root, UninstallKeyName(L"").c_str(),
+                                   KEY_READ | KEY_WOW64_32KEY)
+                     .HasValue(L"DisplayName"));
+  }
 }
 
 }  // namespace
