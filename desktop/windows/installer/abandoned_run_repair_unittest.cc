@@ -204,6 +204,73 @@ TEST_F(AbandonedRunRepairTest, ACommittingRunDeletesOnlyItsOwnAsideFiles) {
   EXPECT_TRUE(base::DirectoryExists(root_.Append(L"Other\\a")));
 }
 
+// A forged line cannot move the user's own shortcut into the folders of all
+// users: the installer only ever renames a shortcut in its folder, and
+// that is still undone.
+TEST_F(AbandonedRunRepairTest, ShortcutsAreMovedBackOnlyWithinTheirFolder) {
+  base::ScopedPathOverride common_desktop(base::DIR_COMMON_DESKTOP,
+                                          root_.Append(L"Public Desktop"));
+  base::ScopedPathOverride start_menu(base::DIR_START_MENU,
+                                      root_.Append(L"Start Menu"));
+  base::ScopedPathOverride common_start_menu(base::DIR_COMMON_START_MENU,
+                                             root_.Append(L"Common Start"));
+  const FilePath users = Desktop().Append(ShortcutName());
+  const FilePath all_users =
+      root_.Append(L"Public Desktop").Append(ShortcutName());
+  const FilePath users_menu =
+      root_.Append(L"Start Menu").Append(ShortcutName());
+  const FilePath all_users_menu =
+      root_.Append(L"Common Start").Append(ShortcutName());
+  WriteTextFile(users, "mine");
+  WriteTextFile(users_menu, "my menu");
+  ASSERT_TRUE(base::CreateDirectory(all_users.DirName()));
+  ASSERT_TRUE(base::CreateDirectory(all_users_menu.DirName()));
+  // A rename the installer made in the Start menu, to be undone.
+  const std::wstring product = base::UTF8ToWide(GetBrandingProductName());
+  const FilePath renamed =
+      root_.Append(L"Start Menu")
+          .Append(product + L" 45" + base::UTF8ToWide(GetShortcutSuffix()) +
+                  L".lnk");
+  WriteTextFile(renamed, "renamed");
+  const FilePath old_name =
+      root_.Append(L"Start Menu").Append(product + L" 44.lnk");
+
+  Forge(journals_, install_,
+        {journal::MovedFile{all_users, users},
+         journal::MovedFile{all_users_menu, users_menu},
+         journal::MovedFile{old_name, renamed}});
+  EXPECT_EQ(1, Replay(install_));
+  EXPECT_EQ("mine", ReadTextFile(users));
+  EXPECT_EQ("my menu", ReadTextFile(users_menu));
+  EXPECT_FALSE(base::PathExists(all_users));
+  EXPECT_FALSE(base::PathExists(all_users_menu));
+  EXPECT_EQ("renamed", ReadTextFile(old_name));
+}
+
+// Only a folder that holds an installation, or what a killed run left of
+// one, is repaired before an uninstall: not the parent of a download
+// folder an uninstaller copy runs from.
+TEST_F(AbandonedRunRepairTest, AnUninstallerRepairsOnlyItsInstallation) {
+  const FilePath version = install_.Append(L"45.0.2531.0");
+  ASSERT_TRUE(base::CreateDirectory(version));
+  EXPECT_EQ(FilePath(), GetUninstallerRepairFolder(version));
+  EXPECT_EQ(FilePath(), GetUninstallerRepairFolder(install_));
+  WriteTextFile(install_.Append(L"launcher.exe.1700000000.old"), "l");
+  EXPECT_EQ(install_, GetUninstallerRepairFolder(version));
+  ASSERT_TRUE(
+      base::DeleteFile(install_.Append(L"launcher.exe.1700000000.old"), false));
+  WriteTextFile(install_.Append(L"installation_status.xml"), "<x/>");
+  EXPECT_EQ(install_, GetUninstallerRepairFolder(version));
+  WriteTextFile(install_.Append(L"launcher.exe"), "l");
+  EXPECT_EQ(install_, GetUninstallerRepairFolder(version));
+  EXPECT_EQ(install_, GetUninstallerRepairFolder(install_));
+  // A look-alike that is no aside name of the launcher marks nothing.
+  const FilePath downloads = root_.Append(L"Downloads");
+  WriteTextFile(root_.Append(L"launcher.exe.old"), "x");
+  ASSERT_TRUE(base::CreateDirectory(downloads));
+  EXPECT_EQ(FilePath(), GetUninstallerRepairFolder(downloads));
+}
+
 // The test prefix links C:\kelvo_aliases\junction to C:\kelvo_aliases\target
 // (tools/wine_prefix.sh): a journal of C:\kelvo_aliases reaches the same
 // files through the link and without it.

@@ -22,8 +22,9 @@ namespace installer {
 
 namespace {
 
-// A journal is the record of one run; a longer file is no journal of ours.
-constexpr int64_t kMaxJournalSize = 256 * 1024 * 1024;
+// A journal is the record of one run: a line or two for each file of the
+// largest package; a longer file is no journal of ours.
+constexpr int64_t kMaxJournalSize = 64 * 1024 * 1024;
 
 bool IsProcessAlive(uint32_t pid, uint64_t creation_time) {
   if (pid == ::GetCurrentProcessId())
@@ -151,12 +152,38 @@ class Replay {
         // Only empty folders go: nothing of anybody's can be lost here.
         return RemoveCreatedFolders(effect.path, effect.other);
       case JournalEffectKind::kSetValueBack:
-        return SetValueBack(effect);
+        if (MayRestore(effect))
+          SetValueBack(effect);
+        return;
       case JournalEffectKind::kRemoveCreatedKeys:
         return RemoveCreatedKeys(effect.key, effect.name);
       case JournalEffectKind::kRestoreDeletedKey:
-        return RestoreKey(effect);
+        if (MayRestore(effect))
+          RestoreKey(effect);
+        return;
     }
+  }
+
+  // Counts what |effect| writes into the registry against the bounds'
+  // allowance; false once that is spent, and the rest is refused.
+  bool MayRestore(const JournalEffect& effect) {
+    size_t bytes = effect.key.path.size() * sizeof(wchar_t);
+    if (effect.value)
+      bytes += effect.value->name.size() * sizeof(wchar_t) +
+               effect.value->data.size();
+    for (const journal::RegistryValue& value : effect.values)
+      bytes += value.name.size() * sizeof(wchar_t) + value.data.size();
+    const size_t limit = bounds_.MaxRestoredRegistryBytes();
+    if (restored_bytes_ <= limit && bytes <= limit - restored_bytes_) {
+      restored_bytes_ += bytes;
+      return true;
+    }
+    LOG_IF(ERROR, !restore_limit_logged_)
+        << "Journal: refusing to write back more than " << limit
+        << " bytes into the registry, more than the installation can have "
+           "held";
+    restore_limit_logged_ = true;
+    return false;
   }
 
   void RemoveFile(const base::FilePath& file) {
@@ -265,6 +292,8 @@ class Replay {
   std::vector<journal::Entry> entries_;
   bool committing_ = false;
   bool failed_ = false;
+  size_t restored_bytes_ = 0;
+  bool restore_limit_logged_ = false;
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/files/file.h"
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
@@ -215,6 +216,9 @@ class TestBounds : public JournalBounds {
   bool IsInDeletedTree(const journal::RegistryKey& key) const override {
     return IsTestKey(key);
   }
+  size_t MaxRestoredRegistryBytes() const override { return max_restored_; }
+
+  size_t max_restored_ = 1024 * 1024;
 
  private:
   bool IsTestKey(const journal::RegistryKey& key) const {
@@ -390,6 +394,65 @@ TEST_F(TransactionJournalTest, LiveOtherFolderAndOutOfScopeJournalsAreLeft) {
   EXPECT_EQ("victim", ReadTextFile(outside));
   EXPECT_FALSE(base::PathExists(forged));
   EXPECT_TRUE(base::PathExists(other));
+}
+
+// A forged journal that lists more than the installation can have held
+// writes back no more than the bounds allow, whichever kind of line it
+// uses; a file too long for a journal is not read at all.
+TEST_F(TransactionJournalTest, WhatAReplayReadsAndRestoresIsBounded) {
+  TestBounds bounds(install_, key_.path());
+  bounds.max_restored_ = 64 * 1024;
+  const std::vector<BYTE> data(8 * 1024, 0xAB);
+  std::string text = journal::EncodeHeader({0, 0, install_});
+  for (int i = 0; i < 16; ++i) {
+    const std::wstring name = base::NumberToString16(i);
+    journal::DeletedKey deleted;
+    deleted.key = {HKEY_CURRENT_USER, 0, key_.Append(L"Deleted\\" + name)};
+    deleted.values = {{L"V", REG_BINARY, data}};
+    journal::ChangedValue changed;
+    changed.key = {HKEY_CURRENT_USER, 0, key_.path()};
+    changed.name = L"V" + name;
+    changed.old_value = journal::RegistryValue{changed.name, REG_BINARY, data};
+    text += journal::EncodeEntry(deleted) + journal::EncodeEntry(changed);
+  }
+  WriteTextFile(
+      journals_.Append(journal::FileNamePrefix(install_) + L"0.journal"), text);
+  EXPECT_EQ(1, ReplayAbandonedJournals(journals_, install_, bounds));
+
+  // The subkeys of the deleted tree and the values of the top key, each
+  // holding one copy of |data|.
+  auto count = [](const std::wstring& path, bool subkeys) -> size_t {
+    base::win::RegKey key(HKEY_CURRENT_USER, path.c_str(), KEY_READ);
+    DWORD keys = 0, values = 0;
+    if (key.Valid()) {
+      ::RegQueryInfoKeyW(key.Handle(), nullptr, nullptr, nullptr, &keys,
+                         nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                         nullptr);
+    }
+    return subkeys ? keys : values;
+  };
+  const size_t restored =
+      (count(key_.Append(L"Deleted"), true) + count(key_.path(), false)) *
+      data.size();
+  // Some was restored, up to the allowance and no further.
+  EXPECT_GT(restored, 0u);
+  EXPECT_LE(restored, bounds.max_restored_);
+
+  // One byte over the longest journal: left as it is.
+  const FilePath long_file =
+      journals_.Append(journal::FileNamePrefix(install_) + L"1.journal");
+  WriteTextFile(
+      long_file,
+      journal::EncodeHeader({0, 0, install_}) +
+          journal::EncodeEntry(journal::CopiedFile{install_.Append(L"x.txt")}));
+  WriteTextFile(install_.Append(L"x.txt"), "x");
+  {
+    base::File file(long_file, base::File::FLAG_OPEN | base::File::FLAG_WRITE);
+    ASSERT_TRUE(file.SetLength(64 * 1024 * 1024 + 1));
+  }
+  EXPECT_EQ(0, ReplayAbandonedJournals(journals_, install_, bounds));
+  EXPECT_EQ("x", ReadTextFile(install_.Append(L"x.txt")));
+  EXPECT_TRUE(base::PathExists(long_file));
 }
 
 // Copies the journal as it stands when the transaction destroys its
