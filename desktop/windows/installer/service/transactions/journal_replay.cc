@@ -16,6 +16,7 @@
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/transactions/journal_effect.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/link_free_registry.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 
 namespace installer {
@@ -221,8 +222,9 @@ class Replay {
 
   void SetValueBack(const JournalEffect& effect) {
     base::win::RegKey key;
-    if (key.Open(effect.key.root, effect.key.path.c_str(),
-                 effect.key.view | KEY_SET_VALUE) != ERROR_SUCCESS) {
+    if (OpenKeyWithoutLinks(effect.key.root, effect.key.path,
+                            effect.key.view | KEY_SET_VALUE,
+                            &key) != ERROR_SUCCESS) {
       return;
     }
     if (!effect.value) {
@@ -257,12 +259,14 @@ class Replay {
     }
   }
 
-  // False when the key is there and cannot go.
+  // False when the key is there and cannot go, or is reached through a
+  // registry link.
   static bool RemoveEmptyKey(HKEY root, REGSAM view, const std::wstring& path) {
     base::win::RegKey key;
-    if (key.Open(root, path.c_str(), view | KEY_QUERY_VALUE) != ERROR_SUCCESS) {
-      return true;
-    }
+    const LONG result =
+        OpenKeyWithoutLinks(root, path, view | KEY_QUERY_VALUE | DELETE, &key);
+    if (result != ERROR_SUCCESS)
+      return result != kErrorRegistryLink;
     DWORD subkeys = 0;
     DWORD values = 0;
     if (::RegQueryInfoKeyW(key.Handle(), nullptr, nullptr, nullptr, &subkeys,
@@ -271,14 +275,18 @@ class Replay {
         subkeys || values) {
       return false;
     }
-    key.Close();
-    return ::RegDeleteKeyExW(root, path.c_str(), view, 0) == ERROR_SUCCESS;
+    return DeleteOpenKey(key.Handle()) == ERROR_SUCCESS;
   }
 
   void RestoreKey(const JournalEffect& effect) {
     base::win::RegKey key;
-    if (key.Create(effect.key.root, effect.key.path.c_str(),
-                   effect.key.view | KEY_SET_VALUE) != ERROR_SUCCESS) {
+    const LONG result = CreateKeyWithoutLinks(effect.key.root, effect.key.path,
+                                              effect.key.view | KEY_SET_VALUE,
+                                              nullptr, &key, nullptr);
+    // A link is refused for good, and said so; no later run does better.
+    if (result == kErrorRegistryLink)
+      return;
+    if (result != ERROR_SUCCESS) {
       LOG(ERROR) << "Cannot restore the registry key " << effect.key.path;
       failed_ = true;
       return;

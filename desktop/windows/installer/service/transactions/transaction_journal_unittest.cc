@@ -25,6 +25,7 @@
 #include "desktop/windows/installer/service/transactions/journal_replay.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
+#include "desktop/windows/installer/test/scoped_registry_link.h"
 #include "desktop/windows/installer/test/scoped_test_registry_key.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "gtest/gtest.h"
@@ -453,6 +454,53 @@ TEST_F(TransactionJournalTest, WhatAReplayReadsAndRestoresIsBounded) {
   EXPECT_EQ(0, ReplayAbandonedJournals(journals_, install_, bounds));
   EXPECT_EQ("x", ReadTextFile(install_.Append(L"x.txt")));
   EXPECT_TRUE(base::PathExists(long_file));
+}
+
+// A link that another program of the user made in its hive, leading into
+// a machine key: no line of a journal reaches that key through it, in any
+// view.
+TEST_F(TransactionJournalTest, ReplayNeverReachesAKeyThroughALink) {
+  test::ScopedTestRegistryKey machine(HKEY_LOCAL_MACHINE);
+  const std::wstring target = machine.Append(L"Target");
+  base::win::RegKey own(HKEY_LOCAL_MACHINE, (target + L"\\Own").c_str(),
+                        KEY_ALL_ACCESS);
+  ASSERT_EQ(ERROR_SUCCESS, own.WriteValue(L"Kept", 1));
+  base::win::RegKey(HKEY_LOCAL_MACHINE, (target + L"\\Empty").c_str(),
+                    KEY_ALL_ACCESS);
+  test::ScopedRegistryLink link(
+      HKEY_CURRENT_USER, key_.Append(L"Link"),
+      test::ScopedRegistryLink::MachineKeyName(target));
+  std::string text = journal::EncodeHeader({0, 0, install_});
+  for (REGSAM view : {0, KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    journal::ChangedValue removed;
+    removed.key = {HKEY_CURRENT_USER, view, key_.Append(L"Link\\Own")};
+    removed.name = L"Kept";
+    journal::ChangedValue restored;
+    restored.key = {HKEY_CURRENT_USER, view, key_.Append(L"Link")};
+    restored.name = L"Planted";
+    restored.old_value =
+        journal::RegistryValue{L"Planted", REG_DWORD, {1, 0, 0, 0}};
+    journal::DeletedKey deleted;
+    deleted.key = {HKEY_CURRENT_USER, view, key_.Append(L"Link\\Restored")};
+    journal::CreatedKeys created;
+    created.key = {HKEY_CURRENT_USER, view, key_.Append(L"Link\\Empty")};
+    created.top = key_.Append(L"Link");
+    text += journal::EncodeEntry(removed) + journal::EncodeEntry(restored) +
+            journal::EncodeEntry(deleted) + journal::EncodeEntry(created);
+  }
+  WriteTextFile(
+      journals_.Append(journal::FileNamePrefix(install_) + L"0.journal"), text);
+  EXPECT_EQ(1, Replay());
+
+  base::win::RegKey after(HKEY_LOCAL_MACHINE, target.c_str(), KEY_READ);
+  DWORD subkeys = 0, values = 0;
+  ASSERT_EQ(ERROR_SUCCESS,
+            ::RegQueryInfoKeyW(after.Handle(), nullptr, nullptr, nullptr,
+                               &subkeys, nullptr, nullptr, &values, nullptr,
+                               nullptr, nullptr, nullptr));
+  EXPECT_EQ(2u, subkeys);
+  EXPECT_EQ(0u, values);
+  EXPECT_TRUE(own.HasValue(L"Kept"));
 }
 
 // Copies the journal as it stands when the transaction destroys its
