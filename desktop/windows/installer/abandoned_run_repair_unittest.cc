@@ -6,15 +6,19 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_path_override.h"
+#include "base/time/time.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/installation_journal_bounds.h"
 #include "desktop/windows/installer/product/branding_config.h"
@@ -23,6 +27,7 @@
 #include "desktop/windows/installer/service/transactions/journal_replay.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/test_util.h"
+#include "desktop/windows/installer/test/unix_program.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -296,6 +301,223 @@ TEST_F(AbandonedRunRepairTest, NoEffectFollowsALinkInsideTheInstallFolder) {
   EXPECT_FALSE(base::PathExists(files.GetPath().Append(L"own.txt")));
   EXPECT_EQ("victim", ReadTextFile(files.GetPath().Append(L"victim.txt")));
   EXPECT_FALSE(base::PathExists(files.GetPath().Append(L"gone.txt")));
+}
+
+// The replay reaches no file through a link: not through one above the
+// install folder, nor through a link to a file inside it, which Wine opens
+// as its target without saying so.
+TEST_F(AbandonedRunRepairTest, NoEffectFollowsALinkAboveTheFolderOrToAFile) {
+  if (!test::HasUnixSide())
+    GTEST_SKIP() << "links are made on Wine's Unix side";
+  const FilePath real = root_.Append(L"Real");
+  WriteTextFile(real.Append(L"KJ\\victim.txt"), "victim");
+  const FilePath linked_parent = root_.Append(L"Linked");
+  ASSERT_TRUE(test::MakeUnixLink(linked_parent, real));
+  const FilePath linked_install = linked_parent.Append(L"KJ");
+  ASSERT_EQ("victim", ReadTextFile(linked_install.Append(L"victim.txt")));
+  Forge(journals_, linked_install,
+        {journal::CopiedFile{linked_install.Append(L"victim.txt")}});
+  Replay(linked_install);
+  EXPECT_EQ("victim", ReadTextFile(real.Append(L"KJ\\victim.txt")));
+
+  const FilePath outside = root_.Append(L"outside.txt");
+  WriteTextFile(outside, "outside");
+  const FilePath file_link = install_.Append(L"copied.dll");
+  ASSERT_TRUE(test::MakeUnixLink(file_link, outside));
+  WriteTextFile(install_.Append(L"own.dll"), "own");
+  Forge(journals_, install_,
+        {journal::CopiedFile{file_link},
+         journal::CopiedFile{install_.Append(L"own.dll")}},
+        L"1");
+  Replay(install_);
+  EXPECT_EQ("outside", ReadTextFile(outside));
+  EXPECT_FALSE(base::PathExists(install_.Append(L"own.dll")));
+  for (const FilePath& link : {linked_parent, file_link})
+    test::RunUnixProgram({"rm", "-f", test::UnixName(link)}, /*wait=*/true);
+}
+
+// The elevated replay reads its journals from a folder only administrators
+// write: not through a link to a folder any program of the user writes.
+TEST_F(AbandonedRunRepairTest, AMachineJournalFolderThroughALinkIsNotRead) {
+  if (!test::HasUnixSide())
+    GTEST_SKIP() << "links are made on Wine's Unix side";
+  base::ScopedPathOverride local(base::DIR_LOCAL_APP_DATA,
+                                 root_.Append(L"Local"));
+  base::ScopedPathOverride program_files(base::DIR_PROGRAM_FILES,
+                                         root_.Append(L"Program Files"));
+  FakeSecurityAccess fake;
+  SecurityAccess::ScopedOverrideForTesting override(&fake);
+  fake.set_admin(/*elevated=*/true, /*user_is_admin=*/true);
+  const FilePath own = install_.Append(L"own.dll");
+  WriteTextFile(own, "own");
+  const FilePath writable = root_.Append(L"Writable");
+  Forge(writable.Append(L"Journals"), install_, {journal::CopiedFile{own}});
+  ASSERT_TRUE(base::CreateDirectory(root_.Append(L"Program Files")));
+  const FilePath link = GetMachineJournalFolder().DirName();
+  ASSERT_TRUE(test::MakeUnixLink(link, writable));
+  EXPECT_EQ(0, RepairAbandonedRuns(install_));
+  EXPECT_EQ("own", ReadTextFile(own));
+  test::RunUnixProgram({"rm", "-f", test::UnixName(link)}, /*wait=*/true);
+}
+
+// Swaps a folder of the installation for a link to another folder and back,
+// as fast as it can, while the replay removes the copies in it: the rename
+// goes through Windows, which honours the folders the replay holds, and
+// the link is planted on the Unix side whenever the name is free, as
+// another program makes a junction there.
+class FolderSwapper {
+ public:
+  FolderSwapper(const FilePath& folder,
+                const FilePath& elsewhere,
+                const FilePath& control)
+      : folder_(folder),
+        away_(folder.AddExtension(L"away")),
+        control_(control) {
+    WriteTextFile(control.Append(L"racer.py"), kScript);
+    started_ = test::RunUnixProgram(
+        {"python3", test::UnixName(control.Append(L"racer.py")),
+         test::UnixName(folder), test::UnixName(elsewhere),
+         test::UnixName(control)},
+        /*wait=*/false);
+    if (!WaitFor(control.Append(L"ready")))
+      return;
+    thread_ = std::thread([this] { Swap(); });
+  }
+
+  ~FolderSwapper() { Stop(); }
+
+  bool started() const { return started_ && thread_.joinable(); }
+
+  // Waits until the folder was swapped |count| times.
+  bool WaitForSwaps(int count) const {
+    const base::TimeTicks end = base::TimeTicks::Now() + kLimit;
+    while (swaps_ < count && base::TimeTicks::Now() < end)
+      ::Sleep(1);
+    return swaps_ >= count;
+  }
+
+  // Stops both sides; the folder is back in its place. How often the link
+  // was planted.
+  int Stop() {
+    stop_ = true;
+    if (thread_.joinable())
+      thread_.join();
+    WriteTextFile(control_.Append(L"stop"), "");
+    if (!started_ || !WaitFor(control_.Append(L"done")))
+      return planted_;
+    base::StringToInt(ReadTextFile(control_.Append(L"done")), &planted_);
+    started_ = false;
+    return planted_;
+  }
+
+  int swaps() const { return swaps_; }
+
+ private:
+  static constexpr base::TimeDelta kLimit = base::TimeDelta::FromSeconds(10);
+  static constexpr char kScript[] = R"(import os, sys, time
+link, target, control = sys.argv[1:4]
+stop = os.path.join(control, 'stop')
+open(os.path.join(control, 'ready'), 'w').close()
+end = time.monotonic() + 30
+planted = 0
+try:
+    while time.monotonic() < end and not os.path.exists(stop):
+        try:
+            os.symlink(target, link)
+        except OSError:
+            os.sched_yield()
+            continue
+        planted += 1
+        hold = time.monotonic() + 0.0002
+        while time.monotonic() < hold:
+            pass
+        os.unlink(link)
+        # The folder comes back before it can be swapped again.
+        while (not os.path.lexists(link) and not os.path.exists(stop) and
+               time.monotonic() < end):
+            os.sched_yield()
+finally:
+    if os.path.islink(link):
+        os.unlink(link)
+    with open(os.path.join(control, 'done.tmp'), 'w') as done:
+        done.write(str(planted))
+    os.rename(os.path.join(control, 'done.tmp'), os.path.join(control, 'done'))
+)";
+
+  static bool WaitFor(const FilePath& file) {
+    const base::TimeTicks end = base::TimeTicks::Now() + kLimit;
+    while (!base::PathExists(file) && base::TimeTicks::Now() < end)
+      ::Sleep(1);
+    return base::PathExists(file);
+  }
+
+  void Swap() {
+    while (!stop_) {
+      if (!::MoveFileW(folder_.value().c_str(), away_.value().c_str())) {
+        ::Sleep(1);
+        continue;
+      }
+      ++swaps_;
+      // Back as soon as the link has gone again, and there for a moment.
+      const base::TimeTicks end = base::TimeTicks::Now() + kLimit;
+      while (!::MoveFileW(away_.value().c_str(), folder_.value().c_str()) &&
+             base::TimeTicks::Now() < end) {
+        ::Sleep(0);
+      }
+      ::Sleep(1);
+    }
+  }
+
+  const FilePath folder_;
+  const FilePath away_;
+  const FilePath control_;
+  bool started_ = false;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> swaps_{0};
+  int planted_ = 0;
+};
+
+// A link made between the replay's check of a path and its use of it must
+// not lead the replay out of the installation: what it checks is what it
+// deletes.
+TEST_F(AbandonedRunRepairTest, ALinkSwappedInDuringTheReplayIsNeverFollowed) {
+  if (!test::HasUnixSide())
+    GTEST_SKIP() << "links are made on Wine's Unix side";
+  constexpr int kFiles = 600;
+  const FilePath sub = install_.Append(L"sub");
+  const FilePath outside = root_.Append(L"outside");
+  std::vector<journal::Entry> entries;
+  ASSERT_TRUE(base::CreateDirectory(sub));
+  ASSERT_TRUE(base::CreateDirectory(outside));
+  for (int i = 0; i < kFiles; ++i) {
+    const std::wstring name = L"f" + base::NumberToString16(i) + L".dll";
+    ASSERT_TRUE(base::WriteFile(sub.Append(name), "own"));
+    ASSERT_TRUE(base::WriteFile(outside.Append(name), "victim"));
+    entries.push_back(journal::CopiedFile{sub.Append(name)});
+  }
+  Forge(journals_, install_, entries);
+
+  FolderSwapper swapper(sub, outside, root_.Append(L"racer"));
+  ASSERT_TRUE(swapper.started());
+  ASSERT_TRUE(swapper.WaitForSwaps(3));
+  Replay(install_);
+  const int swaps = swapper.swaps();
+  const int planted = swapper.Stop();
+  EXPECT_GT(swaps, 0);
+  EXPECT_GT(planted, 0);
+
+  int victims = 0;
+  int removed = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::wstring name = L"f" + base::NumberToString16(i) + L".dll";
+    victims += base::PathExists(outside.Append(name)) ? 0 : 1;
+    removed += base::PathExists(sub.Append(name)) ? 0 : 1;
+  }
+  EXPECT_EQ(0, victims) << "of " << kFiles << " files, with " << swaps
+                        << " swaps and " << planted << " links";
+  EXPECT_GT(removed, 0);
+  EXPECT_TRUE(base::DirectoryExists(sub));
 }
 
 // An elevated process never replays what a program without its rights

@@ -137,6 +137,10 @@ size_t InstallationJournalBounds::MaxRestoredRegistryBytes() const {
   return 16 * 1024 * 1024;
 }
 
+std::vector<base::FilePath> InstallationJournalBounds::GetKnownFolders() const {
+  return shortcut_folders_;
+}
+
 bool IsReachedWithoutLinks(const base::FilePath& folder,
                            const base::FilePath& path) {
   DCHECK(folder.IsParentIgnoringCase(path));

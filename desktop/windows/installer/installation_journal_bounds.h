@@ -38,6 +38,7 @@ class InstallationJournalBounds : public JournalBounds {
   bool IsTableKeyOrAncestor(const journal::RegistryKey& key) const override;
   bool IsInDeletedTree(const journal::RegistryKey& key) const override;
   size_t MaxRestoredRegistryBytes() const override;
+  std::vector<base::FilePath> GetKnownFolders() const override;
 
  private:
   const base::FilePath install_folder_;

@@ -18,6 +18,7 @@
 #include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/service/transactions/link_free_registry.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
+#include "desktop/windows/installer/service/transactions/pinned_folders.h"
 
 namespace installer {
 
@@ -47,17 +48,22 @@ bool IsProcessAlive(uint32_t pid, uint64_t creation_time) {
   return value == creation_time && exit_code == STILL_ACTIVE;
 }
 
+using Result = PinnedFolders::Result;
+
 class Replay {
  public:
-  Replay(const base::FilePath& install_folder, const JournalBounds& bounds)
-      : install_folder_(install_folder), bounds_(bounds) {}
+  // |files| holds the folders the replay works in, across the journals of
+  // one folder.
+  Replay(const base::FilePath& install_folder,
+         const JournalBounds& bounds,
+         PinnedFolders* files)
+      : install_folder_(install_folder), bounds_(bounds), files_(*files) {}
 
-  // False when |path| is no journal that may be replayed now.
-  bool Read(const base::FilePath& path) {
-    int64_t size = 0;
+  // False when |path|, read through |journals|, is no journal that may be
+  // replayed now.
+  bool Read(const base::FilePath& path, PinnedFolders* journals) {
     std::string text;
-    if (!base::GetFileSize(path, &size) || size > kMaxJournalSize ||
-        !base::ReadFileToString(path, &text)) {
+    if (journals->ReadFile(path, kMaxJournalSize, &text) != Result::kDone) {
       LOG(WARNING) << "Cannot read the transaction journal " << path;
       return false;
     }
@@ -187,36 +193,47 @@ class Replay {
     return false;
   }
 
-  void RemoveFile(const base::FilePath& file) {
-    if (base::PathExists(file) && !base::DeleteFile(file, false)) {
-      PLOG(ERROR) << "Cannot remove " << file;
+  // Every file change goes through |files_|, which checks the object it
+  // acts on through the handle it acts with. What it refuses is logged
+  // there and stays refused; only a change that failed is tried again by
+  // a later run.
+  void Count(Result result) {
+    if (result == Result::kFailed)
       failed_ = true;
-    }
+  }
+
+  void RemoveFile(const base::FilePath& file) {
+    Count(files_.DeleteFile(file));
   }
 
   // Puts |from| back at |to| when it is there and |to| is free.
   void MoveBack(const base::FilePath& from, const base::FilePath& to) {
-    if (!base::PathExists(from) || base::PathExists(to))
-      return;
-    if (!base::Move(from, to)) {
-      PLOG(ERROR) << "Cannot move " << from << " back to " << to;
-      failed_ = true;
-    }
+    Count(files_.Move(from, to));
   }
 
   void DeleteAside(const base::FilePath& aside) {
-    if (base::PathExists(aside) && !base::DeleteFile(aside, true)) {
-      PLOG(ERROR) << "Cannot delete " << aside;
-      failed_ = true;
+    Count(files_.DeleteTree(aside));
+  }
+
+  void RemoveEmptyParents(const base::FilePath& file,
+                          const base::FilePath& stop) {
+    base::FilePath folder = file.DirName();
+    while (stop.IsParentIgnoringCase(folder) &&
+           files_.RemoveEmptyFolder(folder) == Result::kDone) {
+      folder = folder.DirName();
     }
   }
 
-  static void RemoveEmptyParents(const base::FilePath& file,
-                                 const base::FilePath& stop) {
-    base::FilePath folder = file.DirName();
-    while (stop.IsParentIgnoringCase(folder) &&
-           ::RemoveDirectoryW(folder.value().c_str())) {
-      folder = folder.DirName();
+  // Removes the folders from |folder| up to, not including, |ancestor|,
+  // deepest first, each only while it is empty; levels that are not there
+  // are passed over.
+  void RemoveCreatedFolders(const base::FilePath& folder,
+                            const base::FilePath& ancestor) {
+    for (base::FilePath current = folder;
+         ancestor.IsParentIgnoringCase(current); current = current.DirName()) {
+      const Result result = files_.RemoveEmptyFolder(current);
+      if (result != Result::kDone && result != Result::kAbsent)
+        return;
     }
   }
 
@@ -297,6 +314,7 @@ class Replay {
 
   const base::FilePath install_folder_;
   const JournalBounds& bounds_;
+  PinnedFolders& files_;
   std::vector<journal::Entry> entries_;
   bool committing_ = false;
   bool failed_ = false;
@@ -311,16 +329,25 @@ int ReplayAbandonedJournals(const base::FilePath& journal_folder,
                             const JournalBounds& bounds) {
   if (!base::DirectoryExists(journal_folder))
     return 0;
+  // The folder is held and checked from its drive's root: through a link,
+  // it would hold what other programs wrote.
+  PinnedFolders held_journals;
+  if (!held_journals.Pin(journal_folder)) {
+    LOG(ERROR) << "The transaction journals in " << journal_folder
+               << " are not replayed: the folder is not reached as named";
+    return 0;
+  }
   std::vector<base::FilePath> journals;
-  base::FileEnumerator files(
+  base::FileEnumerator found(
       journal_folder, false, base::FileEnumerator::FILES,
       journal::FileNamePrefix(install_folder) + L"*.journal");
-  for (base::FilePath path = files.Next(); !path.empty(); path = files.Next())
+  for (base::FilePath path = found.Next(); !path.empty(); path = found.Next())
     journals.push_back(path);
   int replayed = 0;
+  PinnedFolders files(bounds.GetKnownFolders());
   for (const base::FilePath& path : journals) {
-    Replay replay(install_folder, bounds);
-    if (!replay.Read(path))
+    Replay replay(install_folder, bounds, &files);
+    if (!replay.Read(path, &held_journals))
       continue;
     LOG(INFO) << "Repairing what an ended installer run left: " << path;
     if (!replay.Run()) {
@@ -328,8 +355,8 @@ int ReplayAbandonedJournals(const base::FilePath& journal_folder,
       continue;
     }
     ++replayed;
-    if (!base::DeleteFile(path, false))
-      PLOG(ERROR) << "Cannot remove the replayed journal " << path;
+    if (held_journals.DeleteFile(path) != Result::kDone)
+      LOG(ERROR) << "Cannot remove the replayed journal " << path;
   }
   return replayed;
 }

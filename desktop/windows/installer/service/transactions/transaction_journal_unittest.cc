@@ -218,6 +218,7 @@ class TestBounds : public JournalBounds {
     return IsTestKey(key);
   }
   size_t MaxRestoredRegistryBytes() const override { return max_restored_; }
+  std::vector<FilePath> GetKnownFolders() const override { return {}; }
 
   size_t max_restored_ = 1024 * 1024;
 
