@@ -27,7 +27,9 @@ namespace installer {
 class TransactionJournal {
  public:
   // The journal of this process for runs on |install_folder|, a file in
-  // |folder|, made at the first record.
+  // |folder| made new at the first record: its name, the prefix of
+  // journal::FileNamePrefix and the process id, or when that is taken the
+  // same with a number added.
   TransactionJournal(const base::FilePath& folder,
                      const base::FilePath& install_folder);
   TransactionJournal(const TransactionJournal&) = delete;
@@ -50,9 +52,11 @@ class TransactionJournal {
 
  private:
   bool Open();
+  // Creates the file under the first name that nothing holds.
+  bool CreateNewFile();
   void Write(const std::string& line);
 
-  const base::FilePath path_;
+  base::FilePath path_;
   const base::FilePath install_folder_;
   base::win::ScopedHandle file_;
   int64_t size_ = 0;

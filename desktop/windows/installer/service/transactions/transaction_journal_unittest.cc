@@ -28,6 +28,7 @@
 #include "desktop/windows/installer/test/scoped_registry_link.h"
 #include "desktop/windows/installer/test/scoped_test_registry_key.h"
 #include "desktop/windows/installer/test/test_util.h"
+#include "desktop/windows/installer/test/unix_program.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -502,6 +503,35 @@ TEST_F(TransactionJournalTest, ReplayNeverReachesAKeyThroughALink) {
   EXPECT_EQ(2u, subkeys);
   EXPECT_EQ(0u, values);
   EXPECT_TRUE(own.HasValue(L"Kept"));
+}
+
+// The journal's name is predictable: what another program put there, a
+// link to a file of its choice or any file, is neither followed nor
+// emptied; the journal takes the next name.
+TEST_F(TransactionJournalTest, AJournalIsAlwaysANewFile) {
+  const FilePath taken = journals_.Append(
+      journal::FileNamePrefix(install_) +
+      base::NumberToString16(::GetCurrentProcessId()) + L".journal");
+  const FilePath victim = temp_.GetPath().Append(L"victim.txt");
+  WriteTextFile(victim, "victim");
+  ASSERT_TRUE(base::CreateDirectory(journals_));
+  const bool linked = test::HasUnixSide();
+  if (linked)
+    ASSERT_TRUE(test::MakeUnixLink(taken, victim));
+  else
+    WriteTextFile(taken, "victim");
+  {
+    TransactionJournal journal(journals_, install_);
+    journal.Record(journal::CopiedFile{install_.Append(L"a.txt")});
+    EXPECT_NE(taken, journal.path());
+    EXPECT_NE(std::string::npos,
+              ReadTextFile(journal.path()).find("\ncopied\t"));
+    EXPECT_EQ("victim", ReadTextFile(taken));
+  }
+  EXPECT_EQ("victim", ReadTextFile(victim));
+  EXPECT_EQ("victim", ReadTextFile(taken));
+  if (linked)
+    test::RunUnixProgram({"rm", "-f", test::UnixName(taken)}, /*wait=*/true);
 }
 
 // Copies the journal as it stands when the transaction destroys its
