@@ -37,10 +37,5 @@ ScopedRegistryLink::~ScopedRegistryLink() {
   ::RegCloseKey(link);
 }
 
-// static
-std::wstring ScopedRegistryLink::MachineKeyName(const std::wstring& path) {
-  return L"\\Registry\\Machine\\" + path;
-}
-
 }  // namespace test
 }  // namespace installer
