@@ -2,8 +2,10 @@
 
 #include "base/base_paths.h"
 #include "base/files/file_enumerator.h"
+#include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/path_service.h"
+#include "desktop/windows/installer/installation.h"
 #include "desktop/windows/installer/installation_journal_bounds.h"
 #include "desktop/windows/installer/process/temp_folder.h"
 #include "desktop/windows/installer/service/transactions/journal_effect.h"
@@ -30,7 +32,33 @@ bool HasJournalsOf(const base::FilePath& journal_folder,
   return !files.Next().empty();
 }
 
+// Whether |folder| holds |name|, or what a killed run moved aside of it.
+bool HoldsOrHeldFile(const base::FilePath& folder, const char* name) {
+  const base::FilePath file = folder.AppendASCII(name);
+  if (base::PathExists(file))
+    return true;
+  base::FileEnumerator asides(folder, false, base::FileEnumerator::FILES,
+                              file.BaseName().value() + L".*.old");
+  for (base::FilePath path = asides.Next(); !path.empty();
+       path = asides.Next()) {
+    if (IsAsideNameOf(path, file))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+base::FilePath GetUninstallerRepairFolder(const base::FilePath& exe_dir) {
+  if (base::PathExists(exe_dir.AppendASCII(kLauncherExeName)))
+    return exe_dir;
+  const base::FilePath parent = exe_dir.DirName();
+  if (parent != exe_dir && (HoldsOrHeldFile(parent, kLauncherExeName) ||
+                            HoldsOrHeldFile(parent, kInstallLogFileName))) {
+    return parent;
+  }
+  return base::FilePath();
+}
 
 base::FilePath GetUserJournalFolder() {
   return JournalFolderBelow(base::DIR_LOCAL_APP_DATA);

@@ -28,6 +28,13 @@ base::FilePath GetMachineJournalFolder();
 // when it runs elevated, else the user's.
 base::FilePath GetTransactionJournalFolder();
 
+// The install folder that an uninstaller in |exe_dir| repairs before it
+// runs: |exe_dir| when it holds the launcher, else its parent when that
+// holds the launcher or the install log, or either under the aside name a
+// killed run moved it to. Empty otherwise: an uninstaller copied into a
+// download folder has no installation, and that folder's parent is none.
+base::FilePath GetUninstallerRepairFolder(const base::FilePath& exe_dir);
+
 // Completes or undoes what ended runs on |install_folder| left half-done.
 // Returns how many runs were repaired. A folder that is no plain absolute
 // path repairs nothing.

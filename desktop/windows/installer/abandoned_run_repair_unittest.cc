@@ -6,15 +6,19 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_path_override.h"
+#include "base/time/time.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/installation_journal_bounds.h"
 #include "desktop/windows/installer/product/branding_config.h"
@@ -23,6 +27,7 @@
 #include "desktop/windows/installer/service/transactions/journal_replay.h"
 #include "desktop/windows/installer/test/fake_security_access.h"
 #include "desktop/windows/installer/test/test_util.h"
+#include "desktop/windows/installer/test/unix_program.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -229,6 +234,178 @@ TEST_F(AbandonedRunRepairTest, NoEffectFollowsALinkInsideTheInstallFolder) {
   EXPECT_FALSE(base::PathExists(files.GetPath().Append(L"own.txt")));
   EXPECT_EQ("victim", ReadTextFile(files.GetPath().Append(L"victim.txt")));
   EXPECT_FALSE(base::PathExists(files.GetPath().Append(L"gone.txt")));
+}
+
+// A forged line cannot move the user's own shortcut into the folders of all
+// users; a rename the installer made in one folder is still undone.
+TEST_F(AbandonedRunRepairTest, ShortcutsAreMovedBackOnlyWithinTheirFolder) {
+  base::ScopedPathOverride common(base::DIR_COMMON_DESKTOP,
+                                  root_.Append(L"Public Desktop"));
+  const FilePath users = Desktop().Append(ShortcutName());
+  const FilePath all_users =
+      root_.Append(L"Public Desktop").Append(ShortcutName());
+  const FilePath old_name =
+      Desktop().Append(base::UTF8ToWide(GetBrandingProductName()) + L" 44.lnk");
+  WriteTextFile(users, "mine");
+  ASSERT_TRUE(base::CreateDirectory(all_users.DirName()));
+  Forge(journals_, install_,
+        {journal::MovedFile{old_name, users},
+         journal::MovedFile{all_users, users}});
+  EXPECT_EQ(1, Replay(install_));
+  EXPECT_FALSE(base::PathExists(all_users));
+  EXPECT_EQ("mine", ReadTextFile(old_name));
+}
+
+// Only a folder with an installation, or what a killed run left of one, is
+// repaired before an uninstall: not a download folder's parent.
+TEST_F(AbandonedRunRepairTest, AnUninstallerRepairsOnlyItsInstallation) {
+  const FilePath version = install_.Append(L"45.0.2531.0");
+  ASSERT_TRUE(base::CreateDirectory(version));
+  WriteTextFile(install_.Append(L"launcher.exe.old"), "not an aside name");
+  EXPECT_EQ(FilePath(), GetUninstallerRepairFolder(version));
+  WriteTextFile(install_.Append(L"installation_status.xml.1700000000.old"), "");
+  EXPECT_EQ(install_, GetUninstallerRepairFolder(version));
+}
+
+// No file is reached through a link: one above the install folder, one to
+// a file inside it (which Wine opens as its target without saying so), or
+// one that is the machine's journal folder.
+TEST_F(AbandonedRunRepairTest, NoEffectFollowsALinkAboveTheFolderOrToAFile) {
+  if (test::UnixName(root_).empty())
+    GTEST_SKIP() << "links are made on Wine's Unix side";
+  const FilePath real = root_.Append(L"Real");
+  WriteTextFile(real.Append(L"KJ\\victim.txt"), "victim");
+  const FilePath linked = root_.Append(L"Linked\\KJ");
+  ASSERT_TRUE(test::MakeUnixLink(linked.DirName(), real));
+  Forge(journals_, linked, {journal::CopiedFile{linked.Append(L"victim.txt")}});
+  Replay(linked);
+  EXPECT_EQ("victim", ReadTextFile(real.Append(L"KJ\\victim.txt")));
+
+  const FilePath outside = root_.Append(L"outside.txt");
+  WriteTextFile(outside, "outside");
+  const FilePath file_link = install_.Append(L"copied.dll");
+  ASSERT_TRUE(test::MakeUnixLink(file_link, outside));
+  WriteTextFile(install_.Append(L"own.dll"), "own");
+  Forge(journals_, install_,
+        {journal::CopiedFile{file_link},
+         journal::CopiedFile{install_.Append(L"own.dll")}});
+  Replay(install_);
+  EXPECT_EQ("outside", ReadTextFile(outside));
+  EXPECT_FALSE(base::PathExists(install_.Append(L"own.dll")));
+
+  // An elevated run's journals, read through a link to a folder any
+  // program of the user writes.
+  base::ScopedPathOverride program_files(base::DIR_PROGRAM_FILES,
+                                         root_.Append(L"Program Files"));
+  FakeSecurityAccess fake;
+  SecurityAccess::ScopedOverrideForTesting override(&fake);
+  fake.set_admin(/*elevated=*/true, /*user_is_admin=*/true);
+  WriteTextFile(install_.Append(L"own.dll"), "own");
+  Forge(root_.Append(L"Writable\\Journals"), install_,
+        {journal::CopiedFile{install_.Append(L"own.dll")}});
+  const FilePath journal_link = GetMachineJournalFolder().DirName();
+  ASSERT_TRUE(base::CreateDirectory(journal_link.DirName()));
+  ASSERT_TRUE(test::MakeUnixLink(journal_link, root_.Append(L"Writable")));
+  EXPECT_EQ(0, RepairAbandonedRuns(install_));
+  EXPECT_EQ("own", ReadTextFile(install_.Append(L"own.dll")));
+  for (const FilePath& link : {linked.DirName(), file_link, journal_link})
+    test::RunUnixProgram({"rm", "-f", test::UnixName(link)}, true);
+}
+
+// A link made between the replay's check of a path and its use must not
+// lead the replay out of the installation. A thread swaps a folder of it
+// away through Windows, which honours the folders the replay holds, and
+// the Unix side plants a link to another folder whenever the name is
+// free, as another program makes a junction there.
+TEST_F(AbandonedRunRepairTest, ALinkSwappedInDuringTheReplayIsNeverFollowed) {
+  if (test::UnixName(root_).empty())
+    GTEST_SKIP() << "links are made on Wine's Unix side";
+  constexpr int kFiles = 600;
+  const FilePath sub = install_.Append(L"sub");
+  const FilePath away = install_.Append(L"sub.away");
+  const FilePath outside = root_.Append(L"outside");
+  const FilePath control = root_.Append(L"racer");
+  ASSERT_TRUE(base::CreateDirectory(sub));
+  ASSERT_TRUE(base::CreateDirectory(outside));
+  std::vector<journal::Entry> entries;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::wstring name = base::NumberToString16(i) + L".dll";
+    ASSERT_TRUE(base::WriteFile(sub.Append(name), "own"));
+    ASSERT_TRUE(base::WriteFile(outside.Append(name), "victim"));
+    entries.push_back(journal::CopiedFile{sub.Append(name)});
+  }
+  Forge(journals_, install_, entries);
+  WriteTextFile(control.Append(L"racer.py"), R"(import os, sys, time
+link, target, control = sys.argv[1:4]
+stop, end, planted = os.path.join(control, 'stop'), time.monotonic() + 30, 0
+open(os.path.join(control, 'ready'), 'w').close()
+while time.monotonic() < end and not os.path.exists(stop):
+    try:
+        os.symlink(target, link)
+    except OSError:
+        os.sched_yield()
+        continue
+    planted += 1
+    time.sleep(0.0002)
+    os.unlink(link)
+    while not os.path.lexists(link) and not os.path.exists(stop):
+        os.sched_yield()
+with open(os.path.join(control, 'count'), 'w') as count:
+    count.write(str(planted))
+os.rename(os.path.join(control, 'count'), os.path.join(control, 'done'))
+)");
+  auto wait_for = [](const FilePath& file) {
+    const base::TimeTicks end =
+        base::TimeTicks::Now() + base::TimeDelta::FromSeconds(10);
+    while (!base::PathExists(file) && base::TimeTicks::Now() < end)
+      ::Sleep(1);
+    return base::PathExists(file);
+  };
+  ASSERT_TRUE(test::RunUnixProgram(
+      {"python3", test::UnixName(control.Append(L"racer.py")),
+       test::UnixName(sub), test::UnixName(outside), test::UnixName(control)},
+      /*wait=*/false));
+  ASSERT_TRUE(wait_for(control.Append(L"ready")));
+  std::atomic<bool> stop{false};
+  std::atomic<int> swaps{0};
+  std::thread swapper([&] {
+    while (!stop) {
+      if (!::MoveFileW(sub.value().c_str(), away.value().c_str())) {
+        ::Sleep(1);
+        continue;
+      }
+      ++swaps;
+      // Back once the link has gone again, and there for a moment.
+      const base::TimeTicks end =
+          base::TimeTicks::Now() + base::TimeDelta::FromSeconds(10);
+      while (!::MoveFileW(away.value().c_str(), sub.value().c_str()) &&
+             base::TimeTicks::Now() < end) {
+        ::Sleep(0);
+      }
+      ::Sleep(1);
+    }
+  });
+  const base::TimeTicks end =
+      base::TimeTicks::Now() + base::TimeDelta::FromSeconds(10);
+  while (swaps < 3 && base::TimeTicks::Now() < end)
+    ::Sleep(1);
+  Replay(install_);
+  stop = true;
+  swapper.join();
+  WriteTextFile(control.Append(L"stop"), "");
+  ASSERT_TRUE(wait_for(control.Append(L"done")));
+
+  int victims = 0;
+  int removed = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::wstring name = base::NumberToString16(i) + L".dll";
+    victims += base::PathExists(outside.Append(name)) ? 0 : 1;
+    removed += base::PathExists(sub.Append(name)) ? 0 : 1;
+  }
+  EXPECT_EQ(0, victims) << "with " << swaps << " swaps and "
+                        << ReadTextFile(control.Append(L"done")) << " links";
+  EXPECT_GT(swaps, 0);
+  EXPECT_GT(removed, 0);
 }
 
 // An elevated process never replays what a program without its rights

@@ -131,6 +131,16 @@ bool InstallationJournalBounds::IsInDeletedTree(
   return check_.IsInDeletedTree(key.path);
 }
 
+size_t InstallationJournalBounds::MaxRestoredRegistryBytes() const {
+  // The tables write paths, names and a few numbers; the trees they delete
+  // hold what the browser keeps beside them. Far more than both.
+  return 16 * 1024 * 1024;
+}
+
+std::vector<base::FilePath> InstallationJournalBounds::GetKnownFolders() const {
+  return shortcut_folders_;
+}
+
 bool IsReachedWithoutLinks(const base::FilePath& folder,
                            const base::FilePath& path) {
   DCHECK(folder.IsParentIgnoringCase(path));

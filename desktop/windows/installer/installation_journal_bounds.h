@@ -37,6 +37,8 @@ class InstallationJournalBounds : public JournalBounds {
                     const std::wstring& name) const override;
   bool IsTableKeyOrAncestor(const journal::RegistryKey& key) const override;
   bool IsInDeletedTree(const journal::RegistryKey& key) const override;
+  size_t MaxRestoredRegistryBytes() const override;
+  std::vector<base::FilePath> GetKnownFolders() const override;
 
  private:
   const base::FilePath install_folder_;

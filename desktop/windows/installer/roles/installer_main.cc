@@ -334,10 +334,13 @@ void InstallerEntry::RepairKilledRuns(const base::CommandLine& command_line) {
   if (command_line.HasSwitch(switches::kInstallfolder)) {
     folder = command_line.GetSwitchValuePath(switches::kInstallfolder);
   } else if (command_line.HasSwitch(switches::kUninstall)) {
-    // An uninstaller runs from the version subfolder of its installation.
+    // An uninstaller runs from the version subfolder of its installation;
+    // a copy elsewhere has none to repair.
     base::FilePath exe_dir;
     if (base::PathService::Get(base::DIR_EXE, &exe_dir))
-      folder = exe_dir.DirName();
+      folder = GetUninstallerRepairFolder(exe_dir);
+    if (folder.empty())
+      LOG(INFO) << "No installation around " << exe_dir << " to repair";
   }
   if (!folder.empty() && RepairAbandonedRuns(folder) > 0)
     LOG(INFO) << "Repaired what killed installer runs left in " << folder;

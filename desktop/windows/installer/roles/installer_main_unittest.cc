@@ -11,7 +11,9 @@
 #include "base/path_service.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/scoped_path_override.h"
+#include "desktop/windows/installer/abandoned_run_repair.h"
 #include "desktop/windows/installer/process/temp_folder.h"
+#include "desktop/windows/installer/service/transactions/journal_record.h"
 #include "desktop/windows/installer/test/installer_process.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/installer/ui/installer_ui_lock.h"
@@ -110,6 +112,33 @@ TEST_F(InstallerExeTest, UninstallReadsTheInstalledExperimentStates) {
   EXPECT_NE(std::string::npos,
             log.find("Retrieved experiment states from installation folder"));
   EXPECT_NE(std::string::npos, log.find("Test experiment is enabled"));
+}
+
+// An uninstaller copied into a download folder belongs to no installation:
+// journals of that folder's parent, which any program of the user could
+// have written, are not replayed.
+TEST_F(InstallerExeTest, AnUninstallerCopyRepairsNoFolderAroundIt) {
+  base::ScopedTempDir root;
+  ASSERT_TRUE(root.CreateUniqueTempDir());
+  const base::FilePath downloads = root.GetPath().Append(L"Downloads");
+  const base::FilePath document = root.GetPath().Append(L"document.txt");
+  test::WriteTextFile(document, "mine");
+  ASSERT_TRUE(base::CreateDirectory(downloads));
+  base::FilePath exe = test::CopyInstallerTo(downloads);
+  ASSERT_FALSE(exe.empty());
+  const base::FilePath journals = GetTransactionJournalFolder();
+  ASSERT_TRUE(base::CreateDirectory(journals));
+  const base::FilePath forged =
+      journals.Append(journal::FileNamePrefix(root.GetPath()) + L"0.journal");
+  test::WriteTextFile(forged,
+                      journal::EncodeHeader({0, 0, root.GetPath()}) +
+                          journal::EncodeEntry(journal::CopiedFile{document}));
+
+  test::InstallerRunResult run = RunCopy(exe, L"--uninstall --silent");
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ("mine", test::ReadTextFile(document));
+  EXPECT_TRUE(base::PathExists(forged));
+  base::DeleteFile(forged, false);
 }
 
 // Copies the installer with |tracking_json| appended as its payload.

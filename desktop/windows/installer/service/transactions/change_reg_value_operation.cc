@@ -7,6 +7,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/service/transactions/create_reg_key_operation.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/link_free_registry.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -117,7 +118,7 @@ void ChangeRegValueOperation::Rollback() {
 bool ChangeRegValueOperation::OpenKey(Transaction* nested,
                                       bool* nothing_to_do) {
   const REGSAM access = view_flags_ | kValueAccess;
-  LONG result = key_.Open(root_, key_path_.c_str(), access);
+  LONG result = OpenKeyWithoutLinks(root_, key_path_, access, &key_);
   if (result == ERROR_FILE_NOT_FOUND) {
     VLOG(1) << "Key does not exist,";
     if (new_type_ == kRemoveValueType) {
@@ -130,7 +131,7 @@ bool ChangeRegValueOperation::OpenKey(Transaction* nested,
             root_, key_path_, view_flags_))) {
       return false;
     }
-    result = key_.Open(root_, key_path_.c_str(), access);
+    result = OpenKeyWithoutLinks(root_, key_path_, access, &key_);
   }
   // A key opened with the access the change needs has proven that access;
   // a check of its descriptor could only add false refusals (the
@@ -150,7 +151,7 @@ bool ChangeRegValueOperation::OpenKey(Transaction* nested,
     LOG(ERROR) << "Failed to obtain sufficient permissions on " << object_name;
     return false;
   }
-  if (key_.Open(root_, key_path_.c_str(), access) != ERROR_SUCCESS) {
+  if (OpenKeyWithoutLinks(root_, key_path_, access, &key_) != ERROR_SUCCESS) {
     LOG(ERROR) << "Failed to open " << object_name;
     return false;
   }

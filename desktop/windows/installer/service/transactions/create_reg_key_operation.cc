@@ -2,9 +2,11 @@
 
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/link_free_registry.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 #include "desktop/windows/installer/service/utils.h"
 
@@ -26,12 +28,14 @@ CreateRegKeyOperation::~CreateRegKeyOperation() {
 bool CreateRegKeyOperation::Execute(Transaction* nested) {
   VLOG(1) << "Attempting to create registry key " << key_path_ << " under "
           << static_cast<const void*>(root_);
-  HKEY key = nullptr;
-  LONG result = ::RegOpenKeyExW(root_, key_path_.c_str(), 0,
-                                view_flags_ | KEY_QUERY_VALUE, &key);
+  base::win::RegKey existing;
+  LONG result = OpenKeyWithoutLinks(root_, key_path_,
+                                    view_flags_ | KEY_QUERY_VALUE, &existing);
+  if (result == kErrorRegistryLink) {
+    LOG(ERROR) << "Failed creating key.";
+    return false;
+  }
   if (result != ERROR_FILE_NOT_FOUND) {
-    if (result == ERROR_SUCCESS)
-      ::RegCloseKey(key);
     VLOG(1) << "The key already exists. No need to do anything.";
     return true;
   }
@@ -62,15 +66,31 @@ bool CreateRegKeyOperation::Execute(Transaction* nested) {
   created_top_key_ = created_top;
   JournalChange(nested, journal::CreatedKeys{{root_, view_flags_, key_path_},
                                              created_top_key_});
-  key = nullptr;
-  result = ::RegCreateKeyExW(
-      root_, key_path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-      view_flags_ | KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  if (result != ERROR_SUCCESS) {
+  if (!CreateBelow(ancestor)) {
     LOG(ERROR) << "Failed creating key.";
     return false;
   }
-  ::RegCloseKey(key);
+  return true;
+}
+
+bool CreateRegKeyOperation::CreateBelow(const std::wstring& ancestor) {
+  base::win::RegKey current;
+  if (OpenKeyWithoutLinks(root_, ancestor, view_flags_ | KEY_CREATE_SUB_KEY,
+                          &current) != ERROR_SUCCESS) {
+    return false;
+  }
+  const std::vector<std::wstring> levels =
+      base::SplitString(key_path_.substr(ancestor.size()), L"\\",
+                        base::KEEP_WHITESPACE, base::SPLIT_WANT_NONEMPTY);
+  for (size_t i = 0; i < levels.size(); ++i) {
+    const REGSAM access = i + 1 == levels.size()
+                              ? view_flags_ | KEY_ALL_ACCESS
+                              : view_flags_ | KEY_CREATE_SUB_KEY;
+    if (CreateSubkeyWithoutLinks(current.Handle(), levels[i], access, nullptr,
+                                 &current, nullptr) != ERROR_SUCCESS) {
+      return false;
+    }
+  }
   return true;
 }
 
@@ -86,10 +106,10 @@ void CreateRegKeyOperation::Rollback() {
   // The tree goes in the operation's view: the opened parent carries it to
   // every deletion below.
   base::win::RegKey parent;
-  LONG result =
-      parent.Open(root_, ancestor.c_str(), view_flags_ | KEY_CREATE_SUB_KEY);
+  LONG result = OpenKeyWithoutLinks(root_, ancestor,
+                                    view_flags_ | KEY_CREATE_SUB_KEY, &parent);
   if (result == ERROR_SUCCESS)
-    result = parent.DeleteKey(name.c_str());
+    result = DeleteTreeWithoutLinks(parent.Handle(), name, view_flags_);
   LOG_IF(ERROR, result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
       << "Cannot remove the created key "
       << GetRegistryObjectName(root_, created_top_key_) << ": "
@@ -107,12 +127,10 @@ bool CreateRegKeyOperation::FindExistingAncestor(std::wstring* ancestor,
       LOG(ERROR) << "No existing ancestor found.";
       return false;
     }
-    HKEY key = nullptr;
-    LONG result = ::RegOpenKeyExW(root_, parent.c_str(), 0,
-                                  view_flags_ | KEY_CREATE_SUB_KEY, &key);
+    base::win::RegKey key;
+    LONG result = OpenKeyWithoutLinks(root_, parent,
+                                      view_flags_ | KEY_CREATE_SUB_KEY, &key);
     if (result == ERROR_SUCCESS || result == ERROR_ACCESS_DENIED) {
-      if (result == ERROR_SUCCESS)
-        ::RegCloseKey(key);
       *access_denied = result == ERROR_ACCESS_DENIED;
       *ancestor = parent;
       *created_top = candidate;

@@ -1,7 +1,8 @@
 // Creates a registry key with its missing ancestors below the nearest one
-// that exists. A rollback deletes the highest key it created with its whole
-// subtree; an ancestor whose permissions had to be loosened gets them back
-// when the operation is destroyed.
+// that exists, one level at a time and never through a registry link
+// (link_free_registry.h). A rollback deletes the highest key it created with
+// its whole subtree; an ancestor whose permissions had to be loosened gets them
+// back when the operation is destroyed.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_CREATE_REG_KEY_OPERATION_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_CREATE_REG_KEY_OPERATION_H_
@@ -38,6 +39,9 @@ class CreateRegKeyOperation : public Operation {
   bool FindExistingAncestor(std::wstring* ancestor,
                             std::wstring* created_top,
                             bool* access_denied);
+  // Creates the levels below |ancestor| down to the key, one at a time and
+  // never through a registry link.
+  bool CreateBelow(const std::wstring& ancestor);
 
   const std::wstring key_path_;
   const HKEY root_;

@@ -9,6 +9,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/link_free_registry.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
 #include "desktop/windows/installer/service/utils.h"
 
@@ -129,9 +130,9 @@ bool DeleteRegKeyOperation::Execute(Transaction* nested) {
     LOG(ERROR) << "Refusing to delete the top-level key " << object_name;
     return false;
   }
-  HKEY key = nullptr;
-  LONG result = ::RegOpenKeyExW(root_, key_path_.c_str(), 0,
-                                view_flags_ | KEY_QUERY_VALUE, &key);
+  base::win::RegKey key;
+  LONG result = OpenKeyWithoutLinks(root_, key_path_,
+                                    view_flags_ | KEY_QUERY_VALUE, &key);
   if (result == ERROR_FILE_NOT_FOUND) {
     VLOG(1) << "Key does not exist. Nothing to do.";
     return true;
@@ -140,10 +141,9 @@ bool DeleteRegKeyOperation::Execute(Transaction* nested) {
     LOG(ERROR) << "Failed to open key " << object_name;
     return false;
   }
-  if (result == ERROR_SUCCESS)
-    ::RegCloseKey(key);
+  key.Close();
   nested_ = nested;
-  const bool deleted = DeleteAndSaveRecursive(key_path_, object_name);
+  const bool deleted = DeleteAndSaveRecursive(nullptr, key_path_, object_name);
   nested_ = nullptr;
   return deleted;
 }
@@ -162,11 +162,9 @@ void DeleteRegKeyOperation::Rollback() {
     GetParentKeyPath(saved.key_path, &parent_path);
     while (!open_parents.empty() && open_parents.back().path != parent_path)
       open_parents.pop_back();
-    std::wstring name;
-    GetLastKeyPathComponent(saved.key_path, &name);
-    HKEY key = open_parents.empty()
-                   ? RestoreKey(root_, saved.key_path, saved)
-                   : RestoreKey(open_parents.back().key->Handle(), name, saved);
+    HKEY key = RestoreKey(
+        open_parents.empty() ? nullptr : open_parents.back().key->Handle(),
+        saved);
     if (key) {
       open_parents.push_back(
           {saved.key_path, std::make_unique<base::win::RegKey>(key)});
@@ -185,13 +183,14 @@ void DeleteRegKeyOperation::JournalSavedKey(const SavedKey& saved) {
 }
 
 bool DeleteRegKeyOperation::DeleteAndSaveRecursive(
+    HKEY parent,
     const std::wstring& key_path,
     const std::wstring& object_name) {
   VLOG(1) << "DeleteAndSaveRecursive : " << key_path;
   SavedKey saved;
   saved.key_path = key_path;
   base::win::RegKey key;
-  if (!OpenForDeletion(key_path, object_name, &key,
+  if (!OpenForDeletion(parent, key_path, object_name, &key,
                        &saved.security_descriptor)) {
     return false;
   }
@@ -206,8 +205,9 @@ bool DeleteRegKeyOperation::DeleteAndSaveRecursive(
 
   if (!DeleteSubkeys(key.Handle(), key_path, object_name))
     return false;
-  key.Close();
-  LONG result = ::RegDeleteKeyExW(root_, key_path.c_str(), view_flags_, 0);
+  // Through the handle that was saved: whatever the path leads to by now
+  // is not what goes.
+  LONG result = DeleteOpenKey(key.Handle());
   if (result != ERROR_SUCCESS) {
     LOG(ERROR) << "Failed to delete key " << object_name << ": "
                << logging::SystemErrorCodeToString(result);
@@ -216,11 +216,23 @@ bool DeleteRegKeyOperation::DeleteAndSaveRecursive(
   return true;
 }
 
-bool DeleteRegKeyOperation::OpenForDeletion(const std::wstring& key_path,
+LONG DeleteRegKeyOperation::OpenKey(HKEY parent,
+                                    const std::wstring& key_path,
+                                    REGSAM access,
+                                    base::win::RegKey* key) const {
+  if (!parent)
+    return OpenKeyWithoutLinks(root_, key_path, view_flags_ | access, key);
+  std::wstring name;
+  GetLastKeyPathComponent(key_path, &name);
+  return OpenSubkeyWithoutLinks(parent, name, view_flags_ | access, key);
+}
+
+bool DeleteRegKeyOperation::OpenForDeletion(HKEY parent,
+                                            const std::wstring& key_path,
                                             const std::wstring& object_name,
                                             base::win::RegKey* key,
                                             std::vector<BYTE>* descriptor) {
-  LONG result = key->Open(root_, key_path.c_str(), view_flags_ | kDeleteAccess);
+  LONG result = OpenKey(parent, key_path, kDeleteAccess, key);
   // A key opened with that access has proven it.
   if (result == ERROR_SUCCESS)
     return true;
@@ -232,19 +244,24 @@ bool DeleteRegKeyOperation::OpenForDeletion(const std::wstring& key_path,
   VLOG(1) << "Insufficient permissions on the key";
   // The descriptor is saved as it is before the grant changes it, so that a
   // rollback gives the key its own permissions back. The owner may read it.
+  // The grant goes by name: only to the key the name leads to without a
+  // registry link.
   base::win::RegKey readable;
-  if (readable.Open(root_, key_path.c_str(), view_flags_ | READ_CONTROL) ==
-      ERROR_SUCCESS) {
-    TryReadKeySecurity(readable.Handle(), descriptor);
+  result = OpenKeyWithoutLinks(root_, key_path, view_flags_ | READ_CONTROL,
+                               &readable);
+  if (result == kErrorRegistryLink) {
+    LOG(ERROR) << "Failed to open key " << object_name;
+    return false;
   }
+  if (result == ERROR_SUCCESS)
+    TryReadKeySecurity(readable.Handle(), descriptor);
   if (!GrantAccess(object_name, GetRegistryObjectType(view_flags_),
                    kDeleteAccess, /*permanent=*/true, nullptr)) {
     LOG(ERROR) << "Unable to obtain sufficient permissions on key"
                << object_name;
     return false;
   }
-  if (key->Open(root_, key_path.c_str(), view_flags_ | kDeleteAccess) !=
-      ERROR_SUCCESS) {
+  if (OpenKey(parent, key_path, kDeleteAccess, key) != ERROR_SUCCESS) {
     LOG(ERROR) << "Failed to open key " << object_name;
     return false;
   }
@@ -275,7 +292,7 @@ bool DeleteRegKeyOperation::DeleteSubkeys(HKEY key,
                  << " is still there after its deletion";
       return false;
     }
-    if (!DeleteAndSaveRecursive(key_path + L"\\" + child,
+    if (!DeleteAndSaveRecursive(key, key_path + L"\\" + child,
                                 object_name + L"\\" + child)) {
       return false;
     }
@@ -283,9 +300,7 @@ bool DeleteRegKeyOperation::DeleteSubkeys(HKEY key,
   }
 }
 
-HKEY DeleteRegKeyOperation::RestoreKey(HKEY parent,
-                                       const std::wstring& name,
-                                       const SavedKey& saved) {
+HKEY DeleteRegKeyOperation::RestoreKey(HKEY parent, const SavedKey& saved) {
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
   if (!saved.security_descriptor.empty()) {
     attributes.lpSecurityDescriptor =
@@ -293,20 +308,28 @@ HKEY DeleteRegKeyOperation::RestoreKey(HKEY parent,
   }
   // A new key grants its creator what it asks for, whatever its descriptor
   // says: enough to write its values and its descriptor.
-  HKEY key = nullptr;
-  DWORD disposition = 0;
-  LONG result = ::RegCreateKeyExW(
-      parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-      view_flags_ | kDeleteAccess | WRITE_DAC | WRITE_OWNER, &attributes, &key,
-      &disposition);
+  const REGSAM access = view_flags_ | kDeleteAccess | WRITE_DAC | WRITE_OWNER;
+  base::win::RegKey restored;
+  bool created = false;
+  LONG result;
+  if (parent) {
+    std::wstring name;
+    GetLastKeyPathComponent(saved.key_path, &name);
+    result = CreateSubkeyWithoutLinks(parent, name, access, &attributes,
+                                      &restored, &created);
+  } else {
+    result = CreateKeyWithoutLinks(root_, saved.key_path, access, &attributes,
+                                   &restored, &created);
+  }
   if (result != ERROR_SUCCESS) {
     LOG(ERROR) << "Cannot restore the key "
                << GetRegistryObjectName(root_, saved.key_path) << ": "
                << logging::SystemErrorCodeToString(result);
     return nullptr;
   }
+  HKEY key = restored.Take();
   // A key that is still there was never deleted: it keeps what it has.
-  if (disposition != REG_CREATED_NEW_KEY)
+  if (!created)
     return key;
   // Applied again: not every registry takes the descriptor from the
   // creation (Wine ignores it).

@@ -2,7 +2,8 @@
 // and security descriptor first; a rollback creates the deleted keys again
 // with their descriptors and values. Where the installer lacks access to a
 // key of the tree it grants itself that access for good: the key is about to
-// go, and a rollback recreates it with the descriptor it had before.
+// go, and a rollback recreates it with the descriptor it had before. No key
+// is reached through a registry link: a tree that holds one is refused.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_DELETE_REG_KEY_OPERATION_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_DELETE_REG_KEY_OPERATION_H_
@@ -60,21 +61,31 @@ class DeleteRegKeyOperation : public Operation {
 
   // Saves the key |key_path| (known to the security functions as
   // |object_name|) with its subtree, parents first, and deletes it. False
-  // as soon as any key cannot be saved or deleted.
-  bool DeleteAndSaveRecursive(const std::wstring& key_path,
+  // as soon as any key cannot be saved or deleted, or is a registry link.
+  // |parent| is the open parent key, null for the top of the tree.
+  bool DeleteAndSaveRecursive(HKEY parent,
+                              const std::wstring& key_path,
                               const std::wstring& object_name);
+  // Opens |key_path| with |access| in the operation's view: below |parent|
+  // when given, else from the root; never through a registry link.
+  LONG OpenKey(HKEY parent,
+               const std::wstring& key_path,
+               REGSAM access,
+               base::win::RegKey* key) const;
   // Opens the key for saving and deleting, granting that access when it is
   // refused; the descriptor from before such a grant goes to |*descriptor|.
-  bool OpenForDeletion(const std::wstring& key_path,
+  bool OpenForDeletion(HKEY parent,
+                       const std::wstring& key_path,
                        const std::wstring& object_name,
                        base::win::RegKey* key,
                        std::vector<BYTE>* descriptor);
   bool DeleteSubkeys(HKEY key,
                      const std::wstring& key_path,
                      const std::wstring& object_name);
-  // Creates the key of |saved| below |parent| (a handle or the root) as
-  // |name|; with its values when it did not exist. Null on failure.
-  HKEY RestoreKey(HKEY parent, const std::wstring& name, const SavedKey& saved);
+  // Creates the key of |saved| below |parent|, or from the root when that
+  // is null, never through a registry link; with its values when it did
+  // not exist. Null on failure.
+  HKEY RestoreKey(HKEY parent, const SavedKey& saved);
   void JournalSavedKey(const SavedKey& saved);
 
   const std::wstring key_path_;

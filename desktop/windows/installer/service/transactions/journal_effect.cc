@@ -100,15 +100,20 @@ bool IsOwnPath(const base::FilePath& path, const JournalBounds& bounds) {
          (bounds.IsInInstallation(path) || bounds.IsOwnShortcut(path));
 }
 
-// Both in the installation, or both shortcuts of it: a move never takes a
-// file from one kind of place to the other.
+// Both in the installation, or both shortcuts of it in one folder: a move
+// never takes a file from one kind of place to the other, nor a shortcut
+// from the user's folders into those of all users (the installer only
+// renames a shortcut where it is).
 bool AreOwnPathsAlike(const base::FilePath& a,
                       const base::FilePath& b,
                       const JournalBounds& bounds) {
   if (!IsPlainPath(a) || !IsPlainPath(b))
     return false;
-  return (bounds.IsInInstallation(a) && bounds.IsInInstallation(b)) ||
-         (bounds.IsOwnShortcut(a) && bounds.IsOwnShortcut(b));
+  if (bounds.IsInInstallation(a) && bounds.IsInInstallation(b))
+    return true;
+  return base::FilePath::CompareEqualIgnoreCase(a.DirName().value(),
+                                                b.DirName().value()) &&
+         bounds.IsOwnShortcut(a) && bounds.IsOwnShortcut(b);
 }
 
 bool IsKeyOrBelow(const std::wstring& key, const std::wstring& ancestor) {

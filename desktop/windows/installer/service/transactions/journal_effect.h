@@ -82,6 +82,14 @@ class JournalBounds {
   virtual bool IsTableKeyOrAncestor(const journal::RegistryKey& key) const = 0;
   // A key of a tree that the clean-up of the tables deletes whole.
   virtual bool IsInDeletedTree(const journal::RegistryKey& key) const = 0;
+  // How many bytes of key paths, value names and data a replay may write
+  // back into the registry in all: what the tables' keys can hold, however
+  // much a journal lists.
+  virtual size_t MaxRestoredRegistryBytes() const = 0;
+  // The folders the system names (the shortcut folders), taken as it
+  // resolves them; below any other folder the replay reaches a file from
+  // its drive's root without a link or junction.
+  virtual std::vector<base::FilePath> GetKnownFolders() const = 0;
 };
 
 // An absolute path written as the installer writes one: a drive or a share,

@@ -16,14 +16,17 @@
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/transactions/journal_effect.h"
 #include "desktop/windows/installer/service/transactions/journal_record.h"
+#include "desktop/windows/installer/service/transactions/link_free_registry.h"
 #include "desktop/windows/installer/service/transactions/operation_util.h"
+#include "desktop/windows/installer/service/transactions/pinned_folders.h"
 
 namespace installer {
 
 namespace {
 
-// A journal is the record of one run; a longer file is no journal of ours.
-constexpr int64_t kMaxJournalSize = 256 * 1024 * 1024;
+// A journal is the record of one run: a line or two for each file of the
+// largest package; a longer file is no journal of ours.
+constexpr int64_t kMaxJournalSize = 64 * 1024 * 1024;
 
 bool IsProcessAlive(uint32_t pid, uint64_t creation_time) {
   if (pid == ::GetCurrentProcessId())
@@ -45,17 +48,22 @@ bool IsProcessAlive(uint32_t pid, uint64_t creation_time) {
   return value == creation_time && exit_code == STILL_ACTIVE;
 }
 
+using Result = PinnedFolders::Result;
+
 class Replay {
  public:
-  Replay(const base::FilePath& install_folder, const JournalBounds& bounds)
-      : install_folder_(install_folder), bounds_(bounds) {}
+  // |files| holds the folders the replay works in, across the journals of
+  // one folder.
+  Replay(const base::FilePath& install_folder,
+         const JournalBounds& bounds,
+         PinnedFolders* files)
+      : install_folder_(install_folder), bounds_(bounds), files_(*files) {}
 
-  // False when |path| is no journal that may be replayed now.
-  bool Read(const base::FilePath& path) {
-    int64_t size = 0;
+  // False when |path|, read through |journals|, is no journal that may be
+  // replayed now.
+  bool Read(const base::FilePath& path, PinnedFolders* journals) {
     std::string text;
-    if (!base::GetFileSize(path, &size) || size > kMaxJournalSize ||
-        !base::ReadFileToString(path, &text)) {
+    if (journals->ReadFile(path, kMaxJournalSize, &text) != Result::kDone) {
       LOG(WARNING) << "Cannot read the transaction journal " << path;
       return false;
     }
@@ -151,51 +159,89 @@ class Replay {
         // Only empty folders go: nothing of anybody's can be lost here.
         return RemoveCreatedFolders(effect.path, effect.other);
       case JournalEffectKind::kSetValueBack:
-        return SetValueBack(effect);
+        if (MayRestore(effect))
+          SetValueBack(effect);
+        return;
       case JournalEffectKind::kRemoveCreatedKeys:
         return RemoveCreatedKeys(effect.key, effect.name);
       case JournalEffectKind::kRestoreDeletedKey:
-        return RestoreKey(effect);
+        if (MayRestore(effect))
+          RestoreKey(effect);
+        return;
     }
   }
 
-  void RemoveFile(const base::FilePath& file) {
-    if (base::PathExists(file) && !base::DeleteFile(file, false)) {
-      PLOG(ERROR) << "Cannot remove " << file;
-      failed_ = true;
+  // Counts what |effect| writes into the registry against the bounds'
+  // allowance; false once that is spent, and the rest is refused.
+  bool MayRestore(const JournalEffect& effect) {
+    size_t bytes = effect.key.path.size() * sizeof(wchar_t);
+    if (effect.value)
+      bytes += effect.value->name.size() * sizeof(wchar_t) +
+               effect.value->data.size();
+    for (const journal::RegistryValue& value : effect.values)
+      bytes += value.name.size() * sizeof(wchar_t) + value.data.size();
+    const size_t limit = bounds_.MaxRestoredRegistryBytes();
+    if (restored_bytes_ <= limit && bytes <= limit - restored_bytes_) {
+      restored_bytes_ += bytes;
+      return true;
     }
+    LOG_IF(ERROR, !restore_limit_logged_)
+        << "Journal: refusing to write back more than " << limit
+        << " bytes into the registry, more than the installation can have "
+           "held";
+    restore_limit_logged_ = true;
+    return false;
+  }
+
+  // Every file change goes through |files_|, which checks the object it
+  // acts on through the handle it acts with. What it refuses is logged
+  // there and stays refused; only a change that failed is tried again by
+  // a later run.
+  void Count(Result result) {
+    if (result == Result::kFailed)
+      failed_ = true;
+  }
+
+  void RemoveFile(const base::FilePath& file) {
+    Count(files_.DeleteFile(file));
   }
 
   // Puts |from| back at |to| when it is there and |to| is free.
   void MoveBack(const base::FilePath& from, const base::FilePath& to) {
-    if (!base::PathExists(from) || base::PathExists(to))
-      return;
-    if (!base::Move(from, to)) {
-      PLOG(ERROR) << "Cannot move " << from << " back to " << to;
-      failed_ = true;
-    }
+    Count(files_.Move(from, to));
   }
 
   void DeleteAside(const base::FilePath& aside) {
-    if (base::PathExists(aside) && !base::DeleteFile(aside, true)) {
-      PLOG(ERROR) << "Cannot delete " << aside;
-      failed_ = true;
+    Count(files_.DeleteTree(aside));
+  }
+
+  void RemoveEmptyParents(const base::FilePath& file,
+                          const base::FilePath& stop) {
+    base::FilePath folder = file.DirName();
+    while (stop.IsParentIgnoringCase(folder) &&
+           files_.RemoveEmptyFolder(folder) == Result::kDone) {
+      folder = folder.DirName();
     }
   }
 
-  static void RemoveEmptyParents(const base::FilePath& file,
-                                 const base::FilePath& stop) {
-    base::FilePath folder = file.DirName();
-    while (stop.IsParentIgnoringCase(folder) &&
-           ::RemoveDirectoryW(folder.value().c_str())) {
-      folder = folder.DirName();
+  // Removes the folders from |folder| up to, not including, |ancestor|,
+  // deepest first, each only while it is empty; levels that are not there
+  // are passed over.
+  void RemoveCreatedFolders(const base::FilePath& folder,
+                            const base::FilePath& ancestor) {
+    for (base::FilePath current = folder;
+         ancestor.IsParentIgnoringCase(current); current = current.DirName()) {
+      const Result result = files_.RemoveEmptyFolder(current);
+      if (result != Result::kDone && result != Result::kAbsent)
+        return;
     }
   }
 
   void SetValueBack(const JournalEffect& effect) {
     base::win::RegKey key;
-    if (key.Open(effect.key.root, effect.key.path.c_str(),
-                 effect.key.view | KEY_SET_VALUE) != ERROR_SUCCESS) {
+    if (OpenKeyWithoutLinks(effect.key.root, effect.key.path,
+                            effect.key.view | KEY_SET_VALUE,
+                            &key) != ERROR_SUCCESS) {
       return;
     }
     if (!effect.value) {
@@ -230,12 +276,14 @@ class Replay {
     }
   }
 
-  // False when the key is there and cannot go.
+  // False when the key is there and cannot go, or is reached through a
+  // registry link.
   static bool RemoveEmptyKey(HKEY root, REGSAM view, const std::wstring& path) {
     base::win::RegKey key;
-    if (key.Open(root, path.c_str(), view | KEY_QUERY_VALUE) != ERROR_SUCCESS) {
-      return true;
-    }
+    const LONG result =
+        OpenKeyWithoutLinks(root, path, view | KEY_QUERY_VALUE | DELETE, &key);
+    if (result != ERROR_SUCCESS)
+      return result != kErrorRegistryLink;
     DWORD subkeys = 0;
     DWORD values = 0;
     if (::RegQueryInfoKeyW(key.Handle(), nullptr, nullptr, nullptr, &subkeys,
@@ -244,14 +292,18 @@ class Replay {
         subkeys || values) {
       return false;
     }
-    key.Close();
-    return ::RegDeleteKeyExW(root, path.c_str(), view, 0) == ERROR_SUCCESS;
+    return DeleteOpenKey(key.Handle()) == ERROR_SUCCESS;
   }
 
   void RestoreKey(const JournalEffect& effect) {
     base::win::RegKey key;
-    if (key.Create(effect.key.root, effect.key.path.c_str(),
-                   effect.key.view | KEY_SET_VALUE) != ERROR_SUCCESS) {
+    const LONG result = CreateKeyWithoutLinks(effect.key.root, effect.key.path,
+                                              effect.key.view | KEY_SET_VALUE,
+                                              nullptr, &key, nullptr);
+    // A link is refused for good, and said so; no later run does better.
+    if (result == kErrorRegistryLink)
+      return;
+    if (result != ERROR_SUCCESS) {
       LOG(ERROR) << "Cannot restore the registry key " << effect.key.path;
       failed_ = true;
       return;
@@ -262,9 +314,12 @@ class Replay {
 
   const base::FilePath install_folder_;
   const JournalBounds& bounds_;
+  PinnedFolders& files_;
   std::vector<journal::Entry> entries_;
   bool committing_ = false;
   bool failed_ = false;
+  size_t restored_bytes_ = 0;
+  bool restore_limit_logged_ = false;
 };
 
 }  // namespace
@@ -274,16 +329,25 @@ int ReplayAbandonedJournals(const base::FilePath& journal_folder,
                             const JournalBounds& bounds) {
   if (!base::DirectoryExists(journal_folder))
     return 0;
+  // The folder is held and checked from its drive's root: through a link,
+  // it would hold what other programs wrote.
+  PinnedFolders held_journals;
+  if (!held_journals.Pin(journal_folder)) {
+    LOG(ERROR) << "The transaction journals in " << journal_folder
+               << " are not replayed: the folder is not reached as named";
+    return 0;
+  }
   std::vector<base::FilePath> journals;
-  base::FileEnumerator files(
+  base::FileEnumerator found(
       journal_folder, false, base::FileEnumerator::FILES,
       journal::FileNamePrefix(install_folder) + L"*.journal");
-  for (base::FilePath path = files.Next(); !path.empty(); path = files.Next())
+  for (base::FilePath path = found.Next(); !path.empty(); path = found.Next())
     journals.push_back(path);
   int replayed = 0;
+  PinnedFolders files(bounds.GetKnownFolders());
   for (const base::FilePath& path : journals) {
-    Replay replay(install_folder, bounds);
-    if (!replay.Read(path))
+    Replay replay(install_folder, bounds, &files);
+    if (!replay.Read(path, &held_journals))
       continue;
     LOG(INFO) << "Repairing what an ended installer run left: " << path;
     if (!replay.Run()) {
@@ -291,8 +355,8 @@ int ReplayAbandonedJournals(const base::FilePath& journal_folder,
       continue;
     }
     ++replayed;
-    if (!base::DeleteFile(path, false))
-      PLOG(ERROR) << "Cannot remove the replayed journal " << path;
+    if (held_journals.DeleteFile(path) != Result::kDone)
+      LOG(ERROR) << "Cannot remove the replayed journal " << path;
   }
   return replayed;
 }

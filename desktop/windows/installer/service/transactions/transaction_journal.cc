@@ -14,6 +14,9 @@ namespace installer {
 
 namespace {
 
+// Names tried for the journal before the run goes on without one.
+constexpr int kMaxNameAttempts = 100;
+
 // This process's creation time, which tells it from a later process that
 // reuses its id.
 uint64_t OwnCreationTime() {
@@ -32,6 +35,34 @@ TransactionJournal::TransactionJournal(const base::FilePath& folder,
                           base::NumberToString16(::GetCurrentProcessId()) +
                           (name.empty() ? L"" : L"." + name) + L".journal")),
       install_folder_(install_folder) {}
+
+bool TransactionJournal::CreateNewFile() {
+  // The name is predictable: whatever holds it already (a link another
+  // program planted, a journal of an ended process with the same id) is
+  // never opened, only passed by for the next name.
+  const base::FilePath first = path_;
+  for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+    const base::FilePath path =
+        attempt == 0 ? first
+                     : first.RemoveExtension().AddExtension(
+                           base::NumberToString16(attempt) + L".journal");
+    // Readable by the next run while this one still writes; never shared
+    // for deletion, so that nobody removes the journal of a live run.
+    // Written at its end only, and cut back by a rollback.
+    file_.Set(::CreateFileW(
+        path.value().c_str(), FILE_WRITE_DATA | FILE_APPEND_DATA,
+        FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file_.IsValid()) {
+      path_ = path;
+      return true;
+    }
+    if (::GetLastError() != ERROR_FILE_EXISTS &&
+        ::GetLastError() != ERROR_ALREADY_EXISTS) {
+      break;
+    }
+  }
+  return false;
+}
 
 TransactionJournal::~TransactionJournal() {
   Clear();
@@ -82,13 +113,7 @@ bool TransactionJournal::Open() {
     failed_ = true;
     return false;
   }
-  // Readable by the next run while this one still writes; never shared for
-  // deletion, so that nobody removes the journal of a live run.
-  // Written at its end only, and cut back by a rollback.
-  file_.Set(::CreateFileW(
-      path_.value().c_str(), FILE_WRITE_DATA | FILE_APPEND_DATA,
-      FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file_.IsValid()) {
+  if (!CreateNewFile()) {
     PLOG(ERROR) << "Cannot write the transaction journal " << path_
                 << "; a kill of this run would not be repaired";
     failed_ = true;

@@ -29,9 +29,11 @@ namespace installer {
 class TransactionJournal {
  public:
   // The journal of this process for runs on |install_folder|, a file in
-  // |folder|, made at the first record. A transaction that ends apart from
-  // the run's own, while that one goes on, keeps its journal in a file of
-  // its own: |name| tells the two apart.
+  // |folder| made new at the first record: its name, the prefix of
+  // journal::FileNamePrefix, the process id, "." and |name| when it is not
+  // the run's main journal (a transaction that ends apart from the run's
+  // own, while that one goes on), or when that is taken the same with a
+  // number added.
   TransactionJournal(const base::FilePath& folder,
                      const base::FilePath& install_folder,
                      const std::wstring& name = std::wstring());
@@ -55,9 +57,11 @@ class TransactionJournal {
 
  private:
   bool Open();
+  // Creates the file under the first name that nothing holds.
+  bool CreateNewFile();
   void Write(const std::string& line);
 
-  const base::FilePath path_;
+  base::FilePath path_;
   const base::FilePath install_folder_;
   base::win::ScopedHandle file_;
   int64_t size_ = 0;

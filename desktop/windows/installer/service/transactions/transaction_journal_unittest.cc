@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/files/file.h"
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
@@ -24,8 +25,10 @@
 #include "desktop/windows/installer/service/transactions/journal_replay.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/test/scoped_operation_fault.h"
+#include "desktop/windows/installer/test/scoped_registry_link.h"
 #include "desktop/windows/installer/test/scoped_test_registry_key.h"
 #include "desktop/windows/installer/test/test_util.h"
+#include "desktop/windows/installer/test/unix_program.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -215,6 +218,10 @@ class TestBounds : public JournalBounds {
   bool IsInDeletedTree(const journal::RegistryKey& key) const override {
     return IsTestKey(key);
   }
+  size_t MaxRestoredRegistryBytes() const override { return max_restored_; }
+  std::vector<FilePath> GetKnownFolders() const override { return {}; }
+
+  size_t max_restored_ = 1024 * 1024;
 
  private:
   bool IsTestKey(const journal::RegistryKey& key) const {
@@ -390,6 +397,138 @@ TEST_F(TransactionJournalTest, LiveOtherFolderAndOutOfScopeJournalsAreLeft) {
   EXPECT_EQ("victim", ReadTextFile(outside));
   EXPECT_FALSE(base::PathExists(forged));
   EXPECT_TRUE(base::PathExists(other));
+}
+
+// A forged journal that lists more than the installation can have held
+// writes back no more than the bounds allow, whichever kind of line it
+// uses; a file too long for a journal is not read at all.
+TEST_F(TransactionJournalTest, WhatAReplayReadsAndRestoresIsBounded) {
+  TestBounds bounds(install_, key_.path());
+  bounds.max_restored_ = 64 * 1024;
+  const std::vector<BYTE> data(8 * 1024, 0xAB);
+  std::string text = journal::EncodeHeader({0, 0, install_});
+  for (int i = 0; i < 16; ++i) {
+    const std::wstring name = base::NumberToString16(i);
+    journal::DeletedKey deleted;
+    deleted.key = {HKEY_CURRENT_USER, 0, key_.Append(L"Deleted\\" + name)};
+    deleted.values = {{L"V", REG_BINARY, data}};
+    journal::ChangedValue changed;
+    changed.key = {HKEY_CURRENT_USER, 0, key_.path()};
+    changed.name = L"V" + name;
+    changed.old_value = journal::RegistryValue{changed.name, REG_BINARY, data};
+    text += journal::EncodeEntry(deleted) + journal::EncodeEntry(changed);
+  }
+  WriteTextFile(
+      journals_.Append(journal::FileNamePrefix(install_) + L"0.journal"), text);
+  EXPECT_EQ(1, ReplayAbandonedJournals(journals_, install_, bounds));
+
+  // Each restored subkey and value holds one copy of |data|: some came
+  // back, up to the allowance and no further.
+  DWORD subkeys = 0, values = 0;
+  ::RegQueryInfoKeyW(
+      base::win::RegKey(HKEY_CURRENT_USER, key_.Append(L"Deleted").c_str(),
+                        KEY_READ)
+          .Handle(),
+      nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+      nullptr, nullptr, nullptr);
+  ::RegQueryInfoKeyW(
+      base::win::RegKey(HKEY_CURRENT_USER, key_.path().c_str(), KEY_READ)
+          .Handle(),
+      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+      nullptr, nullptr, nullptr);
+  EXPECT_GT(subkeys + values, 0u);
+  EXPECT_LE((subkeys + values) * data.size(), bounds.max_restored_);
+
+  // One byte over the longest journal: left as it is.
+  const FilePath long_file =
+      journals_.Append(journal::FileNamePrefix(install_) + L"1.journal");
+  WriteTextFile(
+      long_file,
+      journal::EncodeHeader({0, 0, install_}) +
+          journal::EncodeEntry(journal::CopiedFile{install_.Append(L"x.txt")}));
+  WriteTextFile(install_.Append(L"x.txt"), "x");
+  {
+    base::File file(long_file, base::File::FLAG_OPEN | base::File::FLAG_WRITE);
+    ASSERT_TRUE(file.SetLength(64 * 1024 * 1024 + 1));
+  }
+  EXPECT_EQ(0, ReplayAbandonedJournals(journals_, install_, bounds));
+  EXPECT_EQ("x", ReadTextFile(install_.Append(L"x.txt")));
+  EXPECT_TRUE(base::PathExists(long_file));
+}
+
+// A link that another program of the user made in its hive, leading into
+// a machine key: no line of a journal reaches that key through it, in any
+// view.
+TEST_F(TransactionJournalTest, ReplayNeverReachesAKeyThroughALink) {
+  test::ScopedTestRegistryKey machine(HKEY_LOCAL_MACHINE);
+  const std::wstring target = machine.Append(L"Target");
+  base::win::RegKey own(HKEY_LOCAL_MACHINE, (target + L"\\Own").c_str(),
+                        KEY_ALL_ACCESS);
+  ASSERT_EQ(ERROR_SUCCESS, own.WriteValue(L"Kept", 1));
+  base::win::RegKey(HKEY_LOCAL_MACHINE, (target + L"\\Empty").c_str(),
+                    KEY_ALL_ACCESS);
+  test::ScopedRegistryLink link(HKEY_CURRENT_USER, key_.Append(L"Link"),
+                                L"\\Registry\\Machine\\" + target);
+  std::string text = journal::EncodeHeader({0, 0, install_});
+  for (REGSAM view : {0, KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    journal::ChangedValue removed;
+    removed.key = {HKEY_CURRENT_USER, view, key_.Append(L"Link\\Own")};
+    removed.name = L"Kept";
+    journal::ChangedValue restored;
+    restored.key = {HKEY_CURRENT_USER, view, key_.Append(L"Link")};
+    restored.name = L"Planted";
+    restored.old_value =
+        journal::RegistryValue{L"Planted", REG_DWORD, {1, 0, 0, 0}};
+    journal::DeletedKey deleted;
+    deleted.key = {HKEY_CURRENT_USER, view, key_.Append(L"Link\\Restored")};
+    journal::CreatedKeys created;
+    created.key = {HKEY_CURRENT_USER, view, key_.Append(L"Link\\Empty")};
+    created.top = key_.Append(L"Link");
+    text += journal::EncodeEntry(removed) + journal::EncodeEntry(restored) +
+            journal::EncodeEntry(deleted) + journal::EncodeEntry(created);
+  }
+  WriteTextFile(
+      journals_.Append(journal::FileNamePrefix(install_) + L"0.journal"), text);
+  EXPECT_EQ(1, Replay());
+
+  base::win::RegKey after(HKEY_LOCAL_MACHINE, target.c_str(), KEY_READ);
+  DWORD subkeys = 0, values = 0;
+  ASSERT_EQ(ERROR_SUCCESS,
+            ::RegQueryInfoKeyW(after.Handle(), nullptr, nullptr, nullptr,
+                               &subkeys, nullptr, nullptr, &values, nullptr,
+                               nullptr, nullptr, nullptr));
+  EXPECT_EQ(2u, subkeys);
+  EXPECT_EQ(0u, values);
+  EXPECT_TRUE(own.HasValue(L"Kept"));
+}
+
+// The journal's name is predictable: what another program put there, a
+// link to a file of its choice or any file, is neither followed nor
+// emptied; the journal takes the next name.
+TEST_F(TransactionJournalTest, AJournalIsAlwaysANewFile) {
+  const FilePath taken = journals_.Append(
+      journal::FileNamePrefix(install_) +
+      base::NumberToString16(::GetCurrentProcessId()) + L".journal");
+  const FilePath victim = temp_.GetPath().Append(L"victim.txt");
+  WriteTextFile(victim, "victim");
+  ASSERT_TRUE(base::CreateDirectory(journals_));
+  const bool linked = !test::UnixName(victim).empty();
+  if (linked)
+    ASSERT_TRUE(test::MakeUnixLink(taken, victim));
+  else
+    WriteTextFile(taken, "victim");
+  {
+    TransactionJournal journal(journals_, install_);
+    journal.Record(journal::CopiedFile{install_.Append(L"a.txt")});
+    EXPECT_NE(taken, journal.path());
+    EXPECT_NE(std::string::npos,
+              ReadTextFile(journal.path()).find("\ncopied\t"));
+    EXPECT_EQ("victim", ReadTextFile(taken));
+  }
+  EXPECT_EQ("victim", ReadTextFile(victim));
+  EXPECT_EQ("victim", ReadTextFile(taken));
+  if (linked)
+    test::RunUnixProgram({"rm", "-f", test::UnixName(taken)}, /*wait=*/true);
 }
 
 // Copies the journal as it stands when the transaction destroys its
