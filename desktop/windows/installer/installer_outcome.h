@@ -1,19 +1,21 @@
-// The outcome of one installation as a front end learns it: the result
-// messages that the backend processes of the installation sent over the
-// mailslot, and the exit of the backend the front end launched. Both front
-// ends take their verdict from here, through InstallerRunner.
+// The outcome of one installation as a front end learns it, once the backend
+// process it launched has ended. Both front ends take their verdict from
+// here, through InstallerRunner.
 //
-// A success needs all three: a success message, no error message, and the
-// launched backend's exit code 0. The exit code alone proves nothing: a
-// backend ended from outside before it finished reports no success (under
-// Wine a process killed by a signal exits with 0; TerminateProcess gives the
-// code it is told). An error message means a step failed and the run was
-// rolled back, whatever any process's exit code says afterwards.
+// The verdict is the launched backend's exit code: 0 is a success. Any local
+// program can write to the front end's mailslot, so the result messages
+// only inform (the error to show, what the log says); neither a success nor
+// an error message decides. Two things a message cannot fake still turn an
+// exit code 0 into a failure: the front end stopped the installation, or a
+// process of it was ended from outside in the middle of its transaction,
+// which its journal left behind tells (under Wine a process killed by a
+// signal exits with 0).
 //
 //   InstallerOutcome outcome;
 //   outcome.OnResultMessage(IPC_MESSAGE_SUCCESS);
 //   ...
-//   bool succeeded = outcome.Decide(/*exit_code_read=*/true, exit_code);
+//   bool succeeded = outcome.Decide(/*exit_code_read=*/true, exit_code,
+//                                   /*repaired_runs=*/0);
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_OUTCOME_H_
 #define DESKTOP_WINDOWS_INSTALLER_INSTALLER_OUTCOME_H_
@@ -31,19 +33,22 @@ class InstallerOutcome {
   // A new backend was launched: nothing of an earlier one counts.
   void Reset();
 
-  // Notes a decoded message of |type|; only success and error count.
+  // Notes a decoded message of |type|, for the log only.
   void OnResultMessage(InstallerMessageType type);
 
-  // The verdict once the launched backend has ended, with its exit code
-  // when it could be read. Logs why a run failed.
-  bool Decide(bool exit_code_read, int exit_code) const;
+  // The front end interrupted the backend: whatever it did afterwards is no
+  // success of this installation.
+  void OnStopped() { stopped_ = true; }
 
-  bool success_reported() const { return success_reported_; }
-  bool error_reported() const { return error_reported_; }
+  // The verdict once the launched backend has ended, with its exit code
+  // when it could be read, and the number of runs of the installation
+  // whose journals were replayed after it ended. Logs why a run failed.
+  bool Decide(bool exit_code_read, int exit_code, int repaired_runs) const;
 
  private:
   bool success_reported_ = false;
   bool error_reported_ = false;
+  bool stopped_ = false;
 };
 
 }  // namespace installer

@@ -14,6 +14,8 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/synchronization/lock.h"
+#include "base/task_runner_util.h"
+#include "base/threading/worker_pool.h"
 #include "desktop/windows/installer/abandoned_run_repair.h"
 #include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
@@ -35,6 +37,13 @@ constexpr char kServerTrackingDataFile[] = "server_tracking_data";
 constexpr char kComponentsPrefix[] = "suite:";
 
 bool g_fail_own_handle_duplication = false;
+
+// On a worker thread.
+int RepairFolder(base::OnceClosure hook, const base::FilePath& folder) {
+  if (hook)
+    std::move(hook).Run();
+  return RepairAbandonedRuns(folder);
+}
 
 }  // namespace
 
@@ -73,7 +82,8 @@ bool InstallerRunner::BeginInstallation(Settings* settings) {
   if (settings == settings_)
     LOG(INFO) << "Duplicate installation attempt detected";
   LOG(INFO) << "Beginning installation";
-  if (settings_ || backend_running_ || settings->IsStatusPending()) {
+  if (settings_ || backend_running_ || repairing_ ||
+      settings->IsStatusPending()) {
     return Fail(IDS_ERROR_INSTALL,
                 "Installation begun before the previous one was stopped, or "
                 "before the settings were complete");
@@ -126,22 +136,17 @@ void InstallerRunner::OnPackageReady() {
 
 void InstallerRunner::Stop() {
   LOG(INFO) << "Stopping installer backend (if running)";
-  if (backend_running_ && interrupted_event_.IsValid()) {
-    VLOG(1) << "Sending installation interrupted event";
-    if (!::SetEvent(interrupted_event_.Get()))
-      PLOG(ERROR) << "Cannot signal the installation interrupted event";
+  if (backend_running_) {
+    outcome_.OnStopped();
+    if (interrupted_event_.IsValid()) {
+      VLOG(1) << "Sending installation interrupted event";
+      if (!::SetEvent(interrupted_event_.Get()))
+        PLOG(ERROR) << "Cannot signal the installation interrupted event";
+    }
   }
-  if (mutex_.IsValid())
-    VLOG(1) << "Letting go of the installer mutex";
-  for (base::win::ScopedHandle* mutex : {&mutex_, &folder_lock_}) {
-    if (!mutex->IsValid())
-      continue;
-    // While the backend runs this process keeps the mutex until it exits;
-    // the next installer then finds it abandoned, which counts as free.
-    if (!backend_running_ && !::ReleaseMutex(mutex->Get()))
-      PLOG(ERROR) << "Cannot release the installer mutex";
-    mutex->Close();
-  }
+  // The repair of an ended backend's folder lets go of it once done.
+  if (!repairing_)
+    LetGoOfFolder();
   // A backend that has not opened the events yet must still find them, the
   // interruption signalled: they go once it has ended.
   if (!backend_running_)
@@ -153,6 +158,20 @@ void InstallerRunner::Stop() {
 void InstallerRunner::CloseEvents() {
   package_ready_event_.Close();
   interrupted_event_.Close();
+}
+
+void InstallerRunner::LetGoOfFolder() {
+  if (mutex_.IsValid())
+    VLOG(1) << "Letting go of the installer mutex";
+  for (base::win::ScopedHandle* mutex : {&mutex_, &folder_lock_}) {
+    if (!mutex->IsValid())
+      continue;
+    // While the backend runs this process keeps the mutex until it exits;
+    // the next installer then finds it abandoned, which counts as free.
+    if (!backend_running_ && !::ReleaseMutex(mutex->Get()))
+      PLOG(ERROR) << "Cannot release the installer mutex";
+    mutex->Close();
+  }
 }
 
 bool InstallerRunner::Fail(int code, const std::string& detail) {
@@ -292,25 +311,46 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
   } else {
     LOG(ERROR) << "Cannot read the exit code of the installer backend";
   }
-  // Cleared first: an observer that stops the runner lets go of the mutex.
   backend_running_ = false;
+  // No other installer may take the folder before the repair is done.
+  repairing_ = true;
   CloseEvents();
   // Everything the backend wrote is in the mailslot now; its end is told
   // after its last message, never before.
   receiver_.DeliverPendingThen(
-      base::BindOnce(&InstallerRunner::NotifyTerminated,
+      base::BindOnce(&InstallerRunner::RepairThenNotify,
                      weak_factory_.GetWeakPtr(), exited, exit_code));
 }
 
-void InstallerRunner::NotifyTerminated(bool exit_code_read, int exit_code) {
-  const bool success = outcome_.Decide(exit_code_read, exit_code);
-  if (!success) {
-    // This process still holds the folder's lock: what the backend left
-    // half-done is undone now, not at some later run on the folder.
-    LOG(INFO) << "Repairing what the installer backend left in "
-              << install_folder_;
-    RepairAbandonedRuns(install_folder_);
+void InstallerRunner::RepairThenNotify(bool exit_code_read, int exit_code) {
+  // This process still holds the folder's lock: what the backend's runs
+  // left half-done is undone now, not at some later run on the folder. A
+  // replay may take long, and the window must go on answering meanwhile.
+  LOG(INFO) << "Repairing what the installer backend left in "
+            << install_folder_;
+  base::OnceClosure hook = std::move(repair_hook_);
+  if (base::PostTaskAndReplyWithResult(
+          base::WorkerPool::GetTaskRunner(true).get(), FROM_HERE,
+          base::BindOnce(&RepairFolder, std::move(hook), install_folder_),
+          base::BindOnce(&InstallerRunner::NotifyTerminated,
+                         weak_factory_.GetWeakPtr(), exit_code_read,
+                         exit_code))) {
+    return;
   }
+  LOG(ERROR) << "Cannot repair on a worker thread; repairing here";
+  NotifyTerminated(exit_code_read, exit_code,
+                   RepairAbandonedRuns(install_folder_));
+}
+
+void InstallerRunner::NotifyTerminated(bool exit_code_read,
+                                       int exit_code,
+                                       int repaired_runs) {
+  repairing_ = false;
+  // Stopped during the repair.
+  if (!settings_)
+    LetGoOfFolder();
+  const bool success =
+      outcome_.Decide(exit_code_read, exit_code, repaired_runs);
   for (InstallerObserver& observer : observers_)
     observer.OnInstallerTerminated(success);
 }

@@ -6,9 +6,10 @@
 // with the Settings as switches and watches it. Each mailslot message is
 // replayed to the observers as its InstallerObserver call, and the end of
 // the backend process as OnInstallerTerminated, whose verdict is the one
-// both front ends go by (InstallerOutcome): success and no error reported
-// over the mailslot, and an exit code of 0. A backend that ended otherwise
-// has its journals replayed (RepairAbandonedRuns) before its end is told.
+// both front ends go by (InstallerOutcome): the backend's exit code, never
+// a message. Once the backend has ended, what its runs left half-done is
+// repaired (RepairAbandonedRuns) on a worker thread, the folder still held,
+// and only then is its end told.
 //
 //   InstallerRunner runner(package_folder, base::FilePath());
 //   runner.AddObserver(this);
@@ -28,6 +29,7 @@
 
 #include <string>
 
+#include "base/callback.h"
 #include "base/command_line.h"
 #include "base/files/file_path.h"
 #include "base/memory/weak_ptr.h"
@@ -76,12 +78,20 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   void OnPackageReady();
 
   // Interrupts a running backend, lets go of the mutex (released when no
-  // backend runs; a running backend's end is still reported), the events
-  // and the mailslot, and forgets the settings. Callable at any time; a new
-  // BeginInstallation may follow once no backend runs.
+  // backend runs; a running backend's end is still reported, and an ended
+  // one's repair keeps it until done), the events and the mailslot, and
+  // forgets the settings. Callable at any time; a new BeginInstallation may
+  // follow once the backend's end was told. The end of a backend that was
+  // running is no success.
   void Stop();
 
   bool backend_running() const { return backend_running_; }
+
+  // Runs |hook| on the repair's thread before the repair after the next
+  // backend's end.
+  void SetRepairHookForTesting(base::OnceClosure hook) {
+    repair_hook_ = std::move(hook);
+  }
 
   // Makes the duplication of this process's handle for the backend fail,
   // as when the process has run out of handles.
@@ -98,6 +108,9 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
                     base::win::ScopedHandle* mutex);
   // Lets go of the package-ready and interruption events.
   void CloseEvents();
+  // Lets go of the folder's mutexes: released unless a backend still runs,
+  // which keeps them owned until this process ends.
+  void LetGoOfFolder();
   // Creates the manual-reset event |name|, unsignalled.
   base::win::ScopedHandle CreateFrontEndEvent(const std::wstring& name,
                                               const char* log_label);
@@ -114,7 +127,9 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
 
   // base::win::ObjectWatcher::Delegate:
   void OnObjectSignaled(HANDLE object) override;
-  void NotifyTerminated(bool exit_code_read, int exit_code);
+  // Repairs the folder on a worker thread, then NotifyTerminated.
+  void RepairThenNotify(bool exit_code_read, int exit_code);
+  void NotifyTerminated(bool exit_code_read, int exit_code, int repaired_runs);
   // IPCReceiver::Delegate:
   void OnMessageReceived(const base::Pickle& message) override;
 
@@ -131,10 +146,13 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   Settings* settings_ = nullptr;
   bool package_ready_ = false;
   bool backend_running_ = false;
+  // The ended backend's folder is being repaired; its end is not told yet.
+  bool repairing_ = false;
+  base::OnceClosure repair_hook_;
   // What the backends of the installation reported since the launch.
   InstallerOutcome outcome_;
   // The folder of the installation begun, whose journals are replayed when
-  // its backend ends without success.
+  // its backend has ended.
   base::FilePath install_folder_;
   base::ObserverList<InstallerObserver> observers_;
 

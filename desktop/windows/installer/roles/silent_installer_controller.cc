@@ -217,8 +217,9 @@ void SilentInstallerController::OnError(int code,
     stats_.root().SetString("failure_reason", message);
   error_reported_ = true;
   VLOG(2) << "Installer error: terminating";
-  // The run fails (the runner's verdict counts the error); it ends with the
-  // launched backend, which rolls back first.
+  // Any program can write an error message: the run ends with the launched
+  // backend, whose exit code decides (a backend that failed rolled back
+  // first).
   VLOG(2) << "Waiting for the installer backend to end";
 }
 
@@ -247,6 +248,11 @@ void SilentInstallerController::OnInstallerTerminated(bool succeeded) {
     return;
   if (!succeeded && success_reported_)
     LOG(WARNING) << "The installer backend failed after a success message";
+  if (succeeded && error_reported_) {
+    LOG(WARNING) << "Dropping the failure reason: the installation "
+                    "succeeded";
+    stats_.root().Remove("failure_reason");
+  }
   result_ = succeeded;
   VLOG(2) << "Installer ended. Success is " << result_ << ". terminating";
   // The runner reports the end after the backend's last message, so

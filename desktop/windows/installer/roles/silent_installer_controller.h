@@ -10,10 +10,10 @@
 //       controller.Run(&settings, payload_reader, download_folder);
 //
 // The outcome is the runner's verdict at the launched backend's end, the
-// one the window goes by too (InstallerOutcome): success reported, no error
-// reported, exit code 0. No message ends the run while the launched backend
-// still works: a success may come from a nested installer process, which
-// its parent may still undo.
+// one the window goes by too (InstallerOutcome): its exit code. Messages
+// only inform, since any program can write them; none ends the run while
+// the launched backend still works: a success may come from a nested
+// installer process, which its parent may still undo.
 //
 // Inside an unpacked package (no payload reader) the package is ready at
 // once. Any other installer (a net installer with tracking data, one given

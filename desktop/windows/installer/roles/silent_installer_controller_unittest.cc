@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/base64.h"
@@ -26,6 +28,7 @@
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/installer_object_names.h"
 #include "desktop/windows/installer/installer_runner.h"
+#include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/product/installer_features.h"
 #include "desktop/windows/installer/service/utils.h"
 #include "desktop/windows/installer/settings.h"
@@ -39,6 +42,7 @@
 #include "desktop/windows/installer/test/scoped_feature_state.h"
 #include "desktop/windows/installer/test/scoped_registry_value.h"
 #include "desktop/windows/installer/test/test_util.h"
+#include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
 #include "gtest/gtest.h"
 #include "testing/servers/http_test_server.h"
 
@@ -84,18 +88,20 @@ TEST_F(SilentControllerTest, SilentRunTakesTheLaunchedBackendsOwnOutcome) {
       // backend's failure.
       {"connect\nsuccess\nclose\nexit 1\n", false,
        "The installer backend failed after a success message", nullptr},
-      {"connect\nerror 37055 - 6E6F\nclose\nexit 0\n", false, "Sending stats",
+      {"connect\nerror 37055 - 6E6F\nclose\nexit 1\n", false, "Sending stats",
        "no"},
       {"crash\n", false, "exited with code -1073741819", nullptr},
-      // Ended from outside before its end: under Wine a process killed by
-      // a signal exits with 0.
-      {"connect\ntotal 5\nstep\nclose\nexit 0\n", false,
-       "exited with 0 without reporting success", nullptr},
-      // An error ends the run as a failure, also when a success and the
-      // exit code 0 follow: the window decides the same (InstallerOutcome).
+      // Any program can write an error message: the backend's exit code
+      // decides, and a failure reason of a success is none.
       {"connect\nerror 37055 - 6E6F\nsleep 300\nstep\nsuccess\nclose\n"
        "exit 0\n",
-       false, "an installer process reported an error", "no"},
+       true, "Dropping the failure reason", nullptr},
+      {"connect\nerror 37055 - 6E6F\nclose\nexit 0\n", true,
+       "Ignoring an error message", nullptr},
+      // Nor does a missing success message: a backend killed in the middle
+      // of its work is told by the journal it leaves.
+      {"connect\ntotal 5\nstep\nclose\nexit 0\n", true,
+       "exited with 0 without a success message", nullptr},
   };
   size_t uploads = 0;
   for (const auto& test_case : kCases) {
@@ -401,6 +407,50 @@ TEST_F(SilentInstallTest, NetInstallFromALyingServerFailsAndLeavesNothing) {
     EXPECT_FALSE(base::PathExists(folder_));
     test::ExpectOnlyLogsIn(temp_.GetPath().Append(L"Kelvo Installer"));
   }
+}
+
+// Another program writes a well-formed error message into the front end's
+// mailslot while the installation runs: the installation completes, and so
+// does the run.
+TEST_F(SilentInstallTest, ErrorMessageOfAnotherProgramFailsNothing) {
+  ASSERT_TRUE(server_.Script(overrides_path_, R"([{"body": "{}"}])"));
+  const std::wstring mailslot =
+      L"\\\\.\\mailslot\\" +
+      InstallerObjectNames::ForFolder(folder_).mailslot_endpoint;
+  std::atomic<bool> stop{false};
+  std::atomic<bool> written{false};
+  std::thread forger([&] {
+    const std::unique_ptr<base::Pickle> message =
+        MakeErrorMessage(IDS_ERROR_INSTALL, std::wstring(), "forged");
+    // Again and again while the installation runs: one lands within it,
+    // however late this thread gets to run.
+    const base::TimeTicks deadline = base::TimeTicks::Now() + kRunLimit;
+    while (!stop && base::TimeTicks::Now() < deadline) {
+      base::win::ScopedHandle slot(::CreateFileW(
+          mailslot.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!slot.IsValid()) {
+        ::Sleep(5);
+        continue;
+      }
+      DWORD size = 0;
+      if (::WriteFile(slot.Get(), message->data(),
+                      static_cast<DWORD>(message->size()), &size, nullptr) &&
+          size == message->size()) {
+        written = true;
+      }
+      ::Sleep(20);
+    }
+  });
+  test::InstallerRunResult run =
+      InstallWith(package_.Append(L"installer.exe"), folder_, L"--v=1");
+  stop = true;
+  forger.join();
+  ASSERT_TRUE(written);
+  ASSERT_TRUE(run.finished);
+  EXPECT_TRUE(Contains(Log(), "IPC_MESSAGE_ERROR(37055,,forged) received"));
+  EXPECT_EQ(0, run.exit_code);
+  ExpectInstalled();
 }
 
 // A full installer carries the package itself and asks no server for it.

@@ -265,9 +265,10 @@ class HostileRunTest : public testing::Test {
     }
     EXPECT_TRUE(front_end.WaitForExitWithTimeout(kRunLimit, &exit_code));
     *succeeded = exit_code == 0;
-    // Under Wine the killed backend exits with 0; the run failed all the
-    // same. A backend killed while it commits has reported its success: the
-    // installation is whole, and the next run deletes what it moved aside.
+    // Under Wine the killed backend exits with 0; the journal it left tells
+    // the run failed all the same. A backend killed while it commits leaves
+    // a whole installation, whatever the run says: the replay deletes what
+    // it moved aside.
     if (killed && lines != kAtCommit) {
       EXPECT_NE(0, exit_code) << "A killed run reported success";
     }

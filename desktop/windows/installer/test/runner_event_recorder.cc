@@ -21,14 +21,29 @@ RunnerEventRecorder::RunnerEventRecorder() = default;
 RunnerEventRecorder::~RunnerEventRecorder() = default;
 
 bool RunnerEventRecorder::WaitFor(const std::string& event) {
+  RunUntil([this, &event] { return Has(event); });
+  return Has(event);
+}
+
+std::string RunnerEventRecorder::WaitForEnd() {
+  const auto end = [this] {
+    return std::find_if(events.begin(), events.end(),
+                        [](const std::string& event) {
+                          return event.rfind("terminated ", 0) == 0;
+                        });
+  };
+  RunUntil([&] { return end() != events.end(); });
+  return end() == events.end() ? std::string() : *end();
+}
+
+void RunnerEventRecorder::RunUntil(std::function<bool()> done) {
   const base::TimeTicks deadline = base::TimeTicks::Now() + kWaitLimit;
-  while (!Has(event) && base::TimeTicks::Now() < deadline) {
+  while (!done() && base::TimeTicks::Now() < deadline) {
     base::RunLoop loop;
     base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
         FROM_HERE, loop.QuitClosure(), base::TimeDelta::FromMilliseconds(50));
     loop.Run();
   }
-  return Has(event);
 }
 
 bool RunnerEventRecorder::Has(const std::string& event) const {

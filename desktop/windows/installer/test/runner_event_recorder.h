@@ -10,6 +10,7 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_RUNNER_EVENT_RECORDER_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_RUNNER_EVENT_RECORDER_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ class RunnerEventRecorder : public InstallerObserver {
 
   // Runs the thread's loop until |event| was reported, at most a minute.
   bool WaitFor(const std::string& event);
+  // Runs the loop until the backend's end was reported, at most a minute;
+  // "terminated 0" or "terminated 1", or empty when it never came.
+  std::string WaitForEnd();
+  // Runs the loop until |done| holds, at most a minute.
+  void RunUntil(std::function<bool()> done);
   bool Has(const std::string& event) const;
 
   // InstallerObserver:

@@ -226,6 +226,8 @@ void InstallerUIController::OnAccept() {
   }
   if (!runner_->BeginInstallation(settings_)) {
     VLOG(1) << "Failed to run the backend. Show whatever error was reported";
+    // Whatever it obtained goes before the user may try again.
+    runner_->Stop();
     HandlePendingError();
     return;
   }
@@ -319,6 +321,9 @@ void InstallerUIController::NotifyStatusChanged(int status) {
                        ? IDS_ERROR_EXTRACTION
                        : IDS_ERROR_DOWNLOAD,
                    std::wstring(), kFetcherError);
+        // The backend waits for a package that does not come; its end
+        // shows the error.
+        runner_->Stop();
       } else {
         LOG(WARNING) << "Exceeded maximum number of fetcher retries, we "
                         "won't retry until user decides to.";
@@ -376,14 +381,16 @@ void InstallerUIController::StoreError(int code,
                                        const std::wstring& message,
                                        const std::string& detail) {
   VLOG(1) << "Reporting error " << code;
+  // Shown once the backend has ended, unless it succeeded: any program can
+  // write an error message, and the backend it came from rolls back and
+  // ends by itself.
   pending_error_ = PendingError{code, message, detail};
-  // The backend's end is still reported; the error is shown then.
-  runner_->Stop();
 }
 
 void InstallerUIController::OnSuccess() {
+  // Maybe a nested installer process's, or another program's: only the
+  // launched backend's end tells.
   VLOG(1) << "Installer success reported";
-  success_ = true;
 }
 
 void InstallerUIController::OnInstallerTerminated(bool succeeded) {
@@ -392,9 +399,9 @@ void InstallerUIController::OnInstallerTerminated(bool succeeded) {
     VLOG(2) << "UI already terminated";
     return;
   }
-  // The runner's verdict, the silent front end's too: an error the backend
-  // reported has made it a failure already. A pending error that is left
-  // came from the package fetcher after the backend had finished.
+  // The runner's verdict, the silent front end's too, goes by the launched
+  // backend's exit code: an error message of a backend that succeeded came
+  // from elsewhere, and one of the package fetcher came too late to matter.
   if (succeeded && pending_error_) {
     LOG(WARNING) << "Dropping error " << pending_error_->code
                  << ": the installation succeeded";
@@ -408,6 +415,8 @@ void InstallerUIController::OnInstallerTerminated(bool succeeded) {
     Terminate();
     return;
   }
+  // The folder is free before the user may try again.
+  runner_->Stop();
   if (!pending_error_) {
     const bool uninstall = settings_->GetOption(UNINSTALL_FLAG);
     const char* text = uninstall ? "Unreported uninstaller error."

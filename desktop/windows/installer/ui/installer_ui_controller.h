@@ -5,7 +5,9 @@
 // of the fetcher and of the backend wait until the backend has ended and
 // are then shown on the error page, where the user can try again, get the
 // full installer or cancel. An all-users install whose elevation was
-// refused turns into a current-user install.
+// refused turns into a current-user install. The run has succeeded once the
+// runner tells the launched backend's success (its verdict, never a
+// message); the user who cancels before that has cancelled it.
 //
 //   InstallerUIController controller;
 //   bool installed = controller.RunUI(&settings, payload_reader,

@@ -29,6 +29,9 @@
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/host/resource_ids.h"
+#include "desktop/windows/installer/installer_object_names.h"
+#include "desktop/windows/installer/package_fetcher/package_fetcher.h"
+#include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/process/temp_folder.h"
 #include "desktop/windows/installer/product/branding_config.h"
 #include "desktop/windows/installer/service/utils.h"
@@ -55,6 +58,9 @@ using base::FilePath;
 
 constexpr base::TimeDelta kPoll = base::TimeDelta::FromMilliseconds(20);
 constexpr base::TimeDelta kLimit = base::TimeDelta::FromSeconds(60);
+// A run that has not ended by then is ended, and the test fails: a run of
+// these tests takes a second or two.
+constexpr base::TimeDelta kRunLimit = base::TimeDelta::FromSeconds(45);
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -146,8 +152,71 @@ class InstallerUIControllerTest : public testing::Test {
   bool RunUI(bool run_immediately = false) {
     if (!settings_)
       MakeSettings();
-    return controller_.RunUI(settings_.get(), nullptr, download_,
-                             run_immediately);
+    // Whatever the run waits for, it ends: a failure is told in time, and
+    // the tests after it run.
+    auto ended = std::make_shared<bool>(false);
+    base::ThreadTaskRunnerHandle::Get()->PostDelayedTask(
+        FROM_HERE,
+        base::BindOnce(&InstallerUIControllerTest::EndStuckRun,
+                       base::Unretained(this), ended),
+        kRunLimit);
+    const bool result = controller_.RunUI(settings_.get(), payload_.get(),
+                                          download_, run_immediately);
+    *ended = true;
+    return result;
+  }
+
+  void EndStuckRun(std::shared_ptr<bool> ended) {
+    if (*ended)
+      return;
+    ADD_FAILURE() << "The run did not end within " << kRunLimit.InSeconds()
+                  << " s";
+    if (window()) {
+      // This runs inside the loop of a box the run may wait in.
+      if (HWND box = test::FindMessageBox(window()->hwnd()))
+        ::EndDialog(box, IDNO);
+    }
+    controller_.OnCancel();
+  }
+
+  // The installer that runs carries |payload|, so the run fetches the
+  // package; the backend it launches waits for the package until it is
+  // interrupted.
+  void UsePayload(const std::string& payload) {
+    const FilePath installer = temp_.GetPath().Append(L"net_installer.exe");
+    ASSERT_TRUE(test::CopyWithPayload(
+        test::GetBuildBinDir().Append(L"stand_in.exe"), payload, installer));
+    payload_ = std::make_unique<PayloadReader>(installer);
+    backend_ = test::MakeScriptedBackend(temp_.GetPath().Append(L"own"),
+                                         L"installer.exe", 1);
+    test::WriteTextFile(
+        FilePath(backend_.value() + L".script"),
+        "connect\nwait-event " +
+            base::WideToUTF8(
+                InstallerObjectNames::ForFolder(folder_).interrupted_event) +
+            " 40000\nclose\nexit 1\n");
+    own_exe_.emplace(base::FILE_EXE, backend_, true, false);
+  }
+
+  // Whether |count| fetch attempts have ended.
+  bool FetchesEnded(int count) {
+    return Contains(Json(), "\"fetcher_restarts\":" + base::IntToString(count));
+  }
+
+  // Accept, once the fetcher gave up in the background.
+  void AcceptAfterTheFetcherGaveUp() {
+    RunWhen(
+        [&] {
+          return OnPage(InstallerWindow::PAGE_WELCOME) &&
+                 !settings_->IsStatusPending() &&
+                 FetchesEnded(PackageFetcher::kMaxFailedAttempts);
+        },
+        [&] { PostCommand(window()->hwnd(), IDC_ACCEPT_BUTTON); });
+  }
+
+  bool FullInstallerOffered() const {
+    return ::IsWindowVisible(
+        ::GetDlgItem(window()->hwnd(), IDC_FULL_INSTALLER_BUTTON));
   }
 
   InstallerWindow* window() const { return controller_.window(); }
@@ -174,8 +243,11 @@ class InstallerUIControllerTest : public testing::Test {
   FilePath folder_;
   FilePath backend_;
   std::optional<base::ScopedPathOverride> exe_dir_;
+  std::optional<base::ScopedPathOverride> own_exe_;
   base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
   std::unique_ptr<Settings> settings_;
+  // Outlives the controller's package fetcher.
+  std::unique_ptr<PayloadReader> payload_;
   InstallerUIController controller_;
 };
 
@@ -226,30 +298,63 @@ TEST_F(InstallerUIControllerTest, FailedBackendShowsItsErrorThenTryAgain) {
   EXPECT_TRUE(Contains(test::StandInRuns(backend_)[0], "--backend"));
 }
 
-// A backend that reports an error and then success, exiting with 0, has
-// failed: the window shows the error, as the silent front end fails.
-TEST_F(InstallerUIControllerTest, ErrorThenExitCodeZeroIsShownAsTheError) {
+// Any program can write an error message into the mailslot: the backend it
+// did not come from is neither interrupted nor taken to have failed, and
+// the window shows no error.
+TEST_F(InstallerUIControllerTest, AnErrorMessageNeitherStopsNorFailsTheRun) {
   MakeBackend(0);
   test::WriteTextFile(FilePath(backend_.value() + L".script"),
                       "connect\nerror 37055 - 6E6F\nsleep 300\nsuccess\nclose\n"
                       "exit 0\n");
+  base::win::ScopedHandle interrupted;
+  RunWhen([&] { return OnPage(InstallerWindow::PAGE_WELCOME); },
+          [&] { PostCommand(window()->hwnd(), IDC_ACCEPT_BUTTON); });
+  RunWhen(
+      [&] { return BackendRuns() == 1; },
+      [&] {
+        // Held open beyond the run: whether it was ever signalled.
+        interrupted.Set(::OpenEventW(SYNCHRONIZE, FALSE,
+                                     InstallerObjectNames::ForFolder(folder_)
+                                         .interrupted_event.c_str()));
+      });
+  EXPECT_TRUE(RunUI());
+  ASSERT_TRUE(interrupted.IsValid());
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT),
+            ::WaitForSingleObject(interrupted.Get(), 0));
+  EXPECT_EQ(1u, BackendRuns());
+  EXPECT_EQ((std::vector<std::string>{"WELCOME", "PROGRESS"}),
+            test::GetPageSequence(&controller_.stats()));
+  const std::string json = Json();
+  EXPECT_TRUE(Contains(json, "\"installation_success\":1"));
+  EXPECT_FALSE(Contains(json, "failure_reason"));
+}
+
+// A success message may be a nested installer process's, which the backend
+// the run launched may still undo: until that backend ends, a confirmed
+// cancel cancels the run, and the statistics record that outcome alone.
+TEST_F(InstallerUIControllerTest, CancelAfterASuccessMessageCancelsTheRun) {
+  MakeBackend(1);
+  test::WriteTextFile(
+      FilePath(backend_.value() + L".script"),
+      "connect\nsuccess\nwait-event " +
+          base::WideToUTF8(
+              InstallerObjectNames::ForFolder(folder_).interrupted_event) +
+          " 40000\nclose\nexit 1\n");
+  base::ScopedLogCapture log;
   std::unique_ptr<test::MessageBoxAnswerer> answerer;
   RunWhen([&] { return OnPage(InstallerWindow::PAGE_WELCOME); },
           [&] { PostCommand(window()->hwnd(), IDC_ACCEPT_BUTTON); });
-  RunWhen([&] { return OnPage(InstallerWindow::PAGE_ERROR); },
+  RunWhen([&] { return log.Contains("IPC_MESSAGE_SUCCESS received"); },
           [&] {
-            EXPECT_EQ(l10n::GetLocalizedString(IDS_ERROR_INSTALL),
-                      test::GetControlText(window()->hwnd(), IDC_STATUS_TEXT));
             answerer = std::make_unique<test::MessageBoxAnswerer>(
                 window()->hwnd(), IDYES);
             ::PostMessageW(window()->hwnd(), WM_CLOSE, 0, 0);
           });
   EXPECT_FALSE(RunUI());
   ASSERT_TRUE(answerer && answerer->Wait());
-  EXPECT_EQ(1u, BackendRuns());
   const std::string json = Json();
+  EXPECT_TRUE(Contains(json, "\"installation_cancelled\":1"));
   EXPECT_TRUE(Contains(json, "\"installation_success\":0"));
-  EXPECT_TRUE(Contains(json, "\"failure_reason\":\"no\""));
 }
 
 TEST_F(InstallerUIControllerTest, CancelWhileTheErrorWaitsEndsTheRun) {
@@ -282,7 +387,7 @@ TEST_F(InstallerUIControllerTest, BackendEndsWhileTheCancelBoxIsUp) {
   backend_ = test::MakeScriptedBackend(package_, L"installer.exe", 0, 0);
   test::WriteTextFile(FilePath(backend_.value() + L".script"),
                       "connect\nwait-event " + base::WideToUTF8(box_up_name) +
-                          " 120000\nsuccess\nclose\nexit 0\n");
+                          " 40000\nsuccess\nclose\nexit 0\n");
   HWND box = nullptr;
   RunWhen(
       [&] {
@@ -290,21 +395,15 @@ TEST_F(InstallerUIControllerTest, BackendEndsWhileTheCancelBoxIsUp) {
         return box != nullptr;
       },
       [&] { ::SetEvent(box_up.Get()); });
-  // The way out when the loop never sees the box: confirming the cancel
-  // ends the run, and the test fails.
-  std::unique_ptr<test::MessageBoxAnswerer> way_out;
+  // When the loop never sees the box, or the box never goes, RunUI ends
+  // the run after its limit, and the test fails.
   RunWhen([&] { return OnPage(InstallerWindow::PAGE_WELCOME); },
           [&] { PostCommand(window()->hwnd(), IDC_ACCEPT_BUTTON); });
   RunWhen([&] { return BackendRuns() == 1; },
-          [&] {
-            way_out = std::make_unique<test::MessageBoxAnswerer>(
-                window()->hwnd(), IDYES, kLimit);
-            ::PostMessageW(window()->hwnd(), WM_CLOSE, 0, 0);
-          });
+          [&] { ::PostMessageW(window()->hwnd(), WM_CLOSE, 0, 0); });
   // The box stays up until the backend's success ends the run, which
   // closes it with the window.
   EXPECT_TRUE(RunUI());
-  way_out.reset();
   RunFor(InstallerUIController::kPendingErrorDelay * 3);
   ASSERT_TRUE(box);
   EXPECT_FALSE(::IsWindow(box));
@@ -313,6 +412,61 @@ TEST_F(InstallerUIControllerTest, BackendEndsWhileTheCancelBoxIsUp) {
   const std::string json = Json();
   EXPECT_TRUE(Contains(json, "\"installation_success\":1"));
   EXPECT_FALSE(Contains(json, "installation_cancelled"));
+}
+
+// The update server cannot be reached: the fetcher gives up before the user
+// accepts, Accept fetches again, and its failure shows the download error
+// once the backend, which waited for the package, has ended. The full
+// installer is offered from the second error on.
+TEST_F(InstallerUIControllerTest, FailedDownloadIsShownAndAcceptFetchesAgain) {
+  ASSERT_NO_FATAL_FAILURE(UsePayload("eyJ1dG0iOiB7fX0="));
+  ASSERT_EQ(PAYLOAD_TYPE_TRACKING_DATA, payload_->payload_type());
+  const std::wstring download_error =
+      l10n::GetLocalizedString(IDS_ERROR_DOWNLOAD);
+  AcceptAfterTheFetcherGaveUp();
+  RunWhen([&] { return OnPage(InstallerWindow::PAGE_ERROR); },
+          [&] {
+            EXPECT_EQ(download_error,
+                      test::GetControlText(window()->hwnd(), IDC_STATUS_TEXT));
+            EXPECT_FALSE(FullInstallerOffered());
+            EXPECT_TRUE(FetchesEnded(PackageFetcher::kMaxFailedAttempts + 1));
+            PostCommand(window()->hwnd(), IDC_TRY_AGAIN_BUTTON);
+          });
+  RunWhen(
+      [&] {
+        return OnPage(InstallerWindow::PAGE_ERROR) &&
+               test::GetPageSequence(&controller_.stats()).size() == 5;
+      },
+      [&] {
+        EXPECT_EQ(download_error,
+                  test::GetControlText(window()->hwnd(), IDC_STATUS_TEXT));
+        EXPECT_TRUE(FullInstallerOffered());
+        EXPECT_TRUE(FetchesEnded(PackageFetcher::kMaxFailedAttempts + 2));
+        controller_.OnCancel();
+      });
+  EXPECT_FALSE(RunUI());
+  EXPECT_EQ((std::vector<std::string>{"WELCOME", "PROGRESS", "ERROR",
+                                      "PROGRESS", "ERROR"}),
+            test::GetPageSequence(&controller_.stats()));
+  EXPECT_EQ(2u, BackendRuns());
+  EXPECT_TRUE(Contains(Json(), "\"failure_reason\":\"Fetcher error\""));
+}
+
+// A full installer whose own package cannot be unpacked shows the unpacking
+// error.
+TEST_F(InstallerUIControllerTest, FailedUnpackingShowsItsOwnError) {
+  ASSERT_NO_FATAL_FAILURE(
+      UsePayload(std::string("7z\xBC\xAF\x27\x1C", 6) + "broken header"));
+  ASSERT_EQ(PAYLOAD_TYPE_FULL_PACKAGE, payload_->payload_type());
+  AcceptAfterTheFetcherGaveUp();
+  RunWhen([&] { return OnPage(InstallerWindow::PAGE_ERROR); },
+          [&] {
+            EXPECT_EQ(l10n::GetLocalizedString(IDS_ERROR_EXTRACTION),
+                      test::GetControlText(window()->hwnd(), IDC_STATUS_TEXT));
+            controller_.OnCancel();
+          });
+  EXPECT_FALSE(RunUI());
+  EXPECT_EQ(1u, BackendRuns());
 }
 
 TEST_F(InstallerUIControllerTest, RunImmediatelyInstallsWithoutAClick) {
