@@ -430,9 +430,9 @@ int FilePath::CompareIgnoreCase(StringPieceType string1,
           "CompareStringOrdinal");
   if (!compare_ordinal)
     return CompareUpperCaseOrdinal(string1, string2);
-  int result = compare_ordinal(string1.data(), static_cast<int>(string1.size()),
-                               string2.data(), static_cast<int>(string2.size()),
-                               TRUE);
+  int result =
+      compare_ordinal(string1.data(), static_cast<int>(string1.size()),
+                      string2.data(), static_cast<int>(string2.size()), TRUE);
   DCHECK_NE(result, 0) << "CompareStringOrdinal failed";
   return result - CSTR_EQUAL;
 }

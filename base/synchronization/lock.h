@@ -26,7 +26,6 @@ class Lock {
   // Crashes (with DCHECKs on) unless the calling thread holds the lock.
   void AssertAcquired() const;
 
-
  private:
   friend class ConditionVariable;
 

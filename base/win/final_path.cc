@@ -17,8 +17,8 @@ bool GetFinalPathOfHandle(HANDLE handle, DWORD flags, std::wstring* path) {
   // A second try with the size the first one asked for; the name may
   // still grow in between (a rename), which fails.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length = get_final_path(
-        handle, text.data(), static_cast<DWORD>(text.size()), flags);
+    const DWORD length = get_final_path(handle, text.data(),
+                                        static_cast<DWORD>(text.size()), flags);
     if (length == 0)
       return false;
     if (length < text.size()) {

@@ -103,8 +103,8 @@ TEST_F(CrashFileV1Test, ReadsTheExceptionBeforeTheMinidump) {
       process.Handle(),
       reinterpret_cast<void*>(child.exception_pointers_address()),
       &pointers_address, sizeof(pointers_address), nullptr));
-  ASSERT_TRUE(::ReadProcessMemory(process.Handle(), pointers_address,
-                                  &pointers, sizeof(pointers), nullptr));
+  ASSERT_TRUE(::ReadProcessMemory(process.Handle(), pointers_address, &pointers,
+                                  sizeof(pointers), nullptr));
   base::win::ScopedHandle change(::FindFirstChangeNotificationW(
       temp.GetPath().value().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
   ASSERT_TRUE(change.IsValid());
@@ -113,11 +113,11 @@ TEST_F(CrashFileV1Test, ReadsTheExceptionBeforeTheMinidump) {
     if (::WaitForSingleObject(change.Get(), 60000) != WAIT_OBJECT_0)
       return;
     const DWORD later_code = 0xE0000001;
-    changed = ::WriteProcessMemory(
-        process.Handle(),
-        reinterpret_cast<char*>(pointers.ExceptionRecord) +
-            offsetof(EXCEPTION_RECORD, ExceptionCode),
-        &later_code, sizeof(later_code), nullptr);
+    changed =
+        ::WriteProcessMemory(process.Handle(),
+                             reinterpret_cast<char*>(pointers.ExceptionRecord) +
+                                 offsetof(EXCEPTION_RECORD, ExceptionCode),
+                             &later_code, sizeof(later_code), nullptr);
   });
   std::string header, dump_start;
   WriteFile(child, &header, &dump_start);

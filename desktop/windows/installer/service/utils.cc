@@ -431,7 +431,8 @@ base::FilePath GetFinalPath(const base::FilePath& path) {
   if (!base::win::GetFinalPathOfHandle(
           file.Get(), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS, &text)) {
     static std::atomic<bool> said{false};
-    if (::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && !said.exchange(true)) {
+    if (::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED &&
+        !said.exchange(true)) {
       LOG(WARNING) << "Before Windows Vista a folder is known by its long "
                       "path only: another drive letter, a substituted drive "
                       "or a junction for it names it differently";
