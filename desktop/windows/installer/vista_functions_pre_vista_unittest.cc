@@ -11,6 +11,7 @@
 #include "base/files/file_path.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/guid.h"
 #include "base/process/launch.h"
 #include "base/process/process_handle.h"
 #include "base/test/scoped_log_capture.h"
@@ -81,6 +82,12 @@ TEST_F(VistaFunctionsPreVistaTest, OlderWaysStandIn) {
   // The image path of a process is said to be unknown.
   base::FilePath image;
   EXPECT_FALSE(base::GetProcessImagePath(::GetCurrentProcess(), &image));
+  EXPECT_TRUE(log_.Contains("no process's image path is read"));
+
+  // Random GUIDs without CNG.
+  const std::string guid = base::GenerateGUID();
+  EXPECT_TRUE(base::IsValidGUIDOutputString(guid)) << guid;
+  EXPECT_NE(guid, base::GenerateGUID());
 }
 
 }  // namespace
