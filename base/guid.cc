@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <bcrypt.h>
+#include <ntsecapi.h>
 
 #include "base/logging.h"
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
+#include "base/win/windows_version.h"
 
 namespace base {
 
@@ -30,17 +32,32 @@ bool IsValidGUIDInternal(std::basic_string_view<Char> guid, bool strict_lower) {
   return true;
 }
 
+// Cryptographically random bytes: from CNG (bcrypt.dll), which came with
+// Vista, or before from RtlGenRandom of advapi32.
+bool FillRandomBytes(void* output, ULONG size) {
+  if (win::GetVersion() < win::VERSION_VISTA) {
+    if (!RtlGenRandom(output, size)) {
+      LOG(ERROR) << "RtlGenRandom failed";
+      return false;
+    }
+    return true;
+  }
+  const NTSTATUS status =
+      BCryptGenRandom(nullptr, static_cast<PUCHAR>(output), size,
+                      BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+  if (!BCRYPT_SUCCESS(status)) {
+    LOG(ERROR) << "BCryptGenRandom failed: 0x" << std::hex << status;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string GenerateGUID() {
   uint64_t sixteen_bytes[2];
-  NTSTATUS status =
-      BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(sixteen_bytes),
-                      sizeof(sixteen_bytes), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
-  if (!BCRYPT_SUCCESS(status)) {
-    LOG(ERROR) << "BCryptGenRandom failed: 0x" << std::hex << status;
+  if (!FillRandomBytes(sixteen_bytes, sizeof(sixteen_bytes)))
     return std::string();
-  }
   // Version 4 (random) in the high nibble of the third group and the
   // RFC 4122 variant (10xx) in the fourth group, as the text reads them.
   sixteen_bytes[0] &= 0xffffffffffff0fffULL;

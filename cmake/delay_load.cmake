@@ -15,7 +15,7 @@
 
 set(KELVO_DELAY_LOADED_DLLS
   advapi32 bcrypt comctl32 crypt32 gdi32 gdiplus msimg32 ole32 oleaut32
-  secur32 shell32 shlwapi user32 uxtheme winhttp wininet wintrust)
+  psapi secur32 shell32 shlwapi user32 uxtheme winhttp wininet wintrust)
 set(KELVO_DELAY_IMPORT_DIR ${CMAKE_BINARY_DIR}/delay_import)
 set(KELVO_DELAY_IMPORT_SCRIPT
     ${CMAKE_SOURCE_DIR}/tools/make_delay_import_lib.py)
@@ -56,4 +56,8 @@ function(kelvo_delay_load target)
   # for before any library is searched, it comes from the first that has it.
   target_link_options(${target} PRIVATE
                       -Wl,--undefined=__pfnDliFailureHook2)
+  # GetTickCount64's import slot must be base's stand-in, which works before
+  # Vista too (base/win/tick_count.h), never kernel32's.
+  target_link_options(${target} PRIVATE
+                      -Wl,--undefined=__imp_GetTickCount64)
 endfunction()

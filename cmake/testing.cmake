@@ -35,25 +35,42 @@ set_tests_properties(http_test_server_stop PROPERTIES
 # fixtures the tests need besides the Wine prefix and the registry check
 # around the run ("registry_views", desktop/windows/installer/test); groups
 # that share a RESOURCE_LOCK name never run at the same time.
+#
+# With SPLIT_OFF ENTRY FILTER (GoogleTest's filter syntax) the tests FILTER
+# names run as a ctest entry ENTRY of their own, with the same properties,
+# and the entry NAME runs the rest: each stays well within its time limit.
 function(kelvo_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;FIXTURES;RESOURCE_LOCK"
+  cmake_parse_arguments(T "" "TIMEOUT"
+                        "SOURCES;LIBS;FIXTURES;RESOURCE_LOCK;SPLIT_OFF"
                         ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} kelvo_test_main)
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set(entries ${name})
+  if(T_SPLIT_OFF)
+    list(GET T_SPLIT_OFF 0 split_entry)
+    list(GET T_SPLIT_OFF 1 split_filter)
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1
+                                  --gtest_filter=-${split_filter})
+    add_test(NAME ${split_entry} COMMAND ${name} --gtest_brief=1
+                                         --gtest_filter=${split_filter})
+    list(APPEND entries ${split_entry})
+  else()
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  endif()
   set(environment "WINEPREFIX=${KELVO_WINEPREFIX}")
   if("http_test_server" IN_LIST T_FIXTURES)
     list(APPEND environment "KELVO_TEST_SERVER_INFO=${KELVO_TEST_SERVER_INFO}")
   endif()
-  set_tests_properties(${name} PROPERTIES
+  set_tests_properties(${entries} PROPERTIES
     FIXTURES_REQUIRED "wine;registry_views;${T_FIXTURES}"
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "${environment}")
   if(T_RESOURCE_LOCK)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+    set_tests_properties(${entries} PROPERTIES
+                         RESOURCE_LOCK "${T_RESOURCE_LOCK}")
   endif()
 endfunction()
 

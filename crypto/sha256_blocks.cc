@@ -21,7 +21,63 @@ alignas(16) constexpr uint32_t kRoundConstants[64] = {
     0x5b9cca4f, 0x682e6ff3, 0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208,
     0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
+constexpr uint32_t RotateRight(uint32_t x, int n) {
+  return (x >> n) | (x << (32 - n));
+}
+
+// FIPS 180-4, section 6.2.2, for one block.
+void HashSha256BlockPortable(uint32_t state[8], const uint8_t* block) {
+  uint32_t w[64];
+  for (int t = 0; t < 16; ++t) {
+    w[t] = static_cast<uint32_t>(block[4 * t]) << 24 |
+           static_cast<uint32_t>(block[4 * t + 1]) << 16 |
+           static_cast<uint32_t>(block[4 * t + 2]) << 8 | block[4 * t + 3];
+  }
+  for (int t = 16; t < 64; ++t) {
+    const uint32_t s0 = RotateRight(w[t - 15], 7) ^
+                        RotateRight(w[t - 15], 18) ^ (w[t - 15] >> 3);
+    const uint32_t s1 = RotateRight(w[t - 2], 17) ^ RotateRight(w[t - 2], 19) ^
+                        (w[t - 2] >> 10);
+    w[t] = w[t - 16] + s0 + w[t - 7] + s1;
+  }
+  uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+  uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+  for (int t = 0; t < 64; ++t) {
+    const uint32_t s1 =
+        RotateRight(e, 6) ^ RotateRight(e, 11) ^ RotateRight(e, 25);
+    const uint32_t choice = (e & f) ^ (~e & g);
+    const uint32_t t1 = h + s1 + choice + kRoundConstants[t] + w[t];
+    const uint32_t s0 =
+        RotateRight(a, 2) ^ RotateRight(a, 13) ^ RotateRight(a, 22);
+    const uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
+    const uint32_t t2 = s0 + majority;
+    h = g;
+    g = f;
+    f = e;
+    e = d + t1;
+    d = c;
+    c = b;
+    b = a;
+    a = t1 + t2;
+  }
+  state[0] += a;
+  state[1] += b;
+  state[2] += c;
+  state[3] += d;
+  state[4] += e;
+  state[5] += f;
+  state[6] += g;
+  state[7] += h;
+}
+
 }  // namespace
+
+void HashSha256BlocksPortable(uint32_t state[8],
+                              const uint8_t* data,
+                              size_t count) {
+  for (size_t i = 0; i < count; ++i)
+    HashSha256BlockPortable(state, data + i * kSha256BlockSize);
+}
 
 bool CanHashSha256Blocks() {
   static const bool available = [] {

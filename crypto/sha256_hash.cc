@@ -17,8 +17,9 @@ constexpr size_t kDigestSize = 32;
 
 }  // namespace
 
-Sha256Hash::Sha256Hash() {
-  DCHECK(CanHashSha256Blocks());
+Sha256Hash::Sha256Hash(Sha256BlockFunction hash_blocks)
+    : hash_blocks_(hash_blocks) {
+  DCHECK(hash_blocks_ != &HashSha256Blocks || CanHashSha256Blocks());
   memcpy(state_, kInitialState, sizeof(state_));
 }
 
@@ -36,12 +37,12 @@ void Sha256Hash::Update(const void* input, size_t len) {
     len -= taken;
     if (pending_size_ < kSha256BlockSize)
       return;
-    HashSha256Blocks(state_, pending_, 1);
+    hash_blocks_(state_, pending_, 1);
     pending_size_ = 0;
   }
   const size_t blocks = len / kSha256BlockSize;
   if (blocks > 0)
-    HashSha256Blocks(state_, bytes, blocks);
+    hash_blocks_(state_, bytes, blocks);
   pending_size_ = len - blocks * kSha256BlockSize;
   // |input| may be null when |len| is 0.
   if (pending_size_ > 0)
@@ -70,7 +71,7 @@ void Sha256Hash::Finish(void* output, size_t len) {
 
 std::unique_ptr<SecureHash> Sha256Hash::Clone() const {
   DCHECK(!finished_);
-  auto copy = std::make_unique<Sha256Hash>();
+  auto copy = std::make_unique<Sha256Hash>(hash_blocks_);
   memcpy(copy->state_, state_, sizeof(state_));
   memcpy(copy->pending_, pending_, pending_size_);
   copy->pending_size_ = pending_size_;

@@ -1,5 +1,7 @@
-// SHA-256 over HashSha256Blocks, for processors that have its
-// instructions; SecureHash::Create picks it then and CNG otherwise.
+// SHA-256 over a compression function of sha256_blocks.h: SecureHash::Create
+// picks it with HashSha256Blocks on processors that have its instructions,
+// with HashSha256BlocksPortable on Windows before Vista, which has no CNG,
+// and CNG otherwise.
 
 #ifndef CRYPTO_SHA256_HASH_H_
 #define CRYPTO_SHA256_HASH_H_
@@ -16,8 +18,8 @@ namespace crypto {
 
 class Sha256Hash : public SecureHash {
  public:
-  // Only when CanHashSha256Blocks() holds.
-  Sha256Hash();
+  // HashSha256Blocks only when CanHashSha256Blocks() holds.
+  explicit Sha256Hash(Sha256BlockFunction hash_blocks);
   Sha256Hash(const Sha256Hash&) = delete;
   Sha256Hash& operator=(const Sha256Hash&) = delete;
   ~Sha256Hash() override;
@@ -28,6 +30,7 @@ class Sha256Hash : public SecureHash {
   size_t GetHashLength() const override;
 
  private:
+  const Sha256BlockFunction hash_blocks_;
   uint32_t state_[8];
   // The start of a block that is not complete yet.
   uint8_t pending_[kSha256BlockSize];

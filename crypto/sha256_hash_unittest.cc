@@ -30,10 +30,11 @@ std::string Pattern(size_t size) {
   return data;
 }
 
-class Sha256HashTest : public testing::Test {
+// With the processor's SHA extensions, and in plain C++ (before Vista).
+class Sha256HashTest : public testing::TestWithParam<Sha256BlockFunction> {
  protected:
   void SetUp() override {
-    if (!CanHashSha256Blocks())
+    if (GetParam() == &HashSha256Blocks && !CanHashSha256Blocks())
       GTEST_SKIP() << "this processor has no SHA extensions";
   }
 
@@ -50,16 +51,16 @@ class Sha256HashTest : public testing::Test {
 // Every length across the padding's boundaries (55/56 bytes left in the
 // last block need one or two more blocks), whole and in pieces that end
 // on and off block boundaries.
-TEST_F(Sha256HashTest, AgreesWithCngAtEveryLengthAndSplit) {
+TEST_P(Sha256HashTest, AgreesWithCngAtEveryLengthAndSplit) {
   const std::string data = Pattern(300);
   for (size_t size = 0; size <= data.size(); ++size) {
     const std::string input = data.substr(0, size);
     const std::string expected = Reference(input);
-    Sha256Hash whole;
+    Sha256Hash whole(GetParam());
     whole.Update(input.data(), input.size());
     EXPECT_EQ(expected, Digest(&whole)) << "size " << size;
     for (size_t piece : {1u, 7u, 63u, 64u, 65u}) {
-      Sha256Hash pieces;
+      Sha256Hash pieces(GetParam());
       for (size_t at = 0; at < size; at += piece)
         pieces.Update(input.data() + at, std::min(piece, size - at));
       EXPECT_EQ(expected, Digest(&pieces))
@@ -68,9 +69,9 @@ TEST_F(Sha256HashTest, AgreesWithCngAtEveryLengthAndSplit) {
   }
 }
 
-TEST_F(Sha256HashTest, LargeInputInDownloadSizedPieces) {
+TEST_P(Sha256HashTest, LargeInputInDownloadSizedPieces) {
   const std::string data = Pattern(3 * 1024 * 1024 + 17);
-  Sha256Hash hash;
+  Sha256Hash hash(GetParam());
   // Reads of a download end anywhere.
   size_t at = 0;
   for (size_t piece = 1; at < data.size(); piece = piece * 3 + 1) {
@@ -81,9 +82,9 @@ TEST_F(Sha256HashTest, LargeInputInDownloadSizedPieces) {
   EXPECT_EQ(Reference(data), Digest(&hash));
 }
 
-TEST_F(Sha256HashTest, CloneGoesOnIndependently) {
+TEST_P(Sha256HashTest, CloneGoesOnIndependently) {
   const std::string data = Pattern(200);
-  Sha256Hash hash;
+  Sha256Hash hash(GetParam());
   hash.Update(data.data(), 100);
   std::unique_ptr<SecureHash> copy = hash.Clone();
   ASSERT_TRUE(copy);
@@ -93,15 +94,20 @@ TEST_F(Sha256HashTest, CloneGoesOnIndependently) {
   EXPECT_EQ(Reference(data.substr(0, 100) + "x"), Digest(copy.get()));
 }
 
-TEST_F(Sha256HashTest, ShortDigestIsThePrefix) {
-  Sha256Hash full;
+TEST_P(Sha256HashTest, ShortDigestIsThePrefix) {
+  Sha256Hash full(GetParam());
   full.Update("abc", 3);
-  Sha256Hash short_one;
+  Sha256Hash short_one(GetParam());
   short_one.Update("abc", 3);
   std::string prefix(5, '\0');
   short_one.Finish(prefix.data(), prefix.size());
   EXPECT_EQ(Digest(&full).substr(0, 5), prefix);
 }
+
+INSTANTIATE_TEST_SUITE_P(BlockFunctions,
+                         Sha256HashTest,
+                         testing::Values(&HashSha256Blocks,
+                                         &HashSha256BlocksPortable));
 
 }  // namespace
 }  // namespace crypto

@@ -8,6 +8,7 @@
 #include "base/logging.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/win/vista_function.h"
 
 namespace base {
 
@@ -95,6 +96,28 @@ int CompareFoldingDriveLetter(StringPieceType a, StringPieceType b) {
   if (first_a != first_b)
     return first_a < first_b ? -1 : 1;
   return a.substr(1).compare(b.substr(1));
+}
+
+// The invariant locale's upper case of |text|; |text| itself when the
+// system cannot map it.
+std::wstring ToUpperInvariant(FilePath::StringPieceType text) {
+  std::wstring upper(text.size(), L'\0');
+  if (text.empty() ||
+      ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(),
+                     static_cast<int>(text.size()), upper.data(),
+                     static_cast<int>(upper.size())) !=
+          static_cast<int>(text.size())) {
+    return std::wstring(text);
+  }
+  return upper;
+}
+
+// CompareStringOrdinal ignoring case, for Windows before Vista: the code
+// units of both texts in upper case, compared in order. -1, 0 or 1.
+int CompareUpperCaseOrdinal(FilePath::StringPieceType a,
+                            FilePath::StringPieceType b) {
+  const int result = ToUpperInvariant(a).compare(ToUpperInvariant(b));
+  return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 
 }  // namespace
@@ -402,9 +425,14 @@ int FilePath::CompareIgnoreCase(StringPieceType string1,
                                 StringPieceType string2) {
   // Ordinal comparison with the system's upper-case table is how the file
   // system itself matches names; locale-aware comparison is not.
-  int result = ::CompareStringOrdinal(
-      string1.data(), static_cast<int>(string1.size()), string2.data(),
-      static_cast<int>(string2.size()), TRUE);
+  static const auto compare_ordinal =
+      win::GetVistaFunction<decltype(&::CompareStringOrdinal)>(
+          "CompareStringOrdinal");
+  if (!compare_ordinal)
+    return CompareUpperCaseOrdinal(string1, string2);
+  int result =
+      compare_ordinal(string1.data(), static_cast<int>(string1.size()),
+                      string2.data(), static_cast<int>(string2.size()), TRUE);
   DCHECK_NE(result, 0) << "CompareStringOrdinal failed";
   return result - CSTR_EQUAL;
 }

@@ -10,13 +10,16 @@
 #include "base/logging.h"
 #include "base/process/kill.h"
 #include "base/synchronization/lock.h"
+#include "base/win/cancel_io.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/vista_function.h"
 
 namespace base {
 
 namespace {
 
-// Owns a PROC_THREAD_ATTRIBUTE_LIST holding one handle list.
+// Owns a PROC_THREAD_ATTRIBUTE_LIST holding one handle list. Windows before
+// Vista has no attribute lists: a child inherits every inheritable handle.
 class HandleListAttribute {
  public:
   HandleListAttribute() = default;
@@ -24,22 +27,26 @@ class HandleListAttribute {
   HandleListAttribute& operator=(const HandleListAttribute&) = delete;
   ~HandleListAttribute() {
     if (initialized_)
-      ::DeleteProcThreadAttributeList(list());
+      functions().remove(list());
   }
+
+  // Whether this Windows has attribute lists.
+  static bool IsAvailable() { return functions().update != nullptr; }
 
   // |handles| must outlive the attribute list.
   bool Init(std::vector<HANDLE>* handles) {
+    DCHECK(IsAvailable());
     SIZE_T size = 0;
-    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    functions().initialize(nullptr, 1, 0, &size);
     buffer_ = std::make_unique<char[]>(size);
-    if (!::InitializeProcThreadAttributeList(list(), 1, 0, &size)) {
+    if (!functions().initialize(list(), 1, 0, &size)) {
       PLOG(ERROR) << "InitializeProcThreadAttributeList failed";
       return false;
     }
     initialized_ = true;
-    if (!::UpdateProcThreadAttribute(
-            list(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles->data(),
-            handles->size() * sizeof(HANDLE), nullptr, nullptr)) {
+    if (!functions().update(list(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                            handles->data(), handles->size() * sizeof(HANDLE),
+                            nullptr, nullptr)) {
       PLOG(ERROR) << "UpdateProcThreadAttribute failed";
       return false;
     }
@@ -51,6 +58,29 @@ class HandleListAttribute {
   }
 
  private:
+  struct Functions {
+    decltype(&::InitializeProcThreadAttributeList) initialize;
+    decltype(&::UpdateProcThreadAttribute) update;
+    decltype(&::DeleteProcThreadAttributeList) remove;
+  };
+
+  // All three, or none.
+  static const Functions& functions() {
+    static const Functions functions = [] {
+      Functions found = {
+          win::GetVistaFunction<decltype(&::InitializeProcThreadAttributeList)>(
+              "InitializeProcThreadAttributeList"),
+          win::GetVistaFunction<decltype(&::UpdateProcThreadAttribute)>(
+              "UpdateProcThreadAttribute"),
+          win::GetVistaFunction<decltype(&::DeleteProcThreadAttributeList)>(
+              "DeleteProcThreadAttributeList")};
+      if (!found.initialize || !found.update || !found.remove)
+        found = {};
+      return found;
+    }();
+    return functions;
+  }
+
   std::unique_ptr<char[]> buffer_;
   bool initialized_ = false;
 };
@@ -135,7 +165,7 @@ ReadResult ReadPipeUntil(HANDLE pipe, TimeTicks deadline, std::string* output) {
                                 remaining.InMillisecondsForWait()) !=
           WAIT_OBJECT_0) {
         // Out of time: take the read back before its buffer goes away.
-        ::CancelIoEx(pipe, &overlapped);
+        base::win::CancelOwnIo(pipe, &overlapped);
         DWORD ignored = 0;
         ::GetOverlappedResult(pipe, &overlapped, &ignored, TRUE);
         return ReadResult::kTimedOut;
@@ -202,7 +232,11 @@ Process LaunchProcess(const std::wstring& cmdline,
   }
   // An explicit list limits inheritance to the handles on it.
   HandleListAttribute attribute;
-  if (options.inherit_handles && !options.handles_to_inherit.empty()) {
+  if (options.inherit_handles && !options.handles_to_inherit.empty() &&
+      !HandleListAttribute::IsAvailable()) {
+    LOG(WARNING) << "Before Windows Vista " << cmdline
+                 << " inherits every inheritable handle, not only its own";
+  } else if (options.inherit_handles && !options.handles_to_inherit.empty()) {
     if (!attribute.Init(&handle_list)) {
       LOG(ERROR) << "Not starting " << cmdline;
       return Process();

@@ -2,8 +2,12 @@
 
 #include <tlhelp32.h>
 
+#include <atomic>
+
+#include "base/files/file_path.h"
 #include "base/logging.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/vista_function.h"
 
 namespace base {
 
@@ -39,6 +43,24 @@ ProcessId GetParentProcessId(ProcessHandle process) {
   }
   LOG(ERROR) << "Process " << child_pid << " is not in the process snapshot";
   return kNullProcessId;
+}
+
+bool GetProcessImagePath(ProcessHandle process, FilePath* path) {
+  static const auto query_image_name =
+      win::GetVistaFunction<decltype(&::QueryFullProcessImageNameW)>(
+          "QueryFullProcessImageNameW");
+  if (!query_image_name) {
+    static std::atomic<bool> said{false};
+    if (!said.exchange(true))
+      LOG(WARNING) << "Before Windows Vista no process's image path is read";
+    return false;
+  }
+  wchar_t name[MAX_PATH];
+  DWORD size = MAX_PATH;
+  if (!query_image_name(process, 0, name, &size))
+    return false;
+  *path = FilePath(std::wstring(name, size));
+  return true;
 }
 
 }  // namespace base

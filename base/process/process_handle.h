@@ -7,6 +7,8 @@
 
 namespace base {
 
+class FilePath;
+
 using ProcessHandle = HANDLE;
 using ProcessId = DWORD;
 constexpr ProcessHandle kNullProcessHandle = nullptr;
@@ -21,6 +23,11 @@ ProcessId GetProcId(ProcessHandle process);
 // snapshot; kNullProcessId when it cannot be found. The parent may have
 // ended since, and its id may even have been reused.
 ProcessId GetParentProcessId(ProcessHandle process);
+// The full path of the executable of |process|, opened with at least
+// PROCESS_QUERY_LIMITED_INFORMATION, in Win32 form, at most MAX_PATH - 1
+// characters long. False on failure, and always before Windows Vista,
+// which lacks the query (said in the log once).
+bool GetProcessImagePath(ProcessHandle process, FilePath* path);
 
 }  // namespace base
 

@@ -10,7 +10,19 @@
 namespace base {
 namespace {
 
-TEST(ConditionVariableTest, ProducersAndConsumersHandEveryItemOnce) {
+// Consumers wait without a limit, or in waits of a millisecond that mostly
+// end by their limit, often just as a producer signals them.
+class ConditionVariableTest : public testing::TestWithParam<bool> {
+ protected:
+  void WaitOn(ConditionVariable* cv) {
+    if (GetParam())
+      cv->TimedWait(TimeDelta::FromMilliseconds(1));
+    else
+      cv->Wait();
+  }
+};
+
+TEST_P(ConditionVariableTest, ProducersAndConsumersHandEveryItemOnce) {
   constexpr int kItemsPerProducer = 500;
   constexpr int kProducers = 3;
   constexpr int kConsumers = 3;
@@ -39,7 +51,7 @@ TEST(ConditionVariableTest, ProducersAndConsumersHandEveryItemOnce) {
         AutoLock auto_lock(lock);
         for (;;) {
           while (queue.empty() && producers_left > 0)
-            not_empty.Wait();
+            WaitOn(&not_empty);
           // The lock is ours again after the wait.
           lock.AssertAcquired();
           if (queue.empty())
@@ -55,6 +67,10 @@ TEST(ConditionVariableTest, ProducersAndConsumersHandEveryItemOnce) {
       ASSERT_EQ(1, count) << "iteration " << iteration;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(WaitsWithAndWithoutLimit,
+                         ConditionVariableTest,
+                         testing::Bool());
 
 }  // namespace
 }  // namespace base

@@ -1,4 +1,5 @@
-// A non-recursive lock, and scoped holders for it.
+// A non-recursive lock, and scoped holders for it. A critical section, not
+// an SRW lock: Windows before Vista has none.
 
 #ifndef BASE_SYNCHRONIZATION_LOCK_H_
 #define BASE_SYNCHRONIZATION_LOCK_H_
@@ -13,10 +14,10 @@ namespace base {
 
 class Lock {
  public:
-  Lock() = default;
+  Lock();
   Lock(const Lock&) = delete;
   Lock& operator=(const Lock&) = delete;
-  ~Lock() { DCHECK_EQ(owner_.load(), 0u) << "destroyed while held"; }
+  ~Lock();
 
   void Acquire();
   void Release();
@@ -25,12 +26,10 @@ class Lock {
   // Crashes (with DCHECKs on) unless the calling thread holds the lock.
   void AssertAcquired() const;
 
-  SRWLOCK* native_handle() { return &srw_; }
-
  private:
   friend class ConditionVariable;
 
-  SRWLOCK srw_ = SRWLOCK_INIT;
+  CRITICAL_SECTION section_;
   // The holder's thread id, for the invariant checks.
   std::atomic<DWORD> owner_{0};
 };

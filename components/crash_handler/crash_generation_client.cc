@@ -1,6 +1,7 @@
 #include "components/crash_handler/crash_generation_client.h"
 
 #include "base/logging.h"
+#include "base/win/vista_function.h"
 #include "components/crash_handler/registration_protocol.h"
 
 namespace crash_handler {
@@ -124,8 +125,16 @@ base::win::ScopedHandle CrashGenerationClient::ConnectToPipe() const {
 }
 
 bool CrashGenerationClient::IsExpectedServer(HANDLE pipe) const {
+  static const auto get_server_pid =
+      base::win::GetVistaFunction<decltype(&::GetNamedPipeServerProcessId)>(
+          "GetNamedPipeServerProcessId");
+  if (!get_server_pid) {
+    LOG(WARNING) << "Before Windows Vista the process serving the crash pipe "
+                 << pipe_name_ << " cannot be checked";
+    return true;
+  }
   ULONG server_pid = 0;
-  if (!::GetNamedPipeServerProcessId(pipe, &server_pid)) {
+  if (!get_server_pid(pipe, &server_pid)) {
     PLOG(WARNING) << "Cannot tell which process serves the crash pipe "
                   << pipe_name_;
     return false;

@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "base/logging.h"
+#include "base/win/cancel_io.h"
+#include "base/win/vista_function.h"
 #include "components/crash_handler/client_info.h"
 #include "components/crash_handler/registration_protocol.h"
 
@@ -150,7 +152,7 @@ void CrashGenerationServer::ThreadMain() {
       DWORD wait = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
       DWORD unused = 0;
       if (wait != WAIT_OBJECT_0) {
-        ::CancelIoEx(pipe.Get(), &overlapped);
+        base::win::CancelOwnIo(pipe.Get(), &overlapped);
         ::GetOverlappedResult(pipe.Get(), &overlapped, &unused, TRUE);
         break;
       }
@@ -213,8 +215,19 @@ void CrashGenerationServer::HandleConnection(HANDLE pipe) {
 std::unique_ptr<CrashGenerationServer::Client>
 CrashGenerationServer::AcceptRequest(HANDLE pipe,
                                      const RegistrationMessage& request) {
+  static const auto get_client_pid =
+      base::win::GetVistaFunction<decltype(&::GetNamedPipeClientProcessId)>(
+          "GetNamedPipeClientProcessId");
   ULONG client_pid = 0;
-  if (!::GetNamedPipeClientProcessId(pipe, &client_pid)) {
+  if (!get_client_pid) {
+    // The pipe's default security before Vista lets only this user's
+    // processes (and administrators) write to it, and they may read the
+    // memory of the process they name anyway.
+    LOG(WARNING) << "Before Windows Vista the crash client's process cannot "
+                    "be checked; taking process "
+                 << request.pid << " at its word";
+    client_pid = request.pid;
+  } else if (!get_client_pid(pipe, &client_pid)) {
     PLOG(WARNING) << "Cannot tell which process a crash client is";
     return nullptr;
   }

@@ -18,8 +18,11 @@ std::atomic<ExceptionHandler*> g_current_handler{nullptr};
 std::atomic<PurecallHandler> g_pure_virtual_call_fallback{nullptr};
 
 // One report at a time: a second crashing thread waits here until the first
-// report is done (and the process normally ends).
-SRWLOCK g_report_lock = SRWLOCK_INIT;
+// report is done (and the process normally ends). A flag it polls, not a
+// lock object: it must work from the first instruction, on every Windows,
+// without anything allocated.
+std::atomic<bool> g_report_in_progress{false};
+constexpr DWORD kReportPollMs = 10;
 // The thread inside the report, so that a crash of the report itself is
 // not reported again (it would wait on its own lock).
 std::atomic<DWORD> g_reporting_thread{0};
@@ -128,7 +131,8 @@ bool ExceptionHandler::WriteMinidumpWithException(
     return false;
   if (filter_ && !filter_(callback_context_, exinfo, assertion))
     return false;
-  ::AcquireSRWLockExclusive(&g_report_lock);
+  while (g_report_in_progress.exchange(true, std::memory_order_acquire))
+    ::Sleep(kReportPollMs);
   g_reporting_thread.store(thread_id);
   requesting_thread_id_ = thread_id;
   exception_info_ = exinfo;
@@ -139,7 +143,7 @@ bool ExceptionHandler::WriteMinidumpWithException(
   bool succeeded =
       client_ && client_->RequestDump(CrashGenerationClient::kDumpTimeoutMs);
   g_reporting_thread.store(0);
-  ::ReleaseSRWLockExclusive(&g_report_lock);
+  g_report_in_progress.store(false, std::memory_order_release);
   if (!callback_)
     return succeeded;
   return callback_(dump_path_.c_str(), L"", callback_context_, exinfo,

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "base/logging.h"
+#include "base/win/cancel_io.h"
 #include "base/win/scoped_handle.h"
 
 namespace crash_handler {
@@ -23,7 +24,7 @@ int64_t FinishOverlapped(HANDLE pipe,
   DWORD wait = ::WaitForMultipleObjects(count, handles, FALSE, timeout_ms);
   DWORD transferred = 0;
   if (wait != WAIT_OBJECT_0) {
-    ::CancelIoEx(pipe, overlapped);
+    base::win::CancelOwnIo(pipe, overlapped);
     // The OVERLAPPED and the buffer stay in use until the cancel lands.
     ::GetOverlappedResult(pipe, overlapped, &transferred, TRUE);
     return -1;

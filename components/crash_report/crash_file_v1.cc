@@ -99,16 +99,21 @@ bool WriteCrashFileForProcess(uint32_t pid,
     return false;
   std::wstring executable;
   CrashReporterExceptionInfo record = {};
-  std::string dump;
   if (!GetExecutableName(process.Get(), &executable) ||
-      !ReadCrashReporterExceptionInfo(process.Get(), record_address, &record) ||
-      !MakeMinidump(process.Get(), pid, record, version_text, max_dump_size,
-                    &dump)) {
+      !ReadCrashReporterExceptionInfo(process.Get(), record_address, &record)) {
     return false;
   }
+  // Read before the minidump, which may take longer than the crashed
+  // process waits for this reporter: what is left of it afterwards is not
+  // the crash.
   uint32_t code = 0;
   uint64_t address = 0;
   ReadException(process.Get(), record, &code, &address);
+  std::string dump;
+  if (!MakeMinidump(process.Get(), pid, record, version_text, max_dump_size,
+                    &dump)) {
+    return false;
+  }
 
   FILE* file = _wfopen(path.value().c_str(), L"wb");
   if (!file) {

@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/scoped_environment_variable_override.h"
 #include "base/test/scoped_log_capture.h"
+#include "base/win/scoped_handle.h"
 #include "components/crash_report/crash_info.h"
 #include "components/crash_report/crash_reporter_exception_info.h"
 #include "components/crash_report/test/crashed_child.h"
@@ -76,6 +79,53 @@ TEST_F(CrashFileV1Test, NamesTheExceptionAndHoldsTheDump) {
   EXPECT_NE(std::string::npos,
             header.find("caused exception 0 at address 000000000000 "
                         "(BASE: 00000000)\r\n"));
+  EXPECT_EQ("MDMP", dump_start);
+}
+
+// The crashed process stops waiting for its reporter after a while, and a
+// minidump may take longer: the header shows the crash as it was before
+// the dump began. Here the exception code in the child changes as soon as
+// the dump's temporary file appears.
+TEST_F(CrashFileV1Test, ReadsTheExceptionBeforeTheMinidump) {
+  base::ScopedTempDir temp;
+  ASSERT_TRUE(temp.CreateUniqueTempDir());
+  base::ScopedEnvironmentVariableOverride tmp("TMP",
+                                              temp.GetPath().AsUTF8Unsafe());
+  base::ScopedEnvironmentVariableOverride temp_variable(
+      "TEMP", temp.GetPath().AsUTF8Unsafe());
+  CrashedChild child;
+  ASSERT_TRUE(child.Start(0));
+  base::Process process = base::Process::OpenWithAccess(
+      child.pid(), PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION);
+  EXCEPTION_POINTERS* pointers_address = nullptr;
+  EXCEPTION_POINTERS pointers = {};
+  ASSERT_TRUE(::ReadProcessMemory(
+      process.Handle(),
+      reinterpret_cast<void*>(child.exception_pointers_address()),
+      &pointers_address, sizeof(pointers_address), nullptr));
+  ASSERT_TRUE(::ReadProcessMemory(process.Handle(), pointers_address, &pointers,
+                                  sizeof(pointers), nullptr));
+  base::win::ScopedHandle change(::FindFirstChangeNotificationW(
+      temp.GetPath().value().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
+  ASSERT_TRUE(change.IsValid());
+  bool changed = false;
+  std::thread changer([&] {
+    if (::WaitForSingleObject(change.Get(), 60000) != WAIT_OBJECT_0)
+      return;
+    const DWORD later_code = 0xE0000001;
+    changed =
+        ::WriteProcessMemory(process.Handle(),
+                             reinterpret_cast<char*>(pointers.ExceptionRecord) +
+                                 offsetof(EXCEPTION_RECORD, ExceptionCode),
+                             &later_code, sizeof(later_code), nullptr);
+  });
+  std::string header, dump_start;
+  WriteFile(child, &header, &dump_start);
+  changer.join();
+  EXPECT_TRUE(changed);
+  EXPECT_NE(std::string::npos,
+            header.find("caused exception C0000005 at address 00000000DEAD "))
+      << header;
   EXPECT_EQ("MDMP", dump_start);
 }
 

@@ -13,6 +13,7 @@
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/windows_version.h"
 #include "components/crash_handler/crash_generation_server.h"
 #include "components/crash_report/crash_file_v1.h"
 #include "components/crash_report/crash_info.h"
@@ -42,10 +43,14 @@ namespace switches = installer::switches;
 constexpr int64_t kDaysBetweenReporterReports = 3;
 
 // The pipe's security: a low mandatory label, so that clients of low
-// integrity can connect too. Without a label the pipe gets the default.
+// integrity can connect too. Without a label, and always before Vista
+// (which has no integrity levels), the pipe gets the default, which lets
+// only this user's processes and administrators write to it.
 class PipeSecurity {
  public:
   PipeSecurity() {
+    if (base::win::GetVersion() < base::win::VERSION_VISTA)
+      return;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
             L"S:(ML;;NW;;;S-1-16-4096)", SDDL_REVISION_1, &descriptor,

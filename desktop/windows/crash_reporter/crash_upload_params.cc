@@ -2,7 +2,9 @@
 
 #include <limits>
 
+#include "base/files/file_path.h"
 #include "base/logging.h"
+#include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
@@ -82,12 +84,11 @@ bool GetProcessCreationTime(HANDLE process, int64_t* time) {
 
 // When the executable of |process| was created: when it was installed.
 bool GetInstallTime(HANDLE process, int64_t* time) {
-  wchar_t image[MAX_PATH];
-  DWORD size = MAX_PATH;
-  if (!::QueryFullProcessImageNameW(process, 0, image, &size))
+  base::FilePath image;
+  if (!base::GetProcessImagePath(process, &image))
     return false;
   base::win::ScopedHandle file(
-      ::CreateFileW(image, GENERIC_READ,
+      ::CreateFileW(image.value().c_str(), GENERIC_READ,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, 0, nullptr));
   FILETIME creation;

@@ -26,6 +26,7 @@ namespace {
 constexpr int64_t kFileTimeUnitsPerDay = 864000000000LL;
 // How long a crashed reporter waits for the second one to read it.
 constexpr DWORD kSecondReporterWaitMs = 20000;
+std::atomic<DWORD> g_second_reporter_wait_ms{kSecondReporterWaitMs};
 
 CrashReporterExceptionInfo g_exception_info = {};
 std::atomic<uint32_t> g_first_crash{0};
@@ -168,10 +169,15 @@ void LaunchSelfCrashReporter() {
   }
   ::CloseHandle(process_info.hThread);
   ::CloseHandle(process_info.hProcess);
+  const DWORD wait_ms = g_second_reporter_wait_ms.load();
   if (self.exception_event.IsValid())
-    ::WaitForSingleObject(self.exception_event.Get(), kSecondReporterWaitMs);
+    ::WaitForSingleObject(self.exception_event.Get(), wait_ms);
   else
-    ::Sleep(kSecondReporterWaitMs);
+    ::Sleep(wait_ms);
+}
+
+void SetSecondReporterWaitForTesting(DWORD milliseconds) {
+  g_second_reporter_wait_ms.store(milliseconds);
 }
 
 LONG WINAPI

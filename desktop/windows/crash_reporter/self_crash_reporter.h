@@ -50,6 +50,10 @@ const std::wstring& GetSelfCrashReporterCommandLine();
 // has read the record.
 void LaunchSelfCrashReporter();
 
+// Replaces the 20 s of LaunchSelfCrashReporter's wait, so that tests on a
+// busy machine can tell a lost report from a slow one.
+void SetSecondReporterWaitForTesting(DWORD milliseconds);
+
 // The crash entries. The first crashing thread fills the record and
 // launches the second reporter; later ones stop where they are. The two
 // runtime handlers then end the process with their crash code.

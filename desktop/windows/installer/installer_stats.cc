@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/command_line.h"
+#include "base/files/file_path.h"
 #include "base/json/json_writer.h"
 #include "base/logging.h"
 #include "base/process/process.h"
@@ -112,11 +113,10 @@ base::FilePath GetImagePathIfStartedBefore(base::ProcessId process_id) {
       base::Process::OpenWithAccess(process_id, base::kBasicProcessAccess);
   if (!process.IsValid() || !StartedBeforeUs(process.Handle()))
     return base::FilePath();
-  wchar_t name[MAX_PATH];
-  DWORD size = MAX_PATH;
-  if (!::QueryFullProcessImageNameW(process.Handle(), 0, name, &size))
+  base::FilePath path;
+  if (!base::GetProcessImagePath(process.Handle(), &path))
     return base::FilePath();
-  return base::FilePath(std::wstring(name, size));
+  return path;
 }
 
 base::FilePath GetParentProcessImagePath() {

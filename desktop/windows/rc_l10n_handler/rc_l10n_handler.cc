@@ -8,6 +8,7 @@
 #include "base/logging.h"
 #include "base/strings/string_split.h"
 #include "base/strings/string_util.h"
+#include "base/win/vista_function.h"
 #include "desktop/windows/installer/host/resource_ids.h"
 
 namespace l10n {
@@ -175,6 +176,22 @@ std::wstring AdjustPreferredLanguage(const std::wstring& preferred) {
   return language;
 }
 
+// The name of |lcid| as Windows XP can tell it, ISO 639 language and ISO
+// 3166 region ("de-AT"), or the language alone; empty when unknown.
+std::wstring GetLocaleNameOf(LCID lcid) {
+  wchar_t language[LOCALE_NAME_MAX_LENGTH];
+  wchar_t region[LOCALE_NAME_MAX_LENGTH];
+  if (!::GetLocaleInfoW(lcid, LOCALE_SISO639LANGNAME, language,
+                        LOCALE_NAME_MAX_LENGTH)) {
+    return std::wstring();
+  }
+  if (!::GetLocaleInfoW(lcid, LOCALE_SISO3166CTRYNAME, region,
+                        LOCALE_NAME_MAX_LENGTH)) {
+    return language;
+  }
+  return std::wstring(language) + L"-" + region;
+}
+
 std::vector<std::wstring> GetPreferredLanguages() {
   if (g_languages_for_testing)
     return g_languages_for_testing->preferred();
@@ -283,16 +300,20 @@ LANGID* GetCurrentLanguageId() {
 }
 
 std::vector<std::wstring> GetSystemPreferredUILanguages() {
+  static const auto get_preferred =
+      base::win::GetVistaFunction<decltype(&::GetThreadPreferredUILanguages)>(
+          "GetThreadPreferredUILanguages");
   const DWORD flags =
       MUI_LANGUAGE_NAME | MUI_MERGE_SYSTEM_FALLBACK | MUI_MERGE_USER_FALLBACK;
   ULONG count = 0;
   ULONG size = 0;
   std::vector<std::wstring> languages;
   std::wstring names;
-  if (::GetThreadPreferredUILanguages(flags, &count, nullptr, &size) &&
-      size > 0) {
+  if (!get_preferred) {
+    LOG(INFO) << "Before Windows Vista there is no preferred UI language list";
+  } else if (get_preferred(flags, &count, nullptr, &size) && size > 0) {
     names.resize(size);
-    if (!::GetThreadPreferredUILanguages(flags, &count, names.data(), &size))
+    if (!get_preferred(flags, &count, names.data(), &size))
       names.clear();
   }
   // A list of names, each ended by a NUL, the whole ended by another.
@@ -307,11 +328,11 @@ std::vector<std::wstring> GetSystemPreferredUILanguages() {
     return languages;
 
   LOG(WARNING) << "No preferred UI languages; using the default UI language";
-  wchar_t name[LOCALE_NAME_MAX_LENGTH];
   const LCID user_default =
       MAKELCID(::GetUserDefaultUILanguage(), SORT_DEFAULT);
-  if (::LCIDToLocaleName(user_default, name, LOCALE_NAME_MAX_LENGTH, 0) > 0) {
-    languages.push_back(name);
+  std::wstring name = GetLocaleNameOf(user_default);
+  if (!name.empty()) {
+    languages.push_back(std::move(name));
   } else {
     LOG(ERROR) << "No name for the default UI language " << user_default << ": "
                << logging::SystemErrorCodeToString(::GetLastError());

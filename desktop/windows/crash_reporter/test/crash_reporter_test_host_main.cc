@@ -14,6 +14,8 @@
 // number of bytes) replaces the limit of a crashed reporter's minidump and
 // V1 file in every reporter of a chain: the crashed reporter starts the
 // next one with a command line of its own, which no test switch reaches.
+// KELVO_TEST_CRASHED_REPORTER_WAIT_MS likewise replaces how long a crashed
+// reporter waits for the one that reports it.
 // With "test-action=count" it only counts: it adds "test-count" (a number)
 // to the counter "test-name" of the counter file "test-file" and ends with
 // 0 once the count is written.
@@ -132,6 +134,12 @@ void ApplyTestLimits(const base::CommandLine& command_line) {
                                "KELVO_TEST_REPORTER_DUMP_LIMIT"),
                            &dump_limit)) {
     crash_reporter::SetMaxCrashReporterMinidumpSizeForTesting(dump_limit);
+  }
+  unsigned wait_ms = 0;
+  if (base::StringToUint(crash_reporter::GetEnvironmentVariableString(
+                             "KELVO_TEST_CRASHED_REPORTER_WAIT_MS"),
+                         &wait_ms)) {
+    crash_reporter::SetSecondReporterWaitForTesting(wait_ms);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/logging.h"
+#include "base/win/cancel_io.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
 
 namespace installer {
@@ -67,7 +68,7 @@ struct PendingWrite {
 // not let go of it, leaves it allocated for good, since the system may
 // still use it.
 void CancelWrite(HANDLE mailslot, std::unique_ptr<PendingWrite> write) {
-  ::CancelIoEx(mailslot, &write->overlapped);
+  base::win::CancelOwnIo(mailslot, &write->overlapped);
   if (write->WaitForEnd(kCancelTimeLimit) != PendingWrite::End::kEnded) {
     // The system still owns the buffer and the OVERLAPPED.
     LOG(ERROR) << "A mailslot write could not be cancelled; leaving it be";

@@ -1,6 +1,7 @@
 #include "desktop/windows/installer/service/task_scheduler.h"
 
 #include <shlwapi.h>
+#include <string.h>
 
 #include <utility>
 
@@ -69,8 +70,10 @@ bool IsTaskProgramGone(const std::wstring& path) {
   DWORD error = ::GetLastError();
   if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
     return false;
+  // Same size as |expanded|, whose text ExpandEnvironmentStringsW ended
+  // with a NUL within it.
   wchar_t root[ARRAYSIZE(expanded)];
-  wcscpy_s(root, expanded);
+  memcpy(root, expanded, sizeof(root));
   if (!::PathStripToRootW(root))
     return false;
   return ::GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES;

@@ -3,6 +3,7 @@
 #include <lmcons.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/win/final_path.h"
 #include "base/win/known_folder.h"
 #include "base/win/pe_image.h"
 #include "base/win/shortcut.h"
@@ -425,18 +427,17 @@ base::FilePath GetFinalPath(const base::FilePath& path) {
       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!file.IsValid())
     return base::FilePath();
-  std::wstring text(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length = ::GetFinalPathNameByHandleW(
-        file.Get(), text.data(), static_cast<DWORD>(text.size()),
-        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0)
-      return base::FilePath();
-    if (length < text.size()) {
-      text.resize(length);
-      break;
+  std::wstring text;
+  if (!base::win::GetFinalPathOfHandle(
+          file.Get(), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS, &text)) {
+    static std::atomic<bool> said{false};
+    if (::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED &&
+        !said.exchange(true)) {
+      LOG(WARNING) << "Before Windows Vista a folder is known by its long "
+                      "path only: another drive letter, a substituted drive "
+                      "or a junction for it names it differently";
     }
-    text.resize(length);
+    return base::FilePath();
   }
   constexpr wchar_t kUncPrefix[] = L"\\\\?\\UNC\\";
   constexpr wchar_t kLocalPrefix[] = L"\\\\?\\";
@@ -474,10 +475,9 @@ std::wstring ToFileSystemUpperCase(const std::wstring& text) {
   if (text.empty())
     return text;
   std::wstring upper(text.size(), L'\0');
-  int length =
-      ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(),
-                      static_cast<int>(text.size()), upper.data(),
-                      static_cast<int>(upper.size()), nullptr, nullptr, 0);
+  int length = ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.c_str(),
+                              static_cast<int>(text.size()), upper.data(),
+                              static_cast<int>(upper.size()));
   if (length <= 0)
     return base::ToUpperASCII(text);
   upper.resize(length);

@@ -2,6 +2,7 @@
 
 #include "base/logging.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/windows_version.h"
 #include "desktop/windows/installer/service/utils.h"
 
 namespace installer {
@@ -79,9 +80,10 @@ bool Win32SecurityAccess::IsUserAdmin(bool consider_linked_token) {
   base::win::ScopedHandle token = OpenOwnToken(TOKEN_DUPLICATE | TOKEN_QUERY);
   if (!token.IsValid())
     return false;
-  // Windows 7 is the oldest supported release: every token knows its
-  // elevation type.
-  if (consider_linked_token) {
+  // Tokens know an elevation type, and may have a linked one, from Vista
+  // on; before, the process's token is the user's whole answer.
+  if (consider_linked_token &&
+      base::win::GetVersion() >= base::win::VERSION_VISTA) {
     token = FullTokenOf(std::move(token));
     if (!token.IsValid())
       return false;
