@@ -377,12 +377,11 @@ void CALLBACK WininetDownloader::InternetStatusCallback(HINTERNET handle,
         static_cast<const INTERNET_ASYNC_RESULT*>(info);
     session->owner->PostTask(
         FROM_HERE,
-        base::BindOnce(&WininetDownloader::OnRequestComplete,
-                       session->downloader, context->generation,
-                       result && result->dwResult != 0,
-                       result ? result->dwError
-                              : static_cast<DWORD>(
-                                    ERROR_INTERNET_INTERNAL_ERROR)));
+        base::BindOnce(
+            &WininetDownloader::OnRequestComplete, session->downloader,
+            context->generation, result && result->dwResult != 0,
+            result ? result->dwError
+                   : static_cast<DWORD>(ERROR_INTERNET_INTERNAL_ERROR)));
   }
 }
 
@@ -405,8 +404,11 @@ bool WininetDownloader::Connect(const upload::HttpURL& url) {
     CloseRequest();
     ::InternetCloseHandle(connection_);
   }
+  // WinINet reuses its connections to a server without reporting them
+  // again: the address reported for it stays valid.
+  if (!IsSameServer(connected_url_, url))
+    server_address_.clear();
   connection_ = connection;
-  server_address_.clear();
   connected_url_ = url;
   return true;
 }
@@ -939,8 +941,7 @@ void WininetDownloader::CloseHandles() {
     session_->cancelled.Set();
   if (writer_)
     writer_->Finish();
-  if (request_ &&
-      (state_ == STATE_REQUEST_SENT || state_ == STATE_RECEIVING)) {
+  if (request_ && (state_ == STATE_REQUEST_SENT || state_ == STATE_RECEIVING)) {
     AbortConnection();
   }
   CloseRequest();
@@ -963,8 +964,11 @@ void WininetDownloader::CloseHandles() {
 }
 
 void WininetDownloader::AbortConnection() {
-  if (!server_address_.empty())
-    AbortConnectionsTo(server_address_, connected_url_.port);
+  // Before WinINet has reported the server's address, the host may be one.
+  AbortConnectionsTo(server_address_.empty()
+                         ? base::WideToUTF8(connected_url_.host)
+                         : server_address_,
+                     connected_url_.port);
 }
 
 void WininetDownloader::JoinTerminationThread() {

@@ -269,8 +269,8 @@ class WininetDownloader {
   std::wstring url_;
   std::wstring request_url_;
   upload::HttpURL connected_url_;
-  // The address WinINet reports for connected_url_'s server; empty until
-  // it has connected.
+  // The address WinINet reported for connected_url_'s server; empty until
+  // it has connected to it.
   std::string server_address_;
   // False once a redirect has turned a POST into a GET.
   bool post_ = false;
