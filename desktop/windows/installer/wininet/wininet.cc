@@ -835,6 +835,8 @@ void WininetDownloader::OnStallCheck() {
     OnFailed();
     return;
   }
+  // WinINet would go on waiting on it, and hold the next request back.
+  AbortConnection();
   // What WinINet reports when its own time-out strikes.
   CheckRetriesAndResume(ERROR_INTERNET_TIMEOUT);
 }
