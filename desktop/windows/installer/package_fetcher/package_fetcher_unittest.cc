@@ -654,36 +654,6 @@ TEST_F(PackageFetcherTest, HostileServersFailTheAttemptInTimeAndLeaveNothing) {
   }
 }
 
-// A package that keeps coming, however slowly and with whatever pauses,
-// arrives: an attempt has no time limit, and the pauses (each past the
-// stall period) are no stalls in a row.
-TEST_F(PackageFetcherTest, SlowPackagesArriveAcrossPauses) {
-  WininetDownloader::ScopedStallTimeLimitForTesting stall(
-      base::TimeDelta::FromSeconds(1));
-  WininetDownloader::ScopedRetryDelayForTesting fast_retries(
-      base::TimeDelta::FromMilliseconds(20));
-  const FilePath package =
-      MakePackage(test::MakeArchiveOfTree(source_), L"package.exe");
-  int64_t size = 0;
-  ASSERT_TRUE(base::GetFileSize(package, &size));
-  ServePackage(package);
-  const std::string steps = test::FileBodySteps(package);
-  // Three pauses of 2.5 s in the package, each in an answer of its own.
-  Serve("/package.exe",
-        steps.substr(0, steps.rfind('}')) +
-            base::StringPrintf(R"(, "pause_every": %lld, "pause": 2.5}])",
-                               static_cast<long long>(size / 4 + 1)));
-  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
-  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
-  EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()))
-      << LastAttemptString("failure_reason");
-  EXPECT_LE(4u, Requests("/package.exe"));
-  std::map<std::wstring, std::string> tree =
-      test::ReadFileTree(fetcher->package_folder());
-  tree.erase(L"server_tracking_data");
-  EXPECT_EQ(test::ReadFileTree(source_), tree);
-}
-
 // Installers started in the same second share the download folder: each
 // fetcher takes names of its own (the stamp, then the process id and a
 // counter), so that they neither share nor delete each other's files.
