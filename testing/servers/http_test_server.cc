@@ -133,6 +133,11 @@ bool ParseRecordedRequest(const base::DictionaryValue& value,
     }
     request->headers.emplace_back(name, header_value);
   }
+  // Null while the answer goes on.
+  value.GetString("answer_end", &request->answer_end);
+  double answer_bytes = 0;
+  value.GetDouble("answer_bytes", &answer_bytes);
+  request->answer_bytes = static_cast<int64_t>(answer_bytes);
   return ParseDecodedBody(value, request);
 }
 

@@ -17,6 +17,8 @@
 #ifndef TESTING_SERVERS_HTTP_TEST_SERVER_H_
 #define TESTING_SERVERS_HTTP_TEST_SERVER_H_
 
+#include <stdint.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +75,11 @@ struct RecordedRequest {
   // decoded or is not such a form; it is empty otherwise.
   std::vector<FormPart> form_parts;
   std::string form_error;
+  // How the answer ended: empty while it goes on, then "done", "client"
+  // (the client went away mid-answer) or "limit" (the server ended a flood
+  // of headers); and the bytes of the answer sent so far.
+  std::string answer_end;
+  int64_t answer_bytes = 0;
 };
 
 class HttpTestServer {

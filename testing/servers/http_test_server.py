@@ -58,6 +58,18 @@ A step is an object; every key is optional:
                     connection stays open until the client closes it (at
                     most SILENT_SECONDS, or the number of seconds given
                     instead of true).
+  "chunked"         true: the body goes with "Transfer-Encoding: chunked"
+                    (an "endless" one then never ends, and the connection
+                    stays open for the next request).
+  "pause_every"     K: the body waits "pause" seconds after every K bytes
+                    it sends, at most "pauses" times (no limit without).
+  "endless_headers" true: after the status line, header lines without end
+                    as fast as the client takes them (for at most
+                    FLOOD_SECONDS, or the number of seconds given).
+The record of a request also tells how its answer ended: "answer_end" is
+null while it goes on, then "done", "client" (the client went away
+mid-answer) or "limit" (the server's own limit ended a flood of headers);
+"answer_bytes" counts the bytes of the answer sent.
 Texts in "redirect", "headers" and "body" may name the server:
 "{v4}" is http://127.0.0.1:PORT, "{alt}" http://127.0.0.2:PORT and
 "{localhost}" http://localhost:PORT.
@@ -91,6 +103,8 @@ CONTROL_HOST = "127.0.0.1"
 MAX_REQUEST_BODY = 64 * 1024 * 1024
 # A silent answer holds its connection no longer than this.
 SILENT_SECONDS = 600
+# A flood of headers ends after this, whatever the client does.
+FLOOD_SECONDS = 120
 PATTERN_PERIOD = 251
 PATTERN_BLOCK = bytes(range(PATTERN_PERIOD)) * 4096
 # Without requests for this long the server ends on its own, so that a run
@@ -110,6 +124,8 @@ class Request:
         self.path, _, self.query = target.partition("?")
         self.headers = headers
         self.body = body
+        self.answer_end = None
+        self.answer_bytes = 0
 
     def header(self, name):
         name = name.lower()
@@ -125,6 +141,8 @@ class Request:
             "target": self.target,
             "headers": [[k, v] for k, v in self.headers],
             "body_base64": base64.b64encode(self.body).decode("ascii"),
+            "answer_end": self.answer_end,
+            "answer_bytes": self.answer_bytes,
         }
         try:
             parts = form_parts(self.decoded_body(),
@@ -240,13 +258,21 @@ class Body:
 class Responder:
     """Writes one answer to the connection of a request handler."""
 
-    def __init__(self, handler):
+    def __init__(self, handler, request=None):
         self._handler = handler
+        self._request = request
         self.closed = False
 
+    def _write(self, data):
+        self._handler.wfile.write(data)
+        if self._request is not None:
+            self._request.answer_bytes += len(data)
+
     def send(self, status, headers=(), body=None, close_after=None,
-             content_length=None, start=0, rate=None):
-        """Sends the status, |headers| and |body| from |start| to its end."""
+             content_length=None, start=0, rate=None, chunked=False,
+             pauses=None):
+        """Sends the status, |headers| and |body| from |start| to its end.
+        |pauses| is (every, seconds, count or None)."""
         h = self._handler
         count = None
         if body is not None and body.size is not None:
@@ -255,7 +281,9 @@ class Responder:
         for name, value in headers:
             h.send_header(name, value)
         close = close_after is not None
-        if content_length is not None:
+        if chunked and body is not None:
+            h.send_header("Transfer-Encoding", "chunked")
+        elif content_length is not None:
             h.send_header("Content-Length", str(content_length))
             close = True
         elif count is not None:
@@ -273,18 +301,18 @@ class Responder:
         if close_after is not None:
             limit = close_after if limit is None else min(limit, close_after)
         if (body.path and close_after is None and limit is not None and
-                rate is None):
+                rate is None and not chunked and pauses is None):
             h.wfile.flush()
             with open(body.path, "rb") as f:
                 h.connection.sendfile(f, start, limit)
         else:
-            self._write_body(body, start, limit, rate)
+            self._write_body(body, start, limit, rate, chunked, pauses)
         if close_after is not None:
             self.abort()
             return
         self._finish(close)
 
-    def _write_body(self, body, start, limit, rate):
+    def _write_body(self, body, start, limit, rate, chunked, pauses):
         h = self._handler
         sent = 0
         piece = 1024 * 1024
@@ -293,16 +321,48 @@ class Responder:
             # Ten pieces a second, or single bytes further apart.
             piece = max(1, int(rate) // 10)
             interval = piece / float(rate)
+        every, pause, pauses_left = pauses or (None, 0, None)
+        if every:
+            piece = min(piece, every)
         while limit is None or sent < limit:
             if rate and sent:
                 h.wfile.flush()
                 time.sleep(interval)
             want = piece if limit is None else min(piece, limit - sent)
+            if every:
+                want = min(want, every - sent % every)
             data = body.read(start + sent, want)
             if not data:
                 break
-            h.wfile.write(data)
             sent += len(data)
+            if chunked:
+                data = b"%x\r\n%s\r\n" % (len(data), data)
+            self._write(data)
+            if every and sent % every == 0 and pauses_left != 0:
+                h.wfile.flush()
+                time.sleep(pause)
+                if pauses_left is not None:
+                    pauses_left -= 1
+        if chunked:
+            self._write(b"0\r\n\r\n")
+
+    def flood_headers(self, status, seconds):
+        """Sends the status line and header lines without end, until the
+        client goes away or |seconds| have passed."""
+        h = self._handler
+        h.close_connection = True
+        h.wfile.write(("HTTP/1.1 %d Flood\r\n" % status).encode())
+        deadline = time.monotonic() + seconds
+        filler = b"x" * 100
+        line = 0
+        while time.monotonic() < deadline:
+            block = b"".join(b"X-Filler-%d: %s\r\n" % (line + i, filler)
+                             for i in range(500))
+            line += 500
+            self._write(block)
+        h.wfile.flush()
+        self._request.answer_end = "limit"
+        self.abort()
 
     def _finish(self, close):
         h = self._handler
@@ -353,6 +413,11 @@ class ScriptRunner:
             responder.hold(SILENT_SECONDS if silent is True else float(silent))
             return
         status = int(step.get("status", 302 if "redirect" in step else 200))
+        flood = step.get("endless_headers")
+        if flood:
+            responder.flood_headers(
+                status, FLOOD_SECONDS if flood is True else float(flood))
+            return
         headers = [(k, self._server.expand(str(v)))
                    for k, v in step.get("headers", {}).items()]
         if "redirect" in step:
@@ -371,10 +436,15 @@ class ScriptRunner:
             status = 206
             headers.append(("Content-Range", "bytes %d-%d/%d" %
                             (start, body.size - 1, body.size)))
+        pauses = None
+        if step.get("pause_every"):
+            pauses = (int(step["pause_every"]), float(step.get("pause", 0)),
+                      step.get("pauses"))
         responder.send(status, headers, body,
                        close_after=step.get("close_after"),
                        content_length=step.get("content_length"),
-                       start=start, rate=step.get("rate"))
+                       start=start, rate=step.get("rate"),
+                       chunked=bool(step.get("chunked")), pauses=pauses)
 
     def _body(self, step):
         if "body" in step:
@@ -488,21 +558,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return self.rfile.read(length)
 
     def _dispatch(self):
+        self._request = None
         try:
             self._answer()
+            if self._request is not None and \
+                    self._request.answer_end is None:
+                self._request.answer_end = "done"
         except (BrokenPipeError, ConnectionResetError):
             # The client went away mid-answer, as clients under test do.
             self.close_connection = True
+            if self._request is not None:
+                self._request.answer_end = "client"
 
     def _answer(self):
         body = self._read_body()
-        responder = Responder(self)
         if body is None:
-            responder.send(413, [], Body.from_bytes(b"body too large\n"),
-                           content_length=15)
+            Responder(self).send(413, [], Body.from_bytes(b"body too large\n"),
+                                 content_length=15)
             return
         request = Request(self.server.host_name, self.command, self.path,
                           list(self.headers.items()), body)
+        responder = Responder(self, request)
+        self._request = request
         self.server.test_server.last_activity = time.monotonic()
         if self.server.is_control:
             self.server.control.handle(request, responder)

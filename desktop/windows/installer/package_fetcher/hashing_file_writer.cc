@@ -12,7 +12,7 @@ namespace installer {
 
 namespace {
 
-// A few of the downloader's reads (256 KB each) in flight.
+// A few of the downloader's reads (up to 1 MB each) in flight.
 constexpr int kMaxBuffers = 16;
 
 }  // namespace

@@ -51,29 +51,26 @@ class PackageFetcher {
  public:
   // Every attempt after the third failure is refused by Retry.
   static constexpr int kMaxFailedAttempts = 3;
-  // The download-address request and the package download of one attempt
-  // together end within this, however the server behaves: a package comes
-  // in this time over about 1 Mbit/s. Each additional file gets as long.
-  static constexpr base::TimeDelta kDownloadTimeLimit =
-      base::TimeDelta::FromMinutes(30);
   // The largest package taken, whatever the server announces: several
   // times the browser's package, so that a body without end cannot fill
-  // the disk. The same holds for each additional file.
+  // the disk. The same holds for each additional file. A download that
+  // keeps bringing bytes has no time limit: on a slow link the package
+  // comes in the end; one that stops is ended by the downloader's stall
+  // rule, and the user may cancel.
   static constexpr int64_t kMaxPackageSize = int64_t{1} << 30;
 
-  // Every fetcher of the process takes |download_time_limit| and
-  // |max_package_size| instead of the constants above while this lives
-  // (tests only).
-  class ScopedLimitsForTesting {
+  // Every fetcher of the process takes |max_package_size| instead of
+  // kMaxPackageSize while this lives (tests only).
+  class ScopedMaxPackageSizeForTesting {
    public:
-    ScopedLimitsForTesting(base::TimeDelta download_time_limit,
-                           int64_t max_package_size);
-    ScopedLimitsForTesting(const ScopedLimitsForTesting&) = delete;
-    ScopedLimitsForTesting& operator=(const ScopedLimitsForTesting&) = delete;
-    ~ScopedLimitsForTesting();
+    explicit ScopedMaxPackageSizeForTesting(int64_t max_package_size);
+    ScopedMaxPackageSizeForTesting(const ScopedMaxPackageSizeForTesting&) =
+        delete;
+    ScopedMaxPackageSizeForTesting& operator=(
+        const ScopedMaxPackageSizeForTesting&) = delete;
+    ~ScopedMaxPackageSizeForTesting();
 
    private:
-    const base::TimeDelta previous_time_limit_;
     const int64_t previous_max_size_;
   };
 

@@ -36,22 +36,18 @@ constexpr char kWelcomeUrlPref[] = "welcome-url";
 constexpr base::TimeDelta kPrefWriteTimeLimit =
     base::TimeDelta::FromSeconds(10);
 
-base::TimeDelta g_download_time_limit = PackageFetcher::kDownloadTimeLimit;
 int64_t g_max_package_size = PackageFetcher::kMaxPackageSize;
 
 }  // namespace
 
-PackageFetcher::ScopedLimitsForTesting::ScopedLimitsForTesting(
-    base::TimeDelta download_time_limit,
+PackageFetcher::ScopedMaxPackageSizeForTesting::ScopedMaxPackageSizeForTesting(
     int64_t max_package_size)
-    : previous_time_limit_(g_download_time_limit),
-      previous_max_size_(g_max_package_size) {
-  g_download_time_limit = download_time_limit;
+    : previous_max_size_(g_max_package_size) {
   g_max_package_size = max_package_size;
 }
 
-PackageFetcher::ScopedLimitsForTesting::~ScopedLimitsForTesting() {
-  g_download_time_limit = previous_time_limit_;
+PackageFetcher::ScopedMaxPackageSizeForTesting::
+    ~ScopedMaxPackageSizeForTesting() {
   g_max_package_size = previous_max_size_;
 }
 
@@ -151,8 +147,6 @@ void PackageFetcher::Core::FetchDownloadURL() {
   LOG(INFO) << "Preparing to fetch the download URL";
   NotifyStatus(FETCHER_STATUS_FETCHING_ADDRESS);
   downloader_->set_allowed_hosts(AllowedServerHosts());
-  download_deadline_ = base::TimeTicks::Now() + g_download_time_limit;
-  downloader_->set_time_limit(g_download_time_limit);
   LOG(INFO) << "Fetching the download URL";
   attempt_stats_->RecordTime("fetch_download_url_start_time");
   // The tracking data goes back to the server: a POST, or a GET without.
@@ -191,10 +185,6 @@ void PackageFetcher::Core::OnDownloadURLFetched() {
   // The package and the additional files may come from any host, also
   // after redirects: their checksums come from the update server.
   downloader_->set_allowed_hosts({});
-  // What the address request left; a zero limit would be none.
-  downloader_->set_time_limit(
-      std::max(download_deadline_ - base::TimeTicks::Now(),
-               base::TimeDelta::FromMilliseconds(1)));
   if (!downloader_->Start(
           base::UTF8ToWide(reply_.installer), std::string(),
           base::BindOnce(&Core::OnPackageDownloaded, weak_factory_.GetWeakPtr(),
@@ -296,7 +286,6 @@ void PackageFetcher::Core::OnUnpacked() {
   }
   LOG(INFO) << "We have additional content";
   NotifyStatus(FETCHER_STATUS_DOWNLOADING_ADDITIONAL_FILES);
-  downloader_->set_time_limit(g_download_time_limit);
   additional_files_ = std::make_unique<AdditionalFilesFetcher>(
       downloader_.get(), reply_.additional_files,
       AdditionalFilesFetcher::Folders{download_folder_, package_folder_,

@@ -116,9 +116,6 @@ class PackageFetcher::Core {
   base::WaitableEvent* const stop_;
 
   bool attempt_running_ = false;
-  // When the current attempt's download-address request and package
-  // download must have ended.
-  base::TimeTicks download_deadline_;
   // The current attempt's file, and every one used (deleted at the end).
   base::FilePath attempt_file_;
   std::vector<base::FilePath> attempt_files_;

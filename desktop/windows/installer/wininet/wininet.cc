@@ -2,6 +2,10 @@
 
 #include <string.h>
 
+// GetProcessMemoryInfo of psapi.dll, which every Windows has.
+#define PSAPI_VERSION 1
+#include <psapi.h>
+
 #include <algorithm>
 #include <atomic>
 #include <limits>
@@ -18,6 +22,7 @@
 #include "base/threading/simple_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "desktop/windows/installer/product/version_info.h"
+#include "desktop/windows/installer/wininet/connection_abort.h"
 #include "desktop/windows/installer/wininet/download_observer.h"
 #include "desktop/windows/installer/wininet/download_progress_delegate.h"
 #include "desktop/windows/installer/wininet/download_url.h"
@@ -31,12 +36,13 @@ namespace {
 
 constexpr wchar_t kUserAgentPrefix[] = L"Kelvo NetInstaller/";
 // Large reads keep the calls per megabyte (and the writes to the file) few:
-// under Wine a download with 1 KiB reads takes several times as long as
-// with these.
-constexpr DWORD kReadBufferSize = 256 * 1024;
+// under Wine a download with 8 KiB reads (what WinINet reports available at
+// most) takes several times as long as with these, and 256 KiB reads a
+// quarter longer.
+constexpr DWORD kReadBufferSize = 1024 * 1024;
 // A fast server fills the buffer at every read: after this many reads the
 // loop lets the owner's other tasks (a Stop, say) run.
-constexpr int kReadsPerTask = 16;
+constexpr int kReadsPerTask = 4;
 // A server that stops answering must not hold a download for ever. Wine
 // does not honour these: the stall timer is what ends such a request there.
 constexpr DWORD kConnectTimeoutMs = 30 * 1000;
@@ -121,6 +127,16 @@ int ShowProxyCredentialsDialog(HINTERNET request, HWND window) {
       nullptr));
 }
 
+// What the process has committed; 0 when it cannot be told.
+int64_t CommittedBytes() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters,
+                              sizeof(counters))) {
+    return 0;
+  }
+  return static_cast<int64_t>(counters.PagefileUsage);
+}
+
 void SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
   if (!::InternetSetOptionW(handle, option, &milliseconds,
                             sizeof(milliseconds))) {
@@ -175,6 +191,7 @@ struct WininetDownloader::HandleContext {
   // has returned, and WinINet may still do so after the request is closed.
   std::unique_ptr<char[]> buffer;
   DWORD bytes_read = 0;
+  DWORD bytes_available = 0;
   std::wstring headers;
 };
 
@@ -270,6 +287,7 @@ bool WininetDownloader::Start(const std::wstring& url,
   expected_size_ = 0;
   size_announced_ = false;
   bytes_received_ = 0;
+  most_received_ = 0;
 
   const std::wstring user_agent =
       kUserAgentPrefix + base::UTF8ToWide(GetProductVersion());
@@ -357,12 +375,13 @@ void CALLBACK WininetDownloader::InternetStatusCallback(HINTERNET handle,
   } else if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
     const INTERNET_ASYNC_RESULT* result =
         static_cast<const INTERNET_ASYNC_RESULT*>(info);
-    const DWORD error =
-        result ? result->dwError : ERROR_INTERNET_INTERNAL_ERROR;
     session->owner->PostTask(
         FROM_HERE,
-        base::BindOnce(&WininetDownloader::OnRequestComplete,
-                       session->downloader, context->generation, error));
+        base::BindOnce(
+            &WininetDownloader::OnRequestComplete, session->downloader,
+            context->generation, result && result->dwResult != 0,
+            result ? result->dwError
+                   : static_cast<DWORD>(ERROR_INTERNET_INTERNAL_ERROR)));
   }
 }
 
@@ -385,6 +404,10 @@ bool WininetDownloader::Connect(const upload::HttpURL& url) {
     CloseRequest();
     ::InternetCloseHandle(connection_);
   }
+  // WinINet reuses its connections to a server without reporting them
+  // again: the address reported for it stays valid.
+  if (!IsSameServer(connected_url_, url))
+    server_address_.clear();
   connection_ = connection;
   connected_url_ = url;
   return true;
@@ -395,6 +418,8 @@ bool WininetDownloader::OpenRequest(const upload::HttpURL& url,
   VLOG(1) << "Opening internet request";
   CloseRequest();
   auto context = std::make_unique<HandleContext>(session_, ++generation_);
+  read_size_ = 0;
+  most_available_ = 0;
   context->buffer = std::make_unique<char[]>(kReadBufferSize);
   context->headers = headers;
   // Redirects are followed by hand, each checked against the allowed hosts;
@@ -432,11 +457,17 @@ bool WininetDownloader::OpenRequest(const upload::HttpURL& url,
     return false;
   }
   WatchForStall();
+  header_watch_base_ = CommittedBytes();
+  header_watch_timer_.Start(
+      FROM_HERE, kHeaderWatchInterval,
+      base::BindRepeating(&WininetDownloader::OnHeaderWatch,
+                          base::Unretained(this)));
   return true;
 }
 
 void WininetDownloader::CloseRequest() {
   stall_timer_.Stop();
+  header_watch_timer_.Stop();
   if (!request_)
     return;
   // Its context goes when WinINet reports the handle closed.
@@ -444,24 +475,41 @@ void WininetDownloader::CloseRequest() {
   request_ = nullptr;
   request_context_ = nullptr;
   read_pending_ = false;
+  query_pending_ = false;
   // Late events of the closed request are ignored.
   ++generation_;
 }
 
 void WininetDownloader::OnServerIp(int generation, const std::string& address) {
-  if (generation == generation_ && observer_)
+  if (generation != generation_)
+    return;
+  server_address_ = address;
+  if (observer_)
     observer_->OnServerIp(address);
 }
 
-void WininetDownloader::OnRequestComplete(int generation, DWORD error) {
+void WininetDownloader::OnRequestComplete(int generation,
+                                          bool succeeded,
+                                          DWORD error) {
   if (generation != generation_ || !request_)
     return;
   // A read that ended synchronously may be reported as well: only the
-  // response and pending reads are awaited here.
-  if (state_ == STATE_RECEIVING && !read_pending_)
+  // response and pending reads and queries are awaited here.
+  if (state_ == STATE_RECEIVING && !read_pending_ && !query_pending_)
     return;
   if (state_ != STATE_REQUEST_SENT && state_ != STATE_RECEIVING)
     return;
+  if (query_pending_) {
+    query_pending_ = false;
+    // A query's completion carries the bytes available where others carry
+    // their error; the next query finds them at once.
+    if (succeeded) {
+      ReadBody();
+      return;
+    }
+    if (error == ERROR_SUCCESS)
+      error = ERROR_INTERNET_CONNECTION_ABORTED;
+  }
   observer_->OnWininetError(static_cast<int>(error));
   if (error == ERROR_SUCCESS) {
     VLOG(2) << "Handling request completion";
@@ -509,6 +557,7 @@ bool WininetDownloader::HandleInitialCompletion() {
     if (!(status == 200 ? AcceptFullContent() : AcceptPartialContent()))
       return false;
     redirect_count_ = 0;
+    header_watch_timer_.Stop();
     state_ = STATE_RECEIVING;
     VLOG(1) << "Downloader state: " << state_;
     return true;
@@ -633,28 +682,41 @@ void WininetDownloader::FollowRedirect(int status) {
 void WininetDownloader::ReadBody() {
   VLOG(2) << "Additional data downloaded";
   for (int reads = 0; reads < kReadsPerTask; ++reads) {
+    // WinINet completes a read that has to wait for data only once its
+    // buffer is full, and drops what it holds when the connection breaks
+    // first: a read asks for what has arrived, and for more only while the
+    // data waits in WinINet's buffer (as much as ever before has arrived)
+    // and the reads before were served in full at once.
+    DWORD& available = request_context_->bytes_available;
+    available = 0;
+    if (!::InternetQueryDataAvailable(request_, &available, 0, 0)) {
+      read_size_ = 0;
+      OnReadError(::GetLastError(), &query_pending_);
+      return;
+    }
+    if (!available) {
+      OnEndOfBody();
+      return;
+    }
+    if (available < most_available_)
+      read_size_ = 0;
+    most_available_ = std::max(most_available_, available);
+    const DWORD size =
+        std::min(kReadBufferSize, std::max(available, read_size_));
     DWORD& bytes = request_context_->bytes_read;
     bytes = 0;
-    if (!::InternetReadFile(request_, request_context_->buffer.get(),
-                            kReadBufferSize, &bytes)) {
-      const DWORD error = ::GetLastError();
-      if (error == ERROR_IO_PENDING) {
-        VLOG(2) << "More data pending";
-        read_pending_ = true;
-      } else if (IsConnectivityError(error)) {
-        LOG(ERROR) << "Download interrupted by loss of connectivity: " << error;
-        CheckRetriesAndResume(static_cast<int>(error));
-      } else {
-        SetError(base::StringPrintf(
-            "Download interrupted for unknown reason: %lu", error));
-        OnFailed();
-      }
+    if (!::InternetReadFile(request_, request_context_->buffer.get(), size,
+                            &bytes)) {
+      read_size_ = 0;
+      OnReadError(::GetLastError(), &read_pending_);
       return;
     }
     if (!bytes) {
       OnEndOfBody();
       return;
     }
+    if (bytes == size)
+      read_size_ = std::min(kReadBufferSize, size * 2);
     if (!ConsumeRead(bytes))
       return;
   }
@@ -663,9 +725,23 @@ void WininetDownloader::ReadBody() {
                                   weak_factory_.GetWeakPtr(), generation_));
 }
 
+void WininetDownloader::OnReadError(DWORD error, bool* pending) {
+  if (error == ERROR_IO_PENDING) {
+    VLOG(2) << "More data pending";
+    *pending = true;
+  } else if (IsConnectivityError(error)) {
+    LOG(ERROR) << "Download interrupted by loss of connectivity: " << error;
+    CheckRetriesAndResume(static_cast<int>(error));
+  } else {
+    SetError(base::StringPrintf("Download interrupted for unknown reason: %lu",
+                                error));
+    OnFailed();
+  }
+}
+
 void WininetDownloader::ContinueReading(int generation) {
   if (generation == generation_ && request_ && state_ == STATE_RECEIVING &&
-      !read_pending_) {
+      !read_pending_ && !query_pending_) {
     ReadBody();
   }
 }
@@ -686,6 +762,12 @@ bool WininetDownloader::ConsumeRead(DWORD bytes) {
     return false;
   }
   bytes_received_ += bytes;
+  if (bytes_received_ > most_received_) {
+    // New bytes: the failures before them are no longer in a row. A body
+    // that only comes again up to where it broke off does not count.
+    most_received_ = bytes_received_;
+    retry_count_ = 0;
+  }
   VLOG(2) << "Downloaded size: " << bytes_received_;
   if (progress_delegate_)
     progress_delegate_->SetCurrentProgress(ClampToInt(bytes_received_));
@@ -734,6 +816,9 @@ void WininetDownloader::OnStallCheck() {
   }
   const int64_t brought = bytes_received_ - stall_mark_;
   if (brought >= kStallMinBytes) {
+    // Only stalls in a row end a download: a link that keeps coming back
+    // brings the package in the end.
+    stall_count_ = 0;
     WatchForStall();
     return;
   }
@@ -750,8 +835,25 @@ void WininetDownloader::OnStallCheck() {
     OnFailed();
     return;
   }
+  // WinINet would go on waiting on it, and hold the next request back.
+  AbortConnection();
   // What WinINet reports when its own time-out strikes.
   CheckRetriesAndResume(ERROR_INTERNET_TIMEOUT);
+}
+
+void WininetDownloader::OnHeaderWatch() {
+  if (!request_ || state_ != STATE_REQUEST_SENT) {
+    header_watch_timer_.Stop();
+    return;
+  }
+  const int64_t growth = CommittedBytes() - header_watch_base_;
+  if (growth < kMaxHeaderGrowth)
+    return;
+  SetError(base::StringPrintf(
+      "The response header is without end: the process grew by %lld bytes "
+      "while it was read",
+      static_cast<long long>(growth)));
+  OnFailed();
 }
 
 void WininetDownloader::Resume() {
@@ -812,9 +914,10 @@ void WininetDownloader::OnTimeLimit() {
 
 void WininetDownloader::OnCompleted() {
   retry_count_ = 0;
+  // The body has ended: the connection may serve the next request.
+  state_ = STATE_COMPLETED;
   CloseHandles();
   LOG(INFO) << "Download completed";
-  state_ = STATE_COMPLETED;
   VLOG(1) << "Downloader state: " << state_;
   // The owner may delete this downloader in its completion.
   if (completion_)
@@ -840,6 +943,9 @@ void WininetDownloader::CloseHandles() {
     session_->cancelled.Set();
   if (writer_)
     writer_->Finish();
+  if (request_ && (state_ == STATE_REQUEST_SENT || state_ == STATE_RECEIVING)) {
+    AbortConnection();
+  }
   CloseRequest();
   if (connection_) {
     ::InternetCloseHandle(connection_);
@@ -857,6 +963,14 @@ void WininetDownloader::CloseHandles() {
   }
   internet_ = nullptr;
   session_ = nullptr;
+}
+
+void WininetDownloader::AbortConnection() {
+  // Before WinINet has reported the server's address, the host may be one.
+  AbortConnectionsTo(server_address_.empty()
+                         ? base::WideToUTF8(connected_url_.host)
+                         : server_address_,
+                     connected_url_.port);
 }
 
 void WininetDownloader::JoinTerminationThread() {

@@ -9,14 +9,18 @@
 //   ... OnDone: downloader.state() is STATE_COMPLETED or STATE_FAILED ...
 //
 // Connectivity errors and overloaded servers (502, 503, 504) are retried
-// after a delay, up to max_retries() failures in a download; an interrupted
-// body is resumed with a byte range after the same delay, and counts as a
-// failure too, so that a server that keeps breaking off cannot hold the
-// download for ever. A request that brings (almost) nothing for
-// kStallTimeLimit is ended by the downloader's own stall timer and counts
-// as a failure (WinINet's time-outs are set as well, but Wine does not
-// honour them); kMaxStalls stalls end the download. A body never grows past
-// the size the server announced, nor past max_body_size(). Redirects are
+// after a delay, up to max_retries() failures in a row; an interrupted
+// body is resumed with a byte range from the bytes written after the same
+// delay, and counts as a failure too. Only new bytes of the body end a row
+// of failures, so that a server that keeps breaking off at the same place
+// cannot hold the download for ever. A request that brings (almost)
+// nothing for kStallTimeLimit is ended by the downloader's own stall timer
+// and counts as a failure (WinINet's time-outs are set as well, but Wine
+// does not honour them); kMaxStalls stalls in a row end the download. A
+// body never grows past the size the server announced, nor past
+// max_body_size(); a response header whose reading grows the process by
+// kMaxHeaderGrowth ends the download. A response that is not read to its
+// end has its connection shut down (connection_abort.h). Redirects are
 // followed by hand, each hop checked against the allowed hosts; a proxy
 // that asks for credentials gets them through the UICallbackRunner.
 //
@@ -73,21 +77,26 @@ class WininetDownloader {
   // A request that brings fewer than kStallMinBytes of body in
   // kStallTimeLimit (from its sending, or from the last such check) is
   // stalled: the limit ends a server that never answers, and one that
-  // drips its body. WinINet hands the body over a read buffer at a time
-  // (or at its end), so a body slower than a buffer per kStallTimeLimit
-  // (about 8 KB/s) is taken for stalled too; at that rate no package would
-  // come within the package fetcher's time limit anyway.
+  // drips its body. Every byte counts as it arrives: reads ask for what
+  // has arrived, never wait for a full buffer.
   static constexpr base::TimeDelta kStallTimeLimit =
       base::TimeDelta::FromSeconds(30);
   static constexpr int64_t kStallMinBytes = 1024;
-  // Stalled requests that end a download: a server that stops answering
-  // has not woken up after this many.
+  // Stalled requests in a row that end a download: a server that stops
+  // answering has not woken up after this many.
   static constexpr int kMaxStalls = 3;
   // The largest body a download takes when the server announces no size
   // (or a larger one): several times the largest package, and far beyond
   // any reply of the update server, so that a body without end cannot fill
   // the disk.
   static constexpr int64_t kDefaultMaxBodySize = int64_t{1} << 30;
+  // A response header is a few kilobytes. WinINet under Wine reads one
+  // without end into memory and cannot be stopped but at the socket: the
+  // process growing by this much while a response's header is awaited ends
+  // the download.
+  static constexpr int64_t kMaxHeaderGrowth = int64_t{64} << 20;
+  static constexpr base::TimeDelta kHeaderWatchInterval =
+      base::TimeDelta::FromMilliseconds(200);
   // How long closing waits for WinINet to let go of a download's handles.
   static constexpr base::TimeDelta kTerminationTimeLimit =
       base::TimeDelta::FromSeconds(10);
@@ -150,8 +159,8 @@ class WininetDownloader {
   std::string GetErrorText() const;
 
   State state() const { return state_; }
-  // Failures since the download started, the resumes of an interrupted
-  // body included.
+  // Failures in a row, the resumes of an interrupted body included; new
+  // bytes of the body end the row.
   int retry_count() const { return retry_count_; }
 
   // An empty list allows every host.
@@ -162,7 +171,7 @@ class WininetDownloader {
     allowed_hosts_ = hosts;
   }
 
-  // Failures in a download that are retried: one more failure ends it.
+  // Failures in a row that are retried: one more failure ends the download.
   int max_retries() const { return max_retries_; }
   void set_max_retries(int max_retries) { max_retries_ = max_retries; }
 
@@ -196,7 +205,7 @@ class WininetDownloader {
 
   // Posted by the status callback.
   void OnServerIp(int generation, const std::string& address);
-  void OnRequestComplete(int generation, DWORD error);
+  void OnRequestComplete(int generation, bool succeeded, DWORD error);
 
   // Reads the status and headers of a response; true when the body is to be
   // read.
@@ -209,6 +218,9 @@ class WininetDownloader {
   // Reads what WinINet has, until it has no more for now or the body ends.
   void ReadBody();
   void ContinueReading(int generation);
+  // A query or read that failed with |error|; |pending| is set when it
+  // completes later.
+  void OnReadError(DWORD error, bool* pending);
   bool ConsumeRead(DWORD bytes);
   void OnEndOfBody();
   // Counts a failure and, unless there were too many, resumes after the
@@ -217,6 +229,8 @@ class WininetDownloader {
   // The stall timer of the request just sent.
   void WatchForStall();
   void OnStallCheck();
+  // While the response's header is awaited.
+  void OnHeaderWatch();
   void Resume();
   void OnProxyCredentialsResult(int generation, int result);
   void OnTimeLimit();
@@ -227,6 +241,9 @@ class WininetDownloader {
   // internet handle on the termination thread.
   void CloseHandles();
   void JoinTerminationThread();
+  // Ends the connection of a response that is not to be read to its end:
+  // closing its handles does not stop WinINet reading it under Wine.
+  void AbortConnection();
   void StartChunk();
   void EndChunk();
   // Logs |text| as an error and adds it as a line to the error text.
@@ -252,6 +269,9 @@ class WininetDownloader {
   std::wstring url_;
   std::wstring request_url_;
   upload::HttpURL connected_url_;
+  // The address WinINet reported for connected_url_'s server; empty until
+  // it has connected to it.
+  std::string server_address_;
   // False once a redirect has turned a POST into a GET.
   bool post_ = false;
   int redirect_count_ = 0;
@@ -264,11 +284,19 @@ class WininetDownloader {
   // 0 while the size is unknown.
   int64_t expected_size_ = 0;
   int64_t bytes_received_ = 0;
+  // The most bytes the body has reached since Start.
+  int64_t most_received_ = 0;
   // Whether expected_size_ is the server's word (a Content-Length or the
   // total of a Content-Range).
   bool size_announced_ = false;
   int64_t max_body_size_ = kDefaultMaxBodySize;
   bool read_pending_ = false;
+  bool query_pending_ = false;
+  // How much the next read asks for beyond what has arrived: it grows while
+  // reads are served at once and in full.
+  DWORD read_size_ = 0;
+  // The most a query of the current request found arrived.
+  DWORD most_available_ = 0;
   bool chunk_open_ = false;
 
   scoped_refptr<base::SingleThreadTaskRunner> owner_;
@@ -279,6 +307,9 @@ class WininetDownloader {
   // The bytes received when the stall timer last started.
   int64_t stall_mark_ = 0;
   int stall_count_ = 0;
+  base::RepeatingTimer header_watch_timer_;
+  // The process's committed memory when the request was sent.
+  int64_t header_watch_base_ = 0;
 
   mutable base::Lock error_lock_;
   std::string error_text_;

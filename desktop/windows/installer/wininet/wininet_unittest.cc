@@ -3,6 +3,8 @@
 
 #include "desktop/windows/installer/wininet/wininet.h"
 
+#include <string.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -348,7 +350,9 @@ TEST_F(WininetDownloaderTest, BodiesNeverGrowPastWhatIsAnnouncedOrAllowed) {
 
 // WinINet's own time-outs never strike under Wine: the stall timer ends a
 // request that brings (almost) nothing, counts it as a failure and gives up
-// after kMaxStalls of them. A slow body that keeps coming is no stall.
+// after kMaxStalls of them in a row. It also ends the request's
+// connection: WinINet would otherwise hold the next request back until the
+// server lets go.
 TEST_F(WininetDownloaderTest, StallTimerEndsSilentAndDrippingServers) {
   constexpr base::TimeDelta kStall = base::TimeDelta::FromSeconds(1);
   WininetDownloader::ScopedStallTimeLimitForTesting stall(kStall);
@@ -356,13 +360,10 @@ TEST_F(WininetDownloaderTest, StallTimerEndsSilentAndDrippingServers) {
     const char* name;
     const char* steps;
   } kCases[] = {
-      // The server lets go of each connection after about 2 s, well after
-      // the stall: under Wine WinINet holds the next download back until
-      // it does.
-      {"silent", R"([{"silent": 2}])"},
+      // The server would hold each connection for 20 s.
+      {"silent", R"([{"silent": 20}])"},
       // One byte every 2 s; each resume brings the next.
-      {"drip",
-       R"([{"pattern_size": 100000, "rate": 0.5, "close_after": 2}])"},
+      {"drip", R"([{"pattern_size": 100000, "rate": 0.5, "close_after": 10}])"},
   };
   for (const auto& test_case : kCases) {
     SCOPED_TRACE(test_case.name);
@@ -378,12 +379,12 @@ TEST_F(WininetDownloaderTest, StallTimerEndsSilentAndDrippingServers) {
     EXPECT_EQ(static_cast<size_t>(WininetDownloader::kMaxStalls),
               server_.GetRequests(Path(test_case.name)).size());
     EXPECT_GE(took, kStall * WininetDownloader::kMaxStalls);
-    EXPECT_LT(took, base::TimeDelta::FromSeconds(40));
+    EXPECT_LT(took, base::TimeDelta::FromSeconds(15));
     EXPECT_LE(body_.size(), 3u);
   }
 
-  // A read ends when its buffer is full: the body comes in steps of that
-  // size, here several within each stall period, over about four periods.
+  // A read never waits for more than has arrived: the body comes in steps
+  // of what the server sent, several within each stall period.
   ASSERT_TRUE(server_.Script(Path("slow"),
                              R"([{"pattern_size": 3000000, "rate": 800000}])"));
   EXPECT_EQ(1, Download(Url("slow"), std::string(),
@@ -392,6 +393,106 @@ TEST_F(WininetDownloaderTest, StallTimerEndsSilentAndDrippingServers) {
   EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state());
   EXPECT_EQ(3000000, progress_.current);
   EXPECT_EQ(1u, server_.GetRequests(Path("slow")).size());
+}
+
+// A slow link is no stall: every byte counts as it arrives, a resume goes
+// on from the bytes written, and only stalls in a row end the download.
+TEST_F(WininetDownloaderTest, SlowAndPausingBodiesArriveWhole) {
+  WininetDownloader::ScopedStallTimeLimitForTesting stall(
+      base::TimeDelta::FromSeconds(1));
+  const struct {
+    const char* name;
+    const char* steps;
+    int size;
+  } kCases[] = {
+      // 5 KB/s: far less than a read buffer in each stall period.
+      {"trickle", R"([{"pattern_size": 15000, "rate": 5000}])", 15000},
+      // Each answer pauses, well past the stall period, after every 10000
+      // bytes it sends: three stalls, with progress between them.
+      {"pauses",
+       R"([{"pattern_size": 40000, "pause_every": 10000, "pause": 3}])", 40000},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    ASSERT_TRUE(server_.Script(Path(test_case.name), test_case.steps));
+    EXPECT_EQ(1, Download(Url(test_case.name)));
+    EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state())
+        << downloader_.GetErrorText();
+    EXPECT_TRUE(test_server::PatternBody(test_case.size) == body_)
+        << body_.size();
+    EXPECT_TRUE(progress_.stalled.empty());
+    // Every resume asks for more than the one before.
+    int64_t last_start = 0;
+    for (const RecordedRequest& request :
+         server_.GetRequests(Path(test_case.name))) {
+      if (!request.HasHeader("Range"))
+        continue;
+      int64_t start = 0;
+      const std::string range = request.GetHeader("Range");
+      ASSERT_TRUE(base::StringToInt64(
+          range.substr(strlen("bytes="), range.size() - strlen("bytes=-")),
+          &start))
+          << range;
+      EXPECT_GT(start, last_start);
+      last_start = start;
+    }
+  }
+  EXPECT_EQ(1u, server_.GetRequests(Path("trickle")).size());
+  EXPECT_LE(4u, server_.GetRequests(Path("pauses")).size());
+}
+
+// Failures in a row end a download; a resume that brings new bytes ends
+// the row.
+TEST_F(WininetDownloaderTest, BodiesCutAgainAndAgainArriveWhileTheyAdvance) {
+  ASSERT_TRUE(server_.Script(Path("cut"),
+                             R"([{"pattern_size": 4000, "close_after": 1000,
+                                  "repeat": 3}, {"pattern_size": 4000}])"));
+  downloader_.set_max_retries(1);
+  EXPECT_EQ(1, Download(Url("cut")));
+  EXPECT_EQ(WininetDownloader::STATE_COMPLETED, downloader_.state())
+      << downloader_.GetErrorText();
+  EXPECT_TRUE(test_server::PatternBody(4000) == body_) << body_.size();
+  EXPECT_EQ(4u, server_.GetRequests(Path("cut")).size());
+}
+
+// What WinINet under Wine does not stop by itself when a request is
+// closed: an endless chunked body is drained by whoever lets go of it last
+// (the download's own thread), an endless header block is read into
+// memory. The download ends the connection and fails promptly.
+TEST_F(WininetDownloaderTest, HostileAnswersEndAtTheConnection) {
+  downloader_.set_max_body_size(100000);
+  const struct {
+    const char* name;
+    const char* steps;
+    const char* error;
+  } kCases[] = {
+      {"chunked", R"([{"endless": true, "chunked": true}])",
+       "The body is longer than the 100000 bytes allowed"},
+      {"headers", R"([{"endless_headers": 30}])",
+       "The response header is without end"},
+  };
+  for (const auto& test_case : kCases) {
+    SCOPED_TRACE(test_case.name);
+    ASSERT_TRUE(server_.Script(Path(test_case.name), test_case.steps));
+    const base::TimeTicks start = base::TimeTicks::Now();
+    EXPECT_EQ(1, Download(Url(test_case.name)));
+    EXPECT_LT(base::TimeTicks::Now() - start, base::TimeDelta::FromSeconds(20));
+    EXPECT_EQ(WininetDownloader::STATE_FAILED, downloader_.state());
+    EXPECT_TRUE(Contains(downloader_.GetErrorText(), test_case.error))
+        << downloader_.GetErrorText();
+    // The server sees the client go away, long before its own limit.
+    std::vector<RecordedRequest> requests;
+    const base::TimeTicks deadline =
+        base::TimeTicks::Now() + base::TimeDelta::FromSeconds(10);
+    do {
+      RunFor(base::TimeDelta::FromMilliseconds(50));
+      requests = server_.GetRequests(Path(test_case.name));
+    } while (!requests.empty() && requests[0].answer_end.empty() &&
+             base::TimeTicks::Now() < deadline);
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ("client", requests[0].answer_end);
+    EXPECT_LT(requests[0].answer_bytes, int64_t{256} << 20);
+  }
 }
 
 TEST_F(WininetDownloaderTest, FollowsRedirectsOnlyToAllowedHosts) {
