@@ -15,7 +15,8 @@
 
 set(KELVO_DELAY_LOADED_DLLS
   advapi32 bcrypt comctl32 crypt32 gdi32 gdiplus msimg32 ole32 oleaut32
-  psapi secur32 shell32 shlwapi user32 uxtheme winhttp wininet wintrust)
+  psapi secur32 shell32 shlwapi user32 uxtheme winhttp wininet wintrust
+  ws2_32)
 set(KELVO_DELAY_IMPORT_DIR ${CMAKE_BINARY_DIR}/delay_import)
 set(KELVO_DELAY_IMPORT_SCRIPT
     ${CMAKE_SOURCE_DIR}/tools/make_delay_import_lib.py)
