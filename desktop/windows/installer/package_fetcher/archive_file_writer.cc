@@ -7,6 +7,9 @@
 #include "base/bind.h"
 #include "base/location.h"
 #include "base/logging.h"
+#include "crypto/secure_hash.h"
+#include "desktop/windows/installer/package_fetcher/checksum_checker.h"
+#include "desktop/windows/installer/package_fetcher/held_files.h"
 
 namespace installer {
 
@@ -62,8 +65,10 @@ struct ArchiveFileWriter::Job {
 };
 
 ArchiveFileWriter::ArchiveFileWriter(
-    base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory)
+    base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory,
+    HeldFiles* held)
     : ensure_directory_(std::move(ensure_directory)),
+      held_(held),
       thread_("7z file writer"),
       buffer_returned_(&lock_) {}
 
@@ -168,23 +173,33 @@ void ArchiveFileWriter::OpenFileOnThread(const base::FilePath& path) {
     Fail(Failure::kCreate, "CreateDirectory", LastErrorOrWriteFault());
     return;
   }
-  const HANDLE file =
-      ::CreateFileW(path.value().c_str(), GENERIC_WRITE, 0, nullptr,
-                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // New, never through a link: a name that exists is another program's.
+  const HANDLE file = ::CreateFileW(
+      path.value().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     Fail(Failure::kCreate, "CreateFile", LastErrorOrWriteFault());
     return;
   }
   file_.Set(file);
   file_path_ = path;
+  if (held_) {
+    hash_ = crypto::SecureHash::Create(crypto::SecureHash::SHA256);
+    if (!hash_)
+      Fail(Failure::kWrite, "SecureHash::Create", ERROR_WRITE_FAULT);
+  }
 }
 
 void ArchiveFileWriter::WriteOnThread(const Buffer& buffer) {
   DWORD error;
-  if (!failed_ && file_.IsValid() &&
-      !WriteAll(file_.Get(), buffer.data.get(), buffer.size, &error)) {
+  if (failed_ || !file_.IsValid())
+    return;
+  if (!WriteAll(file_.Get(), buffer.data.get(), buffer.size, &error)) {
     Fail(Failure::kWrite, "WriteFile", error);
+    return;
   }
+  if (hash_)
+    hash_->Update(buffer.data.get(), buffer.size);
 }
 
 void ArchiveFileWriter::CloseFileOnThread(bool set_time, FILETIME mtime) {
@@ -197,6 +212,14 @@ void ArchiveFileWriter::CloseFileOnThread(bool set_time, FILETIME mtime) {
   if (!::CloseHandle(file_.Take())) {
     Fail(Failure::kClose, "CloseHandle", LastErrorOrWriteFault());
     return;
+  }
+  if (hash_) {
+    const std::string sha256 = FinishSha256Hex(hash_.get());
+    hash_.reset();
+    if (!held_->HoldWritten(file_path_, sha256)) {
+      Fail(Failure::kWrite, "HoldWritten", ERROR_WRITE_FAULT);
+      return;
+    }
   }
   file_path_.clear();
 }

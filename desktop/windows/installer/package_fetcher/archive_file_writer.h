@@ -12,7 +12,11 @@
 // so that nothing is written past it, and a file that failed or was
 // discarded is deleted.
 //
-//   ArchiveFileWriter writer(ensure_directory);
+// Every file is created new, never through a link. Given HeldFiles, the
+// writer takes each file's SHA-256 as it writes it and, once it is closed,
+// holds it (held_files.h): a file that changed in between fails.
+//
+//   ArchiveFileWriter writer(ensure_directory, held_files);
 //   writer.Start();
 //   writer.OpenFile(path);
 //   writer.Write(data, size);  // Any number of times.
@@ -39,7 +43,13 @@
 #include "base/threading/thread.h"
 #include "base/win/scoped_handle.h"
 
+namespace crypto {
+class SecureHash;
+}
+
 namespace installer {
+
+class HeldFiles;
 
 // The error of the Windows call that just failed; never 0, so that a
 // failure cannot read as success.
@@ -56,9 +66,10 @@ class ArchiveFileWriter {
   };
 
   // |ensure_directory| creates a folder with its parents; it runs on the
-  // writer's thread.
-  explicit ArchiveFileWriter(
-      base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory);
+  // writer's thread. |held| (may be null) must outlive the writer.
+  ArchiveFileWriter(
+      base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory,
+      HeldFiles* held);
   ArchiveFileWriter(const ArchiveFileWriter&) = delete;
   ArchiveFileWriter& operator=(const ArchiveFileWriter&) = delete;
   ~ArchiveFileWriter();
@@ -105,6 +116,7 @@ class ArchiveFileWriter {
   void ReturnBuffer(std::unique_ptr<Buffer> buffer);
 
   const base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory_;
+  HeldFiles* const held_;
   base::Thread thread_;
   std::atomic<bool> failed_{false};
 
@@ -122,6 +134,8 @@ class ArchiveFileWriter {
   // Only on the writer's thread (and after Finish).
   base::win::ScopedHandle file_;
   base::FilePath file_path_;
+  // Of the open file, when it is to be held.
+  std::unique_ptr<crypto::SecureHash> hash_;
   Failure failure_ = Failure::kNone;
   DWORD error_ = 0;
 };

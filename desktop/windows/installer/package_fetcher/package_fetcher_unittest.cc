@@ -460,10 +460,12 @@ TEST_F(PackageFetcherTest, SuiteArchiveRunsAndIsSkippedWhenItFails) {
     ServePackage(package, std::string(), components);
     std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own, true);
     const FilePath suite = fetcher->suite_folder();
-    Answer(suite, GetInternalVersion(), GetStream());
-    WriteTextFile(suite.Append(L"suite_sfx.exe.exit_code"),
+    // The fetch makes the suite folder new: the archive finds its part in
+    // the folder above, the download folder.
+    WriteTextFile(download_.Append(L"suite_sfx.exe.exit_code"),
                   test_case.exit_code);
-    WriteTextFile(suite.Append(L"suite_sfx.exe.wait_ms"), test_case.wait_ms);
+    WriteTextFile(download_.Append(L"suite_sfx.exe.wait_ms"),
+                  test_case.wait_ms);
     const base::TimeTicks start = base::TimeTicks::Now();
     EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
     // The hanging archive was ended at its limit, long before it would
