@@ -241,29 +241,32 @@ bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
     LOG(ERROR) << "Failed starting SFX archive";
     return false;
   }
+  // What it unpacked, the component installer and what that loads, stays
+  // as it is now, for the checks below and the backend that runs it, and
+  // goes with the fetch.
+  if (!held_->HoldTree(folder)) {
+    LOG(ERROR) << "Could not keep what the SFX archive unpacked";
+    return false;
+  }
   if (end != PackageProgramEnd::kExited || exit_code != 0) {
     LOG(ERROR) << "Failed extracting SFX archive (exit code " << exit_code
                << ")";
     return false;
   }
   base::FilePath installer = folder.AppendASCII(file.type + kInstallerSuffix);
-  if (file.type == kSuiteType && !base::PathExists(installer)) {
+  if (file.type == kSuiteType && !held_->IsHeld(installer)) {
     installer = folder.AppendASCII(std::string(kSuiteInstallerAlternative) +
                                    kInstallerSuffix);
   }
-  // What the archive unpacked stays as it is now, for the check below and
-  // for the backend that runs it.
-  if (!held_->HoldAsItIs(installer, nullptr) ||
-      (check_signatures_ && !VerifyFileSignature(installer, nullptr))) {
+  if (!held_->IsHeld(installer) ||
+      (check_signatures_ && !VerifyFileSignature(installer, nullptr)) ||
+      !CheckDownloadedVersion(installer, false, *file_stats_)) {
     LOG(ERROR) << "Component version didn't pass check";
     return false;
   }
-  if (!CheckDownloadedVersion(installer, false, *file_stats_)) {
-    LOG(ERROR) << "Component version didn't pass check";
-    return false;
-  }
-  held_->Release(archive);
-  base::DeleteFile(archive, false);
+  // What asking the version left beside it.
+  held_->HoldTree(folder);
+  held_->Delete(archive);
   return true;
 }
 

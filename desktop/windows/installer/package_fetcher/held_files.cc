@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "base/files/file_util.h"
 #include "base/logging.h"
 #include "crypto/secure_hash.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
@@ -83,23 +84,25 @@ bool HeldFiles::CreateFolder(const base::FilePath& folder) {
     PLOG(ERROR) << "Cannot create the new folder " << folder;
     return false;
   }
-  base::win::ScopedHandle handle = OpenToHold(folder, true);
+  FileId id;
+  base::win::ScopedHandle handle = OpenToHold(folder, true, &id);
   if (!handle.IsValid())
     return false;
-  Add(folder, Entry{std::move(handle), std::string()});
+  Add(folder, std::move(handle), id, std::string());
   return true;
 }
 
 bool HeldFiles::HoldWritten(const base::FilePath& path,
                             const std::string& sha256) {
-  base::win::ScopedHandle handle = OpenToHold(path, false);
+  FileId id;
+  base::win::ScopedHandle handle = OpenToHold(path, false, &id);
   if (!handle.IsValid())
     return false;
   if (sha256.empty() || HashContent(handle.Get(), nullptr) != sha256) {
     LOG(ERROR) << path << " no longer holds what was written to it";
     return false;
   }
-  Add(path, Entry{std::move(handle), sha256});
+  Add(path, std::move(handle), id, sha256);
   return true;
 }
 
@@ -116,7 +119,8 @@ bool HeldFiles::WriteNewFile(const base::FilePath& path,
       return false;
     }
   }
-  base::win::ScopedHandle handle = OpenToHold(path, false);
+  FileId id;
+  base::win::ScopedHandle handle = OpenToHold(path, false, &id);
   if (!handle.IsValid())
     return false;
   // Compared rather than hashed twice: the bytes are at hand.
@@ -126,7 +130,7 @@ bool HeldFiles::WriteNewFile(const base::FilePath& path,
     LOG(ERROR) << path << " no longer holds what was written to it";
     return false;
   }
-  Add(path, Entry{std::move(handle), sha256});
+  Add(path, std::move(handle), id, sha256);
   return true;
 }
 
@@ -134,7 +138,8 @@ bool HeldFiles::CopyInto(const base::FilePath& source,
                          const base::FilePath& target,
                          const std::string& sha256) {
   // Held while it is read: what is copied is what the digest covers.
-  base::win::ScopedHandle from = OpenToHold(source, false);
+  FileId source_id;
+  base::win::ScopedHandle from = OpenToHold(source, false, &source_id);
   if (!from.IsValid())
     return false;
   std::unique_ptr<crypto::SecureHash> hash =
@@ -165,7 +170,8 @@ bool HeldFiles::CopyInto(const base::FilePath& source,
 }
 
 bool HeldFiles::HoldAsItIs(const base::FilePath& path, std::string* sha256) {
-  base::win::ScopedHandle handle = OpenToHold(path, false);
+  FileId id;
+  base::win::ScopedHandle handle = OpenToHold(path, false, &id);
   if (!handle.IsValid())
     return false;
   const std::string hash = HashContent(handle.Get(), nullptr);
@@ -175,8 +181,41 @@ bool HeldFiles::HoldAsItIs(const base::FilePath& path, std::string* sha256) {
   }
   if (sha256)
     *sha256 = hash;
-  Add(path, Entry{std::move(handle), hash});
+  Add(path, std::move(handle), id, hash);
   return true;
+}
+
+bool HeldFiles::HoldTree(const base::FilePath& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileExW(folder.Append(L"*").value().c_str(),
+                                     FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE)
+    return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  bool held = true;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..")
+      continue;
+    const base::FilePath path = folder.Append(name);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      LOG(ERROR) << path << " is a link";
+      held = false;
+    } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!IsHeld(path)) {
+        FileId id;
+        base::win::ScopedHandle handle = OpenToHold(path, true, &id);
+        held = handle.IsValid() && held;
+        if (handle.IsValid())
+          Add(path, std::move(handle), id, std::string());
+      }
+      held = HoldTree(path) && held;
+    } else if (!IsHeld(path)) {
+      held = HoldAsItIs(path, nullptr) && held;
+    }
+  } while (held && ::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return held;
 }
 
 bool HeldFiles::ReadHeld(const base::FilePath& path, std::string* content) {
@@ -189,17 +228,13 @@ bool HeldFiles::ReadHeld(const base::FilePath& path, std::string* content) {
 }
 
 bool HeldFiles::Rewrite(const base::FilePath& path, std::string_view data) {
-  std::string vouched;
-  {
-    base::AutoLock hold(lock_);
-    auto it = held_.find(Key(path));
-    if (it == held_.end() || it->second.sha256.empty()) {
-      LOG(ERROR) << path << " is not held";
-      return false;
-    }
-    vouched = it->second.sha256;
-    held_.erase(it);
+  Entry entry;
+  if (!Take(path, &entry) || entry.sha256.empty()) {
+    LOG(ERROR) << path << " is not held as a file";
+    return false;
   }
+  const std::string vouched = entry.sha256;
+  entry.handle.Close();
   std::string sha256;
   {
     // Without sharing: this opens only while nobody else has the file
@@ -229,13 +264,91 @@ bool HeldFiles::Rewrite(const base::FilePath& path, std::string_view data) {
 }
 
 void HeldFiles::Release(const base::FilePath& path) {
-  base::AutoLock hold(lock_);
-  held_.erase(Key(path));
+  Entry entry;
+  Take(path, &entry);
 }
 
 void HeldFiles::ReleaseAll() {
   base::AutoLock hold(lock_);
   held_.clear();
+  order_.clear();
+}
+
+bool HeldFiles::Delete(const base::FilePath& path) {
+  Entry entry;
+  return Take(path, &entry) && DeleteEntry(&entry);
+}
+
+bool HeldFiles::DeleteAll() {
+  std::vector<Entry> entries;
+  {
+    base::AutoLock hold(lock_);
+    // Newest first: a folder's files go before the folder.
+    for (auto key = order_.rbegin(); key != order_.rend(); ++key) {
+      auto it = held_.find(*key);
+      if (it == held_.end())
+        continue;
+      entries.push_back(std::move(it->second));
+      held_.erase(it);
+    }
+    order_.clear();
+  }
+  bool all = true;
+  for (Entry& entry : entries)
+    all = DeleteEntry(&entry) && all;
+  return all;
+}
+
+// static
+bool HeldFiles::DeleteEntry(Entry* entry) {
+  entry->handle.Close();
+  // The name is opened anew, not following a link, and deleted through
+  // that handle only when it is still what was held.
+  base::win::ScopedHandle handle(::CreateFileW(
+      entry->path.value().c_str(), DELETE | FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+      nullptr));
+  if (!handle.IsValid()) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+      return true;
+    PLOG(WARNING) << "Cannot delete " << entry->path;
+    return false;
+  }
+  FileId id;
+  DWORD attributes = 0;
+  if (!GetId(handle.Get(), &id, &attributes) || !(id == entry->id) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    LOG(WARNING) << "Not deleting " << entry->path
+                 << ": it is no longer what this run made";
+    return false;
+  }
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  if (::SetFileInformationByHandle(handle.Get(), FileDispositionInfo,
+                                   &disposition, sizeof(disposition))) {
+    return true;
+  }
+  // A folder of this run that the programs it started wrote into (the
+  // backend's shortcut, a component's files) goes with what they left;
+  // a link among it goes by itself.
+  if (::GetLastError() == ERROR_DIR_NOT_EMPTY && entry->sha256.empty()) {
+    handle.Close();
+    if (base::DeleteFile(entry->path, true))
+      return true;
+  }
+  PLOG(WARNING) << "Cannot delete " << entry->path;
+  return false;
+}
+
+bool HeldFiles::Take(const base::FilePath& path, Entry* entry) {
+  base::AutoLock hold(lock_);
+  auto it = held_.find(Key(path));
+  if (it == held_.end())
+    return false;
+  *entry = std::move(it->second);
+  held_.erase(it);
+  return true;
 }
 
 bool HeldFiles::IsHeld(const base::FilePath& path) const {
@@ -250,7 +363,8 @@ size_t HeldFiles::size() const {
 
 // static
 base::win::ScopedHandle HeldFiles::OpenToHold(const base::FilePath& path,
-                                              bool folder) {
+                                              bool folder,
+                                              FileId* id) {
   // Readers and programs started from the file may share it; a writer, a
   // rename or a delete may not. A folder's files may still be created and
   // written; the folder itself cannot be renamed.
@@ -269,15 +383,27 @@ base::win::ScopedHandle HeldFiles::OpenToHold(const base::FilePath& path,
     PLOG(ERROR) << "Cannot hold " << path;
     return handle;
   }
-  BY_HANDLE_FILE_INFORMATION info = {};
-  if (!::GetFileInformationByHandle(handle.Get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) {
+  DWORD attributes = 0;
+  if (!GetId(handle.Get(), id, &attributes) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) {
     LOG(ERROR) << path << " is not the " << (folder ? "folder" : "file")
                << " that was made";
     handle.Close();
   }
   return handle;
+}
+
+// static
+bool HeldFiles::GetId(HANDLE handle, FileId* id, DWORD* attributes) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!::GetFileInformationByHandle(handle, &info))
+    return false;
+  id->volume = info.dwVolumeSerialNumber;
+  id->index_high = info.nFileIndexHigh;
+  id->index_low = info.nFileIndexLow;
+  *attributes = info.dwFileAttributes;
+  return true;
 }
 
 // static
@@ -288,9 +414,18 @@ std::wstring HeldFiles::Key(const base::FilePath& path) {
   return key;
 }
 
-void HeldFiles::Add(const base::FilePath& path, Entry entry) {
+void HeldFiles::Add(const base::FilePath& path,
+                    base::win::ScopedHandle handle,
+                    const FileId& id,
+                    const std::string& sha256) {
   base::AutoLock hold(lock_);
-  held_[Key(path)] = std::move(entry);
+  const std::wstring key = Key(path);
+  Entry& entry = held_[key];
+  entry.path = path;
+  entry.handle = std::move(handle);
+  entry.id = id;
+  entry.sha256 = sha256;
+  order_.push_back(key);
 }
 
 }  // namespace installer

@@ -9,12 +9,15 @@
 // A folder is held without FILE_SHARE_DELETE, so it cannot be renamed away
 // under its files. So what the backend runs, loads and copies from the
 // package are the bytes this run wrote, for as long as the front end lives.
+// What is held is deleted only where it still is what this object made:
+// a name that another program has made a link since is left alone (Wine
+// deletes a link's target through its name).
 //
 //   HeldFiles held;
 //   if (!held.CreateFolder(folder) ||
 //       !held.WriteNewFile(folder.Append(L"x"), "data"))
 //     ...  // Logged; what was made stays held.
-//   held.ReleaseAll();  // Before deleting them.
+//   held.DeleteAll();
 //
 // Any thread; one at a time.
 
@@ -27,6 +30,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/files/file_path.h"
 #include "base/synchronization/lock.h"
@@ -73,6 +77,10 @@ class HeldFiles {
   // component installer that its archive unpacked); its SHA-256 goes to
   // |sha256| (may be null).
   bool HoldAsItIs(const base::FilePath& path, std::string* sha256);
+  // Holds every file and folder below the held folder |folder| that is not
+  // held yet, as it is now: what a program that this run started wrote
+  // there. False (logged) on a link or what cannot be held.
+  bool HoldTree(const base::FilePath& folder);
   // The content of the held file |path|, read through its hold.
   bool ReadHeld(const base::FilePath& path, std::string* content);
   // Gives the held file |path| the content |data| in place: the file must
@@ -80,28 +88,54 @@ class HeldFiles {
   // the file is then no longer held.
   bool Rewrite(const base::FilePath& path, std::string_view data);
 
-  // Lets go of |path| (to delete or run it as it is), or of everything.
+  // Lets go of |path|, or of everything, leaving it on disk.
   void Release(const base::FilePath& path);
   void ReleaseAll();
+  // Lets go of |path| and deletes it, or everything, newest first; false
+  // (logged) when something stays.
+  bool Delete(const base::FilePath& path);
+  bool DeleteAll();
 
   bool IsHeld(const base::FilePath& path) const;
   size_t size() const;
 
  private:
+  // Which file or folder of which volume a handle is open on.
+  struct FileId {
+    DWORD volume = 0;
+    DWORD index_high = 0;
+    DWORD index_low = 0;
+    bool operator==(const FileId& other) const {
+      return volume == other.volume && index_high == other.index_high &&
+             index_low == other.index_low;
+    }
+  };
   struct Entry {
+    base::FilePath path;
     base::win::ScopedHandle handle;
+    FileId id;
     // Of a file; empty for a folder.
     std::string sha256;
   };
 
-  // Opens |path|, not following a link, for holding.
+  // Opens |path|, not following a link, for holding; gives its |id|.
   static base::win::ScopedHandle OpenToHold(const base::FilePath& path,
-                                            bool folder);
+                                            bool folder,
+                                            FileId* id);
+  static bool GetId(HANDLE handle, FileId* id, DWORD* attributes);
+  static bool DeleteEntry(Entry* entry);
   static std::wstring Key(const base::FilePath& path);
-  void Add(const base::FilePath& path, Entry entry);
+  void Add(const base::FilePath& path,
+           base::win::ScopedHandle handle,
+           const FileId& id,
+           const std::string& sha256);
+  // Takes |path|'s entry out, if held.
+  bool Take(const base::FilePath& path, Entry* entry);
 
   mutable base::Lock lock_;
   std::map<std::wstring, Entry> held_;
+  // The keys in the order they were held; some may be gone.
+  std::vector<std::wstring> order_;
 };
 
 }  // namespace installer

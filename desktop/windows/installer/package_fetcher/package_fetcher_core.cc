@@ -81,12 +81,11 @@ PackageFetcher::Core::~Core() {
   additional_files_.reset();
   // Ends a download under way, within the downloader's time limit.
   downloader_.reset();
-  held_.ReleaseAll();
+  DeleteUnpacked();
   for (const base::FilePath& file : attempt_files_) {
     base::DeleteFile(file, false);
     base::DeleteFile(file.ReplaceExtension(L"7z"), false);
   }
-  DeleteUnpacked();
   // Last: while it stays, no other run takes these names.
   base::DeleteFile(package_path_, false);
 }
@@ -109,20 +108,19 @@ void PackageFetcher::Core::Start() {
   NotifyStatus(FETCHER_STATUS_ATTEMPT_STARTED);
   additional_files_.reset();
   reply_ = DownloadAddressReply();
-  held_.ReleaseAll();
+  DeleteUnpacked();
   if (!attempt_file_.empty()) {
     if (!base::DeleteFile(attempt_file_, false))
       LOG(WARNING) << "Unable to delete " << attempt_file_;
     base::DeleteFile(ArchivePath(), false);
   }
-  if (!base::DeleteFile(package_folder_, true)) {
+  // What an earlier attempt made is gone; a folder that stays is not this
+  // run's, and is neither emptied (it may hold links) nor unpacked into.
+  if (base::PathExists(package_folder_)) {
     Fail(FETCHER_STATUS_INITIALIZATION_FAILED,
          "Unable to remove the package folder");
     return;
   }
-  // The suite folder is made new by the attempt that fetches the suite.
-  if (!suite_path_.empty())
-    base::DeleteFile(suite_path_.RemoveExtension(), true);
   attempt_file_ = package_path_.InsertBeforeExtensionASCII(
       base::StringPrintf("_%d", try_number));
   if (std::find(attempt_files_.begin(), attempt_files_.end(), attempt_file_) ==
@@ -284,7 +282,6 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
     return;
   }
   unpacker.Close();
-  held_.Release(archive);
   if (own_payload_->payload_type() != PAYLOAD_TYPE_FULL_PACKAGE &&
       !own_payload_->GetPayloadData().empty() &&
       !WriteIntoPackage(kTrackingDataFileName,
@@ -296,7 +293,7 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::OnUnpacked, weak_factory_.GetWeakPtr()));
-  base::DeleteFile(archive, false);
+  held_.Delete(archive);
 }
 
 bool PackageFetcher::Core::WriteIntoPackage(const wchar_t* name,
@@ -307,10 +304,10 @@ bool PackageFetcher::Core::WriteIntoPackage(const wchar_t* name,
 }
 
 void PackageFetcher::Core::DeleteUnpacked() {
-  held_.ReleaseAll();
-  base::DeleteFile(package_folder_, true);
-  if (!suite_path_.empty())
-    base::DeleteFile(suite_path_.RemoveExtension(), true);
+  if (!held_.DeleteAll()) {
+    LOG(WARNING) << "Files that another program changed or added stay in "
+                 << package_folder_.DirName();
+  }
 }
 
 void PackageFetcher::Core::OnUnpacked() {
@@ -392,7 +389,7 @@ void PackageFetcher::Core::ReportResult(FetcherStatus status) {
   root_stats_.SetInteger("fetcher_restarts", count);
   attempt_stats_->SetString("result", FetcherStatusToString(status));
   attempt_running_ = false;
-  held_.ReleaseAll();
+  DeleteUnpacked();
   // A failed download may be as large as the downloader allows: it does
   // not wait for the next attempt, which may never come.
   if (!attempt_file_.empty()) {
@@ -400,7 +397,6 @@ void PackageFetcher::Core::ReportResult(FetcherStatus status) {
       LOG(WARNING) << "Unable to delete " << attempt_file_;
     base::DeleteFile(ArchivePath(), false);
   }
-  DeleteUnpacked();
   NotifyStatus(status);
 }
 

@@ -88,8 +88,8 @@ class PackageFetcher::Core {
   // Writes |data| as the package folder's file |name|, held; an existing
   // one that this attempt holds is rewritten.
   bool WriteIntoPackage(const wchar_t* name, std::string_view data);
-  // Lets go of what the attempts hold and deletes the package and suite
-  // folders.
+  // Deletes what the attempt holds: the attempt file, its archive, the
+  // package and suite folders, where they are still what it made.
   void DeleteUnpacked();
   void OnAdditionalFilesFetched();
   void OnPackageReady();
