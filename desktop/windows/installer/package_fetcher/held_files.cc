@@ -16,6 +16,26 @@ namespace {
 constexpr DWORD kReadPiece = 1 << 20;
 constexpr size_t kMaxWritePiece = 1u << 30;
 
+// Deletes what |handle| is open on, once the last handle goes. Windows
+// before Vista lacks SetFileInformationByHandle: it is looked up here, so
+// that the library still loads there, where the name is deleted instead
+// while |handle| keeps it from being replaced.
+bool MarkForDeletion(HANDLE handle, const base::FilePath& path, bool folder) {
+  using SetInformation =
+      BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+  static const SetInformation set_information =
+      reinterpret_cast<SetInformation>(
+          ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
+                           "SetFileInformationByHandle"));
+  if (set_information) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return set_information(handle, FileDispositionInfo, &disposition,
+                           sizeof(disposition)) != FALSE;
+  }
+  return folder ? ::RemoveDirectoryW(path.value().c_str()) != FALSE
+                : ::DeleteFileW(path.value().c_str()) != FALSE;
+}
+
 }  // namespace
 
 HeldFiles::HeldFiles() = default;
@@ -27,7 +47,7 @@ base::win::ScopedHandle HeldFiles::CreateNewFile(const base::FilePath& path) {
   // CREATE_NEW fails on any name that exists, a link or a dangling one
   // included: nothing is written where another program pointed.
   base::win::ScopedHandle file(::CreateFileW(
-      path.value().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      path.value().c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.IsValid())
     PLOG(ERROR) << "Cannot create the new file " << path;
@@ -114,8 +134,7 @@ bool HeldFiles::WriteNewFile(const base::FilePath& path,
       return false;
     if (!WriteAll(file.Get(), data.data(), data.size(), nullptr)) {
       PLOG(ERROR) << "Cannot write " << path;
-      file.Close();
-      ::DeleteFileW(path.value().c_str());
+      MarkForDeletion(file.Get(), path, false);
       return false;
     }
   }
@@ -161,8 +180,7 @@ bool HeldFiles::CopyInto(const base::FilePath& source,
     }
     if (!copied || FinishSha256Hex(hash.get()) != sha256) {
       PLOG(ERROR) << "Cannot copy " << source << " as it was checked";
-      to.Close();
-      ::DeleteFileW(target.value().c_str());
+      MarkForDeletion(to.Get(), target, false);
       return false;
     }
   }
@@ -187,9 +205,8 @@ bool HeldFiles::HoldAsItIs(const base::FilePath& path, std::string* sha256) {
 
 bool HeldFiles::HoldTree(const base::FilePath& folder) {
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileExW(folder.Append(L"*").value().c_str(),
-                                     FindExInfoBasic, &found,
-                                     FindExSearchNameMatch, nullptr, 0);
+  HANDLE search =
+      ::FindFirstFileW(folder.Append(L"*").value().c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
     return ::GetLastError() == ERROR_FILE_NOT_FOUND;
   bool held = true;
@@ -324,15 +341,13 @@ bool HeldFiles::DeleteEntry(Entry* entry) {
                  << ": it is no longer what this run made";
     return false;
   }
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  if (::SetFileInformationByHandle(handle.Get(), FileDispositionInfo,
-                                   &disposition, sizeof(disposition))) {
+  const bool folder = entry->sha256.empty();
+  if (MarkForDeletion(handle.Get(), entry->path, folder))
     return true;
-  }
   // A folder of this run that the programs it started wrote into (the
   // backend's shortcut, a component's files) goes with what they left;
   // a link among it goes by itself.
-  if (::GetLastError() == ERROR_DIR_NOT_EMPTY && entry->sha256.empty()) {
+  if (::GetLastError() == ERROR_DIR_NOT_EMPTY && folder) {
     handle.Close();
     if (base::DeleteFile(entry->path, true))
       return true;

@@ -49,8 +49,8 @@ class HeldFiles {
   HeldFiles& operator=(const HeldFiles&) = delete;
   ~HeldFiles();
 
-  // Creates |path| new (CREATE_NEW, without sharing) for writing; invalid
-  // and logged when the name is taken, by a link too.
+  // Creates |path| new (CREATE_NEW, without sharing) for writing and
+  // deleting; invalid and logged when the name is taken, by a link too.
   static base::win::ScopedHandle CreateNewFile(const base::FilePath& path);
   // Writes all of |data| to |file|, adding it to |hash| (may be null).
   static bool WriteAll(HANDLE file,

@@ -82,10 +82,9 @@ PackageFetcher::Core::~Core() {
   // Ends a download under way, within the downloader's time limit.
   downloader_.reset();
   DeleteUnpacked();
-  for (const base::FilePath& file : attempt_files_) {
+  // The archives were made and deleted through HeldFiles.
+  for (const base::FilePath& file : attempt_files_)
     base::DeleteFile(file, false);
-    base::DeleteFile(file.ReplaceExtension(L"7z"), false);
-  }
   // Last: while it stays, no other run takes these names.
   base::DeleteFile(package_path_, false);
 }
@@ -112,7 +111,6 @@ void PackageFetcher::Core::Start() {
   if (!attempt_file_.empty()) {
     if (!base::DeleteFile(attempt_file_, false))
       LOG(WARNING) << "Unable to delete " << attempt_file_;
-    base::DeleteFile(ArchivePath(), false);
   }
   // What an earlier attempt made is gone; a folder that stays is not this
   // run's, and is neither emptied (it may hold links) nor unpacked into.
@@ -395,7 +393,6 @@ void PackageFetcher::Core::ReportResult(FetcherStatus status) {
   if (!attempt_file_.empty()) {
     if (!base::DeleteFile(attempt_file_, false))
       LOG(WARNING) << "Unable to delete " << attempt_file_;
-    base::DeleteFile(ArchivePath(), false);
   }
   NotifyStatus(status);
 }

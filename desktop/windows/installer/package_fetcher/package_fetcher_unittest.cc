@@ -667,6 +667,46 @@ TEST_F(PackageFetcherTest, FullInstallerUnpacksItsOwnPayloadWithoutTheNetwork) {
   EXPECT_EQ(0u, server_.GetRequests(prefix_).size());
 }
 
+// Another program puts a link where a full installer writes out its own
+// archive, to have it written elsewhere or to hand it an archive of its
+// own: the archive is only ever created new, and only the one this run
+// wrote and holds is unpacked.
+TEST_F(PackageFetcherTest, FullInstallerUnpacksOnlyTheArchiveItWrote) {
+  PayloadReader own(
+      MakePackage(test::MakeArchiveOfTree(source_), L"full_installer.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  const FilePath planted = temp_.GetPath().Append(L"planted.7z");
+  const FilePath planted_tree = temp_.GetPath().Append(L"planted_tree");
+  WriteTextFile(planted_tree.Append(L"kelvo.exe"), "planted");
+  const std::string planted_archive = test::MakeArchiveOfTree(planted_tree);
+  WriteTextFile(planted, planted_archive);
+  const std::wstring unix_link = test::UnixPath(
+      fetcher->package_path().InsertBeforeExtension(L"_0").ReplaceExtension(
+          L"7z"));
+  const std::wstring unix_target = test::UnixPath(planted);
+  if (unix_link.empty() || unix_target.empty())
+    GTEST_SKIP() << "needs Wine's view of the Unix file system";
+  // Wine starts a Unix program, but its process cannot be waited for.
+  std::wstring command =
+      L"Z:\\bin\\ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"";
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr,
+                               FALSE, 0, nullptr, nullptr, &startup, &process));
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  ASSERT_TRUE(RunUntil([&] {
+    return base::PathExists(fetcher->package_path()
+                                .InsertBeforeExtension(L"_0")
+                                .ReplaceExtension(L"7z"));
+  }));
+
+  EXPECT_EQ(FETCHER_STATUS_UNPACKING_FAILED, Fetch(fetcher.get()));
+  EXPECT_EQ("Archive unpacking failed", LastAttemptString("failure_reason"));
+  EXPECT_FALSE(base::PathExists(fetcher->package_folder()));
+  EXPECT_EQ(planted_archive, test::ReadTextFile(planted));
+}
+
 TEST_F(PackageFetcherTest, DestroyedMidDownloadItEndsSoonAndReportsNothing) {
   Serve("/package.exe", R"([{"pattern_size": 50000000, "rate": 200000}])");
   ServeText("/address", test::DownloadAddressReply(Url("/package.exe"),
