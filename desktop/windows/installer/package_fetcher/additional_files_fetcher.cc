@@ -19,6 +19,7 @@
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
 #include "desktop/windows/installer/package_fetcher/held_files.h"
+#include "desktop/windows/installer/package_fetcher/package_folder_security.h"
 #include "desktop/windows/installer/package_fetcher/package_program.h"
 #include "desktop/windows/installer/package_fetcher/signature_checker.h"
 #include "desktop/windows/installer/package_files.h"
@@ -182,7 +183,8 @@ bool AdditionalFilesFetcher::MoveIntoPlace(const base::FilePath& folder) {
 }
 
 bool AdditionalFilesFetcher::MakeFolder(const base::FilePath& folder) {
-  return held_->IsHeld(folder) || held_->CreateFolder(folder);
+  return held_->IsHeld(folder) ||
+         held_->CreateFolder(folder, MakePackageFolderSecurity().get());
 }
 
 bool AdditionalFilesFetcher::IsPackageFile(const base::FilePath& folder,

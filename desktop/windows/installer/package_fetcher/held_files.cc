@@ -97,10 +97,14 @@ std::string HeldFiles::HashContent(HANDLE file, std::string* content) {
   return FinishSha256Hex(hash.get());
 }
 
-bool HeldFiles::CreateFolder(const base::FilePath& folder) {
+bool HeldFiles::CreateFolder(const base::FilePath& folder,
+                             PSECURITY_DESCRIPTOR security) {
   // Fails on every name that exists: a folder another program made, or a
-  // junction to somewhere else, would not be this run's.
-  if (!::CreateDirectoryW(folder.value().c_str(), nullptr)) {
+  // junction to somewhere else, would not be this run's. Its security is
+  // its own from the start.
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security, FALSE};
+  if (!::CreateDirectoryW(folder.value().c_str(),
+                          security ? &attributes : nullptr)) {
     PLOG(ERROR) << "Cannot create the new folder " << folder;
     return false;
   }

@@ -61,8 +61,10 @@ class HeldFiles {
   // when it cannot be read. |content| (may be null) receives the bytes.
   static std::string HashContent(HANDLE file, std::string* content);
 
-  // Creates |folder|, whose name must be free, and holds it.
-  bool CreateFolder(const base::FilePath& folder);
+  // Creates |folder|, whose name must be free, with |security| (may be
+  // null: inherited), and holds it.
+  bool CreateFolder(const base::FilePath& folder,
+                    PSECURITY_DESCRIPTOR security = nullptr);
   // Holds the closed file |path| when its content has the SHA-256 |sha256|
   // (hex); false, logged, otherwise.
   bool HoldWritten(const base::FilePath& path, const std::string& sha256);

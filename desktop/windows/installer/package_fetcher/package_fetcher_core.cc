@@ -19,6 +19,7 @@
 #include "desktop/windows/installer/package_fetcher/hashing_file_writer.h"
 #include "desktop/windows/installer/package_fetcher/lzma_util.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_proxy.h"
+#include "desktop/windows/installer/package_fetcher/package_folder_security.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_fetcher/signature_checker.h"
 #include "desktop/windows/installer/package_files.h"
@@ -267,7 +268,8 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   root_stats_.RecordTimestamp("installation_start_unpacking_time");
   // Made new by this attempt: a folder that another program made, or
   // planted files in, is not unpacked into.
-  if (!held_.CreateFolder(package_folder_)) {
+  if (!held_.CreateFolder(package_folder_,
+                          MakePackageFolderSecurity().get())) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED, "Could not create unpacking folder");
     return;
   }

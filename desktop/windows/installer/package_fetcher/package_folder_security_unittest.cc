@@ -1,0 +1,80 @@
+#include "desktop/windows/installer/package_fetcher/package_folder_security.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <string>
+
+#include "desktop/windows/installer/test/fake_security_access.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+constexpr ACCESS_MASK kChanges = FILE_WRITE_DATA | FILE_APPEND_DATA |
+                                 FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA |
+                                 FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                                 WRITE_OWNER;
+
+// What the descriptor's DACL allows |sid_text|, inherited by everything
+// below the folder (Wine has no GetEffectiveRightsFromAcl).
+ACCESS_MASK Rights(PSECURITY_DESCRIPTOR descriptor, const wchar_t* sid_text) {
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  PSID sid = nullptr;
+  EXPECT_TRUE(::GetSecurityDescriptorDacl(descriptor, &present, &dacl,
+                                          &defaulted) &&
+              present && dacl);
+  EXPECT_TRUE(::ConvertStringSidToSidW(sid_text, &sid));
+  ACCESS_MASK rights = 0;
+  for (DWORD i = 0; dacl && sid && i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    EXPECT_TRUE(::GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    // Only grants: an entry of any other kind fails the test.
+    EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
+    EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+              ace->Header.AceFlags & (OBJECT_INHERIT_ACE |
+                                      CONTAINER_INHERIT_ACE));
+    if (::EqualSid(&ace->SidStart, sid))
+      rights |= ace->Mask;
+  }
+  ::LocalFree(sid);
+  return rights;
+}
+
+// An elevated front end's package folder lets users, and the user who
+// runs it, read and run what is there but change nothing, and inherits
+// nothing from the temporary folder that user may write; without
+// administrator rights it takes what it inherits.
+TEST(PackageFolderSecurityTest, OnlyAnElevatedRunLocksOutTheUser) {
+  FakeSecurityAccess security;
+  SecurityAccess::ScopedOverrideForTesting override(&security);
+  security.set_admin(/*elevated=*/false, /*user_is_admin=*/true);
+  EXPECT_FALSE(MakePackageFolderSecurity());
+
+  security.set_admin(/*elevated=*/true, /*user_is_admin=*/true);
+  ScopedSecurityDescriptor descriptor = MakePackageFolderSecurity();
+  ASSERT_TRUE(descriptor);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor.get(), &control,
+                                             &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED);
+  // Users, and anyone else, are granted no change.
+  for (const wchar_t* user : {L"BU", L"WD", L"S-1-5-21-1-2-3-1001"}) {
+    SCOPED_TRACE(user);
+    const ACCESS_MASK rights = Rights(descriptor.get(), user);
+    EXPECT_EQ(0u, rights & kChanges);
+  }
+  EXPECT_EQ(static_cast<ACCESS_MASK>(FILE_READ_DATA | FILE_EXECUTE),
+            Rights(descriptor.get(), L"BU") & (FILE_READ_DATA | FILE_EXECUTE));
+  EXPECT_EQ(static_cast<ACCESS_MASK>(FILE_ALL_ACCESS),
+            Rights(descriptor.get(), L"BA") & FILE_ALL_ACCESS);
+  EXPECT_EQ(static_cast<ACCESS_MASK>(FILE_ALL_ACCESS),
+            Rights(descriptor.get(), L"SY") & FILE_ALL_ACCESS);
+}
+
+}  // namespace
+}  // namespace installer
