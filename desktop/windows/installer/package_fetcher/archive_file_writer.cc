@@ -70,16 +70,18 @@ ArchiveFileWriter::ArchiveFileWriter(
     : ensure_directory_(std::move(ensure_directory)),
       held_(held),
       thread_("7z file writer"),
+      holder_("7z file holder"),
       buffer_returned_(&lock_) {}
 
 ArchiveFileWriter::~ArchiveFileWriter() {
   thread_.Stop();
+  holder_.Stop();
   // Jobs were left unfinished: no half-written file stays.
   DeleteOpenFile();
 }
 
 bool ArchiveFileWriter::Start() {
-  return thread_.Start();
+  return thread_.Start() && (!held_ || holder_.Start());
 }
 
 void ArchiveFileWriter::CreateFolder(const base::FilePath& folder) {
@@ -133,6 +135,11 @@ void ArchiveFileWriter::DiscardFile() {
 
 ArchiveFileWriter::Failure ArchiveFileWriter::Finish(DWORD* error) {
   thread_.Stop();
+  holder_.Stop();
+  if (failure_ == Failure::kNone && hold_failed_) {
+    failure_ = Failure::kWrite;
+    error_ = ERROR_WRITE_FAULT;
+  }
   *error = error_;
   return failure_;
 }
@@ -214,14 +221,23 @@ void ArchiveFileWriter::CloseFileOnThread(bool set_time, FILETIME mtime) {
     return;
   }
   if (hash_) {
-    const std::string sha256 = FinishSha256Hex(hash_.get());
+    // Beside the writing: reopening a file costs as much as writing it.
+    holder_.task_runner()->PostTask(
+        FROM_HERE,
+        base::BindOnce(&ArchiveFileWriter::HoldOnHolder, base::Unretained(this),
+                       file_path_, FinishSha256Hex(hash_.get())));
     hash_.reset();
-    if (!held_->HoldWritten(file_path_, sha256)) {
-      Fail(Failure::kWrite, "HoldWritten", ERROR_WRITE_FAULT);
-      return;
-    }
   }
   file_path_.clear();
+}
+
+void ArchiveFileWriter::HoldOnHolder(const base::FilePath& path,
+                                     const std::string& sha256) {
+  if (hold_failed_ || held_->HoldWritten(path, sha256))
+    return;
+  hold_failed_ = true;
+  // The decoder stops at the next job.
+  failed_ = true;
 }
 
 void ArchiveFileWriter::Fail(Failure failure, const char* call, DWORD error) {

@@ -34,6 +34,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/callback.h"
@@ -109,6 +110,8 @@ class ArchiveFileWriter {
   void OpenFileOnThread(const base::FilePath& path);
   void WriteOnThread(const Buffer& buffer);
   void CloseFileOnThread(bool set_time, FILETIME mtime);
+  // On |holder_|: holds the closed file |path| as written.
+  void HoldOnHolder(const base::FilePath& path, const std::string& sha256);
   void Fail(Failure failure, const char* call, DWORD error);
   void DeleteOpenFile();
 
@@ -118,7 +121,10 @@ class ArchiveFileWriter {
   const base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory_;
   HeldFiles* const held_;
   base::Thread thread_;
+  // Holds the written files, when they are to be held.
+  base::Thread holder_;
   std::atomic<bool> failed_{false};
+  std::atomic<bool> hold_failed_{false};
 
   // On the caller's thread: the file to open with the next job, and the
   // buffer being filled.

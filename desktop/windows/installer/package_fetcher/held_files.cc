@@ -1,7 +1,10 @@
 #include "desktop/windows/installer/package_fetcher/held_files.h"
 
 #include <stdint.h>
+#include <string.h>
 
+#include <algorithm>
+#include <set>
 #include <utility>
 
 #include "base/files/file_util.h"
@@ -13,8 +16,12 @@ namespace installer {
 
 namespace {
 
-constexpr DWORD kReadPiece = 1 << 20;
+// Read back in pieces on the stack: a heap block as large as a file costs
+// more than reading it.
+constexpr DWORD kReadPiece = 64 << 10;
 constexpr size_t kMaxWritePiece = 1u << 30;
+// Files written whole that may be rewritten: lists and prefs.
+constexpr size_t kMaxRewritable = 1 << 20;
 
 // Deletes what |handle| is open on, once the last handle goes. Windows
 // before Vista lacks SetFileInformationByHandle: it is looked up here, so
@@ -41,6 +48,24 @@ bool MarkForDeletion(HANDLE handle, const base::FilePath& path, bool folder) {
 HeldFiles::HeldFiles() = default;
 
 HeldFiles::~HeldFiles() = default;
+
+// static
+bool HeldFiles::SameContent(HANDLE file, std::string_view data) {
+  LARGE_INTEGER start = {};
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+    return false;
+  uint8_t buffer[kReadPiece];
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(file, buffer, kReadPiece, &read, nullptr) ||
+        read > data.size() || memcmp(buffer, data.data(), read) != 0) {
+      return false;
+    }
+    if (read == 0)
+      return data.empty();
+    data.remove_prefix(read);
+  }
+}
 
 // static
 base::win::ScopedHandle HeldFiles::CreateNewFile(const base::FilePath& path) {
@@ -83,16 +108,16 @@ std::string HeldFiles::HashContent(HANDLE file, std::string* content) {
   LARGE_INTEGER start = {};
   if (!hash || !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
     return std::string();
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReadPiece]);
+  uint8_t buffer[kReadPiece];
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(file, buffer.get(), kReadPiece, &read, nullptr))
+    if (!::ReadFile(file, buffer, kReadPiece, &read, nullptr))
       return std::string();
     if (read == 0)
       break;
-    hash->Update(buffer.get(), read);
+    hash->Update(buffer, read);
     if (content)
-      content->append(reinterpret_cast<const char*>(buffer.get()), read);
+      content->append(reinterpret_cast<const char*>(buffer), read);
   }
   return FinishSha256Hex(hash.get());
 }
@@ -112,7 +137,7 @@ bool HeldFiles::CreateFolder(const base::FilePath& folder,
   base::win::ScopedHandle handle = OpenToHold(folder, true, &id);
   if (!handle.IsValid())
     return false;
-  Add(folder, std::move(handle), id, std::string());
+  Add(folder, std::move(handle), id, std::string(), /*folder=*/true);
   return true;
 }
 
@@ -146,13 +171,15 @@ bool HeldFiles::WriteNewFile(const base::FilePath& path,
   base::win::ScopedHandle handle = OpenToHold(path, false, &id);
   if (!handle.IsValid())
     return false;
-  // Compared rather than hashed twice: the bytes are at hand.
-  std::string content;
-  const std::string sha256 = HashContent(handle.Get(), &content);
-  if (sha256.empty() || content != data) {
+  // Compared rather than hashed: the bytes are at hand. Only a small file
+  // may be rewritten, which needs its digest.
+  if (!SameContent(handle.Get(), data)) {
     LOG(ERROR) << path << " no longer holds what was written to it";
     return false;
   }
+  const std::string sha256 = data.size() <= kMaxRewritable
+                                 ? ComputeSha256Hex(data.data(), data.size())
+                                 : std::string();
   Add(path, std::move(handle), id, sha256);
   return true;
 }
@@ -228,7 +255,7 @@ bool HeldFiles::HoldTree(const base::FilePath& folder) {
         base::win::ScopedHandle handle = OpenToHold(path, true, &id);
         held = handle.IsValid() && held;
         if (handle.IsValid())
-          Add(path, std::move(handle), id, std::string());
+          Add(path, std::move(handle), id, std::string(), /*folder=*/true);
       }
       held = HoldTree(path) && held;
     } else if (!IsHeld(path)) {
@@ -314,9 +341,34 @@ bool HeldFiles::DeleteAll() {
     }
     order_.clear();
   }
+  // A folder that stands in no other held folder goes whole, once it is
+  // found to be the one that was held: one by one, files cost as much to
+  // delete as to write. What stands outside such folders goes one by one.
+  std::set<std::wstring> folders;
+  for (const Entry& entry : entries) {
+    if (entry.folder)
+      folders.insert(Key(entry.path));
+  }
+  std::vector<Entry*> tops;
+  for (Entry& entry : entries) {
+    if (entry.folder && !folders.count(Key(entry.path.DirName())))
+      tops.push_back(&entry);
+  }
   bool all = true;
-  for (Entry& entry : entries)
-    all = DeleteEntry(&entry) && all;
+  for (Entry& entry : entries) {
+    const bool top =
+        std::find(tops.begin(), tops.end(), &entry) != tops.end();
+    const bool inside =
+        std::any_of(tops.begin(), tops.end(), [&entry](const Entry* folder) {
+          return folder->path.IsParent(entry.path);
+        });
+    if (inside)
+      entry.handle.Close();
+    else if (!top)
+      all = DeleteEntry(&entry) && all;
+  }
+  for (Entry* top : tops)
+    all = DeleteEntry(top) && all;
   return all;
 }
 
@@ -345,7 +397,7 @@ bool HeldFiles::DeleteEntry(Entry* entry) {
                  << ": it is no longer what this run made";
     return false;
   }
-  const bool folder = entry->sha256.empty();
+  const bool folder = entry->folder;
   if (MarkForDeletion(handle.Get(), entry->path, folder))
     return true;
   // A folder of this run that the programs it started wrote into (the
@@ -436,7 +488,8 @@ std::wstring HeldFiles::Key(const base::FilePath& path) {
 void HeldFiles::Add(const base::FilePath& path,
                     base::win::ScopedHandle handle,
                     const FileId& id,
-                    const std::string& sha256) {
+                    const std::string& sha256,
+                    bool folder) {
   base::AutoLock hold(lock_);
   const std::wstring key = Key(path);
   Entry& entry = held_[key];
@@ -444,6 +497,7 @@ void HeldFiles::Add(const base::FilePath& path,
   entry.handle = std::move(handle);
   entry.id = id;
   entry.sha256 = sha256;
+  entry.folder = folder;
   order_.push_back(key);
 }
 

@@ -68,7 +68,8 @@ class HeldFiles {
   // Holds the closed file |path| when its content has the SHA-256 |sha256|
   // (hex); false, logged, otherwise.
   bool HoldWritten(const base::FilePath& path, const std::string& sha256);
-  // Creates |path| new with |data| and holds it.
+  // Creates |path| new with |data| and holds it; a file of more than 1 MiB
+  // cannot be rewritten.
   bool WriteNewFile(const base::FilePath& path, std::string_view data);
   // Copies |source|, held meanwhile, into the new file |target| and holds
   // it, when what was copied has the SHA-256 |sha256| (hex).
@@ -116,8 +117,10 @@ class HeldFiles {
     base::FilePath path;
     base::win::ScopedHandle handle;
     FileId id;
-    // Of a file; empty for a folder.
+    // Of a file, unless it is a large one that was compared as written;
+    // empty for a folder.
     std::string sha256;
+    bool folder = false;
   };
 
   // Opens |path|, not following a link, for holding; gives its |id|.
@@ -125,12 +128,15 @@ class HeldFiles {
                                             bool folder,
                                             FileId* id);
   static bool GetId(HANDLE handle, FileId* id, DWORD* attributes);
+  // Whether |file| holds exactly |data|.
+  static bool SameContent(HANDLE file, std::string_view data);
   static bool DeleteEntry(Entry* entry);
   static std::wstring Key(const base::FilePath& path);
   void Add(const base::FilePath& path,
            base::win::ScopedHandle handle,
            const FileId& id,
-           const std::string& sha256);
+           const std::string& sha256,
+           bool folder = false);
   // Takes |path|'s entry out, if held.
   bool Take(const base::FilePath& path, Entry* entry);
 
