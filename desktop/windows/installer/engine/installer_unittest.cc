@@ -216,9 +216,9 @@ TEST_F(InstallerTest, WaitForPackageEndsOnEitherEventAndTheFrontEndsExit) {
     kFrontEnd
   };
   const FilePath package = root().Append(L"downloaded");
-  for (End end :
-       {End::kChildSucceeds, End::kChildFails, End::kChildExitsWithoutConfirming,
-        End::kInterrupted, End::kInterruptedReadyEventGone, End::kFrontEnd}) {
+  for (End end : {End::kChildSucceeds, End::kChildFails,
+                  End::kChildExitsWithoutConfirming, End::kInterrupted,
+                  End::kInterruptedReadyEventGone, End::kFrontEnd}) {
     SCOPED_TRACE(static_cast<int>(end));
     const bool package_ready = end == End::kChildSucceeds ||
                                end == End::kChildFails ||

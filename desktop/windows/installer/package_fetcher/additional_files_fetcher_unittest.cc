@@ -48,8 +48,8 @@ class AdditionalFilesFetcherTest : public testing::Test {
     ASSERT_TRUE(held_.CreateFolder(package(L"resources")));
     ASSERT_TRUE(held_.WriteNewFile(package(L"installer.exe"), "installer"));
     ASSERT_TRUE(held_.WriteNewFile(package(L"kelvo.exe"), "browser"));
-    ASSERT_TRUE(held_.WriteNewFile(
-        package(L"resources").Append(L"data.pak"), "data"));
+    ASSERT_TRUE(
+        held_.WriteNewFile(package(L"resources").Append(L"data.pak"), "data"));
     ASSERT_TRUE(held_.WriteNewFile(package(L"files_list"), kFilesList));
   }
   void TearDown() override { held_.ReleaseAll(); }
@@ -80,8 +80,8 @@ class AdditionalFilesFetcherTest : public testing::Test {
   // Fetches the files; false when the fetcher did not finish in time.
   bool Fetch() {
     WininetDownloader downloader(&ui_runner_, nullptr);
-    AdditionalFilesFetcher fetcher(&downloader, files_, folders_, false,
-                                   &held_, stats_.root(), nullptr);
+    AdditionalFilesFetcher fetcher(&downloader, files_, folders_, false, &held_,
+                                   stats_.root(), nullptr);
     return test::RunUntilCalled(base::BindOnce(&AdditionalFilesFetcher::Start,
                                                base::Unretained(&fetcher))) ==
            1;

@@ -31,9 +31,8 @@ bool MarkForDeletion(HANDLE handle, const base::FilePath& path, bool folder) {
   using SetInformation =
       BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
   static const SetInformation set_information =
-      reinterpret_cast<SetInformation>(
-          ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
-                           "SetFileInformationByHandle"));
+      reinterpret_cast<SetInformation>(::GetProcAddress(
+          ::GetModuleHandleW(L"kernel32.dll"), "SetFileInformationByHandle"));
   if (set_information) {
     FILE_DISPOSITION_INFO disposition = {TRUE};
     return set_information(handle, FileDispositionInfo, &disposition,
@@ -236,8 +235,7 @@ bool HeldFiles::HoldAsItIs(const base::FilePath& path, std::string* sha256) {
 
 bool HeldFiles::HoldTree(const base::FilePath& folder) {
   WIN32_FIND_DATAW found;
-  HANDLE search =
-      ::FindFirstFileW(folder.Append(L"*").value().c_str(), &found);
+  HANDLE search = ::FindFirstFileW(folder.Append(L"*").value().c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
     return ::GetLastError() == ERROR_FILE_NOT_FOUND;
   bool held = true;
@@ -356,8 +354,7 @@ bool HeldFiles::DeleteAll() {
   }
   bool all = true;
   for (Entry& entry : entries) {
-    const bool top =
-        std::find(tops.begin(), tops.end(), &entry) != tops.end();
+    const bool top = std::find(tops.begin(), tops.end(), &entry) != tops.end();
     const bool inside =
         std::any_of(tops.begin(), tops.end(), [&entry](const Entry* folder) {
           return folder->path.IsParent(entry.path);
@@ -444,12 +441,12 @@ base::win::ScopedHandle HeldFiles::OpenToHold(const base::FilePath& path,
              : GENERIC_READ;
   const DWORD share =
       folder ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
-  const DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT |
-                      (folder ? FILE_FLAG_BACKUP_SEMANTICS
-                              : FILE_FLAG_SEQUENTIAL_SCAN);
-  base::win::ScopedHandle handle(::CreateFileW(
-      path.value().c_str(), access, share, nullptr, OPEN_EXISTING, flags,
-      nullptr));
+  const DWORD flags =
+      FILE_FLAG_OPEN_REPARSE_POINT |
+      (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_FLAG_SEQUENTIAL_SCAN);
+  base::win::ScopedHandle handle(::CreateFileW(path.value().c_str(), access,
+                                               share, nullptr, OPEN_EXISTING,
+                                               flags, nullptr));
   if (!handle.IsValid()) {
     PLOG(ERROR) << "Cannot hold " << path;
     return handle;

@@ -100,9 +100,9 @@ bool Archive7z::EnsureDirectory(const base::FilePath& folder) {
       return false;
     // A folder that exists already, or a junction, is not this
     // extraction's: nothing goes into it.
-    const bool created = held_ ? held_->CreateFolder(folder)
-                               : ::CreateDirectoryW(folder.value().c_str(),
-                                                    nullptr) != FALSE;
+    const bool created =
+        held_ ? held_->CreateFolder(folder)
+              : ::CreateDirectoryW(folder.value().c_str(), nullptr) != FALSE;
     if (!created)
       return false;
   }

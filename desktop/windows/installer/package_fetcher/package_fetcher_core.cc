@@ -5,13 +5,13 @@
 
 #include "base/bind.h"
 #include "base/files/file_util.h"
+#include "base/json/json_reader.h"
+#include "base/json/json_writer.h"
 #include "base/logging.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/values.h"
-#include "base/json/json_reader.h"
-#include "base/json/json_writer.h"
 #include "desktop/windows/installer/download_stats_observer.h"
 #include "desktop/windows/installer/light_download_stats_observer.h"
 #include "desktop/windows/installer/package_fetcher/additional_files_fetcher.h"
@@ -268,8 +268,7 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   root_stats_.RecordTimestamp("installation_start_unpacking_time");
   // Made new by this attempt: a folder that another program made, or
   // planted files in, is not unpacked into.
-  if (!held_.CreateFolder(package_folder_,
-                          MakePackageFolderSecurity().get())) {
+  if (!held_.CreateFolder(package_folder_, MakePackageFolderSecurity().get())) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED, "Could not create unpacking folder");
     return;
   }

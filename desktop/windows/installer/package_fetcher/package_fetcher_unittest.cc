@@ -336,8 +336,8 @@ TEST_F(PackageFetcherTest, ReadyPackageCannotBeChangedWhileTheFetcherLives) {
     EXPECT_FALSE(
         ::CopyFileW(planted.value().c_str(), file.value().c_str(), FALSE));
     EXPECT_FALSE(::DeleteFileW(file.value().c_str()));
-    EXPECT_FALSE(::MoveFileW(file.value().c_str(),
-                             (file.value() + L".moved").c_str()));
+    EXPECT_FALSE(
+        ::MoveFileW(file.value().c_str(), (file.value() + L".moved").c_str()));
     EXPECT_EQ(before, test::ReadTextFile(file));
   }
   for (const FilePath& folder :
@@ -376,8 +376,8 @@ TEST_F(PackageFetcherTest, PackageFolderMadeByAnotherProgramIsNotUnpackedInto) {
   WriteTextFile(elsewhere, "untouched");
   fetcher->Start();
   ASSERT_TRUE(RunUntil([&] {
-    return base::PathExists(fetcher->package_path().InsertBeforeExtension(
-        L"_0"));
+    return base::PathExists(
+        fetcher->package_path().InsertBeforeExtension(L"_0"));
   }));
   ASSERT_TRUE(base::CreateDirectory(package));
   if (!MakeUnixLink(elsewhere, package.Append(L"kelvo.exe")))
@@ -679,9 +679,10 @@ TEST_F(PackageFetcherTest, FullInstallerUnpacksOnlyTheArchiveItWrote) {
   WriteTextFile(planted_tree.Append(L"kelvo.exe"), "planted");
   const std::string planted_archive = test::MakeArchiveOfTree(planted_tree);
   WriteTextFile(planted, planted_archive);
-  if (!MakeUnixLink(planted, fetcher->package_path()
-                                  .InsertBeforeExtension(L"_0")
-                                  .ReplaceExtension(L"7z"))) {
+  if (!MakeUnixLink(
+          planted,
+          fetcher->package_path().InsertBeforeExtension(L"_0").ReplaceExtension(
+              L"7z"))) {
     GTEST_SKIP() << "needs Wine's view of the Unix file system";
   }
 

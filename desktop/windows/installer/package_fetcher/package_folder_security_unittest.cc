@@ -19,9 +19,9 @@ ACCESS_MASK Rights(PSECURITY_DESCRIPTOR descriptor, const wchar_t* sid_text) {
   BOOL defaulted = FALSE;
   PACL dacl = nullptr;
   PSID sid = nullptr;
-  EXPECT_TRUE(::GetSecurityDescriptorDacl(descriptor, &present, &dacl,
-                                          &defaulted) &&
-              present && dacl);
+  EXPECT_TRUE(
+      ::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
+      present && dacl);
   EXPECT_TRUE(::ConvertStringSidToSidW(sid_text, &sid));
   ACCESS_MASK rights = 0;
   for (DWORD i = 0; dacl && sid && i < dacl->AceCount; ++i) {
@@ -29,9 +29,9 @@ ACCESS_MASK Rights(PSECURITY_DESCRIPTOR descriptor, const wchar_t* sid_text) {
     EXPECT_TRUE(::GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
     // Only grants: an entry of any other kind fails the test.
     EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
-    EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-              ace->Header.AceFlags & (OBJECT_INHERIT_ACE |
-                                      CONTAINER_INHERIT_ACE));
+    EXPECT_EQ(
+        OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+        ace->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE));
     if (::EqualSid(&ace->SidStart, sid))
       rights |= ace->Mask;
   }
@@ -54,8 +54,8 @@ TEST(PackageFolderSecurityTest, OnlyAnElevatedRunLocksOutTheUser) {
   ASSERT_TRUE(descriptor);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor.get(), &control,
-                                             &revision));
+  ASSERT_TRUE(
+      ::GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
   EXPECT_TRUE(control & SE_DACL_PROTECTED);
   // Users read and run, and change nothing.
   EXPECT_EQ(static_cast<ACCESS_MASK>(FILE_GENERIC_READ | FILE_EXECUTE),

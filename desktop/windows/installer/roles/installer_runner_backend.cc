@@ -70,8 +70,7 @@ void InstallerRunnerBackend::ConfirmHandOver(
   // value that is no event of this process fails harmlessly.
   HANDLE event = nullptr;
   if (!DecodeInitialProcessHandle(
-          command_line.GetSwitchValueASCII(switches::kHandOverEvent),
-          &event) ||
+          command_line.GetSwitchValueASCII(switches::kHandOverEvent), &event) ||
       !::SetEvent(event)) {
     PLOG(ERROR) << "Cannot confirm the installation to the installer that "
                    "handed it over";

@@ -396,8 +396,7 @@ class PackageRacer {
   void Replace(const FilePath& package) {
     const FilePath library = package.Append(L"installer.dll");
     if (base::PathExists(library)) {
-      ::CopyFileW(planted_dll_.value().c_str(), library.value().c_str(),
-                  FALSE);
+      ::CopyFileW(planted_dll_.value().c_str(), library.value().c_str(), FALSE);
     }
     base::win::ScopedHandle data(::CreateFileW(
         package.Append(L"resources").Append(L"data_19.pak").value().c_str(),

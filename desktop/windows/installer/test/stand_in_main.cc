@@ -218,9 +218,9 @@ int wmain() {
       !PlayComponentInstaller(self, folder, name)) {
     return 1;
   }
-  if (exit_code == 0 && ::GetFileAttributesW((folder + name + L".unconfirmed")
-                                                 .c_str()) ==
-                            INVALID_FILE_ATTRIBUTES) {
+  if (exit_code == 0 &&
+      ::GetFileAttributesW((folder + name + L".unconfirmed").c_str()) ==
+          INVALID_FILE_ATTRIBUTES) {
     ConfirmHandOver(::GetCommandLineW());
   }
   return exit_code;
