@@ -202,25 +202,34 @@ TEST_F(InstallerTest, RefusedRunsLeaveNoTrace) {
 }
 
 // With wait-for-package the run creates the folder and waits; the package's
-// installer then takes over and its exit code is the outcome. The front
-// end's end or its interruption ends the wait, also when the front end has
-// let go of its package-ready event before the wait began.
+// installer then takes over and its outcome is the run's: its exit code 0
+// counts only with its confirmation, which a program that merely exits
+// (or is killed: under Wine that gives 0 too) never gives. The front end's
+// end or its interruption ends the wait, also when the front end has let go
+// of its package-ready event before the wait began.
 TEST_F(InstallerTest, WaitForPackageEndsOnEitherEventAndTheFrontEndsExit) {
   enum class End {
     kChildSucceeds,
     kChildFails,
+    kChildExitsWithoutConfirming,
     kInterrupted,
     kInterruptedReadyEventGone,
     kFrontEnd
   };
   const FilePath package = root().Append(L"downloaded");
-  for (End end : {End::kChildSucceeds, End::kChildFails, End::kInterrupted,
+  for (End end : {End::kChildSucceeds, End::kChildFails,
+                  End::kChildExitsWithoutConfirming, End::kInterrupted,
                   End::kInterruptedReadyEventGone, End::kFrontEnd}) {
     SCOPED_TRACE(static_cast<int>(end));
-    const bool package_ready =
-        end == End::kChildSucceeds || end == End::kChildFails;
+    const bool package_ready = end == End::kChildSucceeds ||
+                               end == End::kChildFails ||
+                               end == End::kChildExitsWithoutConfirming;
     const FilePath child =
         MakeStandIn(package, L"installer.exe", end == End::kChildFails ? 3 : 0);
+    const FilePath unconfirmed = package.Append(L"installer.exe.unconfirmed");
+    base::DeleteFile(unconfirmed, false);
+    if (end == End::kChildExitsWithoutConfirming)
+      test::WriteTextFile(unconfirmed, "");
     base::DeleteFile(package.Append(L"installer.exe.log"), false);
     base::Process front_end = base::LaunchProcess(
         base::CommandLine(MakeStandIn(root().Append(L"front"), L"front.exe", 0,
@@ -260,6 +269,7 @@ TEST_F(InstallerTest, WaitForPackageEndsOnEitherEventAndTheFrontEndsExit) {
                 recorder.events());
       EXPECT_TRUE(Contains(runs[0], "--backend"));
       EXPECT_TRUE(Contains(runs[0], "--crash-reporter-pid=0"));
+      EXPECT_TRUE(Contains(runs[0], "--hand-over-event="));
       EXPECT_FALSE(Contains(runs[0], "--wait-for-package"));
       EXPECT_FALSE(Contains(runs[0], "--post-elevated-install-tasks"));
       continue;

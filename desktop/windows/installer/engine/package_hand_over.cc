@@ -5,11 +5,14 @@
 #include "base/command_line.h"
 #include "base/logging.h"
 #include "base/process/launch.h"
+#include "base/synchronization/lock.h"
 #include "desktop/windows/installer/engine/run_events.h"
 #include "desktop/windows/installer/install_run.h"
 #include "desktop/windows/installer/installer_object_names.h"
+#include "desktop/windows/installer/installer_runner.h"
 #include "desktop/windows/installer/package_files.h"
 #include "desktop/windows/installer/process/crash_reporter_pid.h"
+#include "desktop/windows/installer/process/launch_lock.h"
 #include "desktop/windows/installer/product/installer_switches.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/rc_l10n_handler/installer_string_ids.h"
@@ -80,11 +83,10 @@ StepResult PackageHandOver::HandOver() {
   // The run is not finished here: the package's installer works under the
   // folder rights this run holds, which finishing would take back.
   events_->OnChildTakesOver();
-  LOG(INFO) << "Running installer from the package with command line: "
-            << command_line.GetCommandLineString();
+  base::win::ScopedHandle confirmed;
   base::Process process;
   if (package.IsAbsolute())
-    process = base::LaunchProcess(command_line, base::LaunchOptions());
+    process = LaunchWithConfirmation(&command_line, &confirmed);
   else
     LOG(ERROR) << "The package folder \"" << package << "\" is not absolute";
   int exit_code = -1;
@@ -102,11 +104,45 @@ StepResult PackageHandOver::HandOver() {
   }
   if (wait == ChildWaitResult::kAbandoned)
     return StepResult::Cancelled();
-  if (wait == ChildWaitResult::kExited && exit_code == 0)
-    return StepResult::Succeeded();
+  if (wait == ChildWaitResult::kExited && exit_code == 0) {
+    if (::WaitForSingleObject(confirmed.Get(), 0) == WAIT_OBJECT_0)
+      return StepResult::Succeeded();
+    // Any program exits with 0, one ended from outside too (under Wine a
+    // killed one does): only the installer that did the work confirms it.
+    LOG(ERROR) << "The package's installer exited with 0 without confirming "
+                  "that it completed the installation";
+    return StepResult::Error(
+        IDS_ERROR_INSTALL, "Installer process did not complete successfully.");
+  }
   LOG(ERROR) << "The package's installer ended with exit code " << exit_code;
   return StepResult::Error(IDS_ERROR_INSTALL,
                            "Installer process did not complete successfully.");
+}
+
+base::Process PackageHandOver::LaunchWithConfirmation(
+    base::CommandLine* command_line,
+    base::win::ScopedHandle* confirmed) {
+  // Inheritable only while the lock keeps every other launch out; the
+  // explicit list keeps the child from any other handle.
+  base::AutoLock launch_lock(GetProcessLaunchLock());
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, TRUE};
+  confirmed->Set(::CreateEventW(&attributes, TRUE, FALSE, nullptr));
+  if (!confirmed->IsValid()) {
+    PLOG(ERROR) << "Cannot create the event of the hand-over";
+    return base::Process();
+  }
+  command_line->AppendSwitchASCII(
+      switches::kHandOverEvent,
+      InstallerRunner::EncodeHandleValue(confirmed->Get()));
+  LOG(INFO) << "Running installer from the package with command line: "
+            << command_line->GetCommandLineString();
+  base::LaunchOptions options;
+  options.inherit_handles = true;
+  options.handles_to_inherit = {confirmed->Get()};
+  base::Process process = base::LaunchProcess(*command_line, options);
+  // Not inherited by any later child of this process.
+  ::SetHandleInformation(confirmed->Get(), HANDLE_FLAG_INHERIT, 0);
+  return process;
 }
 
 }  // namespace installer

@@ -18,6 +18,8 @@
 #include "desktop/windows/installer/light_download_stats_observer.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
+#include "desktop/windows/installer/package_fetcher/held_files.h"
+#include "desktop/windows/installer/package_fetcher/package_folder_security.h"
 #include "desktop/windows/installer/package_fetcher/package_program.h"
 #include "desktop/windows/installer/package_fetcher/signature_checker.h"
 #include "desktop/windows/installer/package_files.h"
@@ -63,12 +65,14 @@ AdditionalFilesFetcher::AdditionalFilesFetcher(
     std::vector<AdditionalFile> files,
     const Folders& folders,
     bool check_signatures,
+    HeldFiles* held,
     const InstallerStatsNode& attempt_stats,
     base::WaitableEvent* stop)
     : downloader_(downloader),
       files_(std::move(files)),
       folders_(folders),
       check_signatures_(check_signatures),
+      held_(held),
       attempt_stats_(attempt_stats),
       stop_(stop) {}
 
@@ -170,14 +174,17 @@ bool AdditionalFilesFetcher::MoveIntoPlace(const base::FilePath& folder) {
   }
   // Never replacing: the name may still come to stand for an existing
   // file, through its short name or another file of this list.
-  if (!base::CreateDirectory(folder) ||
-      !::MoveFileExW(temp_path_.value().c_str(), target.value().c_str(),
-                     MOVEFILE_COPY_ALLOWED)) {
-    PLOG(ERROR) << "Failed moving additional file into place";
+  if (!MakeFolder(folder) ||
+      !held_->CopyInto(temp_path_, target, current().checksum)) {
+    LOG(ERROR) << "Failed moving additional file into place";
     return false;
   }
-  temp_path_.clear();
   return true;
+}
+
+bool AdditionalFilesFetcher::MakeFolder(const base::FilePath& folder) {
+  return held_->IsHeld(folder) ||
+         held_->CreateFolder(folder, MakePackageFolderSecurity().get());
 }
 
 bool AdditionalFilesFetcher::IsPackageFile(const base::FilePath& folder,
@@ -215,25 +222,32 @@ bool AdditionalFilesFetcher::IsPackageFile(const base::FilePath& folder,
 
 bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
   const AdditionalFile& file = current();
-  if (check_signatures_ && !VerifyFileSignature(temp_path_, nullptr)) {
-    LOG(WARNING) << "The " << file.type << " archive is not signed by the "
-                 << "expected signer: skipping it";
-    return false;
-  }
-  if (!base::CreateDirectory(folder)) {
+  if (!MakeFolder(folder)) {
     LOG(ERROR) << "Could not create unpacking folder for additional file";
     return false;
   }
   const base::FilePath archive = folder.AppendASCII(file.type + kArchiveSuffix);
-  if (!base::Move(temp_path_, archive)) {
+  // Checked and run as this fetcher holds it.
+  if (!held_->CopyInto(temp_path_, archive, file.checksum)) {
     LOG(ERROR) << "Failed moving additional component SFX into place";
     return false;
   }
-  temp_path_.clear();
+  if (check_signatures_ && !VerifyFileSignature(archive, nullptr)) {
+    LOG(WARNING) << "The " << file.type << " archive is not signed by the "
+                 << "expected signer: skipping it";
+    return false;
+  }
   int exit_code = -1;
   const PackageProgramEnd end = RunPackageProgram(archive, stop_, &exit_code);
   if (end == PackageProgramEnd::kNotStarted) {
     LOG(ERROR) << "Failed starting SFX archive";
+    return false;
+  }
+  // What it unpacked, the component installer and what that loads, stays
+  // as it is now, for the checks below and the backend that runs it, and
+  // goes with the fetch.
+  if (!held_->HoldTree(folder)) {
+    LOG(ERROR) << "Could not keep what the SFX archive unpacked";
     return false;
   }
   if (end != PackageProgramEnd::kExited || exit_code != 0) {
@@ -242,15 +256,19 @@ bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
     return false;
   }
   base::FilePath installer = folder.AppendASCII(file.type + kInstallerSuffix);
-  if (file.type == kSuiteType && !base::PathExists(installer)) {
+  if (file.type == kSuiteType && !held_->IsHeld(installer)) {
     installer = folder.AppendASCII(std::string(kSuiteInstallerAlternative) +
                                    kInstallerSuffix);
   }
-  if (!CheckDownloadedVersion(installer, false, *file_stats_)) {
+  if (!held_->IsHeld(installer) ||
+      (check_signatures_ && !VerifyFileSignature(installer, nullptr)) ||
+      !CheckDownloadedVersion(installer, false, *file_stats_)) {
     LOG(ERROR) << "Component version didn't pass check";
     return false;
   }
-  base::DeleteFile(archive, false);
+  // What asking the version left beside it.
+  held_->HoldTree(folder);
+  held_->Delete(archive);
   return true;
 }
 
@@ -275,11 +293,17 @@ void AdditionalFilesFetcher::AppendToFilesList() {
   // their own, and the empty lines this can leave are skipped by readers.
   const std::string text =
       "\r\n" + base::JoinString(partner_content_names_, "\r\n") + "\r\n";
-  if (!base::AppendToFile(folders_.package_folder.AppendASCII(kFilesListName),
-                          text.data(), static_cast<int>(text.size()))) {
+  const base::FilePath list =
+      folders_.package_folder.AppendASCII(kFilesListName);
+  // The list as the attempt unpacked it, held: the backend installs what
+  // it names.
+  std::string content;
+  const bool written = held_->ReadHeld(list, &content)
+                           ? held_->Rewrite(list, content + text)
+                           : held_->WriteNewFile(list, text);
+  if (!written)
     LOG(WARNING) << "Could not append the additional files to "
                  << kFilesListName;
-  }
 }
 
 void AdditionalFilesFetcher::Finish() {

@@ -5,7 +5,10 @@
 // folder (partner content into the package folder, the suite beside it)
 // under a name that no file of the package has, and never replacing one;
 // a self-extracting archive is run there instead and the version of the
-// component installer it unpacks is checked. A file that fails is skipped:
+// component installer it unpacks is checked. What goes into those folders
+// is copied from the download, held while its checksum is taken, into
+// files created new and held (held_files.h); the component installer is
+// held from the moment its archive has ended. A file that fails is skipped:
 // none fails the attempt. At the end the names of the partner content that
 // arrived are appended to the package's files_list, so that the backend
 // installs them with the package.
@@ -37,6 +40,7 @@ class WaitableEvent;
 
 namespace installer {
 
+class HeldFiles;
 class WininetDownloader;
 
 class AdditionalFilesFetcher {
@@ -53,12 +57,15 @@ class AdditionalFilesFetcher {
 
   // |downloader| must be idle and outlive this object. With
   // |check_signatures| an archive runs only when it is signed by the
-  // expected signer. The files are recorded in the list "addtional_files"
-  // of |attempt_stats|. |stop| (may be null) ends an archive's run early.
+  // expected signer. |held| holds the package folder's files and takes
+  // those this object writes; it must outlive this object. The files are
+  // recorded in the list "addtional_files" of |attempt_stats|. |stop| (may
+  // be null) ends an archive's run early.
   AdditionalFilesFetcher(WininetDownloader* downloader,
                          std::vector<AdditionalFile> files,
                          const Folders& folders,
                          bool check_signatures,
+                         HeldFiles* held,
                          const InstallerStatsNode& attempt_stats,
                          base::WaitableEvent* stop);
   AdditionalFilesFetcher(const AdditionalFilesFetcher&) = delete;
@@ -81,6 +88,8 @@ class AdditionalFilesFetcher {
   // folder, by an entry of its files_list (read once).
   bool IsPackageFile(const base::FilePath& folder, const base::FilePath& name);
   bool RunArchive(const base::FilePath& folder);
+  // Creates |folder| new, held, unless it is held already.
+  bool MakeFolder(const base::FilePath& folder);
   void NextAdditionalFile();
   // Appends the partner content's names to files_list.
   void AppendToFilesList();
@@ -90,6 +99,7 @@ class AdditionalFilesFetcher {
   const std::vector<AdditionalFile> files_;
   const Folders folders_;
   const bool check_signatures_;
+  HeldFiles* const held_;
   InstallerStatsNode attempt_stats_;
   base::WaitableEvent* const stop_;
   size_t index_ = 0;

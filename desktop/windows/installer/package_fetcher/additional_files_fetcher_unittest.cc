@@ -16,6 +16,7 @@
 #include "base/values.h"
 #include "desktop/windows/installer/installer_stats.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
+#include "desktop/windows/installer/package_fetcher/held_files.h"
 #include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/test_util.h"
 #include "desktop/windows/installer/wininet/wininet.h"
@@ -42,11 +43,16 @@ class AdditionalFilesFetcherTest : public testing::Test {
     folders_.download_folder = temp_.GetPath();
     folders_.package_folder = temp_.GetPath().Append(L"package");
     folders_.suite_folder = temp_.GetPath().Append(L"suite");
-    WriteTextFile(package(L"installer.exe"), "installer");
-    WriteTextFile(package(L"kelvo.exe"), "browser");
-    WriteTextFile(package(L"resources").Append(L"data.pak"), "data");
-    WriteTextFile(package(L"files_list"), kFilesList);
+    // As an attempt unpacked it: made new and held.
+    ASSERT_TRUE(held_.CreateFolder(folders_.package_folder));
+    ASSERT_TRUE(held_.CreateFolder(package(L"resources")));
+    ASSERT_TRUE(held_.WriteNewFile(package(L"installer.exe"), "installer"));
+    ASSERT_TRUE(held_.WriteNewFile(package(L"kelvo.exe"), "browser"));
+    ASSERT_TRUE(
+        held_.WriteNewFile(package(L"resources").Append(L"data.pak"), "data"));
+    ASSERT_TRUE(held_.WriteNewFile(package(L"files_list"), kFilesList));
   }
+  void TearDown() override { held_.ReleaseAll(); }
 
   FilePath package(const wchar_t* name) const {
     return folders_.package_folder.Append(name);
@@ -74,7 +80,7 @@ class AdditionalFilesFetcherTest : public testing::Test {
   // Fetches the files; false when the fetcher did not finish in time.
   bool Fetch() {
     WininetDownloader downloader(&ui_runner_, nullptr);
-    AdditionalFilesFetcher fetcher(&downloader, files_, folders_, false,
+    AdditionalFilesFetcher fetcher(&downloader, files_, folders_, false, &held_,
                                    stats_.root(), nullptr);
     return test::RunUntilCalled(base::BindOnce(&AdditionalFilesFetcher::Start,
                                                base::Unretained(&fetcher))) ==
@@ -106,6 +112,7 @@ class AdditionalFilesFetcherTest : public testing::Test {
   std::string prefix_;
   base::ScopedTempDir temp_;
   AdditionalFilesFetcher::Folders folders_;
+  HeldFiles held_;
   std::vector<AdditionalFile> files_;
   test::RefusingUICallbackRunner ui_runner_;
   InstallerStats stats_{&ui_runner_};
@@ -141,6 +148,7 @@ TEST_F(AdditionalFilesFetcherTest, PartnerContentNeverReplacesPackageFiles) {
 
 // A package without a readable files_list still keeps its files.
 TEST_F(AdditionalFilesFetcherTest, FilesOnDiskAreKeptWithoutAFilesList) {
+  held_.Release(package(L"files_list"));
   ASSERT_TRUE(base::DeleteFile(package(L"files_list"), false));
   AddPartnerFile("kelvo.exe", "forged browser");
   AddPartnerFile("missing.dll", "partner");

@@ -7,6 +7,9 @@
 #include "base/bind.h"
 #include "base/location.h"
 #include "base/logging.h"
+#include "crypto/secure_hash.h"
+#include "desktop/windows/installer/package_fetcher/checksum_checker.h"
+#include "desktop/windows/installer/package_fetcher/held_files.h"
 
 namespace installer {
 
@@ -62,19 +65,23 @@ struct ArchiveFileWriter::Job {
 };
 
 ArchiveFileWriter::ArchiveFileWriter(
-    base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory)
+    base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory,
+    HeldFiles* held)
     : ensure_directory_(std::move(ensure_directory)),
+      held_(held),
       thread_("7z file writer"),
+      holder_("7z file holder"),
       buffer_returned_(&lock_) {}
 
 ArchiveFileWriter::~ArchiveFileWriter() {
   thread_.Stop();
+  holder_.Stop();
   // Jobs were left unfinished: no half-written file stays.
   DeleteOpenFile();
 }
 
 bool ArchiveFileWriter::Start() {
-  return thread_.Start();
+  return thread_.Start() && (!held_ || holder_.Start());
 }
 
 void ArchiveFileWriter::CreateFolder(const base::FilePath& folder) {
@@ -128,6 +135,11 @@ void ArchiveFileWriter::DiscardFile() {
 
 ArchiveFileWriter::Failure ArchiveFileWriter::Finish(DWORD* error) {
   thread_.Stop();
+  holder_.Stop();
+  if (failure_ == Failure::kNone && hold_failed_) {
+    failure_ = Failure::kWrite;
+    error_ = ERROR_WRITE_FAULT;
+  }
   *error = error_;
   return failure_;
 }
@@ -168,23 +180,33 @@ void ArchiveFileWriter::OpenFileOnThread(const base::FilePath& path) {
     Fail(Failure::kCreate, "CreateDirectory", LastErrorOrWriteFault());
     return;
   }
-  const HANDLE file =
-      ::CreateFileW(path.value().c_str(), GENERIC_WRITE, 0, nullptr,
-                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // New, never through a link: a name that exists is another program's.
+  const HANDLE file = ::CreateFileW(
+      path.value().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     Fail(Failure::kCreate, "CreateFile", LastErrorOrWriteFault());
     return;
   }
   file_.Set(file);
   file_path_ = path;
+  if (held_) {
+    hash_ = crypto::SecureHash::Create(crypto::SecureHash::SHA256);
+    if (!hash_)
+      Fail(Failure::kWrite, "SecureHash::Create", ERROR_WRITE_FAULT);
+  }
 }
 
 void ArchiveFileWriter::WriteOnThread(const Buffer& buffer) {
   DWORD error;
-  if (!failed_ && file_.IsValid() &&
-      !WriteAll(file_.Get(), buffer.data.get(), buffer.size, &error)) {
+  if (failed_ || !file_.IsValid())
+    return;
+  if (!WriteAll(file_.Get(), buffer.data.get(), buffer.size, &error)) {
     Fail(Failure::kWrite, "WriteFile", error);
+    return;
   }
+  if (hash_)
+    hash_->Update(buffer.data.get(), buffer.size);
 }
 
 void ArchiveFileWriter::CloseFileOnThread(bool set_time, FILETIME mtime) {
@@ -198,7 +220,24 @@ void ArchiveFileWriter::CloseFileOnThread(bool set_time, FILETIME mtime) {
     Fail(Failure::kClose, "CloseHandle", LastErrorOrWriteFault());
     return;
   }
+  if (hash_) {
+    // Beside the writing: reopening a file costs as much as writing it.
+    holder_.task_runner()->PostTask(
+        FROM_HERE,
+        base::BindOnce(&ArchiveFileWriter::HoldOnHolder, base::Unretained(this),
+                       file_path_, FinishSha256Hex(hash_.get())));
+    hash_.reset();
+  }
   file_path_.clear();
+}
+
+void ArchiveFileWriter::HoldOnHolder(const base::FilePath& path,
+                                     const std::string& sha256) {
+  if (hold_failed_ || held_->HoldWritten(path, sha256))
+    return;
+  hold_failed_ = true;
+  // The decoder stops at the next job.
+  failed_ = true;
 }
 
 void ArchiveFileWriter::Fail(Failure failure, const char* call, DWORD error) {

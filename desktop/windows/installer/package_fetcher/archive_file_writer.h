@@ -12,7 +12,11 @@
 // so that nothing is written past it, and a file that failed or was
 // discarded is deleted.
 //
-//   ArchiveFileWriter writer(ensure_directory);
+// Every file is created new, never through a link. Given HeldFiles, the
+// writer takes each file's SHA-256 as it writes it and, once it is closed,
+// holds it (held_files.h): a file that changed in between fails.
+//
+//   ArchiveFileWriter writer(ensure_directory, held_files);
 //   writer.Start();
 //   writer.OpenFile(path);
 //   writer.Write(data, size);  // Any number of times.
@@ -30,6 +34,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/callback.h"
@@ -39,7 +44,13 @@
 #include "base/threading/thread.h"
 #include "base/win/scoped_handle.h"
 
+namespace crypto {
+class SecureHash;
+}
+
 namespace installer {
+
+class HeldFiles;
 
 // The error of the Windows call that just failed; never 0, so that a
 // failure cannot read as success.
@@ -56,9 +67,10 @@ class ArchiveFileWriter {
   };
 
   // |ensure_directory| creates a folder with its parents; it runs on the
-  // writer's thread.
-  explicit ArchiveFileWriter(
-      base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory);
+  // writer's thread. |held| (may be null) must outlive the writer.
+  ArchiveFileWriter(
+      base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory,
+      HeldFiles* held);
   ArchiveFileWriter(const ArchiveFileWriter&) = delete;
   ArchiveFileWriter& operator=(const ArchiveFileWriter&) = delete;
   ~ArchiveFileWriter();
@@ -98,6 +110,8 @@ class ArchiveFileWriter {
   void OpenFileOnThread(const base::FilePath& path);
   void WriteOnThread(const Buffer& buffer);
   void CloseFileOnThread(bool set_time, FILETIME mtime);
+  // On |holder_|: holds the closed file |path| as written.
+  void HoldOnHolder(const base::FilePath& path, const std::string& sha256);
   void Fail(Failure failure, const char* call, DWORD error);
   void DeleteOpenFile();
 
@@ -105,8 +119,12 @@ class ArchiveFileWriter {
   void ReturnBuffer(std::unique_ptr<Buffer> buffer);
 
   const base::RepeatingCallback<bool(const base::FilePath&)> ensure_directory_;
+  HeldFiles* const held_;
   base::Thread thread_;
+  // Holds the written files, when they are to be held.
+  base::Thread holder_;
   std::atomic<bool> failed_{false};
+  std::atomic<bool> hold_failed_{false};
 
   // On the caller's thread: the file to open with the next job, and the
   // buffer being filled.
@@ -122,6 +140,8 @@ class ArchiveFileWriter {
   // Only on the writer's thread (and after Finish).
   base::win::ScopedHandle file_;
   base::FilePath file_path_;
+  // Of the open file, when it is to be held.
+  std::unique_ptr<crypto::SecureHash> hash_;
   Failure failure_ = Failure::kNone;
   DWORD error_ = 0;
 };

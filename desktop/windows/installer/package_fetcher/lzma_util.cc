@@ -14,6 +14,7 @@
 #include "components/sevenzip/sz_extract.h"
 #include "desktop/windows/installer/package_fetcher/archive_entry_path.h"
 #include "desktop/windows/installer/package_fetcher/archive_in_stream.h"
+#include "desktop/windows/installer/package_fetcher/held_files.h"
 #include "desktop/windows/installer/package_fetcher/in_page_error_guard.h"
 #include "desktop/windows/installer/package_fetcher/lzma_file_allocator.h"
 #include "desktop/windows/installer/wininet/download_progress_delegate.h"
@@ -88,11 +89,24 @@ void Archive7z::Close() {
 }
 
 bool Archive7z::EnsureDirectory(const base::FilePath& folder) {
-  if (created_folders_.count(folder.value()))
+  const std::wstring key = FoldedName(folder);
+  if (created_folders_.count(key))
     return true;
-  if (!base::CreateDirectory(folder))
-    return false;
-  created_folders_.insert(folder.value());
+  if (folder == output_folder_ || !output_folder_.IsParent(folder)) {
+    if (held_ || !base::CreateDirectory(folder))
+      return false;
+  } else {
+    if (!EnsureDirectory(folder.DirName()))
+      return false;
+    // A folder that exists already, or a junction, is not this
+    // extraction's: nothing goes into it.
+    const bool created =
+        held_ ? held_->CreateFolder(folder)
+              : ::CreateDirectoryW(folder.value().c_str(), nullptr) != FALSE;
+    if (!created)
+      return false;
+  }
+  created_folders_.insert(key);
   return true;
 }
 
@@ -106,6 +120,10 @@ DWORD Archive7z::Extract(const base::FilePath& output_folder,
   if (!archive_file_.IsValid())
     return kArchiveError;
   created_folders_.clear();
+  output_folder_ = output_folder;
+  // The caller made it, new.
+  if (held_)
+    created_folders_.insert(FoldedName(output_folder));
   // Exact mode: the reader asks the file for no byte it does not need.
   ArchiveInStream in_stream(archive_file_.Get());
   CLookToRead look_stream;
@@ -144,7 +162,8 @@ DWORD Archive7z::ExtractEntries(const CSzArEx& db,
   }
   LzmaFileAllocator allocator(output_folder, min_file_backed_window_);
   ArchiveFileWriter writer(
-      base::BindRepeating(&Archive7z::EnsureDirectory, base::Unretained(this)));
+      base::BindRepeating(&Archive7z::EnsureDirectory, base::Unretained(this)),
+      held_);
   if (!writer.Start()) {
     LOG(ERROR) << "Cannot start the thread that writes the files";
     return FileFailure(ArchiveFileWriter::Failure::kCreate, ERROR_OUTOFMEMORY);

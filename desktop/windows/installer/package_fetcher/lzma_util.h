@@ -12,6 +12,10 @@
 // entry name must be a plain relative path (archive_entry_path.h), and an
 // entry that fails leaves no file behind.
 //
+// The output folder may be one that others can write: every folder below it
+// and every file is made new by the extraction, never reached through a
+// link, and with HeldFiles each is held once written (held_files.h).
+//
 //   Archive7z archive(delegate);
 //   if (archive.Open(path) == 0 && archive.Extract(folder, nullptr) == 0)
 //     ...
@@ -38,6 +42,7 @@ class CSzBlockCache;
 namespace installer {
 
 class DownloadProgressDelegate;
+class HeldFiles;
 class LzmaFileAllocator;
 class ScopedInPageErrorGuard;
 
@@ -81,8 +86,14 @@ class Archive7z {
 
   void Close();
 
-  // Creates |folder| with its parents unless this extraction did already.
-  // While Extract runs, only its file writer calls it.
+  // Every folder and file the extraction makes is held by |held| (may be
+  // null; it must outlive the extraction). The output folder must then be
+  // one that |held| made.
+  void set_held_files(HeldFiles* held) { held_ = held; }
+
+  // Creates |folder| with its parents unless this extraction did already;
+  // below the output folder each must be new. While Extract runs, only its
+  // file writer calls it.
   bool EnsureDirectory(const base::FilePath& folder);
 
   ErrorKind error_kind() const { return error_kind_; }
@@ -120,6 +131,9 @@ class Archive7z {
   DWORD FileFailure(ArchiveFileWriter::Failure failure, DWORD error);
 
   base::win::ScopedHandle archive_file_;
+  HeldFiles* held_ = nullptr;
+  // Of the extraction under way.
+  base::FilePath output_folder_;
   std::set<std::wstring> created_folders_;
   ErrorKind error_kind_ = kNoError;
   DWORD in_page_status_ = 0;

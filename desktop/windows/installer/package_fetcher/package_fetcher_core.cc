@@ -5,12 +5,13 @@
 
 #include "base/bind.h"
 #include "base/files/file_util.h"
+#include "base/json/json_reader.h"
+#include "base/json/json_writer.h"
 #include "base/logging.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/values.h"
-#include "components/prefs/json_pref_store.h"
 #include "desktop/windows/installer/download_stats_observer.h"
 #include "desktop/windows/installer/light_download_stats_observer.h"
 #include "desktop/windows/installer/package_fetcher/additional_files_fetcher.h"
@@ -18,8 +19,10 @@
 #include "desktop/windows/installer/package_fetcher/hashing_file_writer.h"
 #include "desktop/windows/installer/package_fetcher/lzma_util.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_proxy.h"
+#include "desktop/windows/installer/package_fetcher/package_folder_security.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_fetcher/signature_checker.h"
+#include "desktop/windows/installer/package_files.h"
 #include "desktop/windows/installer/prefs_task_pool.h"
 #include "desktop/windows/installer/wininet/host_allow_list.h"
 #include "desktop/windows/installer/wininet/wininet.h"
@@ -31,10 +34,6 @@ namespace {
 
 constexpr wchar_t kTrackingDataFileName[] = L"server_tracking_data";
 constexpr char kWelcomeUrlPref[] = "welcome-url";
-// The backend reads the pref once the package is ready: its write may not
-// be left behind.
-constexpr base::TimeDelta kPrefWriteTimeLimit =
-    base::TimeDelta::FromSeconds(10);
 
 int64_t g_max_package_size = PackageFetcher::kMaxPackageSize;
 
@@ -79,13 +78,10 @@ PackageFetcher::Core::~Core() {
   additional_files_.reset();
   // Ends a download under way, within the downloader's time limit.
   downloader_.reset();
-  for (const base::FilePath& file : attempt_files_) {
+  DeleteUnpacked();
+  // The archives were made and deleted through HeldFiles.
+  for (const base::FilePath& file : attempt_files_)
     base::DeleteFile(file, false);
-    base::DeleteFile(file.ReplaceExtension(L"7z"), false);
-  }
-  base::DeleteFile(package_folder_, true);
-  if (!suite_path_.empty())
-    base::DeleteFile(suite_path_.RemoveExtension(), true);
   // Last: while it stays, no other run takes these names.
   base::DeleteFile(package_path_, false);
 }
@@ -108,12 +104,14 @@ void PackageFetcher::Core::Start() {
   NotifyStatus(FETCHER_STATUS_ATTEMPT_STARTED);
   additional_files_.reset();
   reply_ = DownloadAddressReply();
+  DeleteUnpacked();
   if (!attempt_file_.empty()) {
     if (!base::DeleteFile(attempt_file_, false))
       LOG(WARNING) << "Unable to delete " << attempt_file_;
-    base::DeleteFile(ArchivePath(), false);
   }
-  if (!base::DeleteFile(package_folder_, true)) {
+  // What an earlier attempt made is gone; a folder that stays is not this
+  // run's, and is neither emptied (it may hold links) nor unpacked into.
+  if (base::PathExists(package_folder_)) {
     Fail(FETCHER_STATUS_INITIALIZATION_FAILED,
          "Unable to remove the package folder");
     return;
@@ -126,8 +124,9 @@ void PackageFetcher::Core::Start() {
   }
   if (own_payload_->payload_type() == PAYLOAD_TYPE_FULL_PACKAGE) {
     NotifyStatus(FETCHER_STATUS_UNPACKING);
-    // A missing archive fails the unpacking.
-    own_payload_->WritePayloadToFile(ArchivePath());
+    // An archive that is missing, or not held, fails the unpacking.
+    std::string copy;
+    held_.WriteNewFile(ArchivePath(), own_payload_->GetPayloadBytes(&copy));
     base::ThreadTaskRunnerHandle::Get()->PostTask(
         FROM_HERE, base::BindOnce(&Core::UnpackArchive,
                                   weak_factory_.GetWeakPtr(), ArchivePath()));
@@ -203,7 +202,10 @@ void PackageFetcher::Core::OnPackageDownloaded(const std::string& checksum) {
     return;
   }
   // No digest, or none to compare with, is no match.
-  if (package_sha256_.empty() || package_sha256_ != checksum) {
+  // Held from here: the checks, the runs asking its version and the
+  // archive all read the bytes that the checksum covers.
+  if (package_sha256_.empty() || package_sha256_ != checksum ||
+      !held_.HoldWritten(attempt_file_, checksum)) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Checksum incorrect for the downloaded package");
     return;
@@ -237,7 +239,8 @@ void PackageFetcher::Core::ExtractArchive() {
            "Could not find 7z payload in full package");
       return;
     }
-    written = package.WritePayloadToFile(ArchivePath());
+    std::string copy;
+    written = held_.WriteNewFile(ArchivePath(), package.GetPayloadBytes(&copy));
   }
   if (!written) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED,
@@ -253,12 +256,16 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   LOG(INFO) << "Unpacking files from archive";
   attempt_stats_->RecordTime("unpack_start_time");
   root_stats_.RecordTimestamp("installation_start_unpacking_time");
-  if (!base::CreateDirectory(package_folder_)) {
+  // Made new by this attempt: a folder that another program made, or
+  // planted files in, is not unpacked into.
+  if (!held_.CreateFolder(package_folder_, MakePackageFolderSecurity().get())) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED, "Could not create unpacking folder");
     return;
   }
   Archive7z unpacker(proxy_.get());
-  if (unpacker.Open(archive) != 0 ||
+  unpacker.set_held_files(&held_);
+  // Only the archive this attempt wrote and holds is unpacked.
+  if (!held_.IsHeld(archive) || unpacker.Open(archive) != 0 ||
       unpacker.Extract(package_folder_, nullptr) != 0) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED, "Archive unpacking failed");
     return;
@@ -266,20 +273,40 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   unpacker.Close();
   if (own_payload_->payload_type() != PAYLOAD_TYPE_FULL_PACKAGE &&
       !own_payload_->GetPayloadData().empty() &&
-      !own_payload_->WritePayloadToFile(
-          package_folder_.Append(kTrackingDataFileName))) {
-    LOG(WARNING) << "Failed saving tracking data to unpacked installer.";
+      !WriteIntoPackage(kTrackingDataFileName,
+                        own_payload_->GetPayloadData())) {
+    // The backend would take what stands there for it.
+    Fail(FETCHER_STATUS_UNPACKING_FAILED,
+         "Failed saving tracking data to unpacked installer.");
+    return;
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::OnUnpacked, weak_factory_.GetWeakPtr()));
-  base::DeleteFile(archive, false);
+  held_.Delete(archive);
+}
+
+bool PackageFetcher::Core::WriteIntoPackage(const wchar_t* name,
+                                            std::string_view data) {
+  const base::FilePath path = package_folder_.Append(name);
+  return held_.IsHeld(path) ? held_.Rewrite(path, data)
+                            : held_.WriteNewFile(path, data);
+}
+
+void PackageFetcher::Core::DeleteUnpacked() {
+  if (!held_.DeleteAll()) {
+    LOG(WARNING) << "Files that another program changed or added stay in "
+                 << package_folder_.DirName();
+  }
 }
 
 void PackageFetcher::Core::OnUnpacked() {
   attempt_stats_->RecordTime("unpack_end_time");
   root_stats_.RecordTimestamp("installation_unpack_complete_time");
-  if (!reply_.welcome_url.empty())
-    WriteWelcomeUrl();
+  if (!reply_.welcome_url.empty() && !WriteWelcomeUrl()) {
+    Fail(FETCHER_STATUS_UNPACKING_FAILED,
+         "Could not write the welcome page url pref");
+    return;
+  }
   if (reply_.additional_files.empty()) {
     OnPackageReady();
     return;
@@ -290,20 +317,41 @@ void PackageFetcher::Core::OnUnpacked() {
       downloader_.get(), reply_.additional_files,
       AdditionalFilesFetcher::Folders{download_folder_, package_folder_,
                                       suite_path_.RemoveExtension()},
-      MustCheckSignatures(), *attempt_stats_, stop_);
-  additional_files_->Start(
-      base::BindOnce(&Core::OnPackageReady, weak_factory_.GetWeakPtr()));
+      MustCheckSignatures(), &held_, *attempt_stats_, stop_);
+  additional_files_->Start(base::BindOnce(&Core::OnAdditionalFilesFetched,
+                                          weak_factory_.GetWeakPtr()));
 }
 
-void PackageFetcher::Core::WriteWelcomeUrl() {
+bool PackageFetcher::Core::WriteWelcomeUrl() {
   VLOG(1) << "Writing welcome page url pref";
-  scoped_refptr<JsonPrefStore> prefs = OpenJsonPrefStore(
-      GetPrefsTaskPool(),
-      package_folder_.AppendASCII(kInstallerPrefsIncludeFileName));
-  prefs->SetValue(kWelcomeUrlPref,
-                  std::make_unique<base::StringValue>(reply_.welcome_url));
-  if (!prefs->CommitPendingWriteAndWait(kPrefWriteTimeLimit))
+  // The package's own prefs, as this attempt unpacked them, keep their
+  // other values.
+  const base::FilePath path =
+      package_folder_.AppendASCII(kInstallerPrefsIncludeFileName);
+  std::string text;
+  std::unique_ptr<base::DictionaryValue> prefs;
+  if (held_.ReadHeld(path, &text))
+    prefs = base::DictionaryValue::From(base::JSONReader::Read(text));
+  if (!prefs)
+    prefs = std::make_unique<base::DictionaryValue>();
+  prefs->SetString(kWelcomeUrlPref, reply_.welcome_url);
+  if (!base::JSONWriter::Write(*prefs, &text) ||
+      !WriteIntoPackage(path.BaseName().value().c_str(), text)) {
     LOG(ERROR) << "Could not write the welcome page url pref";
+    return false;
+  }
+  return true;
+}
+
+void PackageFetcher::Core::OnAdditionalFilesFetched() {
+  // The list the backend installs from was rewritten: unless it is still
+  // held, what it names now is another program's choice.
+  if (!held_.IsHeld(package_folder_.AppendASCII(kFilesListName))) {
+    Fail(FETCHER_STATUS_UNPACKING_FAILED,
+         "The package's files list could not be kept as written");
+    return;
+  }
+  OnPackageReady();
 }
 
 void PackageFetcher::Core::OnPackageReady() {
@@ -329,14 +377,13 @@ void PackageFetcher::Core::ReportResult(FetcherStatus status) {
   root_stats_.SetInteger("fetcher_restarts", count);
   attempt_stats_->SetString("result", FetcherStatusToString(status));
   attempt_running_ = false;
+  DeleteUnpacked();
   // A failed download may be as large as the downloader allows: it does
   // not wait for the next attempt, which may never come.
   if (!attempt_file_.empty()) {
     if (!base::DeleteFile(attempt_file_, false))
       LOG(WARNING) << "Unable to delete " << attempt_file_;
-    base::DeleteFile(ArchivePath(), false);
   }
-  base::DeleteFile(package_folder_, true);
   NotifyStatus(status);
 }
 

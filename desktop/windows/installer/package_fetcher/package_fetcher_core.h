@@ -28,6 +28,7 @@
 #include "base/time/time.h"
 #include "desktop/windows/installer/installer_stats_node.h"
 #include "desktop/windows/installer/package_fetcher/download_address.h"
+#include "desktop/windows/installer/package_fetcher/held_files.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_observer.h"
 
@@ -81,8 +82,16 @@ class PackageFetcher::Core {
   void UnpackArchive(const base::FilePath& archive);
   void OnUnpacked();
   // "welcome-url" of installer_prefs_include.json, on disk before the
-  // package is reported ready: the backend reads it next.
-  void WriteWelcomeUrl();
+  // package is reported ready: the backend reads it next. False when the
+  // file cannot be vouched for any more.
+  bool WriteWelcomeUrl();
+  // Writes |data| as the package folder's file |name|, held; an existing
+  // one that this attempt holds is rewritten.
+  bool WriteIntoPackage(const wchar_t* name, std::string_view data);
+  // Deletes what the attempt holds: the attempt file, its archive, the
+  // package and suite folders, where they are still what it made.
+  void DeleteUnpacked();
+  void OnAdditionalFilesFetched();
   void OnPackageReady();
 
   void NotifyStatus(FetcherStatus status);
@@ -124,6 +133,9 @@ class PackageFetcher::Core {
   DownloadAddressReply reply_;
   // Of the package as it was downloaded into the attempt file.
   std::string package_sha256_;
+  // What the current attempt wrote and vouches for: the attempt file once
+  // checked, its archive, the package and suite folders with their files.
+  HeldFiles held_;
   std::unique_ptr<AdditionalFilesFetcher> additional_files_;
 
   InstallerStatsNode root_stats_;

@@ -175,6 +175,25 @@ class PackageFetcherTest : public testing::Test {
     }
     return files;
   }
+  // Makes |link| a Unix link to |target|, as Windows would make a link
+  // there; false without Wine's view of the Unix file system. Wine starts
+  // a Unix program, but its process cannot be waited for.
+  static bool MakeUnixLink(const FilePath& target, const FilePath& link) {
+    const std::wstring unix_target = test::UnixPath(target);
+    const std::wstring unix_link = test::UnixPath(link);
+    std::wstring command =
+        L"Z:\\bin\\ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"";
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION process = {};
+    if (unix_target.empty() || unix_link.empty() ||
+        !::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &startup, &process)) {
+      return false;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return RunUntil([&] { return base::PathExists(link); });
+  }
   size_t Requests(const std::string& path) {
     return server_.GetRequests(prefix_ + path).size();
   }
@@ -272,6 +291,107 @@ TEST_F(PackageFetcherTest, NetInstallUnpacksThePackageWithItsTrackingData) {
   fetcher.reset();
   EXPECT_FALSE(base::PathExists(attempt_file));
   EXPECT_FALSE(base::PathExists(package_folder));
+}
+
+// Another program of the user tries to change the package once it is
+// ready, as the backend is about to run and copy it: nothing it wrote,
+// the archive's files, the tracking data, the welcome page pref, the
+// partner content, files_list and the component installer that the suite's
+// archive unpacked, can be written, replaced, deleted or renamed, nor can
+// the folders holding them, until the fetcher goes.
+TEST_F(PackageFetcherTest, ReadyPackageCannotBeChangedWhileTheFetcherLives) {
+  const std::string partner_sum = ComputeSha256Hex("partner", 7);
+  ServeText("/partner.dat", "partner");
+  Serve("/suite_sfx.exe", test::FileBodySteps(StandIn()));
+  ServePackage(
+      MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"),
+      std::string(),
+      "\"url_welcome\": \"https://kelvo.example/hi\", \"components\": ["
+      "{\"type\": \"partner_content\", \"location\": \"" +
+          Url("/partner.dat") + "\", \"archive\": 0, \"checksum\": \"" +
+          partner_sum +
+          "\", \"filename\": \"partner.dat\"}, "
+          "{\"type\": \"suite\", \"location\": \"" +
+          Url("/suite_sfx.exe") + "\", \"archive\": 1, \"checksum\": \"" +
+          test::FileChecksum(StandIn()) + "\"}]");
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own, true);
+  ASSERT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+
+  const FilePath package = fetcher->package_folder();
+  const FilePath suite = fetcher->suite_folder();
+  const FilePath planted = temp_.GetPath().Append(L"planted");
+  WriteTextFile(planted, "planted");
+  const FilePath files[] = {package.Append(L"kelvo.exe"),
+                            package.Append(L"resources").Append(L"data.pak"),
+                            package.Append(L"files_list"),
+                            package.Append(L"server_tracking_data"),
+                            package.Append(L"installer_prefs_include.json"),
+                            package.Append(L"partner.dat"),
+                            suite.Append(L"suite_installer.exe")};
+  for (const FilePath& file : files) {
+    SCOPED_TRACE(file.value());
+    const std::string before = test::ReadTextFile(file);
+    ASSERT_FALSE(before.empty());
+    EXPECT_FALSE(
+        ::CopyFileW(planted.value().c_str(), file.value().c_str(), FALSE));
+    EXPECT_FALSE(::DeleteFileW(file.value().c_str()));
+    EXPECT_FALSE(
+        ::MoveFileW(file.value().c_str(), (file.value() + L".moved").c_str()));
+    EXPECT_EQ(before, test::ReadTextFile(file));
+  }
+  for (const FilePath& folder :
+       {package, package.Append(L"resources"), suite}) {
+    SCOPED_TRACE(folder.value());
+    EXPECT_FALSE(::MoveFileW(folder.value().c_str(),
+                             (folder.value() + L"_moved").c_str()));
+    EXPECT_TRUE(base::DirectoryExists(folder));
+  }
+  fetcher.reset();
+  EXPECT_FALSE(base::PathExists(package));
+  EXPECT_FALSE(base::PathExists(suite));
+}
+
+// Another program makes the package folder first, while the package still
+// downloads, with a link in it at the name of a file of the archive:
+// nothing is unpacked into a folder this run did not make, nor written
+// through the link, and the folder is not emptied either (under Wine that
+// would delete the link's target): the attempts fail, the link and its
+// target stay.
+TEST_F(PackageFetcherTest, PackageFolderMadeByAnotherProgramIsNotUnpackedInto) {
+  const FilePath package_exe =
+      MakePackage(test::MakeArchiveOfTree(source_), L"package.exe");
+  std::string steps = test::FileBodySteps(package_exe);
+  // The first download waits a moment before it answers.
+  steps = "[" + steps.substr(1, steps.size() - 2).insert(1, "\"delay\": 2, ") +
+          ", " + steps.substr(1);
+  Serve("/package.exe", steps);
+  ServeText("/address", test::DownloadAddressReply(
+                            Url("/package.exe"),
+                            test::FileChecksum(package_exe), std::string()));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  const FilePath package = fetcher->package_folder();
+  const FilePath elsewhere = temp_.GetPath().Append(L"elsewhere.txt");
+  WriteTextFile(elsewhere, "untouched");
+  fetcher->Start();
+  ASSERT_TRUE(RunUntil([&] {
+    return base::PathExists(
+        fetcher->package_path().InsertBeforeExtension(L"_0"));
+  }));
+  ASSERT_TRUE(base::CreateDirectory(package));
+  if (!MakeUnixLink(elsewhere, package.Append(L"kelvo.exe")))
+    GTEST_SKIP() << "needs Wine's view of the Unix file system";
+
+  EXPECT_EQ(FETCHER_STATUS_UNPACKING_FAILED, observer_.WaitForResult());
+  EXPECT_EQ("Could not create unpacking folder",
+            LastAttemptString("failure_reason"));
+  EXPECT_EQ("untouched", test::ReadTextFile(elsewhere));
+  ASSERT_TRUE(fetcher->Retry());
+  EXPECT_EQ(FETCHER_STATUS_INITIALIZATION_FAILED, observer_.WaitForResult());
+  fetcher.reset();
+  EXPECT_EQ("untouched", test::ReadTextFile(package.Append(L"kelvo.exe")));
+  EXPECT_EQ("untouched", test::ReadTextFile(elsewhere));
 }
 
 TEST_F(PackageFetcherTest, EveryFailureEndsTheAttemptWithOneStatus) {
@@ -460,10 +580,12 @@ TEST_F(PackageFetcherTest, SuiteArchiveRunsAndIsSkippedWhenItFails) {
     ServePackage(package, std::string(), components);
     std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own, true);
     const FilePath suite = fetcher->suite_folder();
-    Answer(suite, GetInternalVersion(), GetStream());
-    WriteTextFile(suite.Append(L"suite_sfx.exe.exit_code"),
+    // The fetch makes the suite folder new: the archive finds its part in
+    // the folder above, the download folder.
+    WriteTextFile(download_.Append(L"suite_sfx.exe.exit_code"),
                   test_case.exit_code);
-    WriteTextFile(suite.Append(L"suite_sfx.exe.wait_ms"), test_case.wait_ms);
+    WriteTextFile(download_.Append(L"suite_sfx.exe.wait_ms"),
+                  test_case.wait_ms);
     const base::TimeTicks start = base::TimeTicks::Now();
     EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
     // The hanging archive was ended at its limit, long before it would
@@ -583,6 +705,32 @@ TEST_F(PackageFetcherTest, FullInstallerUnpacksItsOwnPayloadWithoutTheNetwork) {
   EXPECT_EQ(test::ReadFileTree(source_),
             test::ReadFileTree(fetcher->package_folder()));
   EXPECT_EQ(0u, server_.GetRequests(prefix_).size());
+}
+
+// Another program puts a link where a full installer writes out its own
+// archive, to have it written elsewhere or to hand it an archive of its
+// own: the archive is only ever created new, and only the one this run
+// wrote and holds is unpacked.
+TEST_F(PackageFetcherTest, FullInstallerUnpacksOnlyTheArchiveItWrote) {
+  PayloadReader own(
+      MakePackage(test::MakeArchiveOfTree(source_), L"full_installer.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  const FilePath planted = temp_.GetPath().Append(L"planted.7z");
+  const FilePath planted_tree = temp_.GetPath().Append(L"planted_tree");
+  WriteTextFile(planted_tree.Append(L"kelvo.exe"), "planted");
+  const std::string planted_archive = test::MakeArchiveOfTree(planted_tree);
+  WriteTextFile(planted, planted_archive);
+  if (!MakeUnixLink(
+          planted,
+          fetcher->package_path().InsertBeforeExtension(L"_0").ReplaceExtension(
+              L"7z"))) {
+    GTEST_SKIP() << "needs Wine's view of the Unix file system";
+  }
+
+  EXPECT_EQ(FETCHER_STATUS_UNPACKING_FAILED, Fetch(fetcher.get()));
+  EXPECT_EQ("Archive unpacking failed", LastAttemptString("failure_reason"));
+  EXPECT_FALSE(base::PathExists(fetcher->package_folder()));
+  EXPECT_EQ(planted_archive, test::ReadTextFile(planted));
 }
 
 TEST_F(PackageFetcherTest, DestroyedMidDownloadItEndsSoonAndReportsNothing) {

@@ -139,21 +139,28 @@ bool PayloadReader::WritePayloadToFile(const base::FilePath& path) const {
       payload_type_ == PAYLOAD_TYPE_CORRUPTED) {
     return false;
   }
-  LOG(INFO) << "Writing payload to file " << path;
-  // A package may be large: write it from the mapping, without a copy.
   std::string copy;
-  const char* data =
-      reinterpret_cast<const char*>(file_.data() + payload_offset_);
-  uint64_t length = payload_length_;
-  if (payload_type_ != PAYLOAD_TYPE_FULL_PACKAGE) {
-    copy = GetPayloadData();
-    data = copy.data();
-    length = copy.size();
-  }
-  if (length > static_cast<uint64_t>(std::numeric_limits<int>::max()))
+  const std::string_view data = GetPayloadBytes(&copy);
+  LOG(INFO) << "Writing payload to file " << path;
+  if (data.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
     return false;
-  const int size = static_cast<int>(length);
-  return base::WriteFile(path, data, size) == size;
+  const int size = static_cast<int>(data.size());
+  return base::WriteFile(path, data.data(), size) == size;
+}
+
+std::string_view PayloadReader::GetPayloadBytes(std::string* storage) const {
+  if (payload_type_ == PAYLOAD_TYPE_NONE ||
+      payload_type_ == PAYLOAD_TYPE_CORRUPTED) {
+    return std::string_view();
+  }
+  // A package may be large: its bytes stay in the mapping, without a copy.
+  if (payload_type_ == PAYLOAD_TYPE_FULL_PACKAGE) {
+    return std::string_view(
+        reinterpret_cast<const char*>(file_.data() + payload_offset_),
+        static_cast<size_t>(payload_length_));
+  }
+  *storage = GetPayloadData();
+  return *storage;
 }
 
 }  // namespace installer

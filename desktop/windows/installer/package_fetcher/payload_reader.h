@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "base/files/file_path.h"
 #include "base/files/memory_mapped_file.h"
@@ -58,6 +59,10 @@ class PayloadReader {
 
   // Writes the payload to |path|, creating or truncating it.
   bool WritePayloadToFile(const base::FilePath& path) const;
+
+  // What WritePayloadToFile writes: a full package's bytes in place, any
+  // other payload copied into |storage|. Empty for none and corrupted.
+  std::string_view GetPayloadBytes(std::string* storage) const;
 
  private:
   void ReadPayload();

@@ -45,6 +45,7 @@ const char kParentPid[] = "parent-pid";
 const char kRunElevated[] = "run-elevated";
 const char kPostElevatedInstallTasks[] = "post-elevated-install-tasks";
 const char kWaitForPackage[] = "wait-for-package";
+const char kHandOverEvent[] = "hand-over-event";
 const char kComponents[] = "components";
 const char kServerTrackingData[] = "server-tracking-data";
 const char kServerTrackingBlob[] = "server-tracking-blob";

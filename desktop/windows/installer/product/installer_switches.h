@@ -56,6 +56,7 @@ extern const char kParentPid[];
 extern const char kRunElevated[];
 extern const char kPostElevatedInstallTasks[];
 extern const char kWaitForPackage[];
+extern const char kHandOverEvent[];
 extern const char kComponents[];
 extern const char kServerTrackingData[];
 extern const char kServerTrackingBlob[];

@@ -56,7 +56,25 @@ bool InstallerRunnerBackend::Run(Settings* settings) {
   run_loop_.Run();
   LOG(INFO) << "Installer backend exiting";
   installer_.RemoveObserver(this);
-  return installer_.succeeded();
+  if (!installer_.succeeded())
+    return false;
+  ConfirmHandOver(settings_->command_line());
+  return true;
+}
+
+void InstallerRunnerBackend::ConfirmHandOver(
+    const base::CommandLine& command_line) {
+  if (!command_line.HasSwitch(switches::kHandOverEvent))
+    return;
+  // The handle was inherited from the backend that handed the run over; a
+  // value that is no event of this process fails harmlessly.
+  HANDLE event = nullptr;
+  if (!DecodeInitialProcessHandle(
+          command_line.GetSwitchValueASCII(switches::kHandOverEvent), &event) ||
+      !::SetEvent(event)) {
+    PLOG(ERROR) << "Cannot confirm the installation to the installer that "
+                   "handed it over";
+  }
 }
 
 bool InstallerRunnerBackend::WatchInitialProcess(

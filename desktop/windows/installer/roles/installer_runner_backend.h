@@ -69,6 +69,8 @@ class InstallerRunnerBackend : public SettingsObserver,
   void OnObjectSignaled(HANDLE object) override;
 
  private:
+  // Tells the backend that handed this run over that it succeeded.
+  static void ConfirmHandOver(const base::CommandLine& command_line);
   // Finds the front-end process of |command_line| and starts watching it;
   // false (logged) when the command line names none or it cannot be
   // watched.

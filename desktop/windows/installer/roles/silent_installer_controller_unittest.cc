@@ -11,6 +11,7 @@
 
 #include "base/base64.h"
 #include "base/base_paths.h"
+#include "base/bind.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/json/json_reader.h"
@@ -18,12 +19,15 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/synchronization/atomic_flag.h"
 #include "base/test/scoped_log_capture.h"
 #include "base/test/scoped_path_override.h"
+#include "base/threading/thread.h"
 #include "base/threading/thread_task_runner_handle.h"
 #include "base/values.h"
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/install_log_reader.h"
 #include "desktop/windows/installer/installer_object_names.h"
@@ -352,6 +356,99 @@ TEST_F(SilentInstallTest, NetInstallerFetchesThePackageAndInstallsIt) {
   EXPECT_TRUE(Contains(text, "Package ready."));
   EXPECT_TRUE(Contains(text, "The installer backend exited with code 0"));
   test::ExpectOnlyLogsIn(temp_.GetPath().Append(L"Kelvo Installer"));
+}
+
+// Another program of the user, racing the installer: whenever a package
+// folder in the download folder holds installer.dll or the last data file,
+// it tries to put its own library, or its own bytes, in their place.
+class PackageRacer {
+ public:
+  PackageRacer(const FilePath& download_folder, const FilePath& planted_dll)
+      : download_folder_(download_folder),
+        planted_dll_(planted_dll),
+        thread_("package racer") {}
+  ~PackageRacer() { Stop(); }
+
+  bool Start() {
+    if (!thread_.Start())
+      return false;
+    thread_.task_runner()->PostTask(
+        FROM_HERE, base::BindOnce(&PackageRacer::Race, base::Unretained(this)));
+    return true;
+  }
+  void Stop() {
+    stop_.Set();
+    thread_.Stop();
+  }
+
+ private:
+  void Race() {
+    // Bounded: the run it races ends well within its own limit.
+    const base::TimeTicks end = base::TimeTicks::Now() + kRunLimit;
+    while (!stop_.IsSet() && base::TimeTicks::Now() < end) {
+      WIN32_FIND_DATAW found;
+      const FilePath pattern = download_folder_.Append(L"kelvo_installer_*");
+      HANDLE search = ::FindFirstFileW(pattern.value().c_str(), &found);
+      if (search != INVALID_HANDLE_VALUE) {
+        do {
+          if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            Replace(download_folder_.Append(found.cFileName));
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+      }
+      ::Sleep(1);
+    }
+  }
+  void Replace(const FilePath& package) {
+    const FilePath library = package.Append(L"installer.dll");
+    if (base::PathExists(library)) {
+      ::CopyFileW(planted_dll_.value().c_str(), library.value().c_str(), FALSE);
+    }
+    base::win::ScopedHandle data(::CreateFileW(
+        package.Append(L"resources").Append(L"data_19.pak").value().c_str(),
+        GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (data.IsValid())
+      ::WriteFile(data.Get(), "planted", 7, &written, nullptr);
+  }
+
+  const FilePath download_folder_;
+  const FilePath planted_dll_;
+  base::Thread thread_;
+  base::AtomicFlag stop_;
+};
+
+// A net install raced by another program that plants its own installer
+// library and data into the package the run unpacked: the planted code
+// never runs, and the run either installs the package as it was fetched or
+// fails; it never reports success with nothing installed.
+TEST_F(SilentInstallTest, NetInstallRunsAndCopiesOnlyWhatItUnpacked) {
+  const FilePath net_installer =
+      Standalone("eyJ1dG0iOiB7fX0=", L"kelvo_net_installer.exe");
+  const FilePath package =
+      Standalone(test::MakeArchiveOfTree(package_), L"kelvo_package.exe");
+  const std::string prefix = server_.NewPathPrefix();
+  ASSERT_TRUE(
+      server_.Script(prefix + "/package.exe", test::FileBodySteps(package)));
+  ASSERT_NO_FATAL_FAILURE(ScriptAddressReply(prefix, package));
+  ASSERT_TRUE(server_.Script(overrides_path_, R"([{"body": "{}"}])"));
+  const FilePath download = temp_.GetPath().Append(L"Kelvo Installer");
+  ASSERT_TRUE(base::CreateDirectory(download));
+  PackageRacer racer(download,
+                     test::GetBuildBinDir().Append(L"planted_installer.dll"));
+  ASSERT_TRUE(racer.Start());
+
+  test::InstallerRunResult run = NetInstall(net_installer, prefix + "/address");
+  racer.Stop();
+
+  ASSERT_TRUE(run.finished);
+  EXPECT_FALSE(base::PathExists(temp_.GetPath().Append(L"planted_code_ran")));
+  if (run.exit_code == 0) {
+    ExpectInstalled();
+  } else {
+    EXPECT_FALSE(base::PathExists(InstallLogPath()));
+  }
 }
 
 // The update server fails every attempt: after the third the backend,

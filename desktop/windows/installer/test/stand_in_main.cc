@@ -3,7 +3,8 @@
 // suite_installer.exe, suite_sfx.exe, installer_helper_64.exe, ...), it
 // records how it was started and exits with the code the test chose.
 //
-// Beside its own file, for an executable named NAME:
+// Beside its own file (or, when that has none, in the folder above), for
+// an executable named NAME:
 //   NAME.log        one line per run is appended: the whole command line
 //                   (UTF-8); the file is created when missing.
 //   NAME.exit_code  optional, a decimal exit code (default 0).
@@ -15,6 +16,9 @@
 // real one towards the installation: started with --installfolder=FOLDER it
 // copies itself into FOLDER, and that copy, started with --uninstall,
 // removes itself, its log and FOLDER once it has exited.
+//
+// Started by a hand-over (--hand-over-event=HANDLE), it confirms its exit
+// code 0 as a real installer does, unless NAME.unconfirmed is beside it.
 //
 // Started with one switch, --SWITCH, it first prints the content of
 // SWITCH.answer from its folder, when there is one: a package's host asked
@@ -72,6 +76,18 @@ void AppendLine(const std::wstring& path, const std::wstring& text) {
     }
     ::Sleep(20);
   }
+}
+
+// |name| of |folder|, or of its parent when |folder| has none: a test
+// configures a program that a run puts into a folder it makes new from
+// the folder above.
+std::string ReadConfig(const std::wstring& folder, const std::wstring& name) {
+  if (::GetFileAttributesW((folder + name).c_str()) != INVALID_FILE_ATTRIBUTES)
+    return ReadSmallFile(folder + name);
+  const size_t slash = folder.find_last_of(L"\\/", folder.size() - 2);
+  if (slash == std::wstring::npos)
+    return std::string();
+  return ReadSmallFile(folder.substr(0, slash + 1) + name);
 }
 
 // The answer file for a command line of one switch, or empty.
@@ -157,6 +173,21 @@ bool PlayComponentInstaller(const std::wstring& self,
          ::CopyFileW(marker.c_str(), (copy + kInstallsItself).c_str(), FALSE);
 }
 
+// Signals the event of a --hand-over-event switch: 16 hex digits, the
+// handle value's bytes in memory order.
+void ConfirmHandOver(const std::wstring& command_line) {
+  const std::wstring text = SwitchValue(command_line, L"hand-over-event");
+  if (text.size() != 16)
+    return;
+  unsigned long long value = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    const unsigned long long byte =
+        std::wcstoul(text.substr(2 * i, 2).c_str(), nullptr, 16);
+    value |= byte << (8 * i);
+  }
+  ::SetEvent(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value)));
+}
+
 }  // namespace
 
 int wmain() {
@@ -168,11 +199,10 @@ int wmain() {
   AppendLine(folder + name + L".log", ::GetCommandLineW());
   const std::wstring answer = AnswerFileName();
   if (!answer.empty())
-    PrintAnswer(ReadSmallFile(folder + answer));
+    PrintAnswer(ReadConfig(folder, answer));
 
-  int exit_code =
-      std::atoi(ReadSmallFile(folder + name + L".exit_code").c_str());
-  int wait_ms = std::atoi(ReadSmallFile(folder + name + L".wait_ms").c_str());
+  int exit_code = std::atoi(ReadConfig(folder, name + L".exit_code").c_str());
+  int wait_ms = std::atoi(ReadConfig(folder, name + L".wait_ms").c_str());
   if (wait_ms > 0)
     ::Sleep(static_cast<DWORD>(wait_ms));
 
@@ -187,6 +217,11 @@ int wmain() {
   if (exit_code == 0 && EndsWith(name, L"_installer.exe") &&
       !PlayComponentInstaller(self, folder, name)) {
     return 1;
+  }
+  if (exit_code == 0 &&
+      ::GetFileAttributesW((folder + name + L".unconfirmed").c_str()) ==
+          INVALID_FILE_ATTRIBUTES) {
+    ConfirmHandOver(::GetCommandLineW());
   }
   return exit_code;
 }
