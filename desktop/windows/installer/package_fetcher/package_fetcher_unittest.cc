@@ -678,8 +678,9 @@ TEST_F(PackageFetcherTest, SignedInstallerRunsOnlyArchivesOfTheExpectedSigner) {
                      "\", \"archive\": 1, \"checksum\": \"" +
                      test::FileChecksum(archive) + "\"}]");
     std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own, true);
+    // The fetch makes the suite folder new: its stand-ins answer from the
+    // download folder above it.
     const FilePath suite = fetcher->suite_folder();
-    Answer(suite, GetInternalVersion(), GetStream());
     base::ScopedLogCapture log;
     const size_t requests = Requests("/suite_sfx.exe");
     EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
