@@ -3,73 +3,15 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "base/files/file_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/wine_unix.h"
 
 namespace base {
 namespace test {
 
 namespace {
-
-// Wine's way to the Unix side, where Wine keeps a link as a symbolic link:
-// CreateSymbolicLinkW makes none there (it reports success all the same)
-// and Win32 cannot delete one that points at a folder holding something.
-// Not available on Windows.
-class WineUnix {
- public:
-  WineUnix()
-      : file_name_(reinterpret_cast<FileNameFunction>(
-            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
-                             "wine_get_unix_file_name"))),
-        spawn_(reinterpret_cast<SpawnFunction>(
-            ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"),
-                             "__wine_unix_spawnvp"))) {}
-
-  bool available() const { return file_name_ && spawn_; }
-
-  // |path| on the Unix side; empty when Wine cannot tell.
-  std::string FileName(const FilePath& path) const {
-    char* name = file_name_(path.value().c_str());
-    std::string text = name ? name : "";
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return text;
-  }
-
-  // Runs the Unix program |argv[0]|, waits for it and returns its exit
-  // code.
-  int Run(std::vector<std::string> argv) const {
-    std::vector<char*> pointers;
-    for (std::string& argument : argv)
-      pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-    return spawn_(pointers.data(), 1);
-  }
-
-  // Makes the Unix link |link| to |target|.
-  bool Link(const FilePath& link, const FilePath& target) const {
-    // A target that does not exist has no Unix name of its own yet.
-    std::string unix_target = FileName(target);
-    if (unix_target.empty()) {
-      const std::string folder = FileName(target.DirName());
-      if (folder.empty())
-        return false;
-      unix_target = folder + "/" + WideToUTF8(target.BaseName().value());
-    }
-    const std::string unix_folder = FileName(link.DirName());
-    if (unix_folder.empty())
-      return false;
-    return Run({"/bin/ln", "-s", unix_target,
-                unix_folder + "/" + WideToUTF8(link.BaseName().value())}) == 0;
-  }
-
- private:
-  using FileNameFunction = char* (*)(const wchar_t*);
-  using SpawnFunction = int (*)(char* const*, int);
-  const FileNameFunction file_name_;
-  const SpawnFunction spawn_;
-};
 
 // Whether anything, a dangling link included, is at |path|.
 bool NameTaken(const FilePath& path) {
