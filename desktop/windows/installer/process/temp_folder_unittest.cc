@@ -135,19 +135,19 @@ TEST(TempFolderTest, ReplacedProbeCopyIsNeverStarted) {
   ASSERT_TRUE(prober.Start());
   std::unique_ptr<TempFolderProbe> probe;
   base::WaitableEvent started(base::WaitableEvent::ResetPolicy::MANUAL,
-                             base::WaitableEvent::InitialState::NOT_SIGNALED);
+                              base::WaitableEvent::InitialState::NOT_SIGNALED);
   {
     base::AutoLock hold(GetProcessLaunchLock());
     prober.task_runner()->PostTask(
-        FROM_HERE, base::BindOnce(
-                       [](const base::FilePath& folder,
-                          const base::FilePath& installer,
-                          std::unique_ptr<TempFolderProbe>* probe,
-                          base::WaitableEvent* started) {
-                         *probe = TempFolderProbe::Start(folder, installer);
-                         started->Signal();
-                       },
-                       folder.GetPath(), installer, &probe, &started));
+        FROM_HERE,
+        base::BindOnce(
+            [](const base::FilePath& folder, const base::FilePath& installer,
+               std::unique_ptr<TempFolderProbe>* probe,
+               base::WaitableEvent* started) {
+              *probe = TempFolderProbe::Start(folder, installer);
+              started->Signal();
+            },
+            folder.GetPath(), installer, &probe, &started));
     const base::TimeTicks end =
         base::TimeTicks::Now() + base::TimeDelta::FromSeconds(60);
     int64_t written = 0;
@@ -191,6 +191,43 @@ TEST(TempFolderTest, ProbeCopyDoesNotFollowAPlantedLink) {
   EXPECT_TRUE(base::ReadFileToString(victim, &contents));
   EXPECT_EQ("precious", contents);
   base::test::RemoveLink(link);
+}
+
+// A link planted at the installer folder's name led the log, the probe and
+// the downloads into a folder elsewhere. Such a folder is not used: the log
+// goes to the current folder and the downloads to the next base, nothing
+// reaches the folder elsewhere, and the folder found is held.
+TEST(TempFolderTest, LinkedInstallerFolderIsNotUsed) {
+  base::ScopedPathOverride temp(base::DIR_TEMP);
+  base::ScopedPathOverride home(base::DIR_HOME);
+  base::FilePath temp_dir;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp_dir));
+  base::FilePath home_dir;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_HOME, &home_dir));
+  base::ScopedTempDir elsewhere;
+  ASSERT_TRUE(elsewhere.CreateUniqueTempDir());
+  const base::FilePath log_link = temp_dir.Append(GetInstallerTempFolderName());
+  const base::FilePath link = temp_dir.Append(L"Linked Folder");
+  ASSERT_TRUE(base::test::MakeDirectoryLink(log_link, elsewhere.GetPath()));
+  ASSERT_TRUE(base::test::MakeDirectoryLink(link, elsewhere.GetPath()));
+
+  const base::FilePath log = GetLogFilePath();
+  EXPECT_EQ(log.BaseName(), log);
+
+  base::FilePath folder;
+  base::win::ScopedHandle held;
+  ASSERT_TRUE(FindUsableTempDir(L"Linked Folder",
+                                test::GetBuildBinDir().Append(L"installer.exe"),
+                                &folder, &held));
+  EXPECT_NE(link, folder);
+  EXPECT_EQ(L"Linked Folder", folder.BaseName().value());
+  EXPECT_TRUE(base::IsDirectoryEmpty(elsewhere.GetPath()));
+  EXPECT_TRUE(held.IsValid());
+  EXPECT_FALSE(base::Move(folder, folder.DirName().Append(L"Moved Away")));
+  held.Close();
+  EXPECT_TRUE(base::DeleteFile(folder, false));
+  base::test::RemoveLink(link);
+  base::test::RemoveLink(log_link);
 }
 
 // A copy cut short by a full disk was left behind in the candidate folder.
