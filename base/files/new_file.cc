@@ -3,8 +3,11 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
@@ -160,6 +163,48 @@ bool NewFile::Seal() {
   file_ = std::move(held);
   sealed_ = true;
   return true;
+}
+
+bool NewFile::MoveTo(const FilePath& target) {
+  DCHECK(IsValid());
+  DCHECK(!sealed_);
+  // The rename goes through the handle, so that it moves this very file
+  // whatever its name leads to by now.
+  const std::wstring nt_name = L"\\??\\" + target.value();
+  const size_t name_bytes = nt_name.size() * sizeof(wchar_t);
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFORMATION) + name_bytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
+  rename->ReplaceIfExists = FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<ULONG>(name_bytes);
+  memcpy(rename->FileName, nt_name.data(), name_bytes);
+  IO_STATUS_BLOCK status = {};
+  const NTSTATUS result = ::NtSetInformationFile(
+      file_.Get(), &status, rename, static_cast<ULONG>(buffer.size()),
+      FileRenameInformation);
+  if (result < 0) {
+    LOG(ERROR) << "Cannot move " << path_ << " to " << target << ": status "
+               << std::hex << static_cast<unsigned long>(result);
+    return false;
+  }
+  path_ = target;
+  return true;
+}
+
+bool NewFile::ContentEquals(const char* data, uint64_t size) {
+  constexpr int kPiece = 1024 * 1024;
+  std::vector<char> piece(kPiece);
+  uint64_t offset = 0;
+  while (offset < size) {
+    const int wanted =
+        static_cast<int>(std::min<uint64_t>(kPiece, size - offset));
+    const int read = Read(static_cast<int64_t>(offset), piece.data(), wanted);
+    if (read <= 0 || memcmp(piece.data(), data + offset, read) != 0)
+      return false;
+    offset += read;
+  }
+  char beyond = 0;
+  return Read(static_cast<int64_t>(size), &beyond, 1) == 0;
 }
 
 int NewFile::Read(int64_t offset, char* data, int size) {

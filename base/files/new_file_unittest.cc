@@ -133,6 +133,31 @@ TEST_F(NewFileTest, DroppedFileIsRemovedKeptFileStays) {
   EXPECT_TRUE(CanOpen(Path(L"kept.txt"), GENERIC_WRITE));
 }
 
+// A move goes with the file held, and never over another file; the file
+// is compared with what was meant to be written by its own handle.
+TEST_F(NewFileTest, MovedHeldAndCompared) {
+  NewFile file = NewFile::Create(Path(L"additional_file.tmp"));
+  ASSERT_TRUE(file.IsValid());
+  ASSERT_TRUE(file.Write("content", 7));
+  const FilePath taken = Path(L"taken.txt");
+  ASSERT_TRUE(WriteFile(taken, std::string_view("other")));
+  EXPECT_FALSE(file.MoveTo(taken));
+  EXPECT_EQ("other", Read(taken));
+
+  const FilePath target = Path(L"partner.dat");
+  ASSERT_TRUE(file.MoveTo(target));
+  EXPECT_EQ(target, file.path());
+  EXPECT_FALSE(PathExists(Path(L"additional_file.tmp")));
+  EXPECT_FALSE(CanOpen(target, GENERIC_WRITE));
+  ASSERT_TRUE(file.Seal());
+  EXPECT_TRUE(file.ContentEquals("content", 7));
+  EXPECT_FALSE(file.ContentEquals("content", 6));
+  EXPECT_FALSE(file.ContentEquals("content!", 8));
+  EXPECT_FALSE(file.ContentEquals("CONTENT", 7));
+  EXPECT_TRUE(file.Delete());
+  EXPECT_FALSE(PathExists(target));
+}
+
 // Beyond the names allowed there is no file, and a missing folder fails
 // at once.
 TEST_F(NewFileTest, NoFreeNameNoFile) {

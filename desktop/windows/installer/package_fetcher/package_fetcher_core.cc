@@ -14,6 +14,7 @@
 #include "desktop/windows/installer/download_stats_observer.h"
 #include "desktop/windows/installer/light_download_stats_observer.h"
 #include "desktop/windows/installer/package_fetcher/additional_files_fetcher.h"
+#include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
 #include "desktop/windows/installer/package_fetcher/hashing_file_writer.h"
 #include "desktop/windows/installer/package_fetcher/lzma_util.h"
@@ -35,6 +36,9 @@ constexpr char kWelcomeUrlPref[] = "welcome-url";
 // be left behind.
 constexpr base::TimeDelta kPrefWriteTimeLimit =
     base::TimeDelta::FromSeconds(10);
+
+// Names tried beside an attempt file's own when another file holds it.
+constexpr int kOtherFileNames = 10;
 
 base::TimeDelta g_download_time_limit = PackageFetcher::kDownloadTimeLimit;
 int64_t g_max_package_size = PackageFetcher::kMaxPackageSize;
@@ -83,10 +87,7 @@ PackageFetcher::Core::~Core() {
   additional_files_.reset();
   // Ends a download under way, within the downloader's time limit.
   downloader_.reset();
-  for (const base::FilePath& file : attempt_files_) {
-    base::DeleteFile(file, false);
-    base::DeleteFile(file.ReplaceExtension(L"7z"), false);
-  }
+  DeleteAttemptFiles();
   base::DeleteFile(package_folder_, true);
   if (!suite_path_.empty())
     base::DeleteFile(suite_path_.RemoveExtension(), true);
@@ -112,11 +113,7 @@ void PackageFetcher::Core::Start() {
   NotifyStatus(FETCHER_STATUS_ATTEMPT_STARTED);
   additional_files_.reset();
   reply_ = DownloadAddressReply();
-  if (!attempt_file_.empty()) {
-    if (!base::DeleteFile(attempt_file_, false))
-      LOG(WARNING) << "Unable to delete " << attempt_file_;
-    base::DeleteFile(ArchivePath(), false);
-  }
+  DeleteAttemptFiles();
   if (!base::DeleteFile(package_folder_, true)) {
     Fail(FETCHER_STATUS_INITIALIZATION_FAILED,
          "Unable to remove the package folder");
@@ -124,17 +121,13 @@ void PackageFetcher::Core::Start() {
   }
   attempt_file_ = package_path_.InsertBeforeExtensionASCII(
       base::StringPrintf("_%d", try_number));
-  if (std::find(attempt_files_.begin(), attempt_files_.end(), attempt_file_) ==
-      attempt_files_.end()) {
-    attempt_files_.push_back(attempt_file_);
-  }
   if (own_payload_->payload_type() == PAYLOAD_TYPE_FULL_PACKAGE) {
     NotifyStatus(FETCHER_STATUS_UNPACKING);
     // A missing archive fails the unpacking.
-    own_payload_->WritePayloadToFile(ArchivePath());
+    WriteArchive(*own_payload_);
     base::ThreadTaskRunnerHandle::Get()->PostTask(
         FROM_HERE, base::BindOnce(&Core::UnpackArchive,
-                                  weak_factory_.GetWeakPtr(), ArchivePath()));
+                                  weak_factory_.GetWeakPtr(), archive_.path()));
     return;
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
@@ -180,12 +173,16 @@ void PackageFetcher::Core::OnDownloadURLFetched() {
   attempt_stats_->SetString("download_url", reply_.installer);
   root_stats_.SetString("download_url", reply_.installer);
   LOG(INFO) << "Preparing to fetch the installer";
+  // Made new: a link or file that another program put at the name is not
+  // written through, and nobody else writes the file while it is held.
+  attempt_ = base::NewFile::Create(attempt_file_, kOtherFileNames);
   auto writer = std::make_unique<HashingFileWriter>(&package_sha256_);
-  if (!writer->Open(attempt_file_)) {
+  if (!writer->Open(&attempt_)) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Failed initializing the file to use as download destination");
     return;
   }
+  attempt_file_ = attempt_.path();
   attempt_stats_->RecordTime("download_start_time");
   root_stats_.RecordTimestamp("installation_start_download_time");
   // The package and the additional files may come from any host, also
@@ -212,8 +209,12 @@ void PackageFetcher::Core::OnPackageDownloaded(const std::string& checksum) {
     ReportFailure("Failed downloading the Kelvo package");
     return;
   }
-  // No digest, or none to compare with, is no match.
-  if (package_sha256_.empty() || package_sha256_ != checksum) {
+  // No digest, or none to compare with, is no match. The package is then
+  // held for reading only, since it is started to tell its version; in the
+  // moment between another program could write it, so what is held is
+  // checked again.
+  if (package_sha256_.empty() || package_sha256_ != checksum ||
+      !attempt_.Seal() || !ChecksumChecker::Check(attempt_file_, checksum)) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Checksum incorrect for the downloaded package");
     return;
@@ -247,7 +248,7 @@ void PackageFetcher::Core::ExtractArchive() {
            "Could not find 7z payload in full package");
       return;
     }
-    written = package.WritePayloadToFile(ArchivePath());
+    written = WriteArchive(package);
   }
   if (!written) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED,
@@ -256,7 +257,7 @@ void PackageFetcher::Core::ExtractArchive() {
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::UnpackArchive,
-                                weak_factory_.GetWeakPtr(), ArchivePath()));
+                                weak_factory_.GetWeakPtr(), archive_.path()));
 }
 
 void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
@@ -282,7 +283,7 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::OnUnpacked, weak_factory_.GetWeakPtr()));
-  base::DeleteFile(archive, false);
+  archive_.Delete();
 }
 
 void PackageFetcher::Core::OnUnpacked() {
@@ -342,11 +343,7 @@ void PackageFetcher::Core::ReportResult(FetcherStatus status) {
   attempt_running_ = false;
   // A failed download may be as large as the downloader allows: it does
   // not wait for the next attempt, which may never come.
-  if (!attempt_file_.empty()) {
-    if (!base::DeleteFile(attempt_file_, false))
-      LOG(WARNING) << "Unable to delete " << attempt_file_;
-    base::DeleteFile(ArchivePath(), false);
-  }
+  DeleteAttemptFiles();
   base::DeleteFile(package_folder_, true);
   NotifyStatus(status);
 }
@@ -367,6 +364,21 @@ void PackageFetcher::Core::Fail(FetcherStatus status,
 
 base::FilePath PackageFetcher::Core::ArchivePath() const {
   return attempt_file_.ReplaceExtension(L"7z");
+}
+
+bool PackageFetcher::Core::WriteArchive(const PayloadReader& payload) {
+  archive_ = base::NewFile::Create(ArchivePath(), kOtherFileNames);
+  if (payload.WritePayloadToNewFile(&archive_))
+    return true;
+  archive_.Delete();
+  return false;
+}
+
+void PackageFetcher::Core::DeleteAttemptFiles() {
+  if (attempt_.IsValid() && !attempt_.Delete())
+    LOG(WARNING) << "Unable to delete " << attempt_.path();
+  if (archive_.IsValid())
+    archive_.Delete();
 }
 
 bool PackageFetcher::Core::MustCheckSignatures() const {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/files/file_path.h"
+#include "base/files/new_file.h"
 #include "base/memory/scoped_refptr.h"
 #include "base/memory/weak_ptr.h"
 #include "base/synchronization/lock.h"
@@ -96,6 +97,11 @@ class PackageFetcher::Core {
   void Fail(FetcherStatus status, const std::string& message);
 
   base::FilePath ArchivePath() const;
+  // Writes the archive of |payload| to a new file at ArchivePath (or beside
+  // it when that name is held), held for reading once it is checked.
+  bool WriteArchive(const PayloadReader& payload);
+  // Deletes the attempt's files, through what was made.
+  void DeleteAttemptFiles();
   // Downloads must be signed unless the running installer is a PE image
   // without a certificate table.
   bool MustCheckSignatures() const;
@@ -119,9 +125,12 @@ class PackageFetcher::Core {
   // When the current attempt's download-address request and package
   // download must have ended.
   base::TimeTicks download_deadline_;
-  // The current attempt's file, and every one used (deleted at the end).
+  // The current attempt's file: its name, and the file made new and held
+  // while the attempt uses it, as the 7z archive taken out of it is. The
+  // download folder is one that other programs may write.
   base::FilePath attempt_file_;
-  std::vector<base::FilePath> attempt_files_;
+  base::NewFile attempt_;
+  base::NewFile archive_;
   std::unique_ptr<WininetDownloader> downloader_;
   std::string reply_text_;
   DownloadAddressReply reply_;

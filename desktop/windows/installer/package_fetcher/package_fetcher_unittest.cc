@@ -14,6 +14,7 @@
 #include "base/at_exit.h"
 #include "base/base64.h"
 #include "base/command_line.h"
+#include "base/files/file.h"
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
@@ -24,6 +25,8 @@
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/synchronization/lock.h"
+#include "base/test/planted_link.h"
 #include "base/test/scoped_log_capture.h"
 #include "base/threading/platform_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
@@ -34,6 +37,7 @@
 #include "desktop/windows/installer/package_fetcher/package_fetcher_observer.h"
 #include "desktop/windows/installer/package_fetcher/package_program.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/process/launch_lock.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/installer_process.h"
@@ -721,6 +725,96 @@ TEST_F(PackageFetcherTest, FetchersOfOneSecondTakeNamesOfTheirOwn) {
   std::sort(left.begin(), left.end());
   std::sort(others.begin(), others.end());
   EXPECT_EQ(others, left);
+}
+
+// Links planted at the names of the attempt's files, which the stamp makes
+// known in advance, led the download and the archive over files elsewhere.
+// The attempt takes other names, and the files elsewhere stay as they were.
+TEST_F(PackageFetcherTest, LinksAtTheAttemptFilesNamesAreNotFollowed) {
+  ServePackage(MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  const FilePath attempt_file =
+      fetcher->package_path().InsertBeforeExtension(L"_0");
+  const FilePath archive = attempt_file.ReplaceExtension(L"7z");
+  const FilePath victims[] = {temp_.GetPath().Append(L"document.txt"),
+                              temp_.GetPath().Append(L"settings.ini")};
+  for (const FilePath& victim : victims)
+    WriteTextFile(victim, "precious");
+  ASSERT_TRUE(base::test::MakeFileLink(attempt_file, victims[0]));
+  ASSERT_TRUE(base::test::MakeFileLink(archive, victims[1]));
+
+  EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+  EXPECT_EQ(test::ReadFileTree(source_).size() + 1,
+            test::ReadFileTree(fetcher->package_folder()).size());
+  fetcher.reset();
+  for (const FilePath& victim : victims)
+    EXPECT_EQ("precious", test::ReadTextFile(victim)) << victim;
+  base::test::RemoveLink(attempt_file);
+  base::test::RemoveLink(archive);
+  // Nothing of the attempt is left beside the links.
+  EXPECT_TRUE(DownloadFolderFiles().empty());
+}
+
+// Another program that wrote its own package over the downloaded one once
+// the download was checked got its program started for the version check
+// and its archive unpacked as the package. The version check waits for the
+// launch lock, held here: the moment such a program needs.
+TEST_F(PackageFetcherTest, PackageReplacedAfterItsDownloadIsNeverUsed) {
+  const FilePath package =
+      MakePackage(test::MakeArchiveOfTree(source_), L"package.exe");
+  const FilePath evil_tree = temp_.GetPath().Append(L"evil");
+  WriteTextFile(evil_tree.Append(L"files_list"), "kelvo.exe\r\n");
+  WriteTextFile(evil_tree.Append(L"kelvo.exe"), "not the browser");
+  const FilePath impostor =
+      MakePackage(test::MakeArchiveOfTree(evil_tree), L"impostor.exe");
+  std::string impostor_bytes;
+  ASSERT_TRUE(base::ReadFileToString(impostor, &impostor_bytes));
+  int64_t size = 0;
+  ASSERT_TRUE(base::GetFileSize(package, &size));
+  ServePackage(package);
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  const FilePath attempt_file =
+      fetcher->package_path().InsertBeforeExtension(L"_0");
+
+  bool replaced = false;
+  {
+    base::AutoLock hold(GetProcessLaunchLock());
+    fetcher->Start();
+    int64_t written = 0;
+    ASSERT_TRUE(RunUntil([&] {
+      return base::GetFileSize(attempt_file, &written) && written == size;
+    }));
+    // Written as another program would, as soon as it can.
+    const base::TimeTicks end =
+        base::TimeTicks::Now() + base::TimeDelta::FromSeconds(1);
+    while (!replaced && base::TimeTicks::Now() < end) {
+      base::File file(attempt_file, base::File::FLAG_OPEN |
+                                        base::File::FLAG_WRITE |
+                                        base::File::FLAG_SHARE_DELETE);
+      if (file.IsValid()) {
+        const int length = static_cast<int>(impostor_bytes.size());
+        replaced = file.Write(0, impostor_bytes.data(), length) == length &&
+                   file.SetLength(length);
+      } else {
+        base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(5));
+      }
+    }
+  }
+  const int status = observer_.WaitForResult();
+  std::map<std::wstring, std::string> tree =
+      test::ReadFileTree(fetcher->package_folder());
+  EXPECT_NE("not the browser", tree[L"kelvo.exe"]);
+  if (status == FETCHER_STATUS_PACKAGE_READY) {
+    EXPECT_FALSE(replaced);
+    tree.erase(L"server_tracking_data");
+    EXPECT_EQ(test::ReadFileTree(source_), tree);
+  } else {
+    // The other program wrote it in the moment before it was held.
+    EXPECT_EQ("Checksum incorrect for the downloaded package",
+              LastAttemptString("failure_reason"));
+  }
 }
 
 }  // namespace

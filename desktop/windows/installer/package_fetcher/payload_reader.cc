@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/files/file_util.h"
+#include "base/files/new_file.h"
 #include "base/logging.h"
 #include "base/win/pe_image.h"
 
@@ -135,25 +136,51 @@ void PayloadReader::SetExternalTrackingData(const std::string& data) {
 }
 
 bool PayloadReader::WritePayloadToFile(const base::FilePath& path) const {
-  if (payload_type_ == PAYLOAD_TYPE_NONE ||
-      payload_type_ == PAYLOAD_TYPE_CORRUPTED) {
-    return false;
-  }
-  LOG(INFO) << "Writing payload to file " << path;
-  // A package may be large: write it from the mapping, without a copy.
   std::string copy;
-  const char* data =
-      reinterpret_cast<const char*>(file_.data() + payload_offset_);
-  uint64_t length = payload_length_;
-  if (payload_type_ != PAYLOAD_TYPE_FULL_PACKAGE) {
-    copy = GetPayloadData();
-    data = copy.data();
-    length = copy.size();
-  }
+  const char* data = nullptr;
+  uint64_t length = 0;
+  if (!GetPayloadBytes(&copy, &data, &length))
+    return false;
+  LOG(INFO) << "Writing payload to file " << path;
   if (length > static_cast<uint64_t>(std::numeric_limits<int>::max()))
     return false;
   const int size = static_cast<int>(length);
   return base::WriteFile(path, data, size) == size;
+}
+
+bool PayloadReader::WritePayloadToNewFile(base::NewFile* file) const {
+  std::string copy;
+  const char* data = nullptr;
+  uint64_t length = 0;
+  if (!file->IsValid() || !GetPayloadBytes(&copy, &data, &length))
+    return false;
+  LOG(INFO) << "Writing payload to file " << file->path();
+  if (!file->Write(data, length))
+    return false;
+  if (!file->Seal() || !file->ContentEquals(data, length)) {
+    LOG(ERROR) << file->path() << " changed after it was written";
+    return false;
+  }
+  return true;
+}
+
+bool PayloadReader::GetPayloadBytes(std::string* copy,
+                                    const char** data,
+                                    uint64_t* length) const {
+  if (payload_type_ == PAYLOAD_TYPE_NONE ||
+      payload_type_ == PAYLOAD_TYPE_CORRUPTED) {
+    return false;
+  }
+  // A package may be large: it is written from the mapping, without a
+  // copy.
+  *data = reinterpret_cast<const char*>(file_.data() + payload_offset_);
+  *length = payload_length_;
+  if (payload_type_ != PAYLOAD_TYPE_FULL_PACKAGE) {
+    *copy = GetPayloadData();
+    *data = copy->data();
+    *length = copy->size();
+  }
+  return true;
 }
 
 }  // namespace installer

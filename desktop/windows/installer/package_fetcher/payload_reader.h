@@ -14,6 +14,10 @@
 #include "base/files/memory_mapped_file.h"
 #include "desktop/windows/installer/installer_stats_node.h"
 
+namespace base {
+class NewFile;
+}
+
 namespace installer {
 
 enum PayloadType {
@@ -59,8 +63,19 @@ class PayloadReader {
   // Writes the payload to |path|, creating or truncating it.
   bool WritePayloadToFile(const base::FilePath& path) const;
 
+  // Writes the payload into |file|, a file made new and held by the
+  // caller, and holds it for reading once it is found to hold exactly the
+  // payload: a folder that others may write is no place to write it by
+  // name.
+  bool WritePayloadToNewFile(base::NewFile* file) const;
+
  private:
   void ReadPayload();
+  // The payload's bytes, in the mapping or, for tracking data, in |*copy|;
+  // false when there is none.
+  bool GetPayloadBytes(std::string* copy,
+                       const char** data,
+                       uint64_t* length) const;
   // Looks for a payload ending at |end|; sets the length and offset.
   bool FindPayloadAt(uint64_t end);
 
