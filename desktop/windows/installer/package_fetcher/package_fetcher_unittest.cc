@@ -727,6 +727,64 @@ TEST_F(PackageFetcherTest, FetchersOfOneSecondTakeNamesOfTheirOwn) {
   EXPECT_EQ(others, left);
 }
 
+// Another program that wrote its own program over the suite's downloaded
+// archive once it was checked got it started in its place. Starting it
+// waits for the launch lock, held here: the moment such a program needs.
+// The stand-in copies itself to suite_installer.exe when it runs.
+TEST_F(PackageFetcherTest, ArchiveReplacedAfterItsDownloadIsNeverStarted) {
+  ServePackage(MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"),
+               std::string(),
+               "\"components\": [{\"type\": \"suite\", \"location\": \"" +
+                   Url("/suite_sfx.exe") +
+                   "\", \"archive\": 1, \"checksum\": \"" +
+                   test::FileChecksum(StandIn()) + "\"}]");
+  // The answer waits, so that the lock is held before the archive is.
+  Serve("/suite_sfx.exe", "[{\"delay\": 2, \"file\": \"" +
+                              base::WideToUTF8(test::UnixPath(StandIn())) +
+                              "\"}]");
+  const FilePath impostor = MakePackage("another program", L"impostor.exe");
+  std::string impostor_bytes;
+  ASSERT_TRUE(base::ReadFileToString(impostor, &impostor_bytes));
+  int64_t size = 0;
+  ASSERT_TRUE(base::GetFileSize(StandIn(), &size));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own, true);
+  const FilePath suite = fetcher->suite_folder();
+  Answer(suite, GetInternalVersion(), GetStream());
+  const FilePath archive = suite.Append(L"suite_sfx.exe");
+
+  fetcher->Start();
+  // The package's own version check is done once the suite downloads.
+  ASSERT_TRUE(RunUntil([&] {
+    return base::PathExists(download_.Append(L"additional_file.tmp"));
+  }));
+  {
+    base::AutoLock hold(GetProcessLaunchLock());
+    int64_t written = 0;
+    ASSERT_TRUE(RunUntil([&] {
+      return base::GetFileSize(archive, &written) && written == size;
+    }));
+    const base::TimeTicks end =
+        base::TimeTicks::Now() + base::TimeDelta::FromSeconds(1);
+    for (bool replaced = false; !replaced && base::TimeTicks::Now() < end;) {
+      base::File file(archive, base::File::FLAG_OPEN | base::File::FLAG_WRITE |
+                                   base::File::FLAG_SHARE_DELETE);
+      if (file.IsValid()) {
+        const int length = static_cast<int>(impostor_bytes.size());
+        replaced = file.Write(0, impostor_bytes.data(), length) == length &&
+                   file.SetLength(length);
+      } else {
+        base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(5));
+      }
+    }
+  }
+  EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, observer_.WaitForResult());
+  std::string installer;
+  base::ReadFileToString(suite.Append(L"suite_installer.exe"), &installer);
+  EXPECT_EQ(std::string::npos, installer.find("another program"))
+      << "the other program's archive ran";
+}
+
 // Links planted at the names of the attempt's files, which the stamp makes
 // known in advance, led the download and the archive over files elsewhere.
 // The attempt takes other names, and the files elsewhere stay as they were.
