@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "base/files/file_path.h"
+#include "base/files/file_util.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 
@@ -198,9 +199,10 @@ bool InitLogging(const LoggingSettings& settings) {
 
   std::wstring opened = settings.log_file;
   if (settings.delete_old == DELETE_OLD_LOG_FILE) {
-    // Deletes a link at the name, never what it leads to; fails while
-    // another process of this run holds its own log of that name open.
-    ::DeleteFileW(settings.log_file.c_str());
+    // Never through a link at the name, which Wine's DeleteFileW would
+    // follow; fails while another process of this run holds its own log of
+    // that name open.
+    base::DeleteFileAtItsPlace(base::FilePath(settings.log_file));
     g_log_file = CreateNewLogFile(settings.log_file, &opened);
   } else {
     g_log_file = ::CreateFileW(settings.log_file.c_str(), FILE_WRITE_DATA,

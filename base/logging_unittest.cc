@@ -166,9 +166,10 @@ TEST(LoggingFileTest, LinesOfConcurrentProcessesLandWhole) {
 }
 
 // The log's name is known in advance. A link planted there led the log into
-// a file elsewhere, which was appended to when the link could not be
-// deleted (its target held open by its program). The log is made new, under
-// another name, and the file elsewhere stays as it was.
+// a file elsewhere, which Wine's delete of the old log deleted, or which was
+// appended to when it could not be deleted (held open by its program). The
+// log is made new, under another name, and the file elsewhere stays as it
+// was.
 TEST(LoggingFileTest, LinkAtTheLogNameIsNotFollowed) {
   base::ScopedTempDir dir;
   ASSERT_TRUE(dir.CreateUniqueTempDir());
@@ -176,15 +177,23 @@ TEST(LoggingFileTest, LinkAtTheLogNameIsNotFollowed) {
   ASSERT_TRUE(base::WriteFile(victim, std::string_view("precious")));
   const base::FilePath link = dir.GetPath().Append(L"kelvo_test.log");
   ASSERT_TRUE(base::test::MakeFileLink(link, victim));
-  HANDLE held = ::CreateFileW(victim.value().c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, held);
-
   LoggingSettings settings;
   settings.logging_dest = LOG_TO_FILE;
   settings.log_file = link.value();
   settings.delete_old = DELETE_OLD_LOG_FILE;
+  // Wine's DeleteFileW of the old log deleted what the link leads to.
+  ASSERT_TRUE(InitLogging(settings));
+  const base::FilePath first_log(GetLogFileName());
+  CloseLogFile();
+  InitLogging(LoggingSettings());
+  ASSERT_TRUE(base::PathExists(victim)) << "the old log's link was followed";
+  EXPECT_NE(link, first_log);
+  base::DeleteFile(first_log, false);
+
+  HANDLE held = ::CreateFileW(victim.value().c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
   const bool opened = InitLogging(settings);
   LOG(INFO) << "a line of the log";
   const base::FilePath log(GetLogFileName());

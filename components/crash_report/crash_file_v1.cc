@@ -82,7 +82,7 @@ bool MakeMinidump(HANDLE process,
   bool made = WriteMinidumpToFile(process, pid, record, version_text, temporary,
                                   max_size) &&
               base::ReadFileToString(temporary, dump) && !dump->empty();
-  base::DeleteFile(temporary, false);
+  base::DeleteFileAtItsPlace(temporary);
   return made;
 }
 
@@ -110,7 +110,7 @@ bool WriteCrashFileForProcess(uint32_t pid,
   uint64_t address = 0;
   ReadException(process.Get(), record, &code, &address);
 
-  FILE* file = _wfopen(path.value().c_str(), L"wb");
+  FILE* file = base::OpenNewFileStream(path, "wb");
   if (!file) {
     LOG(ERROR) << "Cannot create the crash file " << path;
     return false;
@@ -122,7 +122,7 @@ bool WriteCrashFileForProcess(uint32_t pid,
     written = false;
   if (!written) {
     LOG(ERROR) << "Cannot write the crash file " << path;
-    base::DeleteFile(path, false);
+    base::DeleteFileAtItsPlace(path);
   }
   return written;
 }

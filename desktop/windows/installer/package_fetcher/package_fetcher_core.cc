@@ -92,7 +92,7 @@ PackageFetcher::Core::~Core() {
   if (!suite_path_.empty())
     base::DeleteFile(suite_path_.RemoveExtension(), true);
   // Last: while it stays, no other run takes these names.
-  base::DeleteFile(package_path_, false);
+  base::DeleteFileAtItsPlace(package_path_);
 }
 
 void PackageFetcher::Core::Start() {

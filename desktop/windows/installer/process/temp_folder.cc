@@ -19,49 +19,6 @@ namespace installer {
 
 namespace {
 
-using GetFinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-
-// Where |folder| really is, links resolved; empty when that cannot be
-// told.
-std::wstring GetFinalPath(HANDLE folder) {
-  // Windows before Vista lacks it; the attribute check stands alone there.
-  static const auto get_final_path =
-      reinterpret_cast<GetFinalPathFunction>(::GetProcAddress(
-          ::GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW"));
-  if (!get_final_path)
-    return std::wstring();
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD length =
-      get_final_path(folder, path.data(), static_cast<DWORD>(path.size()), 0);
-  if (length >= path.size()) {
-    path.resize(length);
-    length =
-        get_final_path(folder, path.data(), static_cast<DWORD>(path.size()), 0);
-  }
-  if (length == 0 || length >= path.size())
-    return std::wstring();
-  path.resize(length);
-  return path;
-}
-
-// Whether |held| is |folder| itself and not what a link at its name leads
-// to: its final path is its parent's followed by its name.
-bool IsAtItsPlace(const base::FilePath& folder, HANDLE held) {
-  base::win::ScopedHandle parent(::CreateFileW(
-      folder.DirName().value().c_str(), 0,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!parent.IsValid())
-    return false;
-  const std::wstring parent_path = GetFinalPath(parent.Get());
-  const std::wstring held_path = GetFinalPath(held);
-  if (parent_path.empty() || held_path.empty())
-    return parent_path.empty() && held_path.empty();
-  base::FilePath expected(parent_path);
-  return base::FilePath::CompareEqualIgnoreCase(
-      expected.Append(folder.BaseName()).value(), held_path);
-}
-
 bool TryTempDirBase(const base::FilePath& base_dir,
                     const std::wstring& folder_name,
                     const base::FilePath& probe_exe,
@@ -121,7 +78,7 @@ base::win::ScopedHandle OpenInstallerFolder(const base::FilePath& folder) {
       !::GetFileInformationByHandle(held.Get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
       !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      !IsAtItsPlace(folder, held.Get())) {
+      !base::IsOpenedAtItsPlace(folder, held.Get())) {
     LOG(ERROR) << folder << " is a link to another place: not used";
     held.Close();
   }
