@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +13,7 @@
 
 #include "base/files/file_enumerator.h"
 #include "base/logging.h"
+#include "base/win/file_information.h"
 #include "base/win/scoped_handle.h"
 
 namespace base {
@@ -381,11 +381,7 @@ bool DeleteFileAtItsPlace(const FilePath& path) {
       !IsOpenedAtItsPlace(path, file.Get())) {
     return false;
   }
-  FILE_DISPOSITION_INFORMATION disposition = {TRUE};
-  IO_STATUS_BLOCK status = {};
-  return ::NtSetInformationFile(file.Get(), &status, &disposition,
-                                sizeof(disposition),
-                                FileDispositionInformation) >= 0;
+  return win::MarkFileForDeletion(file.Get());
 }
 
 FILE* OpenNewFileStream(const FilePath& path, const char* mode) {

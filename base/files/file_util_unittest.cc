@@ -228,60 +228,38 @@ TEST_F(FileUtilTest, RecursiveDeleteRemovesTreeWithReadOnlyEntries) {
   EXPECT_FALSE(PathExists(root));
 }
 
-// A stream made new never writes through a link at its name: the name is
-// refused while the link is there.
-TEST_F(FileUtilTest, NewFileStreamDoesNotFollowLinks) {
-  FilePath victim = Path(L"victim.txt");
-  Write(victim, "precious");
-  FilePath name = Path(L"crash.txt");
-  ASSERT_TRUE(test::MakeFileLink(name, victim));
-  EXPECT_EQ(nullptr, OpenNewFileStream(name, "w"));
-  EXPECT_EQ("precious", Read(victim));
-  test::RemoveLink(name);
-
-  // An old file of ours at the name goes; text mode ends lines in CR LF.
-  Write(name, "old");
-  FILE* file = OpenNewFileStream(name, "w");
-  ASSERT_TRUE(file);
-  EXPECT_GE(fputs("line\n", file), 0);
-  EXPECT_EQ(0, fclose(file));
-  EXPECT_EQ("line\r\n", Read(name));
-  file = OpenNewFileStream(name, "wb");
-  ASSERT_TRUE(file);
-  EXPECT_EQ(1u, fwrite("\n", 1, 1, file));
-  EXPECT_EQ(0, fclose(file));
-  EXPECT_EQ("\n", Read(name));
-
-  // Held open by another, the name cannot be cleared: no stream.
-  File held(name, File::FLAG_OPEN | File::FLAG_READ);
-  ASSERT_TRUE(held.IsValid());
-  EXPECT_EQ(nullptr, OpenNewFileStream(name, "w"));
-  EXPECT_EQ(nullptr, OpenNewFileStream(Path(L"no\\such\\file.txt"), "w"));
-}
-
 // Under Wine, DeleteFileW of a Unix link to a file deletes the file it
-// leads to; a delete at its place refuses the link, and appending refuses
-// it too.
-TEST_F(FileUtilTest, LinksAreNeitherDeletedThroughNorAppendedTo) {
+// leads to: a link at the name is neither deleted through, written nor
+// appended to; a file of its own at the name is replaced, appended to and
+// deleted.
+TEST_F(FileUtilTest, FilesAtTheirPlaceOnly) {
   FilePath victim = Path(L"victim.txt");
   Write(victim, "precious");
-  FilePath link = Path(L"old.log");
+  FilePath link = Path(L"crash.txt");
   ASSERT_TRUE(test::MakeFileLink(link, victim));
   EXPECT_FALSE(DeleteFileAtItsPlace(link));
+  EXPECT_EQ(nullptr, OpenNewFileStream(link, "w"));
   EXPECT_EQ(nullptr, OpenFileStreamToAppend(link));
   EXPECT_EQ("precious", Read(victim));
   test::RemoveLink(link);
 
-  EXPECT_TRUE(DeleteFileAtItsPlace(Path(L"missing.log")));
-  FILE* file = OpenFileStreamToAppend(victim);
+  FILE* file = OpenNewFileStream(victim, "w");
   ASSERT_TRUE(file);
-  EXPECT_GE(fputs(" more\n", file), 0);
+  EXPECT_GE(fputs("line\n", file), 0);
   EXPECT_EQ(0, fclose(file));
-  EXPECT_EQ("precious more\r\n", Read(victim));
+  file = OpenFileStreamToAppend(victim);
+  ASSERT_TRUE(file);
+  EXPECT_GE(fputs("more\n", file), 0);
+  EXPECT_EQ(0, fclose(file));
+  EXPECT_EQ("line\r\nmore\r\n", Read(victim));
+  {
+    // Held open by another, the name cannot be cleared.
+    File held(victim, File::FLAG_OPEN | File::FLAG_READ);
+    EXPECT_EQ(nullptr, OpenNewFileStream(victim, "wb"));
+  }
+  EXPECT_TRUE(DeleteFileAtItsPlace(victim));
   EXPECT_TRUE(DeleteFileAtItsPlace(victim));
   EXPECT_FALSE(PathExists(victim));
-  ASSERT_TRUE(CreateDirectory(Path(L"folder")));
-  EXPECT_FALSE(DeleteFileAtItsPlace(Path(L"folder")));
 }
 
 // The tree goes around a link inside it; what the link points at stays,

@@ -1,7 +1,5 @@
 #include "base/files/new_file.h"
 
-#include <winternl.h>
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -11,6 +9,7 @@
 
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/win/file_information.h"
 
 namespace base {
 
@@ -32,16 +31,6 @@ FilePath OtherName(const FilePath& path, int n) {
     suffix += NumberToString(n);
   }
   return path.InsertBeforeExtensionASCII(suffix);
-}
-
-// Through ntdll, which every Windows version has: the file's own
-// handle says which file goes, whatever its name leads to by then.
-bool MarkForDeletion(HANDLE file) {
-  FILE_DISPOSITION_INFORMATION disposition = {TRUE};
-  IO_STATUS_BLOCK status = {};
-  return ::NtSetInformationFile(file, &status, &disposition,
-                                sizeof(disposition),
-                                FileDispositionInformation) >= 0;
 }
 
 }  // namespace
@@ -170,21 +159,10 @@ bool NewFile::MoveTo(const FilePath& target) {
   DCHECK(!sealed_);
   // The rename goes through the handle, so that it moves this very file
   // whatever its name leads to by now.
-  const std::wstring nt_name = L"\\??\\" + target.value();
-  const size_t name_bytes = nt_name.size() * sizeof(wchar_t);
-  std::vector<char> buffer(sizeof(FILE_RENAME_INFORMATION) + name_bytes);
-  auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
-  rename->ReplaceIfExists = FALSE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<ULONG>(name_bytes);
-  memcpy(rename->FileName, nt_name.data(), name_bytes);
-  IO_STATUS_BLOCK status = {};
-  const NTSTATUS result = ::NtSetInformationFile(
-      file_.Get(), &status, rename, static_cast<ULONG>(buffer.size()),
-      FileRenameInformation);
-  if (result < 0) {
+  long status = 0;
+  if (!win::RenameFile(file_.Get(), target.value(), &status)) {
     LOG(ERROR) << "Cannot move " << path_ << " to " << target << ": status "
-               << std::hex << static_cast<unsigned long>(result);
+               << std::hex << static_cast<unsigned long>(status);
     return false;
   }
   path_ = target;
@@ -244,7 +222,7 @@ bool NewFile::Delete() {
       return false;
     }
   }
-  const bool deleted = MarkForDeletion(file_.Get());
+  const bool deleted = win::MarkFileForDeletion(file_.Get());
   if (!deleted)
     LOG(WARNING) << "Cannot delete " << path_;
   file_.Close();

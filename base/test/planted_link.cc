@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "base/files/file.h"
 #include "base/files/file_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/wine_unix.h"
+#include "base/threading/platform_thread.h"
 
 namespace base {
 namespace test {
@@ -62,6 +64,23 @@ void RemoveLink(const FilePath& link) {
   }
   if (!::RemoveDirectoryW(link.value().c_str()))
     ::DeleteFileW(link.value().c_str());
+}
+
+bool OverwriteWhenWritable(const FilePath& path,
+                           std::string_view content,
+                           TimeDelta limit) {
+  const TimeTicks end = TimeTicks::Now() + limit;
+  do {
+    File file(path,
+              File::FLAG_OPEN | File::FLAG_WRITE | File::FLAG_SHARE_DELETE);
+    if (file.IsValid()) {
+      const int size = static_cast<int>(content.size());
+      return file.Write(0, content.data(), size) == size &&
+             file.SetLength(size);
+    }
+    PlatformThread::Sleep(TimeDelta::FromMilliseconds(5));
+  } while (TimeTicks::Now() < end);
+  return false;
 }
 
 }  // namespace test

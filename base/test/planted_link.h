@@ -6,7 +6,10 @@
 #ifndef BASE_TEST_PLANTED_LINK_H_
 #define BASE_TEST_PLANTED_LINK_H_
 
+#include <string_view>
+
 #include "base/files/file_path.h"
+#include "base/time/time.h"
 
 namespace base {
 namespace test {
@@ -21,6 +24,13 @@ bool MakeDirectoryLink(const FilePath& link, const FilePath& target);
 bool MakeFileLink(const FilePath& link, const FilePath& target);
 // Removes the link |link| itself, never what it points at.
 void RemoveLink(const FilePath& link);
+
+// Writes |content| over the file |path| as another program would, as soon
+// as it can open it for writing, trying for at most |limit|; false when it
+// never could.
+bool OverwriteWhenWritable(const FilePath& path,
+                           std::string_view content,
+                           TimeDelta limit);
 
 }  // namespace test
 }  // namespace base

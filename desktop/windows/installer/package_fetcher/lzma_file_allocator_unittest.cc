@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -75,48 +74,37 @@ TEST(LzmaFileAllocatorTest, OnlyTheViewIsFileBacked) {
 }
 
 // The window's file lies in the package folder, which other programs may
-// write: one that wrote the file would change what is unpacked. Nobody else
-// may open it, and a link at a name it could take is passed over.
-TEST(LzmaFileAllocatorTest, WindowFileIsNobodyElses) {
+// write: a link at a name it could take is passed over, and nobody else may
+// open the file.
+TEST(LzmaFileAllocatorTest, WindowFileIsMadeNewAndNobodyElses) {
   base::ScopedTempDir temp_dir;
   ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
-  LzmaFileAllocator allocator(temp_dir.GetPath(), kLarge);
-  ASSERT_TRUE(allocator.is_file_backed());
-  ISzAlloc* sz = &allocator;
-  void* window = sz->Alloc(sz, kLarge);
-  ASSERT_EQ(window, allocator.view());
-  memset(window, 'w', kLarge);
-  base::File other(allocator.temp_file_path(),
-                   base::File::FLAG_OPEN | base::File::FLAG_WRITE);
-  EXPECT_FALSE(other.IsValid());
-  EXPECT_TRUE(IsFilled(window, kLarge, 'w'));
-  sz->Free(sz, window);
-
-  // The next names of this process lead elsewhere.
   const base::FilePath victim = temp_dir.GetPath().Append(L"victim.txt");
   ASSERT_TRUE(base::WriteFile(victim, std::string_view("precious")));
+  const std::wstring stem =
+      L"lzma_" + std::to_wstring(::GetCurrentProcessId()) + L"_";
   unsigned next = 0;
-  ASSERT_EQ(1, swscanf(allocator.temp_file_path().BaseName().value().c_str(),
-                       (L"lzma_" + std::to_wstring(::GetCurrentProcessId()) +
-                        L"_%u.tmp")
-                           .c_str(),
-                       &next));
+  {
+    LzmaFileAllocator first(temp_dir.GetPath(), kLarge);
+    ASSERT_EQ(1, swscanf(first.temp_file_path().BaseName().value().c_str(),
+                         (stem + L"%u.tmp").c_str(), &next));
+  }
   std::vector<base::FilePath> links;
   for (unsigned n = next + 1; n <= next + 5; ++n) {
-    links.push_back(temp_dir.GetPath().Append(
-        L"lzma_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-        std::to_wstring(n) + L".tmp"));
+    links.push_back(
+        temp_dir.GetPath().Append(stem + std::to_wstring(n) + L".tmp"));
     ASSERT_TRUE(base::test::MakeFileLink(links.back(), victim));
   }
   {
-    LzmaFileAllocator second(temp_dir.GetPath(), kLarge);
-    ASSERT_TRUE(second.is_file_backed());
-    EXPECT_EQ(links.end(),
-              std::find(links.begin(), links.end(), second.temp_file_path()));
-    void* other_window = sz->Alloc(&second, kLarge);
-    ASSERT_NE(nullptr, other_window);
-    memset(other_window, 'x', kLarge);
-    sz->Free(&second, other_window);
+    LzmaFileAllocator allocator(temp_dir.GetPath(), kLarge);
+    ISzAlloc* sz = &allocator;
+    void* window = sz->Alloc(sz, kLarge);
+    ASSERT_EQ(window, allocator.view());
+    memset(window, 'w', kLarge);
+    EXPECT_FALSE(base::File(allocator.temp_file_path(),
+                            base::File::FLAG_OPEN | base::File::FLAG_WRITE)
+                     .IsValid());
+    sz->Free(sz, window);
   }
   std::string text;
   EXPECT_TRUE(base::ReadFileToString(victim, &text));

@@ -764,19 +764,8 @@ TEST_F(PackageFetcherTest, ArchiveReplacedAfterItsDownloadIsNeverStarted) {
     ASSERT_TRUE(RunUntil([&] {
       return base::GetFileSize(archive, &written) && written == size;
     }));
-    const base::TimeTicks end =
-        base::TimeTicks::Now() + base::TimeDelta::FromSeconds(1);
-    for (bool replaced = false; !replaced && base::TimeTicks::Now() < end;) {
-      base::File file(archive, base::File::FLAG_OPEN | base::File::FLAG_WRITE |
-                                   base::File::FLAG_SHARE_DELETE);
-      if (file.IsValid()) {
-        const int length = static_cast<int>(impostor_bytes.size());
-        replaced = file.Write(0, impostor_bytes.data(), length) == length &&
-                   file.SetLength(length);
-      } else {
-        base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(5));
-      }
-    }
+    base::test::OverwriteWhenWritable(archive, impostor_bytes,
+                                      base::TimeDelta::FromSeconds(1));
   }
   EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, observer_.WaitForResult());
   std::string installer;
@@ -844,21 +833,8 @@ TEST_F(PackageFetcherTest, PackageReplacedAfterItsDownloadIsNeverUsed) {
     ASSERT_TRUE(RunUntil([&] {
       return base::GetFileSize(attempt_file, &written) && written == size;
     }));
-    // Written as another program would, as soon as it can.
-    const base::TimeTicks end =
-        base::TimeTicks::Now() + base::TimeDelta::FromSeconds(1);
-    while (!replaced && base::TimeTicks::Now() < end) {
-      base::File file(attempt_file, base::File::FLAG_OPEN |
-                                        base::File::FLAG_WRITE |
-                                        base::File::FLAG_SHARE_DELETE);
-      if (file.IsValid()) {
-        const int length = static_cast<int>(impostor_bytes.size());
-        replaced = file.Write(0, impostor_bytes.data(), length) == length &&
-                   file.SetLength(length);
-      } else {
-        base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(5));
-      }
-    }
+    replaced = base::test::OverwriteWhenWritable(
+        attempt_file, impostor_bytes, base::TimeDelta::FromSeconds(1));
   }
   const int status = observer_.WaitForResult();
   std::map<std::wstring, std::string> tree =

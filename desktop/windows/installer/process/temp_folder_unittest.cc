@@ -96,25 +96,6 @@ TEST(TempFolderTest, ProbeCopyIsDeletedOnceItHasEnded) {
   EXPECT_TRUE(base::DeleteFile(folder, true));
 }
 
-// Writes |program| over |path| as another program would, once it can open
-// it for writing; false when it could not within |limit|.
-bool ReplaceWhenWritable(const base::FilePath& path,
-                         const std::string& program,
-                         base::TimeDelta limit) {
-  const base::TimeTicks end = base::TimeTicks::Now() + limit;
-  do {
-    base::File file(path, base::File::FLAG_OPEN | base::File::FLAG_WRITE |
-                              base::File::FLAG_SHARE_DELETE);
-    if (file.IsValid()) {
-      const int size = static_cast<int>(program.size());
-      return file.Write(0, program.data(), size) == size &&
-             file.SetLength(size);
-    }
-    base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(5));
-  } while (base::TimeTicks::Now() < end);
-  return false;
-}
-
 // Another program that writes its own program over the probe's copy once
 // the copy is written got it started in the installer's place, elevated
 // when the installer is. The probe waits for the launch lock, held here,
@@ -156,7 +137,8 @@ TEST(TempFolderTest, ReplacedProbeCopyIsNeverStarted) {
       base::PlatformThread::Sleep(base::TimeDelta::FromMilliseconds(5));
     }
     ASSERT_EQ(size, written) << "the copy was never written";
-    ReplaceWhenWritable(copy, impostor, base::TimeDelta::FromSeconds(1));
+    base::test::OverwriteWhenWritable(copy, impostor,
+                                      base::TimeDelta::FromSeconds(1));
   }
   ASSERT_TRUE(started.TimedWait(base::TimeDelta::FromSeconds(60)));
   prober.Stop();
@@ -202,8 +184,6 @@ TEST(TempFolderTest, LinkedInstallerFolderIsNotUsed) {
   base::ScopedPathOverride home(base::DIR_HOME);
   base::FilePath temp_dir;
   ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp_dir));
-  base::FilePath home_dir;
-  ASSERT_TRUE(base::PathService::Get(base::DIR_HOME, &home_dir));
   base::ScopedTempDir elsewhere;
   ASSERT_TRUE(elsewhere.CreateUniqueTempDir());
   const base::FilePath log_link = temp_dir.Append(GetInstallerTempFolderName());
