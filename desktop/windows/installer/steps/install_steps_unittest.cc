@@ -296,8 +296,6 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
       .DeleteValue(L"Foreign");
 }
 
-// With errors below the minimum log level a failing install still reports
-// its error, rolls back and ends.
 // The prefs and the install log are staged in the temporary folder, which
 // other programs may write: what such a program wrote there once they were
 // written was installed as the per-machine prefs and the install log.
@@ -319,8 +317,14 @@ TEST_F(InstallStepsTest, StagedFilesWrittenByAnotherProgramAreNotInstalled) {
       ReadTextFile(install_folder().AppendASCII("installation_status.xml"));
   EXPECT_EQ(std::string::npos, log.find("evil")) << log;
   ExpectInstalled();
+  // The shared test registry gets its keys back.
+  Installer cleaner;
+  RunSteps(&cleaner, MakeSettings().get(),
+           MakeSteps(Step(&StepCleanupRegistry)));
 }
 
+// With errors below the minimum log level a failing install still reports
+// its error, rolls back and ends.
 TEST_F(InstallStepsTest, FailureIsHandledWhenErrorsAreNotLogged) {
   struct ScopedMinLogLevel {
     ~ScopedMinLogLevel() { logging::SetMinLogLevel(saved); }
