@@ -1,7 +1,11 @@
 #include "base/files/file_util.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cwchar>
 #include <iterator>
 #include <limits>
@@ -9,6 +13,8 @@
 
 #include "base/files/file_enumerator.h"
 #include "base/logging.h"
+#include "base/win/file_information.h"
+#include "base/win/scoped_handle.h"
 
 namespace base {
 
@@ -330,6 +336,95 @@ bool AppendToFile(const FilePath& path, const char* data, int size) {
   if (!file.IsValid())
     return false;
   return file.WriteAtCurrentPos(data, size) == size;
+}
+
+bool IsOpenedAtItsPlace(const FilePath& path, HANDLE handle) {
+  using GetFinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const auto get_final_path =
+      reinterpret_cast<GetFinalPathFunction>(::GetProcAddress(
+          ::GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW"));
+  if (!get_final_path)
+    return true;
+  auto final_path = [](HANDLE object, std::wstring* result) {
+    return GetGrowingString(
+        [object](wchar_t* buffer, DWORD size) {
+          return get_final_path(object, buffer, size, 0);
+        },
+        result);
+  };
+  win::ScopedHandle folder(::CreateFileW(
+      path.DirName().value().c_str(), 0,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  std::wstring folder_path;
+  std::wstring object_path;
+  if (!folder.IsValid() || !final_path(folder.Get(), &folder_path) ||
+      !final_path(handle, &object_path)) {
+    return false;
+  }
+  return FilePath::CompareEqualIgnoreCase(
+      FilePath(folder_path).Append(path.BaseName()).value(), object_path);
+}
+
+bool DeleteFileAtItsPlace(const FilePath& path) {
+  win::ScopedHandle file(::CreateFileW(
+      path.value().c_str(), DELETE | FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.IsValid()) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(file.Get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !IsOpenedAtItsPlace(path, file.Get())) {
+    return false;
+  }
+  return win::MarkFileForDeletion(file.Get());
+}
+
+FILE* OpenNewFileStream(const FilePath& path, const char* mode) {
+  DeleteFileAtItsPlace(path);
+  HANDLE handle =
+      ::CreateFileW(path.value().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return nullptr;
+  const bool binary = std::strchr(mode, 'b') != nullptr;
+  const int descriptor =
+      _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                      _O_WRONLY | (binary ? _O_BINARY : _O_TEXT));
+  if (descriptor == -1) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(descriptor, mode);
+  if (!file)
+    _close(descriptor);
+  return file;
+}
+
+FILE* OpenFileStreamToAppend(const FilePath& path) {
+  HANDLE handle = ::CreateFileW(path.value().c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return nullptr;
+  if (!IsOpenedAtItsPlace(path, handle)) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                         _O_WRONLY | _O_APPEND | _O_TEXT);
+  if (descriptor == -1) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(descriptor, "a");
+  if (!file)
+    _close(descriptor);
+  return file;
 }
 
 bool GetFileSize(const FilePath& path, int64_t* file_size) {

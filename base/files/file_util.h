@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -93,6 +94,32 @@ bool WriteFile(const FilePath& path, std::string_view data);
 
 // Appends to an existing file (a missing file is failure).
 bool AppendToFile(const FilePath& path, const char* data, int size);
+
+// Whether |handle|, opened through |path|, is the file or folder at that
+// very place and not what a link there leads to: its final path is its
+// folder's followed by its name. Under Wine a Unix link to a file is opened
+// as its target and looks like a plain file; only this tells. True where
+// the system cannot tell (before Vista, which has no links to files).
+bool IsOpenedAtItsPlace(const FilePath& path, HANDLE handle);
+
+// Deletes the file at |path| through a handle on it, in a folder that
+// other programs may write: a link planted at the name, which Wine's
+// DeleteFileW would follow to delete what it leads to, is refused and
+// stays. True when no file is at the name afterwards. Logs nothing, so
+// that logging itself may use it.
+bool DeleteFileAtItsPlace(const FilePath& path);
+
+// Makes |path| a new file, open for writing as a stdio stream in |mode|
+// ("w" for text, "wb"), for a folder that other programs may write: a file
+// at the name goes first (DeleteFileAtItsPlace), and a name taken by a
+// link, or again meanwhile, fails the open instead of being written
+// through. Null when no new file can be made there.
+FILE* OpenNewFileStream(const FilePath& path, const char* mode);
+
+// Opens the existing file at |path| for appending as a text stdio stream,
+// in a folder that other programs may write: a link planted at the name is
+// refused, not appended to. Null when there is no such file.
+FILE* OpenFileStreamToAppend(const FilePath& path);
 
 bool GetFileSize(const FilePath& path, int64_t* file_size);
 bool GetFileInfo(const FilePath& path, File::Info* info);

@@ -30,6 +30,7 @@
 
 #include "base/callback.h"
 #include "base/files/file_path.h"
+#include "base/files/new_file.h"
 #include "base/memory/weak_ptr.h"
 #include "desktop/windows/installer/installer_stats_node.h"
 #include "desktop/windows/installer/package_fetcher/additional_file.h"
@@ -107,8 +108,11 @@ class AdditionalFilesFetcher {
   std::optional<InstallerStatsNode> file_stats_;
   std::optional<InstallerStatsNode> try_stats_;
   std::vector<std::string> partner_content_names_;
-  // The file the current download goes to while this fetcher owns it.
-  base::FilePath temp_path_;
+  // The file the current download goes to, made new in the download
+  // folder and held while this fetcher owns it, and the SHA-256 of what
+  // was written into it.
+  base::NewFile temp_;
+  std::string temp_sha256_;
   // The first component of every entry of the package's files_list, as
   // the attempt unpacked it.
   std::optional<std::vector<std::wstring>> package_files_;

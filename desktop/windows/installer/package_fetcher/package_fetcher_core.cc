@@ -15,6 +15,7 @@
 #include "desktop/windows/installer/download_stats_observer.h"
 #include "desktop/windows/installer/light_download_stats_observer.h"
 #include "desktop/windows/installer/package_fetcher/additional_files_fetcher.h"
+#include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
 #include "desktop/windows/installer/package_fetcher/hashing_file_writer.h"
 #include "desktop/windows/installer/package_fetcher/lzma_util.h"
@@ -34,6 +35,9 @@ namespace {
 
 constexpr wchar_t kTrackingDataFileName[] = L"server_tracking_data";
 constexpr char kWelcomeUrlPref[] = "welcome-url";
+
+// Names tried beside an attempt file's own when another file holds it.
+constexpr int kOtherFileNames = 10;
 
 int64_t g_max_package_size = PackageFetcher::kMaxPackageSize;
 
@@ -78,12 +82,10 @@ PackageFetcher::Core::~Core() {
   additional_files_.reset();
   // Ends a download under way, within the downloader's time limit.
   downloader_.reset();
+  DeleteAttemptFiles();
   DeleteUnpacked();
-  // The archives were made and deleted through HeldFiles.
-  for (const base::FilePath& file : attempt_files_)
-    base::DeleteFile(file, false);
   // Last: while it stays, no other run takes these names.
-  base::DeleteFile(package_path_, false);
+  base::DeleteFileAtItsPlace(package_path_);
 }
 
 void PackageFetcher::Core::Start() {
@@ -104,11 +106,8 @@ void PackageFetcher::Core::Start() {
   NotifyStatus(FETCHER_STATUS_ATTEMPT_STARTED);
   additional_files_.reset();
   reply_ = DownloadAddressReply();
+  DeleteAttemptFiles();
   DeleteUnpacked();
-  if (!attempt_file_.empty()) {
-    if (!base::DeleteFile(attempt_file_, false))
-      LOG(WARNING) << "Unable to delete " << attempt_file_;
-  }
   // What an earlier attempt made is gone; a folder that stays is not this
   // run's, and is neither emptied (it may hold links) nor unpacked into.
   if (base::PathExists(package_folder_)) {
@@ -118,18 +117,13 @@ void PackageFetcher::Core::Start() {
   }
   attempt_file_ = package_path_.InsertBeforeExtensionASCII(
       base::StringPrintf("_%d", try_number));
-  if (std::find(attempt_files_.begin(), attempt_files_.end(), attempt_file_) ==
-      attempt_files_.end()) {
-    attempt_files_.push_back(attempt_file_);
-  }
   if (own_payload_->payload_type() == PAYLOAD_TYPE_FULL_PACKAGE) {
     NotifyStatus(FETCHER_STATUS_UNPACKING);
     // An archive that is missing, or not held, fails the unpacking.
-    std::string copy;
-    held_.WriteNewFile(ArchivePath(), own_payload_->GetPayloadBytes(&copy));
+    WriteArchive(*own_payload_);
     base::ThreadTaskRunnerHandle::Get()->PostTask(
         FROM_HERE, base::BindOnce(&Core::UnpackArchive,
-                                  weak_factory_.GetWeakPtr(), ArchivePath()));
+                                  weak_factory_.GetWeakPtr(), archive_.path()));
     return;
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
@@ -173,12 +167,16 @@ void PackageFetcher::Core::OnDownloadURLFetched() {
   attempt_stats_->SetString("download_url", reply_.installer);
   root_stats_.SetString("download_url", reply_.installer);
   LOG(INFO) << "Preparing to fetch the installer";
+  // Made new: a link or file that another program put at the name is not
+  // written through, and nobody else writes the file while it is held.
+  attempt_ = base::NewFile::Create(attempt_file_, kOtherFileNames);
   auto writer = std::make_unique<HashingFileWriter>(&package_sha256_);
-  if (!writer->Open(attempt_file_)) {
+  if (!writer->Open(&attempt_)) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Failed initializing the file to use as download destination");
     return;
   }
+  attempt_file_ = attempt_.path();
   attempt_stats_->RecordTime("download_start_time");
   root_stats_.RecordTimestamp("installation_start_download_time");
   // The package and the additional files may come from any host, also
@@ -201,11 +199,12 @@ void PackageFetcher::Core::OnPackageDownloaded(const std::string& checksum) {
     ReportFailure("Failed downloading the Kelvo package");
     return;
   }
-  // No digest, or none to compare with, is no match.
-  // Held from here: the checks, the runs asking its version and the
-  // archive all read the bytes that the checksum covers.
+  // No digest, or none to compare with, is no match. The package is then
+  // held for reading only, since it is started to tell its version; in the
+  // moment between another program could write it, so what is held is
+  // checked again.
   if (package_sha256_.empty() || package_sha256_ != checksum ||
-      !held_.HoldWritten(attempt_file_, checksum)) {
+      !attempt_.Seal() || !ChecksumChecker::Check(attempt_file_, checksum)) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Checksum incorrect for the downloaded package");
     return;
@@ -239,8 +238,7 @@ void PackageFetcher::Core::ExtractArchive() {
            "Could not find 7z payload in full package");
       return;
     }
-    std::string copy;
-    written = held_.WriteNewFile(ArchivePath(), package.GetPayloadBytes(&copy));
+    written = WriteArchive(package);
   }
   if (!written) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED,
@@ -249,7 +247,7 @@ void PackageFetcher::Core::ExtractArchive() {
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::UnpackArchive,
-                                weak_factory_.GetWeakPtr(), ArchivePath()));
+                                weak_factory_.GetWeakPtr(), archive_.path()));
 }
 
 void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
@@ -265,7 +263,8 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   Archive7z unpacker(proxy_.get());
   unpacker.set_held_files(&held_);
   // Only the archive this attempt wrote and holds is unpacked.
-  if (!held_.IsHeld(archive) || unpacker.Open(archive) != 0 ||
+  if (!archive_.sealed() || archive != archive_.path() ||
+      unpacker.Open(archive) != 0 ||
       unpacker.Extract(package_folder_, nullptr) != 0) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED, "Archive unpacking failed");
     return;
@@ -282,7 +281,7 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::OnUnpacked, weak_factory_.GetWeakPtr()));
-  held_.Delete(archive);
+  archive_.Delete();
 }
 
 bool PackageFetcher::Core::WriteIntoPackage(const wchar_t* name,
@@ -380,10 +379,7 @@ void PackageFetcher::Core::ReportResult(FetcherStatus status) {
   DeleteUnpacked();
   // A failed download may be as large as the downloader allows: it does
   // not wait for the next attempt, which may never come.
-  if (!attempt_file_.empty()) {
-    if (!base::DeleteFile(attempt_file_, false))
-      LOG(WARNING) << "Unable to delete " << attempt_file_;
-  }
+  DeleteAttemptFiles();
   NotifyStatus(status);
 }
 
@@ -403,6 +399,21 @@ void PackageFetcher::Core::Fail(FetcherStatus status,
 
 base::FilePath PackageFetcher::Core::ArchivePath() const {
   return attempt_file_.ReplaceExtension(L"7z");
+}
+
+bool PackageFetcher::Core::WriteArchive(const PayloadReader& payload) {
+  archive_ = base::NewFile::Create(ArchivePath(), kOtherFileNames);
+  if (payload.WritePayloadToNewFile(&archive_))
+    return true;
+  archive_.Delete();
+  return false;
+}
+
+void PackageFetcher::Core::DeleteAttemptFiles() {
+  if (attempt_.IsValid() && !attempt_.Delete())
+    LOG(WARNING) << "Unable to delete " << attempt_.path();
+  if (archive_.IsValid())
+    archive_.Delete();
 }
 
 bool PackageFetcher::Core::MustCheckSignatures() const {
