@@ -384,6 +384,118 @@ bool DeleteFileAtItsPlace(const FilePath& path) {
   return win::MarkFileForDeletion(file.Get());
 }
 
+bool GetFileIdentity(HANDLE handle, FileIdentity* identity, DWORD* attributes) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(handle, &info))
+    return false;
+  if (attributes)
+    *attributes = info.dwFileAttributes;
+  identity->volume = info.dwVolumeSerialNumber;
+  identity->index =
+      (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+win::ScopedHandle OpenFolderAtItsPlace(const FilePath& folder, DWORD access) {
+  win::ScopedHandle held(::CreateFileW(
+      folder.value().c_str(),
+      FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | access,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!held.IsValid()) {
+    PLOG(WARNING) << "Cannot open the folder " << folder;
+    return held;
+  }
+  // Asked once the folder is held: the name can no longer be moved away.
+  const DWORD attributes = ::GetFileAttributesW(folder.value().c_str());
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !::GetFileInformationByHandle(held.Get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !IsOpenedAtItsPlace(folder, held.Get())) {
+    LOG(ERROR) << folder << " is a link to another place: not used";
+    held.Close();
+  }
+  return held;
+}
+
+namespace {
+
+// Deletes |folder| through a handle at its place when it is empty and
+// still the folder |identity| names.
+bool DeleteEmptyFolderAtItsPlace(const FilePath& folder,
+                                 const FileIdentity& identity) {
+  win::ScopedHandle handle = OpenFolderAtItsPlace(folder, DELETE);
+  FileIdentity found;
+  return handle.IsValid() && GetFileIdentity(handle.Get(), &found) &&
+         found == identity && win::MarkFileForDeletion(handle.Get());
+}
+
+// Deletes what is in |folder|, which the caller holds; goes on after a
+// failure.
+bool DeleteFolderContentsAtItsPlace(const FilePath& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW(folder.Append(L"*").value().c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    PLOG(WARNING) << "Cannot list " << folder;
+    return false;
+  }
+  bool all = true;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..")
+      continue;
+    const FilePath path = folder.Append(name);
+    const DWORD attributes = found.dwFileAttributes;
+    bool deleted = false;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      deleted = DeleteFileAtItsPlace(path);
+    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      deleted = ::RemoveDirectoryW(path.value().c_str()) != FALSE;
+    } else {
+      FileIdentity identity;
+      win::ScopedHandle sub = OpenFolderAtItsPlace(path);
+      deleted = sub.IsValid() && GetFileIdentity(sub.Get(), &identity);
+      sub.Close();
+      deleted = deleted && DeleteFolderAtItsPlace(path, identity);
+    }
+    if (!deleted) {
+      LOG(WARNING) << "Not deleting " << path << ": a link, or in use";
+      all = false;
+    }
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return all;
+}
+
+}  // namespace
+
+bool DeleteFolderAtItsPlace(const FilePath& folder,
+                            const FileIdentity& identity) {
+  if (DeleteEmptyFolderAtItsPlace(folder, identity))
+    return true;
+  if (::GetFileAttributesW(folder.value().c_str()) == INVALID_FILE_ATTRIBUTES)
+    return true;
+  {
+    // Held while it is emptied, without the right to delete it, which a
+    // listing of it would not share: its name stands for it meanwhile.
+    win::ScopedHandle held = OpenFolderAtItsPlace(folder);
+    FileIdentity found;
+    if (!held.IsValid() || !GetFileIdentity(held.Get(), &found) ||
+        !(found == identity)) {
+      LOG(WARNING) << "Not deleting " << folder
+                   << ": it is no longer the folder it was";
+      return false;
+    }
+    if (!DeleteFolderContentsAtItsPlace(folder))
+      return false;
+  }
+  return DeleteEmptyFolderAtItsPlace(folder, identity);
+}
+
 FILE* OpenNewFileStream(const FilePath& path, const char* mode) {
   DeleteFileAtItsPlace(path);
   HANDLE handle =

@@ -20,6 +20,7 @@
 
 #include "base/files/file.h"
 #include "base/files/file_path.h"
+#include "base/win/scoped_handle.h"
 
 namespace base {
 
@@ -108,6 +109,37 @@ bool IsOpenedAtItsPlace(const FilePath& path, HANDLE handle);
 // stays. True when no file is at the name afterwards. Logs nothing, so
 // that logging itself may use it.
 bool DeleteFileAtItsPlace(const FilePath& path);
+
+// Which file or folder of which volume a handle is open on.
+struct FileIdentity {
+  DWORD volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileIdentity& other) const = default;
+};
+// Gives the |attributes| too (may be null); false when the system cannot
+// tell.
+bool GetFileIdentity(HANDLE handle,
+                     FileIdentity* identity,
+                     DWORD* attributes = nullptr);
+
+// Opens the folder |folder| for listing it, with |access| besides, when it
+// is a folder at that very place and not a link or junction there that
+// leads elsewhere (Wine tells a Unix link to a folder by the attributes of
+// its name only, Windows also through the handle). The handle shares no
+// deletion, so that nobody can rename or replace the folder while it is
+// open. Invalid (logged) when it cannot be opened or is a link.
+win::ScopedHandle OpenFolderAtItsPlace(const FilePath& folder,
+                                       DWORD access = 0);
+
+// Deletes the folder |folder|, in a folder that other programs may write,
+// with everything in it, when it is a folder at its place and still the one
+// |identity| names: each file through a handle at its place
+// (DeleteFileAtItsPlace), each folder likewise, a link to a folder by
+// itself. What a link leads to is never deleted: a link to a file that
+// cannot be told from a file at its place stays, and so does the folder.
+// Goes on after a failure; true when nothing is left at the name.
+bool DeleteFolderAtItsPlace(const FilePath& folder,
+                            const FileIdentity& identity);
 
 // Makes |path| a new file, open for writing as a stdio stream in |mode|
 // ("w" for text, "wb"), for a folder that other programs may write: a file

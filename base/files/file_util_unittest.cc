@@ -262,6 +262,48 @@ TEST_F(FileUtilTest, FilesAtTheirPlaceOnly) {
   EXPECT_FALSE(PathExists(victim));
 }
 
+// A folder that other programs may write goes with what is in it, each
+// file and folder at its place; a link to a file, which Wine's DeleteFileW
+// would follow, stays with what it leads to and keeps the folder, a link to
+// a folder never has what it leads to emptied, and another folder put at
+// the name is not deleted.
+TEST_F(FileUtilTest, FolderGoesAtItsPlaceOnly) {
+  const FilePath root = Path(L"package");
+  const FilePath deeper = root.Append(L"resources").Append(L"deeper");
+  ASSERT_TRUE(CreateDirectory(deeper));
+  Write(root.Append(L"a.txt"), "a");
+  Write(deeper.Append(L"c.txt"), "c");
+  const FilePath victim = Path(L"victim.txt");
+  Write(victim, "precious");
+  const FilePath outside = Path(L"outside");
+  ASSERT_TRUE(CreateDirectory(outside));
+  Write(outside.Append(L"keep.txt"), "keep");
+  const FilePath file_link = deeper.Append(L"evil.pak");
+  const FilePath folder_link = root.Append(L"evil");
+  ASSERT_TRUE(test::MakeFileLink(file_link, victim));
+  ASSERT_TRUE(test::MakeDirectoryLink(folder_link, outside));
+  EXPECT_FALSE(OpenFolderAtItsPlace(folder_link).IsValid());
+  FileIdentity root_id;
+  FileIdentity outside_id;
+  ASSERT_TRUE(GetFileIdentity(OpenFolderAtItsPlace(root).Get(), &root_id));
+  ASSERT_TRUE(
+      GetFileIdentity(OpenFolderAtItsPlace(outside).Get(), &outside_id));
+
+  EXPECT_FALSE(DeleteFolderAtItsPlace(outside, root_id));
+  EXPECT_EQ("keep", Read(outside.Append(L"keep.txt")));
+  EXPECT_FALSE(DeleteFolderAtItsPlace(root, root_id));
+  EXPECT_EQ("precious", Read(victim));
+  EXPECT_EQ("keep", Read(outside.Append(L"keep.txt")));
+  EXPECT_FALSE(PathExists(root.Append(L"a.txt")));
+  EXPECT_FALSE(PathExists(deeper.Append(L"c.txt")));
+  test::RemoveLink(file_link);
+  test::RemoveLink(folder_link);
+  EXPECT_TRUE(DeleteFolderAtItsPlace(root, root_id));
+  EXPECT_FALSE(PathExists(root));
+  EXPECT_TRUE(DeleteFolderAtItsPlace(outside, outside_id));
+  EXPECT_FALSE(PathExists(outside));
+}
+
 // The tree goes around a link inside it; what the link points at stays,
 // and a delete that could not take the link away does not report success.
 TEST_F(FileUtilTest, RecursiveDeleteDoesNotFollowLinks) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/win/file_information.h"
@@ -51,8 +52,7 @@ NewFile& NewFile::operator=(NewFile&& other) noexcept {
   file_ = std::move(other.file_);
   error_ = other.error_;
   sealed_ = other.sealed_;
-  volume_ = other.volume_;
-  index_ = other.index_;
+  identity_ = other.identity_;
   other.sealed_ = false;
   return *this;
 }
@@ -90,10 +90,40 @@ NewFile NewFile::Create(const FilePath& path, int other_names) {
   }
   LOG(WARNING) << "Cannot create a new file at " << path << ": "
                << File::ErrorToString(error);
+  // Logging keeps the system's last error: that of the last name tried.
   NewFile failed;
   failed.path_ = path;
   failed.error_ = error;
   return failed;
+}
+
+// static
+NewFile NewFile::HoldExisting(const FilePath& path) {
+  NewFile file;
+  file.path_ = path;
+  file.file_.Set(::CreateFileW(path.value().c_str(), GENERIC_READ,
+                               FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | kNoLinks, nullptr));
+  if (!file.IsValid()) {
+    PLOG(ERROR) << "Cannot hold " << path;
+    file.error_ = File::OSErrorToFileError(::GetLastError());
+    return file;
+  }
+  // Under Wine a Unix link to a file opens as what it leads to, and looks
+  // like a file: only its final path tells.
+  DWORD attributes = 0;
+  if (!file.ReadIdentity(&attributes) ||
+      (attributes &
+       (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+      !IsOpenedAtItsPlace(path, file.file_.Get())) {
+    LOG(ERROR) << path << " is no file of its own at that place";
+    file.file_.Close();
+    file.error_ = File::FILE_ERROR_SECURITY;
+    return file;
+  }
+  file.error_ = File::FILE_OK;
+  file.sealed_ = true;
+  return file;
 }
 
 bool NewFile::Write(const char* data, size_t size) {
@@ -121,6 +151,16 @@ bool NewFile::Truncate() {
   if (!::SetFilePointerEx(file_.Get(), start, nullptr, FILE_BEGIN) ||
       !::SetEndOfFile(file_.Get())) {
     PLOG(ERROR) << "Cannot empty " << path_;
+    return false;
+  }
+  return true;
+}
+
+bool NewFile::SetLastModified(const FILETIME& time) {
+  DCHECK(IsValid());
+  DCHECK(!sealed_);
+  if (!::SetFileTime(file_.Get(), nullptr, nullptr, &time)) {
+    PLOG(ERROR) << "Cannot set the time of " << path_;
     return false;
   }
   return true;
@@ -234,23 +274,13 @@ void NewFile::Keep() {
   sealed_ = false;
 }
 
-bool NewFile::ReadIdentity() {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(file_.Get(), &info))
-    return false;
-  volume_ = info.dwVolumeSerialNumber;
-  index_ =
-      (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
+bool NewFile::ReadIdentity(DWORD* attributes) {
+  return GetFileIdentity(file_.Get(), &identity_, attributes);
 }
 
 bool NewFile::IsSameFile(HANDLE other) const {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(other, &info))
-    return false;
-  const uint64_t index =
-      (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return info.dwVolumeSerialNumber == volume_ && index == index_;
+  FileIdentity found;
+  return GetFileIdentity(other, &found) && found == identity_;
 }
 
 }  // namespace base

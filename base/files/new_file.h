@@ -6,7 +6,8 @@
 // at the name makes the creation fail instead of being followed; another
 // name can then be taken. While held, other programs may read the file but
 // neither write, rename nor delete it. It is removed through what was made:
-// a handle opened again only when it is the same file.
+// a handle opened again only when it is the same file. A file that a program
+// this process started made there is held the same way (HoldExisting).
 //
 //   base::NewFile copy = base::NewFile::Create(folder.Append(L"a.exe"), 10);
 //   if (!copy.IsValid() || !copy.Write(data, size) || !copy.Seal())
@@ -24,6 +25,7 @@
 
 #include "base/files/file.h"
 #include "base/files/file_path.h"
+#include "base/files/file_util.h"
 #include "base/win/scoped_handle.h"
 
 namespace base {
@@ -44,6 +46,14 @@ class NewFile {
   // could be created; error() says why the last one failed.
   static NewFile Create(const FilePath& path, int other_names = 0);
 
+  // Holds the file at |path|, one that another program made (a program
+  // this process started), as Seal holds a file that was written: others
+  // may read it but neither write, rename nor delete it, and Delete removes
+  // this very file. Invalid (logged) when no file of its own stands at that
+  // very place: a link there is refused, also one that Wine cannot tell
+  // from a file by its attributes.
+  static NewFile HoldExisting(const FilePath& path);
+
   bool IsValid() const { return file_.IsValid(); }
   const FilePath& path() const { return path_; }
   File::Error error() const { return error_; }
@@ -54,6 +64,8 @@ class NewFile {
   bool Write(const char* data, size_t size);
   // Empties the file. Only before Seal.
   bool Truncate();
+  // Sets the time of the file's last change. Only before Seal.
+  bool SetLastModified(const FILETIME& time);
 
   // Gives up writing and holds the file for reading only, so that nobody,
   // this process included, can write it any more while it is held: a
@@ -84,7 +96,8 @@ class NewFile {
  private:
   NewFile(FilePath path, HANDLE handle);
 
-  bool ReadIdentity();
+  // Reads who the file is, and its |attributes| (may be null).
+  bool ReadIdentity(DWORD* attributes = nullptr);
   bool IsSameFile(HANDLE other) const;
 
   FilePath path_;
@@ -92,8 +105,7 @@ class NewFile {
   File::Error error_ = File::FILE_ERROR_FAILED;
   bool sealed_ = false;
   // Who the file is: the volume and the file's number on it.
-  DWORD volume_ = 0;
-  uint64_t index_ = 0;
+  FileIdentity identity_;
 };
 
 }  // namespace base

@@ -95,6 +95,35 @@ TEST_F(NewFileTest, HeldAgainstOthersUntilDeleted) {
   EXPECT_EQ("k", Read(Path(L"kept.txt")));
 }
 
+// A file that another program made is held as a sealed one is, and goes
+// through what was held; a link at its name is refused, and what it leads
+// to is never held nor deleted.
+TEST_F(NewFileTest, ExistingFileHeldOnlyAtItsPlace) {
+  const FilePath made = Path(L"setup.exe");
+  ASSERT_TRUE(WriteFile(made, std::string_view("component")));
+  NewFile held = NewFile::HoldExisting(made);
+  ASSERT_TRUE(held.IsValid());
+  EXPECT_TRUE(held.sealed());
+  EXPECT_TRUE(CanOpen(made, GENERIC_READ));
+  EXPECT_FALSE(CanOpen(made, GENERIC_WRITE));
+  EXPECT_FALSE(::DeleteFileW(made.value().c_str()));
+  EXPECT_TRUE(held.ContentEquals("component", 9));
+
+  const FilePath victim = Path(L"victim.txt");
+  ASSERT_TRUE(WriteFile(victim, std::string_view("precious")));
+  const FilePath link = Path(L"setup.dll");
+  ASSERT_TRUE(test::MakeFileLink(link, victim));
+  NewFile refused = NewFile::HoldExisting(link);
+  EXPECT_FALSE(refused.IsValid());
+  EXPECT_EQ(File::FILE_ERROR_SECURITY, refused.error());
+  EXPECT_FALSE(NewFile::HoldExisting(Path(L"missing.exe")).IsValid());
+  EXPECT_TRUE(CanOpen(victim, GENERIC_WRITE));
+  EXPECT_TRUE(held.Delete());
+  EXPECT_FALSE(PathExists(made));
+  EXPECT_EQ("precious", Read(victim));
+  test::RemoveLink(link);
+}
+
 // A move goes with the file held, and never over another file.
 TEST_F(NewFileTest, MovedWhileHeld) {
   NewFile file = NewFile::Create(Path(L"additional_file.tmp"));

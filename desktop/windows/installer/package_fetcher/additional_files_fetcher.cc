@@ -82,7 +82,7 @@ void AdditionalFilesFetcher::Start(base::OnceClosure done) {
 }
 
 void AdditionalFilesFetcher::DeleteTempFile() {
-  // Once moved away the file is no longer the fetcher's.
+  // Once held by the fetch the file is no longer the fetcher's.
   if (temp_.IsValid())
     temp_.Delete();
 }
@@ -164,14 +164,19 @@ bool AdditionalFilesFetcher::MoveIntoPlace(const base::FilePath& folder) {
     return false;
   }
   // Never replacing: the name may still come to stand for an existing
-  // file, through its short name or another file of this list. It is
-  // copied from the download, held for reading only, into a file of the
-  // package that is held as it is written.
-  if (!MakeFolder(folder) || !temp_.Seal() ||
-      !held_->CopyInto(temp_.path(), target, current().checksum)) {
+  // file, through its short name or another file of this list.
+  if (!MakeFolder(folder) || !HoldAs(target)) {
     LOG(ERROR) << "Failed moving additional file into place";
     return false;
   }
+  return true;
+}
+
+bool AdditionalFilesFetcher::HoldAs(const base::FilePath& target) {
+  // Copied rather than moved: a file made in the folder takes the folder's
+  // security. Nobody could write the download since its digest was taken.
+  if (!held_->CopyInto(&temp_, target, current().checksum))
+    return false;
   DeleteTempFile();
   return true;
 }
@@ -221,13 +226,11 @@ bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
     return false;
   }
   const base::FilePath archive = folder.AppendASCII(file.type + kArchiveSuffix);
-  // Checked and run as this fetcher holds it: copied from the download,
-  // held for reading only, into a file that is held as it is written.
-  if (!temp_.Seal() || !held_->CopyInto(temp_.path(), archive, file.checksum)) {
+  // Checked and run as the fetch holds it.
+  if (!HoldAs(archive)) {
     LOG(ERROR) << "Failed moving additional component SFX into place";
     return false;
   }
-  DeleteTempFile();
   if (check_signatures_ && !VerifyFileSignature(archive, nullptr)) {
     LOG(WARNING) << "The " << file.type << " archive is not signed by the "
                  << "expected signer: skipping it";

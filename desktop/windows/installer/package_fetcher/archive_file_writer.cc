@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/bind.h"
+#include "base/files/file_util.h"
 #include "base/location.h"
 #include "base/logging.h"
 #include "crypto/secure_hash.h"
@@ -255,7 +256,8 @@ void ArchiveFileWriter::DeleteOpenFile() {
   if (file_path_.empty())
     return;
   file_.Close();
-  if (!::DeleteFileW(file_path_.value().c_str()))
+  // Once closed, another program may have put a link at the name.
+  if (!base::DeleteFileAtItsPlace(file_path_))
     PLOG(WARNING) << "Cannot delete the partial file " << file_path_;
   file_path_.clear();
 }

@@ -15,7 +15,6 @@
 #include "desktop/windows/installer/download_stats_observer.h"
 #include "desktop/windows/installer/light_download_stats_observer.h"
 #include "desktop/windows/installer/package_fetcher/additional_files_fetcher.h"
-#include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
 #include "desktop/windows/installer/package_fetcher/hashing_file_writer.h"
 #include "desktop/windows/installer/package_fetcher/lzma_util.h"
@@ -83,7 +82,6 @@ PackageFetcher::Core::~Core() {
   // Ends a download under way, within the downloader's time limit.
   downloader_.reset();
   DeleteAttemptFiles();
-  DeleteUnpacked();
   // Last: while it stays, no other run takes these names.
   base::DeleteFileAtItsPlace(package_path_);
 }
@@ -107,7 +105,6 @@ void PackageFetcher::Core::Start() {
   additional_files_.reset();
   reply_ = DownloadAddressReply();
   DeleteAttemptFiles();
-  DeleteUnpacked();
   // What an earlier attempt made is gone; a folder that stays is not this
   // run's, and is neither emptied (it may hold links) nor unpacked into.
   if (base::PathExists(package_folder_)) {
@@ -120,10 +117,11 @@ void PackageFetcher::Core::Start() {
   if (own_payload_->payload_type() == PAYLOAD_TYPE_FULL_PACKAGE) {
     NotifyStatus(FETCHER_STATUS_UNPACKING);
     // An archive that is missing, or not held, fails the unpacking.
-    WriteArchive(*own_payload_);
+    base::FilePath archive;
+    WriteArchive(*own_payload_, &archive);
     base::ThreadTaskRunnerHandle::Get()->PostTask(
         FROM_HERE, base::BindOnce(&Core::UnpackArchive,
-                                  weak_factory_.GetWeakPtr(), archive_.path()));
+                                  weak_factory_.GetWeakPtr(), archive));
     return;
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
@@ -199,12 +197,12 @@ void PackageFetcher::Core::OnPackageDownloaded(const std::string& checksum) {
     ReportFailure("Failed downloading the Kelvo package");
     return;
   }
-  // No digest, or none to compare with, is no match. The package is then
-  // held for reading only, since it is started to tell its version; in the
-  // moment between another program could write it, so what is held is
-  // checked again.
+  // No digest, or none to compare with, is no match. Held from here, for
+  // reading only, since it is started to tell its version: the checks, the
+  // runs asking its version and the archive all read the bytes that the
+  // checksum covers.
   if (package_sha256_.empty() || package_sha256_ != checksum ||
-      !attempt_.Seal() || !ChecksumChecker::Check(attempt_file_, checksum)) {
+      !held_.HoldNewFile(std::move(attempt_), checksum)) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Checksum incorrect for the downloaded package");
     return;
@@ -230,6 +228,7 @@ void PackageFetcher::Core::ExtractArchive() {
   attempt_stats_->RecordTime("extract_start_time");
   NotifyStatus(FETCHER_STATUS_UNPACKING);
   bool written = false;
+  base::FilePath archive;
   {
     // Maps the package only while the archive is written out.
     PayloadReader package(attempt_file_);
@@ -238,7 +237,7 @@ void PackageFetcher::Core::ExtractArchive() {
            "Could not find 7z payload in full package");
       return;
     }
-    written = WriteArchive(package);
+    written = WriteArchive(package, &archive);
   }
   if (!written) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED,
@@ -247,7 +246,7 @@ void PackageFetcher::Core::ExtractArchive() {
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::UnpackArchive,
-                                weak_factory_.GetWeakPtr(), archive_.path()));
+                                weak_factory_.GetWeakPtr(), archive));
 }
 
 void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
@@ -263,8 +262,7 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   Archive7z unpacker(proxy_.get());
   unpacker.set_held_files(&held_);
   // Only the archive this attempt wrote and holds is unpacked.
-  if (!archive_.sealed() || archive != archive_.path() ||
-      unpacker.Open(archive) != 0 ||
+  if (!held_.IsHeld(archive) || unpacker.Open(archive) != 0 ||
       unpacker.Extract(package_folder_, nullptr) != 0) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED, "Archive unpacking failed");
     return;
@@ -281,7 +279,7 @@ void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::OnUnpacked, weak_factory_.GetWeakPtr()));
-  archive_.Delete();
+  held_.Delete(archive);
 }
 
 bool PackageFetcher::Core::WriteIntoPackage(const wchar_t* name,
@@ -289,13 +287,6 @@ bool PackageFetcher::Core::WriteIntoPackage(const wchar_t* name,
   const base::FilePath path = package_folder_.Append(name);
   return held_.IsHeld(path) ? held_.Rewrite(path, data)
                             : held_.WriteNewFile(path, data);
-}
-
-void PackageFetcher::Core::DeleteUnpacked() {
-  if (!held_.DeleteAll()) {
-    LOG(WARNING) << "Files that another program changed or added stay in "
-                 << package_folder_.DirName();
-  }
 }
 
 void PackageFetcher::Core::OnUnpacked() {
@@ -376,7 +367,6 @@ void PackageFetcher::Core::ReportResult(FetcherStatus status) {
   root_stats_.SetInteger("fetcher_restarts", count);
   attempt_stats_->SetString("result", FetcherStatusToString(status));
   attempt_running_ = false;
-  DeleteUnpacked();
   // A failed download may be as large as the downloader allows: it does
   // not wait for the next attempt, which may never come.
   DeleteAttemptFiles();
@@ -401,19 +391,22 @@ base::FilePath PackageFetcher::Core::ArchivePath() const {
   return attempt_file_.ReplaceExtension(L"7z");
 }
 
-bool PackageFetcher::Core::WriteArchive(const PayloadReader& payload) {
-  archive_ = base::NewFile::Create(ArchivePath(), kOtherFileNames);
-  if (payload.WritePayloadToNewFile(&archive_))
-    return true;
-  archive_.Delete();
-  return false;
+bool PackageFetcher::Core::WriteArchive(const PayloadReader& payload,
+                                        base::FilePath* archive) {
+  base::NewFile file = base::NewFile::Create(ArchivePath(), kOtherFileNames);
+  *archive = file.path();
+  std::string copy;
+  return held_.WriteNewFile(std::move(file), payload.GetPayloadBytes(&copy));
 }
 
 void PackageFetcher::Core::DeleteAttemptFiles() {
+  // A download under way is the attempt's own until it is checked and held.
   if (attempt_.IsValid() && !attempt_.Delete())
     LOG(WARNING) << "Unable to delete " << attempt_.path();
-  if (archive_.IsValid())
-    archive_.Delete();
+  if (!held_.DeleteAll()) {
+    LOG(WARNING) << "Files that another program changed or added stay in "
+                 << download_folder_;
+  }
 }
 
 bool PackageFetcher::Core::MustCheckSignatures() const {

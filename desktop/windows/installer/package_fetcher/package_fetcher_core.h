@@ -89,9 +89,6 @@ class PackageFetcher::Core {
   // Writes |data| as the package folder's file |name|, held; an existing
   // one that this attempt holds is rewritten.
   bool WriteIntoPackage(const wchar_t* name, std::string_view data);
-  // Deletes what the attempt holds: the package and suite folders with
-  // their files, where they are still what it made.
-  void DeleteUnpacked();
   void OnAdditionalFilesFetched();
   void OnPackageReady();
 
@@ -106,10 +103,12 @@ class PackageFetcher::Core {
   void Fail(FetcherStatus status, const std::string& message);
 
   base::FilePath ArchivePath() const;
-  // Writes the archive of |payload| to a new file at ArchivePath (or beside
-  // it when that name is held), held for reading once it is checked.
-  bool WriteArchive(const PayloadReader& payload);
-  // Deletes the attempt's files, through what was made.
+  // Writes the archive of |payload| into a new file at ArchivePath (or
+  // beside it when that name is taken), named in |archive|, and holds it.
+  bool WriteArchive(const PayloadReader& payload, base::FilePath* archive);
+  // Deletes what the attempt made: its download, and what it holds (the
+  // checked download, its archive, the package and suite folders with
+  // their files) where it still is what it made.
   void DeleteAttemptFiles();
   // Downloads must be signed unless the running installer is a PE image
   // without a certificate table.
@@ -132,11 +131,10 @@ class PackageFetcher::Core {
 
   bool attempt_running_ = false;
   // The current attempt's file: its name, and the file made new and held
-  // while the attempt uses it, as the 7z archive taken out of it is. The
-  // download folder is one that other programs may write.
+  // while the package downloads into it; once checked, |held_| holds it.
+  // The download folder is one that other programs may write.
   base::FilePath attempt_file_;
   base::NewFile attempt_;
-  base::NewFile archive_;
   std::unique_ptr<WininetDownloader> downloader_;
   std::string reply_text_;
   DownloadAddressReply reply_;

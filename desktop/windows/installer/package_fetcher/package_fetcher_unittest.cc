@@ -179,25 +179,6 @@ class PackageFetcherTest : public testing::Test {
     }
     return files;
   }
-  // Makes |link| a Unix link to |target|, as Windows would make a link
-  // there; false without Wine's view of the Unix file system. Wine starts
-  // a Unix program, but its process cannot be waited for.
-  static bool MakeUnixLink(const FilePath& target, const FilePath& link) {
-    const std::wstring unix_target = test::UnixPath(target);
-    const std::wstring unix_link = test::UnixPath(link);
-    std::wstring command =
-        L"Z:\\bin\\ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"";
-    STARTUPINFOW startup = {sizeof(startup)};
-    PROCESS_INFORMATION process = {};
-    if (unix_target.empty() || unix_link.empty() ||
-        !::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                          nullptr, nullptr, &startup, &process)) {
-      return false;
-    }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return RunUntil([&] { return base::PathExists(link); });
-  }
   size_t Requests(const std::string& path) {
     return server_.GetRequests(prefix_ + path).size();
   }
@@ -384,8 +365,8 @@ TEST_F(PackageFetcherTest, PackageFolderMadeByAnotherProgramIsNotUnpackedInto) {
         fetcher->package_path().InsertBeforeExtension(L"_0"));
   }));
   ASSERT_TRUE(base::CreateDirectory(package));
-  if (!MakeUnixLink(elsewhere, package.Append(L"kelvo.exe")))
-    GTEST_SKIP() << "needs Wine's view of the Unix file system";
+  ASSERT_TRUE(
+      base::test::MakeFileLink(package.Append(L"kelvo.exe"), elsewhere));
 
   EXPECT_EQ(FETCHER_STATUS_UNPACKING_FAILED, observer_.WaitForResult());
   EXPECT_EQ("Could not create unpacking folder",
@@ -712,6 +693,37 @@ TEST_F(PackageFetcherTest, FullInstallerUnpacksItsOwnPayloadWithoutTheNetwork) {
   EXPECT_EQ(0u, server_.GetRequests(prefix_).size());
 }
 
+// Another program of the user plants links in the package folder while the
+// fetcher holds it, to a file and to a folder elsewhere: the clean-up
+// deletes what the run made and what the programs it started left there,
+// and never what a link leads to.
+TEST_F(PackageFetcherTest, CleanUpNeverDeletesWhatALinkInThePackageLeadsTo) {
+  ServePackage(MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  ASSERT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+  const FilePath package = fetcher->package_folder();
+  const FilePath victim = temp_.GetPath().Append(L"document.txt");
+  WriteTextFile(victim, "precious");
+  const FilePath outside = temp_.GetPath().Append(L"outside");
+  WriteTextFile(outside.Append(L"keep.txt"), "keep");
+  const FilePath file_link = package.Append(L"resources").Append(L"evil.pak");
+  const FilePath folder_link = package.Append(L"evil");
+  ASSERT_TRUE(base::test::MakeFileLink(file_link, victim));
+  ASSERT_TRUE(base::test::MakeDirectoryLink(folder_link, outside));
+  WriteTextFile(package.Append(L"left_by_the_backend.txt"), "left");
+
+  fetcher.reset();
+  EXPECT_EQ("precious", test::ReadTextFile(victim));
+  EXPECT_EQ("keep", test::ReadTextFile(outside.Append(L"keep.txt")));
+  EXPECT_FALSE(base::PathExists(package.Append(L"kelvo.exe")));
+  EXPECT_FALSE(
+      base::PathExists(package.Append(L"resources").Append(L"data.pak")));
+  EXPECT_FALSE(base::PathExists(package.Append(L"left_by_the_backend.txt")));
+  base::test::RemoveLink(file_link);
+  base::test::RemoveLink(folder_link);
+}
+
 // Another program puts a link where a full installer writes out its own
 // archive, to have it written elsewhere or to hand it an archive of its
 // own: the archive is only ever created new, under another name when that
@@ -725,17 +737,16 @@ TEST_F(PackageFetcherTest, FullInstallerUnpacksOnlyTheArchiveItWrote) {
   WriteTextFile(planted_tree.Append(L"kelvo.exe"), "planted");
   const std::string planted_archive = test::MakeArchiveOfTree(planted_tree);
   WriteTextFile(planted, planted_archive);
-  if (!MakeUnixLink(
-          planted,
-          fetcher->package_path().InsertBeforeExtension(L"_0").ReplaceExtension(
-              L"7z"))) {
-    GTEST_SKIP() << "needs Wine's view of the Unix file system";
-  }
+  const FilePath link =
+      fetcher->package_path().InsertBeforeExtension(L"_0").ReplaceExtension(
+          L"7z");
+  ASSERT_TRUE(base::test::MakeFileLink(link, planted));
 
   EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
   EXPECT_EQ(test::ReadFileTree(source_),
             test::ReadFileTree(fetcher->package_folder()));
   EXPECT_EQ(planted_archive, test::ReadTextFile(planted));
+  base::test::RemoveLink(link);
 }
 
 TEST_F(PackageFetcherTest, DestroyedMidDownloadItEndsSoonAndReportsNothing) {

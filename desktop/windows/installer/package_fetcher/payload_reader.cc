@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "base/files/file_util.h"
-#include "base/files/new_file.h"
 #include "base/logging.h"
 #include "base/win/pe_image.h"
 
@@ -162,23 +161,6 @@ std::string_view PayloadReader::GetPayloadBytes(std::string* storage) const {
   }
   *storage = GetPayloadData();
   return *storage;
-}
-
-bool PayloadReader::WritePayloadToNewFile(base::NewFile* file) const {
-  if (!file->IsValid() || payload_type_ == PAYLOAD_TYPE_NONE ||
-      payload_type_ == PAYLOAD_TYPE_CORRUPTED) {
-    return false;
-  }
-  std::string copy;
-  const std::string_view data = GetPayloadBytes(&copy);
-  LOG(INFO) << "Writing payload to file " << file->path();
-  if (!file->Write(data.data(), data.size()))
-    return false;
-  if (!file->Seal() || !file->ContentEquals(data.data(), data.size())) {
-    LOG(ERROR) << file->path() << " changed after it was written";
-    return false;
-  }
-  return true;
 }
 
 }  // namespace installer

@@ -15,10 +15,6 @@
 #include "base/files/memory_mapped_file.h"
 #include "desktop/windows/installer/installer_stats_node.h"
 
-namespace base {
-class NewFile;
-}
-
 namespace installer {
 
 enum PayloadType {
@@ -63,12 +59,6 @@ class PayloadReader {
 
   // Writes the payload to |path|, creating or truncating it.
   bool WritePayloadToFile(const base::FilePath& path) const;
-
-  // Writes the payload into |file|, a file made new and held by the
-  // caller, and holds it for reading once it is found to hold exactly the
-  // payload: a folder that others may write is no place to write it by
-  // name.
-  bool WritePayloadToNewFile(base::NewFile* file) const;
 
   // What WritePayloadToFile writes: a full package's bytes in place, any
   // other payload copied into |storage|. Empty for none and corrupted.

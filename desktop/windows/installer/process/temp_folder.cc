@@ -59,30 +59,7 @@ base::win::ScopedHandle OpenInstallerFolder(const base::FilePath& folder) {
       return base::win::ScopedHandle();
     }
   }
-  base::win::ScopedHandle held(::CreateFileW(
-      folder.value().c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!held.IsValid()) {
-    PLOG(WARNING) << "Cannot open the folder " << folder;
-    return held;
-  }
-  // Asked once the folder is held: the name can no longer be moved away.
-  // Wine tells a Unix link to a folder by its attributes only, Windows
-  // also through the handle.
-  const DWORD attributes = ::GetFileAttributesW(folder.value().c_str());
-  BY_HANDLE_FILE_INFORMATION info = {};
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      !::GetFileInformationByHandle(held.Get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      !base::IsOpenedAtItsPlace(folder, held.Get())) {
-    LOG(ERROR) << folder << " is a link to another place: not used";
-    held.Close();
-  }
-  return held;
+  return base::OpenFolderAtItsPlace(folder);
 }
 
 bool FindUsableTempDir(const std::wstring& folder_name,
