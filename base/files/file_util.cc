@@ -338,28 +338,41 @@ bool AppendToFile(const FilePath& path, const char* data, int size) {
   return file.WriteAtCurrentPos(data, size) == size;
 }
 
-bool IsOpenedAtItsPlace(const FilePath& path, HANDLE handle) {
-  using GetFinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+namespace {
+
+using GetFinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+
+// Looked up: Windows before Vista lacks it.
+GetFinalPathFunction GetFinalPathLookup() {
   static const auto get_final_path =
       reinterpret_cast<GetFinalPathFunction>(::GetProcAddress(
           ::GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW"));
-  if (!get_final_path)
+  return get_final_path;
+}
+
+bool GetFinalPath(HANDLE object, std::wstring* result) {
+  const GetFinalPathFunction get_final_path = GetFinalPathLookup();
+  return get_final_path &&
+         GetGrowingString(
+             [get_final_path, object](wchar_t* buffer, DWORD size) {
+               return get_final_path(object, buffer, size, 0);
+             },
+             result);
+}
+
+}  // namespace
+
+bool IsOpenedAtItsPlace(const FilePath& path, HANDLE handle) {
+  if (!GetFinalPathLookup())
     return true;
-  auto final_path = [](HANDLE object, std::wstring* result) {
-    return GetGrowingString(
-        [object](wchar_t* buffer, DWORD size) {
-          return get_final_path(object, buffer, size, 0);
-        },
-        result);
-  };
   win::ScopedHandle folder(::CreateFileW(
       path.DirName().value().c_str(), 0,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   std::wstring folder_path;
   std::wstring object_path;
-  if (!folder.IsValid() || !final_path(folder.Get(), &folder_path) ||
-      !final_path(handle, &object_path)) {
+  if (!folder.IsValid() || !GetFinalPath(folder.Get(), &folder_path) ||
+      !GetFinalPath(handle, &object_path)) {
     return false;
   }
   return FilePath::CompareEqualIgnoreCase(
@@ -375,9 +388,10 @@ bool DeleteFileAtItsPlace(const FilePath& path) {
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(file.Get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+  uint64_t index = 0;
+  DWORD attributes = 0;
+  if (!win::QueryFileIndex(file.Get(), &index, &attributes) ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
       !IsOpenedAtItsPlace(path, file.Get())) {
     return false;
   }
@@ -385,15 +399,9 @@ bool DeleteFileAtItsPlace(const FilePath& path) {
 }
 
 bool GetFileIdentity(HANDLE handle, FileIdentity* identity, DWORD* attributes) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(handle, &info))
-    return false;
-  if (attributes)
-    *attributes = info.dwFileAttributes;
-  identity->volume = info.dwVolumeSerialNumber;
-  identity->index =
-      (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
+  identity->final_path.clear();
+  return win::QueryFileIndex(handle, &identity->index, attributes) &&
+         (!GetFinalPathLookup() || GetFinalPath(handle, &identity->final_path));
 }
 
 win::ScopedHandle OpenFolderAtItsPlace(const FilePath& folder, DWORD access) {
@@ -408,13 +416,14 @@ win::ScopedHandle OpenFolderAtItsPlace(const FilePath& folder, DWORD access) {
   }
   // Asked once the folder is held: the name can no longer be moved away.
   const DWORD attributes = ::GetFileAttributesW(folder.value().c_str());
-  BY_HANDLE_FILE_INFORMATION info = {};
+  uint64_t index = 0;
+  DWORD held_attributes = 0;
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
       !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      !::GetFileInformationByHandle(held.Get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !win::QueryFileIndex(held.Get(), &index, &held_attributes) ||
+      (held_attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(held_attributes & FILE_ATTRIBUTE_DIRECTORY) ||
       !IsOpenedAtItsPlace(folder, held.Get())) {
     LOG(ERROR) << folder << " is a link to another place: not used";
     held.Close();

@@ -110,10 +110,13 @@ bool IsOpenedAtItsPlace(const FilePath& path, HANDLE handle);
 // that logging itself may use it.
 bool DeleteFileAtItsPlace(const FilePath& path);
 
-// Which file or folder of which volume a handle is open on.
+// Which file or folder a handle is open on: its number on its volume, and
+// the full path by which the system knows it, which names the volume and
+// tells the file from what a link at its name leads to (before Vista, which
+// has no links to files, the number alone).
 struct FileIdentity {
-  DWORD volume = 0;
   uint64_t index = 0;
+  std::wstring final_path;
   bool operator==(const FileIdentity& other) const = default;
 };
 // Gives the |attributes| too (may be null); false when the system cannot

@@ -98,7 +98,7 @@ NewFile NewFile::Create(const FilePath& path, int other_names) {
 }
 
 // static
-NewFile NewFile::HoldExisting(const FilePath& path) {
+NewFile NewFile::HoldExisting(const FilePath& path, const FileIdentity* made) {
   NewFile file;
   file.path_ = path;
   file.file_.Set(::CreateFileW(path.value().c_str(), GENERIC_READ,
@@ -110,12 +110,13 @@ NewFile NewFile::HoldExisting(const FilePath& path) {
     return file;
   }
   // Under Wine a Unix link to a file opens as what it leads to, and looks
-  // like a file: only its final path tells.
+  // like a file: only its final path tells, or who it is.
   DWORD attributes = 0;
   if (!file.ReadIdentity(&attributes) ||
       (attributes &
        (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-      !IsOpenedAtItsPlace(path, file.file_.Get())) {
+      (made ? !(file.identity_ == *made)
+            : !IsOpenedAtItsPlace(path, file.file_.Get()))) {
     LOG(ERROR) << path << " is no file of its own at that place";
     file.file_.Close();
     file.error_ = File::FILE_ERROR_SECURITY;
@@ -206,6 +207,11 @@ bool NewFile::MoveTo(const FilePath& target) {
     return false;
   }
   path_ = target;
+  // Its final path is part of who it is.
+  if (!ReadIdentity()) {
+    PLOG(ERROR) << "Cannot identify the moved file " << target;
+    return false;
+  }
   return true;
 }
 
@@ -229,15 +235,24 @@ int NewFile::Read(int64_t offset, char* data, int size) {
   DCHECK(IsValid());
   if (size < 0)
     return -1;
+  // Through the file's position: Wine reads at an explicit offset ten
+  // times slower. Writing goes on where it stopped.
+  LARGE_INTEGER written = {};
+  if (!sealed_ && !::SetFilePointerEx(file_.Get(), LARGE_INTEGER(), &written,
+                                      FILE_CURRENT)) {
+    return -1;
+  }
   LARGE_INTEGER position = {};
   position.QuadPart = offset;
-  OVERLAPPED at = {};
-  at.Offset = position.LowPart;
-  at.OffsetHigh = static_cast<DWORD>(position.HighPart);
   DWORD read = 0;
-  if (::ReadFile(file_.Get(), data, static_cast<DWORD>(size), &read, &at))
-    return static_cast<int>(read);
-  return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+  const bool done =
+      ::SetFilePointerEx(file_.Get(), position, nullptr, FILE_BEGIN) &&
+      ::ReadFile(file_.Get(), data, static_cast<DWORD>(size), &read, nullptr);
+  if (!sealed_ &&
+      !::SetFilePointerEx(file_.Get(), written, nullptr, FILE_BEGIN)) {
+    return -1;
+  }
+  return done ? static_cast<int>(read) : -1;
 }
 
 bool NewFile::Delete() {

@@ -51,8 +51,11 @@ class NewFile {
   // may read it but neither write, rename nor delete it, and Delete removes
   // this very file. Invalid (logged) when no file of its own stands at that
   // very place: a link there is refused, also one that Wine cannot tell
-  // from a file by its attributes.
-  static NewFile HoldExisting(const FilePath& path);
+  // from a file by its attributes. With |made|, who the file was when this
+  // process made it and closed it, the file must be that one instead, which
+  // is quicker to tell.
+  static NewFile HoldExisting(const FilePath& path,
+                              const FileIdentity* made = nullptr);
 
   bool IsValid() const { return file_.IsValid(); }
   const FilePath& path() const { return path_; }

@@ -124,6 +124,22 @@ TEST_F(NewFileTest, ExistingFileHeldOnlyAtItsPlace) {
   test::RemoveLink(link);
 }
 
+// Reading what was written so far leaves the next write where writing
+// stopped.
+TEST_F(NewFileTest, ReadingLeavesWritingWhereItStopped) {
+  NewFile file = NewFile::Create(Path(L"download.exe"));
+  ASSERT_TRUE(file.Write("abcdef", 6));
+  char read[4] = {};
+  EXPECT_EQ(3, file.Read(1, read, 3));
+  EXPECT_EQ("bcd", std::string(read, 3));
+  EXPECT_EQ(0, file.Read(6, read, 3));
+  ASSERT_TRUE(file.Write("gh", 2));
+  EXPECT_TRUE(file.ContentEquals("abcdefgh", 8));
+  ASSERT_TRUE(file.Seal());
+  EXPECT_EQ(2, file.Read(6, read, 3));
+  EXPECT_TRUE(file.ContentEquals("abcdefgh", 8));
+}
+
 // A move goes with the file held, and never over another file.
 TEST_F(NewFileTest, MovedWhileHeld) {
   NewFile file = NewFile::Create(Path(L"additional_file.tmp"));

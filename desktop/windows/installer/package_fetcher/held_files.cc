@@ -14,7 +14,9 @@ namespace installer {
 
 namespace {
 
-constexpr int kReadPiece = 1 << 20;
+// Read in pieces on the stack: most files are small, and a heap block as
+// large as a file costs more than reading it.
+constexpr int kReadPiece = 64 << 10;
 // Files read whole: lists and prefs.
 constexpr int64_t kMaxReadHeld = 1 << 20;
 
@@ -25,16 +27,16 @@ std::string HashContent(base::NewFile* file, std::string* content) {
       crypto::SecureHash::Create(crypto::SecureHash::SHA256);
   if (!hash)
     return std::string();
-  std::unique_ptr<char[]> buffer(new char[kReadPiece]);
+  char buffer[kReadPiece];
   for (int64_t offset = 0;;) {
-    const int read = file->Read(offset, buffer.get(), kReadPiece);
+    const int read = file->Read(offset, buffer, kReadPiece);
     if (read < 0)
       return std::string();
     if (read == 0)
       break;
-    hash->Update(buffer.get(), read);
+    hash->Update(buffer, read);
     if (content)
-      content->append(buffer.get(), read);
+      content->append(buffer, read);
     offset += read;
   }
   return FinishSha256Hex(hash.get());
@@ -68,10 +70,11 @@ bool HeldFiles::CreateFolder(const base::FilePath& folder,
 }
 
 bool HeldFiles::HoldWritten(const base::FilePath& path,
-                            const std::string& sha256) {
+                            const std::string& sha256,
+                            const base::FileIdentity* made) {
   // Closed, the file could be changed, or a link put in its place, before
-  // it is held: it must be a file at its place, holding what was written.
-  base::NewFile file = base::NewFile::HoldExisting(path);
+  // it is held: it must be the file made, holding what was written.
+  base::NewFile file = base::NewFile::HoldExisting(path, made);
   if (!file.IsValid())
     return false;
   if (sha256.empty() || HashContent(&file, nullptr) != sha256) {

@@ -53,9 +53,12 @@ class HeldFiles {
   // null: inherited), and holds it.
   bool CreateFolder(const base::FilePath& folder,
                     PSECURITY_DESCRIPTOR security = nullptr);
-  // Holds |path|, a file that this run created new and closed, when its
-  // content has the SHA-256 |sha256| (hex); false, logged, otherwise.
-  bool HoldWritten(const base::FilePath& path, const std::string& sha256);
+  // Holds |path|, a file that this run created new and closed, when it is
+  // still the file |made| names (when given; else a file at its place) and
+  // its content has the SHA-256 |sha256| (hex); false, logged, otherwise.
+  bool HoldWritten(const base::FilePath& path,
+                   const std::string& sha256,
+                   const base::FileIdentity* made = nullptr);
   // Seals |file|, which the caller made new and wrote, and holds it when
   // its content has the SHA-256 |sha256| (hex); otherwise it is deleted,
   // and false is returned (logged).
