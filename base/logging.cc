@@ -7,6 +7,9 @@
 #include <cwctype>
 #include <mutex>
 
+#include "base/files/file_path.h"
+#include "base/files/file_util.h"
+#include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 
 namespace logging {
@@ -25,9 +28,10 @@ std::mutex& LogMutex() {
 }
 unsigned g_destination = LOG_TO_STDERR;
 HANDLE g_log_file = INVALID_HANDLE_VALUE;
+std::wstring g_log_file_name;
 // Where the next line of the file goes, shared with every process that
-// writes the same file (the front end and the backends of a run): each line
-// takes its range with one interlocked add and is written there. Appending
+// appends to the same file: each line takes its range with one interlocked
+// add and is written there. Appending
 // alone is not enough: under Wine a write to a file opened for appending
 // finds the end and writes there in two steps, so lines of two processes
 // overwrote and cut each other (measured: 4 processes appending 20,000
@@ -35,6 +39,9 @@ HANDLE g_log_file = INVALID_HANDLE_VALUE;
 // write made installs a quarter slower; the shared range costs no call.
 HANDLE g_log_end_mapping = nullptr;
 volatile LONG64* g_log_end = nullptr;
+// The end of a log this process made new, which no other process writes:
+// no name another program could create in advance decides where it goes.
+volatile LONG64 g_own_log_end = 0;
 bool g_log_process_id = true;
 bool g_log_thread_id = true;
 bool g_log_timestamp = true;
@@ -81,8 +88,48 @@ void MapLogEndLocked(const std::wstring& path) {
   ::InterlockedCompareExchange64(g_log_end, size.QuadPart, 0);
 }
 
+// Names tried beside the one asked for when another file holds it.
+constexpr int kOtherLogNames = 10;
+
+// |path| with "_<process id>", then "_<process id>_<n>", before the
+// extension.
+std::wstring OtherLogName(const std::wstring& path, int n) {
+  std::string suffix(1, '_');
+  suffix += base::NumberToString(::GetCurrentProcessId());
+  if (n > 0) {
+    suffix += '_';
+    suffix += base::NumberToString(n);
+  }
+  return base::FilePath(path).InsertBeforeExtensionASCII(suffix).value();
+}
+
+// A fresh log in a folder that other programs may write (the temporary
+// folder): whatever holds the name, a link planted there or a file of
+// another program or of another process of this run, is neither written,
+// emptied nor followed; another name is made instead. Only readers may
+// share it. Sets |*opened| to the name made.
+HANDLE CreateNewLogFile(const std::wstring& path, std::wstring* opened) {
+  for (int i = 0; i <= kOtherLogNames; ++i) {
+    const std::wstring candidate = i == 0 ? path : OtherLogName(path, i - 1);
+    HANDLE file = ::CreateFileW(
+        candidate.c_str(), FILE_WRITE_DATA, FILE_SHARE_READ, nullptr,
+        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+        nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      *opened = candidate;
+      return file;
+    }
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+        error != ERROR_ACCESS_DENIED) {
+      break;
+    }
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
 void CloseLogFileLocked() {
-  if (g_log_end)
+  if (g_log_end && g_log_end != &g_own_log_end)
     ::UnmapViewOfFile(const_cast<LONG64*>(g_log_end));
   g_log_end = nullptr;
   if (g_log_end_mapping)
@@ -91,6 +138,7 @@ void CloseLogFileLocked() {
   if (g_log_file != INVALID_HANDLE_VALUE)
     ::CloseHandle(g_log_file);
   g_log_file = INVALID_HANDLE_VALUE;
+  g_log_file_name.clear();
 }
 
 // Moves the handle's position and writes there, both under the log mutex.
@@ -149,20 +197,35 @@ bool InitLogging(const LoggingSettings& settings) {
   if (!(g_destination & LOG_TO_FILE))
     return true;
 
+  std::wstring opened = settings.log_file;
   if (settings.delete_old == DELETE_OLD_LOG_FILE) {
-    // Fails while another process of this run holds the file open (it is
-    // never shared for deletion); this process then appends.
-    ::DeleteFileW(settings.log_file.c_str());
+    // Never through a link at the name, which Wine's DeleteFileW would
+    // follow; fails while another process of this run holds its own log of
+    // that name open.
+    base::DeleteFileAtItsPlace(base::FilePath(settings.log_file));
+    g_log_file = CreateNewLogFile(settings.log_file, &opened);
+  } else {
+    g_log_file = ::CreateFileW(settings.log_file.c_str(), FILE_WRITE_DATA,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
-  g_log_file = ::CreateFileW(settings.log_file.c_str(), FILE_WRITE_DATA,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (g_log_file == INVALID_HANDLE_VALUE) {
     g_destination &= ~LOG_TO_FILE;
     return false;
   }
-  MapLogEndLocked(settings.log_file);
+  g_log_file_name = opened;
+  if (settings.delete_old == DELETE_OLD_LOG_FILE) {
+    g_own_log_end = 0;
+    g_log_end = &g_own_log_end;
+  } else {
+    MapLogEndLocked(opened);
+  }
   return true;
+}
+
+std::wstring GetLogFileName() {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  return g_log_file_name;
 }
 
 void CloseLogFile() {

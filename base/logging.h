@@ -55,8 +55,14 @@ struct LoggingSettings {
 };
 
 // Sets where messages go. Returns false when the log file cannot be opened;
-// messages then still reach the other destinations.
+// messages then still reach the other destinations. With
+// DELETE_OLD_LOG_FILE the file is made new: when its name is held by
+// anything (a link, another process's log), another name is made, with
+// "_<process id>" before the extension.
 bool InitLogging(const LoggingSettings& settings);
+
+// The log file messages go to; empty when there is none.
+std::wstring GetLogFileName();
 
 // Closes the log file; later messages go to the remaining destinations.
 void CloseLogFile();

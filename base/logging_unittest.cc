@@ -9,8 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/files/file_path.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
 #include "base/process/launch.h"
 #include "base/process/process.h"
+#include "base/test/planted_link.h"
 #include "base/test/test_child_process.h"
 #include "base/time/time.h"
 #include "gtest/gtest.h"
@@ -159,6 +163,53 @@ TEST(LoggingFileTest, LinesOfConcurrentProcessesLandWhole) {
   }
   EXPECT_EQ(0u, broken);
   EXPECT_TRUE(expected.empty()) << expected.size() << " lines lost";
+}
+
+// The log's name is known in advance. A link planted there led the log into
+// a file elsewhere, which Wine's delete of the old log deleted, or which was
+// appended to when it could not be deleted (held open by its program). The
+// log is made new, under another name, and the file elsewhere stays as it
+// was.
+TEST(LoggingFileTest, LinkAtTheLogNameIsNotFollowed) {
+  base::ScopedTempDir dir;
+  ASSERT_TRUE(dir.CreateUniqueTempDir());
+  const base::FilePath victim = dir.GetPath().Append(L"victim.txt");
+  ASSERT_TRUE(base::WriteFile(victim, std::string_view("precious")));
+  const base::FilePath link = dir.GetPath().Append(L"kelvo_test.log");
+  ASSERT_TRUE(base::test::MakeFileLink(link, victim));
+  LoggingSettings settings;
+  settings.logging_dest = LOG_TO_FILE;
+  settings.log_file = link.value();
+  settings.delete_old = DELETE_OLD_LOG_FILE;
+  // Wine's DeleteFileW of the old log deleted what the link leads to.
+  ASSERT_TRUE(InitLogging(settings));
+  const base::FilePath first_log(GetLogFileName());
+  CloseLogFile();
+  InitLogging(LoggingSettings());
+  ASSERT_TRUE(base::PathExists(victim)) << "the old log's link was followed";
+  EXPECT_NE(link, first_log);
+  base::DeleteFile(first_log, false);
+
+  HANDLE held = ::CreateFileW(victim.value().c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  const bool opened = InitLogging(settings);
+  LOG(INFO) << "a line of the log";
+  const base::FilePath log(GetLogFileName());
+  CloseLogFile();
+  InitLogging(LoggingSettings());
+  ::CloseHandle(held);
+
+  ASSERT_TRUE(opened);
+  std::string text;
+  EXPECT_TRUE(base::ReadFileToString(victim, &text));
+  EXPECT_EQ("precious", text);
+  EXPECT_NE(link, log);
+  EXPECT_EQ(dir.GetPath(), log.DirName());
+  ASSERT_TRUE(base::ReadFileToString(log, &text));
+  EXPECT_NE(std::string::npos, text.find("a line of the log"));
+  base::test::RemoveLink(link);
 }
 
 TEST(LoggingFileTest, UnopenableFileFallsBack) {

@@ -21,7 +21,8 @@
 # page cache's writeback made the same copy take from 1 s to over 3 s from
 # one round to the next. The installer's download folder, %TEMP%\Kelvo
 # Installer, is put there too, so that the net install still finds it as a
-# user's run does (with the probe of the folder).
+# user's run does (with the probe of the folder): the user's temporary
+# folder links there, since the installer uses no link at its own folder.
 #
 # The installer calls no server but the loopback one (no statistics, no
 # pref default overrides). Each installation is removed again by its own
@@ -50,17 +51,19 @@ drive="$WINEPREFIX/dosdevices/t:"
 bench_dir='T:\kelvo_net_bench'
 unix_bench_dir="$ram/kelvo_net_bench"
 package="$unix_bench_dir/package"
-# The download folder (and the installer's logs) moved to the RAM drive; the
-# folder on the disk waits beside it until the bench ends.
+# The temporary folder, with the download folder and the installer's logs,
+# moved to the RAM drive; the folder on the disk waits beside it until the
+# bench ends.
 log_dir=$KELVO_INSTALLER_LOG_DIR
-kept_log_dir="$log_dir.kept-by-net-install-bench"
+temp_dir=$(dirname "$log_dir")
+kept_temp_dir="$temp_dir.kept-by-net-install-bench"
 
-restore_log_dir() {
-  if [ -L "$log_dir" ]; then
-    rm -f "$log_dir"
+restore_temp_dir() {
+  if [ -L "$temp_dir" ]; then
+    rm -f "$temp_dir"
   fi
-  if [ -d "$kept_log_dir" ] && [ ! -e "$log_dir" ]; then
-    mv "$kept_log_dir" "$log_dir"
+  if [ -d "$kept_temp_dir" ] && [ ! -e "$temp_dir" ]; then
+    mv "$kept_temp_dir" "$temp_dir"
   fi
   mkdir -p "$log_dir"
 }
@@ -69,17 +72,18 @@ cleanup() {
   python3 "$top/testing/servers/http_test_server.py" stop \
     --state-dir "$server_state"
   remove_installation "$bench_dir\\install" >/dev/null
-  restore_log_dir
+  restore_temp_dir
   rm -f "$drive"
   rm -rf "$ram"
   "$top/tools/wine_prefix.sh" stop "$WINEPREFIX"
 }
 trap cleanup EXIT
 # A bench that was killed may have left the folder moved.
-restore_log_dir
-mv "$log_dir" "$kept_log_dir"
+restore_temp_dir
+mv "$temp_dir" "$kept_temp_dir"
 mkdir -p "$unix_bench_dir/temp"
-ln -s "$unix_bench_dir/temp" "$log_dir"
+ln -s "$unix_bench_dir/temp" "$temp_dir"
+mkdir -p "$log_dir"
 ln -sfn "$ram" "$drive"
 mkdir -p "$work"
 

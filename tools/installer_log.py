@@ -32,7 +32,8 @@ import time
 LINE_PATTERN = re.compile(
     r"^\[(?P<pid>\d+):(?P<tid>\d+):(?P<time>\d{4}/\d{6}\.\d{3}):"
     r"(?P<severity>[A-Z]+\d*):(?P<source>[^\]]*)\] (?P<message>.*)$")
-LOG_NAME_PATTERN = re.compile(r"^[a-z0-9]+_installer_\d{14}\.log$")
+# A process whose name another file holds adds its process id (and a count).
+LOG_NAME_PATTERN = re.compile(r"^[a-z0-9]+_installer_\d{14}(_\d+){0,2}\.log$")
 PROBLEM_SEVERITIES = ("WARNING", "ERROR", "FATAL")
 INSTALL_FOLDER_SET = "Install folder set: "
 FAILURE_WORDS = re.compile(r"invalid|not valid|fail|cannot|can't|could not",

@@ -26,6 +26,7 @@ started=$(date +%s%N)
 
 sample="$out/sample"
 package="$sample/package"
+package_as_made="$sample/package_as_made"
 install_dir='C:\Kelvo Sample'
 
 # Quiet runs, the installer runs and their outcome: tools/installer_story.sh.
@@ -93,6 +94,11 @@ build_act() {
   say "    Wine prefix (a Windows 10 of its own): $WINEPREFIX"
   quietly python3 "$top/tools/make_sample_package.py" "$out/bin" "$package" \
     --files 300 --components "$sample/components"
+  # The update server hands out the package as it was made: installing from
+  # the folder leaves the master shortcut and the stand-ins' logs beside the
+  # installer, which a fetch unpacks and holds as files of the package.
+  rm -rf "$package_as_made"
+  cp -a "$package" "$package_as_made"
   say "    Sample package: $package"
   say "      the real installer.exe and installer.dll, stand-ins for the" \
     "browser's programs, 300 data files, files_list, root_files_list;"
@@ -149,8 +155,8 @@ net_install_act() {
     "loopback update server and installs it, silent"
   local net="$sample/net" net_dir='C:\Kelvo Net'
   local server_state="$sample/net/server" address
-  quietly python3 "$top/tools/net_install.py" pack "$out/bin" "$package" \
-    "$net"
+  quietly python3 "$top/tools/net_install.py" pack "$out/bin" \
+    "$package_as_made" "$net"
   say "    What the update server hands out ($net):"
   say "      kelvo_net_installer.exe: installer_standalone.exe carrying" \
     "tracking data ($(du -m "$net/kelvo_net_installer.exe" | cut -f1) MB)"

@@ -1,7 +1,11 @@
 #include "base/files/file_util.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cwchar>
 #include <iterator>
 #include <limits>
@@ -9,6 +13,8 @@
 
 #include "base/files/file_enumerator.h"
 #include "base/logging.h"
+#include "base/win/file_information.h"
+#include "base/win/scoped_handle.h"
 
 namespace base {
 
@@ -330,6 +336,216 @@ bool AppendToFile(const FilePath& path, const char* data, int size) {
   if (!file.IsValid())
     return false;
   return file.WriteAtCurrentPos(data, size) == size;
+}
+
+namespace {
+
+using GetFinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+
+// Looked up: Windows before Vista lacks it.
+GetFinalPathFunction GetFinalPathLookup() {
+  static const auto get_final_path =
+      reinterpret_cast<GetFinalPathFunction>(::GetProcAddress(
+          ::GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW"));
+  return get_final_path;
+}
+
+bool GetFinalPath(HANDLE object, std::wstring* result) {
+  const GetFinalPathFunction get_final_path = GetFinalPathLookup();
+  return get_final_path &&
+         GetGrowingString(
+             [get_final_path, object](wchar_t* buffer, DWORD size) {
+               return get_final_path(object, buffer, size, 0);
+             },
+             result);
+}
+
+}  // namespace
+
+bool IsOpenedAtItsPlace(const FilePath& path, HANDLE handle) {
+  if (!GetFinalPathLookup())
+    return true;
+  win::ScopedHandle folder(::CreateFileW(
+      path.DirName().value().c_str(), 0,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  std::wstring folder_path;
+  std::wstring object_path;
+  if (!folder.IsValid() || !GetFinalPath(folder.Get(), &folder_path) ||
+      !GetFinalPath(handle, &object_path)) {
+    return false;
+  }
+  return FilePath::CompareEqualIgnoreCase(
+      FilePath(folder_path).Append(path.BaseName()).value(), object_path);
+}
+
+bool DeleteFileAtItsPlace(const FilePath& path) {
+  win::ScopedHandle file(::CreateFileW(
+      path.value().c_str(), DELETE | FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.IsValid()) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  uint64_t index = 0;
+  DWORD attributes = 0;
+  if (!win::QueryFileIndex(file.Get(), &index, &attributes) ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !IsOpenedAtItsPlace(path, file.Get())) {
+    return false;
+  }
+  return win::MarkFileForDeletion(file.Get());
+}
+
+bool GetFileIdentity(HANDLE handle, FileIdentity* identity, DWORD* attributes) {
+  identity->final_path.clear();
+  return win::QueryFileIndex(handle, &identity->index, attributes) &&
+         (!GetFinalPathLookup() || GetFinalPath(handle, &identity->final_path));
+}
+
+win::ScopedHandle OpenFolderAtItsPlace(const FilePath& folder, DWORD access) {
+  win::ScopedHandle held(::CreateFileW(
+      folder.value().c_str(),
+      FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | access,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!held.IsValid()) {
+    PLOG(WARNING) << "Cannot open the folder " << folder;
+    return held;
+  }
+  // Asked once the folder is held: the name can no longer be moved away.
+  const DWORD attributes = ::GetFileAttributesW(folder.value().c_str());
+  uint64_t index = 0;
+  DWORD held_attributes = 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !win::QueryFileIndex(held.Get(), &index, &held_attributes) ||
+      (held_attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(held_attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !IsOpenedAtItsPlace(folder, held.Get())) {
+    LOG(ERROR) << folder << " is a link to another place: not used";
+    held.Close();
+  }
+  return held;
+}
+
+namespace {
+
+// Deletes |folder| through a handle at its place when it is empty and
+// still the folder |identity| names.
+bool DeleteEmptyFolderAtItsPlace(const FilePath& folder,
+                                 const FileIdentity& identity) {
+  win::ScopedHandle handle = OpenFolderAtItsPlace(folder, DELETE);
+  FileIdentity found;
+  return handle.IsValid() && GetFileIdentity(handle.Get(), &found) &&
+         found == identity && win::MarkFileForDeletion(handle.Get());
+}
+
+// Deletes what is in |folder|, which the caller holds; goes on after a
+// failure.
+bool DeleteFolderContentsAtItsPlace(const FilePath& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW(folder.Append(L"*").value().c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    PLOG(WARNING) << "Cannot list " << folder;
+    return false;
+  }
+  bool all = true;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..")
+      continue;
+    const FilePath path = folder.Append(name);
+    const DWORD attributes = found.dwFileAttributes;
+    bool deleted = false;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      deleted = DeleteFileAtItsPlace(path);
+    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      deleted = ::RemoveDirectoryW(path.value().c_str()) != FALSE;
+    } else {
+      FileIdentity identity;
+      win::ScopedHandle sub = OpenFolderAtItsPlace(path);
+      deleted = sub.IsValid() && GetFileIdentity(sub.Get(), &identity);
+      sub.Close();
+      deleted = deleted && DeleteFolderAtItsPlace(path, identity);
+    }
+    if (!deleted) {
+      LOG(WARNING) << "Not deleting " << path << ": a link, or in use";
+      all = false;
+    }
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return all;
+}
+
+}  // namespace
+
+bool DeleteFolderAtItsPlace(const FilePath& folder,
+                            const FileIdentity& identity) {
+  if (DeleteEmptyFolderAtItsPlace(folder, identity))
+    return true;
+  if (::GetFileAttributesW(folder.value().c_str()) == INVALID_FILE_ATTRIBUTES)
+    return true;
+  {
+    // Held while it is emptied, without the right to delete it, which a
+    // listing of it would not share: its name stands for it meanwhile.
+    win::ScopedHandle held = OpenFolderAtItsPlace(folder);
+    FileIdentity found;
+    if (!held.IsValid() || !GetFileIdentity(held.Get(), &found) ||
+        !(found == identity)) {
+      LOG(WARNING) << "Not deleting " << folder
+                   << ": it is no longer the folder it was";
+      return false;
+    }
+    if (!DeleteFolderContentsAtItsPlace(folder))
+      return false;
+  }
+  return DeleteEmptyFolderAtItsPlace(folder, identity);
+}
+
+FILE* OpenNewFileStream(const FilePath& path, const char* mode) {
+  DeleteFileAtItsPlace(path);
+  HANDLE handle =
+      ::CreateFileW(path.value().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return nullptr;
+  const bool binary = std::strchr(mode, 'b') != nullptr;
+  const int descriptor =
+      _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                      _O_WRONLY | (binary ? _O_BINARY : _O_TEXT));
+  if (descriptor == -1) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(descriptor, mode);
+  if (!file)
+    _close(descriptor);
+  return file;
+}
+
+FILE* OpenFileStreamToAppend(const FilePath& path) {
+  HANDLE handle = ::CreateFileW(path.value().c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return nullptr;
+  if (!IsOpenedAtItsPlace(path, handle)) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                         _O_WRONLY | _O_APPEND | _O_TEXT);
+  if (descriptor == -1) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(descriptor, "a");
+  if (!file)
+    _close(descriptor);
+  return file;
 }
 
 bool GetFileSize(const FilePath& path, int64_t* file_size) {

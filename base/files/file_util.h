@@ -14,11 +14,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "base/files/file.h"
 #include "base/files/file_path.h"
+#include "base/win/scoped_handle.h"
 
 namespace base {
 
@@ -93,6 +95,66 @@ bool WriteFile(const FilePath& path, std::string_view data);
 
 // Appends to an existing file (a missing file is failure).
 bool AppendToFile(const FilePath& path, const char* data, int size);
+
+// Whether |handle|, opened through |path|, is the file or folder at that
+// very place and not what a link there leads to: its final path is its
+// folder's followed by its name. Under Wine a Unix link to a file is opened
+// as its target and looks like a plain file; only this tells. True where
+// the system cannot tell (before Vista, which has no links to files).
+bool IsOpenedAtItsPlace(const FilePath& path, HANDLE handle);
+
+// Deletes the file at |path| through a handle on it, in a folder that
+// other programs may write: a link planted at the name, which Wine's
+// DeleteFileW would follow to delete what it leads to, is refused and
+// stays. True when no file is at the name afterwards. Logs nothing, so
+// that logging itself may use it.
+bool DeleteFileAtItsPlace(const FilePath& path);
+
+// Which file or folder a handle is open on: its number on its volume, and
+// the full path by which the system knows it, which names the volume and
+// tells the file from what a link at its name leads to (before Vista, which
+// has no links to files, the number alone).
+struct FileIdentity {
+  uint64_t index = 0;
+  std::wstring final_path;
+  bool operator==(const FileIdentity& other) const = default;
+};
+// Gives the |attributes| too (may be null); false when the system cannot
+// tell.
+bool GetFileIdentity(HANDLE handle,
+                     FileIdentity* identity,
+                     DWORD* attributes = nullptr);
+
+// Opens the folder |folder| for listing it, with |access| besides, when it
+// is a folder at that very place and not a link or junction there that
+// leads elsewhere (Wine tells a Unix link to a folder by the attributes of
+// its name only, Windows also through the handle). The handle shares no
+// deletion, so that nobody can rename or replace the folder while it is
+// open. Invalid (logged) when it cannot be opened or is a link.
+win::ScopedHandle OpenFolderAtItsPlace(const FilePath& folder,
+                                       DWORD access = 0);
+
+// Deletes the folder |folder|, in a folder that other programs may write,
+// with everything in it, when it is a folder at its place and still the one
+// |identity| names: each file through a handle at its place
+// (DeleteFileAtItsPlace), each folder likewise, a link to a folder by
+// itself. What a link leads to is never deleted: a link to a file that
+// cannot be told from a file at its place stays, and so does the folder.
+// Goes on after a failure; true when nothing is left at the name.
+bool DeleteFolderAtItsPlace(const FilePath& folder,
+                            const FileIdentity& identity);
+
+// Makes |path| a new file, open for writing as a stdio stream in |mode|
+// ("w" for text, "wb"), for a folder that other programs may write: a file
+// at the name goes first (DeleteFileAtItsPlace), and a name taken by a
+// link, or again meanwhile, fails the open instead of being written
+// through. Null when no new file can be made there.
+FILE* OpenNewFileStream(const FilePath& path, const char* mode);
+
+// Opens the existing file at |path| for appending as a text stdio stream,
+// in a folder that other programs may write: a link planted at the name is
+// refused, not appended to. Null when there is no such file.
+FILE* OpenFileStreamToAppend(const FilePath& path);
 
 bool GetFileSize(const FilePath& path, int64_t* file_size);
 bool GetFileInfo(const FilePath& path, File::Info* info);

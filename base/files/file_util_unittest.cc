@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/planted_link.h"
 #include "gtest/gtest.h"
 
 namespace base {
@@ -227,70 +228,80 @@ TEST_F(FileUtilTest, RecursiveDeleteRemovesTreeWithReadOnlyEntries) {
   EXPECT_FALSE(PathExists(root));
 }
 
-// Wine's way to the Unix side, where Wine keeps a link as a symbolic link:
-// CreateSymbolicLinkW makes none there (it reports success all the same)
-// and Win32 cannot delete one that points at a folder holding something.
-// Not available on Windows.
-class WineUnix {
- public:
-  WineUnix()
-      : file_name_(reinterpret_cast<FileNameFunction>(
-            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
-                             "wine_get_unix_file_name"))),
-        spawn_(reinterpret_cast<SpawnFunction>(
-            ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"),
-                             "__wine_unix_spawnvp"))) {}
+// Under Wine, DeleteFileW of a Unix link to a file deletes the file it
+// leads to: a link at the name is neither deleted through, written nor
+// appended to; a file of its own at the name is replaced, appended to and
+// deleted.
+TEST_F(FileUtilTest, FilesAtTheirPlaceOnly) {
+  FilePath victim = Path(L"victim.txt");
+  Write(victim, "precious");
+  FilePath link = Path(L"crash.txt");
+  ASSERT_TRUE(test::MakeFileLink(link, victim));
+  EXPECT_FALSE(DeleteFileAtItsPlace(link));
+  EXPECT_EQ(nullptr, OpenNewFileStream(link, "w"));
+  EXPECT_EQ(nullptr, OpenFileStreamToAppend(link));
+  EXPECT_EQ("precious", Read(victim));
+  test::RemoveLink(link);
 
-  bool available() const { return file_name_ && spawn_; }
-
-  // |path| on the Unix side; empty when Wine cannot tell.
-  std::string FileName(const FilePath& path) const {
-    char* name = file_name_(path.value().c_str());
-    std::string text = name ? name : "";
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return text;
+  FILE* file = OpenNewFileStream(victim, "w");
+  ASSERT_TRUE(file);
+  EXPECT_GE(fputs("line\n", file), 0);
+  EXPECT_EQ(0, fclose(file));
+  file = OpenFileStreamToAppend(victim);
+  ASSERT_TRUE(file);
+  EXPECT_GE(fputs("more\n", file), 0);
+  EXPECT_EQ(0, fclose(file));
+  EXPECT_EQ("line\r\nmore\r\n", Read(victim));
+  {
+    // Held open by another, the name cannot be cleared.
+    File held(victim, File::FLAG_OPEN | File::FLAG_READ);
+    EXPECT_EQ(nullptr, OpenNewFileStream(victim, "wb"));
   }
-
-  // Runs the Unix program |argv[0]| and waits for it.
-  void Run(std::vector<std::string> argv) const {
-    std::vector<char*> pointers;
-    for (std::string& argument : argv)
-      pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-    spawn_(pointers.data(), 1);
-  }
-
- private:
-  using FileNameFunction = char* (*)(const wchar_t*);
-  using SpawnFunction = int (*)(char* const*, int);
-  const FileNameFunction file_name_;
-  const SpawnFunction spawn_;
-};
-
-// Makes |link| a directory link to |target|; false when none was made.
-bool MakeDirectoryLink(const FilePath& link, const FilePath& target) {
-  WineUnix wine;
-  if (wine.available()) {
-    const std::string unix_target = wine.FileName(target);
-    const std::string unix_folder = wine.FileName(link.DirName());
-    const std::wstring name = link.BaseName().value();
-    if (!unix_target.empty() && !unix_folder.empty()) {
-      wine.Run({"/bin/ln", "-s", unix_target,
-                unix_folder + "/" + std::string(name.begin(), name.end())});
-    }
-  } else {
-    ::CreateSymbolicLinkW(link.value().c_str(), target.value().c_str(),
-                          SYMBOLIC_LINK_FLAG_DIRECTORY);
-  }
-  return PathExists(link);
+  EXPECT_TRUE(DeleteFileAtItsPlace(victim));
+  EXPECT_TRUE(DeleteFileAtItsPlace(victim));
+  EXPECT_FALSE(PathExists(victim));
 }
 
-void RemoveDirectoryLink(const FilePath& link) {
-  if (::RemoveDirectoryW(link.value().c_str()) || !PathExists(link))
-    return;
-  WineUnix wine;
-  if (wine.available() && !wine.FileName(link).empty())
-    wine.Run({"/bin/rm", wine.FileName(link)});
+// A folder that other programs may write goes with what is in it, each
+// file and folder at its place; a link to a file, which Wine's DeleteFileW
+// would follow, stays with what it leads to and keeps the folder, a link to
+// a folder never has what it leads to emptied, and another folder put at
+// the name is not deleted.
+TEST_F(FileUtilTest, FolderGoesAtItsPlaceOnly) {
+  const FilePath root = Path(L"package");
+  const FilePath deeper = root.Append(L"resources").Append(L"deeper");
+  ASSERT_TRUE(CreateDirectory(deeper));
+  Write(root.Append(L"a.txt"), "a");
+  Write(deeper.Append(L"c.txt"), "c");
+  const FilePath victim = Path(L"victim.txt");
+  Write(victim, "precious");
+  const FilePath outside = Path(L"outside");
+  ASSERT_TRUE(CreateDirectory(outside));
+  Write(outside.Append(L"keep.txt"), "keep");
+  const FilePath file_link = deeper.Append(L"evil.pak");
+  const FilePath folder_link = root.Append(L"evil");
+  ASSERT_TRUE(test::MakeFileLink(file_link, victim));
+  ASSERT_TRUE(test::MakeDirectoryLink(folder_link, outside));
+  EXPECT_FALSE(OpenFolderAtItsPlace(folder_link).IsValid());
+  FileIdentity root_id;
+  FileIdentity outside_id;
+  ASSERT_TRUE(GetFileIdentity(OpenFolderAtItsPlace(root).Get(), &root_id));
+  ASSERT_TRUE(
+      GetFileIdentity(OpenFolderAtItsPlace(outside).Get(), &outside_id));
+
+  EXPECT_FALSE(DeleteFolderAtItsPlace(outside, root_id));
+  EXPECT_EQ("keep", Read(outside.Append(L"keep.txt")));
+  EXPECT_FALSE(DeleteFolderAtItsPlace(root, root_id));
+  EXPECT_EQ("precious", Read(victim));
+  EXPECT_EQ("keep", Read(outside.Append(L"keep.txt")));
+  EXPECT_FALSE(PathExists(root.Append(L"a.txt")));
+  EXPECT_FALSE(PathExists(deeper.Append(L"c.txt")));
+  test::RemoveLink(file_link);
+  test::RemoveLink(folder_link);
+  EXPECT_TRUE(DeleteFolderAtItsPlace(root, root_id));
+  EXPECT_FALSE(PathExists(root));
+  EXPECT_TRUE(DeleteFolderAtItsPlace(outside, outside_id));
+  EXPECT_FALSE(PathExists(outside));
 }
 
 // The tree goes around a link inside it; what the link points at stays,
@@ -306,8 +317,8 @@ TEST_F(FileUtilTest, RecursiveDeleteDoesNotFollowLinks) {
   Write(root.Append(L"a.txt"), "a");
   Write(sub.Append(L"b.txt"), "b");
   FilePath link = sub.Append(L"link");
-  if (!MakeDirectoryLink(link, outside)) {
-    ASSERT_FALSE(WineUnix().available()) << "Wine made no link";
+  if (!test::MakeDirectoryLink(link, outside)) {
+    ASSERT_FALSE(test::IsWine()) << "Wine made no link";
     GTEST_SKIP() << "making links needs a privilege this account lacks";
   }
   ASSERT_EQ("keep", Read(link.Append(L"keep.txt")));
@@ -319,7 +330,7 @@ TEST_F(FileUtilTest, RecursiveDeleteDoesNotFollowLinks) {
   EXPECT_FALSE(PathExists(sub.Append(L"b.txt")));
   EXPECT_EQ(deleted, !PathExists(link));
   EXPECT_EQ(deleted, !PathExists(root));
-  RemoveDirectoryLink(link);
+  test::RemoveLink(link);
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ bool MakeMinidump(HANDLE process,
   bool made = WriteMinidumpToFile(process, pid, record, version_text, temporary,
                                   max_size) &&
               base::ReadFileToString(temporary, dump) && !dump->empty();
-  base::DeleteFile(temporary, false);
+  base::DeleteFileAtItsPlace(temporary);
   return made;
 }
 
@@ -115,7 +115,7 @@ bool WriteCrashFileForProcess(uint32_t pid,
     return false;
   }
 
-  FILE* file = _wfopen(path.value().c_str(), L"wb");
+  FILE* file = base::OpenNewFileStream(path, "wb");
   if (!file) {
     LOG(ERROR) << "Cannot create the crash file " << path;
     return false;
@@ -127,7 +127,7 @@ bool WriteCrashFileForProcess(uint32_t pid,
     written = false;
   if (!written) {
     LOG(ERROR) << "Cannot write the crash file " << path;
-    base::DeleteFile(path, false);
+    base::DeleteFileAtItsPlace(path);
   }
   return written;
 }

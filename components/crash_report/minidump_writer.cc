@@ -117,9 +117,12 @@ bool WriteMinidumpToFile(HANDLE process,
                          std::string_view version_text,
                          const base::FilePath& path,
                          uint64_t max_size) {
+  // Made new, in a folder that other programs may write (the temporary
+  // folder): a link at the name goes, and is never written through.
+  base::DeleteFileAtItsPlace(path);
   base::win::ScopedHandle file(
       ::CreateFileW(path.value().c_str(), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
+                    FILE_SHARE_READ, nullptr, CREATE_NEW, 0, nullptr));
   if (!file.IsValid()) {
     PLOG(ERROR) << "Cannot create the minidump " << path;
     return false;
@@ -128,7 +131,7 @@ bool WriteMinidumpToFile(HANDLE process,
                                            file.Get(), max_size);
   file.Close();
   if (!written)
-    base::DeleteFile(path, false);
+    base::DeleteFileAtItsPlace(path);
   return written;
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/planted_link.h"
 #include "base/test/scoped_log_capture.h"
 #include "components/crash_report/crash_file_v1.h"
 #include "components/crash_report/crash_info.h"
@@ -96,6 +97,17 @@ TEST_F(MinidumpWriterTest, KeepsNoDumpAboveTheLimit) {
   EXPECT_FALSE(WriteMinidumpForProcess(child.pid(), kFaultAddress, kVersionText,
                                        Path("bad.dmp"), kNoLimit));
   EXPECT_FALSE(base::PathExists(Path("bad.dmp")));
+
+  // The crash folder is often the temporary folder: a link planted at the
+  // dump's name led the dump over a file elsewhere, and its failure then
+  // deleted that file.
+  const base::FilePath victim = Path("victim.txt");
+  ASSERT_TRUE(base::WriteFile(victim, std::string_view("precious")));
+  ASSERT_TRUE(base::test::MakeFileLink(Path("linked.dmp"), victim));
+  EXPECT_FALSE(WriteMinidumpForProcess(child.pid(), child.record_address(),
+                                       kVersionText, Path("linked.dmp"), 1));
+  EXPECT_EQ("precious", Read(victim));
+  base::test::RemoveLink(Path("linked.dmp"));
 }
 
 }  // namespace

@@ -398,8 +398,9 @@ bool WriteTextCrashLog(AddressRangeList* ranges,
                        const ProcessState& state,
                        const CrashInfo& info,
                        const base::FilePath& path) {
-  // Text mode: every line feed reaches the file as CR LF.
-  FILE* file = _wfopen(path.value().c_str(), L"w");
+  // Text mode: every line feed reaches the file as CR LF. The crash
+  // folder is often the temporary folder, which other programs may write.
+  FILE* file = base::OpenNewFileStream(path, "w");
   if (!file) {
     LOG(ERROR) << "Cannot create the crash log " << path;
     return false;
@@ -409,7 +410,7 @@ bool WriteTextCrashLog(AddressRangeList* ranges,
     written = false;
   if (!written) {
     LOG(ERROR) << "Cannot write the crash log " << path;
-    base::DeleteFile(path, false);
+    base::DeleteFileAtItsPlace(path);
   }
   return written;
 }

@@ -8,6 +8,7 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/strings/string_util.h"
+#include "base/test/planted_link.h"
 #include "base/test/scoped_log_capture.h"
 #include "components/crash_report/address_range_list.h"
 #include "components/crash_report/crash_info.h"
@@ -239,6 +240,21 @@ TEST_F(TextCrashLogTest, LogsAtMost499ThreadsButAlwaysTheCrashedOne) {
   EXPECT_TRUE(HasLine(lines, "Thread: 000001F3"));
   EXPECT_FALSE(HasLine(lines, "Thread: 000001F4"));
   EXPECT_TRUE(HasLine(lines, "Thread: 0000C0DE"));
+}
+
+// The crash folder is often the temporary folder: a link planted at the
+// log's name led the log over a file elsewhere. The name is refused.
+TEST_F(TextCrashLogTest, LinkAtTheLogNameIsNotWrittenThrough) {
+  state_.AddThread(1, true);
+  const base::FilePath victim = dir_.GetPath().AppendASCII("victim.txt");
+  ASSERT_TRUE(base::WriteFile(victim, std::string_view("precious")));
+  const base::FilePath path = dir_.GetPath().AppendASCII("log.txt");
+  ASSERT_TRUE(base::test::MakeFileLink(path, victim));
+  EXPECT_FALSE(WriteTextCrashLog(&ranges_, state_, info_, path));
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(victim, &text));
+  EXPECT_EQ("precious", text);
+  base::test::RemoveLink(path);
 }
 
 TEST_F(TextCrashLogTest, LeavesNoFileWhenItCannotBeWritten) {

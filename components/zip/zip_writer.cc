@@ -224,8 +224,11 @@ bool WriteZip(const base::FilePath& zip_path,
     return false;
   }
 
-  base::File zip(zip_path,
-                 base::File::FLAG_CREATE_ALWAYS | base::File::FLAG_WRITE);
+  // Made new, in a folder that other programs may write (crash logs are
+  // zipped in the temporary folder): a link at the name goes, and is never
+  // written through.
+  base::DeleteFileAtItsPlace(zip_path);
+  base::File zip(zip_path, base::File::FLAG_CREATE | base::File::FLAG_WRITE);
   if (!zip.IsValid()) {
     LOG(ERROR) << "Cannot create " << zip_path << ": "
                << base::File::ErrorToString(zip.error_details());
@@ -266,7 +269,7 @@ bool WriteSingleEntryZip(const base::FilePath& zip_path,
   DCHECK(level >= 0 && level <= 9);
   if (WriteZip(zip_path, entry_name, source_path, level))
     return true;
-  if (!base::DeleteFile(zip_path, false))
+  if (!base::DeleteFileAtItsPlace(zip_path))
     PLOG(ERROR) << "Cannot delete the unfinished " << zip_path;
   return false;
 }

@@ -7,6 +7,7 @@
 #include "base/files/file.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/planted_link.h"
 #include "gtest/gtest.h"
 
 namespace zip {
@@ -46,6 +47,20 @@ TEST_F(ZipWriterTest, PathsOutsideTheAnsiCodePage) {
   ASSERT_TRUE(base::ReadFileToString(Path(L"log.zip"), &expected));
   ASSERT_TRUE(base::ReadFileToString(dir.Append(L"\u0436.zip"), &zip));
   EXPECT_EQ(expected, zip);
+}
+
+// Crash logs are zipped in the temporary folder: a link planted at the
+// zip's name led the zip over a file elsewhere. The name is refused.
+TEST_F(ZipWriterTest, LinkAtTheZipNameIsNotWrittenThrough) {
+  Write(Path(L"log.txt"), "log line\n");
+  Write(Path(L"victim.txt"), "precious");
+  ASSERT_TRUE(base::test::MakeFileLink(Path(L"log.zip"), Path(L"victim.txt")));
+  EXPECT_FALSE(WriteSingleEntryZip(Path(L"log.zip"), "crashlog.txt",
+                                   Path(L"log.txt"), 9));
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(Path(L"victim.txt"), &text));
+  EXPECT_EQ("precious", text);
+  base::test::RemoveLink(Path(L"log.zip"));
 }
 
 TEST_F(ZipWriterTest, FailuresLeaveNoZip) {

@@ -46,7 +46,13 @@ class ParseAndTailTest(unittest.TestCase):
             with open(new, "a") as f:
                 f.write("ond\n")
             self.assertEqual(["second"], [l.message for l in tail.read()])
-            self.assertEqual([new], tail.paths())
+            # The backend of the same second makes a name of its own.
+            backend = os.path.join(folder,
+                                   "kelvo_installer_20261207020101_4321.log")
+            with open(backend, "w") as f:
+                f.write(line(3, "backend") + "\n")
+            self.assertEqual(["backend"], [l.message for l in tail.read()])
+            self.assertEqual(sorted([new, backend]), sorted(tail.paths()))
 
 
 class StepProgressTest(unittest.TestCase):

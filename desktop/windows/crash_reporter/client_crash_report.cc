@@ -49,7 +49,7 @@ void SendClientCrashReport(const DumpCallbackContext& context,
   if (result == kCrashIdServerBusy && !text_log.empty()) {
     // The server wants no text log of this crash.
     if (!context.keep_logs)
-      base::DeleteFile(text_log, false);
+      base::DeleteFileAtItsPlace(text_log);
     text_log.clear();
   }
   if (!text_log.empty()) {

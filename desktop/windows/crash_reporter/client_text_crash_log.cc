@@ -45,7 +45,7 @@ bool WriteClientTextCrashLog(const crash_handler::ClientInfo& client,
                   client.thread_id_address(),
                   crash_report::ParseModuleList(modules))) {
     LOG(ERROR) << "Cannot read the crash of process " << client.pid();
-    base::DeleteFile(path, false);
+    base::DeleteFileAtItsPlace(path);
     return false;
   }
   crash_report::CrashInfo info;

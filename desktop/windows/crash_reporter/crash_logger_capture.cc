@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "base/files/file_path.h"
+#include "base/files/file_util.h"
 
 namespace crash_reporter {
 
@@ -33,8 +34,9 @@ CrashLoggerCapture::~CrashLoggerCapture() {
 bool CrashLoggerCapture::AppendToFile(const base::FilePath& path) {
   if (text_.empty())
     return true;
-  // Text mode: the lines end in CR LF like the rest of the log.
-  FILE* file = _wfopen(path.value().c_str(), L"a");
+  // Text mode: the lines end in CR LF like the rest of the log. The crash
+  // folder is often the temporary folder: a link there is not followed.
+  FILE* file = base::OpenFileStreamToAppend(path);
   if (!file)
     return false;
   static constexpr char kHeader[] = "\nCrash Logger:\n";

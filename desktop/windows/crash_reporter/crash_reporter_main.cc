@@ -121,7 +121,7 @@ CrashedReporterFiles WriteCrashReporterFiles(uint32_t pid,
   }
   if (!written) {
     LOG(ERROR) << "No crash file of reporter " << pid;
-    base::DeleteFile(files.text_file, false);
+    base::DeleteFileAtItsPlace(files.text_file);
     files.text_file.clear();
   }
   // The V1 file holds a minidump already.

@@ -927,11 +927,18 @@ class CrashedReporterTest : public CrashReporterTest {
     return !enumerator.Next().empty();
   }
 
-  // The log of the reporters that wrote one (the third keeps none).
+  // The logs of the reporters that wrote one (the third keeps none): a
+  // reporter whose log name is held by another makes its own.
   std::string ReporterLog() {
-    std::string log;
-    base::ReadFileToString(temp_.Append(L"kelvo_crashreporter.log"), &log);
-    return log;
+    std::string all;
+    base::FileEnumerator logs(temp_, false, base::FileEnumerator::FILES,
+                              L"kelvo_crashreporter*.log");
+    for (base::FilePath log = logs.Next(); !log.empty(); log = logs.Next()) {
+      std::string text;
+      base::ReadFileToString(log, &text);
+      all += text;
+    }
+    return all;
   }
 
   base::FilePath temp_;

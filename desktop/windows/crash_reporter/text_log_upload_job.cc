@@ -38,7 +38,7 @@ bool TextLogUploadJob::Run() {
   bool sent = upload::HTTPUpload::SendRequest(
       GetCrashServerUrl(), params(), {{L"file", upload_file.value()}},
       &timeout_ms, nullptr, nullptr, GetUserAgentSuffix());
-  if (compress() && !base::DeleteFile(upload_file, false))
+  if (compress() && !base::DeleteFileAtItsPlace(upload_file))
     LOG(ERROR) << "Cannot delete " << upload_file;
   if (sent)
     LOG(INFO) << "Crash log " << file_path() << " sent";

@@ -25,7 +25,7 @@ UploadJob::UploadJob(const base::FilePath& file_path,
       compress_(compress) {}
 
 UploadJob::~UploadJob() {
-  if (delete_file_when_done_ && !base::DeleteFile(file_path_, false))
+  if (delete_file_when_done_ && !base::DeleteFileAtItsPlace(file_path_))
     LOG(ERROR) << "Cannot delete the crash file " << file_path_;
 }
 

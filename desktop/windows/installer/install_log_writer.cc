@@ -27,19 +27,25 @@ InstallLogWriter::~InstallLogWriter() = default;
 
 bool InstallLogWriter::WriteToFile(const InstallLog& log,
                                    const base::FilePath& path) {
-  if (!document_.Create()) {
-    LOG(ERROR) << "Cannot create an XML document for the install log";
-    return false;
-  }
   std::string text;
-  if (!BuildDocument(log) || !document_.SaveIndented(&text)) {
-    LOG(ERROR) << "Cannot build the install log document";
+  if (!WriteToString(log, &text))
     return false;
-  }
   // The log is the only record of what to remove later: never leave a
   // truncated one behind.
   if (!base::ImportantFileWriter::WriteFileAtomically(path, text)) {
     LOG(ERROR) << "Cannot write the install log " << path.value();
+    return false;
+  }
+  return true;
+}
+
+bool InstallLogWriter::WriteToString(const InstallLog& log, std::string* text) {
+  if (!document_.Create()) {
+    LOG(ERROR) << "Cannot create an XML document for the install log";
+    return false;
+  }
+  if (!BuildDocument(log) || !document_.SaveIndented(text)) {
+    LOG(ERROR) << "Cannot build the install log document";
     return false;
   }
   return true;

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include <string>
+
 #include "base/files/file_path.h"
 #include "desktop/windows/installer/install_log.h"
 #include "desktop/windows/installer/xml_document.h"
@@ -24,6 +26,8 @@ class InstallLogWriter {
   // a failure, or a crash, leaves the previous file as it was. COM must be
   // initialised on the calling thread.
   bool WriteToFile(const InstallLog& log, const base::FilePath& path);
+  // The text WriteToFile writes. COM as for WriteToFile.
+  bool WriteToString(const InstallLog& log, std::string* text);
 
  private:
   bool BuildDocument(const InstallLog& log);

@@ -18,13 +18,13 @@
 #include "desktop/windows/installer/light_download_stats_observer.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_version_check.h"
+#include "desktop/windows/installer/package_fetcher/hashing_file_writer.h"
 #include "desktop/windows/installer/package_fetcher/held_files.h"
 #include "desktop/windows/installer/package_fetcher/package_folder_security.h"
 #include "desktop/windows/installer/package_fetcher/package_program.h"
 #include "desktop/windows/installer/package_fetcher/signature_checker.h"
 #include "desktop/windows/installer/package_files.h"
 #include "desktop/windows/installer/wininet/wininet.h"
-#include "desktop/windows/installer/wininet/wininet_response_writer.h"
 
 namespace installer {
 
@@ -37,25 +37,15 @@ constexpr char kInstallerSuffix[] = "_installer.exe";
 // The suite's archive may unpack the installer under this name instead.
 constexpr char kSuiteInstallerAlternative[] = "assistant";
 
-// Runs that start together share the download folder: a name is taken by
-// creating its file, so no other run writes into it, nor deletes it, while
-// this one downloads. The plain name first, then with this process's id.
-base::FilePath ReserveTempPath(const base::FilePath& folder) {
-  const std::wstring pid = std::to_wstring(::GetCurrentProcessId());
-  for (int i = 0; i < kMaxTempFileNames; ++i) {
-    std::wstring stem = kTempFileStem;
-    if (i > 0)
-      stem += L"_" + pid;
-    if (i > 1)
-      stem += L"_" + std::to_wstring(i - 1);
-    const base::FilePath path = folder.Append(stem + L".tmp");
-    base::win::ScopedHandle file(
-        ::CreateFileW(path.value().c_str(), GENERIC_WRITE, 0, nullptr,
-                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.IsValid())
-      return path;
-  }
-  return base::FilePath();
+// Runs that start together share the download folder, and other programs
+// may write it: the file is made new, the plain name first, then with this
+// process's id, so that nothing planted at the name is written through and
+// no other run or program writes into it, nor deletes it, while this one
+// downloads.
+base::NewFile CreateTempFile(const base::FilePath& folder) {
+  return base::NewFile::Create(
+      folder.Append(std::wstring(kTempFileStem) + L".tmp"),
+      kMaxTempFileNames - 1);
 }
 
 }  // namespace
@@ -92,10 +82,9 @@ void AdditionalFilesFetcher::Start(base::OnceClosure done) {
 }
 
 void AdditionalFilesFetcher::DeleteTempFile() {
-  // Once moved away the name may belong to another run already.
-  if (!temp_path_.empty())
-    base::DeleteFile(temp_path_, false);
-  temp_path_.clear();
+  // Once held by the fetch the file is no longer the fetcher's.
+  if (temp_.IsValid())
+    temp_.Delete();
 }
 
 void AdditionalFilesFetcher::DownloadAdditionalFile() {
@@ -111,9 +100,9 @@ void AdditionalFilesFetcher::DownloadAdditionalFile() {
   try_stats_ = file_stats_->AppendListEntry("download_tries");
   try_stats_->RecordTime("download_start_time");
   try_stats_->SetInteger("try_number", try_count_);
-  temp_path_ = ReserveTempPath(folders_.download_folder);
-  auto writer = std::make_unique<FileResponseWriter>();
-  if (temp_path_.empty() || !writer->Open(temp_path_)) {
+  temp_ = CreateTempFile(folders_.download_folder);
+  auto writer = std::make_unique<HashingFileWriter>(&temp_sha256_);
+  if (!writer->Open(&temp_)) {
     // The download folder itself fails: the other files would fail alike.
     LOG(ERROR) << "Failed initializing the file to use as download "
                   "destination";
@@ -135,8 +124,10 @@ void AdditionalFilesFetcher::DownloadAdditionalFile() {
 void AdditionalFilesFetcher::OnAdditionalFileDownloaded() {
   try_stats_->RecordTime("download_end_time");
   const AdditionalFile& file = current();
+  // The digest is that of what was written: nobody else could write the
+  // file meanwhile.
   if (downloader_->state() != WininetDownloader::STATE_COMPLETED ||
-      !ChecksumChecker::Check(temp_path_, file.checksum)) {
+      temp_sha256_.empty() || temp_sha256_ != file.checksum) {
     LOG(ERROR) << "Failed downloading partner content";
     DeleteTempFile();
     const int tries_before = try_count_++;
@@ -174,11 +165,19 @@ bool AdditionalFilesFetcher::MoveIntoPlace(const base::FilePath& folder) {
   }
   // Never replacing: the name may still come to stand for an existing
   // file, through its short name or another file of this list.
-  if (!MakeFolder(folder) ||
-      !held_->CopyInto(temp_path_, target, current().checksum)) {
+  if (!MakeFolder(folder) || !HoldAs(target)) {
     LOG(ERROR) << "Failed moving additional file into place";
     return false;
   }
+  return true;
+}
+
+bool AdditionalFilesFetcher::HoldAs(const base::FilePath& target) {
+  // Copied rather than moved: a file made in the folder takes the folder's
+  // security. Nobody could write the download since its digest was taken.
+  if (!held_->CopyInto(&temp_, target, current().checksum))
+    return false;
+  DeleteTempFile();
   return true;
 }
 
@@ -227,8 +226,8 @@ bool AdditionalFilesFetcher::RunArchive(const base::FilePath& folder) {
     return false;
   }
   const base::FilePath archive = folder.AppendASCII(file.type + kArchiveSuffix);
-  // Checked and run as this fetcher holds it.
-  if (!held_->CopyInto(temp_path_, archive, file.checksum)) {
+  // Checked and run as the fetch holds it.
+  if (!HoldAs(archive)) {
     LOG(ERROR) << "Failed moving additional component SFX into place";
     return false;
   }

@@ -5,10 +5,11 @@
 // folder (partner content into the package folder, the suite beside it)
 // under a name that no file of the package has, and never replacing one;
 // a self-extracting archive is run there instead and the version of the
-// component installer it unpacks is checked. What goes into those folders
-// is copied from the download, held while its checksum is taken, into
-// files created new and held (held_files.h); the component installer is
-// held from the moment its archive has ended. A file that fails is skipped:
+// component installer it unpacks is checked. The download is made new and
+// held while it is written and its checksum taken; what goes into those
+// folders is copied from it into files made new, held for reading only
+// and checked again (held_files.h); the component installer is held from
+// the moment its archive has ended. A file that fails is skipped:
 // none fails the attempt. At the end the names of the partner content that
 // arrived are appended to the package's files_list, so that the backend
 // installs them with the package.
@@ -30,6 +31,7 @@
 
 #include "base/callback.h"
 #include "base/files/file_path.h"
+#include "base/files/new_file.h"
 #include "base/memory/weak_ptr.h"
 #include "desktop/windows/installer/installer_stats_node.h"
 #include "desktop/windows/installer/package_fetcher/additional_file.h"
@@ -90,6 +92,9 @@ class AdditionalFilesFetcher {
   bool RunArchive(const base::FilePath& folder);
   // Creates |folder| new, held, unless it is held already.
   bool MakeFolder(const base::FilePath& folder);
+  // Copies the download into |target|, whose name must be free, and has
+  // the fetch hold the copy once it is found to be what was checked.
+  bool HoldAs(const base::FilePath& target);
   void NextAdditionalFile();
   // Appends the partner content's names to files_list.
   void AppendToFilesList();
@@ -107,8 +112,11 @@ class AdditionalFilesFetcher {
   std::optional<InstallerStatsNode> file_stats_;
   std::optional<InstallerStatsNode> try_stats_;
   std::vector<std::string> partner_content_names_;
-  // The file the current download goes to while this fetcher owns it.
-  base::FilePath temp_path_;
+  // The file the current download goes to, made new in the download
+  // folder and held while this fetcher owns it, and the SHA-256 of what
+  // was written into it.
+  base::NewFile temp_;
+  std::string temp_sha256_;
   // The first component of every entry of the package's files_list, as
   // the attempt unpacked it.
   std::optional<std::vector<std::wstring>> package_files_;

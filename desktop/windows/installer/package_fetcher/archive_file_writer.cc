@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/bind.h"
+#include "base/files/file_util.h"
 #include "base/location.h"
 #include "base/logging.h"
 #include "crypto/secure_hash.h"
@@ -191,6 +192,11 @@ void ArchiveFileWriter::OpenFileOnThread(const base::FilePath& path) {
   file_.Set(file);
   file_path_ = path;
   if (held_) {
+    // Who it is tells it from a link put at its name once it is closed.
+    if (!base::GetFileIdentity(file, &file_identity_)) {
+      Fail(Failure::kCreate, "GetFileIdentity", LastErrorOrWriteFault());
+      return;
+    }
     hash_ = crypto::SecureHash::Create(crypto::SecureHash::SHA256);
     if (!hash_)
       Fail(Failure::kWrite, "SecureHash::Create", ERROR_WRITE_FAULT);
@@ -225,15 +231,17 @@ void ArchiveFileWriter::CloseFileOnThread(bool set_time, FILETIME mtime) {
     holder_.task_runner()->PostTask(
         FROM_HERE,
         base::BindOnce(&ArchiveFileWriter::HoldOnHolder, base::Unretained(this),
-                       file_path_, FinishSha256Hex(hash_.get())));
+                       file_path_, file_identity_,
+                       FinishSha256Hex(hash_.get())));
     hash_.reset();
   }
   file_path_.clear();
 }
 
 void ArchiveFileWriter::HoldOnHolder(const base::FilePath& path,
+                                     const base::FileIdentity& made,
                                      const std::string& sha256) {
-  if (hold_failed_ || held_->HoldWritten(path, sha256))
+  if (hold_failed_ || held_->HoldWritten(path, sha256, &made))
     return;
   hold_failed_ = true;
   // The decoder stops at the next job.
@@ -255,7 +263,8 @@ void ArchiveFileWriter::DeleteOpenFile() {
   if (file_path_.empty())
     return;
   file_.Close();
-  if (!::DeleteFileW(file_path_.value().c_str()))
+  // Once closed, another program may have put a link at the name.
+  if (!base::DeleteFileAtItsPlace(file_path_))
     PLOG(WARNING) << "Cannot delete the partial file " << file_path_;
   file_path_.clear();
 }

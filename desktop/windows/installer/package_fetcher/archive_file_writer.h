@@ -39,6 +39,7 @@
 
 #include "base/callback.h"
 #include "base/files/file_path.h"
+#include "base/files/file_util.h"
 #include "base/synchronization/condition_variable.h"
 #include "base/synchronization/lock.h"
 #include "base/threading/thread.h"
@@ -110,8 +111,10 @@ class ArchiveFileWriter {
   void OpenFileOnThread(const base::FilePath& path);
   void WriteOnThread(const Buffer& buffer);
   void CloseFileOnThread(bool set_time, FILETIME mtime);
-  // On |holder_|: holds the closed file |path| as written.
-  void HoldOnHolder(const base::FilePath& path, const std::string& sha256);
+  // On |holder_|: holds the closed file |path|, made as |made|, as written.
+  void HoldOnHolder(const base::FilePath& path,
+                    const base::FileIdentity& made,
+                    const std::string& sha256);
   void Fail(Failure failure, const char* call, DWORD error);
   void DeleteOpenFile();
 
@@ -140,7 +143,9 @@ class ArchiveFileWriter {
   // Only on the writer's thread (and after Finish).
   base::win::ScopedHandle file_;
   base::FilePath file_path_;
-  // Of the open file, when it is to be held.
+  // Of the open file, when it is to be held: who it is, and the hash of
+  // what was written.
+  base::FileIdentity file_identity_;
   std::unique_ptr<crypto::SecureHash> hash_;
   Failure failure_ = Failure::kNone;
   DWORD error_ = 0;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/bind.h"
+#include "base/files/new_file.h"
 #include "base/location.h"
 #include "base/logging.h"
 #include "crypto/secure_hash.h"
@@ -31,16 +32,17 @@ HashingFileWriter::~HashingFileWriter() {
   hasher_.Stop();
 }
 
-bool HashingFileWriter::Open(const base::FilePath& path) {
-  if (!file_.Open(path))
+bool HashingFileWriter::Open(base::NewFile* file) {
+  if (!file || !file->IsValid())
     return false;
+  file_ = file;
   if (hashing_ && !hasher_.IsRunning() && !hasher_.Start())
     LOG(WARNING) << "No thread for the download's hash: hashing as it comes";
   return true;
 }
 
 bool HashingFileWriter::Write(const char* data, size_t size) {
-  if (!file_.Write(data, size))
+  if (!file_ || !file_->Write(data, size))
     return false;
   if (!hashing_)
     return true;
@@ -64,12 +66,11 @@ bool HashingFileWriter::Restart() {
   } else {
     StartOver();
   }
-  return file_.Restart();
+  return file_ && file_->Truncate();
 }
 
 void HashingFileWriter::Finish() {
-  file_.Finish();
-  // Hashes what is still queued.
+  // The file stays with its owner; what is still queued is hashed.
   hasher_.Stop();
   // Once: what was written is complete now.
   if (hash_) {

@@ -17,6 +17,10 @@
 #include "base/threading/thread.h"
 #include "desktop/windows/installer/wininet/wininet_response_writer.h"
 
+namespace base {
+class NewFile;
+}
+
 namespace crypto {
 class SecureHash;
 }
@@ -31,8 +35,10 @@ class HashingFileWriter : public ResponseWriter {
   explicit HashingFileWriter(std::string* sha256_hex);
   ~HashingFileWriter() override;
 
-  // As FileResponseWriter::Open.
-  bool Open(const base::FilePath& path);
+  // Writes into |file|, which the caller made new and holds (it must
+  // outlive the writer); false when it is not valid. Without a file every
+  // write fails.
+  bool Open(base::NewFile* file);
 
   bool Write(const char* data, size_t size) override;
   bool Restart() override;
@@ -48,7 +54,7 @@ class HashingFileWriter : public ResponseWriter {
   // memory stays bounded when the network outruns the hash.
   std::string TakeBuffer();
 
-  FileResponseWriter file_;
+  base::NewFile* file_ = nullptr;
   std::string* const sha256_hex_;
   // Used on |hasher_| while it runs; inline when it could not start.
   std::unique_ptr<crypto::SecureHash> hash_;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/files/new_file.h"
 #include "base/files/scoped_temp_dir.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
 #include "desktop/windows/installer/test/test_util.h"
@@ -17,10 +18,11 @@ TEST(HashingFileWriterTest, DigestIsThatOfTheFinishedFile) {
   ASSERT_TRUE(dir.CreateUniqueTempDir());
   const base::FilePath path = dir.GetPath().Append(L"package.exe");
   std::string digest = "stale";
+  base::NewFile file = base::NewFile::Create(path);
   {
     HashingFileWriter writer(&digest);
     EXPECT_TRUE(digest.empty());
-    ASSERT_TRUE(writer.Open(path));
+    ASSERT_TRUE(writer.Open(&file));
     EXPECT_TRUE(writer.Write("par", 3));
     EXPECT_TRUE(writer.Restart());
     EXPECT_TRUE(writer.Write("pay", 3));
@@ -34,6 +36,8 @@ TEST(HashingFileWriterTest, DigestIsThatOfTheFinishedFile) {
 
   // A writer that could not open fails at once and gives no digest.
   HashingFileWriter unopened(&digest);
+  base::NewFile none;
+  EXPECT_FALSE(unopened.Open(&none));
   EXPECT_FALSE(unopened.Write("x", 1));
 }
 
@@ -47,8 +51,9 @@ TEST(HashingFileWriterTest, ManyPiecesAreHashedInOrder) {
   for (int i = 0; i < 20000; ++i)
     body += std::to_string(i) + ",";
   std::string digest;
+  base::NewFile file = base::NewFile::Create(path);
   HashingFileWriter writer(&digest);
-  ASSERT_TRUE(writer.Open(path));
+  ASSERT_TRUE(writer.Open(&file));
   ASSERT_TRUE(writer.Write(body.data(), 1000));
   ASSERT_TRUE(writer.Restart());
   for (size_t at = 0; at < body.size(); at += 7)

@@ -1,10 +1,8 @@
 #include "desktop/windows/installer/package_fetcher/held_files.h"
 
 #include <stdint.h>
-#include <string.h>
 
-#include <algorithm>
-#include <set>
+#include <memory>
 #include <utility>
 
 #include "base/files/file_util.h"
@@ -16,109 +14,40 @@ namespace installer {
 
 namespace {
 
-// Read back in pieces on the stack: a heap block as large as a file costs
-// more than reading it.
-constexpr DWORD kReadPiece = 64 << 10;
-constexpr size_t kMaxWritePiece = 1u << 30;
-// Files written whole that may be rewritten: lists and prefs.
-constexpr size_t kMaxRewritable = 1 << 20;
+// Read in pieces on the stack: most files are small, and a heap block as
+// large as a file costs more than reading it.
+constexpr int kReadPiece = 64 << 10;
+// Files read whole: lists and prefs.
+constexpr int64_t kMaxReadHeld = 1 << 20;
 
-// Deletes what |handle| is open on, once the last handle goes. Windows
-// before Vista lacks SetFileInformationByHandle: it is looked up here, so
-// that the library still loads there, where the name is deleted instead
-// while |handle| keeps it from being replaced.
-bool MarkForDeletion(HANDLE handle, const base::FilePath& path, bool folder) {
-  using SetInformation =
-      BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-  static const SetInformation set_information =
-      reinterpret_cast<SetInformation>(::GetProcAddress(
-          ::GetModuleHandleW(L"kernel32.dll"), "SetFileInformationByHandle"));
-  if (set_information) {
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    return set_information(handle, FileDispositionInfo, &disposition,
-                           sizeof(disposition)) != FALSE;
+// The SHA-256 (hex) of the whole content of |file|; empty when it cannot be
+// read. |content| (may be null) receives the bytes.
+std::string HashContent(base::NewFile* file, std::string* content) {
+  std::unique_ptr<crypto::SecureHash> hash =
+      crypto::SecureHash::Create(crypto::SecureHash::SHA256);
+  if (!hash)
+    return std::string();
+  char buffer[kReadPiece];
+  for (int64_t offset = 0;;) {
+    const int read = file->Read(offset, buffer, kReadPiece);
+    if (read < 0)
+      return std::string();
+    if (read == 0)
+      break;
+    hash->Update(buffer, read);
+    if (content)
+      content->append(buffer, read);
+    offset += read;
   }
-  return folder ? ::RemoveDirectoryW(path.value().c_str()) != FALSE
-                : ::DeleteFileW(path.value().c_str()) != FALSE;
+  return FinishSha256Hex(hash.get());
 }
 
 }  // namespace
 
 HeldFiles::HeldFiles() = default;
 
-HeldFiles::~HeldFiles() = default;
-
-// static
-bool HeldFiles::SameContent(HANDLE file, std::string_view data) {
-  LARGE_INTEGER start = {};
-  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
-    return false;
-  uint8_t buffer[kReadPiece];
-  for (;;) {
-    DWORD read = 0;
-    if (!::ReadFile(file, buffer, kReadPiece, &read, nullptr) ||
-        read > data.size() || memcmp(buffer, data.data(), read) != 0) {
-      return false;
-    }
-    if (read == 0)
-      return data.empty();
-    data.remove_prefix(read);
-  }
-}
-
-// static
-base::win::ScopedHandle HeldFiles::CreateNewFile(const base::FilePath& path) {
-  // CREATE_NEW fails on any name that exists, a link or a dangling one
-  // included: nothing is written where another program pointed.
-  base::win::ScopedHandle file(::CreateFileW(
-      path.value().c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.IsValid())
-    PLOG(ERROR) << "Cannot create the new file " << path;
-  return file;
-}
-
-// static
-bool HeldFiles::WriteAll(HANDLE file,
-                         const void* data,
-                         size_t size,
-                         crypto::SecureHash* hash) {
-  if (hash)
-    hash->Update(data, size);
-  const uint8_t* bytes = static_cast<const uint8_t*>(data);
-  while (size > 0) {
-    const DWORD piece =
-        static_cast<DWORD>(size < kMaxWritePiece ? size : kMaxWritePiece);
-    DWORD written = 0;
-    if (!::WriteFile(file, bytes, piece, &written, nullptr) ||
-        written != piece) {
-      return false;
-    }
-    bytes += piece;
-    size -= piece;
-  }
-  return true;
-}
-
-// static
-std::string HeldFiles::HashContent(HANDLE file, std::string* content) {
-  std::unique_ptr<crypto::SecureHash> hash =
-      crypto::SecureHash::Create(crypto::SecureHash::SHA256);
-  LARGE_INTEGER start = {};
-  if (!hash || !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
-    return std::string();
-  uint8_t buffer[kReadPiece];
-  for (;;) {
-    DWORD read = 0;
-    if (!::ReadFile(file, buffer, kReadPiece, &read, nullptr))
-      return std::string();
-    if (read == 0)
-      break;
-    hash->Update(buffer, read);
-    if (content)
-      content->append(reinterpret_cast<const char*>(buffer), read);
-  }
-  return FinishSha256Hex(hash.get());
+HeldFiles::~HeldFiles() {
+  ReleaseAll();
 }
 
 bool HeldFiles::CreateFolder(const base::FilePath& folder,
@@ -132,105 +61,80 @@ bool HeldFiles::CreateFolder(const base::FilePath& folder,
     PLOG(ERROR) << "Cannot create the new folder " << folder;
     return false;
   }
-  FileId id;
-  base::win::ScopedHandle handle = OpenToHold(folder, true, &id);
+  base::FileIdentity id;
+  base::win::ScopedHandle handle = OpenFolder(folder, &id);
   if (!handle.IsValid())
     return false;
-  Add(folder, std::move(handle), id, std::string(), /*folder=*/true);
+  AddFolder(folder, std::move(handle), id);
   return true;
 }
 
 bool HeldFiles::HoldWritten(const base::FilePath& path,
-                            const std::string& sha256) {
-  FileId id;
-  base::win::ScopedHandle handle = OpenToHold(path, false, &id);
-  if (!handle.IsValid())
+                            const std::string& sha256,
+                            const base::FileIdentity* made) {
+  // Closed, the file could be changed, or a link put in its place, before
+  // it is held: it must be the file made, holding what was written.
+  base::NewFile file = base::NewFile::HoldExisting(path, made);
+  if (!file.IsValid())
     return false;
-  if (sha256.empty() || HashContent(handle.Get(), nullptr) != sha256) {
+  if (sha256.empty() || HashContent(&file, nullptr) != sha256) {
     LOG(ERROR) << path << " no longer holds what was written to it";
+    // Not what this run wrote: left as it is.
+    file.Keep();
     return false;
   }
-  Add(path, std::move(handle), id, sha256);
+  AddFile(std::move(file));
+  return true;
+}
+
+bool HeldFiles::HoldNewFile(base::NewFile file, const std::string& sha256) {
+  // What was hashed as it was written may have been changed in the moment
+  // between the end of writing and the hold; it is hashed again as held.
+  if (!file.Seal() || sha256.empty() || HashContent(&file, nullptr) != sha256) {
+    LOG(ERROR) << file.path() << " no longer holds what was written to it";
+    return false;
+  }
+  AddFile(std::move(file));
+  return true;
+}
+
+bool HeldFiles::WriteNewFile(base::NewFile file, std::string_view data) {
+  if (!file.IsValid() || !file.Write(data.data(), data.size()))
+    return false;
+  // Compared rather than hashed: the bytes are at hand.
+  if (!file.Seal() || !file.ContentEquals(data.data(), data.size())) {
+    LOG(ERROR) << file.path() << " no longer holds what was written to it";
+    return false;
+  }
+  AddFile(std::move(file));
   return true;
 }
 
 bool HeldFiles::WriteNewFile(const base::FilePath& path,
                              std::string_view data) {
-  {
-    base::win::ScopedHandle file = CreateNewFile(path);
-    if (!file.IsValid())
-      return false;
-    if (!WriteAll(file.Get(), data.data(), data.size(), nullptr)) {
-      PLOG(ERROR) << "Cannot write " << path;
-      MarkForDeletion(file.Get(), path, false);
-      return false;
-    }
-  }
-  FileId id;
-  base::win::ScopedHandle handle = OpenToHold(path, false, &id);
-  if (!handle.IsValid())
-    return false;
-  // Compared rather than hashed: the bytes are at hand. Only a small file
-  // may be rewritten, which needs its digest.
-  if (!SameContent(handle.Get(), data)) {
-    LOG(ERROR) << path << " no longer holds what was written to it";
-    return false;
-  }
-  const std::string sha256 = data.size() <= kMaxRewritable
-                                 ? ComputeSha256Hex(data.data(), data.size())
-                                 : std::string();
-  Add(path, std::move(handle), id, sha256);
-  return true;
+  return WriteNewFile(base::NewFile::Create(path), data);
 }
 
-bool HeldFiles::CopyInto(const base::FilePath& source,
+bool HeldFiles::CopyInto(base::NewFile* source,
                          const base::FilePath& target,
                          const std::string& sha256) {
-  // Held while it is read: what is copied is what the digest covers.
-  FileId source_id;
-  base::win::ScopedHandle from = OpenToHold(source, false, &source_id);
-  if (!from.IsValid())
+  base::NewFile copy = base::NewFile::Create(target);
+  if (!copy.IsValid())
     return false;
-  std::unique_ptr<crypto::SecureHash> hash =
-      crypto::SecureHash::Create(crypto::SecureHash::SHA256);
-  if (!hash)
-    return false;
-  {
-    base::win::ScopedHandle to = CreateNewFile(target);
-    if (!to.IsValid())
-      return false;
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReadPiece]);
-    DWORD read = 0;
-    bool copied = true;
-    while ((copied = ::ReadFile(from.Get(), buffer.get(), kReadPiece, &read,
-                                nullptr) != FALSE) &&
-           read > 0) {
-      if (!(copied = WriteAll(to.Get(), buffer.get(), read, hash.get())))
-        break;
-    }
-    if (!copied || FinishSha256Hex(hash.get()) != sha256) {
-      PLOG(ERROR) << "Cannot copy " << source << " as it was checked";
-      MarkForDeletion(to.Get(), target, false);
+  std::unique_ptr<char[]> buffer(new char[kReadPiece]);
+  for (int64_t offset = 0;;) {
+    const int read = source->Read(offset, buffer.get(), kReadPiece);
+    if (read < 0) {
+      PLOG(ERROR) << "Cannot read " << source->path();
       return false;
     }
+    if (read == 0)
+      break;
+    if (!copy.Write(buffer.get(), read))
+      return false;
+    offset += read;
   }
-  return HoldWritten(target, sha256);
-}
-
-bool HeldFiles::HoldAsItIs(const base::FilePath& path, std::string* sha256) {
-  FileId id;
-  base::win::ScopedHandle handle = OpenToHold(path, false, &id);
-  if (!handle.IsValid())
-    return false;
-  const std::string hash = HashContent(handle.Get(), nullptr);
-  if (hash.empty()) {
-    PLOG(ERROR) << "Cannot read " << path;
-    return false;
-  }
-  if (sha256)
-    *sha256 = hash;
-  Add(path, std::move(handle), id, hash);
-  return true;
+  return HoldNewFile(std::move(copy), sha256);
 }
 
 bool HeldFiles::HoldTree(const base::FilePath& folder) {
@@ -249,15 +153,18 @@ bool HeldFiles::HoldTree(const base::FilePath& folder) {
       held = false;
     } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (!IsHeld(path)) {
-        FileId id;
-        base::win::ScopedHandle handle = OpenToHold(path, true, &id);
+        base::FileIdentity id;
+        base::win::ScopedHandle handle = OpenFolder(path, &id);
         held = handle.IsValid() && held;
         if (handle.IsValid())
-          Add(path, std::move(handle), id, std::string(), /*folder=*/true);
+          AddFolder(path, std::move(handle), id);
       }
       held = HoldTree(path) && held;
     } else if (!IsHeld(path)) {
-      held = HoldAsItIs(path, nullptr) && held;
+      base::NewFile file = base::NewFile::HoldExisting(path);
+      held = file.IsValid() && held;
+      if (file.IsValid())
+        AddFile(std::move(file));
     }
   } while (held && ::FindNextFileW(search, &found));
   ::FindClose(search);
@@ -267,55 +174,42 @@ bool HeldFiles::HoldTree(const base::FilePath& folder) {
 bool HeldFiles::ReadHeld(const base::FilePath& path, std::string* content) {
   base::AutoLock hold(lock_);
   auto it = held_.find(Key(path));
-  if (it == held_.end() || it->second.sha256.empty())
+  if (it == held_.end() || !it->second.file.IsValid())
     return false;
-  content->clear();
-  return HashContent(it->second.handle.Get(), content) == it->second.sha256;
+  base::NewFile& file = it->second.file;
+  // Held for reading only: nobody has written it since it was checked.
+  char beyond = 0;
+  std::string text;
+  if (file.Read(kMaxReadHeld, &beyond, 1) != 0 ||
+      HashContent(&file, &text).empty()) {
+    LOG(ERROR) << "Cannot read " << path << " whole";
+    return false;
+  }
+  *content = std::move(text);
+  return true;
 }
 
 bool HeldFiles::Rewrite(const base::FilePath& path, std::string_view data) {
   Entry entry;
-  if (!Take(path, &entry) || entry.sha256.empty()) {
+  if (!Take(path, &entry) || !entry.file.IsValid()) {
     LOG(ERROR) << path << " is not held as a file";
     return false;
   }
-  const std::string vouched = entry.sha256;
-  entry.handle.Close();
-  std::string sha256;
-  {
-    // Without sharing: this opens only while nobody else has the file
-    // open, and nobody can while it is open.
-    base::win::ScopedHandle file(::CreateFileW(
-        path.value().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-        nullptr));
-    if (!file.IsValid()) {
-      PLOG(ERROR) << "Cannot open " << path << " to rewrite it";
-      return false;
-    }
-    if (HashContent(file.Get(), nullptr) != vouched) {
-      LOG(ERROR) << path << " was changed by another program";
-      return false;
-    }
-    LARGE_INTEGER start = {};
-    if (!::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) ||
-        !WriteAll(file.Get(), data.data(), data.size(), nullptr) ||
-        !::SetEndOfFile(file.Get())) {
-      PLOG(ERROR) << "Cannot rewrite " << path;
-      return false;
-    }
-    sha256 = ComputeSha256Hex(data.data(), data.size());
-  }
-  return HoldWritten(path, sha256);
+  // Made new under its name: a name that another program took in the
+  // moment between is refused.
+  return entry.file.Delete() && WriteNewFile(path, data);
 }
 
 void HeldFiles::Release(const base::FilePath& path) {
   Entry entry;
-  Take(path, &entry);
+  if (Take(path, &entry))
+    Keep(&entry);
 }
 
 void HeldFiles::ReleaseAll() {
   base::AutoLock hold(lock_);
+  for (auto& held : held_)
+    Keep(&held.second);
   held_.clear();
   order_.clear();
 }
@@ -339,74 +233,27 @@ bool HeldFiles::DeleteAll() {
     }
     order_.clear();
   }
-  // A folder that stands in no other held folder goes whole, once it is
-  // found to be the one that was held: one by one, files cost as much to
-  // delete as to write. What stands outside such folders goes one by one.
-  std::set<std::wstring> folders;
-  for (const Entry& entry : entries) {
-    if (entry.folder)
-      folders.insert(Key(entry.path));
-  }
-  std::vector<Entry*> tops;
-  for (Entry& entry : entries) {
-    if (entry.folder && !folders.count(Key(entry.path.DirName())))
-      tops.push_back(&entry);
-  }
   bool all = true;
-  for (Entry& entry : entries) {
-    const bool top = std::find(tops.begin(), tops.end(), &entry) != tops.end();
-    const bool inside =
-        std::any_of(tops.begin(), tops.end(), [&entry](const Entry* folder) {
-          return folder->path.IsParent(entry.path);
-        });
-    if (inside)
-      entry.handle.Close();
-    else if (!top)
-      all = DeleteEntry(&entry) && all;
-  }
-  for (Entry* top : tops)
-    all = DeleteEntry(top) && all;
+  for (Entry& entry : entries)
+    all = DeleteEntry(&entry) && all;
   return all;
 }
 
 // static
 bool HeldFiles::DeleteEntry(Entry* entry) {
-  entry->handle.Close();
-  // The name is opened anew, not following a link, and deleted through
-  // that handle only when it is still what was held.
-  base::win::ScopedHandle handle(::CreateFileW(
-      entry->path.value().c_str(), DELETE | FILE_READ_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-      nullptr));
-  if (!handle.IsValid()) {
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-      return true;
-    PLOG(WARNING) << "Cannot delete " << entry->path;
-    return false;
-  }
-  FileId id;
-  DWORD attributes = 0;
-  if (!GetId(handle.Get(), &id, &attributes) || !(id == entry->id) ||
-      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    LOG(WARNING) << "Not deleting " << entry->path
-                 << ": it is no longer what this run made";
-    return false;
-  }
-  const bool folder = entry->folder;
-  if (MarkForDeletion(handle.Get(), entry->path, folder))
-    return true;
+  if (entry->file.IsValid())
+    return entry->file.Delete();
+  entry->folder.Close();
   // A folder of this run that the programs it started wrote into (the
-  // backend's shortcut, a component's files) goes with what they left;
-  // a link among it goes by itself.
-  if (::GetLastError() == ERROR_DIR_NOT_EMPTY && folder) {
-    handle.Close();
-    if (base::DeleteFile(entry->path, true))
-      return true;
-  }
-  PLOG(WARNING) << "Cannot delete " << entry->path;
-  return false;
+  // backend's shortcut, a component's files) goes with what they left.
+  return base::DeleteFolderAtItsPlace(entry->path, entry->id);
+}
+
+// static
+void HeldFiles::Keep(Entry* entry) {
+  if (entry->file.IsValid())
+    entry->file.Keep();
+  entry->folder.Close();
 }
 
 bool HeldFiles::Take(const base::FilePath& path, Entry* entry) {
@@ -430,48 +277,17 @@ size_t HeldFiles::size() const {
 }
 
 // static
-base::win::ScopedHandle HeldFiles::OpenToHold(const base::FilePath& path,
-                                              bool folder,
-                                              FileId* id) {
-  // Readers and programs started from the file may share it; a writer, a
-  // rename or a delete may not. A folder's files may still be created and
-  // written; the folder itself cannot be renamed.
-  const DWORD access =
-      folder ? FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE
-             : GENERIC_READ;
-  const DWORD share =
-      folder ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
-  const DWORD flags =
-      FILE_FLAG_OPEN_REPARSE_POINT |
-      (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_FLAG_SEQUENTIAL_SCAN);
-  base::win::ScopedHandle handle(::CreateFileW(path.value().c_str(), access,
-                                               share, nullptr, OPEN_EXISTING,
-                                               flags, nullptr));
-  if (!handle.IsValid()) {
-    PLOG(ERROR) << "Cannot hold " << path;
-    return handle;
-  }
-  DWORD attributes = 0;
-  if (!GetId(handle.Get(), id, &attributes) ||
-      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) {
-    LOG(ERROR) << path << " is not the " << (folder ? "folder" : "file")
-               << " that was made";
+base::win::ScopedHandle HeldFiles::OpenFolder(const base::FilePath& path,
+                                              base::FileIdentity* id) {
+  // Its files may still be created and written; the folder itself cannot
+  // be renamed.
+  base::win::ScopedHandle handle =
+      base::OpenFolderAtItsPlace(path, SYNCHRONIZE);
+  if (handle.IsValid() && !base::GetFileIdentity(handle.Get(), id)) {
+    PLOG(ERROR) << "Cannot identify the folder " << path;
     handle.Close();
   }
   return handle;
-}
-
-// static
-bool HeldFiles::GetId(HANDLE handle, FileId* id, DWORD* attributes) {
-  BY_HANDLE_FILE_INFORMATION info = {};
-  if (!::GetFileInformationByHandle(handle, &info))
-    return false;
-  id->volume = info.dwVolumeSerialNumber;
-  id->index_high = info.nFileIndexHigh;
-  id->index_low = info.nFileIndexLow;
-  *attributes = info.dwFileAttributes;
-  return true;
 }
 
 // static
@@ -482,19 +298,30 @@ std::wstring HeldFiles::Key(const base::FilePath& path) {
   return key;
 }
 
-void HeldFiles::Add(const base::FilePath& path,
-                    base::win::ScopedHandle handle,
-                    const FileId& id,
-                    const std::string& sha256,
-                    bool folder) {
-  base::AutoLock hold(lock_);
-  const std::wstring key = Key(path);
-  Entry& entry = held_[key];
+void HeldFiles::AddFile(base::NewFile file) {
+  Entry entry;
+  entry.path = file.path();
+  entry.file = std::move(file);
+  Add(std::move(entry));
+}
+
+void HeldFiles::AddFolder(const base::FilePath& path,
+                          base::win::ScopedHandle handle,
+                          const base::FileIdentity& id) {
+  Entry entry;
   entry.path = path;
-  entry.handle = std::move(handle);
+  entry.folder = std::move(handle);
   entry.id = id;
-  entry.sha256 = sha256;
-  entry.folder = folder;
+  Add(std::move(entry));
+}
+
+void HeldFiles::Add(Entry entry) {
+  base::AutoLock hold(lock_);
+  const std::wstring key = Key(entry.path);
+  auto it = held_.find(key);
+  if (it != held_.end())
+    Keep(&it->second);
+  held_[key] = std::move(entry);
   order_.push_back(key);
 }
 

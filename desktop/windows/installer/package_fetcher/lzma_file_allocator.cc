@@ -3,10 +3,12 @@
 #include <malloc.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <utility>
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
+#include "base/strings/stringprintf.h"
 
 namespace installer {
 
@@ -14,6 +16,39 @@ namespace {
 
 // Smaller blocks are not worth keeping.
 constexpr size_t kMinSpareSize = 1 << 20;
+
+// Names tried for the temporary file.
+constexpr int kTempFileNames = 100;
+
+// The unpacking's window lives in this file, in a folder that other
+// programs may write: one that could write the file would change what is
+// unpacked, and a link planted at its name would have the window written
+// and the file deleted elsewhere. So it is made new, shared with nobody,
+// and goes when it is closed, also when the process is killed.
+base::File CreateTempFile(const base::FilePath& folder, base::FilePath* path) {
+  static std::atomic<unsigned> counter{0};
+  for (int i = 0; i < kTempFileNames; ++i) {
+    const base::FilePath candidate = folder.AppendASCII(base::StringPrintf(
+        "lzma_%lu_%u.tmp", ::GetCurrentProcessId(), counter.fetch_add(1)));
+    HANDLE file = ::CreateFileW(
+        candidate.value().c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+        nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE |
+            FILE_FLAG_OPEN_REPARSE_POINT,
+        nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      *path = candidate;
+      return base::File(file);
+    }
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+        error != ERROR_ACCESS_DENIED) {
+      break;
+    }
+  }
+  PLOG(WARNING) << "Cannot create a temporary file in " << folder;
+  return base::File();
+}
 
 LzmaFileAllocator* FromAlloc(void* p) {
   return static_cast<LzmaFileAllocator*>(static_cast<ISzAlloc*>(p));
@@ -26,18 +61,7 @@ LzmaFileAllocator::LzmaFileAllocator(const base::FilePath& folder,
     : min_file_backed_size_(min_file_backed_size) {
   Alloc = &LzmaFileAllocator::AllocateImpl;
   ISzAlloc::Free = &LzmaFileAllocator::FreeImpl;
-  if (!base::CreateTemporaryFileInDir(folder, &temp_file_path_))
-    return;
-  temp_file_.Initialize(
-      temp_file_path_, base::File::FLAG_CREATE_ALWAYS | base::File::FLAG_READ |
-                           base::File::FLAG_WRITE | base::File::FLAG_TEMPORARY |
-                           base::File::FLAG_DELETE_ON_CLOSE);
-  if (!temp_file_.IsValid()) {
-    LOG(WARNING) << "Cannot open " << temp_file_path_ << ": "
-                 << base::File::ErrorToString(temp_file_.error_details());
-    // The empty file made to reserve the name would stay otherwise.
-    base::DeleteFile(temp_file_path_, false);
-  }
+  temp_file_ = CreateTempFile(folder, &temp_file_path_);
 }
 
 LzmaFileAllocator::~LzmaFileAllocator() {

@@ -2,8 +2,13 @@
 
 #include <string.h>
 
+#include <string>
+#include <vector>
+
+#include "base/files/file.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/planted_link.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -66,6 +71,46 @@ TEST(LzmaFileAllocatorTest, OnlyTheViewIsFileBacked) {
   }
   EXPECT_FALSE(base::PathExists(temp_file));
   EXPECT_TRUE(base::IsDirectoryEmpty(temp_dir.GetPath()));
+}
+
+// The window's file lies in the package folder, which other programs may
+// write: a link at a name it could take is passed over, and nobody else may
+// open the file.
+TEST(LzmaFileAllocatorTest, WindowFileIsMadeNewAndNobodyElses) {
+  base::ScopedTempDir temp_dir;
+  ASSERT_TRUE(temp_dir.CreateUniqueTempDir());
+  const base::FilePath victim = temp_dir.GetPath().Append(L"victim.txt");
+  ASSERT_TRUE(base::WriteFile(victim, std::string_view("precious")));
+  const std::wstring stem =
+      L"lzma_" + std::to_wstring(::GetCurrentProcessId()) + L"_";
+  unsigned next = 0;
+  {
+    LzmaFileAllocator first(temp_dir.GetPath(), kLarge);
+    ASSERT_EQ(1, swscanf(first.temp_file_path().BaseName().value().c_str(),
+                         (stem + L"%u.tmp").c_str(), &next));
+  }
+  std::vector<base::FilePath> links;
+  for (unsigned n = next + 1; n <= next + 5; ++n) {
+    links.push_back(
+        temp_dir.GetPath().Append(stem + std::to_wstring(n) + L".tmp"));
+    ASSERT_TRUE(base::test::MakeFileLink(links.back(), victim));
+  }
+  {
+    LzmaFileAllocator allocator(temp_dir.GetPath(), kLarge);
+    ISzAlloc* sz = &allocator;
+    void* window = sz->Alloc(sz, kLarge);
+    ASSERT_EQ(window, allocator.view());
+    memset(window, 'w', kLarge);
+    EXPECT_FALSE(base::File(allocator.temp_file_path(),
+                            base::File::FLAG_OPEN | base::File::FLAG_WRITE)
+                     .IsValid());
+    sz->Free(sz, window);
+  }
+  std::string text;
+  EXPECT_TRUE(base::ReadFileToString(victim, &text));
+  EXPECT_EQ("precious", text);
+  for (const base::FilePath& link : links)
+    base::test::RemoveLink(link);
 }
 
 // Without a temporary file everything comes from the heap; a large block

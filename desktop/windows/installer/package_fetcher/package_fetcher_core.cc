@@ -35,6 +35,9 @@ namespace {
 constexpr wchar_t kTrackingDataFileName[] = L"server_tracking_data";
 constexpr char kWelcomeUrlPref[] = "welcome-url";
 
+// Names tried beside an attempt file's own when another file holds it.
+constexpr int kOtherFileNames = 10;
+
 int64_t g_max_package_size = PackageFetcher::kMaxPackageSize;
 
 }  // namespace
@@ -78,12 +81,9 @@ PackageFetcher::Core::~Core() {
   additional_files_.reset();
   // Ends a download under way, within the downloader's time limit.
   downloader_.reset();
-  DeleteUnpacked();
-  // The archives were made and deleted through HeldFiles.
-  for (const base::FilePath& file : attempt_files_)
-    base::DeleteFile(file, false);
+  DeleteAttemptFiles();
   // Last: while it stays, no other run takes these names.
-  base::DeleteFile(package_path_, false);
+  base::DeleteFileAtItsPlace(package_path_);
 }
 
 void PackageFetcher::Core::Start() {
@@ -104,11 +104,7 @@ void PackageFetcher::Core::Start() {
   NotifyStatus(FETCHER_STATUS_ATTEMPT_STARTED);
   additional_files_.reset();
   reply_ = DownloadAddressReply();
-  DeleteUnpacked();
-  if (!attempt_file_.empty()) {
-    if (!base::DeleteFile(attempt_file_, false))
-      LOG(WARNING) << "Unable to delete " << attempt_file_;
-  }
+  DeleteAttemptFiles();
   // What an earlier attempt made is gone; a folder that stays is not this
   // run's, and is neither emptied (it may hold links) nor unpacked into.
   if (base::PathExists(package_folder_)) {
@@ -118,18 +114,14 @@ void PackageFetcher::Core::Start() {
   }
   attempt_file_ = package_path_.InsertBeforeExtensionASCII(
       base::StringPrintf("_%d", try_number));
-  if (std::find(attempt_files_.begin(), attempt_files_.end(), attempt_file_) ==
-      attempt_files_.end()) {
-    attempt_files_.push_back(attempt_file_);
-  }
   if (own_payload_->payload_type() == PAYLOAD_TYPE_FULL_PACKAGE) {
     NotifyStatus(FETCHER_STATUS_UNPACKING);
     // An archive that is missing, or not held, fails the unpacking.
-    std::string copy;
-    held_.WriteNewFile(ArchivePath(), own_payload_->GetPayloadBytes(&copy));
+    base::FilePath archive;
+    WriteArchive(*own_payload_, &archive);
     base::ThreadTaskRunnerHandle::Get()->PostTask(
         FROM_HERE, base::BindOnce(&Core::UnpackArchive,
-                                  weak_factory_.GetWeakPtr(), ArchivePath()));
+                                  weak_factory_.GetWeakPtr(), archive));
     return;
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
@@ -173,12 +165,16 @@ void PackageFetcher::Core::OnDownloadURLFetched() {
   attempt_stats_->SetString("download_url", reply_.installer);
   root_stats_.SetString("download_url", reply_.installer);
   LOG(INFO) << "Preparing to fetch the installer";
+  // Made new: a link or file that another program put at the name is not
+  // written through, and nobody else writes the file while it is held.
+  attempt_ = base::NewFile::Create(attempt_file_, kOtherFileNames);
   auto writer = std::make_unique<HashingFileWriter>(&package_sha256_);
-  if (!writer->Open(attempt_file_)) {
+  if (!writer->Open(&attempt_)) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Failed initializing the file to use as download destination");
     return;
   }
+  attempt_file_ = attempt_.path();
   attempt_stats_->RecordTime("download_start_time");
   root_stats_.RecordTimestamp("installation_start_download_time");
   // The package and the additional files may come from any host, also
@@ -201,11 +197,12 @@ void PackageFetcher::Core::OnPackageDownloaded(const std::string& checksum) {
     ReportFailure("Failed downloading the Kelvo package");
     return;
   }
-  // No digest, or none to compare with, is no match.
-  // Held from here: the checks, the runs asking its version and the
-  // archive all read the bytes that the checksum covers.
+  // No digest, or none to compare with, is no match. Held from here, for
+  // reading only, since it is started to tell its version: the checks, the
+  // runs asking its version and the archive all read the bytes that the
+  // checksum covers.
   if (package_sha256_.empty() || package_sha256_ != checksum ||
-      !held_.HoldWritten(attempt_file_, checksum)) {
+      !held_.HoldNewFile(std::move(attempt_), checksum)) {
     Fail(FETCHER_STATUS_DOWNLOAD_FAILED,
          "Checksum incorrect for the downloaded package");
     return;
@@ -231,6 +228,7 @@ void PackageFetcher::Core::ExtractArchive() {
   attempt_stats_->RecordTime("extract_start_time");
   NotifyStatus(FETCHER_STATUS_UNPACKING);
   bool written = false;
+  base::FilePath archive;
   {
     // Maps the package only while the archive is written out.
     PayloadReader package(attempt_file_);
@@ -239,8 +237,7 @@ void PackageFetcher::Core::ExtractArchive() {
            "Could not find 7z payload in full package");
       return;
     }
-    std::string copy;
-    written = held_.WriteNewFile(ArchivePath(), package.GetPayloadBytes(&copy));
+    written = WriteArchive(package, &archive);
   }
   if (!written) {
     Fail(FETCHER_STATUS_UNPACKING_FAILED,
@@ -249,7 +246,7 @@ void PackageFetcher::Core::ExtractArchive() {
   }
   base::ThreadTaskRunnerHandle::Get()->PostTask(
       FROM_HERE, base::BindOnce(&Core::UnpackArchive,
-                                weak_factory_.GetWeakPtr(), ArchivePath()));
+                                weak_factory_.GetWeakPtr(), archive));
 }
 
 void PackageFetcher::Core::UnpackArchive(const base::FilePath& archive) {
@@ -290,13 +287,6 @@ bool PackageFetcher::Core::WriteIntoPackage(const wchar_t* name,
   const base::FilePath path = package_folder_.Append(name);
   return held_.IsHeld(path) ? held_.Rewrite(path, data)
                             : held_.WriteNewFile(path, data);
-}
-
-void PackageFetcher::Core::DeleteUnpacked() {
-  if (!held_.DeleteAll()) {
-    LOG(WARNING) << "Files that another program changed or added stay in "
-                 << package_folder_.DirName();
-  }
 }
 
 void PackageFetcher::Core::OnUnpacked() {
@@ -377,13 +367,9 @@ void PackageFetcher::Core::ReportResult(FetcherStatus status) {
   root_stats_.SetInteger("fetcher_restarts", count);
   attempt_stats_->SetString("result", FetcherStatusToString(status));
   attempt_running_ = false;
-  DeleteUnpacked();
   // A failed download may be as large as the downloader allows: it does
   // not wait for the next attempt, which may never come.
-  if (!attempt_file_.empty()) {
-    if (!base::DeleteFile(attempt_file_, false))
-      LOG(WARNING) << "Unable to delete " << attempt_file_;
-  }
+  DeleteAttemptFiles();
   NotifyStatus(status);
 }
 
@@ -403,6 +389,24 @@ void PackageFetcher::Core::Fail(FetcherStatus status,
 
 base::FilePath PackageFetcher::Core::ArchivePath() const {
   return attempt_file_.ReplaceExtension(L"7z");
+}
+
+bool PackageFetcher::Core::WriteArchive(const PayloadReader& payload,
+                                        base::FilePath* archive) {
+  base::NewFile file = base::NewFile::Create(ArchivePath(), kOtherFileNames);
+  *archive = file.path();
+  std::string copy;
+  return held_.WriteNewFile(std::move(file), payload.GetPayloadBytes(&copy));
+}
+
+void PackageFetcher::Core::DeleteAttemptFiles() {
+  // A download under way is the attempt's own until it is checked and held.
+  if (attempt_.IsValid() && !attempt_.Delete())
+    LOG(WARNING) << "Unable to delete " << attempt_.path();
+  if (!held_.DeleteAll()) {
+    LOG(WARNING) << "Files that another program changed or added stay in "
+                 << download_folder_;
+  }
 }
 
 bool PackageFetcher::Core::MustCheckSignatures() const {

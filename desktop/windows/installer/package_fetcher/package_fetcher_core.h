@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/files/file_path.h"
+#include "base/files/new_file.h"
 #include "base/memory/scoped_refptr.h"
 #include "base/memory/weak_ptr.h"
 #include "base/synchronization/lock.h"
@@ -88,9 +89,6 @@ class PackageFetcher::Core {
   // Writes |data| as the package folder's file |name|, held; an existing
   // one that this attempt holds is rewritten.
   bool WriteIntoPackage(const wchar_t* name, std::string_view data);
-  // Deletes what the attempt holds: the attempt file, its archive, the
-  // package and suite folders, where they are still what it made.
-  void DeleteUnpacked();
   void OnAdditionalFilesFetched();
   void OnPackageReady();
 
@@ -105,6 +103,13 @@ class PackageFetcher::Core {
   void Fail(FetcherStatus status, const std::string& message);
 
   base::FilePath ArchivePath() const;
+  // Writes the archive of |payload| into a new file at ArchivePath (or
+  // beside it when that name is taken), named in |archive|, and holds it.
+  bool WriteArchive(const PayloadReader& payload, base::FilePath* archive);
+  // Deletes what the attempt made: its download, and what it holds (the
+  // checked download, its archive, the package and suite folders with
+  // their files) where it still is what it made.
+  void DeleteAttemptFiles();
   // Downloads must be signed unless the running installer is a PE image
   // without a certificate table.
   bool MustCheckSignatures() const;
@@ -125,9 +130,11 @@ class PackageFetcher::Core {
   base::WaitableEvent* const stop_;
 
   bool attempt_running_ = false;
-  // The current attempt's file, and every one used (deleted at the end).
+  // The current attempt's file: its name, and the file made new and held
+  // while the package downloads into it; once checked, |held_| holds it.
+  // The download folder is one that other programs may write.
   base::FilePath attempt_file_;
-  std::vector<base::FilePath> attempt_files_;
+  base::NewFile attempt_;
   std::unique_ptr<WininetDownloader> downloader_;
   std::string reply_text_;
   DownloadAddressReply reply_;

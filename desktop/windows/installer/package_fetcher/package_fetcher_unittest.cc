@@ -14,6 +14,7 @@
 #include "base/at_exit.h"
 #include "base/base64.h"
 #include "base/command_line.h"
+#include "base/files/file.h"
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
@@ -24,6 +25,8 @@
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/synchronization/lock.h"
+#include "base/test/planted_link.h"
 #include "base/test/scoped_log_capture.h"
 #include "base/threading/platform_thread.h"
 #include "base/threading/thread_task_runner_handle.h"
@@ -34,6 +37,7 @@
 #include "desktop/windows/installer/package_fetcher/package_fetcher_observer.h"
 #include "desktop/windows/installer/package_fetcher/package_program.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/process/launch_lock.h"
 #include "desktop/windows/installer/product/version_info.h"
 #include "desktop/windows/installer/test/download_test_util.h"
 #include "desktop/windows/installer/test/installer_process.h"
@@ -174,25 +178,6 @@ class PackageFetcherTest : public testing::Test {
         files.push_back(path);
     }
     return files;
-  }
-  // Makes |link| a Unix link to |target|, as Windows would make a link
-  // there; false without Wine's view of the Unix file system. Wine starts
-  // a Unix program, but its process cannot be waited for.
-  static bool MakeUnixLink(const FilePath& target, const FilePath& link) {
-    const std::wstring unix_target = test::UnixPath(target);
-    const std::wstring unix_link = test::UnixPath(link);
-    std::wstring command =
-        L"Z:\\bin\\ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"";
-    STARTUPINFOW startup = {sizeof(startup)};
-    PROCESS_INFORMATION process = {};
-    if (unix_target.empty() || unix_link.empty() ||
-        !::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                          nullptr, nullptr, &startup, &process)) {
-      return false;
-    }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return RunUntil([&] { return base::PathExists(link); });
   }
   size_t Requests(const std::string& path) {
     return server_.GetRequests(prefix_ + path).size();
@@ -380,8 +365,8 @@ TEST_F(PackageFetcherTest, PackageFolderMadeByAnotherProgramIsNotUnpackedInto) {
         fetcher->package_path().InsertBeforeExtension(L"_0"));
   }));
   ASSERT_TRUE(base::CreateDirectory(package));
-  if (!MakeUnixLink(elsewhere, package.Append(L"kelvo.exe")))
-    GTEST_SKIP() << "needs Wine's view of the Unix file system";
+  ASSERT_TRUE(
+      base::test::MakeFileLink(package.Append(L"kelvo.exe"), elsewhere));
 
   EXPECT_EQ(FETCHER_STATUS_UNPACKING_FAILED, observer_.WaitForResult());
   EXPECT_EQ("Could not create unpacking folder",
@@ -708,10 +693,41 @@ TEST_F(PackageFetcherTest, FullInstallerUnpacksItsOwnPayloadWithoutTheNetwork) {
   EXPECT_EQ(0u, server_.GetRequests(prefix_).size());
 }
 
+// Another program of the user plants links in the package folder while the
+// fetcher holds it, to a file and to a folder elsewhere: the clean-up
+// deletes what the run made and what the programs it started left there,
+// and never what a link leads to.
+TEST_F(PackageFetcherTest, CleanUpNeverDeletesWhatALinkInThePackageLeadsTo) {
+  ServePackage(MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  ASSERT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+  const FilePath package = fetcher->package_folder();
+  const FilePath victim = temp_.GetPath().Append(L"document.txt");
+  WriteTextFile(victim, "precious");
+  const FilePath outside = temp_.GetPath().Append(L"outside");
+  WriteTextFile(outside.Append(L"keep.txt"), "keep");
+  const FilePath file_link = package.Append(L"resources").Append(L"evil.pak");
+  const FilePath folder_link = package.Append(L"evil");
+  ASSERT_TRUE(base::test::MakeFileLink(file_link, victim));
+  ASSERT_TRUE(base::test::MakeDirectoryLink(folder_link, outside));
+  WriteTextFile(package.Append(L"left_by_the_backend.txt"), "left");
+
+  fetcher.reset();
+  EXPECT_EQ("precious", test::ReadTextFile(victim));
+  EXPECT_EQ("keep", test::ReadTextFile(outside.Append(L"keep.txt")));
+  EXPECT_FALSE(base::PathExists(package.Append(L"kelvo.exe")));
+  EXPECT_FALSE(
+      base::PathExists(package.Append(L"resources").Append(L"data.pak")));
+  EXPECT_FALSE(base::PathExists(package.Append(L"left_by_the_backend.txt")));
+  base::test::RemoveLink(file_link);
+  base::test::RemoveLink(folder_link);
+}
+
 // Another program puts a link where a full installer writes out its own
 // archive, to have it written elsewhere or to hand it an archive of its
-// own: the archive is only ever created new, and only the one this run
-// wrote and holds is unpacked.
+// own: the archive is only ever created new, under another name when that
+// one is taken, and only the one this run wrote and holds is unpacked.
 TEST_F(PackageFetcherTest, FullInstallerUnpacksOnlyTheArchiveItWrote) {
   PayloadReader own(
       MakePackage(test::MakeArchiveOfTree(source_), L"full_installer.exe"));
@@ -721,17 +737,16 @@ TEST_F(PackageFetcherTest, FullInstallerUnpacksOnlyTheArchiveItWrote) {
   WriteTextFile(planted_tree.Append(L"kelvo.exe"), "planted");
   const std::string planted_archive = test::MakeArchiveOfTree(planted_tree);
   WriteTextFile(planted, planted_archive);
-  if (!MakeUnixLink(
-          planted,
-          fetcher->package_path().InsertBeforeExtension(L"_0").ReplaceExtension(
-              L"7z"))) {
-    GTEST_SKIP() << "needs Wine's view of the Unix file system";
-  }
+  const FilePath link =
+      fetcher->package_path().InsertBeforeExtension(L"_0").ReplaceExtension(
+          L"7z");
+  ASSERT_TRUE(base::test::MakeFileLink(link, planted));
 
-  EXPECT_EQ(FETCHER_STATUS_UNPACKING_FAILED, Fetch(fetcher.get()));
-  EXPECT_EQ("Archive unpacking failed", LastAttemptString("failure_reason"));
-  EXPECT_FALSE(base::PathExists(fetcher->package_folder()));
+  EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+  EXPECT_EQ(test::ReadFileTree(source_),
+            test::ReadFileTree(fetcher->package_folder()));
   EXPECT_EQ(planted_archive, test::ReadTextFile(planted));
+  base::test::RemoveLink(link);
 }
 
 TEST_F(PackageFetcherTest, DestroyedMidDownloadItEndsSoonAndReportsNothing) {
@@ -909,6 +924,131 @@ TEST_F(PackageFetcherTest, FetchersOfOneSecondTakeNamesOfTheirOwn) {
   std::sort(left.begin(), left.end());
   std::sort(others.begin(), others.end());
   EXPECT_EQ(others, left);
+}
+
+// Another program that wrote its own program over the suite's downloaded
+// archive once it was checked got it started in its place. Starting it
+// waits for the launch lock, held here: the moment such a program needs.
+// The stand-in copies itself to suite_installer.exe when it runs.
+TEST_F(PackageFetcherTest, ArchiveReplacedAfterItsDownloadIsNeverStarted) {
+  ServePackage(MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"),
+               std::string(),
+               "\"components\": [{\"type\": \"suite\", \"location\": \"" +
+                   Url("/suite_sfx.exe") +
+                   "\", \"archive\": 1, \"checksum\": \"" +
+                   test::FileChecksum(StandIn()) + "\"}]");
+  // The answer waits, so that the lock is held before the archive is.
+  Serve("/suite_sfx.exe", "[{\"delay\": 2, \"file\": \"" +
+                              base::WideToUTF8(test::UnixPath(StandIn())) +
+                              "\"}]");
+  const FilePath impostor = MakePackage("another program", L"impostor.exe");
+  std::string impostor_bytes;
+  ASSERT_TRUE(base::ReadFileToString(impostor, &impostor_bytes));
+  int64_t size = 0;
+  ASSERT_TRUE(base::GetFileSize(StandIn(), &size));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own, true);
+  // The fetch makes the suite folder new: its stand-ins answer from the
+  // download folder above it.
+  const FilePath suite = fetcher->suite_folder();
+  const FilePath archive = suite.Append(L"suite_sfx.exe");
+
+  fetcher->Start();
+  // The package's own version check is done once the suite downloads.
+  ASSERT_TRUE(RunUntil([&] {
+    return base::PathExists(download_.Append(L"additional_file.tmp"));
+  }));
+  {
+    base::AutoLock hold(GetProcessLaunchLock());
+    int64_t written = 0;
+    ASSERT_TRUE(RunUntil([&] {
+      return base::GetFileSize(archive, &written) && written == size;
+    }));
+    base::test::OverwriteWhenWritable(archive, impostor_bytes,
+                                      base::TimeDelta::FromSeconds(1));
+  }
+  EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, observer_.WaitForResult());
+  std::string installer;
+  base::ReadFileToString(suite.Append(L"suite_installer.exe"), &installer);
+  EXPECT_EQ(std::string::npos, installer.find("another program"))
+      << "the other program's archive ran";
+}
+
+// Links planted at the names of the attempt's files, which the stamp makes
+// known in advance, led the download and the archive over files elsewhere.
+// The attempt takes other names, and the files elsewhere stay as they were.
+TEST_F(PackageFetcherTest, LinksAtTheAttemptFilesNamesAreNotFollowed) {
+  ServePackage(MakePackage(test::MakeArchiveOfTree(source_), L"package.exe"));
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  const FilePath attempt_file =
+      fetcher->package_path().InsertBeforeExtension(L"_0");
+  const FilePath archive = attempt_file.ReplaceExtension(L"7z");
+  const FilePath victims[] = {temp_.GetPath().Append(L"document.txt"),
+                              temp_.GetPath().Append(L"settings.ini")};
+  for (const FilePath& victim : victims)
+    WriteTextFile(victim, "precious");
+  ASSERT_TRUE(base::test::MakeFileLink(attempt_file, victims[0]));
+  ASSERT_TRUE(base::test::MakeFileLink(archive, victims[1]));
+
+  EXPECT_EQ(FETCHER_STATUS_PACKAGE_READY, Fetch(fetcher.get()));
+  EXPECT_EQ(test::ReadFileTree(source_).size() + 1,
+            test::ReadFileTree(fetcher->package_folder()).size());
+  fetcher.reset();
+  for (const FilePath& victim : victims)
+    EXPECT_EQ("precious", test::ReadTextFile(victim)) << victim;
+  base::test::RemoveLink(attempt_file);
+  base::test::RemoveLink(archive);
+  // Nothing of the attempt is left beside the links.
+  EXPECT_TRUE(DownloadFolderFiles().empty());
+}
+
+// Another program that wrote its own package over the downloaded one once
+// the download was checked got its program started for the version check
+// and its archive unpacked as the package. The version check waits for the
+// launch lock, held here: the moment such a program needs.
+TEST_F(PackageFetcherTest, PackageReplacedAfterItsDownloadIsNeverUsed) {
+  const FilePath package =
+      MakePackage(test::MakeArchiveOfTree(source_), L"package.exe");
+  const FilePath evil_tree = temp_.GetPath().Append(L"evil");
+  WriteTextFile(evil_tree.Append(L"files_list"), "kelvo.exe\r\n");
+  WriteTextFile(evil_tree.Append(L"kelvo.exe"), "not the browser");
+  const FilePath impostor =
+      MakePackage(test::MakeArchiveOfTree(evil_tree), L"impostor.exe");
+  std::string impostor_bytes;
+  ASSERT_TRUE(base::ReadFileToString(impostor, &impostor_bytes));
+  int64_t size = 0;
+  ASSERT_TRUE(base::GetFileSize(package, &size));
+  ServePackage(package);
+  PayloadReader own(temp_.GetPath().Append(L"net.exe"));
+  std::unique_ptr<PackageFetcher> fetcher = MakeFetcher(&own);
+  const FilePath attempt_file =
+      fetcher->package_path().InsertBeforeExtension(L"_0");
+
+  bool replaced = false;
+  {
+    base::AutoLock hold(GetProcessLaunchLock());
+    fetcher->Start();
+    int64_t written = 0;
+    ASSERT_TRUE(RunUntil([&] {
+      return base::GetFileSize(attempt_file, &written) && written == size;
+    }));
+    replaced = base::test::OverwriteWhenWritable(
+        attempt_file, impostor_bytes, base::TimeDelta::FromSeconds(1));
+  }
+  const int status = observer_.WaitForResult();
+  std::map<std::wstring, std::string> tree =
+      test::ReadFileTree(fetcher->package_folder());
+  EXPECT_NE("not the browser", tree[L"kelvo.exe"]);
+  if (status == FETCHER_STATUS_PACKAGE_READY) {
+    EXPECT_FALSE(replaced);
+    tree.erase(L"server_tracking_data");
+    EXPECT_EQ(test::ReadFileTree(source_), tree);
+  } else {
+    // The other program wrote it in the moment before it was held.
+    EXPECT_EQ("Checksum incorrect for the downloaded package",
+              LastAttemptString("failure_reason"));
+  }
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ base::FilePath GetLogFilePath() {
   base::FilePath folder;
   if (base::PathService::Get(base::DIR_TEMP, &folder)) {
     folder = folder.Append(GetInstallerTempFolderName());
-    if (base::DirectoryExists(folder) || base::CreateDirectory(folder))
+    // A link there would lead the log elsewhere.
+    if (OpenInstallerFolder(folder).IsValid())
       return folder.AppendASCII(name);
   }
   return base::FilePath(base::UTF8ToWide(name));

@@ -9,7 +9,7 @@ namespace installer {
 
 // The log file of this run: "<product>_installer_YYYYMMDDhhmmss.log" in the
 // installer's folder under the temporary folder, or in the current folder
-// when that folder cannot be made.
+// when that folder cannot be made or is a link to another place.
 base::FilePath GetLogFilePath();
 
 }  // namespace installer

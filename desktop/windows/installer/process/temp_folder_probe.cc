@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
-#include "base/files/file_util.h"
+#include "base/files/file.h"
 #include "base/logging.h"
 #include "base/process/launch.h"
 #include "base/strings/utf_string_conversions.h"
@@ -20,6 +22,62 @@ namespace {
 
 // How long the probe copy of the installer may take to answer "--version".
 constexpr base::TimeDelta kProbeTimeout = base::TimeDelta::FromSeconds(30);
+// Names tried beside the probe's own when another file holds it.
+constexpr int kOtherCopyNames = 10;
+constexpr int kCopyPiece = 64 * 1024;
+
+// Copies |source| into |copy|, which goes with its partial content when a
+// read or a write (a full disk) fails.
+bool CopyInto(const base::FilePath& source, base::NewFile* copy) {
+  base::File from(source, base::File::FLAG_OPEN | base::File::FLAG_READ);
+  if (!from.IsValid()) {
+    LOG(WARNING) << "Cannot read the probe " << source;
+    return false;
+  }
+  std::vector<char> buffer(kCopyPiece);
+  for (int64_t offset = 0;;) {
+    const int read = from.Read(offset, buffer.data(), kCopyPiece);
+    if (read < 0) {
+      PLOG(WARNING) << "Cannot read the probe " << source;
+      return false;
+    }
+    if (read == 0)
+      return true;
+    if (!copy->Write(buffer.data(), read))
+      return false;
+    offset += read;
+  }
+}
+
+// Whether the held |copy| holds exactly what |source| holds: another
+// program may have written it before it was held.
+bool IsSameContent(const base::FilePath& source, base::NewFile* copy) {
+  base::File from(source, base::File::FLAG_OPEN | base::File::FLAG_READ);
+  if (!from.IsValid())
+    return false;
+  std::vector<char> expected(kCopyPiece);
+  std::vector<char> found(kCopyPiece);
+  for (int64_t offset = 0;;) {
+    const int read = from.Read(offset, expected.data(), kCopyPiece);
+    if (read < 0)
+      return false;
+    // Pieces of one size from both: a short read of the copy is a change.
+    int got = 0;
+    while (got < read) {
+      const int more = copy->Read(offset + got, found.data() + got, read - got);
+      if (more <= 0)
+        return false;
+      got += more;
+    }
+    if (!std::equal(expected.begin(), expected.begin() + read, found.begin()))
+      return false;
+    if (read == 0) {
+      char beyond = 0;
+      return copy->Read(offset, &beyond, 1) == 0;
+    }
+    offset += read;
+  }
+}
 
 base::Process LaunchProbe(const base::FilePath& copy) {
   base::AutoLock hold(GetProcessLaunchLock());
@@ -47,22 +105,27 @@ base::Process LaunchProbe(const base::FilePath& copy) {
 std::unique_ptr<TempFolderProbe> TempFolderProbe::Start(
     const base::FilePath& folder,
     const base::FilePath& probe_exe) {
-  base::FilePath copy = folder.Append(probe_exe.BaseName());
-  if (!base::CopyFile(probe_exe, copy)) {
-    PLOG(WARNING) << "Cannot copy the probe to " << folder;
+  base::NewFile copy = base::NewFile::Create(
+      folder.Append(probe_exe.BaseName()), kOtherCopyNames);
+  if (!copy.IsValid() || !CopyInto(probe_exe, &copy)) {
+    LOG(WARNING) << "Cannot copy the probe to " << folder;
     return nullptr;
   }
-  base::Process process = LaunchProbe(copy);
+  if (!copy.Seal() || !IsSameContent(probe_exe, &copy)) {
+    LOG(ERROR) << "The probe's copy " << copy.path()
+               << " changed after it was written: not started";
+    return nullptr;
+  }
+  base::Process process = LaunchProbe(copy.path());
   if (!process.IsValid()) {
     PLOG(WARNING) << "Cannot start a program in " << folder;
-    base::DeleteFile(copy, false);
     return nullptr;
   }
   return std::unique_ptr<TempFolderProbe>(
       new TempFolderProbe(std::move(copy), std::move(process)));
 }
 
-TempFolderProbe::TempFolderProbe(base::FilePath copy, base::Process process)
+TempFolderProbe::TempFolderProbe(base::NewFile copy, base::Process process)
     : copy_(std::move(copy)), process_(std::move(process)) {}
 
 TempFolderProbe::~TempFolderProbe() {
@@ -72,9 +135,14 @@ TempFolderProbe::~TempFolderProbe() {
 void TempFolderProbe::Finish() {
   if (!process_.IsValid())
     return;
-  process_.WaitForExitWithTimeout(kProbeTimeout, nullptr);
+  const bool ended = process_.WaitForExitWithTimeout(kProbeTimeout, nullptr);
   process_.Close();
-  base::DeleteFile(copy_, false);
+  if (ended) {
+    copy_.Delete();
+    return;
+  }
+  LOG(WARNING) << "The probe " << copy_.path() << " still runs: it stays";
+  copy_.Keep();
 }
 
 }  // namespace installer

@@ -25,6 +25,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/time/time.h"
 #include "base/values.h"
+#include "base/win/scoped_handle.h"
 #include "base/win/windows_version.h"
 #include "components/prefs/json_pref_store.h"
 #include "desktop/common/autoupdate/updatechecker/globalstorage_win.h"
@@ -255,6 +256,9 @@ class InstallerEntry {
 
   bool x64_download_ = false;
   base::FilePath download_folder_;
+  // Keeps the download folder from being renamed or replaced by a link
+  // while the run puts files in it.
+  base::win::ScopedHandle held_download_folder_;
 
   // Owned for the whole run; destroyed by DestroyRunObjects.
   std::unique_ptr<base::MessageLoop> message_loop_;
@@ -282,6 +286,7 @@ bool InstallerEntry::Run() {
 
 void InstallerEntry::DestroyRunObjects() {
   // Only the folder itself, when empty: files left in it stay.
+  held_download_folder_.Close();
   if (!download_folder_.empty())
     base::DeleteFile(download_folder_, false);
   settings_.reset();
@@ -436,14 +441,14 @@ bool InstallerEntry::PrepareDownloadFolder(
   if (command_line.HasSwitch(switches::kTempFolder)) {
     download_folder_ = command_line.GetSwitchValuePath(switches::kTempFolder)
                            .Append(GetInstallerTempFolderName());
-    if (!base::DirectoryExists(download_folder_) &&
-        !base::CreateDirectory(download_folder_)) {
+    held_download_folder_ = OpenInstallerFolder(download_folder_);
+    if (!held_download_folder_.IsValid()) {
       LOG(ERROR) << "Could not create temporary installer folder";
       download_folder_.clear();
       return false;
     }
   } else if (!FindUsableTempDir(GetInstallerTempFolderName(), own_file_,
-                                &download_folder_)) {
+                                &download_folder_, &held_download_folder_)) {
     LOG(ERROR) << "Could not obtain temporary installer folder";
     download_folder_.clear();
     return false;

@@ -13,7 +13,9 @@
 #include "base/command_line.h"
 #include "base/features/feature_registry.h"
 #include "base/files/file_util.h"
+#include "base/files/new_file.h"
 #include "base/json/json_reader.h"
+#include "base/json/json_writer.h"
 #include "base/logging.h"
 #include "base/process/launch.h"
 #include "base/strings/string_number_conversions.h"
@@ -180,7 +182,7 @@ std::unique_ptr<base::ListValue> ListInstallerFeatures(bool all) {
 }
 
 // Sets the keys of installer_prefs.json in |prefs|.
-void SetInstallerPrefs(InstallRun* run, JsonPrefStore* prefs) {
+void SetInstallerPrefs(InstallRun* run, base::DictionaryValue* prefs) {
   const Settings& settings = *run->settings();
   scoped_refptr<JsonPrefStore> include = OpenJsonPrefStore(
       PrefsTaskPool::GetInstance(),
@@ -190,79 +192,117 @@ void SetInstallerPrefs(InstallRun* run, JsonPrefStore* prefs) {
   if (include->GetValue("welcome-url", &welcome_url) &&
       welcome_url->GetAsString(&url)) {
     LOG(INFO) << "Writing welcome page url pref";
-    prefs->SetValue("welcome-url", std::make_unique<base::StringValue>(url));
+    prefs->Set("welcome-url", std::make_unique<base::StringValue>(url));
   }
-  prefs->SetValue("single_profile", std::make_unique<base::FundamentalValue>(
-                                        settings.GetOption(SINGLE_PROFILE)));
+  prefs->Set("single_profile", std::make_unique<base::FundamentalValue>(
+                                   settings.GetOption(SINGLE_PROFILE)));
   if (!settings.profile_folder().empty()) {
     LOG(INFO) << "Writing profile folder pref";
-    prefs->SetValue("profile_path",
-                    std::make_unique<base::StringValue>(
-                        settings.profile_folder().AsUTF8Unsafe()));
+    prefs->Set("profile_path", std::make_unique<base::StringValue>(
+                                   settings.profile_folder().AsUTF8Unsafe()));
   }
   if (!settings.language().empty()) {
     LOG(INFO) << "Writing install language pref";
-    prefs->SetValue("language",
-                    std::make_unique<base::StringValue>(settings.language()));
+    prefs->Set("language",
+               std::make_unique<base::StringValue>(settings.language()));
   }
-  prefs->SetValue("installer-experiments", ListInstallerFeatures(false));
-  prefs->SetValue("all-installer-experiments", ListInstallerFeatures(true));
+  prefs->Set("installer-experiments", ListInstallerFeatures(false));
+  prefs->Set("all-installer-experiments", ListInstallerFeatures(true));
   if (run->command_line().HasSwitch(switches::kTempFolder)) {
     LOG(INFO) << "Writing temp folder pref";
-    prefs->SetValue(
+    prefs->Set(
         "temp_folder",
         std::make_unique<base::StringValue>(
             run->command_line().GetSwitchValueNative(switches::kTempFolder)));
   }
   LOG(INFO) << "Writing autoupdate pref";
   const bool autoupdate = settings.GetOption(AUTOUPDATE);
-  prefs->SetValue("autoupdate",
-                  std::make_unique<base::FundamentalValue>(autoupdate));
+  prefs->Set("autoupdate",
+             std::make_unique<base::FundamentalValue>(autoupdate));
   if (autoupdate)
     return;
   LOG(INFO) << "Writing import browser data and enables stats prefs.";
-  prefs->SetValue("import_browser_data",
-                  std::make_unique<base::FundamentalValue>(
-                      settings.GetOption(IMPORT_BROWSER_DATA)));
-  prefs->SetValue("enable_stats", std::make_unique<base::FundamentalValue>(
-                                      settings.GetOption(ENABLE_KELVO_STATS)));
+  prefs->Set("import_browser_data",
+             std::make_unique<base::FundamentalValue>(
+                 settings.GetOption(IMPORT_BROWSER_DATA)));
+  prefs->Set("enable_stats", std::make_unique<base::FundamentalValue>(
+                                 settings.GetOption(ENABLE_KELVO_STATS)));
 }
 
-// A new file outside the install folder, in which a file is made before
-// the transaction copies it into place; |what| names it in the log.
-bool CreateStagingFile(const char* what, base::FilePath* staging) {
+// Names tried beside a staged file's own when another file holds it.
+constexpr int kOtherStagingNames = 20;
+
+// Copies |contents| into |target| through the transaction, from a file
+// staged outside the install folder, in the temporary folder, which other
+// programs may write: the staged file is made new and held, and copied only
+// once it is found to hold |contents| while nobody can write it any more.
+// |what| names the file in the log.
+bool CopyThroughStagedFile(InstallRun* run,
+                           const char* what,
+                           const std::string& contents,
+                           const base::FilePath& target) {
   base::FilePath temp_dir;
-  if (!base::GetTempDir(&temp_dir) ||
-      !base::CreateTemporaryFileInDir(temp_dir, staging)) {
+  base::NewFile staged;
+  if (base::GetTempDir(&temp_dir)) {
+    staged = base::NewFile::Create(
+        temp_dir.Append(L"staged_" + target.BaseName().value()),
+        kOtherStagingNames);
+  }
+  if (!staged.IsValid()) {
     LOG(ERROR) << "Cannot create a file for the " << what;
+    return false;
+  }
+  if (!staged.Write(contents.data(), contents.size()) || !staged.Seal() ||
+      !staged.ContentEquals(contents.data(), contents.size())) {
+    LOG(ERROR) << "Cannot stage the " << what << " in " << staged.path();
+    return false;
+  }
+  // Deleted through what was made when |staged| goes.
+  return run->transaction()->Execute(
+      std::make_unique<CopyFileOperation>(staged.path(), target));
+}
+
+// The current file's object with this run's keys set, as a JSON pref store
+// of the file would write it; false (logged) when the file is not to be
+// written.
+bool BuildInstallerPrefs(InstallRun* run,
+                         const base::FilePath& target,
+                         std::string* json) {
+  std::unique_ptr<base::DictionaryValue> prefs;
+  if (base::PathExists(target)) {
+    std::string text;
+    if (!base::ReadFileToString(target, &text)) {
+      LOG(ERROR) << "Cannot read " << target;
+      return false;
+    }
+    std::unique_ptr<base::Value> value = base::JSONReader::Read(text);
+    if (value && !value->IsType(base::Value::TYPE_DICTIONARY)) {
+      // A store of it would be read-only.
+      LOG(WARNING) << target << " holds no JSON object: left as it is";
+      return false;
+    }
+    prefs = base::DictionaryValue::From(std::move(value));
+  }
+  if (!prefs)
+    prefs = std::make_unique<base::DictionaryValue>();
+  SetInstallerPrefs(run, prefs.get());
+  if (!base::JSONWriter::Write(*prefs, json)) {
+    LOG(ERROR) << "The installer prefs cannot be expressed in JSON";
     return false;
   }
   return true;
 }
 
-// Writes the prefs into a copy of the current file outside the install
-// folder, which then replaces the file through the transaction.
+// Writes the prefs into the current file's object, which then replaces the
+// file through the transaction.
 bool WriteInstallerPrefs(InstallRun* run, const base::FilePath& target) {
-  base::FilePath staging;
-  if (!CreateStagingFile("installer prefs", &staging))
-    return false;
-  bool written = false;
-  if (base::PathExists(target) ? base::CopyFile(target, staging)
-                               : base::DeleteFile(staging, false)) {
-    scoped_refptr<JsonPrefStore> prefs =
-        OpenJsonPrefStore(PrefsTaskPool::GetInstance(), staging);
-    SetInstallerPrefs(run, prefs.get());
-    written = prefs->CommitPendingWriteAndWait(kMaxPrefsWriteWait) &&
-              run->transaction()->Execute(
-                  std::make_unique<CopyFileOperation>(staging, target));
-  }
-  base::DeleteFile(staging, false);
-  return written;
+  std::string json;
+  return BuildInstallerPrefs(run, target, &json) &&
+         CopyThroughStagedFile(run, "installer prefs", json, target);
 }
 
-// Writes the install log outside the install folder and puts it in place
-// through the transaction: a run that fails or is killed afterwards takes
-// it away with everything it records.
+// Puts the install log in place through the transaction: a run that fails
+// or is killed afterwards takes it away with everything it records.
 bool WriteInstallLog(InstallRun* run) {
   const base::FilePath target =
       run->install_folder().AppendASCII(kInstallLogFileName);
@@ -270,15 +310,9 @@ bool WriteInstallLog(InstallRun* run) {
     LOG(ERROR) << "A folder is in the place of the install log " << target;
     return false;
   }
-  base::FilePath staging;
-  if (!CreateStagingFile("install log", &staging))
-    return false;
-  const bool written =
-      InstallLogWriter().WriteToFile(*run->install_log(), staging) &&
-      run->transaction()->Execute(
-          std::make_unique<CopyFileOperation>(staging, target));
-  base::DeleteFile(staging, false);
-  return written;
+  std::string text;
+  return InstallLogWriter().WriteToString(*run->install_log(), &text) &&
+         CopyThroughStagedFile(run, "install log", text, target);
 }
 
 void CreateAutoupdateTask(InstallRun* run) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/base_paths.h"
+#include "base/files/file.h"
 #include "base/files/file_util.h"
 #include "base/json/json_reader.h"
 #include "base/location.h"
@@ -63,6 +64,37 @@ size_t CountValues(const std::vector<InstallLog::RegistryKey>& keys) {
 
 bool HasRegistryKey(HKEY root, const std::wstring& path, REGSAM view = 0) {
   return base::win::RegKey(root, path.c_str(), KEY_READ | view).Valid();
+}
+
+// Plays a program that writes its own content over the files the
+// installer stages in the temporary folder, at the moment their copy into
+// the install folder starts, which the copy's log line marks.
+bool WriteOverStagedFile(logging::LogSeverity severity,
+                         const char* file,
+                         int line,
+                         const std::string& message) {
+  const size_t from = message.find("Copying ");
+  const size_t to = message.find(" to ", from);
+  if (from == std::string::npos || to == std::string::npos)
+    return false;
+  const std::string destination = message.substr(to + 4);
+  std::string content;
+  if (destination.find("installer_prefs.json") != std::string::npos)
+    content = "{\"evil\": true}";
+  else if (destination.find("installation_status.xml") != std::string::npos)
+    content = "<evil/>";
+  else
+    return false;
+  const base::FilePath source(
+      base::UTF8ToWide(message.substr(from + 8, to - from - 8)));
+  base::File staged(source, base::File::FLAG_OPEN | base::File::FLAG_WRITE |
+                                base::File::FLAG_SHARE_DELETE);
+  if (staged.IsValid()) {
+    const int size = static_cast<int>(content.size());
+    staged.Write(0, content.data(), size);
+    staged.SetLength(size);
+  }
+  return false;
 }
 
 class InstallStepsTest : public test::StepsTest {
@@ -265,6 +297,33 @@ TEST_F(InstallStepsTest, InstallUpgradeAndFailuresOfBoth) {
            MakeSteps(Step(&StepCleanupRegistry)));
   base::win::RegKey(HKEY_CURRENT_USER, open_with.c_str(), KEY_WRITE)
       .DeleteValue(L"Foreign");
+}
+
+// The prefs and the install log are staged in the temporary folder, which
+// other programs may write: what such a program wrote there once they were
+// written was installed as the per-machine prefs and the install log.
+TEST_F(InstallStepsTest, StagedFilesWrittenByAnotherProgramAreNotInstalled) {
+  const logging::LogMessageHandlerFunction previous =
+      logging::GetLogMessageHandler();
+  const int vlog_level = logging::GetVlogLevel();
+  logging::SetVlogLevel(1);
+  logging::SetLogMessageHandler(&WriteOverStagedFile);
+  RunInstall(root().Append(L"Kelvo"));
+  logging::SetLogMessageHandler(previous);
+  logging::SetVlogLevel(vlog_level);
+
+  const std::string prefs =
+      ReadTextFile(install_folder().AppendASCII("installer_prefs.json"));
+  EXPECT_EQ(std::string::npos, prefs.find("evil")) << prefs;
+  EXPECT_NE(std::string::npos, prefs.find("\"autoupdate\"")) << prefs;
+  const std::string log =
+      ReadTextFile(install_folder().AppendASCII("installation_status.xml"));
+  EXPECT_EQ(std::string::npos, log.find("evil")) << log;
+  ExpectInstalled();
+  // The shared test registry gets its keys back.
+  Installer cleaner;
+  RunSteps(&cleaner, MakeSettings().get(),
+           MakeSteps(Step(&StepCleanupRegistry)));
 }
 
 // With errors below the minimum log level a failing install still reports
