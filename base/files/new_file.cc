@@ -195,26 +195,6 @@ bool NewFile::Seal() {
   return true;
 }
 
-bool NewFile::MoveTo(const FilePath& target) {
-  DCHECK(IsValid());
-  DCHECK(!sealed_);
-  // The rename goes through the handle, so that it moves this very file
-  // whatever its name leads to by now.
-  long status = 0;
-  if (!win::RenameFile(file_.Get(), target.value(), &status)) {
-    LOG(ERROR) << "Cannot move " << path_ << " to " << target << ": status "
-               << std::hex << static_cast<unsigned long>(status);
-    return false;
-  }
-  path_ = target;
-  // Its final path is part of who it is.
-  if (!ReadIdentity()) {
-    PLOG(ERROR) << "Cannot identify the moved file " << target;
-    return false;
-  }
-  return true;
-}
-
 bool NewFile::ContentEquals(const char* data, uint64_t size) {
   constexpr int kPiece = 1024 * 1024;
   std::vector<char> piece(kPiece);

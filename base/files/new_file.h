@@ -79,11 +79,6 @@ class NewFile {
   // another file by then.
   bool Seal();
 
-  // Gives the file the name |target|, which must be free, on the same
-  // volume; the file stays held. Only before Seal. False (logged) when it
-  // cannot be moved.
-  bool MoveTo(const FilePath& target);
-
   // Reads at |offset|; the bytes read, 0 at the end, -1 on failure.
   int Read(int64_t offset, char* data, int size);
   // Whether the file holds exactly the |size| bytes at |data|.

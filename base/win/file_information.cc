@@ -2,9 +2,6 @@
 
 #include <winternl.h>
 
-#include <cstring>
-#include <vector>
-
 namespace base {
 namespace win {
 
@@ -69,23 +66,6 @@ bool MarkFileForDeletion(HANDLE file) {
   FILE_DISPOSITION_INFORMATION disposition = {TRUE};
   return SetInformation(file, &disposition, sizeof(disposition),
                         FileDispositionInformation) >= 0;
-}
-
-bool RenameFile(HANDLE file, const std::wstring& target, long* status) {
-  const std::wstring nt_name = L"\\??\\" + target;
-  const size_t name_bytes = nt_name.size() * sizeof(wchar_t);
-  std::vector<char> buffer(sizeof(FILE_RENAME_INFORMATION) + name_bytes);
-  auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
-  rename->ReplaceIfExists = FALSE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<ULONG>(name_bytes);
-  std::memcpy(rename->FileName, nt_name.data(), name_bytes);
-  const NTSTATUS result =
-      SetInformation(file, rename, static_cast<ULONG>(buffer.size()),
-                     FileRenameInformation);
-  if (status)
-    *status = result;
-  return result >= 0;
 }
 
 }  // namespace win

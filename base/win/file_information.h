@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
 
 namespace base {
 namespace win {
@@ -24,11 +23,6 @@ bool MarkFileForDeletion(HANDLE file);
 // does, at the cost of a round trip to another process). False when it
 // cannot be told.
 bool QueryFileIndex(HANDLE file, uint64_t* index, DWORD* attributes);
-
-// Renames the file of |file|, opened with DELETE access, to the full path
-// |target|, which must be free; false (with the status in |*status| when
-// given) when it cannot.
-bool RenameFile(HANDLE file, const std::wstring& target, long* status);
 
 }  // namespace win
 }  // namespace base
